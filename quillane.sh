@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# One entry point for a fresh machine: installs what is missing, builds, then
+#   ./quillane.sh run    runs the default case (the desktop window when a display is there)
+#   ./quillane.sh test   builds and passes the whole test suite
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$here"
+bash scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-run}" in
+  run)
+    build build
+    shift || true
+    if [ -n "${DISPLAY:-}" ] && [ -x build/quillane ]; then
+      exec build/quillane "$@"
+    fi
+    exec build/quillane-batch "$@"
+    ;;
+  test)
+    build build
+    (cd build && ctest --output-on-failure -j "$jobs")
+    ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac

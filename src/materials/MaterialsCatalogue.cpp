@@ -1,0 +1,314 @@
+#include "materials/MaterialsCatalogue.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+namespace quillane {
+
+namespace {
+
+constexpr const char* kTable = "matériaux";
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// The numeric columns, in the order of the record fields they fill.
+struct NumericColumn {
+  const char* name;
+  double MaterialRecord::*field;
+};
+constexpr std::array<NumericColumn, 9> kNumericColumns{{
+    {"Lambda", &MaterialRecord::Lambda},
+    {"Rho", &MaterialRecord::Rho},
+    {"Cp", &MaterialRecord::Cp},
+    {"Tfusion", &MaterialRecord::Tfusion},
+    {"Lfusion", &MaterialRecord::Lfusion},
+    {"ModuleYoung", &MaterialRecord::ModuleYoung},
+    {"Poisson", &MaterialRecord::Poisson},
+    {"dilat", &MaterialRecord::dilat},
+    {"SigmaQ", &MaterialRecord::SigmaQ},
+}};
+constexpr const char* kNameColumn = "Matériaux";
+
+// Case folding for names: ASCII letters as SQLite NOCASE does, plus the Latin-1 capitals
+// (À..Þ but ×) and Œ, Ÿ written in UTF-8, so "ZIRCONE YTTRIÉE" finds "Zircone yttriée".
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    auto byte = static_cast<unsigned char>(folded[i]);
+    if (byte >= 'A' && byte <= 'Z') {
+      folded[i] = static_cast<char>(byte + ('a' - 'A'));
+    } else if (i + 1 < folded.size()) {
+      auto next = static_cast<unsigned char>(folded[i + 1]);
+      if (byte == 0xC3 && next >= 0x80 && next <= 0x9E && next != 0x97) {
+        folded[i + 1] = static_cast<char>(next + 0x20);
+        ++i;
+      } else if (byte == 0xC5 && next == 0x92) {  // Œ -> œ
+        folded[i + 1] = static_cast<char>(0x93);
+        ++i;
+      } else if (byte == 0xC5 && next == 0xB8) {  // Ÿ -> ÿ
+        folded[i] = static_cast<char>(0xC3);
+        folded[i + 1] = static_cast<char>(0xBF);
+        ++i;
+      }
+    }
+  }
+  return folded;
+}
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string Where(const std::filesystem::path& path) {
+  return " in " + path.string();
+}
+
+// Text stored in a numeric column is accepted when it is a whole number written as SQLite
+// itself would convert it (surrounding blanks and a leading '+' allowed).
+bool ParseNumber(std::string_view text, double& value) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+double ReadNumber(sqlite3_stmt* statement, int column, const std::string& material,
+                  const char* columnName, const std::filesystem::path& path) {
+  const auto fault = [&](const std::string& why) {
+    return CatalogueError("Value of column " + Quoted(columnName) + " for material " +
+                          Quoted(material) + Where(path) + " " + why);
+  };
+  double value = 0;
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      value = sqlite3_column_double(statement, column);
+      break;
+    case SQLITE_TEXT: {
+      const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+      std::string_view text(bytes,
+                            static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+      if (!ParseNumber(text, value)) {
+        throw fault("is not a number: " + Quoted(text));
+      }
+      break;
+    }
+    case SQLITE_NULL:
+      throw fault("is missing (NULL)");
+    default:
+      throw fault("is not a number (binary data)");
+  }
+  if (!std::isfinite(value)) throw fault("is not a finite number");
+  return value;
+}
+
+// SQLite reports a file that is not a database either when the schema is first read or on a
+// later page; both read as the same fault to the user.
+[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path) {
+  const int code = sqlite3_errcode(db);
+  if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
+    throw CatalogueError("Materials catalogue is not a valid SQLite database: " + path.string() +
+                         " (" + sqlite3_errmsg(db) + ")");
+  }
+  throw CatalogueError("Cannot read materials catalogue " + path.string() + ": " +
+                       sqlite3_errmsg(db));
+}
+
+Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& path) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(raw);
+    ThrowSqliteFault(db, path);
+  }
+  return Statement(raw);
+}
+
+// Checked through the schema first so that a missing table gets its own message rather than
+// SQLite's generic "no such table" text.
+void RequireTable(sqlite3* db, const std::filesystem::path& path) {
+  Statement query = Prepare(
+      db,
+      "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
+      path);
+  sqlite3_bind_text(query.get(), 1, kTable, -1, SQLITE_STATIC);
+  const int step = sqlite3_step(query.get());
+  if (step == SQLITE_DONE) {
+    throw CatalogueError("Materials catalogue " + path.string() + " has no table " +
+                         Quoted(kTable));
+  }
+  if (step != SQLITE_ROW) ThrowSqliteFault(db, path);
+}
+
+int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesystem::path& path) {
+  const std::string key = Fold(wanted);
+  for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+    const char* name = sqlite3_column_name(statement, i);
+    if (name != nullptr && Fold(name) == key) return i;
+  }
+  throw CatalogueError("Column " + Quoted(wanted) + " is missing from table " + Quoted(kTable) +
+                       Where(path));
+}
+
+std::vector<MaterialRecord> ReadRows(sqlite3* db, const std::filesystem::path& path) {
+  RequireTable(db, path);
+  Statement select = Prepare(db, "SELECT * FROM \"matériaux\"", path);
+  const int nameColumn = FindColumn(select.get(), kNameColumn, path);
+  std::array<int, kNumericColumns.size()> columns{};
+  for (std::size_t i = 0; i < kNumericColumns.size(); ++i) {
+    columns[i] = FindColumn(select.get(), kNumericColumns[i].name, path);
+  }
+
+  std::vector<MaterialRecord> rows;
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+    MaterialRecord record;
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), nameColumn));
+    if (name == nullptr) {
+      throw CatalogueError("A material of table " + Quoted(kTable) + Where(path) +
+                           " has no name (NULL " + Quoted(kNameColumn) + ")");
+    }
+    record.Name.assign(name,
+                       static_cast<std::size_t>(sqlite3_column_bytes(select.get(), nameColumn)));
+    for (std::size_t i = 0; i < kNumericColumns.size(); ++i) {
+      record.*(kNumericColumns[i].field) =
+          ReadNumber(select.get(), columns[i], record.Name, kNumericColumns[i].name, path);
+    }
+    rows.push_back(std::move(record));
+  }
+  if (step != SQLITE_DONE) ThrowSqliteFault(db, path);
+  return rows;
+}
+
+}  // namespace
+
+MaterialsCatalogue::~MaterialsCatalogue() {
+  Close();
+}
+
+MaterialsCatalogue::MaterialsCatalogue(MaterialsCatalogue&& other) noexcept
+    : path_(std::move(other.path_)),
+      db_(std::exchange(other.db_, nullptr)),
+      rows_(std::move(other.rows_)),
+      keys_(std::move(other.keys_)) {
+  other.path_.clear();
+  other.rows_.clear();
+  other.keys_.clear();
+}
+
+MaterialsCatalogue& MaterialsCatalogue::operator=(MaterialsCatalogue&& other) noexcept {
+  if (this != &other) {
+    Close();
+    path_ = std::move(other.path_);
+    db_ = std::exchange(other.db_, nullptr);
+    rows_ = std::move(other.rows_);
+    keys_ = std::move(other.keys_);
+    other.path_.clear();
+    other.rows_.clear();
+    other.keys_.clear();
+  }
+  return *this;
+}
+
+void MaterialsCatalogue::Open(const std::filesystem::path& path) {
+  // A failed Open leaves the catalogue closed, never half-filled.
+  Close();
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored)) {
+    throw CatalogueError("Materials catalogue not found: " + path.string());
+  }
+
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  DbHandle db(raw);
+  if (opened != SQLITE_OK) {
+    throw CatalogueError("Cannot open materials catalogue " + path.string() + ": " +
+                         (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
+  }
+
+  std::vector<MaterialRecord> rows = ReadRows(db.get(), path);
+  std::vector<std::string> keys;
+  keys.reserve(rows.size());
+  for (const MaterialRecord& row : rows) keys.push_back(Fold(row.Name));
+
+  // Pick lists show the rows in this order: letter case ignored, exact bytes break ties.
+  std::vector<std::size_t> order(rows.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (keys[a] != keys[b]) return keys[a] < keys[b];
+    return rows[a].Name < rows[b].Name;
+  });
+  rows_.reserve(rows.size());
+  keys_.reserve(rows.size());
+  for (std::size_t index : order) {
+    rows_.push_back(std::move(rows[index]));
+    keys_.push_back(std::move(keys[index]));
+  }
+  path_ = path;
+  db_ = db.release();
+}
+
+void MaterialsCatalogue::Close() {
+  if (db_ != nullptr) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+  path_.clear();
+  rows_.clear();
+  keys_.clear();
+}
+
+bool MaterialsCatalogue::IsOpen() const {
+  return db_ != nullptr;
+}
+
+const MaterialRecord* MaterialsCatalogue::FindMaterial(std::string_view name) const {
+  const std::string key = Fold(name);
+  const auto [first, last] = std::equal_range(keys_.begin(), keys_.end(), key);
+  if (first == last) return nullptr;
+  // Names differing only in case may coexist (e.g. "É" against "é"): the exact one wins.
+  for (auto it = first; it != last; ++it) {
+    const MaterialRecord& row = rows_[static_cast<std::size_t>(it - keys_.begin())];
+    if (row.Name == name) return &row;
+  }
+  return &rows_[static_cast<std::size_t>(first - keys_.begin())];
+}
+
+const MaterialRecord& MaterialsCatalogue::LookupMaterial(std::string_view name) const {
+  if (!IsOpen()) {
+    throw CatalogueError("Materials catalogue is not open (looking for " + Quoted(name) + ")");
+  }
+  const MaterialRecord* found = FindMaterial(name);
+  if (found == nullptr) {
+    throw CatalogueError("Unknown material " + Quoted(name) + Where(path_));
+  }
+  return *found;
+}
+
+std::filesystem::path DefaultCataloguePath() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    throw CatalogueError("Cannot locate the running executable (/proc/self/exe): " +
+                         error.message());
+  }
+  return executable.parent_path() / "Brelon.db";
+}
+
+}  // namespace quillane

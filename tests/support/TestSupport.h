@@ -1,0 +1,34 @@
+#pragma once
+// Small helpers shared by the test programs.
+
+#include <filesystem>
+#include <string>
+
+namespace quillane::test {
+
+// tests/data of the source tree, and the top of the build tree (catalogue, programs).
+std::filesystem::path DataDir();
+std::filesystem::path BuildDir();
+
+// The whole content of a file, bytes as they are; fails the test when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Builds an SQLite file from an SQL script (the catalogue sources are kept as SQL text).
+void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile);
+
+// A fresh empty directory removed with its content when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace quillane::test
