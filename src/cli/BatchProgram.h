@@ -1,0 +1,19 @@
+#pragma once
+// quillane-batch: runs one case headless and writes its result files.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quillane::cli {
+
+// Default materials of a run that names none.
+inline constexpr const char* kDefaultSubstrate = "Acier 316L";
+inline constexpr const char* kDefaultCoating = "NiCrAlY";
+
+// Runs the program with its arguments (without the program name). Returns the exit code:
+// 0 success, 1 a fault of the inputs, the catalogue or the files (nothing changed), 2 a usage
+// error.
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace quillane::cli

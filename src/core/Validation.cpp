@@ -1,0 +1,167 @@
+#include "core/Validation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "core/Errors.h"
+#include "format/NumberFormat.h"
+
+namespace quillane {
+
+namespace {
+
+constexpr int kMaxInteger = 32767;  // 16-bit fields of the input window
+constexpr const char* kContactName = "contact";
+
+std::string Number(double value) { return format::FormatGeneral(value); }
+
+double FieldValue(const ModelState& state, const std::string& field) {
+  const InputParameters& in = state.Input;
+  if (field == "PassThickness") return in.PassThickness;
+  if (field == "LamellaThickness") return in.LamellaThickness;
+  if (field == "PassCount") return in.PassCount;
+  if (field == "PassPeriod") return in.PassPeriod;
+  if (field == "HeatingWindow") return in.HeatingWindow;
+  if (field == "HeatFlux") return in.HeatFlux;
+  if (field == "ParticleTemperature") return in.ParticleTemperature;
+  if (field == "SubstrateThicknessInput") return in.SubstrateThicknessInput;
+  if (field == "SubstrateWidth") return in.SubstrateWidth;
+  if (field == "SubstrateTemperature") return in.SubstrateTemperature;
+  if (field == "GasTemperature") return in.GasTemperature;
+  if (field == "SpecimenLength") return format::ParseLenient(in.SpecimenLengthText);
+  if (field == "WitnessParticle") return in.WitnessParticle;
+  return in.WitnessCoat;
+}
+
+std::string RangeFault(const InputRange& range, double value) {
+  std::ostringstream text;
+  text << range.Field << " (\"" << range.Caption << "\") is " << Number(value) << " " << range.Unit
+       << "; it must lie between " << Number(range.Min) << " and " << Number(range.Max) << " "
+       << range.Unit << ".";
+  return text.str();
+}
+
+void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& faults) {
+  const struct {
+    const char* column;
+    double value;
+  } columns[] = {{"Lambda", row.Lambda},   {"Rho", row.Rho},
+                 {"Cp", row.Cp},           {"Tfusion", row.Tfusion},
+                 {"Lfusion", row.Lfusion}, {"ModuleYoung", row.ModuleYoung},
+                 {"Poisson", row.Poisson}, {"dilat", row.dilat},
+                 {"SigmaQ", row.SigmaQ}};
+  for (const auto& c : columns) {
+    if (!std::isfinite(c.value)) {
+      faults.push_back("Material \"" + row.Name + "\": " + c.column + " is not a finite number.");
+    }
+  }
+  for (const auto& c : {columns[0], columns[1], columns[2]}) {
+    if (!(c.value > 0)) {
+      faults.push_back("Material \"" + row.Name + "\": " + c.column + " is " + Number(c.value) +
+                       "; it must be greater than 0.");
+    }
+  }
+  if (!(row.Poisson < 1)) {
+    faults.push_back("Material \"" + row.Name + "\": Poisson is " + Number(row.Poisson) +
+                     "; it must be less than 1.");
+  }
+}
+
+const MaterialRecord* FindRow(const ModelState& state, const std::string& name,
+                              const char* what, std::vector<std::string>& faults) {
+  const MaterialsCatalogue* catalogue = state.Materials.Catalogue;
+  if (name.empty()) {
+    faults.push_back(std::string("No ") + what + " material is chosen.");
+    return nullptr;
+  }
+  if (catalogue == nullptr || !catalogue->IsOpen()) {
+    faults.push_back("The materials catalogue is not open.");
+    return nullptr;
+  }
+  const MaterialRecord* row = catalogue->FindMaterial(name);
+  if (row == nullptr) {
+    faults.push_back(std::string("The ") + what + " material \"" + name +
+                     "\" is not in the catalogue " + catalogue->Path().string() + ".");
+  }
+  return row;
+}
+
+}  // namespace
+
+const std::vector<InputRange>& InputRanges() {
+  static const std::vector<InputRange> kRanges = {
+      {"PassThickness", "épaisseur par passe (µm)", 1e-9, 1, "m"},
+      {"PassCount", "Nombre de passes", 0, kMaxInteger, ""},
+      {"PassPeriod", "Période entre 2 passes (s)", 1e-6, 1e6, "s"},
+      {"HeatingWindow", "Créneau de chauffe (s)", 1e-6, 1e6, "s"},
+      {"HeatFlux", "Flux thermique incident (kW/m2)", 0, 1e10, "W/m²"},
+      {"ParticleTemperature", "T particules incidentes (K)", 1, 1e4, "K"},
+      {"WitnessParticle", "N° particule témoin ", 0, kMaxInteger, ""},
+      {"WitnessCoat", "N° couche témoin ", 0, kMaxInteger, ""},
+      {"SubstrateThicknessInput", "épaisseur (mm)", 1e-9, 1, "m"},
+      {"SubstrateWidth", "largeur (m)", 1e-9, 1, "m"},
+      {"SubstrateTemperature", "Temperature", 1, 1e4, "K"},
+      {"GasTemperature", "Temperature des gaz convectifs", 1, 1e4, "K"},
+      {"SpecimenLength", "Longueur du témoin (m)", 1e-9, 1, "m"},
+      {"LamellaThickness", "Epaisseur d'une  lamelle(µm)", 1e-9, 1, "m"},
+  };
+  return kRanges;
+}
+
+std::vector<std::string> FindInputFaults(const ModelState& state) {
+  std::vector<std::string> faults;
+  for (const InputRange& range : InputRanges()) {
+    const double value = FieldValue(state, range.Field);
+    if (!std::isfinite(value)) {
+      faults.push_back(std::string(range.Field) + " (\"" + range.Caption +
+                       "\") is not a finite number.");
+    } else if (value < range.Min || value > range.Max) {
+      faults.push_back(RangeFault(range, value));
+    }
+  }
+  const InputParameters& in = state.Input;
+  if (in.LamellaThickness > 0 && std::isfinite(in.PassThickness) &&
+      !(in.PassThickness / in.LamellaThickness < kMaxInteger)) {
+    faults.push_back("PassThickness / LamellaThickness is " +
+                     Number(in.PassThickness / in.LamellaThickness) +
+                     "; a pass must hold fewer than 32767 lamellae.");
+  }
+  const double length = format::ParseLenient(in.SpecimenLengthText);
+  const double curvature = format::ParseLenient(in.InitialCurvatureText);
+  if (!std::isfinite(curvature)) {
+    faults.push_back("InitialCurvature (\"1/Rcourbure\") is not a finite number.");
+  } else if (length > 0 && std::fabs(curvature) > 2 / length) {
+    faults.push_back("InitialCurvature (\"1/Rcourbure\") is " + Number(curvature) +
+                     " 1/m; a specimen of " + Number(length) +
+                     " m cannot bend more than 2 / length = " + Number(2 / length) + " 1/m.");
+  }
+  const MaterialRecord* rows[] = {
+      FindRow(state, in.SubstrateMaterialName, "substrate", faults),
+      FindRow(state, in.CoatingMaterialName, "coating", faults),
+      state.Materials.Catalogue && state.Materials.Catalogue->IsOpen()
+          ? FindRow(state, kContactName, "contact layer", faults)
+          : nullptr};
+  for (const MaterialRecord* row : rows) {
+    if (row != nullptr) CheckMaterialRow(*row, faults);
+  }
+  // A fault met twice (the same row picked twice, a closed catalogue) is told once.
+  std::vector<std::string> unique;
+  for (std::string& fault : faults) {
+    if (std::find(unique.begin(), unique.end(), fault) == unique.end()) {
+      unique.push_back(std::move(fault));
+    }
+  }
+  return unique;
+}
+
+void ValidateRunInputs(ModelState& state) {
+  std::vector<std::string> faults = FindInputFaults(state);
+  if (!faults.empty()) throw InputError(std::move(faults));
+  const MaterialsCatalogue& catalogue = *state.Materials.Catalogue;
+  state.Materials.Substrate = catalogue.LookupMaterial(state.Input.SubstrateMaterialName);
+  state.Materials.Coating = catalogue.LookupMaterial(state.Input.CoatingMaterialName);
+  state.Materials.Contact = catalogue.LookupMaterial(kContactName);
+}
+
+}  // namespace quillane

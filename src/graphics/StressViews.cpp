@@ -1,0 +1,325 @@
+#include "graphics/StressViews.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "format/NumberFormat.h"
+#include "stress/StressTables.h"
+
+namespace quillane::graphics {
+
+namespace {
+
+constexpr const char* kAxisPattern = "0.000E+00";
+
+// Seconds per lamella, seconds of final cooling and cooling steps of the deflection history.
+constexpr int kSecondsPerLamella = 4;
+constexpr int kCoolingSeconds = 120;
+constexpr int kCoolingSteps = 20;
+
+// The value 14 handed over as a colour, not as a palette index: practically black.
+constexpr RGB kPictogramColour = RGB::FromValue(14);
+
+float F(double value) {
+  return static_cast<float>(value);
+}
+
+// Element i of a per-lamella array; a state that was not filled that far is a caller's fault
+// that must not turn into a read outside the array.
+double At(const BasedArray<double>& values, int i, const char* name) {
+  if (!values.Contains(i)) {
+    throw std::out_of_range(std::string(name) + "(" + std::to_string(i) +
+                            ") is outside the computed lamellae");
+  }
+  return values(i);
+}
+
+// Bottom and top edges of an axis framed with a margin of a fifth of its span on each side.
+struct AxisFrame {
+  double Span = 0;
+  double Bottom = 0;
+  double Top = 0;
+};
+
+// A range without extent cannot be scaled: it is framed as a span of a tenth of the value's
+// magnitude (1 for zero) centred on the value, so that the picture stays legible.
+AxisFrame FrameAxis(double low, double high) {
+  double span = high - low;
+  if (span != 0) return {span, low - span / 5, high + span / 5};
+  span = 0.1 * std::fabs(low);
+  if (span == 0 || F(1.4 * span) == 0.0f) span = 1.0;
+  return {span, low - span / 2 - span / 5, high + span / 2 + span / 5};
+}
+
+// The edges of the profile frame, as the frame and the views on top of it use them.
+struct ProfileEdges {
+  double Sx = 0;
+  double Left = 0;
+  double Right = 0;
+  AxisFrame Y;
+};
+
+ProfileEdges ComputeProfileEdges(const ModelState& state, bool zoom) {
+  const int n = state.Clock.LamellaCount;
+  const double e = state.Stress.LamellaThicknessCopy;
+  const double ts = state.Stress.SubstrateThickness;
+  ProfileEdges edges;
+  edges.Sx = zoom ? n * e : n * e + ts;
+  edges.Left = zoom ? -edges.Sx / 5 : -ts - edges.Sx / 5;
+  edges.Right = n * e + edges.Sx / 5;
+  edges.Y = FrameAxis(state.Stress.StressAxisMin, state.Stress.StressAxisMax);
+  return edges;
+}
+
+// Radius, deflection and a third text along the top of a profile, placed from the scale the
+// surface holds after its frame was drawn.
+void DrawHeaderTexts(DrawingSurface& surface, const std::string& radius,
+                     const std::string& deflection, std::initializer_list<PrintItem> corner) {
+  const float left = surface.ScaleLeft();
+  const float width = surface.ScaleWidth();
+  const float top = surface.ScaleTop();
+  const float height = surface.ScaleHeight();
+  const double xA = left + static_cast<double>(width) / 4;
+  const double xB = left + static_cast<double>(width * 3.0f) / 4;
+  const double yA = top;
+  const double yC = top + static_cast<double>(height) / 20;
+
+  surface.CurrentX(F(xA));
+  surface.CurrentY(F(yA));
+  surface.Print({radius});
+  surface.CurrentX(F(xA));
+  surface.CurrentY(F(yC));
+  surface.Print({deflection});
+  surface.CurrentX(F(xB));
+  surface.CurrentY(F(yA));
+  surface.Print(corner);
+}
+
+std::string DeflectionText(double deflection) {
+  return "FLECHE=" + format::FormatPattern(deflection, kAxisPattern);
+}
+
+// Two small brackets on the zero-stress line, one left of the plotted section and one right
+// of the deposit laid so far (m lamellae), bulging left for a positive curvature and right
+// otherwise.
+void DrawCurvaturePictogram(const ModelState& state, DrawingSurface& surface, bool zoom,
+                            double curvature, int m) {
+  const double sx = state.Views.ProfileSpanX;
+  const double ts = state.Stress.SubstrateThickness;
+  const double e = state.Stress.LamellaThicknessCopy;
+  const float radius = F(sx / 20);
+  const double leftOrigin = zoom ? 0.0 : -ts;
+  if (curvature > 0) {
+    const float left = F(leftOrigin - sx / 30);
+    const float right = F(m * e + sx / 10);
+    surface.Circle(left, 0.0f, radius, kPictogramColour, 2.35f, 3.92f, 1.0f);
+    surface.Circle(right, 0.0f, radius, kPictogramColour, 2.35f, 3.92f, 1.0f);
+  } else {
+    const float left = F(leftOrigin - sx / 10);
+    const float right = F(m * e + sx / 30);
+    surface.Circle(left, 0.0f, radius, kPictogramColour, 5.49f, 6.28f, 1.0f);
+    surface.Circle(right, 0.0f, radius, kPictogramColour, 5.49f, 6.28f, 1.0f);
+    surface.Circle(left, 0.0f, radius, kPictogramColour, 0.0f, 0.785f, 1.0f);
+    surface.Circle(right, 0.0f, radius, kPictogramColour, 0.0f, 0.785f, 1.0f);
+  }
+}
+
+}  // namespace
+
+std::string RadiusText(double curvature) {
+  if (curvature == 0) return " RAYON=infini";
+  return " RAYON=" + format::FormatPattern(1 / curvature, kAxisPattern);
+}
+
+void DrawProfileFrame(ModelState& state, DrawingSurface& surface, bool zoom) {
+  const double ts = state.Stress.SubstrateThickness;
+  const double ymin = state.Stress.StressAxisMin;
+  const double ymax = state.Stress.StressAxisMax;
+  const double s = state.Stress.StressScale;
+
+  surface.Cls();
+  const ProfileEdges edges = ComputeProfileEdges(state, zoom);
+  state.Views.ProfileSpanX = edges.Sx;
+  const double sy = edges.Y.Span;
+  state.Views.ProfileSpanY = sy;
+  const double xL = edges.Left;
+  const double xR = edges.Right;
+  const double yB = edges.Y.Bottom;
+  const double yT = edges.Y.Top;
+
+  surface.ScaleMode(ScaleModeKind::User);
+  surface.ScaleHeight(F(-(sy + 2 * sy / 5)));
+  surface.ScaleWidth(F(xR - xL));
+  surface.ScaleLeft(F(xL));
+  surface.ScaleTop(F(yT));
+
+  surface.Line(F(xL), F(yB), F(xR), F(yT), QBColor(9), DrawingSurface::LineForm::Box);
+  const double xV = zoom ? 0.0 : -ts;
+  surface.Line(F(xV), F(yB), F(xV), F(yT));
+  surface.Line(0.0f, F(yB), 0.0f, F(yT));
+  surface.Line(F(xL), 0.0f, F(xR), 0.0f);
+
+  // The lower bound line starts left of the substrate in both views; in the zoom view that
+  // start lies outside the surface and is clipped.
+  surface.Line(F(-ts - edges.Sx / 5), F(ymin), F(xR), F(ymin));
+  surface.CurrentX(F(xL));
+  surface.CurrentY(F(ymin));
+  surface.Print({format::FormatPattern(ymin / s, kAxisPattern)});
+
+  surface.Line(F(xL), F(ymax), F(xR), F(ymax));
+  surface.CurrentX(F(xL));
+  surface.CurrentY(F(ymax));
+  surface.Print({format::FormatPattern(ymax / s, kAxisPattern)});
+
+  surface.CurrentX(F(xL));
+  surface.CurrentY(F(yT));
+  surface.Print({"CONTRAINTES (Pa)"});
+  surface.CurrentX(F(xL));
+  surface.CurrentY(F(yT - sy / 20));
+  surface.Print({"Traction"});
+  surface.CurrentX(F(xL));
+  surface.CurrentY(F(yB + sy / 15));
+  surface.Print({"Compression"});
+  surface.CurrentX(F(xL));
+  surface.CurrentY(0.0f);
+  surface.Print({0});
+}
+
+void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
+  const StressResults& stress = state.Stress;
+  const int k = state.Clock.LamellaIndex;
+  const double e = stress.LamellaThicknessCopy;
+  const double ts = stress.SubstrateThickness;
+  const double s = stress.StressScale;
+
+  DrawProfileFrame(state, surface, zoom);
+  const ProfileEdges edges = ComputeProfileEdges(state, zoom);
+  const float yB = F(edges.Y.Bottom);
+  const float yT = F(edges.Y.Top);
+
+  const float axis = F(At(stress.NeutralAxisPosition, k, "NeutralAxisPosition"));
+  surface.Line(axis, yB, axis, yT);
+  surface.DrawWidth(3);
+  surface.Line(F(-ts), F(At(stress.SubstrateStressBack, k, "SubstrateStressBack") * s), 0.0f,
+               F(At(stress.SubstrateStressFront, k, "SubstrateStressFront") * s), QBColor(10));
+  surface.DrawWidth(1);
+  surface.FontSize(6);
+
+  const double curvature = At(stress.Curvature, k, "Curvature");
+  DrawHeaderTexts(surface, RadiusText(curvature),
+                  DeflectionText(At(stress.Deflection, k, "Deflection")), {"N= ", k});
+  DrawCurvaturePictogram(state, surface, zoom, curvature, k);
+
+  surface.DrawWidth(3);
+  for (int i = 1; i <= k; ++i) {
+    surface.Line(F(i * e), yB, F(i * e), yT, QBColor(13));
+    const float y = F(At(stress.LamellaStress, i, "LamellaStress") * s);
+    surface.Line(F((i - 1) * e), y, F(i * e), y, QBColor(10));
+  }
+  surface.DrawWidth(1);
+}
+
+void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
+  const StressResults& stress = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double e = stress.LamellaThicknessCopy;
+  const double ts = stress.SubstrateThickness;
+  const double s = stress.StressScale;
+
+  DrawProfileFrame(state, surface, zoom);
+  const ProfileEdges edges = ComputeProfileEdges(state, zoom);
+  const float yB = F(edges.Y.Bottom);
+  const float yT = F(edges.Y.Top);
+
+  for (int i = 1; i <= n; ++i) surface.Line(F(i * e), yB, F(i * e), yT, QBColor(13));
+  surface.DrawWidth(3);
+  surface.Line(F(-ts), F(stress.SubstrateStressBackFinal * s), 0.0f,
+               F(stress.SubstrateStressFrontFinal * s), QBColor(10));
+  surface.DrawWidth(1);
+  const float axis = F(At(stress.NeutralAxisPosition, n, "NeutralAxisPosition"));
+  surface.Line(axis, yB, axis, yT, QBColor(10));
+  surface.DrawWidth(3);
+  for (int i = 1; i <= n; ++i) {
+    const float y = F(At(stress.LamellaStressFinal, i, "LamellaStressFinal") * s);
+    surface.Line(F((i - 1) * e), y, F(i * e), y, QBColor(10));
+  }
+  surface.DrawWidth(1);
+
+  DrawHeaderTexts(surface, RadiusText(stress.FinalCurvature),
+                  DeflectionText(stress.FinalDeflection), {"COOLING"});
+  DrawCurvaturePictogram(state, surface, zoom, stress.FinalCurvature, n);
+}
+
+void DrawDeflectionHistory(ModelState& state, DrawingSurface& surface) {
+  const StressResults& stress = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double dmin = stress.DeflectionAxisMin;
+  const double dmax = stress.DeflectionAxisMax;
+  const RGB red = QBColor(12);
+  const RGB green = QBColor(10);
+
+  const int t = n * kSecondsPerLamella + kCoolingSeconds;
+  const AxisFrame d = FrameAxis(dmin, dmax);
+  state.Views.DeflectionSpan = d.Span;
+
+  surface.Cls();
+  surface.ScaleMode(ScaleModeKind::User);
+  surface.ScaleHeight(F(-(d.Span + 2 * d.Span / 5)));
+  surface.ScaleWidth(F(t + 2.0 * t / 5));
+  const double tL = 0 - t / 5.0;
+  const double tR = t + t / 5.0;
+  surface.ScaleLeft(F(tL));
+  surface.ScaleTop(F(d.Top));
+
+  surface.Line(F(tL), 0.0f, F(tR), 0.0f, red);
+  surface.Line(0.0f, F(d.Bottom), 0.0f, F(d.Top), red);
+  surface.Line(F(t), F(d.Bottom), F(t), F(d.Top), red);
+  surface.Line(F(tL), F(dmin), F(tR), F(dmin), red);
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(dmin));
+  surface.Print({format::FormatPattern(dmin, kAxisPattern)});
+  surface.Line(F(tL), F(dmax), F(tR), F(dmax), red);
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(dmax));
+  surface.Print({format::FormatPattern(dmax, kAxisPattern)});
+
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(d.Top));
+  surface.Print({"FLECHES"}, PrintEnd::SameLine);
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(dmax + d.Span / 7));
+  surface.Print({"Positives"}, PrintEnd::SameLine);
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(dmin - d.Span / 7));
+  surface.Print({"Negatives"});
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(0 + d.Span / 15));
+  surface.Print({"0.00    0.0s"});
+  surface.CurrentX(F(t));
+  surface.CurrentY(F(0 + d.Span / 15));
+  surface.Print({t, "s"});
+  surface.CurrentX(F(t));
+  surface.CurrentY(0.0f);
+  surface.Print({" temps"});
+
+  surface.Circle(0.0f, F(At(stress.Deflection, 0, "Deflection")), 1.0f, green);
+  surface.DrawWidth(3);
+  for (int i = 1; i <= n; ++i) {
+    surface.Circle(F(kSecondsPerLamella * i), F(At(stress.Deflection, i, "Deflection")), 1.0f,
+                   green);
+  }
+  surface.DrawWidth(1);
+  surface.Circle(F(t), F(stress.FinalDeflection), 1.0f, green);
+
+  // The curve relaxes from the last lamella's deflection; the stress results file lists the
+  // same values, so both come from one function.
+  At(stress.Deflection, n, "Deflection");
+  for (int i = 1; i <= kCoolingSteps - 1; ++i) {
+    const double u = (static_cast<double>(kCoolingSeconds) / kCoolingSteps) * i;
+    const double x = n * kSecondsPerLamella + u;
+    surface.Circle(F(x), F(DeflectionHistoryCoolingValue(state, i)), 1.0f, green);
+  }
+}
+
+}  // namespace quillane::graphics

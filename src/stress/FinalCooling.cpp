@@ -1,0 +1,59 @@
+#include "stress/FinalCooling.h"
+
+#include <cmath>
+
+#include "stress/BuildUpStress.h"
+#include "stress/StressTables.h"
+
+namespace quillane {
+
+void ComputeFinalCooling(ModelState& state, RunHost& host) {
+  StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double h = s.SubstrateThickness;
+  const double w = s.LamellaThicknessCopy;
+  const double b = s.StressWidth;
+  const double es = s.SubstrateBiaxialModulus;
+  const double ed = s.CoatingBiaxialModulus;
+
+  const double t = n * w;
+  const double expansionMismatch = state.Stack.SubstrateExpansion - state.Stack.CoatingExpansion;
+  const double temperatureDrop = state.Stack.MeltingPoint - state.Clock.PassEndSurfaceTemperature;
+  const double misfit = expansionMismatch * temperatureDrop;
+
+  const double force = b * misfit * (es * ed * t * h) / (ed * t + es * h);
+  const double d = std::pow(ed, 2) * std::pow(t, 4) + 4 * ed * es * std::pow(t, 3) * h +
+                   6 * ed * es * std::pow(t, 2) * std::pow(h, 2) +
+                   4 * ed * es * t * std::pow(h, 3) + std::pow(es, 2) * std::pow(h, 4);
+  const double curvatureN = s.Curvature(n);
+  s.FinalCurvature = curvatureN + 6 * ed * es * t * h * (t + h) * misfit / d;
+  s.FinalDeflection = ShallowArcDeflection(state.Input.SpecimenLength, s.FinalCurvature);
+  const double bending = s.FinalCurvature - curvatureN;
+  const double axis = s.NeutralAxisPosition(n);
+
+  // The build-up sums over the lamellae are those of the last build-up step. The substrate
+  // bends with the same sign as the deposit, which keeps the section in force balance.
+  s.SubstrateStressBackFinal =
+      s.SubstrateStressBack(n) - force / (b * h) + es * bending * (h + axis);
+  s.SubstrateStressFrontFinal = s.SubstrateStressFront(n) - force / (b * h) + es * bending * axis;
+
+  s.StressAxisMin = MinOf(s.StressAxisMin, s.SubstrateStressBackFinal);
+  s.StressAxisMin = MinOf(s.StressAxisMin, s.SubstrateStressFrontFinal);
+  s.StressAxisMax = MaxOf(s.StressAxisMax, s.SubstrateStressBackFinal);
+  s.StressAxisMax = MaxOf(s.StressAxisMax, s.SubstrateStressFrontFinal);
+  s.DeflectionAxisMin = MinOf(s.DeflectionAxisMin, s.FinalDeflection);
+  s.DeflectionAxisMax = MaxOf(s.DeflectionAxisMax, s.FinalDeflection);
+
+  for (state.Clock.LamellaIndex = 1; state.Clock.LamellaIndex <= n; ++state.Clock.LamellaIndex) {
+    const int i = state.Clock.LamellaIndex;
+    s.LamellaStressFinal(i) =
+        s.LamellaStress(i) + (force / (b * t) - ed * bending * ((i - 0.5) * w - axis));
+    AddAfterCoolingRow(state, host, i);
+    s.StressAxisMin = MinOf(s.StressAxisMin, s.LamellaStressFinal(i));
+    s.StressAxisMax = MaxOf(s.StressAxisMax, s.LamellaStressFinal(i));
+  }
+  s.StressAxisMax = s.StressAxisMax * s.StressScale;
+  s.StressAxisMin = s.StressAxisMin * s.StressScale;
+}
+
+}  // namespace quillane

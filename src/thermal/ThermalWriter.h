@@ -1,0 +1,11 @@
+#pragma once
+#include "core/ModelState.h"
+#include "core/RunHost.h"
+
+namespace quillane {
+
+// Records the current thermal state as one row (time, up to eight node temperatures, stack
+// thickness; every field followed by a tab) in the thermal results file and the results grid.
+void WriteThermalRow(ModelState& state, RunHost& host);
+
+}  // namespace quillane

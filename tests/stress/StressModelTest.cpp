@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "ModelFixture.h"
+#include "stress/BuildUpStress.h"
+#include "stress/FinalCooling.h"
+#include "stress/StressDriver.h"
+#include "stress/StressTables.h"
+
+namespace quillane {
+namespace {
+
+// A specimen set up by hand: substrate h, lamellae w, biaxial moduli from Young's moduli with a
+// Poisson ratio of 0, quenching stress sigmaQ, cooling from tm to te.
+struct Specimen {
+  int n = 4;
+  double h = 0.002;
+  double w = 1e-6;
+  double es = 200e9;
+  double ed = 100e9;
+  double sigmaQ = 1e8;
+  double curvature0 = 0;
+  double alphaS = 16e-6;
+  double alphaD = 12e-6;
+  double tm = 1700;
+  double te = 600;
+};
+
+class StressModelTest : public test::ModelFixture {
+ protected:
+  void Prepare(const Specimen& c) {
+    state.Clock.LamellaCount = c.n;
+    for (BasedArray<double>* a :
+         {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
+          &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
+          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront,
+          &state.Stress.LamellaStress, &state.Stress.LamellaStressFinal,
+          &state.Stress.Deflection}) {
+      a->Redim(0, c.n);
+    }
+    state.Stress.SubstrateThickness = c.h;
+    state.Stress.LamellaThicknessCopy = c.w;
+    state.Stress.Curvature(0) = c.curvature0;
+    state.Stack.SubstrateYoung = c.es;
+    state.Stack.SubstratePoisson = 0;
+    state.Stack.CoatingYoung = c.ed;
+    state.Stack.CoatingPoisson = 0;
+    state.Stack.LastSigmaQ = c.sigmaQ;
+    state.Stack.SubstrateExpansion = c.alphaS;
+    state.Stack.CoatingExpansion = c.alphaD;
+    state.Stack.MeltingPoint = c.tm;
+    state.Clock.PassEndSurfaceTemperature = c.te;
+  }
+  void Run(const Specimen& c) {
+    Prepare(c);
+    state.Files.Thermal.Open(state.Files.ThermalPath);
+    state.Files.Stress.Open(state.Files.StressPath);
+    RunStressModel(state, host);
+  }
+  // Net in-plane force per unit width: the substrate profile is linear, every lamella's
+  // profile is linear too, so trapezoid and mid-plane values integrate it exactly.
+  double NetForce(double back, double front, const BasedArray<double>& lamellae, int k) {
+    double force = state.Stress.SubstrateThickness * (back + front) / 2;
+    for (int i = 1; i <= k; ++i) force += state.Stress.LamellaThicknessCopy * lamellae(i);
+    return force;
+  }
+};
+
+TEST_F(StressModelTest, EveryStateBalancesItsForces) {
+  Specimen c;
+  c.n = 6;
+  c.curvature0 = 0.3;
+  Prepare(c);
+  const StressResults& s = state.Stress;
+  state.Stress.NeutralAxisPosition(0) = -c.h / 2;
+  state.Files.Thermal.Open(state.Files.ThermalPath);
+  for (int k = 1; k <= c.n; ++k) {
+    state.Clock.LamellaIndex = k;
+    state.Stress.StressScale = 1e-9;
+    state.Stress.SubstrateBiaxialModulus = c.es;
+    state.Stress.CoatingBiaxialModulus = c.ed;
+    ComputeBuildUpStress(state, host);
+    const double scale = c.sigmaQ * k * c.w;
+    EXPECT_NEAR(NetForce(s.SubstrateStressBack(k), s.SubstrateStressFront(k), s.LamellaStress, k),
+                0, 1e-9 * scale)
+        << "after lamella " << k;
+  }
+  ComputeFinalCooling(state, host);
+  EXPECT_NEAR(
+      NetForce(s.SubstrateStressBackFinal, s.SubstrateStressFrontFinal, s.LamellaStressFinal, c.n),
+      0, 1e-9 * c.sigmaQ * c.n * c.w)
+      << "after cooling";
+  EXPECT_EQ(state.Clock.LamellaIndex, c.n + 1);
+}
+
+TEST_F(StressModelTest, ThinDepositOnEqualModuliFollowsStoney) {
+  Specimen c;
+  c.n = 20;
+  c.ed = c.es;
+  Run(c);
+  const double t = c.n * c.w;
+  const double stoney = 6 * c.sigmaQ * t / (c.es * c.h * c.h);
+  EXPECT_NEAR(state.Stress.Curvature(c.n), stoney, 0.03 * stoney);
+}
+
+TEST_F(StressModelTest, CoolingCurvatureIsTheBilayerValue) {
+  Specimen c;
+  c.n = 50;
+  c.w = 2e-5;  // a 1 mm deposit on 2 mm of substrate
+  Run(c);
+  // Timoshenko's bimetal curvature, written with the thickness and modulus ratios.
+  const double t = c.n * c.w;
+  const double m = t / c.h;
+  const double r = c.ed / c.es;
+  const double misfit = (c.alphaS - c.alphaD) * (c.tm - c.te);
+  const double timoshenko =
+      6 * (1 + m) * (1 + m) * misfit /
+      ((t + c.h) * (3 * (1 + m) * (1 + m) + (1 + m * r) * (m * m + 1 / (m * r))));
+  EXPECT_NEAR(state.Stress.FinalCurvature - state.Stress.Curvature(c.n), timoshenko,
+              1e-9 * std::fabs(timoshenko));
+}
+
+TEST_F(StressModelTest, WorkedCasesOfTheBuildUp) {
+  // No quenching stress on a flat plate: nothing bends, nothing is stressed.
+  Specimen flat;
+  flat.sigmaQ = 0;
+  flat.alphaD = flat.alphaS;
+  Run(flat);
+  for (int k = 1; k <= flat.n; ++k) {
+    EXPECT_EQ(state.Stress.Curvature(k), 0);
+    EXPECT_EQ(state.Stress.Deflection(k), 0) << "a flat plate has no deflection";
+    EXPECT_EQ(state.Stress.LamellaStressFinal(k), 0);
+  }
+  EXPECT_EQ(state.Stress.Deflection(0), 1e-9);
+
+  // Equal moduli and a substrate as thick as one lamella: the axis sits at the interface.
+  Specimen equal;
+  equal.n = 1;
+  equal.ed = equal.es;
+  equal.h = equal.w;
+  Run(equal);
+  EXPECT_NEAR(state.Stress.NeutralAxisPosition(1), 0, 1e-24);
+  EXPECT_NEAR(state.Stress.LamellaForce(1), equal.sigmaQ * 0.02 * equal.w / 2, 1e-18);
+  EXPECT_NEAR(state.Stress.FlexuralRigidity(1), 2 * equal.es * 0.02 * std::pow(equal.w, 3) / 3,
+              1e-12 * state.Stress.FlexuralRigidity(1));
+  const double expected = 3 * equal.sigmaQ / (4 * equal.es * equal.w);
+  EXPECT_NEAR(state.Stress.Curvature(1), expected, 1e-12 * expected);
+  // Cooling with equal moduli and t = h: a three-quarter misfit over h, P = b misfit E h / 2.
+  const double misfit = (equal.alphaS - equal.alphaD) * (equal.tm - equal.te);
+  EXPECT_NEAR(state.Stress.FinalCurvature - state.Stress.Curvature(1), 0.75 * misfit / equal.h,
+              1e-9 * 0.75 * misfit / equal.h);
+}
+
+TEST_F(StressModelTest, NoMismatchLeavesTheBuildUpStresses) {
+  Specimen c;
+  for (int variant = 0; variant < 2; ++variant) {
+    if (variant == 0) c.alphaD = c.alphaS;
+    if (variant == 1) c.te = c.tm;
+    Run(c);
+    const StressResults& s = state.Stress;
+    EXPECT_EQ(s.FinalCurvature, s.Curvature(c.n));
+    EXPECT_EQ(s.SubstrateStressBackFinal, s.SubstrateStressBack(c.n));
+    EXPECT_EQ(s.SubstrateStressFrontFinal, s.SubstrateStressFront(c.n));
+    for (int i = 1; i <= c.n; ++i) EXPECT_EQ(s.LamellaStressFinal(i), s.LamellaStress(i));
+  }
+}
+
+TEST_F(StressModelTest, StartDeflectionIsTheArcRiseMirroredForNegativeCurvatures) {
+  EXPECT_NEAR(StartDeflection(0.08, 1), 1 - 0.5 * std::sqrt(4 - 0.0064), 1e-18);
+  EXPECT_NEAR(StartDeflection(0.08, 1), 8.0032e-4, 1e-8);
+  EXPECT_NEAR(StartDeflection(0.08, 0.1), 8.00003e-5, 1e-10);
+  EXPECT_EQ(StartDeflection(0.08, -1), -StartDeflection(0.08, 1));
+  EXPECT_EQ(StartDeflection(0.08, 0), 1e-9);
+  EXPECT_EQ(ShallowArcDeflection(0.08, 0), 0);
+  EXPECT_DOUBLE_EQ(ShallowArcDeflection(0.08, 0.5), 0.0004);
+  EXPECT_EQ(MaxOf(2, 2), 2);
+  EXPECT_EQ(MinOf(-0.0, 0.0), 0.0);
+  EXPECT_TRUE(std::signbit(MinOf(-0.0, 0.0))) << "a tie keeps the first argument";
+  EXPECT_FALSE(std::signbit(MaxOf(0.0, -0.0)));
+}
+
+TEST_F(StressModelTest, SingleLamellaTableInTheThermalFile) {
+  Specimen c;
+  c.n = 1;
+  Run(c);
+  std::istringstream in(test::ReadFile(state.Files.ThermalPath));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].rfind("POSITION DE L'AXE NEUTRE : \t-.000999", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], "CONTRAINTES AVANT REFROIDISSEMENT FINAL \r");
+  EXPECT_EQ(lines[2], "X\tSIGMA\r");
+  EXPECT_EQ(lines[3].rfind("-.002\t", 0), 0u);
+  EXPECT_EQ(lines[4].rfind(" 0\t-", 0), 0u) << "the interface is in compression";
+  EXPECT_EQ(lines[5].rfind(" 5E-07\t", 0), 0u);
+  // The grids of the deflection window.
+  const TextGrid& before = host.grids[static_cast<int>(GridId::MSFlexGrid1)];
+  EXPECT_EQ(before.Cell(0, 0), "POSITION DE L'AXE NEUTRE : ");
+  EXPECT_EQ(before.Cell(2, 0), "CONTRAINTES AVANT REFROIDISSEMENT FINAL ");
+  EXPECT_EQ(before.Cell(3, 0), " 5E-07");
+  EXPECT_EQ(before.ColumnWidth(1), 1500);
+  const TextGrid& after = host.grids[static_cast<int>(GridId::MSFlexGrid2)];
+  ASSERT_EQ(after.RowCount(), 3);
+  EXPECT_EQ(after.Cell(2, 0), " 0") << "the bottom of the lamella, not its mid-plane";
+}
+
+TEST_F(StressModelTest, CommaLocaleChangesTheScientificColumnOnly) {
+  state.Locale.DecimalSeparator = ',';
+  Specimen c;
+  c.n = 1;
+  Run(c);
+  const std::string table = test::ReadFile(state.Files.ThermalPath);
+  EXPECT_NE(table.find(" 5E-07\t"), std::string::npos);
+  const std::size_t sigma = table.find(" 5E-07\t") + 7;
+  EXPECT_EQ(table[sigma + 1], ',') << table.substr(sigma);
+  EXPECT_NE(test::ReadFile(state.Files.StressPath).find("-.002\t"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillane

@@ -1,0 +1,91 @@
+#include "thermal/LayerStack.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ModelFixture.h"
+
+namespace quillane {
+namespace {
+
+class LayerStackTest : public test::ModelFixture {
+ protected:
+  // Sets up the stack for a lamella of a pass and returns the layer thicknesses.
+  std::vector<double> Thicknesses(int lamella, int pass) {
+    state.Clock.LamellaIndex = lamella;
+    state.Clock.PassNumber = pass;
+    SetUpLayerStack(state);
+    std::vector<double> result;
+    for (int k = 1; k <= state.Stack.LayerCount; ++k) {
+      EXPECT_EQ(state.Stack.LayerTable(k, 3), k + 1);
+      result.push_back(state.Stack.LayerTable(k, 1));
+    }
+    EXPECT_EQ(state.Stack.NodeCount, state.Stack.LayerCount + 1);
+    return result;
+  }
+
+  void SetUp() override {
+    ModelFixture::SetUp();
+    for (BasedArray<double>* a : {&state.Stress.Curvature, &state.Stress.Deflection,
+                                  &state.Stress.NeutralAxisPosition,
+                                  &state.Stress.SubstrateStressBack,
+                                  &state.Stress.SubstrateStressFront}) {
+      a->Redim(0, 10);
+    }
+    state.Input.LamellaThickness = 2e-6;
+    state.Clock.PassStartThickness = 4e-6;
+  }
+};
+
+TEST_F(LayerStackTest, ThicknessesFollowTheLamellaAndThePass) {
+  const double w = 2e-6;
+  const double h = 0.002;
+  EXPECT_EQ(Thicknesses(0, 1), (std::vector<double>{h}));
+  EXPECT_EQ(Thicknesses(0, 3), (std::vector<double>{h, 4e-6 + 1e-6}));
+  EXPECT_EQ(Thicknesses(1, 1), (std::vector<double>{h, 5e-7, w}));
+  EXPECT_EQ(Thicknesses(1, 2), (std::vector<double>{h, 4e-6 + 1e-6, w}));
+  EXPECT_EQ(Thicknesses(5, 1), (std::vector<double>{h, 5e-7, w, w, w, w, w}));
+  EXPECT_EQ(Thicknesses(6, 1), (std::vector<double>{h, 5e-7, w, 2 * w, w, w, w}));
+  EXPECT_EQ(Thicknesses(9, 1), (std::vector<double>{h, 5e-7, w, 5 * w, w, w, w}));
+}
+
+TEST_F(LayerStackTest, NodeTemperaturesStayAttachedToTheirIndices) {
+  state.Clock.ElapsedTime = 0;
+  Thicknesses(0, 1);
+  EXPECT_EQ(state.Stack.NodeTemperature(1), 573);
+  EXPECT_EQ(state.Stack.NodeTemperature(2), 573);
+
+  state.Clock.ElapsedTime = 1;
+  Thicknesses(4, 1);
+  for (int i = 1; i <= 7; ++i) state.Stack.NodeTemperature(i) = 600 + i;
+  Thicknesses(5, 1);
+  EXPECT_EQ(state.Stack.NodeTemperature(7), 607);
+  EXPECT_EQ(state.Stack.NodeTemperature(8), 0) << "a new node waits for the arriving lamella";
+  Thicknesses(1, 2);
+  ASSERT_EQ(state.Stack.NodeTemperature.Upper(), 4);
+  EXPECT_EQ(state.Stack.NodeTemperature(4), 604);
+}
+
+TEST_F(LayerStackTest, RefreshesTheValuesOfTheStressModel) {
+  state.Input.InitialCurvatureText = "0.5";
+  state.Input.SpecimenLengthText = "0.08";
+  state.Stack.StepsSinceSetup = 12;
+  Thicknesses(0, 1);
+  EXPECT_EQ(state.Stress.Curvature(0), 0.5);
+  EXPECT_EQ(state.Input.SpecimenLength, 0.08);
+  EXPECT_NEAR(state.Stress.Deflection(0), 0.0004, 1e-18);
+  EXPECT_EQ(state.Heat.TopHeatCoeff, 34.82);
+  EXPECT_EQ(state.Stack.StepsSinceSetup, 0);
+  EXPECT_EQ(state.Stress.SubstrateThickness, 0.002);
+  EXPECT_EQ(state.Stress.LamellaThicknessCopy, 2e-6);
+
+  state.Input.InitialCurvatureText = "abc";
+  Thicknesses(1, 1);
+  EXPECT_EQ(state.Stress.Curvature(0), 0);
+  EXPECT_EQ(state.Stress.Deflection(0), 1e-9);
+  EXPECT_EQ(state.Stress.NeutralAxisPosition(0), -0.001) << "half the previous substrate";
+}
+
+}  // namespace
+}  // namespace quillane

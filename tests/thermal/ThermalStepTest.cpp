@@ -1,0 +1,134 @@
+#include "thermal/ThermalStep.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ModelFixture.h"
+#include "core/RunSimulation.h"
+#include "thermal/LayerStack.h"
+#include "thermal/ThermalWriter.h"
+
+namespace quillane {
+namespace {
+
+class ThermalStepTest : public test::ModelFixture {
+ protected:
+  void SetUp() override {
+    ModelFixture::SetUp();
+    ResolveMaterials();
+    for (BasedArray<double>* a : {&state.Stress.Curvature, &state.Stress.Deflection,
+                                  &state.Stress.NeutralAxisPosition,
+                                  &state.Stress.SubstrateStressBack,
+                                  &state.Stress.SubstrateStressFront}) {
+      a->Redim(0, 4);
+    }
+    state.Files.Thermal.Open(dir / "rows.txt");
+  }
+  void Setup(int lamella, int pass) {
+    state.Clock.LamellaIndex = lamella;
+    state.Clock.PassNumber = pass;
+    SetUpLayerStack(state);
+  }
+  void Environment(double back, double top, double dt) {
+    state.Stack.BackGasTemperature = back;
+    state.Stack.TopGasTemperature = top;
+    state.Clock.TimeStep = dt;
+  }
+};
+
+TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
+  Setup(1, 1);
+  state.Clock.ElapsedTime = 1;
+  for (int i = 1; i <= 4; ++i) state.Stack.NodeTemperature(i) = 500 + 100 * i;
+  Environment(973, 3000, 1e-3);
+  ThermalStep(state, host);
+  const LayerStack& s = state.Stack;
+  EXPECT_DOUBLE_EQ(s.NodeTemperature(1), 600 + 973 * s.LayerCoeff(1, 9));
+  EXPECT_EQ(s.NodeTemperature(2), 700);
+  EXPECT_EQ(s.NodeTemperature(3), 800);
+  EXPECT_DOUBLE_EQ(s.NodeTemperature(4), 900 + 3000 * s.LayerCoeff(3, 12));
+  EXPECT_EQ(s.StepsSinceSetup, 1);
+  EXPECT_EQ(state.Statistics.ThermalRowCount, 1);
+  EXPECT_DOUBLE_EQ(s.NodeHeight(4), 0.002 + 5e-7 + 1e-6);
+  EXPECT_EQ(s.NodeHeight(1), 0);
+}
+
+TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
+  Setup(2, 1);
+  state.Clock.ElapsedTime = 1;
+  for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 700;
+  // Torch above every node: no radiation at the top; back face below its gas: none there.
+  Environment(973, 3401, 1e-3);
+  ThermalStep(state, host);
+  EXPECT_EQ(state.Heat.TopHeatCoeff, 147);
+  EXPECT_EQ(state.Heat.BackHeatCoeff, 147);
+  EXPECT_EQ(state.Stack.MeltingPoint, 1630) << "the top layer is the coating";
+  EXPECT_EQ(state.Stack.LastSigmaQ, 1e8);
+  EXPECT_EQ(state.Stack.SubstrateYoung, 193e9);
+  EXPECT_EQ(state.Stack.CoatingYoung, 120e9);
+  // Layer 2 is the contact layer of the first pass: its conductance is Lambda / thickness.
+  EXPECT_DOUBLE_EQ(state.Stack.LayerCoeff(2, 2), 1.0 / 5e-7);
+
+  // A hot back face radiates; node m below the top gas makes the top coefficient negative.
+  for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 1000;
+  state.Stack.NodeTemperature(3) = 900;
+  Environment(300, 973, 1e-3);
+  ThermalStep(state, host);
+  const double back = 4.5352e-8 * (std::pow(1000, 4) - std::pow(300, 4)) / (1000 - 300);
+  EXPECT_DOUBLE_EQ(state.Heat.BackHeatCoeff, 147 + back);
+  EXPECT_NEAR(state.Heat.TopHeatCoeff, -255, 1);
+}
+
+TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
+  Setup(0, 1);
+  state.Clock.ElapsedTime = 1;
+  Environment(973, 973, 0.01);
+  ThermalStep(state, host);
+  // A zero heat capacity makes every Fourier number infinite: the system cannot be solved.
+  state.Materials.Substrate.Cp = 0;
+  ThermalStep(state, host);
+  EXPECT_EQ(host.singularReports, 1);
+  EXPECT_EQ(state.Statistics.SingularMatrixEvents, 1);
+}
+
+// A thin copper plate cooling in still gas behaves as one lumped heat capacity: with
+// convection and radiation on both faces, rho c L dT/dt = -2 (h (T - Tg) + sigma (T^4 - Ts^4)),
+// the faces radiating while they are hotter than the gas.
+TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
+  MaterialRecord& copper = state.Materials.Substrate;
+  copper = {"copper", 390, 8900, 385, 1356, 205000, 117e9, 0.34, 17e-6, 0};
+  state.Input.SubstrateThicknessInput = 5e-4;
+  state.Input.SubstrateTemperature = 900;
+  state.Clock.ElapsedTime = 0;
+  Setup(0, 1);
+  state.Clock.ElapsedTime = 1;
+  const double gas = 700;
+  const double dt = 0.01;
+  Environment(gas, gas, dt);
+  ThermalStep(state, host);  // boundary terms only
+  double lumped = (state.Stack.NodeTemperature(1) + state.Stack.NodeTemperature(2)) / 2;
+  const double start = lumped;
+  const double capacity = copper.Rho * copper.Cp * 5e-4;
+  const auto rate = [&](double t) {
+    const double radiation = t > gas ? 4.5352e-8 * (std::pow(t, 4) - std::pow(300.0, 4)) : 0;
+    return -2 * (147 * (t - gas) + radiation) / capacity;
+  };
+  for (int step = 0; step < 150; ++step) {
+    ThermalStep(state, host);
+    // Fine Runge-Kutta integration of the lumped model over the same step.
+    for (int sub = 0; sub < 10; ++sub) {
+      const double h = dt / 10;
+      const double k1 = rate(lumped), k2 = rate(lumped + h / 2 * k1);
+      const double k3 = rate(lumped + h / 2 * k2), k4 = rate(lumped + h * k3);
+      lumped += h / 6 * (k1 + 2 * k2 + 2 * k3 + k4);
+    }
+  }
+  const double plate = (state.Stack.NodeTemperature(1) + state.Stack.NodeTemperature(2)) / 2;
+  EXPECT_LT(plate, start - 50) << "the plate must have cooled noticeably";
+  EXPECT_NEAR(plate, lumped, 0.01 * (start - lumped));
+  EXPECT_NEAR(state.Stack.NodeTemperature(1), state.Stack.NodeTemperature(2), 0.1);
+}
+
+}  // namespace
+}  // namespace quillane
