@@ -11,11 +11,14 @@ namespace {
 
 using quillane::format::NumberPattern;
 
-// A few values of each kind so the branch predictor does not see one value only.
-constexpr std::array kTemperatures = {573.2914, 301.15, 1287.55631, 299.99999, 845.0};
-constexpr std::array kTimes = {0.0123456789, 1.5, 12.000000001, 0.30000000000000004, 47.25};
-constexpr std::array kThicknesses = {0.002002, 0.0001534, 0.000999999, 0.05, 0.0123};
-constexpr std::array kStresses = {1241473.72093833, -0.002, 9.00008100144234e-05, 0.5, -639175.79};
+// A few values of each kind so the branch predictor does not see one value only; the computed
+// ones carry 17 significant digits like the solver's results, the literals are short decimals.
+constexpr std::array kTemperatures = {
+    573.2914, 273.15 + 300.141592653589793, 1287.55631, 299.99999 * 1.0000001, 845.0, 300.1 * 3};
+constexpr std::array kTimes = {0.0123456789, 1.5, 0.1 * 3, 12.000000001, 47.25 / 3, 0.1 + 0.2};
+constexpr std::array kThicknesses = {0.002002, 0.0001534 / 3, 0.000999999, 0.05 * 1.1, 0.0123};
+constexpr std::array kStresses = {1241473.72093833, -0.002, 9.00008100144234e-05, 0.5 / 3,
+                                  -639175.79 * 1.1};
 
 template <std::size_t N>
 void FormatRows(benchmark::State& state, const char* pattern, const std::array<double, N>& values) {

@@ -90,7 +90,8 @@ void ResultFile::WriteLine(std::string_view text) {
 
 void ResultFile::Write(std::string_view text) {
   if (file_ == nullptr) throw IoError("The result file " + target_.string() + " is not open.");
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+  // One writer per file: the stream's own lock is not needed.
+  if (fwrite_unlocked(text.data(), 1, text.size(), file_) != text.size()) {
     const std::string reason = Reason();
     Discard();
     throw IoError("Cannot write the result file " + target_.string() + ": " + reason + ".");

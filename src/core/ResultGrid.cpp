@@ -26,6 +26,7 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 TextGrid::TextGrid() : cells_(2, std::vector<std::string>(2)), widths_(2, 0) {}
 
 void TextGrid::SetColumnCount(int count) {
+  if (count == columnCount_) return;
   columnCount_ = std::max(count, 0);
   for (auto& row : cells_) row.resize(static_cast<std::size_t>(columnCount_));
   widths_.resize(static_cast<std::size_t>(columnCount_), 0);

@@ -46,9 +46,10 @@ void SetTorchEnvironment(ModelState& state) {
   state.Stack.TopGasTemperature = state.Input.HeatFlux / state.Heat.TopHeatCoeff;
 }
 
+// A thermal step records its row; the run records it a second time, unchanged.
 void StepAndRecord(ModelState& state, RunHost& host) {
   ThermalStep(state, host);
-  WriteThermalRow(state, host);
+  RepeatThermalRow(state, host);
 }
 
 void CheckProgress(ModelState& state, RunHost& host, int passLimit) {
@@ -110,7 +111,7 @@ void DepositLamella(ModelState& state, RunHost& host) {
       stepFactor = 1.1;
       WriteThermalRow(state, host);
     } else {
-      WriteThermalRow(state, host);
+      RepeatThermalRow(state, host);
     }
     if (lamellaTime > 1e-5) stepFactor = 2;
     const double step =

@@ -87,11 +87,11 @@ int SignificantCount(const char* digits) {
   }
 }
 
-// The common case without any text conversion: scale to a 15-digit integer and keep it when it
-// converts back to the very same double. A 15-digit decimal that reads back as the value is
-// the nearest one (doubles are finer than 15-digit steps), hence the correctly rounded form.
-// Only where the scaling power of ten is exact (up to 10^22); false sends the caller to the
-// text conversion.
+// The common case without any text conversion: scale the value to [10^14, 10^15) by an exact
+// power of ten and round that product to an integer, half to even as std::to_chars does. The
+// product is known exactly as p + error (fused multiply-add), so the rounding is exact too.
+// False outside the exact powers 10^0..10^22 (decimal exponents -8 to 14): the caller then
+// converts through text.
 bool FastDecimal15(double magnitude, Decimal15& d) {
   std::uint64_t bits;
   std::memcpy(&bits, &magnitude, sizeof bits);
@@ -100,15 +100,21 @@ bool FastDecimal15(double magnitude, Decimal15& d) {
   const int estimate = (binaryExponent * 78913) >> 18;
   int scale = 14 - estimate;
   if (scale < 0 || scale > 22) return false;
-  double scaled = magnitude * kPowersOfTen[scale];
-  if (scaled >= 1e15) {
+  double power = kPowersOfTen[scale];
+  double product = magnitude * power;
+  if (product >= 1e15) {
     if (scale == 0) return false;
     --scale;
-    scaled = magnitude * kPowersOfTen[scale];
+    power = kPowersOfTen[scale];
+    product = magnitude * power;
   }
-  const auto n = static_cast<std::uint64_t>(scaled + 0.5);
+  // Below 2^50 the product keeps at least 3 fraction bits, so these differences are exact.
+  const double error = std::fma(magnitude, power, -product);
+  const double whole = std::floor(product);
+  const double aboveHalf = (product - whole) - 0.5;
+  auto n = static_cast<std::uint64_t>(whole);
+  if (aboveHalf > -error || (aboveHalf == -error && (n & 1U) != 0)) ++n;
   if (n < 100000000000000ULL || n > 1000000000000000ULL) return false;
-  if (static_cast<double>(n) / kPowersOfTen[scale] != magnitude) return false;
   if (n == 1000000000000000ULL) {
     d.digits[0] = '1';
     d.count = 1;

@@ -312,9 +312,8 @@ void DrawDeflectionHistory(ModelState& state, DrawingSurface& surface) {
   surface.DrawWidth(1);
   surface.Circle(F(t), F(stress.FinalDeflection), 1.0f, green);
 
-  // The curve relaxes from the last lamella's deflection; the stress results file lists the
-  // same values, so both come from one function.
-  At(stress.Deflection, n, "Deflection");
+  // The stress results file lists the same cooling values, so both come from one function
+  // (the marks above have already checked that Deflection(n) exists).
   for (int i = 1; i <= kCoolingSteps - 1; ++i) {
     const double u = (static_cast<double>(kCoolingSeconds) / kCoolingSteps) * i;
     const double x = n * kSecondsPerLamella + u;

@@ -147,6 +147,12 @@ void ComputeNodeHeights(LayerStack& stack) {
 }  // namespace
 
 void ThermalStep(ModelState& state, RunHost& host) {
+  AdvanceNodeTemperatures(state, host);
+  WriteThermalRow(state, host);
+  state.Stack.StepsSinceSetup = state.Stack.StepsSinceSetup + 1;
+}
+
+void AdvanceNodeTemperatures(ModelState& state, RunHost& host) {
   LayerStack& stack = state.Stack;
   ComputeLayerCoefficients(state);
   AssembleMatrix(stack);
@@ -168,8 +174,6 @@ void ThermalStep(ModelState& state, RunHost& host) {
   }
 
   ComputeNodeHeights(stack);
-  WriteThermalRow(state, host);
-  stack.StepsSinceSetup = stack.StepsSinceSetup + 1;
 }
 
 }  // namespace quillane

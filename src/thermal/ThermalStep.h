@@ -8,4 +8,8 @@ namespace quillane {
 // convection and radiation at both faces, then records the row.
 void ThermalStep(ModelState& state, RunHost& host);
 
+// The computing part of a step: materials and coefficients of every layer, the system, its
+// solution (none on the first step after a set-up) and the node heights.
+void AdvanceNodeTemperatures(ModelState& state, RunHost& host);
+
 }  // namespace quillane

@@ -21,17 +21,22 @@ void WriteTitleRows(ResultGrid& grid) {
 
 }  // namespace
 
-void WriteThermalRow(ModelState& state, RunHost& host) {
-  static const format::NumberPattern kTime("00.000000000");
-  static const format::NumberPattern kTemperature("###0.00");
-  static const format::NumberPattern kThickness("#.000000");
-
+void RepeatThermalRow(ModelState& state, RunHost& host) {
   ResultGrid& grid = host.Grid(GridId::Resultats);
   grid.SetColumnCount(kColumns);
   if (grid.RowCount() == 2) WriteTitleRows(grid);
   grid.SetColumnWidth(0, 1500);
   grid.SetColumnWidth(1, 1000);
   grid.SetCurrentColumn(0);
+  state.Files.Thermal.WriteLine(state.Stack.ThermalRowText);
+  grid.AddRow(state.Stack.ThermalRowText);
+  ++state.Statistics.ThermalRowCount;
+}
+
+void WriteThermalRow(ModelState& state, RunHost& host) {
+  static const format::NumberPattern kTime("00.000000000");
+  static const format::NumberPattern kTemperature("###0.00");
+  static const format::NumberPattern kThickness("#.000000");
 
   const LayerStack& stack = state.Stack;
   const char separator = state.Locale.DecimalSeparator;
@@ -55,10 +60,7 @@ void WriteThermalRow(ModelState& state, RunHost& host) {
   }
   kThickness.AppendTo(row, stack.NodeHeight(stack.NodeCount), separator);
   row += '\t';
-
-  state.Files.Thermal.WriteLine(row);
-  grid.AddRow(row);
-  ++statistics.ThermalRowCount;
+  RepeatThermalRow(state, host);
 }
 
 }  // namespace quillane

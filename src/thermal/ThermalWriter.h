@@ -8,4 +8,8 @@ namespace quillane {
 // thickness; every field followed by a tab) in the thermal results file and the results grid.
 void WriteThermalRow(ModelState& state, RunHost& host);
 
+// Records the last row again. Valid only when nothing has changed since it was built, as right
+// after a thermal step, whose own row the run records a second time.
+void RepeatThermalRow(ModelState& state, RunHost& host);
+
 }  // namespace quillane

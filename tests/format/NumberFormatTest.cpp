@@ -187,6 +187,8 @@ TEST(FormatGeneral, FormatsTable) {
       {1e15, "1E+15"},
       {123456789012345, "123456789012345"},
       {999999999999999.5, "1E+15"},
+      {100000000000000.5, "100000000000000"},
+      {100000000000001.5, "100000000000002"},
       {-0.5, "-0.5"},
       {0, "0"},
       {-0.0, "0"},
@@ -212,6 +214,8 @@ TEST(FormatGeneral, MatchesPrintf) {
     if (i % 3 == 1) value = mantissa(random) * std::pow(10.0, decade(random));
     // Short decimals hit the trailing-zero removal and the fixed/exponent switch.
     if (i % 3 == 2) value = std::round(value * 1e4) / std::pow(10.0, places(random));
+    // Exact ties one place past the 15 digits, rounded to even like printf.
+    if (i % 7 == 6) value = std::floor(1e14 + 9e14 * std::fabs(mantissa(random)) / 10) + 0.5;
     if (!std::isfinite(value) || value == 0) continue;
     char expected[64];
     std::snprintf(expected, sizeof expected, "%.15G", value);

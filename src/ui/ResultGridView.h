@@ -1,0 +1,33 @@
+#pragma once
+// The table view of a result grid: one uniform row height and no per-row widgets, so that a
+// grid of a million records scrolls smoothly; column widths from the grid's twips; a cell the
+// user selects becomes the grid's current column and raises the grid's selection signal.
+
+#include <QTableView>
+
+#include "ui/ResultGridModel.h"
+
+namespace quillane::ui {
+
+class ResultGridView : public QTableView {
+  Q_OBJECT
+ public:
+  // The view shows the model; it does not own it.
+  explicit ResultGridView(ResultGridModel* model, QWidget* parent = nullptr);
+
+  ResultGridModel* GridModel() const { return model_; }
+  // A width in twips in this view's pixels: 15 twips per pixel at 96 dpi.
+  int PixelsFromTwips(int twips) const;
+
+ private:
+  void ApplyWidth(int col);
+  // A row of words whose other cells are empty reads across the whole row.
+  void SpanTextRows(int firstViewRow, int lastViewRow);
+  void OnCurrentChanged(const QModelIndex& current);
+  void OnCurrentColumnMoved(int col);
+
+  ResultGridModel* model_;
+  bool movingCurrent_ = false;
+};
+
+}  // namespace quillane::ui
