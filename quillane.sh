@@ -24,8 +24,15 @@ case "${1:-run}" in
     exec build/quillane-batch "$@"
     ;;
   test)
+    # The whole suite twice: an optimised build, then one under AddressSanitizer and
+    # UndefinedBehaviorSanitizer.
     build build
     (cd build && ctest --output-on-failure -j "$jobs")
+    build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+    (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
+      ctest --output-on-failure -j "$jobs")
     ;;
   *)
     echo "usage: $0 [run|test]" >&2

@@ -101,6 +101,18 @@ std::vector<std::string> NonPhysicalWarnings(const ModelState& state) {
       break;
     }
   }
+  // The deflection is the rise of a shallow arc: meaningless once the radius of curvature falls
+  // below half the specimen length.
+  const double length = state.Input.SpecimenLength;
+  double largest = std::fabs(s.FinalCurvature);
+  for (int i = 0; i <= state.Clock.LamellaCount && s.Curvature.Contains(i); ++i) {
+    largest = std::fmax(largest, std::fabs(s.Curvature(i)));
+  }
+  if (length > 0 && largest > 2 / length) {
+    warnings.push_back("the curvature reaches " + std::to_string(largest) +
+                       " 1/m, a radius below half the specimen length: the deflections are not "
+                       "physical (a thin substrate under a thick deposit)");
+  }
   if (state.Statistics.SingularMatrixEvents > 0) {
     warnings.push_back("Matrix singular  reported " +
                        std::to_string(state.Statistics.SingularMatrixEvents) + " times");
