@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 #include "cli/BatchHost.h"
 #include "core/RunSimulation.h"
@@ -65,10 +65,9 @@ void BM_ThermalStepEightNodes(benchmark::State& bench) {
   ModelState state;
   QuietHost host;
   Prepare(state, c.catalogue);
-  for (BasedArray<double>* a : {&state.Stress.Curvature, &state.Stress.Deflection,
-                                &state.Stress.NeutralAxisPosition,
-                                &state.Stress.SubstrateStressBack,
-                                &state.Stress.SubstrateStressFront}) {
+  for (BasedArray<double>* a :
+       {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
+        &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
     a->Redim(0, 10);
   }
   state.Clock.PassNumber = 1;
@@ -91,8 +90,8 @@ BENCHMARK(BM_ThermalStepEightNodes);
 // 100 passes of 50 lamellae, thermal file written to disk.
 void BM_WholeRun(benchmark::State& bench) {
   Catalogue c;
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("quillane-bench-" + std::to_string(getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quillane-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   long long steps = 0;
   long rssBefore = 0;
@@ -110,10 +109,9 @@ void BM_WholeRun(benchmark::State& bench) {
     steps += state.Statistics.ThermalRowCount / 2;
   }
   std::filesystem::remove_all(dir);
-  bench.counters["steps_per_s"] = benchmark::Counter(static_cast<double>(steps),
-                                                     benchmark::Counter::kIsRate);
-  bench.counters["max_rss_growth_kB"] =
-      static_cast<double>(MaxResidentKilobytes() - rssBefore);
+  bench.counters["steps_per_s"] =
+      benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+  bench.counters["max_rss_growth_kB"] = static_cast<double>(MaxResidentKilobytes() - rssBefore);
 }
 BENCHMARK(BM_WholeRun)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -125,12 +123,11 @@ void BM_StressBuildUp(benchmark::State& bench) {
     ModelState state;
     QuietHost host;
     state.Clock.LamellaCount = n;
-    for (BasedArray<double>* a :
-         {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
-          &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
-          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront,
-          &state.Stress.LamellaStress, &state.Stress.LamellaStressFinal,
-          &state.Stress.Deflection}) {
+    for (BasedArray<double>* a : {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
+                                  &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
+                                  &state.Stress.SubstrateStressBack,
+                                  &state.Stress.SubstrateStressFront, &state.Stress.LamellaStress,
+                                  &state.Stress.LamellaStressFinal, &state.Stress.Deflection}) {
       a->Redim(0, n);
     }
     state.Stress.SubstrateThickness = 0.002;

@@ -17,10 +17,14 @@ BatchHost::BatchHost(std::ostream& err, bool showProgress)
 
 ResultGrid& BatchHost::Grid(GridId id) {
   switch (id) {
-    case GridId::Resultats: return results_;
-    case GridId::MSFlexGrid1: return before_;
-    case GridId::MSFlexGrid2: return after_;
-    case GridId::MSFlexGrid3: return unused_;
+    case GridId::Resultats:
+      return results_;
+    case GridId::MSFlexGrid1:
+      return before_;
+    case GridId::MSFlexGrid2:
+      return after_;
+    case GridId::MSFlexGrid3:
+      return unused_;
   }
   return unused_;
 }

@@ -38,8 +38,7 @@ const std::vector<InputFlag>& InputFlags() {
       {"--pass-thickness", "µm", "épaisseur par passe", 1e-6, InputFlag::Real, &P::PassThickness,
        nullptr},
       {"--passes", "", "Nombre de passes", 1, InputFlag::Integer, nullptr, &P::PassCount},
-      {"--pass-period", "s", "Période entre 2 passes", 1, InputFlag::Real, &P::PassPeriod,
-       nullptr},
+      {"--pass-period", "s", "Période entre 2 passes", 1, InputFlag::Real, &P::PassPeriod, nullptr},
       {"--heating-window", "s", "Créneau de chauffe", 1, InputFlag::Real, &P::HeatingWindow,
        nullptr},
       {"--heat-flux", "kW/m²", "Flux thermique incident", 1000, InputFlag::Real, &P::HeatFlux,
@@ -170,10 +169,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   LoadInputFormState(state);
   state.Locale = EnvironmentLocale();
 
-  CLI::App app{"Quillane batch runner: simulates the build-up of a thermally sprayed coating "
-               "(thermal history, residual stresses, curvature and deflection) and writes the "
-               "result files.",
-               "quillane-batch"};
+  CLI::App app{
+      "Quillane batch runner: simulates the build-up of a thermally sprayed coating "
+      "(thermal history, residual stresses, curvature and deflection) and writes the "
+      "result files.",
+      "quillane-batch"};
   std::string casePath;
   std::string substrate = kDefaultSubstrate;
   std::string coating = kDefaultCoating;
@@ -196,7 +196,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("--stress", state.Files.StressPath, "Stress results file")
       ->default_str(kDefaultStressPath);
   app.add_option("--summary", outputs.Summary, "Write the results as JSON to this file");
-  app.add_option("--plots", outputs.Plots, "Write the five stress pictures as SVG into this folder");
+  app.add_option("--plots", outputs.Plots,
+                 "Write the five stress pictures as SVG into this folder");
   app.add_option("--catalogue", cataloguePath, "Materials catalogue")->capture_default_str();
   app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
   app.add_flag("--quiet,-q", quiet, "Print nothing but errors");

@@ -24,8 +24,7 @@ double NumberOf(const Json& value, const std::string& key, const std::string& or
 int IntegerOf(const Json& value, const std::string& key, const std::string& origin) {
   const double number = NumberOf(value, key, origin);
   if (number != std::floor(number) || std::fabs(number) > 1e9) {
-    throw CaseError(origin + ": \"" + key + "\" must be a whole number, not " + value.dump() +
-                    ".");
+    throw CaseError(origin + ": \"" + key + "\" must be a whole number, not " + value.dump() + ".");
   }
   return static_cast<int>(number);
 }
@@ -37,7 +36,8 @@ std::string TextOf(const Json& value, const std::string& key, const std::string&
   return value.get<std::string>();
 }
 
-using Setter = std::function<void(ModelState&, const Json&, const std::string&, const std::string&)>;
+using Setter =
+    std::function<void(ModelState&, const Json&, const std::string&, const std::string&)>;
 
 Setter Real(double InputParameters::*field) {
   return [field](ModelState& s, const Json& v, const std::string& k, const std::string& o) {

@@ -77,8 +77,9 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
       << "  Final top-surface temperature     " << Fixed(top, 2) << " K\n"
       << "  Final curvature                   " << Fixed(s.FinalCurvature, 6) << " 1/m\n"
       << "  Final deflection                  " << Fixed(s.FinalDeflection * 1e6, 3) << " µm\n"
-      << "  Substrate stress after cooling    back face " << Fixed(s.SubstrateStressBackFinal * 1e-6, 3)
-      << " MPa, interface " << Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) << " MPa\n"
+      << "  Substrate stress after cooling    back face "
+      << Fixed(s.SubstrateStressBackFinal * 1e-6, 3) << " MPa, interface "
+      << Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) << " MPa\n"
       << "  Lamella stresses after cooling    " << Fixed(lowest * 1e-6, 3) << " to "
       << Fixed(highest * 1e-6, 3) << " MPa\n"
       << "  Run time                          " << Fixed(runSeconds, 3) << " s\n";

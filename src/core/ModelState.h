@@ -17,13 +17,13 @@ namespace quillane {
 
 // Inputs of the input window, committed by its field rules.
 struct InputParameters {
-  double PassThickness = 0;        // m, coating deposited per pass
-  double LamellaThickness = 0;     // m, one lamella
-  int PassCount = 0;               // passes
-  double PassPeriod = 0;           // s, one pass cycle, heating window included
-  double HeatingWindow = 0;        // s, torch heating window of a pass
-  double HeatFlux = 0;             // W/m², incident torch flux
-  double ParticleTemperature = 0;  // K, freshly arrived lamella
+  double PassThickness = 0;            // m, coating deposited per pass
+  double LamellaThickness = 0;         // m, one lamella
+  int PassCount = 0;                   // passes
+  double PassPeriod = 0;               // s, one pass cycle, heating window included
+  double HeatingWindow = 0;            // s, torch heating window of a pass
+  double HeatFlux = 0;                 // W/m², incident torch flux
+  double ParticleTemperature = 0;      // K, freshly arrived lamella
   double SubstrateThicknessInput = 0;  // m
   double SubstrateWidth = 0;           // m
   double SubstrateTemperature = 0;     // K, initial plate temperature
@@ -51,10 +51,10 @@ struct Schedule {
   int LamellaCount = 0;      // lamellae per pass
   double LamellaPeriod = 0;  // s allotted to one lamella
   int PassNumber = 0;        // current pass, from 1
-  int LamellaIndex = 0;      // lamella within the pass (0 between passes); the stress model's counter
-  double TimeStep = 0;       // s, length of the next thermal step
-  double PassTime = 0;       // s since the start of the pass
-  double ElapsedTime = 0;    // s since the start of the run
+  int LamellaIndex = 0;    // lamella within the pass (0 between passes); the stress model's counter
+  double TimeStep = 0;     // s, length of the next thermal step
+  double PassTime = 0;     // s since the start of the pass
+  double ElapsedTime = 0;  // s since the start of the run
   double PassStartThickness = 0;         // m of coating laid before the current pass
   double PassEndSurfaceTemperature = 0;  // K, top surface at the end of each pass
 };
@@ -66,10 +66,10 @@ struct LayerStack {
   int NodeCount = 0;
   BasedArray<double> NodeTemperature;  // [1..NodeCount], K; node 1 the back face
   double StepsSinceSetup = 0;
-  double BackGasTemperature = 0;  // K, environment of the back face for the next step
-  double TopGasTemperature = 0;   // K, environment of the top surface for the next step
-  double SolidificationTime = 0;  // s; never given a value by the thermal step
-  double MeltingPoint = 0;        // K, "Tfusion" of the last substrate or coating row read
+  double BackGasTemperature = 0;       // K, environment of the back face for the next step
+  double TopGasTemperature = 0;        // K, environment of the top surface for the next step
+  double SolidificationTime = 0;       // s; never given a value by the thermal step
+  double MeltingPoint = 0;             // K, "Tfusion" of the last substrate or coating row read
   BasedMatrix<double> LayerTable;      // [1..LayerCount][1..3]: thickness, unused, top node
   BasedMatrix<double> ThermalMatrix;   // [1..NodeCount][1..NodeCount]
   BasedArray<double> ThermalRhs;       // [1..NodeCount]

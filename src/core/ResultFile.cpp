@@ -13,7 +13,9 @@ namespace quillane {
 
 namespace {
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() {
+  return std::strerror(errno);
+}
 
 // Result files get the usual permissions of a new file, not the private ones of a temporary.
 mode_t NewFileMode() {
@@ -26,10 +28,13 @@ constexpr std::size_t kBufferSize = 1 << 18;
 
 }  // namespace
 
-ResultFile::~ResultFile() { Discard(); }
+ResultFile::~ResultFile() {
+  Discard();
+}
 
 ResultFile::ResultFile(ResultFile&& other) noexcept
-    : file_(other.file_), target_(std::move(other.target_)),
+    : file_(other.file_),
+      target_(std::move(other.target_)),
       temporary_(std::move(other.temporary_)) {
   other.file_ = nullptr;
 }
@@ -102,8 +107,7 @@ void ResultFile::Close() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
-  const bool flushed =
-      std::fflush(file) == 0 && (temporary_.empty() || fsync(fileno(file)) == 0);
+  const bool flushed = std::fflush(file) == 0 && (temporary_.empty() || fsync(fileno(file)) == 0);
   const std::string flushReason = flushed ? std::string() : Reason();
   const bool closed = std::fclose(file) == 0;
   if (!flushed || !closed) {

@@ -69,6 +69,8 @@ std::string TextGrid::Cell(int row, int col) const {
   return cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
 }
 
-void CountingGrid::AddRow(std::string_view) { ++extraRows_; }
+void CountingGrid::AddRow(std::string_view) {
+  ++extraRows_;
+}
 
 }  // namespace quillane

@@ -198,10 +198,9 @@ void RunSimulation(ModelState& state, RunHost& host) {
   stack.StepsSinceSetup = 0;
   clock.ElapsedTime = 0;
   StressResults& s = state.Stress;
-  for (BasedArray<double>* array :
-       {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
-        &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
-        &s.Deflection}) {
+  for (BasedArray<double>* array : {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity,
+                                    &s.Curvature, &s.SubstrateStressBack, &s.SubstrateStressFront,
+                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection}) {
     array->Redim(0, clock.LamellaCount);
   }
   SetUpLayerStack(state);

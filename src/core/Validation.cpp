@@ -14,7 +14,9 @@ namespace {
 constexpr int kMaxInteger = 32767;  // 16-bit fields of the input window
 constexpr const char* kContactName = "contact";
 
-std::string Number(double value) { return format::FormatGeneral(value); }
+std::string Number(double value) {
+  return format::FormatGeneral(value);
+}
 
 double FieldValue(const ModelState& state, const std::string& field) {
   const InputParameters& in = state.Input;
@@ -46,11 +48,10 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& fault
   const struct {
     const char* column;
     double value;
-  } columns[] = {{"Lambda", row.Lambda},   {"Rho", row.Rho},
-                 {"Cp", row.Cp},           {"Tfusion", row.Tfusion},
-                 {"Lfusion", row.Lfusion}, {"ModuleYoung", row.ModuleYoung},
-                 {"Poisson", row.Poisson}, {"dilat", row.dilat},
-                 {"SigmaQ", row.SigmaQ}};
+  } columns[] = {
+      {"Lambda", row.Lambda},   {"Rho", row.Rho},         {"Cp", row.Cp},
+      {"Tfusion", row.Tfusion}, {"Lfusion", row.Lfusion}, {"ModuleYoung", row.ModuleYoung},
+      {"Poisson", row.Poisson}, {"dilat", row.dilat},     {"SigmaQ", row.SigmaQ}};
   for (const auto& c : columns) {
     if (!std::isfinite(c.value)) {
       faults.push_back("Material \"" + row.Name + "\": " + c.column + " is not a finite number.");
@@ -68,8 +69,8 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& fault
   }
 }
 
-const MaterialRecord* FindRow(const ModelState& state, const std::string& name,
-                              const char* what, std::vector<std::string>& faults) {
+const MaterialRecord* FindRow(const ModelState& state, const std::string& name, const char* what,
+                              std::vector<std::string>& faults) {
   const MaterialsCatalogue* catalogue = state.Materials.Catalogue;
   if (name.empty()) {
     faults.push_back(std::string("No ") + what + " material is chosen.");
@@ -136,12 +137,11 @@ std::vector<std::string> FindInputFaults(const ModelState& state) {
                      " 1/m; a specimen of " + Number(length) +
                      " m cannot bend more than 2 / length = " + Number(2 / length) + " 1/m.");
   }
-  const MaterialRecord* rows[] = {
-      FindRow(state, in.SubstrateMaterialName, "substrate", faults),
-      FindRow(state, in.CoatingMaterialName, "coating", faults),
-      state.Materials.Catalogue && state.Materials.Catalogue->IsOpen()
-          ? FindRow(state, kContactName, "contact layer", faults)
-          : nullptr};
+  const MaterialRecord* rows[] = {FindRow(state, in.SubstrateMaterialName, "substrate", faults),
+                                  FindRow(state, in.CoatingMaterialName, "coating", faults),
+                                  state.Materials.Catalogue && state.Materials.Catalogue->IsOpen()
+                                      ? FindRow(state, kContactName, "contact layer", faults)
+                                      : nullptr};
   for (const MaterialRecord* row : rows) {
     if (row != nullptr) CheckMaterialRow(*row, faults);
   }

@@ -22,7 +22,9 @@ double SubstrateUniformStress(const StressResults& s, int j) {
   return -es * s.LamellaForce(j) / (s.StressWidth * (h * es + (j - 1) * w * ed));
 }
 
-double CurvatureChange(const StressResults& s, int j) { return s.Curvature(j) - s.Curvature(j - 1); }
+double CurvatureChange(const StressResults& s, int j) {
+  return s.Curvature(j) - s.Curvature(j - 1);
+}
 
 void UpdateDisplayRanges(ModelState& state, int k) {
   StressResults& s = state.Stress;

@@ -11,7 +11,9 @@ namespace {
 
 using format::FormatG;
 
-std::string Row(const std::string& x, const std::string& value) { return x + '\t' + value; }
+std::string Row(const std::string& x, const std::string& value) {
+  return x + '\t' + value;
+}
 
 // Time axis of the deflection history: 4 s per lamella, then 120 s of cooling in 20 samples.
 constexpr int kSecondsPerLamella = 4;
@@ -88,7 +90,8 @@ void WriteStressResultsFile(ModelState& state) {
     file.WriteLine(Row(FormatG(kSecondsPerLamella * n + (kCoolingSeconds / kCoolingSamples) * i),
                        FormatG(DeflectionHistoryCoolingValue(state, i))));
   }
-  file.WriteLine(Row(FormatG(kSecondsPerLamella * n + kCoolingSeconds), FormatG(s.FinalDeflection)));
+  file.WriteLine(
+      Row(FormatG(kSecondsPerLamella * n + kCoolingSeconds), FormatG(s.FinalDeflection)));
 }
 
 }  // namespace quillane

@@ -10,12 +10,18 @@ namespace {
 
 int LayerCountFor(int lamellaIndex, int passNumber) {
   switch (lamellaIndex) {
-    case 0: return passNumber > 1 ? 2 : 1;
-    case 1: return 3;
-    case 2: return 4;
-    case 3: return 5;
-    case 4: return 6;
-    default: return 7;
+    case 0:
+      return passNumber > 1 ? 2 : 1;
+    case 1:
+      return 3;
+    case 2:
+      return 4;
+    case 3:
+      return 5;
+    case 4:
+      return 6;
+    default:
+      return 7;
   }
 }
 
@@ -58,8 +64,7 @@ void SetUpLayerStack(ModelState& state) {
   stress.SubstrateBiaxialModulus = stack.SubstrateYoung / (1 - stack.SubstratePoisson);
   stress.CoatingBiaxialModulus = stack.CoatingYoung / (1 - stack.CoatingPoisson);
   if (stress.Curvature(0) != 0) {
-    stress.Deflection(0) =
-        std::pow(state.Input.SpecimenLength, 2) / (8 / stress.Curvature(0));
+    stress.Deflection(0) = std::pow(state.Input.SpecimenLength, 2) / (8 / stress.Curvature(0));
   } else {
     stress.Deflection(0) = 1e-9;
   }

@@ -10,8 +10,8 @@ namespace quillane {
 namespace {
 
 constexpr double kStefanBoltzmann = 4.5352e-8;  // as used by the model, W/(m²·K⁴)
-constexpr double kConvection = 147;              // W/(m²·K), both faces
-constexpr double kSurroundings = 300;            // K, radiation sink
+constexpr double kConvection = 147;             // W/(m²·K), both faces
+constexpr double kSurroundings = 300;           // K, radiation sink
 
 // Takes the properties of layer k from its catalogue row and leaves the constants the stress
 // model reads. Returns the effective heat capacity.

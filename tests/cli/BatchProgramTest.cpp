@@ -56,10 +56,10 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
 TEST_F(BatchProgramTest, FlagsOverrideTheCaseInTheUnitsOfTheWindow) {
   test::WriteFile(dir / "case.json",
                   R"({"PassCount": 3, "PassThickness": 2e-6, "SubstrateMaterialName": "NiCrAlY"})");
-  ASSERT_EQ(Run({(dir / "case.json").string(), "--passes", "1", "--pass-thickness", "3.5",
-                 "--substrate", "Acier 316L", "--heat-flux", "250", "--summary",
-                 (dir / "s.json").string()}),
-            0)
+  ASSERT_EQ(
+      Run({(dir / "case.json").string(), "--passes", "1", "--pass-thickness", "3.5", "--substrate",
+           "Acier 316L", "--heat-flux", "250", "--summary", (dir / "s.json").string()}),
+      0)
       << err.str();
   const auto summary = nlohmann::json::parse(test::ReadFile(dir / "s.json"));
   EXPECT_EQ(summary["LamellaCount"], 4) << "3.5 µm in 1 µm lamellae";
@@ -120,9 +120,9 @@ TEST_F(BatchProgramTest, EveryFaultIsToldOnceAndChangesNoFile) {
 
 TEST_F(BatchProgramTest, UnwritableResultFolderKeepsEarlierFiles) {
   test::WriteFile(dir / "stress.txt", "earlier stress");
-  std::vector<std::string> args = {"--catalogue", (dir / "p1.db").string(), "--thermal",
-                                   (dir / "missing" / "t.txt").string(), "--stress",
-                                   (dir / "stress.txt").string()};
+  std::vector<std::string> args = {"--catalogue", (dir / "p1.db").string(),
+                                   "--thermal",   (dir / "missing" / "t.txt").string(),
+                                   "--stress",    (dir / "stress.txt").string()};
   EXPECT_EQ(RunBatch(args, out, err), 1);
   EXPECT_NE(err.str().find("missing/t.txt"), std::string::npos) << err.str();
   EXPECT_EQ(test::ReadFile(dir / "stress.txt"), "earlier stress");

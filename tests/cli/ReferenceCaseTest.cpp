@@ -35,7 +35,8 @@ TEST_F(ReferenceCaseTest, ResultFilesAndSummaryMatch) {
   const auto reference = test::DataDir() / "p1";
   cli::ReadCaseFile(reference / "case.json", state);
   ExecuteRun(state, host);
-  EXPECT_TRUE(test::ReadFile(state.Files.ThermalPath) == test::ReadFile(reference / "thermique.txt"))
+  EXPECT_TRUE(test::ReadFile(state.Files.ThermalPath) ==
+              test::ReadFile(reference / "thermique.txt"))
       << "thermal results differ";
   EXPECT_EQ(test::ReadFile(state.Files.StressPath), test::ReadFile(reference / "stress.txt"));
   const auto expected = nlohmann::json::parse(test::ReadFile(reference / "summary.json"));

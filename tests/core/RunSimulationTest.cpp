@@ -141,10 +141,22 @@ TEST_F(RunSimulationTest, RunWithoutPassesStillComputesFiniteStresses) {
 
 TEST_F(RunSimulationTest, HostSeesWindowsDrawingsAndBeepsInOrder) {
   ExecuteRun(state, host);
-  const std::vector<std::string> expected = {
-      "show Results", "hide stress windows", "beep",  "building zoom 1", "building global 1",
-      "beep",         "building zoom 2",     "building global 2", "beep", "cooling zoom",
-      "cooling global", "beep", "arrow", "beep", "beep", "beep"};
+  const std::vector<std::string> expected = {"show Results",
+                                             "hide stress windows",
+                                             "beep",
+                                             "building zoom 1",
+                                             "building global 1",
+                                             "beep",
+                                             "building zoom 2",
+                                             "building global 2",
+                                             "beep",
+                                             "cooling zoom",
+                                             "cooling global",
+                                             "beep",
+                                             "arrow",
+                                             "beep",
+                                             "beep",
+                                             "beep"};
   EXPECT_EQ(host.events, expected);
 }
 

@@ -16,9 +16,9 @@ TEST(IncrementalSums, MatchTheSumsFromTheFirstLamellaBitForBit) {
   state.Clock.LamellaCount = n + 1;  // no table written: the last lamella is never reached
   for (BasedArray<double>* a :
        {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
-        &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
-        &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront,
-        &state.Stress.LamellaStress, &state.Stress.Deflection}) {
+        &state.Stress.FlexuralRigidity, &state.Stress.Curvature, &state.Stress.SubstrateStressBack,
+        &state.Stress.SubstrateStressFront, &state.Stress.LamellaStress,
+        &state.Stress.Deflection}) {
     a->Redim(0, n + 1);
   }
   StressResults& s = state.Stress;
@@ -47,8 +47,8 @@ TEST(IncrementalSums, MatchTheSumsFromTheFirstLamellaBitForBit) {
     EXPECT_EQ(s.SubstrateStressBack(k), back) << "lamella " << k;
     EXPECT_EQ(s.SubstrateStressFront(k), front) << "lamella " << k;
     for (int i = 1; i <= k; ++i) {
-      double stress = s.LamellaForce(i) / (b * w) -
-                      ed * dk(i) * ((i - 0.5) * w - s.NeutralAxisPosition(i));
+      double stress =
+          s.LamellaForce(i) / (b * w) - ed * dk(i) * ((i - 0.5) * w - s.NeutralAxisPosition(i));
       for (int j = i + 1; j <= k; ++j) {
         stress += -ed * s.LamellaForce(j) / (b * (h * es + (j - 1) * w * ed)) -
                   ed * dk(j) * ((i - 0.5) * w - s.NeutralAxisPosition(j));

@@ -32,12 +32,11 @@ class StressModelTest : public test::ModelFixture {
  protected:
   void Prepare(const Specimen& c) {
     state.Clock.LamellaCount = c.n;
-    for (BasedArray<double>* a :
-         {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
-          &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
-          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront,
-          &state.Stress.LamellaStress, &state.Stress.LamellaStressFinal,
-          &state.Stress.Deflection}) {
+    for (BasedArray<double>* a : {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
+                                  &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
+                                  &state.Stress.SubstrateStressBack,
+                                  &state.Stress.SubstrateStressFront, &state.Stress.LamellaStress,
+                                  &state.Stress.LamellaStressFinal, &state.Stress.Deflection}) {
       a->Redim(0, c.n);
     }
     state.Stress.SubstrateThickness = c.h;

@@ -10,8 +10,12 @@
 
 namespace quillane::test {
 
-std::filesystem::path DataDir() { return QUILLANE_TEST_DATA; }
-std::filesystem::path BuildDir() { return QUILLANE_BUILD_DIR; }
+std::filesystem::path DataDir() {
+  return QUILLANE_TEST_DATA;
+}
+std::filesystem::path BuildDir() {
+  return QUILLANE_BUILD_DIR;
+}
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

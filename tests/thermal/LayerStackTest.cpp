@@ -27,10 +27,9 @@ class LayerStackTest : public test::ModelFixture {
 
   void SetUp() override {
     ModelFixture::SetUp();
-    for (BasedArray<double>* a : {&state.Stress.Curvature, &state.Stress.Deflection,
-                                  &state.Stress.NeutralAxisPosition,
-                                  &state.Stress.SubstrateStressBack,
-                                  &state.Stress.SubstrateStressFront}) {
+    for (BasedArray<double>* a :
+         {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
+          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
       a->Redim(0, 10);
     }
     state.Input.LamellaThickness = 2e-6;

@@ -17,10 +17,9 @@ class ThermalStepTest : public test::ModelFixture {
   void SetUp() override {
     ModelFixture::SetUp();
     ResolveMaterials();
-    for (BasedArray<double>* a : {&state.Stress.Curvature, &state.Stress.Deflection,
-                                  &state.Stress.NeutralAxisPosition,
-                                  &state.Stress.SubstrateStressBack,
-                                  &state.Stress.SubstrateStressFront}) {
+    for (BasedArray<double>* a :
+         {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
+          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
       a->Redim(0, 4);
     }
     state.Files.Thermal.Open(dir / "rows.txt");
