@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "graphics/StressViews.h"
-
 namespace quillane::cli {
 
 namespace {
@@ -34,22 +32,15 @@ const TextGrid& BatchHost::StressGrid(GridId id) const {
 }
 
 void BatchHost::DrawBuildUpView(ModelState& state, bool zoom) {
-  // Every frame erases the one before, and a frame leaves the surface in the same state
-  // whichever lamella it showed: the first and the last frames give the same pictures as all
-  // of them, without a cost that grows with the square of the lamella count.
-  const int k = state.Clock.LamellaIndex;
-  if (k != 1 && k != state.Clock.LamellaCount) return;
-  graphics::DrawBuildUpView(state, zoom ? surfaces_.BuildingPicture2 : surfaces_.BuildingPicture1,
-                            zoom);
+  graphics::DrawRunBuildUpView(state, surfaces_, zoom);
 }
 
 void BatchHost::DrawCoolingView(ModelState& state, bool zoom) {
-  graphics::DrawCoolingView(state, zoom ? surfaces_.CoolingPicture2 : surfaces_.CoolingPicture1,
-                            zoom);
+  graphics::DrawRunCoolingView(state, surfaces_, zoom);
 }
 
 void BatchHost::DrawDeflectionHistory(ModelState& state) {
-  graphics::DrawDeflectionHistory(state, surfaces_.ArrowPicture1);
+  graphics::DrawRunDeflectionHistory(state, surfaces_);
 }
 
 void BatchHost::ReportSingularMatrix() {

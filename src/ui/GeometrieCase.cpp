@@ -18,7 +18,8 @@ namespace {
 
 void AddNumber(std::string& out, const char* key, double value) {
   if (!std::isfinite(value)) {
-    throw cli::CaseError(std::string("\"") + key + "\" is not a finite number and cannot be saved.");
+    throw cli::CaseError(std::string("\"") + key +
+                         "\" is not a finite number and cannot be saved.");
   }
   out += "  \"";
   out += key;

@@ -30,8 +30,7 @@ const std::vector<FieldInfo>& Table() {
       {FieldId::Text8, "Text8", "Flux thermique incident (kW/m2)", ParseKind::Strict, 0, 1000,
        nullptr},
       {FieldId::text9, "text9", "Temperature", ParseKind::Strict, 10, 1, "SubstrateTemperature"},
-      {FieldId::Text10, "Text10", "T particules incidentes (K)", ParseKind::Lenient, 0, 1,
-       nullptr},
+      {FieldId::Text10, "Text10", "T particules incidentes (K)", ParseKind::Lenient, 0, 1, nullptr},
       {FieldId::Text12, "Text12", "largeur (m)", ParseKind::Strict, 0, 1, nullptr},
       {FieldId::Text13, "Text13", "Longueur du témoin (m)", ParseKind::Lenient, 0, 1, nullptr},
       {FieldId::Text14, "Text14", "N° particule témoin ", ParseKind::Lenient, 0, 1, nullptr},
@@ -74,10 +73,14 @@ CommitOutcome Shown(std::string text) {
 double DisplayedValue(const ModelState& state, FieldId id) {
   const InputParameters& in = state.Input;
   switch (id) {
-    case FieldId::Text3: return in.GasTemperature;
-    case FieldId::Text6: return in.SubstrateThicknessInput * 1000;
-    case FieldId::text9: return in.SubstrateTemperature;
-    default: break;
+    case FieldId::Text3:
+      return in.GasTemperature;
+    case FieldId::Text6:
+      return in.SubstrateThicknessInput * 1000;
+    case FieldId::text9:
+      return in.SubstrateTemperature;
+    default:
+      break;
   }
   throw std::logic_error("the box has no spin button");
 }
@@ -87,21 +90,36 @@ std::string CommitText(const ModelState& state, FieldId id) {
   const InputParameters& in = state.Input;
   const RegionalSettings& locale = state.Locale;
   switch (id) {
-    case FieldId::Text1: return Pattern(in.LamellaThickness * 1e6, "##0", locale);
-    case FieldId::Text2: return Pattern(in.PassPeriod, "0.00E+00", locale);
-    case FieldId::Text3: return General(in.GasTemperature, locale);
-    case FieldId::Text4: return General(in.PassCount, locale);
-    case FieldId::Text5: return Pattern(in.PassThickness * 1e6, "##0", locale);
-    case FieldId::Text6: return Pattern(in.SubstrateThicknessInput * 1000, "##0.00", locale);
-    case FieldId::Text7: return Pattern(in.HeatingWindow, "0.00E-00", locale);
-    case FieldId::Text8: return Pattern(in.HeatFlux / 1000, "0.00E+00", locale);
-    case FieldId::text9: return General(in.SubstrateTemperature, locale);
-    case FieldId::Text10: return General(in.ParticleTemperature, locale);
-    case FieldId::Text12: return Pattern(in.SubstrateWidth, "0.000", locale);
-    case FieldId::Text13: return Pattern(in.SpecimenLength, "0.000", locale);
-    case FieldId::Text14: return General(in.WitnessParticle, locale);
-    case FieldId::Text15: return General(in.WitnessCoat, locale);
-    case FieldId::Text16: return BoxText(in.InitialCurvatureText, locale);
+    case FieldId::Text1:
+      return Pattern(in.LamellaThickness * 1e6, "##0", locale);
+    case FieldId::Text2:
+      return Pattern(in.PassPeriod, "0.00E+00", locale);
+    case FieldId::Text3:
+      return General(in.GasTemperature, locale);
+    case FieldId::Text4:
+      return General(in.PassCount, locale);
+    case FieldId::Text5:
+      return Pattern(in.PassThickness * 1e6, "##0", locale);
+    case FieldId::Text6:
+      return Pattern(in.SubstrateThicknessInput * 1000, "##0.00", locale);
+    case FieldId::Text7:
+      return Pattern(in.HeatingWindow, "0.00E-00", locale);
+    case FieldId::Text8:
+      return Pattern(in.HeatFlux / 1000, "0.00E+00", locale);
+    case FieldId::text9:
+      return General(in.SubstrateTemperature, locale);
+    case FieldId::Text10:
+      return General(in.ParticleTemperature, locale);
+    case FieldId::Text12:
+      return Pattern(in.SubstrateWidth, "0.000", locale);
+    case FieldId::Text13:
+      return Pattern(in.SpecimenLength, "0.000", locale);
+    case FieldId::Text14:
+      return General(in.WitnessParticle, locale);
+    case FieldId::Text15:
+      return General(in.WitnessCoat, locale);
+    case FieldId::Text16:
+      return BoxText(in.InitialCurvatureText, locale);
   }
   return {};
 }
@@ -110,22 +128,43 @@ std::string CommitText(const ModelState& state, FieldId id) {
 void Store(ModelState& state, FieldId id, double value) {
   InputParameters& in = state.Input;
   switch (id) {
-    case FieldId::Text1: in.LamellaThickness = value; break;
-    case FieldId::Text2: in.PassPeriod = value; break;
-    case FieldId::Text3: in.GasTemperature = value; break;
-    case FieldId::Text5: in.PassThickness = value; break;
-    case FieldId::Text6: in.SubstrateThicknessInput = value; break;
-    case FieldId::Text7: in.HeatingWindow = value; break;
-    case FieldId::Text8: in.HeatFlux = value; break;
-    case FieldId::text9: in.SubstrateTemperature = value; break;
-    case FieldId::Text10: in.ParticleTemperature = value; break;
+    case FieldId::Text1:
+      in.LamellaThickness = value;
+      break;
+    case FieldId::Text2:
+      in.PassPeriod = value;
+      break;
+    case FieldId::Text3:
+      in.GasTemperature = value;
+      break;
+    case FieldId::Text5:
+      in.PassThickness = value;
+      break;
+    case FieldId::Text6:
+      in.SubstrateThicknessInput = value;
+      break;
+    case FieldId::Text7:
+      in.HeatingWindow = value;
+      break;
+    case FieldId::Text8:
+      in.HeatFlux = value;
+      break;
+    case FieldId::text9:
+      in.SubstrateTemperature = value;
+      break;
+    case FieldId::Text10:
+      in.ParticleTemperature = value;
+      break;
     case FieldId::Text12:
       // One width for the thermal and the stress model: the stress model reads its copy.
       in.SubstrateWidth = value;
       state.Stress.StressWidth = value;
       break;
-    case FieldId::Text13: in.SpecimenLength = value; break;
-    default: throw std::logic_error("the box does not hold a real number");
+    case FieldId::Text13:
+      in.SpecimenLength = value;
+      break;
+    default:
+      throw std::logic_error("the box does not hold a real number");
   }
 }
 
@@ -169,7 +208,8 @@ CommitOutcome CommitInteger(ModelState& state, const FieldInfo& field, double ma
       outcome.Accepted = true;
       return outcome;  // these boxes keep the text as typed
     }
-    default: break;
+    default:
+      break;
   }
   throw std::logic_error("the box does not hold an integer");
 }
@@ -180,7 +220,8 @@ CommitOutcome CommitLenient(ModelState& state, const FieldInfo& field, std::stri
   switch (field.Id) {
     case FieldId::Text4:
     case FieldId::Text14:
-    case FieldId::Text15: return CommitInteger(state, field, magnitude);
+    case FieldId::Text15:
+      return CommitInteger(state, field, magnitude);
     case FieldId::Text13: {
       state.Input.SpecimenLength = magnitude;
       CommitOutcome outcome = Shown(CommitText(state, field.Id));
@@ -196,7 +237,9 @@ CommitOutcome CommitLenient(ModelState& state, const FieldInfo& field, std::stri
 
 }  // namespace
 
-const std::vector<FieldInfo>& Fields() { return Table(); }
+const std::vector<FieldInfo>& Fields() {
+  return Table();
+}
 
 const FieldInfo& Field(FieldId id) {
   for (const FieldInfo& field : Table()) {
@@ -209,21 +252,36 @@ std::string LoadText(const ModelState& state, FieldId id) {
   const InputParameters& in = state.Input;
   const RegionalSettings& locale = state.Locale;
   switch (id) {
-    case FieldId::Text1: return General(in.LamellaThickness * 1e6, locale);
-    case FieldId::Text2: return Pattern(in.PassPeriod, "0.00", locale);
-    case FieldId::Text3: return General(in.GasTemperature, locale);
-    case FieldId::Text4: return General(in.PassCount, locale);
-    case FieldId::Text5: return Pattern(in.PassThickness * 1e6, "##0.#", locale);
-    case FieldId::Text6: return Pattern(in.SubstrateThicknessInput * 1000, "#00.0", locale);
-    case FieldId::Text7: return Pattern(in.HeatingWindow, "0.00", locale);
-    case FieldId::Text8: return Pattern(in.HeatFlux / 1000, "#0.0E+0", locale);
-    case FieldId::text9: return General(in.SubstrateTemperature, locale);
-    case FieldId::Text10: return General(in.ParticleTemperature, locale);
-    case FieldId::Text12: return General(in.SubstrateWidth, locale);
-    case FieldId::Text13: return General(in.SpecimenLength, locale);
-    case FieldId::Text14: return General(in.WitnessParticle, locale);
-    case FieldId::Text15: return General(in.WitnessCoat, locale);
-    case FieldId::Text16: return BoxText(in.InitialCurvatureText, locale);
+    case FieldId::Text1:
+      return General(in.LamellaThickness * 1e6, locale);
+    case FieldId::Text2:
+      return Pattern(in.PassPeriod, "0.00", locale);
+    case FieldId::Text3:
+      return General(in.GasTemperature, locale);
+    case FieldId::Text4:
+      return General(in.PassCount, locale);
+    case FieldId::Text5:
+      return Pattern(in.PassThickness * 1e6, "##0.#", locale);
+    case FieldId::Text6:
+      return Pattern(in.SubstrateThicknessInput * 1000, "#00.0", locale);
+    case FieldId::Text7:
+      return Pattern(in.HeatingWindow, "0.00", locale);
+    case FieldId::Text8:
+      return Pattern(in.HeatFlux / 1000, "#0.0E+0", locale);
+    case FieldId::text9:
+      return General(in.SubstrateTemperature, locale);
+    case FieldId::Text10:
+      return General(in.ParticleTemperature, locale);
+    case FieldId::Text12:
+      return General(in.SubstrateWidth, locale);
+    case FieldId::Text13:
+      return General(in.SpecimenLength, locale);
+    case FieldId::Text14:
+      return General(in.WitnessParticle, locale);
+    case FieldId::Text15:
+      return General(in.WitnessCoat, locale);
+    case FieldId::Text16:
+      return BoxText(in.InitialCurvatureText, locale);
   }
   return {};
 }
@@ -231,9 +289,12 @@ std::string LoadText(const ModelState& state, FieldId id) {
 CommitOutcome CommitField(ModelState& state, FieldId id, std::string_view text) {
   const FieldInfo& field = Field(id);
   switch (field.Parse) {
-    case ParseKind::Strict: return CommitStrict(state, field, text);
-    case ParseKind::Lenient: return CommitLenient(state, field, text);
-    case ParseKind::Live: break;
+    case ParseKind::Strict:
+      return CommitStrict(state, field, text);
+    case ParseKind::Lenient:
+      return CommitLenient(state, field, text);
+    case ParseKind::Live:
+      break;
   }
   // A live box has nothing to commit: the model reads its text.
   state.Input.InitialCurvatureText = ModelText(text, state.Locale);
@@ -263,13 +324,15 @@ CommitOutcome StepField(ModelState& state, FieldId id, std::string_view text, in
 
 std::string ModelText(std::string_view boxText, const RegionalSettings& locale) {
   std::string text(boxText);
-  if (locale.DecimalSeparator != '.') std::replace(text.begin(), text.end(), locale.DecimalSeparator, '.');
+  if (locale.DecimalSeparator != '.')
+    std::replace(text.begin(), text.end(), locale.DecimalSeparator, '.');
   return text;
 }
 
 std::string BoxText(std::string_view modelText, const RegionalSettings& locale) {
   std::string text(modelText);
-  if (locale.DecimalSeparator != '.') std::replace(text.begin(), text.end(), '.', locale.DecimalSeparator);
+  if (locale.DecimalSeparator != '.')
+    std::replace(text.begin(), text.end(), '.', locale.DecimalSeparator);
   return text;
 }
 

@@ -30,6 +30,7 @@ class PictureBox : public QWidget {
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+  // Tall enough for the picture at that width, so the caption below sits right under it.
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;
 

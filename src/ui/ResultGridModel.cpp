@@ -1,7 +1,6 @@
 #include "ui/ResultGridModel.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QPalette>
 
 #include <algorithm>
@@ -74,7 +73,8 @@ void ResultGridModel::AddRow(std::string_view text) {
 void ResultGridModel::SchedulePublish() {
   if (publishScheduled_) return;
   publishScheduled_ = true;
-  QMetaObject::invokeMethod(this, [this] { Publish(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { Publish(); }, Qt::QueuedConnection);
 }
 
 void ResultGridModel::Publish() {
@@ -97,8 +97,7 @@ void ResultGridModel::RowChanged(int gridRow, int firstCol, int lastCol) {
 }
 
 std::size_t ResultGridModel::MemoryBytes() const {
-  return store_.MemoryBytes() + (sizeof(*this) - sizeof(store_)) +
-         widths_.capacity() * sizeof(int);
+  return store_.MemoryBytes() + (sizeof(*this) - sizeof(store_)) + widths_.capacity() * sizeof(int);
 }
 
 int ResultGridModel::rowCount(const QModelIndex& parent) const {
@@ -123,18 +122,11 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
       // Numbers line up on the right, titles and words read from the left.
-      return static_cast<int>(Qt::AlignVCenter | (store_.IsNumericRow(row) && row >= 2
-                                                       ? Qt::AlignRight
-                                                       : Qt::AlignLeft));
+      return static_cast<int>(
+          Qt::AlignVCenter |
+          (store_.IsNumericRow(row) && row >= 2 ? Qt::AlignRight : Qt::AlignLeft));
     case Qt::BackgroundRole:
       if (row < 2) return QApplication::palette().brush(QPalette::Button);
-      return {};
-    case Qt::FontRole:
-      if (row == 0) {
-        QFont font;
-        font.setBold(true);
-        return font;
-      }
       return {};
     default:
       return {};

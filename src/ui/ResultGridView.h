@@ -5,6 +5,8 @@
 
 #include <QTableView>
 
+#include <vector>
+
 #include "ui/ResultGridModel.h"
 
 namespace quillane::ui {
@@ -18,16 +20,29 @@ class ResultGridView : public QTableView {
   ResultGridModel* GridModel() const { return model_; }
   // A width in twips in this view's pixels: 15 twips per pixel at 96 dpi.
   int PixelsFromTwips(int twips) const;
+  // The narrowest the view may be; a view of a short table (titles as rows) also widens to
+  // show all its columns.
+  void SetBaseMinimumWidth(int pixels);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   void ApplyWidth(int col);
   // A row of words whose other cells are empty reads across the whole row.
   void SpanTextRows(int firstViewRow, int lastViewRow);
-  void OnCurrentChanged(const QModelIndex& current);
+  // Short tables: a column widens beyond its set width to the widest text it holds.
+  void FitColumnsToContents(int firstViewRow, int lastViewRow);
+  void UpdateMinimumWidth();
+  void OnCellChosen(const QModelIndex& index);
   void OnCurrentColumnMoved(int col);
 
   ResultGridModel* model_;
+  std::vector<int> contentWidths_;
+  int baseMinimumWidth_ = 0;
   bool movingCurrent_ = false;
+  // Whether the mouse press under way already chose a cell through a new selection.
+  bool selectedByThisPress_ = false;
 };
 
 }  // namespace quillane::ui

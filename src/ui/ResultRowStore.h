@@ -26,6 +26,46 @@
 
 namespace quillane::ui {
 
+namespace detail {
+
+// The two characters of each byte of a packed row, for one alphabet: decoding a byte is then
+// one table look-up.
+struct PackedPairs {
+  std::array<std::array<char, 2>, 256> Pairs{};
+};
+
+constexpr PackedPairs MakePackedPairs(const char* alphabet) {
+  PackedPairs table;
+  for (int byte = 0; byte < 256; ++byte) {
+    table.Pairs[static_cast<std::size_t>(byte)] = {alphabet[byte >> 4], alphabet[byte & 0x0F]};
+  }
+  return table;
+}
+
+inline constexpr const char* kPointAlphabet = "0123456789.-+E \t";
+inline constexpr const char* kCommaAlphabet = "0123456789,-+E \t";
+// The nibble of each character in a packed row (either decimal separator is 10), -1 for a
+// character that cannot be packed.
+struct NibbleTable {
+  std::array<signed char, 256> Of{};
+};
+
+constexpr NibbleTable MakeNibbleTable() {
+  NibbleTable table;
+  for (auto& nibble : table.Of) nibble = -1;
+  for (int i = 0; i < 16; ++i) {
+    table.Of[static_cast<unsigned char>(kPointAlphabet[i])] = static_cast<signed char>(i);
+  }
+  table.Of[static_cast<unsigned char>(',')] = 10;
+  return table;
+}
+
+inline constexpr NibbleTable kNibbles = MakeNibbleTable();
+inline constexpr PackedPairs kPointPairs = MakePackedPairs(kPointAlphabet);
+inline constexpr PackedPairs kCommaPairs = MakePackedPairs(kCommaAlphabet);
+
+}  // namespace detail
+
 class ResultRowStore {
  public:
   // A new grid: two empty title rows and two columns.
@@ -171,8 +211,6 @@ class ResultRowStore {
   static constexpr std::uint8_t kPacked = 1;  // two characters per byte
   static constexpr std::uint8_t kComma = 2;   // the decimal separator of a packed row is ','
   static constexpr std::uint8_t kOdd = 4;     // the last byte of a packed row holds one character
-  static constexpr const char* kPointAlphabet = "0123456789.-+E \t";
-  static constexpr const char* kCommaAlphabet = "0123456789,-+E \t";
 
   struct Chunk {
     std::unique_ptr<std::uint8_t[]> Bytes;
@@ -208,38 +246,16 @@ class ResultRowStore {
     }
   }
 
-  // The nibble of c in the packed alphabet whose separator is sep, or -1.
-  static int Nibble(char c, char sep) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c == sep) return 10;
-    switch (c) {
-      case '-':
-        return 11;
-      case '+':
-        return 12;
-      case 'E':
-        return 13;
-      case ' ':
-        return 14;
-      case '\t':
-        return 15;
-      default:
-        return -1;
-    }
-  }
+  static int Nibble(char c) { return detail::kNibbles.Of[static_cast<unsigned char>(c)]; }
 
   // The separator a packed form of the text would use, or 0 when it cannot be packed.
   static char PackingSeparator(std::string_view text) {
     bool point = false;
     bool comma = false;
     for (char c : text) {
-      if (c == '.') {
-        point = true;
-      } else if (c == ',') {
-        comma = true;
-      } else if (Nibble(c, '.') < 0) {
-        return 0;
-      }
+      if (Nibble(c) < 0) return 0;
+      point = point || c == '.';
+      comma = comma || c == ',';
     }
     if (point && comma) return 0;
     return comma ? ',' : '.';
@@ -291,13 +307,16 @@ class ResultRowStore {
       out.assign(reinterpret_cast<const char*>(payload), length);
       return;
     }
-    const char* alphabet = (header & kComma) != 0 ? kCommaAlphabet : kPointAlphabet;
-    const std::size_t characters = length * 2 - ((header & kOdd) != 0 ? 1 : 0);
-    out.resize(characters);
-    for (std::size_t i = 0; i < characters; ++i) {
-      const std::uint8_t byte = payload[i / 2];
-      out[i] = alphabet[i % 2 == 0 ? byte >> 4 : byte & 0x0F];
+    const detail::PackedPairs& table =
+        (header & kComma) != 0 ? detail::kCommaPairs : detail::kPointPairs;
+    out.resize(length * 2);
+    char* text = out.data();
+    for (std::size_t i = 0; i < length; ++i) {
+      const std::array<char, 2>& pair = table.Pairs[payload[i]];
+      text[2 * i] = pair[0];
+      text[2 * i + 1] = pair[1];
     }
+    if ((header & kOdd) != 0) out.pop_back();
   }
 
   std::size_t RecordSize(std::uint64_t locator) const {
@@ -311,15 +330,16 @@ class ResultRowStore {
   // large as the last one (up to a cap), or in a chunk of its own for a record beyond the cap.
   std::uint64_t Reserve(std::size_t bytes, std::uint8_t*& out) {
     if (chunks_.empty() || chunks_.back().Size - chunks_.back().Used < bytes) {
-      std::size_t size = chunks_.empty() ? kFirstChunkBytes
-                                         : std::min(chunks_.back().Size * 2, kMaxChunkBytes);
+      std::size_t size =
+          chunks_.empty() ? kFirstChunkBytes : std::min(chunks_.back().Size * 2, kMaxChunkBytes);
       size = std::max(size, bytes);
       if (bytes > 0xFFFFFFFFu) throw std::length_error("result grid row too long");
       chunks_.push_back(Chunk{std::make_unique<std::uint8_t[]>(size), size, 0});
     }
     Chunk& chunk = chunks_.back();
     out = chunk.Bytes.get() + chunk.Used;
-    const std::uint64_t locator = (static_cast<std::uint64_t>(chunks_.size() - 1) << 32) | chunk.Used;
+    const std::uint64_t locator =
+        (static_cast<std::uint64_t>(chunks_.size() - 1) << 32) | chunk.Used;
     chunk.Used += bytes;
     liveBytes_ += bytes;
     return locator;
@@ -344,8 +364,8 @@ class ResultRowStore {
     *out++ = header;
     out = WriteLength(out, length);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-      const int high = Nibble(text[i], sep);
-      const int low = i + 1 < text.size() ? Nibble(text[i + 1], sep) : 0;
+      const int high = Nibble(text[i]);
+      const int low = i + 1 < text.size() ? Nibble(text[i + 1]) : 0;
       *out++ = static_cast<std::uint8_t>((high << 4) | low);
     }
     return locator;

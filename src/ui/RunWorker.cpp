@@ -24,11 +24,16 @@ constexpr std::array<GridId, 4> kGridIds = {GridId::Resultats, GridId::MSFlexGri
 
 graphics::DrawingSurface& SurfaceOf(graphics::StressSurfaces& surfaces, SurfaceId id) {
   switch (id) {
-    case SurfaceId::BuildingPicture1: return surfaces.BuildingPicture1;
-    case SurfaceId::BuildingPicture2: return surfaces.BuildingPicture2;
-    case SurfaceId::CoolingPicture1: return surfaces.CoolingPicture1;
-    case SurfaceId::CoolingPicture2: return surfaces.CoolingPicture2;
-    case SurfaceId::ArrowPicture1: return surfaces.ArrowPicture1;
+    case SurfaceId::BuildingPicture1:
+      return surfaces.BuildingPicture1;
+    case SurfaceId::BuildingPicture2:
+      return surfaces.BuildingPicture2;
+    case SurfaceId::CoolingPicture1:
+      return surfaces.CoolingPicture1;
+    case SurfaceId::CoolingPicture2:
+      return surfaces.CoolingPicture2;
+    case SurfaceId::ArrowPicture1:
+      return surfaces.ArrowPicture1;
   }
   return surfaces.ArrowPicture1;
 }
@@ -36,10 +41,10 @@ graphics::DrawingSurface& SurfaceOf(graphics::StressSurfaces& surfaces, SurfaceI
 // What the worker's host needs of the interface thread.
 struct InterfaceLink {
   std::shared_ptr<RunChannel> Channel;
-  QObject* Context = nullptr;            // lives on the interface thread
-  std::function<void()> Drain;           // runs there, before any task
-  std::function<std::string(GridId, int, int)> ReadCell;  // runs there
-  std::function<void()> ReportSingular;  // runs there
+  QObject* Context = nullptr;  // lives on the interface thread
+  // Both run there, after applying what the worker queued before.
+  std::function<std::string(GridId, int, int)> ReadCell;
+  std::function<void()> ReportSingular;
 };
 
 // A grid seen from the worker: records the operations for the interface thread and answers
@@ -86,9 +91,8 @@ class ProxyGrid : public ResultGrid {
     auto result = std::make_shared<std::string>();
     const auto read = link_.ReadCell;
     const GridId id = id_;
-    link_.Channel->CallOnInterface(link_.Context, [read, id, row, col, result] {
-      *result = read(id, row, col);
-    });
+    link_.Channel->CallOnInterface(link_.Context,
+                                   [read, id, row, col, result] { *result = read(id, row, col); });
     return *result;
   }
 
@@ -136,17 +140,15 @@ class WorkerHost : public RunHost {
   void HideStressWindows() override { Post(RunOperation::Kind::HideStressWindows); }
   void DrawBuildUpView(ModelState& state, bool zoom) override {
     StopIfCancelled();
-    graphics::DrawBuildUpView(
-        state, zoom ? surfaces_.BuildingPicture2 : surfaces_.BuildingPicture1, zoom);
+    graphics::DrawRunBuildUpView(state, surfaces_, zoom);
   }
   void DrawCoolingView(ModelState& state, bool zoom) override {
     StopIfCancelled();
-    graphics::DrawCoolingView(state, zoom ? surfaces_.CoolingPicture2 : surfaces_.CoolingPicture1,
-                              zoom);
+    graphics::DrawRunCoolingView(state, surfaces_, zoom);
   }
   void DrawDeflectionHistory(ModelState& state) override {
     StopIfCancelled();
-    graphics::DrawDeflectionHistory(state, surfaces_.ArrowPicture1);
+    graphics::DrawRunDeflectionHistory(state, surfaces_);
   }
   void Beep() override { Post(RunOperation::Kind::Beep); }
   // The box is modal on the interface thread; the run waits for it to be closed.
@@ -254,7 +256,9 @@ RunWorker::RunWorker(ModelState& state, ResultWindows& windows, QWidget* dialogP
   connect(&drainTimer_, &QTimer::timeout, this, &RunWorker::Drain);
 }
 
-RunWorker::~RunWorker() { CancelAndWait(); }
+RunWorker::~RunWorker() {
+  CancelAndWait();
+}
 
 bool RunWorker::Start(Job job) {
   if (running_) return false;
@@ -275,7 +279,6 @@ bool RunWorker::Start(Job job) {
   InterfaceLink link;
   link.Channel = channel_;
   link.Context = this;
-  link.Drain = [this] { Drain(); };
   link.ReadCell = [this](GridId id, int row, int col) {
     Drain();
     return windows_.Grid(id).Cell(row, col);
@@ -332,14 +335,18 @@ void RunWorker::CancelAndWait() {
   running_ = false;
 }
 
-double RunWorker::Progress() const { return channel_ ? channel_->Progress() : 0.0; }
+double RunWorker::Progress() const {
+  return channel_ ? channel_->Progress() : 0.0;
+}
 
 void RunWorker::Drain() {
   if (!channel_) return;
   for (RunOperation& operation : channel_->Take()) {
     using Kind = RunOperation::Kind;
     switch (operation.What) {
-      case Kind::SetColumnCount: windows_.Grid(operation.Grid).SetColumnCount(operation.A); break;
+      case Kind::SetColumnCount:
+        windows_.Grid(operation.Grid).SetColumnCount(operation.A);
+        break;
       case Kind::FillBlock:
         windows_.Grid(operation.Grid)
             .FillBlock(operation.A, operation.B, operation.C, operation.D, operation.Text);
@@ -350,10 +357,18 @@ void RunWorker::Drain() {
       case Kind::SetCurrentColumn:
         windows_.Grid(operation.Grid).SetCurrentColumn(operation.A);
         break;
-      case Kind::AddRow: windows_.Grid(operation.Grid).AddRow(operation.Text); break;
-      case Kind::ShowResults: windows_.ShowResults(); break;
-      case Kind::HideStressWindows: windows_.HideStressWindows(); break;
-      case Kind::Beep: QApplication::beep(); break;
+      case Kind::AddRow:
+        windows_.Grid(operation.Grid).AddRow(operation.Text);
+        break;
+      case Kind::ShowResults:
+        windows_.ShowResults();
+        break;
+      case Kind::HideStressWindows:
+        windows_.HideStressWindows();
+        break;
+      case Kind::Beep:
+        QApplication::beep();
+        break;
     }
   }
   emit ProgressChanged(channel_->Progress());

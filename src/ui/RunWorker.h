@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -49,16 +48,18 @@ struct RunOperation {
 };
 
 // What the worker and the interface thread share during one run.
-class RunChannel {
+class RunChannel : public std::enable_shared_from_this<RunChannel> {
  public:
   // More queued operations than this make the worker wait for the interface thread, so that
   // a slow display cannot make the queue grow without bound.
   static constexpr std::size_t kMaxQueued = 200000;
 
-  // Worker side. Throws RunCancelled when the run is cancelled while waiting for room.
-  void Push(RunOperation operation);
+  // Worker side. Waits while the queue is full. When the run is cancelled, throws
+  // RunCancelled if stopWhenCancelled is set and queues the operation otherwise.
+  void Push(RunOperation operation, bool stopWhenCancelled);
   // Interface side: everything queued so far, oldest first.
   std::vector<RunOperation> Take();
+  std::size_t Queued() const;
 
   void Cancel();
   bool Cancelled() const { return cancelled_.load(); }
@@ -124,7 +125,7 @@ class RunWorker : public QObject {
 
  private:
   void Drain();
-  void OnWorkerDone(RunOutcome outcome);
+  void OnWorkerDone(unsigned generation, const RunOutcome& outcome);
 
   ModelState& state_;
   ResultWindows& windows_;
@@ -134,6 +135,7 @@ class RunWorker : public QObject {
   std::unique_ptr<RunHost> host_;
   std::thread thread_;
   bool running_ = false;
+  unsigned generation_ = 0;  // tells a finished run from an earlier one already waited for
 };
 
 }  // namespace quillane::ui

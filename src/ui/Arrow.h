@@ -1,0 +1,46 @@
+#pragma once
+// The deflection history after cooling ("Arrow after cooling"): the picture Picture1 and the
+// three stress grids MSFlexGrid1 (before final cooling), MSFlexGrid2 (after final cooling)
+// and MSFlexGrid3 (never filled), laid in a column beside the picture so that all of them are
+// in sight at the window's first size. The window owns its surface and its grids.
+
+#include <QMainWindow>
+
+#include "graphics/DrawingSurface.h"
+#include "graphics/StressSurfaces.h"
+
+namespace quillane::ui {
+
+class PictureBox;
+class ResultGridModel;
+class ResultGridView;
+
+class Arrow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Arrow(QWidget* parent = nullptr);
+
+  graphics::DrawingSurface& Surface() { return surface_; }
+  // Grid n = 1, 2 or 3 (MSFlexGrid1..3); throws std::out_of_range otherwise.
+  ResultGridModel& Grid(int n);
+
+  // "Mask": hides the window, which keeps its picture and its grids. "Zoom in" and "Zoom out"
+  // are there as on the other stress windows; the history has a single view, so they leave it.
+  void mask_Click();
+  void RefreshPicture();
+
+ signals:
+  // Raised when the user closes the window from its title bar; the window is then deleted.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  graphics::DrawingSurface surface_{graphics::StressSurfaces::kHistoryWidthTwips,
+                                    graphics::StressSurfaces::kHistoryHeightTwips};
+  PictureBox* picture1_ = nullptr;
+  ResultGridModel* grids_[3] = {};
+};
+
+}  // namespace quillane::ui

@@ -1,0 +1,157 @@
+#pragma once
+// The input window: the legend of the thermal model, the substrate and deposit parameters with
+// the two material lists, the options, the choice of the result files and the command that
+// starts a run. Each box commits into the model state when it loses the focus, by the rule of
+// GeometrieFields; a run goes to a worker thread while the window stays responsive.
+
+#include <QLocale>
+#include <QMainWindow>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+
+#include "core/ModelState.h"
+#include "materials/MaterialsCatalogue.h"
+#include "ui/GeometrieFields.h"
+#include "ui/ResultWindows.h"
+#include "ui/RunWorker.h"
+
+class QAction;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QUndoStack;
+
+namespace quillane::ui {
+
+// The spin button beside a box: an up and a down arrow that step the number in the box.
+class UpDown : public QWidget {
+  Q_OBJECT
+ public:
+  explicit UpDown(const QString& name, QWidget* parent = nullptr);
+  QToolButton* Up() const { return up_; }
+  QToolButton* Down() const { return down_; }
+
+ signals:
+  // +1 for the up arrow, -1 for the down arrow.
+  void Stepped(int direction);
+
+ private:
+  QToolButton* up_;
+  QToolButton* down_;
+};
+
+struct GeometrieOptions {
+  std::filesystem::path CataloguePath = DefaultCataloguePath();
+  // Decimal separator and digit grouping of the boxes and of the result files.
+  QLocale Locale = QLocale::system();
+};
+
+class Geometrie : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Loads at once: opens the catalogue, applies the defaults and fills the boxes.
+  Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions options = {},
+            QWidget* parent = nullptr);
+  ~Geometrie() override;
+
+  // The box of that field.
+  QLineEdit* Box(FieldId id) const { return boxes_.at(static_cast<std::size_t>(id)); }
+  const MaterialsCatalogue& Catalogue() const { return catalogue_; }
+  RunWorker& Worker() { return worker_; }
+  QUndoStack& UndoStack() const { return *undoStack_; }
+
+  // Commands of the window, as the menus and buttons call them.
+  void Execution();          // "Execution calculs"
+  void ChooseThermalFile();  // "Choix fichier resultats (thermique)"
+  void ChooseStressFile();   // "Choix fichier resultats(stress)"
+  void Fin();                // quits at once, cancelling a run in progress
+  void Raz();                // unloads the result windows; the state is kept
+  void OpenCaseFile();       // asks for a case file and applies it
+  void SaveCaseFile();       // asks for a file name and saves the case
+  void RestoreDefaults();    // "Valeurs par défaut"
+  // Case files without a dialog; false (and a message) on failure.
+  bool OpenCaseFrom(const QString& path);
+  bool SaveCaseTo(const QString& path);
+
+  // Commits the box that has the focus when its text was edited, as leaving it would.
+  void CommitPendingEdit();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // What the window shows of the inputs, for undo and redo.
+  struct FormSnapshot {
+    InputParameters Input;
+    double StressWidth = 0;
+    std::array<QString, 15> Texts;
+    bool operator==(const FormSnapshot& other) const;
+  };
+  class FormCommand;
+
+  void BuildWidgets();
+  QLineEdit* MakeBox(FieldId id, QWidget* parent);
+  QWidget* BoxWithSpin(FieldId id, const char* spinName, QWidget* parent);
+  void BuildMenus();
+  void Load();
+  void BindLists();
+
+  void Commit(FieldId id);
+  void Step(FieldId id, int direction);
+  void ShowRefusal(FieldId id, const std::string& reason);
+  void SetBoxText(FieldId id, const QString& text);
+  void OnTextChanged(FieldId id, const QString& text);
+  void OnMaterialPicked(bool substrate);
+  void UpdateExecutionEnabled();
+  void SelectMaterial(QListWidget* list, const std::string& name);
+
+  FormSnapshot Snapshot() const;
+  void Restore(const FormSnapshot& snapshot);
+  void PushChange(const QString& text, const FormSnapshot& before);
+
+  bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
+                        const QString& proposed, std::string& path);
+  void SetRunning(bool running);
+  void OnRunFinished(const RunOutcome& outcome);
+  void Inform(const QString& text);
+  QString Text(FieldId id) const;
+  FieldId IdOf(const QObject* box) const;
+
+  ModelState& state_;
+  ResultWindows& windows_;
+  GeometrieOptions options_;
+  MaterialsCatalogue catalogue_;
+  RunWorker worker_;
+
+  std::array<QLineEdit*, 15> boxes_{};
+  std::array<QString, 15> shown_;  // last text the window showed or accepted, per box
+  QListWidget* substrateList_ = nullptr;
+  QListWidget* coatingList_ = nullptr;
+  QPushButton* execution_ = nullptr;
+  QPushButton* thermalButton_ = nullptr;
+  QPushButton* stressButton_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QLabel* summary_ = nullptr;  // what the last run did, with the files it wrote
+  QWidget* inputArea_ = nullptr;
+  QFileDialog* thermalDialog_ = nullptr;
+  QFileDialog* stressDialog_ = nullptr;
+  QUndoStack* undoStack_ = nullptr;
+  QAction* openAction_ = nullptr;
+  QAction* saveAction_ = nullptr;
+  QAction* defaultsAction_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
+  QString lastCaseDirectory_;
+  bool restoring_ = false;  // while the window itself sets texts and selections
+};
+
+}  // namespace quillane::ui

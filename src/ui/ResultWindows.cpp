@@ -1,0 +1,133 @@
+#include "ui/ResultWindows.h"
+
+#include "ui/Arrow.h"
+#include "ui/ResultGridModel.h"
+#include "ui/Results.h"
+#include "ui/building.h"
+#include "ui/cooling.h"
+
+namespace quillane::ui {
+
+namespace {
+
+// Shows a window non-modal in front of the others.
+void ShowInFront(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+// Forgets a window the user closed: it is being deleted, and the next use makes a new one.
+template <typename Window>
+void ForgetOnClose(QObject* owner, QPointer<Window>& slot, Window* window) {
+  QObject::connect(window, &Window::Closed, owner, [&slot, window] {
+    if (slot == window) slot = nullptr;
+  });
+}
+
+}  // namespace
+
+ResultWindows::ResultWindows(QObject* parent) : QObject(parent) {}
+
+ResultWindows::~ResultWindows() {
+  Reset();
+}
+
+Results& ResultWindows::ResultsWindow() {
+  if (!results_) {
+    results_ = new Results();
+    ForgetOnClose(this, results_, results_.data());
+    connect(results_, &Results::BuildingViewRequested, this,
+            [this] { ShowInFront(BuildingWindow()); });
+    connect(results_, &Results::CoolingViewRequested, this,
+            [this] { ShowInFront(CoolingWindow()); });
+    connect(results_, &Results::ArrowViewRequested, this, [this] { ShowInFront(ArrowWindow()); });
+    // Queued: the reset unloads the Results window, which must not happen while its own menu
+    // is still delivering the click.
+    connect(results_, &Results::FinClicked, this, &ResultWindows::FinRequested,
+            Qt::QueuedConnection);
+    connect(results_, &Results::RazClicked, this, &ResultWindows::RazRequested,
+            Qt::QueuedConnection);
+  }
+  return *results_;
+}
+
+building& ResultWindows::BuildingWindow() {
+  if (!building_) {
+    building_ = new building();
+    ForgetOnClose(this, building_, building_.data());
+  }
+  return *building_;
+}
+
+cooling& ResultWindows::CoolingWindow() {
+  if (!cooling_) {
+    cooling_ = new cooling();
+    ForgetOnClose(this, cooling_, cooling_.data());
+  }
+  return *cooling_;
+}
+
+Arrow& ResultWindows::ArrowWindow() {
+  if (!arrow_) {
+    arrow_ = new Arrow();
+    ForgetOnClose(this, arrow_, arrow_.data());
+  }
+  return *arrow_;
+}
+
+ResultGrid& ResultWindows::Grid(GridId id) {
+  switch (id) {
+    case GridId::Resultats:
+      return ResultsWindow().Grid();
+    case GridId::MSFlexGrid1:
+      return ArrowWindow().Grid(1);
+    case GridId::MSFlexGrid2:
+      return ArrowWindow().Grid(2);
+    case GridId::MSFlexGrid3:
+      return ArrowWindow().Grid(3);
+  }
+  return ArrowWindow().Grid(3);
+}
+
+graphics::DrawingSurface& ResultWindows::Surface(SurfaceId id) {
+  switch (id) {
+    case SurfaceId::BuildingPicture1:
+      return BuildingWindow().GlobalSurface();
+    case SurfaceId::BuildingPicture2:
+      return BuildingWindow().ZoomSurface();
+    case SurfaceId::CoolingPicture1:
+      return CoolingWindow().GlobalSurface();
+    case SurfaceId::CoolingPicture2:
+      return CoolingWindow().ZoomSurface();
+    case SurfaceId::ArrowPicture1:
+      return ArrowWindow().Surface();
+  }
+  return ArrowWindow().Surface();
+}
+
+void ResultWindows::RefreshPictures() {
+  if (building_) building_->RefreshPictures();
+  if (cooling_) cooling_->RefreshPictures();
+  if (arrow_) arrow_->RefreshPicture();
+}
+
+void ResultWindows::ShowResults() {
+  ShowInFront(ResultsWindow());
+}
+
+void ResultWindows::HideStressWindows() {
+  BuildingWindow().hide();
+  CoolingWindow().hide();
+  ArrowWindow().hide();
+}
+
+void ResultWindows::Reset() {
+  // Deleting a window discards its grids and drawings with it.
+  delete building_.data();
+  delete results_.data();
+  delete cooling_.data();
+  delete arrow_.data();
+}
+
+}  // namespace quillane::ui

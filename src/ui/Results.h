@@ -1,0 +1,72 @@
+#pragma once
+// The thermal results window ("Results"): the grid Resultats with one row per thermal record,
+// the chart MSChart1 of one grid column against time, shown over the grid when the user
+// selects a cell, the button row that copies or hides the chart and opens the stress views,
+// and the menus "Fin" and "RAZ".
+
+#include <QMainWindow>
+
+class QCustomPlot;
+class QCPTextElement;
+
+namespace quillane::ui {
+
+class ResultGridModel;
+class ResultGridView;
+
+class Results : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Results(QWidget* parent = nullptr);
+
+  ResultGridModel& Grid() { return *grid_; }
+  ResultGridView& GridView() { return *view_; }
+  QCustomPlot& Chart() { return *chart_; }
+
+  // The chart fill: shows the chart and plots the grid's current column against the time
+  // column for every record, skipping empty cells and texts that are not numbers.
+  void PDraw_Click();
+  // Number of points the last fill plotted.
+  int ChartPointCount() const { return chartPoints_; }
+
+  // "Edit Copy": the chart's picture to the clipboard.
+  void Command1_Click();
+  // "Mask graphics": hides the chart, which uncovers the grid.
+  void Command5_Click();
+
+  // Saves the chart as PNG, PDF or, where the toolkit has it, SVG, chosen by the file's
+  // suffix. False when the file cannot be written or the suffix names no such format.
+  bool SaveChart(const QString& path);
+  static bool CanSaveSvg();
+
+ signals:
+  // The buttons that open the stress views, and the two menus.
+  void BuildingViewRequested();
+  void CoolingViewRequested();
+  void ArrowViewRequested();
+  void FinClicked();
+  void RazClicked();
+  // Raised when the user closes the window from its title bar; the window is then deleted.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void SetUpChart();
+  void ShowChartMenu(const QPoint& position);
+  void SaveChartAs(const QString& suffix, const QString& filter);
+  void ResetChartView();
+  // Point marks and a wider line only while few points are in view: marks for a million
+  // records, or a wide antialiased line through them, would cost seconds per redraw, while a
+  // thin sampled line takes milliseconds.
+  void UpdatePointMarks();
+
+  ResultGridModel* grid_ = nullptr;
+  ResultGridView* view_ = nullptr;
+  QCustomPlot* chart_ = nullptr;
+  QCPTextElement* chartTitle_ = nullptr;
+  int chartPoints_ = 0;
+};
+
+}  // namespace quillane::ui
