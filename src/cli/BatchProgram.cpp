@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "cli/BatchHost.h"
 #include "cli/CaseFile.h"
@@ -24,6 +25,7 @@ namespace {
 // One input of the input window as a flag, in the unit the window shows it.
 struct InputFlag {
   const char* Name;
+  const char* Field;  // the model field, as named by the case files and the input ranges
   const char* Unit;
   const char* Caption;
   double ToSi;  // factor from the shown unit to the state's SI unit
@@ -35,32 +37,36 @@ struct InputFlag {
 const std::vector<InputFlag>& InputFlags() {
   using P = InputParameters;
   static const std::vector<InputFlag> kFlags = {
-      {"--pass-thickness", "µm", "épaisseur par passe", 1e-6, InputFlag::Real, &P::PassThickness,
+      {"--pass-thickness", "PassThickness", "µm", "épaisseur par passe", 1e-6, InputFlag::Real,
+       &P::PassThickness, nullptr},
+      {"--passes", "PassCount", "", "Nombre de passes", 1, InputFlag::Integer, nullptr,
+       &P::PassCount},
+      {"--pass-period", "PassPeriod", "s", "Période entre 2 passes", 1, InputFlag::Real,
+       &P::PassPeriod, nullptr},
+      {"--heating-window", "HeatingWindow", "s", "Créneau de chauffe", 1, InputFlag::Real,
+       &P::HeatingWindow, nullptr},
+      {"--heat-flux", "HeatFlux", "kW/m²", "Flux thermique incident", 1000, InputFlag::Real,
+       &P::HeatFlux, nullptr},
+      {"--particle-temperature", "ParticleTemperature", "K", "T particules incidentes", 1,
+       InputFlag::Real, &P::ParticleTemperature, nullptr},
+      {"--witness-particle", "WitnessParticle", "", "N° particule témoin", 1, InputFlag::Integer,
+       nullptr, &P::WitnessParticle},
+      {"--witness-coat", "WitnessCoat", "", "N° couche témoin", 1, InputFlag::Integer, nullptr,
+       &P::WitnessCoat},
+      {"--substrate-thickness", "SubstrateThicknessInput", "mm", "épaisseur du substrat", 0.001,
+       InputFlag::Real, &P::SubstrateThicknessInput, nullptr},
+      {"--width", "SubstrateWidth", "m", "largeur", 1, InputFlag::Width, &P::SubstrateWidth,
        nullptr},
-      {"--passes", "", "Nombre de passes", 1, InputFlag::Integer, nullptr, &P::PassCount},
-      {"--pass-period", "s", "Période entre 2 passes", 1, InputFlag::Real, &P::PassPeriod, nullptr},
-      {"--heating-window", "s", "Créneau de chauffe", 1, InputFlag::Real, &P::HeatingWindow,
-       nullptr},
-      {"--heat-flux", "kW/m²", "Flux thermique incident", 1000, InputFlag::Real, &P::HeatFlux,
-       nullptr},
-      {"--particle-temperature", "K", "T particules incidentes", 1, InputFlag::Real,
-       &P::ParticleTemperature, nullptr},
-      {"--witness-particle", "", "N° particule témoin", 1, InputFlag::Integer, nullptr,
-       &P::WitnessParticle},
-      {"--witness-coat", "", "N° couche témoin", 1, InputFlag::Integer, nullptr, &P::WitnessCoat},
-      {"--substrate-thickness", "mm", "épaisseur du substrat", 0.001, InputFlag::Real,
-       &P::SubstrateThicknessInput, nullptr},
-      {"--width", "m", "largeur", 1, InputFlag::Width, &P::SubstrateWidth, nullptr},
-      {"--substrate-temperature", "K", "Temperature du substrat", 1, InputFlag::Real,
-       &P::SubstrateTemperature, nullptr},
-      {"--gas-temperature", "K", "Temperature des gaz convectifs", 1, InputFlag::Real,
-       &P::GasTemperature, nullptr},
-      {"--curvature", "1/m", "1/Rcourbure, initial curvature of the substrate", 1,
-       InputFlag::Curvature, nullptr, nullptr},
-      {"--specimen-length", "m", "Longueur du témoin", 1, InputFlag::Length, &P::SpecimenLength,
-       nullptr},
-      {"--lamella-thickness", "µm", "Epaisseur d'une lamelle", 1e-6, InputFlag::Real,
-       &P::LamellaThickness, nullptr},
+      {"--substrate-temperature", "SubstrateTemperature", "K", "Temperature du substrat", 1,
+       InputFlag::Real, &P::SubstrateTemperature, nullptr},
+      {"--gas-temperature", "GasTemperature", "K", "Temperature des gaz convectifs", 1,
+       InputFlag::Real, &P::GasTemperature, nullptr},
+      {"--curvature", "InitialCurvature", "1/m", "1/Rcourbure, initial curvature of the substrate",
+       1, InputFlag::Curvature, nullptr, nullptr},
+      {"--specimen-length", "SpecimenLength", "m", "Longueur du témoin", 1, InputFlag::Length,
+       &P::SpecimenLength, nullptr},
+      {"--lamella-thickness", "LamellaThickness", "µm", "Epaisseur d'une lamelle", 1e-6,
+       InputFlag::Real, &P::LamellaThickness, nullptr},
   };
   return kFlags;
 }
@@ -89,6 +95,34 @@ RegionalSettings EnvironmentLocale() {
   return settings;
 }
 
+const InputRange* RangeOf(const InputFlag& flag) {
+  for (const InputRange& range : InputRanges()) {
+    if (std::string_view(range.Field) == flag.Field) return &range;
+  }
+  return nullptr;
+}
+
+// The allowed range of an input in the unit its flag is typed in ("0.001 to 1000000 µm").
+std::string FlagRangeText(const InputFlag& flag, const InputRange& range) {
+  std::string text = format::FormatGeneral(range.Min / flag.ToSi) + " to " +
+                     format::FormatGeneral(range.Max / flag.ToSi);
+  if (flag.Unit[0] != '\0') text += std::string(" ") + flag.Unit;
+  return text;
+}
+
+// A range fault of an input given as a flag also tells the range in the unit of the flag, since
+// the validation speaks in SI units.
+std::string WithFlagRange(const std::string& fault, const CLI::App& app) {
+  for (const InputFlag& flag : InputFlags()) {
+    const InputRange* range = RangeOf(flag);
+    if (range == nullptr || app.count(flag.Name) == 0) continue;
+    if (fault.rfind(std::string(flag.Field) + " (", 0) != 0 || fault.back() != '.') continue;
+    return fault.substr(0, fault.size() - 1) + " (" + flag.Name + ": " +
+           FlagRangeText(flag, *range) + ").";
+  }
+  return fault;
+}
+
 void ApplyFlag(const InputFlag& flag, const std::string& text, ModelState& state,
                std::vector<std::string>& faults) {
   const auto value =
@@ -100,8 +134,12 @@ void ApplyFlag(const InputFlag& flag, const std::string& text, ModelState& state
   InputParameters& in = state.Input;
   switch (flag.Type) {
     case InputFlag::Integer:
-      if (*value != std::floor(*value) || std::fabs(*value) > 1e9) {
+      if (*value != std::floor(*value)) {
         faults.push_back(std::string(flag.Name) + ": \"" + text + "\" is not a whole number.");
+      } else if (std::fabs(*value) > 1e9) {
+        // Beyond what the field holds, so the range check could not see it: told here.
+        faults.push_back(std::string(flag.Name) + ": \"" + text + "\" is out of range; " +
+                         flag.Name + " takes " + FlagRangeText(flag, *RangeOf(flag)) + ".");
       } else {
         in.*flag.IntegerField = static_cast<int>(*value);
       }
@@ -130,8 +168,8 @@ std::string RangesText() {
     text << "  " << range.Field << ": " << format::FormatGeneral(range.Min) << " to "
          << format::FormatGeneral(range.Max) << (range.Unit[0] ? " " : "") << range.Unit << "\n";
   }
-  text << "  |InitialCurvature| at most 2 / SpecimenLength; a pass holds fewer than 32767 "
-          "lamellae.\n";
+  text << "  |InitialCurvature| 0, or 1E-100 to 2 / SpecimenLength; a pass holds fewer than "
+          "32767 lamellae.\n";
   return text.str();
 }
 
@@ -231,20 +269,43 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     for (const InputFlag& flag : InputFlags()) {
       if (app.count(flag.Name)) ApplyFlag(flag, flagTexts[flag.Name], state, faults);
     }
-    if (!faults.empty()) throw InputError(faults);
     state.Materials.Catalogue = &catalogue;
+    // Unreadable flags keep their earlier values, so the other inputs are still checked and
+    // every fault is told at once.
+    if (!faults.empty()) {
+      for (std::string& fault : FindInputFaults(state)) faults.push_back(std::move(fault));
+      throw InputError(faults);
+    }
     ValidateRunInputs(state);
 
     ResultFile summary;
     CheckOutputs(outputs, summary);
     BatchHost host(err, !quiet);
-    ExecuteRun(state, host);
-    host.FinishProgress();
-    if (!outputs.Summary.empty()) {
-      summary.Write(SummaryJson(state));
-      summary.Close();
+    try {
+      ExecuteRun(state, host);
+    } catch (const IoError&) {
+      throw;
+    } catch (const InputError&) {
+      throw;
+    } catch (const std::exception& error) {
+      // A fault inside the model (a drawing that cannot scale a value, say) is told as such.
+      throw std::runtime_error(std::string("the run failed: ") + error.what() +
+                               "; no result file was changed.");
     }
-    if (!outputs.Plots.empty()) graphics::WritePlots(host.Surfaces(), outputs.Plots);
+    host.FinishProgress();
+    // The result files are published by now: a fault of the extra outputs must not read as if
+    // the run had changed nothing.
+    try {
+      if (!outputs.Summary.empty()) {
+        summary.Write(SummaryJson(state));
+        summary.Close();
+      }
+      if (!outputs.Plots.empty()) graphics::WritePlots(host.Surfaces(), outputs.Plots);
+    } catch (const std::exception& error) {
+      err << "quillane-batch: the results were written to " << state.Files.ThermalPath << " and "
+          << state.Files.StressPath << ", but " << error.what() << "\n";
+      return 1;
+    }
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -261,7 +322,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return 0;
   } catch (const InputError& error) {
     err << "quillane-batch: the inputs cannot be used:\n";
-    for (const std::string& fault : error.Faults()) err << "  " << fault << "\n";
+    for (const std::string& fault : error.Faults()) {
+      err << "  " << WithFlagRange(fault, app) << "\n";
+    }
     return 1;
   } catch (const std::exception& error) {
     err << "quillane-batch: " << error.what() << "\n";

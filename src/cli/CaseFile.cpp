@@ -8,30 +8,59 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "core/Validation.h"
+#include "format/NumberFormat.h"
+
 namespace quillane::cli {
 
 namespace {
 
 using Json = nlohmann::json;
 
+// A wrong value as a message shows it: a scalar as written (a long text cut short), a container
+// by its kind only, since its text could be as large, and nest as deeply, as the whole file.
+std::string Shown(const Json& value) {
+  if (value.is_array()) return "an array";
+  if (value.is_object()) return "an object";
+  constexpr std::size_t kLongest = 60;
+  std::string text = value.dump();
+  if (text.size() > kLongest) {
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text = text.substr(0, cut) + "...";
+  }
+  return text;
+}
+
 double NumberOf(const Json& value, const std::string& key, const std::string& origin) {
   if (!value.is_number()) {
-    throw CaseError(origin + ": \"" + key + "\" must be a number, not " + value.dump() + ".");
+    throw CaseError(origin + ": \"" + key + "\" must be a number, not " + Shown(value) + ".");
   }
   return value.get<double>();
 }
 
 int IntegerOf(const Json& value, const std::string& key, const std::string& origin) {
   const double number = NumberOf(value, key, origin);
-  if (number != std::floor(number) || std::fabs(number) > 1e9) {
-    throw CaseError(origin + ": \"" + key + "\" must be a whole number, not " + value.dump() + ".");
+  if (number != std::floor(number)) {
+    throw CaseError(origin + ": \"" + key + "\" must be a whole number, not " + Shown(value) + ".");
+  }
+  // Beyond what the field holds, so the run's range check could not see it: told here.
+  if (std::fabs(number) > 1e9) {
+    std::string range;
+    for (const InputRange& r : InputRanges()) {
+      if (key == r.Field) {
+        range = "; it must lie between " + format::FormatGeneral(r.Min) + " and " +
+                format::FormatGeneral(r.Max);
+      }
+    }
+    throw CaseError(origin + ": \"" + key + "\" is " + Shown(value) + range + ".");
   }
   return static_cast<int>(number);
 }
 
 std::string TextOf(const Json& value, const std::string& key, const std::string& origin) {
   if (!value.is_string()) {
-    throw CaseError(origin + ": \"" + key + "\" must be a text, not " + value.dump() + ".");
+    throw CaseError(origin + ": \"" + key + "\" must be a text, not " + Shown(value) + ".");
   }
   return value.get<std::string>();
 }
@@ -106,6 +135,9 @@ void ApplyCaseText(std::string_view text, const std::string& origin, ModelState&
     root = Json::parse(text);
   } catch (const Json::parse_error& error) {
     throw CaseError(origin + ": not a valid JSON case file (" + error.what() + ").");
+  } catch (const Json::out_of_range& error) {
+    // A number beyond the double range ("1e400") is refused by the reader itself.
+    throw CaseError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
   }
   if (!root.is_object()) throw CaseError(origin + ": a case file must hold one JSON object.");
   // Check everything before changing anything, so a faulty case leaves the state as it was.

@@ -103,6 +103,15 @@ void ResultFile::Write(std::string_view text) {
   }
 }
 
+void ResultFile::Flush() {
+  if (file_ == nullptr) return;
+  if (std::fflush(file_) != 0 || (!temporary_.empty() && fsync(fileno(file_)) != 0)) {
+    const std::string reason = Reason();
+    Discard();
+    throw IoError("Cannot write the result file " + target_.string() + ": " + reason + ".");
+  }
+}
+
 void ResultFile::Close() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;

@@ -28,6 +28,9 @@ class ResultFile {
   void WriteLine(std::string_view text);
   // Writes the text as it is.
   void Write(std::string_view text);
+  // Pushes what was written so far to the disk (a full disk shows here, before any file of the
+  // run is published); throws IoError and drops the file on failure.
+  void Flush();
   // Flushes, closes and renames the temporary file over the target. Closing a file that is not
   // open does nothing.
   void Close();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
+#include <stdexcept>
 
 #include "core/Errors.h"
 #include "format/NumberFormat.h"
@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kMaxInteger = 32767;  // 16-bit fields of the input window
 constexpr const char* kContactName = "contact";
+// The smallest curvature other than zero: the arc of a flatter specimen (radius beyond 1e100 m)
+// overflows the square of its radius in the stress model.
+constexpr double kMinCurvature = 1e-100;
 
 std::string Number(double value) {
   return format::FormatGeneral(value);
@@ -36,12 +39,28 @@ double FieldValue(const ModelState& state, const std::string& field) {
   return in.WitnessCoat;
 }
 
-std::string RangeFault(const InputRange& range, double value) {
-  std::ostringstream text;
-  text << range.Field << " (\"" << range.Caption << "\") is " << Number(value) << " " << range.Unit
-       << "; it must lie between " << Number(range.Min) << " and " << Number(range.Max) << " "
-       << range.Unit << ".";
-  return text.str();
+// A value with the unit of its range ("2 m"), or bare for a count.
+std::string WithUnit(const InputRange& range, double value) {
+  std::string text = Number(value);
+  if (range.Unit[0] != '\0') text += std::string(" ") + range.Unit;
+  return text;
+}
+
+std::string RangeFault(const InputRange& range, const std::string& what) {
+  return std::string(range.Field) + " (\"" + range.Caption + "\") " + what +
+         "; it must lie between " + WithUnit(range, range.Min) + " and " +
+         WithUnit(range, range.Max) + ".";
+}
+
+bool WithinRange(const InputRange& range, double value) {
+  return std::isfinite(value) && value >= range.Min && value <= range.Max;
+}
+
+const InputRange& RangeOf(const std::string& field) {
+  for (const InputRange& range : InputRanges()) {
+    if (field == range.Field) return range;
+  }
+  throw std::logic_error("no range for " + field);
 }
 
 void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& faults) {
@@ -57,7 +76,8 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& fault
       faults.push_back("Material \"" + row.Name + "\": " + c.column + " is not a finite number.");
     }
   }
-  for (const auto& c : {columns[0], columns[1], columns[2]}) {
+  // A modulus of zero divides by zero in the stress model (the biaxial moduli and stiffness).
+  for (const auto& c : {columns[0], columns[1], columns[2], columns[5]}) {
     if (!(c.value > 0)) {
       faults.push_back("Material \"" + row.Name + "\": " + c.column + " is " + Number(c.value) +
                        "; it must be greater than 0.");
@@ -114,15 +134,18 @@ std::vector<std::string> FindInputFaults(const ModelState& state) {
   std::vector<std::string> faults;
   for (const InputRange& range : InputRanges()) {
     const double value = FieldValue(state, range.Field);
+    // A finite value typed in a larger unit can still overflow once in SI units.
     if (!std::isfinite(value)) {
-      faults.push_back(std::string(range.Field) + " (\"" + range.Caption +
-                       "\") is not a finite number.");
-    } else if (value < range.Min || value > range.Max) {
-      faults.push_back(RangeFault(range, value));
+      faults.push_back(RangeFault(range, "is not a finite number"));
+    } else if (!WithinRange(range, value)) {
+      faults.push_back(RangeFault(range, "is " + WithUnit(range, value)));
     }
   }
+  // The checks across inputs are made only between valid inputs, so that one faulty input is
+  // told once.
   const InputParameters& in = state.Input;
-  if (in.LamellaThickness > 0 && std::isfinite(in.PassThickness) &&
+  if (WithinRange(RangeOf("PassThickness"), in.PassThickness) &&
+      WithinRange(RangeOf("LamellaThickness"), in.LamellaThickness) &&
       !(in.PassThickness / in.LamellaThickness < kMaxInteger)) {
     faults.push_back("PassThickness / LamellaThickness is " +
                      Number(in.PassThickness / in.LamellaThickness) +
@@ -132,7 +155,11 @@ std::vector<std::string> FindInputFaults(const ModelState& state) {
   const double curvature = format::ParseLenient(in.InitialCurvatureText);
   if (!std::isfinite(curvature)) {
     faults.push_back("InitialCurvature (\"1/Rcourbure\") is not a finite number.");
-  } else if (length > 0 && std::fabs(curvature) > 2 / length) {
+  } else if (curvature != 0 && std::fabs(curvature) < kMinCurvature) {
+    faults.push_back("InitialCurvature (\"1/Rcourbure\") is " + Number(curvature) +
+                     " 1/m; it must be 0 or at least " + Number(kMinCurvature) +
+                     " 1/m in magnitude.");
+  } else if (WithinRange(RangeOf("SpecimenLength"), length) && std::fabs(curvature) > 2 / length) {
     faults.push_back("InitialCurvature (\"1/Rcourbure\") is " + Number(curvature) +
                      " 1/m; a specimen of " + Number(length) +
                      " m cannot bend more than 2 / length = " + Number(2 / length) + " 1/m.");

@@ -69,8 +69,22 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
+// Names and values read from a damaged file may hold any byte: control characters are written
+// as \xHH, so that a message stays on one line and is never cut short at a NUL by what().
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string quoted = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 15];
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
 }
 
 std::string Where(const std::filesystem::path& path) {
