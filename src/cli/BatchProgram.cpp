@@ -168,8 +168,8 @@ std::string RangesText() {
     text << "  " << range.Field << ": " << format::FormatGeneral(range.Min) << " to "
          << format::FormatGeneral(range.Max) << (range.Unit[0] ? " " : "") << range.Unit << "\n";
   }
-  text << "  |InitialCurvature| 0, or 1E-100 to 2 / SpecimenLength; a pass holds fewer than "
-          "32767 lamellae.\n";
+  text << "  |InitialCurvature| at most 2 / SpecimenLength; a pass holds fewer than 32767 "
+          "lamellae.\n";
   return text.str();
 }
 

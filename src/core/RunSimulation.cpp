@@ -213,10 +213,6 @@ void RunSimulation(ModelState& state, RunHost& host) {
   while (clock.PassNumber <= passLimit) RunPass(state, host, passLimit);
 
   if (!host.Progress(1.0)) throw RunCancelled();
-  // The stress model publishes the stress file before the thermal one: the thermal rows must be
-  // known to be on the disk first, or a full disk could leave a new stress file beside the old
-  // thermal results.
-  state.Files.Thermal.Flush();
   host.Beep();
   RunStressModel(state, host);
   host.Beep();

@@ -13,9 +13,6 @@ namespace {
 
 constexpr int kMaxInteger = 32767;  // 16-bit fields of the input window
 constexpr const char* kContactName = "contact";
-// The smallest curvature other than zero: the arc of a flatter specimen (radius beyond 1e100 m)
-// overflows the square of its radius in the stress model.
-constexpr double kMinCurvature = 1e-100;
 
 std::string Number(double value) {
   return format::FormatGeneral(value);
@@ -155,10 +152,6 @@ std::vector<std::string> FindInputFaults(const ModelState& state) {
   const double curvature = format::ParseLenient(in.InitialCurvatureText);
   if (!std::isfinite(curvature)) {
     faults.push_back("InitialCurvature (\"1/Rcourbure\") is not a finite number.");
-  } else if (curvature != 0 && std::fabs(curvature) < kMinCurvature) {
-    faults.push_back("InitialCurvature (\"1/Rcourbure\") is " + Number(curvature) +
-                     " 1/m; it must be 0 or at least " + Number(kMinCurvature) +
-                     " 1/m in magnitude.");
   } else if (WithinRange(RangeOf("SpecimenLength"), length) && std::fabs(curvature) > 2 / length) {
     faults.push_back("InitialCurvature (\"1/Rcourbure\") is " + Number(curvature) +
                      " 1/m; a specimen of " + Number(length) +

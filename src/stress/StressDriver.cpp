@@ -12,7 +12,13 @@ double StartDeflection(double length, double curvature) {
   if (curvature == 0) return 1e-9;
   // The arc formula is odd in the curvature only when written for |R|.
   const double r = 1 / std::fabs(curvature);
-  const double rise = r - 0.5 * std::sqrt(4 * r * r - std::pow(length, 2));
+  double rise = r - 0.5 * std::sqrt(4 * r * r - std::pow(length, 2));
+  if (!std::isfinite(4 * r * r)) {
+    // So flat a specimen that the square of its radius overflows: the same rise, written
+    // without the radius.
+    const double half = length * std::fabs(curvature) / 2;
+    rise = std::pow(length, 2) * std::fabs(curvature) / (4 * (1 + std::sqrt(1 - half * half)));
+  }
   return curvature > 0 ? rise : -rise;
 }
 
@@ -42,6 +48,10 @@ void RunStressModel(ModelState& state, RunHost& host) {
   host.DrawDeflectionHistory(state);
   host.Beep();
   WriteStressResultsFile(state);
+  // Both files reach the disk before either replaces an earlier one, so a full disk cannot
+  // leave a new stress file beside the old thermal results.
+  state.Files.Stress.Flush();
+  state.Files.Thermal.Flush();
   state.Files.Stress.Close();
   state.Files.Thermal.Close();
 }

@@ -172,6 +172,9 @@ TEST_F(StressModelTest, StartDeflectionIsTheArcRiseMirroredForNegativeCurvatures
   EXPECT_NEAR(StartDeflection(0.08, 0.1), 8.00003e-5, 1e-10);
   EXPECT_EQ(StartDeflection(0.08, -1), -StartDeflection(0.08, 1));
   EXPECT_EQ(StartDeflection(0.08, 0), 1e-9);
+  // A radius whose square overflows still has its shallow rise L² κ / 8.
+  EXPECT_NEAR(StartDeflection(0.08, 1e-300), 0.0064e-300 / 8, 1e-15 * 0.0064e-300);
+  EXPECT_EQ(StartDeflection(0.08, -1e-300), -StartDeflection(0.08, 1e-300));
   EXPECT_EQ(ShallowArcDeflection(0.08, 0), 0);
   EXPECT_DOUBLE_EQ(ShallowArcDeflection(0.08, 0.5), 0.0004);
   EXPECT_EQ(MaxOf(2, 2), 2);
