@@ -218,10 +218,12 @@ class MidRunFaultTest : public ModelFixture {
 TEST_F(MidRunFaultTest, TemporaryFileRemoved) {
   const std::string message =
       RunWithFault([&] { std::filesystem::remove(TemporaryOf("Thermique.txt")); });
-  EXPECT_NE(message.find("Cannot replace the result file " + state.Files.ThermalPath),
+  EXPECT_NE(message.find("the result file " + state.Files.ThermalPath + ": its temporary file was "
+                         "removed or replaced during the run"),
             std::string::npos)
       << message;
   EXPECT_EQ(ReadFile(dir / "out" / "Thermique.txt"), kEarlierThermal);
+  EXPECT_EQ(ReadFile(dir / "out" / "Stress.txt"), kEarlierStress) << "neither file is published";
   EXPECT_EQ(Listing(dir / "out"), (std::set<std::string>{"Stress.txt", "Thermique.txt"}));
 }
 
@@ -236,7 +238,7 @@ TEST_F(MidRunFaultTest, StressTemporaryFileRemovedKeepsBothEarlierFiles) {
 
 TEST_F(MidRunFaultTest, TargetFolderRemoved) {
   const std::string message = RunWithFault([&] { std::filesystem::remove_all(dir / "out"); });
-  EXPECT_NE(message.find("Cannot replace the result file"), std::string::npos) << message;
+  EXPECT_NE(message.find("temporary file was removed or replaced"), std::string::npos) << message;
   // No partial file appears, nor the folder again.
   EXPECT_FALSE(std::filesystem::exists(dir / "out"));
 }
@@ -246,7 +248,7 @@ TEST_F(MidRunFaultTest, TargetFolderReplacedByAnother) {
     std::filesystem::rename(dir / "out", dir / "moved");
     std::filesystem::create_directory(dir / "out");
   });
-  EXPECT_NE(message.find("Cannot replace the result file"), std::string::npos) << message;
+  EXPECT_NE(message.find("temporary file was removed or replaced"), std::string::npos) << message;
   EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
   EXPECT_EQ(ReadFile(dir / "moved" / "Thermique.txt"), kEarlierThermal);
   EXPECT_EQ(ReadFile(dir / "moved" / "Stress.txt"), kEarlierStress);
