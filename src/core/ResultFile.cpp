@@ -113,9 +113,9 @@ void ResultFile::Flush() {
   // The file about to be renamed must still be the one written (nothing removed or replaced it).
   struct stat written {};
   struct stat named {};
-  if (!temporary_.empty() && (fstat(fileno(file_), &written) != 0 ||
-                              stat(temporary_.c_str(), &named) != 0 ||
-                              written.st_ino != named.st_ino || written.st_dev != named.st_dev)) {
+  if (!temporary_.empty() &&
+      (fstat(fileno(file_), &written) != 0 || stat(temporary_.c_str(), &named) != 0 ||
+       written.st_ino != named.st_ino || written.st_dev != named.st_dev)) {
     Discard();
     throw IoError("Cannot write the result file " + target_.string() +
                   ": its temporary file was removed or replaced during the run.");
