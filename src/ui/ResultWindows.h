@@ -16,8 +16,13 @@ class cooling;
 class Arrow;
 
 // The drawing surfaces of the stress windows.
-enum class SurfaceId { BuildingPicture1, BuildingPicture2, CoolingPicture1, CoolingPicture2,
-                       ArrowPicture1 };
+enum class SurfaceId {
+  BuildingPicture1,
+  BuildingPicture2,
+  CoolingPicture1,
+  CoolingPicture2,
+  ArrowPicture1
+};
 
 class ResultWindows : public QObject {
   Q_OBJECT

@@ -218,7 +218,8 @@ class MidRunFaultTest : public ModelFixture {
 TEST_F(MidRunFaultTest, TemporaryFileRemoved) {
   const std::string message =
       RunWithFault([&] { std::filesystem::remove(TemporaryOf("Thermique.txt")); });
-  EXPECT_NE(message.find("the result file " + state.Files.ThermalPath + ": its temporary file was "
+  EXPECT_NE(message.find("the result file " + state.Files.ThermalPath +
+                         ": its temporary file was "
                          "removed or replaced during the run"),
             std::string::npos)
       << message;
