@@ -1,5 +1,7 @@
 #include "graphics/SvgWriter.h"
 
+#include "graphics/Clipping.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -109,36 +111,6 @@ struct Rect {
   double X0, Y0, X1, Y1;
 };
 
-// Cuts the segment to the rectangle (Liang-Barsky); false when nothing of it is inside.
-bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const Rect& r) {
-  const double dx = x1 - x0;
-  const double dy = y1 - y0;
-  double t0 = 0;
-  double t1 = 1;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x0 - r.X0, r.X1 - x0, y0 - r.Y0, r.Y1 - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) {
-      t0 = std::max(t0, t);
-    } else {
-      t1 = std::min(t1, t);
-    }
-    if (t0 > t1) return false;
-  }
-  const double sx = x0;
-  const double sy = y0;
-  x0 = sx + t0 * dx;
-  y0 = sy + t0 * dy;
-  x1 = sx + t1 * dx;
-  y1 = sy + t1 * dy;
-  return true;
-}
-
 std::string StrokeAttributes(const DisplayItem& item) {
   std::string text =
       " stroke=\"" + Hex(item.Colour) + "\" stroke-width=\"" + std::to_string(item.Width) + "\"";
@@ -184,7 +156,8 @@ class SvgBuilder {
     double x1 = Snap(map.X(item.X2), item.Width);
     double y1 = Snap(map.Y(item.Y2), item.Width);
     if (!Finite({x0, y0, x1, y1})) return;
-    if (!ClipSegment(x0, y0, x1, y1, Bounds(item.Width + 2.0))) return;
+    const Rect clip = Bounds(item.Width + 2.0);
+    if (!ClipSegment(x0, y0, x1, y1, clip.X0, clip.Y0, clip.X1, clip.Y1)) return;
     body_ += "<line x1=\"" + Num(x0) + "\" y1=\"" + Num(y0) + "\" x2=\"" + Num(x1) + "\" y2=\"" +
              Num(y1) + "\"" + StrokeAttributes(item) + "/>\n";
   }

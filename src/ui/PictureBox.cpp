@@ -1,5 +1,7 @@
 #include "ui/PictureBox.h"
 
+#include "graphics/Clipping.h"
+
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
@@ -57,38 +59,6 @@ bool Finite(std::initializer_list<double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// Cuts the segment to the rectangle (Liang-Barsky); false when nothing of it is inside. Lines
-// that start far outside (the substrate in a zoom view) then stay in a range the rasteriser
-// handles exactly.
-bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const QRectF& r) {
-  const double dx = x1 - x0;
-  const double dy = y1 - y0;
-  double t0 = 0;
-  double t1 = 1;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x0 - r.left(), r.right() - x0, y0 - r.top(), r.bottom() - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) {
-      t0 = std::max(t0, t);
-    } else {
-      t1 = std::min(t1, t);
-    }
-    if (t0 > t1) return false;
-  }
-  const double sx = x0;
-  const double sy = y0;
-  x0 = sx + t0 * dx;
-  y0 = sy + t0 * dy;
-  x1 = sx + t1 * dx;
-  y1 = sy + t1 * dy;
-  return true;
-}
-
 QPen PenFor(const DisplayItem& item) {
   QPen pen(ToQColor(item.Colour));
   pen.setWidthF(item.Width);
@@ -132,7 +102,11 @@ class Replay {
     double x1 = Snap(map.X(item.X2), item.Width);
     double y1 = Snap(map.Y(item.Y2), item.Width);
     if (!Finite({x0, y0, x1, y1})) return;
-    if (!ClipSegment(x0, y0, x1, y1, Bounds(item.Width + 2.0))) return;
+    const QRectF clip = Bounds(item.Width + 2.0);
+    if (!graphics::ClipSegment(x0, y0, x1, y1, clip.left(), clip.top(), clip.right(),
+                               clip.bottom())) {
+      return;
+    }
     painter_.setPen(PenFor(item));
     painter_.drawLine(QPointF(x0, y0), QPointF(x1, y1));
   }
