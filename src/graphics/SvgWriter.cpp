@@ -1,6 +1,6 @@
 #include "graphics/SvgWriter.h"
 
-#include "graphics/Clipping.h"
+#include "graphics/PixelMapping.h"
 
 #include <algorithm>
 #include <charconv>
@@ -74,37 +74,6 @@ std::string EscapeXml(const std::string& text) {
     }
   }
   return out;
-}
-
-// From user coordinates to pixels: the left and right user edges fall on the centres of the
-// first and the last pixel column, so that a frame drawn along the edges stays visible.
-class PixelMap {
- public:
-  PixelMap(const UserScale& scale, double widthPx, double heightPx)
-      : scale_(scale), widthPx_(widthPx), heightPx_(heightPx) {}
-
-  double X(float x) const {
-    return 0.5 + (static_cast<double>(x) - scale_.Left) / scale_.Width * (widthPx_ - 1);
-  }
-  double Y(float y) const {
-    return 0.5 + (static_cast<double>(y) - scale_.Top) / scale_.Height * (heightPx_ - 1);
-  }
-  double PixelsPerUnitX() const { return (widthPx_ - 1) / std::fabs(scale_.Width); }
-
- private:
-  UserScale scale_;
-  double widthPx_;
-  double heightPx_;
-};
-
-// A stroke of odd width is centred on a pixel, one of even width on a pixel boundary, so that
-// horizontal and vertical lines come out sharp.
-double Snap(double p, int width) {
-  return width % 2 == 1 ? std::floor(p) + 0.5 : std::floor(p + 0.5);
-}
-
-bool Finite(std::initializer_list<double> values) {
-  return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
 struct Rect {

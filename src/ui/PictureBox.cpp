@@ -1,6 +1,6 @@
 #include "ui/PictureBox.h"
 
-#include "graphics/Clipping.h"
+#include "graphics/PixelMapping.h"
 
 #include <QFontMetricsF>
 #include <QPaintEvent>
@@ -18,7 +18,10 @@ namespace {
 
 using graphics::DisplayItem;
 using graphics::DrawingSurface;
+using graphics::Finite;
 using graphics::ItemKind;
+using graphics::PixelMap;
+using graphics::Snap;
 
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // Shown at one and a half times the surface's own size: the stress views print their numbers
@@ -28,35 +31,6 @@ constexpr double kPreferredZoom = 1.5;
 QColor ToQColor(const graphics::RGB& colour) {
   return QColor(std::clamp(colour.Red, 0, 255), std::clamp(colour.Green, 0, 255),
                 std::clamp(colour.Blue, 0, 255));
-}
-
-// From user coordinates to the surface's pixels: the left and right user edges fall on the
-// centres of the first and the last pixel column, as in the SVG writer.
-class PixelMap {
- public:
-  PixelMap(const graphics::UserScale& scale, double widthPx, double heightPx)
-      : scale_(scale), widthPx_(widthPx), heightPx_(heightPx) {}
-  double X(float x) const {
-    return 0.5 + (static_cast<double>(x) - scale_.Left) / scale_.Width * (widthPx_ - 1);
-  }
-  double Y(float y) const {
-    return 0.5 + (static_cast<double>(y) - scale_.Top) / scale_.Height * (heightPx_ - 1);
-  }
-  double PixelsPerUnitX() const { return (widthPx_ - 1) / std::fabs(scale_.Width); }
-
- private:
-  graphics::UserScale scale_;
-  double widthPx_;
-  double heightPx_;
-};
-
-// Odd widths centred on a pixel, even widths on a pixel boundary: sharp axis-parallel lines.
-double Snap(double p, int width) {
-  return width % 2 == 1 ? std::floor(p) + 0.5 : std::floor(p + 0.5);
-}
-
-bool Finite(std::initializer_list<double> values) {
-  return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
 QPen PenFor(const DisplayItem& item) {

@@ -1,4 +1,4 @@
-#include "graphics/Clipping.h"
+#include "graphics/PixelMapping.h"
 
 #include <algorithm>
 
