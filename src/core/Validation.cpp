@@ -61,28 +61,38 @@ const InputRange& RangeOf(const std::string& field) {
 }
 
 void CheckMaterialRow(const MaterialRecord& row, std::vector<std::string>& faults) {
+  // Physical bounds wide enough for any real material, narrow enough that no figure can
+  // overflow the model's arithmetic.
   const struct {
     const char* column;
     double value;
-  } columns[] = {
-      {"Lambda", row.Lambda},   {"Rho", row.Rho},         {"Cp", row.Cp},
-      {"Tfusion", row.Tfusion}, {"Lfusion", row.Lfusion}, {"ModuleYoung", row.ModuleYoung},
-      {"Poisson", row.Poisson}, {"dilat", row.dilat},     {"SigmaQ", row.SigmaQ}};
+    bool positive;  // must be greater than 0 (a zero divides by zero in the model)
+    double min;
+    double max;
+    const char* unit;
+  } columns[] = {{"Lambda", row.Lambda, true, 1e-6, 1e4, "W/(m·K)"},
+                 {"Rho", row.Rho, true, 1, 1e5, "kg/m³"},
+                 {"Cp", row.Cp, true, 1, 1e5, "J/(kg·K)"},
+                 {"Tfusion", row.Tfusion, false, 0, 1e5, "K"},
+                 {"Lfusion", row.Lfusion, false, 0, 1e8, "J/kg"},
+                 {"ModuleYoung", row.ModuleYoung, true, 1e3, 1e13, "Pa"},
+                 {"Poisson", row.Poisson, false, -1, 1, ""},
+                 {"dilat", row.dilat, false, -1e-3, 1e-3, "1/K"},
+                 {"SigmaQ", row.SigmaQ, false, -1e10, 1e10, "Pa"}};
+  const std::string material = "Material \"" + row.Name + "\": ";
   for (const auto& c : columns) {
+    const std::string figure = material + c.column + " is " + Number(c.value);
     if (!std::isfinite(c.value)) {
-      faults.push_back("Material \"" + row.Name + "\": " + c.column + " is not a finite number.");
+      faults.push_back(material + c.column + " is not a finite number.");
+    } else if (c.positive && !(c.value > 0)) {
+      faults.push_back(figure + "; it must be greater than 0.");
+    } else if (c.column == std::string("Poisson") && !(c.value < 1)) {
+      // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
+      faults.push_back(figure + "; it must be less than 1.");
+    } else if (c.value < c.min || c.value > c.max) {
+      faults.push_back(figure + "; it must lie between " + Number(c.min) + " and " + Number(c.max) +
+                       (c.unit[0] ? " " : "") + c.unit + ".");
     }
-  }
-  // A modulus of zero divides by zero in the stress model (the biaxial moduli and stiffness).
-  for (const auto& c : {columns[0], columns[1], columns[2], columns[5]}) {
-    if (!(c.value > 0)) {
-      faults.push_back("Material \"" + row.Name + "\": " + c.column + " is " + Number(c.value) +
-                       "; it must be greater than 0.");
-    }
-  }
-  if (!(row.Poisson < 1)) {
-    faults.push_back("Material \"" + row.Name + "\": Poisson is " + Number(row.Poisson) +
-                     "; it must be less than 1.");
   }
 }
 
