@@ -171,16 +171,9 @@ void PrepareRun(ModelState& state) {
   state.Statistics = RunStatistics{};
 
   LayerStack& stack = state.Stack;
-  const MaterialRecord& substrate = state.Materials.Substrate;
-  const MaterialRecord& coating = state.Materials.Coating;
-  stack.SubstrateYoung = substrate.ModuleYoung;
-  stack.SubstratePoisson = substrate.Poisson;
-  stack.SubstrateExpansion = substrate.dilat;
-  stack.CoatingYoung = coating.ModuleYoung;
-  stack.CoatingPoisson = coating.Poisson;
-  stack.CoatingExpansion = coating.dilat;
-  stack.LastSigmaQ = coating.SigmaQ;
-  stack.MeltingPoint = coating.Tfusion;
+  TakeSubstrateConstants(stack, state.Materials.Substrate);
+  TakeCoatingConstants(stack, state.Materials.Coating);
+  stack.MeltingPoint = state.Materials.Coating.Tfusion;
   clock.PassEndSurfaceTemperature = state.Input.SubstrateTemperature;
 }
 

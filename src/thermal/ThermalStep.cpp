@@ -22,20 +22,14 @@ double ReadLayerMaterial(ModelState& state, int k) {
     stack.LayerLambda = row.Lambda;
     stack.LayerRho = row.Rho;
     stack.MeltingPoint = row.Tfusion;
-    stack.SubstrateYoung = row.ModuleYoung;
-    stack.SubstratePoisson = row.Poisson;
-    stack.SubstrateExpansion = row.dilat;
-    stack.LastSigmaQ = row.SigmaQ;
+    TakeSubstrateConstants(stack, row);
     return row.Cp;
   }
   if (k == 2 && state.Clock.PassNumber == 1) {
     const MaterialRecord& row = state.Materials.Contact;
     stack.LayerLambda = row.Lambda;
     stack.LayerRho = row.Rho;
-    stack.CoatingYoung = row.ModuleYoung;
-    stack.CoatingPoisson = row.Poisson;
-    stack.CoatingExpansion = row.dilat;
-    stack.LastSigmaQ = row.SigmaQ;
+    TakeCoatingConstants(stack, row);
     return row.Cp;
   }
   const MaterialRecord& row = state.Materials.Coating;
@@ -49,10 +43,7 @@ double ReadLayerMaterial(ModelState& state, int k) {
   if (stack.MeltingPoint - 100 < backFace && backFace < stack.MeltingPoint + 100) {
     cp = row.Cp + row.Lfusion / 200;
   }
-  stack.CoatingYoung = row.ModuleYoung;
-  stack.CoatingPoisson = row.Poisson;
-  stack.CoatingExpansion = row.dilat;
-  stack.LastSigmaQ = row.SigmaQ;
+  TakeCoatingConstants(stack, row);
   return cp;
 }
 
@@ -145,6 +136,20 @@ void ComputeNodeHeights(LayerStack& stack) {
 }
 
 }  // namespace
+
+void TakeSubstrateConstants(LayerStack& stack, const MaterialRecord& row) {
+  stack.SubstrateYoung = row.ModuleYoung;
+  stack.SubstratePoisson = row.Poisson;
+  stack.SubstrateExpansion = row.dilat;
+  stack.LastSigmaQ = row.SigmaQ;
+}
+
+void TakeCoatingConstants(LayerStack& stack, const MaterialRecord& row) {
+  stack.CoatingYoung = row.ModuleYoung;
+  stack.CoatingPoisson = row.Poisson;
+  stack.CoatingExpansion = row.dilat;
+  stack.LastSigmaQ = row.SigmaQ;
+}
 
 void ThermalStep(ModelState& state, RunHost& host) {
   AdvanceNodeTemperatures(state, host);

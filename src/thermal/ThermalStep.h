@@ -12,4 +12,9 @@ void ThermalStep(ModelState& state, RunHost& host);
 // solution (none on the first step after a set-up) and the node heights.
 void AdvanceNodeTemperatures(ModelState& state, RunHost& host);
 
+// The elastic and expansion constants (and the quenching stress) that a layer's catalogue row
+// leaves for the stress model: the substrate's, and those of the contact or coating above it.
+void TakeSubstrateConstants(LayerStack& stack, const MaterialRecord& row);
+void TakeCoatingConstants(LayerStack& stack, const MaterialRecord& row);
+
 }  // namespace quillane
