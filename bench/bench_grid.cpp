@@ -1,7 +1,7 @@
 // Cost of keeping a million thermal records in a result grid: time to append them and bytes
 // held per record (the store's own count and the allocator's), and the time to read one
 // column back as numbers, as the chart fill does.
-#include "ui/ResultRowStore.h"
+#include "run/ResultRowStore.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using quillane::ui::ResultRowStore;
+using quillane::ResultRowStore;
 
 constexpr int kRecords = 1'000'000;
 constexpr int kPool = 4096;

@@ -569,4 +569,10 @@ double ParseLenient(std::string_view text) {
                   : std::numeric_limits<double>::infinity();
 }
 
+std::string FormatShortest(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace quillane::format

@@ -59,6 +59,9 @@ std::string FormatGeneral(double value, char decimalSeparator = '.');
 // dropped and a blank before a value that is not negative (" .5", "-.002", " 5E-07", " 0").
 std::string FormatG(double value);
 
+// The shortest text that reads back as the same double ("0.2", "1e-05").
+std::string FormatShortest(double value);
+
 // S() of the stress tables: the named "scientific" format "0.00E+00" with the locale's
 // separator; zero is "0.00E+00".
 std::string FormatS(double value, char decimalSeparator = '.');

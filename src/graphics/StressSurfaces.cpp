@@ -4,18 +4,23 @@
 
 namespace quillane::graphics {
 
-void DrawRunBuildUpView(ModelState& state, StressSurfaces& surfaces, bool zoom) {
-  const int k = state.Clock.LamellaIndex;
-  if (k != 1 && k != state.Clock.LamellaCount) return;
-  DrawBuildUpView(state, zoom ? surfaces.BuildingPicture2 : surfaces.BuildingPicture1, zoom);
-}
-
-void DrawRunCoolingView(ModelState& state, StressSurfaces& surfaces, bool zoom) {
-  DrawCoolingView(state, zoom ? surfaces.CoolingPicture2 : surfaces.CoolingPicture1, zoom);
-}
-
-void DrawRunDeflectionHistory(ModelState& state, StressSurfaces& surfaces) {
-  DrawDeflectionHistory(state, surfaces.ArrowPicture1);
+void DrawRunFrame(ModelState& state, StressSurfaces& surfaces, StressFrame frame) {
+  switch (frame) {
+    case StressFrame::BuildUp: {
+      const int k = state.Clock.LamellaIndex;
+      if (k != 1 && k != state.Clock.LamellaCount) return;
+      DrawBuildUpView(state, surfaces.BuildingPicture2, true);
+      DrawBuildUpView(state, surfaces.BuildingPicture1, false);
+      return;
+    }
+    case StressFrame::Cooling:
+      DrawCoolingView(state, surfaces.CoolingPicture2, true);
+      DrawCoolingView(state, surfaces.CoolingPicture1, false);
+      return;
+    case StressFrame::DeflectionHistory:
+      DrawDeflectionHistory(state, surfaces.ArrowPicture1);
+      return;
+  }
 }
 
 }  // namespace quillane::graphics

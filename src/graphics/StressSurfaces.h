@@ -3,8 +3,9 @@
 // One instance lives as long as the windows do, so that a later run draws on the same
 // surfaces and finds the state (font size, scale) an earlier run left in them.
 
-#include "core/ModelState.h"
 #include "graphics/DrawingSurface.h"
+#include "model/ModelState.h"
+#include "model/RunSink.h"
 
 namespace quillane::graphics {
 
@@ -24,13 +25,26 @@ struct StressSurfaces {
   DrawingSurface ArrowPicture1{kHistoryWidthTwips, kHistoryHeightTwips};
 };
 
-// The drawing calls of a run on the surfaces of its windows: zoom view on Picture2, global view
-// on Picture1. Every build-up frame erases the one before and leaves its surface in the same
+// A frame of a run on the surfaces of its windows: zoom view on Picture2, then global view on
+// Picture1. Every build-up frame erases the one before and leaves its surface in the same
 // state whichever lamella it showed, so only the first frame (after which the surface keeps its
 // smaller font) and the last one are drawn: the pictures are those of drawing every frame,
 // without a cost that grows with the square of the lamella count.
-void DrawRunBuildUpView(ModelState& state, StressSurfaces& surfaces, bool zoom);
-void DrawRunCoolingView(ModelState& state, StressSurfaces& surfaces, bool zoom);
-void DrawRunDeflectionHistory(ModelState& state, StressSurfaces& surfaces);
+void DrawRunFrame(ModelState& state, StressSurfaces& surfaces, StressFrame frame);
+
+// A sink that draws a run's frames on its surfaces and keeps nothing else.
+class PictureSink : public RunSink {
+ public:
+  explicit PictureSink(StressSurfaces& surfaces) : surfaces_(surfaces) {}
+  void ThermalRow(const ThermalRecord&, bool) override {}
+  void SingularMatrix() override {}
+  void Frame(ModelState& state, StressFrame frame) override {
+    DrawRunFrame(state, surfaces_, frame);
+  }
+  bool Progress(double) override { return true; }
+
+ private:
+  StressSurfaces& surfaces_;
+};
 
 }  // namespace quillane::graphics

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "format/NumberFormat.h"
-#include "stress/StressTables.h"
+#include "stress/DeflectionHistory.h"
 
 namespace quillane::graphics {
 

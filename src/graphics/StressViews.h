@@ -4,8 +4,8 @@
 // routine starts from an erased surface, so drawing the same surface again replaces the
 // previous picture. They read the model state and publish the spans they used into it.
 
-#include "core/ModelState.h"
 #include "graphics/DrawingSurface.h"
+#include "model/ModelState.h"
 
 namespace quillane::graphics {
 

@@ -1,6 +1,7 @@
 #include "graphics/SvgWriter.h"
 
 #include "graphics/PixelMapping.h"
+#include "io/AtomicFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -202,29 +203,6 @@ class SvgBuilder {
   std::string body_;
 };
 
-void WriteFileReplacing(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) throw std::runtime_error("cannot create " + temporary.string());
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw std::runtime_error("cannot write " + path.string());
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw std::runtime_error("cannot write " + path.string() + ": " + error.message());
-  }
-}
-
 }  // namespace
 
 std::string RenderSvg(const DrawingSurface& surface) {
@@ -262,7 +240,9 @@ void WritePlots(const StressSurfaces& surfaces, const std::filesystem::path& dir
       {&surfaces.CoolingPicture1, "cooling_global.svg"},
       {&surfaces.CoolingPicture2, "cooling_zoom.svg"},
       {&surfaces.ArrowPicture1, "arrow.svg"}};
-  for (const auto& [surface, name] : plots) WriteFileReplacing(dir / name, RenderSvg(*surface));
+  for (const auto& [surface, name] : plots) {
+    AtomicFile::WriteWhole(dir / name, RenderSvg(*surface), "picture");
+  }
 }
 
 }  // namespace quillane::graphics

@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "stress/StressTables.h"
-
 namespace quillane {
 
 double ShallowArcDeflection(double length, double curvature) {
   if (curvature == 0) return 0;
-  return std::pow(length, 2) / (8 / curvature);
+  return length * length / (8 / curvature);
 }
 
 namespace {
@@ -54,7 +52,7 @@ void UpdateDisplayRanges(ModelState& state, int k) {
 
 }  // namespace
 
-void ComputeBuildUpStress(ModelState& state, RunHost& host) {
+void ComputeBuildUpStress(ModelState& state) {
   StressResults& s = state.Stress;
   const int k = state.Clock.LamellaIndex;
   const double h = s.SubstrateThickness;
@@ -68,8 +66,8 @@ void ComputeBuildUpStress(ModelState& state, RunHost& host) {
   const double kw = k * w;
   const double delta = (kw * kw * ed - h * h * es) / (2 * (kw * ed + h * es));
   s.NeutralAxisPosition(k) = delta;
-  s.FlexuralRigidity(k) = ed * b * kw * (std::pow(kw, 2) / 3 - kw * delta + delta * delta);
-  s.FlexuralRigidity(k) += es * b * h * (std::pow(h, 2) / 3 + h * delta + delta * delta);
+  s.FlexuralRigidity(k) = ed * b * kw * (kw * kw / 3 - kw * delta + delta * delta);
+  s.FlexuralRigidity(k) += es * b * h * (h * h / 3 + h * delta + delta * delta);
   s.Curvature(k) = s.Curvature(k - 1) + s.LamellaForce(k) *
                                             ((k - 0.5) * w - s.NeutralAxisPosition(k - 1)) /
                                             s.FlexuralRigidity(k);
@@ -89,7 +87,6 @@ void ComputeBuildUpStress(ModelState& state, RunHost& host) {
   }
   s.LamellaStress(k) = s.LamellaForce(k) / (b * w) - ed * dk * ((k - 0.5) * w - delta);
 
-  if (k == state.Clock.LamellaCount) WriteBeforeCoolingTable(state, host);
   UpdateDisplayRanges(state, k);
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-#include "core/ModelState.h"
-#include "core/RunHost.h"
+#include "model/ModelState.h"
 
 namespace quillane {
 
@@ -14,8 +13,8 @@ inline double MinOf(double a, double b) {
 
 // Adds lamella k = LamellaIndex to the deposit after Tsui and Clyne: misfit force, neutral
 // axis, flexural rigidity, curvature, deflection, substrate and lamella stresses, and the
-// display ranges. After the last lamella it writes the before-cooling table.
-void ComputeBuildUpStress(ModelState& state, RunHost& host);
+// display ranges.
+void ComputeBuildUpStress(ModelState& state);
 
 // Deflection over the specimen length of a plate bent to the given curvature (shallow arc);
 // 0 for a flat plate.

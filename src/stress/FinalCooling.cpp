@@ -3,11 +3,10 @@
 #include <cmath>
 
 #include "stress/BuildUpStress.h"
-#include "stress/StressTables.h"
 
 namespace quillane {
 
-void ComputeFinalCooling(ModelState& state, RunHost& host) {
+void ComputeFinalCooling(ModelState& state) {
   StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
   const double h = s.SubstrateThickness;
@@ -22,9 +21,9 @@ void ComputeFinalCooling(ModelState& state, RunHost& host) {
   const double misfit = expansionMismatch * temperatureDrop;
 
   const double force = b * misfit * (es * ed * t * h) / (ed * t + es * h);
-  const double d = std::pow(ed, 2) * std::pow(t, 4) + 4 * ed * es * std::pow(t, 3) * h +
-                   6 * ed * es * std::pow(t, 2) * std::pow(h, 2) +
-                   4 * ed * es * t * std::pow(h, 3) + std::pow(es, 2) * std::pow(h, 4);
+  const double d = (ed * ed) * std::pow(t, 4) + 4 * ed * es * std::pow(t, 3) * h +
+                   6 * ed * es * (t * t) * (h * h) + 4 * ed * es * t * std::pow(h, 3) +
+                   (es * es) * std::pow(h, 4);
   const double curvatureN = s.Curvature(n);
   s.FinalCurvature = curvatureN + 6 * ed * es * t * h * (t + h) * misfit / d;
   s.FinalDeflection = ShallowArcDeflection(state.Input.SpecimenLength, s.FinalCurvature);
@@ -48,7 +47,6 @@ void ComputeFinalCooling(ModelState& state, RunHost& host) {
     const int i = state.Clock.LamellaIndex;
     s.LamellaStressFinal(i) =
         s.LamellaStress(i) + (force / (b * t) - ed * bending * ((i - 0.5) * w - axis));
-    AddAfterCoolingRow(state, host, i);
     s.StressAxisMin = MinOf(s.StressAxisMin, s.LamellaStressFinal(i));
     s.StressAxisMax = MaxOf(s.StressAxisMax, s.LamellaStressFinal(i));
   }

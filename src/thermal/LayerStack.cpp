@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "format/NumberFormat.h"
-
 namespace quillane {
 
 namespace {
@@ -54,9 +52,7 @@ void SetUpLayerStack(ModelState& state) {
   stack.LayerCount = LayerCountFor(lamella, state.Clock.PassNumber);
   stack.NodeCount = stack.LayerCount + 1;
 
-  // The two field texts are read as they stand now, with the lenient reading of the form.
-  state.Input.SpecimenLength = format::ParseLenient(in.SpecimenLengthText);
-  stress.Curvature(0) = format::ParseLenient(in.InitialCurvatureText);
+  stress.Curvature(0) = in.InitialCurvature;
   stress.LamellaThicknessCopy = in.LamellaThickness;
   stress.NeutralAxisPosition(0) = -stress.SubstrateThickness / 2;
   stress.SubstrateStressBack(0) = 0;
@@ -64,7 +60,7 @@ void SetUpLayerStack(ModelState& state) {
   stress.SubstrateBiaxialModulus = stack.SubstrateYoung / (1 - stack.SubstratePoisson);
   stress.CoatingBiaxialModulus = stack.CoatingYoung / (1 - stack.CoatingPoisson);
   if (stress.Curvature(0) != 0) {
-    stress.Deflection(0) = std::pow(state.Input.SpecimenLength, 2) / (8 / stress.Curvature(0));
+    stress.Deflection(0) = in.SpecimenLength * in.SpecimenLength / (8 / stress.Curvature(0));
   } else {
     stress.Deflection(0) = 1e-9;
   }

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/ModelState.h"
+#include "model/ModelState.h"
 
 namespace quillane {
 

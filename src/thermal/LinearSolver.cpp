@@ -7,8 +7,7 @@
 namespace quillane {
 
 bool SolveLinearSystem(BasedMatrix<double>& matrix, const BasedArray<double>& rhs,
-                       BasedArray<double>& solution, int n,
-                       const std::function<void()>& reportSingular) {
+                       BasedArray<double>& solution, int n) {
   if (n < 1 || n > kMaxUnknowns) throw std::invalid_argument("linear system size out of range");
   // The system is worked on in fixed local storage indexed from 1 like the matrix, and the
   // matrix is written back at the end (the inverse it leaves is part of the result).
@@ -26,10 +25,7 @@ bool SolveLinearSystem(BasedMatrix<double>& matrix, const BasedArray<double>& rh
     for (int i = 1; i <= n; ++i) {
       for (int j = 1; j <= n; ++j) matrix(i, j) = a[i][j];
     }
-    if (!solved) {
-      reportSingular();
-      return false;
-    }
+    if (!solved) return false;
     for (int i = 1; i <= n; ++i) solution(i) = b[i];
     return true;
   };

@@ -1,7 +1,5 @@
 #pragma once
-#include <functional>
-
-#include "core/BasedArray.h"
+#include "model/BasedArray.h"
 
 namespace quillane {
 
@@ -10,10 +8,9 @@ constexpr int kMaxUnknowns = 8;
 
 // Solves A x = rhs by Gauss-Jordan elimination with full pivoting. On return A holds the
 // inverse of the matrix passed in (columns back in their order when the solve succeeds).
-// A singular matrix (only an exactly zero pivot counts) calls reportSingular once, leaves the
-// solution untouched and returns false.
+// A singular matrix (only an exactly zero pivot counts) leaves the solution untouched and
+// returns false.
 bool SolveLinearSystem(BasedMatrix<double>& a, const BasedArray<double>& rhs,
-                       BasedArray<double>& solution, int n,
-                       const std::function<void()>& reportSingular);
+                       BasedArray<double>& solution, int n);
 
 }  // namespace quillane

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "thermal/LinearSolver.h"
-#include "thermal/ThermalWriter.h"
+#include "thermal/ThermalRow.h"
 
 namespace quillane {
 
@@ -92,7 +92,7 @@ void ComputeLayerCoefficients(ModelState& state) {
     const double lambda = stack.LayerLambda;
     const double hb = state.Heat.BackHeatCoeff;
     const double ht = state.Heat.TopHeatCoeff;
-    const double fo = a * dt / std::pow(dx, 2);
+    const double fo = a * dt / (dx * dx);
     stack.LayerFourier(k) = fo;
     stack.LayerCoeff(k, 1) = 2 * fo + 1 + a * 2 * hb * dt / (lambda * dx);
     stack.LayerCoeff(k, 2) = lambda / dx;
@@ -151,13 +151,13 @@ void TakeCoatingConstants(LayerStack& stack, const MaterialRecord& row) {
   stack.LastSigmaQ = row.SigmaQ;
 }
 
-void ThermalStep(ModelState& state, RunHost& host) {
-  AdvanceNodeTemperatures(state, host);
-  WriteThermalRow(state, host);
+void ThermalStep(ModelState& state, RunSink& sink) {
+  AdvanceNodeTemperatures(state, sink);
+  WriteThermalRow(state, sink);
   state.Stack.StepsSinceSetup = state.Stack.StepsSinceSetup + 1;
 }
 
-void AdvanceNodeTemperatures(ModelState& state, RunHost& host) {
+void AdvanceNodeTemperatures(ModelState& state, RunSink& sink) {
   LayerStack& stack = state.Stack;
   ComputeLayerCoefficients(state);
   AssembleMatrix(stack);
@@ -171,10 +171,10 @@ void AdvanceNodeTemperatures(ModelState& state, RunHost& host) {
 
   // The first step after a set-up only adds the boundary terms.
   if (stack.StepsSinceSetup != 0) {
-    const bool solved =
-        SolveLinearSystem(stack.ThermalMatrix, stack.ThermalRhs, stack.ThermalSolution, n,
-                          [&host] { host.ReportSingularMatrix(); });
-    if (!solved) ++state.Statistics.SingularMatrixEvents;
+    if (!SolveLinearSystem(stack.ThermalMatrix, stack.ThermalRhs, stack.ThermalSolution, n)) {
+      ++state.Statistics.SingularMatrixEvents;
+      sink.SingularMatrix();
+    }
     for (int i = 1; i <= n; ++i) t(i) = stack.ThermalSolution(i);
   }
 

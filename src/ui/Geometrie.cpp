@@ -27,10 +27,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli/CaseFile.h"
-#include "core/Validation.h"
 #include "format/NumberFormat.h"
-#include "ui/GeometrieCase.h"
+#include "io/CaseFile.h"
+#include "model/Errors.h"
+#include "run/Validation.h"
 
 namespace quillane::ui {
 
@@ -93,21 +93,6 @@ std::size_t Index(FieldId id) {
   return static_cast<std::size_t>(id);
 }
 
-bool SameInputs(const InputParameters& a, const InputParameters& b) {
-  return a.PassThickness == b.PassThickness && a.LamellaThickness == b.LamellaThickness &&
-         a.PassCount == b.PassCount && a.PassPeriod == b.PassPeriod &&
-         a.HeatingWindow == b.HeatingWindow && a.HeatFlux == b.HeatFlux &&
-         a.ParticleTemperature == b.ParticleTemperature &&
-         a.SubstrateThicknessInput == b.SubstrateThicknessInput &&
-         a.SubstrateWidth == b.SubstrateWidth && a.SubstrateTemperature == b.SubstrateTemperature &&
-         a.GasTemperature == b.GasTemperature && a.SpecimenLength == b.SpecimenLength &&
-         a.WitnessParticle == b.WitnessParticle && a.WitnessCoat == b.WitnessCoat &&
-         a.SubstrateMaterialName == b.SubstrateMaterialName &&
-         a.CoatingMaterialName == b.CoatingMaterialName &&
-         a.SpecimenLengthText == b.SpecimenLengthText &&
-         a.InitialCurvatureText == b.InitialCurvatureText;
-}
-
 QLabel* Caption(const char* text, QWidget* parent) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   // Plain text keeps the double blanks of the captions.
@@ -147,7 +132,7 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
 // ---- undo ----
 
 bool Geometrie::FormSnapshot::operator==(const FormSnapshot& other) const {
-  return SameInputs(Input, other.Input) && StressWidth == other.StressWidth && Texts == other.Texts;
+  return Input == other.Input && Texts == other.Texts;
 }
 
 class Geometrie::FormCommand : public QUndoCommand {
@@ -179,7 +164,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
       state_(state),
       windows_(windows),
       options_(std::move(options)),
-      worker_(state, windows, this) {
+      worker_(this) {
   setObjectName(QStringLiteral("Geometrie"));
   setWindowTitle(QStringLiteral("Géometrie"));
   state_.Locale = SettingsOf(options_.Locale);
@@ -204,12 +189,11 @@ Geometrie::~Geometrie() {
   for (QListWidget* list : {substrateList_, coatingList_}) list->disconnect(this);
   // Clearing the stack on its deletion announces that nothing is left to undo.
   undoStack_->disconnect(this);
-  if (state_.Materials.Catalogue == &catalogue_) state_.Materials.Catalogue = nullptr;
 }
 
 QLineEdit* Geometrie::MakeBox(FieldId id, QWidget* parent) {
   auto* box = new QLineEdit(parent);
-  box->setObjectName(QString::fromUtf8(Field(id).Name));
+  box->setObjectName(QString::fromUtf8(Field(id).Name()));
   box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000.000E+00")));
   box->installEventFilter(this);
   boxes_[Index(id)] = box;
@@ -309,7 +293,7 @@ void Geometrie::BuildWidgets() {
                                  FieldId::Text8, FieldId::Text10, FieldId::Text14, FieldId::Text15};
   int row = 0;
   for (FieldId id : depotFields) {
-    QLabel* caption = Caption(Field(id).Caption, depot);
+    QLabel* caption = Caption(Field(id).Caption(), depot);
     depotGrid->addWidget(caption, row, 0);
     QLineEdit* box = MakeBox(id, depot);
     caption->setBuddy(box);
@@ -435,7 +419,6 @@ void Geometrie::BuildMenus() {
 
 void Geometrie::Load() {
   // The catalogue first: the lists are bound to it before the defaults fill the boxes.
-  state_.Materials.Catalogue = &catalogue_;
   try {
     catalogue_.Open(options_.CataloguePath);
   } catch (const CatalogueError& error) {
@@ -455,14 +438,10 @@ void Geometrie::Load() {
 
   ApplyDefaults(state_);
   for (const FieldInfo& field : Fields()) {
-    // "1/Rcourbure" is not filled from the state: its text starts as "0".
-    const QString text =
-        field.Id == FieldId::Text16 ? QStringLiteral("0") : Q(LoadText(state_, field.Id));
+    const QString text = Q(LoadText(state_, field.Id));
     SetBoxText(field.Id, text);
     shown_[Index(field.Id)] = text;
   }
-  state_.Input.SubstrateMaterialName.clear();
-  state_.Input.CoatingMaterialName.clear();
   undoStack_->clear();
 }
 
@@ -498,11 +477,11 @@ void Geometrie::SetBoxText(FieldId id, const QString& text) {
 }
 
 void Geometrie::OnTextChanged(FieldId id, const QString& text) {
-  // The layer set-up reads these two texts at every call, edited or not.
+  // These two values follow their text as it is typed, committed or not.
   if (id == FieldId::Text13) {
-    state_.Input.SpecimenLengthText = ModelText(text.toStdString(), state_.Locale);
+    state_.Input.SpecimenLength = LiveValue(text.toStdString(), state_.Locale);
   } else if (id == FieldId::Text16) {
-    state_.Input.InitialCurvatureText = ModelText(text.toStdString(), state_.Locale);
+    state_.Input.InitialCurvature = LiveValue(text.toStdString(), state_.Locale);
   }
 }
 
@@ -521,7 +500,8 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (Field(id).SpinStep != 0 && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+      if (Field(id).Input->SpinStep != 0 &&
+          (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
         Step(id, key->key() == Qt::Key_Up ? 1 : -1);
         return true;
       }
@@ -560,7 +540,7 @@ void Geometrie::Commit(FieldId id) {
   }
   shown_[i] = outcome.Reformat ? Q(outcome.Shown) : text;
   if (outcome.Reformat) SetBoxText(id, shown_[i]);
-  PushChange(QString::fromUtf8(Field(id).Caption).trimmed(), before);
+  PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
 }
 
 void Geometrie::Step(FieldId id, int direction) {
@@ -573,7 +553,7 @@ void Geometrie::Step(FieldId id, int direction) {
   }
   shown_[Index(id)] = Q(outcome.Shown);
   SetBoxText(id, shown_[Index(id)]);
-  PushChange(QString::fromUtf8(Field(id).Caption).trimmed(), before);
+  PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
 }
 
 void Geometrie::ShowRefusal(FieldId id, const std::string& reason) {
@@ -631,11 +611,10 @@ Geometrie::FormSnapshot Geometrie::Snapshot() const {
   FormSnapshot snapshot;
   snapshot.Input = state_.Input;
   // The texts the window last accepted, not a half-typed edit.
-  snapshot.Input.SpecimenLengthText =
-      ModelText(shown_[Index(FieldId::Text13)].toStdString(), state_.Locale);
-  snapshot.Input.InitialCurvatureText =
-      ModelText(shown_[Index(FieldId::Text16)].toStdString(), state_.Locale);
-  snapshot.StressWidth = state_.Stress.StressWidth;
+  snapshot.Input.SpecimenLength =
+      LiveValue(shown_[Index(FieldId::Text13)].toStdString(), state_.Locale);
+  snapshot.Input.InitialCurvature =
+      LiveValue(shown_[Index(FieldId::Text16)].toStdString(), state_.Locale);
   snapshot.Texts = shown_;
   return snapshot;
 }
@@ -643,7 +622,6 @@ Geometrie::FormSnapshot Geometrie::Snapshot() const {
 void Geometrie::Restore(const FormSnapshot& snapshot) {
   restoring_ = true;
   state_.Input = snapshot.Input;
-  state_.Stress.StressWidth = snapshot.StressWidth;
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
     shown_[i] = snapshot.Texts[i];
     SetBoxText(static_cast<FieldId>(i), shown_[i]);
@@ -669,20 +647,22 @@ void Geometrie::Inform(const QString& text) {
 void Geometrie::Execution() {
   if (worker_.IsRunning()) return;
   CommitPendingEdit();
-  const std::vector<std::string> faults = FindInputFaults(state_);
+  const std::vector<InputFault> faults = FindInputFaults(state_, &catalogue_);
   if (!faults.empty()) {
     QString text = QStringLiteral("Le calcul ne peut pas démarrer :\n");
-    for (const std::string& fault : faults) text += QStringLiteral("\n• ") + Q(fault);
+    for (const InputFault& fault : faults) text += QStringLiteral("\n• ") + Q(fault.French);
     Inform(QStringLiteral("Calcul non lancé : %1 donnée(s) à corriger.").arg(faults.size()));
     QMessageBox::warning(this, QApplication::applicationName(), text);
     return;
   }
   SetRunning(true);
   progress_->setValue(0);
-  if (!worker_.Start()) {
+  if (!worker_.Start(RunWorker::ExecuteJob(&catalogue_, paths_), windows_.PrepareRun(state_))) {
     SetRunning(false);
     return;
   }
+  windows_.ShowResults();
+  windows_.HideStressWindows();
   Inform(QStringLiteral("Calcul en cours…"));
 }
 
@@ -711,6 +691,12 @@ void Geometrie::OnRunFinished(const RunOutcome& outcome) {
   const QLocale& locale = options_.Locale;
   switch (outcome.What) {
     case RunOutcome::Kind::Completed: {
+      // The run's rows, tables and pictures go to the result windows, and its state becomes
+      // the window's.
+      RunResults results = worker_.TakeResults();
+      windows_.TakeIn(results);
+      state_ = std::move(results.State);
+      QApplication::beep();
       const auto absolute = [](const std::string& path) {
         std::error_code error;
         const auto full = std::filesystem::absolute(path, error);
@@ -728,9 +714,8 @@ void Geometrie::OnRunFinished(const RunOutcome& outcome) {
       }
       Inform(text);
       // The paths can be long: they go below the commands, where they can wrap and be copied.
-      summary_->setText(
-          text + QStringLiteral("\nFichiers écrits : %1 ; %2")
-                     .arg(absolute(state_.Files.ThermalPath), absolute(state_.Files.StressPath)));
+      summary_->setText(text + QStringLiteral("\nFichiers écrits : %1 ; %2")
+                                   .arg(absolute(paths_.Thermal), absolute(paths_.Stress)));
       break;
     }
     case RunOutcome::Kind::Cancelled: {
@@ -790,14 +775,14 @@ void Geometrie::ChooseThermalFile() {
   if (worker_.IsRunning()) return;
   ChooseResultFile(thermalDialog_, "ThermalFileDialog",
                    QStringLiteral("Choix fichier resultats (thermique)"),
-                   QString::fromUtf8(kThermalProposed), state_.Files.ThermalPath);
+                   QString::fromUtf8(kThermalProposed), paths_.Thermal);
 }
 
 void Geometrie::ChooseStressFile() {
   if (worker_.IsRunning()) return;
   ChooseResultFile(stressDialog_, "StressFileDialog",
                    QStringLiteral("Choix fichier resultats(stress)"),
-                   QString::fromUtf8(kStressProposed), state_.Files.StressPath);
+                   QString::fromUtf8(kStressProposed), paths_.Stress);
 }
 
 void Geometrie::Fin() {
@@ -859,7 +844,10 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
   try {
-    OpenCase(std::filesystem::path(path.toStdString()), state_);
+    // Keys the case leaves out take their defaults, not whatever was typed before.
+    InputParameters read = DefaultInputs();
+    ReadCaseFile(std::filesystem::path(path.toStdString()), read);
+    state_.Input = std::move(read);
   } catch (const std::exception& error) {
     Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
     QMessageBox::warning(
@@ -893,7 +881,7 @@ bool Geometrie::SaveCaseTo(const QString& path) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   try {
-    SaveCase(std::filesystem::path(path.toStdString()), state_);
+    quillane::SaveCaseFile(std::filesystem::path(path.toStdString()), state_.Input);
   } catch (const std::exception& error) {
     Inform(QStringLiteral("Cas non enregistré : %1").arg(Q(error.what())));
     QMessageBox::warning(
@@ -910,16 +898,12 @@ void Geometrie::RestoreDefaults() {
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
   // The defaults of the inputs only: the picked materials and the run's results stay.
-  ModelState defaults;
-  defaults.Locale = state_.Locale;
-  LoadInputFormState(defaults);
-  defaults.Input.SubstrateMaterialName = state_.Input.SubstrateMaterialName;
-  defaults.Input.CoatingMaterialName = state_.Input.CoatingMaterialName;
-  state_.Input = defaults.Input;
-  state_.Stress.StressWidth = defaults.Stress.StressWidth;
+  InputParameters defaults = DefaultInputs();
+  defaults.SubstrateMaterialName = state_.Input.SubstrateMaterialName;
+  defaults.CoatingMaterialName = state_.Input.CoatingMaterialName;
+  state_.Input = std::move(defaults);
   for (const FieldInfo& field : Fields()) {
-    const QString text =
-        field.Id == FieldId::Text16 ? QStringLiteral("0") : Q(LoadText(state_, field.Id));
+    const QString text = Q(LoadText(state_, field.Id));
     SetBoxText(field.Id, text);
     shown_[Index(field.Id)] = text;
   }

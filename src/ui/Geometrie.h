@@ -11,8 +11,8 @@
 #include <array>
 #include <filesystem>
 
-#include "core/ModelState.h"
 #include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
 #include "ui/GeometrieFields.h"
 #include "ui/ResultWindows.h"
 #include "ui/RunWorker.h"
@@ -65,6 +65,8 @@ class Geometrie : public QMainWindow {
   QLineEdit* Box(FieldId id) const { return boxes_.at(static_cast<std::size_t>(id)); }
   const MaterialsCatalogue& Catalogue() const { return catalogue_; }
   RunWorker& Worker() { return worker_; }
+  // Where the next run writes its result files.
+  ResultPaths& Paths() { return paths_; }
   QUndoStack& UndoStack() const { return *undoStack_; }
 
   // Commands of the window, as the menus and buttons call them.
@@ -91,7 +93,6 @@ class Geometrie : public QMainWindow {
   // What the window shows of the inputs, for undo and redo.
   struct FormSnapshot {
     InputParameters Input;
-    double StressWidth = 0;
     std::array<QString, 15> Texts;
     bool operator==(const FormSnapshot& other) const;
   };
@@ -130,6 +131,7 @@ class Geometrie : public QMainWindow {
   GeometrieOptions options_;
   MaterialsCatalogue catalogue_;
   RunWorker worker_;
+  ResultPaths paths_;
 
   std::array<QLineEdit*, 15> boxes_{};
   std::array<QString, 15> shown_;  // last text the window showed or accepted, per box

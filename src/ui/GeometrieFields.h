@@ -1,13 +1,15 @@
 #pragma once
 // The field rules of the input window, without widgets: what each box shows when the window
 // loads, how its text is read back into the model state when it loses the focus, and how it is
-// shown again. The window applies these to its line edits; tests can drive them directly.
+// shown again, all derived from the input table. The window applies these to its line edits;
+// tests can drive them directly.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/ModelState.h"
+#include "model/InputTable.h"
+#include "model/ModelState.h"
 
 namespace quillane::ui {
 
@@ -30,23 +32,12 @@ enum class FieldId {
   Text16,
 };
 
-// How a box's text is read when the box loses the focus.
-enum class ParseKind {
-  Strict,   // the whole text must be a number; otherwise the value stays and the user is told
-  Lenient,  // the leading number, 0 when none; never fails
-  Live,     // no commit: the model reads the text itself at every layer set-up
-};
-
 struct FieldInfo {
   FieldId Id;
-  const char* Name;     // object name of the box
-  const char* Caption;  // caption shown beside or above the box
-  ParseKind Parse;
-  // Spin button: the step in the units shown in the box (0: no spin button) and the factor from
-  // those units to the state's SI unit.
-  double SpinStep;
-  double DisplayScale;
-  const char* RangeField;  // InputRanges() entry bounding the stepped value, or nullptr
+  const InputSpec* Input;  // the input the box holds
+  const char* Name() const { return Input->Control; }
+  const char* Caption() const { return Input->Caption; }
+  FieldParse Parse() const { return Input->Parse; }
 };
 
 // Every box, in load order.
@@ -75,12 +66,9 @@ CommitOutcome CommitField(ModelState& state, FieldId id, std::string_view text);
 // range of the field, and commits it at once.
 CommitOutcome StepField(ModelState& state, FieldId id, std::string_view text, int direction);
 
-// The text the model reads for a live box ("Longueur du témoin (m)", "1/Rcourbure"): the
-// model's lenient reading knows only the point as decimal separator, so the locale's
-// separator typed or shown in the box is given to it as a point.
-std::string ModelText(std::string_view boxText, const RegionalSettings& locale);
-
-// The reverse, for showing a model text (case files, defaults) in a box.
-std::string BoxText(std::string_view modelText, const RegionalSettings& locale);
+// The value a live box gives the model as its text changes ("Longueur du témoin (m)",
+// "1/Rcourbure"): the leading number of the text, read with the point as decimal separator
+// (the locale's separator typed in the box counts as one), 0 when there is none.
+double LiveValue(std::string_view boxText, const RegionalSettings& locale);
 
 }  // namespace quillane::ui

@@ -70,6 +70,26 @@ void ResultGridModel::AddRow(std::string_view text) {
   SchedulePublish();
 }
 
+void ResultGridModel::AppendRecords(ResultRowStore&& rows) {
+  if (store_.RowCount() == 2 && rows.ColumnCount() == store_.ColumnCount()) {
+    for (int row = 0; row < 2; ++row) {
+      rows.SetCells(row, 0, store_.ColumnCount() - 1, store_.RowText(row));
+    }
+    beginResetModel();
+    store_ = std::move(rows);
+    publishedRows_ = store_.RowCount();
+    publishScheduled_ = false;
+    endResetModel();
+    return;
+  }
+  std::string text;
+  for (int row = 2; row < rows.RowCount(); ++row) {
+    rows.RowText(row, text);
+    store_.AppendRow(text);
+  }
+  SchedulePublish();
+}
+
 void ResultGridModel::SchedulePublish() {
   if (publishScheduled_) return;
   publishScheduled_ = true;

@@ -1,5 +1,5 @@
 #pragma once
-// A result grid for the windows: the grid operations the run writes through, over a compact
+// A result grid for the windows: the grid operations of the model's tables, over a compact
 // row store, seen by Qt views as a table model. Rows and columns of the grid operations count
 // from 0 with the two title rows first; views either show the title rows as the first two
 // table rows or, for the long thermal grid, as a two-line column header that stays in sight
@@ -15,12 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ResultGrid.h"
-#include "ui/ResultRowStore.h"
+#include "run/ResultRowStore.h"
 
 namespace quillane::ui {
 
-class ResultGridModel : public QAbstractTableModel, public ResultGrid {
+class ResultGridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   enum class TitleRows { AsRows, AsHeader };
@@ -28,15 +27,17 @@ class ResultGridModel : public QAbstractTableModel, public ResultGrid {
   explicit ResultGridModel(TitleRows titles = TitleRows::AsRows, QObject* parent = nullptr);
 
   // The grid operations.
-  void SetColumnCount(int count) override;
-  int RowCount() const override { return store_.RowCount(); }
-  void FillBlock(int firstRow, int lastRow, int firstCol, int lastCol,
-                 std::string_view text) override;
-  void SetColumnWidth(int col, int twips) override;
-  void SetCurrentColumn(int col) override;
-  int CurrentColumn() const override { return currentColumn_; }
-  void AddRow(std::string_view text) override;
-  std::string Cell(int row, int col) const override { return store_.Cell(row, col); }
+  void SetColumnCount(int count);
+  int RowCount() const { return store_.RowCount(); }
+  void FillBlock(int firstRow, int lastRow, int firstCol, int lastCol, std::string_view text);
+  void SetColumnWidth(int col, int twips);
+  void SetCurrentColumn(int col);
+  int CurrentColumn() const { return currentColumn_; }
+  void AddRow(std::string_view text);
+  // Appends the records of a finished run (the rows of `rows` after its two title rows). A grid
+  // that holds no record yet takes the store whole, with its own title rows put in it.
+  void AppendRecords(ResultRowStore&& rows);
+  std::string Cell(int row, int col) const { return store_.Cell(row, col); }
 
   int ColumnCount() const { return store_.ColumnCount(); }
   // Width set for a column, in twips; 0 when none was set.

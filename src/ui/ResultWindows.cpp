@@ -1,5 +1,6 @@
 #include "ui/ResultWindows.h"
 
+#include "run/ResultWriter.h"
 #include "ui/Arrow.h"
 #include "ui/ResultGridModel.h"
 #include "ui/Results.h"
@@ -26,6 +27,22 @@ void ForgetOnClose(QObject* owner, QPointer<Window>& slot, Window* window) {
 }
 
 }  // namespace
+
+graphics::DrawingSurface& SurfaceOf(graphics::StressSurfaces& surfaces, SurfaceId id) {
+  switch (id) {
+    case SurfaceId::BuildingPicture1:
+      return surfaces.BuildingPicture1;
+    case SurfaceId::BuildingPicture2:
+      return surfaces.BuildingPicture2;
+    case SurfaceId::CoolingPicture1:
+      return surfaces.CoolingPicture1;
+    case SurfaceId::CoolingPicture2:
+      return surfaces.CoolingPicture2;
+    case SurfaceId::ArrowPicture1:
+      return surfaces.ArrowPicture1;
+  }
+  return surfaces.ArrowPicture1;
+}
 
 ResultWindows::ResultWindows(QObject* parent) : QObject(parent) {}
 
@@ -76,7 +93,7 @@ Arrow& ResultWindows::ArrowWindow() {
   return *arrow_;
 }
 
-ResultGrid& ResultWindows::Grid(GridId id) {
+ResultGridModel& ResultWindows::Grid(GridId id) {
   switch (id) {
     case GridId::Resultats:
       return ResultsWindow().Grid();
@@ -110,6 +127,40 @@ void ResultWindows::RefreshPictures() {
   if (building_) building_->RefreshPictures();
   if (cooling_) cooling_->RefreshPictures();
   if (arrow_) arrow_->RefreshPicture();
+}
+
+RunResults ResultWindows::PrepareRun(const ModelState& state) {
+  RunResults run;
+  run.State = state;
+  run.Rows.SetColumnCount(kThermalColumns);
+  for (SurfaceId id : kSurfaceIds) SurfaceOf(run.Surfaces, id) = Surface(id);
+  return run;
+}
+
+void ResultWindows::TakeIn(RunResults& results) {
+  ResultGridModel& rows = Grid(GridId::Resultats);
+  rows.SetColumnCount(kThermalColumns);
+  if (rows.RowCount() == 2) {
+    rows.FillBlock(0, 0, 0, kThermalColumns - 1, kThermalTitles);
+    rows.FillBlock(1, 1, 0, kThermalColumns - 1, kThermalUnits);
+  }
+  rows.SetColumnWidth(0, 1500);
+  rows.SetColumnWidth(1, 1000);
+  rows.SetCurrentColumn(0);
+  rows.AppendRecords(std::move(results.Rows));
+
+  const BeforeCoolingTable table = MakeBeforeCoolingTable(results.State);
+  ResultGridModel& before = Grid(GridId::MSFlexGrid1);
+  before.FillBlock(0, 0, 0, 1, table.AxisLine);
+  before.SetColumnWidth(0, 1500);
+  before.SetColumnWidth(1, 1500);
+  before.AddRow(table.TitleLine);
+  for (const std::string& line : table.LamellaLines) before.AddRow(line);
+  ResultGridModel& after = Grid(GridId::MSFlexGrid2);
+  for (const std::string& line : AfterCoolingRows(results.State)) after.AddRow(line);
+
+  for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
+  RefreshPictures();
 }
 
 void ResultWindows::ShowResults() {

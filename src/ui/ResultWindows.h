@@ -5,8 +5,12 @@
 #include <QObject>
 #include <QPointer>
 
-#include "core/RunHost.h"
+#include <array>
+
 #include "graphics/DrawingSurface.h"
+#include "graphics/StressSurfaces.h"
+#include "model/ModelState.h"
+#include "run/ResultRowStore.h"
 
 namespace quillane::ui {
 
@@ -14,6 +18,10 @@ class Results;
 class building;
 class cooling;
 class Arrow;
+class ResultGridModel;
+
+// The result grids: the thermal rows (Results), and the stress tables of the Arrow window.
+enum class GridId { Resultats, MSFlexGrid1, MSFlexGrid2, MSFlexGrid3 };
 
 // The drawing surfaces of the stress windows.
 enum class SurfaceId {
@@ -22,6 +30,21 @@ enum class SurfaceId {
   CoolingPicture1,
   CoolingPicture2,
   ArrowPicture1
+};
+
+inline constexpr std::array<SurfaceId, 5> kSurfaceIds = {
+    SurfaceId::BuildingPicture1, SurfaceId::BuildingPicture2, SurfaceId::CoolingPicture1,
+    SurfaceId::CoolingPicture2, SurfaceId::ArrowPicture1};
+
+// The surface of that id among a run's pictures.
+graphics::DrawingSurface& SurfaceOf(graphics::StressSurfaces& surfaces, SurfaceId id);
+
+// What a run works on and leaves behind: its state, the thermal rows as the results grid shows
+// them (after two empty title rows) and the five stress pictures.
+struct RunResults {
+  ModelState State;
+  ResultRowStore Rows;
+  graphics::StressSurfaces Surfaces;
 };
 
 class ResultWindows : public QObject {
@@ -37,11 +60,17 @@ class ResultWindows : public QObject {
   Arrow& ArrowWindow();
 
   // The grid of that id, in its window (created without being shown).
-  ResultGrid& Grid(GridId id);
+  ResultGridModel& Grid(GridId id);
   // The drawing surface of that id, in its window (created without being shown).
   graphics::DrawingSurface& Surface(SurfaceId id);
   // Repaints the pictures after their surfaces were drawn.
   void RefreshPictures();
+
+  // A run's own copies: the state given, fresh rows, and the pictures as the windows show them
+  // (a drawing goes on from the state its surface was left in).
+  RunResults PrepareRun(const ModelState& state);
+  // A run that ended well: its rows, tables and pictures go to the windows.
+  void TakeIn(RunResults& results);
 
   void ShowResults();
   void HideStressWindows();

@@ -1,10 +1,9 @@
 #pragma once
-// A run off the interface thread. The worker's run host never touches a widget: grid
-// operations are recorded into a queue that the interface thread drains into the result
-// windows every few tens of milliseconds; the stress pictures are drawn on copies of the
-// windows' surfaces and copied back when the run ends well; windows, beeps and the
-// singular-matrix report are carried out on the interface thread. Progress and cancelling go
-// through atomics.
+// A run off the interface thread, on its own copy of the model state, the stress pictures and
+// a row store. The worker never touches a widget: progress and cancelling go through atomics,
+// and only the singular-matrix box is shown on the interface thread while the run waits. The
+// window takes the results in when the run ends well; a cancelled or failed run leaves the
+// windows as they were.
 
 #include <QObject>
 #include <QPointer>
@@ -18,64 +17,34 @@
 #include <thread>
 #include <vector>
 
-#include "core/ModelState.h"
-#include "core/RunHost.h"
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "model/RunSink.h"
+#include "run/ResultRowStore.h"
+#include "run/RunSimulation.h"
 #include "ui/ResultWindows.h"
 
 class QWidget;
 
 namespace quillane::ui {
 
-// One thing the worker asks of the interface thread, in the order it asked.
-struct RunOperation {
-  enum class Kind {
-    SetColumnCount,
-    FillBlock,
-    SetColumnWidth,
-    SetCurrentColumn,
-    AddRow,
-    ShowResults,
-    HideStressWindows,
-    Beep,
-  };
-  Kind What = Kind::Beep;
-  GridId Grid = GridId::Resultats;
-  int A = 0;  // count, first row, column
-  int B = 0;  // last row, width
-  int C = 0;  // first column
-  int D = 0;  // last column
-  std::string Text;
-};
-
 // What the worker and the interface thread share during one run.
 class RunChannel : public std::enable_shared_from_this<RunChannel> {
  public:
-  // More queued operations than this make the worker wait for the interface thread, so that
-  // a slow display cannot make the queue grow without bound.
-  static constexpr std::size_t kMaxQueued = 200000;
-
-  // Worker side. Waits while the queue is full. When the run is cancelled, throws
-  // RunCancelled if stopWhenCancelled is set and queues the operation otherwise.
-  void Push(RunOperation operation, bool stopWhenCancelled);
-  // Interface side: everything queued so far, oldest first.
-  std::vector<RunOperation> Take();
-  std::size_t Queued() const;
-
   void Cancel();
   bool Cancelled() const { return cancelled_.load(); }
   void SetProgress(double fraction) { progress_.store(fraction); }
   double Progress() const { return progress_.load(); }
 
-  // Worker side: has the interface thread run the task (with context as its receiver) after
-  // draining the queue, and waits until it has run. Throws RunCancelled when the run is
-  // cancelled before the task ran; the task is then skipped.
+  // Worker side: has the interface thread run the task (with context as its receiver) and
+  // waits until it has run. Throws RunCancelled when the run is cancelled before the task
+  // ran; the task is then skipped.
   void CallOnInterface(QObject* context, std::function<void()> task);
 
  private:
   struct Call;
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<RunOperation> queue_;
   std::atomic<bool> cancelled_{false};
   std::atomic<double> progress_{0};
 };
@@ -92,20 +61,22 @@ struct RunOutcome {
 class RunWorker : public QObject {
   Q_OBJECT
  public:
-  // The work done on the worker thread; the default validates, opens the files and runs.
-  using Job = std::function<void(ModelState&, RunHost&)>;
+  // The work done on the worker thread, on the run's own results, reporting through the sink
+  // (progress and cancel, the singular-matrix box, the stress pictures).
+  using Job = std::function<void(RunSink& sink, RunResults& results)>;
+
+  // The usual job: validates, opens the files, runs, publishes the files. The catalogue must
+  // not change until the run has finished.
+  static Job ExecuteJob(const MaterialsCatalogue* catalogue, ResultPaths paths);
 
   // dialogParent receives the singular-matrix box.
-  RunWorker(ModelState& state, ResultWindows& windows, QWidget* dialogParent,
-            QObject* parent = nullptr);
+  explicit RunWorker(QWidget* dialogParent, QObject* parent = nullptr);
   ~RunWorker() override;
   RunWorker(const RunWorker&) = delete;
   RunWorker& operator=(const RunWorker&) = delete;
 
-  // Starts a run unless one is in progress (returns false then). Reads the row counts of the
-  // result grids and copies the stress pictures first, on this (the interface) thread. Until
-  // Finished, nothing but the worker may touch the model state.
-  bool Start(Job job = {});
+  // Starts a run unless one is in progress (returns false then).
+  bool Start(Job job, RunResults start);
   bool IsRunning() const { return running_; }
   // Asks the run to stop; Finished follows with a cancelled outcome.
   void Cancel();
@@ -113,26 +84,25 @@ class RunWorker : public QObject {
   void CancelAndWait();
   // Fraction of the run done, 0 to 1.
   double Progress() const;
+  // After Finished: what the run left (for a completed run, its results).
+  RunResults TakeResults();
 
-  // How often the queue is drained into the windows.
-  static constexpr int kDrainIntervalMs = 60;
+  // How often the progress is shown.
+  static constexpr int kProgressIntervalMs = 60;
 
  signals:
-  // After the last operations reached the windows (and, when the run ended well, the
-  // pictures): the thread has ended and the model state is the interface thread's again.
+  // The thread has ended; TakeResults gives what it left.
   void Finished(const quillane::ui::RunOutcome& outcome);
   void ProgressChanged(double fraction);
 
  private:
-  void Drain();
   void OnWorkerDone(unsigned generation, const RunOutcome& outcome);
+  void ShowSingularMatrix();
 
-  ModelState& state_;
-  ResultWindows& windows_;
   QPointer<QWidget> dialogParent_;
-  QTimer drainTimer_;
+  QTimer progressTimer_;
   std::shared_ptr<RunChannel> channel_;
-  std::unique_ptr<RunHost> host_;
+  std::unique_ptr<RunResults> results_;
   std::thread thread_;
   bool running_ = false;
   unsigned generation_ = 0;  // tells a finished run from an earlier one already waited for

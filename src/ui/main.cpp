@@ -1,7 +1,7 @@
 // The desktop program: the input window over one model state, with the result windows.
 #include <QApplication>
 
-#include "core/ModelState.h"
+#include "model/ModelState.h"
 #include "ui/Geometrie.h"
 #include "ui/ResultWindows.h"
 

@@ -6,10 +6,11 @@
 #include <sstream>
 
 #include "TestSupport.h"
-#include "cli/BatchHost.h"
-#include "core/RunSimulation.h"
+#include "cli/BatchOutput.h"
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
+#include "model/InputTable.h"
+#include "run/RunSimulation.h"
 
 namespace quillane::cli {
 namespace {
@@ -69,11 +70,16 @@ TEST_F(BatchProgramTest, FlagsOverrideTheCaseInTheUnitsOfTheWindow) {
 TEST_F(BatchProgramTest, HelpListsEveryFlagWithItsUnitAndDefault) {
   ASSERT_EQ(RunBatch({"--help"}, out, err), 0);
   const std::string help = out.str();
+  // Defaults in the unit the flag is typed in.
   for (const char* text :
-       {"--pass-thickness", "µm", "(default 1)", "--heat-flux", "kW/m²", "(default 500)",
-        "--substrate-thickness", "mm", "(default 2)", "--curvature", "1/m", "--summary", "--plots",
-        "--list-materials", "HeatFlux: 0 to 10000000000 W/m²"}) {
+       {"kW/m² (default 500;", "mm (default 2;", "µm (default 1;", "1/m (default 0;", "--summary",
+        "--plots", "--list-materials", "HeatFlux: 0 to 10000000000 W/m²"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
+  for (const auto& input : InputTable()) {
+    EXPECT_NE(help.find(std::string(input.Flag) + " "), std::string::npos) << input.Flag;
+    EXPECT_NE(help.find(std::string("case key ") + input.Key + ")"), std::string::npos)
+        << input.Key;
   }
   ASSERT_EQ(Run({"--list-materials"}), 0);
   EXPECT_NE(out.str().find("NiCrAlY"), std::string::npos);
@@ -104,6 +110,9 @@ TEST_F(BatchProgramTest, EveryFaultIsToldOnceAndChangesNoFile) {
       {{(dir / "unknown.json").string()}, "unknown key \"Passes\""},
       {{(dir / "broken.json").string()}, "not a valid JSON case file"},
       {{(dir / "missing.json").string()}, "Cannot read the case file"},
+      // Found by the case-file fuzzer: told without naming the file.
+      {{(test::DataDir() / "reliability" / "case_number_overflow.json").string()},
+       "case_number_overflow.json: a number is beyond the range of a double"},
       {{"--summary", dir.Path().string()}, "is a directory"},
       {{"--summary", (dir / "no" / "such" / "s.json").string()}, "Cannot create"},
   };
@@ -132,12 +141,15 @@ TEST_F(BatchProgramTest, UnwritableResultFolderKeepsEarlierFiles) {
 }
 
 // Drawing only the first and the last build-up frames gives the pictures of drawing them all.
-class EveryFrameHost : public BatchHost {
+class EveryFrameOutput : public BatchOutput {
  public:
-  using BatchHost::BatchHost;
-  void DrawBuildUpView(ModelState& state, bool zoom) override {
-    graphics::DrawBuildUpView(state, zoom ? every.BuildingPicture2 : every.BuildingPicture1, zoom);
-    BatchHost::DrawBuildUpView(state, zoom);
+  using BatchOutput::BatchOutput;
+  void Frame(ModelState& state, StressFrame frame) override {
+    if (frame == StressFrame::BuildUp) {
+      graphics::DrawBuildUpView(state, every.BuildingPicture2, true);
+      graphics::DrawBuildUpView(state, every.BuildingPicture1, false);
+    }
+    BatchOutput::Frame(state, frame);
   }
   graphics::StressSurfaces every;
 };
@@ -146,21 +158,19 @@ TEST_F(BatchProgramTest, SkippedBuildUpFramesLeaveTheSamePictures) {
   MaterialsCatalogue catalogue;
   catalogue.Open(dir / "p1.db");
   ModelState state;
-  LoadInputFormState(state);
+  ApplyDefaults(state);
   state.Input.SubstrateMaterialName = "Acier 316L";
   state.Input.CoatingMaterialName = "NiCrAlY";
   state.Input.PassThickness = 6e-6;
-  state.Materials.Catalogue = &catalogue;
-  state.Files.ThermalPath = (dir / "t.txt").string();
-  state.Files.StressPath = (dir / "s.txt").string();
+  const ResultPaths paths{(dir / "t.txt").string(), (dir / "s.txt").string()};
   std::ostringstream quiet;
-  EveryFrameHost host(quiet, false);
-  ExecuteRun(state, host);
+  EveryFrameOutput output(quiet, false);
+  ExecuteRun(state, &catalogue, paths, output);
   EXPECT_GT(state.Clock.LamellaCount, 3);
-  EXPECT_EQ(graphics::RenderSvg(host.Surfaces().BuildingPicture1),
-            graphics::RenderSvg(host.every.BuildingPicture1));
-  EXPECT_EQ(graphics::RenderSvg(host.Surfaces().BuildingPicture2),
-            graphics::RenderSvg(host.every.BuildingPicture2));
+  EXPECT_EQ(graphics::RenderSvg(output.Surfaces().BuildingPicture1),
+            graphics::RenderSvg(output.every.BuildingPicture1));
+  EXPECT_EQ(graphics::RenderSvg(output.Surfaces().BuildingPicture2),
+            graphics::RenderSvg(output.every.BuildingPicture2));
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ModelState.h"
 #include "graphics/DrawingSurface.h"
+#include "model/ModelState.h"
 
 namespace quillane::graphics::test {
 

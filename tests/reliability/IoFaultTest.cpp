@@ -12,12 +12,11 @@
 #include <sstream>
 
 #include "ModelFixture.h"
-#include "RecordingHost.h"
 #include "ReliabilitySupport.h"
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
-#include "core/Errors.h"
-#include "core/RunSimulation.h"
+#include "model/Errors.h"
+#include "run/RunSimulation.h"
 
 namespace quillane::test {
 namespace {
@@ -83,7 +82,7 @@ TEST_F(IoFaultTest, PathsNobodyCanWriteAreReportedBeforeTheRun) {
       {"--summary", Path("plain") + "/s.json", "Not a directory"},
       {"--thermal", "/proc/quillane-thermal.txt", "Cannot create the result file"},
       {"--stress", "/proc/quillane-stress.txt", "Cannot create the result file"},
-      {"--summary", "/proc/quillane-summary.json", "Cannot create the result file"},
+      {"--summary", "/proc/quillane-summary.json", "Cannot create the summary file"},
       {"--plots", Path("plain") + "/plots", "Cannot create the plot directory"},
       {"--thermal", dir.Path().string(), "it is a directory"},
       {"--stress", dir.Path().string(), "it is a directory"},
@@ -138,7 +137,7 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
       // Only the summary: the result files are devices.
       {{"--thermal", "/dev/null", "--stress", "/dev/null", "--summary", "summary.json"},
        200,
-       "Cannot write the result file summary.json: File too large"},
+       "Cannot write the summary file summary.json: File too large"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
@@ -176,8 +175,8 @@ TEST_F(IoFaultTest, DiskFullAtTheLastThermalRows) {
   ExpectUntouched("last rows");
 }
 
-// Faults made while the run writes, from the run host: the files are open, their rows go to
-// temporary files beside the targets.
+// Faults made while the run writes, at its 50th thermal row: the files are open, their rows go
+// to temporary files beside the targets. Neither file may be published, nor a partial file left.
 class MidRunFaultTest : public ModelFixture {
  protected:
   void SetUp() override {
@@ -185,18 +184,18 @@ class MidRunFaultTest : public ModelFixture {
     std::filesystem::create_directory(dir / "out");
     WriteFile(dir / "out" / "Thermique.txt", kEarlierThermal);
     WriteFile(dir / "out" / "Stress.txt", kEarlierStress);
-    state.Files.ThermalPath = (dir / "out" / "Thermique.txt").string();
-    state.Files.StressPath = (dir / "out" / "Stress.txt").string();
+    paths.Thermal = (dir / "out" / "Thermique.txt").string();
+    paths.Stress = (dir / "out" / "Stress.txt").string();
   }
 
   // Runs with the fault made at the 50th thermal row; returns the message of the IoError.
   std::string RunWithFault(const std::function<void()>& fault) {
     int rows = 0;
-    host.OnRow = [&] {
+    sink.OnRow = [&] {
       if (++rows == 50) fault();
     };
     try {
-      ExecuteRun(state, host);
+      ExecuteRun(state, &catalogue, paths, sink);
     } catch (const IoError& error) {
       EXPECT_GT(rows, 50);
       return error.what();
@@ -215,69 +214,76 @@ class MidRunFaultTest : public ModelFixture {
   }
 };
 
-TEST_F(MidRunFaultTest, TemporaryFileRemoved) {
-  const std::string message =
-      RunWithFault([&] { std::filesystem::remove(TemporaryOf("Thermique.txt")); });
-  EXPECT_NE(message.find("the result file " + state.Files.ThermalPath +
-                         ": its temporary file was "
-                         "removed or replaced during the run"),
-            std::string::npos)
-      << message;
-  EXPECT_EQ(ReadFile(dir / "out" / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(ReadFile(dir / "out" / "Stress.txt"), kEarlierStress) << "neither file is published";
-  EXPECT_EQ(Listing(dir / "out"), (std::set<std::string>{"Stress.txt", "Thermique.txt"}));
-}
-
-TEST_F(MidRunFaultTest, StressTemporaryFileRemovedKeepsBothEarlierFiles) {
-  const std::string message =
-      RunWithFault([&] { std::filesystem::remove(TemporaryOf("Stress.txt")); });
-  EXPECT_NE(message.find(state.Files.StressPath), std::string::npos) << message;
-  EXPECT_EQ(ReadFile(dir / "out" / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(ReadFile(dir / "out" / "Stress.txt"), kEarlierStress);
-  EXPECT_EQ(Listing(dir / "out"), (std::set<std::string>{"Stress.txt", "Thermique.txt"}));
-}
-
-TEST_F(MidRunFaultTest, TargetFolderRemoved) {
-  const std::string message = RunWithFault([&] { std::filesystem::remove_all(dir / "out"); });
-  EXPECT_NE(message.find("temporary file was removed or replaced"), std::string::npos) << message;
-  // No partial file appears, nor the folder again.
-  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
-}
-
-TEST_F(MidRunFaultTest, TargetFolderReplacedByAnother) {
-  const std::string message = RunWithFault([&] {
-    std::filesystem::rename(dir / "out", dir / "moved");
-    std::filesystem::create_directory(dir / "out");
-  });
-  EXPECT_NE(message.find("temporary file was removed or replaced"), std::string::npos) << message;
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
-  EXPECT_EQ(ReadFile(dir / "moved" / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(ReadFile(dir / "moved" / "Stress.txt"), kEarlierStress);
-}
-
-TEST_F(MidRunFaultTest, TargetReplacedByAFolder) {
-  const std::string message = RunWithFault([&] {
-    std::filesystem::remove(dir / "out" / "Stress.txt");
-    std::filesystem::create_directory(dir / "out" / "Stress.txt");
-  });
-  EXPECT_NE(message.find("Cannot replace the result file " + state.Files.StressPath),
-            std::string::npos)
-      << message;
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "out" / "Stress.txt"));
-  EXPECT_EQ(ReadFile(dir / "out" / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(Listing(dir / "out"), (std::set<std::string>{"Stress.txt", "Thermique.txt"}));
-}
-
-TEST_F(MidRunFaultTest, TargetFolderMadeReadOnly) {
-  if (IsRoot()) GTEST_SKIP() << "root renames into a folder of mode 0555";
-  const std::string message = RunWithFault([&] {
-    std::filesystem::permissions(
-        dir / "out", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  });
-  std::filesystem::permissions(dir / "out", std::filesystem::perms::owner_all);
-  EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
-  EXPECT_EQ(ReadFile(dir / "out" / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(ReadFile(dir / "out" / "Stress.txt"), kEarlierStress);
+TEST_F(MidRunFaultTest, EveryFaultKeepsTheEarlierFiles) {
+  const std::filesystem::path out = dir / "out";
+  const std::filesystem::path moved = dir / "moved";
+  const std::string removed = "temporary file was removed or replaced during the run";
+  const struct {
+    const char* what;
+    std::function<void()> fault;
+    std::string message;
+    std::filesystem::path earlier;  // where the earlier files are afterwards; empty for nowhere
+    bool alone;                     // whether nothing else is left beside them (no temporary file)
+    bool asRoot;                    // whether the fault is one for root too
+  } cases[] = {
+      {"thermal temporary file removed",
+       [&] { std::filesystem::remove(TemporaryOf("Thermique.txt")); },
+       "the result file " + paths.Thermal + ": its " + removed, out, true, true},
+      {"stress temporary file removed", [&] { std::filesystem::remove(TemporaryOf("Stress.txt")); },
+       "the result file " + paths.Stress + ": its " + removed, out, true, true},
+      {"target folder removed", [&] { std::filesystem::remove_all(out); }, removed, {}, true, true},
+      {"target folder replaced by another",
+       [&] {
+         std::filesystem::rename(out, moved);
+         std::filesystem::create_directory(out);
+       },
+       removed, moved, false, true},
+      {"target replaced by a folder",
+       [&] {
+         std::filesystem::remove(out / "Stress.txt");
+         std::filesystem::create_directory(out / "Stress.txt");
+       },
+       "Cannot replace the result file " + paths.Stress, out, true, true},
+      {"target folder made read-only",
+       [&] {
+         std::filesystem::permissions(
+             out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+       },
+       "Permission denied", out, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Root renames into a folder of mode 0555.
+    if (!c.asRoot && IsRoot()) continue;
+    const std::string message = RunWithFault(c.fault);
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    if (std::filesystem::exists(out)) {
+      std::filesystem::permissions(out, std::filesystem::perms::owner_all);
+    }
+    if (c.earlier.empty()) {
+      // No partial file appears, nor the folder again.
+      EXPECT_FALSE(std::filesystem::exists(out));
+    } else {
+      EXPECT_EQ(ReadFile(c.earlier / "Thermique.txt"), kEarlierThermal);
+      if (std::filesystem::is_regular_file(c.earlier / "Stress.txt")) {
+        EXPECT_EQ(ReadFile(c.earlier / "Stress.txt"), kEarlierStress);
+      } else {
+        EXPECT_TRUE(std::filesystem::is_directory(c.earlier / "Stress.txt"));
+      }
+      if (c.alone) {
+        EXPECT_EQ(Listing(c.earlier), (std::set<std::string>{"Stress.txt", "Thermique.txt"}));
+      }
+    }
+    if (c.earlier == moved) {
+      EXPECT_TRUE(std::filesystem::is_empty(out));
+    }
+    // The next case starts from the same folder.
+    std::filesystem::remove_all(out);
+    std::filesystem::remove_all(moved);
+    std::filesystem::create_directory(out);
+    WriteFile(out / "Thermique.txt", kEarlierThermal);
+    WriteFile(out / "Stress.txt", kEarlierStress);
+  }
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingHost.h"
+#include "RecordingSink.h"
 #include "TestSupport.h"
-#include "core/ModelState.h"
-#include "core/Validation.h"
 #include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
 
 namespace quillane::test {
 
@@ -16,21 +17,21 @@ class ModelFixture : public ::testing::Test {
   void SetUp() override {
     BuildDatabase(DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
     catalogue.Open(dir / "p1.db");
-    LoadInputFormState(state);
+    ApplyDefaults(state);
     state.Input.SubstrateMaterialName = "Acier 316L";
     state.Input.CoatingMaterialName = "NiCrAlY";
-    state.Materials.Catalogue = &catalogue;
-    state.Files.ThermalPath = (dir / "thermique.txt").string();
-    state.Files.StressPath = (dir / "stress.txt").string();
+    paths.Thermal = (dir / "thermique.txt").string();
+    paths.Stress = (dir / "stress.txt").string();
   }
 
   // Copies the picked rows into the state, as the start of a run does.
-  void ResolveMaterials() { ValidateRunInputs(state); }
+  void ResolveMaterials() { ValidateRunInputs(state, &catalogue); }
 
   TempDir dir;
   MaterialsCatalogue catalogue;
   ModelState state;
-  RecordingHost host;
+  ResultPaths paths;
+  RecordingSink sink;
 };
 
 }  // namespace quillane::test

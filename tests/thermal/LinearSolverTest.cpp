@@ -9,7 +9,6 @@ struct System {
   BasedMatrix<double> a;
   BasedArray<double> rhs;
   BasedArray<double> solution;
-  int reports = 0;
 
   explicit System(std::initializer_list<std::initializer_list<double>> rows,
                   std::initializer_list<double> right) {
@@ -26,9 +25,7 @@ struct System {
     i = 1;
     for (double value : right) rhs(i++) = value;
   }
-  bool Solve() {
-    return SolveLinearSystem(a, rhs, solution, rhs.Upper(), [this] { ++reports; });
-  }
+  bool Solve() { return SolveLinearSystem(a, rhs, solution, rhs.Upper()); }
 };
 
 TEST(LinearSolver, SymmetricSystemLeavesItsInverse) {
@@ -40,7 +37,6 @@ TEST(LinearSolver, SymmetricSystemLeavesItsInverse) {
   EXPECT_DOUBLE_EQ(s.a(1, 2), 0.4);
   EXPECT_DOUBLE_EQ(s.a(2, 1), 0.4);
   EXPECT_DOUBLE_EQ(s.a(2, 2), 0.6);
-  EXPECT_EQ(s.reports, 0);
 }
 
 TEST(LinearSolver, OffDiagonalPivotSwapsRowsAndRestoresColumns) {
@@ -62,14 +58,13 @@ TEST(LinearSolver, DiagonalMatrixDividesTheRightHandSide) {
   EXPECT_DOUBLE_EQ(s.solution(3), 0.75);
 }
 
-TEST(LinearSolver, SingularMatrixIsReportedOnceAndKeepsTheSolution) {
+TEST(LinearSolver, SingularMatrixIsRefusedAndKeepsTheSolution) {
   for (auto rows : {std::initializer_list<std::initializer_list<double>>{{1, 2}, {1, 2}},
                     std::initializer_list<std::initializer_list<double>>{{0, 0}, {0, 0}}}) {
     System s(rows, {3, 3});
     s.solution(1) = 7;
     s.solution(2) = 8;
     EXPECT_FALSE(s.Solve());
-    EXPECT_EQ(s.reports, 1);
     EXPECT_EQ(s.solution(1), 7);
     EXPECT_EQ(s.solution(2), 8);
   }

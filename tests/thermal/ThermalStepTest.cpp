@@ -5,9 +5,7 @@
 #include <cmath>
 
 #include "ModelFixture.h"
-#include "core/RunSimulation.h"
 #include "thermal/LayerStack.h"
-#include "thermal/ThermalWriter.h"
 
 namespace quillane {
 namespace {
@@ -22,7 +20,6 @@ class ThermalStepTest : public test::ModelFixture {
           &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
       a->Redim(0, 4);
     }
-    state.Files.Thermal.Open(dir / "rows.txt");
   }
   void Setup(int lamella, int pass) {
     state.Clock.LamellaIndex = lamella;
@@ -41,7 +38,7 @@ TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
   state.Clock.ElapsedTime = 1;
   for (int i = 1; i <= 4; ++i) state.Stack.NodeTemperature(i) = 500 + 100 * i;
   Environment(973, 3000, 1e-3);
-  ThermalStep(state, host);
+  ThermalStep(state, sink);
   const LayerStack& s = state.Stack;
   EXPECT_DOUBLE_EQ(s.NodeTemperature(1), 600 + 973 * s.LayerCoeff(1, 9));
   EXPECT_EQ(s.NodeTemperature(2), 700);
@@ -49,6 +46,13 @@ TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
   EXPECT_DOUBLE_EQ(s.NodeTemperature(4), 900 + 3000 * s.LayerCoeff(3, 12));
   EXPECT_EQ(s.StepsSinceSetup, 1);
   EXPECT_EQ(state.Statistics.ThermalRowCount, 1);
+  // The step hands its row out once, as a new row.
+  ASSERT_EQ(sink.rows.size(), 1u);
+  EXPECT_FALSE(sink.repeats[0]);
+  EXPECT_EQ(sink.rows[0].Time, 1);
+  EXPECT_EQ(sink.rows[0].NodeCount, 4);
+  EXPECT_EQ(sink.rows[0].Temperature[3], s.NodeTemperature(4));
+  EXPECT_EQ(sink.rows[0].Thickness, s.NodeHeight(4));
   EXPECT_DOUBLE_EQ(s.NodeHeight(4), 0.002 + 5e-7 + 1e-6);
   EXPECT_EQ(s.NodeHeight(1), 0);
 }
@@ -59,7 +63,7 @@ TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
   for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 700;
   // Torch above every node: no radiation at the top; back face below its gas: none there.
   Environment(973, 3401, 1e-3);
-  ThermalStep(state, host);
+  ThermalStep(state, sink);
   EXPECT_EQ(state.Heat.TopHeatCoeff, 147);
   EXPECT_EQ(state.Heat.BackHeatCoeff, 147);
   EXPECT_EQ(state.Stack.MeltingPoint, 1630) << "the top layer is the coating";
@@ -73,7 +77,7 @@ TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
   for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 1000;
   state.Stack.NodeTemperature(3) = 900;
   Environment(300, 973, 1e-3);
-  ThermalStep(state, host);
+  ThermalStep(state, sink);
   const double back = 4.5352e-8 * (std::pow(1000, 4) - std::pow(300, 4)) / (1000 - 300);
   EXPECT_DOUBLE_EQ(state.Heat.BackHeatCoeff, 147 + back);
   EXPECT_NEAR(state.Heat.TopHeatCoeff, -255, 1);
@@ -83,11 +87,11 @@ TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
   Setup(0, 1);
   state.Clock.ElapsedTime = 1;
   Environment(973, 973, 0.01);
-  ThermalStep(state, host);
+  ThermalStep(state, sink);
   // A zero heat capacity makes every Fourier number infinite: the system cannot be solved.
   state.Materials.Substrate.Cp = 0;
-  ThermalStep(state, host);
-  EXPECT_EQ(host.singularReports, 1);
+  ThermalStep(state, sink);
+  EXPECT_EQ(sink.singularReports, 1);
   EXPECT_EQ(state.Statistics.SingularMatrixEvents, 1);
 }
 
@@ -105,7 +109,7 @@ TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   const double gas = 700;
   const double dt = 0.01;
   Environment(gas, gas, dt);
-  ThermalStep(state, host);  // boundary terms only
+  ThermalStep(state, sink);  // boundary terms only
   double lumped = (state.Stack.NodeTemperature(1) + state.Stack.NodeTemperature(2)) / 2;
   const double start = lumped;
   const double capacity = copper.Rho * copper.Cp * 5e-4;
@@ -114,7 +118,7 @@ TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
     return -2 * (147 * (t - gas) + radiation) / capacity;
   };
   for (int step = 0; step < 150; ++step) {
-    ThermalStep(state, host);
+    ThermalStep(state, sink);
     // Fine Runge-Kutta integration of the lumped model over the same step.
     for (int sub = 0; sub < 10; ++sub) {
       const double h = dt / 10;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/ModelState.h"
+#include "model/ModelState.h"
 #include "ui/GeometrieFields.h"
 
 namespace quillane::ui {
@@ -11,7 +11,7 @@ namespace {
 class FieldRulesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    LoadInputFormState(state);
+    ApplyDefaults(state);
     state.Locale = RegionalSettings{'.', ','};
   }
   ModelState state;
@@ -25,7 +25,7 @@ TEST_F(FieldRulesTest, LoadTextsWithThePoint) {
       {FieldId::Text10, "3000"}, {FieldId::Text12, "0.02"},  {FieldId::Text13, "0.08"},
       {FieldId::Text14, "1"},    {FieldId::Text15, "1"},     {FieldId::Text16, "0"},
   };
-  for (const auto& [id, text] : expected) EXPECT_EQ(LoadText(state, id), text) << Field(id).Name;
+  for (const auto& [id, text] : expected) EXPECT_EQ(LoadText(state, id), text) << Field(id).Name();
 }
 
 TEST_F(FieldRulesTest, FieldsAreListedInLoadOrderWithTheirNames) {
@@ -33,9 +33,9 @@ TEST_F(FieldRulesTest, FieldsAreListedInLoadOrderWithTheirNames) {
                          "Text6",  "Text7",  "Text8",  "text9",  "Text10",
                          "Text12", "Text13", "Text14", "Text15", "Text16"};
   ASSERT_EQ(Fields().size(), std::size(names));
-  for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_STREQ(Fields()[i].Name, names[i]);
-  EXPECT_STREQ(Field(FieldId::Text1).Caption, "Epaisseur d'une  lamelle(µm)");
-  EXPECT_STREQ(Field(FieldId::Text14).Caption, "N° particule témoin ");
+  for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_STREQ(Fields()[i].Name(), names[i]);
+  EXPECT_STREQ(Field(FieldId::Text1).Caption(), "Epaisseur d'une  lamelle(µm)");
+  EXPECT_STREQ(Field(FieldId::Text14).Caption(), "N° particule témoin ");
 }
 
 TEST_F(FieldRulesTest, HeatFluxInKilowatts) {
@@ -125,27 +125,24 @@ TEST_F(FieldRulesTest, TemperaturesCommitLikeTheOtherStrictBoxes) {
   EXPECT_EQ(state.Input.GasTemperature, 1000.5);
 }
 
-TEST_F(FieldRulesTest, WidthGoesToBothModels) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text12, "0.05");
-  EXPECT_EQ(state.Input.SubstrateWidth, 0.05);
-  EXPECT_EQ(state.Stress.StressWidth, 0.05);
-  EXPECT_EQ(outcome.Shown, "0.050");
-}
-
-TEST_F(FieldRulesTest, SpecimenLengthCommitAlsoSetsTheTextTheModelReads) {
+TEST_F(FieldRulesTest, SpecimenLengthIsTheValueShownAfterItsCommit) {
   const CommitOutcome outcome = CommitField(state, FieldId::Text13, "-0.1234 m");
-  EXPECT_EQ(state.Input.SpecimenLength, 0.1234);
   EXPECT_EQ(outcome.Shown, "0.123");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.123");
+  EXPECT_EQ(state.Input.SpecimenLength, 0.123);
 }
 
-TEST_F(FieldRulesTest, CurvatureBoxOnlyFeedsItsText) {
+TEST_F(FieldRulesTest, CurvatureBoxReadsItsLeadingNumberAndKeepsItsText) {
   const InputParameters before = state.Input;
-  const CommitOutcome outcome = CommitField(state, FieldId::Text16, "0.5x");
+  const CommitOutcome outcome = CommitField(state, FieldId::Text16, "-0.5x");
   EXPECT_TRUE(outcome.Accepted);
   EXPECT_FALSE(outcome.Reformat);
-  EXPECT_EQ(state.Input.InitialCurvatureText, "0.5x");
+  EXPECT_EQ(state.Input.InitialCurvature, -0.5);
   EXPECT_EQ(state.Input.SpecimenLength, before.SpecimenLength);
+  // A case's curvature is shown so that it reads back exactly.
+  state.Input.InitialCurvature = 1.0 / 3.0;
+  EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), 1.0 / 3.0);
+  state.Input.InitialCurvature = 1e-5;
+  EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), 1e-5);
 }
 
 TEST_F(FieldRulesTest, SpinButtonsStepTheShownNumberAndCommit) {
@@ -202,9 +199,9 @@ TEST_F(CommaLocaleTest, TheModelReadsTheSpecimenLengthShownWithAComma) {
   const CommitOutcome outcome = CommitField(state, FieldId::Text13, "0,1");
   EXPECT_EQ(state.Input.SpecimenLength, 0.1);
   EXPECT_EQ(outcome.Shown, "0,100");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.100");
-  EXPECT_EQ(ModelText("0,25", state.Locale), "0.25");
-  EXPECT_EQ(BoxText("0.25", state.Locale), "0,25");
+  EXPECT_EQ(LiveValue("0,25", state.Locale), 0.25);
+  state.Input.InitialCurvature = 0.25;
+  EXPECT_EQ(LoadText(state, FieldId::Text16), "0,25");
 }
 
 }  // namespace

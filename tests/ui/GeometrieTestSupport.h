@@ -20,8 +20,9 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "core/ModelState.h"
+#include "model/ModelState.h"
 #include "ui/Geometrie.h"
+#include "ui/ResultGridModel.h"
 #include "ui/ResultWindows.h"
 
 namespace quillane::test {

@@ -18,6 +18,7 @@ namespace quillane::test {
 namespace {
 
 using ui::FieldId;
+using ui::GridId;
 
 class GeometrieTest : public GeometrieWindowFixture {};
 
@@ -118,17 +119,16 @@ TEST_F(GeometrieTest, BoxesAndStateAfterLoad) {
       {FieldId::Text14, "1"},    {FieldId::Text15, "1"},     {FieldId::Text16, "0"},
   };
   for (const auto& [id, text] : expected) {
-    EXPECT_EQ(Shown(id), text) << ui::Field(id).Name;
-    EXPECT_EQ(Box(id)->objectName(), ui::Field(id).Name);
+    EXPECT_EQ(Shown(id), text) << ui::Field(id).Name();
+    EXPECT_EQ(Box(id)->objectName(), ui::Field(id).Name());
   }
   EXPECT_EQ(state.Input.PassThickness, 1e-6);
   EXPECT_EQ(state.Input.HeatFlux, 500000);
-  EXPECT_EQ(state.Stress.StressWidth, 0.02);
   EXPECT_EQ(state.Clock.LamellaCount, 1);
   EXPECT_TRUE(state.Input.SubstrateMaterialName.empty());
   EXPECT_TRUE(state.Input.CoatingMaterialName.empty());
-  EXPECT_EQ(state.Input.InitialCurvatureText, "0");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.08");
+  EXPECT_EQ(state.Input.InitialCurvature, 0);
+  EXPECT_EQ(state.Input.SpecimenLength, 0.08);
   EXPECT_FALSE(Execution()->isEnabled());
   EXPECT_FALSE(window->UndoStack().canUndo());
 
@@ -166,7 +166,6 @@ TEST_F(GeometrieTest, LeavingABoxCommitsItsRule) {
 
   TypeAndLeave(FieldId::Text12, "0.05");
   EXPECT_EQ(state.Input.SubstrateWidth, 0.05);
-  EXPECT_EQ(state.Stress.StressWidth, 0.05);
   EXPECT_EQ(Shown(FieldId::Text12), "0.050");
 
   // Enter commits as well, without leaving.
@@ -231,14 +230,12 @@ TEST_F(GeometrieTest, TemperaturesCommitAndSpinButtonsStep) {
 TEST_F(GeometrieTest, CurvatureAndLengthTextsReachTheModelWhileTyping) {
   Open();
   Type(FieldId::Text16, "0.25");
-  EXPECT_EQ(state.Input.InitialCurvatureText, "0.25");
-  Type(FieldId::Text13, "0.1");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.1");
-  EXPECT_EQ(state.Input.SpecimenLength, 0.08);
+  EXPECT_EQ(state.Input.InitialCurvature, 0.25);
+  Type(FieldId::Text13, "0.1234");
+  EXPECT_EQ(state.Input.SpecimenLength, 0.1234);
   Leave(FieldId::Text13);
-  EXPECT_EQ(state.Input.SpecimenLength, 0.1);
-  EXPECT_EQ(Shown(FieldId::Text13), "0.100");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.100");
+  EXPECT_EQ(Shown(FieldId::Text13), "0.123");
+  EXPECT_EQ(state.Input.SpecimenLength, 0.123);
 }
 
 TEST_F(GeometrieTest, ListsShowTheWholeCatalogueSortedByName) {
@@ -319,8 +316,7 @@ TEST_F(GeometrieTest, DefaultsComeBackAndCanBeUndone) {
   MenuAction(*window, "Defaults")->trigger();
   EXPECT_EQ(state.Input.HeatFlux, 500000);
   EXPECT_EQ(state.Input.SubstrateWidth, 0.02);
-  EXPECT_EQ(state.Stress.StressWidth, 0.02);
-  EXPECT_EQ(state.Input.InitialCurvatureText, "0");
+  EXPECT_EQ(state.Input.InitialCurvature, 0);
   EXPECT_EQ(Shown(FieldId::Text8), "5.0E+2");
   EXPECT_EQ(Shown(FieldId::Text16), "0");
   // The picked materials stay.
@@ -329,8 +325,7 @@ TEST_F(GeometrieTest, DefaultsComeBackAndCanBeUndone) {
 
   MenuAction(*window, "Undo")->trigger();
   EXPECT_EQ(state.Input.HeatFlux, 250000);
-  EXPECT_EQ(state.Stress.StressWidth, 0.05);
-  EXPECT_EQ(state.Input.InitialCurvatureText, "0.5");
+  EXPECT_EQ(state.Input.InitialCurvature, 0.5);
   EXPECT_EQ(Shown(FieldId::Text16), "0.5");
 }
 
@@ -362,8 +357,8 @@ TEST_F(GeometrieTest, ChoosingTheThermalFileShowsThePathAndUsesIt) {
   EXPECT_EQ(proposed, "thermique.txt");
   EXPECT_FALSE(native);
   EXPECT_EQ(watcher.MessageTexts, QStringList({target}));
-  EXPECT_EQ(state.Files.ThermalPath, target.toStdString());
-  EXPECT_TRUE(state.Files.StressPath.empty());
+  EXPECT_EQ(window->Paths().Thermal, target.toStdString());
+  EXPECT_EQ(window->Paths().Stress, "Stress.txt");
 }
 
 TEST_F(GeometrieTest, CancellingAFileChoiceLeavesTheProposedName) {
@@ -378,23 +373,25 @@ TEST_F(GeometrieTest, CancellingAFileChoiceLeavesTheProposedName) {
   QTest::mouseClick(Child<QPushButton>("Command2"), Qt::LeftButton);
   EXPECT_EQ(proposed, "stress.txt");
   EXPECT_TRUE(watcher.MessageTexts.isEmpty());
-  EXPECT_EQ(state.Files.StressPath, "stress.txt");
-  EXPECT_TRUE(state.Files.ThermalPath.empty());
+  EXPECT_EQ(window->Paths().Stress, "stress.txt");
+  EXPECT_EQ(window->Paths().Thermal, "Thermique.txt");
 }
 
 TEST_F(GeometrieTest, InputFaultsAreListedTogetherAndNothingIsWritten) {
   Open();
   Pick("Datalist1", "Acier 316L");
   Pick("Datalist2", "NiCrAlY");
-  state.Files.ThermalPath = (dir / "t.txt").string();
-  state.Files.StressPath = (dir / "s.txt").string();
+  window->Paths() = {(dir / "t.txt").string(), (dir / "s.txt").string()};
   TypeAndLeave(FieldId::Text1, "0");
   Type(FieldId::Text16, "1000");
   ModalWatcher watcher;
   QTest::mouseClick(Execution(), Qt::LeftButton);
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
-  EXPECT_TRUE(watcher.MessageTexts[0].contains("LamellaThickness"));
-  EXPECT_TRUE(watcher.MessageTexts[0].contains("InitialCurvature"));
+  // In French, with the captions and the units of the boxes.
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(
+      QString::fromUtf8("Epaisseur d'une  lamelle(µm) : 0 µm est hors limites")))
+      << watcher.MessageTexts[0].toStdString();
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("1/Rcourbure : 1000 1/m")));
   EXPECT_FALSE(window->Worker().IsRunning());
   EXPECT_FALSE(std::filesystem::exists(dir / "t.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "s.txt"));
@@ -443,14 +440,13 @@ TEST_F(GeometrieTest, ACommaLocaleShowsCommasAndReadsBothSeparators) {
   Open(dir / "p1.db", QLocale(QLocale::French, QLocale::France));
   EXPECT_EQ(Shown(FieldId::Text2), "4,50");
   EXPECT_EQ(Shown(FieldId::Text12), "0,02");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.08");
+  EXPECT_EQ(state.Input.SpecimenLength, 0.08);
   TypeAndLeave(FieldId::Text2, "1.5");
   EXPECT_EQ(state.Input.PassPeriod, 1.5);
   EXPECT_EQ(Shown(FieldId::Text2), "1,50E+00");
   TypeAndLeave(FieldId::Text13, "0,06");
   EXPECT_EQ(state.Input.SpecimenLength, 0.06);
   EXPECT_EQ(Shown(FieldId::Text13), "0,060");
-  EXPECT_EQ(state.Input.SpecimenLengthText, "0.060");
 }
 
 }  // namespace

@@ -12,9 +12,8 @@
 #include <set>
 
 #include "ModelFixture.h"
-#include "ResultTestHost.h"
-#include "cli/CaseFile.h"
-#include "core/RunSimulation.h"
+#include "RunIntoWindows.h"
+#include "io/CaseFile.h"
 #include "ui/Arrow.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
@@ -50,12 +49,11 @@ class ResultScreenshots : public test::ModelFixture {
   }
 
   ui::ResultWindows windows;
-  test::ResultWindowsHost gui{windows};
 };
 
 TEST_F(ResultScreenshots, FourWindowsAfterARun) {
-  cli::ReadCaseFile(test::DataDir() / "p1" / "case.json", state);
-  ExecuteRun(state, gui);
+  ReadCaseFile(test::DataDir() / "p1" / "case.json", state.Input);
+  test::RunIntoWindows(windows, state, catalogue, paths);
   QCoreApplication::processEvents();
 
   ui::Results& results = windows.ResultsWindow();

@@ -16,9 +16,9 @@
 #include <set>
 
 #include "ModelFixture.h"
-#include "ResultTestHost.h"
-#include "cli/CaseFile.h"
-#include "core/RunSimulation.h"
+#include "RunIntoWindows.h"
+#include "io/CaseFile.h"
+#include "run/ResultWriter.h"
 #include "ui/Arrow.h"
 #include "ui/PictureBox.h"
 #include "ui/ResultGridModel.h"
@@ -42,7 +42,7 @@ class ResultWindowsTest : public test::ModelFixture {
  protected:
   void SetUp() override {
     ModelFixture::SetUp();
-    cli::ReadCaseFile(test::DataDir() / "p1" / "case.json", state);
+    ReadCaseFile(test::DataDir() / "p1" / "case.json", state.Input);
   }
   void TearDown() override {
     windows.Reset();
@@ -50,7 +50,7 @@ class ResultWindowsTest : public test::ModelFixture {
   }
 
   void RunInWindows() {
-    ExecuteRun(state, gui);
+    test::RunIntoWindows(windows, state, catalogue, paths);
     QCoreApplication::processEvents();
   }
 
@@ -65,28 +65,44 @@ class ResultWindowsTest : public test::ModelFixture {
   QCustomPlot& Chart() { return windows.ResultsWindow().Chart(); }
 
   ui::ResultWindows windows;
-  test::ResultWindowsHost gui{windows};
 };
+
+// The lines of a result file, without their CR LF.
+std::vector<std::string> FileLines(const std::filesystem::path& path) {
+  std::vector<std::string> lines;
+  const std::string text = test::ReadFile(path);
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find("\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
 
 TEST_F(ResultWindowsTest, GridsHoldExactlyWhatTheRunWrote) {
   RunInWindows();
-  ExecuteRun(state, host);  // the same run into plain text grids
-  const std::pair<GridId, int> grids[] = {{GridId::Resultats, 10},
-                                          {GridId::MSFlexGrid1, 2},
-                                          {GridId::MSFlexGrid2, 2},
-                                          {GridId::MSFlexGrid3, 2}};
-  for (const auto& [id, columns] : grids) {
-    ResultGrid& shown = windows.Grid(id);
-    const TextGrid& expected = host.grids[static_cast<int>(id)];
-    ASSERT_EQ(shown.RowCount(), expected.RowCount()) << static_cast<int>(id);
-    ASSERT_EQ(expected.ColumnCount(), columns);
-    for (int row = 0; row < expected.RowCount(); ++row) {
-      for (int col = 0; col < columns; ++col) {
-        ASSERT_EQ(shown.Cell(row, col), expected.Cell(row, col))
-            << "grid " << static_cast<int>(id) << " row " << row << " column " << col;
-      }
-    }
+  // Every record of the results grid is a row of the thermal file, in order; the before-cooling
+  // table follows the records in the file and fills the first stress grid.
+  const std::vector<std::string> lines = FileLines(paths.Thermal);
+  const int records = ResultsGrid().RowCount() - 2;
+  ASSERT_GT(static_cast<int>(lines.size()), records);
+  for (int i = 0; i < records; ++i) {
+    // Every field of a thermal row is followed by a tab.
+    std::string cells;
+    for (int col = 0; col < 10; ++col) cells += ResultsGrid().Cell(i + 2, col) + "\t";
+    ASSERT_EQ(cells, lines[static_cast<std::size_t>(i)]) << "record " << i;
   }
+  ResultGridModel& before = windows.Grid(ui::GridId::MSFlexGrid1);
+  EXPECT_EQ(before.Cell(0, 0) + "\t" + before.Cell(0, 1), lines[static_cast<std::size_t>(records)]);
+  EXPECT_EQ(before.Cell(2, 0), lines[static_cast<std::size_t>(records) + 1]);
+  const int lamellae = before.RowCount() - 3;
+  EXPECT_EQ(lamellae, 4);
+  for (int i = 0; i < lamellae; ++i) {
+    EXPECT_EQ(before.Cell(3 + i, 0) + "\t" + before.Cell(3 + i, 1),
+              lines[static_cast<std::size_t>(records + 5 + i)]);
+  }
+  EXPECT_EQ(windows.Grid(ui::GridId::MSFlexGrid2).RowCount(), 2 + lamellae);
+  EXPECT_EQ(windows.Grid(ui::GridId::MSFlexGrid3).RowCount(), 2);
   EXPECT_GT(ResultsGrid().RowCount(), 1000);
   EXPECT_EQ(ResultsGrid().Cell(0, 0), "Temps");
   EXPECT_EQ(ResultsGrid().Cell(1, 9), "m");
@@ -100,11 +116,11 @@ TEST_F(ResultWindowsTest, GridsHoldExactlyWhatTheRunWrote) {
 TEST_F(ResultWindowsTest, SecondRunAppendsItsRowsWithoutNewTitles) {
   RunInWindows();
   const int first = ResultsGrid().RowCount();
-  const int firstCooling = windows.Grid(GridId::MSFlexGrid2).RowCount();
+  const int firstCooling = windows.Grid(ui::GridId::MSFlexGrid2).RowCount();
   RunInWindows();
   const int records = first - 2;
   EXPECT_EQ(ResultsGrid().RowCount(), 2 + 2 * records);
-  EXPECT_EQ(windows.Grid(GridId::MSFlexGrid2).RowCount(), 2 * firstCooling - 2);
+  EXPECT_EQ(windows.Grid(ui::GridId::MSFlexGrid2).RowCount(), 2 * firstCooling - 2);
   for (int col = 0; col < 10; ++col) {
     EXPECT_EQ(ResultsGrid().Cell(2 + records, col), ResultsGrid().Cell(2, col));
     EXPECT_EQ(ResultsGrid().Cell(1 + 2 * records, col), ResultsGrid().Cell(1 + records, col));
@@ -122,8 +138,8 @@ TEST_F(ResultWindowsTest, ResetDiscardsTheWindowsWithTheirGridsAndDrawings) {
   EXPECT_TRUE(results.isNull());
   EXPECT_TRUE(building.isNull());
   EXPECT_TRUE(arrow.isNull());
-  EXPECT_EQ(windows.Grid(GridId::Resultats).RowCount(), 2);
-  EXPECT_EQ(windows.Grid(GridId::MSFlexGrid1).RowCount(), 2);
+  EXPECT_EQ(windows.Grid(ui::GridId::Resultats).RowCount(), 2);
+  EXPECT_EQ(windows.Grid(ui::GridId::MSFlexGrid1).RowCount(), 2);
   EXPECT_TRUE(windows.Surface(SurfaceId::BuildingPicture1).Items().empty());
   EXPECT_TRUE(windows.Surface(SurfaceId::ArrowPicture1).Items().empty());
   EXPECT_FALSE(windows.ResultsWindow().isVisible());
@@ -333,7 +349,7 @@ TEST_F(ResultWindowsTest, ClosingAWindowDiscardsItAndItsDrawings) {
   results->close();
   DeleteClosedWindows();
   EXPECT_TRUE(results.isNull());
-  EXPECT_EQ(windows.Grid(GridId::Resultats).RowCount(), 2);
+  EXPECT_EQ(windows.Grid(ui::GridId::Resultats).RowCount(), 2);
 }
 
 TEST_F(ResultWindowsTest, StressWindowsKeepTheirDrawingsWhileHidden) {

@@ -1,6 +1,5 @@
-// Runs off the interface thread: a run started from the window writes what a headless run
-// writes, cancelling or quitting changes no file, and the worker's host reaches the windows
-// only through the interface thread.
+// Runs off the interface thread, on their own copies: a run started from the window writes what
+// a headless run writes, and cancelling or quitting changes no file and no window.
 
 #include <QLabel>
 #include <QProgressBar>
@@ -9,17 +8,23 @@
 #include <sstream>
 #include <thread>
 
+#include <qcustomplot.h>
+
 #include "GeometrieTestSupport.h"
-#include "cli/BatchHost.h"
-#include "core/Errors.h"
-#include "core/RunSimulation.h"
+#include "graphics/StressSurfaces.h"
 #include "materials/MaterialsCatalogue.h"
+#include "model/Errors.h"
+#include "run/RunSimulation.h"
+#include "ui/ResultGridModel.h"
+#include "ui/ResultGridView.h"
+#include "ui/Results.h"
 #include "ui/RunWorker.h"
 
 namespace quillane::test {
 namespace {
 
 using ui::FieldId;
+using ui::GridId;
 using namespace std::chrono_literals;
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -63,8 +68,7 @@ class RunTest : public GeometrieWindowFixture {
     TypeAndLeave(FieldId::Text6, "2.5");
     TypeAndLeave(FieldId::Text13, "0.06");
     TypeAndLeave(FieldId::Text16, "0.2");
-    state.Files.ThermalPath = thermal.string();
-    state.Files.StressPath = stress.string();
+    window->Paths() = {thermal.string(), stress.string()};
   }
 
   // A run long enough to be stopped half-way.
@@ -73,8 +77,7 @@ class RunTest : public GeometrieWindowFixture {
     Pick("Datalist2", "NiCrAlY");
     TypeAndLeave(FieldId::Text4, "32767");
     TypeAndLeave(FieldId::Text5, "20");
-    state.Files.ThermalPath = thermal.string();
-    state.Files.StressPath = stress.string();
+    window->Paths() = {thermal.string(), stress.string()};
     WriteFile(thermal, "earlier thermal results\r\n");
     WriteFile(stress, "earlier stress results\r\n");
   }
@@ -101,38 +104,36 @@ TEST_F(RunTest, ARunFromTheWindowWritesWhatAHeadlessRunWrites) {
   MaterialsCatalogue catalogue;
   catalogue.Open(dir / "p1.db");
   ModelState reference;
-  LoadInputFormState(reference);
+  ApplyDefaults(reference);
   reference.Input.PassThickness = 3e-6;
   reference.Input.PassCount = 2;
   reference.Input.HeatFlux = 600000;
   reference.Input.ParticleTemperature = 2400;
   reference.Input.SubstrateThicknessInput = 0.0025;
   reference.Input.SpecimenLength = 0.06;
-  reference.Input.SpecimenLengthText = "0.06";
-  reference.Input.InitialCurvatureText = "0.2";
+  reference.Input.InitialCurvature = 0.2;
   reference.Input.SubstrateMaterialName = "Acier 316L";
   reference.Input.CoatingMaterialName = "NiCrAlY";
-  reference.Materials.Catalogue = &catalogue;
-  reference.Files.ThermalPath = (dir / "reference-thermique.txt").string();
-  reference.Files.StressPath = (dir / "reference-stress.txt").string();
-  std::ostringstream messages;
-  cli::BatchHost host(messages, false);
-  ExecuteRun(reference, host);
+  const ResultPaths paths{(dir / "reference-thermique.txt").string(),
+                          (dir / "reference-stress.txt").string()};
+  graphics::StressSurfaces surfaces;
+  graphics::PictureSink pictures(surfaces);
+  ExecuteRun(reference, &catalogue, paths, pictures);
 
   const std::string thermalText = ReadFile(thermal);
-  EXPECT_TRUE(thermalText == ReadFile(reference.Files.ThermalPath)) << "thermal files differ";
-  EXPECT_EQ(ReadFile(stress), ReadFile(reference.Files.StressPath));
+  EXPECT_TRUE(thermalText == ReadFile(paths.Thermal)) << "thermal files differ";
+  EXPECT_EQ(ReadFile(stress), ReadFile(paths.Stress));
   // The same case was computed independently once.
   EXPECT_TRUE(thermalText == ReadFile(DataDir() / "p1" / "thermique.txt"));
+  // The window's state is the run's now.
   EXPECT_EQ(state.Stress.FinalCurvature, reference.Stress.FinalCurvature);
+  EXPECT_EQ(state.Statistics.ThermalRowCount, reference.Statistics.ThermalRowCount);
 
   // Every row reached the results grid, in order.
-  ResultGrid& results = windows->Grid(GridId::Resultats);
-  const ResultGrid& headless = host.Grid(GridId::Resultats);
-  ASSERT_EQ(results.RowCount(), headless.RowCount());
+  ui::ResultGridModel& results = windows->Grid(GridId::Resultats);
   const auto lines = Lines(thermalText);
   const int records = results.RowCount() - 2;
-  ASSERT_GT(records, 100);
+  ASSERT_EQ(records, reference.Statistics.ThermalRowCount);
   for (int row : {2, 3, records / 2, records + 1}) {
     const auto cells = Cells(lines[static_cast<std::size_t>(row - 2)]);
     for (int col : {0, 1, 9}) {
@@ -140,23 +141,15 @@ TEST_F(RunTest, ARunFromTheWindowWritesWhatAHeadlessRunWrites) {
     }
   }
   EXPECT_EQ(results.Cell(0, 0), "Temps");
-  for (GridId id : {GridId::MSFlexGrid1, GridId::MSFlexGrid2}) {
-    const TextGrid& expected = host.StressGrid(id);
-    ResultGrid& shown = windows->Grid(id);
-    ASSERT_EQ(shown.RowCount(), expected.RowCount());
-    for (int row = 0; row < expected.RowCount(); ++row) {
-      for (int col = 0; col < 2; ++col) EXPECT_EQ(shown.Cell(row, col), expected.Cell(row, col));
-    }
-  }
 
   // The pictures drawn on the worker's copies are the windows' now.
-  const std::pair<ui::SurfaceId, const graphics::DrawingSurface*> pictures[] = {
-      {ui::SurfaceId::BuildingPicture1, &host.Surfaces().BuildingPicture1},
-      {ui::SurfaceId::BuildingPicture2, &host.Surfaces().BuildingPicture2},
-      {ui::SurfaceId::CoolingPicture1, &host.Surfaces().CoolingPicture1},
-      {ui::SurfaceId::CoolingPicture2, &host.Surfaces().CoolingPicture2},
-      {ui::SurfaceId::ArrowPicture1, &host.Surfaces().ArrowPicture1}};
-  for (const auto& [id, expected] : pictures) {
+  const std::pair<ui::SurfaceId, const graphics::DrawingSurface*> drawn[] = {
+      {ui::SurfaceId::BuildingPicture1, &surfaces.BuildingPicture1},
+      {ui::SurfaceId::BuildingPicture2, &surfaces.BuildingPicture2},
+      {ui::SurfaceId::CoolingPicture1, &surfaces.CoolingPicture1},
+      {ui::SurfaceId::CoolingPicture2, &surfaces.CoolingPicture2},
+      {ui::SurfaceId::ArrowPicture1, &surfaces.ArrowPicture1}};
+  for (const auto& [id, expected] : drawn) {
     const auto& items = windows->Surface(id).Items();
     ASSERT_EQ(items.size(), expected->Items().size()) << static_cast<int>(id);
     ASSERT_FALSE(items.empty());
@@ -207,8 +200,7 @@ class CurrentDirectory {
 TEST_F(RunTest, FilesNeverChosenOrCancelledGoToTheCurrentDirectory) {
   Open();
   EnterReferenceCase();
-  state.Files.ThermalPath.clear();
-  state.Files.StressPath.clear();
+  window->Paths() = {};
   const CurrentDirectory here(dir.Path());
   QTest::mouseClick(Execution(), Qt::LeftButton);
   ASSERT_TRUE(WaitUntilIdle());
@@ -226,8 +218,25 @@ TEST_F(RunTest, FilesNeverChosenOrCancelledGoToTheCurrentDirectory) {
   EXPECT_EQ(ReadFile(dir / "stress.txt"), ReadFile(dir / "Stress.txt"));
 }
 
-TEST_F(RunTest, CancellingStopsTheRunAndChangesNoFile) {
+TEST_F(RunTest, CancellingStopsTheRunAndChangesNoFileAndNoWindow) {
   Open();
+  // A finished run first, with a column charted.
+  EnterReferenceCase();
+  QTest::mouseClick(Execution(), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntilIdle());
+  ui::Results& resultsWindow = windows->ResultsWindow();
+  ui::ResultGridModel& grid = resultsWindow.Grid();
+  resultsWindow.GridView().setCurrentIndex(grid.index(10, 2));
+  QCoreApplication::processEvents();
+  const int rowsBefore = grid.RowCount();
+  const std::string lastRowBefore = grid.Store().RowText(rowsBefore - 1);
+  const int pointsBefore = resultsWindow.Chart().graph(0)->dataCount();
+  ASSERT_GT(pointsBefore, 100);
+  const auto picture = windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size();
+  const int stressRows = windows->Grid(GridId::MSFlexGrid1).RowCount();
+
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   EnterLongRun();
   const std::size_t filesBefore = FilesIn(dir.Path());
   QTest::mouseClick(Execution(), Qt::LeftButton);
@@ -261,6 +270,17 @@ TEST_F(RunTest, CancellingStopsTheRunAndChangesNoFile) {
   EXPECT_TRUE(Box(FieldId::Text1)->isEnabled());
   EXPECT_TRUE(Execution()->isEnabled());
   EXPECT_FALSE(Child<QProgressBar>("RunProgress")->isVisible());
+  // The grids, the chart and the pictures are those of the finished run.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid.RowCount(), rowsBefore);
+  EXPECT_EQ(grid.rowCount(), rowsBefore - 2);
+  EXPECT_EQ(grid.Store().RowText(rowsBefore - 1), lastRowBefore);
+  EXPECT_EQ(resultsWindow.Chart().graph(0)->dataCount(), pointsBefore);
+  resultsWindow.GridView().setCurrentIndex(grid.index(grid.rowCount() - 1, 2));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(resultsWindow.Chart().graph(0)->dataCount(), pointsBefore);
+  EXPECT_EQ(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size(), picture);
+  EXPECT_EQ(windows->Grid(GridId::MSFlexGrid1).RowCount(), stressRows);
 }
 
 TEST_F(RunTest, FinDuringARunStopsItFirst) {
@@ -279,7 +299,7 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
 TEST_F(RunTest, AFileThatCannotBeCreatedIsReported) {
   Open();
   EnterReferenceCase();
-  state.Files.ThermalPath = (dir / "no such folder" / "thermique.txt").string();
+  window->Paths().Thermal = (dir / "no such folder" / "thermique.txt").string();
   ModalWatcher watcher;
   QTest::mouseClick(Execution(), Qt::LeftButton);
   ASSERT_TRUE(WaitUntilIdle());
@@ -292,131 +312,22 @@ TEST_F(RunTest, AFileThatCannotBeCreatedIsReported) {
 TEST_F(RunTest, TheSingularMatrixBoxIsShownWhileTheWorkerWaits) {
   Open();
   std::atomic<bool> passed{false};
-  int rowsWhenShown = -1;
   ModalWatcher watcher([&](QWidget* modal) {
-    rowsWhenShown = windows->Grid(GridId::MSFlexGrid3).RowCount();
     QTest::qWait(100);
     EXPECT_FALSE(passed.load());
     ModalWatcher::Dismiss(modal);
   });
-  ASSERT_TRUE(window->Worker().Start([&passed](ModelState&, RunHost& host) {
-    host.Grid(GridId::MSFlexGrid3).AddRow("a\tb");
-    host.ReportSingularMatrix();
-    passed = true;
-  }));
+  ASSERT_TRUE(window->Worker().Start(
+      [&passed](RunSink& sink, ui::RunResults&) {
+        sink.SingularMatrix();
+        passed = true;
+        // The job computed nothing for the windows to take in.
+        throw RunCancelled();
+      },
+      {}));
   ASSERT_TRUE(WaitUntilIdle());
   EXPECT_TRUE(passed.load());
   EXPECT_EQ(watcher.MessageTexts, QStringList({"Matrix singular "}));
-  // Rows recorded before the report were in the window when the box came up.
-  EXPECT_EQ(rowsWhenShown, 3);
-}
-
-TEST_F(RunTest, TheWorkersGridsRecordAndAnswerFromTheWindow) {
-  Open();
-  windows->Grid(GridId::MSFlexGrid3).AddRow("x\ty");
-  int startRows = 0;
-  int endRows = 0;
-  int current = -1;
-  std::vector<std::string> read;
-  std::thread::id worker;
-  std::atomic<bool> seen{false};
-  ASSERT_TRUE(window->Worker().Start([&](ModelState&, RunHost& host) {
-    worker = std::this_thread::get_id();
-    ResultGrid& grid = host.Grid(GridId::MSFlexGrid3);
-    startRows = grid.RowCount();
-    grid.SetColumnCount(3);
-    grid.FillBlock(0, 0, 0, 2, "A\tB\tC");
-    grid.AddRow("1\t2\t3");
-    grid.AddRow("4\t5\t6");
-    endRows = grid.RowCount();
-    grid.SetCurrentColumn(2);
-    current = grid.CurrentColumn();
-    read.push_back(grid.Cell(0, 1));
-    read.push_back(grid.Cell(4, 2));
-    host.Progress(0.25);
-    for (int i = 0; i < 500 && !seen.load(); ++i) std::this_thread::sleep_for(10ms);
-  }));
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Child<QProgressBar>("RunProgress")->value() == 250; },
-                              10000));
-  seen = true;
-  ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_NE(worker, std::this_thread::get_id());
-  EXPECT_EQ(startRows, 3);
-  EXPECT_EQ(endRows, 5);
-  EXPECT_EQ(current, 2);
-  EXPECT_EQ(read, (std::vector<std::string>{"B", "6"}));
-  ResultGrid& shown = windows->Grid(GridId::MSFlexGrid3);
-  EXPECT_EQ(shown.RowCount(), 5);
-  EXPECT_EQ(shown.Cell(3, 0), "1");
-  EXPECT_EQ(shown.CurrentColumn(), 2);
-}
-
-TEST_F(RunTest, GridOperationsStopACancelledJob) {
-  Open();
-  std::atomic<bool> looping{false};
-  std::atomic<bool> added{false};
-  ASSERT_TRUE(window->Worker().Start([&](ModelState&, RunHost& host) {
-    while (host.Progress(0.1)) {
-      looping = true;
-      std::this_thread::sleep_for(1ms);
-    }
-    host.Grid(GridId::MSFlexGrid3).AddRow("too late");
-    added = true;
-  }));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return looping.load(); }, 5000));
-  window->Worker().Cancel();
-  ASSERT_TRUE(WaitUntilIdle());
-  EXPECT_FALSE(added.load());
-  EXPECT_EQ(windows->Grid(GridId::MSFlexGrid3).RowCount(), 2);
-  EXPECT_TRUE(Status().contains(QString::fromUtf8("annulé")));
-}
-
-TEST(RunChannelTest, AFullQueueMakesTheWorkerWait) {
-  auto channel = std::make_shared<ui::RunChannel>();
-  std::atomic<std::size_t> pushed{0};
-  std::thread worker([&] {
-    for (std::size_t i = 0; i <= ui::RunChannel::kMaxQueued; ++i) {
-      ui::RunOperation operation;
-      operation.What = ui::RunOperation::Kind::AddRow;
-      channel->Push(std::move(operation), true);
-      ++pushed;
-    }
-  });
-  while (pushed.load() < ui::RunChannel::kMaxQueued) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(pushed.load(), ui::RunChannel::kMaxQueued);
-  EXPECT_EQ(channel->Take().size(), ui::RunChannel::kMaxQueued);
-  worker.join();
-  EXPECT_EQ(channel->Queued(), 1u);
-}
-
-TEST(RunChannelTest, CancellingWakesAWaitingWorker) {
-  auto channel = std::make_shared<ui::RunChannel>();
-  for (std::size_t i = 0; i < ui::RunChannel::kMaxQueued; ++i) {
-    channel->Push(ui::RunOperation{}, true);
-  }
-  std::atomic<bool> stopped{false};
-  std::atomic<bool> queued{false};
-  std::thread grid([&] {
-    try {
-      channel->Push(ui::RunOperation{}, true);
-    } catch (const RunCancelled&) {
-      stopped = true;
-    }
-  });
-  std::thread window([&] {
-    channel->Push(ui::RunOperation{}, false);
-    queued = true;
-  });
-  std::this_thread::sleep_for(30ms);
-  EXPECT_FALSE(stopped.load());
-  channel->Cancel();
-  grid.join();
-  window.join();
-  EXPECT_TRUE(stopped.load());
-  // Window requests are still carried out: they may follow the publication of the files.
-  EXPECT_TRUE(queued.load());
-  EXPECT_TRUE(channel->Cancelled());
 }
 
 }  // namespace

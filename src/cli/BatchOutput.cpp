@@ -1,0 +1,44 @@
+#include "cli/BatchOutput.h"
+
+#include <cmath>
+
+namespace quillane::cli {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr auto kQuietStart = std::chrono::seconds(1);
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+}  // namespace
+
+BatchOutput::BatchOutput(std::ostream& err, bool showProgress)
+    : err_(err), showProgress_(showProgress), start_(Clock::now()), lastProgress_(start_) {}
+
+void BatchOutput::Frame(ModelState& state, StressFrame frame) {
+  graphics::DrawRunFrame(state, surfaces_, frame);
+}
+
+void BatchOutput::SingularMatrix() {
+  // Told once; the summary gives the count.
+  if (singularReported_) return;
+  FinishProgress();
+  err_ << "warning: Matrix singular \n";
+  singularReported_ = true;
+}
+
+bool BatchOutput::Progress(double fraction) {
+  if (!showProgress_) return true;
+  const auto now = Clock::now();
+  if (now - start_ < kQuietStart || now - lastProgress_ < kProgressInterval) return true;
+  lastProgress_ = now;
+  const int percent = static_cast<int>(std::lround(std::fmin(std::fmax(fraction, 0.0), 1.0) * 100));
+  err_ << "\rRunning... " << percent << " %" << std::flush;
+  progressShown_ = true;
+  return true;
+}
+
+void BatchOutput::FinishProgress() {
+  if (progressShown_) err_ << "\rRunning... done.  \n";
+  progressShown_ = false;
+}
+
+}  // namespace quillane::cli

@@ -1,0 +1,36 @@
+#pragma once
+// What the batch program does with a run's events: the five stress pictures drawn on display
+// lists, the singular-matrix report as a warning, progress on standard error for long runs.
+
+#include <chrono>
+#include <ostream>
+
+#include "graphics/StressSurfaces.h"
+#include "model/RunSink.h"
+
+namespace quillane::cli {
+
+class BatchOutput : public RunSink {
+ public:
+  BatchOutput(std::ostream& err, bool showProgress);
+
+  void ThermalRow(const ThermalRecord&, bool) override {}
+  void SingularMatrix() override;
+  void Frame(ModelState& state, StressFrame frame) override;
+  bool Progress(double fraction) override;
+
+  // Ends the progress line, if one was shown.
+  void FinishProgress();
+  const graphics::StressSurfaces& Surfaces() const { return surfaces_; }
+
+ private:
+  std::ostream& err_;
+  bool showProgress_;
+  bool progressShown_ = false;
+  bool singularReported_ = false;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point lastProgress_;
+  graphics::StressSurfaces surfaces_;
+};
+
+}  // namespace quillane::cli

@@ -1,0 +1,162 @@
+#include "io/AtomicFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "model/Errors.h"
+
+namespace quillane {
+
+namespace {
+
+std::string Reason() {
+  return std::strerror(errno);
+}
+
+// Result files get the usual permissions of a new file, not the private ones of a temporary.
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+constexpr std::size_t kBufferSize = 1 << 18;
+
+}  // namespace
+
+AtomicFile::~AtomicFile() {
+  Discard();
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : kind_(std::move(other.kind_)),
+      file_(other.file_),
+      target_(std::move(other.target_)),
+      temporary_(std::move(other.temporary_)) {
+  other.file_ = nullptr;
+}
+
+AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    kind_ = std::move(other.kind_);
+    file_ = other.file_;
+    target_ = std::move(other.target_);
+    temporary_ = std::move(other.temporary_);
+    other.file_ = nullptr;
+  }
+  return *this;
+}
+
+void AtomicFile::Open(const std::filesystem::path& target) {
+  Discard();
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) {
+    throw IoError("Cannot write the " + kind_ + " " + target.string() + ": it is a directory.");
+  }
+  if (std::filesystem::exists(target, error) && access(target.c_str(), W_OK) != 0) {
+    throw IoError("Cannot write the " + kind_ + " " + target.string() + ": " + Reason() + ".");
+  }
+  if (std::filesystem::exists(target, error) && !std::filesystem::is_regular_file(target, error)) {
+    file_ = std::fopen(target.c_str(), "wb");
+    if (file_ == nullptr) {
+      throw IoError("Cannot write the " + kind_ + " " + target.string() + ": " + Reason() + ".");
+    }
+    target_ = target;
+    temporary_.clear();
+    return;
+  }
+  std::filesystem::path directory = target.parent_path();
+  if (directory.empty()) directory = ".";
+  std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int descriptor = mkstemp(pattern.data());
+  if (descriptor < 0) {
+    throw IoError("Cannot create the " + kind_ + " " + target.string() + ": " + Reason() + ".");
+  }
+  fchmod(descriptor, NewFileMode());
+  file_ = fdopen(descriptor, "wb");
+  if (file_ == nullptr) {
+    const std::string reason = Reason();
+    close(descriptor);
+    unlink(pattern.c_str());
+    throw IoError("Cannot create the " + kind_ + " " + target.string() + ": " + reason + ".");
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  target_ = target;
+  temporary_ = pattern;
+}
+
+void AtomicFile::WriteLine(std::string_view text) {
+  Write(text);
+  Write("\r\n");
+}
+
+void AtomicFile::Write(std::string_view text) {
+  if (file_ == nullptr) throw IoError("The " + kind_ + " " + target_.string() + " is not open.");
+  // One writer per file: the stream's own lock is not needed.
+  if (fwrite_unlocked(text.data(), 1, text.size(), file_) != text.size()) {
+    const std::string reason = Reason();
+    Discard();
+    throw IoError("Cannot write the " + kind_ + " " + target_.string() + ": " + reason + ".");
+  }
+}
+
+void AtomicFile::Flush() {
+  if (file_ == nullptr) return;
+  if (std::fflush(file_) != 0 || (!temporary_.empty() && fsync(fileno(file_)) != 0)) {
+    const std::string reason = Reason();
+    Discard();
+    throw IoError("Cannot write the " + kind_ + " " + target_.string() + ": " + reason + ".");
+  }
+  // The file about to be renamed must still be the one written (nothing removed or replaced it).
+  struct stat written {};
+  struct stat named {};
+  if (!temporary_.empty() &&
+      (fstat(fileno(file_), &written) != 0 || stat(temporary_.c_str(), &named) != 0 ||
+       written.st_ino != named.st_ino || written.st_dev != named.st_dev)) {
+    Discard();
+    throw IoError("Cannot write the " + kind_ + " " + target_.string() +
+                  ": its temporary file was removed or replaced during the run.");
+  }
+}
+
+void AtomicFile::Close() {
+  if (file_ == nullptr) return;
+  std::FILE* file = file_;
+  file_ = nullptr;
+  const bool flushed = std::fflush(file) == 0 && (temporary_.empty() || fsync(fileno(file)) == 0);
+  const std::string flushReason = flushed ? std::string() : Reason();
+  const bool closed = std::fclose(file) == 0;
+  if (!flushed || !closed) {
+    const std::string reason = flushed ? Reason() : flushReason;
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+    throw IoError("Cannot write the " + kind_ + " " + target_.string() + ": " + reason + ".");
+  }
+  if (temporary_.empty()) return;
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    const std::string reason = Reason();
+    unlink(temporary_.c_str());
+    throw IoError("Cannot replace the " + kind_ + " " + target_.string() + ": " + reason + ".");
+  }
+}
+
+void AtomicFile::Discard() noexcept {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+void AtomicFile::WriteWhole(const std::filesystem::path& target, std::string_view text,
+                            std::string kind) {
+  AtomicFile file(std::move(kind));
+  file.Open(target);
+  file.Write(text);
+  file.Close();
+}
+
+}  // namespace quillane

@@ -1,0 +1,124 @@
+#include "io/Summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace quillane {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json PerLamella(const BasedArray<double>& values, int count) {
+  Json array = Json::array();
+  for (int i = 0; i <= count; ++i) array.push_back(values.Contains(i) ? values(i) : 0.0);
+  return array;
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+}  // namespace
+
+std::string SummaryJson(const ModelState& state) {
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  Json root;
+  root["LamellaCount"] = n;
+  root["ThermalRowCount"] = state.Statistics.ThermalRowCount;
+  root["ElapsedTime"] = state.Clock.ElapsedTime;
+  Json nodes = Json::array();
+  for (int i = 1; i <= state.Stack.NodeCount; ++i) nodes.push_back(state.Stack.NodeTemperature(i));
+  root["NodeTemperature"] = nodes;
+  root["PassEndSurfaceTemperature"] = state.Clock.PassEndSurfaceTemperature;
+  root["LamellaForce"] = PerLamella(s.LamellaForce, n);
+  root["NeutralAxisPosition"] = PerLamella(s.NeutralAxisPosition, n);
+  root["FlexuralRigidity"] = PerLamella(s.FlexuralRigidity, n);
+  root["Curvature"] = PerLamella(s.Curvature, n);
+  root["Deflection"] = PerLamella(s.Deflection, n);
+  root["SubstrateStressBack"] = PerLamella(s.SubstrateStressBack, n);
+  root["SubstrateStressFront"] = PerLamella(s.SubstrateStressFront, n);
+  root["LamellaStress"] = PerLamella(s.LamellaStress, n);
+  root["FinalCurvature"] = s.FinalCurvature;
+  root["FinalDeflection"] = s.FinalDeflection;
+  root["SubstrateStressBackFinal"] = s.SubstrateStressBackFinal;
+  root["SubstrateStressFrontFinal"] = s.SubstrateStressFrontFinal;
+  root["LamellaStressFinal"] = PerLamella(s.LamellaStressFinal, n);
+  root["StressAxisMin"] = s.StressAxisMin;
+  root["StressAxisMax"] = s.StressAxisMax;
+  root["DeflectionAxisMin"] = s.DeflectionAxisMin;
+  root["DeflectionAxisMax"] = s.DeflectionAxisMax;
+  root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
+  return root.dump(1) + "\n";
+}
+
+void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out) {
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  double lowest = 0;
+  double highest = 0;
+  for (int i = 1; i <= n; ++i) {
+    const double value = s.LamellaStressFinal(i);
+    if (i == 1 || value < lowest) lowest = value;
+    if (i == 1 || value > highest) highest = value;
+  }
+  const double top = state.Stack.NodeCount > 0 ? state.Stack.NodeTemperature(state.Stack.NodeCount)
+                                               : state.Input.SubstrateTemperature;
+  out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
+      << state.Input.CoatingMaterialName << "\n"
+      << "  Lamellae per pass                 " << n << " (" << state.Input.PassCount
+      << (state.Input.PassCount == 1 ? " pass)" : " passes)") << "\n"
+      << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
+      << "  Simulated time                    " << Fixed(state.Clock.ElapsedTime, 3) << " s\n"
+      << "  Final top-surface temperature     " << Fixed(top, 2) << " K\n"
+      << "  Final curvature                   " << Fixed(s.FinalCurvature, 6) << " 1/m\n"
+      << "  Final deflection                  " << Fixed(s.FinalDeflection * 1e6, 3) << " µm\n"
+      << "  Substrate stress after cooling    back face "
+      << Fixed(s.SubstrateStressBackFinal * 1e-6, 3) << " MPa, interface "
+      << Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) << " MPa\n"
+      << "  Lamella stresses after cooling    " << Fixed(lowest * 1e-6, 3) << " to "
+      << Fixed(highest * 1e-6, 3) << " MPa\n"
+      << "  Run time                          " << Fixed(runSeconds, 3) << " s\n";
+}
+
+std::vector<std::string> NonPhysicalWarnings(const ModelState& state) {
+  std::vector<std::string> warnings;
+  const RunStatistics& run = state.Statistics;
+  if (run.NonFiniteTemperature) {
+    warnings.push_back("some node temperatures are not finite numbers");
+  } else if (run.ThermalRowCount > 0 && run.LowestTemperature <= 0) {
+    warnings.push_back("node temperatures fall to " + std::to_string(run.LowestTemperature) +
+                       " K, below absolute zero: the time steps are too coarse for these inputs");
+  }
+  const StressResults& s = state.Stress;
+  for (double value : {s.FinalCurvature, s.FinalDeflection, s.SubstrateStressBackFinal,
+                       s.SubstrateStressFrontFinal}) {
+    if (!std::isfinite(value)) {
+      warnings.push_back("the final stresses or curvature are not finite numbers");
+      break;
+    }
+  }
+  // The deflection is the rise of a shallow arc: meaningless once the radius of curvature falls
+  // below half the specimen length.
+  const double length = state.Input.SpecimenLength;
+  double largest = std::fabs(s.FinalCurvature);
+  for (int i = 0; i <= state.Clock.LamellaCount && s.Curvature.Contains(i); ++i) {
+    largest = std::fmax(largest, std::fabs(s.Curvature(i)));
+  }
+  if (length > 0 && largest > 2 / length) {
+    warnings.push_back("the curvature reaches " + std::to_string(largest) +
+                       " 1/m, a radius below half the specimen length: the deflections are not "
+                       "physical (a thin substrate under a thick deposit)");
+  }
+  if (state.Statistics.SingularMatrixEvents > 0) {
+    warnings.push_back("Matrix singular  reported " +
+                       std::to_string(state.Statistics.SingularMatrixEvents) + " times");
+  }
+  return warnings;
+}
+
+}  // namespace quillane

@@ -1,0 +1,114 @@
+#include "model/InputTable.h"
+
+#include <stdexcept>
+
+namespace quillane {
+
+namespace {
+
+using P = InputParameters;
+constexpr auto kStrict = FieldParse::Strict;
+constexpr auto kLenient = FieldParse::Lenient;
+
+InputSpec Real(const char* key, const char* caption, const char* unit, const char* shown,
+               double factor, double min, double max, double fallback, const char* control,
+               const char* flag, FieldParse parse, const char* load, const char* commit,
+               double spin, double P::*field) {
+  return {key,   InputType::Real, caption, unit, shown, factor, true,   min,
+          max,   fallback,        control, flag, parse, load,   commit, spin,
+          field, nullptr,         nullptr};
+}
+
+InputSpec Integer(const char* key, const char* caption, int fallback, const char* control,
+                  const char* flag, const char* commit, int P::*field) {
+  return {key,         InputType::Integer,
+          caption,     "",
+          "",          1,
+          true,        0,
+          kMaxInteger, static_cast<double>(fallback),
+          control,     flag,
+          kLenient,    "",
+          commit,      0,
+          nullptr,     field,
+          nullptr};
+}
+
+InputSpec Name(const char* key, const char* caption, const char* control, const char* flag,
+               std::string P::*field) {
+  return {key,  InputType::Text,  caption, "", "", 1,       false,   0,    0, 0, control,
+          flag, FieldParse::List, "",      "", 0,  nullptr, nullptr, field};
+}
+
+}  // namespace
+
+double InputSpec::Get(const InputParameters& in) const {
+  if (RealField != nullptr) return in.*RealField;
+  if (IntegerField != nullptr) return in.*IntegerField;
+  throw std::logic_error(std::string(Key) + " is not a number input");
+}
+
+void InputSpec::Set(InputParameters& in, double value) const {
+  if (RealField != nullptr) {
+    in.*RealField = value;
+  } else if (IntegerField != nullptr) {
+    in.*IntegerField = static_cast<int>(value);
+  } else {
+    throw std::logic_error(std::string(Key) + " is not a number input");
+  }
+}
+
+const std::vector<InputSpec>& InputTable() {
+  // Spin steps: 10 K for the temperatures, 0.1 mm for the substrate thickness.
+  static const std::vector<InputSpec> kTable = {
+      Real("PassThickness", "épaisseur par passe (µm)", "m", "µm", 1e-6, 1e-9, 1, 1e-6, "Text5",
+           "--pass-thickness", kStrict, "##0.#", "##0", 0, &P::PassThickness),
+      Integer("PassCount", "Nombre de passes", 1, "Text4", "--passes", "", &P::PassCount),
+      Real("PassPeriod", "Période entre 2 passes (s)", "s", "s", 1, 1e-6, 1e6, 4.5, "Text2",
+           "--pass-period", kStrict, "0.00", "0.00E+00", 0, &P::PassPeriod),
+      Real("HeatingWindow", "Créneau de chauffe (s)", "s", "s", 1, 1e-6, 1e6, 1.5, "Text7",
+           "--heating-window", kStrict, "0.00", "0.00E-00", 0, &P::HeatingWindow),
+      Real("HeatFlux", "Flux thermique incident (kW/m2)", "W/m²", "kW/m²", 1000, 0, 1e10, 500000,
+           "Text8", "--heat-flux", kStrict, "#0.0E+0", "0.00E+00", 0, &P::HeatFlux),
+      Real("ParticleTemperature", "T particules incidentes (K)", "K", "K", 1, 1, 1e4, 3000,
+           "Text10", "--particle-temperature", kLenient, "", "", 0, &P::ParticleTemperature),
+      Integer("WitnessParticle", "N° particule témoin ", 1, "Text14", "--witness-particle", nullptr,
+              &P::WitnessParticle),
+      Integer("WitnessCoat", "N° couche témoin ", 1, "Text15", "--witness-coat", nullptr,
+              &P::WitnessCoat),
+      Real("SubstrateThicknessInput", "épaisseur (mm)", "m", "mm", 1e-3, 1e-9, 1, 0.002, "Text6",
+           "--substrate-thickness", kStrict, "#00.0", "##0.00", 0.1, &P::SubstrateThicknessInput),
+      Real("SubstrateWidth", "largeur (m)", "m", "m", 1, 1e-9, 1, 0.02, "Text12", "--width",
+           kStrict, "", "0.000", 0, &P::SubstrateWidth),
+      Real("SubstrateTemperature", "Temperature", "K", "K", 1, 1, 1e4, 573, "text9",
+           "--substrate-temperature", kStrict, "", "", 10, &P::SubstrateTemperature),
+      Real("GasTemperature", "Temperature des gaz convectifs", "K", "K", 1, 1, 1e4, 973, "Text3",
+           "--gas-temperature", kStrict, "", "", 10, &P::GasTemperature),
+      Real("SpecimenLength", "Longueur du témoin (m)", "m", "m", 1, 1e-9, 1, 0.08, "Text13",
+           "--specimen-length", kLenient, "", "0.000", 0, &P::SpecimenLength),
+      // Bounded by 2 / SpecimenLength, a check across inputs.
+      {"InitialCurvature", InputType::Real, "1/Rcourbure", "1/m", "1/m", 1, false, 0, 0, 0,
+       "Text16", "--curvature", FieldParse::Live, "", nullptr, 0, &P::InitialCurvature, nullptr,
+       nullptr},
+      Real("LamellaThickness", "Epaisseur d'une  lamelle(µm)", "m", "µm", 1e-6, 1e-9, 1, 1e-6,
+           "Text1", "--lamella-thickness", kStrict, "", "##0", 0, &P::LamellaThickness),
+      Name("SubstrateMaterialName", "Substrat", "Datalist1", "--substrate",
+           &P::SubstrateMaterialName),
+      Name("CoatingMaterialName", "Dépôt", "Datalist2", "--coating", &P::CoatingMaterialName),
+  };
+  return kTable;
+}
+
+const InputSpec* FindInput(const std::string& key) {
+  for (const InputSpec& input : InputTable()) {
+    if (key == input.Key) return &input;
+  }
+  return nullptr;
+}
+
+const InputSpec& Input(const std::string& key) {
+  const InputSpec* input = FindInput(key);
+  if (input == nullptr) throw std::logic_error("no input " + key);
+  return *input;
+}
+
+}  // namespace quillane

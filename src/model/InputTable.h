@@ -1,0 +1,66 @@
+#pragma once
+// Every input of a run, listed once: its model field, case-file key, caption, units, range,
+// window control, batch flag and display patterns. Case files, batch flags and their help,
+// validation messages and the window's field rules are all derived from this table.
+
+#include <string>
+#include <vector>
+
+#include "model/ModelState.h"
+
+namespace quillane {
+
+enum class InputType { Real, Integer, Text };
+
+// How the window's box reads its text back when it loses the focus.
+enum class FieldParse {
+  Strict,   // the whole text must be a number; otherwise the value stays and the user is told
+  Lenient,  // the leading number, 0 when none; never fails
+  Live,     // no commit: the value follows the text as it is typed
+  List,     // picked from a list, not typed
+};
+
+struct InputSpec {
+  const char* Key;  // model field and case-file key
+  InputType Type;
+  const char* Caption;      // caption of the window's control
+  const char* Unit;         // SI unit of the field ("" for counts and names)
+  const char* DisplayUnit;  // unit of the window's box and of the batch flag
+  double DisplayFactor;     // SI value of one display unit
+  bool Ranged;              // Min and Max apply
+  double Min;               // SI
+  double Max;               // SI
+  double Default;           // SI; names default to empty
+  const char* Control;      // object name of the window's control
+  const char* Flag;         // batch flag
+  FieldParse Parse;
+  const char* LoadPattern;    // the box's text at load; "" for the general form
+  const char* CommitPattern;  // the box's text after a commit; "" general, nullptr as typed
+  double SpinStep;            // spin button step in display units, 0 for none
+  double InputParameters::*RealField;
+  int InputParameters::*IntegerField;
+  std::string InputParameters::*TextField;
+
+  // The value of a number input, in SI units.
+  double Get(const InputParameters& in) const;
+  void Set(InputParameters& in, double value) const;
+  // An SI value in the display unit, and back. A factor below 1 is applied as a product with
+  // its inverse (1e6, 1000), which is how the boxes have always shown their values.
+  double ToDisplay(double si) const {
+    return DisplayFactor < 1 ? si * (1 / DisplayFactor) : si / DisplayFactor;
+  }
+  double FromDisplay(double shown) const { return shown * DisplayFactor; }
+};
+
+// Every input, in the order of the input window's frames.
+const std::vector<InputSpec>& InputTable();
+
+// The input of that key (nullptr when there is none).
+const InputSpec* FindInput(const std::string& key);
+// Same, but the input must exist.
+const InputSpec& Input(const std::string& key);
+
+// Largest value a 16-bit field of the window holds.
+inline constexpr int kMaxInteger = 32767;
+
+}  // namespace quillane

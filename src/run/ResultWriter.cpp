@@ -1,0 +1,110 @@
+#include "run/ResultWriter.h"
+
+#include "format/NumberFormat.h"
+#include "stress/DeflectionHistory.h"
+
+namespace quillane {
+
+namespace {
+
+using format::FormatG;
+
+std::string Row(const std::string& x, const std::string& value) {
+  return x + '\t' + value;
+}
+
+}  // namespace
+
+const std::string& ThermalRowFormatter::Format(const ThermalRecord& record, bool repeat) {
+  static const format::NumberPattern kTime("00.000000000");
+  static const format::NumberPattern kTemperature("###0.00");
+  static const format::NumberPattern kThickness("#.000000");
+  if (repeat) return text_;
+  text_.clear();
+  kTime.AppendTo(text_, record.Time, separator_);
+  text_ += '\t';
+  for (int i = 0; i < ThermalRecord::kMaxNodes; ++i) {
+    if (i < record.NodeCount) {
+      kTemperature.AppendTo(text_, record.Temperature[static_cast<std::size_t>(i)], separator_);
+    }
+    text_ += '\t';
+  }
+  kThickness.AppendTo(text_, record.Thickness, separator_);
+  text_ += '\t';
+  return text_;
+}
+
+void ResultWriter::ThermalRow(const ThermalRecord& record, bool repeat) {
+  if (file_ != nullptr || rows_ != nullptr) {
+    const std::string& text = formatter_.Format(record, repeat && formatted_);
+    formatted_ = true;
+    if (file_ != nullptr) file_->WriteLine(text);
+    if (rows_ != nullptr) rows_->AppendRow(text);
+  }
+  observer_.ThermalRow(record, repeat);
+}
+
+BeforeCoolingTable MakeBeforeCoolingTable(const ModelState& state) {
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double w = s.LamellaThicknessCopy;
+  const char separator = state.Locale.DecimalSeparator;
+  BeforeCoolingTable table;
+  table.AxisLine = "POSITION DE L'AXE NEUTRE : \t" + FormatG(s.NeutralAxisPosition(n));
+  table.TitleLine = "CONTRAINTES AVANT REFROIDISSEMENT FINAL ";
+  table.SubstrateLines = {
+      Row(FormatG(-s.SubstrateThickness), format::FormatS(s.SubstrateStressBack(n), separator)),
+      Row(FormatG(0), format::FormatS(s.SubstrateStressFront(n), separator))};
+  table.LamellaLines.reserve(static_cast<std::size_t>(n));
+  for (int i = 1; i <= n; ++i) {
+    table.LamellaLines.push_back(
+        Row(FormatG((i - 0.5) * w), format::FormatS(s.LamellaStress(i), separator)));
+  }
+  return table;
+}
+
+void WriteBeforeCoolingTable(const ModelState& state, AtomicFile& thermalFile) {
+  const BeforeCoolingTable table = MakeBeforeCoolingTable(state);
+  thermalFile.WriteLine(table.AxisLine);
+  thermalFile.WriteLine(table.TitleLine);
+  thermalFile.WriteLine("X\tSIGMA");
+  for (const std::string& line : table.SubstrateLines) thermalFile.WriteLine(line);
+  for (const std::string& line : table.LamellaLines) thermalFile.WriteLine(line);
+}
+
+std::vector<std::string> AfterCoolingRows(const ModelState& state) {
+  const StressResults& s = state.Stress;
+  std::vector<std::string> rows;
+  for (int i = 1; i <= state.Clock.LamellaCount; ++i) {
+    rows.push_back(
+        Row(FormatG((i - 1) * s.LamellaThicknessCopy), FormatG(s.LamellaStressFinal(i))));
+  }
+  return rows;
+}
+
+void WriteStressResultsFile(const ModelState& state, AtomicFile& file) {
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double w = s.LamellaThicknessCopy;
+  file.WriteLine("CONTRAINTES FINALES");
+  file.WriteLine("X\tSIGMA");
+  file.WriteLine(Row(FormatG(-s.SubstrateThickness), FormatG(s.SubstrateStressBackFinal)));
+  file.WriteLine(Row(FormatG(0), FormatG(s.SubstrateStressFrontFinal)));
+  for (int i = 1; i <= n; ++i) {
+    file.WriteLine(Row(FormatG((i - 0.5) * w), FormatG(s.LamellaStressFinal(i))));
+  }
+  file.WriteLine("FLECHES");
+  file.WriteLine("temps\tfleches");
+  file.WriteLine(Row(FormatG(0), FormatG(s.Deflection(0))));
+  for (int i = 1; i <= n; ++i) {
+    file.WriteLine(Row(FormatG(kSecondsPerLamella * i), FormatG(s.Deflection(i))));
+  }
+  for (int i = 1; i < kCoolingSamples; ++i) {
+    file.WriteLine(Row(FormatG(kSecondsPerLamella * n + (kCoolingSeconds / kCoolingSamples) * i),
+                       FormatG(DeflectionHistoryCoolingValue(state, i))));
+  }
+  file.WriteLine(
+      Row(FormatG(kSecondsPerLamella * n + kCoolingSeconds), FormatG(s.FinalDeflection)));
+}
+
+}  // namespace quillane

@@ -1,0 +1,234 @@
+#include "run/RunSimulation.h"
+
+#include <cmath>
+
+#include "io/AtomicFile.h"
+#include "model/Errors.h"
+#include "run/ResultWriter.h"
+#include "run/Validation.h"
+#include "stress/StressDriver.h"
+#include "thermal/LayerStack.h"
+#include "thermal/ThermalRow.h"
+#include "thermal/ThermalStep.h"
+
+namespace quillane {
+
+namespace {
+
+constexpr double kMinStep = 1e-9;
+
+// How the clock of a phase is clamped onto its end.
+enum class Clamp { AtOrBeyond, Beyond };
+
+struct PassClocks {
+  double StepFactor = 0;
+  double LamellaTime = 0;
+};
+
+// The common step rule: grow the step, land it just short of the phase end, never below 1e-9 s.
+// Returns the step by which the clocks advance.
+double NextStep(ModelState& state, double stepFactor, double end, double clock, Clamp clamp) {
+  double& step = state.Clock.TimeStep;
+  step = step * stepFactor;
+  const double remaining = end - clock;
+  if (clamp == Clamp::AtOrBeyond ? remaining <= step : remaining < step) {
+    step = remaining - kMinStep;
+  }
+  if (step <= kMinStep) step = kMinStep;
+  return step;
+}
+
+void AdvancePassClocks(ModelState& state, double step) {
+  state.Clock.PassTime += step;
+  state.Clock.ElapsedTime += step;
+}
+
+void SetTorchEnvironment(ModelState& state) {
+  state.Stack.BackGasTemperature = state.Input.GasTemperature;
+  state.Stack.TopGasTemperature = state.Input.HeatFlux / state.Heat.TopHeatCoeff;
+}
+
+// A thermal step records its row; the run records it a second time, unchanged.
+void StepAndRecord(ModelState& state, RunSink& sink) {
+  ThermalStep(state, sink);
+  RepeatThermalRow(state, sink);
+}
+
+void CheckProgress(ModelState& state, RunSink& sink, int passLimit) {
+  const double passes = passLimit > 0 ? passLimit : 1;
+  const double lamellae = state.Clock.LamellaCount > 0 ? state.Clock.LamellaCount : 1;
+  const double fraction =
+      (state.Clock.PassNumber - 1 + state.Clock.LamellaIndex / (lamellae + 1)) / passes;
+  if (!sink.Progress(fraction)) throw RunCancelled();
+}
+
+// Phase 1: heating before deposition.
+void HeatBeforeDeposition(ModelState& state, RunSink& sink) {
+  const double end = state.Input.HeatingWindow / 3;
+  while (state.Clock.PassTime <= end) {
+    SetTorchEnvironment(state);
+    StepAndRecord(state, sink);
+    AdvancePassClocks(state, NextStep(state, 3.0, end, state.Clock.PassTime, Clamp::AtOrBeyond));
+  }
+}
+
+// Phase 2, one lamella: arrival, then steps until its period is over, with the solidification
+// plateau when its top node falls below the melting point less 100 K.
+void DepositLamella(ModelState& state, RunSink& sink) {
+  LayerStack& stack = state.Stack;
+  Schedule& clock = state.Clock;
+  double lamellaTime = 0;
+  double plateauBacklog = 0;
+  double stepFactor = 1.1;
+  bool molten = false;
+  clock.TimeStep = kMinStep;
+  SetUpLayerStack(state);
+  while (lamellaTime < clock.LamellaPeriod) {
+    const int n = stack.NodeCount;
+    if (lamellaTime == 0) {
+      stack.NodeTemperature(n - 1) =
+          (state.Input.ParticleTemperature + stack.NodeTemperature(n - 1)) / 2;
+      stack.NodeTemperature(n) = state.Input.ParticleTemperature;
+      molten = true;
+    }
+    SetTorchEnvironment(state);
+    ThermalStep(state, sink);
+    const double solidus = stack.MeltingPoint - 100;
+    if (stack.NodeTemperature(n) < solidus && molten) {
+      plateauBacklog += stack.SolidificationTime;
+      double plateau;
+      if (plateauBacklog > clock.LamellaPeriod) {
+        plateau = clock.LamellaPeriod - kMinStep;
+      } else {
+        plateau = plateauBacklog;
+        molten = false;
+      }
+      plateauBacklog = plateauBacklog - plateau;
+      stack.NodeTemperature(n) = solidus;
+      stack.NodeTemperature(n - 1) = solidus;
+      WriteThermalRow(state, sink);
+      lamellaTime += plateau;
+      clock.PassTime += plateau;
+      clock.ElapsedTime += plateau;
+      stepFactor = 1.1;
+      WriteThermalRow(state, sink);
+    } else {
+      RepeatThermalRow(state, sink);
+    }
+    if (lamellaTime > 1e-5) stepFactor = 2;
+    const double step =
+        NextStep(state, stepFactor, clock.LamellaPeriod, lamellaTime, Clamp::AtOrBeyond);
+    lamellaTime += step;
+    AdvancePassClocks(state, step);
+  }
+}
+
+// Phase 3: heating after deposition, until the end of the heating window.
+void HeatAfterDeposition(ModelState& state, RunSink& sink) {
+  state.Clock.TimeStep = 0.01;
+  const double end = state.Input.HeatingWindow;
+  while (state.Clock.PassTime <= end) {
+    SetTorchEnvironment(state);
+    StepAndRecord(state, sink);
+    AdvancePassClocks(state, NextStep(state, 3, end, state.Clock.PassTime, Clamp::Beyond));
+  }
+}
+
+// Phase 4: cooling in the gases until the next pass.
+void CoolUntilNextPass(ModelState& state, RunSink& sink) {
+  state.Clock.TimeStep = 0.1;
+  const double end = state.Input.PassPeriod;
+  while (state.Clock.PassTime < end) {
+    state.Stack.BackGasTemperature = state.Input.GasTemperature;
+    state.Stack.TopGasTemperature = state.Input.GasTemperature;
+    StepAndRecord(state, sink);
+    AdvancePassClocks(state, NextStep(state, 3, end, state.Clock.PassTime, Clamp::Beyond));
+  }
+}
+
+void RunPass(ModelState& state, RunSink& sink, int passLimit) {
+  Schedule& clock = state.Clock;
+  clock.PassTime = 0;
+  clock.PassStartThickness = (clock.PassNumber - 1) * state.Input.PassThickness;
+  clock.TimeStep = 0.01;
+  HeatBeforeDeposition(state, sink);
+  for (clock.LamellaIndex = 1; clock.LamellaIndex <= clock.LamellaCount; ++clock.LamellaIndex) {
+    CheckProgress(state, sink, passLimit);
+    DepositLamella(state, sink);
+  }
+  HeatAfterDeposition(state, sink);
+  CoolUntilNextPass(state, sink);
+  clock.PassEndSurfaceTemperature = state.Stack.NodeTemperature(state.Stack.NodeCount);
+  clock.LamellaIndex = 0;
+  clock.PassNumber = clock.PassNumber + 1;
+}
+
+// Every run starts like the first run of the program, from the rows the user picked.
+void PrepareRun(ModelState& state) {
+  Schedule& clock = state.Clock;
+  clock.LamellaIndex = 0;
+  clock.PassNumber = 0;
+  clock.PassStartThickness = 0;
+  state.Stress.SubstrateThickness = 0;
+  state.Statistics = RunStatistics{};
+  // The stress model's width is the substrate's.
+  state.Stress.StressWidth = state.Input.SubstrateWidth;
+
+  LayerStack& stack = state.Stack;
+  TakeSubstrateConstants(stack, state.Materials.Substrate);
+  TakeCoatingConstants(stack, state.Materials.Coating);
+  stack.MeltingPoint = state.Materials.Coating.Tfusion;
+  clock.PassEndSurfaceTemperature = state.Input.SubstrateTemperature;
+}
+
+}  // namespace
+
+void RunSimulation(ModelState& state, RunSink& sink) {
+  PrepareRun(state);
+  Schedule& clock = state.Clock;
+  LayerStack& stack = state.Stack;
+  const double ratio = state.Input.PassThickness / state.Input.LamellaThickness;
+  stack.LayerCount = 1;
+  clock.LamellaCount = static_cast<int>(std::floor(ratio)) + 1;
+  clock.LamellaPeriod = state.Input.HeatingWindow / clock.LamellaCount / 3.0;
+  stack.NodeCount = stack.LayerCount + 1;
+  stack.StepsSinceSetup = 0;
+  clock.ElapsedTime = 0;
+  StressResults& s = state.Stress;
+  for (BasedArray<double>* array : {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity,
+                                    &s.Curvature, &s.SubstrateStressBack, &s.SubstrateStressFront,
+                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection}) {
+    array->Redim(0, clock.LamellaCount);
+  }
+  SetUpLayerStack(state);
+
+  clock.ElapsedTime = 0;
+  const int passLimit = state.Input.PassCount;
+  clock.PassNumber = 1;
+  while (clock.PassNumber <= passLimit) RunPass(state, sink, passLimit);
+
+  if (!sink.Progress(1.0)) throw RunCancelled();
+  RunStressModel(state, sink);
+}
+
+void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
+                RunSink& observer, ResultRowStore* rows) {
+  ValidateRunInputs(state, catalogue);
+  // Until both files are closed, they are temporaries that a failure drops.
+  AtomicFile thermal;
+  AtomicFile stress;
+  thermal.Open(paths.Thermal);
+  stress.Open(paths.Stress);
+  ResultWriter writer(state.Locale.DecimalSeparator, observer, &thermal, rows);
+  RunSimulation(state, writer);
+  WriteBeforeCoolingTable(state, thermal);
+  WriteStressResultsFile(state, stress);
+  // Both files reach the disk before either replaces an earlier one, so a full disk cannot
+  // leave a new stress file beside the old thermal results.
+  stress.Flush();
+  thermal.Flush();
+  stress.Close();
+  thermal.Close();
+}
+
+}  // namespace quillane

@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "model/RunSink.h"
+#include "run/ResultRowStore.h"
+
+namespace quillane {
+
+// One simulation run on the state given (the caller's own copy): the thermal history pass
+// after pass, then the stress model, handing rows and events to the sink. Throws RunCancelled
+// when the sink's progress asks to stop.
+void RunSimulation(ModelState& state, RunSink& sink);
+
+// Default result files, in the current directory.
+inline constexpr const char* kDefaultThermalPath = "Thermique.txt";
+inline constexpr const char* kDefaultStressPath = "Stress.txt";
+
+// Where a run's result files go.
+struct ResultPaths {
+  std::string Thermal = kDefaultThermalPath;
+  std::string Stress = kDefaultStressPath;
+};
+
+// What the "Execution calculs" command does: validates the inputs (InputError lists every
+// fault, nothing opened), takes the picked rows from the catalogue, opens both result files,
+// runs, writes the stress tables and publishes both files. On any failure (cancel included)
+// it discards what was written, so that earlier files stay as they were. Every event also
+// reaches `observer`; when `rows` is given, it receives the thermal rows as the grid shows
+// them.
+void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
+                RunSink& observer, ResultRowStore* rows = nullptr);
+
+}  // namespace quillane

@@ -1,0 +1,226 @@
+#include "run/Validation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/NumberFormat.h"
+#include "model/Errors.h"
+
+namespace quillane {
+
+namespace {
+
+constexpr const char* kContactName = "contact";
+
+std::string Number(double value) {
+  return format::FormatGeneral(value);
+}
+
+// A number with its unit ("2 m"), or bare for a count.
+std::string WithUnit(const std::string& number, const char* unit) {
+  return unit[0] != '\0' ? number + " " + unit : number;
+}
+
+// The caption without the blanks that end some of them.
+std::string Caption(const InputSpec& input) {
+  std::string text(input.Caption);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// A value in the unit of the window's box, with the locale's separator.
+std::string Shown(const InputSpec& input, double value, char separator) {
+  return WithUnit(format::FormatGeneral(input.ToDisplay(value), separator), input.DisplayUnit);
+}
+
+// The allowed range of an input, in English (SI, and the flag's unit where it differs) and in
+// French (the box's unit).
+std::string EnglishRange(const InputSpec& input) {
+  std::string text = "it must lie between " + WithUnit(Number(input.Min), input.Unit) + " and " +
+                     WithUnit(Number(input.Max), input.Unit);
+  if (input.DisplayFactor != 1) {
+    text += " (" + std::string(input.Flag) + " takes " + Number(input.ToDisplay(input.Min)) +
+            " to " + WithUnit(Number(input.ToDisplay(input.Max)), input.DisplayUnit) + ")";
+  }
+  return text + ".";
+}
+
+std::string FrenchRange(const InputSpec& input, char separator) {
+  return "la valeur doit être comprise entre " +
+         format::FormatGeneral(input.ToDisplay(input.Min), separator) + " et " +
+         Shown(input, input.Max, separator) + ".";
+}
+
+InputFault NotFinite(const InputSpec& input, char separator) {
+  const std::string english =
+      std::string(input.Key) + " (" + input.Flag + ") is not a finite number";
+  const std::string french = Caption(input) + " : la valeur n'est pas un nombre fini";
+  if (!input.Ranged) return {&input, english + ".", french + "."};
+  return {&input, english + "; " + EnglishRange(input),
+          french + " ; " + FrenchRange(input, separator)};
+}
+
+InputFault OutOfRange(const InputSpec& input, double value, char separator) {
+  return {&input,
+          std::string(input.Key) + " (" + input.Flag + ") is " +
+              WithUnit(Number(value), input.Unit) + "; " + EnglishRange(input),
+          Caption(input) + " : " + Shown(input, value, separator) + " est hors limites ; " +
+              FrenchRange(input, separator)};
+}
+
+bool WithinRange(const InputSpec& input, double value) {
+  return std::isfinite(value) && value >= input.Min && value <= input.Max;
+}
+
+void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults) {
+  for (const MaterialBound& bound : MaterialBounds()) {
+    const double value = row.*bound.Field;
+    const std::string english = "Material \"" + row.Name + "\": " + bound.Column;
+    const std::string french = "Matériau « " + row.Name + " » : " + bound.Column;
+    if (!std::isfinite(value)) {
+      faults.push_back(
+          {nullptr, english + " is not a finite number.", french + " n'est pas un nombre fini."});
+    } else if (bound.Positive && !(value > 0)) {
+      faults.push_back({nullptr, english + " is " + Number(value) + "; it must be greater than 0.",
+                        french + " vaut " + Number(value) + " ; la valeur doit être positive."});
+    } else if (bound.Field == &MaterialRecord::Poisson && !(value < 1)) {
+      // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
+      faults.push_back(
+          {nullptr, english + " is " + Number(value) + "; it must be less than 1.",
+           french + " vaut " + Number(value) + " ; la valeur doit être inférieure à 1."});
+    } else if (value < bound.Min || value > bound.Max) {
+      const std::string range =
+          Number(bound.Min) + " and " + WithUnit(Number(bound.Max), bound.Unit);
+      faults.push_back(
+          {nullptr, english + " is " + Number(value) + "; it must lie between " + range + ".",
+           french + " vaut " + Number(value) + " ; la valeur doit être comprise entre " +
+               Number(bound.Min) + " et " + WithUnit(Number(bound.Max), bound.Unit) + "."});
+    }
+  }
+}
+
+struct Role {
+  const char* English;
+  const char* French;
+};
+
+const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::string& name,
+                              Role role, std::vector<InputFault>& faults) {
+  if (name.empty()) {
+    faults.push_back({nullptr, std::string("No ") + role.English + " material is chosen.",
+                      std::string("Aucun matériau ") + role.French + " n'est choisi."});
+    return nullptr;
+  }
+  if (catalogue == nullptr || !catalogue->IsOpen()) {
+    faults.push_back({nullptr, "The materials catalogue is not open.",
+                      "Le catalogue des matériaux n'est pas ouvert."});
+    return nullptr;
+  }
+  const MaterialRecord* row = catalogue->FindMaterial(name);
+  if (row == nullptr) {
+    const std::string path = catalogue->Path().string();
+    faults.push_back({nullptr,
+                      std::string("The ") + role.English + " material \"" + name +
+                          "\" is not in the catalogue " + path + ".",
+                      std::string("Le matériau ") + role.French + " « " + name +
+                          " » n'est pas dans le catalogue " + path + "."});
+  }
+  return row;
+}
+
+}  // namespace
+
+const std::vector<MaterialBound>& MaterialBounds() {
+  using M = MaterialRecord;
+  static const std::vector<MaterialBound> kBounds = {
+      {"Lambda", &M::Lambda, true, 1e-6, 1e4, "W/(m·K)"},
+      {"Rho", &M::Rho, true, 1, 1e5, "kg/m³"},
+      {"Cp", &M::Cp, true, 1, 1e5, "J/(kg·K)"},
+      {"Tfusion", &M::Tfusion, false, 0, 1e5, "K"},
+      {"Lfusion", &M::Lfusion, false, 0, 1e8, "J/kg"},
+      {"ModuleYoung", &M::ModuleYoung, true, 1e3, 1e13, "Pa"},
+      {"Poisson", &M::Poisson, false, -1, 1, ""},
+      {"dilat", &M::dilat, false, -1e-3, 1e-3, "1/K"},
+      {"SigmaQ", &M::SigmaQ, false, -1e10, 1e10, "Pa"}};
+  return kBounds;
+}
+
+std::vector<InputFault> FindInputFaults(const ModelState& state,
+                                        const MaterialsCatalogue* catalogue) {
+  std::vector<InputFault> faults;
+  const InputParameters& in = state.Input;
+  const char separator = state.Locale.DecimalSeparator;
+  for (const InputSpec& input : InputTable()) {
+    if (!input.Ranged) continue;
+    const double value = input.Get(in);
+    // A finite value typed in a larger unit can still overflow once in SI units.
+    if (!std::isfinite(value)) {
+      faults.push_back(NotFinite(input, separator));
+    } else if (!WithinRange(input, value)) {
+      faults.push_back(OutOfRange(input, value, separator));
+    }
+  }
+  // The checks across inputs are made only between valid inputs, so that one faulty input is
+  // told once.
+  const InputSpec& pass = Input("PassThickness");
+  const InputSpec& lamella = Input("LamellaThickness");
+  if (WithinRange(pass, in.PassThickness) && WithinRange(lamella, in.LamellaThickness) &&
+      !(in.PassThickness / in.LamellaThickness < kMaxInteger)) {
+    const double ratio = in.PassThickness / in.LamellaThickness;
+    faults.push_back({&pass,
+                      "PassThickness / LamellaThickness is " + Number(ratio) +
+                          "; a pass must hold fewer than 32767 lamellae.",
+                      Caption(pass) + " / " + Caption(lamella) + " vaut " +
+                          format::FormatGeneral(ratio, separator) +
+                          " ; une passe doit compter moins de 32767 lamelles."});
+  }
+  const InputSpec& curvature = Input("InitialCurvature");
+  const InputSpec& length = Input("SpecimenLength");
+  if (!std::isfinite(in.InitialCurvature)) {
+    faults.push_back(NotFinite(curvature, separator));
+  } else if (WithinRange(length, in.SpecimenLength) &&
+             std::fabs(in.InitialCurvature) > 2 / in.SpecimenLength) {
+    const double limit = 2 / in.SpecimenLength;
+    faults.push_back(
+        {&curvature,
+         "InitialCurvature (--curvature) is " + Number(in.InitialCurvature) +
+             " 1/m; a specimen of " + Number(in.SpecimenLength) +
+             " m cannot bend more than 2 / length = " + Number(limit) + " 1/m.",
+         Caption(curvature) + " : " + format::FormatGeneral(in.InitialCurvature, separator) +
+             " 1/m ; un témoin de " + format::FormatGeneral(in.SpecimenLength, separator) +
+             " m ne peut pas être courbé au-delà de 2 / longueur = " +
+             format::FormatGeneral(limit, separator) + " 1/m."});
+  }
+  const MaterialRecord* rows[] = {
+      FindRow(catalogue, in.SubstrateMaterialName, {"substrate", "de substrat"}, faults),
+      FindRow(catalogue, in.CoatingMaterialName, {"coating", "de dépôt"}, faults),
+      catalogue != nullptr && catalogue->IsOpen()
+          ? FindRow(catalogue, kContactName, {"contact layer", "de contact"}, faults)
+          : nullptr};
+  for (const MaterialRecord* row : rows) {
+    if (row != nullptr) CheckMaterialRow(*row, faults);
+  }
+  // A fault met twice (the same row picked twice, a closed catalogue) is told once.
+  std::vector<InputFault> unique;
+  for (InputFault& fault : faults) {
+    const auto same = [&fault](const InputFault& f) { return f.English == fault.English; };
+    if (std::find_if(unique.begin(), unique.end(), same) == unique.end()) {
+      unique.push_back(std::move(fault));
+    }
+  }
+  return unique;
+}
+
+void ValidateRunInputs(ModelState& state, const MaterialsCatalogue* catalogue) {
+  const std::vector<InputFault> faults = FindInputFaults(state, catalogue);
+  if (!faults.empty()) {
+    std::vector<std::string> messages;
+    for (const InputFault& fault : faults) messages.push_back(fault.English);
+    throw InputError(std::move(messages));
+  }
+  state.Materials.Substrate = catalogue->LookupMaterial(state.Input.SubstrateMaterialName);
+  state.Materials.Coating = catalogue->LookupMaterial(state.Input.CoatingMaterialName);
+  state.Materials.Contact = catalogue->LookupMaterial(kContactName);
+}
+
+}  // namespace quillane

@@ -1,0 +1,19 @@
+#include "stress/DeflectionHistory.h"
+
+#include <cmath>
+
+namespace quillane {
+
+namespace {
+constexpr double kSecondsPerMetre = 4000;
+}  // namespace
+
+double DeflectionHistoryCoolingValue(const ModelState& state, int i) {
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const double u = (kCoolingSeconds / kCoolingSamples) * i;
+  const double tau = kSecondsPerMetre * (n * s.LamellaThicknessCopy + s.SubstrateThickness);
+  return s.FinalDeflection - (s.FinalDeflection - s.Deflection(n)) * std::exp((-u) / tau);
+}
+
+}  // namespace quillane

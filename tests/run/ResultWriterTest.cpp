@@ -1,0 +1,184 @@
+#include "run/ResultWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "RecordingSink.h"
+#include "TestSupport.h"
+#include "stress/DeflectionHistory.h"
+
+namespace quillane {
+namespace {
+
+// A record with recognisable temperatures (573.996 + i for node i) and thickness.
+ThermalRecord Record(int nodes, double time) {
+  ThermalRecord record;
+  record.Time = time;
+  record.NodeCount = nodes;
+  for (int i = 0; i < nodes; ++i) record.Temperature[static_cast<std::size_t>(i)] = 573.996 + i;
+  record.Thickness = 0.0020025;
+  return record;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(ThermalRowFormatterTest, RowsHoldTenTabEndedFields) {
+  const struct {
+    char separator;
+    ThermalRecord record;
+    const char* text;
+  } rows[] = {
+      {'.', Record(4, 125.5), "125.500000000\t574.00\t575.00\t576.00\t577.00\t\t\t\t\t.002003\t"},
+      {'.', Record(8, 0.0000000015),
+       "00.000000002\t574.00\t575.00\t576.00\t577.00\t578.00\t579.00\t580.00\t581.00\t.002003\t"},
+      {',', Record(2, 1.5), "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003\t"},
+      {'.', Record(0, 0), "00.000000000\t\t\t\t\t\t\t\t\t.002003\t"},
+  };
+  for (const auto& row : rows) {
+    ThermalRowFormatter formatter(row.separator);
+    EXPECT_EQ(formatter.Format(row.record, false), row.text);
+    // A repeat is the text made last time, whatever record comes with it.
+    EXPECT_EQ(formatter.Format(Record(1, 99), true), row.text);
+  }
+}
+
+TEST(ResultWriterTest, RowsGoToTheFileTheStoreAndTheObserver) {
+  test::TempDir dir;
+  AtomicFile file;
+  file.Open(dir / "t.txt");
+  ResultRowStore rows;
+  rows.SetColumnCount(kThermalColumns);
+  test::RecordingSink observer;
+  ResultWriter writer(',', observer, &file, &rows);
+  // A first row flagged as a repeat has nothing to repeat: it is formatted.
+  writer.ThermalRow(Record(2, 1.5), true);
+  writer.ThermalRow(Record(3, 2), false);
+  writer.ThermalRow(Record(3, 2), true);
+  writer.SingularMatrix();
+  EXPECT_TRUE(writer.Progress(0.5));
+  observer.cancel = true;
+  EXPECT_FALSE(writer.Progress(0.75)) << "the observer's answer cancels the run";
+  file.Close();
+  EXPECT_EQ(test::ReadFile(dir / "t.txt"),
+            "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003\t\r\n"
+            "02,000000000\t574,00\t575,00\t576,00\t\t\t\t\t\t,002003\t\r\n"
+            "02,000000000\t574,00\t575,00\t576,00\t\t\t\t\t\t,002003\t\r\n");
+  ASSERT_EQ(rows.RowCount(), 5) << "two title rows and three records";
+  EXPECT_EQ(rows.RowText(2), "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003");
+  EXPECT_EQ(rows.Cell(4, 3), "576,00");
+  EXPECT_EQ(rows.Cell(4, 4), "");
+  EXPECT_EQ(rows.Cell(4, 9), ",002003") << "the last column holds metres";
+  EXPECT_EQ(observer.rows.size(), 3u);
+  EXPECT_EQ(observer.repeats, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(observer.singularReports, 1);
+  EXPECT_EQ(observer.progress, (std::vector<double>{0.5, 0.75}));
+
+  // Without a file or a store the records still reach the observer.
+  test::RecordingSink alone;
+  ResultWriter bare('.', alone, nullptr, nullptr);
+  bare.ThermalRow(Record(2, 1), false);
+  EXPECT_EQ(alone.rows.size(), 1u);
+}
+
+// Two lamellae of 1 µm on 2 mm, with chosen results: the tables must show them row for row.
+class StressTablesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state.Clock.LamellaCount = 2;
+    StressResults& s = state.Stress;
+    for (BasedArray<double>* a :
+         {&s.NeutralAxisPosition, &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress,
+          &s.LamellaStressFinal, &s.Deflection}) {
+      a->Redim(0, 2);
+    }
+    s.SubstrateThickness = 0.002;
+    s.LamellaThicknessCopy = 1e-6;
+    s.NeutralAxisPosition(2) = -0.00099925;
+    s.SubstrateStressBack(2) = 1.5e6;
+    s.SubstrateStressFront(2) = -3e6;
+    s.LamellaStress(1) = 9.87654e7;
+    s.LamellaStress(2) = 1e8;
+    s.SubstrateStressBackFinal = 2e6;
+    s.SubstrateStressFrontFinal = -4e6;
+    s.LamellaStressFinal(1) = -2.5e7;
+    s.LamellaStressFinal(2) = 12345678.9;
+    s.Deflection(0) = 1e-9;
+    s.Deflection(1) = 2.5e-6;
+    s.Deflection(2) = -1.25e-5;
+    s.FinalDeflection = -4e-5;
+  }
+
+  ModelState state;
+  test::TempDir dir;
+};
+
+TEST_F(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
+  // Only the scientific column of the table before cooling follows the locale.
+  for (const char separator : {'.', ','}) {
+    SCOPED_TRACE(separator);
+    state.Locale.DecimalSeparator = separator;
+    const std::string s = std::string(1, separator);
+    AtomicFile thermal;
+    thermal.Open(dir / "t.txt");
+    WriteBeforeCoolingTable(state, thermal);
+    thermal.Close();
+    EXPECT_EQ(test::ReadFile(dir / "t.txt"),
+              "POSITION DE L'AXE NEUTRE : \t-.00099925\r\n"
+              "CONTRAINTES AVANT REFROIDISSEMENT FINAL \r\n"
+              "X\tSIGMA\r\n"
+              "-.002\t1" +
+                  s +
+                  "50E+06\r\n"
+                  " 0\t-3" +
+                  s +
+                  "00E+06\r\n"
+                  " 5E-07\t9" +
+                  s +
+                  "88E+07\r\n"
+                  " 1.5E-06\t1" +
+                  s + "00E+08\r\n");
+    // The second grid shows the bottom of each lamella, not its mid-plane.
+    EXPECT_EQ(AfterCoolingRows(state),
+              (std::vector<std::string>{" 0\t-25000000", " 1E-06\t 12345678.9"}));
+
+    AtomicFile stress;
+    stress.Open(dir / "s.txt");
+    WriteStressResultsFile(state, stress);
+    stress.Close();
+    const std::vector<std::string> lines = Lines(test::ReadFile(dir / "s.txt"));
+    const std::vector<std::string> head = {"CONTRAINTES FINALES\r",
+                                           "X\tSIGMA\r",
+                                           "-.002\t 2000000\r",
+                                           " 0\t-4000000\r",
+                                           " 5E-07\t-25000000\r",
+                                           " 1.5E-06\t 12345678.9\r",
+                                           "FLECHES\r",
+                                           "temps\tfleches\r",
+                                           " 0\t 1E-09\r",
+                                           " 4\t 2.5E-06\r",
+                                           " 8\t-1.25E-05\r"};
+    ASSERT_EQ(lines.size(), head.size() + kCoolingSamples);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 11), head);
+    // The cooling curve: every 6 s from the last lamella, relaxing from the last build-up
+    // deflection towards the final one without overshooting it.
+    double previous = state.Stress.Deflection(2);
+    for (int i = 1; i < kCoolingSamples; ++i) {
+      const std::string& line = lines[static_cast<std::size_t>(10 + i)];
+      EXPECT_EQ(line.substr(0, line.find('\t')), " " + std::to_string(8 + 6 * i)) << line;
+      const double value = std::stod(line.substr(line.find('\t') + 1));
+      EXPECT_LT(value, previous) << line;
+      EXPECT_GT(value, state.Stress.FinalDeflection) << line;
+      previous = value;
+    }
+    EXPECT_EQ(lines.back(), " 128\t-4E-05\r");
+  }
+}
+
+}  // namespace
+}  // namespace quillane

@@ -1,0 +1,92 @@
+#include "run/Validation.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "ModelFixture.h"
+#include "model/Errors.h"
+#include "model/InputTable.h"
+
+namespace quillane {
+namespace {
+
+class ValidationTest : public test::ModelFixture {};
+
+TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
+  const struct {
+    const char* key;
+    double value;
+    char separator;
+    const char* english;
+    const char* french;
+  } cases[] = {
+      {"SubstrateWidth", 5, '.',
+       "SubstrateWidth (--width) is 5 m; it must lie between 1E-09 m and 1 m.",
+       "largeur (m) : 5 m est hors limites ; la valeur doit être comprise entre 1E-09 et 1 m."},
+      {"SubstrateWidth", 1.5, ',',
+       "SubstrateWidth (--width) is 1.5 m; it must lie between 1E-09 m and 1 m.",
+       "largeur (m) : 1,5 m est hors limites ; la valeur doit être comprise entre 1E-09 et 1 m."},
+      // The flag is typed in another unit: its range is told in that unit too.
+      {"SubstrateThicknessInput", 2.5, '.',
+       "SubstrateThicknessInput (--substrate-thickness) is 2.5 m; it must lie between 1E-09 m "
+       "and 1 m (--substrate-thickness takes 1E-06 to 1000 mm).",
+       "épaisseur (mm) : 2500 mm est hors limites ; la valeur doit être comprise entre 1E-06 et "
+       "1000 mm."},
+      // A count has no unit; a caption's trailing blank is not shown.
+      {"PassCount", 40000, '.', "PassCount (--passes) is 40000; it must lie between 0 and 32767.",
+       "Nombre de passes : 40000 est hors limites ; la valeur doit être comprise entre 0 et "
+       "32767."},
+      {"WitnessParticle", -1, '.',
+       "WitnessParticle (--witness-particle) is -1; it must lie between 0 and 32767.",
+       "N° particule témoin : -1 est hors limites ; la valeur doit être comprise entre 0 et "
+       "32767."},
+      {"HeatFlux", std::numeric_limits<double>::infinity(), '.',
+       "HeatFlux (--heat-flux) is not a finite number; it must lie between 0 W/m² and 10000000000 "
+       "W/m² "
+       "(--heat-flux takes 0 to 10000000 kW/m²).",
+       "Flux thermique incident (kW/m2) : la valeur n'est pas un nombre fini ; la valeur doit "
+       "être comprise entre 0 et 10000000 kW/m²."},
+      {"InitialCurvature", 26, ',',
+       "InitialCurvature (--curvature) is 26 1/m; a specimen of 0.08 m cannot bend more than 2 / "
+       "length = 25 1/m.",
+       "1/Rcourbure : 26 1/m ; un témoin de 0,08 m ne peut pas être courbé au-delà de 2 / "
+       "longueur = 25 1/m."},
+      {"PassThickness", 0.04, '.',
+       "PassThickness / LamellaThickness is 40000; a pass must hold fewer than 32767 lamellae.",
+       "épaisseur par passe (µm) / Epaisseur d'une  lamelle(µm) vaut 40000 ; une passe doit "
+       "compter moins de 32767 lamelles."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.english);
+    ModelState saved = state;
+    state.Locale.DecimalSeparator = c.separator;
+    const auto& input = Input(c.key);
+    input.Set(state.Input, c.value);
+    const std::vector<InputFault> faults = FindInputFaults(state, &catalogue);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].Input, &input);
+    EXPECT_EQ(faults[0].English, c.english);
+    EXPECT_EQ(faults[0].French, c.french);
+    EXPECT_THROW(ValidateRunInputs(state, &catalogue), InputError);
+    state = saved;
+  }
+
+  // A valid state takes its rows from the catalogue.
+  ValidateRunInputs(state, &catalogue);
+  EXPECT_EQ(state.Materials.Substrate.Name, "Acier 316L");
+  EXPECT_EQ(state.Materials.Coating.Name, "NiCrAlY");
+  EXPECT_EQ(state.Materials.Contact.Name, "contact");
+  // The defaults pick no material: a run cannot start before the user picks both.
+  ModelState fresh;
+  ApplyDefaults(fresh);
+  std::vector<std::string> english;
+  for (const InputFault& fault : FindInputFaults(fresh, &catalogue)) {
+    english.push_back(fault.English);
+  }
+  EXPECT_EQ(english, (std::vector<std::string>{"No substrate material is chosen.",
+                                               "No coating material is chosen."}));
+}
+
+}  // namespace
+}  // namespace quillane
