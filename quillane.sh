@@ -2,10 +2,15 @@
 # One entry point for a fresh machine: installs what is missing, builds, then
 #   ./quillane.sh run    runs the default case (the desktop window when a display is there)
 #   ./quillane.sh test   builds and passes the whole test suite
+#   ./quillane.sh package   builds the Debian package and checks it with lintian
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
-bash scripts/install-deps.sh
+if [ "${1:-run}" = package ]; then
+  bash scripts/install-deps.sh --package
+else
+  bash scripts/install-deps.sh
+fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build() {  # build DIR [cmake options...]
@@ -24,9 +29,10 @@ case "${1:-run}" in
     exec build/quillane-batch "$@"
     ;;
   test)
-    # The whole suite twice: an optimised build, then one under AddressSanitizer and
-    # UndefinedBehaviorSanitizer.
+    # The whole suite twice: an optimised build (with its Debian package, which the suite
+    # checks), then one under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build
+    (cd build && cpack -G DEB >/dev/null)
     (cd build && ctest --output-on-failure -j "$jobs")
     build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
     (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -34,8 +40,15 @@ case "${1:-run}" in
       LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
       ctest --output-on-failure -j "$jobs")
     ;;
+  package)
+    build build
+    (cd build && cpack -G DEB)
+    deb=$(ls -t build/quillane_*_"$(dpkg --print-architecture)".deb | head -n 1)
+    echo "lintian $deb:"
+    lintian --info "$deb" || { echo "lintian found errors" >&2; exit 1; }
+    ;;
   *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|package]" >&2
     exit 2
     ;;
 esac

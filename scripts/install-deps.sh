@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillane needs to build, test and run. Idempotent and quiet when
-# everything is already there.
+# Installs the Debian packages Quillane needs to build, test and run (and, with --package, to
+# check the Debian package with lintian). Idempotent and quiet when everything is already there.
 set -euo pipefail
 
 packages=(
@@ -10,7 +10,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev libqcustomplot-dev
   fonts-dejavu-core xvfb xauth
+  dpkg-dev desktop-file-utils appstream
 )
+if [ "${1:-}" = "--package" ]; then
+  packages+=(lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -152,6 +152,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   Outputs outputs;
   bool listMaterials = false;
   bool quiet = false;
+  bool version = false;
   app.add_option("case", casePath, "JSON case file (SI units, keys named as the model's fields)");
   std::map<std::string, std::string> flagTexts;
   for (const InputSpec& input : InputTable()) {
@@ -169,6 +170,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("--catalogue", cataloguePath, "Materials catalogue")->capture_default_str();
   app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
   app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
+  app.add_flag("--version", version, "Print the version and stop");
   app.footer(RangesText());
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -179,6 +181,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   } catch (const CLI::ParseError& error) {
     err << "quillane-batch: " << error.what() << "\nRun quillane-batch --help for the options.\n";
     return 2;
+  }
+  if (version) {
+    out << "quillane-batch " << QUILLANE_VERSION << "\n";
+    return 0;
   }
 
   MaterialsCatalogue catalogue;

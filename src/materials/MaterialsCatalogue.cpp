@@ -322,7 +322,14 @@ std::filesystem::path DefaultCataloguePath() {
     throw CatalogueError("Cannot locate the running executable (/proc/self/exe): " +
                          error.message());
   }
-  return executable.parent_path() / "Brelon.db";
+  // In the build tree the catalogue lies beside the programs; installed, in ../share/quillane.
+  const std::filesystem::path beside = executable.parent_path() / "Brelon.db";
+  const std::filesystem::path installed =
+      executable.parent_path().parent_path() / "share" / "quillane" / "Brelon.db";
+  if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) {
+    return installed;
+  }
+  return beside;
 }
 
 }  // namespace quillane

@@ -52,7 +52,8 @@ class MaterialsCatalogue {
   std::vector<std::string> keys_;  // rows_ names case-folded, same order, for the look-ups
 };
 
-// The catalogue file beside the running executable ("Brelon.db").
+// The catalogue file "Brelon.db" beside the running executable, or in ../share/quillane from
+// it when only that one exists (an installed program).
 std::filesystem::path DefaultCataloguePath();
 
 }  // namespace quillane

@@ -1,14 +1,46 @@
 // The desktop program: the input window over one model state, with the result windows.
 #include <QApplication>
+#include <QStringList>
+#include <QTimer>
+#include <cstring>
+#include <iostream>
 
 #include "model/ModelState.h"
 #include "ui/Geometrie.h"
 #include "ui/ResultWindows.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quillane [CASE.quillane.json]\n"
+    "       quillane --help | --version\n"
+    "\n"
+    "Opens the input window of Quillane, with the case named, if any.\n"
+    "\n"
+    "Options:\n"
+    "  --help      Print this help and stop\n"
+    "  --version   Print the version and stop\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before any window system is needed, so that they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "quillane " << QUILLANE_VERSION << "\n";
+      return 0;
+    }
+  }
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
+  QApplication::setApplicationVersion(QStringLiteral(QUILLANE_VERSION));
   QApplication::setOrganizationName(QStringLiteral("Quillane"));
+  QApplication::setDesktopFileName(QStringLiteral("org.quillane.Quillane"));
 
   // The one model state of the program, shared by every window for the program's life.
   quillane::ModelState state;
@@ -19,5 +51,13 @@ int main(int argc, char** argv) {
   QObject::connect(&windows, &quillane::ui::ResultWindows::RazRequested, &input,
                    &quillane::ui::Geometrie::Raz);
   input.show();
+
+  // A case named on the command line (Qt has taken its own options out): opened once the window
+  // is on screen, so that a fault is told in a box in front of it and the defaults stay.
+  const QStringList arguments = QApplication::arguments().mid(1);
+  if (!arguments.isEmpty()) {
+    const QString path = arguments.first();
+    QTimer::singleShot(0, &input, [&input, path] { input.OpenCaseFrom(path); });
+  }
   return QApplication::exec();
 }

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The man pages kept in the repository name exactly the options each program's --help lists,
+# and carry the project's version, which --version prints; both answer without a display.
+set -euo pipefail
+build=$1
+source=$2
+version=$3
+status=0
+for program in quillane-batch quillane; do
+  [ -x "$build/$program" ] || { echo "$program not built: not checked"; continue; }
+  page=$source/data/man/$program.1
+  grep -q "^\.TH .*\"Quillane $version\"" "$page" || {
+    echo "$page does not carry the version $version"
+    status=1
+  }
+  printed=$(env -u DISPLAY QT_QPA_PLATFORM= "$build/$program" --version)
+  [ "$printed" = "$program $version" ] || {
+    echo "$program --version prints \"$printed\", not \"$program $version\""
+    status=1
+  }
+  from_help=$(env -u DISPLAY QT_QPA_PLATFORM= "$build/$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
+  from_page=$(sed 's/\\-/-/g' "$page" | grep -oE -- '--[a-z][a-z-]*' | sort -u)
+  if [ "$from_help" != "$from_page" ]; then
+    echo "$program: options of --help and of its man page differ (< --help, > man page):"
+    diff <(echo "$from_help") <(echo "$from_page") || true
+    status=1
+  fi
+done
+exit $status
