@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-svg-dev libqcustomplot-dev
+  qt6-base-dev qt6-svg-dev libqcustomplot-dev qt6-translations-l10n
   fonts-dejavu-core xvfb xauth
   dpkg-dev desktop-file-utils appstream
 )

@@ -8,7 +8,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "ui/PictureBox.h"
 #include "ui/ResultGridModel.h"
@@ -20,6 +22,50 @@ namespace quillane::ui {
 namespace {
 // Width of each grid in twips, as the grids of the original window were drawn.
 constexpr int kGridWidthTwips = 3255;
+
+// The picture as large as the room allows with its proportions kept, and its captions right
+// beneath it: the history grows with the window as the profile windows' pictures do.
+class PictureWithCaptions : public QWidget {
+ public:
+  explicit PictureWithCaptions(QWidget* parent) : QWidget(parent) {}
+  void Place(PictureBox* picture, std::vector<QLabel*> captions) {
+    picture_ = picture;
+    captions_ = std::move(captions);
+    Layout();
+  }
+  QSize sizeHint() const override {
+    int height = picture_ ? picture_->sizeHint().height() : 0;
+    for (const QLabel* caption : captions_) height += caption->sizeHint().height();
+    return QSize(picture_ ? picture_->sizeHint().width() : 0, height);
+  }
+  QSize minimumSizeHint() const override {
+    int height = picture_ ? picture_->minimumSizeHint().height() : 0;
+    for (const QLabel* caption : captions_) height += caption->sizeHint().height();
+    return QSize(picture_ ? picture_->minimumSizeHint().width() : 0, height);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override { Layout(); }
+
+ private:
+  void Layout() {
+    if (picture_ == nullptr) return;
+    int captionsHeight = 0;
+    for (const QLabel* caption : captions_) captionsHeight += caption->sizeHint().height();
+    const int pictureHeight =
+        std::min(picture_->heightForWidth(width()), std::max(height() - captionsHeight, 0));
+    picture_->setGeometry(0, 0, width(), pictureHeight);
+    int y = pictureHeight;
+    for (QLabel* caption : captions_) {
+      const int h = caption->sizeHint().height();
+      caption->setGeometry(0, y, width(), h);
+      y += h;
+    }
+  }
+
+  PictureBox* picture_ = nullptr;
+  std::vector<QLabel*> captions_;
+};
 }  // namespace
 
 Arrow::Arrow(QWidget* parent) : QMainWindow(parent) {
@@ -33,16 +79,17 @@ Arrow::Arrow(QWidget* parent) : QMainWindow(parent) {
   layout->setContentsMargins(12, 8, 12, 8);
   layout->setSpacing(12);
 
-  auto* pictureColumn = new QVBoxLayout;
-  pictureColumn->setSpacing(6);
-  picture1_ = new PictureBox(surface_, central);
+  auto* pictureArea = new PictureWithCaptions(central);
+  picture1_ = new PictureBox(surface_, pictureArea);
   picture1_->setObjectName(QStringLiteral("Picture1"));
-  pictureColumn->addWidget(picture1_);
-  auto* label1 = new QLabel(QStringLiteral("View after cooling"), central);
+  auto* label1 = new QLabel(QStringLiteral("View after cooling"), pictureArea);
   label1->setObjectName(QStringLiteral("Label1"));
-  pictureColumn->addWidget(label1);
-  pictureColumn->addStretch(1);
-  layout->addLayout(pictureColumn, 1);
+  // The time labels of the history stand on its zero deflection, out of the picture when every
+  // deflection is far from zero: the time span is told under the picture as well.
+  timeSpan_ = new QLabel(pictureArea);
+  timeSpan_->setObjectName(QStringLiteral("TimeSpan"));
+  pictureArea->Place(picture1_, {label1, timeSpan_});
+  layout->addWidget(pictureArea, 1);
 
   auto* gridColumn = new QVBoxLayout;
   gridColumn->setSpacing(4);
@@ -67,10 +114,7 @@ Arrow::Arrow(QWidget* parent) : QMainWindow(parent) {
   layout->addLayout(gridColumn, 0);
   setCentralWidget(central);
 
-  // The history has one view only: the zoom menus are kept for a uniform menu bar and leave
-  // the picture as it is.
-  menuBar()->addAction(tr("Zoom in"))->setObjectName(QStringLiteral("zoomin"));
-  menuBar()->addAction(tr("Zoom out"))->setObjectName(QStringLiteral("Zoomout"));
+  // The history has a single view: no zoom menus.
   QAction* mask = menuBar()->addAction(tr("Mask"));
   mask->setObjectName(QStringLiteral("mask"));
   connect(mask, &QAction::triggered, this, &Arrow::mask_Click);
@@ -89,6 +133,10 @@ void Arrow::mask_Click() {
 
 void Arrow::RefreshPicture() {
   picture1_->update();
+}
+
+void Arrow::ShowTimeSpan(double seconds) {
+  timeSpan_->setText(QStringLiteral("temps : de 0 à %1 s").arg(seconds));
 }
 
 void Arrow::closeEvent(QCloseEvent* event) {

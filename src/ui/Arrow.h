@@ -4,6 +4,7 @@
 // and MSFlexGrid3 (never filled), laid in a column beside the picture so that all of them are
 // in sight at the window's first size. The window owns its surface and its grids.
 
+#include <QLabel>
 #include <QMainWindow>
 
 #include "graphics/DrawingSurface.h"
@@ -24,10 +25,11 @@ class Arrow : public QMainWindow {
   // Grid n = 1, 2 or 3 (MSFlexGrid1..3); throws std::out_of_range otherwise.
   ResultGridModel& Grid(int n);
 
-  // "Mask": hides the window, which keeps its picture and its grids. "Zoom in" and "Zoom out"
-  // are there as on the other stress windows; the history has a single view, so they leave it.
+  // "Mask": hides the window, which keeps its picture and its grids.
   void mask_Click();
   void RefreshPicture();
+  // The time axis of the history, 0 to `seconds`, told under the picture.
+  void ShowTimeSpan(double seconds);
 
  signals:
   // Raised when the user closes the window from its title bar; the window is then deleted.
@@ -40,6 +42,7 @@ class Arrow : public QMainWindow {
   graphics::DrawingSurface surface_{graphics::StressSurfaces::kHistoryWidthTwips,
                                     graphics::StressSurfaces::kHistoryHeightTwips};
   PictureBox* picture1_ = nullptr;
+  QLabel* timeSpan_ = nullptr;
   ResultGridModel* grids_[3] = {};
 };
 

@@ -120,7 +120,7 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
     // The arrow keys of the box do the same from the keyboard.
     button->setFocusPolicy(Qt::NoFocus);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    button->setFixedWidth(18);
+    button->setFixedWidth(24);
     layout->addWidget(button);
   }
   up_->setToolTip(QStringLiteral("Augmenter"));
@@ -221,12 +221,16 @@ QWidget* Geometrie::BoxWithSpin(FieldId id, const char* spinName, QWidget* paren
 void Geometrie::BuildWidgets() {
   auto* central = new QWidget(this);
   auto* main = new QVBoxLayout(central);
+  // Tight spacing: the whole window fits a screen 768 pixels high with its title bar and panel.
+  main->setContentsMargins(8, 6, 8, 4);
+  main->setSpacing(4);
 
   // Legend of the model.
   auto* titre = new QGroupBox(QStringLiteral("Titre"), central);
   titre->setObjectName(QStringLiteral("Titre"));
   auto* legend = new QVBoxLayout(titre);
-  legend->setSpacing(2);
+  legend->setSpacing(0);
+  legend->setContentsMargins(8, 2, 8, 4);
   for (std::size_t i = 0; i < std::size(kLegend); ++i) {
     QLabel* line = Caption(kLegend[i], titre);
     line->setObjectName(QStringLiteral("Label%1").arg(i + 1));
@@ -249,10 +253,12 @@ void Geometrie::BuildWidgets() {
   auto* substrat = new QGroupBox(QStringLiteral("Substrat"), inputArea_);
   substrat->setObjectName(QStringLiteral("Substrat"));
   auto* substratLayout = new QVBoxLayout(substrat);
+  substratLayout->setContentsMargins(8, 4, 8, 6);
   substrateList_ = new QListWidget(substrat);
   substrateList_->setObjectName(QStringLiteral("Datalist1"));
   substratLayout->addWidget(substrateList_, 1);
   auto* substratGrid = new QGridLayout;
+  substratGrid->setVerticalSpacing(2);
   substratGrid->addWidget(Caption("épaisseur (mm)", substrat), 0, 0);
   substratGrid->addWidget(Caption("largeur (m)", substrat), 0, 1);
   substratGrid->addWidget(BoxWithSpin(FieldId::Text6, "ud3", substrat), 1, 0);
@@ -272,6 +278,8 @@ void Geometrie::BuildWidgets() {
   auto* options = new QGroupBox(QStringLiteral("options"), inputArea_);
   options->setObjectName(QStringLiteral("options"));
   auto* optionsGrid = new QGridLayout(options);
+  optionsGrid->setContentsMargins(8, 4, 8, 6);
+  optionsGrid->setVerticalSpacing(2);
   optionsGrid->addWidget(Caption("Longueur du témoin (m)", options), 0, 0);
   optionsGrid->addWidget(Caption("Epaisseur d'une  lamelle(µm)", options), 0, 1);
   optionsGrid->addWidget(MakeBox(FieldId::Text13, options), 1, 0);
@@ -285,10 +293,12 @@ void Geometrie::BuildWidgets() {
   auto* depot = new QGroupBox(QStringLiteral("Dépôt"), inputArea_);
   depot->setObjectName(QStringLiteral("Depot"));
   auto* depotLayout = new QVBoxLayout(depot);
+  depotLayout->setContentsMargins(8, 4, 8, 6);
   coatingList_ = new QListWidget(depot);
   coatingList_->setObjectName(QStringLiteral("Datalist2"));
   depotLayout->addWidget(coatingList_, 1);
   auto* depotGrid = new QGridLayout;
+  depotGrid->setVerticalSpacing(3);
   const FieldId depotFields[] = {FieldId::Text5, FieldId::Text4,  FieldId::Text2,  FieldId::Text7,
                                  FieldId::Text8, FieldId::Text10, FieldId::Text14, FieldId::Text15};
   int row = 0;
@@ -337,25 +347,29 @@ void Geometrie::BuildWidgets() {
   // Room for two lines from the start, so the window does not jump when a run reports.
   summary_->setMinimumHeight(summary_->fontMetrics().lineSpacing() * 2);
   summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  main->addWidget(summary_);
+  // The run's progress and its cancel button sit beside the summary, so that neither cuts the
+  // messages of the status line.
+  auto* runRow = new QHBoxLayout;
+  runRow->addWidget(summary_, 1);
+  progress_ = new QProgressBar(central);
+  progress_->setObjectName(QStringLiteral("RunProgress"));
+  progress_->setRange(0, 1000);
+  progress_->setTextVisible(true);
+  progress_->setFormat(QStringLiteral("%p %"));
+  progress_->setMinimumWidth(160);
+  cancel_ = new QPushButton(QStringLiteral("Annuler"), central);
+  cancel_->setObjectName(QStringLiteral("CancelRun"));
+  cancel_->setToolTip(
+      QStringLiteral("Arrêter le calcul ; aucun fichier de résultats n'est modifié"));
+  runRow->addWidget(progress_, 0, Qt::AlignTop);
+  runRow->addWidget(cancel_, 0, Qt::AlignTop);
+  main->addLayout(runRow);
   connect(execution_, &QPushButton::clicked, this, &Geometrie::Execution);
   connect(thermalButton_, &QPushButton::clicked, this, &Geometrie::ChooseThermalFile);
   connect(stressButton_, &QPushButton::clicked, this, &Geometrie::ChooseStressFile);
 
   setCentralWidget(central);
 
-  // Progress of a run, and its cancel button, at the foot of the window.
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("RunProgress"));
-  progress_->setRange(0, 1000);
-  progress_->setTextVisible(true);
-  progress_->setMinimumWidth(220);
-  cancel_ = new QPushButton(QStringLiteral("Annuler"), this);
-  cancel_->setObjectName(QStringLiteral("CancelRun"));
-  cancel_->setToolTip(
-      QStringLiteral("Arrêter le calcul ; aucun fichier de résultats n'est modifié"));
-  statusBar()->addPermanentWidget(progress_);
-  statusBar()->addPermanentWidget(cancel_);
   progress_->hide();
   cancel_->hide();
   connect(cancel_, &QPushButton::clicked, this, [this] {
@@ -443,11 +457,12 @@ void Geometrie::Load() {
     shown_[Index(field.Id)] = text;
   }
   undoStack_->clear();
+  MarkRanges();
 }
 
 void Geometrie::BindLists() {
-  // Tall enough to show a usual catalogue whole; a longer one scrolls.
-  constexpr int kShownRows = 14;
+  // Eight rows show at once, so that the window fits a screen 768 pixels high; more scroll.
+  constexpr int kShownRows = 8;
   const int shown = std::clamp(static_cast<int>(catalogue_.Rows().size()), 7, kShownRows);
   for (QListWidget* list : {substrateList_, coatingList_}) {
     const QSignalBlocker blocker(list);
@@ -541,6 +556,7 @@ void Geometrie::Commit(FieldId id) {
   shown_[i] = outcome.Reformat ? Q(outcome.Shown) : text;
   if (outcome.Reformat) SetBoxText(id, shown_[i]);
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
+  TellRange(id);
 }
 
 void Geometrie::Step(FieldId id, int direction) {
@@ -554,6 +570,39 @@ void Geometrie::Step(FieldId id, int direction) {
   shown_[Index(id)] = Q(outcome.Shown);
   SetBoxText(id, shown_[Index(id)]);
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
+  TellRange(id);
+}
+
+void Geometrie::MarkRanges() {
+  const std::vector<InputFault> faults = FindInputFaults(state_, nullptr);
+  for (const FieldInfo& field : Fields()) {
+    QString fault;
+    for (const InputFault& f : faults) {
+      if (f.Input != field.Input) continue;
+      if (!fault.isEmpty()) fault += QLatin1Char('\n');
+      fault += Q(f.French);
+    }
+    QLineEdit* box = Box(field.Id);
+    const bool outside = !fault.isEmpty();
+    if (box->property("outOfRange").toBool() != outside) {
+      box->setProperty("outOfRange", outside);
+      box->setStyleSheet(outside ? QStringLiteral("QLineEdit { background: #fde2df; "
+                                                  "border: 1px solid #c0392b; }")
+                                 : QString());
+    }
+    box->setToolTip(outside ? fault : Q(RangeText(field, state_.Locale)));
+  }
+}
+
+void Geometrie::TellRange(FieldId id) {
+  MarkRanges();
+  // The newest event speaks: an earlier refusal does not stay after a good entry.
+  QLineEdit* box = Box(id);
+  if (box->property("outOfRange").toBool()) {
+    statusBar()->showMessage(box->toolTip());
+  } else {
+    statusBar()->clearMessage();
+  }
 }
 
 void Geometrie::ShowRefusal(FieldId id, const std::string& reason) {
@@ -630,6 +679,7 @@ void Geometrie::Restore(const FormSnapshot& snapshot) {
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
   restoring_ = false;
   UpdateExecutionEnabled();
+  MarkRanges();
 }
 
 void Geometrie::PushChange(const QString& text, const FormSnapshot& before) {
@@ -651,7 +701,10 @@ void Geometrie::Execution() {
   if (!faults.empty()) {
     QString text = QStringLiteral("Le calcul ne peut pas démarrer :\n");
     for (const InputFault& fault : faults) text += QStringLiteral("\n• ") + Q(fault.French);
-    Inform(QStringLiteral("Calcul non lancé : %1 donnée(s) à corriger.").arg(faults.size()));
+    const QString refused =
+        QStringLiteral("Calcul non lancé : %1 donnée(s) à corriger.").arg(faults.size());
+    Inform(refused);
+    summary_->setText(refused);
     QMessageBox::warning(this, QApplication::applicationName(), text);
     return;
   }
@@ -729,6 +782,7 @@ void Geometrie::OnRunFinished(const RunOutcome& outcome) {
       QString text = QStringLiteral("Le calcul ne peut pas démarrer :\n");
       for (const std::string& fault : outcome.Faults) text += QStringLiteral("\n• ") + Q(fault);
       Inform(QStringLiteral("Calcul non lancé : données à corriger."));
+      summary_->setText(QStringLiteral("Calcul non lancé : données à corriger."));
       QMessageBox::warning(this, QApplication::applicationName(), text);
       break;
     }
@@ -866,6 +920,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   restoring_ = false;
   UpdateExecutionEnabled();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
+  MarkRanges();
   QString text = QStringLiteral("Cas ouvert : %1").arg(path);
   for (const std::string* name :
        {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
@@ -908,6 +963,7 @@ void Geometrie::RestoreDefaults() {
     shown_[Index(field.Id)] = text;
   }
   PushChange(QStringLiteral("Valeurs par défaut"), before);
+  MarkRanges();
   Inform(QStringLiteral("Valeurs par défaut rétablies."));
 }
 

@@ -108,6 +108,10 @@ class Geometrie : public QMainWindow {
   void Commit(FieldId id);
   void Step(FieldId id, int direction);
   void ShowRefusal(FieldId id, const std::string& reason);
+  // Marks every box whose value lies outside its range (with the reason as its tooltip; the
+  // range otherwise), then tells on the status line whether the box just committed is one.
+  void MarkRanges();
+  void TellRange(FieldId id);
   void SetBoxText(FieldId id, const QString& text);
   void OnTextChanged(FieldId id, const QString& text);
   void OnMaterialPicked(bool substrate);

@@ -77,6 +77,10 @@ std::string CommitText(const ModelState& state, const FieldInfo& field) {
 CommitOutcome CommitStrict(ModelState& state, const FieldInfo& field, std::string_view text) {
   const RegionalSettings& locale = state.Locale;
   const auto number = format::ParseStrict(text, locale.DecimalSeparator, locale.GroupSeparator);
+  if (!number && std::isinf(LiveValue(text, locale))) {
+    // A number beyond the range of a double ("1e400") is a number all the same.
+    return Refused(field, "la valeur est trop grande ; la valeur précédente est conservée.");
+  }
   if (!number) {
     std::string shown(text);
     while (!shown.empty() && (shown.back() == ' ' || shown.back() == '\t')) shown.pop_back();
@@ -172,6 +176,15 @@ CommitOutcome StepField(ModelState& state, FieldId id, std::string_view text, in
   if (!std::isfinite(next)) return Refused(field, "la valeur affichée n'est pas utilisable.");
   input.Set(state.Input, input.FromDisplay(std::fabs(next)));
   return Accepted(CommitText(state, field));
+}
+
+std::string RangeText(const FieldInfo& field, const RegionalSettings& locale) {
+  const InputSpec& input = *field.Input;
+  if (!input.Ranged) return "Plage : au plus 2 / longueur du témoin, en valeur absolue";
+  std::string text = "Plage : " + General(input.ToDisplay(input.Min), locale) + " à " +
+                     General(input.ToDisplay(input.Max), locale);
+  if (input.DisplayUnit[0] != '\0') text += std::string(" ") + input.DisplayUnit;
+  return text;
 }
 
 double LiveValue(std::string_view boxText, const RegionalSettings& locale) {

@@ -66,6 +66,9 @@ CommitOutcome CommitField(ModelState& state, FieldId id, std::string_view text);
 // range of the field, and commits it at once.
 CommitOutcome StepField(ModelState& state, FieldId id, std::string_view text, int direction);
 
+// The allowed values of a box, in its unit, for its tooltip ("Plage : 0,001 à 1000000 µm").
+std::string RangeText(const FieldInfo& field, const RegionalSettings& locale);
+
 // The value a live box gives the model as its text changes ("Longueur du témoin (m)",
 // "1/Rcourbure"): the leading number of the text, read with the point as decimal separator
 // (the locale's separator typed in the box counts as one), 0 when there is none.

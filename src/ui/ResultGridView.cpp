@@ -74,7 +74,13 @@ ResultGridView::ResultGridView(ResultGridModel* model, QWidget* parent)
     if (!selectedByThisPress_) OnCellChosen(index);
   });
 
-  if (model->Titles() == ResultGridModel::TitleRows::AsRows) {
+  if (model->Titles() == ResultGridModel::TitleRows::AsHeader) {
+    connect(columns, &QHeaderView::sectionClicked, this, &ResultGridView::OnTitleClicked);
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { FitLongColumns(first, last); });
+    connect(model, &QAbstractItemModel::modelReset, this,
+            [this] { FitLongColumns(0, model_->rowCount() - 1); });
+  } else {
     const auto rowsChanged = [this](int first, int last) {
       SpanTextRows(first, last);
       FitColumnsToContents(first, last);
@@ -150,6 +156,58 @@ void ResultGridView::FitColumnsToContents(int firstViewRow, int lastViewRow) {
   }
   for (int col = 0; col < columns; ++col) {
     if (widened[static_cast<std::size_t>(col)]) ApplyWidth(col);
+  }
+}
+
+void ResultGridView::FitLongColumns(int firstViewRow, int lastViewRow) {
+  const int columns = model_->ColumnCount();
+  contentWidths_.resize(static_cast<std::size_t>(columns), 0);
+  // Numbers of a column differ in width by their count of characters: only the longest of each
+  // column is measured, so a million rows cost one pass over their text.
+  std::vector<std::string> longest(static_cast<std::size_t>(columns));
+  const int first = model_->GridRow(std::max(firstViewRow, 0));
+  const int last = model_->GridRow(lastViewRow);
+  if (first > last) return;
+  model_->Store().ForEachRow(first, last, [&](int, std::string_view text) {
+    for (int col = 0; col < columns; ++col) {
+      const std::string_view cell = ResultRowStore::Field(text, col);
+      std::string& kept = longest[static_cast<std::size_t>(col)];
+      if (cell.size() > kept.size()) kept.assign(cell);
+    }
+  });
+  const int padding =
+      2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8;
+  const QFontMetrics titleMetrics(horizontalHeader()->font());
+  for (int col = 0; col < columns; ++col) {
+    const std::string& text = longest[static_cast<std::size_t>(col)];
+    if (text.empty()) continue;
+    // The column's two title lines in the header need their room too.
+    int title = 0;
+    for (int row = 0; row < 2; ++row) {
+      const QString line = QString::fromStdString(model_->Cell(row, col));
+      title = std::max(title, titleMetrics.horizontalAdvance(line));
+    }
+    const int width =
+        std::max(fontMetrics().horizontalAdvance(QString::fromStdString(text)), title) + padding;
+    int& widest = contentWidths_[static_cast<std::size_t>(col)];
+    if (width > widest) {
+      widest = width;
+      ApplyWidth(col);
+    }
+  }
+}
+
+void ResultGridView::OnTitleClicked(int col) {
+  const int row = currentIndex().isValid() ? currentIndex().row() : 0;
+  if (model_->rowCount() == 0) {
+    model_->SelectCell(model_->GridRow(0), col);
+    return;
+  }
+  const QModelIndex index = model_->index(row, col);
+  if (index == currentIndex()) {
+    OnCellChosen(index);
+  } else {
+    setCurrentIndex(index);
   }
 }
 

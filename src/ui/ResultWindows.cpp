@@ -1,6 +1,7 @@
 #include "ui/ResultWindows.h"
 
 #include "run/ResultWriter.h"
+#include "stress/DeflectionHistory.h"
 #include "ui/Arrow.h"
 #include "ui/ResultGridModel.h"
 #include "ui/Results.h"
@@ -161,6 +162,8 @@ void ResultWindows::TakeIn(RunResults& results) {
 
   for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
   RefreshPictures();
+  ArrowWindow().ShowTimeSpan(kSecondsPerLamella * results.State.Clock.LamellaCount +
+                             kCoolingSeconds);
 }
 
 void ResultWindows::ShowResults() {

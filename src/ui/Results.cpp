@@ -254,6 +254,15 @@ void Results::PDraw_Click() {
   QString title = QString::fromStdString(grid_->Cell(0, column)).trimmed();
   const QString unit = QString::fromStdString(grid_->Cell(1, column)).trimmed();
   if (!unit.isEmpty()) title += QStringLiteral(" (%1)").arg(unit);
+  if (chartPoints_ == 0) {
+    // Nothing to plot (a column no row of the run filled): say so, with no range left over
+    // from an earlier column.
+    chartTitle_->setText(title + QStringLiteral(" : aucune donnée"));
+    chart_->xAxis->setRange(0, 1);
+    chart_->yAxis->setRange(0, 1);
+    chart_->replot();
+    return;
+  }
   chartTitle_->setText(title);
   ResetChartView();
 }
@@ -322,33 +331,37 @@ bool Results::SaveChart(const QString& path) {
 }
 
 void Results::SaveChartAs(const QString& suffix, const QString& filter) {
-  QString path = QFileDialog::getSaveFileName(this, tr("Save the chart"),
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer le graphique"),
                                               QStringLiteral("chart.") + suffix, filter);
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().toLower() != suffix) path += '.' + suffix;
   if (!SaveChart(path)) {
-    QMessageBox::warning(this, windowTitle(), tr("The chart could not be saved to %1.").arg(path));
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("Le graphique n'a pas pu être enregistré dans %1.").arg(path));
   }
 }
 
 void Results::ShowChartMenu(const QPoint& position) {
   QMenu menu(this);
-  QAction* png = menu.addAction(tr("Save as PNG…"), this, [this] {
-    SaveChartAs(QStringLiteral("png"), tr("PNG images (*.png)"));
+  QAction* png = menu.addAction(QStringLiteral("Enregistrer en PNG…"), this, [this] {
+    SaveChartAs(QStringLiteral("png"), QStringLiteral("Images PNG (*.png)"));
   });
   png->setObjectName(QStringLiteral("savePng"));
   if (CanSaveSvg()) {
-    menu.addAction(tr("Save as SVG…"), this,
-                   [this] { SaveChartAs(QStringLiteral("svg"), tr("SVG drawings (*.svg)")); })
+    menu.addAction(
+            QStringLiteral("Enregistrer en SVG…"), this,
+            [this] { SaveChartAs(QStringLiteral("svg"), QStringLiteral("Dessins SVG (*.svg)")); })
         ->setObjectName(QStringLiteral("saveSvg"));
   }
-  menu.addAction(tr("Save as PDF…"), this,
-                 [this] { SaveChartAs(QStringLiteral("pdf"), tr("PDF documents (*.pdf)")); })
+  menu.addAction(
+          QStringLiteral("Enregistrer en PDF…"), this,
+          [this] { SaveChartAs(QStringLiteral("pdf"), QStringLiteral("Documents PDF (*.pdf)")); })
       ->setObjectName(QStringLiteral("savePdf"));
-  menu.addAction(tr("Copy"), this, &Results::Command1_Click)
+  menu.addAction(QStringLiteral("Copier"), this, &Results::Command1_Click)
       ->setObjectName(QStringLiteral("copyChart"));
   menu.addSeparator();
-  menu.addAction(tr("Reset view"), this, &Results::ResetChartView)
+  menu.addAction(QStringLiteral("Vue d'ensemble"), this, &Results::ResetChartView)
       ->setObjectName(QStringLiteral("resetView"));
   menu.exec(chart_->mapToGlobal(position));
 }

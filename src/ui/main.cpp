@@ -1,7 +1,10 @@
 // The desktop program: the input window over one model state, with the result windows.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
 #include <QTimer>
+#include <QTranslator>
 #include <cstring>
 #include <iostream>
 
@@ -41,6 +44,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(QUILLANE_VERSION));
   QApplication::setOrganizationName(QStringLiteral("Quillane"));
   QApplication::setDesktopFileName(QStringLiteral("org.quillane.Quillane"));
+  // Qt's own dialogs ("Enregistrer", "Annuler", "Regarder dans") in the user's language, from
+  // the system's Qt translations.
+  QTranslator qtTranslations;
+  if (qtTranslations.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTranslations);
+  }
 
   // The one model state of the program, shared by every window for the program's life.
   quillane::ModelState state;

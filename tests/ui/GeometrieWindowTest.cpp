@@ -200,6 +200,42 @@ TEST_F(GeometrieTest, InvalidTextKeepsTheValueAndSaysWhy) {
   EXPECT_EQ(Shown(FieldId::Text8), "5.0E+2");
   EXPECT_TRUE(Status().contains("vide"));
   EXPECT_FALSE(window->UndoStack().canUndo());
+
+  // A number too large for a double is a number, told as too large.
+  TypeAndLeave(FieldId::Text8, "1e400");
+  EXPECT_TRUE(Status().contains("trop grande")) << Status().toStdString();
+  // A good entry afterwards leaves no old refusal on the status line.
+  TypeAndLeave(FieldId::Text8, "600");
+  EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+}
+
+TEST_F(GeometrieTest, AValueOutsideItsRangeIsMarkedAsSoonAsItIsCommitted) {
+  Open();
+  EXPECT_EQ(Box(FieldId::Text12)->toolTip(), QString::fromUtf8("Plage : 1E-09 à 1 m"));
+  TypeAndLeave(FieldId::Text12, "5");
+  EXPECT_EQ(state.Input.SubstrateWidth, 5);
+  EXPECT_TRUE(Box(FieldId::Text12)->property("outOfRange").toBool());
+  const QString expected = QString::fromUtf8(
+      "largeur (m) : 5 m est hors limites ; la valeur doit être comprise entre "
+      "1E-09 et 1 m.");
+  EXPECT_EQ(Box(FieldId::Text12)->toolTip(), expected);
+  EXPECT_EQ(Status(), expected);
+  // In the box's own unit.
+  TypeAndLeave(FieldId::Text6, "2000");
+  EXPECT_TRUE(
+      Box(FieldId::Text6)->toolTip().contains(QString::fromUtf8("2000 mm est hors limites")))
+      << Box(FieldId::Text6)->toolTip().toStdString();
+  TypeAndLeave(FieldId::Text12, "0.05");
+  EXPECT_FALSE(Box(FieldId::Text12)->property("outOfRange").toBool());
+  EXPECT_TRUE(Status().isEmpty());
+  window->UndoStack().undo();
+  EXPECT_TRUE(Box(FieldId::Text12)->property("outOfRange").toBool());
+}
+
+TEST_F(GeometrieTest, TheWindowFitsAScreen768PixelsHigh) {
+  Open();
+  EXPECT_LE(window->sizeHint().height(), 700);
+  EXPECT_LE(window->minimumSizeHint().height(), 700);
 }
 
 TEST_F(GeometrieTest, TemperaturesCommitAndSpinButtonsStep) {

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -228,6 +229,26 @@ TEST_F(ResultWindowsTest, EmptyCellsAreSkippedAndShortGridsStillPlot) {
   SelectCell(0, 5);
   EXPECT_EQ(windows.ResultsWindow().ChartPointCount(), 0);
   EXPECT_FALSE(Chart().isHidden());
+  // An empty column says so and keeps no range of the column charted before.
+  auto* title = qobject_cast<QCPTextElement*>(Chart().plotLayout()->element(0, 0));
+  ASSERT_NE(title, nullptr);
+  EXPECT_TRUE(title->text().endsWith(QString::fromUtf8("aucune donnée")))
+      << title->text().toStdString();
+  EXPECT_EQ(Chart().yAxis->range().lower, 0);
+  EXPECT_EQ(Chart().yAxis->range().upper, 1);
+}
+
+TEST_F(ResultWindowsTest, ColumnsFitTheirLongestTextAndATitleClickChartsItsColumn) {
+  RunInWindows();
+  ui::ResultGridView& view = windows.ResultsWindow().GridView();
+  const std::string longestTime = ResultsGrid().Cell(ResultsGrid().RowCount() - 1, 0);
+  EXPECT_GE(view.columnWidth(0),
+            view.fontMetrics().horizontalAdvance(QString::fromStdString(longestTime)));
+  QTest::mouseClick(view.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(view.columnViewportPosition(2) + 5, 5));
+  EXPECT_TRUE(Chart().isVisible());
+  EXPECT_EQ(ResultsGrid().CurrentColumn(), 2);
+  EXPECT_EQ(windows.ResultsWindow().ChartPointCount(), ResultsGrid().RowCount() - 2);
 }
 
 TEST_F(ResultWindowsTest, ASecondRunIsPlottedAsItsOwnSeries) {
