@@ -72,6 +72,8 @@ TEST_F(GeometrieCaseTest, AFaultyCaseIsReportedAndChangesNothing) {
   EXPECT_FALSE(window->OpenCaseFrom(QString::fromStdString((dir / "bad.json").string())));
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
   EXPECT_TRUE(watcher.MessageTexts[0].contains("HeatFlux"));
+  EXPECT_TRUE(
+      watcher.MessageTexts[0].contains(QString::fromStdString((dir / "bad.json").string())));
   EXPECT_EQ(state.Input.HeatFlux, 250000);
   EXPECT_EQ(Shown(FieldId::Text8), "2.50E+02");
 }

@@ -429,6 +429,9 @@ TEST_F(GeometrieTest, InputFaultsAreListedTogetherAndNothingIsWritten) {
       << watcher.MessageTexts[0].toStdString();
   EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("1/Rcourbure : 1000 1/m")));
   EXPECT_FALSE(window->Worker().IsRunning());
+  // The summary tells of this refusal, not of an earlier run.
+  EXPECT_TRUE(
+      Child<QLabel>("RunSummary")->text().startsWith(QString::fromUtf8("Calcul non lancé")));
   EXPECT_FALSE(std::filesystem::exists(dir / "t.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir / "s.txt"));
 }

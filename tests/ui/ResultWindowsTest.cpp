@@ -238,6 +238,21 @@ TEST_F(ResultWindowsTest, EmptyCellsAreSkippedAndShortGridsStillPlot) {
   EXPECT_EQ(Chart().yAxis->range().upper, 1);
 }
 
+TEST_F(ResultWindowsTest, TheHistoryGrowsWithItsWindowAndTellsItsTimeSpan) {
+  RunInWindows();
+  ui::Arrow& arrow = windows.ArrowWindow();
+  arrow.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&arrow));
+  auto* picture = arrow.findChild<QWidget*>(QStringLiteral("Picture1"));
+  const int before = picture->width();
+  arrow.resize(arrow.width() + 400, arrow.height() + 300);
+  QCoreApplication::processEvents();
+  EXPECT_GE(picture->width(), before + 300);
+  // p1 has 4 lamellae: 4 s each, then 120 s of cooling.
+  EXPECT_EQ(arrow.findChild<QLabel*>(QStringLiteral("TimeSpan"))->text(),
+            QString::fromUtf8("temps : de 0 à 136 s"));
+}
+
 TEST_F(ResultWindowsTest, ColumnsFitTheirLongestTextAndATitleClickChartsItsColumn) {
   RunInWindows();
   ui::ResultGridView& view = windows.ResultsWindow().GridView();
