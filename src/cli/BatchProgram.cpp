@@ -14,7 +14,9 @@
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
 #include "io/CaseFile.h"
+#include "io/MaterialsCsv.h"
 #include "io/Summary.h"
+#include "materials/UserCatalogue.h"
 #include "model/Errors.h"
 #include "model/InputTable.h"
 #include "run/RunSimulation.h"
@@ -107,12 +109,48 @@ std::string RangesText() {
 
 void ListMaterials(const MaterialsCatalogue& catalogue, std::ostream& out) {
   out << "Materials in " << catalogue.Path().string() << ":\n";
-  for (const MaterialRecord& row : catalogue.Rows()) {
-    out << "  " << row.Name << "  (λ " << format::FormatGeneral(row.Lambda) << " W/m·K, E "
-        << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
+  if (!catalogue.UserPath().empty()) {
+    out << "  (rows marked * are the user's, from " << catalogue.UserPath().string() << ")\n";
+  }
+  for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
+    const MaterialRecord& row = catalogue.Rows()[i];
+    const bool user = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
+    out << (user ? "* " : "  ") << row.Name << "  (λ " << format::FormatGeneral(row.Lambda)
+        << " W/m·K, E " << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
         << format::FormatGeneral(row.Tfusion) << " K, σq "
         << format::FormatGeneral(row.SigmaQ * 1e-6) << " MPa)\n";
   }
+}
+
+// Checks every row of a CSV before any is written: each figure within the bounds runs use, no
+// name twice. All the rows or none reach the user catalogue.
+int ImportMaterials(const std::string& csv, UserCatalogue& user, std::ostream& out,
+                    std::ostream& err) {
+  const std::vector<CsvMaterial> rows = ReadMaterialsCsv(csv);
+  std::vector<std::string> faults;
+  std::map<std::string, int> seen;
+  for (const CsvMaterial& row : rows) {
+    const std::string where = csv + ", line " + std::to_string(row.Line) + ": ";
+    const auto [first, added] = seen.emplace(FoldName(row.Material.Row.Name), row.Line);
+    if (!added) {
+      faults.push_back(where + "\"" + row.Material.Row.Name + "\" is already on line " +
+                       std::to_string(first->second) + ".");
+    }
+    for (const InputFault& fault : FindMaterialFaults(row.Material.Row)) {
+      faults.push_back(where + fault.English);
+    }
+  }
+  if (!faults.empty()) {
+    err << "quillane-batch: no material was imported:\n";
+    for (const std::string& fault : faults) err << "  " << fault << "\n";
+    return 1;
+  }
+  std::vector<UserMaterial> materials;
+  for (const CsvMaterial& row : rows) materials.push_back(row.Material);
+  user.SaveAll(materials);
+  out << materials.size() << (materials.size() == 1 ? " material" : " materials")
+      << " imported into " << user.Path().string() << "\n";
+  return 0;
 }
 
 struct Outputs {
@@ -167,7 +205,16 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("--summary", outputs.Summary, "Write the results as JSON to this file");
   app.add_option("--plots", outputs.Plots,
                  "Write the five stress pictures as SVG into this folder");
-  app.add_option("--catalogue", cataloguePath, "Materials catalogue")->capture_default_str();
+  std::string importCsv;
+  std::string exportCsv;
+  app.add_option("--catalogue", cataloguePath,
+                 "Materials catalogue (this file alone; by default the shipped catalogue with "
+                 "the user's materials over it)")
+      ->capture_default_str();
+  app.add_option("--import-materials", importCsv,
+                 "Add the materials of a CSV file to the user catalogue, all or none, and stop");
+  app.add_option("--export-materials", exportCsv,
+                 "Write the materials (shipped and user's) to a CSV file and stop");
   app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
   app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
   app.add_flag("--version", version, "Print the version and stop");
@@ -190,7 +237,21 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   MaterialsCatalogue catalogue;
   const auto started = std::chrono::steady_clock::now();
   try {
-    catalogue.Open(cataloguePath);
+    UserCatalogue user(UserCatalogue::DefaultPath());
+    if (!importCsv.empty()) return ImportMaterials(importCsv, user, out, err);
+    if (app.count("--catalogue")) {
+      catalogue.Open(cataloguePath);
+    } else {
+      std::string userFault;
+      catalogue = OpenMergedCatalogue(cataloguePath, user, userFault);
+      // A damaged user catalogue is told and left as it is; the shipped one still serves.
+      if (!userFault.empty()) err << "warning: " << userFault << "; using the shipped materials.\n";
+    }
+    if (!exportCsv.empty()) {
+      AtomicFile::WriteWhole(exportCsv, MaterialsCsvText(catalogue, user.Read()), "materials file");
+      out << catalogue.Rows().size() << " materials written to " << exportCsv << "\n";
+      return 0;
+    }
     if (listMaterials) {
       ListMaterials(catalogue, out);
       return 0;

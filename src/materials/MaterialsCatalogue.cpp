@@ -1,5 +1,7 @@
 #include "materials/MaterialsCatalogue.h"
 
+#include "materials/MaterialTable.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -135,6 +137,8 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
 
 // SQLite reports a file that is not a database either when the schema is first read or on a
 // later page; both read as the same fault to the user.
+}  // namespace
+
 [[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path) {
   const int code = sqlite3_errcode(db);
   if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
@@ -144,6 +148,8 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
   throw CatalogueError("Cannot read materials catalogue " + path.string() + ": " +
                        sqlite3_errmsg(db));
 }
+
+namespace {
 
 Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& path) {
   sqlite3_stmt* raw = nullptr;
@@ -180,7 +186,9 @@ int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesyste
                        Where(path));
 }
 
-std::vector<MaterialRecord> ReadRows(sqlite3* db, const std::filesystem::path& path) {
+}  // namespace
+
+std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path) {
   RequireTable(db, path);
   Statement select = Prepare(db, "SELECT * FROM \"matériaux\"", path);
   const int nameColumn = FindColumn(select.get(), kNameColumn, path);
@@ -210,36 +218,6 @@ std::vector<MaterialRecord> ReadRows(sqlite3* db, const std::filesystem::path& p
   return rows;
 }
 
-}  // namespace
-
-MaterialsCatalogue::~MaterialsCatalogue() {
-  Close();
-}
-
-MaterialsCatalogue::MaterialsCatalogue(MaterialsCatalogue&& other) noexcept
-    : path_(std::move(other.path_)),
-      db_(std::exchange(other.db_, nullptr)),
-      rows_(std::move(other.rows_)),
-      keys_(std::move(other.keys_)) {
-  other.path_.clear();
-  other.rows_.clear();
-  other.keys_.clear();
-}
-
-MaterialsCatalogue& MaterialsCatalogue::operator=(MaterialsCatalogue&& other) noexcept {
-  if (this != &other) {
-    Close();
-    path_ = std::move(other.path_);
-    db_ = std::exchange(other.db_, nullptr);
-    rows_ = std::move(other.rows_);
-    keys_ = std::move(other.keys_);
-    other.path_.clear();
-    other.rows_.clear();
-    other.keys_.clear();
-  }
-  return *this;
-}
-
 void MaterialsCatalogue::Open(const std::filesystem::path& path) {
   // A failed Open leaves the catalogue closed, never half-filled.
   Close();
@@ -256,40 +234,62 @@ void MaterialsCatalogue::Open(const std::filesystem::path& path) {
                          (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
   }
 
-  std::vector<MaterialRecord> rows = ReadRows(db.get(), path);
-  std::vector<std::string> keys;
-  keys.reserve(rows.size());
-  for (const MaterialRecord& row : rows) keys.push_back(Fold(row.Name));
+  rows_ = ReadMaterialTable(db.get(), path);
+  origins_.assign(rows_.size(), Origin::Shipped);
+  Sort();
+  path_ = path;
+  open_ = true;
+}
 
+void MaterialsCatalogue::AddUserRows(const std::vector<MaterialRecord>& rows,
+                                     const std::filesystem::path& userPath) {
+  for (const MaterialRecord& row : rows) {
+    const std::string key = Fold(row.Name);
+    const auto same = std::find(keys_.begin(), keys_.end(), key);
+    if (same != keys_.end()) {
+      const auto index = static_cast<std::size_t>(same - keys_.begin());
+      rows_[index] = row;
+      origins_[index] = Origin::User;
+    } else {
+      rows_.push_back(row);
+      origins_.push_back(Origin::User);
+      keys_.push_back(key);
+    }
+  }
+  userPath_ = userPath;
+  Sort();
+}
+
+void MaterialsCatalogue::Sort() {
   // Pick lists show the rows in this order: letter case ignored, exact bytes break ties.
-  std::vector<std::size_t> order(rows.size());
+  std::vector<std::string> keys;
+  keys.reserve(rows_.size());
+  for (const MaterialRecord& row : rows_) keys.push_back(Fold(row.Name));
+  std::vector<std::size_t> order(rows_.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     if (keys[a] != keys[b]) return keys[a] < keys[b];
-    return rows[a].Name < rows[b].Name;
+    return rows_[a].Name < rows_[b].Name;
   });
-  rows_.reserve(rows.size());
-  keys_.reserve(rows.size());
+  std::vector<MaterialRecord> rows;
+  std::vector<Origin> origins;
+  keys_.clear();
   for (std::size_t index : order) {
-    rows_.push_back(std::move(rows[index]));
+    rows.push_back(std::move(rows_[index]));
+    origins.push_back(origins_[index]);
     keys_.push_back(std::move(keys[index]));
   }
-  path_ = path;
-  db_ = db.release();
+  rows_ = std::move(rows);
+  origins_ = std::move(origins);
 }
 
 void MaterialsCatalogue::Close() {
-  if (db_ != nullptr) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-  }
+  open_ = false;
   path_.clear();
+  userPath_.clear();
   rows_.clear();
+  origins_.clear();
   keys_.clear();
-}
-
-bool MaterialsCatalogue::IsOpen() const {
-  return db_ != nullptr;
 }
 
 const MaterialRecord* MaterialsCatalogue::FindMaterial(std::string_view name) const {
@@ -313,6 +313,10 @@ const MaterialRecord& MaterialsCatalogue::LookupMaterial(std::string_view name) 
     throw CatalogueError("Unknown material " + Quoted(name) + Where(path_));
   }
   return *found;
+}
+
+std::string FoldName(std::string_view name) {
+  return Fold(name);
 }
 
 std::filesystem::path DefaultCataloguePath() {

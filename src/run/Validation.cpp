@@ -80,9 +80,6 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults
     if (!std::isfinite(value)) {
       faults.push_back(
           {nullptr, english + " is not a finite number.", french + " n'est pas un nombre fini."});
-    } else if (bound.Positive && !(value > 0)) {
-      faults.push_back({nullptr, english + " is " + Number(value) + "; it must be greater than 0.",
-                        french + " vaut " + Number(value) + " ; la valeur doit être positive."});
     } else if (bound.Field == &MaterialRecord::Poisson && !(value < 1)) {
       // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
       faults.push_back(
@@ -133,16 +130,24 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
 const std::vector<MaterialBound>& MaterialBounds() {
   using M = MaterialRecord;
   static const std::vector<MaterialBound> kBounds = {
-      {"Lambda", &M::Lambda, true, 1e-6, 1e4, "W/(m·K)"},
-      {"Rho", &M::Rho, true, 1, 1e5, "kg/m³"},
-      {"Cp", &M::Cp, true, 1, 1e5, "J/(kg·K)"},
-      {"Tfusion", &M::Tfusion, false, 0, 1e5, "K"},
-      {"Lfusion", &M::Lfusion, false, 0, 1e8, "J/kg"},
-      {"ModuleYoung", &M::ModuleYoung, true, 1e3, 1e13, "Pa"},
-      {"Poisson", &M::Poisson, false, -1, 1, ""},
-      {"dilat", &M::dilat, false, -1e-3, 1e-3, "1/K"},
-      {"SigmaQ", &M::SigmaQ, false, -1e10, 1e10, "Pa"}};
+      // A zero Lambda, Rho, Cp or ModuleYoung divides by zero in the model: their lower bounds
+      // are above 0.
+      {"Lambda", &M::Lambda, 1e-6, 1e4, "W/(m·K)"},
+      {"Rho", &M::Rho, 1, 1e5, "kg/m³"},
+      {"Cp", &M::Cp, 1, 1e5, "J/(kg·K)"},
+      {"Tfusion", &M::Tfusion, 0, 1e5, "K"},
+      {"Lfusion", &M::Lfusion, 0, 1e8, "J/kg"},
+      {"ModuleYoung", &M::ModuleYoung, 1e3, 1e13, "Pa"},
+      {"Poisson", &M::Poisson, -1, 1, ""},
+      {"dilat", &M::dilat, -1e-3, 1e-3, "1/K"},
+      {"SigmaQ", &M::SigmaQ, -1e10, 1e10, "Pa"}};
   return kBounds;
+}
+
+std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row) {
+  std::vector<InputFault> faults;
+  CheckMaterialRow(row, faults);
+  return faults;
 }
 
 std::vector<InputFault> FindInputFaults(const ModelState& state,

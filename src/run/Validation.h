@@ -25,12 +25,15 @@ struct InputFault {
 struct MaterialBound {
   const char* Column;
   double MaterialRecord::*Field;
-  bool Positive;  // must be greater than 0 (a zero divides by zero in the model)
   double Min;
   double Max;
   const char* Unit;
 };
 const std::vector<MaterialBound>& MaterialBounds();
+
+// The faults of one catalogue row against those bounds, each naming the material, the column
+// and its range; empty when a run can use the row.
+std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row);
 
 // Every fault of the inputs and of the rows they pick; empty when the run can go ahead. The
 // French texts use the state's decimal separator.

@@ -31,6 +31,7 @@
 #include "io/CaseFile.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
+#include "ui/Materiaux.h"
 
 namespace quillane::ui {
 
@@ -164,6 +165,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
       state_(state),
       windows_(windows),
       options_(std::move(options)),
+      user_(options_.UserCataloguePath),
       worker_(this) {
   setObjectName(QStringLiteral("Geometrie"));
   setWindowTitle(QStringLiteral("Géometrie"));
@@ -394,6 +396,11 @@ void Geometrie::BuildMenus() {
       file->addAction(QStringLiteral("&Valeurs par défaut"), this, &Geometrie::RestoreDefaults);
   defaultsAction_->setObjectName(QStringLiteral("Defaults"));
 
+  file->addSeparator();
+  QAction* materials =
+      file->addAction(QStringLiteral("&Matériaux…"), this, &Geometrie::OpenMaterials);
+  materials->setObjectName(QStringLiteral("MaterialsWindow"));
+
   QMenu* edit = menuBar()->addMenu(QStringLiteral("É&dition"));
   edit->setObjectName(QStringLiteral("Edition"));
   undoAction_ = edit->addAction(QStringLiteral("&Annuler la saisie"));
@@ -431,10 +438,57 @@ void Geometrie::BuildMenus() {
   raz->setObjectName(QStringLiteral("RAZ"));
 }
 
+void Geometrie::OpenMaterials() {
+  if (!materiaux_) {
+    materiaux_ = new Materiaux(user_, this);
+    materiaux_->setWindowFlag(Qt::Window);
+    connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::ReloadCatalogue);
+  }
+  materiaux_->Show(catalogue_);
+  materiaux_->show();
+  materiaux_->raise();
+  materiaux_->activateWindow();
+}
+
+void Geometrie::ReloadCatalogue() {
+  std::string userFault;
+  try {
+    catalogue_ = OpenMergedCatalogue(options_.CataloguePath, user_, userFault);
+  } catch (const CatalogueError& error) {
+    Inform(QStringLiteral("Catalogue des matériaux illisible : %1").arg(Q(error.what())));
+    return;
+  }
+  if (!userFault.empty())
+    Inform(QStringLiteral("Vos matériaux n'ont pas pu être lus : %1").arg(Q(userFault)));
+  // The lists follow at once, keeping what was picked (a deleted pick stays named, and a run
+  // then says it is not in the catalogue).
+  restoring_ = true;
+  BindLists();
+  SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
+  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  restoring_ = false;
+  if (materiaux_) materiaux_->Show(catalogue_);
+}
+
 void Geometrie::Load() {
   // The catalogue first: the lists are bound to it before the defaults fill the boxes.
   try {
-    catalogue_.Open(options_.CataloguePath);
+    std::string userFault;
+    catalogue_ = OpenMergedCatalogue(options_.CataloguePath, user_, userFault);
+    if (!userFault.empty()) {
+      // The user's file is left as it is; the shipped materials still serve.
+      const QString text =
+          QStringLiteral(
+              "Vos matériaux (%1) n'ont pas pu être lus :\n%2\n\n"
+              "Les matériaux du catalogue livré restent disponibles ; votre fichier n'est pas "
+              "modifié.")
+              .arg(QString::fromStdString(user_.Path().string()), Q(userFault));
+      statusBar()->showMessage(QStringLiteral("Vos matériaux n'ont pas pu être lus : %1")
+                                   .arg(QString::fromStdString(user_.Path().string())));
+      QTimer::singleShot(0, this, [this, text] {
+        QMessageBox::warning(this, QApplication::applicationName(), text);
+      });
+    }
   } catch (const CatalogueError& error) {
     const QString text =
         QStringLiteral(
@@ -710,7 +764,7 @@ void Geometrie::Execution() {
   }
   SetRunning(true);
   progress_->setValue(0);
-  if (!worker_.Start(RunWorker::ExecuteJob(&catalogue_, paths_), windows_.PrepareRun(state_))) {
+  if (!worker_.Start(RunWorker::ExecuteJob(catalogue_, paths_), windows_.PrepareRun(state_))) {
     SetRunning(false);
     return;
   }

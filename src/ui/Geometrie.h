@@ -6,12 +6,14 @@
 
 #include <QLocale>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <filesystem>
 
 #include "materials/MaterialsCatalogue.h"
+#include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "ui/GeometrieFields.h"
 #include "ui/ResultWindows.h"
@@ -29,6 +31,8 @@ class QToolButton;
 class QUndoStack;
 
 namespace quillane::ui {
+
+class Materiaux;
 
 // The spin button beside a box: an up and a down arrow that step the number in the box.
 class UpDown : public QWidget {
@@ -49,6 +53,8 @@ class UpDown : public QWidget {
 
 struct GeometrieOptions {
   std::filesystem::path CataloguePath = DefaultCataloguePath();
+  // The user's own materials, laid over the shipped ones.
+  std::filesystem::path UserCataloguePath = UserCatalogue::DefaultPath();
   // Decimal separator and digit grouping of the boxes and of the result files.
   QLocale Locale = QLocale::system();
 };
@@ -78,6 +84,9 @@ class Geometrie : public QMainWindow {
   void OpenCaseFile();       // asks for a case file and applies it
   void SaveCaseFile();       // asks for a file name and saves the case
   void RestoreDefaults();    // "Valeurs par défaut"
+  void OpenMaterials();      // the "Matériaux" window
+  // Reads the catalogue again after the user's materials changed; the lists follow.
+  void ReloadCatalogue();
   // Case files without a dialog; false (and a message) on failure.
   bool OpenCaseFrom(const QString& path);
   bool SaveCaseTo(const QString& path);
@@ -134,6 +143,8 @@ class Geometrie : public QMainWindow {
   ResultWindows& windows_;
   GeometrieOptions options_;
   MaterialsCatalogue catalogue_;
+  UserCatalogue user_;
+  QPointer<Materiaux> materiaux_;
   RunWorker worker_;
   ResultPaths paths_;
 

@@ -88,9 +88,10 @@ void RunChannel::CallOnInterface(QObject* context, std::function<void()> task) {
 
 // ---- RunWorker ----
 
-RunWorker::Job RunWorker::ExecuteJob(const MaterialsCatalogue* catalogue, ResultPaths paths) {
-  return [catalogue, paths = std::move(paths)](RunSink& sink, RunResults& results) {
-    ExecuteRun(results.State, catalogue, paths, sink, &results.Rows);
+RunWorker::Job RunWorker::ExecuteJob(MaterialsCatalogue catalogue, ResultPaths paths) {
+  return [catalogue = std::move(catalogue), paths = std::move(paths)](RunSink& sink,
+                                                                      RunResults& results) {
+    ExecuteRun(results.State, &catalogue, paths, sink, &results.Rows);
   };
 }
 

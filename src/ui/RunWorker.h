@@ -65,9 +65,9 @@ class RunWorker : public QObject {
   // (progress and cancel, the singular-matrix box, the stress pictures).
   using Job = std::function<void(RunSink& sink, RunResults& results)>;
 
-  // The usual job: validates, opens the files, runs, publishes the files. The catalogue must
-  // not change until the run has finished.
-  static Job ExecuteJob(const MaterialsCatalogue* catalogue, ResultPaths paths);
+  // The usual job: validates, opens the files, runs, publishes the files. The run keeps its own
+  // copy of the catalogue, so that materials edited meanwhile do not reach it.
+  static Job ExecuteJob(MaterialsCatalogue catalogue, ResultPaths paths);
 
   // dialogParent receives the singular-matrix box.
   explicit RunWorker(QWidget* dialogParent, QObject* parent = nullptr);

@@ -15,6 +15,8 @@ fi
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
+# No user materials of the machine's user reach the check.
+export XDG_DATA_HOME=$root/data
 app=org.quillane.Quillane
 for file in usr/bin/quillane usr/bin/quillane-batch usr/share/quillane/Brelon.db \
   usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \

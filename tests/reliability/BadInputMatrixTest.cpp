@@ -353,12 +353,13 @@ TEST_F(BadInputMatrixTest, FaultyCatalogueFiguresAreToldWithTheMaterialAndColumn
     const char* message;
   } faults[] = {
       {"NiCrAlY", &CatalogueRow::Lambda, "0.0",
-       "Material \"NiCrAlY\": Lambda is 0; it must be greater than 0."},
+       "Material \"NiCrAlY\": Lambda is 0; it must lie between 1E-06 and 10000 W/(m·K)."},
       {"Acier 316L", &CatalogueRow::Poisson, "1.0",
        "Material \"Acier 316L\": Poisson is 1; it must be less than 1."},
       {"NiCrAlY", &CatalogueRow::Poisson, "1.5", "Poisson is 1.5"},
       {"Acier 316L", &CatalogueRow::ModuleYoung, "0",
-       "Material \"Acier 316L\": ModuleYoung is 0; it must be greater than 0."},
+       "Material \"Acier 316L\": ModuleYoung is 0; it must lie between 1000 and 10000000000000 "
+       "Pa."},
       {"contact", &CatalogueRow::Rho, "-1", "Material \"contact\": Rho is -1"},
       {"Acier 316L", &CatalogueRow::Cp, "0", "Material \"Acier 316L\": Cp is 0"},
       {"NiCrAlY", &CatalogueRow::Lambda, "'abc'", "\"Lambda\" for material \"NiCrAlY\""},

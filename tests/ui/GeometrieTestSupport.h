@@ -92,6 +92,7 @@ class GeometrieWindowFixture : public ::testing::Test {
             bool active = true) {
     ui::GeometrieOptions options;
     options.CataloguePath = catalogue;
+    options.UserCataloguePath = dir / "user" / "materiaux.db";
     options.Locale = locale;
     window = std::make_unique<ui::Geometrie>(state, *windows, options);
     window->show();

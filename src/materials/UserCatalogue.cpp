@@ -1,0 +1,222 @@
+#include "materials/UserCatalogue.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "materials/MaterialTable.h"
+
+namespace quillane {
+
+namespace {
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// The columns of the shipped table, exactly.
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS \"matériaux\" (\"Matériaux\" TEXT PRIMARY KEY COLLATE NOCASE, "
+    "\"Lambda\" REAL, \"Rho\" REAL, \"Cp\" REAL, \"Tfusion\" REAL, \"Lfusion\" REAL, "
+    "\"ModuleYoung\" REAL, \"Poisson\" REAL, \"dilat\" REAL, \"SigmaQ\" REAL);"
+    "CREATE TABLE IF NOT EXISTS \"sources\" (\"Matériaux\" TEXT PRIMARY KEY COLLATE NOCASE, "
+    "\"Source\" TEXT);";
+
+DbHandle OpenFile(const std::filesystem::path& path, int flags) {
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  DbHandle db(raw);
+  if (opened != SQLITE_OK) {
+    throw CatalogueError("Cannot open the user materials catalogue " + path.string() + ": " +
+                         (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
+  }
+  sqlite3_busy_timeout(db.get(), 2000);
+  return db;
+}
+
+void Execute(sqlite3* db, const char* sql, const std::filesystem::path& path) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqliteFault(db, path);
+}
+
+Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& path) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(raw);
+    ThrowSqliteFault(db, path);
+  }
+  return Statement(raw);
+}
+
+void Run(sqlite3* db, sqlite3_stmt* statement, const std::filesystem::path& path) {
+  if (sqlite3_step(statement) != SQLITE_DONE) ThrowSqliteFault(db, path);
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+}
+
+// A transaction that rolls back unless committed, so a failed write leaves the file as it was.
+class Transaction {
+ public:
+  Transaction(sqlite3* db, const std::filesystem::path& path) : db_(db), path_(path) {
+    Execute(db_, "BEGIN IMMEDIATE", path_);
+  }
+  ~Transaction() {
+    if (!committed_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  void Commit() {
+    Execute(db_, "COMMIT", path_);
+    committed_ = true;
+  }
+
+ private:
+  sqlite3* db_;
+  const std::filesystem::path& path_;
+  bool committed_ = false;
+};
+
+// Deletes the rows of a name whatever its letter case, as the catalogue compares names.
+void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::path& path) {
+  const std::string key = FoldName(name);
+  std::vector<std::string> doomed;
+  {
+    Statement names = Prepare(db, "SELECT \"Matériaux\" FROM \"matériaux\"", path);
+    while (sqlite3_step(names.get()) == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0));
+      if (text != nullptr && FoldName(text) == key) doomed.emplace_back(text);
+    }
+  }
+  for (const char* table : {"DELETE FROM \"matériaux\" WHERE \"Matériaux\" = ?1",
+                            "DELETE FROM \"sources\" WHERE \"Matériaux\" = ?1"}) {
+    Statement remove = Prepare(db, table, path);
+    for (const std::string& doomedName : doomed) {
+      sqlite3_bind_text(remove.get(), 1, doomedName.c_str(), -1, SQLITE_TRANSIENT);
+      Run(db, remove.get(), path);
+    }
+  }
+}
+
+void Insert(sqlite3* db, const UserMaterial& material, const std::filesystem::path& path) {
+  Statement row = Prepare(db,
+                          "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                          "?10)",
+                          path);
+  const MaterialRecord& r = material.Row;
+  sqlite3_bind_text(row.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
+  const double values[] = {r.Lambda,      r.Rho,     r.Cp,    r.Tfusion, r.Lfusion,
+                           r.ModuleYoung, r.Poisson, r.dilat, r.SigmaQ};
+  for (int i = 0; i < 9; ++i) sqlite3_bind_double(row.get(), i + 2, values[i]);
+  Run(db, row.get(), path);
+  Statement source = Prepare(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path);
+  sqlite3_bind_text(source.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(source.get(), 2, material.Source.c_str(), -1, SQLITE_TRANSIENT);
+  Run(db, source.get(), path);
+}
+
+}  // namespace
+
+std::filesystem::path UserCatalogue::DefaultPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::filesystem::path folder;
+  if (data != nullptr && data[0] == '/') {
+    folder = data;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder =
+        std::filesystem::path(home != nullptr && home[0] != '\0' ? home : ".") / ".local" / "share";
+  }
+  return folder / "quillane" / "materiaux.db";
+}
+
+bool UserCatalogue::Exists() const {
+  std::error_code ignored;
+  return std::filesystem::exists(path_, ignored);
+}
+
+std::vector<UserMaterial> UserCatalogue::Read() const {
+  if (!Exists()) return {};
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READONLY);
+  std::vector<UserMaterial> materials;
+  for (MaterialRecord& row : ReadMaterialTable(db.get(), path_)) {
+    materials.push_back({std::move(row), {}});
+  }
+  // The side table is optional: a file made by hand with only the main table still reads.
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), "SELECT \"Matériaux\", \"Source\" FROM \"sources\"", -1, &raw,
+                         nullptr) == SQLITE_OK) {
+    Statement sources(raw);
+    while (sqlite3_step(sources.get()) == SQLITE_ROW) {
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(sources.get(), 0));
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(sources.get(), 1));
+      if (name == nullptr || text == nullptr) continue;
+      for (UserMaterial& material : materials) {
+        if (FoldName(material.Row.Name) == FoldName(name)) material.Source = text;
+      }
+    }
+  } else {
+    sqlite3_finalize(raw);
+  }
+  return materials;
+}
+
+void UserCatalogue::Save(const UserMaterial& material, const std::string& replacing) {
+  std::error_code error;
+  std::filesystem::create_directories(path_.parent_path(), error);
+  if (error) {
+    throw CatalogueError("Cannot create the folder of the user materials catalogue " +
+                         path_.parent_path().string() + ": " + error.message());
+  }
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  Execute(db.get(), kSchema, path_);
+  Transaction transaction(db.get(), path_);
+  if (!replacing.empty()) DeleteNamed(db.get(), replacing, path_);
+  DeleteNamed(db.get(), material.Row.Name, path_);
+  Insert(db.get(), material, path_);
+  transaction.Commit();
+}
+
+void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
+  std::error_code error;
+  std::filesystem::create_directories(path_.parent_path(), error);
+  if (error) {
+    throw CatalogueError("Cannot create the folder of the user materials catalogue " +
+                         path_.parent_path().string() + ": " + error.message());
+  }
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  Execute(db.get(), kSchema, path_);
+  Transaction transaction(db.get(), path_);
+  for (const UserMaterial& material : materials) {
+    DeleteNamed(db.get(), material.Row.Name, path_);
+    Insert(db.get(), material, path_);
+  }
+  transaction.Commit();
+}
+
+void UserCatalogue::Remove(const std::string& name) {
+  if (!Exists()) return;
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
+  Transaction transaction(db.get(), path_);
+  DeleteNamed(db.get(), name, path_);
+  transaction.Commit();
+}
+
+MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
+                                       const UserCatalogue& user, std::string& userFault) {
+  MaterialsCatalogue catalogue;
+  catalogue.Open(shipped);
+  userFault.clear();
+  try {
+    std::vector<MaterialRecord> rows;
+    for (UserMaterial& material : user.Read()) rows.push_back(std::move(material.Row));
+    catalogue.AddUserRows(rows, user.Path());
+  } catch (const CatalogueError& error) {
+    userFault = error.what();
+  }
+  return catalogue;
+}
+
+}  // namespace quillane

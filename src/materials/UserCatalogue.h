@@ -1,0 +1,50 @@
+#pragma once
+// The user's own materials: an SQLite file in the user's data folder with the same table
+// "matériaux" as the shipped catalogue (same columns) and a side table "sources" holding a
+// source or remark per row. Created on first write; the shipped catalogue is never written.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "materials/MaterialsCatalogue.h"
+
+namespace quillane {
+
+// A row with its source or remark.
+struct UserMaterial {
+  MaterialRecord Row;
+  std::string Source;
+};
+
+class UserCatalogue {
+ public:
+  // $XDG_DATA_HOME/quillane/materiaux.db, by default ~/.local/share/quillane/materiaux.db.
+  static std::filesystem::path DefaultPath();
+
+  explicit UserCatalogue(std::filesystem::path path) : path_(std::move(path)) {}
+  const std::filesystem::path& Path() const { return path_; }
+  bool Exists() const;
+
+  // Every row with its source; none when the file does not exist yet. Throws CatalogueError
+  // naming the file when it is damaged (the file is left as it is).
+  std::vector<UserMaterial> Read() const;
+
+  // Writes one row (replacing the row named `replacing`, letter case ignored, or a row of the
+  // same name) or several at once; all of them or none reach the file. Creates the folder and
+  // the file when needed. Throws CatalogueError naming the file.
+  void Save(const UserMaterial& material, const std::string& replacing = {});
+  void SaveAll(const std::vector<UserMaterial>& materials);
+  // Removes the row of that name, letter case ignored.
+  void Remove(const std::string& name);
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The shipped catalogue with the user's rows over it. A user catalogue that cannot be read
+// leaves the shipped rows alone and its fault in `userFault` (the file is never deleted).
+MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
+                                       const UserCatalogue& user, std::string& userFault);
+
+}  // namespace quillane

@@ -1,0 +1,284 @@
+#include "ui/Materiaux.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "format/NumberFormat.h"
+#include "run/Validation.h"
+
+namespace quillane::ui {
+
+namespace {
+
+// The nine figures of a row, in the catalogue's order of columns, with their units.
+struct Figure {
+  const char* Column;
+  double MaterialRecord::*Field;
+  const char* Unit;
+};
+constexpr std::array<Figure, 9> kFigures = {{
+    {"Lambda", &MaterialRecord::Lambda, "W/(m·K)"},
+    {"Rho", &MaterialRecord::Rho, "kg/m³"},
+    {"Cp", &MaterialRecord::Cp, "J/(kg·K)"},
+    {"Tfusion", &MaterialRecord::Tfusion, "K"},
+    {"Lfusion", &MaterialRecord::Lfusion, "J/kg"},
+    {"ModuleYoung", &MaterialRecord::ModuleYoung, "Pa"},
+    {"Poisson", &MaterialRecord::Poisson, ""},
+    {"dilat", &MaterialRecord::dilat, "1/K"},
+    {"SigmaQ", &MaterialRecord::SigmaQ, "Pa"},
+}};
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// Figures are shown in their shortest exact form, so that editing a row changes only what the
+// user types; a figure not given yet shows as an empty box.
+QString Shown(double value) {
+  return std::isfinite(value) ? Q(format::FormatShortest(value)) : QString();
+}
+
+}  // namespace
+
+// ---- MaterialForm ----
+
+MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName(QStringLiteral("MaterialForm"));
+  setWindowTitle(title);
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  name_ = new QLineEdit(Q(material.Row.Name), this);
+  name_->setObjectName(QStringLiteral("Matériaux"));
+  form->addRow(QStringLiteral("Matériaux"), name_);
+  for (std::size_t i = 0; i < kFigures.size(); ++i) {
+    figures_[i] = new QLineEdit(Shown(material.Row.*kFigures[i].Field), this);
+    figures_[i]->setObjectName(QString::fromLatin1(kFigures[i].Column));
+    QString caption = QString::fromLatin1(kFigures[i].Column);
+    if (kFigures[i].Unit[0] != '\0')
+      caption += QStringLiteral(" (%1)").arg(QString::fromUtf8(kFigures[i].Unit));
+    form->addRow(caption, figures_[i]);
+  }
+  source_ = new QLineEdit(Q(material.Source), this);
+  source_->setObjectName(QStringLiteral("Source"));
+  source_->setPlaceholderText(QStringLiteral("source des valeurs, remarque"));
+  form->addRow(QStringLiteral("Source"), source_);
+  layout->addLayout(form);
+  faults_ = new QLabel(this);
+  faults_->setObjectName(QStringLiteral("Faults"));
+  faults_->setWordWrap(true);
+  faults_->setStyleSheet(QStringLiteral("color: #b03a2e;"));
+  layout->addWidget(faults_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Enregistrer"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &MaterialForm::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &MaterialForm::reject);
+  layout->addWidget(buttons);
+  setMinimumWidth(460);
+}
+
+void MaterialForm::accept() {
+  UserMaterial material;
+  material.Row.Name = name_->text().trimmed().toStdString();
+  material.Source = source_->text().trimmed().toStdString();
+  QStringList faults;
+  if (material.Row.Name.empty()) faults << QStringLiteral("Le matériau n'a pas de nom.");
+  for (std::size_t i = 0; i < kFigures.size(); ++i) {
+    // The point and the comma both read as the decimal separator.
+    const auto value = format::ParseStrict(figures_[i]->text().toStdString(), ',', ' ');
+    if (!value) {
+      faults << QStringLiteral("%1 : « %2 » n'est pas un nombre.")
+                    .arg(QString::fromLatin1(kFigures[i].Column), figures_[i]->text());
+      continue;
+    }
+    material.Row.*kFigures[i].Field = *value;
+  }
+  if (faults.isEmpty()) {
+    for (const InputFault& fault : FindMaterialFaults(material.Row)) faults << Q(fault.French);
+  }
+  if (!faults.isEmpty()) {
+    faults_->setText(faults.join(QLatin1Char('\n')));
+    // The form grows to show every fault whole.
+    adjustSize();
+    return;
+  }
+  result_ = material;
+  QDialog::accept();
+}
+
+// ---- Materiaux ----
+
+Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent), user_(user) {
+  setObjectName(QStringLiteral("Materiaux"));
+  setWindowTitle(QStringLiteral("Matériaux"));
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  table_ = new QTableWidget(central);
+  table_->setObjectName(QStringLiteral("MaterialTable"));
+  QStringList headers = {QStringLiteral("Matériaux"), QStringLiteral("Origine")};
+  for (const Figure& figure : kFigures) headers << QString::fromLatin1(figure.Column);
+  headers << QStringLiteral("Source");
+  table_->setColumnCount(static_cast<int>(headers.size()));
+  table_->setHorizontalHeaderLabels(headers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  layout->addWidget(table_, 1);
+
+  auto* buttons = new QHBoxLayout;
+  const struct {
+    const char* Name;
+    const char* Text;
+    void (Materiaux::*Command)();
+  } kCommands[] = {{"Ajouter", "Ajouter…", &Materiaux::Ajouter},
+                   {"Dupliquer", "Dupliquer…", &Materiaux::Dupliquer},
+                   {"Modifier", "Modifier…", &Materiaux::Modifier},
+                   {"Supprimer", "Supprimer", &Materiaux::Supprimer}};
+  for (const auto& command : kCommands) {
+    auto* button = new QPushButton(QString::fromUtf8(command.Text), central);
+    button->setObjectName(QString::fromLatin1(command.Name));
+    connect(button, &QPushButton::clicked, this, command.Command);
+    buttons->addWidget(button);
+  }
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
+  auto* where = new QLabel(
+      QStringLiteral("Vos matériaux : %1").arg(QString::fromStdString(user_.Path().string())),
+      central);
+  where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(where);
+  setCentralWidget(central);
+  connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { Modifier(); });
+  resize(1000, 480);
+}
+
+void Materiaux::Show(const MaterialsCatalogue& catalogue) {
+  shown_ = catalogue;
+  std::vector<UserMaterial> user;
+  try {
+    user = user_.Read();
+  } catch (const CatalogueError&) {
+    // Told by the input window when it read the catalogue; the shipped rows still show.
+  }
+  table_->setRowCount(static_cast<int>(catalogue.Rows().size()));
+  for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
+    const MaterialRecord& row = catalogue.Rows()[i];
+    const bool mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
+    QStringList cells = {Q(row.Name),
+                         mine ? QStringLiteral("utilisateur") : QStringLiteral("catalogue livré")};
+    for (const Figure& figure : kFigures) cells << Shown(row.*figure.Field);
+    QString source;
+    for (const UserMaterial& material : user) {
+      if (mine && FoldName(material.Row.Name) == FoldName(row.Name)) source = Q(material.Source);
+    }
+    cells << source;
+    for (int col = 0; col < static_cast<int>(cells.size()); ++col) {
+      auto* item = new QTableWidgetItem(cells[col]);
+      if (mine) {
+        QFont font = item->font();
+        font.setBold(col == 1);
+        item->setFont(font);
+      }
+      table_->setItem(static_cast<int>(i), col, item);
+    }
+  }
+  table_->resizeColumnsToContents();
+}
+
+int Materiaux::SelectedRow() const {
+  const auto rows = table_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void Materiaux::Tell(const QString& text) {
+  statusBar()->showMessage(text);
+}
+
+void Materiaux::Edit(const QString& title, const UserMaterial& start,
+                     const std::string& replacing) {
+  MaterialForm form(title, start, this);
+  if (form.exec() != QDialog::Accepted || !form.Result()) return;
+  try {
+    user_.Save(*form.Result(), replacing);
+  } catch (const CatalogueError& error) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(error.what()));
+    return;
+  }
+  Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(form.Result()->Row.Name)));
+  emit CatalogueChanged();
+}
+
+void Materiaux::Ajouter() {
+  UserMaterial blank;
+  blank.Row.Name = "Nouveau matériau";
+  for (const Figure& figure : kFigures) blank.Row.*figure.Field = std::nan("");
+  Edit(QStringLiteral("Ajouter un matériau"), blank, {});
+}
+
+void Materiaux::Dupliquer() {
+  const int row = SelectedRow();
+  if (row < 0) {
+    Tell(QStringLiteral("Choisissez d'abord le matériau à dupliquer."));
+    return;
+  }
+  UserMaterial copy;
+  copy.Row = shown_.Rows()[static_cast<std::size_t>(row)];
+  copy.Row.Name += " (copie)";
+  Edit(QStringLiteral("Dupliquer un matériau"), copy, {});
+}
+
+void Materiaux::Modifier() {
+  const int row = SelectedRow();
+  if (row < 0) {
+    Tell(QStringLiteral("Choisissez d'abord le matériau à modifier."));
+    return;
+  }
+  const auto index = static_cast<std::size_t>(row);
+  UserMaterial material;
+  material.Row = shown_.Rows()[index];
+  material.Source = table_->item(row, table_->columnCount() - 1)->text().toStdString();
+  // A shipped row is never written: editing it makes a user row of the same name over it.
+  const bool mine = shown_.OriginOf(index) == MaterialsCatalogue::Origin::User;
+  Edit(QStringLiteral("Modifier un matériau"), material, mine ? material.Row.Name : std::string());
+}
+
+void Materiaux::Supprimer() {
+  const int row = SelectedRow();
+  if (row < 0) {
+    Tell(QStringLiteral("Choisissez d'abord le matériau à supprimer."));
+    return;
+  }
+  const auto index = static_cast<std::size_t>(row);
+  const std::string name = shown_.Rows()[index].Name;
+  if (shown_.OriginOf(index) != MaterialsCatalogue::Origin::User) {
+    Tell(QStringLiteral("« %1 » vient du catalogue livré, qui n'est jamais modifié.").arg(Q(name)));
+    return;
+  }
+  try {
+    user_.Remove(name);
+  } catch (const CatalogueError& error) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("Le matériau n'a pas été supprimé :\n%1").arg(error.what()));
+    return;
+  }
+  Tell(QStringLiteral("« %1 » supprimé de vos matériaux.").arg(Q(name)));
+  emit CatalogueChanged();
+}
+
+}  // namespace quillane::ui

@@ -1,0 +1,67 @@
+#pragma once
+// The "Matériaux" window: every material a run can pick, whether it comes from the shipped
+// catalogue or the user's, and the commands that add, duplicate, edit or delete the user's rows.
+// Each figure is checked against the bounds runs use before anything is written.
+
+#include <QDialog>
+#include <QMainWindow>
+#include <array>
+#include <optional>
+
+#include "materials/UserCatalogue.h"
+
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+namespace quillane::ui {
+
+// The form of one material: its name, the nine figures (SI units, the catalogue's columns) and
+// its source. Accepting checks the figures and shows what is wrong instead of closing.
+class MaterialForm : public QDialog {
+  Q_OBJECT
+ public:
+  MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent = nullptr);
+  // The material as the boxes give it, when every figure is a number within its bounds.
+  const std::optional<UserMaterial>& Result() const { return result_; }
+
+  void accept() override;
+
+ private:
+  QLineEdit* name_;
+  std::array<QLineEdit*, 9> figures_{};
+  QLineEdit* source_;
+  QLabel* faults_;
+  std::optional<UserMaterial> result_;
+};
+
+class Materiaux : public QMainWindow {
+  Q_OBJECT
+ public:
+  Materiaux(UserCatalogue& user, QWidget* parent = nullptr);
+
+  // Shows the catalogue (shipped rows and the user's over them).
+  void Show(const MaterialsCatalogue& catalogue);
+  QTableWidget& Table() const { return *table_; }
+
+  // The commands of the buttons, on the selected row where they need one.
+  void Ajouter();
+  void Dupliquer();
+  void Modifier();
+  void Supprimer();
+
+ signals:
+  // A user row was written or deleted: the catalogue is to be read again.
+  void CatalogueChanged();
+
+ private:
+  int SelectedRow() const;
+  void Edit(const QString& title, const UserMaterial& start, const std::string& replacing);
+  void Tell(const QString& text);
+
+  UserCatalogue& user_;
+  MaterialsCatalogue shown_;
+  QTableWidget* table_;
+};
+
+}  // namespace quillane::ui

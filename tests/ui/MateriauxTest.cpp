@@ -1,0 +1,93 @@
+// The "Matériaux" window: every figure is checked before a row is written, the user's rows are
+// told apart from the shipped ones, and the input window's lists follow at once.
+
+#include <QLabel>
+#include <QTableWidget>
+
+#include "GeometrieTestSupport.h"
+#include "materials/UserCatalogue.h"
+#include "ui/Materiaux.h"
+
+namespace quillane::test {
+namespace {
+
+class MateriauxTest : public GeometrieWindowFixture {};
+
+TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
+  Open();
+  const std::string shippedBytes = ReadFile(dir / "p1.db");
+  Pick("Datalist1", "Acier 316L");
+  window->OpenMaterials();
+  auto* materials = window->findChild<ui::Materiaux*>(QStringLiteral("Materiaux"));
+  ASSERT_NE(materials, nullptr);
+  QTableWidget& table = materials->Table();
+  ASSERT_EQ(table.rowCount(), 3);
+  EXPECT_EQ(table.item(0, 1)->text(), QString::fromUtf8("catalogue livré"));
+
+  // A figure out of its bounds keeps the form open and says which and why.
+  QStringList faults;
+  ModalWatcher watcher([&](QWidget* modal) {
+    auto* form = qobject_cast<ui::MaterialForm*>(modal);
+    if (form == nullptr) {
+      ModalWatcher::Dismiss(modal);
+      return;
+    }
+    // A new material starts with empty boxes: a box left empty is refused like any other text.
+    EXPECT_TRUE(form->findChild<QLineEdit*>(QStringLiteral("Rho"))->text().isEmpty());
+    form->findChild<QLineEdit*>(QString::fromUtf8("Matériaux"))->setText("Mon NiCr");
+    const std::pair<const char*, const char*> figures[] = {
+        {"Lambda", "0"},     {"Rho", "7800"},       {"Cp", "480"},
+        {"Tfusion", "1650"}, {"Lfusion", "290000"}, {"ModuleYoung", "1e11"},
+        {"Poisson", "0.3"},  {"dilat", "1,3e-5"},   {"SigmaQ", "150e6"}};
+    for (const auto& [column, text] : figures) {
+      form->findChild<QLineEdit*>(QString::fromLatin1(column))->setText(QString::fromUtf8(text));
+    }
+    form->findChild<QLineEdit*>(QStringLiteral("Source"))->setText("essai");
+    form->accept();
+    faults << form->findChild<QLabel*>(QStringLiteral("Faults"))->text();
+    EXPECT_TRUE(form->isVisible());
+    form->findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText("12,5");
+    form->accept();
+  });
+  materials->Ajouter();
+  ASSERT_EQ(faults.size(), 1);
+  EXPECT_EQ(faults[0], QString::fromUtf8("Matériau « Mon NiCr » : Lambda vaut 0 ; la valeur doit "
+                                         "être comprise entre 1E-06 et 10000 W/(m·K)."));
+
+  const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].Row.Name, "Mon NiCr");
+  EXPECT_EQ(saved[0].Row.Lambda, 12.5);
+  EXPECT_EQ(saved[0].Source, "essai");
+  // The input window's lists have it at once, and the pick is kept.
+  EXPECT_EQ(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).size(), 1);
+  EXPECT_EQ(Child<QListWidget>("Datalist1")->selectedItems().value(0)->text(), "Acier 316L");
+  ASSERT_EQ(table.rowCount(), 4);
+
+  // Shipped rows cannot be deleted; the user's can.
+  table.selectRow(0);
+  materials->Supprimer();
+  EXPECT_EQ(table.rowCount(), 4);
+  const auto mine = table.findItems("Mon NiCr", Qt::MatchExactly);
+  ASSERT_EQ(mine.size(), 1);
+  table.selectRow(mine.first()->row());
+  materials->Supprimer();
+  EXPECT_EQ(table.rowCount(), 3);
+  EXPECT_TRUE(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).isEmpty());
+  EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
+}
+
+TEST_F(MateriauxTest, ADamagedUserFileIsToldAndTheShippedMaterialsStay) {
+  std::filesystem::create_directories(dir / "user");
+  WriteFile(dir / "user" / "materiaux.db", "damaged");
+  ModalWatcher watcher;
+  Open(dir / "p1.db", QLocale::c(), false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.MessageTexts.isEmpty(); }, 5000));
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(
+      QString::fromStdString((dir / "user" / "materiaux.db").string())));
+  EXPECT_EQ(Child<QListWidget>("Datalist1")->count(), 3);
+  EXPECT_EQ(ReadFile(dir / "user" / "materiaux.db"), "damaged");
+}
+
+}  // namespace
+}  // namespace quillane::test
