@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Measures how many small faults the test suite catches.
+
+A fixed, seeded sample of faults is put, one at a time, into the sources that need no window
+(flipped comparisons, swapped operators, constants off by one). After each, the tests that need
+no window are built and run: a fault is caught when a test fails or times out. A fault that does
+not compile is not counted. Every source file is restored afterwards, whatever happens.
+
+    scripts/mutation-test.py [--seed 11] [--count 40] [--build build-mutation] [--list]
+"""
+
+import argparse
+import pathlib
+import random
+import re
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+FOLDERS = ["format", "materials", "model", "thermal", "stress", "io", "run", "graphics", "cli"]
+
+# Each rule: a pattern for one token and what it becomes.
+SWAPS = {"<=": "<", ">=": ">", "<": "<=", ">": ">=", "==": "!=", "!=": "==",
+         "+": "-", "-": "+", "*": "/", "/": "*", "&&": "||", "||": "&&"}
+OPERATOR = re.compile(r"(?<=[\w)\] ])\s(<=|>=|==|!=|&&|\|\||<|>|\+|-|\*|/)\s(?=[\w(\-.!])")
+NUMBER = re.compile(r"(?<![\w.])(\d+\.\d*(?:[eE][-+]?\d+)?|\d+(?:[eE][-+]?\d+)?)(?![\w.])")
+
+
+def candidate_lines(path):
+    """Lines of code worth mutating: no comments, includes, strings or asserts."""
+    for number, line in enumerate(path.read_text(encoding="utf-8").splitlines()):
+        code = line.split("//")[0]
+        stripped = code.strip()
+        if not stripped or stripped.startswith(("#", "*", "static_assert", "assert")):
+            continue
+        if '"' in code or "'" in code or "template" in code or "::*" in code:
+            continue
+        yield number, code
+
+
+def sites():
+    found = []
+    for folder in FOLDERS:
+        for path in sorted((ROOT / "src" / folder).glob("*.cpp")):
+            for number, code in candidate_lines(path):
+                for match in OPERATOR.finditer(code):
+                    token = match.group(1)
+                    # A '>' or '<' next to a type name is a template argument, not a comparison.
+                    if token in ("<", ">") and re.search(r"\w<|<\w|\w>\(", code):
+                        continue
+                    found.append((path, number, match.start(1), token, SWAPS[token]))
+                for match in NUMBER.finditer(code):
+                    text = match.group(1)
+                    if "." in text or "e" in text.lower():
+                        changed = repr(float(text) * 1.01)
+                    else:
+                        changed = str(int(text) + 1)
+                    found.append((path, number, match.start(1), text, changed))
+    return found
+
+
+def apply(site):
+    path, number, column, old, new = site
+    lines = path.read_text(encoding="utf-8").split("\n")
+    line = lines[number]
+    assert line[column:column + len(old)] == old, (path, number, line)
+    lines[number] = line[:column] + new + line[column + len(old):]
+    original = path.read_text(encoding="utf-8")
+    path.write_text("\n".join(lines), encoding="utf-8")
+    return original
+
+
+def run(command, timeout):
+    try:
+        return subprocess.run(command, cwd=ROOT, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return -1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--seed", type=int, default=11)
+    parser.add_argument("--count", type=int, default=40)
+    parser.add_argument("--build", default="build-mutation")
+    parser.add_argument("--list", action="store_true", help="only list the sample")
+    args = parser.parse_args()
+
+    sample = random.Random(args.seed).sample(sites(), args.count)
+    if args.list:
+        for path, number, _, old, new in sample:
+            print(f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}")
+        return 0
+
+    build = ROOT / args.build
+    configure = ["cmake", "-S", ".", "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                 "-DQUILLANE_GUI=OFF", "-DQUILLANE_BENCH=OFF"]
+    if run(configure, 600) != 0 or run(["cmake", "--build", str(build)], 3600) != 0:
+        print("the unchanged sources do not build", file=sys.stderr)
+        return 2
+    if run(["ctest", "--test-dir", str(build), "-j2", "--timeout", "60"], 1800) != 0:
+        print("the unchanged sources fail their tests", file=sys.stderr)
+        return 2
+
+    caught = survived = unviable = 0
+    for site in sample:
+        path, number, _, old, new = site
+        where = f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}"
+        original = apply(site)
+        try:
+            if run(["cmake", "--build", str(build)], 1800) != 0:
+                unviable += 1
+                print(f"unviable  {where}", flush=True)
+                continue
+            result = run(["ctest", "--test-dir", str(build), "-j2", "--timeout", "30",
+                          "--stop-on-failure"], 900)
+            if result == 0:
+                survived += 1
+                print(f"SURVIVED  {where}", flush=True)
+            else:
+                caught += 1
+                print(f"caught    {where}", flush=True)
+        finally:
+            path.write_text(original, encoding="utf-8")
+    run(["cmake", "--build", str(build)], 3600)
+    viable = caught + survived
+    print(f"seed {args.seed}: {caught} of {viable} faults caught "
+          f"({100 * caught / max(viable, 1):.0f} %), {unviable} did not compile")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
