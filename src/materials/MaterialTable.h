@@ -2,13 +2,28 @@
 // The table "matériaux" of an SQLite file, shared by the shipped and the user catalogue.
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "model/MaterialRecord.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace quillane {
+
+// Owners of an open file and of a prepared statement.
+struct DbCloser {
+  void operator()(sqlite3* db) const;
+};
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const;
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// A prepared statement; throws CatalogueError naming the file.
+Statement PrepareStatement(sqlite3* db, const char* sql, const std::filesystem::path& path);
 
 // Every row of the table, checked as the catalogue checks them; throws CatalogueError.
 std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path);

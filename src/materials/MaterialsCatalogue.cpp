@@ -18,15 +18,6 @@ namespace {
 
 constexpr const char* kTable = "matériaux";
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
 // The numeric columns, in the order of the record fields they fill.
 struct NumericColumn {
   const char* name;
@@ -149,9 +140,15 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
                        sqlite3_errmsg(db));
 }
 
-namespace {
+void DbCloser::operator()(sqlite3* db) const {
+  sqlite3_close(db);
+}
 
-Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& path) {
+void StatementFinalizer::operator()(sqlite3_stmt* statement) const {
+  sqlite3_finalize(statement);
+}
+
+Statement PrepareStatement(sqlite3* db, const char* sql, const std::filesystem::path& path) {
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
     sqlite3_finalize(raw);
@@ -160,10 +157,12 @@ Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& pat
   return Statement(raw);
 }
 
+namespace {
+
 // Checked through the schema first so that a missing table gets its own message rather than
 // SQLite's generic "no such table" text.
 void RequireTable(sqlite3* db, const std::filesystem::path& path) {
-  Statement query = Prepare(
+  Statement query = PrepareStatement(
       db,
       "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
       path);
@@ -190,7 +189,7 @@ int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesyste
 
 std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path) {
   RequireTable(db, path);
-  Statement select = Prepare(db, "SELECT * FROM \"matériaux\"", path);
+  Statement select = PrepareStatement(db, "SELECT * FROM \"matériaux\"", path);
   const int nameColumn = FindColumn(select.get(), kNameColumn, path);
   std::array<int, kNumericColumns.size()> columns{};
   for (std::size_t i = 0; i < kNumericColumns.size(); ++i) {

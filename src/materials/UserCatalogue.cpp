@@ -11,15 +11,6 @@ namespace quillane {
 
 namespace {
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
 // The columns of the shipped table, exactly.
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS \"matériaux\" (\"Matériaux\" TEXT PRIMARY KEY COLLATE NOCASE, "
@@ -42,15 +33,6 @@ DbHandle OpenFile(const std::filesystem::path& path, int flags) {
 
 void Execute(sqlite3* db, const char* sql, const std::filesystem::path& path) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqliteFault(db, path);
-}
-
-Statement Prepare(sqlite3* db, const char* sql, const std::filesystem::path& path) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(raw);
-    ThrowSqliteFault(db, path);
-  }
-  return Statement(raw);
 }
 
 void Run(sqlite3* db, sqlite3_stmt* statement, const std::filesystem::path& path) {
@@ -84,7 +66,7 @@ void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::pa
   const std::string key = FoldName(name);
   std::vector<std::string> doomed;
   {
-    Statement names = Prepare(db, "SELECT \"Matériaux\" FROM \"matériaux\"", path);
+    Statement names = PrepareStatement(db, "SELECT \"Matériaux\" FROM \"matériaux\"", path);
     while (sqlite3_step(names.get()) == SQLITE_ROW) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0));
       if (text != nullptr && FoldName(text) == key) doomed.emplace_back(text);
@@ -92,7 +74,7 @@ void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::pa
   }
   for (const char* table : {"DELETE FROM \"matériaux\" WHERE \"Matériaux\" = ?1",
                             "DELETE FROM \"sources\" WHERE \"Matériaux\" = ?1"}) {
-    Statement remove = Prepare(db, table, path);
+    Statement remove = PrepareStatement(db, table, path);
     for (const std::string& doomedName : doomed) {
       sqlite3_bind_text(remove.get(), 1, doomedName.c_str(), -1, SQLITE_TRANSIENT);
       Run(db, remove.get(), path);
@@ -101,17 +83,18 @@ void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::pa
 }
 
 void Insert(sqlite3* db, const UserMaterial& material, const std::filesystem::path& path) {
-  Statement row = Prepare(db,
-                          "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-                          "?10)",
-                          path);
+  Statement row =
+      PrepareStatement(db,
+                       "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                       "?10)",
+                       path);
   const MaterialRecord& r = material.Row;
   sqlite3_bind_text(row.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
   const double values[] = {r.Lambda,      r.Rho,     r.Cp,    r.Tfusion, r.Lfusion,
                            r.ModuleYoung, r.Poisson, r.dilat, r.SigmaQ};
   for (int i = 0; i < 9; ++i) sqlite3_bind_double(row.get(), i + 2, values[i]);
   Run(db, row.get(), path);
-  Statement source = Prepare(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path);
+  Statement source = PrepareStatement(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path);
   sqlite3_bind_text(source.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(source.get(), 2, material.Source.c_str(), -1, SQLITE_TRANSIENT);
   Run(db, source.get(), path);
@@ -164,14 +147,7 @@ std::vector<UserMaterial> UserCatalogue::Read() const {
 }
 
 void UserCatalogue::Save(const UserMaterial& material, const std::string& replacing) {
-  std::error_code error;
-  std::filesystem::create_directories(path_.parent_path(), error);
-  if (error) {
-    throw CatalogueError("Cannot create the folder of the user materials catalogue " +
-                         path_.parent_path().string() + ": " + error.message());
-  }
-  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  Execute(db.get(), kSchema, path_);
+  DbHandle db = OpenForWriting();
   Transaction transaction(db.get(), path_);
   if (!replacing.empty()) DeleteNamed(db.get(), replacing, path_);
   DeleteNamed(db.get(), material.Row.Name, path_);
@@ -180,6 +156,16 @@ void UserCatalogue::Save(const UserMaterial& material, const std::string& replac
 }
 
 void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
+  DbHandle db = OpenForWriting();
+  Transaction transaction(db.get(), path_);
+  for (const UserMaterial& material : materials) {
+    DeleteNamed(db.get(), material.Row.Name, path_);
+    Insert(db.get(), material, path_);
+  }
+  transaction.Commit();
+}
+
+DbHandle UserCatalogue::OpenForWriting() const {
   std::error_code error;
   std::filesystem::create_directories(path_.parent_path(), error);
   if (error) {
@@ -188,12 +174,7 @@ void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
   }
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   Execute(db.get(), kSchema, path_);
-  Transaction transaction(db.get(), path_);
-  for (const UserMaterial& material : materials) {
-    DeleteNamed(db.get(), material.Row.Name, path_);
-    Insert(db.get(), material, path_);
-  }
-  transaction.Commit();
+  return db;
 }
 
 void UserCatalogue::Remove(const std::string& name) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "materials/MaterialTable.h"
 #include "materials/MaterialsCatalogue.h"
 
 namespace quillane {
@@ -39,6 +40,9 @@ class UserCatalogue {
   void Remove(const std::string& name);
 
  private:
+  // The file, its folder and its tables made where missing.
+  DbHandle OpenForWriting() const;
+
   std::filesystem::path path_;
 };
 

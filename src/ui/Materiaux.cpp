@@ -198,9 +198,13 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
   table_->resizeColumnsToContents();
 }
 
-int Materiaux::SelectedRow() const {
+int Materiaux::SelectedRow(const QString& action) {
   const auto rows = table_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
+  if (rows.isEmpty()) {
+    Tell(QStringLiteral("Choisissez d'abord le matériau à %1.").arg(action));
+    return -1;
+  }
+  return rows.first().row();
 }
 
 void Materiaux::Tell(const QString& text) {
@@ -231,11 +235,8 @@ void Materiaux::Ajouter() {
 }
 
 void Materiaux::Dupliquer() {
-  const int row = SelectedRow();
-  if (row < 0) {
-    Tell(QStringLiteral("Choisissez d'abord le matériau à dupliquer."));
-    return;
-  }
+  const int row = SelectedRow(QStringLiteral("dupliquer"));
+  if (row < 0) return;
   UserMaterial copy;
   copy.Row = shown_.Rows()[static_cast<std::size_t>(row)];
   copy.Row.Name += " (copie)";
@@ -243,11 +244,8 @@ void Materiaux::Dupliquer() {
 }
 
 void Materiaux::Modifier() {
-  const int row = SelectedRow();
-  if (row < 0) {
-    Tell(QStringLiteral("Choisissez d'abord le matériau à modifier."));
-    return;
-  }
+  const int row = SelectedRow(QStringLiteral("modifier"));
+  if (row < 0) return;
   const auto index = static_cast<std::size_t>(row);
   UserMaterial material;
   material.Row = shown_.Rows()[index];
@@ -258,11 +256,8 @@ void Materiaux::Modifier() {
 }
 
 void Materiaux::Supprimer() {
-  const int row = SelectedRow();
-  if (row < 0) {
-    Tell(QStringLiteral("Choisissez d'abord le matériau à supprimer."));
-    return;
-  }
+  const int row = SelectedRow(QStringLiteral("supprimer"));
+  if (row < 0) return;
   const auto index = static_cast<std::size_t>(row);
   const std::string name = shown_.Rows()[index].Name;
   if (shown_.OriginOf(index) != MaterialsCatalogue::Origin::User) {

@@ -55,7 +55,8 @@ class Materiaux : public QMainWindow {
   void CatalogueChanged();
 
  private:
-  int SelectedRow() const;
+  // The row chosen in the table, or -1 after telling that one is needed for the action.
+  int SelectedRow(const QString& action);
   void Edit(const QString& title, const UserMaterial& start, const std::string& replacing);
   void Tell(const QString& text);
 
