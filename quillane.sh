@@ -3,6 +3,7 @@
 #   ./quillane.sh run    runs the default case (the desktop window when a display is there)
 #   ./quillane.sh test   builds and passes the whole test suite
 #   ./quillane.sh package   builds the Debian package and checks it with lintian
+#   ./quillane.sh screenshots [WIDTHxHEIGHT]   pictures of every window in build/screenshots
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
@@ -40,6 +41,11 @@ case "${1:-run}" in
       LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
       ctest --output-on-failure -j "$jobs")
     ;;
+  screenshots)
+    build build
+    QT_QPA_PLATFORM=offscreen build/quillane-screenshots tests/data/p1/case.json \
+      build/screenshots "${2:-1366x768}"
+    ;;
   package)
     build build
     (cd build && cpack -G DEB)
@@ -48,7 +54,7 @@ case "${1:-run}" in
     lintian --info "$deb" || { echo "lintian found errors" >&2; exit 1; }
     ;;
   *)
-    echo "usage: $0 [run|test|package]" >&2
+    echo "usage: $0 [run|test|package|screenshots]" >&2
     exit 2
     ;;
 esac

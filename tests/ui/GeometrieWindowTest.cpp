@@ -132,14 +132,9 @@ TEST_F(GeometrieTest, BoxesAndStateAfterLoad) {
   EXPECT_FALSE(Execution()->isEnabled());
   EXPECT_FALSE(window->UndoStack().canUndo());
 
-  std::filesystem::create_directories(BuildDir() / "screenshots");
-  EXPECT_TRUE(window->grab().save(
-      QString::fromStdString((BuildDir() / "screenshots" / "Geometrie.png").string())));
   // Enlarged, the lists and boxes take the room; nothing overlaps.
   window->resize(1200, 950);
   QTest::qWait(50);
-  EXPECT_TRUE(window->grab().save(
-      QString::fromStdString((BuildDir() / "screenshots" / "Geometrie-large.png").string())));
   const QRect substrat = Child<QWidget>("Substrat")->geometry();
   const QRect depot = Child<QWidget>("Depot")->geometry();
   EXPECT_FALSE(substrat.intersects(depot));

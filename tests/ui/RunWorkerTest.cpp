@@ -166,9 +166,6 @@ TEST_F(RunTest, ARunFromTheWindowWritesWhatAHeadlessRunWrites) {
   EXPECT_TRUE(Execution()->isEnabled());
   EXPECT_TRUE(Box(FieldId::Text1)->isEnabled());
 
-  std::filesystem::create_directories(BuildDir() / "screenshots");
-  EXPECT_TRUE(window->grab().save(
-      QString::fromStdString((BuildDir() / "screenshots" / "Geometrie-run.png").string())));
 }
 
 TEST_F(RunTest, ASecondRunAppendsToTheGridAndRewritesTheFiles) {
