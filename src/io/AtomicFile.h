@@ -25,7 +25,6 @@ class AtomicFile {
   // Opens for output; throws IoError naming the path when the file cannot be created.
   void Open(const std::filesystem::path& target);
   bool IsOpen() const { return file_ != nullptr; }
-  const std::filesystem::path& Target() const { return target_; }
 
   // Writes one line followed by CR LF; throws IoError on a failed write.
   void WriteLine(std::string_view text);

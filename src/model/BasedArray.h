@@ -69,7 +69,6 @@ class BasedMatrix {
   }
 
   int Rows() const { return rows_; }
-  int Cols() const { return cols_; }
 
  private:
   int rows_ = 0;

@@ -53,7 +53,6 @@ class ResultGridModel : public QAbstractTableModel {
 
   // Makes the rows appended so far visible to the views now.
   void Publish();
-  int PublishedRowCount() const { return publishedRows_; }
 
   // Grid row of a view row and back.
   int GridRow(int viewRow) const { return viewRow + TitleOffset(); }

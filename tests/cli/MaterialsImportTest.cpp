@@ -104,6 +104,7 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
   // A run picks the user's NiCrAlY; --catalogue alone uses the file given.
   ASSERT_EQ(Run({"--list-materials"}), 0);
   EXPECT_NE(out.str().find("* NiCrAlY  (λ 10.5 W/m·K"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\n* Acier 316L  (λ 16.3 W/m·K"), std::string::npos) << out.str();
   ASSERT_EQ(Run({"--list-materials", "--catalogue", shipped.string()}), 0);
   EXPECT_EQ(out.str().find("* NiCrAlY"), std::string::npos);
 }
