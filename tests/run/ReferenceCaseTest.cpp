@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "ModelFixture.h"
 #include "io/CaseFile.h"
@@ -45,6 +46,17 @@ TEST_F(ReferenceCaseTest, ResultFilesAndSummaryMatch) {
     ExpectClose(actual[key], value, key);
   }
   EXPECT_EQ(actual.size(), expected.size());
+
+  // The printed summary gives the same results in engineering units.
+  std::ostringstream printed;
+  PrintSummary(state, 0, printed);
+  for (const char* line :
+       {"Lamellae per pass                 4 (2 passes)",
+        "Final curvature                   0.205399 1/m",
+        "Final deflection                  92.430 µm", "back face 1.241 MPa, interface -2.480 MPa",
+        "Lamella stresses after cooling    386.884 to 387.180 MPa"}) {
+    EXPECT_NE(printed.str().find(line), std::string::npos) << line << "\n" << printed.str();
+  }
 }
 
 }  // namespace

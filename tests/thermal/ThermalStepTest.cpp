@@ -83,6 +83,25 @@ TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
   EXPECT_NEAR(state.Heat.TopHeatCoeff, -255, 1);
 }
 
+TEST_F(ThermalStepTest, LatentHeatWidensTheCoatingCapacityOnlyInsideTheWindowOfTheBackFace) {
+  const MaterialRecord& coat = state.Materials.Coating;
+  const struct {
+    double offset;  // back face above the melting point, K
+    bool inside;
+  } cases[] = {{-100, false}, {-99.5, true}, {0, true}, {99.5, true}, {100, false}};
+  for (const auto& c : cases) {
+    Setup(2, 1);
+    state.Clock.ElapsedTime = 1;
+    for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = coat.Tfusion + c.offset;
+    Environment(973, 973, 1e-3);
+    ThermalStep(state, sink);
+    const double cp = c.inside ? coat.Cp + coat.Lfusion / 200 : coat.Cp;
+    const double dx = state.Input.LamellaThickness;  // layer 3 is one lamella over one node
+    EXPECT_DOUBLE_EQ(state.Stack.LayerFourier(3), coat.Lambda / (coat.Rho * cp) * 1e-3 / (dx * dx))
+        << c.offset;
+  }
+}
+
 TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
   Setup(0, 1);
   state.Clock.ElapsedTime = 1;
