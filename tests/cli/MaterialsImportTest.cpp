@@ -16,22 +16,13 @@ constexpr const char* kHeader =
     "Matériaux;Lambda;Rho;Cp;Tfusion;Lfusion;ModuleYoung;Poisson;"
     "dilat;SigmaQ;Source\n";
 
+// The user's catalogue goes to a folder of the test; the shipped one must never change.
 class MaterialsImportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* before = std::getenv("XDG_DATA_HOME");
-    saved_ = before ? std::optional<std::string>(before) : std::nullopt;
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    userFile = dir / "data" / "quillane" / "materiaux.db";
-    shipped = test::BuildDir() / "Brelon.db";
-    shippedBytes = test::ReadFile(shipped);
-  }
+  void SetUp() override { setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1); }
   void TearDown() override {
-    if (saved_) {
-      setenv("XDG_DATA_HOME", saved_->c_str(), 1);
-    } else {
-      unsetenv("XDG_DATA_HOME");
-    }
+    setenv("XDG_DATA_HOME", savedDataHome.c_str(), 1);
+    if (savedDataHome.empty()) unsetenv("XDG_DATA_HOME");
     EXPECT_TRUE(test::ReadFile(shipped) == shippedBytes) << "the shipped catalogue changed";
   }
   int Run(const std::vector<std::string>& args) {
@@ -41,36 +32,31 @@ class MaterialsImportTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  std::filesystem::path userFile;
-  std::filesystem::path shipped;
-  std::string shippedBytes;
+  const std::filesystem::path userFile = dir / "data" / "quillane" / "materiaux.db";
+  const std::filesystem::path shipped = test::BuildDir() / "Brelon.db";
+  const std::string shippedBytes = test::ReadFile(shipped);
+  const std::string savedDataHome =
+      std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
   std::ostringstream out;
   std::ostringstream err;
-
- private:
-  std::optional<std::string> saved_;
 };
 
 TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
-  const struct {
-    const char* rows;
-    const char* fault;
-  } cases[] = {
+  const std::string a = "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n";
+  const std::pair<std::string, const char*> cases[] = {
       // A figure out of its bounds between two good rows.
-      {"A;1;1;1;1;1;1e9;0,3;1e-6;0;\nB;0;1;1;1;1;1e9;0,3;1e-6;0;\nC;1;1;1;1;1;1e9;0,3;1e-6;0;\n",
+      {a + "B;0;1;1;1;1;1e9;0,3;1e-6;0;\nC;1;1;1;1;1;1e9;0,3;1e-6;0;\n",
        "line 3: Material \"B\": Lambda is 0; it must lie between 1E-06 and 10000 W/(m·K)."},
       // The same name twice, letter case aside.
-      {"A;1;1;1;1;1;1e9;0,3;1e-6;0;\nB;1;1;1;1;1;1e9;0,3;1e-6;0;\na;1;1;1;1;1;1e9;0,3;1e-6;0;\n",
+      {a + "B;1;1;1;1;1;1e9;0,3;1e-6;0;\na;1;1;1;1;1;1e9;0,3;1e-6;0;\n",
        "line 4: \"a\" is already on line 2."},
-      // Not a number.
-      {"A;1;1;1;1;1;1e9;0,3;1e-6;0;\nB;1;x;1;1;1;1e9;0,3;1e-6;0;\n",
-       "line 3: Rho of \"B\" is not a number: \"x\"."},
+      {a + "B;1;x;1;1;1;1e9;0,3;1e-6;0;\n", "line 3: Rho of \"B\" is not a number: \"x\"."},
   };
-  for (const auto& c : cases) {
-    test::WriteFile(dir / "m.csv", std::string(kHeader) + c.rows);
-    EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1) << c.rows;
-    EXPECT_NE(err.str().find(c.fault), std::string::npos) << err.str();
-    EXPECT_FALSE(std::filesystem::exists(userFile)) << c.rows;
+  for (const auto& [rows, fault] : cases) {
+    test::WriteFile(dir / "m.csv", kHeader + rows);
+    EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1) << rows;
+    EXPECT_NE(err.str().find(fault), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(userFile)) << rows;
   }
 }
 

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillane::format {
 namespace {
@@ -15,195 +21,94 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-struct PatternCase {
-  const char* pattern;
-  double value;
-  char separator;
-  const char* expected;
-};
-
+// Padding, "#", rounding half away from zero on the 15-digit form, unsigned zeros, exponents.
 TEST(NumberPattern, FormatsTable) {
-  const PatternCase cases[] = {
-      // Fixed patterns: padding, "#" below one, every integer digit, the point always shown.
-      {"###0.00", 573.2914, '.', "573.29"},
-      {"###0.00", 573, '.', "573.00"},
-      {"###0.00", 573, ',', "573,00"},
-      {"00.000000000", 1.5, '.', "01.500000000"},
-      {"00.000000000", 125.5, '.', "125.500000000"},
-      {"00.000000000", 0, '.', "00.000000000"},
-      {"#.000000", 0.002002, '.', ".002002"},
-      {"#.000000", 0, '.', ".000000"},
-      {"#.000000", 12.5, '.', "12.500000"},
-      {"#.000000", -5e-7, '.', "-.000001"},
-      {"##0.#", 1, '.', "1."},
-      {"##0.#", 12.04, '.', "12."},
-      {"##0.#", 0.25, '.', "0.3"},
-      {"##0", 2.5, '.', "3"},
-      {"##0", -2.5, '.', "-3"},
-      {"##0", 0.4, '.', "0"},
-      {"#00.0", 5, '.', "05.0"},
-      {"###0", 1e20, '.', "100000000000000000000"},
-      {"###0", 1234567.5, '.', "1234568"},
-      {"0.00000000000000000", 1.234567890123456789, '.', "1.23456789012346000"},
-      // Rounding half away from zero on the 15-digit form, carries into a new digit.
-      {"0.00", 1.005, '.', "1.01"},
-      {"0.00", 2.675, '.', "2.68"},
-      {"0.00", 0.285, '.', "0.29"},
-      {"0.00", 9.995, '.', "10.00"},
-      {"##0.00", 99.995, '.', "100.00"},
-      {"##0.00", -99.995, '.', "-100.00"},
-      {"#.000000", 12.3456785, '.', "12.345679"},
-      {"0.000", 0.0005, '.', "0.001"},
-      {"0.000", 0.00049999, '.', "0.000"},
-      {"0.000", 0.1 + 0.2, '.', "0.300"},
-      {"0.00", 0.006, '.', "0.01"},
-      // Zero and values rounding to zero carry no sign.
-      {"###0.00", -0.0, '.', "0.00"},
-      {"###0.00", -0.004, '.', "0.00"},
-      {"###0.00", -0.005, '.', "-0.01"},
-      {"0.00", 5e-324, '.', "0.00"},
-      // Exponent patterns.
-      {"0.000E+00", -0.25, '.', "-2.500E-01"},
-      {"0.000E+00", 0, '.', "0.000E+00"},
-      {"0.000E+00", -0.0, '.', "0.000E+00"},
-      {"0.000E+00", 1.5e-10, '.', "1.500E-10"},
-      {"0.000E+00", -2.5e8, '.', "-2.500E+08"},
-      {"0.000E+00", 9.9996, '.', "1.000E+01"},
-      {"0.000E+00", 1.0005, '.', "1.001E+00"},
-      {"0.000E+00", 1e300, '.', "1.000E+300"},
-      {"0.000E+00", 5e-324, '.', "4.941E-324"},
-      {"0.00E-00", 1.5, '.', "1.50E00"},
-      {"0.00E-00", 0.015, '.', "1.50E-02"},
-      {"0.00E-00", -150, ',', "-1,50E02"},
-      {"0.00E+00", 250, '.', "2.50E+02"},
-      {"0.00E+00", 320000, ',', "3,20E+05"},
-      {"0.0e+0", 12, '.', "1.2e+1"},
-      {"00.0E+0", 1234, '.', "12.3E+2"},
-      {"00.0E+0", 0.00123, '.', "12.3E-4"},
-      {"#0.0E+0", 500, '.', "5.0E+2"},
-      {"#0.0E+0", 5000, '.', "50.0E+2"},
-      {"#0.0E+0", 0.5, '.', "50.0E-2"},
-      {"#0.0E+0", 0.05, '.', "5.0E-2"},
-      {"#0.0E+0", 99.96, '.', "1.0E+2"},
-      {"#0.0E+0", 0, '.', "0.0E+0"},
-      // Not-a-number and infinities.
-      {"###0.00", kNaN, '.', "NaN"},
-      {"###0.00", kInf, '.', "Inf"},
-      {"0.000E+00", -kInf, '.', "-Inf"},
-  };
-  for (const PatternCase& c : cases) {
-    EXPECT_EQ(NumberPattern(c.pattern).Format(c.value, c.separator), c.expected)
-        << c.pattern << " of " << c.value;
+  const struct {
+    const char* pattern;
+    std::vector<double> values;
+    std::vector<std::string> expected;
+  } table[] = {
+      {"###0.00",
+       {573.2914, -0.0, -0.004, -0.005, kNaN, kInf},
+       {"573.29", "0.00", "0.00", "-0.01", "NaN", "Inf"}},
+      {"00.000000000", {1.5, 125.5}, {"01.500000000", "125.500000000"}},
+      {"#.000000",
+       {0.002002, 0, -5e-7, 12.3456785},
+       {".002002", ".000000", "-.000001", "12.345679"}},
+      {"##0.#", {1, 12.04, 0.25}, {"1.", "12.", "0.3"}},
+      {"##0", {2.5, -2.5, 0.4}, {"3", "-3", "0"}},
+      {"#00.0", {5}, {"05.0"}},
+      {"###0", {1e20, 1234567.5}, {"100000000000000000000", "1234568"}},
+      {"0.00000000000000000", {1.234567890123456789}, {"1.23456789012346000"}},
+      {"0.00", {1.005, 2.675, 0.285, 9.995, 5e-324}, {"1.01", "2.68", "0.29", "10.00", "0.00"}},
+      {"##0.00", {99.995, -99.995}, {"100.00", "-100.00"}},
+      {"0.000", {0.0005}, {"0.001"}},
+      {"0.000E+00",
+       {0, -0.0, 1.0005, 1e300, 5e-324, -kInf},
+       {"0.000E+00", "0.000E+00", "1.001E+00", "1.000E+300", "4.941E-324", "-Inf"}},
+      {"0.00E-00", {1.5, 0.015}, {"1.50E00", "1.50E-02"}},
+      {"0.0e+0", {12}, {"1.2e+1"}},
+      {"00.0E+0", {1234, 0.00123}, {"12.3E+2", "12.3E-4"}},
+      {"#0.0E+0",
+       {500, 5000, 0.5, 0.05, 99.96, 0},
+       {"5.0E+2", "50.0E+2", "50.0E-2", "5.0E-2", "1.0E+2", "0.0E+0"}}};
+  for (const auto& [pattern, values, expected] : table) {
+    ASSERT_EQ(values.size(), expected.size()) << pattern;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      EXPECT_EQ(NumberPattern(pattern).Format(values[i]), expected[i])
+          << pattern << " of " << values[i];
+    }
   }
-}
-
-TEST(NumberPattern, HugeValuesShowEveryIntegerDigit) {
+  EXPECT_EQ(NumberPattern("0.00E-00").Format(-150, ','), "-1,50E02");
+  std::string row = "T=";  // appends to the text already there
+  NumberPattern("###0.00").AppendTo(row, 573.2914, ',');
+  EXPECT_EQ(row, "T=573,29");
+  // Huge values show every integer digit.
   EXPECT_EQ(NumberPattern("0.00").Format(1e308), "1" + std::string(308, '0') + ".00");
   EXPECT_EQ(NumberPattern("###0.00").Format(-std::numeric_limits<double>::max()),
             "-179769313486232" + std::string(294, '0') + ".00");
-}
-
-TEST(NumberPattern, AppendsToExistingText) {
-  std::string row = "T=";
-  NumberPattern("###0.00").AppendTo(row, 573.2914, ',');
-  EXPECT_EQ(row, "T=573,29");
-}
-
-TEST(NumberPattern, RejectsMalformedPatterns) {
+  // Named and plain patterns given as text.
+  EXPECT_EQ(FormatPattern(320000, "scientific"), "3.20E+05");
+  EXPECT_EQ(FormatPattern(320000, "Scientific", ','), "3,20E+05");
+  EXPECT_THROW(FormatPattern(1, "scientifik"), std::invalid_argument);
+  EXPECT_EQ(FormatS(-639175.79, ','), "-6,39E+05");
+  EXPECT_EQ(FormatS(0.0099999), "1.00E-02");
   for (const char* bad : {"", ".", "0.0.0", "0,0", "0.0E", "0.0E+", "abc", "0.0E+00x", "E+00"}) {
     EXPECT_THROW(NumberPattern{bad}, std::invalid_argument) << bad;
   }
 }
 
-// The 15-digit decimal form, read through the C library rather than the formatter's own path.
-std::string Digits15(double value, int& exp10) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.14e", std::fabs(value));
-  exp10 = std::atoi(text + 17);
-  return std::string(1, text[0]) + std::string(text + 2, 14);
-}
-
-// Whether rounding the 15-digit form at digit index cut is an exact tie, where the formatter
-// (half away from zero on that form) may rightly differ from printf (exact binary value).
-bool TieAt(double value, int cut) {
-  int exp10 = 0;
-  const std::string digits = Digits15(value, exp10);
-  if (cut < 0 || cut >= 15 || digits[cut] != '5') return false;
-  return digits.find_first_not_of('0', cut + 1) == std::string::npos;
-}
-
-// Away from ties the rounding rule must agree with printf on the exact value.
+// As printf, but for ties of the 15-digit form and digits past 15 (the formatter pads zeros).
 TEST(NumberPattern, AgreesWithPrintfAwayFromTies) {
   std::mt19937_64 random(20240611);
   std::uniform_real_distribution<double> mantissa(-10, 10);
   std::uniform_int_distribution<int> decade(-12, 12);
-  const NumberPattern fixed("0.000");
-  const NumberPattern scientific("0.000E+00");
   int compared = 0;
   for (int i = 0; i < 20000; ++i) {
     const double value = mantissa(random) * std::pow(10.0, decade(random));
-    int exp10 = 0;
-    Digits15(value, exp10);
-    char expected[400];
-    // Beyond 15 significant digits the formatter pads with zeros where printf goes on.
-    const int cut = exp10 + 1 + 3;
-    if (cut <= 15 && !TieAt(value, cut)) {
+    char form[40], expected[400];
+    std::snprintf(form, sizeof form, "%.14e", std::fabs(value));  // the C library's own path
+    const std::string digits = form[0] + std::string(form + 2, 14);
+    const auto tie = [&](int cut) {
+      return cut >= 0 && cut < 15 && digits[cut] == '5' &&
+             digits.find_first_not_of('0', cut + 1) == std::string::npos;
+    };
+    const int cut = std::atoi(form + 17) + 4;
+    if (cut <= 15 && !tie(cut)) {
       std::snprintf(expected, sizeof expected, "%.3f", value);
-      std::string text = expected;
-      if (text == "-0.000") text = "0.000";
-      ASSERT_EQ(fixed.Format(value), text) << value;
+      const std::string text = std::string(expected) == "-0.000" ? "0.000" : expected;
+      ASSERT_EQ(NumberPattern("0.000").Format(value), text) << value;
       ++compared;
     }
-    if (!TieAt(value, 4)) {
+    if (!tie(4)) {
       std::snprintf(expected, sizeof expected, "%.3E", value);
-      ASSERT_EQ(scientific.Format(value), expected) << value;
+      ASSERT_EQ(NumberPattern("0.000E+00").Format(value), expected) << value;
     }
   }
   EXPECT_GT(compared, 18000);
 }
 
-TEST(FormatPattern, NamedScientificAndPlainPatterns) {
-  EXPECT_EQ(FormatPattern(320000, "scientific"), "3.20E+05");
-  EXPECT_EQ(FormatPattern(320000, "Scientific", ','), "3,20E+05");
-  EXPECT_EQ(FormatPattern(573.2914, "###0.00"), "573.29");
-  EXPECT_THROW(FormatPattern(1, "scientifik"), std::invalid_argument);
-}
-
-struct ValueCase {
-  double value;
-  const char* expected;
-};
-
-TEST(FormatGeneral, FormatsTable) {
-  const ValueCase cases[] = {
-      {0.02, "0.02"},
-      {1, "1"},
-      {3000, "3000"},
-      {1e-6, "1E-06"},
-      {1.5e-6, "1.5E-06"},
-      {1e-5, "1E-05"},
-      {0.0001, "0.0001"},
-      {1e14, "100000000000000"},
-      {1e15, "1E+15"},
-      {123456789012345, "123456789012345"},
-      {999999999999999.5, "1E+15"},
-      {100000000000000.5, "100000000000000"},
-      {100000000000001.5, "100000000000002"},
-      {-0.5, "-0.5"},
-      {0, "0"},
-      {-0.0, "0"},
-      {0.1 + 0.2, "0.3"},
-      {2.0 / 3, "0.666666666666667"},
-      {1e308, "1E+308"},
-      {5e-324, "4.94065645841247E-324"},
-      {kNaN, "NaN"},
-      {-kInf, "-Inf"},
-  };
-  for (const ValueCase& c : cases) EXPECT_EQ(FormatGeneral(c.value), c.expected) << c.value;
-  EXPECT_EQ(FormatGeneral(1.5, ','), "1,5");
-  EXPECT_EQ(FormatGeneral(-1.5e-6, ','), "-1,5E-06");
-}
-
+// Every finite non-zero value as C's "%.15G".
 TEST(FormatGeneral, MatchesPrintf) {
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> mantissa(-10, 10);
@@ -221,35 +126,119 @@ TEST(FormatGeneral, MatchesPrintf) {
     std::snprintf(expected, sizeof expected, "%.15G", value);
     ASSERT_EQ(FormatGeneral(value), expected) << value;
   }
+  EXPECT_EQ(FormatGeneral(0), "0");
+  EXPECT_EQ(FormatGeneral(-0.0), "0");
+  EXPECT_EQ(FormatGeneral(kNaN), "NaN");
+  EXPECT_EQ(FormatGeneral(-kInf), "-Inf");
+  EXPECT_EQ(FormatGeneral(-1.5e-6, ','), "-1,5E-06");
 }
 
 TEST(FormatG, FormatsTable) {
-  const ValueCase cases[] = {
-      {0.5, " .5"},
-      {-0.002, "-.002"},
-      {5e-7, " 5E-07"},
-      {0, " 0"},
-      {-0.0, " 0"},
-      {-0.0025, "-.0025"},
-      {1, " 1"},
-      {-1, "-1"},
-      {1241473.72093833, " 1241473.72093833"},
-      {9.00008100144234e-05, " 9.00008100144234E-05"},
-      {-0.001248755724874736, "-.00124875572487474"},
-      {1e15, " 1E+15"},
-      {kNaN, " NaN"},
-      {-kInf, "-Inf"},
-  };
-  for (const ValueCase& c : cases) EXPECT_EQ(FormatG(c.value), c.expected) << c.value;
+  const std::pair<double, const char*> cases[] = {
+      {0.5, " .5"}, {-0.002, "-.002"}, {5e-7, " 5E-07"}, {0, " 0"},      {-0.0, " 0"},
+      {-1, "-1"},   {1e15, " 1E+15"},  {kNaN, " NaN"},   {-kInf, "-Inf"}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(FormatG(value), expected) << value;
+  EXPECT_EQ(FormatG(1241473.72093833), " 1241473.72093833");
+  EXPECT_EQ(FormatG(9.00008100144234e-05), " 9.00008100144234E-05");
+  EXPECT_EQ(FormatG(-0.001248755724874736), "-.00124875572487474");
 }
 
-TEST(FormatS, FormatsTable) {
-  EXPECT_EQ(FormatS(320000), "3.20E+05");
-  EXPECT_EQ(FormatS(-639175.79), "-6.39E+05");
-  EXPECT_EQ(FormatS(99602465.7), "9.96E+07");
-  EXPECT_EQ(FormatS(0), "0.00E+00");
-  EXPECT_EQ(FormatS(320000, ','), "3,20E+05");
-  EXPECT_EQ(FormatS(0.0099999), "1.00E-02");
+struct StrictCase {
+  const char* text;
+  char separator;
+  char group;
+  double expected;
+};
+
+TEST(ParseStrict, AcceptsTable) {
+  const StrictCase cases[] = {
+      {"1.5", '.', ',', 1.5}, {"  -2.5e3\t", '.', ',', -2500}, {"+7", '.', ',', 7},
+      {"5.", '.', ',', 5},    {".5", '.', ',', 0.5},           {"00012", '.', ',', 12},
+      {"1E5", '.', ',', 1e5}, {"1e-5", '.', ',', 1e-5},        {"1e+5", '.', ',', 1e5},
+      {"0.2", '.', ',', 0.2}, {"1e-400", '.', ',', 0.0},       {"1,5", ',', ' ', 1.5},
+      {"1.5", ',', ' ', 1.5}, {"-,5e1", ',', ' ', -5},         {"1,5", ',', '.', 1.5},
+  };
+  for (const StrictCase& c : cases) {
+    EXPECT_EQ(ParseStrict(c.text, c.separator, c.group), c.expected)
+        << '"' << c.text << "\" with '" << c.separator << "' and '" << c.group << "'";
+  }
+}
+
+TEST(ParseStrict, RejectsTable) {
+  // In a point locale: empty, malformed, words, group separators, out of range.
+  for (const char* text : {"",       " \t ", "1,5", "1,234", "1.2.3", "1e",        "1e+",  "e5",
+                           ".",      "-",    "+-1", "--1",   "inf",   "-Infinity", "nan",  "1e999",
+                           "-1e999", "0x10", "1 2", "12abc", "1d3",   "1.5\n",     "1.5 ,"}) {
+    EXPECT_EQ(ParseStrict(text, '.', ','), std::nullopt) << '"' << text << '"';
+  }
+  // In comma locales: one separator at most, and a point only where it does not group.
+  for (const char* text : {"1.5,6", "1,5,6", "1,5.6", "1 234,5"}) {
+    EXPECT_EQ(ParseStrict(text, ',', ' '), std::nullopt) << '"' << text << '"';
+  }
+  for (const char* text : {"1.5", "1.234,5"}) {
+    EXPECT_EQ(ParseStrict(text, ',', '.'), std::nullopt) << '"' << text << '"';
+  }
+}
+
+TEST(ParseStrict, SignsAndLongDigitStrings) {
+  const std::optional<double> negativeZero = ParseStrict("-0");
+  ASSERT_TRUE(negativeZero);
+  EXPECT_TRUE(std::signbit(*negativeZero));
+  // A digit far down a long string decides the rounding only when it is exact.
+  EXPECT_EQ(ParseStrict("0." + std::string(5000, '0') + "1"), 0.0);
+  EXPECT_EQ(ParseStrict("0.1" + std::string(5000, '0') + "1"), 0.1);
+  EXPECT_EQ(ParseStrict(std::string(400, '9')), std::nullopt);
+  EXPECT_EQ(ParseStrict("1e99999999999999999999"), std::nullopt);
+  EXPECT_EQ(ParseStrict("1e-99999999999999999999"), 0.0);
+}
+
+// Any double written with 17 significant digits, or shortest, reads back to the same double.
+TEST(ParseStrict, RoundTripsEveryDouble) {
+  std::mt19937_64 random(42);
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t bits = random();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (!std::isfinite(value)) continue;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    ASSERT_EQ(ParseStrict(text), value) << text;
+    std::string comma = text;
+    if (const auto point = comma.find('.'); point != std::string::npos) comma[point] = ',';
+    ASSERT_EQ(ParseStrict(comma, ',', '\xA0'), value) << comma;
+    ASSERT_EQ(ParseLenient(" " + std::string(text) + " "), value) << text;
+    ASSERT_EQ(ParseStrict(FormatShortest(value)), value) << text;
+  }
+}
+
+struct TextCase {
+  const char* text;
+  double expected;
+};
+
+TEST(ParseLenient, ReadsTable) {
+  const TextCase decimals[] = {
+      {"3.9 passes", 3.9}, {" 1 2 . 5 ", 12.5}, {"\t1\r\n2", 12}, {"0.2", 0.2},    {"- 3", -3},
+      {"+12", 12},         {"-.5", -0.5},       {"1D3", 1000},    {"1d-3", 0.001}, {"2.5e+2x", 250},
+      {"1E", 1},           {"1E+", 1},          {"1e-x", 1},      {"1.2.3", 1.2},  {"1,5", 1},
+      {"1e999", kInf},     {"-1e999", -kInf},   {"1e-999", 0}};
+  const TextCase others[] = {{"&HFF", 255}, {"&hff", 255}, {"&H1F", 31}, {"&HFG", 15}, {"&H", 0},
+                             {"&O17", 15},  {"&o17", 15},  {"&O19", 1},  {"&O", 0},    {"&X1", 0},
+                             {"abc", 0},    {"", 0},       {"-", 0},     {".", 0},     {"e5", 0}};
+  for (const auto& table :
+       {std::span<const TextCase>(decimals), std::span<const TextCase>(others)}) {
+    for (const TextCase& c : table)
+      EXPECT_EQ(ParseLenient(c.text), c.expected) << '"' << c.text << '"';
+  }
+  EXPECT_EQ(ParseLenient("&O1000000000000000000000000000000"), 0x1p90);
+  EXPECT_EQ(ParseLenient("&O777777777777777777777777777777"), 0x1p90);
+  EXPECT_EQ(ParseLenient("&H1FFFFFFFFFFFFF"), 0x1p53 - 1);
+  // Long texts never fail.
+  EXPECT_EQ(ParseLenient(std::string(100000, '9')), kInf);
+  EXPECT_EQ(ParseLenient("0." + std::string(100000, '0') + "1"), 0.0);
+  EXPECT_EQ(ParseLenient("&H" + std::string(300, 'F')), kInf);
+  EXPECT_EQ(ParseLenient("1e" + std::string(1000, '9')), kInf);
+  EXPECT_EQ(ParseLenient("1e-" + std::string(1000, '9')), 0.0);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -13,15 +12,6 @@
 
 namespace quillane::test {
 namespace {
-
-std::vector<std::filesystem::path> Reproducers(const std::string& prefix) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(DataDir() / "reliability")) {
-    if (entry.path().filename().string().rfind(prefix, 0) == 0) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 // Opens a damaged catalogue: it either opens, and every row is then found by its name, or
 // CatalogueError names the file; returns the message, empty when it opened.
@@ -42,23 +32,22 @@ std::string OpenDamaged(const std::filesystem::path& file) {
 }
 
 TEST(CatalogueRegressionTest, EveryStoredReproducerOpensOrIsRefusedCleanly) {
-  const auto files = Reproducers("catalogue_");
-  ASSERT_FALSE(files.empty());
-  for (const auto& file : files) {
-    SCOPED_TRACE(file.filename().string());
-    OpenDamaged(file);
+  int opened = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(DataDir() / "reliability")) {
+    if (entry.path().filename().string().rfind("catalogue_", 0) != 0) continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    OpenDamaged(entry.path());
+    ++opened;
   }
-}
+  EXPECT_GT(opened, 0);
 
-// Found by the catalogue fuzzer: a damaged row name holding a NUL byte went into the message
-// as it was, and what() ended the message there, before the file and the reason.
-TEST(CatalogueRegressionTest, ControlCharactersOfNamesAreEscapedInMessages) {
+  // A damaged row name holding a NUL byte went into the message as it was, and what() ended the
+  // message there, before the file and the reason.
   const auto file = DataDir() / "reliability" / "catalogue_name_with_nul.db";
   const std::string message = OpenDamaged(file);
   EXPECT_NE(message.find("\\x00"), std::string::npos) << message;
   EXPECT_NE(message.find("is missing (NULL)"), std::string::npos) << message;
   for (const char c : message) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << message;
-
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(cli::RunBatch({"--catalogue", file.string(), "--list-materials"}, out, err), 1);

@@ -8,6 +8,9 @@
 namespace quillane::ui {
 namespace {
 
+using Read = double (*)(const InputParameters&);
+#define IN(member) [](const InputParameters& in) { return static_cast<double>(in.member); }
+
 class FieldRulesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -17,191 +20,80 @@ class FieldRulesTest : public ::testing::Test {
   ModelState state;
 };
 
-TEST_F(FieldRulesTest, LoadTextsWithThePoint) {
-  const std::pair<FieldId, const char*> expected[] = {
-      {FieldId::Text1, "1"},     {FieldId::Text2, "4.50"},   {FieldId::Text3, "973"},
-      {FieldId::Text4, "1"},     {FieldId::Text5, "1."},     {FieldId::Text6, "02.0"},
-      {FieldId::Text7, "1.50"},  {FieldId::Text8, "5.0E+2"}, {FieldId::text9, "573"},
-      {FieldId::Text10, "3000"}, {FieldId::Text12, "0.02"},  {FieldId::Text13, "0.08"},
-      {FieldId::Text14, "1"},    {FieldId::Text15, "1"},     {FieldId::Text16, "0"},
+TEST_F(FieldRulesTest, FieldsLoadInOrderWithTheirNamesAndTexts) {
+  const std::pair<const char*, const char*> expected[] = {
+      {"Text1", "1"},   {"Text2", "4.50"},  {"Text3", "973"},   {"Text4", "1"},
+      {"Text5", "1."},  {"Text6", "02.0"},  {"Text7", "1.50"},  {"Text8", "5.0E+2"},
+      {"text9", "573"}, {"Text10", "3000"}, {"Text12", "0.02"}, {"Text13", "0.08"},
+      {"Text14", "1"},  {"Text15", "1"},    {"Text16", "0"}};
+  ASSERT_EQ(Fields().size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_STREQ(Fields()[i].Name(), expected[i].first);
+    EXPECT_EQ(LoadText(state, Fields()[i].Id), expected[i].second) << expected[i].first;
+  }
+}
+
+TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
+  // Box, text, what the box then shows (nullptr: refused, the default value stays), the value
+  // and whether the box is given the shown text or keeps the typed one.
+  const std::tuple<FieldId, const char*, const char*, Read, double, bool> cases[] = {
+      {FieldId::Text8, "250", "2.50E+02", IN(HeatFlux), 250000, true},
+      {FieldId::Text8, "1e306", nullptr, IN(HeatFlux), 500000, true},
+      {FieldId::Text5, "-12", "12", IN(PassThickness), 1.2e-5, true},
+      {FieldId::Text4, "3.9 passes", "3", IN(PassCount), 3, true},
+      {FieldId::Text4, "40000", nullptr, IN(PassCount), 1, true},
+      {FieldId::Text14, "2.5", "", IN(WitnessParticle), 2, false},
+      {FieldId::Text14, "3.5", "", IN(WitnessParticle), 4, false},
+      {FieldId::Text15, "-6.5", "", IN(WitnessCoat), 6, false},
+      {FieldId::Text1, "2.4", "2", IN(LamellaThickness), 2.4e-6, true},
+      {FieldId::Text2, "-3.25", "3.25E+00", IN(PassPeriod), 3.25, true},
+      {FieldId::Text7, "120", "1.20E02", IN(HeatingWindow), 120, true},
+      {FieldId::Text6, "3.5", "3.50", IN(SubstrateThicknessInput), 0.0035, true},
+      {FieldId::Text10, "2500.5K", "2500.5", IN(ParticleTemperature), 2500.5, true},
+      {FieldId::text9, "-600", "600", IN(SubstrateTemperature), 600, true},
+      {FieldId::Text13, "-0.1234 m", "0.123", IN(SpecimenLength), 0.123, true},
+      {FieldId::Text16, "-0.5x", "", IN(InitialCurvature), -0.5, false},
   };
-  for (const auto& [id, text] : expected) EXPECT_EQ(LoadText(state, id), text) << Field(id).Name();
-}
-
-TEST_F(FieldRulesTest, FieldsAreListedInLoadOrderWithTheirNames) {
-  const char* names[] = {"Text1",  "Text2",  "Text3",  "Text4",  "Text5",
-                         "Text6",  "Text7",  "Text8",  "text9",  "Text10",
-                         "Text12", "Text13", "Text14", "Text15", "Text16"};
-  ASSERT_EQ(Fields().size(), std::size(names));
-  for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_STREQ(Fields()[i].Name(), names[i]);
-  EXPECT_STREQ(Field(FieldId::Text1).Caption(), "Epaisseur d'une  lamelle(µm)");
-  EXPECT_STREQ(Field(FieldId::Text14).Caption(), "N° particule témoin ");
-}
-
-TEST_F(FieldRulesTest, HeatFluxInKilowatts) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text8, "250");
-  EXPECT_TRUE(outcome.Accepted);
-  EXPECT_EQ(state.Input.HeatFlux, 250000);
-  EXPECT_EQ(outcome.Shown, "2.50E+02");
-}
-
-TEST_F(FieldRulesTest, PassThicknessTakesTheMagnitudeInMicrometres) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text5, "-12");
-  EXPECT_DOUBLE_EQ(state.Input.PassThickness, 1.2e-5);
-  EXPECT_EQ(outcome.Shown, "12");
-}
-
-TEST_F(FieldRulesTest, PassCountReadsTheLeadingNumber) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text4, "3.9 passes");
-  EXPECT_TRUE(outcome.Accepted);
-  EXPECT_EQ(state.Input.PassCount, 3);
-  EXPECT_TRUE(outcome.Reformat);
-  EXPECT_EQ(outcome.Shown, "3");
-  CommitField(state, FieldId::Text4, "passes");
-  EXPECT_EQ(state.Input.PassCount, 0);
-}
-
-TEST_F(FieldRulesTest, WitnessBoxesRoundHalvesToEvenAndKeepTheirText) {
-  CommitOutcome outcome = CommitField(state, FieldId::Text14, "2.5");
-  EXPECT_TRUE(outcome.Accepted);
-  EXPECT_FALSE(outcome.Reformat);
-  EXPECT_EQ(state.Input.WitnessParticle, 2);
-  CommitField(state, FieldId::Text14, "3.5");
-  EXPECT_EQ(state.Input.WitnessParticle, 4);
-  CommitField(state, FieldId::Text15, "-6.5");
-  EXPECT_EQ(state.Input.WitnessCoat, 6);
-}
-
-TEST_F(FieldRulesTest, IntegerBoxesRefuseWhatSixteenBitsCannotHold) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text4, "40000");
-  EXPECT_FALSE(outcome.Accepted);
-  EXPECT_EQ(state.Input.PassCount, 1);
-  EXPECT_NE(outcome.Reason.find("32767"), std::string::npos);
-  EXPECT_TRUE(CommitField(state, FieldId::Text4, "32767").Accepted);
-  EXPECT_EQ(state.Input.PassCount, 32767);
-  EXPECT_FALSE(CommitField(state, FieldId::Text15, "1e999").Accepted);
-}
-
-TEST_F(FieldRulesTest, StrictBoxesRefuseTextThatIsNotANumber) {
-  for (const char* text : {"abc", "", "  ", "4.5s", "1,5", "inf", "nan", "1e999"}) {
-    const CommitOutcome outcome = CommitField(state, FieldId::Text2, text);
-    EXPECT_FALSE(outcome.Accepted) << text;
-    EXPECT_FALSE(outcome.Reason.empty()) << text;
+  for (const auto& [id, text, shown, read, value, reformat] : cases) {
+    SetUp();
+    const CommitOutcome outcome = CommitField(state, id, text);
+    EXPECT_EQ(outcome.Accepted, shown != nullptr) << text;
+    EXPECT_TRUE(outcome.Accepted || !outcome.Reason.empty()) << text;
+    EXPECT_DOUBLE_EQ(read(state.Input), value) << text;
+    if (shown == nullptr) continue;
+    EXPECT_EQ(outcome.Reformat, reformat) << text;
+    EXPECT_EQ(reformat ? outcome.Shown : "", shown) << text;
+  }
+  for (const char* text : {"", "  ", "4.5s", "1,5", "inf", "nan", "1e999"}) {
+    EXPECT_FALSE(CommitField(state, FieldId::Text2, text).Accepted) << text;
     EXPECT_EQ(state.Input.PassPeriod, 4.5) << text;
   }
-  const CommitOutcome outcome = CommitField(state, FieldId::Text2, "abc");
-  EXPECT_NE(outcome.Reason.find("abc"), std::string::npos);
-  EXPECT_NE(outcome.Reason.find("Période entre 2 passes (s)"), std::string::npos);
-}
-
-TEST_F(FieldRulesTest, StrictBoxesRefuseValuesThatOverflowWhenScaled) {
-  EXPECT_FALSE(CommitField(state, FieldId::Text8, "1e306").Accepted);
-  EXPECT_EQ(state.Input.HeatFlux, 500000);
-}
-
-TEST_F(FieldRulesTest, EveryStrictRuleScalesAndFormats) {
-  EXPECT_EQ(CommitField(state, FieldId::Text1, "2.4").Shown, "2");
-  EXPECT_DOUBLE_EQ(state.Input.LamellaThickness, 2.4e-6);
-  EXPECT_EQ(CommitField(state, FieldId::Text2, "-3.25").Shown, "3.25E+00");
-  EXPECT_EQ(state.Input.PassPeriod, 3.25);
-  EXPECT_EQ(CommitField(state, FieldId::Text7, "0.012").Shown, "1.20E-02");
-  EXPECT_EQ(state.Input.HeatingWindow, 0.012);
-  EXPECT_EQ(CommitField(state, FieldId::Text7, "120").Shown, "1.20E02");
-  EXPECT_EQ(CommitField(state, FieldId::Text6, "3.5").Shown, "3.50");
-  EXPECT_DOUBLE_EQ(state.Input.SubstrateThicknessInput, 0.0035);
-  EXPECT_EQ(CommitField(state, FieldId::Text10, "2500.5K").Shown, "2500.5");
-  EXPECT_EQ(state.Input.ParticleTemperature, 2500.5);
-}
-
-TEST_F(FieldRulesTest, TemperaturesCommitLikeTheOtherStrictBoxes) {
-  CommitOutcome outcome = CommitField(state, FieldId::text9, "-600");
-  EXPECT_TRUE(outcome.Accepted);
-  EXPECT_EQ(state.Input.SubstrateTemperature, 600);
-  EXPECT_EQ(outcome.Shown, "600");
-  outcome = CommitField(state, FieldId::Text3, "1000.5");
-  EXPECT_EQ(state.Input.GasTemperature, 1000.5);
-  EXPECT_EQ(outcome.Shown, "1000.5");
-  EXPECT_FALSE(CommitField(state, FieldId::Text3, "chaud").Accepted);
-  EXPECT_EQ(state.Input.GasTemperature, 1000.5);
-}
-
-TEST_F(FieldRulesTest, SpecimenLengthIsTheValueShownAfterItsCommit) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text13, "-0.1234 m");
-  EXPECT_EQ(outcome.Shown, "0.123");
-  EXPECT_EQ(state.Input.SpecimenLength, 0.123);
-}
-
-TEST_F(FieldRulesTest, CurvatureBoxReadsItsLeadingNumberAndKeepsItsText) {
-  const InputParameters before = state.Input;
-  const CommitOutcome outcome = CommitField(state, FieldId::Text16, "-0.5x");
-  EXPECT_TRUE(outcome.Accepted);
-  EXPECT_FALSE(outcome.Reformat);
-  EXPECT_EQ(state.Input.InitialCurvature, -0.5);
-  EXPECT_EQ(state.Input.SpecimenLength, before.SpecimenLength);
+  // The refusal names the text, the box and the bound it broke.
+  const std::string reason = CommitField(state, FieldId::Text2, "abc").Reason;
+  EXPECT_NE(reason.find("abc"), std::string::npos);
+  EXPECT_NE(reason.find("Période entre 2 passes (s)"), std::string::npos);
   // A case's curvature is shown so that it reads back exactly.
-  state.Input.InitialCurvature = 1.0 / 3.0;
-  EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), 1.0 / 3.0);
-  state.Input.InitialCurvature = 1e-5;
-  EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), 1e-5);
+  for (double curvature : {1.0 / 3.0, 1e-5}) {
+    state.Input.InitialCurvature = curvature;
+    EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), curvature);
+  }
 }
 
-TEST_F(FieldRulesTest, SpinButtonsStepTheShownNumberAndCommit) {
-  CommitOutcome outcome = StepField(state, FieldId::text9, "573", +1);
-  EXPECT_EQ(state.Input.SubstrateTemperature, 583);
-  EXPECT_EQ(outcome.Shown, "583");
-  // The number being typed is the one stepped.
-  outcome = StepField(state, FieldId::Text3, "900", -1);
+TEST_F(FieldRulesTest, SpinButtonsStepTheShownNumberWithinTheRange) {
+  EXPECT_EQ(StepField(state, FieldId::Text3, "900", -1).Shown, "890");
   EXPECT_EQ(state.Input.GasTemperature, 890);
-  outcome = StepField(state, FieldId::Text6, "02.0", +1);
-  EXPECT_DOUBLE_EQ(state.Input.SubstrateThicknessInput, 0.0021);
-  EXPECT_EQ(outcome.Shown, "2.10");
-  // Text that is not a number steps the value in the state.
-  outcome = StepField(state, FieldId::Text6, "épais", -1);
-  EXPECT_DOUBLE_EQ(state.Input.SubstrateThicknessInput, 0.002);
-  EXPECT_EQ(outcome.Shown, "2.00");
-}
-
-TEST_F(FieldRulesTest, SpinButtonsStayWithinTheDocumentedRange) {
-  StepField(state, FieldId::text9, "5", -1);
-  EXPECT_EQ(state.Input.SubstrateTemperature, 1);
   StepField(state, FieldId::Text3, "9995", +1);
   EXPECT_EQ(state.Input.GasTemperature, 10000);
-  StepField(state, FieldId::Text6, "0.05", -1);
-  EXPECT_GT(state.Input.SubstrateThicknessInput, 0);
+  StepField(state, FieldId::text9, "5", -1);
+  EXPECT_EQ(state.Input.SubstrateTemperature, 1);
+  // A text that is not a number steps the value in the state.
+  EXPECT_EQ(StepField(state, FieldId::Text6, "épais", +1).Shown, "2.10");
   EXPECT_THROW(StepField(state, FieldId::Text1, "1", +1), std::logic_error);
-}
-
-TEST_F(FieldRulesTest, ManySmallStepsStayShortDecimals) {
-  std::string text = LoadText(state, FieldId::Text6);
+  // Many small steps stay short decimals.
+  std::string text = "02.0";
   for (int i = 0; i < 37; ++i) text = StepField(state, FieldId::Text6, text, +1).Shown;
   EXPECT_EQ(text, "5.70");
   EXPECT_DOUBLE_EQ(state.Input.SubstrateThicknessInput, 0.0057);
-}
-
-class CommaLocaleTest : public FieldRulesTest {
- protected:
-  void SetUp() override {
-    FieldRulesTest::SetUp();
-    state.Locale = RegionalSettings{',', ' '};
-  }
-};
-
-TEST_F(CommaLocaleTest, BoxesShowTheCommaAndStrictBoxesReadBothSeparators) {
-  EXPECT_EQ(LoadText(state, FieldId::Text2), "4,50");
-  EXPECT_EQ(LoadText(state, FieldId::Text8), "5,0E+2");
-  EXPECT_EQ(CommitField(state, FieldId::Text2, "1,5").Shown, "1,50E+00");
-  EXPECT_EQ(state.Input.PassPeriod, 1.5);
-  EXPECT_TRUE(CommitField(state, FieldId::Text2, "2.5").Accepted);
-  EXPECT_EQ(state.Input.PassPeriod, 2.5);
-}
-
-TEST_F(CommaLocaleTest, TheModelReadsTheSpecimenLengthShownWithAComma) {
-  const CommitOutcome outcome = CommitField(state, FieldId::Text13, "0,1");
-  EXPECT_EQ(state.Input.SpecimenLength, 0.1);
-  EXPECT_EQ(outcome.Shown, "0,100");
-  EXPECT_EQ(LiveValue("0,25", state.Locale), 0.25);
-  state.Input.InitialCurvature = 0.25;
-  EXPECT_EQ(LoadText(state, FieldId::Text16), "0,25");
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -16,60 +14,40 @@
 #include <QTest>
 #include <QTimer>
 #include <QUndoStack>
-#include <functional>
-#include <memory>
 
 #include "TestSupport.h"
 #include "model/ModelState.h"
 #include "ui/Geometrie.h"
-#include "ui/ResultGridModel.h"
 #include "ui/ResultWindows.h"
 
 namespace quillane::test {
 
-// Answers every modal dialog that opens while it lives: the handler decides (the default
-// presses the first button of a message box, or rejects any other dialog); the texts of the
-// message boxes seen are kept.
-class ModalWatcher : public QObject {
- public:
-  using Handler = std::function<void(QWidget*)>;
-
-  explicit ModalWatcher(Handler handler = {}) : handler_(std::move(handler)) {
+// Answers every modal dialog that opens while it lives, by the handler or by pressing the first
+// button of a message box (rejecting any other dialog); keeps the texts of the boxes seen.
+struct ModalWatcher : QObject {
+  explicit ModalWatcher(std::function<void(QWidget*)> handler = {}) : handler_(handler) {
     timer_.setInterval(15);
     QObject::connect(&timer_, &QTimer::timeout, this, [this] { Check(); });
     timer_.start();
   }
 
   QStringList MessageTexts;
-  QStringList DialogNames;
-
   static void Dismiss(QWidget* widget) {
-    if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-      const auto buttons = box->buttons();
-      if (!buttons.isEmpty()) {
-        buttons.first()->click();
-        return;
-      }
-    }
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box != nullptr && !box->buttons().isEmpty()) return box->buttons().first()->click();
     if (auto* dialog = qobject_cast<QDialog*>(widget)) dialog->reject();
   }
 
- private:
   void Check() {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || !modal->isVisible() || modal == busy_) return;
     busy_ = modal;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) MessageTexts << box->text();
-    DialogNames << modal->objectName();
-    if (handler_) {
-      handler_(modal);
-    } else {
-      Dismiss(modal);
-    }
+    handler_ ? handler_(modal) : Dismiss(modal);
     busy_ = nullptr;
   }
 
-  Handler handler_;
+  std::function<void(QWidget*)> handler_;
   QTimer timer_;
   QWidget* busy_ = nullptr;
 };
@@ -86,22 +64,15 @@ class GeometrieWindowFixture : public ::testing::Test {
     windows.reset();
   }
 
-  // Opens the window; a window that reports a fault at once gives the focus to its message
-  // box, so it is only waited for until it is on screen.
+  // A window reporting a fault at once gives its message box the focus: wait for it on screen.
   void Open(const std::filesystem::path& catalogue, const QLocale& locale = QLocale::c(),
             bool active = true) {
-    ui::GeometrieOptions options;
-    options.CataloguePath = catalogue;
-    options.UserCataloguePath = dir / "user" / "materiaux.db";
-    options.Locale = locale;
+    const ui::GeometrieOptions options{catalogue, dir / "user" / "materiaux.db", locale};
     window = std::make_unique<ui::Geometrie>(state, *windows, options);
     window->show();
     window->activateWindow();
-    if (active) {
-      ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    } else {
-      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
+    ASSERT_TRUE(active ? QTest::qWaitForWindowActive(window.get())
+                       : QTest::qWaitForWindowExposed(window.get()));
   }
   void Open() { Open(dir / "p1.db"); }
 
@@ -111,15 +82,11 @@ class GeometrieWindowFixture : public ::testing::Test {
   T* Child(const char* name) const {
     return window->findChild<T*>(QString::fromUtf8(name));
   }
-  void Trigger(const char* action) {
-    auto* found = Child<QAction>(action);
-    ASSERT_NE(found, nullptr) << action;
-    found->trigger();
-  }
+  void Trigger(const char* action) { Child<QAction>(action)->trigger(); }
   QPushButton* Execution() const { return Child<QPushButton>("Execution"); }
   QString Status() const { return window->statusBar()->currentMessage(); }
 
-  // Replaces the text of a box by typing, the box having the focus.
+  // Types over a box's text, the box having the focus; Leave tabs away as a user does.
   void Type(ui::FieldId id, const QString& text) {
     QLineEdit* box = Box(id);
     box->setFocus(Qt::MouseFocusReason);
@@ -128,21 +95,22 @@ class GeometrieWindowFixture : public ::testing::Test {
     QTest::keyClick(box, Qt::Key_Delete);
     QTest::keyClicks(box, text);
   }
-  // Moves the focus away from a box, as the Tab key does.
-  void Leave(ui::FieldId id) {
-    QLineEdit* box = Box(id);
-    QTest::keyClick(box, Qt::Key_Tab);
-    ASSERT_FALSE(box->hasFocus());
-  }
+  void Leave(ui::FieldId id) { QTest::keyClick(Box(id), Qt::Key_Tab); }
   void TypeAndLeave(ui::FieldId id, const QString& text) {
     Type(id, text);
     Leave(id);
+  }
+  void TypeAll(std::initializer_list<std::pair<ui::FieldId, const char*>> texts) {
+    for (const auto& [id, text] : texts) TypeAndLeave(id, text);
+  }
+  void PickBoth() {
+    Pick("Datalist1", "Acier 316L");
+    Pick("Datalist2", "NiCrAlY");
   }
 
   // Picks a material with the mouse, as a user does.
   void Pick(const char* list, const QString& name) {
     auto* widget = Child<QListWidget>(list);
-    ASSERT_NE(widget, nullptr);
     const auto items = widget->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1) << name.toStdString();
     widget->scrollToItem(items.first());
