@@ -40,6 +40,11 @@ TEST(DrawingSurfaceTest, ScaleModesAndRefusedSettings) {
   EXPECT_EQ(surface.Scale(), (UserScale{0, 0, 6615, 4095}));
   surface.ScaleMode(ScaleModeKind::Pixels);
   EXPECT_EQ(surface.Scale(), (UserScale{0, 0, 441, 273}));
+  surface.ScaleMode(ScaleModeKind::Points);
+  EXPECT_EQ(surface.Scale(), (UserScale{0, 0, 330.75f, 204.75f}));
+  surface.ScaleMode(0);  // user coordinates: the scale stays as it was
+  EXPECT_EQ(surface.ScaleMode(), ScaleModeKind::User);
+  EXPECT_EQ(surface.Scale(), (UserScale{0, 0, 330.75f, 204.75f}));
   surface.ScaleMode(ScaleModeKind::Twips);
   surface.ScaleHeight(-0.7f);
   surface.ScaleTop(0.3f);
