@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <stdexcept>
 
 #include "GraphicsStates.h"
@@ -45,6 +47,13 @@ TEST(StressViewsTest, AxesAreFramedAroundTheirRange) {
       EXPECT_FLOAT_EQ(surface->ScaleHeight(), static_cast<float>(-1.4 * c.span));
       EXPECT_FLOAT_EQ(surface->ScaleTop(), c.top);
     }
+    // The history's time axis runs from the bottom edge of the frame to its top.
+    const double bottom = c.low == c.high ? c.low - c.span / 2 - c.span / 5 : c.low - c.span / 5;
+    const auto& items = history.Items();
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(), [&](const DisplayItem& item) {
+      return item.Kind == ItemKind::Line && item.X1 == 0 && item.X2 == 0 &&
+             item.Y1 == static_cast<float>(bottom);
+    })) << bottom;
     EXPECT_EQ(Texts(profile, c.stressLabel).size(), c.low == c.high ? 2u : 1u);
     EXPECT_EQ(Texts(history, c.deflectionLabel).size(), c.low == c.high ? 2u : 1u);
   }
