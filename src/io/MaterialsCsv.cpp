@@ -10,13 +10,6 @@ namespace quillane {
 
 namespace {
 
-constexpr std::array<const char*, 9> kNumberColumns = {
-    "Lambda", "Rho", "Cp", "Tfusion", "Lfusion", "ModuleYoung", "Poisson", "dilat", "SigmaQ"};
-constexpr std::array<double MaterialRecord::*, 9> kFields = {
-    &MaterialRecord::Lambda,  &MaterialRecord::Rho,     &MaterialRecord::Cp,
-    &MaterialRecord::Tfusion, &MaterialRecord::Lfusion, &MaterialRecord::ModuleYoung,
-    &MaterialRecord::Poisson, &MaterialRecord::dilat,   &MaterialRecord::SigmaQ};
-
 // Splits a line at the separator, honouring double quotes ("" inside quotes is one quote).
 std::vector<std::string> Fields(const std::string& line, char separator) {
   std::vector<std::string> fields(1);
@@ -86,10 +79,10 @@ std::vector<CsvMaterial> ReadMaterialsCsv(const std::filesystem::path& path) {
       };
       columns.push_back(find("Matériaux"));
       if (columns.back() < 0) throw fault(number, "the header has no column \"Matériaux\".");
-      for (const char* column : kNumberColumns) {
-        columns.push_back(find(column));
+      for (const MaterialColumn& column : kMaterialColumns) {
+        columns.push_back(find(column.Name));
         if (columns.back() < 0) {
-          throw fault(number, std::string("the header has no column \"") + column + "\".");
+          throw fault(number, std::string("the header has no column \"") + column.Name + "\".");
         }
       }
       columns.push_back(find("Source"));
@@ -105,15 +98,15 @@ std::vector<CsvMaterial> ReadMaterialsCsv(const std::filesystem::path& path) {
     };
     row.Material.Row.Name = field(columns[0]);
     if (row.Material.Row.Name.empty()) throw fault(number, "the material has no name.");
-    for (std::size_t i = 0; i < kNumberColumns.size(); ++i) {
+    for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
       const std::string text = field(columns[i + 1]);
       // With semicolons between fields, a decimal comma is accepted as well as a point.
       const auto value = format::ParseStrict(text, separator == ';' ? ',' : '.', ' ');
       if (!value) {
-        throw fault(number, std::string(kNumberColumns[i]) + " of \"" + row.Material.Row.Name +
-                                "\" is not a number: \"" + text + "\".");
+        throw fault(number, std::string(kMaterialColumns[i].Name) + " of \"" +
+                                row.Material.Row.Name + "\" is not a number: \"" + text + "\".");
       }
-      row.Material.Row.*kFields[i] = *value;
+      row.Material.Row.*kMaterialColumns[i].Field = *value;
     }
     row.Material.Source = field(columns.back());
     rows.push_back(std::move(row));
@@ -127,13 +120,15 @@ std::string MaterialsCsvText(const MaterialsCatalogue& catalogue,
                              const std::vector<UserMaterial>& userRows) {
   std::ostringstream out;
   out << "Matériaux";
-  for (const char* column : kNumberColumns) out << ',' << column;
+  for (const MaterialColumn& column : kMaterialColumns) out << ',' << column.Name;
   out << ",Origine,Source\n";
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
     const bool user = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     out << Quoted(row.Name);
-    for (double MaterialRecord::*field : kFields) out << ',' << format::FormatShortest(row.*field);
+    for (const MaterialColumn& column : kMaterialColumns) {
+      out << ',' << format::FormatShortest(row.*column.Field);
+    }
     std::string source;
     if (user) {
       for (const UserMaterial& material : userRows) {

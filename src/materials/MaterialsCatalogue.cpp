@@ -18,22 +18,6 @@ namespace {
 
 constexpr const char* kTable = "matériaux";
 
-// The numeric columns, in the order of the record fields they fill.
-struct NumericColumn {
-  const char* name;
-  double MaterialRecord::*field;
-};
-constexpr std::array<NumericColumn, 9> kNumericColumns{{
-    {"Lambda", &MaterialRecord::Lambda},
-    {"Rho", &MaterialRecord::Rho},
-    {"Cp", &MaterialRecord::Cp},
-    {"Tfusion", &MaterialRecord::Tfusion},
-    {"Lfusion", &MaterialRecord::Lfusion},
-    {"ModuleYoung", &MaterialRecord::ModuleYoung},
-    {"Poisson", &MaterialRecord::Poisson},
-    {"dilat", &MaterialRecord::dilat},
-    {"SigmaQ", &MaterialRecord::SigmaQ},
-}};
 constexpr const char* kNameColumn = "Matériaux";
 
 // Case folding for names: ASCII letters as SQLite NOCASE does, plus the Latin-1 capitals
@@ -191,9 +175,9 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
   RequireTable(db, path);
   Statement select = PrepareStatement(db, "SELECT * FROM \"matériaux\"", path);
   const int nameColumn = FindColumn(select.get(), kNameColumn, path);
-  std::array<int, kNumericColumns.size()> columns{};
-  for (std::size_t i = 0; i < kNumericColumns.size(); ++i) {
-    columns[i] = FindColumn(select.get(), kNumericColumns[i].name, path);
+  std::array<int, kMaterialColumns.size()> columns{};
+  for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
+    columns[i] = FindColumn(select.get(), kMaterialColumns[i].Name, path);
   }
 
   std::vector<MaterialRecord> rows;
@@ -207,9 +191,9 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
     }
     record.Name.assign(name,
                        static_cast<std::size_t>(sqlite3_column_bytes(select.get(), nameColumn)));
-    for (std::size_t i = 0; i < kNumericColumns.size(); ++i) {
-      record.*(kNumericColumns[i].field) =
-          ReadNumber(select.get(), columns[i], record.Name, kNumericColumns[i].name, path);
+    for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
+      record.*(kMaterialColumns[i].Field) =
+          ReadNumber(select.get(), columns[i], record.Name, kMaterialColumns[i].Name, path);
     }
     rows.push_back(std::move(record));
   }

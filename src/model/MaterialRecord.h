@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string>
 
 namespace quillane {
@@ -19,5 +20,23 @@ struct MaterialRecord {
 
   bool operator==(const MaterialRecord&) const = default;
 };
+
+// The nine figures of a row, in the order of the catalogue's columns, with their SI units.
+struct MaterialColumn {
+  const char* Name;
+  double MaterialRecord::*Field;
+  const char* Unit;
+};
+inline constexpr std::array<MaterialColumn, 9> kMaterialColumns = {{
+    {"Lambda", &MaterialRecord::Lambda, "W/(m·K)"},
+    {"Rho", &MaterialRecord::Rho, "kg/m³"},
+    {"Cp", &MaterialRecord::Cp, "J/(kg·K)"},
+    {"Tfusion", &MaterialRecord::Tfusion, "K"},
+    {"Lfusion", &MaterialRecord::Lfusion, "J/kg"},
+    {"ModuleYoung", &MaterialRecord::ModuleYoung, "Pa"},
+    {"Poisson", &MaterialRecord::Poisson, ""},
+    {"dilat", &MaterialRecord::dilat, "1/K"},
+    {"SigmaQ", &MaterialRecord::SigmaQ, "Pa"},
+}};
 
 }  // namespace quillane

@@ -21,24 +21,6 @@ namespace quillane::ui {
 
 namespace {
 
-// The nine figures of a row, in the catalogue's order of columns, with their units.
-struct Figure {
-  const char* Column;
-  double MaterialRecord::*Field;
-  const char* Unit;
-};
-constexpr std::array<Figure, 9> kFigures = {{
-    {"Lambda", &MaterialRecord::Lambda, "W/(m·K)"},
-    {"Rho", &MaterialRecord::Rho, "kg/m³"},
-    {"Cp", &MaterialRecord::Cp, "J/(kg·K)"},
-    {"Tfusion", &MaterialRecord::Tfusion, "K"},
-    {"Lfusion", &MaterialRecord::Lfusion, "J/kg"},
-    {"ModuleYoung", &MaterialRecord::ModuleYoung, "Pa"},
-    {"Poisson", &MaterialRecord::Poisson, ""},
-    {"dilat", &MaterialRecord::dilat, "1/K"},
-    {"SigmaQ", &MaterialRecord::SigmaQ, "Pa"},
-}};
-
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
@@ -62,12 +44,12 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, Q
   name_ = new QLineEdit(Q(material.Row.Name), this);
   name_->setObjectName(QStringLiteral("Matériaux"));
   form->addRow(QStringLiteral("Matériaux"), name_);
-  for (std::size_t i = 0; i < kFigures.size(); ++i) {
-    figures_[i] = new QLineEdit(Shown(material.Row.*kFigures[i].Field), this);
-    figures_[i]->setObjectName(QString::fromLatin1(kFigures[i].Column));
-    QString caption = QString::fromLatin1(kFigures[i].Column);
-    if (kFigures[i].Unit[0] != '\0')
-      caption += QStringLiteral(" (%1)").arg(QString::fromUtf8(kFigures[i].Unit));
+  for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
+    figures_[i] = new QLineEdit(Shown(material.Row.*kMaterialColumns[i].Field), this);
+    figures_[i]->setObjectName(QString::fromLatin1(kMaterialColumns[i].Name));
+    QString caption = QString::fromLatin1(kMaterialColumns[i].Name);
+    if (kMaterialColumns[i].Unit[0] != '\0')
+      caption += QStringLiteral(" (%1)").arg(QString::fromUtf8(kMaterialColumns[i].Unit));
     form->addRow(caption, figures_[i]);
   }
   source_ = new QLineEdit(Q(material.Source), this);
@@ -95,15 +77,15 @@ void MaterialForm::accept() {
   material.Source = source_->text().trimmed().toStdString();
   QStringList faults;
   if (material.Row.Name.empty()) faults << QStringLiteral("Le matériau n'a pas de nom.");
-  for (std::size_t i = 0; i < kFigures.size(); ++i) {
+  for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     // The point and the comma both read as the decimal separator.
     const auto value = format::ParseStrict(figures_[i]->text().toStdString(), ',', ' ');
     if (!value) {
       faults << QStringLiteral("%1 : « %2 » n'est pas un nombre.")
-                    .arg(QString::fromLatin1(kFigures[i].Column), figures_[i]->text());
+                    .arg(QString::fromLatin1(kMaterialColumns[i].Name), figures_[i]->text());
       continue;
     }
-    material.Row.*kFigures[i].Field = *value;
+    material.Row.*kMaterialColumns[i].Field = *value;
   }
   if (faults.isEmpty()) {
     for (const InputFault& fault : FindMaterialFaults(material.Row)) faults << Q(fault.French);
@@ -128,7 +110,7 @@ Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent)
   table_ = new QTableWidget(central);
   table_->setObjectName(QStringLiteral("MaterialTable"));
   QStringList headers = {QStringLiteral("Matériaux"), QStringLiteral("Origine")};
-  for (const Figure& figure : kFigures) headers << QString::fromLatin1(figure.Column);
+  for (const MaterialColumn& figure : kMaterialColumns) headers << QString::fromLatin1(figure.Name);
   headers << QStringLiteral("Source");
   table_->setColumnCount(static_cast<int>(headers.size()));
   table_->setHorizontalHeaderLabels(headers);
@@ -179,7 +161,7 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
     const bool mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     QStringList cells = {Q(row.Name),
                          mine ? QStringLiteral("utilisateur") : QStringLiteral("catalogue livré")};
-    for (const Figure& figure : kFigures) cells << Shown(row.*figure.Field);
+    for (const MaterialColumn& figure : kMaterialColumns) cells << Shown(row.*figure.Field);
     QString source;
     for (const UserMaterial& material : user) {
       if (mine && FoldName(material.Row.Name) == FoldName(row.Name)) source = Q(material.Source);
@@ -230,7 +212,7 @@ void Materiaux::Edit(const QString& title, const UserMaterial& start,
 void Materiaux::Ajouter() {
   UserMaterial blank;
   blank.Row.Name = "Nouveau matériau";
-  for (const Figure& figure : kFigures) blank.Row.*figure.Field = std::nan("");
+  for (const MaterialColumn& figure : kMaterialColumns) blank.Row.*figure.Field = std::nan("");
   Edit(QStringLiteral("Ajouter un matériau"), blank, {});
 }
 
