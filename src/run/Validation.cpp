@@ -1,6 +1,7 @@
 #include "run/Validation.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "format/NumberFormat.h"
@@ -74,24 +75,24 @@ bool WithinRange(const InputSpec& input, double value) {
 
 void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults) {
   for (const MaterialBound& bound : MaterialBounds()) {
-    const double value = row.*bound.Field;
-    const std::string english = "Material \"" + row.Name + "\": " + bound.Column;
-    const std::string french = "Matériau « " + row.Name + " » : " + bound.Column;
+    const double value = row.*bound.Column.Field;
+    const std::string english = "Material \"" + row.Name + "\": " + bound.Column.Name;
+    const std::string french = "Matériau « " + row.Name + " » : " + bound.Column.Name;
     if (!std::isfinite(value)) {
       faults.push_back(
           {nullptr, english + " is not a finite number.", french + " n'est pas un nombre fini."});
-    } else if (bound.Field == &MaterialRecord::Poisson && !(value < 1)) {
+    } else if (bound.Column.Field == &MaterialRecord::Poisson && !(value < 1)) {
       // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
       faults.push_back(
           {nullptr, english + " is " + Number(value) + "; it must be less than 1.",
            french + " vaut " + Number(value) + " ; la valeur doit être inférieure à 1."});
     } else if (value < bound.Min || value > bound.Max) {
       const std::string range =
-          Number(bound.Min) + " and " + WithUnit(Number(bound.Max), bound.Unit);
+          Number(bound.Min) + " and " + WithUnit(Number(bound.Max), bound.Column.Unit);
       faults.push_back(
           {nullptr, english + " is " + Number(value) + "; it must lie between " + range + ".",
            french + " vaut " + Number(value) + " ; la valeur doit être comprise entre " +
-               Number(bound.Min) + " et " + WithUnit(Number(bound.Max), bound.Unit) + "."});
+               Number(bound.Min) + " et " + WithUnit(Number(bound.Max), bound.Column.Unit) + "."});
     }
   }
 }
@@ -128,19 +129,25 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
 }  // namespace
 
 const std::vector<MaterialBound>& MaterialBounds() {
-  using M = MaterialRecord;
-  static const std::vector<MaterialBound> kBounds = {
-      // A zero Lambda, Rho, Cp or ModuleYoung divides by zero in the model: their lower bounds
-      // are above 0.
-      {"Lambda", &M::Lambda, 1e-6, 1e4, "W/(m·K)"},
-      {"Rho", &M::Rho, 1, 1e5, "kg/m³"},
-      {"Cp", &M::Cp, 1, 1e5, "J/(kg·K)"},
-      {"Tfusion", &M::Tfusion, 0, 1e5, "K"},
-      {"Lfusion", &M::Lfusion, 0, 1e8, "J/kg"},
-      {"ModuleYoung", &M::ModuleYoung, 1e3, 1e13, "Pa"},
-      {"Poisson", &M::Poisson, -1, 1, ""},
-      {"dilat", &M::dilat, -1e-3, 1e-3, "1/K"},
-      {"SigmaQ", &M::SigmaQ, -1e10, 1e10, "Pa"}};
+  // In the order of kMaterialColumns. A zero Lambda, Rho, Cp or ModuleYoung divides by zero in
+  // the model: their lower bounds are above 0.
+  static const std::vector<MaterialBound> kBounds = [] {
+    constexpr std::array<std::array<double, 2>, kMaterialColumns.size()> kRanges = {
+        {{1e-6, 1e4},
+         {1, 1e5},
+         {1, 1e5},
+         {0, 1e5},
+         {0, 1e8},
+         {1e3, 1e13},
+         {-1, 1},
+         {-1e-3, 1e-3},
+         {-1e10, 1e10}}};
+    std::vector<MaterialBound> bounds;
+    for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
+      bounds.push_back({kMaterialColumns[i], kRanges[i][0], kRanges[i][1]});
+    }
+    return bounds;
+  }();
   return kBounds;
 }
 

@@ -23,11 +23,9 @@ struct InputFault {
 // Physical bounds of a catalogue figure: wide enough for any real material, narrow enough that
 // no figure can overflow the model's arithmetic.
 struct MaterialBound {
-  const char* Column;
-  double MaterialRecord::*Field;
+  const MaterialColumn& Column;  // name, field and unit
   double Min;
   double Max;
-  const char* Unit;
 };
 const std::vector<MaterialBound>& MaterialBounds();
 
