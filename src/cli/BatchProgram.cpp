@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "cli/BatchOutput.h"
+#include "cli/StudyProgram.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
@@ -215,6 +216,20 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
                  "Add the materials of a CSV file to the user catalogue, all or none, and stop");
   app.add_option("--export-materials", exportCsv,
                  "Write the materials (shipped and user's) to a CSV file and stop");
+  StudyCommand study;
+  app.add_option("--study", study.StudyPath,
+                 "Run the parameter study of this JSON file (its base case over the case and "
+                 "flags given) and write its results table and plots into --out");
+  app.add_option("--out", study.OutDir, "Output folder of a study");
+  app.add_option("--jobs", study.Jobs, "Points computed at once (default: every core)")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--keep-files", study.KeepFiles,
+               "Keep each point's result files and summary in <out>/points/NNNN/");
+  app.add_flag("--resume", study.Resume, "Compute only the points missing from <out>/results.csv");
+  app.add_flag("--force", study.Force, "Run a study of more than 100000 points");
+  app.add_option("--plot-result", study.PlotResult,
+                 "Result shown by the colour map of a two-quantity study")
+      ->capture_default_str();
   app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
   app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
   app.add_flag("--version", version, "Print the version and stop");
@@ -269,6 +284,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         faults.push_back(fault.English);
       }
       throw InputError(faults);
+    }
+    if (!study.StudyPath.empty()) {
+      if (study.OutDir.empty())
+        throw std::runtime_error("--study needs --out DIR for its results.");
+      study.Quiet = quiet;
+      return RunStudyCommand(study, state, catalogue, out, err);
     }
     ValidateRunInputs(state, &catalogue);
 

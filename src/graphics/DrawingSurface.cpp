@@ -136,7 +136,8 @@ DisplayItem DrawingSurface::NewItem(ItemKind kind, std::optional<RGB> colour) co
 
 void DrawingSurface::Line(float x1, float y1, float x2, float y2, std::optional<RGB> colour,
                           LineForm form) {
-  DisplayItem item = NewItem(form == LineForm::Box ? ItemKind::Box : ItemKind::Line, colour);
+  DisplayItem item = NewItem(form == LineForm::Segment ? ItemKind::Line : ItemKind::Box, colour);
+  item.Filled = form == LineForm::FilledBox;
   item.X1 = x1;
   item.Y1 = y1;
   item.X2 = x2;

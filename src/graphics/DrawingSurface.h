@@ -71,10 +71,11 @@ struct DisplayItem {
   float StartAngle = 0;
   float EndAngle = 0;
   RGB Colour;
-  int Width = 1;       // pen width in pixels
-  float FontSize = 0;  // points, the size in force when the item was drawn
-  std::string Text;    // Text only: what Print drew, items already joined
-  UserScale Scale;     // coordinate system in force when the item was drawn
+  bool Filled = false;  // Box only: the inside painted in the colour too
+  int Width = 1;        // pen width in pixels
+  float FontSize = 0;   // points, the size in force when the item was drawn
+  std::string Text;     // Text only: what Print drew, items already joined
+  UserScale Scale;      // coordinate system in force when the item was drawn
 };
 
 // One item of a Print list: a text, drawn as it is, or a number.
@@ -150,9 +151,10 @@ class DrawingSurface {
   RGB BackColor() const { return backColor_; }
   void BackColor(RGB colour) { backColor_ = colour; }
 
-  // A straight line, or with LineForm::Box the outline of the rectangle with these corners.
-  // Without a colour the foreground colour is used. The current position moves to (x2, y2).
-  enum class LineForm { Segment, Box };
+  // A straight line, or with LineForm::Box the outline of the rectangle with these corners
+  // (FilledBox fills it too). Without a colour the foreground colour is used. The current
+  // position moves to (x2, y2).
+  enum class LineForm { Segment, Box, FilledBox };
   void Line(float x1, float y1, float x2, float y2, std::optional<RGB> colour = std::nullopt,
             LineForm form = LineForm::Segment);
 

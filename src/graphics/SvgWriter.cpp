@@ -147,7 +147,8 @@ class SvgBuilder {
     const double y0 = clampY(std::min(ya, yb));
     const double y1 = clampY(std::max(ya, yb));
     body_ += "<rect x=\"" + Num(x0) + "\" y=\"" + Num(y0) + "\" width=\"" + Num(x1 - x0) +
-             "\" height=\"" + Num(y1 - y0) + "\"" + StrokeAttributes(item) + "/>\n";
+             "\" height=\"" + Num(y1 - y0) + "\"" + StrokeAttributes(item) +
+             (item.Filled ? " fill=\"" + Hex(item.Colour) + "\"" : std::string()) + "/>\n";
   }
 
   void AddCircle(const DisplayItem& item, const PixelMap& map) {

@@ -11,8 +11,6 @@ namespace quillane {
 
 namespace {
 
-constexpr const char* kContactName = "contact";
-
 std::string Number(double value) {
   return format::FormatGeneral(value);
 }

@@ -12,6 +12,9 @@
 
 namespace quillane {
 
+// The catalogue row of the thermal contact layer between the first coat and the substrate.
+inline constexpr const char* kContactName = "contact";
+
 // One reason why a run cannot start, told in the batch program's English (naming the case key
 // and the flag) and in the window's French (naming the caption, in the box's unit).
 struct InputFault {

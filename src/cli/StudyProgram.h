@@ -1,0 +1,30 @@
+#pragma once
+// quillane-batch --study: runs the points of a study file in parallel and writes the results
+// table (CSV and JSON) and its plots into an output folder.
+
+#include <ostream>
+#include <string>
+
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+
+namespace quillane::cli {
+
+struct StudyCommand {
+  std::string StudyPath;
+  std::string OutDir;
+  int Jobs = 0;  // 0: every core
+  bool KeepFiles = false;
+  bool Resume = false;
+  bool Force = false;  // more than the usual limit of points
+  bool Quiet = false;
+  std::string PlotResult = "FinalCurvature";
+};
+
+// Runs the study over `base` (the inputs the case file and flags gave). Returns the exit code:
+// 0 every point computed (a failed point is a row, not a failure), 1 a fault of the study or
+// the files, 130 stopped by Ctrl-C with the finished rows kept.
+int RunStudyCommand(const StudyCommand& command, const ModelState& base,
+                    const MaterialsCatalogue& catalogue, std::ostream& out, std::ostream& err);
+
+}  // namespace quillane::cli

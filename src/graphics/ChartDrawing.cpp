@@ -1,0 +1,129 @@
+#include "graphics/ChartDrawing.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "format/NumberFormat.h"
+
+namespace quillane::graphics {
+
+namespace {
+
+constexpr float kMarginLeft = 90;
+constexpr float kMarginRight = 45;
+constexpr float kMarginTop = 50;
+constexpr float kMarginBottom = 60;
+const RGB kGrid(225, 225, 225);
+
+std::string TickText(double value, double step) {
+  // Ticks are multiples of the step: round away the binary noise of k·step.
+  const double rounded = std::round(value / step) * step;
+  return format::FormatGeneral(std::fabs(rounded) < step * 1e-9 ? 0.0 : rounded);
+}
+
+}  // namespace
+
+std::vector<double> NiceTicks(double low, double high, int count) {
+  if (!(high > low)) {
+    const double half = low == 0 ? 1 : std::fabs(low) * 0.1;
+    low -= half;
+    high += half;
+  }
+  const double raw = (high - low) / std::max(count, 1);
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = power;
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    step = factor * power;
+    if (step >= raw) break;
+  }
+  std::vector<double> ticks;
+  const double first = std::floor(low / step);
+  const double last = std::ceil(high / step);
+  for (double k = first; k <= last + 0.5; ++k) ticks.push_back(k * step);
+  return ticks;
+}
+
+ChartArea::ChartArea(DrawingSurface& surface, const std::string& title, const std::string& xLabel,
+                     const std::string& yLabel, double xLow, double xHigh, double yLow,
+                     double yHigh)
+    : surface_(surface),
+      left_(kMarginLeft),
+      right_(static_cast<float>(surface.WidthPixels()) - kMarginRight),
+      top_(kMarginTop),
+      bottom_(static_cast<float>(surface.HeightPixels()) - kMarginBottom) {
+  surface_.Cls();
+  surface_.ScaleMode(ScaleModeKind::Pixels);
+  const std::vector<double> xTicks = NiceTicks(xLow, xHigh);
+  const std::vector<double> yTicks = NiceTicks(yLow, yHigh);
+  xLow_ = xTicks.front();
+  xHigh_ = xTicks.back();
+  yLow_ = yTicks.front();
+  yHigh_ = yTicks.back();
+  const double xStep = xTicks[1] - xTicks[0];
+  const double yStep = yTicks[1] - yTicks[0];
+  surface_.FontSize(11);
+  Label(left_, 12, title);
+  surface_.FontSize(9);
+  for (const double x : xTicks) {
+    surface_.Line(X(x), top_, X(x), bottom_, kGrid);
+    const std::string text = TickText(x, xStep);
+    Label(X(x) - surface_.TextWidth(text) / 2, bottom_ + 6, text);
+  }
+  for (const double y : yTicks) {
+    surface_.Line(left_, Y(y), right_, Y(y), kGrid);
+    const std::string text = TickText(y, yStep);
+    Label(left_ - 6 - surface_.TextWidth(text), Y(y) - surface_.TextHeight(text) / 2, text);
+  }
+  surface_.Line(left_, top_, right_, bottom_, RGB(0, 0, 0), DrawingSurface::LineForm::Box);
+  Label((left_ + right_) / 2 - surface_.TextWidth(xLabel) / 2, bottom_ + 30, xLabel);
+  Label(4, top_ - 22, yLabel);
+}
+
+float ChartArea::X(double x) const {
+  return static_cast<float>(left_ + (x - xLow_) / (xHigh_ - xLow_) * (right_ - left_));
+}
+
+float ChartArea::Y(double y) const {
+  return static_cast<float>(bottom_ - (y - yLow_) / (yHigh_ - yLow_) * (bottom_ - top_));
+}
+
+void ChartArea::Curve(const std::vector<double>& xs, const std::vector<double>& ys, RGB colour) {
+  surface_.DrawWidth(2);
+  for (std::size_t i = 1; i < xs.size() && i < ys.size(); ++i) {
+    surface_.Line(X(xs[i - 1]), Y(ys[i - 1]), X(xs[i]), Y(ys[i]), colour);
+  }
+  surface_.DrawWidth(1);
+}
+
+void ChartArea::Markers(const std::vector<double>& xs, const std::vector<double>& ys, RGB colour) {
+  for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+    surface_.Circle(X(xs[i]), Y(ys[i]), 3, colour);
+  }
+}
+
+void ChartArea::Cell(double x0, double y0, double x1, double y1, RGB colour) {
+  surface_.Line(X(x0), Y(y0), X(x1), Y(y1), colour, DrawingSurface::LineForm::FilledBox);
+}
+
+void ChartArea::Label(float x, float y, const std::string& text, RGB colour) {
+  surface_.ForeColor(colour);
+  surface_.CurrentX(x);
+  surface_.CurrentY(y);
+  surface_.Print({text}, PrintEnd::SameLine);
+}
+
+RGB ScaleColour(double t) {
+  // Stops of a blue-green-yellow scale, interpolated linearly.
+  static constexpr std::array<std::array<double, 3>, 5> kStops = {
+      {{68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}}};
+  t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0) * (kStops.size() - 1);
+  const std::size_t i = std::min(static_cast<std::size_t>(t), kStops.size() - 2);
+  const double f = t - static_cast<double>(i);
+  const auto mix = [&](int c) {
+    return static_cast<int>(std::lround(kStops[i][c] + (kStops[i + 1][c] - kStops[i][c]) * f));
+  };
+  return RGB(mix(0), mix(1), mix(2));
+}
+
+}  // namespace quillane::graphics

@@ -1,0 +1,24 @@
+#pragma once
+// The points of a study: every combination of the values (factorial), each quantity alone
+// around the base (one at a time), or a seeded latin hypercube.
+
+#include <vector>
+
+#include "study/StudyFile.h"
+
+namespace quillane::study {
+
+// Studies above this many points need to be asked for explicitly.
+inline constexpr long long kMaxPointsUnforced = 100000;
+
+// The number of points the design gives, saturating at a value above any limit.
+long long PointCount(const Study& study);
+
+// One value per varied quantity, point after point. In a factorial study the first quantity
+// varies slowest. Throws StudyError when a sampled value falls outside what the quantity takes.
+std::vector<std::vector<double>> DesignPoints(const Study& study);
+
+// The standard normal quantile: x with Φ(x) = p, for 0 < p < 1.
+double NormalQuantile(double p);
+
+}  // namespace quillane::study

@@ -1,0 +1,333 @@
+#include "study/StudyFile.h"
+
+#include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "format/NumberFormat.h"
+#include "io/CaseFile.h"
+#include "run/Validation.h"
+
+namespace quillane::study {
+
+namespace {
+
+using Json = nlohmann::json;
+
+struct RoleName {
+  const char* Prefix;
+  MaterialRole Role;
+};
+constexpr RoleName kRoles[] = {{"substrate.", MaterialRole::Substrate},
+                               {"coating.", MaterialRole::Coating},
+                               {"contact.", MaterialRole::Contact}};
+
+std::string Number(double value) {
+  return format::FormatShortest(value);
+}
+
+// Reads one study entry; `where` names it in messages ("study.json: vary[0] (\"HeatFlux\")").
+class EntryReader {
+ public:
+  explicit EntryReader(std::string where) : where_(std::move(where)) {}
+
+  [[noreturn]] void Fail(const std::string& what) const { throw StudyError(where_ + ": " + what); }
+
+  double NumberAt(const Json& object, const char* key) const {
+    const auto found = object.find(key);
+    if (found == object.end()) Fail(std::string("\"") + key + "\" is missing.");
+    if (!found->is_number()) Fail(std::string("\"") + key + "\" must be a number.");
+    const double value = found->get<double>();
+    if (!std::isfinite(value)) Fail(std::string("\"") + key + "\" must be finite.");
+    return value;
+  }
+
+  long long CountAt(const Json& object, const char* key) const {
+    const double value = NumberAt(object, key);
+    if (value != std::floor(value) || value < 0 || value > 1e15) {
+      Fail(std::string("\"") + key + "\" must be a whole number, not " + Number(value) + ".");
+    }
+    return static_cast<long long>(value);
+  }
+
+  void OnlyKeys(const Json& object, std::initializer_list<const char*> keys) const {
+    for (const auto& item : object.items()) {
+      bool known = false;
+      for (const char* key : keys) known = known || item.key() == key;
+      if (!known) Fail("unknown key \"" + item.key() + "\".");
+    }
+  }
+
+  const std::string& Where() const { return where_; }
+
+ private:
+  std::string where_;
+};
+
+// The values of a range: `steps` equal intervals from `from` to `to`, on a linear or a
+// logarithmic scale, with both ends exact.
+std::vector<double> RangeValues(const Json& entry, const EntryReader& reader) {
+  const double from = reader.NumberAt(entry, "from");
+  const double to = reader.NumberAt(entry, "to");
+  const long long steps = reader.CountAt(entry, "steps");
+  std::string scale = "linear";
+  if (entry.contains("scale")) {
+    if (!entry["scale"].is_string()) reader.Fail("\"scale\" must be \"linear\" or \"log\".");
+    scale = entry["scale"].get<std::string>();
+    if (scale != "linear" && scale != "log") {
+      reader.Fail("\"scale\" must be \"linear\" or \"log\", not \"" + scale + "\".");
+    }
+  }
+  if (steps == 0) reader.Fail("\"steps\" must be at least 1.");
+  if (from == to)
+    reader.Fail("the range from " + Number(from) + " to " + Number(to) + " is empty.");
+  if (from > to) {
+    reader.Fail("the range is reversed: \"from\" " + Number(from) + " is above \"to\" " +
+                Number(to) + ".");
+  }
+  const bool log = scale == "log";
+  if (log && !(from > 0)) {
+    reader.Fail("a logarithmic range must lie above zero, not from " + Number(from) + ".");
+  }
+  if (steps > 100000) reader.Fail("\"steps\" " + std::to_string(steps) + " is above 100000.");
+  std::vector<double> values;
+  for (long long i = 0; i <= steps; ++i) {
+    const double t = static_cast<double>(i) / static_cast<double>(steps);
+    // The weighted mean of the ends lands on round values where the ends are round.
+    double value = log ? std::exp(std::log(from) + (std::log(to) - std::log(from)) * t)
+                       : (from * static_cast<double>(steps - i) + to * static_cast<double>(i)) /
+                             static_cast<double>(steps);
+    if (i == 0) value = from;
+    if (i == steps) value = to;
+    values.push_back(value);
+  }
+  return values;
+}
+
+void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
+  if (!law.is_object() || law.size() != 1) {
+    reader.Fail("\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}.");
+  }
+  const auto& [kind, pair] = *law.items().begin();
+  if (kind != "uniform" && kind != "normal") {
+    reader.Fail("unknown distribution \"" + kind + "\"; use \"uniform\" or \"normal\".");
+  }
+  if (!pair.is_array() || pair.size() != 2 || !pair[0].is_number() || !pair[1].is_number()) {
+    reader.Fail("\"" + kind + "\" takes two numbers.");
+  }
+  quantity.LawA = pair[0].get<double>();
+  quantity.LawB = pair[1].get<double>();
+  if (!std::isfinite(quantity.LawA) || !std::isfinite(quantity.LawB)) {
+    reader.Fail("\"" + kind + "\" takes finite numbers.");
+  }
+  if (kind == "uniform") {
+    quantity.Law = Distribution::Uniform;
+    if (!(quantity.LawA < quantity.LawB)) {
+      reader.Fail("the uniform range [" + Number(quantity.LawA) + ", " + Number(quantity.LawB) +
+                  "] is " + (quantity.LawA == quantity.LawB ? "empty." : "reversed."));
+    }
+  } else {
+    quantity.Law = Distribution::Normal;
+    if (!(quantity.LawB > 0)) {
+      reader.Fail("the standard deviation must be above zero, not " + Number(quantity.LawB) + ".");
+    }
+  }
+}
+
+Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
+                      const std::string& origin) {
+  EntryReader reader(origin + ": vary[" + std::to_string(index) + "]");
+  if (!entry.is_object()) reader.Fail("must be an object with an \"input\".");
+  if (!entry.contains("input") || !entry["input"].is_string()) {
+    reader.Fail("\"input\" (a case key or substrate./coating./contact.<column>) is missing.");
+  }
+  Quantity quantity;
+  const std::string name = entry["input"].get<std::string>();
+  reader = EntryReader(reader.Where() + " (\"" + name + "\")");
+  if (!ResolveQuantity(name, quantity)) {
+    reader.Fail(
+        "unknown quantity; give a numeric case key such as \"PassThickness\" or a "
+        "material figure such as \"coating.SigmaQ\".");
+  }
+  reader.OnlyKeys(entry, {"input", "values", "from", "to", "steps", "scale", "distribution"});
+  if (sampled) {
+    if (!entry.contains("distribution")) {
+      reader.Fail("a latin-hypercube study draws each quantity from a \"distribution\".");
+    }
+    ReadDistribution(entry["distribution"], quantity, reader);
+    if (quantity.Law == Distribution::Uniform) {
+      for (const double end : {quantity.LawA, quantity.LawB}) {
+        const std::string fault = ValueFault(quantity, end);
+        if (!fault.empty()) reader.Fail(fault);
+      }
+    }
+    return quantity;
+  }
+  if (entry.contains("distribution")) {
+    reader.Fail(
+        "\"distribution\" belongs to a latin-hypercube study; give \"values\" or a "
+        "range here.");
+  }
+  if (entry.contains("values")) {
+    const Json& values = entry["values"];
+    if (!values.is_array() || values.empty()) reader.Fail("\"values\" must be a non-empty list.");
+    for (const Json& value : values) {
+      if (!value.is_number()) reader.Fail("\"values\" must hold numbers only.");
+      quantity.Values.push_back(value.get<double>());
+    }
+  } else if (entry.contains("from") || entry.contains("to") || entry.contains("steps")) {
+    quantity.Values = RangeValues(entry, reader);
+  } else {
+    reader.Fail("give \"values\", or \"from\", \"to\" and \"steps\".");
+  }
+  for (const double value : quantity.Values) {
+    const std::string fault = ValueFault(quantity, value);
+    if (!fault.empty()) reader.Fail(fault);
+  }
+  return quantity;
+}
+
+void ReadDesign(const Json& design, Study& study, const std::string& origin) {
+  EntryReader reader(origin + ": design");
+  if (design.is_string()) {
+    const std::string name = design.get<std::string>();
+    if (name == "factorial") {
+      study.Design = DesignKind::Factorial;
+    } else if (name == "one-at-a-time") {
+      study.Design = DesignKind::OneAtATime;
+    } else {
+      reader.Fail("unknown design \"" + name +
+                  "\"; use \"factorial\", \"one-at-a-time\" or {\"latin-hypercube\": …}.");
+    }
+    return;
+  }
+  if (!design.is_object() || !design.contains("latin-hypercube") || design.size() != 1 ||
+      !design["latin-hypercube"].is_object()) {
+    reader.Fail(
+        "must be \"factorial\", \"one-at-a-time\" or {\"latin-hypercube\": "
+        "{\"samples\": N, \"seed\": S}}.");
+  }
+  const Json& settings = design["latin-hypercube"];
+  reader.OnlyKeys(settings, {"samples", "seed"});
+  study.Design = DesignKind::LatinHypercube;
+  study.Samples = reader.CountAt(settings, "samples");
+  if (study.Samples == 0) reader.Fail("\"samples\" must be at least 1.");
+  study.Seed =
+      settings.contains("seed") ? static_cast<std::uint64_t>(reader.CountAt(settings, "seed")) : 0;
+}
+
+}  // namespace
+
+std::string Quantity::Unit() const {
+  if (Input != nullptr) return Input->Unit;
+  return Column != nullptr ? Column->Unit : "";
+}
+
+bool ResolveQuantity(const std::string& name, Quantity& quantity) {
+  quantity = Quantity{};
+  quantity.Name = name;
+  for (const RoleName& role : kRoles) {
+    if (name.rfind(role.Prefix, 0) != 0) continue;
+    const std::string column = name.substr(std::string(role.Prefix).size());
+    for (const MaterialColumn& candidate : kMaterialColumns) {
+      if (column == candidate.Name) {
+        quantity.Column = &candidate;
+        quantity.Role = role.Role;
+        return true;
+      }
+    }
+    return false;
+  }
+  const InputSpec* input = FindInput(name);
+  if (input == nullptr || input->Type == InputType::Text) return false;
+  quantity.Input = input;
+  return true;
+}
+
+std::string ValueFault(const Quantity& quantity, double value) {
+  const std::string shown = Number(value) + (quantity.Unit().empty() ? "" : " " + quantity.Unit());
+  if (!std::isfinite(value)) return "the value " + shown + " is not finite.";
+  if (quantity.Input != nullptr) {
+    const InputSpec& input = *quantity.Input;
+    if (input.Type == InputType::Integer &&
+        (value != std::floor(value) || std::fabs(value) > kMaxInteger)) {
+      return "the value " + shown + " is not a whole number the input can hold.";
+    }
+    if (input.Ranged && (value < input.Min || value > input.Max)) {
+      return "the value " + shown + " lies outside the allowed range " + Number(input.Min) +
+             " to " + Number(input.Max) + (quantity.Unit().empty() ? "" : " " + quantity.Unit()) +
+             ".";
+    }
+    return "";
+  }
+  for (const MaterialBound& bound : MaterialBounds()) {
+    if (&bound.Column != quantity.Column) continue;
+    if (quantity.Column->Field == &MaterialRecord::Poisson && !(value < 1)) {
+      return "the value " + shown + " must be less than 1.";
+    }
+    if (value < bound.Min || value > bound.Max) {
+      return "the value " + shown + " lies outside the catalogue bounds " + Number(bound.Min) +
+             " to " + Number(bound.Max) + (quantity.Unit().empty() ? "" : " " + quantity.Unit()) +
+             ".";
+    }
+  }
+  return "";
+}
+
+Study ReadStudyText(std::string_view text, const std::string& origin,
+                    const InputParameters& defaults, const std::filesystem::path& folder) {
+  Json root;
+  try {
+    root = Json::parse(text);
+  } catch (const Json::parse_error& error) {
+    throw StudyError(origin + ": not valid JSON: " + error.what());
+  }
+  const EntryReader reader(origin);
+  if (!root.is_object())
+    reader.Fail("a study is a JSON object with \"base\", \"vary\" and \"design\".");
+  reader.OnlyKeys(root, {"base", "vary", "design"});
+  Study study;
+  study.Base = defaults;
+  if (root.contains("base")) {
+    const Json& base = root["base"];
+    try {
+      if (base.is_string()) {
+        const std::filesystem::path path = folder / base.get<std::string>();
+        ReadCaseFile(path, study.Base);
+      } else if (base.is_object()) {
+        ApplyCaseText(base.dump(), origin + " (base)", study.Base);
+      } else {
+        reader.Fail("\"base\" must be a case (an object) or the name of a case file.");
+      }
+    } catch (const CaseError& error) {
+      throw StudyError(origin + ": base: " + error.what());
+    }
+  }
+  if (root.contains("design")) ReadDesign(root["design"], study, origin);
+  if (!root.contains("vary") || !root["vary"].is_array() || root["vary"].empty()) {
+    reader.Fail("\"vary\" must list at least one quantity.");
+  }
+  const bool sampled = study.Design == DesignKind::LatinHypercube;
+  for (std::size_t i = 0; i < root["vary"].size(); ++i) {
+    Quantity quantity = ReadQuantity(root["vary"][i], i, sampled, origin);
+    for (const Quantity& earlier : study.Vary) {
+      if (earlier.Name == quantity.Name) {
+        reader.Fail("vary[" + std::to_string(i) + "] (\"" + quantity.Name +
+                    "\"): the quantity is already varied.");
+      }
+    }
+    study.Vary.push_back(std::move(quantity));
+  }
+  return study;
+}
+
+Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw StudyError("Cannot read the study file " + path.string() + ".");
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ReadStudyText(text.str(), path.string(), defaults, path.parent_path());
+}
+
+}  // namespace quillane::study

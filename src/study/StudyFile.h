@@ -1,0 +1,66 @@
+#pragma once
+// Study files: a base case, the quantities to vary (inputs of the input table or figures of the
+// picked materials) and how to combine them into points.
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/InputTable.h"
+#include "model/MaterialRecord.h"
+#include "model/ModelState.h"
+
+namespace quillane::study {
+
+// A study that cannot be used; the message names the file and the entry at fault.
+class StudyError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Which picked row a material figure belongs to.
+enum class MaterialRole { Substrate, Coating, Contact };
+
+// How a sampled study draws a quantity.
+enum class Distribution { None, Uniform, Normal };
+
+struct Quantity {
+  std::string Name;  // as the study file writes it: "PassThickness", "coating.SigmaQ"
+  const InputSpec* Input = nullptr;        // an input of the input table, or
+  const MaterialColumn* Column = nullptr;  // a figure of the row of Role
+  MaterialRole Role = MaterialRole::Substrate;
+  std::vector<double> Values;  // the values of a grid design, SI units
+  Distribution Law = Distribution::None;
+  double LawA = 0;  // uniform: lower end; normal: mean
+  double LawB = 0;  // uniform: upper end; normal: standard deviation
+  // The unit of the quantity's values, for tables and plots.
+  std::string Unit() const;
+};
+
+enum class DesignKind { Factorial, OneAtATime, LatinHypercube };
+
+struct Study {
+  InputParameters Base;
+  std::vector<Quantity> Vary;
+  DesignKind Design = DesignKind::Factorial;
+  long long Samples = 0;   // latin hypercube
+  std::uint64_t Seed = 0;  // latin hypercube
+};
+
+// The quantity of that name with no values yet; nullptr when the name is unknown.
+bool ResolveQuantity(const std::string& name, Quantity& quantity);
+
+// Why a value cannot be used for the quantity (outside the input table's range or the
+// catalogue bounds, not whole for a count); empty when it can.
+std::string ValueFault(const Quantity& quantity, double value);
+
+// Reads a study. The base case is applied over `defaults`; a base given as a string names a
+// case file, relative to `folder`. Throws StudyError naming `origin` and the entry.
+Study ReadStudyText(std::string_view text, const std::string& origin,
+                    const InputParameters& defaults, const std::filesystem::path& folder);
+Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults);
+
+}  // namespace quillane::study

@@ -1,0 +1,187 @@
+#include "study/StudyRunner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "io/AtomicFile.h"
+#include "io/Summary.h"
+#include "model/Errors.h"
+#include "model/RunSink.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
+
+namespace quillane::study {
+
+namespace {
+
+// Keeps the hottest top surface of the thermal rows and stops the run when asked.
+class PointSink : public NullSink {
+ public:
+  explicit PointSink(const std::atomic<bool>& stop) : stop_(stop) {}
+  void ThermalRow(const ThermalRecord& record, bool) override {
+    const double top = record.Temperature[static_cast<std::size_t>(record.NodeCount - 1)];
+    if (!seen_ || top > peak_) peak_ = top;
+    seen_ = true;
+  }
+  bool Progress(double) override { return !stop_.load(std::memory_order_relaxed); }
+  double Peak() const { return seen_ ? peak_ : std::numeric_limits<double>::quiet_NaN(); }
+
+ private:
+  const std::atomic<bool>& stop_;
+  bool seen_ = false;
+  double peak_ = 0;
+};
+
+std::string RowName(const ModelState& state, MaterialRole role) {
+  switch (role) {
+    case MaterialRole::Substrate:
+      return state.Input.SubstrateMaterialName;
+    case MaterialRole::Coating:
+      return state.Input.CoatingMaterialName;
+    case MaterialRole::Contact:
+      break;
+  }
+  return kContactName;
+}
+
+// Sets the point's values on the inputs and on copies of the picked rows, which then replace
+// the catalogue's rows of the same name for this point only.
+void ApplyPoint(const Study& study, const std::vector<double>& values, ModelState& state,
+                MaterialsCatalogue& catalogue, std::vector<double>& used) {
+  std::vector<MaterialRecord> changed;
+  used.assign(study.Vary.size(), std::numeric_limits<double>::quiet_NaN());
+  for (std::size_t q = 0; q < study.Vary.size(); ++q) {
+    const Quantity& quantity = study.Vary[q];
+    if (quantity.Input != nullptr) {
+      if (!std::isnan(values[q])) quantity.Input->Set(state.Input, values[q]);
+      used[q] = quantity.Input->Get(state.Input);
+      continue;
+    }
+    const std::string name = RowName(state, quantity.Role);
+    MaterialRecord* row = nullptr;
+    for (MaterialRecord& earlier : changed) {
+      if (FoldName(earlier.Name) == FoldName(name)) row = &earlier;
+    }
+    if (row == nullptr) {
+      const MaterialRecord* shipped = catalogue.FindMaterial(name);
+      if (shipped == nullptr) continue;  // validation names the missing material
+      changed.push_back(*shipped);
+      row = &changed.back();
+    }
+    if (!std::isnan(values[q])) row->*quantity.Column->Field = values[q];
+    used[q] = row->*quantity.Column->Field;
+  }
+  if (!changed.empty()) catalogue.AddUserRows(changed, catalogue.UserPath());
+}
+
+void ReadResults(const ModelState& state, double peak, PointResult& result) {
+  const StressResults& s = state.Stress;
+  double lowest = std::numeric_limits<double>::quiet_NaN();
+  double highest = lowest;
+  for (int i = 1; i <= state.Clock.LamellaCount; ++i) {
+    const double value = s.LamellaStressFinal(i);
+    if (i == 1 || value < lowest) lowest = value;
+    if (i == 1 || value > highest) highest = value;
+  }
+  result.Results = {s.FinalCurvature,
+                    s.FinalDeflection,
+                    s.SubstrateStressBackFinal,
+                    s.SubstrateStressFrontFinal,
+                    lowest,
+                    highest,
+                    peak,
+                    static_cast<double>(state.Statistics.ThermalRowCount),
+                    static_cast<double>(state.Statistics.SingularMatrixEvents)};
+}
+
+std::string FaultText(const InputError& error) {
+  std::string text;
+  for (const std::string& fault : error.Faults()) text += (text.empty() ? "" : " ") + fault;
+  return text;
+}
+
+}  // namespace
+
+std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%04zu", index + 1);
+  return out / "points" / name;
+}
+
+PointResult RunPoint(const Study& study, const std::vector<double>& values,
+                     const MaterialsCatalogue& catalogue, const StudyOptions& options,
+                     std::size_t index, const std::atomic<bool>& stop) {
+  PointResult result;
+  result.Results.fill(std::numeric_limits<double>::quiet_NaN());
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input = study.Base;
+  state.Locale = options.Locale;
+  MaterialsCatalogue own = catalogue;
+  ApplyPoint(study, values, state, own, result.Values);
+  PointSink sink(stop);
+  try {
+    if (options.KeepFilesIn.empty()) {
+      // No file: no thermal row is ever formatted.
+      ValidateRunInputs(state, &own);
+      RunSimulation(state, sink);
+    } else {
+      const std::filesystem::path folder = PointFolder(options.KeepFilesIn, index);
+      std::filesystem::create_directories(folder);
+      ExecuteRun(state, &own,
+                 {(folder / "Thermique.txt").string(), (folder / "Stress.txt").string()}, sink);
+      AtomicFile::WriteWhole(folder / "summary.json", SummaryJson(state), "summary file");
+    }
+  } catch (const RunCancelled&) {
+    throw;
+  } catch (const InputError& error) {
+    result.Status = FaultText(error);
+    return result;
+  } catch (const std::exception& error) {
+    result.Status = error.what();
+    // One line per row of the table.
+    std::replace(result.Status.begin(), result.Status.end(), '\n', ' ');
+    return result;
+  }
+  ReadResults(state, sink.Peak(), result);
+  result.Status = kStatusOk;
+  return result;
+}
+
+void RunPoints(const Study& study, const std::vector<std::vector<double>>& points,
+               const std::vector<std::size_t>& todo, const MaterialsCatalogue& catalogue,
+               const StudyOptions& options,
+               const std::function<void(std::size_t, const PointResult&)>& done,
+               const std::atomic<bool>& stop) {
+  unsigned jobs = options.Jobs > 0 ? static_cast<unsigned>(options.Jobs)
+                                   : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(todo.size(), 1)));
+  std::atomic<std::size_t> next{0};
+  std::mutex reporting;
+  const auto work = [&] {
+    for (;;) {
+      if (stop.load()) return;
+      const std::size_t slot = next.fetch_add(1);
+      if (slot >= todo.size()) return;
+      const std::size_t index = todo[slot];
+      PointResult result;
+      try {
+        result = RunPoint(study, points[index], catalogue, options, index, stop);
+      } catch (const RunCancelled&) {
+        return;
+      }
+      const std::lock_guard<std::mutex> lock(reporting);
+      done(index, result);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned i = 1; i < jobs; ++i) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+}
+
+}  // namespace quillane::study

@@ -1,0 +1,66 @@
+#pragma once
+// Runs the points of a study, each on its own copy of the state and of the catalogue, on a
+// pool of threads. A point that fails gets its fault as its status; the others go on.
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "study/StudyFile.h"
+
+namespace quillane::study {
+
+// The headline results of a point, in the order of the results table, with their units.
+struct ResultColumn {
+  const char* Name;
+  const char* Unit;
+};
+inline constexpr std::array<ResultColumn, 9> kResultColumns = {{
+    {"FinalCurvature", "1/m"},
+    {"FinalDeflection", "m"},
+    {"SubstrateStressBackFinal", "Pa"},
+    {"SubstrateStressFrontFinal", "Pa"},
+    {"LamellaStressFinalMin", "Pa"},
+    {"LamellaStressFinalMax", "Pa"},
+    {"PeakSurfaceTemperature", "K"},
+    {"ThermalRowCount", ""},
+    {"SingularMatrixEvents", ""},
+}};
+inline constexpr const char* kStatusOk = "ok";
+
+struct PointResult {
+  std::vector<double> Values;                           // each varied quantity as the run used it
+  std::array<double, kResultColumns.size()> Results{};  // NaN when the point failed
+  std::string Status;                                   // kStatusOk or the fault
+};
+
+struct StudyOptions {
+  int Jobs = 0;                       // threads; 0 for every core
+  std::filesystem::path KeepFilesIn;  // when set, each point's files go to <dir>/points/NNNN/
+  RegionalSettings Locale;            // of the kept result files
+};
+
+// The folder of a point's kept files: points/0001 for the first point.
+std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t index);
+
+// Runs one point (`values` one per varied quantity; NaN keeps the base value). Throws
+// RunCancelled when `stop` is set during the run; every other fault goes to the status.
+PointResult RunPoint(const Study& study, const std::vector<double>& values,
+                     const MaterialsCatalogue& catalogue, const StudyOptions& options,
+                     std::size_t index, const std::atomic<bool>& stop);
+
+// Runs the points of `todo` (indices into `points`) on the pool. `done` is called for each
+// finished point, one call at a time, from the pool's threads. Setting `stop` ends the study
+// soon: the points under way are dropped and not reported.
+void RunPoints(const Study& study, const std::vector<std::vector<double>>& points,
+               const std::vector<std::size_t>& todo, const MaterialsCatalogue& catalogue,
+               const StudyOptions& options,
+               const std::function<void(std::size_t, const PointResult&)>& done,
+               const std::atomic<bool>& stop);
+
+}  // namespace quillane::study

@@ -1,0 +1,300 @@
+// Parameter studies: the study file's faults, the designs, the table's round trip, and rows
+// that equal single batch runs whatever the number of threads.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "cli/BatchProgram.h"
+#include "study/StudyDesign.h"
+#include "study/StudyPlots.h"
+#include "study/StudyTable.h"
+
+namespace quillane::study {
+namespace {
+
+using nlohmann::json;
+
+Study Read(const std::string& text) {
+  return ReadStudyText(text, "s.json", DefaultInputs(), std::filesystem::path());
+}
+
+TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {R"({"vary": [{"input": "Thickness", "values": [1]}]})",
+       "vary[0] (\"Thickness\"): unknown quantity"},
+      {R"({"vary": [{"input": "coating.Colour", "values": [1]}]})", "unknown quantity"},
+      {R"({"vary": [{"input": "CoatingMaterialName", "values": [1]}]})", "unknown quantity"},
+      {R"({"vary": [{"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2}]})", "reversed"},
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2}]})", "is empty"},
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0}]})", "at least 1"},
+      {R"({"vary": [{"input": "InitialCurvature", "from": -1, "to": 1, "steps": 2, "scale": "log"}]})",
+       "above zero"},
+      {R"({"vary": [{"input": "PassThickness", "values": [1e-5, 5]}]})",
+       "vary[0] (\"PassThickness\"): the value 5 m lies outside"},
+      {R"({"vary": [{"input": "PassCount", "values": [2.5]}]})", "not a whole number"},
+      {R"({"vary": [{"input": "coating.ModuleYoung", "values": [1e20]}]})", "catalogue bounds"},
+      {R"({"vary": [{"input": "coating.Poisson", "values": [1]}]})", "less than 1"},
+      {R"({"vary": [{"input": "HeatFlux", "values": []}]})", "non-empty list"},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}, {"input": "HeatFlux", "values": [2e6]}]})",
+       "vary[1] (\"HeatFlux\"): the quantity is already varied"},
+      {R"({"vary": []})", "at least one quantity"},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": "random"})",
+       "unknown design"},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "draws each quantity from a \"distribution\""},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})",
+       "belongs to a latin-hypercube study"},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "reversed"},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "standard deviation"},
+      {R"({"base": {"Unknown": 1}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})", "base:"},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "extra": 1})",
+       "unknown key \"extra\""},
+      {R"([1, 2])", "a study is a JSON object"},
+      {R"({"vary": )", "not valid JSON"},
+  };
+  for (const auto& c : cases) {
+    try {
+      const Study study = Read(c.text);
+      DesignPoints(study);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const StudyError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos)
+          << error.what() << "\n  for " << c.text;
+      EXPECT_EQ(std::string(error.what()).rfind("s.json", 0), 0u) << error.what();
+    }
+  }
+}
+
+TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
+  Study study = Read(R"({"base": {"PassCount": 3}, "vary": [
+      {"input": "PassThickness", "from": 1e-5, "to": 3e-5, "steps": 2},
+      {"input": "HeatFlux", "from": 1e5, "to": 1e7, "steps": 2, "scale": "log"}]})");
+  EXPECT_EQ(study.Base.PassCount, 3);
+  EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{1e-5, 2e-5, 3e-5}));
+  EXPECT_EQ(study.Vary[1].Values.front(), 1e5);
+  EXPECT_NEAR(study.Vary[1].Values[1], 1e6, 1e-6);
+  EXPECT_EQ(study.Vary[1].Values.back(), 1e7);
+  const auto factorial = DesignPoints(study);
+  ASSERT_EQ(PointCount(study), 9);
+  ASSERT_EQ(factorial.size(), 9u);
+  EXPECT_EQ(factorial[1], (std::vector<double>{1e-5, study.Vary[1].Values[1]}));
+  EXPECT_EQ(factorial[3][0], 2e-5);
+  study.Design = DesignKind::OneAtATime;
+  const auto alone = DesignPoints(study);
+  ASSERT_EQ(PointCount(study), 6);
+  ASSERT_EQ(alone.size(), 6u);
+  EXPECT_EQ(alone[4][1], study.Vary[1].Values[1]);
+  EXPECT_TRUE(std::isnan(alone[4][0]));
+}
+
+TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
+  const std::string text = R"({"design": {"latin-hypercube": {"samples": 50, "seed": 3}}, "vary": [
+      {"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}},
+      {"input": "coating.SigmaQ", "distribution": {"normal": [1e8, 1e7]}}]})";
+  const auto points = DesignPoints(Read(text));
+  EXPECT_EQ(points, DesignPoints(Read(text)));
+  std::vector<int> uniform(50, 0);
+  std::vector<int> normal(50, 0);
+  for (const auto& point : points) {
+    ++uniform[static_cast<int>((point[0] - 1e6) / 1e6 * 50)];
+    const double p = 0.5 * std::erfc(-(point[1] - 1e8) / 1e7 / std::sqrt(2.0));
+    ++normal[static_cast<int>(p * 50)];
+  }
+  EXPECT_EQ(uniform, std::vector<int>(50, 1));
+  EXPECT_EQ(normal, std::vector<int>(50, 1));
+  EXPECT_NEAR(NormalQuantile(0.975), 1.959963984540054, 1e-14);
+  EXPECT_NEAR(NormalQuantile(1e-10), -6.361340902404056, 1e-12);
+  EXPECT_THROW(DesignPoints(Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
+      {"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})")),
+               StudyError);
+}
+
+TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
+  const Study study = Read(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]}]})");
+  StudyRows rows(3);
+  rows[0] = PointResult{{1e6}, {}, "ok"};
+  rows[0]->Results.fill(0.1);
+  rows[0]->Results[7] = 394;
+  rows[2] = PointResult{{3e6}, {}, "Material \"A, \"B\"\": no such row"};
+  rows[2]->Results.fill(std::nan(""));
+  const std::string csv = TableCsv(study, rows);
+  EXPECT_EQ(csv.substr(0, csv.find('\n')),
+            "point,HeatFlux,FinalCurvature,FinalDeflection,SubstrateStressBackFinal,"
+            "SubstrateStressFrontFinal,LamellaStressFinalMin,LamellaStressFinalMax,"
+            "PeakSurfaceTemperature,ThermalRowCount,SingularMatrixEvents,status");
+  EXPECT_NE(csv.find("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"), std::string::npos);
+  const StudyRows back = ReadTableCsv(csv, "r.csv", study, 3);
+  EXPECT_FALSE(back[1]);
+  EXPECT_EQ(TableCsv(study, back), csv);
+  const json table = json::parse(TableJson(study, rows));
+  ASSERT_EQ(table.size(), 2u);
+  EXPECT_EQ(table[1]["point"], 3);
+  EXPECT_TRUE(table[1]["FinalCurvature"].is_null());
+  EXPECT_EQ(table[0]["ThermalRowCount"], 394);
+  const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
+  EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
+  EXPECT_THROW(ReadTableCsv(csv, "r.csv", study, 2), StudyError);
+
+  EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {10, 20, 25, 400}), 1);
+  EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {4, 3, 2, 1}), -1);
+  EXPECT_NEAR(RankCorrelation({1, 2, 3, 4}, {1, 1, 2, 2}), 0.894427190999916, 1e-15);
+  EXPECT_TRUE(std::isnan(RankCorrelation({1, 2, 3}, {5, 5, 5})));
+}
+
+class StudyProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  }
+  int Batch(std::vector<std::string> args, const std::string& catalogue = "p1.db") {
+    args.insert(args.end(), {"--catalogue", (dir / catalogue).string(), "--quiet"});
+    err.str("");
+    std::ostringstream out;
+    return cli::RunBatch(args, out, err);
+  }
+  int Study(const std::string& text, const std::string& out, std::vector<std::string> extra = {}) {
+    test::WriteFile(dir / "s.json", text);
+    extra.insert(extra.begin(), {(test::DataDir() / "p1" / "case.json").string(), "--study",
+                                 (dir / "s.json").string(), "--out", (dir / out).string()});
+    return Batch(extra);
+  }
+  test::TempDir dir;
+  std::ostringstream err;
+};
+
+TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
+  const std::string study = R"({"vary": [{"input": "PassThickness", "values": [2e-6, 4e-6]},
+      {"input": "coating.SigmaQ", "values": [5e7, 2e8]}]})";
+  ASSERT_EQ(Study(study, "one", {"--jobs", "1", "--keep-files"}), 0) << err.str();
+  ASSERT_EQ(Study(study, "three", {"--jobs", "3"}), 0) << err.str();
+  const std::string csv = test::ReadFile(dir / "one" / "results.csv");
+  EXPECT_EQ(test::ReadFile(dir / "three" / "results.csv"), csv);
+  EXPECT_FALSE(std::filesystem::exists(dir / "three" / "points"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "three" / "plots" / "FinalCurvature_map.svg"));
+  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"));
+  ASSERT_EQ(table.size(), 4u);
+  // Point 4 by hand: the case, the flag, and a catalogue whose coating has that SigmaQ.
+  std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
+  sql.insert(sql.rfind("COMMIT;"),
+             "UPDATE \"matériaux\" SET SigmaQ = 2e8 WHERE \"Matériaux\" = 'NiCrAlY';\n");
+  test::WriteFile(dir / "changed.sql", sql);
+  test::BuildDatabase(dir / "changed.sql", dir / "changed.db");
+  ASSERT_EQ(Batch({(test::DataDir() / "p1" / "case.json").string(), "--pass-thickness", "4",
+                   "--summary", (dir / "single.json").string(), "--thermal",
+                   (dir / "t.txt").string(), "--stress", (dir / "s.txt").string()},
+                  "changed.db"),
+            0)
+      << err.str();
+  const json single = json::parse(test::ReadFile(dir / "single.json"));
+  const json& row = table[3];
+  EXPECT_EQ(row["PassThickness"], 4e-6);
+  EXPECT_EQ(row["coating.SigmaQ"], 2e8);
+  for (const char* key : {"FinalCurvature", "FinalDeflection", "SubstrateStressBackFinal",
+                          "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents"}) {
+    EXPECT_EQ(row[key], single[key]) << key;
+  }
+  double lowest = 1e300;
+  double highest = -1e300;
+  for (std::size_t i = 1; i < single["LamellaStressFinal"].size(); ++i) {
+    lowest = std::min(lowest, single["LamellaStressFinal"][i].get<double>());
+    highest = std::max(highest, single["LamellaStressFinal"][i].get<double>());
+  }
+  EXPECT_EQ(row["LamellaStressFinalMin"], lowest);
+  EXPECT_EQ(row["LamellaStressFinalMax"], highest);
+  // The kept files are those of a single run with the point's inputs.
+  EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
+            test::ReadFile(dir / "s.txt"));
+  EXPECT_EQ(json::parse(test::ReadFile(dir / "one" / "points" / "0004" / "summary.json")), single);
+}
+
+TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows) {
+  // A curvature of 50 1/m is more than a specimen of 0.06 m can take: that point fails.
+  const std::string study = R"({"design": "one-at-a-time", "vary": [
+      {"input": "InitialCurvature", "values": [0.2, 50]},
+      {"input": "HeatFlux", "values": [4e5, 8e5]}]})";
+  ASSERT_EQ(Study(study, "out"), 0) << err.str();
+  const std::string full = test::ReadFile(dir / "out" / "results.csv");
+  EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
+            std::string::npos)
+      << full;
+  EXPECT_NE(full.find("\n4,0.2,8e+05,"), std::string::npos) << full;
+  // Drop rows 1 and 3, as a stopped study leaves them; a resumed one computes just those.
+  std::istringstream lines(full);
+  std::string kept;
+  std::string line;
+  for (int i = 0; std::getline(lines, line); ++i) {
+    if (i != 1 && i != 3) kept += line + "\n";
+  }
+  test::WriteFile(dir / "out" / "results.csv", kept);
+  ASSERT_EQ(Study(study, "out", {"--resume"}), 0) << err.str();
+  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), full);
+  // Another study cannot be resumed into that folder.
+  EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out", {"--resume"}), 1);
+  EXPECT_NE(err.str().find("is not the study of"), std::string::npos) << err.str();
+}
+
+TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
+  const struct {
+    std::string text;
+    std::vector<std::string> extra;
+    const char* message;
+  } cases[] = {
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
+                    {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
+       {},
+       "more than 100000; give --force"},
+      {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       {},
+       "s.json: base: PassThickness"},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       {"--plot-result", "Colour"},
+       "is not a result column"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir / "refused" / "results.csv"));
+  }
+}
+
+TEST(StudyRunnerTest, AStoppedStudyReportsOnlyFinishedPoints) {
+  test::TempDir dir;
+  test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  MaterialsCatalogue catalogue;
+  catalogue.Open(dir / "p1.db");
+  Study study = Read(R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 7}]})");
+  study.Base.SubstrateMaterialName = "Acier 316L";
+  study.Base.CoatingMaterialName = "NiCrAlY";
+  const auto points = DesignPoints(study);
+  std::vector<std::size_t> todo(points.size());
+  for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
+  std::atomic<bool> stop{false};
+  StudyRows rows(points.size());
+  RunPoints(
+      study, points, todo, catalogue, {2, {}, {}},
+      [&](std::size_t index, const PointResult& result) {
+        rows[index] = result;
+        stop = true;
+      },
+      stop);
+  std::size_t finished = 0;
+  for (const auto& row : rows) {
+    if (!row) continue;
+    ++finished;
+    EXPECT_EQ(row->Status, kStatusOk);
+  }
+  EXPECT_GE(finished, 1u);
+  EXPECT_LE(finished, 2u);
+}
+
+}  // namespace
+}  // namespace quillane::study
