@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev libqcustomplot-dev qt6-translations-l10n
+  libopenmpi-dev openmpi-bin libceres-dev
   fonts-dejavu-core xvfb xauth
   dpkg-dev desktop-file-utils appstream
 )
