@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "cli/BatchOutput.h"
+#include "cli/FitProgram.h"
 #include "cli/StudyProgram.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
@@ -220,7 +221,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("--study", study.StudyPath,
                  "Run the parameter study of this JSON file (its base case over the case and "
                  "flags given) and write its results table and plots into --out");
-  app.add_option("--out", study.OutDir, "Output folder of a study");
+  app.add_option("--out", study.OutDir, "Output folder of a study or a fit");
   app.add_option("--jobs", study.Jobs, "Points computed at once (default: every core)")
       ->check(CLI::PositiveNumber);
   app.add_flag("--keep-files", study.KeepFiles,
@@ -230,6 +231,18 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("--plot-result", study.PlotResult,
                  "Result shown by the colour map of a two-quantity study")
       ->capture_default_str();
+  FitCommand fit;
+  app.add_option("--fit", fit.RecordPath,
+                 "Fit figures to an in-situ record (CSV: time, curvature[, temperature]) and write "
+                 "fit.json, fitted_case.json and the overlay plot into --out");
+  app.add_option("--fit-params", fit.Parameters,
+                 "Figures to fit, comma-separated: coating.SigmaQ, coating.ModuleYoung, "
+                 "coating.dilat, HeatFlux, contact.Lambda");
+  app.add_option("--fit-bounds", fit.Bounds,
+                 "Narrower bounds, NAME=LOW:HIGH,... (SI units; default the catalogue bounds)");
+  app.add_option("--fit-noise", fit.Noise,
+                 "Noise of the record, curvature=SD,temperature=SD (default: estimated)");
+  app.add_flag("--fit-robust", fit.Robust, "Huber loss, for records with outliers");
   app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
   app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
   app.add_flag("--version", version, "Print the version and stop");
@@ -254,8 +267,15 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   try {
     UserCatalogue user(UserCatalogue::DefaultPath());
     if (!importCsv.empty()) return ImportMaterials(importCsv, user, out, err);
+    // A case may name the catalogue it runs with (a fitted copy); --catalogue still wins.
+    std::string caseCatalogue;
+    if (!casePath.empty() && importCsv.empty() && exportCsv.empty() && !listMaterials) {
+      ReadCaseFile(casePath, state.Input, &caseCatalogue);
+    }
     if (app.count("--catalogue")) {
       catalogue.Open(cataloguePath);
+    } else if (!caseCatalogue.empty()) {
+      catalogue.Open(caseCatalogue);
     } else {
       std::string userFault;
       catalogue = OpenMergedCatalogue(cataloguePath, user, userFault);
@@ -271,7 +291,6 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       ListMaterials(catalogue, out);
       return 0;
     }
-    if (!casePath.empty()) ReadCaseFile(casePath, state.Input);
     // Flags override the case file.
     std::vector<std::string> faults;
     for (const InputSpec& input : InputTable()) {
@@ -284,6 +303,13 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         faults.push_back(fault.English);
       }
       throw InputError(faults);
+    }
+    if (!fit.RecordPath.empty()) {
+      if (study.OutDir.empty()) throw std::runtime_error("--fit needs --out DIR for its results.");
+      fit.OutDir = study.OutDir;
+      fit.Jobs = study.Jobs;
+      fit.Quiet = quiet;
+      return RunFitCommand(fit, state, catalogue, out, err);
     }
     if (!study.StudyPath.empty()) {
       if (study.OutDir.empty())

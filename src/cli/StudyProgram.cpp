@@ -1,8 +1,10 @@
 #include "cli/StudyProgram.h"
 
+#include "cli/Interrupt.h"
+
 #include <chrono>
-#include <csignal>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -12,6 +14,9 @@
 #include "model/Errors.h"
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
+#endif
+#ifdef QUILLANE_MPI
+#include "study/mpi/StudyMpi.h"
 #endif
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
@@ -24,38 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
-
-// Turns Ctrl-C (and SIGTERM) into a request to stop while it lives: the signals are blocked in
-// this thread and in the threads it starts, and a watcher thread waits for them.
-class StopOnInterrupt {
- public:
-  explicit StopOnInterrupt(std::atomic<bool>& stop) : stop_(stop) {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-    watcher_ = std::thread([this] {
-      const timespec wait{0, 100'000'000};
-      while (!finished_.load()) {
-        if (sigtimedwait(&signals_, nullptr, &wait) > 0) stop_.store(true);
-      }
-    });
-  }
-  ~StopOnInterrupt() {
-    finished_.store(true);
-    watcher_.join();
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  StopOnInterrupt(const StopOnInterrupt&) = delete;
-  StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
-
- private:
-  std::atomic<bool>& stop_;
-  std::atomic<bool> finished_{false};
-  sigset_t signals_{};
-  sigset_t previous_{};
-  std::thread watcher_;
-};
 
 std::string ReadWhole(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -159,59 +132,78 @@ void WritePlots(const std::vector<study::StudyPlot>& plots, const std::filesyste
 #endif
 }
 
-}  // namespace
+// A study read and checked, with its points; every process of a study does this alike, so a
+// fault stops them all at once.
+struct PreparedStudy {
+  std::string Text;
+  study::Study Study;
+  std::vector<std::vector<double>> Points;
+  study::StudyOptions Options;
+};
 
-int RunStudyCommand(const StudyCommand& command, const ModelState& base,
-                    const MaterialsCatalogue& catalogue, std::ostream& out, std::ostream& err) {
+PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
+                      const MaterialsCatalogue& catalogue) {
+  PreparedStudy prepared;
+  prepared.Text = ReadWhole(command.StudyPath);
+  prepared.Study = study::ReadStudyFile(command.StudyPath, base.Input);
+  CheckStudy(prepared.Study, study::PointCount(prepared.Study), command, catalogue);
+  prepared.Points = study::DesignPoints(prepared.Study);
+  prepared.Options.Jobs = command.Jobs;
+  prepared.Options.Locale = base.Locale;
+  if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;
+  return prepared;
+}
+
+#ifdef QUILLANE_MPI
+// A rank other than 0: computes what rank 0 hands out. Its faults are rank 0's too, which
+// tells them; this one stays quiet.
+int ServeRank(const StudyCommand& command, const ModelState& base,
+              const MaterialsCatalogue& catalogue, const study::MpiSession& session) {
+  try {
+    const PreparedStudy prepared = Prepare(command, base, catalogue);
+    if (!session.Agree(true)) return 1;
+    std::atomic<bool> stop{false};
+    const StopOnInterrupt interrupt(stop);
+    study::ServePoints(prepared.Study, prepared.Points, catalogue, prepared.Options, stop);
+    return 0;
+  } catch (const std::exception&) {
+    return 1;
+  }
+}
+#endif
+
+// The rows already in the output folder (when resuming), with the folder made ready; only the
+// process that writes the files does this.
+study::StudyRows OpenOutput(const StudyCommand& command, const study::Study& study,
+                            const std::string& studyText, std::size_t pointCount) {
   const std::filesystem::path outDir = command.OutDir;
-  const std::string studyText = ReadWhole(command.StudyPath);
-  const study::Study study = study::ReadStudyFile(command.StudyPath, base.Input);
-  CheckStudy(study, study::PointCount(study), command, catalogue);
-  const std::vector<std::vector<double>> points = study::DesignPoints(study);
-
   std::error_code error;
   std::filesystem::create_directories(outDir, error);
   if (error || !std::filesystem::is_directory(outDir)) {
     throw IoError("Cannot create the output folder " + outDir.string() + ".");
   }
-  study::StudyRows rows(points.size());
   const std::filesystem::path saved = outDir / "study.json";
-  if (command.Resume) {
-    // Only the same study may be resumed, or the kept rows would answer another question.
-    if (!std::filesystem::exists(outDir / "results.csv") || !std::filesystem::exists(saved)) {
-      throw study::StudyError(outDir.string() + " holds no study to resume.");
-    }
-    if (ReadWhole(saved) != studyText) {
-      throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
-                              "; run it without --resume, or into another folder.");
-    }
-    const std::string table = (outDir / "results.csv").string();
-    rows = study::ReadTableCsv(ReadWhole(table), table, study, points.size());
-  } else {
+  if (!command.Resume) {
     AtomicFile::WriteWhole(saved, studyText, "study file");
+    return study::StudyRows(pointCount);
   }
-  std::vector<std::size_t> todo;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (!rows[i]) todo.push_back(i);
+  // Only the same study may be resumed, or the kept rows would answer another question.
+  if (!std::filesystem::exists(outDir / "results.csv") || !std::filesystem::exists(saved)) {
+    throw study::StudyError(outDir.string() + " holds no study to resume.");
   }
+  if (ReadWhole(saved) != studyText) {
+    throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
+                            "; run it without --resume, or into another folder.");
+  }
+  const std::string table = (outDir / "results.csv").string();
+  return study::ReadTableCsv(ReadWhole(table), table, study, pointCount);
+}
 
-  study::StudyOptions options;
-  options.Jobs = command.Jobs;
-  options.Locale = base.Locale;
-  if (command.KeepFiles) options.KeepFilesIn = outDir;
-  StudyProgress progress(err, !command.Quiet, todo.size());
-  std::atomic<bool> stop{false};
-  {
-    const StopOnInterrupt interrupt(stop);
-    study::RunPoints(
-        study, points, todo, catalogue, options,
-        [&](std::size_t index, const study::PointResult& result) {
-          rows[index] = result;
-          progress.PointDone();
-        },
-        stop);
-  }
-  progress.Finish();
+// Tables, plots and what the user is told once the points are computed (or stopped).
+int FinishStudy(const StudyCommand& command, const study::Study& study,
+                const study::StudyRows& rows, double seconds, std::ostream& out,
+                std::ostream& err) {
+  const std::filesystem::path outDir = command.OutDir;
   WriteTables(study, rows, outDir);
   const std::string missing = PointRanges(rows);
   if (!missing.empty()) {
@@ -224,11 +216,62 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
   WritePlots(study::MakeStudyPlots(study, rows, command.PlotResult), outDir / "plots");
   if (!command.Quiet) {
     out << rows.size() << (rows.size() == 1 ? " point" : " points") << " (" << failed
-        << " failed) in " << format::FormatPattern(progress.Seconds(), "0.0") << " s; results in "
+        << " failed) in " << format::FormatPattern(seconds, "0.0") << " s; results in "
         << (outDir / "results.csv").string() << " and results.json, plots in "
         << (outDir / "plots").string() << "/\n";
   }
   return 0;
+}
+
+}  // namespace
+
+int RunStudyCommand(const StudyCommand& command, const ModelState& base,
+                    const MaterialsCatalogue& catalogue, std::ostream& out, std::ostream& err) {
+#ifdef QUILLANE_MPI
+  std::unique_ptr<study::MpiSession> session;
+  if (study::LaunchedAsRanks()) session = std::make_unique<study::MpiSession>();
+  if (session != nullptr && session->Rank() > 0) {
+    return ServeRank(command, base, catalogue, *session);
+  }
+#endif
+  const PreparedStudy prepared = Prepare(command, base, catalogue);
+  const study::Study& study = prepared.Study;
+  study::StudyRows rows;
+#ifdef QUILLANE_MPI
+  try {
+    rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+  } catch (...) {
+    if (session != nullptr) session->Agree(false);
+    throw;
+  }
+  if (session != nullptr) session->Agree(true);
+#else
+  rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+#endif
+  std::vector<std::size_t> todo;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!rows[i]) todo.push_back(i);
+  }
+  StudyProgress progress(err, !command.Quiet, todo.size());
+  const auto done = [&](std::size_t index, const study::PointResult& result) {
+    rows[index] = result;
+    progress.PointDone();
+  };
+  std::atomic<bool> stop{false};
+  {
+    const StopOnInterrupt interrupt(stop);
+#ifdef QUILLANE_MPI
+    if (session != nullptr) {
+      study::CoordinatePoints(*session, todo, study.Vary.size(), done, stop);
+    } else {
+      study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done, stop);
+    }
+#else
+    study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done, stop);
+#endif
+  }
+  progress.Finish();
+  return FinishStudy(command, study, rows, progress.Seconds(), out, err);
 }
 
 }  // namespace quillane::cli

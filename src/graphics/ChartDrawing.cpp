@@ -22,6 +22,12 @@ std::string TickText(double value, double step) {
   return format::FormatGeneral(std::fabs(rounded) < step * 1e-9 ? 0.0 : rounded);
 }
 
+// The surface emptied, for a chart that fills it.
+DrawingSurface& Cleared(DrawingSurface& surface) {
+  surface.Cls();
+  return surface;
+}
+
 }  // namespace
 
 std::vector<double> NiceTicks(double low, double high, int count) {
@@ -47,12 +53,19 @@ std::vector<double> NiceTicks(double low, double high, int count) {
 ChartArea::ChartArea(DrawingSurface& surface, const std::string& title, const std::string& xLabel,
                      const std::string& yLabel, double xLow, double xHigh, double yLow,
                      double yHigh)
+    : ChartArea(Cleared(surface),
+                {0, 0, static_cast<float>(surface.WidthPixels()),
+                 static_cast<float>(surface.HeightPixels())},
+                title, xLabel, yLabel, xLow, xHigh, yLow, yHigh) {}
+
+ChartArea::ChartArea(DrawingSurface& surface, const ChartPanel& panel, const std::string& title,
+                     const std::string& xLabel, const std::string& yLabel, double xLow,
+                     double xHigh, double yLow, double yHigh)
     : surface_(surface),
-      left_(kMarginLeft),
-      right_(static_cast<float>(surface.WidthPixels()) - kMarginRight),
-      top_(kMarginTop),
-      bottom_(static_cast<float>(surface.HeightPixels()) - kMarginBottom) {
-  surface_.Cls();
+      left_(panel.Left + kMarginLeft),
+      right_(panel.Right - kMarginRight),
+      top_(panel.Top + kMarginTop),
+      bottom_(panel.Bottom - kMarginBottom) {
   surface_.ScaleMode(ScaleModeKind::Pixels);
   const std::vector<double> xTicks = NiceTicks(xLow, xHigh);
   const std::vector<double> yTicks = NiceTicks(yLow, yHigh);
@@ -63,7 +76,7 @@ ChartArea::ChartArea(DrawingSurface& surface, const std::string& title, const st
   const double xStep = xTicks[1] - xTicks[0];
   const double yStep = yTicks[1] - yTicks[0];
   surface_.FontSize(11);
-  Label(left_, 12, title);
+  Label(left_, panel.Top + 12, title);
   surface_.FontSize(9);
   for (const double x : xTicks) {
     surface_.Line(X(x), top_, X(x), bottom_, kGrid);
@@ -77,7 +90,7 @@ ChartArea::ChartArea(DrawingSurface& surface, const std::string& title, const st
   }
   surface_.Line(left_, top_, right_, bottom_, RGB(0, 0, 0), DrawingSurface::LineForm::Box);
   Label((left_ + right_) / 2 - surface_.TextWidth(xLabel) / 2, bottom_ + 30, xLabel);
-  Label(4, top_ - 22, yLabel);
+  Label(panel.Left + 4, top_ - 22, yLabel);
 }
 
 float ChartArea::X(double x) const {

@@ -14,12 +14,24 @@ namespace quillane::graphics {
 // of ten); a span of zero is widened around its value.
 std::vector<double> NiceTicks(double low, double high, int count = 5);
 
+// A part of a surface, in pixels, that holds one chart with its labels.
+struct ChartPanel {
+  float Left = 0;
+  float Top = 0;
+  float Right = 0;
+  float Bottom = 0;
+};
+
 class ChartArea {
  public:
   // Clears the surface, draws the title, the frame and both axes with ticks and labels; the
   // plotting area then spans the outermost ticks.
   ChartArea(DrawingSurface& surface, const std::string& title, const std::string& xLabel,
             const std::string& yLabel, double xLow, double xHigh, double yLow, double yHigh);
+  // The same in one panel of the surface, which is not cleared (charts stacked on one surface).
+  ChartArea(DrawingSurface& surface, const ChartPanel& panel, const std::string& title,
+            const std::string& xLabel, const std::string& yLabel, double xLow, double xHigh,
+            double yLow, double yHigh);
 
   // Pixel positions of data values.
   float X(double x) const;

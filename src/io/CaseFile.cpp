@@ -73,7 +73,8 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
 
 }  // namespace
 
-void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in) {
+void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
+                   std::string* catalogue) {
   Json root;
   try {
     root = Json::parse(text);
@@ -87,20 +88,34 @@ void ApplyCaseText(std::string_view text, const std::string& origin, InputParame
   // Everything is checked on a copy, so a faulty case leaves the inputs as they were.
   InputParameters read = in;
   for (const auto& [key, value] : root.items()) {
+    if (key == kCaseCatalogueKey) {
+      if (!value.is_string() || value.get<std::string>().empty()) {
+        throw CaseError(origin + ": \"" + key + "\" must name a catalogue file.");
+      }
+      continue;
+    }
     const InputSpec* input = FindInput(key);
     if (input == nullptr) throw CaseError(origin + ": unknown key \"" + key + "\".");
     ApplyValue(*input, value, origin, read);
   }
   in = std::move(read);
+  if (catalogue != nullptr && root.contains(kCaseCatalogueKey)) {
+    *catalogue = root[kCaseCatalogueKey].get<std::string>();
+  }
 }
 
-void ReadCaseFile(const std::filesystem::path& path, InputParameters& in) {
+void ReadCaseFile(const std::filesystem::path& path, InputParameters& in, std::string* catalogue) {
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CaseError("Cannot read the case file " + path.string() + ".");
   std::ostringstream text;
   text << file.rdbuf();
   if (file.bad()) throw CaseError("Cannot read the case file " + path.string() + ".");
-  ApplyCaseText(text.str(), path.string(), in);
+  std::string named;
+  ApplyCaseText(text.str(), path.string(), in, &named);
+  if (catalogue != nullptr && !named.empty()) {
+    const std::filesystem::path file = named;
+    *catalogue = (file.is_absolute() ? file : path.parent_path() / file).string();
+  }
 }
 
 std::string CaseText(const InputParameters& in) {

@@ -21,8 +21,14 @@ class CaseError : public std::runtime_error {
 // Applies the case to the inputs. Throws CaseError on a syntax error, an unknown key or a
 // value of the wrong type, and leaves the inputs as they were; range checks are left to the
 // run's validation.
-void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in);
-void ReadCaseFile(const std::filesystem::path& path, InputParameters& in);
+// A case may also name the catalogue it runs with (a fitted copy, say) under this key, as a
+// path relative to the case file; `catalogue` receives it (the file's own folder joined) when
+// given, and stays as it is when the case names none.
+inline constexpr const char* kCaseCatalogueKey = "Catalogue";
+void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
+                   std::string* catalogue = nullptr);
+void ReadCaseFile(const std::filesystem::path& path, InputParameters& in,
+                  std::string* catalogue = nullptr);
 
 // The case as JSON text, numbers in their shortest form that reads back bit for bit. Throws
 // CaseError naming the key when a value is not finite (JSON has no infinity).

@@ -53,6 +53,7 @@ std::string SummaryJson(const ModelState& state) {
   root["DeflectionAxisMin"] = s.DeflectionAxisMin;
   root["DeflectionAxisMax"] = s.DeflectionAxisMax;
   root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
+  root["LamellaTime"] = PerLamella(s.LamellaTime, n);
   return root.dump(1) + "\n";
 }
 

@@ -154,6 +154,8 @@ void RunPass(ModelState& state, RunSink& sink, int passLimit) {
   HeatBeforeDeposition(state, sink);
   for (clock.LamellaIndex = 1; clock.LamellaIndex <= clock.LamellaCount; ++clock.LamellaIndex) {
     CheckProgress(state, sink, passLimit);
+    // The stress model builds the lamellae of one pass; their times are those of the first.
+    if (clock.PassNumber == 1) state.Stress.LamellaTime(clock.LamellaIndex) = clock.ElapsedTime;
     DepositLamella(state, sink);
   }
   HeatAfterDeposition(state, sink);
@@ -183,7 +185,7 @@ void PrepareRun(ModelState& state) {
 
 }  // namespace
 
-void RunSimulation(ModelState& state, RunSink& sink) {
+void RunThermalHistory(ModelState& state, RunSink& sink) {
   PrepareRun(state);
   Schedule& clock = state.Clock;
   LayerStack& stack = state.Stack;
@@ -197,7 +199,8 @@ void RunSimulation(ModelState& state, RunSink& sink) {
   StressResults& s = state.Stress;
   for (BasedArray<double>* array : {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity,
                                     &s.Curvature, &s.SubstrateStressBack, &s.SubstrateStressFront,
-                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection}) {
+                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection,
+                                    &s.LamellaTime}) {
     array->Redim(0, clock.LamellaCount);
   }
   SetUpLayerStack(state);
@@ -206,7 +209,10 @@ void RunSimulation(ModelState& state, RunSink& sink) {
   const int passLimit = state.Input.PassCount;
   clock.PassNumber = 1;
   while (clock.PassNumber <= passLimit) RunPass(state, sink, passLimit);
+}
 
+void RunSimulation(ModelState& state, RunSink& sink) {
+  RunThermalHistory(state, sink);
   if (!sink.Progress(1.0)) throw RunCancelled();
   RunStressModel(state, sink);
 }

@@ -13,6 +13,12 @@ namespace quillane {
 // when the sink's progress asks to stop.
 void RunSimulation(ModelState& state, RunSink& sink);
 
+// The thermal part of RunSimulation alone: every pass, leaving the state as the stress model
+// reads it. The stress model depends on the coating's SigmaQ, ModuleYoung and dilat, which the
+// thermal history does not read, so a fit of those runs the history once and RunStressModel
+// (stress/StressDriver.h) on copies of the result.
+void RunThermalHistory(ModelState& state, RunSink& sink);
+
 // Default result files, in the current directory.
 inline constexpr const char* kDefaultThermalPath = "Thermique.txt";
 inline constexpr const char* kDefaultStressPath = "Stress.txt";

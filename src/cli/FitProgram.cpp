@@ -1,0 +1,162 @@
+#include "cli/FitProgram.h"
+
+#include <cmath>
+#include <map>
+
+#include "cli/Interrupt.h"
+#include "format/NumberFormat.h"
+#include "graphics/SvgWriter.h"
+#include "io/AtomicFile.h"
+#include "model/Errors.h"
+#include "run/Validation.h"
+#include "study/CalibrationOutput.h"
+#ifdef QUILLANE_HAVE_PNG
+#include "raster/RasterPicture.h"
+#endif
+
+namespace quillane::cli {
+
+namespace {
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    std::string item = text.substr(start, end - start);
+    while (!item.empty() && item.front() == ' ') item.erase(0, 1);
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    if (!item.empty()) items.push_back(item);
+    start = end + 1;
+  }
+  return items;
+}
+
+double ReadNumber(const std::string& text, const std::string& where) {
+  const auto value = format::ParseStrict(text, '.', '\0');
+  if (!value) throw study::RecordError(where + ": \"" + text + "\" is not a number.");
+  return *value;
+}
+
+// "name=low:high" items; an empty side keeps the catalogue bound.
+std::map<std::string, std::pair<double, double>> ReadBounds(const std::string& text) {
+  std::map<std::string, std::pair<double, double>> bounds;
+  for (const std::string& item : SplitList(text)) {
+    const std::size_t equals = item.find('=');
+    const std::size_t colon = item.find(':', equals == std::string::npos ? 0 : equals);
+    if (equals == std::string::npos || colon == std::string::npos) {
+      throw study::RecordError("--fit-bounds: \"" + item + "\" is not NAME=LOW:HIGH.");
+    }
+    const std::string low = item.substr(equals + 1, colon - equals - 1);
+    const std::string high = item.substr(colon + 1);
+    bounds[item.substr(0, equals)] = {
+        low.empty() ? std::nan("") : ReadNumber(low, "--fit-bounds"),
+        high.empty() ? std::nan("") : ReadNumber(high, "--fit-bounds")};
+  }
+  return bounds;
+}
+
+void ReadNoise(const std::string& text, study::FitSettings& settings) {
+  for (const std::string& item : SplitList(text)) {
+    const std::size_t equals = item.find('=');
+    const std::string name = item.substr(0, equals);
+    const double value =
+        equals == std::string::npos ? NAN : ReadNumber(item.substr(equals + 1), "--fit-noise");
+    if (!(value > 0) || (name != "curvature" && name != "temperature")) {
+      throw study::RecordError("--fit-noise: \"" + item +
+                               "\" is not curvature=SD or temperature=SD with SD above zero.");
+    }
+    (name == "curvature" ? settings.CurvatureNoise : settings.TemperatureNoise) = value;
+  }
+}
+
+study::FitSettings ReadSettings(const FitCommand& command) {
+  study::FitSettings settings;
+  auto bounds = ReadBounds(command.Bounds);
+  for (const std::string& name : SplitList(command.Parameters)) {
+    const auto given = bounds.find(name);
+    const double low = given != bounds.end() ? given->second.first : std::nan("");
+    const double high = given != bounds.end() ? given->second.second : std::nan("");
+    for (const study::FitParameter& earlier : settings.Parameters) {
+      if (earlier.Name == name)
+        throw study::RecordError("--fit-params: " + name + " is named twice.");
+    }
+    settings.Parameters.push_back(study::MakeFitParameter(name, low, high));
+    if (given != bounds.end()) bounds.erase(given);
+  }
+  if (settings.Parameters.empty()) {
+    throw study::RecordError(
+        "--fit-params: name the figures to fit, e.g. coating.SigmaQ,HeatFlux.");
+  }
+  if (!bounds.empty()) {
+    throw study::RecordError("--fit-bounds: " + bounds.begin()->first + " is not fitted.");
+  }
+  ReadNoise(command.Noise, settings);
+  settings.Robust = command.Robust;
+  settings.Jobs = command.Jobs;
+  return settings;
+}
+
+void PrintResult(const study::FitResult& result, std::ostream& out) {
+  out << "Fitted in " << result.Iterations << " iterations (" << result.Termination << ")\n";
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    out << "  " << result.Names[j] << " = " << format::FormatShortest(result.Value[j]);
+    if (std::isfinite(result.StandardError[j])) {
+      out << " ± " << format::FormatShortest(result.StandardError[j]);
+    }
+    out << "\n";
+  }
+  out << "  RMS residual: curvature " << format::FormatShortest(result.CurvatureRms) << " 1/m";
+  if (std::isfinite(result.TemperatureRms)) {
+    out << ", temperature " << format::FormatShortest(result.TemperatureRms) << " K";
+  }
+  out << "\n";
+}
+
+}  // namespace
+
+int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCatalogue& catalogue,
+                  std::ostream& out, std::ostream& err) {
+  const study::FitSettings settings = ReadSettings(command);
+  const study::CalibrationRecord record = study::ReadRecordFile(command.RecordPath);
+  ValidateRunInputs(base, &catalogue);
+  const std::filesystem::path dir = command.OutDir;
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error || !std::filesystem::is_directory(dir)) {
+    throw IoError("Cannot create the output folder " + dir.string() + ".");
+  }
+
+  std::atomic<bool> stop{false};
+  study::FitResult result;
+  {
+    const StopOnInterrupt interrupt(stop);
+    result = study::FitRecord(base, record, settings, [&](int iteration, double cost) {
+      if (!command.Quiet) {
+        err << "\rIteration " << iteration << ", cost " << format::FormatPattern(cost, "0.000E+00")
+            << "     " << std::flush;
+      }
+      return !stop.load();
+    });
+  }
+  if (!command.Quiet) err << "\n";
+  if (result.Cancelled) {
+    err << "quillane-batch: the fit was stopped; nothing was written.\n";
+    return 130;
+  }
+  AtomicFile::WriteWhole(dir / "fit.json", study::FitJson(result), "fit file");
+  study::WriteFittedCase(dir, base, catalogue, result);
+  const graphics::DrawingSurface overlay = study::DrawOverlay(record, result);
+  AtomicFile::WriteWhole(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
+#ifdef QUILLANE_HAVE_PNG
+  raster::PngWriter().Write(overlay, dir / "overlay.png");
+#endif
+  for (const std::string& note : result.Notes) err << "note: " << note << "\n";
+  if (!command.Quiet) {
+    PrintResult(result, out);
+    out << "Written to " << (dir / "fit.json").string() << ", fitted_case.json and overlay.svg\n";
+  }
+  return 0;
+}
+
+}  // namespace quillane::cli

@@ -1,0 +1,24 @@
+#include "cli/Interrupt.h"
+
+namespace quillane::cli {
+
+StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& stop) : stop_(stop) {
+  sigemptyset(&signals_);
+  sigaddset(&signals_, SIGINT);
+  sigaddset(&signals_, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
+  watcher_ = std::thread([this] {
+    const timespec wait{0, 100'000'000};
+    while (!finished_.load()) {
+      if (sigtimedwait(&signals_, nullptr, &wait) > 0) stop_.store(true);
+    }
+  });
+}
+
+StopOnInterrupt::~StopOnInterrupt() {
+  finished_.store(true);
+  watcher_.join();
+  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+}  // namespace quillane::cli

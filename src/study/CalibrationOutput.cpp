@@ -1,0 +1,149 @@
+#include "study/CalibrationOutput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "graphics/ChartDrawing.h"
+#include "io/AtomicFile.h"
+#include "io/CaseFile.h"
+#include "materials/UserCatalogue.h"
+
+namespace quillane::study {
+
+namespace {
+
+using graphics::ChartArea;
+using graphics::ChartPanel;
+using graphics::DrawingSurface;
+using graphics::RGB;
+
+constexpr float kWidth = 900;
+constexpr float kMainHeight = 330;
+constexpr float kResidualHeight = 200;
+const RGB kMeasured(90, 90, 90);
+const RGB kModel(214, 39, 40);
+
+nlohmann::ordered_json Number(double value) {
+  return std::isfinite(value) ? nlohmann::ordered_json(value) : nlohmann::ordered_json(nullptr);
+}
+
+std::pair<double, double> Extent(const std::vector<double>& a, const std::vector<double>& b = {}) {
+  double low = INFINITY;
+  double high = -INFINITY;
+  for (const auto* values : {&a, &b}) {
+    for (const double v : *values) {
+      if (std::isnan(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+  return std::isfinite(low) ? std::make_pair(low, high) : std::make_pair(0.0, 1.0);
+}
+
+// One quantity: the record's points and the model's curve, then the residuals beneath.
+void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
+                  const std::string& unit, const std::vector<double>& time,
+                  const std::vector<double>& measured, const std::vector<double>& atRecord,
+                  const std::vector<double>& curveTime, const std::vector<double>& curve) {
+  const auto [t0, t1] = Extent(time, curveTime);
+  const auto [y0, y1] = Extent(measured, curve);
+  ChartArea chart(surface, {0, top, kWidth, top + kMainHeight},
+                  name + ": record (points) and model (line)", "time (s)", name + " (" + unit + ")",
+                  t0, t1, y0, y1);
+  std::vector<double> ts;
+  std::vector<double> ys;
+  std::vector<double> residuals;
+  for (std::size_t i = 0; i < time.size(); ++i) {
+    if (std::isnan(measured[i])) continue;
+    ts.push_back(time[i]);
+    ys.push_back(measured[i]);
+    residuals.push_back(measured[i] - atRecord[i]);
+  }
+  chart.Markers(ts, ys, kMeasured);
+  chart.Curve(curveTime, curve, kModel);
+  const auto [r0, r1] = Extent(residuals);
+  const double reach = std::max({std::fabs(r0), std::fabs(r1), 1e-300});
+  ChartArea below(surface, {0, top + kMainHeight, kWidth, top + kMainHeight + kResidualHeight},
+                  "residuals (record − model)", "time (s)", unit, t0, t1, -reach, reach);
+  below.Curve({t0, t1}, {0, 0}, kModel);
+  below.Markers(ts, residuals, kMeasured);
+}
+
+}  // namespace
+
+std::string FitJson(const FitResult& result) {
+  nlohmann::ordered_json root;
+  nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    parameters[result.Names[j]] = {{"value", Number(result.Value[j])},
+                                   {"stderr", Number(result.StandardError[j])},
+                                   {"start", Number(result.Start[j])}};
+  }
+  root["parameters"] = parameters;
+  nlohmann::ordered_json correlation = nlohmann::ordered_json::array();
+  for (const auto& row : result.Correlation) {
+    nlohmann::ordered_json line = nlohmann::ordered_json::array();
+    for (const double value : row) line.push_back(Number(value));
+    correlation.push_back(line);
+  }
+  root["correlation"] = result.Correlation.empty() ? nlohmann::ordered_json(nullptr) : correlation;
+  root["rms"] = {{"curvature", Number(result.CurvatureRms)},
+                 {"temperature", Number(result.TemperatureRms)}};
+  root["noise"] = {
+      {"curvature", Number(result.CurvatureNoise)},
+      {"temperature", Number(std::isnan(result.TemperatureRms) ? result.TemperatureRms
+                                                               : result.TemperatureNoise)}};
+  root["iterations"] = result.Iterations;
+  root["termination"] = result.Termination;
+  root["notes"] = result.Notes;
+  return root.dump(1) + "\n";
+}
+
+graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitResult& result) {
+  const float block = kMainHeight + kResidualHeight;
+  const float height = record.HasTemperature() ? 2 * block : block;
+  DrawingSurface surface(static_cast<int>(kWidth) * DrawingSurface::kTwipsPerPixel,
+                         static_cast<int>(height) * DrawingSurface::kTwipsPerPixel);
+  DrawQuantity(surface, 0, "curvature", "1/m", record.Time, record.Curvature, result.ModelCurvature,
+               result.CurveTime, result.CurveCurvature);
+  if (record.HasTemperature()) {
+    DrawQuantity(surface, block, "back-face temperature", "K", record.Time, record.Temperature,
+                 result.ModelTemperature, result.ThermalTime, result.ThermalBack);
+  }
+  return surface;
+}
+
+void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
+                     const MaterialsCatalogue& catalogue, const FitResult& result) {
+  InputParameters inputs = base.Input;
+  ModelState fitted = base;
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    SetFitValue(fitted, result.Names[j], result.Value[j]);
+  }
+  inputs.HeatFlux = fitted.Input.HeatFlux;
+  nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(inputs));
+  const bool materials = std::any_of(result.Names.begin(), result.Names.end(),
+                                     [](const std::string& name) { return name != "HeatFlux"; });
+  if (materials) {
+    // The whole catalogue, so that the copy serves alone, with the fitted rows over it.
+    const std::filesystem::path db = dir / "fitted.db";
+    std::error_code ignored;
+    std::filesystem::remove(db, ignored);
+    std::vector<UserMaterial> rows;
+    for (const MaterialRecord& row : catalogue.Rows()) {
+      if (row.Name == fitted.Materials.Coating.Name) {
+        rows.push_back({fitted.Materials.Coating, "fitted to a record"});
+      } else if (row.Name == fitted.Materials.Contact.Name) {
+        rows.push_back({fitted.Materials.Contact, "fitted to a record"});
+      } else {
+        rows.push_back({row, ""});
+      }
+    }
+    UserCatalogue(db).SaveAll(rows);
+    text[kCaseCatalogueKey] = "fitted.db";
+  }
+  AtomicFile::WriteWhole(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+}
+
+}  // namespace quillane::study

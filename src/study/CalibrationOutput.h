@@ -1,0 +1,28 @@
+#pragma once
+// What a fit leaves: fit.json, the case with the fitted figures (and the catalogue copy that
+// holds fitted material figures), and the overlay of the record and the model.
+
+#include <filesystem>
+#include <string>
+
+#include "graphics/DrawingSurface.h"
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "study/Calibration.h"
+
+namespace quillane::study {
+
+// {"parameters": {name: {"value", "stderr"}}, "correlation", "rms", "iterations",
+// "termination"}, with the notes on undetermined parameters and the noise used.
+std::string FitJson(const FitResult& result);
+
+// The measured points and the model against time, each with its residuals beneath: curvature,
+// then temperature when the record has it.
+graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitResult& result);
+
+// Writes fitted_case.json: the case with the fitted figures. Fitted material figures go to
+// fitted.db beside it, a copy of the catalogue whose rows carry them, which the case names.
+void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
+                     const MaterialsCatalogue& catalogue, const FitResult& result);
+
+}  // namespace quillane::study
