@@ -2,6 +2,9 @@
 
 #include <ceres/ceres.h>
 #include <ceres/covariance.h>
+#include <ceres/manifold.h>
+
+#include <Eigen/Dense>
 
 #include <algorithm>
 #include <cmath>
@@ -335,6 +338,37 @@ double Spread(const std::vector<double>& values) {
   return deviation > 0 ? deviation : (mean != 0 ? std::fabs(mean) : 1);
 }
 
+// The figures along which the residuals do not change at x: those that weigh in a direction of
+// the (weighted) Jacobian's null space.
+std::vector<bool> Undetermined(Evaluator& evaluator, const std::vector<double>& x) {
+  const std::size_t p = x.size();
+  std::vector<bool> undetermined(p, false);
+  const Evaluator::Point& point = evaluator.At(x.data(), true);
+  if (!point.Ok) return std::vector<bool>(p, true);
+  const std::size_t m = point.Residual.size();
+  Eigen::MatrixXd normal =
+      Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(p), static_cast<Eigen::Index>(p));
+  for (std::size_t i = 0; i < m; ++i) {
+    for (std::size_t j = 0; j < p; ++j) {
+      for (std::size_t k = 0; k < p; ++k) {
+        normal(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(k)) +=
+            point.Jacobian[i * p + j] * point.Jacobian[i * p + k];
+      }
+    }
+  }
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(normal);
+  const double largest = solver.eigenvalues().cwiseAbs().maxCoeff();
+  for (Eigen::Index e = 0; e < solver.eigenvalues().size(); ++e) {
+    // A singular value of the Jacobian below 1e-8 of the largest.
+    if (largest > 0 && solver.eigenvalues()(e) > 1e-16 * largest) continue;
+    for (Eigen::Index j = 0; j < static_cast<Eigen::Index>(p); ++j) {
+      if (std::fabs(solver.eigenvectors()(j, e)) > 0.3)
+        undetermined[static_cast<std::size_t>(j)] = true;
+    }
+  }
+  return undetermined;
+}
+
 }  // namespace
 
 FitParameter MakeFitParameter(const std::string& name, double lower, double upper) {
@@ -490,30 +524,47 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
   const std::vector<double> fitted = evaluator.Physical(x);
   result.Value = fitted;
   result.StandardError.assign(p, kNaN);
-  ceres::Covariance::Options covarianceOptions;
-  covarianceOptions.algorithm_type = ceres::DENSE_SVD;
-  ceres::Covariance covariance(covarianceOptions);
-  std::vector<double> matrix(p * p);
-  const std::vector<std::pair<const double*, const double*>> blocks = {{x.data(), x.data()}};
-  const bool known = !result.Cancelled && covariance.Compute(blocks, &problem) &&
-                     covariance.GetCovarianceBlock(x.data(), x.data(), matrix.data());
+  // Figures the record cannot see are held where they are, so that the others still get their
+  // standard errors from Ceres' covariance.
+  const std::vector<bool> undetermined =
+      result.Cancelled ? std::vector<bool>(p, false) : Undetermined(evaluator, x);
+  std::vector<int> held;
+  for (std::size_t j = 0; j < p; ++j) {
+    if (undetermined[j]) held.push_back(static_cast<int>(j));
+  }
+  bool known = false;
+  std::vector<double> matrix(p * p, 0);
+  if (!result.Cancelled && held.size() < p) {
+    if (!held.empty())
+      problem.SetManifold(x.data(), new ceres::SubsetManifold(static_cast<int>(p), held));
+    ceres::Covariance::Options covarianceOptions;
+    covarianceOptions.algorithm_type = ceres::DENSE_SVD;
+    ceres::Covariance covariance(covarianceOptions);
+    const std::vector<std::pair<const double*, const double*>> blocks = {{x.data(), x.data()}};
+    known = covariance.Compute(blocks, &problem) &&
+            covariance.GetCovarianceBlock(x.data(), x.data(), matrix.data());
+  }
   if (known) {
-    result.Correlation.assign(p, std::vector<double>(p));
+    result.Correlation.assign(p, std::vector<double>(p, kNaN));
     for (std::size_t j = 0; j < p; ++j) {
+      if (undetermined[j]) continue;
       result.StandardError[j] = std::sqrt(matrix[j * p + j]) * scale[j];
       for (std::size_t k = 0; k < p; ++k) {
-        result.Correlation[j][k] =
-            matrix[j * p + k] / std::sqrt(matrix[j * p + j] * matrix[k * p + k]);
+        if (!undetermined[k]) {
+          result.Correlation[j][k] =
+              matrix[j * p + k] / std::sqrt(matrix[j * p + j] * matrix[k * p + k]);
+        }
       }
     }
   }
   for (std::size_t j = 0; j < p; ++j) {
     const std::string& name = result.Names[j];
-    if (!known) {
+    if (undetermined[j] || (!known && !result.Cancelled)) {
       result.Notes.push_back(name +
-                             " cannot be determined from this record: the model's "
-                             "curvature and temperature do not change with it independently of "
-                             "the other figures (the covariance is singular).");
+                             " cannot be determined from this record: the model's curvature and "
+                             "temperature do not change with it, or only together with another "
+                             "figure (the covariance is singular). It was left at " +
+                             format::FormatShortest(fitted[j]) + ".");
     } else if (!(result.StandardError[j] <= std::fabs(fitted[j]))) {
       result.Notes.push_back(name + " is not determined by this record: its standard error (" +
                              format::FormatShortest(result.StandardError[j]) +
