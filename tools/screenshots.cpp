@@ -1,15 +1,19 @@
 // Pictures of every window after a real run of a case, for a person to look at: the input
 // window, the results with a charted column, the stress views, the deflection history, the
-// "Matériaux" window and its form. Run it offscreen:
+// "Matériaux" window and its form, and the "Étude paramétrique" window after a study of two
+// quantities. Run it offscreen:
 //
 //   QT_QPA_PLATFORM=offscreen quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]
 //
 // The size is the screen the windows are fitted into (1366x768 by default).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +22,7 @@
 #include "io/CaseFile.h"
 #include "run/RunSimulation.h"
 #include "ui/Arrow.h"
+#include "ui/EtudeParametrique.h"
 #include "ui/Geometrie.h"
 #include "ui/Materiaux.h"
 #include "ui/ResultGridModel.h"
@@ -111,6 +116,24 @@ int main(int argc, char** argv) {
     form.findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText(QStringLiteral("0"));
     form.accept();  // shows what is wrong
     shooter.Save(form, QStringLiteral("MaterialForm"));
+  }
+
+  // A study of the heat flux and the deposit's quenching stress, around the case's values.
+  input.OpenStudy();
+  if (auto* study = input.findChild<ui::EtudeParametrique*>(QStringLiteral("EtudeParametrique"))) {
+    auto* first = study->findChild<QComboBox*>(QStringLiteral("Quantity1"));
+    auto* second = study->findChild<QComboBox*>(QStringLiteral("Quantity2"));
+    first->setCurrentIndex(first->findData(QStringLiteral("HeatFlux")));
+    second->setCurrentIndex(second->findData(QStringLiteral("coating.SigmaQ")));
+    study->findChild<QSpinBox*>(QStringLiteral("Steps2"))->setValue(2);
+    if (study->Lancer()) {
+      while (study->Worker().IsRunning()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+      }
+      QCoreApplication::processEvents();
+    }
+    shooter.Save(*study, QStringLiteral("EtudeParametrique"));
   }
   std::filesystem::remove_all(scratch);
   return shooter.Failed() ? 1 : 0;

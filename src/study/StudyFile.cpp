@@ -65,12 +65,12 @@ class EntryReader {
   std::string where_;
 };
 
-// The values of a range: `steps` equal intervals from `from` to `to`, on a linear or a
-// logarithmic scale, with both ends exact.
-std::vector<double> RangeValues(const Json& entry, const EntryReader& reader) {
-  const double from = reader.NumberAt(entry, "from");
-  const double to = reader.NumberAt(entry, "to");
-  const long long steps = reader.CountAt(entry, "steps");
+// The range of a "from", "to", "steps" entry, with its "scale".
+std::vector<double> ReadRange(const Json& entry, const EntryReader& reader) {
+  ValueRange range;
+  range.From = reader.NumberAt(entry, "from");
+  range.To = reader.NumberAt(entry, "to");
+  range.Steps = reader.CountAt(entry, "steps");
   std::string scale = "linear";
   if (entry.contains("scale")) {
     if (!entry["scale"].is_string()) reader.Fail("\"scale\" must be \"linear\" or \"log\".");
@@ -79,30 +79,10 @@ std::vector<double> RangeValues(const Json& entry, const EntryReader& reader) {
       reader.Fail("\"scale\" must be \"linear\" or \"log\", not \"" + scale + "\".");
     }
   }
-  if (steps == 0) reader.Fail("\"steps\" must be at least 1.");
-  if (from == to)
-    reader.Fail("the range from " + Number(from) + " to " + Number(to) + " is empty.");
-  if (from > to) {
-    reader.Fail("the range is reversed: \"from\" " + Number(from) + " is above \"to\" " +
-                Number(to) + ".");
-  }
-  const bool log = scale == "log";
-  if (log && !(from > 0)) {
-    reader.Fail("a logarithmic range must lie above zero, not from " + Number(from) + ".");
-  }
-  if (steps > 100000) reader.Fail("\"steps\" " + std::to_string(steps) + " is above 100000.");
-  std::vector<double> values;
-  for (long long i = 0; i <= steps; ++i) {
-    const double t = static_cast<double>(i) / static_cast<double>(steps);
-    // The weighted mean of the ends lands on round values where the ends are round.
-    double value = log ? std::exp(std::log(from) + (std::log(to) - std::log(from)) * t)
-                       : (from * static_cast<double>(steps - i) + to * static_cast<double>(i)) /
-                             static_cast<double>(steps);
-    if (i == 0) value = from;
-    if (i == steps) value = to;
-    values.push_back(value);
-  }
-  return values;
+  range.Log = scale == "log";
+  const StudyFault fault = FindRangeFault(range);
+  if (!fault.None()) reader.Fail(fault.English);
+  return RangeValues(range);
 }
 
 void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
@@ -177,7 +157,7 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
       quantity.Values.push_back(value.get<double>());
     }
   } else if (entry.contains("from") || entry.contains("to") || entry.contains("steps")) {
-    quantity.Values = RangeValues(entry, reader);
+    quantity.Values = ReadRange(entry, reader);
   } else {
     reader.Fail("give \"values\", or \"from\", \"to\" and \"steps\".");
   }
@@ -245,34 +225,105 @@ bool ResolveQuantity(const std::string& name, Quantity& quantity) {
   return true;
 }
 
-std::string ValueFault(const Quantity& quantity, double value) {
-  const std::string shown = Number(value) + (quantity.Unit().empty() ? "" : " " + quantity.Unit());
-  if (!std::isfinite(value)) return "the value " + shown + " is not finite.";
-  if (quantity.Input != nullptr) {
-    const InputSpec& input = *quantity.Input;
-    if (input.Type == InputType::Integer &&
+StudyFault FindValueFault(const Quantity& quantity, double value, char separator) {
+  const std::string unit = quantity.Unit();
+  const auto english = [&unit](double v) { return Number(v) + (unit.empty() ? "" : " " + unit); };
+  // The French follows the input window's box: its unit and its separator.
+  const InputSpec* input = quantity.Input;
+  const std::string frenchUnit = input != nullptr ? input->DisplayUnit : unit;
+  const auto french = [&](double v) {
+    const double shown = input != nullptr ? input->ToDisplay(v) : v;
+    return format::FormatGeneral(shown, separator) + (frenchUnit.empty() ? "" : " " + frenchUnit);
+  };
+  if (!std::isfinite(value)) {
+    return {"the value " + english(value) + " is not finite.",
+            "la valeur " + french(value) + " n'est pas un nombre fini."};
+  }
+  if (input != nullptr) {
+    if (input->Type == InputType::Integer &&
         (value != std::floor(value) || std::fabs(value) > kMaxInteger)) {
-      return "the value " + shown + " is not a whole number the input can hold.";
+      return {"the value " + english(value) + " is not a whole number the input can hold.",
+              "la valeur " + french(value) + " n'est pas un nombre entier admis."};
     }
-    if (input.Ranged && (value < input.Min || value > input.Max)) {
-      return "the value " + shown + " lies outside the allowed range " + Number(input.Min) +
-             " to " + Number(input.Max) + (quantity.Unit().empty() ? "" : " " + quantity.Unit()) +
-             ".";
+    if (input->Ranged && (value < input->Min || value > input->Max)) {
+      return {"the value " + english(value) + " lies outside the allowed range " +
+                  Number(input->Min) + " to " + english(input->Max) + ".",
+              "la valeur " + french(value) + " est hors limites ; elle doit être comprise entre " +
+                  format::FormatGeneral(input->ToDisplay(input->Min), separator) + " et " +
+                  french(input->Max) + "."};
     }
-    return "";
+    return {};
   }
   for (const MaterialBound& bound : MaterialBounds()) {
     if (&bound.Column != quantity.Column) continue;
     if (quantity.Column->Field == &MaterialRecord::Poisson && !(value < 1)) {
-      return "the value " + shown + " must be less than 1.";
+      return {"the value " + english(value) + " must be less than 1.",
+              "la valeur " + french(value) + " doit être inférieure à 1."};
     }
     if (value < bound.Min || value > bound.Max) {
-      return "the value " + shown + " lies outside the catalogue bounds " + Number(bound.Min) +
-             " to " + Number(bound.Max) + (quantity.Unit().empty() ? "" : " " + quantity.Unit()) +
-             ".";
+      return {"the value " + english(value) + " lies outside the catalogue bounds " +
+                  Number(bound.Min) + " to " + english(bound.Max) + ".",
+              "la valeur " + french(value) +
+                  " est hors des limites du catalogue ; elle doit être comprise entre " +
+                  format::FormatGeneral(bound.Min, separator) + " et " + french(bound.Max) + "."};
     }
   }
-  return "";
+  return {};
+}
+
+std::string ValueFault(const Quantity& quantity, double value) {
+  return FindValueFault(quantity, value).English;
+}
+
+StudyFault FindRangeFault(const ValueRange& range, char separator) {
+  const auto french = [separator](double v) { return format::FormatGeneral(v, separator); };
+  if (range.Steps < 1) {
+    return {"\"steps\" must be at least 1.", "il faut au moins 1 intervalle."};
+  }
+  if (range.Steps > kMaxRangeSteps) {
+    return {"\"steps\" " + std::to_string(range.Steps) + " is above " +
+                std::to_string(kMaxRangeSteps) + ".",
+            std::to_string(range.Steps) + " intervalles, c'est plus que " +
+                std::to_string(kMaxRangeSteps) + "."};
+  }
+  if (!std::isfinite(range.From) || !std::isfinite(range.To)) {
+    return {"the ends of the range must be finite.", "les bornes doivent être des nombres finis."};
+  }
+  if (range.From == range.To) {
+    return {"the range from " + Number(range.From) + " to " + Number(range.To) + " is empty.",
+            "l'intervalle de " + french(range.From) + " à " + french(range.To) + " est vide."};
+  }
+  if (range.From > range.To) {
+    return {"the range is reversed: \"from\" " + Number(range.From) + " is above \"to\" " +
+                Number(range.To) + ".",
+            "l'intervalle est inversé : le début " + french(range.From) +
+                " est au-dessus de la fin " + french(range.To) + "."};
+  }
+  if (range.Log && !(range.From > 0)) {
+    return {"a logarithmic range must lie above zero, not from " + Number(range.From) + ".",
+            "une échelle logarithmique demande des valeurs au-dessus de zéro, pas à partir de " +
+                french(range.From) + "."};
+  }
+  return {};
+}
+
+std::vector<double> RangeValues(const ValueRange& range) {
+  std::vector<double> values;
+  const double from = range.From;
+  const double to = range.To;
+  const long long steps = range.Steps;
+  for (long long i = 0; i <= steps; ++i) {
+    const double t = static_cast<double>(i) / static_cast<double>(steps);
+    // The weighted mean of the ends lands on round values where the ends are round.
+    double value = range.Log
+                       ? std::exp(std::log(from) + (std::log(to) - std::log(from)) * t)
+                       : (from * static_cast<double>(steps - i) + to * static_cast<double>(i)) /
+                             static_cast<double>(steps);
+    if (i == 0) value = from;
+    if (i == steps) value = to;
+    values.push_back(value);
+  }
+  return values;
 }
 
 Study ReadStudyText(std::string_view text, const std::string& origin,

@@ -53,9 +53,35 @@ struct Study {
 // The quantity of that name with no values yet; nullptr when the name is unknown.
 bool ResolveQuantity(const std::string& name, Quantity& quantity);
 
+// Why an entry of a study cannot be used, in the study file's English and in the window's
+// French; both empty when it can.
+struct StudyFault {
+  std::string English;
+  std::string French;
+  bool None() const { return English.empty(); }
+};
+
 // Why a value cannot be used for the quantity (outside the input table's range or the
-// catalogue bounds, not whole for a count); empty when it can.
+// catalogue bounds, not whole for a count). The English gives SI units; the French gives the
+// unit of the input window's box, with `separator` as the decimal separator.
+StudyFault FindValueFault(const Quantity& quantity, double value, char separator = '.');
+// The English of FindValueFault; empty when the value can be used.
 std::string ValueFault(const Quantity& quantity, double value);
+
+// `Steps` equal intervals from `From` to `To`, on a linear or a logarithmic scale.
+struct ValueRange {
+  double From = 0;
+  double To = 0;
+  long long Steps = 0;
+  bool Log = false;
+};
+inline constexpr long long kMaxRangeSteps = 100000;
+
+// Why the range gives no values (no interval, empty, reversed, a logarithmic range reaching
+// zero); the French numbers use `separator`.
+StudyFault FindRangeFault(const ValueRange& range, char separator = '.');
+// The values of a range FindRangeFault accepts, both ends exact.
+std::vector<double> RangeValues(const ValueRange& range);
 
 // Reads a study. The base case is applied over `defaults`; a base given as a string names a
 // case file, relative to `folder`. Throws StudyError naming `origin` and the entry.

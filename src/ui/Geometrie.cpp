@@ -31,6 +31,7 @@
 #include "io/CaseFile.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
+#include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
 
 namespace quillane::ui {
@@ -400,6 +401,9 @@ void Geometrie::BuildMenus() {
   QAction* materials =
       file->addAction(QStringLiteral("&Matériaux…"), this, &Geometrie::OpenMaterials);
   materials->setObjectName(QStringLiteral("MaterialsWindow"));
+  QAction* study =
+      file->addAction(QStringLiteral("É&tude paramétrique…"), this, &Geometrie::OpenStudy);
+  study->setObjectName(QStringLiteral("StudyWindow"));
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("É&dition"));
   edit->setObjectName(QStringLiteral("Edition"));
@@ -448,6 +452,20 @@ void Geometrie::OpenMaterials() {
   materiaux_->show();
   materiaux_->raise();
   materiaux_->activateWindow();
+}
+
+void Geometrie::OpenStudy() {
+  CommitPendingEdit();
+  if (!etude_) {
+    // Each study starts from a copy of the inputs and of the catalogue as they are then.
+    etude_ = new EtudeParametrique([this] { return StudyBase{state_, catalogue_}; }, this);
+    etude_->setWindowFlag(Qt::Window);
+  } else if (!etude_->Worker().IsRunning()) {
+    etude_->ResetRanges();
+  }
+  etude_->show();
+  etude_->raise();
+  etude_->activateWindow();
 }
 
 void Geometrie::ReloadCatalogue() {

@@ -32,6 +32,7 @@ class QUndoStack;
 
 namespace quillane::ui {
 
+class EtudeParametrique;
 class Materiaux;
 
 // The spin button beside a box: an up and a down arrow that step the number in the box.
@@ -85,6 +86,7 @@ class Geometrie : public QMainWindow {
   void SaveCaseFile();       // asks for a file name and saves the case
   void RestoreDefaults();    // "Valeurs par défaut"
   void OpenMaterials();      // the "Matériaux" window
+  void OpenStudy();          // the "Étude paramétrique" window
   // Reads the catalogue again after the user's materials changed; the lists follow.
   void ReloadCatalogue();
   // Case files without a dialog; false (and a message) on failure.
@@ -145,6 +147,7 @@ class Geometrie : public QMainWindow {
   MaterialsCatalogue catalogue_;
   UserCatalogue user_;
   QPointer<Materiaux> materiaux_;
+  QPointer<EtudeParametrique> etude_;
   RunWorker worker_;
   ResultPaths paths_;
 

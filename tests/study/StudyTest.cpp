@@ -74,6 +74,45 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
   }
 }
 
+TEST(StudyFileTest, FaultsAreToldInFrenchInTheUnitOfTheInputWindow) {
+  const auto quantity = [](const char* name) {
+    Quantity q;
+    EXPECT_TRUE(ResolveQuantity(name, q)) << name;
+    return q;
+  };
+  const struct {
+    StudyFault fault;
+    const char* french;
+  } cases[] = {
+      {FindValueFault(quantity("PassThickness"), 2.5, ','),
+       "la valeur 2500000 µm est hors limites ; elle doit être comprise entre 0,001 et 1000000 "
+       "µm."},
+      {FindValueFault(quantity("PassCount"), 2.5, ','),
+       "la valeur 2,5 n'est pas un nombre entier admis."},
+      {FindValueFault(quantity("coating.Lambda"), 0, ','),
+       "la valeur 0 W/(m·K) est hors des limites du catalogue ; elle doit être comprise entre "
+       "1E-06 et 10000 W/(m·K)."},
+      {FindRangeFault({2.5, 1, 4, false}, ','),
+       "l'intervalle est inversé : le début 2,5 est au-dessus de la fin 1."},
+      {FindRangeFault({1, 1, 4, false}, ','), "l'intervalle de 1 à 1 est vide."},
+      {FindRangeFault({-1, 1, 4, true}, ','),
+       "une échelle logarithmique demande des valeurs au-dessus de zéro, pas à partir de -1."},
+      {FindRangeFault({1, 2, 0, false}, ','), "il faut au moins 1 intervalle."},
+      {FindRangeFault({1, 2, kMaxRangeSteps + 1, false}, ','),
+       "100001 intervalles, c'est plus que 100000."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.fault.French, c.french);
+    EXPECT_FALSE(c.fault.English.empty()) << c.french;
+  }
+  EXPECT_TRUE(FindValueFault(quantity("PassThickness"), 1e-6, ',').None());
+  EXPECT_TRUE(FindRangeFault({1e-3, 1, 3, true}).None());
+  const std::vector<double> log = RangeValues({1e-3, 1, 3, true});
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_NEAR(log[1], 1e-2, 1e-15);
+  EXPECT_EQ(log.back(), 1);
+}
+
 TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
   Study study = Read(R"({"base": {"PassCount": 3}, "vary": [
       {"input": "PassThickness", "from": 1e-5, "to": 3e-5, "steps": 2},

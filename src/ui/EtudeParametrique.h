@@ -1,0 +1,131 @@
+#pragma once
+// The "Étude paramétrique" window: one or two quantities (inputs of the input window or figures
+// of the picked materials) varied over ranges, every combination run off the interface thread
+// on a copy of the input window's inputs and catalogue, the results table, a chart of any
+// result against a varied quantity, and the table and chart saved as files.
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "study/StudyFile.h"
+#include "study/StudyTable.h"
+#include "ui/StudyWorker.h"
+
+class QComboBox;
+class QGridLayout;
+class QCustomPlot;
+class QCPTextElement;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace quillane::ui {
+
+// What a study starts from: the input window's inputs and catalogue at that moment.
+struct StudyBase {
+  ModelState State;
+  MaterialsCatalogue Catalogue;
+};
+
+class EtudeParametrique : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `source` gives a copy of the input window's current inputs and catalogue; it is asked when
+  // the ranges are filled and when a study starts.
+  explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr);
+  ~EtudeParametrique() override;
+
+  // Fills the range of each chosen quantity from its current value: half to one and a half
+  // times it, in four intervals.
+  void ResetRanges();
+
+  // Reads and checks the entries and starts the study; false, telling why, when an entry or
+  // the input window's inputs cannot be used.
+  bool Lancer();
+  // Stops the study under way; the finished rows stay.
+  void Annuler();
+  StudyWorker& Worker() { return worker_; }
+
+  // The study last started and its rows (the unfinished ones empty).
+  const study::Study& CurrentStudy() const { return study_; }
+  const study::StudyRows& Rows() const { return rows_; }
+
+  QTableWidget& Table() const { return *table_; }
+  QCustomPlot& Chart() const { return *chart_; }
+  // Draws the chosen result against the chosen varied quantity, one curve per value of the
+  // other quantity.
+  void Plot();
+
+  // The table as comma-separated values, as the batch study writes it. False, telling why,
+  // when there is nothing to write or the file cannot be written.
+  bool ExportTable(const QString& path);
+  // The chart as PNG, SVG or PDF, chosen by the file's suffix.
+  bool SaveChart(const QString& path);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct QuantityRow {
+    QComboBox* Name = nullptr;
+    QLineEdit* From = nullptr;
+    QLineEdit* To = nullptr;
+    QLabel* Unit = nullptr;
+    QSpinBox* Steps = nullptr;
+    QComboBox* Scale = nullptr;
+  };
+
+  void BuildWidgets();
+  void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
+  void ResetRange(int index, const StudyBase& base);
+  void UpdatePointCount();
+  // The study the entries describe over `base`, or the faults in French.
+  bool ReadStudy(const StudyBase& base, study::Study& study, std::vector<bool>& logScales,
+                 std::vector<std::string>& faults) const;
+  void SetRunning(bool running);
+  void OnProgress(std::size_t done, std::size_t total);
+  void OnFinished(bool cancelled);
+  // Empties the table and gives it the columns of the current study.
+  void ResetTable();
+  // Adds the rows finished since the last call.
+  void FillTable();
+  void ChooseTableFile();
+  void ChooseChartFile();
+  void Tell(const QString& text);
+  char Separator() const { return separator_; }
+
+  std::function<StudyBase()> source_;
+  StudyWorker worker_;
+  study::Study study_;
+  std::vector<bool> logScales_;  // per varied quantity of study_
+  study::StudyRows rows_;
+  std::vector<bool> listed_;  // per point: its row is in the table
+  char separator_ = '.';
+  QElapsedTimer clock_;
+
+  std::array<QuantityRow, 2> quantities_;
+  QWidget* entries_ = nullptr;
+  QLabel* pointCount_ = nullptr;
+  QPushButton* lancer_ = nullptr;
+  QPushButton* annuler_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QComboBox* result_ = nullptr;
+  QComboBox* axis_ = nullptr;
+  QCustomPlot* chart_ = nullptr;
+  QCPTextElement* chartTitle_ = nullptr;
+  QPushButton* exportTable_ = nullptr;
+  QPushButton* saveChart_ = nullptr;
+};
+
+}  // namespace quillane::ui
