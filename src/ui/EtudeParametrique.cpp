@@ -19,10 +19,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#ifdef QUILLANE_HAVE_QT_SVG
-#include <QSvgGenerator>
-#endif
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -32,6 +28,7 @@
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
+#include "ui/ChartFile.h"
 
 namespace quillane::ui {
 
@@ -602,23 +599,7 @@ bool EtudeParametrique::ExportTable(const QString& path) {
 }
 
 bool EtudeParametrique::SaveChart(const QString& path) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("png")) return chart_->savePng(path);
-  if (suffix == QLatin1String("pdf")) return chart_->savePdf(path);
-#ifdef QUILLANE_HAVE_QT_SVG
-  if (suffix == QLatin1String("svg")) {
-    QSvgGenerator generator;
-    generator.setFileName(path);
-    generator.setSize(chart_->size());
-    generator.setViewBox(QRect(QPoint(0, 0), chart_->size()));
-    generator.setTitle(chartTitle_->text());
-    QCPPainter painter;
-    if (!painter.begin(&generator)) return false;
-    chart_->toPainter(&painter, chart_->width(), chart_->height());
-    return painter.end() && QFileInfo(path).size() > 0;
-  }
-#endif
-  return false;
+  return SaveChartFile(*chart_, path, chartTitle_->text());
 }
 
 void EtudeParametrique::ChooseTableFile() {
@@ -632,9 +613,7 @@ void EtudeParametrique::ChooseTableFile() {
 
 void EtudeParametrique::ChooseChartFile() {
   QStringList filters{QStringLiteral("Images PNG (*.png)")};
-#ifdef QUILLANE_HAVE_QT_SVG
-  filters << QStringLiteral("Dessins SVG (*.svg)");
-#endif
+  if (CanSaveChartSvg()) filters << QStringLiteral("Dessins SVG (*.svg)");
   filters << QStringLiteral("Documents PDF (*.pdf)");
   QString chosen = filters.front();
   QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer le graphique"),

@@ -14,15 +14,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#ifdef QUILLANE_HAVE_QT_SVG
-#include <QSvgGenerator>
-#endif
-
 #include <cmath>
 #include <optional>
 #include <string>
 
 #include "format/NumberFormat.h"
+#include "ui/ChartFile.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
 #include "ui/ResultWindowStyle.h"
@@ -303,31 +300,11 @@ void Results::Command5_Click() {
 }
 
 bool Results::CanSaveSvg() {
-#ifdef QUILLANE_HAVE_QT_SVG
-  return true;
-#else
-  return false;
-#endif
+  return CanSaveChartSvg();
 }
 
 bool Results::SaveChart(const QString& path) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("png")) return chart_->savePng(path);
-  if (suffix == QLatin1String("pdf")) return chart_->savePdf(path);
-#ifdef QUILLANE_HAVE_QT_SVG
-  if (suffix == QLatin1String("svg")) {
-    QSvgGenerator generator;
-    generator.setFileName(path);
-    generator.setSize(chart_->size());
-    generator.setViewBox(QRect(QPoint(0, 0), chart_->size()));
-    generator.setTitle(chartTitle_->text());
-    QCPPainter painter;
-    if (!painter.begin(&generator)) return false;
-    chart_->toPainter(&painter, chart_->width(), chart_->height());
-    return painter.end() && QFileInfo(path).size() > 0;
-  }
-#endif
-  return false;
+  return SaveChartFile(*chart_, path, chartTitle_->text());
 }
 
 void Results::SaveChartAs(const QString& suffix, const QString& filter) {
