@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ModelFixture.h"
+#include "StressArrays.h"
 #include "thermal/LayerStack.h"
 
 namespace quillane {
@@ -15,11 +16,7 @@ class ThermalStepTest : public test::ModelFixture {
   void SetUp() override {
     ModelFixture::SetUp();
     ResolveMaterials();
-    for (BasedArray<double>* a :
-         {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
-          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
-      a->Redim(0, 4);
-    }
+    test::SizeStressArrays(state.Stress, 4);
   }
   void Setup(int lamella, int pass) {
     state.Clock.LamellaIndex = lamella;
