@@ -23,6 +23,7 @@ using quillane::test::ReadFile;
 using quillane::test::TempDir;
 using quillane::test::WriteFile;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::ThrowsMessage;
 
 TEST(QBColorTest, PaletteBoundsAndRawValues) {
@@ -79,10 +80,6 @@ TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {
   EXPECT_EQ(PrintItem("s").Text(), "s");
 }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 int Count(const std::string& text, const std::string& part) {
   int count = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -112,15 +109,13 @@ TEST(SvgWriterTest, LinesBoxesAndTextsInPixels) {
   surface.CurrentY(2.5f);
   surface.Print({" a<b & 'c' \"d\"\x01", 3});
   const std::string svg = RenderSvg(surface);
-  EXPECT_TRUE(Contains(svg, "<line x1=\"212.5\" y1=\"272.5\" x2=\"212.5\" y2=\"0.5\""));
-  EXPECT_TRUE(Contains(svg,
-                       "<line x1=\"1\" y1=\"137\" x2=\"425\" y2=\"137\" stroke=\"#00ff00\" "
-                       "stroke-width=\"2\" stroke-linecap=\"round\"/>"));
-  EXPECT_TRUE(Contains(svg, "<rect x=\"0.5\" y=\"0.5\" width=\"424\" height=\"272\" stroke"));
-  EXPECT_TRUE(Contains(svg,
-                       "<text x=\"212\" y=\"145.9\" font-size=\"11\" fill=\"#000000\" "
-                       "xml:space=\"preserve\"> a&lt;b &amp; &apos;c&apos; "
-                       "&quot;d&quot; 3 </text>"));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"212.5\" y1=\"272.5\" x2=\"212.5\" y2=\"0.5\""));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"1\" y1=\"137\" x2=\"425\" y2=\"137\" stroke=\"#00ff00\" "
+                             "stroke-width=\"2\" stroke-linecap=\"round\"/>"));
+  EXPECT_THAT(svg, HasSubstr("<rect x=\"0.5\" y=\"0.5\" width=\"424\" height=\"272\" stroke"));
+  EXPECT_THAT(svg, HasSubstr("<text x=\"212\" y=\"145.9\" font-size=\"11\" fill=\"#000000\" "
+                             "xml:space=\"preserve\"> a&lt;b &amp; &apos;c&apos; "
+                             "&quot;d&quot; 3 </text>"));
   EXPECT_EQ(Count(svg, "fill=\"#"), 2);  // a box is an outline: only background and text
 }
 
@@ -130,11 +125,11 @@ TEST(SvgWriterTest, ArcsAndEllipses) {
       "stroke-width=\"1\"/>";
   DrawingSurface upward = UpwardSurface();
   upward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_TRUE(Contains(RenderSvg(upward), quarter)) << RenderSvg(upward);
+  EXPECT_THAT(RenderSvg(upward), HasSubstr(quarter)) << RenderSvg(upward);
   // The same quarter with y growing downwards still turns counter-clockwise on the screen.
   DrawingSurface downward = UpwardSurface(false);
   downward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_TRUE(Contains(RenderSvg(downward), quarter));
+  EXPECT_THAT(RenderSvg(downward), HasSubstr(quarter));
 
   DrawingSurface surface = UpwardSurface();
   surface.Circle(5, 2.5f, 1, std::nullopt, 0.0f, 4.0f);
@@ -142,14 +137,13 @@ TEST(SvgWriterTest, ArcsAndEllipses) {
   surface.Circle(5, 2.5f, 1, QBColor(10), std::nullopt, std::nullopt, 2.0f);
   const std::string svg = RenderSvg(surface);
   // 4 rad is drawn as two arcs of 2 rad each.
-  EXPECT_TRUE(Contains(svg,
-                       "<path d=\"M 254.9 136.5 A 42.4 42.4 0 0 0 194.86 97.95 A 42.4 42.4 "
-                       "0 0 0 184.79 168.59\""))
+  EXPECT_THAT(svg, HasSubstr("<path d=\"M 254.9 136.5 A 42.4 42.4 0 0 0 194.86 97.95 A 42.4 42.4 "
+                             "0 0 0 184.79 168.59\""))
       << svg;
   // From 5.49 through 0 to 0.785: one small arc right of the centre, bottom to top.
-  EXPECT_TRUE(Contains(svg, "<path d=\"M 242.25 166.71 A 42.4 42.4 0 0 0 242.49 106.53\"")) << svg;
+  EXPECT_THAT(svg, HasSubstr("<path d=\"M 242.25 166.71 A 42.4 42.4 0 0 0 242.49 106.53\"")) << svg;
   // Above 1 the aspect shortens the horizontal radius.
-  EXPECT_TRUE(Contains(svg, "<ellipse cx=\"212.5\" cy=\"136.5\" rx=\"21.2\" ry=\"42.4\""));
+  EXPECT_THAT(svg, HasSubstr("<ellipse cx=\"212.5\" cy=\"136.5\" rx=\"21.2\" ry=\"42.4\""));
 }
 
 TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
@@ -162,9 +156,9 @@ TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
   surface.Print({"gone"});
   const std::string svg = RenderSvg(surface);
   EXPECT_EQ(Count(svg, "<line"), 1);
-  EXPECT_TRUE(Contains(svg, "<line x1=\"-3\" y1=\"136.5\" x2=\"212.5\" y2=\"136.5\""));
-  EXPECT_FALSE(Contains(svg, "<ellipse"));
-  EXPECT_FALSE(Contains(svg, "gone"));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"-3\" y1=\"136.5\" x2=\"212.5\" y2=\"136.5\""));
+  EXPECT_THAT(svg, Not(HasSubstr("<ellipse")));
+  EXPECT_THAT(svg, Not(HasSubstr("gone")));
 }
 
 // Four lamellae of 1 µm on 2.5 mm drawn in the order of a run onto one set of surfaces.

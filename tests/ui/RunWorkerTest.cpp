@@ -1,6 +1,8 @@
 // Runs off the interface thread, on their own copies: a run started from the window writes what
 // a headless run writes, and cancelling or quitting changes no file and no window.
 
+#include <qcustomplot.h>
+
 #include <atomic>
 
 #include "GeometrieTestSupport.h"
@@ -16,10 +18,6 @@ namespace quillane::test {
 namespace {
 
 using ui::FieldId;
-
-std::size_t FilesIn(const std::filesystem::path& folder) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
-}
 
 class RunTest : public GeometrieWindowFixture {
  protected:
@@ -37,14 +35,14 @@ class RunTest : public GeometrieWindowFixture {
     window->Paths() = {thermal.string(), stress.string()};
     WriteFile(thermal, "earlier thermal results\r\n");
     WriteFile(stress, "earlier stress results\r\n");
-    files = FilesIn(dir.Path());
+    files = Listing(dir.Path());
     QTest::mouseClick(Execution(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->Worker().Progress() > 0; }, 30000));
   }
   void ExpectEarlierFilesOnly() {
     EXPECT_EQ(ReadFile(thermal), "earlier thermal results\r\n");
     EXPECT_EQ(ReadFile(stress), "earlier stress results\r\n");
-    EXPECT_EQ(FilesIn(dir.Path()), files);
+    EXPECT_EQ(Listing(dir.Path()), files);
   }
   bool RunToEnd() {
     QTest::mouseClick(Execution(), Qt::LeftButton);
@@ -53,7 +51,7 @@ class RunTest : public GeometrieWindowFixture {
 
   std::filesystem::path thermal = dir / "thermique.txt";
   std::filesystem::path stress = dir / "stress.txt";
-  std::size_t files = 0;
+  std::set<std::string> files;
 };
 
 TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNothing) {
@@ -110,8 +108,12 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   ui::Results& results = windows->ResultsWindow();
   results.GridView().setCurrentIndex(grid.index(10, 2));
   QCoreApplication::processEvents();
+  // The second run's rows follow the first's without new titles, and are their own series.
   const std::string lastRow = grid.Store().RowText(grid.RowCount() - 1);
+  EXPECT_EQ(lastRow, grid.Store().RowText(rows - 1));
+  EXPECT_EQ(results.Chart().graphCount(), 2);
   const int points = results.ChartPointCount();
+  EXPECT_EQ(points, 2 * (rows - 2));
   const auto picture = windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size();
   const int stressRows = windows->Grid(ui::GridId::MSFlexGrid1).RowCount();
   window->activateWindow();
