@@ -1,14 +1,15 @@
-// The batch program in-process: the reference case byte for byte, flags over a case file and the
-// help. Its faults are tested in tests/reliability.
+// The batch program in-process: the reference case, flags over a case file and the help. Its faults
+// are tested in tests/reliability.
 
 #include "cli/BatchProgram.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "TestSupport.h"
+#include "ModelFixture.h"
 #include "cli/BatchOutput.h"
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
@@ -20,38 +21,64 @@ namespace {
 
 using nlohmann::json;
 
-class BatchProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+// Every number as the reference summary has it, to 1e-12.
+void ExpectClose(const json& actual, const json& expected, const std::string& path) {
+  if (!expected.is_array()) {
+    const double e = expected.get<double>();
+    EXPECT_NEAR(actual.get<double>(), e, 1e-12 * std::max(1.0, std::fabs(e))) << path;
+    return;
   }
+  ASSERT_TRUE(actual.is_array() && actual.size() == expected.size()) << path;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ExpectClose(actual[i], expected[i], path + "[" + std::to_string(i) + "]");
+  }
+}
 
-  // Runs quietly with the small catalogue and both result files in the folder.
-  int Run(std::vector<std::string> args) {
+class BatchProgramTest : public test::ModelFixture {
+ protected:
+  // Runs with the small catalogue and both result files in the folder.
+  int Run(std::vector<std::string> args, bool quiet = true) {
     args.insert(args.end(), {"--catalogue", Path("p1.db"), "--thermal", Path("thermique.txt"),
-                             "--stress", Path("stress.txt"), "--quiet"});
+                             "--stress", Path("stress.txt")});
+    if (quiet) args.push_back("--quiet");
     out.str("");
     err.str("");
     return RunBatch(args, out, err);
   }
   std::string Path(const std::string& name) const { return (dir / name).string(); }
 
-  test::TempDir dir;
   std::ostringstream out;
   std::ostringstream err;
 };
 
+// The independently computed case: both result files byte for byte, every number of the
+// summary to 1e-12, the printed summary in engineering units, and the pictures.
 TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
   const auto reference = test::DataDir() / "p1";
   ASSERT_EQ(Run({(reference / "case.json").string(), "--summary", Path("summary.json"), "--plots",
-                 Path("plots")}),
+                 Path("plots")},
+                false),
             0)
       << err.str();
   EXPECT_TRUE(test::ReadFile(dir / "thermique.txt") == test::ReadFile(reference / "thermique.txt"));
   EXPECT_EQ(test::ReadFile(dir / "stress.txt"), test::ReadFile(reference / "stress.txt"));
+  const json expected = json::parse(test::ReadFile(reference / "summary.json"));
   const json summary = json::parse(test::ReadFile(dir / "summary.json"));
-  EXPECT_EQ(summary["ThermalRowCount"], 1496);
-  EXPECT_EQ(summary["LamellaStressFinal"].size(), 5u);
+  for (const auto& [key, value] : expected.items()) {
+    ASSERT_TRUE(summary.contains(key)) << key;
+    ExpectClose(summary[key], value, key);
+  }
+  // Beyond the reference's keys: the times the lamellae of the first pass are laid.
+  EXPECT_EQ(summary.size(), expected.size() + 1);
+  EXPECT_EQ(summary["LamellaTime"],
+            json({0.0, 0.500000001, 0.6250000009999996, 0.7500000009999993, 0.875000000999999}));
+  for (const char* line :
+       {"Lamellae per pass                 4 (2 passes)",
+        "Final curvature                   0.205399 1/m",
+        "Final deflection                  92.430 µm", "back face 1.241 MPa, interface -2.480 MPa",
+        "Lamella stresses after cooling    386.884 to 387.180 MPa"}) {
+    EXPECT_NE(out.str().find(line), std::string::npos) << line << "\n" << out.str();
+  }
   for (const char* name : {"building_global.svg", "building_zoom.svg", "cooling_global.svg",
                            "cooling_zoom.svg", "arrow.svg"}) {
     EXPECT_NE(test::ReadFile(dir / "plots" / name).find("<svg"), std::string::npos) << name;
@@ -100,16 +127,10 @@ class EveryFrameOutput : public BatchOutput {
 };
 
 TEST_F(BatchProgramTest, SkippedBuildUpFramesLeaveTheSamePictures) {
-  MaterialsCatalogue catalogue;
-  catalogue.Open(dir / "p1.db");
-  ModelState state;
-  ApplyDefaults(state);
-  state.Input.SubstrateMaterialName = "Acier 316L";
-  state.Input.CoatingMaterialName = "NiCrAlY";
   state.Input.PassThickness = 6e-6;
   std::ostringstream quiet;
   EveryFrameOutput output(quiet, false);
-  ExecuteRun(state, &catalogue, {Path("t.txt"), Path("s.txt")}, output);
+  ExecuteRun(state, &catalogue, paths, output);
   EXPECT_GT(state.Clock.LamellaCount, 3);
   for (const auto picture :
        {&graphics::StressSurfaces::BuildingPicture1, &graphics::StressSurfaces::BuildingPicture2}) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "StressArrays.h"
 #include "graphics/DrawingSurface.h"
-#include "model/ModelState.h"
 
 namespace quillane::graphics::test {
 
@@ -23,11 +23,7 @@ inline ModelState MakeStressState(int n, double e, double ts, double ymin = -0.3
   s.StressScale = 1e-9;
   s.StressAxisMin = ymin;
   s.StressAxisMax = ymax;
-  for (BasedArray<double>* array : {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity,
-                                    &s.Curvature, &s.SubstrateStressBack, &s.SubstrateStressFront,
-                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection}) {
-    array->Redim(0, n);
-  }
+  quillane::test::SizeStressArrays(s, n);
   for (int i = 0; i <= n; ++i) {
     s.NeutralAxisPosition(i) = -ts / 2 + i * e / 3;
     s.Curvature(i) = 0.05 * i;

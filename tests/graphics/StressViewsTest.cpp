@@ -106,8 +106,8 @@ struct ViewCase {
 // Lamella 2 of 3: the deposit so far (all of it after cooling) in a frame for the whole;
 // the pictogram bulges left when bent upwards (c > 0), otherwise right with two arcs a side.
 TEST(StressViewsTest, DepositAndPictogramOfEachView) {
-  const ViewCase cases[] = {{false, false, 2.5, " RAYON=4.000E-01"},
-                            {false, true, 0, " RAYON=infini"},
+  // An upward build-up view, zoomed or not, is one of the reviewed pictures.
+  const ViewCase cases[] = {{false, true, 0, " RAYON=infini"},
                             {false, false, -1, " RAYON=-1.000E+00"},
                             {true, false, 0, " RAYON=infini"},
                             {true, true, 2.5, " RAYON=4.000E-01"}};

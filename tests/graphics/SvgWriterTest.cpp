@@ -23,6 +23,7 @@ using quillane::test::ReadFile;
 using quillane::test::TempDir;
 using quillane::test::WriteFile;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::ThrowsMessage;
 
 TEST(QBColorTest, PaletteBoundsAndRawValues) {
@@ -60,6 +61,16 @@ TEST(DrawingSurfaceTest, ScaleModesAndRefusedSettings) {
   EXPECT_THROW(surface.DrawWidth(0), std::invalid_argument);
   EXPECT_THROW(surface.FontSize(0), std::invalid_argument);
   EXPECT_EQ(surface.Scale(), (UserScale{0, 0.3f, 6615, -0.7f}));  // refusals change nothing
+  // Cls clears the items and the position only.
+  surface.FontSize(6);
+  surface.DrawWidth(3);
+  surface.CurrentX(1);
+  surface.Print({"x"});
+  surface.Cls();
+  EXPECT_TRUE(surface.Items().empty());
+  EXPECT_EQ(surface.CurrentX() + surface.CurrentY(), 0.0f);
+  EXPECT_EQ(surface.Scale(), (UserScale{0, 0.3f, 6615, -0.7f}));
+  EXPECT_EQ(surface.FontSize() + surface.DrawWidth(), 9.0f);
 }
 
 TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {
@@ -67,41 +78,6 @@ TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {
   EXPECT_EQ(PrintItem(1.5).Text(), " 1.5 ");
   EXPECT_EQ(PrintItem(-2.5e-7).Text(), "-2.5E-07 ");
   EXPECT_EQ(PrintItem("s").Text(), "s");
-}
-
-TEST(DrawingSurfaceTest, PrintMovesDownOrAlongAndClsKeepsTheState) {
-  DrawingSurface surface(6375, 4095);
-  surface.ScaleHeight(-0.7f);
-  surface.ScaleWidth(2.8f);
-  surface.ScaleLeft(-2.4f);
-  surface.ScaleTop(0.3f);
-  surface.FontSize(6);
-  surface.DrawWidth(3);
-  surface.CurrentX(-1.0f);
-  surface.CurrentY(0.2f);
-  surface.Print({"N= ", 3, "s"});
-  ASSERT_EQ(surface.Items().size(), 1u);
-  EXPECT_EQ(surface.Items()[0].Text, "N=  3 s");
-  EXPECT_EQ(surface.Items()[0].FontSize, 6.0f);
-  // Back to the left edge, one 1.2 em line lower on the screen (y grows upwards here).
-  const double line = 1.2 * 6 * 20 * 0.7 / 4095;
-  EXPECT_EQ(surface.CurrentX(), -2.4f);
-  EXPECT_NEAR(surface.CurrentY(), 0.2 - line, 1e-6);
-  surface.Print({"FLECHES"}, PrintEnd::SameLine);
-  const double width = 7 * 0.5 * 6 * 20 * 2.8 / 6375;  // seven characters of half an em
-  EXPECT_NEAR(surface.CurrentX(), -2.4 + width, 1e-6);
-  EXPECT_NEAR(surface.CurrentY(), 0.2 - line, 1e-6);
-
-  surface.Cls();
-  EXPECT_TRUE(surface.Items().empty());
-  EXPECT_EQ(surface.CurrentX() + surface.CurrentY(), 0.0f);
-  EXPECT_EQ(surface.Scale(), (UserScale{-2.4f, 0.3f, 2.8f, -0.7f}));
-  EXPECT_EQ(surface.FontSize(), 6.0f);
-  EXPECT_EQ(surface.DrawWidth(), 3);
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 int Count(const std::string& text, const std::string& part) {
@@ -133,15 +109,13 @@ TEST(SvgWriterTest, LinesBoxesAndTextsInPixels) {
   surface.CurrentY(2.5f);
   surface.Print({" a<b & 'c' \"d\"\x01", 3});
   const std::string svg = RenderSvg(surface);
-  EXPECT_TRUE(Contains(svg, "<line x1=\"212.5\" y1=\"272.5\" x2=\"212.5\" y2=\"0.5\""));
-  EXPECT_TRUE(Contains(svg,
-                       "<line x1=\"1\" y1=\"137\" x2=\"425\" y2=\"137\" stroke=\"#00ff00\" "
-                       "stroke-width=\"2\" stroke-linecap=\"round\"/>"));
-  EXPECT_TRUE(Contains(svg, "<rect x=\"0.5\" y=\"0.5\" width=\"424\" height=\"272\" stroke"));
-  EXPECT_TRUE(Contains(svg,
-                       "<text x=\"212\" y=\"145.9\" font-size=\"11\" fill=\"#000000\" "
-                       "xml:space=\"preserve\"> a&lt;b &amp; &apos;c&apos; "
-                       "&quot;d&quot; 3 </text>"));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"212.5\" y1=\"272.5\" x2=\"212.5\" y2=\"0.5\""));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"1\" y1=\"137\" x2=\"425\" y2=\"137\" stroke=\"#00ff00\" "
+                             "stroke-width=\"2\" stroke-linecap=\"round\"/>"));
+  EXPECT_THAT(svg, HasSubstr("<rect x=\"0.5\" y=\"0.5\" width=\"424\" height=\"272\" stroke"));
+  EXPECT_THAT(svg, HasSubstr("<text x=\"212\" y=\"145.9\" font-size=\"11\" fill=\"#000000\" "
+                             "xml:space=\"preserve\"> a&lt;b &amp; &apos;c&apos; "
+                             "&quot;d&quot; 3 </text>"));
   EXPECT_EQ(Count(svg, "fill=\"#"), 2);  // a box is an outline: only background and text
 }
 
@@ -151,11 +125,11 @@ TEST(SvgWriterTest, ArcsAndEllipses) {
       "stroke-width=\"1\"/>";
   DrawingSurface upward = UpwardSurface();
   upward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_TRUE(Contains(RenderSvg(upward), quarter)) << RenderSvg(upward);
+  EXPECT_THAT(RenderSvg(upward), HasSubstr(quarter)) << RenderSvg(upward);
   // The same quarter with y growing downwards still turns counter-clockwise on the screen.
   DrawingSurface downward = UpwardSurface(false);
   downward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_TRUE(Contains(RenderSvg(downward), quarter));
+  EXPECT_THAT(RenderSvg(downward), HasSubstr(quarter));
 
   DrawingSurface surface = UpwardSurface();
   surface.Circle(5, 2.5f, 1, std::nullopt, 0.0f, 4.0f);
@@ -163,14 +137,13 @@ TEST(SvgWriterTest, ArcsAndEllipses) {
   surface.Circle(5, 2.5f, 1, QBColor(10), std::nullopt, std::nullopt, 2.0f);
   const std::string svg = RenderSvg(surface);
   // 4 rad is drawn as two arcs of 2 rad each.
-  EXPECT_TRUE(Contains(svg,
-                       "<path d=\"M 254.9 136.5 A 42.4 42.4 0 0 0 194.86 97.95 A 42.4 42.4 "
-                       "0 0 0 184.79 168.59\""))
+  EXPECT_THAT(svg, HasSubstr("<path d=\"M 254.9 136.5 A 42.4 42.4 0 0 0 194.86 97.95 A 42.4 42.4 "
+                             "0 0 0 184.79 168.59\""))
       << svg;
   // From 5.49 through 0 to 0.785: one small arc right of the centre, bottom to top.
-  EXPECT_TRUE(Contains(svg, "<path d=\"M 242.25 166.71 A 42.4 42.4 0 0 0 242.49 106.53\"")) << svg;
+  EXPECT_THAT(svg, HasSubstr("<path d=\"M 242.25 166.71 A 42.4 42.4 0 0 0 242.49 106.53\"")) << svg;
   // Above 1 the aspect shortens the horizontal radius.
-  EXPECT_TRUE(Contains(svg, "<ellipse cx=\"212.5\" cy=\"136.5\" rx=\"21.2\" ry=\"42.4\""));
+  EXPECT_THAT(svg, HasSubstr("<ellipse cx=\"212.5\" cy=\"136.5\" rx=\"21.2\" ry=\"42.4\""));
 }
 
 TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
@@ -183,9 +156,9 @@ TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
   surface.Print({"gone"});
   const std::string svg = RenderSvg(surface);
   EXPECT_EQ(Count(svg, "<line"), 1);
-  EXPECT_TRUE(Contains(svg, "<line x1=\"-3\" y1=\"136.5\" x2=\"212.5\" y2=\"136.5\""));
-  EXPECT_FALSE(Contains(svg, "<ellipse"));
-  EXPECT_FALSE(Contains(svg, "gone"));
+  EXPECT_THAT(svg, HasSubstr("<line x1=\"-3\" y1=\"136.5\" x2=\"212.5\" y2=\"136.5\""));
+  EXPECT_THAT(svg, Not(HasSubstr("<ellipse")));
+  EXPECT_THAT(svg, Not(HasSubstr("gone")));
 }
 
 // Four lamellae of 1 µm on 2.5 mm drawn in the order of a run onto one set of surfaces.

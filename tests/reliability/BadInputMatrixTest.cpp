@@ -137,22 +137,19 @@ TEST_F(BadInputMatrixTest, EveryInputOnAndBeyondItsRange) {
 
 using CatalogueFaultTest = ResultFolderTest;
 
-// The reference catalogue with one change made by SQL.
-void BuildCatalogue(const std::string& change, const std::filesystem::path& db) {
-  std::filesystem::remove(db);
-  WriteFile(db.string() + ".sql", ReadFile(DataDir() / "p1" / "catalogue.sql") + change);
-  BuildDatabase(db.string() + ".sql", db);
-}
-
 std::string Set(const char* material, const char* column, const char* value) {
   return std::string("UPDATE \"matériaux\" SET ") + column + " = " + value +
          " WHERE \"Matériaux\" = '" + material + "';";
 }
 
-// Figures that are not numbers are refused as the catalogue opens, the others against physical
-// bounds before the run.
-TEST_F(CatalogueFaultTest, EveryFaultyFigureIsToldWithTheMaterialAndColumn) {
-  const std::pair<std::string, const char*> faults[] = {
+// Every fault of a catalogue, in one table: the file cannot be read, a figure is not a number
+// (refused as the catalogue opens), or lies beyond its physical bounds (refused before the run).
+// Each is told once with the file, material and column; neither the catalogue nor the earlier
+// results change.
+TEST_F(CatalogueFaultTest, EveryFaultIsToldWithTheFileMaterialAndColumn) {
+  const std::string reference = ReadFile(DataDir() / "p1" / "catalogue.sql");
+  using Faults = std::vector<std::pair<std::string, const char*>>;
+  const Faults bounds = {
       {Set("NiCrAlY", "Lambda", "0.0"), "Material \"NiCrAlY\": Lambda is 0; it must lie between"},
       {Set("NiCrAlY", "Lambda", "1e300"), "Lambda is 1E+300; it must lie between 1E-06 and"},
       {Set("contact", "Rho", "-1"), "Material \"contact\": Rho is -1; it must lie between 1"},
@@ -165,20 +162,44 @@ TEST_F(CatalogueFaultTest, EveryFaultyFigureIsToldWithTheMaterialAndColumn) {
       {Set("NiCrAlY", "Poisson", "-1e300"), "Poisson is -1E+300; it must lie between -1 and 1."},
       {Set("NiCrAlY", "dilat", "1e10"), "dilat is 10000000000; it must lie between -0.001"},
       {Set("NiCrAlY", "SigmaQ", "1e300"), "SigmaQ is 1E+300; it must lie between -10000000000 and"},
+  };
+  // The faults found as the catalogue opens name its file too.
+  const Faults unreadable = {
       {Set("NiCrAlY", "Lambda", "'abc'"), "\"Lambda\" for material \"NiCrAlY\""},
+      {Set("contact", "Rho", "'8.5e3kg'"), "\"Rho\" for material \"contact\""},
       {Set("NiCrAlY", "ModuleYoung", "NULL"), "is missing (NULL)"},
       {Set("NiCrAlY", "dilat", "1e999"), "is not a finite number"},
       {Set("NiCrAlY", "SigmaQ", "X'00'"), "binary data"},
       {"DELETE FROM \"matériaux\" WHERE \"Matériaux\" = 'contact';",
        "The contact layer material \"contact\" is not in"},
+      {"ALTER TABLE \"matériaux\" DROP COLUMN SigmaQ;", "\"SigmaQ\""},
+      {"ALTER TABLE \"matériaux\" RENAME TO materials;", "\"matériaux\""},
   };
-  for (const auto& [change, message] : faults) {
-    BuildCatalogue(change, catalogueDir / "bad.db");
-    ExpectRefused(Run({"--catalogue", (catalogueDir / "bad.db").string()}), message);
+  const auto expectRefused = [&](const std::filesystem::path& db, const std::string& message,
+                                 bool atOpening = true) {
+    const std::string bytes = std::filesystem::exists(db) ? ReadFile(db) : "";
+    ExpectRefused(Run({"--catalogue", db.string()}), message);
+    EXPECT_EQ(err.str().find(db.string()) != std::string::npos, atOpening) << err.str();
+    EXPECT_EQ(std::filesystem::exists(db) ? ReadFile(db) : "", bytes) << message;
+  };
+  int made = 0;
+  for (const bool atOpening : {false, true}) {
+    for (const auto& [change, message] : atOpening ? unreadable : bounds) {
+      const std::filesystem::path db = catalogueDir / ("bad" + std::to_string(++made) + ".db");
+      WriteFile(db.string() + ".sql", reference + change);
+      BuildDatabase(db.string() + ".sql", db);
+      expectRefused(db, message, atOpening);
+    }
   }
-  ExpectRefused(Run({"--catalogue", Path("none.db")}), Path("none.db"));
+  expectRefused(catalogueDir / "none.db", "Materials catalogue not found: ");
   WriteFile(catalogueDir / "text.db", "this is not a database, only text\n");
-  ExpectRefused(Run({"--catalogue", (catalogueDir / "text.db").string()}), "not a valid SQLite");
+  expectRefused(catalogueDir / "text.db", "not a valid SQLite");
+  // Every page but the schema page overwritten.
+  std::string bytes = ReadFile(catalogueDir / "bad1.db");
+  ASSERT_GT(bytes.size(), 4096u);
+  std::fill(bytes.begin() + 4096, bytes.end(), '\x5a');
+  WriteFile(catalogueDir / "pages.db", bytes);
+  expectRefused(catalogueDir / "pages.db", "not a valid SQLite");
 }
 
 // The real program: exit status 1, one message on standard error, nothing on standard output.

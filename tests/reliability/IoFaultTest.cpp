@@ -35,14 +35,12 @@ TEST_F(IoFaultTest, PathsNobodyCanWriteAreReportedBeforeTheRun) {
     std::string message;
   } cases[] = {
       {"--thermal", Path("plain") + "/Thermique.txt", "Not a directory"},
-      {"--stress", Path("plain") + "/Stress.txt", "Not a directory"},
       {"--summary", Path("plain") + "/s.json", "Not a directory"},
       {"--thermal", Path("missing") + "/t.txt", "Cannot create the result file"},
       {"--stress", "/proc/quillane-stress.txt", "Cannot create the result file"},
       {"--summary", "/proc/quillane-summary.json", "Cannot create the summary file"},
       {"--plots", Path("plain") + "/plots", "Cannot create the plot directory"},
       {"--thermal", dir.Path().string(), "it is a directory"},
-      {"--stress", dir.Path().string(), "it is a directory"},
       {"--summary", dir.Path().string(), "is a directory"},
       {"--summary", Path("missing") + "/s.json", "Cannot create the summary file"},
       {"--thermal", Path("locked") + "/Thermique.txt", "Permission denied"},

@@ -70,14 +70,6 @@ inline long long CountNonFinite(const std::filesystem::path& path) {
   return count;
 }
 
-inline std::set<std::string> Listing(const std::filesystem::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 inline constexpr const char* kEarlierThermal = "earlier thermal\r\n";
 inline constexpr const char* kEarlierStress = "earlier stress\r\n";
 inline constexpr const char* kEarlierSummary = "{\"earlier\": true}\n";

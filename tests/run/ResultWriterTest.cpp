@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
 
 #include "RecordingSink.h"
+#include "StressArrays.h"
 #include "TestSupport.h"
 #include "stress/DeflectionHistory.h"
 
@@ -19,13 +20,6 @@ ThermalRecord Record(int nodes, double time) {
   for (int i = 0; i < nodes; ++i) record.Temperature[static_cast<std::size_t>(i)] = 573.996 + i;
   record.Thickness = 0.0020025;
   return record;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 TEST(ThermalRowFormatterTest, RowsHoldTenTabEndedFields) {
@@ -92,11 +86,7 @@ class StressTablesTest : public ::testing::Test {
   void SetUp() override {
     state.Clock.LamellaCount = 2;
     StressResults& s = state.Stress;
-    for (BasedArray<double>* a :
-         {&s.NeutralAxisPosition, &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress,
-          &s.LamellaStressFinal, &s.Deflection}) {
-      a->Redim(0, 2);
-    }
+    test::SizeStressArrays(s, 2);
     s.SubstrateThickness = 0.002;
     s.LamellaThicknessCopy = 1e-6;
     s.NeutralAxisPosition(2) = -0.00099925;
@@ -123,26 +113,16 @@ TEST_F(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
   for (const char separator : {'.', ','}) {
     SCOPED_TRACE(separator);
     state.Locale.DecimalSeparator = separator;
-    const std::string s = std::string(1, separator);
     AtomicFile thermal;
     thermal.Open(dir / "t.txt");
     WriteBeforeCoolingTable(state, thermal);
     thermal.Close();
-    EXPECT_EQ(test::ReadFile(dir / "t.txt"),
-              "POSITION DE L'AXE NEUTRE : \t-.00099925\r\n"
-              "CONTRAINTES AVANT REFROIDISSEMENT FINAL \r\n"
-              "X\tSIGMA\r\n"
-              "-.002\t1" +
-                  s +
-                  "50E+06\r\n"
-                  " 0\t-3" +
-                  s +
-                  "00E+06\r\n"
-                  " 5E-07\t9" +
-                  s +
-                  "88E+07\r\n"
-                  " 1.5E-06\t1" +
-                  s + "00E+08\r\n");
+    std::string expected =
+        "POSITION DE L'AXE NEUTRE : \t-.00099925\r\nCONTRAINTES AVANT REFROIDISSEMENT FINAL \r\n"
+        "X\tSIGMA\r\n-.002\t1#50E+06\r\n 0\t-3#00E+06\r\n 5E-07\t9#88E+07\r\n "
+        "1.5E-06\t1#00E+08\r\n";
+    std::replace(expected.begin(), expected.end(), '#', separator);
+    EXPECT_EQ(test::ReadFile(dir / "t.txt"), expected);
     // The second grid shows the bottom of each lamella, not its mid-plane.
     EXPECT_EQ(AfterCoolingRows(state),
               (std::vector<std::string>{" 0\t-25000000", " 1E-06\t 12345678.9"}));
@@ -151,20 +131,15 @@ TEST_F(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
     stress.Open(dir / "s.txt");
     WriteStressResultsFile(state, stress);
     stress.Close();
-    const std::vector<std::string> lines = Lines(test::ReadFile(dir / "s.txt"));
-    const std::vector<std::string> head = {"CONTRAINTES FINALES\r",
-                                           "X\tSIGMA\r",
-                                           "-.002\t 2000000\r",
-                                           " 0\t-4000000\r",
-                                           " 5E-07\t-25000000\r",
-                                           " 1.5E-06\t 12345678.9\r",
-                                           "FLECHES\r",
-                                           "temps\tfleches\r",
-                                           " 0\t 1E-09\r",
-                                           " 4\t 2.5E-06\r",
-                                           " 8\t-1.25E-05\r"};
-    ASSERT_EQ(lines.size(), head.size() + kCoolingSamples);
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 11), head);
+    const std::string text = test::ReadFile(dir / "s.txt");
+    const std::string head =
+        "CONTRAINTES FINALES\r\nX\tSIGMA\r\n-.002\t 2000000\r\n 0\t-4000000\r\n "
+        "5E-07\t-25000000\r\n"
+        " 1.5E-06\t 12345678.9\r\nFLECHES\r\ntemps\tfleches\r\n 0\t 1E-09\r\n 4\t 2.5E-06\r\n"
+        " 8\t-1.25E-05\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const std::vector<std::string> lines = test::Lines(text);
+    ASSERT_EQ(lines.size(), 11u + kCoolingSamples);
     // The cooling curve: every 6 s from the last lamella, relaxing from the last build-up
     // deflection towards the final one without overshooting it.
     double previous = state.Stress.Deflection(2);

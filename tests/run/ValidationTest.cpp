@@ -21,9 +21,6 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
     const char* english;
     const char* french;
   } cases[] = {
-      {"SubstrateWidth", 5, '.',
-       "SubstrateWidth (--width) is 5 m; it must lie between 1E-09 m and 1 m.",
-       "largeur (m) : 5 m est hors limites ; la valeur doit être comprise entre 1E-09 et 1 m."},
       {"SubstrateWidth", 1.5, ',',
        "SubstrateWidth (--width) is 1.5 m; it must lie between 1E-09 m and 1 m.",
        "largeur (m) : 1,5 m est hors limites ; la valeur doit être comprise entre 1E-09 et 1 m."},
@@ -36,10 +33,6 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
       // A count has no unit; a caption's trailing blank is not shown.
       {"PassCount", 40000, '.', "PassCount (--passes) is 40000; it must lie between 0 and 32767.",
        "Nombre de passes : 40000 est hors limites ; la valeur doit être comprise entre 0 et "
-       "32767."},
-      {"WitnessParticle", -1, '.',
-       "WitnessParticle (--witness-particle) is -1; it must lie between 0 and 32767.",
-       "N° particule témoin : -1 est hors limites ; la valeur doit être comprise entre 0 et "
        "32767."},
       {"HeatFlux", std::numeric_limits<double>::infinity(), '.',
        "HeatFlux (--heat-flux) is not a finite number; it must lie between 0 W/m² and 10000000000 "

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/ModelState.h"
+#include "StressArrays.h"
 #include "stress/BuildUpStress.h"
 
 namespace quillane {
@@ -13,13 +13,7 @@ TEST(IncrementalSums, MatchTheSumsFromTheFirstLamellaBitForBit) {
   ModelState state;
   const int n = 9;
   state.Clock.LamellaCount = n + 1;  // no table written: the last lamella is never reached
-  for (BasedArray<double>* a :
-       {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
-        &state.Stress.FlexuralRigidity, &state.Stress.Curvature, &state.Stress.SubstrateStressBack,
-        &state.Stress.SubstrateStressFront, &state.Stress.LamellaStress,
-        &state.Stress.Deflection}) {
-    a->Redim(0, n + 1);
-  }
+  test::SizeStressArrays(state.Stress, n + 1);
   StressResults& s = state.Stress;
   const double h = 0.0013, w = 3.7e-6, b = 0.021, es = 211e9 / 0.7, ed = 73e9 / 0.77;
   s.SubstrateThickness = h;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ModelFixture.h"
+#include "StressArrays.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/StressDriver.h"
@@ -14,29 +15,15 @@ namespace {
 // Poisson ratio of 0, quenching stress sigmaQ, cooling from tm to te.
 struct Specimen {
   int n = 4;
-  double h = 0.002;
-  double w = 1e-6;
-  double es = 200e9;
-  double ed = 100e9;
-  double sigmaQ = 1e8;
-  double curvature0 = 0;
-  double alphaS = 16e-6;
-  double alphaD = 12e-6;
-  double tm = 1700;
-  double te = 600;
+  double h = 0.002, w = 1e-6, es = 200e9, ed = 100e9, sigmaQ = 1e8, curvature0 = 0;
+  double alphaS = 16e-6, alphaD = 12e-6, tm = 1700, te = 600;
 };
 
 class StressModelTest : public test::ModelFixture {
  protected:
   void Prepare(const Specimen& c) {
     state.Clock.LamellaCount = c.n;
-    for (BasedArray<double>* a : {&state.Stress.LamellaForce, &state.Stress.NeutralAxisPosition,
-                                  &state.Stress.FlexuralRigidity, &state.Stress.Curvature,
-                                  &state.Stress.SubstrateStressBack,
-                                  &state.Stress.SubstrateStressFront, &state.Stress.LamellaStress,
-                                  &state.Stress.LamellaStressFinal, &state.Stress.Deflection}) {
-      a->Redim(0, c.n);
-    }
+    test::SizeStressArrays(state.Stress, c.n);
     state.Stress.SubstrateThickness = c.h;
     state.Stress.StressWidth = 0.02;
     state.Stress.LamellaThicknessCopy = c.w;

@@ -31,6 +31,21 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   EXPECT_TRUE(out.good()) << "cannot write " << path;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::set<std::string> Listing(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile) {
   const std::string script = ReadFile(sqlFile);
   sqlite3* db = nullptr;

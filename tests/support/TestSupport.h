@@ -2,7 +2,9 @@
 // Small helpers shared by the test programs.
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace quillane::test {
 
@@ -13,6 +15,10 @@ std::filesystem::path BuildDir();
 // The whole content of a file, bytes as they are; fails the test when it cannot be read.
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The lines of a text, each without its "\n"; the names in a folder.
+std::vector<std::string> Lines(const std::string& text);
+std::set<std::string> Listing(const std::filesystem::path& dir);
 
 // Builds an SQLite file from an SQL script (the catalogue sources are kept as SQL text).
 void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile);

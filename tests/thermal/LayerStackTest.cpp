@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ModelFixture.h"
+#include "StressArrays.h"
 
 namespace quillane {
 namespace {
@@ -27,11 +28,7 @@ class LayerStackTest : public test::ModelFixture {
 
   void SetUp() override {
     ModelFixture::SetUp();
-    for (BasedArray<double>* a :
-         {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
-          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
-      a->Redim(0, 10);
-    }
+    test::SizeStressArrays(state.Stress, 10);
     state.Input.LamellaThickness = 2e-6;
     state.Clock.PassStartThickness = 4e-6;
   }

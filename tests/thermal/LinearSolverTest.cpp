@@ -2,91 +2,78 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace quillane {
 namespace {
 
-struct System {
-  BasedMatrix<double> a;
-  BasedArray<double> rhs;
-  BasedArray<double> solution;
+using Rows = std::vector<std::vector<double>>;
 
-  explicit System(std::initializer_list<std::initializer_list<double>> rows,
-                  std::initializer_list<double> right) {
-    const int n = static_cast<int>(right.size());
-    a.Redim(n, n);
-    rhs.Redim(1, n);
-    solution.Redim(1, n);
-    int i = 1;
-    for (const auto& row : rows) {
-      int j = 1;
-      for (double value : row) a(i, j++) = value;
-      ++i;
-    }
-    i = 1;
-    for (double value : right) rhs(i++) = value;
-  }
-  bool Solve() { return SolveLinearSystem(a, rhs, solution, rhs.Upper()); }
+struct Solved {
+  bool solved;
+  BasedMatrix<double> a;  // the inverse once solved
+  BasedArray<double> x;
 };
 
-TEST(LinearSolver, SymmetricSystemLeavesItsInverse) {
-  System s({{3, -2}, {-2, 3}}, {1, 1});
-  ASSERT_TRUE(s.Solve());
-  EXPECT_DOUBLE_EQ(s.solution(1), 1);
-  EXPECT_DOUBLE_EQ(s.solution(2), 1);
-  EXPECT_DOUBLE_EQ(s.a(1, 1), 0.6);
-  EXPECT_DOUBLE_EQ(s.a(1, 2), 0.4);
-  EXPECT_DOUBLE_EQ(s.a(2, 1), 0.4);
-  EXPECT_DOUBLE_EQ(s.a(2, 2), 0.6);
+// Solves a x = rhs, x holding `start` everywhere before.
+Solved Solve(const Rows& rows, const std::vector<double>& right, double start = 0) {
+  const int n = static_cast<int>(right.size());
+  Solved s{false, {}, {}};
+  BasedArray<double> rhs;
+  s.a.Redim(n, n);
+  rhs.Redim(1, n);
+  s.x.Redim(1, n);
+  for (int i = 1; i <= n; ++i) {
+    rhs(i) = right[i - 1];
+    s.x(i) = start;
+    for (int j = 1; j <= n; ++j) s.a(i, j) = rows[i - 1][j - 1];
+  }
+  s.solved = SolveLinearSystem(s.a, rhs, s.x, n);
+  return s;
 }
 
-TEST(LinearSolver, OffDiagonalPivotSwapsRowsAndRestoresColumns) {
-  System s({{1, 4}, {2, 1}}, {5, 3});
-  ASSERT_TRUE(s.Solve());
-  EXPECT_DOUBLE_EQ(s.solution(1), 1);
-  EXPECT_DOUBLE_EQ(s.solution(2), 1);
-  EXPECT_NEAR(s.a(1, 1), -1.0 / 7, 1e-15);
-  EXPECT_NEAR(s.a(1, 2), 4.0 / 7, 1e-15);
-  EXPECT_NEAR(s.a(2, 1), 2.0 / 7, 1e-15);
-  EXPECT_NEAR(s.a(2, 2), -1.0 / 7, 1e-15);
-}
-
-TEST(LinearSolver, DiagonalMatrixDividesTheRightHandSide) {
-  System s({{2, 0, 0}, {0, 8, 0}, {0, 0, 4}}, {1, 2, 3});
-  ASSERT_TRUE(s.Solve());
-  EXPECT_DOUBLE_EQ(s.solution(1), 0.5);
-  EXPECT_DOUBLE_EQ(s.solution(2), 0.25);
-  EXPECT_DOUBLE_EQ(s.solution(3), 0.75);
+TEST(LinearSolver, SolvesAndLeavesTheInverse) {
+  // The tridiagonal shape the thermal step assembles, at its largest size.
+  Rows tridiagonal(8, std::vector<double>(8, 0.0));
+  for (std::size_t i = 0; i < 8; ++i) {
+    tridiagonal[i][i] = 3;
+    if (i > 0) tridiagonal[i][i - 1] = tridiagonal[i - 1][i] = -1;
+  }
+  const struct {
+    Rows a;
+    std::vector<double> rhs, solution;
+    Rows inverse;  // empty: not checked
+  } cases[] = {
+      {{{3, -2}, {-2, 3}}, {1, 1}, {1, 1}, {{0.6, 0.4}, {0.4, 0.6}}},
+      // An off-diagonal pivot swaps rows, and the columns are restored.
+      {{{1, 4}, {2, 1}}, {5, 3}, {1, 1}, {{-1.0 / 7, 4.0 / 7}, {2.0 / 7, -1.0 / 7}}},
+      {{{2, 0, 0}, {0, 8, 0}, {0, 0, 4}}, {1, 2, 3}, {0.5, 0.25, 0.75}, {}},
+      {tridiagonal, {500, 600, 700, 800, 900, 1000, 1100, 1200}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    const Solved s = Solve(c.a, c.rhs);
+    ASSERT_TRUE(s.solved);
+    const int n = static_cast<int>(c.rhs.size());
+    for (int i = 1; i <= n; ++i) {
+      double sum = 0;
+      for (int j = 1; j <= n; ++j) sum += c.a[i - 1][j - 1] * s.x(j);
+      EXPECT_NEAR(sum, c.rhs[i - 1], 1e-9) << "residual of row " << i << " of " << n;
+      if (!c.solution.empty()) {
+        EXPECT_DOUBLE_EQ(s.x(i), c.solution[i - 1]) << i << " of " << n;
+      }
+      for (int j = 1; j <= n && !c.inverse.empty(); ++j) {
+        EXPECT_NEAR(s.a(i, j), c.inverse[i - 1][j - 1], 1e-15) << i << "," << j;
+      }
+    }
+  }
 }
 
 TEST(LinearSolver, SingularMatrixIsRefusedAndKeepsTheSolution) {
-  for (auto rows : {std::initializer_list<std::initializer_list<double>>{{1, 2}, {1, 2}},
-                    std::initializer_list<std::initializer_list<double>>{{0, 0}, {0, 0}}}) {
-    System s(rows, {3, 3});
-    s.solution(1) = 7;
-    s.solution(2) = 8;
-    EXPECT_FALSE(s.Solve());
-    EXPECT_EQ(s.solution(1), 7);
-    EXPECT_EQ(s.solution(2), 8);
-  }
-}
-
-TEST(LinearSolver, TridiagonalSystemOfEightUnknownsMatchesItsResidual) {
-  // The shape the thermal step assembles, at its largest size.
-  System s({{3, -1, 0, 0, 0, 0, 0, 0},
-            {-1, 3, -1, 0, 0, 0, 0, 0},
-            {0, -1, 3, -1, 0, 0, 0, 0},
-            {0, 0, -1, 3, -1, 0, 0, 0},
-            {0, 0, 0, -1, 3, -1, 0, 0},
-            {0, 0, 0, 0, -1, 3, -1, 0},
-            {0, 0, 0, 0, 0, -1, 3, -1},
-            {0, 0, 0, 0, 0, 0, -1, 3}},
-           {500, 600, 700, 800, 900, 1000, 1100, 1200});
-  const BasedMatrix<double> original = s.a;
-  ASSERT_TRUE(s.Solve());
-  for (int i = 1; i <= 8; ++i) {
-    double sum = 0;
-    for (int j = 1; j <= 8; ++j) sum += original(i, j) * s.solution(j);
-    EXPECT_NEAR(sum, s.rhs(i), 1e-9) << "row " << i;
+  for (const Rows& a : {Rows{{1, 2}, {1, 2}}, Rows{{0, 0}, {0, 0}}}) {
+    const Solved s = Solve(a, {3, 3}, 7);
+    EXPECT_FALSE(s.solved);
+    EXPECT_EQ(s.x(1), 7);
+    EXPECT_EQ(s.x(2), 7);
   }
 }
 

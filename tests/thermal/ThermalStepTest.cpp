@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ModelFixture.h"
+#include "StressArrays.h"
 #include "thermal/LayerStack.h"
 
 namespace quillane {
@@ -15,11 +16,7 @@ class ThermalStepTest : public test::ModelFixture {
   void SetUp() override {
     ModelFixture::SetUp();
     ResolveMaterials();
-    for (BasedArray<double>* a :
-         {&state.Stress.Curvature, &state.Stress.Deflection, &state.Stress.NeutralAxisPosition,
-          &state.Stress.SubstrateStressBack, &state.Stress.SubstrateStressFront}) {
-      a->Redim(0, 4);
-    }
+    test::SizeStressArrays(state.Stress, 4);
   }
   void Setup(int lamella, int pass) {
     state.Clock.LamellaIndex = lamella;
@@ -47,11 +44,8 @@ TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
   EXPECT_EQ(s.StepsSinceSetup, 1);
   EXPECT_EQ(state.Statistics.ThermalRowCount, 1);
   // The step hands its row out once, as a new row.
-  ASSERT_EQ(sink.rows.size(), 1u);
-  EXPECT_FALSE(sink.repeats[0]);
-  EXPECT_EQ(sink.rows[0].Time, 1);
-  EXPECT_EQ(sink.rows[0].NodeCount, 4);
-  EXPECT_EQ(sink.rows[0].Temperature[3], s.NodeTemperature(4));
+  ASSERT_EQ(sink.repeats, std::vector<bool>{false});
+  EXPECT_TRUE(sink.rows[0].NodeCount == 4 && sink.rows[0].Temperature[3] == s.NodeTemperature(4));
   EXPECT_EQ(sink.rows[0].Thickness, s.NodeHeight(4));
   EXPECT_DOUBLE_EQ(s.NodeHeight(4), 0.002 + 5e-7 + 1e-6);
   EXPECT_EQ(s.NodeHeight(1), 0);

@@ -72,17 +72,5 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
 }
 
-TEST_F(MateriauxTest, ADamagedUserFileIsToldAndTheShippedMaterialsStay) {
-  std::filesystem::create_directories(dir / "user");
-  WriteFile(dir / "user" / "materiaux.db", "damaged");
-  ModalWatcher watcher;
-  Open(dir / "p1.db", QLocale::c(), false);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.MessageTexts.isEmpty(); }, 5000));
-  EXPECT_TRUE(watcher.MessageTexts[0].contains(
-      QString::fromStdString((dir / "user" / "materiaux.db").string())));
-  EXPECT_EQ(Child<QListWidget>("Datalist1")->count(), 3);
-  EXPECT_EQ(ReadFile(dir / "user" / "materiaux.db"), "damaged");
-}
-
 }  // namespace
 }  // namespace quillane::test

@@ -1,5 +1,10 @@
 // Runs off the interface thread, on their own copies: a run started from the window writes what
-// a headless run writes, and cancelling or quitting changes no file and no window.
+// a headless run writes and the result windows show it, and cancelling or quitting changes no
+// file and no window.
+
+#include <qcustomplot.h>
+
+#include <QHeaderView>
 
 #include <atomic>
 
@@ -17,10 +22,6 @@ namespace {
 
 using ui::FieldId;
 
-std::size_t FilesIn(const std::filesystem::path& folder) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
-}
-
 class RunTest : public GeometrieWindowFixture {
  protected:
   // The reference case, typed as a user would.
@@ -37,14 +38,14 @@ class RunTest : public GeometrieWindowFixture {
     window->Paths() = {thermal.string(), stress.string()};
     WriteFile(thermal, "earlier thermal results\r\n");
     WriteFile(stress, "earlier stress results\r\n");
-    files = FilesIn(dir.Path());
+    files = Listing(dir.Path());
     QTest::mouseClick(Execution(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->Worker().Progress() > 0; }, 30000));
   }
   void ExpectEarlierFilesOnly() {
     EXPECT_EQ(ReadFile(thermal), "earlier thermal results\r\n");
     EXPECT_EQ(ReadFile(stress), "earlier stress results\r\n");
-    EXPECT_EQ(FilesIn(dir.Path()), files);
+    EXPECT_EQ(Listing(dir.Path()), files);
   }
   bool RunToEnd() {
     QTest::mouseClick(Execution(), Qt::LeftButton);
@@ -53,7 +54,7 @@ class RunTest : public GeometrieWindowFixture {
 
   std::filesystem::path thermal = dir / "thermique.txt";
   std::filesystem::path stress = dir / "stress.txt";
-  std::size_t files = 0;
+  std::set<std::string> files;
 };
 
 TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNothing) {
@@ -91,6 +92,58 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   }
   EXPECT_TRUE(Status().contains(QString::fromUtf8("Calcul terminé"))) << Status().toStdString();
 
+  // Every record is a row of the thermal file, each field followed by a tab; the before-cooling
+  // table follows the records in the file and fills the first stress grid.
+  std::vector<std::string> lines = Lines(thermalText);
+  for (std::string& line : lines) line.pop_back();  // the "\r"
+  const int records = grid.RowCount() - 2;
+  ASSERT_GT(static_cast<int>(lines.size()), records + 8);
+  for (int i = 0; i < records; ++i) {
+    std::string cells;
+    for (int col = 0; col < 10; ++col) cells += grid.Cell(i + 2, col) + "\t";
+    ASSERT_EQ(cells, lines[i]) << "record " << i;
+  }
+  ui::ResultGridModel& table = windows->Grid(ui::GridId::MSFlexGrid1);
+  EXPECT_EQ(table.Cell(0, 0) + "\t" + table.Cell(0, 1), lines[records]);
+  EXPECT_EQ(table.Cell(2, 0), lines[records + 1]);
+  ASSERT_EQ(table.RowCount(), 3 + 4);  // four lamellae
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(table.Cell(3 + i, 0) + "\t" + table.Cell(3 + i, 1), lines[records + 5 + i]);
+  }
+  EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid2).RowCount(), 2 + 4);
+  // Every record reached the view, below the two title rows shown as its header.
+  EXPECT_EQ(grid.rowCount(), records);
+  EXPECT_EQ(grid.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Temps\ns"));
+
+  windows->ShowResults();
+  ui::Results& results = windows->ResultsWindow();
+  // Taking the focus gives the grid a current cell, which is not a choice of the user.
+  results.GridView().setFocus();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(results.Chart().isHidden());
+
+  results.GridView().setCurrentIndex(grid.index(10, 0));
+  EXPECT_TRUE(results.Chart().isVisible());
+  ASSERT_EQ(results.Chart().graphCount(), 1);  // one run: the time only rises
+  const QCPGraph& time = *results.Chart().graph(0);
+  ASSERT_EQ(time.dataCount(), records);
+  for (auto it = time.data()->constBegin(); it != time.data()->constEnd(); ++it) {
+    EXPECT_DOUBLE_EQ(it->key, it->value);
+  }
+
+  // A title click charts its column; temperatures are the cells as written, without decimals.
+  ui::ResultGridView& view = results.GridView();
+  QTest::mouseClick(view.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(view.columnViewportPosition(2) + 5, 5));
+  EXPECT_EQ(grid.CurrentColumn(), 2);
+  for (int i = 0; i < records; i += 97) {
+    EXPECT_DOUBLE_EQ(results.Chart().graph(0)->data()->at(i)->value,
+                     std::stod(grid.Cell(2 + i, 2)));
+  }
+  results.Chart().replot();
+  for (const QString& label : results.Chart().yAxis->tickVectorLabels())
+    EXPECT_FALSE(label.contains('.'));
+
   // After cancelled choices, a second run writes the same to the proposed names and appends to
   // the grid.
   const int rows = grid.RowCount();
@@ -106,12 +159,15 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_TRUE(ReadFile(dir / "thermique.txt") == thermalText);
   EXPECT_EQ(ReadFile(dir / "stress.txt"), ReadFile(paths.Stress));
 
-  // With a column charted, a long run is started, then cancelled.
-  ui::Results& results = windows->ResultsWindow();
+  // The second run's rows follow the first's without new titles, and are their own series.
   results.GridView().setCurrentIndex(grid.index(10, 2));
   QCoreApplication::processEvents();
   const std::string lastRow = grid.Store().RowText(grid.RowCount() - 1);
+  EXPECT_EQ(lastRow, grid.Store().RowText(rows - 1));
+  EXPECT_EQ(results.Chart().graphCount(), 2);
   const int points = results.ChartPointCount();
+  EXPECT_EQ(points, 2 * (rows - 2));
+  // With that column charted, a long run is started, then cancelled.
   const auto picture = windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size();
   const int stressRows = windows->Grid(ui::GridId::MSFlexGrid1).RowCount();
   window->activateWindow();
@@ -138,6 +194,18 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_EQ(results.ChartPointCount(), points);
   EXPECT_EQ(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size(), picture);
   EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), stressRows);
+
+  // "RAZ" from a window's menu, delivered once the menu's click has returned, resets them all.
+  QObject::connect(windows.get(), &ui::ResultWindows::RazRequested, windows.get(),
+                   [this] { windows->Reset(); });
+  QPointer<ui::Results> shown = &windows->ResultsWindow();
+  shown->findChild<QAction*>(QStringLiteral("RAZ"))->trigger();
+  EXPECT_FALSE(shown.isNull());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(shown.isNull());
+  EXPECT_EQ(windows->Grid(ui::GridId::Resultats).RowCount(), 2);
+  EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), 2);
+  EXPECT_TRUE(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().empty());
 }
 
 TEST_F(RunTest, FinDuringARunStopsItFirst) {
@@ -180,6 +248,25 @@ TEST_F(RunTest, TheSingularMatrixBoxIsShownWhileTheWorkerWaits) {
   ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Worker().IsRunning(); }, 60000));
   EXPECT_TRUE(passed.load());
   EXPECT_EQ(watcher.MessageTexts, QStringList({"Matrix singular "}));
+}
+
+TEST_F(RunTest, EmptyCellsAreSkippedAndAnEmptyColumnSaysSo) {
+  ui::ResultGridModel& grid = windows->Grid(ui::GridId::Resultats);
+  ui::Results& results = windows->ResultsWindow();
+  const auto select = [&](int col) { results.GridView().setCurrentIndex(grid.index(0, col)); };
+  grid.SetColumnCount(10);
+  grid.AddRow("00.000000000\t573.29\t\t\t\t\t\t\t\t.002500");
+  grid.AddRow("00.030000000\t573.91\t580.88");
+  grid.AddRow("00.120000000\t576.40\t588.68");
+  grid.Publish();
+  select(2);
+  EXPECT_EQ(results.ChartPointCount(), 2);
+  select(5);
+  EXPECT_EQ(results.ChartPointCount(), 0);
+  // No range of the column charted before is kept.
+  auto* title = qobject_cast<QCPTextElement*>(results.Chart().plotLayout()->element(0, 0));
+  EXPECT_TRUE(title != nullptr && title->text().endsWith(QString::fromUtf8("aucune donnée")));
+  EXPECT_EQ(results.Chart().yAxis->range(), QCPRange(0, 1));
 }
 
 }  // namespace
