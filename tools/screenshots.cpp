@@ -1,7 +1,7 @@
 // Pictures of every window after a real run of a case, for a person to look at: the input
 // window, the results with a charted column, the stress views, the deflection history, the
-// "Matériaux" window and its form, and the "Étude paramétrique" window after a study of two
-// quantities. Run it offscreen:
+// "Matériaux" window and its form, and the "Étude paramétrique" window after a factorial study
+// of two quantities and after a sampled one. Run it offscreen:
 //
 //   QT_QPA_PLATFORM=offscreen quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]
 //
@@ -134,6 +134,22 @@ int main(int argc, char** argv) {
       QCoreApplication::processEvents();
     }
     shooter.Save(*study, QStringLiteral("EtudeParametrique"));
+
+    // The same quantities sampled: the flux uniform over its range, the quenching stress
+    // normal about its value, the points as a cloud with their rank correlations.
+    study->findChild<QComboBox*>(QStringLiteral("Plan"))->setCurrentIndex(1);
+    study->findChild<QComboBox*>(QStringLiteral("Law2"))->setCurrentIndex(1);
+    study->findChild<QSpinBox*>(QStringLiteral("Samples"))->setValue(40);
+    study->findChild<QSpinBox*>(QStringLiteral("Seed"))->setValue(1);
+    if (study->Lancer()) {
+      while (study->Worker().IsRunning()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+      }
+      QCoreApplication::processEvents();
+    }
+    study->findChild<QComboBox*>(QStringLiteral("AxisChoice"))->setCurrentIndex(1);
+    shooter.Save(*study, QStringLiteral("EtudeParametrique_hypercube"));
   }
   std::filesystem::remove_all(scratch);
   return shooter.Failed() ? 1 : 0;

@@ -52,8 +52,9 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
       }
       const std::string fault = ValueFault(quantity, value);
       if (!fault.empty()) {
-        throw StudyError("vary[" + std::to_string(q) + "] (\"" + quantity.Name + "\"): sample " +
-                         std::to_string(i + 1) + ": " + fault);
+        throw SampleError("vary[" + std::to_string(q) + "] (\"" + quantity.Name + "\"): sample " +
+                              std::to_string(i + 1) + ": " + fault,
+                          q, value);
       }
       points[i][q] = value;
     }

@@ -2,11 +2,27 @@
 // The points of a study: every combination of the values (factorial), each quantity alone
 // around the base (one at a time), or a seeded latin hypercube.
 
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "study/StudyFile.h"
 
 namespace quillane::study {
+
+// A sampled value that its quantity cannot take; the window tells it in French from the
+// quantity's index and the value.
+class SampleError : public StudyError {
+ public:
+  SampleError(const std::string& message, std::size_t quantity, double value)
+      : StudyError(message), quantity_(quantity), value_(value) {}
+  std::size_t QuantityIndex() const { return quantity_; }
+  double Value() const { return value_; }
+
+ private:
+  std::size_t quantity_;
+  double value_;
+};
 
 // Studies above this many points need to be asked for explicitly.
 inline constexpr long long kMaxPointsUnforced = 100000;
@@ -15,7 +31,7 @@ inline constexpr long long kMaxPointsUnforced = 100000;
 long long PointCount(const Study& study);
 
 // One value per varied quantity, point after point. In a factorial study the first quantity
-// varies slowest. Throws StudyError when a sampled value falls outside what the quantity takes.
+// varies slowest. Throws SampleError when a sampled value falls outside what the quantity takes.
 std::vector<std::vector<double>> DesignPoints(const Study& study);
 
 // The standard normal quantile: x with Φ(x) = p, for 0 < p < 1.

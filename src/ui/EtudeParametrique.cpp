@@ -21,12 +21,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
+#include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
 #include "ui/ChartFile.h"
 
@@ -36,6 +39,9 @@ namespace {
 
 constexpr int kDefaultSteps = 4;
 constexpr int kMostSteps = 1000;
+constexpr int kDefaultSamples = 50;
+constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
+constexpr int kLawNormal = 1;    // index of "normale" in a law box
 constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
                              0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
 
@@ -105,6 +111,39 @@ QCPRange WithMargin(const QCPRange& range, bool log) {
   return QCPRange(range.center() - half, range.center() + half);
 }
 
+// Gives a sampled quantity its law from the two entries, in the unit of the window's entries
+// (ends of a uniform law, or mean and standard deviation of a normal law). The fault in
+// French, empty when the law can be used.
+std::string ReadLaw(study::Quantity& quantity, bool normal, double a, double b, char separator) {
+  const auto si = [&quantity](double shown) {
+    return quantity.Input != nullptr ? quantity.Input->FromDisplay(shown) : shown;
+  };
+  if (normal) {
+    if (!std::isfinite(a) || !std::isfinite(b)) {
+      return "la moyenne et l'écart type doivent être des nombres finis.";
+    }
+    if (!(b > 0)) {
+      return "l'écart type doit être au-dessus de zéro, pas " +
+             format::FormatGeneral(b, separator) + ".";
+    }
+    quantity.Law = study::Distribution::Normal;
+    quantity.LawA = si(a);
+    quantity.LawB = si(b);
+    return {};
+  }
+  const study::StudyFault range = study::FindRangeFault({a, b, 1, false}, separator);
+  if (!range.None()) return range.French;
+  quantity.Law = study::Distribution::Uniform;
+  quantity.LawA = si(a);
+  quantity.LawB = si(b);
+  // Every draw lies between the ends, so the ends alone need checking.
+  for (const double end : {quantity.LawA, quantity.LawB}) {
+    const study::StudyFault fault = study::FindValueFault(quantity, end, separator);
+    if (!fault.None()) return fault.French;
+  }
+  return {};
+}
+
 }  // namespace
 
 EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
@@ -147,6 +186,10 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   row.Scale->setObjectName(QStringLiteral("Scale") + n);
   row.Scale->addItem(QStringLiteral("linéaire"), false);
   row.Scale->addItem(QStringLiteral("logarithmique"), true);
+  row.Law = new QComboBox(parent);
+  row.Law->setObjectName(QStringLiteral("Law") + n);
+  row.Law->addItem(QStringLiteral("uniforme"));
+  row.Law->addItem(QStringLiteral("normale"));
   grid->addWidget(new QLabel(QStringLiteral("Grandeur %1").arg(n), parent), line, 0);
   grid->addWidget(row.Name, line, 1);
   grid->addWidget(row.From, line, 2);
@@ -154,10 +197,14 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   grid->addWidget(row.Unit, line, 4);
   grid->addWidget(row.Steps, line, 5);
   grid->addWidget(row.Scale, line, 6);
+  grid->addWidget(row.Law, line, 7);
   connect(row.Name, &QComboBox::currentIndexChanged, this, [this, index] {
     ResetRange(index, source_());
     UpdatePointCount();
   });
+  // De and À mean other things under the other law: start again from the current value.
+  connect(row.Law, &QComboBox::currentIndexChanged, this,
+          [this, index] { ResetRange(index, source_()); });
   connect(row.Steps, &QSpinBox::valueChanged, this, [this] { UpdatePointCount(); });
 }
 
@@ -168,10 +215,46 @@ void EtudeParametrique::BuildWidgets() {
 
   auto* group = new QGroupBox(QStringLiteral("Grandeurs étudiées"), central);
   entries_ = group;
-  auto* grid = new QGridLayout(group);
-  const char* const headers[] = {"", "Grandeur", "De", "À", "Unité", "Intervalles", "Échelle"};
-  for (int column = 1; column < 7; ++column) {
-    grid->addWidget(new QLabel(QString::fromUtf8(headers[column]), group), 0, column);
+  auto* groupLayout = new QVBoxLayout(group);
+  auto* planLine = new QHBoxLayout;
+  plan_ = new QComboBox(group);
+  plan_->setObjectName(QStringLiteral("Plan"));
+  plan_->addItem(QStringLiteral("factoriel"));
+  plan_->addItem(QStringLiteral("hypercube latin"));
+  plan_->setToolTip(
+      QStringLiteral("Factoriel : toutes les combinaisons des valeurs ; hypercube latin : "
+                     "échantillons tirés selon la loi de chaque grandeur"));
+  sampling_ = new QWidget(group);
+  auto* samplingLayout = new QHBoxLayout(sampling_);
+  samplingLayout->setContentsMargins(0, 0, 0, 0);
+  samples_ = new QSpinBox(sampling_);
+  samples_->setObjectName(QStringLiteral("Samples"));
+  // 0 can be typed so that it is refused with the other faults, not silently raised.
+  samples_->setRange(0, static_cast<int>(study::kMaxPointsUnforced));
+  samples_->setValue(kDefaultSamples);
+  seed_ = new QSpinBox(sampling_);
+  seed_->setObjectName(QStringLiteral("Seed"));
+  seed_->setRange(0, std::numeric_limits<int>::max());
+  seed_->setToolTip(QStringLiteral("La même graine redonne les mêmes échantillons"));
+  samplingLayout->addWidget(new QLabel(QStringLiteral("Échantillons"), sampling_));
+  samplingLayout->addWidget(samples_);
+  samplingLayout->addSpacing(12);
+  samplingLayout->addWidget(new QLabel(QStringLiteral("Graine"), sampling_));
+  samplingLayout->addWidget(seed_);
+  planLine->addWidget(new QLabel(QStringLiteral("Plan"), group));
+  planLine->addWidget(plan_);
+  planLine->addSpacing(12);
+  planLine->addWidget(sampling_);
+  planLine->addStretch(1);
+  groupLayout->addLayout(planLine);
+  auto* grid = new QGridLayout;
+  groupLayout->addLayout(grid);
+  const char* const headers[] = {"Grandeur", "De", "À", "Unité", "Intervalles", "Échelle", "Loi"};
+  for (int column = 1; column < 8; ++column) {
+    auto* header = new QLabel(QString::fromUtf8(headers[column - 1]), group);
+    grid->addWidget(header, 0, column);
+    if (column == 2) fromHeader_ = header;
+    if (column == 3) toHeader_ = header;
   }
   BuildQuantityRow(0, grid, group);
   BuildQuantityRow(1, grid, group);
@@ -235,6 +318,13 @@ void EtudeParametrique::BuildWidgets() {
   chart_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   chart_->legend->setFont(font());
   chartLayout->addWidget(chart_, 1);
+  correlation_ = new QLabel(chartPane);
+  correlation_->setObjectName(QStringLiteral("RankCorrelation"));
+  correlation_->setWordWrap(true);
+  correlation_->setToolTip(
+      QStringLiteral("Corrélation des rangs des échantillons : ±1 quand le résultat suit la "
+                     "grandeur dans le même ordre ou dans l'ordre inverse, 0 sans lien"));
+  chartLayout->addWidget(correlation_);
   splitter->addWidget(table_);
   splitter->addWidget(chartPane);
   splitter->setStretchFactor(0, 1);
@@ -253,6 +343,8 @@ void EtudeParametrique::BuildWidgets() {
   layout->addLayout(files);
   setCentralWidget(central);
 
+  connect(plan_, &QComboBox::currentIndexChanged, this, &EtudeParametrique::OnPlanChanged);
+  connect(samples_, &QSpinBox::valueChanged, this, [this] { UpdatePointCount(); });
   connect(lancer_, &QPushButton::clicked, this, [this] { Lancer(); });
   connect(annuler_, &QPushButton::clicked, this, &EtudeParametrique::Annuler);
   connect(result_, &QComboBox::currentIndexChanged, this, [this] { Plot(); });
@@ -265,6 +357,41 @@ void EtudeParametrique::ResetRanges() {
   const StudyBase base = source_();
   separator_ = base.State.Locale.DecimalSeparator;
   for (int i = 0; i < 2; ++i) ResetRange(i, base);
+  OnPlanChanged();
+}
+
+bool EtudeParametrique::SampledPlan() const {
+  return plan_->currentIndex() == kPlanSampled;
+}
+
+void EtudeParametrique::UpdateRowControls(int index) {
+  QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
+  study::Quantity quantity;
+  const std::string name = row.Name->currentData().toString().toStdString();
+  const bool chosen = !name.empty() && study::ResolveQuantity(name, quantity);
+  const bool sampled = SampledPlan();
+  row.From->setEnabled(chosen);
+  row.To->setEnabled(chosen);
+  row.Steps->setEnabled(chosen && !sampled);
+  row.Scale->setEnabled(chosen && !sampled);
+  row.Law->setEnabled(chosen && sampled);
+  const bool normal = sampled && row.Law->currentIndex() == kLawNormal;
+  row.From->setToolTip(normal ? QStringLiteral("Moyenne") : QStringLiteral("Début"));
+  row.To->setToolTip(normal ? QStringLiteral("Écart type") : QStringLiteral("Fin"));
+}
+
+void EtudeParametrique::OnPlanChanged() {
+  const bool sampled = SampledPlan();
+  sampling_->setVisible(sampled);
+  fromHeader_->setText(sampled ? QStringLiteral("De ou moyenne") : QStringLiteral("De"));
+  toHeader_->setText(sampled ? QStringLiteral("À ou écart type") : QStringLiteral("À"));
+  for (int i = 0; i < 2; ++i) {
+    // A row under the normal law holds a mean and a deviation, not a range: start it again.
+    if (quantities_[static_cast<std::size_t>(i)].Law->currentIndex() == kLawNormal) {
+      ResetRange(i, source_());
+    }
+    UpdateRowControls(i);
+  }
   UpdatePointCount();
 }
 
@@ -273,9 +400,7 @@ void EtudeParametrique::ResetRange(int index, const StudyBase& base) {
   const std::string name = row.Name->currentData().toString().toStdString();
   study::Quantity quantity;
   const bool chosen = !name.empty() && study::ResolveQuantity(name, quantity);
-  for (QWidget* widget : std::initializer_list<QWidget*>{row.From, row.To, row.Steps, row.Scale}) {
-    widget->setEnabled(chosen);
-  }
+  UpdateRowControls(index);
   row.From->clear();
   row.To->clear();
   row.Unit->clear();
@@ -283,6 +408,11 @@ void EtudeParametrique::ResetRange(int index, const StudyBase& base) {
   row.Unit->setText(Q(quantity.Input != nullptr ? quantity.Input->DisplayUnit : quantity.Unit()));
   const double value = CurrentValue(quantity, base);
   if (std::isnan(value)) return;
+  if (SampledPlan() && row.Law->currentIndex() == kLawNormal) {
+    row.From->setText(Q(format::FormatGeneral(value, separator_)));
+    row.To->setText(Q(format::FormatGeneral(std::fabs(value) / 10, separator_)));
+    return;
+  }
   double from = std::min(value * 0.5, value * 1.5);
   double to = std::max(value * 0.5, value * 1.5);
   int steps = kDefaultSteps;
@@ -303,6 +433,10 @@ void EtudeParametrique::ResetRange(int index, const StudyBase& base) {
 }
 
 void EtudeParametrique::UpdatePointCount() {
+  if (SampledPlan()) {
+    pointCount_->setText(QStringLiteral("%1 points").arg(samples_->value()));
+    return;
+  }
   long long points = 1;
   for (const QuantityRow& row : quantities_) {
     if (!row.Name->currentData().toString().isEmpty()) points *= row.Steps->value() + 1;
@@ -315,7 +449,13 @@ bool EtudeParametrique::ReadStudy(const StudyBase& base, study::Study& study,
                                   std::vector<std::string>& faults) const {
   study = study::Study{};
   study.Base = base.State.Input;
-  study.Design = study::DesignKind::Factorial;
+  const bool sampled = SampledPlan();
+  study.Design = sampled ? study::DesignKind::LatinHypercube : study::DesignKind::Factorial;
+  if (sampled) {
+    study.Samples = samples_->value();
+    study.Seed = static_cast<std::uint64_t>(seed_->value());
+    if (study.Samples < 1) faults.emplace_back("Il faut au moins 1 échantillon.");
+  }
   logScales.clear();
   const RegionalSettings& locale = base.State.Locale;
   for (int i = 0; i < 2; ++i) {
@@ -339,6 +479,17 @@ bool EtudeParametrique::ReadStudy(const StudyBase& base, study::Study& study,
     if (!from) faults.push_back(label + " : le début « " + fromText + " » n'est pas un nombre.");
     if (!to) faults.push_back(label + " : la fin « " + toText + " » n'est pas un nombre.");
     if (!from || !to) continue;
+    if (sampled) {
+      const std::string fault = ReadLaw(quantity, row.Law->currentIndex() == kLawNormal, *from, *to,
+                                        locale.DecimalSeparator);
+      if (!fault.empty()) {
+        faults.push_back(label + " : " + fault);
+        continue;
+      }
+      study.Vary.push_back(std::move(quantity));
+      logScales.push_back(false);
+      continue;
+    }
     const study::ValueRange range{*from, *to, row.Steps->value(),
                                   row.Scale->currentData().toBool()};
     const study::StudyFault rangeFault = study::FindRangeFault(range, locale.DecimalSeparator);
@@ -384,6 +535,12 @@ bool EtudeParametrique::Lancer() {
   if (ReadStudy(base, study, logScales, faults)) {
     try {
       points = study::DesignPoints(study);
+    } catch (const study::SampleError& error) {
+      const study::Quantity& quantity = study.Vary[error.QuantityIndex()];
+      faults.push_back("Grandeur " + std::to_string(error.QuantityIndex() + 1) + " (" +
+                       quantity.Name + ") : un échantillon tiré n'est pas utilisable : " +
+                       study::FindValueFault(quantity, error.Value(), separator_).French +
+                       " Réduisez l'écart type ou rapprochez la moyenne du milieu des limites.");
     } catch (const study::StudyError& error) {
       faults.emplace_back(error.what());
     }
@@ -524,14 +681,18 @@ void EtudeParametrique::Plot() {
   chart_->clearGraphs();
   const int x = axis_->currentIndex();
   const int result = result_->currentIndex();
+  const bool sampled = study_.Design == study::DesignKind::LatinHypercube;
+  correlation_->setVisible(sampled);
   if (x < 0 || result < 0 || static_cast<std::size_t>(x) >= study_.Vary.size()) {
+    correlation_->clear();
     chartTitle_->setText(QStringLiteral("Aucune étude"));
     chart_->legend->setVisible(false);
     chart_->replot();
     return;
   }
   const std::size_t q = static_cast<std::size_t>(x);
-  const bool two = study_.Vary.size() == 2;
+  // Samples share no values: they are all one cloud of points.
+  const bool two = study_.Vary.size() == 2 && !sampled;
   const std::size_t other = two ? 1 - q : q;
   // One curve per value of the other quantity, in rising order.
   std::map<double, std::pair<QVector<double>, QVector<double>>> curves;
@@ -552,6 +713,7 @@ void EtudeParametrique::Plot() {
     const QColor tone(kPalette[colour++ % std::size(kPalette)]);
     graph->setPen(QPen(tone, 1.5));
     graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
+    if (sampled) graph->setLineStyle(QCPGraph::lsNone);
     if (two) {
       const std::string unit = study_.Vary[other].Unit();
       graph->setName(Q(study_.Vary[other].Name + " = " + format::FormatGeneral(key, separator_) +
@@ -559,6 +721,7 @@ void EtudeParametrique::Plot() {
     }
   }
   chart_->legend->setVisible(two && !curves.empty());
+  if (sampled) correlation_->setText(CorrelationText(static_cast<std::size_t>(result)));
   const bool log = q < logScales_.size() && logScales_[q];
   chart_->xAxis->setScaleType(log ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
   if (log) {
@@ -632,6 +795,25 @@ void EtudeParametrique::ChooseChartFile() {
     return;
   }
   Tell(QStringLiteral("Graphique enregistré dans %1.").arg(path));
+}
+
+QString EtudeParametrique::CorrelationText(std::size_t result) const {
+  QStringList parts;
+  for (std::size_t q = 0; q < study_.Vary.size(); ++q) {
+    // The finished points that gave the result, as the batch study's influence plots take them.
+    std::vector<double> values;
+    std::vector<double> results;
+    for (const auto& row : rows_) {
+      if (!row || row->Status != study::kStatusOk || std::isnan(row->Results[result])) continue;
+      values.push_back(row->Values[q]);
+      results.push_back(row->Results[result]);
+    }
+    const double rho = study::RankCorrelation(values, results);
+    parts << Q(study_.Vary[q].Name) + QLatin1Char(' ') +
+                 (std::isnan(rho) ? QStringLiteral("indéfinie")
+                                  : Q(format::FormatPattern(rho, "0.00", separator_)));
+  }
+  return QStringLiteral("Corrélation de rang (Spearman) : ") + parts.join(QStringLiteral(" ; "));
 }
 
 void EtudeParametrique::Tell(const QString& text) {

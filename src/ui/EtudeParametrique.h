@@ -1,8 +1,9 @@
 #pragma once
 // The "Étude paramétrique" window: one or two quantities (inputs of the input window or figures
-// of the picked materials) varied over ranges, every combination run off the interface thread
-// on a copy of the input window's inputs and catalogue, the results table, a chart of any
-// result against a varied quantity, and the table and chart saved as files.
+// of the picked materials) varied over ranges (every combination) or drawn from laws (a latin
+// hypercube), the points run off the interface thread on a copy of the input window's inputs
+// and catalogue, the results table, a chart of any result against a varied quantity with, for
+// a sampled study, its rank correlations, and the table and chart saved as files.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -45,7 +46,7 @@ class EtudeParametrique : public QMainWindow {
   ~EtudeParametrique() override;
 
   // Fills the range of each chosen quantity from its current value: half to one and a half
-  // times it, in four intervals.
+  // times it, in four intervals (for a normal law, the value and a tenth of it).
   void ResetRanges();
 
   // Reads and checks the entries and starts the study; false, telling why, when an entry or
@@ -61,8 +62,8 @@ class EtudeParametrique : public QMainWindow {
 
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
-  // Draws the chosen result against the chosen varied quantity, one curve per value of the
-  // other quantity.
+  // Draws the chosen result against the chosen varied quantity: one curve per value of the
+  // other quantity, or the samples as points with their rank correlations.
   void Plot();
 
   // The table as comma-separated values, as the batch study writes it. False, telling why,
@@ -82,11 +83,16 @@ class EtudeParametrique : public QMainWindow {
     QLabel* Unit = nullptr;
     QSpinBox* Steps = nullptr;
     QComboBox* Scale = nullptr;
+    QComboBox* Law = nullptr;
   };
 
   void BuildWidgets();
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
   void ResetRange(int index, const StudyBase& base);
+  bool SampledPlan() const;
+  // Enables the entries that the plan and the row's quantity use.
+  void UpdateRowControls(int index);
+  void OnPlanChanged();
   void UpdatePointCount();
   // The study the entries describe over `base`, or the faults in French.
   bool ReadStudy(const StudyBase& base, study::Study& study, std::vector<bool>& logScales,
@@ -100,6 +106,8 @@ class EtudeParametrique : public QMainWindow {
   void FillTable();
   void ChooseTableFile();
   void ChooseChartFile();
+  // "Corrélation de rang (Spearman) : …" of the chosen result with each varied quantity.
+  QString CorrelationText(std::size_t result) const;
   void Tell(const QString& text);
   char Separator() const { return separator_; }
 
@@ -114,6 +122,12 @@ class EtudeParametrique : public QMainWindow {
 
   std::array<QuantityRow, 2> quantities_;
   QWidget* entries_ = nullptr;
+  QComboBox* plan_ = nullptr;
+  QWidget* sampling_ = nullptr;  // the samples and seed, shown for the sampled plan
+  QSpinBox* samples_ = nullptr;
+  QSpinBox* seed_ = nullptr;
+  QLabel* fromHeader_ = nullptr;
+  QLabel* toHeader_ = nullptr;
   QLabel* pointCount_ = nullptr;
   QPushButton* lancer_ = nullptr;
   QPushButton* annuler_ = nullptr;
@@ -124,6 +138,7 @@ class EtudeParametrique : public QMainWindow {
   QComboBox* axis_ = nullptr;
   QCustomPlot* chart_ = nullptr;
   QCPTextElement* chartTitle_ = nullptr;
+  QLabel* correlation_ = nullptr;
   QPushButton* exportTable_ = nullptr;
   QPushButton* saveChart_ = nullptr;
 };

@@ -152,9 +152,18 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
   EXPECT_EQ(normal, std::vector<int>(50, 1));
   EXPECT_NEAR(NormalQuantile(0.975), 1.959963984540054, 1e-14);
   EXPECT_NEAR(NormalQuantile(1e-10), -6.361340902404056, 1e-12);
-  EXPECT_THROW(DesignPoints(Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
-      {"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})")),
-               StudyError);
+  // A draw outside the quantity's bounds names the quantity and the value drawn.
+  const Study wide = Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
+      {"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}},
+      {"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})");
+  try {
+    DesignPoints(wide);
+    ADD_FAILURE() << "no draw refused";
+  } catch (const SampleError& error) {
+    EXPECT_EQ(error.QuantityIndex(), 1u);
+    EXPECT_FALSE(ValueFault(wide.Vary[1], error.Value()).empty()) << error.Value();
+    EXPECT_NE(std::string(error.what()).find("coating.Poisson"), std::string::npos);
+  }
 }
 
 TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {

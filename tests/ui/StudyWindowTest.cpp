@@ -1,6 +1,7 @@
 // The "Étude paramétrique" window opened from the input window: its rows are those of single
-// points of the same study, two quantities give one curve per value of the second, bad entries
-// are refused before any run, and cancelling keeps the finished rows.
+// points of the same study, two quantities give one curve per value of the second, a sampled
+// study gives the drawn points as a cloud with their rank correlations, bad entries are
+// refused before any run, and cancelling keeps the finished rows.
 
 #include <qcustomplot.h>
 #include <QComboBox>
@@ -9,8 +10,14 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
 #include "GeometrieTestSupport.h"
+#include "format/NumberFormat.h"
 #include "study/StudyDesign.h"
+#include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
 #include "ui/EtudeParametrique.h"
 
@@ -23,6 +30,7 @@ struct Entry {
   const char* To = nullptr;
   int Steps = 0;
   bool Log = false;
+  bool Normal = false;  // the law of a sampled study: normal (mean, deviation) or uniform
 };
 
 class StudyWindowTest : public GeometrieWindowFixture {
@@ -50,6 +58,8 @@ class StudyWindowTest : public GeometrieWindowFixture {
     const int index = name->findData(QString::fromLatin1(entry.Quantity));
     ASSERT_GE(index, 0) << entry.Quantity;
     name->setCurrentIndex(index);
+    // The law first: choosing it proposes entries of its own.
+    Part<QComboBox>("Law" + n)->setCurrentIndex(entry.Normal ? 1 : 0);
     if (entry.From == nullptr) return;
     Part<QLineEdit>("From" + n)->setText(QString::fromUtf8(entry.From));
     Part<QLineEdit>("To" + n)->setText(QString::fromUtf8(entry.To));
@@ -144,11 +154,92 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
     }
   }
   EXPECT_EQ(chart.xAxis->scaleType(), QCPAxis::stLogarithmic);
+  EXPECT_FALSE(Part<QLabel>("RankCorrelation")->isVisible());
   for (const char* suffix : {"png", "svg", "pdf"}) {
     const auto path = dir / (std::string("chart.") + suffix);
     EXPECT_TRUE(study->SaveChart(QString::fromStdString(path.string()))) << suffix;
     EXPECT_GT(std::filesystem::file_size(path), 500u) << suffix;
   }
+}
+
+TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelations) {
+  OpenStudy();
+  EXPECT_FALSE(Part<QSpinBox>("Samples")->isVisible());
+  EXPECT_FALSE(Part<QComboBox>("Law1")->isEnabled());
+  Part<QComboBox>("Plan")->setCurrentIndex(1);
+  // The sampled plan shows its own entries; intervals and scales no longer apply.
+  EXPECT_TRUE(Part<QSpinBox>("Samples")->isVisible());
+  EXPECT_TRUE(Part<QSpinBox>("Seed")->isVisible());
+  EXPECT_FALSE(Part<QSpinBox>("Steps1")->isEnabled());
+  EXPECT_FALSE(Part<QComboBox>("Scale1")->isEnabled());
+  EXPECT_TRUE(Part<QComboBox>("Law1")->isEnabled());
+  // A normal law starts from the current value (500 kW/m²) and a tenth of it; the uniform law
+  // from the range around it.
+  for (const auto& [normal, from, to] : {std::tuple{true, "500", "50"}, {false, "250", "750"}}) {
+    Set(1, {"HeatFlux", nullptr, nullptr, 0, false, normal});
+    EXPECT_EQ(Part<QLineEdit>("From1")->text(), from) << normal;
+    EXPECT_EQ(Part<QLineEdit>("To1")->text(), to) << normal;
+  }
+  Set(1, {"HeatFlux", "300", "900", 1, false, false});
+  Set(2, {"coating.SigmaQ", "1e8", "2e7", 1, false, true});
+  Part<QSpinBox>("Samples")->setValue(8);
+  Part<QSpinBox>("Seed")->setValue(11);
+  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "8 points");
+  RunToEnd();
+
+  const study::Study expected = study::ReadStudyText(
+      R"({"design": {"latin-hypercube": {"samples": 8, "seed": 11}}, "vary": [
+          {"input": "HeatFlux", "distribution": {"uniform": [300000, 900000]}},
+          {"input": "coating.SigmaQ", "distribution": {"normal": [1e8, 2e7]}}]})",
+      "s.json", state.Input, {});
+  const auto points = study::DesignPoints(expected);
+  ASSERT_EQ(study->Table().rowCount(), 8);
+  ASSERT_EQ(study->Table().columnCount(), 13);
+  const std::atomic<bool> stop{false};
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const auto point = study::RunPoint(expected, points[i], window->Catalogue(), {}, i, stop);
+    ASSERT_EQ(point.Status, study::kStatusOk);
+    const int row = static_cast<int>(i);
+    EXPECT_EQ(Cell(row, 1), points[i][0]) << i;
+    EXPECT_EQ(Cell(row, 2), points[i][1]) << i;
+    for (std::size_t r = 0; r < study::kResultColumns.size(); ++r) {
+      EXPECT_EQ(Cell(row, static_cast<int>(r) + 3), point.Results[r]) << i << " " << r;
+    }
+  }
+
+  // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
+  constexpr int kPeakTemperature = 6;
+  Part<QComboBox>("ResultChoice")->setCurrentIndex(kPeakTemperature);
+  QCustomPlot& chart = study->Chart();
+  ASSERT_EQ(chart.graphCount(), 1);
+  EXPECT_EQ(chart.graph(0)->lineStyle(), QCPGraph::lsNone);
+  EXPECT_FALSE(chart.legend->visible());
+  std::vector<std::pair<double, double>> drawn;
+  for (auto p = chart.graph(0)->data()->constBegin(); p != chart.graph(0)->data()->constEnd(); ++p)
+    drawn.emplace_back(p->key, p->value);
+  std::vector<std::pair<double, double>> listed;
+  std::vector<double> flux;
+  std::vector<double> sigma;
+  std::vector<double> peak;
+  for (int row = 0; row < 8; ++row) {
+    listed.emplace_back(Cell(row, 1), Cell(row, 3 + kPeakTemperature));
+    flux.push_back(Cell(row, 1));
+    sigma.push_back(Cell(row, 2));
+    peak.push_back(Cell(row, 3 + kPeakTemperature));
+  }
+  std::sort(drawn.begin(), drawn.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(drawn, listed);
+
+  // A hotter flame heats the surface more: the rank correlation is strong and positive.
+  const double rhoFlux = study::RankCorrelation(flux, peak);
+  EXPECT_GT(rhoFlux, 0.9);
+  const auto* correlation = Part<QLabel>("RankCorrelation");
+  EXPECT_TRUE(correlation->isVisible());
+  EXPECT_EQ(correlation->text().toStdString(),
+            "Corrélation de rang (Spearman) : HeatFlux " + format::FormatPattern(rhoFlux, "0.00") +
+                " ; coating.SigmaQ " +
+                format::FormatPattern(study::RankCorrelation(sigma, peak), "0.00"));
 }
 
 TEST_F(StudyWindowTest, BadEntriesAreRefusedBeforeAnyRun) {
@@ -157,6 +248,7 @@ TEST_F(StudyWindowTest, BadEntriesAreRefusedBeforeAnyRun) {
     Entry First;
     Entry Second;
     const char* Message;
+    int Samples = -1;  // a sampled study of that many points; -1 for a factorial one
   } cases[] = {
       {{"HeatFlux", "900", "300", 2, false},
        {},
@@ -173,8 +265,28 @@ TEST_F(StudyWindowTest, BadEntriesAreRefusedBeforeAnyRun) {
       {{"HeatFlux", "300", "900", 2, false},
        {"HeatFlux", "300", "900", 2, false},
        "Grandeur 2 (HeatFlux) : la grandeur 1 est déjà celle-là."},
+      {{"HeatFlux", "900", "300", 1, false},
+       {},
+       "Grandeur 1 (HeatFlux) : l'intervalle est inversé : le début 900 est au-dessus de la fin "
+       "300.",
+       8},
+      {{"HeatFlux", "300", "900", 1, false}, {}, "Il faut au moins 1 échantillon.", 0},
+      {{"HeatFlux", "500", "0", 1, false, true},
+       {},
+       "Grandeur 1 (HeatFlux) : l'écart type doit être au-dessus de zéro, pas 0.",
+       8},
+      {{"PassThickness", "1", "2e6", 1, false},
+       {},
+       "Grandeur 1 (PassThickness) : la valeur 2000000 µm est hors limites",
+       8},
+      {{"HeatFlux", "300", "900", 1, false},
+       {"coating.Poisson", "0.3", "0.5", 1, false, true},
+       "Grandeur 2 (coating.Poisson) : un échantillon tiré n'est pas utilisable : la valeur",
+       200},
   };
   for (const auto& c : cases) {
+    Part<QComboBox>("Plan")->setCurrentIndex(c.Samples < 0 ? 0 : 1);
+    if (c.Samples >= 0) Part<QSpinBox>("Samples")->setValue(c.Samples);
     Set(1, c.First);
     Set(2, c.Second);
     ModalWatcher watcher;
