@@ -969,10 +969,11 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
+  std::string namedCatalogue;
   try {
     // Keys the case leaves out take their defaults, not whatever was typed before.
     InputParameters read = DefaultInputs();
-    ReadCaseFile(std::filesystem::path(path.toStdString()), read);
+    ReadCaseFile(std::filesystem::path(path.toStdString()), read, &namedCatalogue);
     state_.Input = std::move(read);
   } catch (const std::exception& error) {
     Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
@@ -1001,6 +1002,17 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
     }
   }
   Inform(text);
+  // The window runs with its own catalogue; a case made for another one (a fitted copy) would
+  // otherwise run silently with other figures.
+  if (!namedCatalogue.empty()) {
+    QMessageBox::warning(
+        this, QApplication::applicationName(),
+        QStringLiteral("Ce cas a été préparé pour le catalogue %1, que la fenêtre n'utilise pas : "
+                       "les calculs prendront les matériaux du catalogue habituel et les vôtres. "
+                       "Pour des figures ajustées, appliquez l'ajustement comme matériau "
+                       "utilisateur, ou lancez ce cas avec quillane-batch.")
+            .arg(Q(namedCatalogue)));
+  }
   return true;
 }
 

@@ -125,6 +125,16 @@ TEST_F(GeometrieTest, ASavedCaseReopensEveryBoxAndAFaultyOneChangesNothing) {
     EXPECT_TRUE(watcher.MessageTexts[0].contains(bad));
   }
   EXPECT_EQ(state.Input.HeatFlux, 600000);
+  // A case made for another catalogue opens, and the user is told its figures are not used.
+  WriteFile(dir / "fitted.json", R"({"HeatFlux": 700000, "Catalogue": "fitted.db"})");
+  {
+    ModalWatcher watcher;
+    EXPECT_TRUE(window->OpenCaseFrom(QString::fromStdString((dir / "fitted.json").string())));
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_TRUE(watcher.MessageTexts[0].contains("fitted.db"));
+  }
+  EXPECT_EQ(state.Input.HeatFlux, 700000);
+  window->UndoStack().undo();
   // Opening a case is one step of undo.
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.SubstrateMaterialName, "contact");
