@@ -89,7 +89,9 @@ void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& re
   if (!law.is_object() || law.size() != 1) {
     reader.Fail("\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}.");
   }
-  const auto& [kind, pair] = *law.items().begin();
+  // The iterator's key is a view into the iterator: kept as a copy.
+  const std::string kind = law.begin().key();
+  const Json& pair = law.begin().value();
   if (kind != "uniform" && kind != "normal") {
     reader.Fail("unknown distribution \"" + kind + "\"; use \"uniform\" or \"normal\".");
   }
