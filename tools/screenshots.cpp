@@ -1,13 +1,15 @@
 // Pictures of every window after a real run of a case, for a person to look at: the input
 // window, the results with a charted column, the stress views, the deflection history, the
-// "Matériaux" window and its form, and the "Étude paramétrique" window after a factorial study
-// of two quantities and after a sampled one. Run it offscreen:
+// "Matériaux" window and its form, the "Étude paramétrique" window after a factorial study of
+// two quantities and after a sampled one, and the "Ajustement sur mesures" window after a fit
+// of a record of the model. Run it offscreen:
 //
 //   QT_QPA_PLATFORM=offscreen quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]
 //
 // The size is the screen the windows are fitted into (1366x768 by default).
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -15,12 +17,19 @@
 #include <QSpinBox>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 
+#include "format/NumberFormat.h"
 #include "graphics/StressSurfaces.h"
+#include "io/AtomicFile.h"
 #include "io/CaseFile.h"
 #include "run/RunSimulation.h"
+#include "run/Validation.h"
+#include "ui/AjustementMesures.h"
 #include "ui/Arrow.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Geometrie.h"
@@ -60,6 +69,52 @@ class Shooter {
   QSize screen_;
   bool failed_ = false;
 };
+
+// The back face's temperature in every thermal row.
+class BackFace : public NullSink {
+ public:
+  void ThermalRow(const ThermalRecord& record, bool) override {
+    Time.push_back(record.Time);
+    Temperature.push_back(record.Temperature[0]);
+  }
+  std::vector<double> Time;
+  std::vector<double> Temperature;
+};
+
+// A record of the model with the deposit's quenching stress half as large again, as sensors
+// would give it: every 0.05 s to a third beyond the run's end, with a little seeded noise.
+std::string RecordOfModel(ModelState state) {
+  state.Materials.Coating.SigmaQ *= 1.5;
+  BackFace back;
+  RunSimulation(state, back);
+  const double end = state.Clock.ElapsedTime * 4 / 3;
+  const double spread = std::fabs(state.Stress.FinalCurvature - state.Stress.Curvature(0));
+  std::mt19937_64 engine(7);
+  std::normal_distribution<double> gauss;
+  std::string text = "time,curvature,temperature\n";
+  for (int i = 1; 0.05 * i <= end; ++i) {
+    const double t = 0.05 * i;
+    int k = 0;
+    while (k < state.Clock.LamellaCount && state.Stress.LamellaTime(k + 1) <= t) ++k;
+    const double curvature =
+        t > state.Clock.ElapsedTime ? state.Stress.FinalCurvature : state.Stress.Curvature(k);
+    // The temperature between the thermal rows around t, linearly.
+    const std::size_t j = std::min<std::size_t>(
+        static_cast<std::size_t>(std::upper_bound(back.Time.begin(), back.Time.end(), t) -
+                                 back.Time.begin()),
+        back.Time.size() - 1);
+    double temperature = back.Temperature[j];
+    if (j > 0 && back.Time[j] > back.Time[j - 1] && t < back.Time[j]) {
+      temperature = back.Temperature[j - 1] + (back.Temperature[j] - back.Temperature[j - 1]) *
+                                                  (t - back.Time[j - 1]) /
+                                                  (back.Time[j] - back.Time[j - 1]);
+    }
+    text += format::FormatShortest(t) + "," +
+            format::FormatShortest(curvature + 0.01 * spread * gauss(engine)) + "," +
+            format::FormatShortest(temperature + 0.5 * gauss(engine)) + "\n";
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -150,6 +205,24 @@ int main(int argc, char** argv) {
     }
     study->findChild<QComboBox*>(QStringLiteral("AxisChoice"))->setCurrentIndex(1);
     shooter.Save(*study, QStringLiteral("EtudeParametrique_hypercube"));
+  }
+
+  // The deposit's quenching stress fitted to a record of the model.
+  input.OpenFit();
+  if (auto* fit = input.findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"))) {
+    ModelState truth = state;
+    ValidateRunInputs(truth, &input.Catalogue());
+    AtomicFile::WriteWhole(scratch / "enregistrement.csv", RecordOfModel(truth), "record");
+    fit->OpenRecord(QString::fromStdString((scratch / "enregistrement.csv").string()));
+    fit->findChild<QCheckBox*>(QStringLiteral("Fit_coating.SigmaQ"))->setChecked(true);
+    if (fit->Ajuster()) {
+      while (fit->Worker().IsRunning()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+      }
+      QCoreApplication::processEvents();
+    }
+    shooter.Save(*fit, QStringLiteral("AjustementMesures"));
   }
   std::filesystem::remove_all(scratch);
   return shooter.Failed() ? 1 : 0;

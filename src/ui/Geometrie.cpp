@@ -31,6 +31,7 @@
 #include "io/CaseFile.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
+#include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
 
@@ -404,6 +405,9 @@ void Geometrie::BuildMenus() {
   QAction* study =
       file->addAction(QStringLiteral("É&tude paramétrique…"), this, &Geometrie::OpenStudy);
   study->setObjectName(QStringLiteral("StudyWindow"));
+  QAction* fit =
+      file->addAction(QStringLiteral("&Ajustement sur mesures…"), this, &Geometrie::OpenFit);
+  fit->setObjectName(QStringLiteral("FitWindow"));
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("É&dition"));
   edit->setObjectName(QStringLiteral("Edition"));
@@ -466,6 +470,53 @@ void Geometrie::OpenStudy() {
   etude_->show();
   etude_->raise();
   etude_->activateWindow();
+}
+
+void Geometrie::OpenFit() {
+  CommitPendingEdit();
+  if (!ajustement_) {
+    // Each fit starts from a copy of the inputs and of the catalogue as they are then.
+    FitLinks links{[this] {
+                     return StudyBase{state_, catalogue_};
+                   },
+                   [this] { return !worker_.IsRunning(); },
+                   [this](const std::string& coating, std::optional<double> heatFlux) {
+                     TakeFit(coating, heatFlux);
+                   }};
+    ajustement_ = new AjustementMesures(std::move(links), user_, this);
+    ajustement_->setWindowFlag(Qt::Window);
+  }
+  ajustement_->show();
+  ajustement_->raise();
+  ajustement_->activateWindow();
+}
+
+bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
+  if (worker_.IsRunning()) return false;
+  CommitPendingEdit();
+  const FormSnapshot before = Snapshot();
+  // Fitted figures may have been saved as user rows: the lists show them before one is picked.
+  ReloadCatalogue();
+  restoring_ = true;
+  if (!coating.empty()) {
+    state_.Input.CoatingMaterialName = coating;
+    SelectMaterial(coatingList_, coating);
+  }
+  if (heatFlux) {
+    for (const FieldInfo& field : Fields()) {
+      if (field.Input != &Input("HeatFlux")) continue;
+      state_.Input.HeatFlux = *heatFlux;
+      const QString text = Q(LoadText(state_, field.Id));
+      SetBoxText(field.Id, text);
+      shown_[Index(field.Id)] = text;
+    }
+  }
+  restoring_ = false;
+  UpdateExecutionEnabled();
+  PushChange(QStringLiteral("Ajustement sur mesures"), before);
+  MarkRanges();
+  Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
+  return true;
 }
 
 void Geometrie::ReloadCatalogue() {

@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
@@ -32,6 +34,7 @@ class QUndoStack;
 
 namespace quillane::ui {
 
+class AjustementMesures;
 class EtudeParametrique;
 class Materiaux;
 
@@ -87,6 +90,11 @@ class Geometrie : public QMainWindow {
   void RestoreDefaults();    // "Valeurs par défaut"
   void OpenMaterials();      // the "Matériaux" window
   void OpenStudy();          // the "Étude paramétrique" window
+  void OpenFit();            // the "Ajustement sur mesures" window
+  // Takes a fit in as one change that can be undone: reads the catalogue again, picks the
+  // coating row when one is named and sets the heat flux when one is given. Refused (false)
+  // while a run owns the state.
+  bool TakeFit(const std::string& coating, std::optional<double> heatFlux);
   // Reads the catalogue again after the user's materials changed; the lists follow.
   void ReloadCatalogue();
   // Case files without a dialog; false (and a message) on failure.
@@ -148,6 +156,7 @@ class Geometrie : public QMainWindow {
   UserCatalogue user_;
   QPointer<Materiaux> materiaux_;
   QPointer<EtudeParametrique> etude_;
+  QPointer<AjustementMesures> ajustement_;
   RunWorker worker_;
   ResultPaths paths_;
 

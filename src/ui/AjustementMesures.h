@@ -1,0 +1,124 @@
+#pragma once
+// The "Ajustement sur mesures" window: an in-situ record (curvature, and the back face's
+// temperature when it has it) opened from a CSV file, the figures to fit with their bounds,
+// the fit run off the interface thread on a copy of the input window's inputs and catalogue,
+// the overlay of the record and the model with the residuals beneath, the fitted values with
+// their standard errors, and the fitted figures applied back to the input window.
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "materials/UserCatalogue.h"
+#include "model/ModelState.h"
+#include "study/Calibration.h"
+#include "study/CalibrationRecord.h"
+#include "ui/EtudeParametrique.h"
+#include "ui/FitWorker.h"
+
+class QCheckBox;
+class QCustomPlot;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace quillane::ui {
+
+// What the window needs of the input window.
+struct FitLinks {
+  // A copy of the input window's current inputs and catalogue.
+  std::function<StudyBase()> Source;
+  // Whether the input window can take fitted figures now (not while a run owns its state).
+  std::function<bool()> CanApply;
+  // Reads the catalogue again and applies the fit: picks the coating row when one is named,
+  // sets the heat flux when one is given.
+  std::function<void(const std::string& coating, std::optional<double> heatFlux)> Apply;
+};
+
+class AjustementMesures : public QMainWindow {
+  Q_OBJECT
+ public:
+  AjustementMesures(FitLinks links, UserCatalogue& user, QWidget* parent = nullptr);
+  ~AjustementMesures() override;
+
+  // Reads a record; false, with a message naming the file and the line, when it cannot serve.
+  bool OpenRecord(const QString& path);
+  // Checks the entries and the input window's inputs and starts the fit; false, telling why,
+  // when something cannot be used.
+  bool Ajuster();
+  // Stops the fit under way; nothing the window shows changes.
+  void Annuler();
+  // Saves the fitted material figures as user rows, then has the input window pick the coating
+  // row and take a fitted heat flux. False, telling why, when there is nothing to apply or it
+  // cannot be applied now.
+  bool Appliquer();
+  // The overlay as PNG, SVG or PDF, chosen by the file's suffix.
+  bool SaveChart(const QString& path);
+
+  FitWorker& Worker() { return worker_; }
+  const std::optional<study::FitResult>& Result() const { return result_; }
+  QTableWidget& Table() const { return *table_; }
+  QCustomPlot& Chart() const { return *chart_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct ParameterRow {
+    QCheckBox* Fitted = nullptr;
+    QLineEdit* Min = nullptr;
+    QLineEdit* Max = nullptr;
+    QString DefaultMin;  // the texts of the default bounds: left as they are, they keep them
+    QString DefaultMax;
+  };
+
+  void BuildWidgets();
+  // The settings the entries describe, or the faults in French.
+  bool ReadSettings(study::FitSettings& settings, QStringList& faults) const;
+  void SetRunning(bool running);
+  void OnProgress(int iteration, double cost);
+  void OnFinished();
+  void ShowResult();
+  void Plot();
+  void ChooseRecord();
+  void ChooseChartFile();
+  void Tell(const QString& text);
+
+  FitLinks links_;
+  UserCatalogue& user_;
+  FitWorker worker_;
+  char separator_ = '.';
+  char group_ = ',';
+
+  std::optional<study::CalibrationRecord> record_;
+  QString recordPath_;
+  // The fit shown (of record_) and the validated inputs it started from; the fit under way
+  // starts from runningBase_, which becomes fitBase_ only when the fit ends well.
+  std::optional<study::FitResult> result_;
+  ModelState fitBase_;
+  ModelState runningBase_;
+
+  QLabel* recordLabel_ = nullptr;
+  QWidget* entries_ = nullptr;
+  std::array<ParameterRow, std::size(study::kFitParameters)> parameters_{};
+  QCheckBox* robust_ = nullptr;
+  QLineEdit* curvatureNoise_ = nullptr;
+  QLineEdit* temperatureNoise_ = nullptr;
+  QPushButton* ouvrir_ = nullptr;
+  QPushButton* ajuster_ = nullptr;
+  QPushButton* annuler_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* iteration_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QLabel* summary_ = nullptr;
+  QCustomPlot* chart_ = nullptr;
+  QPushButton* saveChart_ = nullptr;
+  QPushButton* appliquer_ = nullptr;
+};
+
+}  // namespace quillane::ui

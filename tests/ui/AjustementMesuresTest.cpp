@@ -1,0 +1,176 @@
+// The "Ajustement sur mesures" window opened from the input window: a record of the model itself
+// gives back the figure that made it (and a cancelled fit changes nothing), a bad record is
+// refused naming its line, and applying a fit saves the fitted coating as a user material that
+// the input window picks, with the fitted heat flux.
+
+#include <qcustomplot.h>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTableWidget>
+#include <algorithm>
+#include <map>
+
+#include "GeometrieTestSupport.h"
+#include "format/NumberFormat.h"
+#include "io/AtomicFile.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
+#include "study/Calibration.h"
+#include "ui/AjustementMesures.h"
+
+namespace quillane::test {
+namespace {
+
+class BackFace : public NullSink {
+ public:
+  void ThermalRow(const ThermalRecord& record, bool) override {
+    time.push_back(record.Time);
+    temperature.push_back(record.Temperature[0]);
+  }
+  std::vector<double> time;
+  std::vector<double> temperature;
+};
+
+class FitWindowTest : public GeometrieWindowFixture {
+ protected:
+  void OpenFit() {
+    Open();
+    ASSERT_TRUE(
+        window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
+    Trigger("FitWindow");
+    fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+    ASSERT_NE(fit, nullptr);
+    ASSERT_TRUE(fit->isVisible());
+  }
+
+  // What sensors would have recorded of the input window's case run with these figures: the
+  // curvature and the back face's temperature every 0.05 s to 12 s (the run ends at 9 s).
+  QString WriteRecordOf(const std::map<std::string, double>& figures) {
+    ModelState truth = state;
+    ValidateRunInputs(truth, &window->Catalogue());
+    for (const auto& [name, value] : figures) study::SetFitValue(truth, name, value);
+    BackFace back;
+    RunSimulation(truth, back);
+    std::string text = "time,curvature,temperature\n";
+    for (int i = 1; i <= 240; ++i) {
+      const double t = 0.05 * i;
+      int k = 0;
+      while (k < truth.Clock.LamellaCount && truth.Stress.LamellaTime(k + 1) <= t) ++k;
+      const double curvature =
+          t > truth.Clock.ElapsedTime ? truth.Stress.FinalCurvature : truth.Stress.Curvature(k);
+      const auto after = std::upper_bound(back.time.begin(), back.time.end(), t);
+      const std::size_t j = static_cast<std::size_t>(after - back.time.begin());
+      double temperature = back.temperature.back();
+      if (j == 0) temperature = back.temperature.front();
+      if (j > 0 && j < back.time.size()) {
+        const double span = back.time[j] - back.time[j - 1];
+        temperature =
+            span == 0 ? back.temperature[j]
+                      : back.temperature[j - 1] + (back.temperature[j] - back.temperature[j - 1]) *
+                                                      (t - back.time[j - 1]) / span;
+      }
+      text += format::FormatShortest(t) + "," + format::FormatShortest(curvature) + "," +
+              format::FormatShortest(temperature) + "\n";
+    }
+    AtomicFile::WriteWhole(dir / "record.csv", text, "record");
+    return QString::fromStdString((dir / "record.csv").string());
+  }
+
+  void Check(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      Part<QCheckBox>(QStringLiteral("Fit_") + QString::fromLatin1(name))->setChecked(true);
+    }
+  }
+  void FitToEnd() {
+    QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
+    ASSERT_TRUE(fit->Worker().IsRunning());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
+  }
+  template <typename T>
+  T* Part(const QString& name) const {
+    return fit->findChild<T*>(name);
+  }
+  QString FitStatus() const { return Part<QLabel>("FitStatus")->text(); }
+
+  ui::AjustementMesures* fit = nullptr;
+};
+
+TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsQuenchingStress) {
+  const ModalWatcher watcher;
+  OpenFit();
+  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}})));
+  Check({"coating.SigmaQ"});
+
+  // Cancelled at once: the window shows no fit and nothing can be applied.
+  QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
+  QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
+  EXPECT_TRUE(FitStatus().startsWith(QString::fromUtf8("Ajustement annulé")))
+      << FitStatus().toStdString();
+  EXPECT_FALSE(fit->Result());
+  EXPECT_EQ(fit->Table().rowCount(), 0);
+  EXPECT_FALSE(Part<QPushButton>("Appliquer")->isEnabled());
+
+  FitToEnd();
+  ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
+  const study::FitResult& result = *fit->Result();
+  ASSERT_EQ(result.Names, std::vector<std::string>{"coating.SigmaQ"});
+  EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6) << result.Termination;
+  EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
+  // The table holds the start (the catalogue's NiCrAlY) and the fitted value, shown and exact.
+  ASSERT_EQ(fit->Table().rowCount(), 1);
+  EXPECT_EQ(fit->Table().item(0, 1)->data(Qt::UserRole).toDouble(), 1e8);
+  EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(), result.Value[0]);
+  EXPECT_EQ(fit->Table().item(0, 2)->text(), "1.5E+08");
+  EXPECT_TRUE(Part<QLabel>("FitSummary")->text().startsWith(QString::fromUtf8("Résidus RMS")));
+  // Curvature and temperature, each with the record, the model and the residuals beneath.
+  EXPECT_EQ(fit->Chart().axisRectCount(), 4);
+  EXPECT_EQ(fit->Chart().graph(1)->data()->size(), static_cast<int>(result.CurveTime.size()));
+}
+
+TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
+  const ModalWatcher watcher;
+  OpenFit();
+  AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
+  const QString path = QString::fromStdString((dir / "bad.csv").string());
+  EXPECT_FALSE(fit->OpenRecord(path));
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  const QString& text = watcher.MessageTexts.front();
+  EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
+  EXPECT_TRUE(text.contains("line 4")) << text.toStdString();
+  EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
+}
+
+TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
+  const ModalWatcher watcher;
+  OpenFit();
+  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
+  Check({"coating.SigmaQ", "HeatFlux"});
+  FitToEnd();
+  ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
+  const study::FitResult result = *fit->Result();
+  ASSERT_EQ(result.Names[1], "HeatFlux");
+  QTest::mouseClick(Part<QPushButton>("Appliquer"), Qt::LeftButton);
+
+  // The user row: NiCrAlY's figures with the fitted quenching stress, and where it comes from.
+  const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
+  ASSERT_EQ(saved.size(), 1u);
+  MaterialRecord expected = *window->Catalogue().FindMaterial("NiCrAlY");
+  expected.Name = "NiCrAlY (ajusté)";
+  expected.SigmaQ = result.Value[0];
+  EXPECT_EQ(saved[0].Row, expected);
+  EXPECT_EQ(saved[0].Source, "ajusté sur record.csv");
+  // The input window picks it and takes the fitted heat flux, as one change it can undo.
+  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
+  EXPECT_EQ(state.Input.HeatFlux, result.Value[1]);
+  EXPECT_NEAR(result.Value[1] / 8e5, 1, 1e-6);
+  const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
+  ASSERT_EQ(picked.size(), 1);
+  EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));
+  window->UndoStack().undo();
+  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY");
+  EXPECT_EQ(state.Input.HeatFlux, 600000);
+}
+
+}  // namespace
+}  // namespace quillane::test
