@@ -17,7 +17,7 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = ["format", "materials", "model", "thermal", "stress", "io", "run", "graphics", "cli"]
+FOLDERS = ["format", "materials", "model", "thermal", "stress", "io", "run", "graphics", "study", "cli"]
 
 # Each rule: a pattern for one token and what it becomes.
 SWAPS = {"<=": "<", ">=": ">", "<": "<=", ">": ">=", "==": "!=", "!=": "==",
