@@ -103,16 +103,32 @@ TEST_F(CalibrationTest, RecordsOfTheModelGiveBackTheirFigures) {
 TEST_F(CalibrationTest, NoisyRecordsGiveTheirFiguresWithinTwoStandardErrors) {
   const std::map<std::string, double> truth = {{"coating.SigmaQ", 1.5e8},
                                                {"coating.ModuleYoung", 9e10}};
-  const FitResult result = FitRecord(state, RecordOf(truth, 12, 2e-5, 0),
-                                     Fitting({"coating.SigmaQ", "coating.ModuleYoung"}));
-  for (std::size_t j = 0; j < 2; ++j) {
-    EXPECT_GT(result.StandardError[j], 0);
-    EXPECT_LE(std::fabs(result.Value[j] - truth.at(result.Names[j])), 2 * result.StandardError[j])
-        << result.Names[j] << " " << result.Value[j] << " ± " << result.StandardError[j];
+  const CalibrationRecord noisy = RecordOf(truth, 12, 2e-5, 0);
+  FitSettings given = Fitting({"coating.SigmaQ", "coating.ModuleYoung"});
+  given.CurvatureNoise = 2e-5;
+  // The noise estimated from the residuals, then the noise the user gives.
+  for (const FitSettings& settings : {Fitting({"coating.SigmaQ", "coating.ModuleYoung"}), given}) {
+    const FitResult result = FitRecord(state, noisy, settings);
+    for (std::size_t j = 0; j < 2; ++j) {
+      EXPECT_GT(result.StandardError[j], 0);
+      EXPECT_LE(std::fabs(result.Value[j] - truth.at(result.Names[j])), 2 * result.StandardError[j])
+          << result.Names[j] << " " << result.Value[j] << " ± " << result.StandardError[j];
+    }
+    EXPECT_NEAR(result.CurvatureNoise / 2e-5, 1, settings.CurvatureNoise > 0 ? 0 : 0.15);
+    EXPECT_NEAR(result.Correlation[0][1], result.Correlation[1][0], 1e-12);
   }
-  // The noise estimated from the residuals is the noise put in.
-  EXPECT_NEAR(result.CurvatureNoise / 2e-5, 1, 0.15);
-  EXPECT_NEAR(result.Correlation[0][1], result.Correlation[1][0], 1e-12);
+}
+
+TEST_F(CalibrationTest, TheRobustLossKeepsOutliersFromPullingTheFit) {
+  CalibrationRecord record = RecordOf({{"coating.SigmaQ", 1.5e8}}, 12, 2e-5, 0);
+  // A few readings of a disturbed sensor, far above the others after the run.
+  for (const std::size_t i : {190, 200, 210, 220, 230}) record.Curvature[i] += 5e-3;
+  FitSettings settings = Fitting({"coating.SigmaQ"});
+  const double plain = FitRecord(state, record, settings).Value[0];
+  settings.Robust = true;
+  const double robust = FitRecord(state, record, settings).Value[0];
+  EXPECT_LT(3 * std::fabs(robust / 1.5e8 - 1), std::fabs(plain / 1.5e8 - 1))
+      << "plain " << plain << ", robust " << robust;
 }
 
 TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
