@@ -31,6 +31,11 @@ DrawingSurface& Cleared(DrawingSurface& surface) {
 }  // namespace
 
 std::vector<double> NiceTicks(double low, double high, int count) {
+  // A range that cannot be ticked (not finite, or wider than a double holds) is shown as [0, 1].
+  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(high - low)) {
+    low = 0;
+    high = 1;
+  }
   if (!(high > low)) {
     const double half = low == 0 ? 1 : std::fabs(low) * 0.1;
     low -= half;

@@ -59,8 +59,12 @@ Series Collect(const Study& study, const StudyRows& rows, std::size_t q, std::si
   const double yFactor = ShownUnit(kResultColumns[r].Unit).Factor;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i] || rows[i]->Status != kStatusOk || !keep(i)) continue;
-    series.X.push_back(rows[i]->Values[q] * xFactor);
-    series.Y.push_back(rows[i]->Results[r] * yFactor);
+    const double x = rows[i]->Values[q] * xFactor;
+    const double y = rows[i]->Results[r] * yFactor;
+    // A value no axis can hold (a run that overflowed) is left out of the picture.
+    if (!std::isfinite(x) || !std::isfinite(y)) continue;
+    series.X.push_back(x);
+    series.Y.push_back(y);
   }
   return series;
 }

@@ -14,6 +14,7 @@
 
 #include "GraphicsStates.h"
 #include "TestSupport.h"
+#include "graphics/PixelMapping.h"
 #include "graphics/StressViews.h"
 
 namespace quillane::graphics {
@@ -71,6 +72,31 @@ TEST(DrawingSurfaceTest, ScaleModesAndRefusedSettings) {
   EXPECT_EQ(surface.CurrentX() + surface.CurrentY(), 0.0f);
   EXPECT_EQ(surface.Scale(), (UserScale{0, 0.3f, 6615, -0.7f}));
   EXPECT_EQ(surface.FontSize() + surface.DrawWidth(), 9.0f);
+}
+
+TEST(ClipSegmentTest, SegmentsAreCutAtEachEdgeOfAnOffsetRectangle) {
+  // The rectangle [-2, 10] × [-3, 8]: every edge away from zero, so that a sign slip shows.
+  const struct {
+    double x0, y0, x1, y1;
+    bool inside;
+    double cx0, cy0, cx1, cy1;
+  } cases[] = {
+      {-12, 0, 0, 0, true, -2, 0, 0, 0},  // through the left edge
+      {0, 0, 20, 0, true, 0, 0, 10, 0},   // through the right edge
+      {0, -13, 0, 0, true, 0, -3, 0, 0},  // through the top edge
+      {0, 0, 0, 18, true, 0, 0, 0, 8},    // through the bottom edge
+      {-14, -14, 22, 19, true, -2, -3, 10, 8},  // corner to corner
+      {-12, 20, -5, 30, false, 0, 0, 0, 0},  // wholly outside
+  };
+  for (const auto& c : cases) {
+    double x0 = c.x0, y0 = c.y0, x1 = c.x1, y1 = c.y1;
+    ASSERT_EQ(ClipSegment(x0, y0, x1, y1, -2, -3, 10, 8), c.inside) << c.x0 << "," << c.y0;
+    if (!c.inside) continue;
+    EXPECT_DOUBLE_EQ(x0, c.cx0);
+    EXPECT_DOUBLE_EQ(y0, c.cy0);
+    EXPECT_DOUBLE_EQ(x1, c.cx1);
+    EXPECT_DOUBLE_EQ(y1, c.cy1);
+  }
 }
 
 TEST(DrawingSurfaceTest, PrintedNumbersHaveASignPositionAndATrailingBlank) {

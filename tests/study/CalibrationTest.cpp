@@ -88,7 +88,8 @@ TEST_F(CalibrationTest, RecordsOfTheModelGiveBackTheirFigures) {
     for (const auto& item : c.truth) names.push_back(item.first.c_str());
     FitSettings settings;
     for (const char* name : names) settings.Parameters.push_back(MakeFitParameter(name, NAN, NAN));
-    const FitResult result = FitRecord(state, RecordOf(c.truth), settings);
+    const CalibrationRecord record = RecordOf(c.truth);
+    const FitResult result = FitRecord(state, record, settings);
     for (std::size_t j = 0; j < result.Names.size(); ++j) {
       const double expected = c.truth.at(result.Names[j]);
       EXPECT_NE(result.Start[j], expected);
@@ -97,6 +98,13 @@ TEST_F(CalibrationTest, RecordsOfTheModelGiveBackTheirFigures) {
     }
     EXPECT_TRUE(result.Notes.empty()) << result.Notes.front();
     EXPECT_LT(result.CurvatureRms, 1e-9);
+    // The plotted model steps through the value it has at every record time.
+    for (std::size_t i = 0; i < result.ModelCurvature.size(); ++i) {
+      const double t = record.Time[i];
+      std::size_t k = 0;
+      while (k + 1 < result.CurveTime.size() && result.CurveTime[k + 1] <= t) ++k;
+      EXPECT_EQ(result.CurveCurvature[k], result.ModelCurvature[i]) << "at " << t << " s";
+    }
   }
 }
 

@@ -1,0 +1,103 @@
+// The study plots place what they show where the table says: one cell of the colour map per
+// point, tiling the plane between the grid's values; one marker per point on a curve.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "graphics/ChartDrawing.h"
+#include "study/StudyDesign.h"
+#include "study/StudyPlots.h"
+
+namespace quillane::study {
+namespace {
+
+using graphics::DisplayItem;
+using graphics::ItemKind;
+
+Study TwoQuantities() {
+  Study study = ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]},
+      {"input": "PassCount", "values": [1, 2]}]})",
+                              "s.json", DefaultInputs(), {});
+  return study;
+}
+
+// Rows whose curvature is the sum of both values, so that every cell differs (a quantity a
+// point leaves at its base takes 5).
+StudyRows RowsOf(const Study& study) {
+  StudyRows rows;
+  for (auto point : DesignPoints(study)) {
+    for (double& value : point) value = std::isnan(value) ? 5 : value;
+    PointResult row{point, {}, kStatusOk};
+    row.Results.fill(0);
+    double sum = 0;
+    for (const double value : point) sum += value;
+    row.Results[0] = sum;
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<DisplayItem> Items(const StudyPlot& plot, ItemKind kind, bool filled) {
+  std::vector<DisplayItem> items;
+  for (const DisplayItem& item : plot.Surface.Items()) {
+    if (item.Kind == kind && item.Filled == filled) items.push_back(item);
+  }
+  return items;
+}
+
+TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
+  const Study study = TwoQuantities();
+  const std::vector<StudyPlot> plots = MakeStudyPlots(study, RowsOf(study), "FinalCurvature");
+  ASSERT_EQ(plots.size(), 1u);
+  EXPECT_EQ(plots[0].Name, "FinalCurvature_map");
+  // Six cells, then the five colours of the scale beside the title.
+  std::vector<DisplayItem> cells = Items(plots[0], ItemKind::Box, true);
+  ASSERT_EQ(cells.size(), 11u);
+  cells.resize(6);
+  std::set<std::pair<float, float>> centres;
+  std::set<float> lefts;
+  std::set<float> widths;
+  for (const DisplayItem& cell : cells) {
+    centres.insert({(cell.X1 + cell.X2) / 2, (cell.Y1 + cell.Y2) / 2});
+    lefts.insert(std::min(cell.X1, cell.X2));
+    widths.insert(std::round(std::fabs(cell.X2 - cell.X1) * 100) / 100);
+  }
+  EXPECT_EQ(centres.size(), 6u);
+  EXPECT_EQ(lefts.size(), 3u);
+  // Evenly spaced values give cells of one width, edge to edge.
+  EXPECT_EQ(widths.size(), 1u);
+  const float width = *widths.begin();
+  EXPECT_NEAR(*std::next(lefts.begin()) - *lefts.begin(), width, 0.01);
+  // The colours follow the values: the largest sum is the last stop of the scale.
+  EXPECT_EQ(cells.back().Colour, graphics::ScaleColour(1));
+  EXPECT_EQ(cells.front().Colour, graphics::ScaleColour(0));
+}
+
+TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
+  Study study = TwoQuantities();
+  study.Design = DesignKind::OneAtATime;
+  StudyRows rows = RowsOf(study);
+  // A run whose deflection overflowed is left out of its plot, not drawn off the axis.
+  rows[1]->Results[1] = INFINITY;
+  const std::vector<StudyPlot> plots = MakeStudyPlots(study, rows, "FinalCurvature");
+  // Seven results against each of the two quantities, each over its own points.
+  ASSERT_EQ(plots.size(), 14u);
+  EXPECT_EQ(plots[0].Name, "FinalCurvature_vs_HeatFlux");
+  EXPECT_EQ(plots[7].Name, "FinalCurvature_vs_PassCount");
+  const std::vector<DisplayItem> markers = Items(plots[0], ItemKind::Circle, false);
+  ASSERT_EQ(markers.size(), 3u);
+  // Larger flux, larger curvature: right of and above the previous marker.
+  for (std::size_t i = 1; i < markers.size(); ++i) {
+    EXPECT_GT(markers[i].X1, markers[i - 1].X1);
+    EXPECT_LT(markers[i].Y1, markers[i - 1].Y1);
+  }
+  EXPECT_EQ(Items(plots[7], ItemKind::Circle, false).size(), 2u);
+  EXPECT_EQ(plots[1].Name, "FinalDeflection_vs_HeatFlux");
+  EXPECT_EQ(Items(plots[1], ItemKind::Circle, false).size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillane::study
