@@ -152,6 +152,7 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
   EXPECT_EQ(normal, std::vector<int>(50, 1));
   EXPECT_NEAR(NormalQuantile(0.975), 1.959963984540054, 1e-14);
   EXPECT_NEAR(NormalQuantile(1e-10), -6.361340902404056, 1e-12);
+  EXPECT_NEAR(NormalQuantile(0.99), 2.3263478740408408, 1e-13);
   // A draw outside the quantity's bounds names the quantity and the value drawn.
   const Study wide = Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
       {"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}},
