@@ -261,6 +261,29 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out << "quillane-batch " << QUILLANE_VERSION << "\n";
     return 0;
   }
+  // Options of a study or a fit mean nothing without one: told rather than ignored.
+  const struct {
+    bool Missing;
+    const char* Owner;
+    std::vector<const char*> Flags;
+  } owners[] = {
+      {study.StudyPath.empty(),
+       "--study",
+       {"--keep-files", "--resume", "--force", "--plot-result"}},
+      {fit.RecordPath.empty(),
+       "--fit",
+       {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
+      {study.StudyPath.empty() && fit.RecordPath.empty(), "--study or --fit", {"--out", "--jobs"}},
+  };
+  for (const auto& owner : owners) {
+    for (const char* flag : owner.Flags) {
+      if (owner.Missing && app.count(flag) > 0) {
+        err << "quillane-batch: " << flag << " goes with " << owner.Owner
+            << ".\nRun quillane-batch --help for the options.\n";
+        return 2;
+      }
+    }
+  }
 
   MaterialsCatalogue catalogue;
   const auto started = std::chrono::steady_clock::now();

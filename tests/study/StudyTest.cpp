@@ -308,6 +308,11 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
        {"--plot-result", "Colour"},
        "is not a result column"},
   };
+  // Options of a study or a fit without one are a misuse, not silently ignored.
+  for (const char* flag : {"--resume", "--fit-robust", "--keep-files"}) {
+    EXPECT_EQ(Batch({flag}), 2) << flag;
+    EXPECT_NE(err.str().find(std::string(flag) + " goes with"), std::string::npos) << err.str();
+  }
   for (const auto& c : cases) {
     EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
