@@ -127,6 +127,17 @@ TEST_F(CalibrationTest, NoisyRecordsGiveTheirFiguresWithinTwoStandardErrors) {
   }
 }
 
+TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
+  // The record wants 1.5e8; bounds below that keep the figure at the upper one.
+  FitSettings settings;
+  settings.Parameters = {MakeFitParameter("coating.SigmaQ", 5e7, 1.2e8)};
+  const FitResult result = FitRecord(state, RecordOf({{"coating.SigmaQ", 1.5e8}}), settings);
+  EXPECT_DOUBLE_EQ(result.Value[0], 1.2e8);
+  settings.Parameters = {MakeFitParameter("coating.SigmaQ", 1.6e8, NAN)};
+  EXPECT_DOUBLE_EQ(FitRecord(state, RecordOf({{"coating.SigmaQ", 1.5e8}}), settings).Value[0],
+                   1.6e8);
+}
+
 TEST_F(CalibrationTest, TheRobustLossKeepsOutliersFromPullingTheFit) {
   CalibrationRecord record = RecordOf({{"coating.SigmaQ", 1.5e8}}, 12, 2e-5, 0);
   // A few readings of a disturbed sensor, far above the others after the run.

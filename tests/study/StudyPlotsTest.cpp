@@ -71,6 +71,14 @@ TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
   EXPECT_EQ(widths.size(), 1u);
   const float width = *widths.begin();
   EXPECT_NEAR(*std::next(lefts.begin()) - *lefts.begin(), width, 0.01);
+  // A quantity of one value still gets cells of some height.
+  Study flat = ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]},
+      {"input": "PassCount", "values": [3]}]})",
+                             "s.json", DefaultInputs(), {});
+  for (const DisplayItem& cell :
+       Items(MakeStudyPlots(flat, RowsOf(flat), "FinalCurvature")[0], ItemKind::Box, true)) {
+    EXPECT_GT(std::fabs(cell.Y2 - cell.Y1), 1);
+  }
   // The colours follow the values: the largest sum is the last stop of the scale.
   EXPECT_EQ(cells.back().Colour, graphics::ScaleColour(1));
   EXPECT_EQ(cells.front().Colour, graphics::ScaleColour(0));

@@ -53,6 +53,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
        "belongs to a latin-hypercube study"},
       {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}}], "design": {"latin-hypercube": {"samples": 4}}})",
        "reversed"},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "normal": [1e6, 1]}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "\"distribution\" must be"},
       {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}}], "design": {"latin-hypercube": {"samples": 4}}})",
        "standard deviation"},
       {R"({"base": {"Unknown": 1}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})", "base:"},
