@@ -335,6 +335,9 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
     root = Json::parse(text);
   } catch (const Json::parse_error& error) {
     throw StudyError(origin + ": not valid JSON: " + error.what());
+  } catch (const Json::out_of_range& error) {
+    // A number beyond the double range ("1e400") is refused by the reader itself.
+    throw StudyError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
   }
   const EntryReader reader(origin);
   if (!root.is_object())

@@ -62,6 +62,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
        "unknown key \"extra\""},
       {R"([1, 2])", "a study is a JSON object"},
       {R"({"vary": )", "not valid JSON"},
+      // Found by the fuzzer: the reader's overflow escaped as another exception.
+      {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
   };
   for (const auto& c : cases) {
     try {
