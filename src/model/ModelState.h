@@ -102,7 +102,7 @@ struct StressResults {
   BasedArray<double> LamellaStressFinal;
   BasedArray<double> Deflection;
   BasedArray<double> LamellaTime;  // s, when lamella k of the first pass is laid (0 at index 0)
-  double StressScale = 0;  // pascals to plotted units, 1e-9
+  double StressScale = 0;          // pascals to plotted units, 1e-9
   double SubstrateBiaxialModulus = 0;
   double CoatingBiaxialModulus = 0;
   double SubstrateThickness = 0;    // m, left by the layer set-up

@@ -197,10 +197,10 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   stack.StepsSinceSetup = 0;
   clock.ElapsedTime = 0;
   StressResults& s = state.Stress;
-  for (BasedArray<double>* array : {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity,
-                                    &s.Curvature, &s.SubstrateStressBack, &s.SubstrateStressFront,
-                                    &s.LamellaStress, &s.LamellaStressFinal, &s.Deflection,
-                                    &s.LamellaTime}) {
+  for (BasedArray<double>* array :
+       {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
+        &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
+        &s.Deflection, &s.LamellaTime}) {
     array->Redim(0, clock.LamellaCount);
   }
   SetUpLayerStack(state);

@@ -727,18 +727,8 @@ void AjustementMesures::ChooseRecord() {
 }
 
 void AjustementMesures::ChooseChartFile() {
-  QStringList filters{QStringLiteral("Images PNG (*.png)")};
-  if (CanSaveChartSvg()) filters << QStringLiteral("Dessins SVG (*.svg)");
-  filters << QStringLiteral("Documents PDF (*.pdf)");
-  QString chosen = filters.front();
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer le graphique"),
-                                              QStringLiteral("ajustement.png"),
-                                              filters.join(QStringLiteral(";;")), &chosen);
+  const QString path = ChooseChartPath(this, QStringLiteral("ajustement.png"));
   if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().isEmpty()) {
-    // The suffix of the chosen filter: "Images PNG (*.png)" gives "png".
-    path += chosen.mid(chosen.lastIndexOf(QLatin1Char('.'))).chopped(1);
-  }
   if (!SaveChart(path)) {
     const QString text =
         QStringLiteral("Le graphique n'a pas pu être enregistré dans %1.").arg(path);

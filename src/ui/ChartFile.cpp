@@ -1,6 +1,7 @@
 #include "ui/ChartFile.h"
 
 #include <qcustomplot.h>
+#include <QFileDialog>
 #include <QFileInfo>
 #ifdef QUILLANE_HAVE_QT_SVG
 #include <QSvgGenerator>
@@ -36,6 +37,21 @@ bool SaveChartFile(QCustomPlot& chart, const QString& path, const QString& title
   (void)title;
 #endif
   return false;
+}
+
+QString ChooseChartPath(QWidget* parent, const QString& suggested) {
+  QStringList filters{QStringLiteral("Images PNG (*.png)")};
+  if (CanSaveChartSvg()) filters << QStringLiteral("Dessins SVG (*.svg)");
+  filters << QStringLiteral("Documents PDF (*.pdf)");
+  QString chosen = filters.front();
+  QString path =
+      QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"), suggested,
+                                   filters.join(QStringLiteral(";;")), &chosen);
+  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+    // The suffix of the chosen filter: "Images PNG (*.png)" gives "png".
+    path += chosen.mid(chosen.lastIndexOf(QLatin1Char('.'))).chopped(1);
+  }
+  return path;
 }
 
 }  // namespace quillane::ui

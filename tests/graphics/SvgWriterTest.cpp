@@ -81,12 +81,12 @@ TEST(ClipSegmentTest, SegmentsAreCutAtEachEdgeOfAnOffsetRectangle) {
     bool inside;
     double cx0, cy0, cx1, cy1;
   } cases[] = {
-      {-12, 0, 0, 0, true, -2, 0, 0, 0},  // through the left edge
-      {0, 0, 20, 0, true, 0, 0, 10, 0},   // through the right edge
-      {0, -13, 0, 0, true, 0, -3, 0, 0},  // through the top edge
-      {0, 0, 0, 18, true, 0, 0, 0, 8},    // through the bottom edge
+      {-12, 0, 0, 0, true, -2, 0, 0, 0},        // through the left edge
+      {0, 0, 20, 0, true, 0, 0, 10, 0},         // through the right edge
+      {0, -13, 0, 0, true, 0, -3, 0, 0},        // through the top edge
+      {0, 0, 0, 18, true, 0, 0, 0, 8},          // through the bottom edge
       {-14, -14, 22, 19, true, -2, -3, 10, 8},  // corner to corner
-      {-12, 20, -5, 30, false, 0, 0, 0, 0},  // wholly outside
+      {-12, 20, -5, 30, false, 0, 0, 0, 0},     // wholly outside
   };
   for (const auto& c : cases) {
     double x0 = c.x0, y0 = c.y0, x1 = c.x1, y1 = c.y1;
