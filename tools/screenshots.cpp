@@ -70,48 +70,23 @@ class Shooter {
   bool failed_ = false;
 };
 
-// The back face's temperature in every thermal row.
-class BackFace : public NullSink {
- public:
-  void ThermalRow(const ThermalRecord& record, bool) override {
-    Time.push_back(record.Time);
-    Temperature.push_back(record.Temperature[0]);
-  }
-  std::vector<double> Time;
-  std::vector<double> Temperature;
-};
-
 // A record of the model with the deposit's quenching stress half as large again, as sensors
 // would give it: every 0.05 s to a third beyond the run's end, with a little seeded noise.
 std::string RecordOfModel(ModelState state) {
   state.Materials.Coating.SigmaQ *= 1.5;
-  BackFace back;
-  RunSimulation(state, back);
-  const double end = state.Clock.ElapsedTime * 4 / 3;
-  const double spread = std::fabs(state.Stress.FinalCurvature - state.Stress.Curvature(0));
+  // The passes follow each other, each PassPeriod long.
+  const double end = state.Input.PassCount * state.Input.PassPeriod;
+  std::vector<double> times;
+  for (int i = 1; 0.05 * i <= end * 4 / 3; ++i) times.push_back(0.05 * i);
+  const study::CalibrationRecord record = study::RecordOfRun(state, times);
+  const double spread = std::fabs(record.Curvature.back() - record.Curvature.front());
   std::mt19937_64 engine(7);
   std::normal_distribution<double> gauss;
   std::string text = "time,curvature,temperature\n";
-  for (int i = 1; 0.05 * i <= end; ++i) {
-    const double t = 0.05 * i;
-    int k = 0;
-    while (k < state.Clock.LamellaCount && state.Stress.LamellaTime(k + 1) <= t) ++k;
-    const double curvature =
-        t > state.Clock.ElapsedTime ? state.Stress.FinalCurvature : state.Stress.Curvature(k);
-    // The temperature between the thermal rows around t, linearly.
-    const std::size_t j = std::min<std::size_t>(
-        static_cast<std::size_t>(std::upper_bound(back.Time.begin(), back.Time.end(), t) -
-                                 back.Time.begin()),
-        back.Time.size() - 1);
-    double temperature = back.Temperature[j];
-    if (j > 0 && back.Time[j] > back.Time[j - 1] && t < back.Time[j]) {
-      temperature = back.Temperature[j - 1] + (back.Temperature[j] - back.Temperature[j - 1]) *
-                                                  (t - back.Time[j - 1]) /
-                                                  (back.Time[j] - back.Time[j - 1]);
-    }
-    text += format::FormatShortest(t) + "," +
-            format::FormatShortest(curvature + 0.01 * spread * gauss(engine)) + "," +
-            format::FormatShortest(temperature + 0.5 * gauss(engine)) + "\n";
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    text += format::FormatShortest(times[i]) + "," +
+            format::FormatShortest(record.Curvature[i] + 0.01 * spread * gauss(engine)) + "," +
+            format::FormatShortest(record.Temperature[i] + 0.5 * gauss(engine)) + "\n";
   }
   return text;
 }

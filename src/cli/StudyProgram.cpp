@@ -144,8 +144,11 @@ struct PreparedStudy {
 PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
                       const MaterialsCatalogue& catalogue) {
   PreparedStudy prepared;
-  prepared.Text = ReadWhole(command.StudyPath);
-  prepared.Study = study::ReadStudyFile(command.StudyPath, base.Input);
+  // Read once: the saved copy is the text that was checked.
+  const std::filesystem::path path = command.StudyPath;
+  prepared.Text = study::ReadStudyFileText(path);
+  prepared.Study =
+      study::ReadStudyText(prepared.Text, command.StudyPath, base.Input, path.parent_path());
   CheckStudy(prepared.Study, study::PointCount(prepared.Study), command, catalogue);
   prepared.Points = study::DesignPoints(prepared.Study);
   prepared.Options.Jobs = command.Jobs;

@@ -371,6 +371,18 @@ std::vector<bool> Undetermined(Evaluator& evaluator, const std::vector<double>& 
 
 }  // namespace
 
+CalibrationRecord RecordOfRun(ModelState state, const std::vector<double>& times) {
+  BackFaceSink history;
+  RunSimulation(state, history);
+  CalibrationRecord record;
+  for (const double t : times) {
+    record.Time.push_back(t);
+    record.Curvature.push_back(CurvatureAt(state, t));
+    record.Temperature.push_back(Interpolate(history.Time, history.Temperature, t));
+  }
+  return record;
+}
+
 FitParameter MakeFitParameter(const std::string& name, double lower, double upper) {
   if (std::find(std::begin(kFitParameters), std::end(kFitParameters), name) ==
       std::end(kFitParameters)) {
@@ -575,16 +587,19 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
   // The model at the fitted figures, for the residuals and the plots.
   Model::Run run;
   model.Evaluate(fitted, run);
-  std::vector<double> r;
-  evaluator.SetNoise(1, 1);
-  evaluator.Residuals(x, r);
-  result.CurvatureRms = RootMeanSquare(r, 0, curvatures);
-  result.TemperatureRms = RootMeanSquare(r, curvatures, temperatures);
+  std::vector<double> curvatureResiduals;
+  std::vector<double> temperatureResiduals;
   for (std::size_t i = 0; i < record.Time.size(); ++i) {
     result.ModelCurvature.push_back(CurvatureAt(run.State, record.Time[i]));
     result.ModelTemperature.push_back(
         Interpolate(run.History->Time, run.History->Temperature, record.Time[i]));
+    curvatureResiduals.push_back(result.ModelCurvature.back() - record.Curvature[i]);
+    if (record.HasTemperature() && !std::isnan(record.Temperature[i])) {
+      temperatureResiduals.push_back(result.ModelTemperature.back() - record.Temperature[i]);
+    }
   }
+  result.CurvatureRms = RootMeanSquare(curvatureResiduals, 0, curvatureResiduals.size());
+  result.TemperatureRms = RootMeanSquare(temperatureResiduals, 0, temperatureResiduals.size());
   const StressResults& s = run.State.Stress;
   const double end = run.State.Clock.ElapsedTime;
   result.CurveTime.push_back(std::min(0.0, record.Time.front()));

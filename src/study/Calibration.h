@@ -69,6 +69,10 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
                     const FitSettings& settings,
                     const std::function<bool(int, double)>& iteration = {});
 
+// What sensors would record of a run of `state` (validated, rows picked), read as a fit reads
+// the model: the curvature and the back face's temperature at each of the times.
+CalibrationRecord RecordOfRun(ModelState state, const std::vector<double>& times);
+
 // The value of a fit parameter in a state, and setting it.
 double FitValue(const ModelState& state, const std::string& name);
 void SetFitValue(ModelState& state, const std::string& name, double value);

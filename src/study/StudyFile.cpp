@@ -378,12 +378,16 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
   return study;
 }
 
-Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults) {
+std::string ReadStudyFileText(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) throw StudyError("Cannot read the study file " + path.string() + ".");
   std::ostringstream text;
   text << file.rdbuf();
-  return ReadStudyText(text.str(), path.string(), defaults, path.parent_path());
+  return text.str();
+}
+
+Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults) {
+  return ReadStudyText(ReadStudyFileText(path), path.string(), defaults, path.parent_path());
 }
 
 }  // namespace quillane::study

@@ -88,5 +88,7 @@ std::vector<double> RangeValues(const ValueRange& range);
 Study ReadStudyText(std::string_view text, const std::string& origin,
                     const InputParameters& defaults, const std::filesystem::path& folder);
 Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults);
+// The text of a study file, for a caller that keeps it (a resumed study compares it).
+std::string ReadStudyFileText(const std::filesystem::path& path);
 
 }  // namespace quillane::study

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "io/AtomicFile.h"
@@ -48,10 +49,11 @@ std::string RowName(const ModelState& state, MaterialRole role) {
   return kContactName;
 }
 
-// Sets the point's values on the inputs and on copies of the picked rows, which then replace
-// the catalogue's rows of the same name for this point only.
-void ApplyPoint(const Study& study, const std::vector<double>& values, ModelState& state,
-                MaterialsCatalogue& catalogue, std::vector<double>& used) {
+// Sets the point's values on the inputs and on copies of the picked rows; returns those rows,
+// which replace the catalogue's rows of the same name for this point only.
+std::vector<MaterialRecord> ApplyPoint(const Study& study, const std::vector<double>& values,
+                                       ModelState& state, const MaterialsCatalogue& catalogue,
+                                       std::vector<double>& used) {
   std::vector<MaterialRecord> changed;
   used.assign(study.Vary.size(), std::numeric_limits<double>::quiet_NaN());
   for (std::size_t q = 0; q < study.Vary.size(); ++q) {
@@ -75,7 +77,7 @@ void ApplyPoint(const Study& study, const std::vector<double>& values, ModelStat
     if (!std::isnan(values[q])) row->*quantity.Column->Field = values[q];
     used[q] = row->*quantity.Column->Field;
   }
-  if (!changed.empty()) catalogue.AddUserRows(changed, catalogue.UserPath());
+  return changed;
 }
 
 void ReadResults(const ModelState& state, double peak, PointResult& result) {
@@ -121,18 +123,25 @@ PointResult RunPoint(const Study& study, const std::vector<double>& values,
   ApplyDefaults(state);
   state.Input = study.Base;
   state.Locale = options.Locale;
-  MaterialsCatalogue own = catalogue;
-  ApplyPoint(study, values, state, own, result.Values);
+  // The catalogue is copied only for a point that changes some of its rows.
+  const std::vector<MaterialRecord> changed =
+      ApplyPoint(study, values, state, catalogue, result.Values);
+  std::optional<MaterialsCatalogue> own;
+  if (!changed.empty()) {
+    own = catalogue;
+    own->AddUserRows(changed, catalogue.UserPath());
+  }
+  const MaterialsCatalogue* used = own ? &*own : &catalogue;
   PointSink sink(stop);
   try {
     if (options.KeepFilesIn.empty()) {
       // No file: no thermal row is ever formatted.
-      ValidateRunInputs(state, &own);
+      ValidateRunInputs(state, used);
       RunSimulation(state, sink);
     } else {
       const std::filesystem::path folder = PointFolder(options.KeepFilesIn, index);
       std::filesystem::create_directories(folder);
-      ExecuteRun(state, &own,
+      ExecuteRun(state, used,
                  {(folder / "Thermique.txt").string(), (folder / "Stress.txt").string()}, sink);
       AtomicFile::WriteWhole(folder / "summary.json", SummaryJson(state), "summary file");
     }

@@ -21,16 +21,6 @@
 namespace quillane::test {
 namespace {
 
-class BackFace : public NullSink {
- public:
-  void ThermalRow(const ThermalRecord& record, bool) override {
-    time.push_back(record.Time);
-    temperature.push_back(record.Temperature[0]);
-  }
-  std::vector<double> time;
-  std::vector<double> temperature;
-};
-
 class FitWindowTest : public GeometrieWindowFixture {
  protected:
   void OpenFit() {
@@ -49,28 +39,13 @@ class FitWindowTest : public GeometrieWindowFixture {
     ModelState truth = state;
     ValidateRunInputs(truth, &window->Catalogue());
     for (const auto& [name, value] : figures) study::SetFitValue(truth, name, value);
-    BackFace back;
-    RunSimulation(truth, back);
+    std::vector<double> times;
+    for (int i = 1; i <= 240; ++i) times.push_back(0.05 * i);
+    const study::CalibrationRecord record = study::RecordOfRun(truth, times);
     std::string text = "time,curvature,temperature\n";
-    for (int i = 1; i <= 240; ++i) {
-      const double t = 0.05 * i;
-      int k = 0;
-      while (k < truth.Clock.LamellaCount && truth.Stress.LamellaTime(k + 1) <= t) ++k;
-      const double curvature =
-          t > truth.Clock.ElapsedTime ? truth.Stress.FinalCurvature : truth.Stress.Curvature(k);
-      const auto after = std::upper_bound(back.time.begin(), back.time.end(), t);
-      const std::size_t j = static_cast<std::size_t>(after - back.time.begin());
-      double temperature = back.temperature.back();
-      if (j == 0) temperature = back.temperature.front();
-      if (j > 0 && j < back.time.size()) {
-        const double span = back.time[j] - back.time[j - 1];
-        temperature =
-            span == 0 ? back.temperature[j]
-                      : back.temperature[j - 1] + (back.temperature[j] - back.temperature[j - 1]) *
-                                                      (t - back.time[j - 1]) / span;
-      }
-      text += format::FormatShortest(t) + "," + format::FormatShortest(curvature) + "," +
-              format::FormatShortest(temperature) + "\n";
+    for (std::size_t i = 0; i < times.size(); ++i) {
+      text += format::FormatShortest(times[i]) + "," + format::FormatShortest(record.Curvature[i]) +
+              "," + format::FormatShortest(record.Temperature[i]) + "\n";
     }
     AtomicFile::WriteWhole(dir / "record.csv", text, "record");
     return QString::fromStdString((dir / "record.csv").string());
