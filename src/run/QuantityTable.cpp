@@ -1,0 +1,189 @@
+#include "run/QuantityTable.h"
+
+#include <algorithm>
+#include <array>
+
+#include "run/Validation.h"
+
+namespace quillane {
+
+namespace {
+
+struct RoleWords {
+  QuantityRole Role;
+  const char* Prefix;  // of the name
+  const char* Owner;   // of the French caption: "du dépôt"
+};
+constexpr RoleWords kRoles[] = {{QuantityRole::Substrate, "substrate.", "du substrat"},
+                                {QuantityRole::Coating, "coating.", "du dépôt"},
+                                {QuantityRole::Contact, "contact.", "du contact"}};
+
+// The French name of each catalogue figure, in the order of kMaterialColumns.
+constexpr std::array<const char*, kMaterialColumns.size()> kFigureCaptions = {
+    "Conductivité thermique", "Masse volumique",      "Chaleur massique",
+    "Température de fusion",  "Chaleur latente",      "Module d'Young",
+    "Coefficient de Poisson", "Dilatation thermique", "Contrainte de trempe"};
+
+// What a record can be fitted to: the figures it shows, in the fit window's order.
+constexpr const char* kFittable[] = {"coating.SigmaQ", "coating.ModuleYoung", "coating.dilat",
+                                     "HeatFlux", "contact.Lambda"};
+
+bool IsFittable(const std::string& name) {
+  return std::find(std::begin(kFittable), std::end(kFittable), name) != std::end(kFittable);
+}
+
+// The input window's caption without its unit: "Flux thermique incident (kW/m2)" gives
+// "Flux thermique incident".
+std::string PlainCaption(const char* caption) {
+  std::string text = caption;
+  const std::size_t unit = text.rfind(" (");
+  if (unit != std::string::npos && text.back() == ')') text.erase(unit);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+QuantitySpec InputQuantity(const InputSpec& input) {
+  QuantitySpec spec;
+  spec.Name = input.Key;
+  spec.Role = QuantityRole::Input;
+  spec.Input = &input;
+  spec.Unit = input.Unit;
+  spec.DisplayUnit = input.DisplayUnit;
+  spec.DisplayFactor = input.DisplayFactor;
+  spec.Caption = PlainCaption(input.Caption);
+  spec.Whole = input.Type == InputType::Integer;
+  spec.Bounded = input.Ranged;
+  spec.Min = input.Min;
+  spec.Max = input.Max;
+  spec.Fittable = IsFittable(spec.Name);
+  return spec;
+}
+
+QuantitySpec FigureQuantity(const RoleWords& role, std::size_t column) {
+  const MaterialBound& bound = MaterialBounds()[column];
+  QuantitySpec spec;
+  spec.Name = std::string(role.Prefix) + kMaterialColumns[column].Name;
+  spec.Role = role.Role;
+  spec.Column = &kMaterialColumns[column];
+  spec.Unit = spec.Column->Unit;
+  spec.DisplayUnit = spec.Unit;
+  spec.Caption = std::string(kFigureCaptions[column]) + " " + role.Owner;
+  spec.Min = bound.Min;
+  spec.Max = bound.Max;
+  spec.Fittable = IsFittable(spec.Name);
+  return spec;
+}
+
+// The picked row of a role, const or not.
+template <typename State>
+auto& Row(State& state, QuantityRole role) {
+  switch (role) {
+    case QuantityRole::Substrate:
+      return state.Materials.Substrate;
+    case QuantityRole::Coating:
+      return state.Materials.Coating;
+    case QuantityRole::Contact:
+    case QuantityRole::Input:
+      break;
+  }
+  return state.Materials.Contact;
+}
+
+}  // namespace
+
+bool QuantitySpec::Thermal() const {
+  // Every input but the stress model's own and the witnesses changes the temperatures; of the
+  // figures, those the conduction reads.
+  if (IsInput()) {
+    return Name != "InitialCurvature" && Name != "SpecimenLength" && Name != "SubstrateWidth" &&
+           Name != "WitnessParticle" && Name != "WitnessCoat";
+  }
+  const auto field = Column->Field;
+  return field == &MaterialRecord::Lambda || field == &MaterialRecord::Rho ||
+         field == &MaterialRecord::Cp || field == &MaterialRecord::Tfusion ||
+         field == &MaterialRecord::Lfusion;
+}
+
+double QuantitySpec::ToDisplay(double si) const {
+  return Input != nullptr ? Input->ToDisplay(si) : si / DisplayFactor;
+}
+
+double QuantitySpec::Get(const ModelState& state) const {
+  if (Input != nullptr) return Input->Get(state.Input);
+  return Row(state, Role).*(Column->Field);
+}
+
+void QuantitySpec::Set(ModelState& state, double value) const {
+  if (Input != nullptr) {
+    Input->Set(state.Input, value);
+  } else {
+    Row(state, Role).*(Column->Field) = value;
+  }
+}
+
+std::string QuantitySpec::RowName(const InputParameters& inputs) const {
+  switch (Role) {
+    case QuantityRole::Substrate:
+      return inputs.SubstrateMaterialName;
+    case QuantityRole::Coating:
+      return inputs.CoatingMaterialName;
+    case QuantityRole::Contact:
+      return kContactName;
+    case QuantityRole::Input:
+      break;
+  }
+  return {};
+}
+
+UnknownQuantity::UnknownQuantity(const std::string& name)
+    : std::invalid_argument("unknown quantity \"" + name +
+                            "\"; give a numeric case key such as \"PassThickness\" or a material "
+                            "figure such as \"coating.SigmaQ\"."),
+      name_(name) {}
+
+const std::vector<QuantitySpec>& QuantityTable() {
+  static const std::vector<QuantitySpec> kTable = [] {
+    std::vector<QuantitySpec> table;
+    for (const InputSpec& input : InputTable()) {
+      if (input.Type != InputType::Text) table.push_back(InputQuantity(input));
+    }
+    for (const RoleWords& role : kRoles) {
+      for (std::size_t column = 0; column < kMaterialColumns.size(); ++column) {
+        table.push_back(FigureQuantity(role, column));
+      }
+    }
+    return table;
+  }();
+  return kTable;
+}
+
+const QuantitySpec* FindQuantity(std::string_view name) {
+  for (const QuantitySpec& spec : QuantityTable()) {
+    if (spec.Name == name) return &spec;
+  }
+  return nullptr;
+}
+
+const QuantitySpec& Quantity(std::string_view name) {
+  const QuantitySpec* spec = FindQuantity(name);
+  if (spec == nullptr) throw UnknownQuantity(std::string(name));
+  return *spec;
+}
+
+std::vector<const QuantitySpec*> FittableQuantities() {
+  std::vector<const QuantitySpec*> list;
+  for (const char* name : kFittable) list.push_back(&Quantity(name));
+  return list;
+}
+
+std::string FittableNames() {
+  std::string text;
+  const std::size_t count = std::size(kFittable);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) text += i + 1 == count ? " and " : ", ";
+    text += kFittable[i];
+  }
+  return text;
+}
+
+}  // namespace quillane
