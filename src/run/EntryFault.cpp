@@ -12,6 +12,11 @@ std::string Number(double value) {
   return format::FormatShortest(value);
 }
 
+// A limit on a count, in whole digits ("100000", where the shortest form is "1e+05").
+std::string Count(double value) {
+  return std::to_string(static_cast<long long>(value));
+}
+
 // SI numbers with the SI unit, for the English.
 std::string English(const EntryFault& fault, double value) {
   const std::string unit = fault.Quantity != nullptr ? fault.Quantity->Unit : "";
@@ -82,7 +87,7 @@ std::string English(const EntryFault& f) {
     case FaultKind::TooFewSteps:
       return "\"steps\" must be at least 1.";
     case FaultKind::TooManySteps:
-      return "\"steps\" " + std::to_string(f.Count) + " is above " + Number(f.Max) + ".";
+      return "\"steps\" " + std::to_string(f.Count) + " is above " + Count(f.Max) + ".";
     case FaultKind::EndsNotFinite:
       return "the ends of the range must be finite.";
     case FaultKind::EmptyRange:
@@ -103,7 +108,7 @@ std::string English(const EntryFault& f) {
     case FaultKind::SameQuantity:
       return "the quantity is already varied.";
     case FaultKind::TooManyPoints:
-      return "the study has " + std::to_string(f.Count) + " points, more than " + Number(f.Max) +
+      return "the study has " + std::to_string(f.Count) + " points, more than " + Count(f.Max) +
              ".";
     case FaultKind::TooFewSamples:
       return "\"samples\" must be at least 1.";
@@ -117,6 +122,9 @@ std::string English(const EntryFault& f) {
              " go beyond the allowed " + Number(f.Min) + " to " + Number(f.Max) + ".";
     case FaultKind::NoRecord:
       return "a fit needs a record.";
+    case FaultKind::UnknownQuantity:
+      return "unknown quantity; give a numeric case key such as \"PassThickness\" or a material "
+             "figure such as \"coating.SigmaQ\".";
   }
   return {};
 }
@@ -175,6 +183,8 @@ std::string French(const EntryFault& f, char separator) {
              ".";
     case FaultKind::NoRecord:
       return "ouvrez d'abord un enregistrement.";
+    case FaultKind::UnknownQuantity:
+      return "grandeur inconnue.";
   }
   return {};
 }

@@ -31,15 +31,16 @@ enum class FaultKind {
   LawNotFinite,  // mean or deviation not finite
   DeviationNotPositive,
   // Entries of a form.
-  NotANumber,      // Text, typed in the box named by Field, is not a number
-  NotPositive,     // Field (a noise) must be above zero; Text as typed
-  SameQuantity,    // the quantity is varied twice
-  TooManyPoints,   // Count points, more than Max
-  TooFewSamples,   // fewer than 1 sample
-  NothingChosen,   // no quantity to fit
-  BoundsReversed,  // fit bounds Value to Value2 reversed or empty
-  BoundsBeyond,    // fit bounds Value to Value2 beyond the allowed Min to Max
-  NoRecord,        // a fit without a record
+  NotANumber,       // Text, typed in the box named by Field, is not a number
+  NotPositive,      // Field (a noise) must be above zero; Text as typed
+  SameQuantity,     // the quantity is varied twice
+  TooManyPoints,    // Count points, more than Max
+  TooFewSamples,    // fewer than 1 sample
+  NothingChosen,    // no quantity to fit
+  BoundsReversed,   // fit bounds Value to Value2 reversed or empty
+  BoundsBeyond,     // fit bounds Value to Value2 beyond the allowed Min to Max
+  NoRecord,         // a fit without a record
+  UnknownQuantity,  // Text names no quantity of the quantity table
 };
 
 struct EntryFault {
