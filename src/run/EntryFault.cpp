@@ -23,6 +23,11 @@ std::string English(const EntryFault& fault, double value) {
   return Number(value) + (unit.empty() ? "" : " " + unit);
 }
 
+// "la " before the boxes whose name is feminine ("la fin"), "le " before the others.
+std::string BoxArticle(const std::string& box) {
+  return box == "fin" || box == "moyenne" ? "la " : "le ";
+}
+
 // Numbers in the unit of the quantity's box, for the French.
 class FrenchNumbers {
  public:
@@ -164,7 +169,7 @@ std::string French(const EntryFault& f, char separator) {
     case FaultKind::DeviationNotPositive:
       return "l'écart type doit être au-dessus de zéro, pas " + shown.Bare(f.Value2) + ".";
     case FaultKind::NotANumber:
-      return "le " + f.Field + " « " + f.Text + " » n'est pas un nombre.";
+      return BoxArticle(f.Field) + f.Field + " « " + f.Text + " » n'est pas un nombre.";
     case FaultKind::NotPositive:
       return "« " + f.Text + " » n'est pas un nombre positif.";
     case FaultKind::SameQuantity:
