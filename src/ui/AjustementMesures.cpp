@@ -90,7 +90,7 @@ QString FrenchTermination(const std::string& message) {
 }
 
 // The library's notes in plain French: each names its figure first.
-QString FrenchNote(const std::string& note, const study::FitResult& result, char separator) {
+QString FrenchNote(const std::string& note, const fit::FitResult& result, char separator) {
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     const std::string& name = result.Names[j];
     if (note.rfind(name + " ", 0) != 0) continue;
@@ -185,8 +185,8 @@ void AjustementMesures::BuildWidgets() {
   grid->addWidget(new QLabel(QStringLiteral("max"), group), 0, 2);
   grid->addWidget(new QLabel(QStringLiteral("Unité"), group), 0, 3);
   for (std::size_t i = 0; i < parameters_.size(); ++i) {
-    const std::string name = study::kFitParameters[i];
-    const study::FitParameter bounds = study::MakeFitParameter(name, NAN, NAN);
+    const std::string name = fit::kFitParameters[i];
+    const fit::FitParameter bounds = fit::MakeFitParameter(name, NAN, NAN);
     ParameterRow& row = parameters_[i];
     const int line = static_cast<int>(i) + 1;
     row.Fitted =
@@ -318,9 +318,9 @@ void AjustementMesures::BuildWidgets() {
 
 bool AjustementMesures::OpenRecord(const QString& path) {
   if (worker_.IsRunning()) return false;
-  study::CalibrationRecord record;
+  fit::CalibrationRecord record;
   try {
-    record = study::ReadRecordFile(std::filesystem::path(path.toStdString()));
+    record = fit::ReadRecordFile(std::filesystem::path(path.toStdString()));
   } catch (const std::exception& error) {
     const QString text =
         QStringLiteral("L'enregistrement %1 ne peut pas servir à un ajustement :\n%2")
@@ -351,15 +351,15 @@ bool AjustementMesures::OpenRecord(const QString& path) {
   return true;
 }
 
-bool AjustementMesures::ReadSettings(study::FitSettings& settings, QStringList& faults) const {
-  settings = study::FitSettings{};
+bool AjustementMesures::ReadSettings(fit::FitSettings& settings, QStringList& faults) const {
+  settings = fit::FitSettings{};
   const auto read = [this](const QString& text) {
     return format::ParseStrict(text.trimmed().toStdString(), separator_, group_);
   };
   for (std::size_t i = 0; i < parameters_.size(); ++i) {
     const ParameterRow& row = parameters_[i];
     if (!row.Fitted->isChecked()) continue;
-    const std::string name = study::kFitParameters[i];
+    const std::string name = fit::kFitParameters[i];
     const QString label = Label(name);
     // A bound left as proposed (or emptied) keeps the exact default.
     double bound[2] = {NAN, NAN};
@@ -379,7 +379,7 @@ bool AjustementMesures::ReadSettings(study::FitSettings& settings, QStringList& 
       bound[side] = *value;
     }
     if (!readable) continue;
-    const study::FitParameter allowed = study::MakeFitParameter(name, NAN, NAN);
+    const fit::FitParameter allowed = fit::MakeFitParameter(name, NAN, NAN);
     const double low = std::isnan(bound[0]) ? allowed.Lower : bound[0];
     const double high = std::isnan(bound[1]) ? allowed.Upper : bound[1];
     if (!(low < high)) {
@@ -391,7 +391,7 @@ bool AjustementMesures::ReadSettings(study::FitSettings& settings, QStringList& 
                     .arg(label, row.DefaultMin, row.DefaultMax);
       continue;
     }
-    settings.Parameters.push_back(study::MakeFitParameter(name, bound[0], bound[1]));
+    settings.Parameters.push_back(fit::MakeFitParameter(name, bound[0], bound[1]));
   }
   if (settings.Parameters.empty() && faults.isEmpty()) {
     faults << QStringLiteral("Cochez au moins une grandeur à ajuster.");
@@ -422,7 +422,7 @@ bool AjustementMesures::Ajuster() {
   group_ = base.State.Locale.GroupSeparator;
   QStringList faults;
   if (!record_) faults << QStringLiteral("Ouvrez d'abord un enregistrement.");
-  study::FitSettings settings;
+  fit::FitSettings settings;
   ReadSettings(settings, faults);
   // The inputs must allow a run, as for a single run.
   for (const InputFault& fault : FindInputFaults(base.State, &base.Catalogue)) {
@@ -477,7 +477,7 @@ void AjustementMesures::OnProgress(int iteration, double cost) {
 }
 
 void AjustementMesures::OnFinished() {
-  const std::optional<study::FitResult>& result = worker_.Result();
+  const std::optional<fit::FitResult>& result = worker_.Result();
   if (!result) {
     SetRunning(false);
     iteration_->clear();
@@ -505,7 +505,7 @@ void AjustementMesures::OnFinished() {
 }
 
 void AjustementMesures::ShowResult() {
-  const study::FitResult& result = *result_;
+  const fit::FitResult& result = *result_;
   table_->setRowCount(static_cast<int>(result.Names.size()));
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     const int row = static_cast<int>(j);
@@ -555,8 +555,8 @@ void AjustementMesures::Plot() {
     chart_->replot();
     return;
   }
-  const study::CalibrationRecord& record = *record_;
-  const study::FitResult* fit = result_ ? &*result_ : nullptr;
+  const fit::CalibrationRecord& record = *record_;
+  const fit::FitResult* fit = result_ ? &*result_ : nullptr;
   const QVector<double> time(record.Time.begin(), record.Time.end());
   const QVector<double> zero = {std::min(0.0, record.Time.front()), record.Time.back()};
 
@@ -654,14 +654,14 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const study::FitResult& result = *result_;
+  const fit::FitResult& result = *result_;
   ModelState fitted = fitBase_;
   bool coating = false;
   bool contact = false;
   std::optional<double> heatFlux;
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     const std::string& name = result.Names[j];
-    study::SetFitValue(fitted, name, result.Value[j]);
+    fit::SetFitValue(fitted, name, result.Value[j]);
     coating = coating || name.rfind("coating.", 0) == 0;
     contact = contact || name.rfind("contact.", 0) == 0;
     if (name == "HeatFlux") heatFlux = result.Value[j];

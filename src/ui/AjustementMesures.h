@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
+#include "fit/Calibration.h"
+#include "fit/CalibrationRecord.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
-#include "study/Calibration.h"
-#include "study/CalibrationRecord.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/FitWorker.h"
 
@@ -60,7 +60,7 @@ class AjustementMesures : public QMainWindow {
   bool SaveChart(const QString& path);
 
   FitWorker& Worker() { return worker_; }
-  const std::optional<study::FitResult>& Result() const { return result_; }
+  const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
 
@@ -78,7 +78,7 @@ class AjustementMesures : public QMainWindow {
 
   void BuildWidgets();
   // The settings the entries describe, or the faults in French.
-  bool ReadSettings(study::FitSettings& settings, QStringList& faults) const;
+  bool ReadSettings(fit::FitSettings& settings, QStringList& faults) const;
   void SetRunning(bool running);
   void OnProgress(int iteration, double cost);
   void OnFinished();
@@ -94,17 +94,17 @@ class AjustementMesures : public QMainWindow {
   char separator_ = '.';
   char group_ = ',';
 
-  std::optional<study::CalibrationRecord> record_;
+  std::optional<fit::CalibrationRecord> record_;
   QString recordPath_;
   // The fit shown (of record_) and the validated inputs it started from; the fit under way
   // starts from runningBase_, which becomes fitBase_ only when the fit ends well.
-  std::optional<study::FitResult> result_;
+  std::optional<fit::FitResult> result_;
   ModelState fitBase_;
   ModelState runningBase_;
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
-  std::array<ParameterRow, std::size(study::kFitParameters)> parameters_{};
+  std::array<ParameterRow, std::size(fit::kFitParameters)> parameters_{};
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;
   QLineEdit* temperatureNoise_ = nullptr;

@@ -18,8 +18,7 @@ FitWorker::~FitWorker() {
   CancelAndWait();
 }
 
-bool FitWorker::Start(ModelState base, study::CalibrationRecord record,
-                      study::FitSettings settings) {
+bool FitWorker::Start(ModelState base, fit::CalibrationRecord record, fit::FitSettings settings) {
   if (running_) return false;
   shared_ = std::make_shared<Shared>();
   running_ = true;
@@ -30,10 +29,10 @@ bool FitWorker::Start(ModelState base, study::CalibrationRecord record,
   progressTimer_.start();
   thread_ = std::thread([this, shared = shared_, base = std::move(base), record = std::move(record),
                          settings = std::move(settings), generation] {
-    std::optional<study::FitResult> result;
+    std::optional<fit::FitResult> result;
     std::string fault;
     try {
-      result = study::FitRecord(base, record, settings, [&shared](int iteration, double cost) {
+      result = fit::FitRecord(base, record, settings, [&shared](int iteration, double cost) {
         shared->Cost.store(cost);
         shared->Iteration.store(iteration);
         return !shared->Stop.load();

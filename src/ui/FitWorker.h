@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "fit/Calibration.h"
+#include "fit/CalibrationRecord.h"
 #include "model/ModelState.h"
-#include "study/Calibration.h"
-#include "study/CalibrationRecord.h"
 
 namespace quillane::ui {
 
@@ -29,7 +29,7 @@ class FitWorker : public QObject {
 
   // Fits `record` from `base` (validated inputs with the picked rows in state.Materials) unless
   // a fit is under way (returns false then).
-  bool Start(ModelState base, study::CalibrationRecord record, study::FitSettings settings);
+  bool Start(ModelState base, fit::CalibrationRecord record, fit::FitSettings settings);
   bool IsRunning() const { return running_; }
   // Asks the fit to stop at the solver's next iteration; Finished follows.
   void Cancel();
@@ -40,7 +40,7 @@ class FitWorker : public QObject {
   int Iteration() const;
   double Cost() const;
   // The result of the fit that finished, or nothing when it failed (see Fault).
-  const std::optional<study::FitResult>& Result() const { return result_; }
+  const std::optional<fit::FitResult>& Result() const { return result_; }
   // Why the fit failed, in English as the library tells it; empty when it did not.
   const std::string& Fault() const { return fault_; }
 
@@ -58,7 +58,7 @@ class FitWorker : public QObject {
     std::atomic<int> Iteration{-1};
     std::atomic<double> Cost{0};
     std::mutex Lock;
-    std::optional<study::FitResult> Result;
+    std::optional<fit::FitResult> Result;
     std::string Fault;
   };
 
@@ -70,7 +70,7 @@ class FitWorker : public QObject {
   bool running_ = false;
   unsigned generation_ = 0;  // tells a finished fit from an earlier one already waited for
   int reported_ = -1;
-  std::optional<study::FitResult> result_;
+  std::optional<fit::FitResult> result_;
   std::string fault_;
 };
 

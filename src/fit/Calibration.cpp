@@ -1,4 +1,4 @@
-#include "study/Calibration.h"
+#include "fit/Calibration.h"
 
 #include <ceres/ceres.h>
 #include <ceres/covariance.h>
@@ -21,7 +21,7 @@
 #include "stress/StressDriver.h"
 #include "thermal/ThermalStep.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 namespace {
 
@@ -616,4 +616,4 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
   return result;
 }
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

@@ -1,4 +1,4 @@
-#include "study/CalibrationOutput.h"
+#include "fit/CalibrationOutput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include "io/CaseFile.h"
 #include "materials/UserCatalogue.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 namespace {
 
@@ -146,4 +146,4 @@ void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
   AtomicFile::WriteWhole(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
 }
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

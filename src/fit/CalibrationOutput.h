@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "fit/Calibration.h"
 #include "graphics/DrawingSurface.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
-#include "study/Calibration.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 // {"parameters": {name: {"value", "stderr"}}, "correlation", "rms", "iterations",
 // "termination"}, with the notes on undetermined parameters and the noise used.
@@ -25,4 +25,4 @@ graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitR
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
                      const MaterialsCatalogue& catalogue, const FitResult& result);
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "fit/CalibrationRecord.h"
 #include "model/ModelState.h"
-#include "study/CalibrationRecord.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 // The figures a record can be fitted to.
 inline constexpr const char* kFitParameters[] = {"coating.SigmaQ", "coating.ModuleYoung",
@@ -77,4 +77,4 @@ CalibrationRecord RecordOfRun(ModelState state, const std::vector<double>& times
 double FitValue(const ModelState& state, const std::string& name);
 void SetFitValue(ModelState& state, const std::string& name, double value);
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

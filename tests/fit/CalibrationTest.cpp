@@ -11,11 +11,11 @@
 
 #include "ModelFixture.h"
 #include "cli/BatchProgram.h"
+#include "fit/Calibration.h"
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
-#include "study/Calibration.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 namespace {
 
 class BackFace : public NullSink {
@@ -245,4 +245,4 @@ TEST_F(CalibrationTest, TheBatchProgramWritesAFittedCaseThatRunsAsItIs) {
 }
 
 }  // namespace
-}  // namespace quillane::study
+}  // namespace quillane::fit
