@@ -74,6 +74,18 @@ std::optional<EntryFault> CheckValue(const QuantitySpec& quantity, double value)
   return std::nullopt;
 }
 
+std::string ExponentFigure(double value, char separator, int digits) {
+  if (std::isnan(value)) return "—";
+  if (value == 0) return "0";
+  const std::string pattern =
+      "0." + std::string(static_cast<std::size_t>(digits - 1), '#') + "E+00";
+  std::string text = format::FormatPattern(value, pattern, separator);
+  // A figure with no digit after the separator drops the separator too ("1E+08").
+  const std::size_t e = text.find('E');
+  if (e != std::string::npos && e > 0 && text[e - 1] == separator) text.erase(e - 1, 1);
+  return text;
+}
+
 std::string English(const EntryFault& f) {
   const auto value = [&f](double v) { return English(f, v); };
   const std::string field = f.Field.empty() ? "the value" : "\"" + f.Field + "\"";
@@ -130,6 +142,8 @@ std::string English(const EntryFault& f) {
     case FaultKind::UnknownQuantity:
       return "unknown quantity; give a numeric case key such as \"PassThickness\" or a material "
              "figure such as \"coating.SigmaQ\".";
+    case FaultKind::NotFittable:
+      return "\"" + f.Text + "\" cannot be fitted; choose among " + FittableNames() + ".";
   }
   return {};
 }
@@ -184,12 +198,15 @@ std::string French(const EntryFault& f, char separator) {
     case FaultKind::BoundsReversed:
       return "le min doit être inférieur au max.";
     case FaultKind::BoundsBeyond:
-      return "les bornes doivent rester entre " + shown.Bare(f.Min) + " et " + shown.Bare(f.Max) +
-             ".";
+      // As the fit window proposes them: SI figures.
+      return "les bornes doivent rester entre " + ExponentFigure(f.Min, separator) + " et " +
+             ExponentFigure(f.Max, separator) + ".";
     case FaultKind::NoRecord:
       return "ouvrez d'abord un enregistrement.";
     case FaultKind::UnknownQuantity:
       return "grandeur inconnue.";
+    case FaultKind::NotFittable:
+      return "« " + f.Text + " » ne peut pas être ajustée.";
   }
   return {};
 }

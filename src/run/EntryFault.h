@@ -41,6 +41,7 @@ enum class FaultKind {
   BoundsBeyond,     // fit bounds Value to Value2 beyond the allowed Min to Max
   NoRecord,         // a fit without a record
   UnknownQuantity,  // Text names no quantity of the quantity table
+  NotFittable,      // Text names no quantity a record can be fitted to
 };
 
 struct EntryFault {
@@ -59,6 +60,10 @@ struct EntryFault {
 
 // Why `value` (SI) cannot be given to the quantity; nothing when it can.
 std::optional<EntryFault> CheckValue(const QuantitySpec& quantity, double value);
+
+// A figure in SI units as the fit window shows it: up to `digits` significant digits in
+// exponent form without trailing zeros ("1.5E+08", "1E-06"), "0" for zero, "—" for NaN.
+std::string ExponentFigure(double value, char separator, int digits = 7);
 
 // The fault in the batch program's English, SI units: "the value 2 m lies outside ...".
 std::string English(const EntryFault& fault);
