@@ -3,7 +3,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <filesystem>
 
 #include "fit/Calibration.h"
@@ -29,8 +28,8 @@ void BM_FitTwoStressFigures1000Lamellae(benchmark::State& bench) {
   ValidateRunInputs(state, &catalogue);
   // The record: a run with other figures, read after every lamella and after the cooling.
   ModelState truth = state;
-  fit::SetFitValue(truth, "coating.SigmaQ", state.Materials.Coating.SigmaQ * 1.3);
-  fit::SetFitValue(truth, "coating.ModuleYoung", state.Materials.Coating.ModuleYoung * 0.8);
+  truth.Materials.Coating.SigmaQ = state.Materials.Coating.SigmaQ * 1.3;
+  truth.Materials.Coating.ModuleYoung = state.Materials.Coating.ModuleYoung * 0.8;
   NullSink sink;
   RunSimulation(truth, sink);
   fit::CalibrationRecord record;
@@ -41,8 +40,8 @@ void BM_FitTwoStressFigures1000Lamellae(benchmark::State& bench) {
   record.Time.push_back(truth.Clock.ElapsedTime + 1);
   record.Curvature.push_back(truth.Stress.FinalCurvature);
   fit::FitSettings settings;
-  settings.Parameters = {fit::MakeFitParameter("coating.SigmaQ", std::nan(""), std::nan("")),
-                         fit::MakeFitParameter("coating.ModuleYoung", std::nan(""), std::nan(""))};
+  settings.Parameters = {fit::RequireFitParameter("coating.SigmaQ"),
+                         fit::RequireFitParameter("coating.ModuleYoung")};
   for (auto _ : bench) {
     const fit::FitResult result = fit::FitRecord(state, record, settings);
     benchmark::DoNotOptimize(result.Value.data());

@@ -70,32 +70,6 @@ void ReadNoise(const std::string& text, fit::FitSettings& settings) {
   }
 }
 
-fit::FitSettings ReadSettings(const FitCommand& command) {
-  fit::FitSettings settings;
-  auto bounds = ReadBounds(command.Bounds);
-  for (const std::string& name : SplitList(command.Parameters)) {
-    const auto given = bounds.find(name);
-    const double low = given != bounds.end() ? given->second.first : std::nan("");
-    const double high = given != bounds.end() ? given->second.second : std::nan("");
-    for (const fit::FitParameter& earlier : settings.Parameters) {
-      if (earlier.Name == name)
-        throw fit::RecordError("--fit-params: " + name + " is named twice.");
-    }
-    settings.Parameters.push_back(fit::MakeFitParameter(name, low, high));
-    if (given != bounds.end()) bounds.erase(given);
-  }
-  if (settings.Parameters.empty()) {
-    throw fit::RecordError("--fit-params: name the figures to fit, e.g. coating.SigmaQ,HeatFlux.");
-  }
-  if (!bounds.empty()) {
-    throw fit::RecordError("--fit-bounds: " + bounds.begin()->first + " is not fitted.");
-  }
-  ReadNoise(command.Noise, settings);
-  settings.Robust = command.Robust;
-  settings.Jobs = command.Jobs;
-  return settings;
-}
-
 void PrintResult(const fit::FitResult& result, std::ostream& out) {
   out << "Fitted in " << result.Iterations << " iterations (" << result.Termination << ")\n";
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
@@ -114,9 +88,35 @@ void PrintResult(const fit::FitResult& result, std::ostream& out) {
 
 }  // namespace
 
+fit::FitSettings ReadFitSettings(const FitCommand& command) {
+  fit::FitSettings settings;
+  auto bounds = ReadBounds(command.Bounds);
+  for (const std::string& name : SplitList(command.Parameters)) {
+    const auto given = bounds.find(name);
+    const double low = given != bounds.end() ? given->second.first : std::nan("");
+    const double high = given != bounds.end() ? given->second.second : std::nan("");
+    for (const fit::FitParameter& earlier : settings.Parameters) {
+      if (earlier.Name == name)
+        throw fit::RecordError("--fit-params: " + name + " is named twice.");
+    }
+    settings.Parameters.push_back(fit::RequireFitParameter(name, low, high));
+    if (given != bounds.end()) bounds.erase(given);
+  }
+  if (settings.Parameters.empty()) {
+    throw fit::RecordError("--fit-params: name the figures to fit, e.g. coating.SigmaQ,HeatFlux.");
+  }
+  if (!bounds.empty()) {
+    throw fit::RecordError("--fit-bounds: " + bounds.begin()->first + " is not fitted.");
+  }
+  ReadNoise(command.Noise, settings);
+  settings.Robust = command.Robust;
+  settings.Jobs = command.Jobs;
+  return settings;
+}
+
 int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCatalogue& catalogue,
                   std::ostream& out, std::ostream& err) {
-  const fit::FitSettings settings = ReadSettings(command);
+  const fit::FitSettings settings = ReadFitSettings(command);
   const fit::CalibrationRecord record = fit::ReadRecordFile(command.RecordPath);
   ValidateRunInputs(base, &catalogue);
   const std::filesystem::path dir = command.OutDir;
@@ -130,10 +130,10 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
   fit::FitResult result;
   {
     const StopOnInterrupt interrupt(stop);
-    result = fit::FitRecord(base, record, settings, [&](int iteration, double cost) {
+    result = fit::FitRecord(base, record, settings, [&](const fit::FitProgress& progress) {
       if (!command.Quiet) {
-        err << "\rIteration " << iteration << ", cost " << format::FormatPattern(cost, "0.000E+00")
-            << "     " << std::flush;
+        err << "\rIteration " << progress.Iteration << ", cost "
+            << format::FormatPattern(progress.Cost, "0.000E+00") << "     " << std::flush;
       }
       return !stop.load();
     });
@@ -144,13 +144,14 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
     return 130;
   }
   AtomicFile::WriteWhole(dir / "fit.json", fit::FitJson(result), "fit file");
-  fit::WriteFittedCase(dir, base, catalogue, result);
+  fit::WriteFittedCase(dir, base, catalogue, result,
+                       std::filesystem::path(command.RecordPath).filename().string());
   const graphics::DrawingSurface overlay = fit::DrawOverlay(record, result);
   AtomicFile::WriteWhole(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
 #ifdef QUILLANE_HAVE_PNG
   raster::PngWriter().Write(overlay, dir / "overlay.png");
 #endif
-  for (const std::string& note : result.Notes) err << "note: " << note << "\n";
+  for (const fit::FitNote& note : result.Notes) err << "note: " << fit::English(note) << "\n";
   if (!command.Quiet) {
     PrintResult(result, out);
     out << "Written to " << (dir / "fit.json").string() << ", fitted_case.json and overlay.svg\n";

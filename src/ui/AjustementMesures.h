@@ -6,17 +6,19 @@
 // their standard errors, and the fitted figures applied back to the input window.
 
 #include <QMainWindow>
-#include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fit/Calibration.h"
 #include "fit/CalibrationRecord.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
+#include "session/FitForm.h"
+#include "ui/BackgroundJob.h"
 #include "ui/EtudeParametrique.h"
-#include "ui/FitWorker.h"
 
 class QCheckBox;
 class QCustomPlot;
@@ -59,7 +61,7 @@ class AjustementMesures : public QMainWindow {
   // The overlay as PNG, SVG or PDF, chosen by the file's suffix.
   bool SaveChart(const QString& path);
 
-  FitWorker& Worker() { return worker_; }
+  BackgroundJob& Worker() { return job_; }
   const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
@@ -69,18 +71,22 @@ class AjustementMesures : public QMainWindow {
 
  private:
   struct ParameterRow {
+    const QuantitySpec* Quantity = nullptr;
     QCheckBox* Fitted = nullptr;
     QLineEdit* Min = nullptr;
     QLineEdit* Max = nullptr;
-    QString DefaultMin;  // the texts of the default bounds: left as they are, they keep them
-    QString DefaultMax;
+  };
+  // How a fit ended, handed over by its thread: the result, or the fault that stopped it.
+  struct Outcome {
+    std::optional<fit::FitResult> Result;
+    std::string Fault;
   };
 
   void BuildWidgets();
-  // The settings the entries describe, or the faults in French.
-  bool ReadSettings(fit::FitSettings& settings, QStringList& faults) const;
+  // The entries as they are typed.
+  session::FitForm Form() const;
   void SetRunning(bool running);
-  void OnProgress(int iteration, double cost);
+  void OnTick();
   void OnFinished();
   void ShowResult();
   void Plot();
@@ -90,9 +96,10 @@ class AjustementMesures : public QMainWindow {
 
   FitLinks links_;
   UserCatalogue& user_;
-  FitWorker worker_;
+  BackgroundJob job_;
+  std::shared_ptr<Handoff<fit::FitProgress>> steps_;
+  std::shared_ptr<Handoff<Outcome>> outcome_;
   char separator_ = '.';
-  char group_ = ',';
 
   std::optional<fit::CalibrationRecord> record_;
   QString recordPath_;
@@ -104,7 +111,7 @@ class AjustementMesures : public QMainWindow {
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
-  std::array<ParameterRow, std::size(fit::kFitParameters)> parameters_{};
+  std::vector<ParameterRow> parameters_;
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;
   QLineEdit* temperatureNoise_ = nullptr;

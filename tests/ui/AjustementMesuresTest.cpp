@@ -14,6 +14,7 @@
 #include "fit/Calibration.h"
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "run/QuantityTable.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
 #include "ui/AjustementMesures.h"
@@ -38,7 +39,7 @@ class FitWindowTest : public GeometrieWindowFixture {
   QString WriteRecordOf(const std::map<std::string, double>& figures) {
     ModelState truth = state;
     ValidateRunInputs(truth, &window->Catalogue());
-    for (const auto& [name, value] : figures) fit::SetFitValue(truth, name, value);
+    for (const auto& [name, value] : figures) Quantity(name).Set(truth, value);
     std::vector<double> times;
     for (int i = 1; i <= 240; ++i) times.push_back(0.05 * i);
     const fit::CalibrationRecord record = fit::RecordOfRun(truth, times);
