@@ -18,8 +18,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 #include "fit/FittedMaterials.h"
 #include "format/NumberFormat.h"
 #include "materials/UserCatalogue.h"
