@@ -126,17 +126,21 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
     throw IoError("Cannot create the output folder " + dir.string() + ".");
   }
 
-  std::atomic<bool> stop{false};
+  // Ctrl-C ends the model run under way, and the fit with it.
+  std::stop_source stop;
   fit::FitResult result;
   {
     const StopOnInterrupt interrupt(stop);
-    result = fit::FitRecord(base, record, settings, [&](const fit::FitProgress& progress) {
-      if (!command.Quiet) {
-        err << "\rIteration " << progress.Iteration << ", cost "
-            << format::FormatPattern(progress.Cost, "0.000E+00") << "     " << std::flush;
-      }
-      return !stop.load();
-    });
+    result = fit::FitRecord(
+        base, record, settings,
+        [&](const fit::FitProgress& progress) {
+          if (!command.Quiet) {
+            err << "\rIteration " << progress.Iteration << ", cost "
+                << format::FormatPattern(progress.Cost, "0.000E+00") << "     " << std::flush;
+          }
+          return true;
+        },
+        stop.get_token());
   }
   if (!command.Quiet) err << "\n";
   if (result.Cancelled) {
