@@ -299,7 +299,7 @@ session::FitForm AjustementMesures::Form() const {
 
 bool AjustementMesures::Ajuster() {
   if (job_.IsRunning()) return false;
-  StudyBase base = links_.Source();
+  session::StudyBase base = links_.Source();
   separator_ = base.State.Locale.DecimalSeparator;
   session::FitReading reading =
       session::ReadFitForm(Form(), record_.has_value(), std::move(base.State), base.Catalogue);

@@ -17,8 +17,8 @@
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "session/FitForm.h"
+#include "session/StudyForm.h"
 #include "ui/BackgroundJob.h"
-#include "ui/EtudeParametrique.h"
 
 class QCheckBox;
 class QCustomPlot;
@@ -33,7 +33,7 @@ namespace quillane::ui {
 // What the window needs of the input window.
 struct FitLinks {
   // A copy of the input window's current inputs and catalogue.
-  std::function<StudyBase()> Source;
+  std::function<session::StudyBase()> Source;
   // Whether the input window can take fitted figures now (not while a run owns its state).
   std::function<bool()> CanApply;
   // Reads the catalogue again and applies the fit: picks the coating row when one is named,
