@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Version.h"
 #include "cli/BatchOutput.h"
 #include "cli/FitProgram.h"
 #include "cli/StudyProgram.h"
@@ -258,7 +259,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return 2;
   }
   if (version) {
-    out << "quillane-batch " << QUILLANE_VERSION << "\n";
+    out << "quillane-batch " << kVersion << "\n";
     return 0;
   }
   // Options of a study or a fit mean nothing without one: told rather than ignored.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "Version.h"
 #include "model/ModelState.h"
 #include "ui/Geometrie.h"
 #include "ui/ResultWindows.h"
@@ -34,14 +35,14 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {
-      std::cout << "quillane " << QUILLANE_VERSION << "\n";
+      std::cout << "quillane " << quillane::kVersion << "\n";
       return 0;
     }
   }
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
-  QApplication::setApplicationVersion(QStringLiteral(QUILLANE_VERSION));
+  QApplication::setApplicationVersion(QString::fromLatin1(quillane::kVersion));
   QApplication::setOrganizationName(QStringLiteral("Quillane"));
   QApplication::setDesktopFileName(QStringLiteral("org.quillane.Quillane"));
   // Qt's own dialogs ("Enregistrer", "Annuler", "Regarder dans") in the user's language, from
