@@ -17,15 +17,20 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # Studies spread over MPI ranks where Open MPI is installed (the set-up installs it).
 mpi=OFF
 command -v mpicxx >/dev/null 2>&1 && mpi=ON
-build() {  # build DIR [cmake options...]
+configure() {  # configure DIR [cmake options...]
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLANE_MPI=$mpi "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+}
+build() {  # build DIR [cmake options...]: everything the tree holds
+  configure "$@"
+  cmake --build "$1" -j "$jobs"
 }
 
 case "${1:-run}" in
   run)
-    build build
+    # The programs and their catalogue only; `test` builds the rest of the tree.
+    configure build
+    cmake --build build -j "$jobs" --target programs
     shift || true
     if [ -n "${DISPLAY:-}" ] && [ -x build/quillane ]; then
       exec build/quillane "$@"
@@ -36,23 +41,28 @@ case "${1:-run}" in
     # The whole suite twice: an optimised build (with its Debian package, which the suite
     # checks), then one under AddressSanitizer and UndefinedBehaviorSanitizer; then the tests
     # that need no window under ThreadSanitizer. MPI's own allocations are not this project's
-    # to check, so the sanitizer builds leave it out.
+    # to check, so the sanitizer builds leave it out. The sanitizer builds make what the tests
+    # run only (no benchmark, no developers' program), with line tables rather than full debug
+    # information: reports still name files and lines, and the trees build much faster.
     build build
     (cd build && cpack -G DEB >/dev/null)
     (cd build && ctest --output-on-failure -j "$jobs")
-    build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
-      -DQUILLANE_MPI=OFF
+    build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DQUILLANE_TOOLS=OFF \
+      -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQUILLANE_MPI=OFF
     (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
       ctest --output-on-failure -j "$jobs")
-    build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF -DQUILLANE_MPI=OFF \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # -O1 as ThreadSanitizer's own documentation advises: reasonable speed, far less compiling.
+    build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF -DQUILLANE_TOOLS=OFF \
+      -DQUILLANE_MPI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --output-on-failure -j "$jobs")
     ;;
   screenshots)
-    build build
+    configure build
+    cmake --build build -j "$jobs" --target programs quillane-screenshots
     QT_QPA_PLATFORM=offscreen build/quillane-screenshots tests/data/p1/case.json \
       build/screenshots "${2:-1366x768}"
     ;;
