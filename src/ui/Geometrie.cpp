@@ -29,6 +29,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
+#include "io/Summary.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
 #include "ui/AjustementMesures.h"
@@ -881,12 +882,9 @@ void Geometrie::OnRunFinished(const RunOutcome& outcome) {
       QString text = QStringLiteral("Calcul terminé : courbure finale %1 1/m, flèche finale %2 m.")
                          .arg(locale.toString(state_.Stress.FinalCurvature, 'g', 6),
                               locale.toString(state_.Stress.FinalDeflection, 'g', 6));
-      if (state_.Statistics.SingularMatrixEvents > 0) {
-        text += QStringLiteral(" Systèmes singuliers : %1.")
-                    .arg(state_.Statistics.SingularMatrixEvents);
-      }
-      if (state_.Statistics.NonFiniteTemperature) {
-        text += QStringLiteral(" Attention : des températures non finies ont été calculées.");
+      // Every value no specimen can have, as the batch program warns of it.
+      for (const RunWarning& warning : FindRunWarnings(state_)) {
+        text += QLatin1Char(' ') + Q(French(warning, state_.Locale.DecimalSeparator));
       }
       Inform(text);
       // The paths can be long: they go below the commands, where they can wrap and be copied.

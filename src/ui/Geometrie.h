@@ -17,7 +17,7 @@
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
 #include "ui/ResultWindows.h"
 #include "ui/RunWorker.h"
 
@@ -33,6 +33,18 @@ class QToolButton;
 class QUndoStack;
 
 namespace quillane::ui {
+
+// The input window's field rules live below the window, free of Qt.
+using session::CommitField;
+using session::CommitOutcome;
+using session::Field;
+using session::FieldId;
+using session::FieldInfo;
+using session::Fields;
+using session::LiveValue;
+using session::LoadText;
+using session::RangeText;
+using session::StepField;
 
 class AjustementMesures;
 class EtudeParametrique;

@@ -1,4 +1,4 @@
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "format/NumberFormat.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 
 namespace {
 
@@ -195,4 +195,4 @@ double LiveValue(std::string_view boxText, const RegionalSettings& locale) {
   return format::ParseLenient(text);
 }
 
-}  // namespace quillane::ui
+}  // namespace quillane::session

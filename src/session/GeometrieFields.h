@@ -11,7 +11,7 @@
 #include "model/InputTable.h"
 #include "model/ModelState.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 
 // The boxes of the input window, in their load order (there is no box 11; the ninth is "text9").
 enum class FieldId {
@@ -74,4 +74,4 @@ std::string RangeText(const FieldInfo& field, const RegionalSettings& locale);
 // (the locale's separator typed in the box counts as one), 0 when there is none.
 double LiveValue(std::string_view boxText, const RegionalSettings& locale);
 
-}  // namespace quillane::ui
+}  // namespace quillane::session

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "model/ModelState.h"
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 namespace {
 
 using Read = double (*)(const InputParameters&);
@@ -97,4 +97,4 @@ TEST_F(FieldRulesTest, SpinButtonsStepTheShownNumberWithinTheRange) {
 }
 
 }  // namespace
-}  // namespace quillane::ui
+}  // namespace quillane::session
