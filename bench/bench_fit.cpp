@@ -3,12 +3,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <filesystem>
 
+#include "fit/Calibration.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
-#include "study/Calibration.h"
 
 namespace {
 
@@ -29,23 +28,22 @@ void BM_FitTwoStressFigures1000Lamellae(benchmark::State& bench) {
   ValidateRunInputs(state, &catalogue);
   // The record: a run with other figures, read after every lamella and after the cooling.
   ModelState truth = state;
-  study::SetFitValue(truth, "coating.SigmaQ", state.Materials.Coating.SigmaQ * 1.3);
-  study::SetFitValue(truth, "coating.ModuleYoung", state.Materials.Coating.ModuleYoung * 0.8);
+  truth.Materials.Coating.SigmaQ = state.Materials.Coating.SigmaQ * 1.3;
+  truth.Materials.Coating.ModuleYoung = state.Materials.Coating.ModuleYoung * 0.8;
   NullSink sink;
   RunSimulation(truth, sink);
-  study::CalibrationRecord record;
+  fit::CalibrationRecord record;
   for (int k = 1; k <= truth.Clock.LamellaCount; ++k) {
     record.Time.push_back(truth.Stress.LamellaTime(k) + 1e-6);
     record.Curvature.push_back(truth.Stress.Curvature(k));
   }
   record.Time.push_back(truth.Clock.ElapsedTime + 1);
   record.Curvature.push_back(truth.Stress.FinalCurvature);
-  study::FitSettings settings;
-  settings.Parameters = {
-      study::MakeFitParameter("coating.SigmaQ", std::nan(""), std::nan("")),
-      study::MakeFitParameter("coating.ModuleYoung", std::nan(""), std::nan(""))};
+  fit::FitSettings settings;
+  settings.Parameters = {fit::RequireFitParameter("coating.SigmaQ"),
+                         fit::RequireFitParameter("coating.ModuleYoung")};
   for (auto _ : bench) {
-    const study::FitResult result = study::FitRecord(state, record, settings);
+    const fit::FitResult result = fit::FitRecord(state, record, settings);
     benchmark::DoNotOptimize(result.Value.data());
     bench.counters["iterations"] = result.Iterations;
   }

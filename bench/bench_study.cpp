@@ -33,7 +33,7 @@ study::Study HeatFluxStudy(long points, int passes) {
   study.Base.CoatingMaterialName = "NiCrAlY";
   study.Base.PassCount = passes;
   study::Quantity flux;
-  study::ResolveQuantity("HeatFlux", flux);
+  flux.Spec = &Quantity("HeatFlux");
   for (long i = 0; i < points; ++i) flux.Values.push_back(1e6 + 1e4 * static_cast<double>(i));
   study.Vary.push_back(flux);
   return study;
@@ -47,11 +47,10 @@ void BM_Point(benchmark::State& state) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("quillane-bench-" + std::to_string(getpid()));
   if (state.range(0) == 1) options.KeepFilesIn = dir;
-  const std::atomic<bool> stop{false};
   long long rows = 0;
   for (auto _ : state) {
     const study::PointResult result =
-        study::RunPoint(study, study.Vary[0].Values, catalogue, options, 0, stop);
+        study::RunPoint(study, study.Vary[0].Values, catalogue, options, 0);
     rows += static_cast<long long>(result.Results[7]);
   }
   state.counters["rows/s"] =
@@ -69,12 +68,10 @@ void BM_Study200(benchmark::State& state) {
   for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
   study::StudyOptions options;
   options.Jobs = static_cast<int>(state.range(0));
-  const std::atomic<bool> stop{false};
   for (auto _ : state) {
     std::size_t done = 0;
-    study::RunPoints(
-        study, points, todo, catalogue, options,
-        [&](std::size_t, const study::PointResult&) { ++done; }, stop);
+    study::RunPoints(study, points, todo, catalogue, options,
+                     [&](std::size_t, const study::PointResult&) { ++done; });
     benchmark::DoNotOptimize(done);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<long>(points.size()));
@@ -89,10 +86,9 @@ void BM_StudyMemory(benchmark::State& state) {
   const auto points = study::DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
   for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
-  const std::atomic<bool> stop{false};
   for (auto _ : state) {
-    study::RunPoints(
-        study, points, todo, catalogue, {}, [](std::size_t, const study::PointResult&) {}, stop);
+    study::RunPoints(study, points, todo, catalogue, {},
+                     [](std::size_t, const study::PointResult&) {});
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

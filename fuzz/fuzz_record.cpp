@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "study/CalibrationRecord.h"
+#include "fit/CalibrationRecord.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr const char* kOrigin = "fuzz.csv";
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace quillane::study;
+  using namespace quillane::fit;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CalibrationRecord record;
   try {

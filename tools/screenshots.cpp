@@ -78,7 +78,7 @@ std::string RecordOfModel(ModelState state) {
   const double end = state.Input.PassCount * state.Input.PassPeriod;
   std::vector<double> times;
   for (int i = 1; 0.05 * i <= end * 4 / 3; ++i) times.push_back(0.05 * i);
-  const study::CalibrationRecord record = study::RecordOfRun(state, times);
+  const fit::CalibrationRecord record = fit::RecordOfRun(state, times);
   const double spread = std::fabs(record.Curvature.back() - record.Curvature.front());
   std::mt19937_64 engine(7);
   std::normal_distribution<double> gauss;

@@ -4,12 +4,12 @@
 #include <map>
 
 #include "cli/Interrupt.h"
+#include "fit/CalibrationOutput.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
-#include "study/CalibrationOutput.h"
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
 #endif
@@ -34,7 +34,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 double ReadNumber(const std::string& text, const std::string& where) {
   const auto value = format::ParseStrict(text, '.', '\0');
-  if (!value) throw study::RecordError(where + ": \"" + text + "\" is not a number.");
+  if (!value) throw fit::RecordError(where + ": \"" + text + "\" is not a number.");
   return *value;
 }
 
@@ -45,7 +45,7 @@ std::map<std::string, std::pair<double, double>> ReadBounds(const std::string& t
     const std::size_t equals = item.find('=');
     const std::size_t colon = item.find(':', equals == std::string::npos ? 0 : equals);
     if (equals == std::string::npos || colon == std::string::npos) {
-      throw study::RecordError("--fit-bounds: \"" + item + "\" is not NAME=LOW:HIGH.");
+      throw fit::RecordError("--fit-bounds: \"" + item + "\" is not NAME=LOW:HIGH.");
     }
     const std::string low = item.substr(equals + 1, colon - equals - 1);
     const std::string high = item.substr(colon + 1);
@@ -56,48 +56,21 @@ std::map<std::string, std::pair<double, double>> ReadBounds(const std::string& t
   return bounds;
 }
 
-void ReadNoise(const std::string& text, study::FitSettings& settings) {
+void ReadNoise(const std::string& text, fit::FitSettings& settings) {
   for (const std::string& item : SplitList(text)) {
     const std::size_t equals = item.find('=');
     const std::string name = item.substr(0, equals);
     const double value =
         equals == std::string::npos ? NAN : ReadNumber(item.substr(equals + 1), "--fit-noise");
     if (!(value > 0) || (name != "curvature" && name != "temperature")) {
-      throw study::RecordError("--fit-noise: \"" + item +
-                               "\" is not curvature=SD or temperature=SD with SD above zero.");
+      throw fit::RecordError("--fit-noise: \"" + item +
+                             "\" is not curvature=SD or temperature=SD with SD above zero.");
     }
     (name == "curvature" ? settings.CurvatureNoise : settings.TemperatureNoise) = value;
   }
 }
 
-study::FitSettings ReadSettings(const FitCommand& command) {
-  study::FitSettings settings;
-  auto bounds = ReadBounds(command.Bounds);
-  for (const std::string& name : SplitList(command.Parameters)) {
-    const auto given = bounds.find(name);
-    const double low = given != bounds.end() ? given->second.first : std::nan("");
-    const double high = given != bounds.end() ? given->second.second : std::nan("");
-    for (const study::FitParameter& earlier : settings.Parameters) {
-      if (earlier.Name == name)
-        throw study::RecordError("--fit-params: " + name + " is named twice.");
-    }
-    settings.Parameters.push_back(study::MakeFitParameter(name, low, high));
-    if (given != bounds.end()) bounds.erase(given);
-  }
-  if (settings.Parameters.empty()) {
-    throw study::RecordError(
-        "--fit-params: name the figures to fit, e.g. coating.SigmaQ,HeatFlux.");
-  }
-  if (!bounds.empty()) {
-    throw study::RecordError("--fit-bounds: " + bounds.begin()->first + " is not fitted.");
-  }
-  ReadNoise(command.Noise, settings);
-  settings.Robust = command.Robust;
-  settings.Jobs = command.Jobs;
-  return settings;
-}
-
-void PrintResult(const study::FitResult& result, std::ostream& out) {
+void PrintResult(const fit::FitResult& result, std::ostream& out) {
   out << "Fitted in " << result.Iterations << " iterations (" << result.Termination << ")\n";
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     out << "  " << result.Names[j] << " = " << format::FormatShortest(result.Value[j]);
@@ -115,10 +88,36 @@ void PrintResult(const study::FitResult& result, std::ostream& out) {
 
 }  // namespace
 
+fit::FitSettings ReadFitSettings(const FitCommand& command) {
+  fit::FitSettings settings;
+  auto bounds = ReadBounds(command.Bounds);
+  for (const std::string& name : SplitList(command.Parameters)) {
+    const auto given = bounds.find(name);
+    const double low = given != bounds.end() ? given->second.first : std::nan("");
+    const double high = given != bounds.end() ? given->second.second : std::nan("");
+    for (const fit::FitParameter& earlier : settings.Parameters) {
+      if (earlier.Name == name)
+        throw fit::RecordError("--fit-params: " + name + " is named twice.");
+    }
+    settings.Parameters.push_back(fit::RequireFitParameter(name, low, high));
+    if (given != bounds.end()) bounds.erase(given);
+  }
+  if (settings.Parameters.empty()) {
+    throw fit::RecordError("--fit-params: name the figures to fit, e.g. coating.SigmaQ,HeatFlux.");
+  }
+  if (!bounds.empty()) {
+    throw fit::RecordError("--fit-bounds: " + bounds.begin()->first + " is not fitted.");
+  }
+  ReadNoise(command.Noise, settings);
+  settings.Robust = command.Robust;
+  settings.Jobs = command.Jobs;
+  return settings;
+}
+
 int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCatalogue& catalogue,
                   std::ostream& out, std::ostream& err) {
-  const study::FitSettings settings = ReadSettings(command);
-  const study::CalibrationRecord record = study::ReadRecordFile(command.RecordPath);
+  const fit::FitSettings settings = ReadFitSettings(command);
+  const fit::CalibrationRecord record = fit::ReadRecordFile(command.RecordPath);
   ValidateRunInputs(base, &catalogue);
   const std::filesystem::path dir = command.OutDir;
   std::error_code error;
@@ -127,31 +126,36 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
     throw IoError("Cannot create the output folder " + dir.string() + ".");
   }
 
-  std::atomic<bool> stop{false};
-  study::FitResult result;
+  // Ctrl-C ends the model run under way, and the fit with it.
+  std::stop_source stop;
+  fit::FitResult result;
   {
     const StopOnInterrupt interrupt(stop);
-    result = study::FitRecord(base, record, settings, [&](int iteration, double cost) {
-      if (!command.Quiet) {
-        err << "\rIteration " << iteration << ", cost " << format::FormatPattern(cost, "0.000E+00")
-            << "     " << std::flush;
-      }
-      return !stop.load();
-    });
+    result = fit::FitRecord(
+        base, record, settings,
+        [&](const fit::FitProgress& progress) {
+          if (!command.Quiet) {
+            err << "\rIteration " << progress.Iteration << ", cost "
+                << format::FormatPattern(progress.Cost, "0.000E+00") << "     " << std::flush;
+          }
+          return true;
+        },
+        stop.get_token());
   }
   if (!command.Quiet) err << "\n";
   if (result.Cancelled) {
     err << "quillane-batch: the fit was stopped; nothing was written.\n";
     return 130;
   }
-  AtomicFile::WriteWhole(dir / "fit.json", study::FitJson(result), "fit file");
-  study::WriteFittedCase(dir, base, catalogue, result);
-  const graphics::DrawingSurface overlay = study::DrawOverlay(record, result);
+  AtomicFile::WriteWhole(dir / "fit.json", fit::FitJson(result), "fit file");
+  fit::WriteFittedCase(dir, base, catalogue, result,
+                       std::filesystem::path(command.RecordPath).filename().string());
+  const graphics::DrawingSurface overlay = fit::DrawOverlay(record, result);
   AtomicFile::WriteWhole(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
 #ifdef QUILLANE_HAVE_PNG
   raster::PngWriter().Write(overlay, dir / "overlay.png");
 #endif
-  for (const std::string& note : result.Notes) err << "note: " << note << "\n";
+  for (const fit::FitNote& note : result.Notes) err << "note: " << fit::English(note) << "\n";
   if (!command.Quiet) {
     PrintResult(result, out);
     out << "Written to " << (dir / "fit.json").string() << ", fitted_case.json and overlay.svg\n";

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "fit/Calibration.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 
@@ -20,6 +21,10 @@ struct FitCommand {
   int Jobs = 0;
   bool Quiet = false;
 };
+
+// The settings the command asks for. Throws fit::RecordError naming the flag, or
+// fit::FitSettingsError (the fault as data) for a figure that cannot be fitted within its bounds.
+fit::FitSettings ReadFitSettings(const FitCommand& command);
 
 // Fits over `base` (the case and flags, validated here). Returns 0 when the fit ends (its notes
 // tell of undetermined figures), 1 on a fault of the record, the settings or the files, 130

@@ -2,7 +2,17 @@
 
 namespace quillane::cli {
 
-StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& stop) : stop_(stop) {
+StopOnInterrupt::StopOnInterrupt(std::stop_source stop)
+    : request_([stop]() mutable { stop.request_stop(); }) {
+  Watch();
+}
+
+StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& stop)
+    : request_([&stop] { stop.store(true); }) {
+  Watch();
+}
+
+void StopOnInterrupt::Watch() {
   sigemptyset(&signals_);
   sigaddset(&signals_, SIGINT);
   sigaddset(&signals_, SIGTERM);
@@ -10,7 +20,7 @@ StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& stop) : stop_(stop) {
   watcher_ = std::thread([this] {
     const timespec wait{0, 100'000'000};
     while (!finished_.load()) {
-      if (sigtimedwait(&signals_, nullptr, &wait) > 0) stop_.store(true);
+      if (sigtimedwait(&signals_, nullptr, &wait) > 0) request_();
     }
   });
 }

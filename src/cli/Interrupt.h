@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <stop_token>
 #include <thread>
 
 namespace quillane::cli {
@@ -11,13 +13,19 @@ namespace quillane::cli {
 // this thread and in the threads it starts, and a watcher thread waits for them.
 class StopOnInterrupt {
  public:
+  // The request goes to `stop`'s tokens.
+  explicit StopOnInterrupt(std::stop_source stop);
+  // The request sets `stop`, for a job that polls a flag.
   explicit StopOnInterrupt(std::atomic<bool>& stop);
   ~StopOnInterrupt();
   StopOnInterrupt(const StopOnInterrupt&) = delete;
   StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
 
  private:
-  std::atomic<bool>& stop_;
+  // Blocks the signals and starts the watcher.
+  void Watch();
+
+  std::function<void()> request_;
   std::atomic<bool> finished_{false};
   sigset_t signals_{};
   sigset_t previous_{};

@@ -165,9 +165,10 @@ int ServeRank(const StudyCommand& command, const ModelState& base,
   try {
     const PreparedStudy prepared = Prepare(command, base, catalogue);
     if (!session.Agree(true)) return 1;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     const StopOnInterrupt interrupt(stop);
-    study::ServePoints(prepared.Study, prepared.Points, catalogue, prepared.Options, stop);
+    study::ServePoints(prepared.Study, prepared.Points, catalogue, prepared.Options,
+                       stop.get_token());
     return 0;
   } catch (const std::exception&) {
     return 1;
@@ -260,17 +261,19 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
     rows[index] = result;
     progress.PointDone();
   };
-  std::atomic<bool> stop{false};
+  std::stop_source stop;
   {
     const StopOnInterrupt interrupt(stop);
 #ifdef QUILLANE_MPI
     if (session != nullptr) {
-      study::CoordinatePoints(*session, todo, study.Vary.size(), done, stop);
+      study::CoordinatePoints(*session, todo, study.Vary.size(), done, stop.get_token());
     } else {
-      study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done, stop);
+      study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done,
+                       stop.get_token());
     }
 #else
-    study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done, stop);
+    study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done,
+                     stop.get_token());
 #endif
   }
   progress.Finish();

@@ -12,10 +12,20 @@ std::string Number(double value) {
   return format::FormatShortest(value);
 }
 
+// A limit on a count, in whole digits ("100000", where the shortest form is "1e+05").
+std::string Count(double value) {
+  return std::to_string(static_cast<long long>(value));
+}
+
 // SI numbers with the SI unit, for the English.
 std::string English(const EntryFault& fault, double value) {
   const std::string unit = fault.Quantity != nullptr ? fault.Quantity->Unit : "";
   return Number(value) + (unit.empty() ? "" : " " + unit);
+}
+
+// "la " before the boxes whose name is feminine ("la fin"), "le " before the others.
+std::string BoxArticle(const std::string& box) {
+  return box == "fin" || box == "moyenne" ? "la " : "le ";
 }
 
 // Numbers in the unit of the quantity's box, for the French.
@@ -64,6 +74,18 @@ std::optional<EntryFault> CheckValue(const QuantitySpec& quantity, double value)
   return std::nullopt;
 }
 
+std::string ExponentFigure(double value, char separator, int digits) {
+  if (std::isnan(value)) return "—";
+  if (value == 0) return "0";
+  const std::string pattern =
+      "0." + std::string(static_cast<std::size_t>(digits - 1), '#') + "E+00";
+  std::string text = format::FormatPattern(value, pattern, separator);
+  // A figure with no digit after the separator drops the separator too ("1E+08").
+  const std::size_t e = text.find('E');
+  if (e != std::string::npos && e > 0 && text[e - 1] == separator) text.erase(e - 1, 1);
+  return text;
+}
+
 std::string English(const EntryFault& f) {
   const auto value = [&f](double v) { return English(f, v); };
   const std::string field = f.Field.empty() ? "the value" : "\"" + f.Field + "\"";
@@ -82,7 +104,7 @@ std::string English(const EntryFault& f) {
     case FaultKind::TooFewSteps:
       return "\"steps\" must be at least 1.";
     case FaultKind::TooManySteps:
-      return "\"steps\" " + std::to_string(f.Count) + " is above " + Number(f.Max) + ".";
+      return "\"steps\" " + std::to_string(f.Count) + " is above " + Count(f.Max) + ".";
     case FaultKind::EndsNotFinite:
       return "the ends of the range must be finite.";
     case FaultKind::EmptyRange:
@@ -103,7 +125,7 @@ std::string English(const EntryFault& f) {
     case FaultKind::SameQuantity:
       return "the quantity is already varied.";
     case FaultKind::TooManyPoints:
-      return "the study has " + std::to_string(f.Count) + " points, more than " + Number(f.Max) +
+      return "the study has " + std::to_string(f.Count) + " points, more than " + Count(f.Max) +
              ".";
     case FaultKind::TooFewSamples:
       return "\"samples\" must be at least 1.";
@@ -117,6 +139,11 @@ std::string English(const EntryFault& f) {
              " go beyond the allowed " + Number(f.Min) + " to " + Number(f.Max) + ".";
     case FaultKind::NoRecord:
       return "a fit needs a record.";
+    case FaultKind::UnknownQuantity:
+      return "unknown quantity; give a numeric case key such as \"PassThickness\" or a material "
+             "figure such as \"coating.SigmaQ\".";
+    case FaultKind::NotFittable:
+      return "\"" + f.Text + "\" cannot be fitted; choose among " + FittableNames() + ".";
   }
   return {};
 }
@@ -156,7 +183,7 @@ std::string French(const EntryFault& f, char separator) {
     case FaultKind::DeviationNotPositive:
       return "l'écart type doit être au-dessus de zéro, pas " + shown.Bare(f.Value2) + ".";
     case FaultKind::NotANumber:
-      return "le " + f.Field + " « " + f.Text + " » n'est pas un nombre.";
+      return BoxArticle(f.Field) + f.Field + " « " + f.Text + " » n'est pas un nombre.";
     case FaultKind::NotPositive:
       return "« " + f.Text + " » n'est pas un nombre positif.";
     case FaultKind::SameQuantity:
@@ -171,10 +198,15 @@ std::string French(const EntryFault& f, char separator) {
     case FaultKind::BoundsReversed:
       return "le min doit être inférieur au max.";
     case FaultKind::BoundsBeyond:
-      return "les bornes doivent rester entre " + shown.Bare(f.Min) + " et " + shown.Bare(f.Max) +
-             ".";
+      // As the fit window proposes them: SI figures.
+      return "les bornes doivent rester entre " + ExponentFigure(f.Min, separator) + " et " +
+             ExponentFigure(f.Max, separator) + ".";
     case FaultKind::NoRecord:
       return "ouvrez d'abord un enregistrement.";
+    case FaultKind::UnknownQuantity:
+      return "grandeur inconnue.";
+    case FaultKind::NotFittable:
+      return "« " + f.Text + " » ne peut pas être ajustée.";
   }
   return {};
 }

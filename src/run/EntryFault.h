@@ -31,15 +31,17 @@ enum class FaultKind {
   LawNotFinite,  // mean or deviation not finite
   DeviationNotPositive,
   // Entries of a form.
-  NotANumber,      // Text, typed in the box named by Field, is not a number
-  NotPositive,     // Field (a noise) must be above zero; Text as typed
-  SameQuantity,    // the quantity is varied twice
-  TooManyPoints,   // Count points, more than Max
-  TooFewSamples,   // fewer than 1 sample
-  NothingChosen,   // no quantity to fit
-  BoundsReversed,  // fit bounds Value to Value2 reversed or empty
-  BoundsBeyond,    // fit bounds Value to Value2 beyond the allowed Min to Max
-  NoRecord,        // a fit without a record
+  NotANumber,       // Text, typed in the box named by Field, is not a number
+  NotPositive,      // Field (a noise) must be above zero; Text as typed
+  SameQuantity,     // the quantity is varied twice
+  TooManyPoints,    // Count points, more than Max
+  TooFewSamples,    // fewer than 1 sample
+  NothingChosen,    // no quantity to fit
+  BoundsReversed,   // fit bounds Value to Value2 reversed or empty
+  BoundsBeyond,     // fit bounds Value to Value2 beyond the allowed Min to Max
+  NoRecord,         // a fit without a record
+  UnknownQuantity,  // Text names no quantity of the quantity table
+  NotFittable,      // Text names no quantity a record can be fitted to
 };
 
 struct EntryFault {
@@ -58,6 +60,10 @@ struct EntryFault {
 
 // Why `value` (SI) cannot be given to the quantity; nothing when it can.
 std::optional<EntryFault> CheckValue(const QuantitySpec& quantity, double value);
+
+// A figure in SI units as the fit window shows it: up to `digits` significant digits in
+// exponent form without trailing zeros ("1.5E+08", "1E-06"), "0" for zero, "—" for NaN.
+std::string ExponentFigure(double value, char separator, int digits = 7);
 
 // The fault in the batch program's English, SI units: "the value 2 m lies outside ...".
 std::string English(const EntryFault& fault);

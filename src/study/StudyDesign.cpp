@@ -47,14 +47,11 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
         u = std::clamp(u, 0x1.0p-60, 1 - 0x1.0p-53);
         value = quantity.LawA + quantity.LawB * NormalQuantile(u);
       }
-      if (quantity.Input != nullptr && quantity.Input->Type == InputType::Integer) {
-        value = std::round(value);
-      }
-      const std::string fault = ValueFault(quantity, value);
-      if (!fault.empty()) {
-        throw SampleError("vary[" + std::to_string(q) + "] (\"" + quantity.Name + "\"): sample " +
-                              std::to_string(i + 1) + ": " + fault,
-                          q, value);
+      if (quantity.Spec->Whole) value = std::round(value);
+      if (const auto fault = CheckValue(*quantity.Spec, value)) {
+        throw SampleError("vary[" + std::to_string(q) + "] (\"" + quantity.Name() + "\"): sample " +
+                              std::to_string(i + 1) + ": " + English(*fault),
+                          q, *fault);
       }
       points[i][q] = value;
     }

@@ -10,18 +10,17 @@
 
 namespace quillane::study {
 
-// A sampled value that its quantity cannot take; the window tells it in French from the
-// quantity's index and the value.
+// A sampled value that its quantity cannot take: the index of the quantity in the study, and
+// why the value drawn (the fault's Value) cannot be used.
 class SampleError : public StudyError {
  public:
-  SampleError(const std::string& message, std::size_t quantity, double value)
-      : StudyError(message), quantity_(quantity), value_(value) {}
+  SampleError(const std::string& message, std::size_t quantity, const EntryFault& fault)
+      : StudyError(message, fault), quantity_(quantity) {}
   std::size_t QuantityIndex() const { return quantity_; }
-  double Value() const { return value_; }
+  double Value() const { return Fault()->Value; }
 
  private:
   std::size_t quantity_;
-  double value_;
 };
 
 // Studies above this many points need to be asked for explicitly.

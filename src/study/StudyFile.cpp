@@ -7,21 +7,12 @@
 
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
-#include "run/Validation.h"
 
 namespace quillane::study {
 
 namespace {
 
 using Json = nlohmann::json;
-
-struct RoleName {
-  const char* Prefix;
-  MaterialRole Role;
-};
-constexpr RoleName kRoles[] = {{"substrate.", MaterialRole::Substrate},
-                               {"coating.", MaterialRole::Coating},
-                               {"contact.", MaterialRole::Contact}};
 
 std::string Number(double value) {
   return format::FormatShortest(value);
@@ -33,6 +24,10 @@ class EntryReader {
   explicit EntryReader(std::string where) : where_(std::move(where)) {}
 
   [[noreturn]] void Fail(const std::string& what) const { throw StudyError(where_ + ": " + what); }
+  // A fault the windows tell too: its English, and the fault as data.
+  [[noreturn]] void Fail(const EntryFault& fault) const {
+    throw StudyError(where_ + ": " + English(fault), fault);
+  }
 
   double NumberAt(const Json& object, const char* key) const {
     const auto found = object.find(key);
@@ -66,7 +61,8 @@ class EntryReader {
 };
 
 // The range of a "from", "to", "steps" entry, with its "scale".
-std::vector<double> ReadRange(const Json& entry, const EntryReader& reader) {
+std::vector<double> ReadRange(const Json& entry, const QuantitySpec& quantity,
+                              const EntryReader& reader) {
   ValueRange range;
   range.From = reader.NumberAt(entry, "from");
   range.To = reader.NumberAt(entry, "to");
@@ -80,8 +76,10 @@ std::vector<double> ReadRange(const Json& entry, const EntryReader& reader) {
     }
   }
   range.Log = scale == "log";
-  const StudyFault fault = FindRangeFault(range);
-  if (!fault.None()) reader.Fail(fault.English);
+  if (std::optional<EntryFault> fault = CheckRange(range)) {
+    fault->Quantity = &quantity;
+    reader.Fail(*fault);
+  }
   return RangeValues(range);
 }
 
@@ -105,14 +103,23 @@ void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& re
   }
   if (kind == "uniform") {
     quantity.Law = Distribution::Uniform;
-    if (!(quantity.LawA < quantity.LawB)) {
-      reader.Fail("the uniform range [" + Number(quantity.LawA) + ", " + Number(quantity.LawB) +
-                  "] is " + (quantity.LawA == quantity.LawB ? "empty." : "reversed."));
+    // The ends as a range of one interval, told in the law's own words.
+    if (std::optional<EntryFault> fault = CheckRange({quantity.LawA, quantity.LawB, 1, false})) {
+      fault->Quantity = quantity.Spec;
+      throw StudyError(reader.Where() + ": the uniform range [" + Number(quantity.LawA) + ", " +
+                           Number(quantity.LawB) + "] is " +
+                           (fault->Kind == FaultKind::EmptyRange ? "empty." : "reversed."),
+                       *fault);
     }
   } else {
     quantity.Law = Distribution::Normal;
     if (!(quantity.LawB > 0)) {
-      reader.Fail("the standard deviation must be above zero, not " + Number(quantity.LawB) + ".");
+      EntryFault fault;
+      fault.Kind = FaultKind::DeviationNotPositive;
+      fault.Quantity = quantity.Spec;
+      fault.Value = quantity.LawA;
+      fault.Value2 = quantity.LawB;
+      reader.Fail(fault);
     }
   }
 }
@@ -124,13 +131,15 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
   if (!entry.contains("input") || !entry["input"].is_string()) {
     reader.Fail("\"input\" (a case key or substrate./coating./contact.<column>) is missing.");
   }
-  Quantity quantity;
   const std::string name = entry["input"].get<std::string>();
   reader = EntryReader(reader.Where() + " (\"" + name + "\")");
-  if (!ResolveQuantity(name, quantity)) {
-    reader.Fail(
-        "unknown quantity; give a numeric case key such as \"PassThickness\" or a "
-        "material figure such as \"coating.SigmaQ\".");
+  Quantity quantity;
+  quantity.Spec = FindQuantity(name);
+  if (quantity.Spec == nullptr) {
+    EntryFault fault;
+    fault.Kind = FaultKind::UnknownQuantity;
+    fault.Text = name;
+    reader.Fail(fault);
   }
   reader.OnlyKeys(entry, {"input", "values", "from", "to", "steps", "scale", "distribution"});
   if (sampled) {
@@ -140,8 +149,7 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
     ReadDistribution(entry["distribution"], quantity, reader);
     if (quantity.Law == Distribution::Uniform) {
       for (const double end : {quantity.LawA, quantity.LawB}) {
-        const std::string fault = ValueFault(quantity, end);
-        if (!fault.empty()) reader.Fail(fault);
+        if (const auto fault = CheckValue(*quantity.Spec, end)) reader.Fail(*fault);
       }
     }
     return quantity;
@@ -159,13 +167,12 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
       quantity.Values.push_back(value.get<double>());
     }
   } else if (entry.contains("from") || entry.contains("to") || entry.contains("steps")) {
-    quantity.Values = ReadRange(entry, reader);
+    quantity.Values = ReadRange(entry, *quantity.Spec, reader);
   } else {
     reader.Fail("give \"values\", or \"from\", \"to\" and \"steps\".");
   }
   for (const double value : quantity.Values) {
-    const std::string fault = ValueFault(quantity, value);
-    if (!fault.empty()) reader.Fail(fault);
+    if (const auto fault = CheckValue(*quantity.Spec, value)) reader.Fail(*fault);
   }
   return quantity;
 }
@@ -194,119 +201,39 @@ void ReadDesign(const Json& design, Study& study, const std::string& origin) {
   reader.OnlyKeys(settings, {"samples", "seed"});
   study.Design = DesignKind::LatinHypercube;
   study.Samples = reader.CountAt(settings, "samples");
-  if (study.Samples == 0) reader.Fail("\"samples\" must be at least 1.");
+  if (study.Samples == 0) {
+    EntryFault fault;
+    fault.Kind = FaultKind::TooFewSamples;
+    reader.Fail(fault);
+  }
   study.Seed =
       settings.contains("seed") ? static_cast<std::uint64_t>(reader.CountAt(settings, "seed")) : 0;
 }
 
 }  // namespace
 
-std::string Quantity::Unit() const {
-  if (Input != nullptr) return Input->Unit;
-  return Column != nullptr ? Column->Unit : "";
-}
-
-bool ResolveQuantity(const std::string& name, Quantity& quantity) {
-  quantity = Quantity{};
-  quantity.Name = name;
-  for (const RoleName& role : kRoles) {
-    if (name.rfind(role.Prefix, 0) != 0) continue;
-    const std::string column = name.substr(std::string(role.Prefix).size());
-    for (const MaterialColumn& candidate : kMaterialColumns) {
-      if (column == candidate.Name) {
-        quantity.Column = &candidate;
-        quantity.Role = role.Role;
-        return true;
-      }
-    }
-    return false;
-  }
-  const InputSpec* input = FindInput(name);
-  if (input == nullptr || input->Type == InputType::Text) return false;
-  quantity.Input = input;
-  return true;
-}
-
-StudyFault FindValueFault(const Quantity& quantity, double value, char separator) {
-  const std::string unit = quantity.Unit();
-  const auto english = [&unit](double v) { return Number(v) + (unit.empty() ? "" : " " + unit); };
-  // The French follows the input window's box: its unit and its separator.
-  const InputSpec* input = quantity.Input;
-  const std::string frenchUnit = input != nullptr ? input->DisplayUnit : unit;
-  const auto french = [&](double v) {
-    const double shown = input != nullptr ? input->ToDisplay(v) : v;
-    return format::FormatGeneral(shown, separator) + (frenchUnit.empty() ? "" : " " + frenchUnit);
-  };
-  if (!std::isfinite(value)) {
-    return {"the value " + english(value) + " is not finite.",
-            "la valeur " + french(value) + " n'est pas un nombre fini."};
-  }
-  if (input != nullptr) {
-    if (input->Type == InputType::Integer &&
-        (value != std::floor(value) || std::fabs(value) > kMaxInteger)) {
-      return {"the value " + english(value) + " is not a whole number the input can hold.",
-              "la valeur " + french(value) + " n'est pas un nombre entier admis."};
-    }
-    if (input->Ranged && (value < input->Min || value > input->Max)) {
-      return {"the value " + english(value) + " lies outside the allowed range " +
-                  Number(input->Min) + " to " + english(input->Max) + ".",
-              "la valeur " + french(value) + " est hors limites ; elle doit être comprise entre " +
-                  format::FormatGeneral(input->ToDisplay(input->Min), separator) + " et " +
-                  french(input->Max) + "."};
-    }
-    return {};
-  }
-  for (const MaterialBound& bound : MaterialBounds()) {
-    if (&bound.Column != quantity.Column) continue;
-    if (quantity.Column->Field == &MaterialRecord::Poisson && !(value < 1)) {
-      return {"the value " + english(value) + " must be less than 1.",
-              "la valeur " + french(value) + " doit être inférieure à 1."};
-    }
-    if (value < bound.Min || value > bound.Max) {
-      return {"the value " + english(value) + " lies outside the catalogue bounds " +
-                  Number(bound.Min) + " to " + english(bound.Max) + ".",
-              "la valeur " + french(value) +
-                  " est hors des limites du catalogue ; elle doit être comprise entre " +
-                  format::FormatGeneral(bound.Min, separator) + " et " + french(bound.Max) + "."};
-    }
-  }
-  return {};
-}
-
-std::string ValueFault(const Quantity& quantity, double value) {
-  return FindValueFault(quantity, value).English;
-}
-
-StudyFault FindRangeFault(const ValueRange& range, char separator) {
-  const auto french = [separator](double v) { return format::FormatGeneral(v, separator); };
+std::optional<EntryFault> CheckRange(const ValueRange& range) {
+  EntryFault fault;
+  fault.Value = range.From;
+  fault.Value2 = range.To;
+  fault.Count = range.Steps;
+  fault.Max = static_cast<double>(kMaxRangeSteps);
   if (range.Steps < 1) {
-    return {"\"steps\" must be at least 1.", "il faut au moins 1 intervalle."};
+    fault.Kind = FaultKind::TooFewSteps;
+  } else if (range.Steps > kMaxRangeSteps) {
+    fault.Kind = FaultKind::TooManySteps;
+  } else if (!std::isfinite(range.From) || !std::isfinite(range.To)) {
+    fault.Kind = FaultKind::EndsNotFinite;
+  } else if (range.From == range.To) {
+    fault.Kind = FaultKind::EmptyRange;
+  } else if (range.From > range.To) {
+    fault.Kind = FaultKind::ReversedRange;
+  } else if (range.Log && !(range.From > 0)) {
+    fault.Kind = FaultKind::LogNotPositive;
+  } else {
+    return std::nullopt;
   }
-  if (range.Steps > kMaxRangeSteps) {
-    return {"\"steps\" " + std::to_string(range.Steps) + " is above " +
-                std::to_string(kMaxRangeSteps) + ".",
-            std::to_string(range.Steps) + " intervalles, c'est plus que " +
-                std::to_string(kMaxRangeSteps) + "."};
-  }
-  if (!std::isfinite(range.From) || !std::isfinite(range.To)) {
-    return {"the ends of the range must be finite.", "les bornes doivent être des nombres finis."};
-  }
-  if (range.From == range.To) {
-    return {"the range from " + Number(range.From) + " to " + Number(range.To) + " is empty.",
-            "l'intervalle de " + french(range.From) + " à " + french(range.To) + " est vide."};
-  }
-  if (range.From > range.To) {
-    return {"the range is reversed: \"from\" " + Number(range.From) + " is above \"to\" " +
-                Number(range.To) + ".",
-            "l'intervalle est inversé : le début " + french(range.From) +
-                " est au-dessus de la fin " + french(range.To) + "."};
-  }
-  if (range.Log && !(range.From > 0)) {
-    return {"a logarithmic range must lie above zero, not from " + Number(range.From) + ".",
-            "une échelle logarithmique demande des valeurs au-dessus de zéro, pas à partir de " +
-                french(range.From) + "."};
-  }
-  return {};
+  return fault;
 }
 
 std::vector<double> RangeValues(const ValueRange& range) {
@@ -368,9 +295,12 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
   for (std::size_t i = 0; i < root["vary"].size(); ++i) {
     Quantity quantity = ReadQuantity(root["vary"][i], i, sampled, origin);
     for (const Quantity& earlier : study.Vary) {
-      if (earlier.Name == quantity.Name) {
-        reader.Fail("vary[" + std::to_string(i) + "] (\"" + quantity.Name +
-                    "\"): the quantity is already varied.");
+      if (earlier.Spec == quantity.Spec) {
+        EntryFault fault;
+        fault.Kind = FaultKind::SameQuantity;
+        fault.Quantity = quantity.Spec;
+        EntryReader(origin + ": vary[" + std::to_string(i) + "] (\"" + quantity.Name() + "\")")
+            .Fail(fault);
       }
     }
     study.Vary.push_back(std::move(quantity));

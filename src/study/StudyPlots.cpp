@@ -79,7 +79,7 @@ std::pair<double, double> Extent(const std::vector<double>& values) {
 }
 
 StudyPlot ResultAgainst(const Study& study, const Series& series, std::size_t q, std::size_t r) {
-  const std::string quantity = study.Vary[q].Name;
+  const std::string quantity = study.Vary[q].Name();
   const std::string result = kResultColumns[r].Name;
   StudyPlot plot = NewPlot(result + "_vs_" + quantity);
   const auto [xLow, xHigh] = Extent(series.X);
@@ -128,8 +128,8 @@ StudyPlot ColourMap(const Study& study, const StudyRows& rows, std::size_t r) {
   const std::vector<double> yEdges = CellEdges(ys.X);
   const auto [low, high] = Extent(xs.Y);
   ChartArea chart(plot.Surface, result + " (" + ShownUnit(kResultColumns[r].Unit).Unit + ")",
-                  AxisLabel(study.Vary[0].Name, study.Vary[0].Unit()),
-                  AxisLabel(study.Vary[1].Name, study.Vary[1].Unit()), xEdges.front(),
+                  AxisLabel(study.Vary[0].Name(), study.Vary[0].Unit()),
+                  AxisLabel(study.Vary[1].Name(), study.Vary[1].Unit()), xEdges.front(),
                   xEdges.back(), yEdges.front(), yEdges.back());
   for (std::size_t i = 0; i < xs.X.size(); ++i) {
     const std::size_t cx = CellOf(xEdges, xs.X[i]);
@@ -196,7 +196,7 @@ StudyPlot Influence(const Study& study, const StudyRows& rows, std::size_t r) {
     chart.Cell(std::min(0.0, rho), top - 0.8, std::max(0.0, rho), top - 0.2,
                rho < 0 ? RGB(214, 39, 40) : kBlue);
     chart.Label(chart.X(-0.98), chart.Y(top - 0.2) + 2,
-                study.Vary[ranked[k].second].Name + " " + format::FormatPattern(rho, "0.00"));
+                study.Vary[ranked[k].second].Name() + " " + format::FormatPattern(rho, "0.00"));
   }
   return plot;
 }

@@ -6,11 +6,11 @@
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "io/AtomicFile.h"
 #include "io/Summary.h"
 #include "model/Errors.h"
+#include "model/ParallelFor.h"
 #include "model/RunSink.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
@@ -22,32 +22,20 @@ namespace {
 // Keeps the hottest top surface of the thermal rows and stops the run when asked.
 class PointSink : public NullSink {
  public:
-  explicit PointSink(const std::atomic<bool>& stop) : stop_(stop) {}
+  explicit PointSink(std::stop_token stop) : stop_(std::move(stop)) {}
   void ThermalRow(const ThermalRecord& record, bool) override {
     const double top = record.Temperature[static_cast<std::size_t>(record.NodeCount - 1)];
     if (!seen_ || top > peak_) peak_ = top;
     seen_ = true;
   }
-  bool Progress(double) override { return !stop_.load(std::memory_order_relaxed); }
+  bool Progress(double) override { return !stop_.stop_requested(); }
   double Peak() const { return seen_ ? peak_ : std::numeric_limits<double>::quiet_NaN(); }
 
  private:
-  const std::atomic<bool>& stop_;
+  std::stop_token stop_;
   bool seen_ = false;
   double peak_ = 0;
 };
-
-std::string RowName(const ModelState& state, MaterialRole role) {
-  switch (role) {
-    case MaterialRole::Substrate:
-      return state.Input.SubstrateMaterialName;
-    case MaterialRole::Coating:
-      return state.Input.CoatingMaterialName;
-    case MaterialRole::Contact:
-      break;
-  }
-  return kContactName;
-}
 
 // Sets the point's values on the inputs and on copies of the picked rows; returns those rows,
 // which replace the catalogue's rows of the same name for this point only.
@@ -57,13 +45,13 @@ std::vector<MaterialRecord> ApplyPoint(const Study& study, const std::vector<dou
   std::vector<MaterialRecord> changed;
   used.assign(study.Vary.size(), std::numeric_limits<double>::quiet_NaN());
   for (std::size_t q = 0; q < study.Vary.size(); ++q) {
-    const Quantity& quantity = study.Vary[q];
-    if (quantity.Input != nullptr) {
+    const QuantitySpec& quantity = *study.Vary[q].Spec;
+    if (quantity.IsInput()) {
       if (!std::isnan(values[q])) quantity.Input->Set(state.Input, values[q]);
       used[q] = quantity.Input->Get(state.Input);
       continue;
     }
-    const std::string name = RowName(state, quantity.Role);
+    const std::string name = quantity.RowName(state.Input);
     MaterialRecord* row = nullptr;
     for (MaterialRecord& earlier : changed) {
       if (FoldName(earlier.Name) == FoldName(name)) row = &earlier;
@@ -116,7 +104,7 @@ std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t 
 
 PointResult RunPoint(const Study& study, const std::vector<double>& values,
                      const MaterialsCatalogue& catalogue, const StudyOptions& options,
-                     std::size_t index, const std::atomic<bool>& stop) {
+                     std::size_t index, std::stop_token stop) {
   PointResult result;
   result.Results.fill(std::numeric_limits<double>::quiet_NaN());
   ModelState state;
@@ -165,32 +153,22 @@ void RunPoints(const Study& study, const std::vector<std::vector<double>>& point
                const std::vector<std::size_t>& todo, const MaterialsCatalogue& catalogue,
                const StudyOptions& options,
                const std::function<void(std::size_t, const PointResult&)>& done,
-               const std::atomic<bool>& stop) {
-  unsigned jobs = options.Jobs > 0 ? static_cast<unsigned>(options.Jobs)
-                                   : std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(todo.size(), 1)));
-  std::atomic<std::size_t> next{0};
+               std::stop_token stop) {
   std::mutex reporting;
-  const auto work = [&] {
-    for (;;) {
-      if (stop.load()) return;
-      const std::size_t slot = next.fetch_add(1);
-      if (slot >= todo.size()) return;
-      const std::size_t index = todo[slot];
-      PointResult result;
-      try {
-        result = RunPoint(study, points[index], catalogue, options, index, stop);
-      } catch (const RunCancelled&) {
-        return;
-      }
-      const std::lock_guard<std::mutex> lock(reporting);
-      done(index, result);
-    }
-  };
-  std::vector<std::thread> pool;
-  for (unsigned i = 1; i < jobs; ++i) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
+  ParallelFor(
+      todo.size(), options.Jobs,
+      [&](std::size_t slot) {
+        const std::size_t index = todo[slot];
+        PointResult result;
+        try {
+          result = RunPoint(study, points[index], catalogue, options, index, stop);
+        } catch (const RunCancelled&) {
+          return;
+        }
+        const std::lock_guard<std::mutex> lock(reporting);
+        done(index, result);
+      },
+      stop);
 }
 
 }  // namespace quillane::study

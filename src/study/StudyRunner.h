@@ -3,9 +3,9 @@
 // pool of threads. A point that fails gets its fault as its status; the others go on.
 
 #include <array>
-#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -49,18 +49,18 @@ struct StudyOptions {
 std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t index);
 
 // Runs one point (`values` one per varied quantity; NaN keeps the base value). Throws
-// RunCancelled when `stop` is set during the run; every other fault goes to the status.
+// RunCancelled when a stop is requested during the run; every other fault goes to the status.
 PointResult RunPoint(const Study& study, const std::vector<double>& values,
                      const MaterialsCatalogue& catalogue, const StudyOptions& options,
-                     std::size_t index, const std::atomic<bool>& stop);
+                     std::size_t index, std::stop_token stop = {});
 
 // Runs the points of `todo` (indices into `points`) on the pool. `done` is called for each
-// finished point, one call at a time, from the pool's threads. Setting `stop` ends the study
+// finished point, one call at a time, from the pool's threads. A stop request ends the study
 // soon: the points under way are dropped and not reported.
 void RunPoints(const Study& study, const std::vector<std::vector<double>>& points,
                const std::vector<std::size_t>& todo, const MaterialsCatalogue& catalogue,
                const StudyOptions& options,
                const std::function<void(std::size_t, const PointResult&)>& done,
-               const std::atomic<bool>& stop);
+               std::stop_token stop = {});
 
 }  // namespace quillane::study

@@ -70,7 +70,7 @@ bool ReadCell(const std::string& text, double& value) {
 
 std::vector<std::string> TableColumns(const Study& study) {
   std::vector<std::string> columns{"point"};
-  for (const Quantity& quantity : study.Vary) columns.push_back(quantity.Name);
+  for (const Quantity& quantity : study.Vary) columns.push_back(quantity.Name());
   for (const ResultColumn& column : kResultColumns) columns.emplace_back(column.Name);
   columns.emplace_back("status");
   return columns;

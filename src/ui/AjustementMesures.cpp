@@ -18,97 +18,34 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
-
+#include "fit/FittedMaterials.h"
 #include "format/NumberFormat.h"
-#include "model/Errors.h"
-#include "run/Validation.h"
+#include "materials/UserCatalogue.h"
+#include "run/EntryFault.h"
+#include "session/FitView.h"
 #include "ui/ChartFile.h"
 
 namespace quillane::ui {
 
 namespace {
 
-constexpr const char* kAdjusted = " (ajusté)";
 constexpr QRgb kMeasured = 0xFF0046A0;
 constexpr QRgb kModel = 0xFFC0392B;
 constexpr QRgb kResidual = 0xFF5D6D7E;
-
-// What the window calls each figure a record can be fitted to, and its SI unit.
-struct FitCaption {
-  const char* Name;
-  const char* Label;
-  const char* Unit;
-};
-constexpr FitCaption kCaptions[] = {
-    {"coating.SigmaQ", "Contrainte de trempe du dépôt", "Pa"},
-    {"coating.ModuleYoung", "Module d'Young du dépôt", "Pa"},
-    {"coating.dilat", "Dilatation thermique du dépôt", "1/K"},
-    {"HeatFlux", "Flux thermique incident", "W/m²"},
-    {"contact.Lambda", "Conductivité thermique du contact", "W/(m·K)"},
-};
-
-const FitCaption& CaptionOf(const std::string& name) {
-  for (const FitCaption& caption : kCaptions) {
-    if (name == caption.Name) return caption;
-  }
-  return kCaptions[0];
-}
+constexpr int kTickMs = 100;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-QString Label(const std::string& name) {
-  return QString::fromUtf8(CaptionOf(name).Label);
+QString Bullets(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) list << Q(line);
+  return QStringLiteral("\n• ") + list.join(QStringLiteral("\n• "));
 }
 
-// A figure of the window: up to seven significant digits by default, as the solver's accuracy
-// warrants, without trailing zeros ("1.5E+08", "1E-06").
-QString Shown(double value, char separator, int digits = 7) {
-  if (std::isnan(value)) return QStringLiteral("—");
-  if (value == 0) return QStringLiteral("0");
-  const std::string pattern =
-      "0." + std::string(static_cast<std::size_t>(digits - 1), '#') + "E+00";
-  QString text = Q(format::FormatPattern(value, pattern, separator));
-  return text.replace(QString(QLatin1Char(separator)) + QLatin1Char('E'), QStringLiteral("E"));
-}
-
-// The solver's reason for stopping in French; its figures are left to the English message.
-QString FrenchTermination(const std::string& message) {
-  const std::pair<const char*, const char*> reasons[] = {
-      {"Function tolerance reached", "tolérance sur la variation du coût atteinte"},
-      {"Gradient tolerance reached", "tolérance sur le gradient atteinte"},
-      {"Parameter tolerance reached", "tolérance sur la variation des grandeurs atteinte"},
-      {"Maximum number of iterations reached", "nombre maximal d'itérations atteint"},
-  };
-  for (const auto& [english, french] : reasons) {
-    if (message.rfind(english, 0) == 0) return QString::fromUtf8(french);
-  }
-  return Q(message);
-}
-
-// The library's notes in plain French: each names its figure first.
-QString FrenchNote(const std::string& note, const study::FitResult& result, char separator) {
-  for (std::size_t j = 0; j < result.Names.size(); ++j) {
-    const std::string& name = result.Names[j];
-    if (note.rfind(name + " ", 0) != 0) continue;
-    const QString unit = QString::fromUtf8(CaptionOf(name).Unit);
-    if (std::isnan(result.StandardError[j])) {
-      return QStringLiteral(
-                 "La grandeur « %1 » ne peut pas être déterminée par cet enregistrement : la "
-                 "courbure et la température du modèle n'en dépendent pas, ou seulement avec une "
-                 "autre grandeur. Elle est restée à %2 %3.")
-          .arg(Label(name), Shown(result.Value[j], separator), unit);
-    }
-    return QStringLiteral(
-               "La grandeur « %1 » n'est pas déterminée par cet enregistrement : son écart type "
-               "(%2 %4) dépasse sa valeur (%3 %4).")
-        .arg(Label(name), Shown(result.StandardError[j], separator),
-             Shown(result.Value[j], separator), unit);
-  }
-  return Q(note);
+QVector<double> Values(const std::vector<double>& values) {
+  return QVector<double>(values.begin(), values.end());
 }
 
 QCPAxisRect* AddAxisRect(QCustomPlot& chart, int row, int column, QCPMarginGroup* group,
@@ -144,22 +81,20 @@ QCPGraph* AddLine(QCustomPlot& chart, QCPAxisRect* rect, const QVector<double>& 
 }  // namespace
 
 AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidget* parent)
-    : QMainWindow(parent), links_(std::move(links)), user_(user) {
+    : QMainWindow(parent), links_(std::move(links)), user_(user), job_(kTickMs) {
   setObjectName(QStringLiteral("AjustementMesures"));
   setWindowTitle(QStringLiteral("Ajustement sur mesures"));
-  const StudyBase base = links_.Source();
-  separator_ = base.State.Locale.DecimalSeparator;
-  group_ = base.State.Locale.GroupSeparator;
+  separator_ = links_.Source().State.Locale.DecimalSeparator;
   BuildWidgets();
-  connect(&worker_, &FitWorker::ProgressChanged, this, &AjustementMesures::OnProgress);
-  connect(&worker_, &FitWorker::Finished, this, &AjustementMesures::OnFinished);
+  connect(&job_, &BackgroundJob::Tick, this, &AjustementMesures::OnTick);
+  connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
   SetRunning(false);
   Plot();
   resize(1200, 760);
 }
 
 AjustementMesures::~AjustementMesures() {
-  worker_.CancelAndWait();
+  job_.CancelAndWait();
 }
 
 void AjustementMesures::BuildWidgets() {
@@ -184,28 +119,27 @@ void AjustementMesures::BuildWidgets() {
   grid->addWidget(new QLabel(QStringLiteral("min"), group), 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("max"), group), 0, 2);
   grid->addWidget(new QLabel(QStringLiteral("Unité"), group), 0, 3);
-  for (std::size_t i = 0; i < parameters_.size(); ++i) {
-    const std::string name = study::kFitParameters[i];
-    const study::FitParameter bounds = study::MakeFitParameter(name, NAN, NAN);
-    ParameterRow& row = parameters_[i];
-    const int line = static_cast<int>(i) + 1;
-    row.Fitted =
-        new QCheckBox(Label(name) + QStringLiteral(" (") + Q(name) + QLatin1Char(')'), group);
-    row.Fitted->setObjectName(QStringLiteral("Fit_") + Q(name));
-    row.DefaultMin = Shown(bounds.Lower, separator_);
-    row.DefaultMax = Shown(bounds.Upper, separator_);
-    row.Min = new QLineEdit(row.DefaultMin, group);
-    row.Min->setObjectName(QStringLiteral("Min_") + Q(name));
-    row.Max = new QLineEdit(row.DefaultMax, group);
-    row.Max->setObjectName(QStringLiteral("Max_") + Q(name));
+  const session::FitForm proposed = session::NewFitForm(separator_);
+  for (const session::FitFormRow& entry : proposed.Rows) {
+    const QString name = Q(entry.Quantity->Name);
+    const int line = static_cast<int>(parameters_.size()) + 1;
+    ParameterRow row{entry.Quantity};
+    row.Fitted = new QCheckBox(
+        Q(entry.Quantity->Caption) + QStringLiteral(" (") + name + QLatin1Char(')'), group);
+    row.Fitted->setObjectName(QStringLiteral("Fit_") + name);
+    row.Min = new QLineEdit(Q(entry.Min), group);
+    row.Min->setObjectName(QStringLiteral("Min_") + name);
+    row.Max = new QLineEdit(Q(entry.Max), group);
+    row.Max->setObjectName(QStringLiteral("Max_") + name);
     for (QLineEdit* box : {row.Min, row.Max}) {
       box->setToolTip(QStringLiteral("Bornes permises : %1 à %2 ; elles peuvent être resserrées")
-                          .arg(row.DefaultMin, row.DefaultMax));
+                          .arg(Q(entry.Min), Q(entry.Max)));
     }
     grid->addWidget(row.Fitted, line, 0);
     grid->addWidget(row.Min, line, 1);
     grid->addWidget(row.Max, line, 2);
-    grid->addWidget(new QLabel(QString::fromUtf8(CaptionOf(name).Unit), group), line, 3);
+    grid->addWidget(new QLabel(Q(entry.Quantity->Unit), group), line, 3);
+    parameters_.push_back(row);
   }
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
@@ -317,10 +251,10 @@ void AjustementMesures::BuildWidgets() {
 }
 
 bool AjustementMesures::OpenRecord(const QString& path) {
-  if (worker_.IsRunning()) return false;
-  study::CalibrationRecord record;
+  if (job_.IsRunning()) return false;
+  fit::CalibrationRecord record;
   try {
-    record = study::ReadRecordFile(std::filesystem::path(path.toStdString()));
+    record = fit::ReadRecordFile(std::filesystem::path(path.toStdString()));
   } catch (const std::exception& error) {
     const QString text =
         QStringLiteral("L'enregistrement %1 ne peut pas servir à un ajustement :\n%2")
@@ -351,99 +285,54 @@ bool AjustementMesures::OpenRecord(const QString& path) {
   return true;
 }
 
-bool AjustementMesures::ReadSettings(study::FitSettings& settings, QStringList& faults) const {
-  settings = study::FitSettings{};
-  const auto read = [this](const QString& text) {
-    return format::ParseStrict(text.trimmed().toStdString(), separator_, group_);
-  };
-  for (std::size_t i = 0; i < parameters_.size(); ++i) {
-    const ParameterRow& row = parameters_[i];
-    if (!row.Fitted->isChecked()) continue;
-    const std::string name = study::kFitParameters[i];
-    const QString label = Label(name);
-    // A bound left as proposed (or emptied) keeps the exact default.
-    double bound[2] = {NAN, NAN};
-    bool readable = true;
-    const QLineEdit* boxes[2] = {row.Min, row.Max};
-    const QString defaults[2] = {row.DefaultMin, row.DefaultMax};
-    for (int side = 0; side < 2; ++side) {
-      const QString text = boxes[side]->text().trimmed();
-      if (text.isEmpty() || text == defaults[side]) continue;
-      const auto value = read(text);
-      if (!value) {
-        faults << QStringLiteral("%1 : le %2 « %3 » n'est pas un nombre.")
-                      .arg(label, side == 0 ? QStringLiteral("min") : QStringLiteral("max"), text);
-        readable = false;
-        continue;
-      }
-      bound[side] = *value;
-    }
-    if (!readable) continue;
-    const study::FitParameter allowed = study::MakeFitParameter(name, NAN, NAN);
-    const double low = std::isnan(bound[0]) ? allowed.Lower : bound[0];
-    const double high = std::isnan(bound[1]) ? allowed.Upper : bound[1];
-    if (!(low < high)) {
-      faults << QStringLiteral("%1 : le min doit être inférieur au max.").arg(label);
-      continue;
-    }
-    if (low < allowed.Lower || high > allowed.Upper) {
-      faults << QStringLiteral("%1 : les bornes doivent rester entre %2 et %3.")
-                    .arg(label, row.DefaultMin, row.DefaultMax);
-      continue;
-    }
-    settings.Parameters.push_back(study::MakeFitParameter(name, bound[0], bound[1]));
+session::FitForm AjustementMesures::Form() const {
+  session::FitForm form;
+  for (const ParameterRow& row : parameters_) {
+    form.Rows.push_back({row.Quantity, row.Fitted->isChecked(), row.Min->text().toStdString(),
+                         row.Max->text().toStdString()});
   }
-  if (settings.Parameters.empty() && faults.isEmpty()) {
-    faults << QStringLiteral("Cochez au moins une grandeur à ajuster.");
-  }
-  const std::pair<QLineEdit*, double*> noises[] = {{curvatureNoise_, &settings.CurvatureNoise},
-                                                   {temperatureNoise_, &settings.TemperatureNoise}};
-  for (const auto& [box, target] : noises) {
-    const QString text = box->text().trimmed();
-    if (text.isEmpty()) continue;
-    const auto value = read(text);
-    if (!value || !(*value > 0)) {
-      faults << QStringLiteral("%1 : « %2 » n'est pas un nombre positif.")
-                    .arg(box == curvatureNoise_ ? QStringLiteral("Bruit de la courbure")
-                                                : QStringLiteral("Bruit de la température"),
-                         text);
-      continue;
-    }
-    *target = *value;
-  }
-  settings.Robust = robust_->isChecked();
-  return faults.isEmpty();
+  form.CurvatureNoise = curvatureNoise_->text().toStdString();
+  form.TemperatureNoise = temperatureNoise_->text().toStdString();
+  form.Robust = robust_->isChecked();
+  return form;
 }
 
 bool AjustementMesures::Ajuster() {
-  if (worker_.IsRunning()) return false;
-  StudyBase base = links_.Source();
+  if (job_.IsRunning()) return false;
+  session::StudyBase base = links_.Source();
   separator_ = base.State.Locale.DecimalSeparator;
-  group_ = base.State.Locale.GroupSeparator;
-  QStringList faults;
-  if (!record_) faults << QStringLiteral("Ouvrez d'abord un enregistrement.");
-  study::FitSettings settings;
-  ReadSettings(settings, faults);
-  // The inputs must allow a run, as for a single run.
-  for (const InputFault& fault : FindInputFaults(base.State, &base.Catalogue)) {
-    faults << Q(fault.French);
-  }
-  if (faults.isEmpty()) {
-    try {
-      ValidateRunInputs(base.State, &base.Catalogue);
-    } catch (const InputError& error) {
-      for (const std::string& fault : error.Faults()) faults << Q(fault);
-    }
-  }
-  if (!faults.isEmpty()) {
+  session::FitReading reading =
+      session::ReadFitForm(Form(), record_.has_value(), std::move(base.State), base.Catalogue);
+  if (!reading.Ready()) {
+    const std::vector<std::string> faults = session::FrenchFaults(reading, separator_);
     Tell(QStringLiteral("Ajustement non lancé : %1 donnée(s) à corriger.").arg(faults.size()));
     QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("L'ajustement ne peut pas démarrer :\n\n• ") +
-                             faults.join(QStringLiteral("\n• ")));
+                         QStringLiteral("L'ajustement ne peut pas démarrer :\n") + Bullets(faults));
     return false;
   }
-  runningBase_ = base.State;
-  if (!worker_.Start(std::move(base.State), *record_, std::move(settings))) return false;
+  runningBase_ = reading.Base;
+  auto steps = std::make_shared<Handoff<fit::FitProgress>>();
+  auto outcome = std::make_shared<Handoff<Outcome>>();
+  const bool started =
+      job_.Start([steps, outcome, base = std::move(reading.Base), record = *record_,
+                  settings = std::move(reading.Settings)](std::stop_token stop) {
+        Outcome done;
+        try {
+          done.Result = fit::FitRecord(
+              base, record, settings,
+              [&steps](const fit::FitProgress& progress) {
+                steps->Put(progress);
+                return true;
+              },
+              stop);
+        } catch (const std::exception& error) {
+          done.Fault = error.what();
+        }
+        outcome->Put(std::move(done));
+      });
+  if (!started) return false;
+  steps_ = std::move(steps);
+  outcome_ = std::move(outcome);
   SetRunning(true);
   iteration_->setText(QStringLiteral("Démarrage…"));
   Tell(QStringLiteral("Ajustement en cours…"));
@@ -451,8 +340,8 @@ bool AjustementMesures::Ajuster() {
 }
 
 void AjustementMesures::Annuler() {
-  if (!worker_.IsRunning()) return;
-  worker_.Cancel();
+  if (!job_.IsRunning()) return;
+  job_.Cancel();
   annuler_->setEnabled(false);
   Tell(QStringLiteral("Annulation de l'ajustement…"));
 }
@@ -469,32 +358,36 @@ void AjustementMesures::SetRunning(bool running) {
   appliquer_->setEnabled(!running && result_.has_value());
 }
 
-void AjustementMesures::OnProgress(int iteration, double cost) {
-  if (iteration < 0) return;
-  iteration_->setText(QStringLiteral("Itération %1 — coût %2")
-                          .arg(iteration)
-                          .arg(Q(format::FormatPattern(cost, "0.000E+00", separator_))));
+void AjustementMesures::OnTick() {
+  if (!steps_) return;
+  const std::vector<fit::FitProgress> steps = steps_->Take();
+  if (steps.empty()) return;
+  iteration_->setText(
+      QStringLiteral("Itération %1 — coût %2")
+          .arg(steps.back().Iteration)
+          .arg(Q(format::FormatPattern(steps.back().Cost, "0.000E+00", separator_))));
 }
 
 void AjustementMesures::OnFinished() {
-  const std::optional<study::FitResult>& result = worker_.Result();
-  if (!result) {
+  std::vector<Outcome> ended = outcome_ ? outcome_->Take() : std::vector<Outcome>{};
+  const Outcome done = ended.empty() ? Outcome{} : std::move(ended.back());
+  if (!done.Result) {
     SetRunning(false);
     iteration_->clear();
-    const QString fault = Q(worker_.Fault());
+    const QString fault = Q(done.Fault);
     Tell(QStringLiteral("Ajustement échoué : %1").arg(fault));
     QMessageBox::warning(
         this, windowTitle(),
         QStringLiteral("L'ajustement a échoué :\n%1\nRien n'a changé.").arg(fault));
     return;
   }
-  if (result->Cancelled) {
+  if (done.Result->Cancelled) {
     SetRunning(false);
     Tell(QStringLiteral("Ajustement annulé après %1 itération(s) : rien n'a changé.")
-             .arg(result->Iterations));
+             .arg(done.Result->Iterations));
     return;
   }
-  result_ = result;
+  result_ = done.Result;
   fitBase_ = runningBase_;
   SetRunning(false);
   iteration_->setText(QStringLiteral("%1 itérations").arg(result_->Iterations));
@@ -505,42 +398,27 @@ void AjustementMesures::OnFinished() {
 }
 
 void AjustementMesures::ShowResult() {
-  const study::FitResult& result = *result_;
+  const fit::FitResult& result = *result_;
   table_->setRowCount(static_cast<int>(result.Names.size()));
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     const int row = static_cast<int>(j);
-    const std::string& name = result.Names[j];
-    auto* label = new QTableWidgetItem(Label(name));
-    label->setToolTip(Q(name));
+    const QuantitySpec& figure = Quantity(result.Names[j]);
+    auto* label = new QTableWidgetItem(Q(figure.Caption));
+    label->setToolTip(Q(figure.Name));
     table_->setItem(row, 0, label);
     const double numbers[] = {result.Start[j], result.Value[j], result.StandardError[j]};
     for (int c = 0; c < 3; ++c) {
       // Three digits tell a standard error.
-      auto* item = new QTableWidgetItem(Shown(numbers[c], separator_, c == 2 ? 3 : 7));
+      auto* item = new QTableWidgetItem(Q(ExponentFigure(numbers[c], separator_, c == 2 ? 3 : 7)));
       // The exact value stays in the cell's data.
       item->setData(Qt::UserRole, numbers[c]);
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table_->setItem(row, c + 1, item);
     }
-    table_->setItem(row, 4, new QTableWidgetItem(QString::fromUtf8(CaptionOf(name).Unit)));
+    table_->setItem(row, 4, new QTableWidgetItem(Q(figure.Unit)));
   }
   table_->resizeColumnsToContents();
-
-  QString text = QStringLiteral("Résidus RMS : courbure %1 1/m")
-                     .arg(Shown(result.CurvatureRms, separator_, 4));
-  if (std::isfinite(result.TemperatureRms)) {
-    text += QStringLiteral(", température %1 K").arg(Shown(result.TemperatureRms, separator_, 4));
-  }
-  text += QStringLiteral(".\nItérations : %1. Fin du solveur : %2.")
-              .arg(result.Iterations)
-              .arg(FrenchTermination(result.Termination));
-  if (!result.Notes.empty()) {
-    text += QStringLiteral("\n\nRemarques :");
-    for (const std::string& note : result.Notes) {
-      text += QStringLiteral("\n• ") + FrenchNote(note, result, separator_);
-    }
-  }
-  summary_->setText(text);
+  summary_->setText(Q(session::FitSummary(result, separator_)));
   summary_->setToolTip(Q(result.Termination));
 }
 
@@ -555,48 +433,20 @@ void AjustementMesures::Plot() {
     chart_->replot();
     return;
   }
-  const study::CalibrationRecord& record = *record_;
-  const study::FitResult* fit = result_ ? &*result_ : nullptr;
-  const QVector<double> time(record.Time.begin(), record.Time.end());
-  const QVector<double> zero = {std::min(0.0, record.Time.front()), record.Time.back()};
-
-  struct Series {
-    QString Label;
-    QString Unit;
-    const std::vector<double>* Measured;
-    const std::vector<double>* AtTimes;  // the model at the record's times
-    const std::vector<double>* CurveTime;
-    const std::vector<double>* Curve;
-  };
-  std::vector<Series> series = {{QStringLiteral("Courbure"), QStringLiteral("1/m"),
-                                 &record.Curvature, fit ? &fit->ModelCurvature : nullptr,
-                                 fit ? &fit->CurveTime : nullptr,
-                                 fit ? &fit->CurveCurvature : nullptr}};
-  if (record.HasTemperature()) {
-    series.push_back({QStringLiteral("Température de la face arrière"), QStringLiteral("K"),
-                      &record.Temperature, fit ? &fit->ModelTemperature : nullptr,
-                      fit ? &fit->ThermalTime : nullptr, fit ? &fit->ThermalBack : nullptr});
-  }
+  const bool fitted = result_.has_value();
+  const std::vector<session::OverlaySeries> series =
+      session::FitOverlay(*record_, fitted ? &*result_ : nullptr);
   for (std::size_t c = 0; c < series.size(); ++c) {
-    const Series& s = series[c];
+    const session::OverlaySeries& s = series[c];
+    const QString unit = Q(s.Unit);
     const int column = static_cast<int>(c);
     auto* group = new QCPMarginGroup(chart_);
     QCPAxisRect* main = AddAxisRect(*chart_, 0, column, group,
-                                    s.Label + QStringLiteral(" (") + s.Unit + ')', false);
-    QVector<double> x;
-    QVector<double> measured;
-    QVector<double> residual;
-    for (std::size_t i = 0; i < record.Time.size(); ++i) {
-      const double value = (*s.Measured)[i];
-      if (std::isnan(value)) continue;
-      x.append(record.Time[i]);
-      measured.append(value);
-      if (fit) residual.append(value - (*s.AtTimes)[i]);
-    }
-    AddPoints(*chart_, main, x, measured, kMeasured, QStringLiteral("Mesure"));
-    if (fit) {
-      AddLine(*chart_, main, QVector<double>(s.CurveTime->begin(), s.CurveTime->end()),
-              QVector<double>(s.Curve->begin(), s.Curve->end()), kModel,
+                                    Q(s.Label) + QStringLiteral(" (") + unit + ')', false);
+    AddPoints(*chart_, main, Values(s.Time), Values(s.Measured), kMeasured,
+              QStringLiteral("Mesure"));
+    if (fitted) {
+      AddLine(*chart_, main, Values(s.CurveTime), Values(s.Curve), kModel,
               QStringLiteral("Modèle ajusté"));
     }
     main->axis(QCPAxis::atBottom)->rescale();
@@ -615,14 +465,15 @@ void AjustementMesures::Plot() {
       }
     }
     QCPAxis* mainTime = main->axis(QCPAxis::atBottom);
-    if (!fit) {
+    if (!fitted) {
       mainTime->setLabel(QStringLiteral("Temps (s)"));
       continue;
     }
     QCPAxisRect* below =
-        AddAxisRect(*chart_, 1, column, group, QStringLiteral("Résidu (") + s.Unit + ')', true);
-    AddLine(*chart_, below, zero, {0.0, 0.0}, kModel, QString())->setPen(QPen(QColor(kModel), 1));
-    AddPoints(*chart_, below, x, residual, kResidual, QString());
+        AddAxisRect(*chart_, 1, column, group, QStringLiteral("Résidu (") + unit + ')', true);
+    AddLine(*chart_, below, {s.From, s.To}, {0.0, 0.0}, kModel, QString())
+        ->setPen(QPen(QColor(kModel), 1));
+    AddPoints(*chart_, below, Values(s.Time), Values(s.Residual), kResidual, QString());
     below->axis(QCPAxis::atLeft)->rescale();
     // A record the model meets exactly has residuals at rounding level: the axis stays readable.
     QCPRange range = below->axis(QCPAxis::atLeft)->range();
@@ -641,7 +492,7 @@ void AjustementMesures::Plot() {
 }
 
 bool AjustementMesures::Appliquer() {
-  if (worker_.IsRunning()) return false;
+  if (job_.IsRunning()) return false;
   if (!result_) {
     Tell(QStringLiteral("Aucun ajustement à appliquer."));
     return false;
@@ -654,48 +505,20 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const study::FitResult& result = *result_;
-  ModelState fitted = fitBase_;
-  bool coating = false;
-  bool contact = false;
-  std::optional<double> heatFlux;
-  for (std::size_t j = 0; j < result.Names.size(); ++j) {
-    const std::string& name = result.Names[j];
-    study::SetFitValue(fitted, name, result.Value[j]);
-    coating = coating || name.rfind("coating.", 0) == 0;
-    contact = contact || name.rfind("contact.", 0) == 0;
-    if (name == "HeatFlux") heatFlux = result.Value[j];
-  }
-  const std::string source = "ajusté sur " + QFileInfo(recordPath_).fileName().toStdString();
-  std::vector<UserMaterial> rows;
-  std::string coatingName;
-  if (coating) {
-    MaterialRecord row = fitted.Materials.Coating;
-    // Fitting an adjusted row again replaces it rather than stacking the suffix.
-    const std::string suffix = kAdjusted;
-    if (row.Name.size() < suffix.size() ||
-        row.Name.compare(row.Name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-      row.Name += suffix;
-    }
-    coatingName = row.Name;
-    rows.push_back({row, source});
-  }
-  // The contact layer is always the row named "contact": a user row of that name replaces it.
-  if (contact) rows.push_back({fitted.Materials.Contact, source});
-  QStringList faults;
-  for (const UserMaterial& material : rows) {
-    for (const InputFault& fault : FindMaterialFaults(material.Row)) faults << Q(fault.French);
-  }
-  if (!faults.isEmpty()) {
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("Les valeurs ajustées ne peuvent pas être enregistrées :"
-                                        "\n\n• ") +
-                             faults.join(QStringLiteral("\n• ")));
+  const fit::FittedMaterials fitted =
+      fit::FitMaterials(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString());
+  if (!fitted.Faults.empty()) {
+    std::vector<std::string> faults;
+    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.French);
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("Les valeurs ajustées ne peuvent pas être enregistrées :\n") +
+            Bullets(faults));
     return false;
   }
-  if (!rows.empty()) {
+  if (!fitted.Rows.empty()) {
     try {
-      user_.SaveAll(rows);
+      user_.SaveAll(fitted.Rows);
     } catch (const CatalogueError& error) {
       QMessageBox::warning(
           this, windowTitle(),
@@ -703,13 +526,14 @@ bool AjustementMesures::Appliquer() {
       return false;
     }
   }
-  links_.Apply(coatingName, heatFlux);
+  links_.Apply(fitted.CoatingName, fitted.HeatFlux);
   QStringList done;
-  if (coating) {
-    done << QStringLiteral("matériau « %1 » enregistré et choisi comme dépôt").arg(Q(coatingName));
+  if (!fitted.CoatingName.empty()) {
+    done << QStringLiteral("matériau « %1 » enregistré et choisi comme dépôt")
+                .arg(Q(fitted.CoatingName));
   }
-  if (contact) done << QStringLiteral("ligne « contact » de vos matériaux enregistrée");
-  if (heatFlux) done << QStringLiteral("flux thermique reporté dans la fenêtre de saisie");
+  if (fitted.Contact) done << QStringLiteral("ligne « contact » de vos matériaux enregistrée");
+  if (fitted.HeatFlux) done << QStringLiteral("flux thermique reporté dans la fenêtre de saisie");
   Tell(QStringLiteral("Ajustement appliqué : %1.").arg(done.join(QStringLiteral(" ; "))));
   return true;
 }
@@ -744,8 +568,8 @@ void AjustementMesures::Tell(const QString& text) {
 }
 
 void AjustementMesures::closeEvent(QCloseEvent* event) {
-  if (worker_.IsRunning()) {
-    worker_.CancelAndWait();
+  if (job_.IsRunning()) {
+    job_.CancelAndWait();
     SetRunning(false);
     Tell(QStringLiteral("Ajustement annulé à la fermeture de la fenêtre : rien n'a changé."));
   }

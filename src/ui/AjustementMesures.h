@@ -6,17 +6,19 @@
 // their standard errors, and the fitted figures applied back to the input window.
 
 #include <QMainWindow>
-#include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "fit/Calibration.h"
+#include "fit/CalibrationRecord.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
-#include "study/Calibration.h"
-#include "study/CalibrationRecord.h"
-#include "ui/EtudeParametrique.h"
-#include "ui/FitWorker.h"
+#include "session/FitForm.h"
+#include "session/StudyForm.h"
+#include "ui/BackgroundJob.h"
 
 class QCheckBox;
 class QCustomPlot;
@@ -31,7 +33,7 @@ namespace quillane::ui {
 // What the window needs of the input window.
 struct FitLinks {
   // A copy of the input window's current inputs and catalogue.
-  std::function<StudyBase()> Source;
+  std::function<session::StudyBase()> Source;
   // Whether the input window can take fitted figures now (not while a run owns its state).
   std::function<bool()> CanApply;
   // Reads the catalogue again and applies the fit: picks the coating row when one is named,
@@ -59,8 +61,8 @@ class AjustementMesures : public QMainWindow {
   // The overlay as PNG, SVG or PDF, chosen by the file's suffix.
   bool SaveChart(const QString& path);
 
-  FitWorker& Worker() { return worker_; }
-  const std::optional<study::FitResult>& Result() const { return result_; }
+  BackgroundJob& Worker() { return job_; }
+  const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
 
@@ -69,18 +71,22 @@ class AjustementMesures : public QMainWindow {
 
  private:
   struct ParameterRow {
+    const QuantitySpec* Quantity = nullptr;
     QCheckBox* Fitted = nullptr;
     QLineEdit* Min = nullptr;
     QLineEdit* Max = nullptr;
-    QString DefaultMin;  // the texts of the default bounds: left as they are, they keep them
-    QString DefaultMax;
+  };
+  // How a fit ended, handed over by its thread: the result, or the fault that stopped it.
+  struct Outcome {
+    std::optional<fit::FitResult> Result;
+    std::string Fault;
   };
 
   void BuildWidgets();
-  // The settings the entries describe, or the faults in French.
-  bool ReadSettings(study::FitSettings& settings, QStringList& faults) const;
+  // The entries as they are typed.
+  session::FitForm Form() const;
   void SetRunning(bool running);
-  void OnProgress(int iteration, double cost);
+  void OnTick();
   void OnFinished();
   void ShowResult();
   void Plot();
@@ -90,21 +96,22 @@ class AjustementMesures : public QMainWindow {
 
   FitLinks links_;
   UserCatalogue& user_;
-  FitWorker worker_;
+  BackgroundJob job_;
+  std::shared_ptr<Handoff<fit::FitProgress>> steps_;
+  std::shared_ptr<Handoff<Outcome>> outcome_;
   char separator_ = '.';
-  char group_ = ',';
 
-  std::optional<study::CalibrationRecord> record_;
+  std::optional<fit::CalibrationRecord> record_;
   QString recordPath_;
   // The fit shown (of record_) and the validated inputs it started from; the fit under way
   // starts from runningBase_, which becomes fitBase_ only when the fit ends well.
-  std::optional<study::FitResult> result_;
+  std::optional<fit::FitResult> result_;
   ModelState fitBase_;
   ModelState runningBase_;
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
-  std::array<ParameterRow, std::size(study::kFitParameters)> parameters_{};
+  std::vector<ParameterRow> parameters_;
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;
   QLineEdit* temperatureNoise_ = nullptr;

@@ -21,15 +21,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
-#include <map>
+#include <numeric>
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
-#include "run/Validation.h"
 #include "study/StudyDesign.h"
-#include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
 #include "ui/ChartFile.h"
 
@@ -37,11 +34,9 @@ namespace quillane::ui {
 
 namespace {
 
-constexpr int kDefaultSteps = 4;
-constexpr int kMostSteps = 1000;
-constexpr int kDefaultSamples = 50;
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
+constexpr int kTickMs = 100;     // how often the finished rows are taken in
 constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
                              0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
 
@@ -57,42 +52,6 @@ QString Shown(double value, char separator) {
 
 QString WithUnit(const std::string& name, const std::string& unit) {
   return unit.empty() ? Q(name) : Q(name + " (" + unit + ")");
-}
-
-// Every quantity a study can vary: the number inputs, then the figures of the three rows.
-std::vector<std::pair<QString, QString>> QuantityChoices() {
-  std::vector<std::pair<QString, QString>> choices;
-  for (const InputSpec& input : InputTable()) {
-    if (input.Type == InputType::Text) continue;
-    choices.emplace_back(Q(input.Key) + QStringLiteral(" — ") + Q(input.Caption).trimmed(),
-                         Q(input.Key));
-  }
-  const std::pair<const char*, const char*> rows[] = {
-      {"substrate.", "substrat"}, {"coating.", "dépôt"}, {"contact.", "contact"}};
-  for (const auto& [prefix, word] : rows) {
-    for (const MaterialColumn& column : kMaterialColumns) {
-      const QString name = Q(std::string(prefix) + column.Name);
-      choices.emplace_back(name + QStringLiteral(" — ") + QString::fromUtf8(word) +
-                               QStringLiteral(" : ") + WithUnit(column.Name, column.Unit),
-                           name);
-    }
-  }
-  return choices;
-}
-
-// The value the input window gives the quantity now, in the unit of the window's entries (the
-// input window's box for an input, SI for a figure); NaN when no row is picked for a figure.
-double CurrentValue(const study::Quantity& quantity, const StudyBase& base) {
-  if (quantity.Input != nullptr) {
-    return quantity.Input->ToDisplay(quantity.Input->Get(base.State.Input));
-  }
-  std::string name = kContactName;
-  if (quantity.Role == study::MaterialRole::Substrate)
-    name = base.State.Input.SubstrateMaterialName;
-  if (quantity.Role == study::MaterialRole::Coating) name = base.State.Input.CoatingMaterialName;
-  const MaterialRecord* row =
-      base.Catalogue.IsOpen() && !name.empty() ? base.Catalogue.FindMaterial(name) : nullptr;
-  return row != nullptr ? row->*quantity.Column->Field : std::nan("");
 }
 
 // Widens a range by a margin on each side (a factor on a logarithmic axis); a range without
@@ -111,48 +70,15 @@ QCPRange WithMargin(const QCPRange& range, bool log) {
   return QCPRange(range.center() - half, range.center() + half);
 }
 
-// Gives a sampled quantity its law from the two entries, in the unit of the window's entries
-// (ends of a uniform law, or mean and standard deviation of a normal law). The fault in
-// French, empty when the law can be used.
-std::string ReadLaw(study::Quantity& quantity, bool normal, double a, double b, char separator) {
-  const auto si = [&quantity](double shown) {
-    return quantity.Input != nullptr ? quantity.Input->FromDisplay(shown) : shown;
-  };
-  if (normal) {
-    if (!std::isfinite(a) || !std::isfinite(b)) {
-      return "la moyenne et l'écart type doivent être des nombres finis.";
-    }
-    if (!(b > 0)) {
-      return "l'écart type doit être au-dessus de zéro, pas " +
-             format::FormatGeneral(b, separator) + ".";
-    }
-    quantity.Law = study::Distribution::Normal;
-    quantity.LawA = si(a);
-    quantity.LawB = si(b);
-    return {};
-  }
-  const study::StudyFault range = study::FindRangeFault({a, b, 1, false}, separator);
-  if (!range.None()) return range.French;
-  quantity.Law = study::Distribution::Uniform;
-  quantity.LawA = si(a);
-  quantity.LawB = si(b);
-  // Every draw lies between the ends, so the ends alone need checking.
-  for (const double end : {quantity.LawA, quantity.LawB}) {
-    const study::StudyFault fault = study::FindValueFault(quantity, end, separator);
-    if (!fault.None()) return fault.French;
-  }
-  return {};
-}
-
 }  // namespace
 
 EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
-    : QMainWindow(parent), source_(std::move(source)) {
+    : QMainWindow(parent), source_(std::move(source)), worker_(kTickMs) {
   setObjectName(QStringLiteral("EtudeParametrique"));
   setWindowTitle(QStringLiteral("Étude paramétrique"));
   BuildWidgets();
-  connect(&worker_, &StudyWorker::ProgressChanged, this, &EtudeParametrique::OnProgress);
-  connect(&worker_, &StudyWorker::Finished, this, &EtudeParametrique::OnFinished);
+  connect(&worker_, &BackgroundJob::Tick, this, &EtudeParametrique::TakeRows);
+  connect(&worker_, &BackgroundJob::Finished, this, &EtudeParametrique::OnFinished);
   SetRunning(false);
   ResetRanges();
   resize(1100, 720);
@@ -169,7 +95,11 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   row.Name = new QComboBox(parent);
   row.Name->setObjectName(QStringLiteral("Quantity") + n);
   if (index == 1) row.Name->addItem(QStringLiteral("(aucune)"), QString());
-  for (const auto& [text, name] : QuantityChoices()) row.Name->addItem(text, name);
+  for (const session::QuantityChoice& choice : session::StudyQuantityChoices()) {
+    row.Name->addItem(
+        Q(choice.Name) + QStringLiteral(" — ") + WithUnit(choice.Caption, choice.DisplayUnit),
+        Q(choice.Name));
+  }
   row.Name->setMaxVisibleItems(20);
   row.From = new QLineEdit(parent);
   row.From->setObjectName(QStringLiteral("From") + n);
@@ -180,8 +110,8 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   row.Unit->setMinimumWidth(row.Unit->fontMetrics().horizontalAdvance(QStringLiteral("J/(kg·K)")));
   row.Steps = new QSpinBox(parent);
   row.Steps->setObjectName(QStringLiteral("Steps") + n);
-  row.Steps->setRange(1, kMostSteps);
-  row.Steps->setValue(kDefaultSteps);
+  row.Steps->setRange(1, session::kMostSteps);
+  row.Steps->setValue(session::kDefaultSteps);
   row.Scale = new QComboBox(parent);
   row.Scale->setObjectName(QStringLiteral("Scale") + n);
   row.Scale->addItem(QStringLiteral("linéaire"), false);
@@ -231,7 +161,7 @@ void EtudeParametrique::BuildWidgets() {
   samples_->setObjectName(QStringLiteral("Samples"));
   // 0 can be typed so that it is refused with the other faults, not silently raised.
   samples_->setRange(0, static_cast<int>(study::kMaxPointsUnforced));
-  samples_->setValue(kDefaultSamples);
+  samples_->setValue(static_cast<int>(session::kDefaultSamples));
   seed_ = new QSpinBox(sampling_);
   seed_->setObjectName(QStringLiteral("Seed"));
   seed_->setRange(0, std::numeric_limits<int>::max());
@@ -364,11 +294,35 @@ bool EtudeParametrique::SampledPlan() const {
   return plan_->currentIndex() == kPlanSampled;
 }
 
+session::StudyForm EtudeParametrique::Form() const {
+  session::StudyForm form;
+  form.Plan = SampledPlan() ? session::StudyPlan::LatinHypercube : session::StudyPlan::Factorial;
+  form.Samples = samples_->value();
+  form.Seed = static_cast<std::uint64_t>(seed_->value());
+  for (std::size_t i = 0; i < quantities_.size(); ++i) {
+    const QuantityRow& row = quantities_[i];
+    session::StudyRowEntry& entry = form.Rows[i];
+    entry.Quantity = row.Name->currentData().toString().toStdString();
+    entry.From = row.From->text().toStdString();
+    entry.To = row.To->text().toStdString();
+    entry.Steps = row.Steps->value();
+    entry.Log = row.Scale->currentData().toBool();
+    entry.Normal = row.Law->currentIndex() == kLawNormal;
+  }
+  return form;
+}
+
+void EtudeParametrique::ShowRow(int index, const session::StudyRowEntry& entry) {
+  QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
+  row.From->setText(Q(entry.From));
+  row.To->setText(Q(entry.To));
+  row.Steps->setValue(static_cast<int>(entry.Steps));
+  row.Scale->setCurrentIndex(entry.Log ? 1 : 0);
+}
+
 void EtudeParametrique::UpdateRowControls(int index) {
   QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
-  study::Quantity quantity;
-  const std::string name = row.Name->currentData().toString().toStdString();
-  const bool chosen = !name.empty() && study::ResolveQuantity(name, quantity);
+  const bool chosen = session::RowQuantity(Form().Rows[static_cast<std::size_t>(index)]) != nullptr;
   const bool sampled = SampledPlan();
   row.From->setEnabled(chosen);
   row.To->setEnabled(chosen);
@@ -396,176 +350,79 @@ void EtudeParametrique::OnPlanChanged() {
 }
 
 void EtudeParametrique::ResetRange(int index, const StudyBase& base) {
-  QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
-  const std::string name = row.Name->currentData().toString().toStdString();
-  study::Quantity quantity;
-  const bool chosen = !name.empty() && study::ResolveQuantity(name, quantity);
   UpdateRowControls(index);
-  row.From->clear();
-  row.To->clear();
-  row.Unit->clear();
-  if (!chosen) return;
-  row.Unit->setText(Q(quantity.Input != nullptr ? quantity.Input->DisplayUnit : quantity.Unit()));
-  const double value = CurrentValue(quantity, base);
-  if (std::isnan(value)) return;
-  if (SampledPlan() && row.Law->currentIndex() == kLawNormal) {
-    row.From->setText(Q(format::FormatGeneral(value, separator_)));
-    row.To->setText(Q(format::FormatGeneral(std::fabs(value) / 10, separator_)));
-    return;
-  }
-  double from = std::min(value * 0.5, value * 1.5);
-  double to = std::max(value * 0.5, value * 1.5);
-  int steps = kDefaultSteps;
-  if (quantity.Input != nullptr && quantity.Input->Ranged) {
-    from = std::max(from, quantity.Input->ToDisplay(quantity.Input->Min));
-    to = std::min(to, quantity.Input->ToDisplay(quantity.Input->Max));
-  }
-  if (quantity.Input != nullptr && quantity.Input->Type == InputType::Integer) {
-    // Counts take whole values only: one interval per value where there are few.
-    from = std::round(from);
-    to = std::round(to);
-    if (to > from) steps = static_cast<int>(std::min<double>(kDefaultSteps, to - from));
-  }
-  row.From->setText(Q(format::FormatGeneral(from, separator_)));
-  row.To->setText(Q(format::FormatGeneral(to, separator_)));
-  row.Steps->setValue(steps);
-  row.Scale->setCurrentIndex(0);
+  session::StudyForm form = Form();
+  const std::size_t i = static_cast<std::size_t>(index);
+  session::ProposeRange(form, i, base);
+  const QuantitySpec* quantity = session::RowQuantity(form.Rows[i]);
+  quantities_[i].Unit->setText(quantity != nullptr ? Q(quantity->DisplayUnit) : QString());
+  ShowRow(index, form.Rows[i]);
 }
 
 void EtudeParametrique::UpdatePointCount() {
-  if (SampledPlan()) {
-    pointCount_->setText(QStringLiteral("%1 points").arg(samples_->value()));
-    return;
-  }
-  long long points = 1;
-  for (const QuantityRow& row : quantities_) {
-    if (!row.Name->currentData().toString().isEmpty()) points *= row.Steps->value() + 1;
-  }
-  pointCount_->setText(QStringLiteral("%1 points").arg(points));
+  pointCount_->setText(QStringLiteral("%1 points").arg(session::PointCount(Form())));
 }
 
-bool EtudeParametrique::ReadStudy(const StudyBase& base, study::Study& study,
-                                  std::vector<bool>& logScales,
-                                  std::vector<std::string>& faults) const {
-  study = study::Study{};
-  study.Base = base.State.Input;
-  const bool sampled = SampledPlan();
-  study.Design = sampled ? study::DesignKind::LatinHypercube : study::DesignKind::Factorial;
-  if (sampled) {
-    study.Samples = samples_->value();
-    study.Seed = static_cast<std::uint64_t>(seed_->value());
-    if (study.Samples < 1) faults.emplace_back("Il faut au moins 1 échantillon.");
+QString EtudeParametrique::FaultText(const session::StudyFormFault& fault,
+                                     const session::StudyForm& form) const {
+  QString text = Q(French(fault.Fault, separator_));
+  if (!fault.Row) {
+    // A fault of the whole study stands alone: a sentence of its own.
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    return text;
   }
-  logScales.clear();
-  const RegionalSettings& locale = base.State.Locale;
-  for (int i = 0; i < 2; ++i) {
-    const QuantityRow& row = quantities_[static_cast<std::size_t>(i)];
-    const std::string name = row.Name->currentData().toString().toStdString();
-    if (name.empty()) continue;
-    const std::string label = "Grandeur " + std::to_string(i + 1) + " (" + name + ")";
-    study::Quantity quantity;
-    if (!study::ResolveQuantity(name, quantity)) {
-      faults.push_back(label + " : grandeur inconnue.");
-      continue;
-    }
-    if (!study.Vary.empty() && study.Vary.front().Name == name) {
-      faults.push_back(label + " : la grandeur 1 est déjà celle-là.");
-      continue;
-    }
-    const std::string fromText = row.From->text().toStdString();
-    const std::string toText = row.To->text().toStdString();
-    const auto from = format::ParseStrict(fromText, locale.DecimalSeparator, locale.GroupSeparator);
-    const auto to = format::ParseStrict(toText, locale.DecimalSeparator, locale.GroupSeparator);
-    if (!from) faults.push_back(label + " : le début « " + fromText + " » n'est pas un nombre.");
-    if (!to) faults.push_back(label + " : la fin « " + toText + " » n'est pas un nombre.");
-    if (!from || !to) continue;
-    if (sampled) {
-      const std::string fault = ReadLaw(quantity, row.Law->currentIndex() == kLawNormal, *from, *to,
-                                        locale.DecimalSeparator);
-      if (!fault.empty()) {
-        faults.push_back(label + " : " + fault);
-        continue;
-      }
-      study.Vary.push_back(std::move(quantity));
-      logScales.push_back(false);
-      continue;
-    }
-    const study::ValueRange range{*from, *to, row.Steps->value(),
-                                  row.Scale->currentData().toBool()};
-    const study::StudyFault rangeFault = study::FindRangeFault(range, locale.DecimalSeparator);
-    if (!rangeFault.None()) {
-      faults.push_back(label + " : " + rangeFault.French);
-      continue;
-    }
-    // The entries are in the input window's unit; the study holds SI values.
-    for (const double shown : study::RangeValues(range)) {
-      const double value = quantity.Input != nullptr ? quantity.Input->FromDisplay(shown) : shown;
-      const study::StudyFault fault =
-          study::FindValueFault(quantity, value, locale.DecimalSeparator);
-      if (!fault.None()) {
-        faults.push_back(label + " : " + fault.French);
-        break;
-      }
-      quantity.Values.push_back(value);
-    }
-    if (quantity.Values.size() != static_cast<std::size_t>(range.Steps) + 1) continue;
-    study.Vary.push_back(std::move(quantity));
-    logScales.push_back(range.Log);
+  if (fault.Drawn) {
+    text = QStringLiteral("un échantillon tiré n'est pas utilisable : ") + text +
+           QStringLiteral(" Réduisez l'écart type ou rapprochez la moyenne du milieu des limites.");
   }
-  if (faults.empty() && study::PointCount(study) > study::kMaxPointsUnforced) {
-    faults.push_back("L'étude compterait " + std::to_string(study::PointCount(study)) +
-                     " points, plus que " + std::to_string(study::kMaxPointsUnforced) +
-                     " ; réduisez le nombre d'intervalles.");
-  }
-  // The inputs that are not varied must allow a run, as for a single run.
-  for (const InputFault& fault : FindInputFaults(base.State, &base.Catalogue)) {
-    faults.push_back(fault.French);
-  }
-  return faults.empty();
+  return QStringLiteral("Grandeur %1 (%2) : ")
+             .arg(*fault.Row + 1)
+             .arg(Q(form.Rows[*fault.Row].Quantity)) +
+         text;
 }
 
 bool EtudeParametrique::Lancer() {
   if (worker_.IsRunning()) return false;
   StudyBase base = source_();
   separator_ = base.State.Locale.DecimalSeparator;
-  study::Study study;
-  std::vector<bool> logScales;
-  std::vector<std::string> faults;
-  std::vector<std::vector<double>> points;
-  if (ReadStudy(base, study, logScales, faults)) {
-    try {
-      points = study::DesignPoints(study);
-    } catch (const study::SampleError& error) {
-      const study::Quantity& quantity = study.Vary[error.QuantityIndex()];
-      faults.push_back("Grandeur " + std::to_string(error.QuantityIndex() + 1) + " (" +
-                       quantity.Name + ") : un échantillon tiré n'est pas utilisable : " +
-                       study::FindValueFault(quantity, error.Value(), separator_).French +
-                       " Réduisez l'écart type ou rapprochez la moyenne du milieu des limites.");
-    } catch (const study::StudyError& error) {
-      faults.emplace_back(error.what());
-    }
-  }
-  if (!faults.empty()) {
+  const session::StudyForm form = Form();
+  session::StudyReading reading = session::ReadStudyForm(form, base);
+  if (!reading.Ready()) {
+    QStringList faults;
+    for (const session::StudyFormFault& fault : reading.Faults) faults << FaultText(fault, form);
+    for (const InputFault& fault : reading.InputFaults) faults << Q(fault.French);
     QString text = QStringLiteral("L'étude ne peut pas démarrer :\n");
-    for (const std::string& fault : faults) text += QStringLiteral("\n• ") + Q(fault);
+    for (const QString& fault : faults) text += QStringLiteral("\n• ") + fault;
     Tell(QStringLiteral("Étude non lancée : %1 donnée(s) à corriger.").arg(faults.size()));
     QMessageBox::warning(this, windowTitle(), text);
     return false;
   }
-  study_ = study;
-  logScales_ = logScales;
-  rows_.assign(points.size(), std::nullopt);
+  study_ = std::move(reading.Study);
+  logScales_ = std::move(reading.LogScales);
+  rows_.assign(reading.Points.size(), std::nullopt);
+  finished_ = 0;
+  failed_ = 0;
   ResetTable();
   {
     const QSignalBlocker blocker(axis_);
     axis_->clear();
-    for (const study::Quantity& quantity : study_.Vary) axis_->addItem(Q(quantity.Name));
+    for (const study::Quantity& quantity : study_.Vary) axis_->addItem(Q(quantity.Name()));
   }
-  progress_->setRange(0, static_cast<int>(points.size()));
+  progress_->setRange(0, static_cast<int>(rows_.size()));
   progress_->setValue(0);
   SetRunning(true);
   clock_.start();
-  worker_.Start(std::move(study), std::move(points), std::move(base.Catalogue));
+  worker_.Start([this, study = study_, points = std::move(reading.Points),
+                 catalogue = std::move(base.Catalogue)](std::stop_token stop) {
+    std::vector<std::size_t> todo(points.size());
+    std::iota(todo.begin(), todo.end(), std::size_t{0});
+    study::RunPoints(
+        study, points, todo, catalogue, {},
+        [this](std::size_t index, const study::PointResult& result) {
+          finishedPoints_.Put({index, result});
+        },
+        stop);
+  });
   Tell(QStringLiteral("Étude en cours : %1 points…").arg(rows_.size()));
   Plot();
   return true;
@@ -582,45 +439,44 @@ void EtudeParametrique::SetRunning(bool running) {
   entries_->setEnabled(!running);
   lancer_->setEnabled(!running);
   annuler_->setEnabled(running);
-  const bool any = std::any_of(rows_.begin(), rows_.end(), [](const auto& row) { return row; });
-  exportTable_->setEnabled(!running && any);
-  saveChart_->setEnabled(!running && any);
+  exportTable_->setEnabled(!running && finished_ > 0);
+  saveChart_->setEnabled(!running && finished_ > 0);
 }
 
-void EtudeParametrique::OnProgress(std::size_t done, std::size_t total) {
-  progress_->setValue(static_cast<int>(done));
-  rows_ = worker_.Rows();
-  FillTable();
+void EtudeParametrique::TakeRows() {
+  std::vector<FinishedPoint> taken = finishedPoints_.Take();
+  if (taken.empty()) return;
+  for (auto& [index, point] : taken) {
+    ++finished_;
+    failed_ += point.Status != study::kStatusOk ? 1 : 0;
+    rows_[index] = std::move(point);
+    AddRow(index, *rows_[index]);
+  }
+  // Sizing the columns reads every row: done while the table is short.
+  constexpr int kMostRowsSized = 500;
+  if (table_->rowCount() <= kMostRowsSized) table_->resizeColumnsToContents();
+  progress_->setValue(static_cast<int>(finished_));
   Plot();
   if (worker_.IsRunning()) {
-    Tell(QStringLiteral("Étude en cours : %1 points sur %2…").arg(done).arg(total));
+    Tell(QStringLiteral("Étude en cours : %1 points sur %2…").arg(finished_).arg(rows_.size()));
   }
 }
 
-void EtudeParametrique::OnFinished(bool cancelled) {
-  rows_ = worker_.Rows();
-  FillTable();
+void EtudeParametrique::OnFinished(bool stopped) {
   SetRunning(false);
   Plot();
-  std::size_t done = 0;
-  std::size_t failed = 0;
-  for (const auto& row : rows_) {
-    if (!row) continue;
-    ++done;
-    failed += row->Status != study::kStatusOk ? 1 : 0;
-  }
-  if (cancelled) {
+  if (stopped && finished_ < rows_.size()) {
     Tell(QStringLiteral(
              "Étude annulée : %1 point(s) terminé(s) sur %2 ; le tableau ne montre que ceux-là.")
-             .arg(done)
+             .arg(finished_)
              .arg(rows_.size()));
     return;
   }
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
   QString text = QStringLiteral("Étude terminée : %1 points en %2 s")
-                     .arg(done)
+                     .arg(finished_)
                      .arg(Q(format::FormatPattern(seconds, "0.00", separator_)));
-  if (failed > 0) text += QStringLiteral(", dont %1 en échec").arg(failed);
+  if (failed_ > 0) text += QStringLiteral(", dont %1 en échec").arg(failed_);
   Tell(text + QLatin1Char('.'));
 }
 
@@ -640,41 +496,26 @@ void EtudeParametrique::ResetTable() {
   table_->setColumnCount(static_cast<int>(columns.size()));
   table_->setHorizontalHeaderLabels(headers);
   table_->resizeColumnsToContents();
-  listed_.assign(rows_.size(), false);
+  listed_.clear();
 }
 
-void EtudeParametrique::FillTable() {
-  // Points finish out of order: each new row goes in at its place among those listed.
-  constexpr int kMostRowsSized = 500;
-  int line = 0;
-  bool added = false;
-  for (std::size_t index = 0; index < rows_.size() && index < listed_.size(); ++index) {
-    if (!rows_[index]) continue;
-    if (listed_[index]) {
-      ++line;
-      continue;
-    }
-    const study::PointResult& point = *rows_[index];
-    std::vector<double> numbers{static_cast<double>(index + 1)};
-    numbers.insert(numbers.end(), point.Values.begin(), point.Values.end());
-    numbers.insert(numbers.end(), point.Results.begin(), point.Results.end());
-    table_->insertRow(line);
-    for (std::size_t c = 0; c < numbers.size(); ++c) {
-      auto* item = new QTableWidgetItem(Shown(numbers[c], separator_));
-      item->setData(Qt::UserRole, numbers[c]);
-      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      table_->setItem(line, static_cast<int>(c), item);
-    }
-    const bool ok = point.Status == study::kStatusOk;
-    auto* status = new QTableWidgetItem(ok ? QStringLiteral("ok") : QStringLiteral("échec"));
-    if (!ok) status->setToolTip(Q(point.Status));
-    table_->setItem(line, static_cast<int>(numbers.size()), status);
-    listed_[index] = true;
-    added = true;
-    ++line;
+void EtudeParametrique::AddRow(std::size_t index, const study::PointResult& point) {
+  // Points finish out of order: the row goes in at its place among those listed.
+  const auto place = std::lower_bound(listed_.begin(), listed_.end(), index);
+  const int line = static_cast<int>(place - listed_.begin());
+  listed_.insert(place, index);
+  const std::vector<double> numbers = session::TableNumbers(index, point);
+  table_->insertRow(line);
+  for (std::size_t c = 0; c < numbers.size(); ++c) {
+    auto* item = new QTableWidgetItem(Shown(numbers[c], separator_));
+    item->setData(Qt::UserRole, numbers[c]);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table_->setItem(line, static_cast<int>(c), item);
   }
-  // Sizing the columns reads every row: done while the table is short.
-  if (added && table_->rowCount() <= kMostRowsSized) table_->resizeColumnsToContents();
+  const bool ok = point.Status == study::kStatusOk;
+  auto* status = new QTableWidgetItem(ok ? QStringLiteral("ok") : QStringLiteral("échec"));
+  if (!ok) status->setToolTip(Q(point.Status));
+  table_->setItem(line, static_cast<int>(numbers.size()), status);
 }
 
 void EtudeParametrique::Plot() {
@@ -691,61 +532,49 @@ void EtudeParametrique::Plot() {
     return;
   }
   const std::size_t q = static_cast<std::size_t>(x);
-  // Samples share no values: they are all one cloud of points.
-  const bool two = study_.Vary.size() == 2 && !sampled;
-  const std::size_t other = two ? 1 - q : q;
-  // One curve per value of the other quantity, in rising order.
-  std::map<double, std::pair<QVector<double>, QVector<double>>> curves;
-  for (const auto& row : rows_) {
-    if (!row) continue;
-    const double y = row->Results[static_cast<std::size_t>(result)];
-    if (std::isnan(y)) continue;
-    auto& curve = curves[two ? row->Values[other] : 0.0];
-    curve.first.append(row->Values[q]);
-    curve.second.append(y);
-  }
-  const study::Quantity& shownQuantity = study_.Vary[q];
-  const study::ResultColumn& column = study::kResultColumns[static_cast<std::size_t>(result)];
+  const std::size_t r = static_cast<std::size_t>(result);
+  const session::StudyChart data = session::ChartData(study_, rows_, logScales_, q, r);
   std::size_t colour = 0;
-  for (const auto& [key, data] : curves) {
+  for (const session::StudyCurve& curve : data.Curves) {
     QCPGraph* graph = chart_->addGraph();
-    graph->setData(data.first, data.second);
+    graph->setData(QVector<double>(curve.X.begin(), curve.X.end()),
+                   QVector<double>(curve.Y.begin(), curve.Y.end()));
     const QColor tone(kPalette[colour++ % std::size(kPalette)]);
     graph->setPen(QPen(tone, 1.5));
     graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
-    if (sampled) graph->setLineStyle(QCPGraph::lsNone);
-    if (two) {
-      const std::string unit = study_.Vary[other].Unit();
-      graph->setName(Q(study_.Vary[other].Name + " = " + format::FormatGeneral(key, separator_) +
-                       (unit.empty() ? "" : " " + unit)));
+    if (data.Cloud) graph->setLineStyle(QCPGraph::lsNone);
+    if (data.Other) {
+      const study::Quantity& other = study_.Vary[*data.Other];
+      graph->setName(Q(other.Name() + " = " + format::FormatGeneral(curve.Key, separator_) +
+                       (other.Unit().empty() ? "" : " " + other.Unit())));
     }
   }
-  chart_->legend->setVisible(two && !curves.empty());
-  if (sampled) correlation_->setText(CorrelationText(static_cast<std::size_t>(result)));
-  const bool log = q < logScales_.size() && logScales_[q];
-  chart_->xAxis->setScaleType(log ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
-  if (log) {
+  chart_->legend->setVisible(data.Other && !data.Curves.empty());
+  if (sampled) correlation_->setText(CorrelationText(r));
+  chart_->xAxis->setScaleType(data.LogX ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+  if (data.LogX) {
     chart_->xAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
   } else {
     chart_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
   }
-  chart_->xAxis->setLabel(WithUnit(shownQuantity.Name, shownQuantity.Unit()));
+  const study::Quantity& shownQuantity = study_.Vary[q];
+  const study::ResultColumn& column = study::kResultColumns[r];
+  chart_->xAxis->setLabel(WithUnit(shownQuantity.Name(), shownQuantity.Unit()));
   chart_->yAxis->setLabel(WithUnit(column.Name, column.Unit));
-  chartTitle_->setText(curves.empty()
+  chartTitle_->setText(data.Curves.empty()
                            ? QStringLiteral("%1 : aucun résultat").arg(column.Name)
                            : QStringLiteral("%1 en fonction de %2")
-                                 .arg(QString::fromUtf8(column.Name), Q(shownQuantity.Name)));
-  if (!curves.empty()) {
+                                 .arg(QString::fromUtf8(column.Name), Q(shownQuantity.Name())));
+  if (!data.Curves.empty()) {
     chart_->rescaleAxes();
-    chart_->xAxis->setRange(WithMargin(chart_->xAxis->range(), log));
+    chart_->xAxis->setRange(WithMargin(chart_->xAxis->range(), data.LogX));
     chart_->yAxis->setRange(WithMargin(chart_->yAxis->range(), false));
   }
   chart_->replot();
 }
 
 bool EtudeParametrique::ExportTable(const QString& path) {
-  const bool any = std::any_of(rows_.begin(), rows_.end(), [](const auto& row) { return row; });
-  if (!any) {
+  if (finished_ == 0) {
     Tell(QStringLiteral("Aucun résultat à exporter."));
     return false;
   }
@@ -788,20 +617,12 @@ void EtudeParametrique::ChooseChartFile() {
 }
 
 QString EtudeParametrique::CorrelationText(std::size_t result) const {
+  const std::vector<double> rho = session::RankCorrelations(study_, rows_, result);
   QStringList parts;
-  for (std::size_t q = 0; q < study_.Vary.size(); ++q) {
-    // The finished points that gave the result, as the batch study's influence plots take them.
-    std::vector<double> values;
-    std::vector<double> results;
-    for (const auto& row : rows_) {
-      if (!row || row->Status != study::kStatusOk || std::isnan(row->Results[result])) continue;
-      values.push_back(row->Values[q]);
-      results.push_back(row->Results[result]);
-    }
-    const double rho = study::RankCorrelation(values, results);
-    parts << Q(study_.Vary[q].Name) + QLatin1Char(' ') +
-                 (std::isnan(rho) ? QStringLiteral("indéfinie")
-                                  : Q(format::FormatPattern(rho, "0.00", separator_)));
+  for (std::size_t q = 0; q < rho.size(); ++q) {
+    parts << Q(study_.Vary[q].Name()) + QLatin1Char(' ') +
+                 (std::isnan(rho[q]) ? QStringLiteral("indéfinie")
+                                     : Q(format::FormatPattern(rho[q], "0.00", separator_)));
   }
   return QStringLiteral("Corrélation de rang (Spearman) : ") + parts.join(QStringLiteral(" ; "));
 }
@@ -814,8 +635,7 @@ void EtudeParametrique::closeEvent(QCloseEvent* event) {
   // The rows of a study stopped by closing stay in the window for when it opens again.
   if (worker_.IsRunning()) {
     worker_.CancelAndWait();
-    rows_ = worker_.Rows();
-    FillTable();
+    TakeRows();
     SetRunning(false);
     Tell(QStringLiteral("Étude annulée à la fermeture de la fenêtre."));
   }

@@ -8,15 +8,15 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
+#include <cstddef>
 #include <functional>
-#include <string>
+#include <utility>
 #include <vector>
 
-#include "materials/MaterialsCatalogue.h"
-#include "model/ModelState.h"
+#include "session/StudyForm.h"
 #include "study/StudyFile.h"
 #include "study/StudyTable.h"
-#include "ui/StudyWorker.h"
+#include "ui/BackgroundJob.h"
 
 class QComboBox;
 class QGridLayout;
@@ -31,11 +31,7 @@ class QTableWidget;
 
 namespace quillane::ui {
 
-// What a study starts from: the input window's inputs and catalogue at that moment.
-struct StudyBase {
-  ModelState State;
-  MaterialsCatalogue Catalogue;
-};
+using session::StudyBase;
 
 class EtudeParametrique : public QMainWindow {
   Q_OBJECT
@@ -54,7 +50,9 @@ class EtudeParametrique : public QMainWindow {
   bool Lancer();
   // Stops the study under way; the finished rows stay.
   void Annuler();
-  StudyWorker& Worker() { return worker_; }
+  BackgroundJob& Worker() { return worker_; }
+  // The points whose rows the window has taken in.
+  std::size_t FinishedPoints() const { return finished_; }
 
   // The study last started and its rows (the unfinished ones empty).
   const study::Study& CurrentStudy() const { return study_; }
@@ -86,37 +84,45 @@ class EtudeParametrique : public QMainWindow {
     QComboBox* Law = nullptr;
   };
 
+  // A finished point as the study hands it over: its index and its row.
+  using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+
   void BuildWidgets();
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
+  // The entries as they stand, and a row's entries shown back in its boxes.
+  session::StudyForm Form() const;
+  void ShowRow(int index, const session::StudyRowEntry& entry);
   void ResetRange(int index, const StudyBase& base);
   bool SampledPlan() const;
   // Enables the entries that the plan and the row's quantity use.
   void UpdateRowControls(int index);
   void OnPlanChanged();
   void UpdatePointCount();
-  // The study the entries describe over `base`, or the faults in French.
-  bool ReadStudy(const StudyBase& base, study::Study& study, std::vector<bool>& logScales,
-                 std::vector<std::string>& faults) const;
+  // A fault of the entries in French: "Grandeur 1 (HeatFlux) : …" for a row's.
+  QString FaultText(const session::StudyFormFault& fault, const session::StudyForm& form) const;
   void SetRunning(bool running);
-  void OnProgress(std::size_t done, std::size_t total);
-  void OnFinished(bool cancelled);
+  // Takes in the rows handed over since the last tick.
+  void TakeRows();
+  void OnFinished(bool stopped);
   // Empties the table and gives it the columns of the current study.
   void ResetTable();
-  // Adds the rows finished since the last call.
-  void FillTable();
+  // Puts a finished point's row at its place among those listed.
+  void AddRow(std::size_t index, const study::PointResult& point);
   void ChooseTableFile();
   void ChooseChartFile();
   // "Corrélation de rang (Spearman) : …" of the chosen result with each varied quantity.
   QString CorrelationText(std::size_t result) const;
   void Tell(const QString& text);
-  char Separator() const { return separator_; }
 
   std::function<StudyBase()> source_;
-  StudyWorker worker_;
+  Handoff<FinishedPoint> finishedPoints_;
+  BackgroundJob worker_;  // after the handoff it fills: waited for before it goes
   study::Study study_;
   std::vector<bool> logScales_;  // per varied quantity of study_
   study::StudyRows rows_;
-  std::vector<bool> listed_;  // per point: its row is in the table
+  std::vector<std::size_t> listed_;  // the points in the table, in rising order
+  std::size_t finished_ = 0;
+  std::size_t failed_ = 0;
   char separator_ = '.';
   QElapsedTimer clock_;
 

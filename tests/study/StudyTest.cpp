@@ -34,6 +34,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": [{"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2}]})", "reversed"},
       {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2}]})", "is empty"},
       {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0}]})", "at least 1"},
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 100001}]})",
+       "\"steps\" 100001 is above 100000."},
       {R"({"vary": [{"input": "InitialCurvature", "from": -1, "to": 1, "steps": 2, "scale": "log"}]})",
        "above zero"},
       {R"({"vary": [{"input": "PassThickness", "values": [1e-5, 5]}]})",
@@ -79,38 +81,35 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
 }
 
 TEST(StudyFileTest, FaultsAreToldInFrenchInTheUnitOfTheInputWindow) {
-  const auto quantity = [](const char* name) {
-    Quantity q;
-    EXPECT_TRUE(ResolveQuantity(name, q)) << name;
-    return q;
+  const auto value = [](const char* name, double v) {
+    return CheckValue(quillane::Quantity(name), v);
   };
   const struct {
-    StudyFault fault;
+    std::optional<EntryFault> fault;
     const char* french;
   } cases[] = {
-      {FindValueFault(quantity("PassThickness"), 2.5, ','),
+      {value("PassThickness", 2.5),
        "la valeur 2500000 µm est hors limites ; elle doit être comprise entre 0,001 et 1000000 "
        "µm."},
-      {FindValueFault(quantity("PassCount"), 2.5, ','),
-       "la valeur 2,5 n'est pas un nombre entier admis."},
-      {FindValueFault(quantity("coating.Lambda"), 0, ','),
+      {value("PassCount", 2.5), "la valeur 2,5 n'est pas un nombre entier admis."},
+      {value("coating.Lambda", 0),
        "la valeur 0 W/(m·K) est hors des limites du catalogue ; elle doit être comprise entre "
        "1E-06 et 10000 W/(m·K)."},
-      {FindRangeFault({2.5, 1, 4, false}, ','),
+      {CheckRange({2.5, 1, 4, false}),
        "l'intervalle est inversé : le début 2,5 est au-dessus de la fin 1."},
-      {FindRangeFault({1, 1, 4, false}, ','), "l'intervalle de 1 à 1 est vide."},
-      {FindRangeFault({-1, 1, 4, true}, ','),
+      {CheckRange({1, 1, 4, false}), "l'intervalle de 1 à 1 est vide."},
+      {CheckRange({-1, 1, 4, true}),
        "une échelle logarithmique demande des valeurs au-dessus de zéro, pas à partir de -1."},
-      {FindRangeFault({1, 2, 0, false}, ','), "il faut au moins 1 intervalle."},
-      {FindRangeFault({1, 2, kMaxRangeSteps + 1, false}, ','),
-       "100001 intervalles, c'est plus que 100000."},
+      {CheckRange({1, 2, 0, false}), "il faut au moins 1 intervalle."},
+      {CheckRange({1, 2, kMaxRangeSteps + 1, false}), "100001 intervalles, c'est plus que 100000."},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.fault.French, c.french);
-    EXPECT_FALSE(c.fault.English.empty()) << c.french;
+    ASSERT_TRUE(c.fault) << c.french;
+    EXPECT_EQ(French(*c.fault, ','), c.french);
+    EXPECT_FALSE(English(*c.fault).empty()) << c.french;
   }
-  EXPECT_TRUE(FindValueFault(quantity("PassThickness"), 1e-6, ',').None());
-  EXPECT_TRUE(FindRangeFault({1e-3, 1, 3, true}).None());
+  EXPECT_FALSE(value("PassThickness", 1e-6));
+  EXPECT_FALSE(CheckRange({1e-3, 1, 3, true}));
   const std::vector<double> log = RangeValues({1e-3, 1, 3, true});
   ASSERT_EQ(log.size(), 4u);
   EXPECT_NEAR(log[1], 1e-2, 1e-15);
@@ -166,7 +165,7 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
     ADD_FAILURE() << "no draw refused";
   } catch (const SampleError& error) {
     EXPECT_EQ(error.QuantityIndex(), 1u);
-    EXPECT_FALSE(ValueFault(wide.Vary[1], error.Value()).empty()) << error.Value();
+    EXPECT_TRUE(CheckValue(*wide.Vary[1].Spec, error.Value())) << error.Value();
     EXPECT_NE(std::string(error.what()).find("coating.Poisson"), std::string::npos);
   }
 }
@@ -335,15 +334,15 @@ TEST(StudyRunnerTest, AStoppedStudyReportsOnlyFinishedPoints) {
   const auto points = DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
   for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
-  std::atomic<bool> stop{false};
+  std::stop_source stop;
   StudyRows rows(points.size());
   RunPoints(
       study, points, todo, catalogue, {2, {}, {}},
       [&](std::size_t index, const PointResult& result) {
         rows[index] = result;
-        stop = true;
+        stop.request_stop();
       },
-      stop);
+      stop.get_token());
   std::size_t finished = 0;
   for (const auto& row : rows) {
     if (!row) continue;

@@ -11,11 +11,12 @@
 #include <map>
 
 #include "GeometrieTestSupport.h"
+#include "fit/Calibration.h"
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "run/QuantityTable.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
-#include "study/Calibration.h"
 #include "ui/AjustementMesures.h"
 
 namespace quillane::test {
@@ -38,10 +39,10 @@ class FitWindowTest : public GeometrieWindowFixture {
   QString WriteRecordOf(const std::map<std::string, double>& figures) {
     ModelState truth = state;
     ValidateRunInputs(truth, &window->Catalogue());
-    for (const auto& [name, value] : figures) study::SetFitValue(truth, name, value);
+    for (const auto& [name, value] : figures) Quantity(name).Set(truth, value);
     std::vector<double> times;
     for (int i = 1; i <= 240; ++i) times.push_back(0.05 * i);
-    const study::CalibrationRecord record = study::RecordOfRun(truth, times);
+    const fit::CalibrationRecord record = fit::RecordOfRun(truth, times);
     std::string text = "time,curvature,temperature\n";
     for (std::size_t i = 0; i < times.size(); ++i) {
       text += format::FormatShortest(times[i]) + "," + format::FormatShortest(record.Curvature[i]) +
@@ -88,7 +89,7 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsQuenchingStress) {
 
   FitToEnd();
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
-  const study::FitResult& result = *fit->Result();
+  const fit::FitResult& result = *fit->Result();
   ASSERT_EQ(result.Names, std::vector<std::string>{"coating.SigmaQ"});
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6) << result.Termination;
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
@@ -123,7 +124,7 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   Check({"coating.SigmaQ", "HeatFlux"});
   FitToEnd();
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
-  const study::FitResult result = *fit->Result();
+  const fit::FitResult result = *fit->Result();
   ASSERT_EQ(result.Names[1], "HeatFlux");
   QTest::mouseClick(Part<QPushButton>("Appliquer"), Qt::LeftButton);
 

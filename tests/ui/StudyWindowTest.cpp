@@ -100,9 +100,8 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheRowsOfSinglePointsAndExportsTheBatchT
   ASSERT_EQ(study->Table().rowCount(), 3);
   ASSERT_EQ(study->Table().columnCount(), 12);
   study::StudyRows rows(points.size());
-  const std::atomic<bool> stop{false};
   for (std::size_t i = 0; i < points.size(); ++i) {
-    rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i, stop);
+    rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
     ASSERT_EQ(rows[i]->Status, study::kStatusOk);
     const int row = static_cast<int>(i);
     EXPECT_EQ(Cell(row, 0), static_cast<double>(i + 1));
@@ -195,9 +194,8 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(study->Table().rowCount(), 8);
   ASSERT_EQ(study->Table().columnCount(), 13);
-  const std::atomic<bool> stop{false};
   for (std::size_t i = 0; i < points.size(); ++i) {
-    const auto point = study::RunPoint(expected, points[i], window->Catalogue(), {}, i, stop);
+    const auto point = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
     ASSERT_EQ(point.Status, study::kStatusOk);
     const int row = static_cast<int>(i);
     EXPECT_EQ(Cell(row, 1), points[i][0]) << i;
@@ -310,7 +308,7 @@ TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
   ShowStudy();
   Set(1, {"HeatFlux", "300", "900", 1000, false});
   QTest::mouseClick(Part<QPushButton>("Lancer"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return study->Worker().Done() > 0; }, 30000));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return study->FinishedPoints() > 0; }, 30000));
   QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
   const int rows = study->Table().rowCount();

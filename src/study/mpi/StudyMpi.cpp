@@ -61,11 +61,11 @@ bool MpiSession::Agree(bool go) const {
 void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>& todo,
                       std::size_t quantities,
                       const std::function<void(std::size_t, const PointResult&)>& done,
-                      const std::atomic<bool>& stop) {
+                      std::stop_token stop) {
   std::size_t next = 0;
   int busy = 0;
   const auto handOut = [&](int rank) {
-    if (next < todo.size() && !stop.load()) {
+    if (next < todo.size() && !stop.stop_requested()) {
       unsigned long long index = todo[next++];
       MPI_Send(&index, 1, MPI_UNSIGNED_LONG_LONG, rank, kWork, MPI_COMM_WORLD);
       ++busy;
@@ -107,7 +107,7 @@ void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>&
 
 void ServePoints(const Study& study, const std::vector<std::vector<double>>& points,
                  const MaterialsCatalogue& catalogue, const StudyOptions& options,
-                 const std::atomic<bool>& stop) {
+                 std::stop_token stop) {
   for (;;) {
     MPI_Status status;
     unsigned long long index = 0;

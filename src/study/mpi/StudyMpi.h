@@ -3,8 +3,8 @@
 // dynamic scheduling: rank 0 hands out one point at a time to each other rank, collects the
 // rows and writes the files; the others compute. Built with -DQUILLANE_MPI=ON only.
 
-#include <atomic>
 #include <functional>
+#include <stop_token>
 #include <vector>
 
 #include "study/StudyRunner.h"
@@ -31,16 +31,16 @@ class MpiSession {
   int size_ = 1;
 };
 
-// Rank 0: hands out the points of `todo` and calls `done` for each row that comes back. When
-// `stop` is set, no further point is handed out and the points under way are awaited.
+// Rank 0: hands out the points of `todo` and calls `done` for each row that comes back. Once a
+// stop is requested, no further point is handed out and the points under way are awaited.
 void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>& todo,
                       std::size_t quantities,
                       const std::function<void(std::size_t, const PointResult&)>& done,
-                      const std::atomic<bool>& stop);
+                      std::stop_token stop);
 
 // The other ranks: computes the points rank 0 hands out until it says stop.
 void ServePoints(const Study& study, const std::vector<std::vector<double>>& points,
                  const MaterialsCatalogue& catalogue, const StudyOptions& options,
-                 const std::atomic<bool>& stop);
+                 std::stop_token stop);
 
 }  // namespace quillane::study

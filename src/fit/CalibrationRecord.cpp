@@ -1,4 +1,4 @@
-#include "study/CalibrationRecord.h"
+#include "fit/CalibrationRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "format/NumberFormat.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 namespace {
 
@@ -116,4 +116,4 @@ CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
   return ReadRecordText(text.str(), path.string());
 }
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

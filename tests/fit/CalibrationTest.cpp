@@ -11,11 +11,16 @@
 
 #include "ModelFixture.h"
 #include "cli/BatchProgram.h"
+#include "fit/Calibration.h"
+#include "fit/CalibrationOutput.h"
+#include "fit/FitModel.h"
+#include "fit/FittedMaterials.h"
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
-#include "study/Calibration.h"
+#include "model/Errors.h"
+#include "run/QuantityTable.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 namespace {
 
 class BackFace : public NullSink {
@@ -41,7 +46,7 @@ class CalibrationTest : public test::ModelFixture {
   CalibrationRecord RecordOf(const std::map<std::string, double>& figures, double end = 12,
                              double curvatureNoise = 0, double temperatureNoise = 0) {
     ModelState truth = state;
-    for (const auto& [name, value] : figures) SetFitValue(truth, name, value);
+    for (const auto& [name, value] : figures) Quantity(name).Set(truth, value);
     BackFace back;
     RunSimulation(truth, back);
     std::mt19937_64 engine(20261206);
@@ -69,9 +74,9 @@ class CalibrationTest : public test::ModelFixture {
     return record;
   }
 
-  FitSettings Fitting(std::initializer_list<const char*> names) {
+  FitSettings Fitting(const std::vector<std::string>& names) {
     FitSettings settings;
-    for (const char* name : names) settings.Parameters.push_back(MakeFitParameter(name, NAN, NAN));
+    for (const std::string& name : names) settings.Parameters.push_back(RequireFitParameter(name));
     return settings;
   }
 };
@@ -87,7 +92,8 @@ TEST_F(CalibrationTest, RecordsOfTheModelGiveBackTheirFigures) {
     std::vector<const char*> names;
     for (const auto& item : c.truth) names.push_back(item.first.c_str());
     FitSettings settings;
-    for (const char* name : names) settings.Parameters.push_back(MakeFitParameter(name, NAN, NAN));
+    for (const char* name : names)
+      settings.Parameters.push_back(RequireFitParameter(name, NAN, NAN));
     const CalibrationRecord record = RecordOf(c.truth);
     const FitResult result = FitRecord(state, record, settings);
     for (std::size_t j = 0; j < result.Names.size(); ++j) {
@@ -96,7 +102,7 @@ TEST_F(CalibrationTest, RecordsOfTheModelGiveBackTheirFigures) {
       EXPECT_NEAR(result.Value[j] / expected, 1, 1e-6)
           << result.Names[j] << ": " << result.Termination;
     }
-    EXPECT_TRUE(result.Notes.empty()) << result.Notes.front();
+    EXPECT_TRUE(result.Notes.empty()) << English(result.Notes.front());
     EXPECT_LT(result.CurvatureRms, 1e-9);
     // The plotted model steps through the value it has at every record time.
     for (std::size_t i = 0; i < result.ModelCurvature.size(); ++i) {
@@ -130,10 +136,10 @@ TEST_F(CalibrationTest, NoisyRecordsGiveTheirFiguresWithinTwoStandardErrors) {
 TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
   // The record wants 1.5e8; bounds below that keep the figure at the upper one.
   FitSettings settings;
-  settings.Parameters = {MakeFitParameter("coating.SigmaQ", 5e7, 1.2e8)};
+  settings.Parameters = {RequireFitParameter("coating.SigmaQ", 5e7, 1.2e8)};
   const FitResult result = FitRecord(state, RecordOf({{"coating.SigmaQ", 1.5e8}}), settings);
   EXPECT_DOUBLE_EQ(result.Value[0], 1.2e8);
-  settings.Parameters = {MakeFitParameter("coating.SigmaQ", 1.6e8, NAN)};
+  settings.Parameters = {RequireFitParameter("coating.SigmaQ", 1.6e8, NAN)};
   EXPECT_DOUBLE_EQ(FitRecord(state, RecordOf({{"coating.SigmaQ", 1.5e8}}), settings).Value[0],
                    1.6e8);
 }
@@ -155,15 +161,19 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   const FitResult result = FitRecord(state, RecordOf({{"coating.SigmaQ", 1.5e8}}, 8),
                                      Fitting({"coating.SigmaQ", "coating.dilat"}));
   ASSERT_EQ(result.Notes.size(), 1u);
-  EXPECT_EQ(result.Notes[0].rfind("coating.dilat cannot be determined from this record", 0), 0u)
-      << result.Notes[0];
+  EXPECT_EQ(result.Notes[0].Kind, NoteKind::Undetermined);
+  EXPECT_EQ(result.Notes[0].Parameter, "coating.dilat");
+  EXPECT_EQ(result.Notes[0].Value, result.Value[1]);
+  // fit.json tells it in English.
+  const auto json = nlohmann::json::parse(FitJson(result));
+  EXPECT_EQ(json["notes"], nlohmann::json::array({English(result.Notes[0])}));
   // The quenching stress is still found, with its standard error.
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6);
   EXPECT_TRUE(std::isfinite(result.StandardError[0]));
   EXPECT_TRUE(std::isnan(result.StandardError[1]));
 }
 
-TEST(CalibrationRecordTest, BadRecordsAndSettingsAreRefusedWithTheirLine) {
+TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   const struct {
     const char* text;
     const char* message;
@@ -190,25 +200,6 @@ TEST(CalibrationRecordTest, BadRecordsAndSettingsAreRefusedWithTheirLine) {
   EXPECT_EQ(record.Curvature, (std::vector<double>{0.1, 0.2}));
   EXPECT_EQ(record.Temperature[0], 300);
   EXPECT_TRUE(std::isnan(record.Temperature[1]));
-
-  const struct {
-    const char* name;
-    double low;
-    double high;
-    const char* message;
-  } settings[] = {
-      {"coating.Lambda", NAN, NAN, "cannot be fitted"},
-      {"coating.SigmaQ", 2e8, 1e8, "reversed or empty"},
-      {"coating.ModuleYoung", 1, 1e11, "go beyond the allowed"},
-  };
-  for (const auto& s : settings) {
-    try {
-      MakeFitParameter(s.name, s.low, s.high);
-      ADD_FAILURE() << "accepted: " << s.name;
-    } catch (const RecordError& error) {
-      EXPECT_NE(std::string(error.what()).find(s.message), std::string::npos) << error.what();
-    }
-  }
 }
 
 TEST_F(CalibrationTest, TheBatchProgramWritesAFittedCaseThatRunsAsItIs) {
@@ -244,5 +235,169 @@ TEST_F(CalibrationTest, TheBatchProgramWritesAFittedCaseThatRunsAsItIs) {
   EXPECT_NEAR(summary["FinalCurvature"].get<double>(), record.Curvature.back(), 1e-12);
 }
 
+TEST(FitNoteTest, NotesAreToldInEnglishFromTheirData) {
+  const struct {
+    FitNote note;
+    const char* english;
+  } cases[] = {
+      {{NoteKind::Undetermined, "coating.dilat", 1.25e-05, NAN},
+       "coating.dilat cannot be determined from this record: the model's curvature and "
+       "temperature do not change with it, or only together with another figure (the covariance "
+       "is singular). It was left at 1.25e-05."},
+      {{NoteKind::LargeError, "HeatFlux", 500000, 700000.5},
+       "HeatFlux is not determined by this record: its standard error (700000.5) exceeds its "
+       "value (5e+05)."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(English(c.note), c.english);
+}
+
+TEST_F(CalibrationTest, ACancelledFitRunsNoModelAfterwards) {
+  const CalibrationRecord record = RecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}});
+  const struct {
+    std::vector<std::string> figures;
+    bool byToken;  // a stop asked of the token; otherwise the progress answers false
+  } cases[] = {
+      {{"coating.SigmaQ"}, false},
+      {{"coating.SigmaQ"}, true},
+      {{"HeatFlux", "coating.SigmaQ"}, true},
+  };
+  for (const auto& c : cases) {
+    std::stop_source stop;
+    int runsAtStop = -1;
+    const auto progress = [&](const FitProgress& p) {
+      // After a first step, so that the solver is well under way.
+      if (p.Iteration < 1) return true;
+      runsAtStop = p.ModelRuns;
+      if (c.byToken) stop.request_stop();
+      return c.byToken;
+    };
+    const FitResult result =
+        FitRecord(state, record, Fitting(c.figures), progress, stop.get_token());
+    EXPECT_TRUE(result.Cancelled) << c.figures[0];
+    EXPECT_GT(runsAtStop, 1) << c.figures[0];
+    EXPECT_EQ(result.ModelRuns, runsAtStop) << c.figures[0];
+    EXPECT_TRUE(result.CurveTime.empty()) << c.figures[0];
+  }
+  // A stop asked before the fit starts runs nothing at all.
+  std::stop_source stop;
+  stop.request_stop();
+  const FitResult result = FitRecord(state, record, Fitting({"HeatFlux"}), {}, stop.get_token());
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(result.ModelRuns, 0);
+  // Within a run: the model's sink ends it at the next lamella.
+  ModelState whole = state;
+  BackFaceSink full;
+  RunSimulation(whole, full);
+  ModelState cut = state;
+  BackFaceSink stopped(stop.get_token());
+  EXPECT_THROW(RunSimulation(cut, stopped), RunCancelled);
+  EXPECT_LT(stopped.Time.size(), full.Time.size() / 10);
+}
+
+TEST_F(CalibrationTest, TheWindowAndTheFittedCaseTakeTheSameMaterialRows) {
+  MaterialRecord coating = state.Materials.Coating;
+  coating.Name = "NiCrAlY (ajusté)";
+  coating.SigmaQ = 1.5e8;
+  MaterialRecord contact = state.Materials.Contact;
+  contact.Lambda = 5000;
+  const struct {
+    std::vector<std::string> names;
+    std::vector<double> values;
+    std::vector<MaterialRecord> rows;
+    double heatFlux;  // NaN when not fitted
+  } cases[] = {
+      {{"coating.SigmaQ"}, {1.5e8}, {coating}, NAN},
+      {{"HeatFlux"}, {8e5}, {}, 8e5},
+      {{"contact.Lambda", "coating.SigmaQ", "HeatFlux"},
+       {5000, 1.5e8, 8e5},
+       {coating, contact},
+       8e5},
+  };
+  for (const auto& c : cases) {
+    FitResult result;
+    result.Names = c.names;
+    result.Value = c.values;
+    const FittedMaterials fitted = FitMaterials(state, result, "record.csv");
+    ASSERT_EQ(fitted.Rows.size(), c.rows.size()) << c.names[0];
+    for (std::size_t i = 0; i < c.rows.size(); ++i) {
+      EXPECT_EQ(fitted.Rows[i].Row, c.rows[i]) << c.names[0];
+      EXPECT_EQ(fitted.Rows[i].Source, "ajusté sur record.csv");
+    }
+    EXPECT_TRUE(fitted.Faults.empty());
+    EXPECT_EQ(fitted.HeatFlux.has_value(), !std::isnan(c.heatFlux));
+    EXPECT_EQ(fitted.Inputs.HeatFlux, std::isnan(c.heatFlux) ? state.Input.HeatFlux : c.heatFlux);
+    EXPECT_EQ(fitted.Inputs.CoatingMaterialName,
+              fitted.CoatingName.empty() ? state.Input.CoatingMaterialName : fitted.CoatingName);
+
+    // The batch program's fitted.db holds those rows over the whole catalogue, and the fitted
+    // case picks them.
+    const std::filesystem::path out = dir / ("case" + std::to_string(&c - cases));
+    std::filesystem::create_directories(out);
+    WriteFittedCase(out, state, catalogue, result, "record.csv");
+    InputParameters read;
+    ReadCaseFile(out / "fitted_case.json", read);
+    EXPECT_EQ(read.CoatingMaterialName, fitted.Inputs.CoatingMaterialName);
+    EXPECT_EQ(read.HeatFlux, fitted.Inputs.HeatFlux);
+    if (c.rows.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(out / "fitted.db"));
+      continue;
+    }
+    const std::vector<UserMaterial> saved = UserCatalogue(out / "fitted.db").Read();
+    EXPECT_EQ(saved.size(), catalogue.Rows().size() + (fitted.CoatingName.empty() ? 0 : 1));
+    for (const UserMaterial& row : fitted.Rows) {
+      const auto same = [&row](const UserMaterial& s) {
+        return s.Row == row.Row && s.Source == row.Source;
+      };
+      EXPECT_EQ(std::count_if(saved.begin(), saved.end(), same), 1) << row.Row.Name;
+    }
+  }
+  // A fitted row fitted again keeps its name.
+  ModelState refit = state;
+  refit.Materials.Coating = coating;
+  FitResult again;
+  again.Names = {"coating.SigmaQ"};
+  again.Value = {1.6e8};
+  EXPECT_EQ(FitMaterials(refit, again, "r.csv").CoatingName, "NiCrAlY (ajusté)");
+  // A figure beyond the catalogue's bounds keeps the rows from both.
+  FitResult beyond;
+  beyond.Names = {"contact.Lambda"};
+  beyond.Value = {2e4};
+  EXPECT_EQ(FitMaterials(state, beyond, "r.csv").Faults.size(), 1u);
+  EXPECT_THROW(WriteFittedCase(dir / "beyond", state, catalogue, beyond, "r.csv"), InputError);
+}
+
+TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
+  const struct {
+    const char* name;
+    double low;
+    double high;
+    FaultKind kind;
+    const char* message;
+  } cases[] = {
+      {"coating.Lambda", NAN, NAN, FaultKind::NotFittable,
+       "\"coating.Lambda\" cannot be fitted; choose among coating.SigmaQ, coating.ModuleYoung, "
+       "coating.dilat, HeatFlux and contact.Lambda."},
+      {"nothing", NAN, NAN, FaultKind::NotFittable, "\"nothing\" cannot be fitted"},
+      {"coating.SigmaQ", 2e8, 1e8, FaultKind::BoundsReversed,
+       "coating.SigmaQ: the bounds 2e+08 to 1e+08 are reversed or empty."},
+      {"HeatFlux", NAN, -1, FaultKind::BoundsReversed, "HeatFlux: the bounds 0 to -1 are"},
+      {"coating.ModuleYoung", 1, 1e11, FaultKind::BoundsBeyond,
+       "coating.ModuleYoung: the bounds 1 to 1e+11 go beyond the allowed 1000 to 1e+13."},
+  };
+  for (const auto& c : cases) {
+    try {
+      RequireFitParameter(c.name, c.low, c.high);
+      ADD_FAILURE() << "accepted: " << c.name;
+    } catch (const FitSettingsError& error) {
+      EXPECT_EQ(error.Fault().Kind, c.kind) << c.name;
+      EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();
+    }
+  }
+  // A fit refuses a parameter made by hand that the table would not make.
+  FitSettings settings;
+  settings.Parameters = {{"coating.Poisson", 0, 0.5}};
+  EXPECT_THROW(FitRecord(ModelState{}, CalibrationRecord{}, settings), FitSettingsError);
+}
+
 }  // namespace
-}  // namespace quillane::study
+}  // namespace quillane::fit

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillane::study {
+namespace quillane::fit {
 
 // A record that cannot be used; the message names the file and the line.
 class RecordError : public std::runtime_error {
@@ -28,4 +28,4 @@ struct CalibrationRecord {
 CalibrationRecord ReadRecordText(std::string_view text, const std::string& origin);
 CalibrationRecord ReadRecordFile(const std::filesystem::path& path);
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

@@ -1,15 +1,17 @@
-#include "study/CalibrationOutput.h"
+#include "fit/CalibrationOutput.h"
 
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "fit/FittedMaterials.h"
 #include "graphics/ChartDrawing.h"
 #include "io/AtomicFile.h"
 #include "io/CaseFile.h"
 #include "materials/UserCatalogue.h"
+#include "model/Errors.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 namespace {
 
@@ -96,7 +98,9 @@ std::string FitJson(const FitResult& result) {
                                                                : result.TemperatureNoise)}};
   root["iterations"] = result.Iterations;
   root["termination"] = result.Termination;
-  root["notes"] = result.Notes;
+  nlohmann::ordered_json notes = nlohmann::ordered_json::array();
+  for (const FitNote& note : result.Notes) notes.push_back(English(note));
+  root["notes"] = notes;
   return root.dump(1) + "\n";
 }
 
@@ -115,35 +119,32 @@ graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitR
 }
 
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
-                     const MaterialsCatalogue& catalogue, const FitResult& result) {
-  InputParameters inputs = base.Input;
-  ModelState fitted = base;
-  for (std::size_t j = 0; j < result.Names.size(); ++j) {
-    SetFitValue(fitted, result.Names[j], result.Value[j]);
+                     const MaterialsCatalogue& catalogue, const FitResult& result,
+                     const std::string& recordName) {
+  const FittedMaterials fitted = FitMaterials(base, result, recordName);
+  if (!fitted.Faults.empty()) {
+    std::vector<std::string> faults;
+    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.English);
+    throw InputError(faults);
   }
-  inputs.HeatFlux = fitted.Input.HeatFlux;
-  nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(inputs));
-  const bool materials = std::any_of(result.Names.begin(), result.Names.end(),
-                                     [](const std::string& name) { return name != "HeatFlux"; });
-  if (materials) {
+  nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(fitted.Inputs));
+  if (!fitted.Rows.empty()) {
     // The whole catalogue, so that the copy serves alone, with the fitted rows over it.
     const std::filesystem::path db = dir / "fitted.db";
     std::error_code ignored;
     std::filesystem::remove(db, ignored);
     std::vector<UserMaterial> rows;
     for (const MaterialRecord& row : catalogue.Rows()) {
-      if (row.Name == fitted.Materials.Coating.Name) {
-        rows.push_back({fitted.Materials.Coating, "fitted to a record"});
-      } else if (row.Name == fitted.Materials.Contact.Name) {
-        rows.push_back({fitted.Materials.Contact, "fitted to a record"});
-      } else {
-        rows.push_back({row, ""});
-      }
+      const bool replaced = std::any_of(
+          fitted.Rows.begin(), fitted.Rows.end(),
+          [&row](const UserMaterial& material) { return material.Row.Name == row.Name; });
+      if (!replaced) rows.push_back({row, ""});
     }
+    rows.insert(rows.end(), fitted.Rows.begin(), fitted.Rows.end());
     UserCatalogue(db).SaveAll(rows);
     text[kCaseCatalogueKey] = "fitted.db";
   }
   AtomicFile::WriteWhole(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
 }
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

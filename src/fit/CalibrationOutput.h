@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "fit/Calibration.h"
 #include "graphics/DrawingSurface.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
-#include "study/Calibration.h"
 
-namespace quillane::study {
+namespace quillane::fit {
 
 // {"parameters": {name: {"value", "stderr"}}, "correlation", "rms", "iterations",
 // "termination"}, with the notes on undetermined parameters and the noise used.
@@ -20,9 +20,12 @@ std::string FitJson(const FitResult& result);
 // then temperature when the record has it.
 graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitResult& result);
 
-// Writes fitted_case.json: the case with the fitted figures. Fitted material figures go to
-// fitted.db beside it, a copy of the catalogue whose rows carry them, which the case names.
+// Writes fitted_case.json: the case with the fitted figures. Fitted material rows
+// (FitMaterials, their source naming `recordName`) go to fitted.db beside it, a copy of the
+// catalogue with those rows over it, which the case names. Throws InputError when a fitted row
+// lies beyond the catalogue's bounds.
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
-                     const MaterialsCatalogue& catalogue, const FitResult& result);
+                     const MaterialsCatalogue& catalogue, const FitResult& result,
+                     const std::string& recordName);
 
-}  // namespace quillane::study
+}  // namespace quillane::fit

@@ -1,0 +1,185 @@
+#include "fit/FitModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/Errors.h"
+#include "model/ParallelFor.h"
+#include "run/RunSimulation.h"
+#include "stress/StressDriver.h"
+#include "thermal/ThermalStep.h"
+
+namespace quillane::fit {
+
+double Interpolate(const std::vector<double>& times, const std::vector<double>& values, double t) {
+  if (times.empty()) return std::numeric_limits<double>::quiet_NaN();
+  if (t <= times.front()) return values.front();
+  if (t >= times.back()) return values.back();
+  const auto after = std::upper_bound(times.begin(), times.end(), t);
+  const std::size_t j = static_cast<std::size_t>(after - times.begin());
+  const double t0 = times[j - 1];
+  const double t1 = times[j];
+  if (t1 == t0) return values[j];
+  return values[j - 1] + (values[j] - values[j - 1]) * (t - t0) / (t1 - t0);
+}
+
+double CurvatureAt(const ModelState& state, double t) {
+  const StressResults& s = state.Stress;
+  if (t > state.Clock.ElapsedTime) return s.FinalCurvature;
+  int k = 0;
+  while (k < state.Clock.LamellaCount && s.LamellaTime(k + 1) <= t) ++k;
+  return s.Curvature(k);
+}
+
+FitModel::FitModel(const ModelState& base, std::vector<const QuantitySpec*> figures,
+                   std::stop_token stop)
+    : base_(base), figures_(std::move(figures)), stop_(std::move(stop)), history_(stop_) {
+  thermalFitted_ = std::any_of(figures_.begin(), figures_.end(),
+                               [](const QuantitySpec* figure) { return figure->Thermal(); });
+  if (thermalFitted_) return;
+  thermal_ = base_;
+  Start();
+  RunThermalHistory(thermal_, history_);
+  // The stress model reads the constants of the last row the thermal step read: the fitted
+  // coating figures replace them only when that row was the coating's.
+  const LayerStack& stack = thermal_.Stack;
+  const MaterialRecord& coating = thermal_.Materials.Coating;
+  coatingLast_ = stack.LastSigmaQ == coating.SigmaQ && stack.CoatingYoung == coating.ModuleYoung &&
+                 stack.CoatingExpansion == coating.dilat && stack.CoatingPoisson == coating.Poisson;
+}
+
+void FitModel::Start() const {
+  if (stop_.stop_requested()) throw RunCancelled();
+  ++runs_;
+}
+
+void FitModel::Evaluate(const std::vector<double>& values, Run& run) const {
+  Start();
+  run.State = thermalFitted_ ? base_ : thermal_;
+  for (std::size_t j = 0; j < figures_.size(); ++j) figures_[j]->Set(run.State, values[j]);
+  if (thermalFitted_) {
+    run.OwnHistory = BackFaceSink(stop_);
+    RunThermalHistory(run.State, run.OwnHistory);
+    run.History = &run.OwnHistory;
+  } else {
+    if (coatingLast_) TakeCoatingConstants(run.State.Stack, run.State.Materials.Coating);
+    run.History = &history_;
+  }
+  NullSink sink;
+  RunStressModel(run.State, sink);
+}
+
+Evaluator::Evaluator(const FitModel& model, const CalibrationRecord& record,
+                     std::vector<double> scale, std::vector<double> lower,
+                     std::vector<double> upper, int jobs)
+    : model_(model),
+      record_(record),
+      scale_(std::move(scale)),
+      lower_(std::move(lower)),
+      upper_(std::move(upper)),
+      jobs_(jobs) {
+  for (std::size_t i = 0; i < record_.Time.size(); ++i) {
+    if (record_.HasTemperature() && !std::isnan(record_.Temperature[i]))
+      temperatureRows_.push_back(i);
+  }
+}
+
+void Evaluator::SetNoise(double curvature, double temperature) {
+  const std::lock_guard lock(mutex_);
+  curvatureNoise_ = curvature;
+  temperatureNoise_ = temperature;
+  points_.clear();
+}
+
+std::shared_ptr<const Evaluator::Point> Evaluator::At(const double* x, bool jacobian) {
+  const std::vector<double> key(x, x + scale_.size());
+  const std::lock_guard lock(mutex_);
+  std::shared_ptr<const Point> kept = points_[key];
+  if (kept && (!jacobian || !kept->Ok || kept->HasJacobian)) return kept;
+  // A new point, or a kept one that now needs its Jacobian: copies handed out stay as they were.
+  auto point = kept ? std::make_shared<Point>(*kept) : std::make_shared<Point>();
+  if (!kept) point->Ok = Residuals(key, point->Residual);
+  if (jacobian && point->Ok) {
+    point->Ok = Differentiate(key, *point);
+    point->HasJacobian = point->Ok;
+  }
+  // Only the latest points are worth keeping.
+  if (points_.size() > 64) points_.clear();
+  points_[key] = point;
+  return point;
+}
+
+bool Evaluator::Residuals(const std::vector<double>& x, std::vector<double>& residual) const {
+  FitModel::Run run;
+  try {
+    model_.Evaluate(Physical(x), run);
+  } catch (const std::exception&) {
+    return false;  // figures the model cannot use, or a stop
+  }
+  residual.assign(ResidualCount(), 0);
+  for (std::size_t i = 0; i < record_.Time.size(); ++i) {
+    residual[i] =
+        (CurvatureAt(run.State, record_.Time[i]) - record_.Curvature[i]) / curvatureNoise_;
+  }
+  for (std::size_t k = 0; k < temperatureRows_.size(); ++k) {
+    const std::size_t i = temperatureRows_[k];
+    const double model = Interpolate(run.History->Time, run.History->Temperature, record_.Time[i]);
+    residual[record_.Time.size() + k] = (model - record_.Temperature[i]) / temperatureNoise_;
+  }
+  return std::all_of(residual.begin(), residual.end(), [](double r) { return std::isfinite(r); });
+}
+
+std::vector<double> Evaluator::Physical(const std::vector<double>& x) const {
+  std::vector<double> values(x.size());
+  for (std::size_t j = 0; j < x.size(); ++j) values[j] = x[j] * scale_[j];
+  return values;
+}
+
+bool Evaluator::Differentiate(const std::vector<double>& x, Point& point) const {
+  const std::size_t p = x.size();
+  const std::size_t m = ResidualCount();
+  std::vector<std::vector<double>> probes;
+  std::vector<double> steps(p);
+  std::vector<std::pair<int, int>> pairs(p);  // probe index of x+h and x−h, −1 for x itself
+  for (std::size_t j = 0; j < p; ++j) {
+    const double h = 1e-6 * std::max(1.0, std::fabs(x[j]));
+    const bool up = x[j] + h <= upper_[j];
+    const bool down = x[j] - h >= lower_[j];
+    std::vector<double> plus = x;
+    std::vector<double> minus = x;
+    plus[j] += up ? h : 0;
+    minus[j] -= down ? h : 0;
+    steps[j] = (up ? h : 0) + (down ? h : 0);
+    pairs[j] = {up ? static_cast<int>(probes.size()) : -1, -1};
+    if (up) probes.push_back(plus);
+    if (down) {
+      pairs[j].second = static_cast<int>(probes.size());
+      probes.push_back(minus);
+    }
+  }
+  std::vector<std::vector<double>> results(probes.size());
+  std::vector<char> good(probes.size(), 0);
+  const bool complete = ParallelFor(
+      probes.size(), jobs_,
+      [&](std::size_t i) { good[i] = Residuals(probes[i], results[i]) ? 1 : 0; }, model_.Stop());
+  if (!complete || model_.Stop().stop_requested()) return false;
+  point.Jacobian.assign(m * p, 0);
+  for (std::size_t j = 0; j < p; ++j) {
+    const auto [plus, minus] = pairs[j];
+    if ((plus >= 0 && !good[static_cast<std::size_t>(plus)]) ||
+        (minus >= 0 && !good[static_cast<std::size_t>(minus)]) || steps[j] == 0) {
+      continue;  // a column left at zero: the figure shows as undetermined
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+      const double high =
+          plus >= 0 ? results[static_cast<std::size_t>(plus)][i] : point.Residual[i];
+      const double low =
+          minus >= 0 ? results[static_cast<std::size_t>(minus)][i] : point.Residual[i];
+      point.Jacobian[i * p + j] = (high - low) / steps[j];
+    }
+  }
+  return true;
+}
+
+}  // namespace quillane::fit

@@ -1,0 +1,125 @@
+#pragma once
+// The model as a fit reads it, and the weighted residuals of a record with their Jacobian. The
+// solver and its diagnosis share them; nothing here knows the solver.
+//
+// The model's curvature history: Curvature(k) from the time lamella k of the first pass is
+// laid (LamellaTime(k)) until the next one; Curvature(0) before the first lamella; after the
+// end of the run, FinalCurvature. Its temperature history: the substrate's back face in the
+// thermal rows, interpolated linearly in time.
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+#include "fit/CalibrationRecord.h"
+#include "model/ModelState.h"
+#include "model/RunSink.h"
+#include "run/QuantityTable.h"
+
+namespace quillane::fit {
+
+// The temperature of the substrate's back face in every thermal row. A stop request ends the
+// run it watches (RunCancelled), as the window's cancel ends a single run.
+class BackFaceSink : public NullSink {
+ public:
+  explicit BackFaceSink(std::stop_token stop = {}) : stop_(std::move(stop)) {}
+  void ThermalRow(const ThermalRecord& record, bool) override {
+    Time.push_back(record.Time);
+    Temperature.push_back(record.Temperature[0]);
+  }
+  bool Progress(double) override { return !stop_.stop_requested(); }
+
+  std::vector<double> Time;
+  std::vector<double> Temperature;
+
+ private:
+  std::stop_token stop_;
+};
+
+// Linear in time between the rows, held at both ends; NaN without rows.
+double Interpolate(const std::vector<double>& times, const std::vector<double>& values, double t);
+// The model's curvature at time t of a run that has ended.
+double CurvatureAt(const ModelState& state, double t);
+
+// The model at given figures: the thermal history (run once and kept when no thermal figure is
+// fitted), then the stress model on a copy. Every run watches `stop`: none starts once a stop
+// is asked, and one under way ends at its next lamella.
+class FitModel {
+ public:
+  // Runs the thermal history when it is kept; throws RunCancelled when stopped.
+  FitModel(const ModelState& base, std::vector<const QuantitySpec*> figures, std::stop_token stop);
+
+  struct Run {
+    ModelState State;
+    BackFaceSink OwnHistory;
+    const BackFaceSink* History = nullptr;
+  };
+
+  // Throws on a fault of the model (figures it cannot use), RunCancelled when stopped.
+  void Evaluate(const std::vector<double>& values, Run& run) const;
+  // The model runs started so far (the kept thermal history counts as one).
+  int Runs() const { return runs_.load(); }
+  const std::stop_token& Stop() const { return stop_; }
+
+ private:
+  void Start() const;
+
+  ModelState base_;
+  std::vector<const QuantitySpec*> figures_;
+  std::stop_token stop_;
+  bool thermalFitted_ = false;
+  bool coatingLast_ = false;
+  ModelState thermal_;
+  BackFaceSink history_;
+  mutable std::atomic<int> runs_{0};
+};
+
+// Weighted residuals (model − measured, over the noise) and their Jacobian at one point of the
+// scaled figures, computed once for all the residuals that ask for them; the model runs of the
+// finite differences go on in parallel.
+class Evaluator {
+ public:
+  Evaluator(const FitModel& model, const CalibrationRecord& record, std::vector<double> scale,
+            std::vector<double> lower, std::vector<double> upper, int jobs);
+
+  std::size_t ResidualCount() const { return record_.Time.size() + temperatureRows_.size(); }
+  std::size_t CurvatureCount() const { return record_.Time.size(); }
+  void SetNoise(double curvature, double temperature);
+
+  struct Point {
+    bool Ok = false;  // the model ran (and was not stopped) and every residual is finite
+    std::vector<double> Residual;
+    bool HasJacobian = false;
+    std::vector<double> Jacobian;  // row-major, residuals × figures
+  };
+
+  // The point at x, with its Jacobian when asked. Points are kept for the calls that follow and
+  // never change once handed out.
+  std::shared_ptr<const Point> At(const double* x, bool jacobian);
+  // The weighted residuals of one model run at x; false when the model cannot run there.
+  bool Residuals(const std::vector<double>& x, std::vector<double>& residual) const;
+  // Scaled figures to SI.
+  std::vector<double> Physical(const std::vector<double>& x) const;
+
+ private:
+  // Central differences, one-sided at a bound; a column the model cannot give stays at zero.
+  // False when a stop cut the probes short.
+  bool Differentiate(const std::vector<double>& x, Point& point) const;
+
+  const FitModel& model_;
+  const CalibrationRecord& record_;
+  std::vector<double> scale_;
+  std::vector<double> lower_;
+  std::vector<double> upper_;
+  int jobs_;
+  std::vector<std::size_t> temperatureRows_;
+  double curvatureNoise_ = 1;
+  double temperatureNoise_ = 1;
+  std::mutex mutex_;
+  std::map<std::vector<double>, std::shared_ptr<const Point>> points_;
+};
+
+}  // namespace quillane::fit

@@ -1,0 +1,130 @@
+#include "session/FitForm.h"
+
+#include <cmath>
+#include <variant>
+
+#include "model/Errors.h"
+#include "session/FormEntry.h"
+
+namespace quillane::session {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A bound as typed: NaN keeps the allowed one; nothing when the text is not a number.
+std::optional<double> ReadBound(const std::string& text, const std::string& proposed,
+                                const RegionalSettings& locale) {
+  const std::string typed = Trimmed(text);
+  if (typed.empty() || typed == proposed) return std::nan("");
+  return ReadEntry(typed, locale);
+}
+
+EntryFault Fault(FaultKind kind, std::string field = {}, std::string text = {}) {
+  EntryFault fault;
+  fault.Kind = kind;
+  fault.Field = std::move(field);
+  fault.Text = std::move(text);
+  return fault;
+}
+
+}  // namespace
+
+ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator) {
+  return {ExponentFigure(quantity.Min, separator), ExponentFigure(quantity.Max, separator)};
+}
+
+FitForm NewFitForm(char separator) {
+  FitForm form;
+  for (const QuantitySpec* quantity : FittableQuantities()) {
+    const ProposedBounds bounds = ProposeBounds(*quantity, separator);
+    form.Rows.push_back({quantity, false, bounds.Min, bounds.Max});
+  }
+  return form;
+}
+
+FitEntries ReadFitEntries(const FitForm& form, const RegionalSettings& locale, bool haveRecord) {
+  FitEntries entries;
+  std::vector<EntryFault>& faults = entries.Faults;
+  if (!haveRecord) faults.push_back(Fault(FaultKind::NoRecord));
+  for (const FitFormRow& row : form.Rows) {
+    if (!row.Checked) continue;
+    const ProposedBounds proposed = ProposeBounds(*row.Quantity, locale.DecimalSeparator);
+    const std::optional<double> low = ReadBound(row.Min, proposed.Min, locale);
+    const std::optional<double> high = ReadBound(row.Max, proposed.Max, locale);
+    if (!low) faults.push_back(NotANumber(row.Quantity, "min", Trimmed(row.Min)));
+    if (!high) faults.push_back(NotANumber(row.Quantity, "max", Trimmed(row.Max)));
+    if (!low || !high) continue;
+    auto parameter = fit::MakeFitParameter(row.Quantity->Name, *low, *high);
+    if (auto* fault = std::get_if<EntryFault>(&parameter)) {
+      faults.push_back(std::move(*fault));
+    } else {
+      entries.Settings.Parameters.push_back(std::get<fit::FitParameter>(std::move(parameter)));
+    }
+  }
+  if (entries.Settings.Parameters.empty() && faults.empty()) {
+    faults.push_back(Fault(FaultKind::NothingChosen));
+  }
+  const std::pair<const std::string*, double*> noises[] = {
+      {&form.CurvatureNoise, &entries.Settings.CurvatureNoise},
+      {&form.TemperatureNoise, &entries.Settings.TemperatureNoise}};
+  for (const auto& [text, target] : noises) {
+    const std::string typed = Trimmed(*text);
+    if (typed.empty()) continue;
+    const std::optional<double> value = ReadEntry(typed, locale);
+    if (!value || !(*value > 0)) {
+      faults.push_back(Fault(FaultKind::NotPositive,
+                             text == &form.CurvatureNoise ? kCurvatureNoise : kTemperatureNoise,
+                             typed));
+      continue;
+    }
+    *target = *value;
+  }
+  entries.Settings.Robust = form.Robust;
+  return entries;
+}
+
+FitReading ReadFitForm(const FitForm& form, bool haveRecord, ModelState inputs,
+                       const MaterialsCatalogue& catalogue) {
+  FitReading reading;
+  FitEntries entries = ReadFitEntries(form, inputs.Locale, haveRecord);
+  reading.Settings = std::move(entries.Settings);
+  reading.Faults = std::move(entries.Faults);
+  // The inputs must allow a run, as for a single run.
+  reading.InputFaults = FindInputFaults(inputs, &catalogue);
+  if (reading.Ready()) {
+    try {
+      ValidateRunInputs(inputs, &catalogue);
+    } catch (const InputError& error) {
+      // What only the run's own checks find is told as they tell it.
+      for (const std::string& fault : error.Faults()) {
+        reading.InputFaults.push_back({nullptr, fault, fault});
+      }
+    }
+  }
+  reading.Base = std::move(inputs);
+  return reading;
+}
+
+std::string FrenchFitFault(const EntryFault& fault, char separator) {
+  std::string text = French(fault, separator);
+  if (fault.Field == kCurvatureNoise) return "Bruit de la courbure : " + text;
+  if (fault.Field == kTemperatureNoise) return "Bruit de la température : " + text;
+  if (fault.Quantity != nullptr) return fault.Quantity->Caption + " : " + text;
+  // A sentence of its own.
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text;
+}
+
+std::vector<std::string> FrenchFaults(const FitReading& reading, char separator) {
+  std::vector<std::string> texts;
+  for (const EntryFault& fault : reading.Faults) texts.push_back(FrenchFitFault(fault, separator));
+  for (const InputFault& fault : reading.InputFaults) texts.push_back(fault.French);
+  return texts;
+}
+
+}  // namespace quillane::session

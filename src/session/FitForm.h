@@ -1,0 +1,79 @@
+#pragma once
+// The entries of the "Ajustement sur mesures" window as plain data, and what the window makes of
+// them: the bounds it proposes, the fit the entries describe over the input window's inputs, or
+// the faults that stop it. The window only shows and words them.
+
+#include <string>
+#include <vector>
+
+#include "fit/Calibration.h"
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "run/EntryFault.h"
+#include "run/QuantityTable.h"
+#include "run/Validation.h"
+
+namespace quillane::session {
+
+// The line of one figure a record can be fitted to. Bounds are SI, typed with the locale's
+// separators.
+struct FitFormRow {
+  const QuantitySpec* Quantity = nullptr;
+  bool Checked = false;
+  std::string Min;
+  std::string Max;
+};
+
+struct FitForm {
+  std::vector<FitFormRow> Rows;  // FittableQuantities(), in their order
+  std::string CurvatureNoise;    // 1/m; empty: the fit estimates it
+  std::string TemperatureNoise;  // K; same
+  bool Robust = false;
+};
+
+// The names faults give the noise boxes.
+inline constexpr const char* kCurvatureNoise = "CurvatureNoise";
+inline constexpr const char* kTemperatureNoise = "TemperatureNoise";
+
+// The bounds proposed for a figure, the widest the table allows, as its boxes show them.
+struct ProposedBounds {
+  std::string Min;
+  std::string Max;
+};
+ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator);
+
+// The form as the window opens: nothing checked, every figure's bounds proposed, the noise left
+// to the fit.
+FitForm NewFitForm(char separator);
+
+// The settings the entries describe, or the faults that stop the fit: NoRecord first when there
+// is no record, then for each checked figure its bounds as typed (NotANumber naming "min" or
+// "max"; a bound left as proposed, or emptied, keeps the exact allowed one) and the faults of
+// fit::MakeFitParameter, then NothingChosen when no figure is checked and nothing else is wrong,
+// then each noise (NotPositive naming its box).
+struct FitEntries {
+  fit::FitSettings Settings;
+  std::vector<EntryFault> Faults;
+};
+FitEntries ReadFitEntries(const FitForm& form, const RegionalSettings& locale, bool haveRecord);
+
+// What a fit starts from: the entries over the input window's inputs (and its locale), which are
+// checked as a single run checks them and, when everything holds, validated with their rows.
+struct FitReading {
+  fit::FitSettings Settings;
+  ModelState Base;
+  std::vector<EntryFault> Faults;
+  std::vector<InputFault> InputFaults;
+
+  bool Ready() const { return Faults.empty() && InputFaults.empty(); }
+};
+FitReading ReadFitForm(const FitForm& form, bool haveRecord, ModelState inputs,
+                       const MaterialsCatalogue& catalogue);
+
+// A fault of the entries as the window tells it: the figure's caption or the noise box first
+// ("Module d'Young du dépôt : le min doit être inférieur au max.").
+std::string FrenchFitFault(const EntryFault& fault, char separator);
+// Every fault of a reading in French, entries first, in the order they were found.
+std::vector<std::string> FrenchFaults(const FitReading& reading, char separator);
+
+}  // namespace quillane::session

@@ -1,0 +1,103 @@
+#include "session/FitView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "run/EntryFault.h"
+#include "run/QuantityTable.h"
+
+namespace quillane::session {
+
+std::string FrenchNote(const fit::FitNote& note, char separator) {
+  const QuantitySpec& figure = Quantity(note.Parameter);
+  const auto shown = [&](double value) {
+    return ExponentFigure(value, separator) + " " + figure.Unit;
+  };
+  switch (note.Kind) {
+    case fit::NoteKind::Undetermined:
+      return "La grandeur « " + figure.Caption +
+             " » ne peut pas être déterminée par cet enregistrement : la courbure et la "
+             "température du modèle n'en dépendent pas, ou seulement avec une autre grandeur. "
+             "Elle est restée à " +
+             shown(note.Value) + ".";
+    case fit::NoteKind::LargeError:
+      return "La grandeur « " + figure.Caption +
+             " » n'est pas déterminée par cet enregistrement : son écart type (" +
+             shown(note.StandardError) + ") dépasse sa valeur (" + shown(note.Value) + ").";
+  }
+  return {};
+}
+
+std::string FrenchEnd(const fit::FitResult& result) {
+  switch (result.End) {
+    case fit::FitEnd::FunctionTolerance:
+      return "tolérance sur la variation du coût atteinte";
+    case fit::FitEnd::GradientTolerance:
+      return "tolérance sur le gradient atteinte";
+    case fit::FitEnd::ParameterTolerance:
+      return "tolérance sur la variation des grandeurs atteinte";
+    case fit::FitEnd::IterationLimit:
+      return "nombre maximal d'itérations atteint";
+    case fit::FitEnd::Other:
+      break;
+  }
+  return result.Termination;
+}
+
+std::string FitSummary(const fit::FitResult& result, char separator) {
+  std::string text =
+      "Résidus RMS : courbure " + ExponentFigure(result.CurvatureRms, separator, 4) + " 1/m";
+  if (std::isfinite(result.TemperatureRms)) {
+    text += ", température " + ExponentFigure(result.TemperatureRms, separator, 4) + " K";
+  }
+  text += ".\nItérations : " + std::to_string(result.Iterations) +
+          ". Fin du solveur : " + FrenchEnd(result) + ".";
+  if (!result.Notes.empty()) {
+    text += "\n\nRemarques :";
+    for (const fit::FitNote& note : result.Notes) text += "\n• " + FrenchNote(note, separator);
+  }
+  return text;
+}
+
+std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
+                                      const fit::FitResult* fit) {
+  struct Source {
+    const char* Label;
+    const char* Unit;
+    const std::vector<double>* Measured;
+    const std::vector<double>* AtTimes;  // the model at the record's times
+    const std::vector<double>* CurveTime;
+    const std::vector<double>* Curve;
+  };
+  std::vector<Source> sources = {
+      {"Courbure", "1/m", &record.Curvature, fit ? &fit->ModelCurvature : nullptr,
+       fit ? &fit->CurveTime : nullptr, fit ? &fit->CurveCurvature : nullptr}};
+  if (record.HasTemperature()) {
+    sources.push_back({"Température de la face arrière", "K", &record.Temperature,
+                       fit ? &fit->ModelTemperature : nullptr, fit ? &fit->ThermalTime : nullptr,
+                       fit ? &fit->ThermalBack : nullptr});
+  }
+  std::vector<OverlaySeries> series;
+  for (const Source& source : sources) {
+    OverlaySeries s;
+    s.Label = source.Label;
+    s.Unit = source.Unit;
+    s.From = std::min(0.0, record.Time.front());
+    s.To = record.Time.back();
+    for (std::size_t i = 0; i < record.Time.size(); ++i) {
+      const double value = (*source.Measured)[i];
+      if (std::isnan(value)) continue;
+      s.Time.push_back(record.Time[i]);
+      s.Measured.push_back(value);
+      if (fit) s.Residual.push_back(value - (*source.AtTimes)[i]);
+    }
+    if (fit) {
+      s.CurveTime = *source.CurveTime;
+      s.Curve = *source.Curve;
+    }
+    series.push_back(std::move(s));
+  }
+  return series;
+}
+
+}  // namespace quillane::session

@@ -1,0 +1,41 @@
+#pragma once
+// What the "Ajustement sur mesures" window shows of a record and of a fit, as plain data and
+// French text: the notes and the solver's end, the summary beneath the fitted values, and the
+// series of its chart. The window hands them to its widgets as they are.
+
+#include <string>
+#include <vector>
+
+#include "fit/Calibration.h"
+#include "fit/CalibrationRecord.h"
+
+namespace quillane::session {
+
+// A note in the window's French, naming the figure by its caption:
+// "La grandeur « Dilatation thermique du dépôt » ne peut pas être déterminée ...".
+std::string FrenchNote(const fit::FitNote& note, char separator);
+// Why the solver stopped; its own message where there is no French for it.
+std::string FrenchEnd(const fit::FitResult& result);
+// The text beneath the fitted values: the RMS residuals, the iterations and the solver's end,
+// then the notes.
+std::string FitSummary(const fit::FitResult& result, char separator);
+
+// One quantity of the chart: the record's points, the model's curve and the residuals beneath.
+struct OverlaySeries {
+  std::string Label;         // "Courbure"
+  std::string Unit;          // "1/m"
+  std::vector<double> Time;  // the record's times that have a value
+  std::vector<double> Measured;
+  std::vector<double> Residual;   // measured − model at those times; empty without a fit
+  std::vector<double> CurveTime;  // the model's history; empty without a fit
+  std::vector<double> Curve;
+  double From = 0;  // the residuals' zero line runs over these times
+  double To = 0;
+};
+
+// The curvature, then the back face's temperature when the record has it; `fit` is null until
+// a fit of this record is shown.
+std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
+                                      const fit::FitResult* fit);
+
+}  // namespace quillane::session

@@ -1,0 +1,245 @@
+#include "session/StudyForm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "format/NumberFormat.h"
+#include "session/FormEntry.h"
+#include "study/StudyDesign.h"
+#include "study/StudyPlots.h"
+
+namespace quillane::session {
+
+namespace {
+
+// A fault of the entries' numbers, told in SI like every fault of a quantity.
+EntryFault InSi(EntryFault fault, const QuantitySpec& quantity) {
+  fault.Quantity = &quantity;
+  fault.Value = quantity.FromDisplay(fault.Value);
+  fault.Value2 = quantity.FromDisplay(fault.Value2);
+  return fault;
+}
+
+// A sampled quantity's law from its two entries (display unit): the ends of a uniform law, or
+// the mean and deviation of a normal law. The fault when the law cannot be used.
+std::optional<EntryFault> ReadLaw(study::Quantity& quantity, bool normal, double a, double b) {
+  const QuantitySpec& spec = *quantity.Spec;
+  quantity.LawA = spec.FromDisplay(a);
+  quantity.LawB = spec.FromDisplay(b);
+  if (normal) {
+    quantity.Law = study::Distribution::Normal;
+    if (b > 0) return std::nullopt;
+    EntryFault fault;
+    fault.Kind = FaultKind::DeviationNotPositive;
+    fault.Value = a;
+    fault.Value2 = b;
+    return InSi(fault, spec);
+  }
+  quantity.Law = study::Distribution::Uniform;
+  if (const auto fault = study::CheckRange({a, b, 1, false})) return InSi(*fault, spec);
+  // Every draw lies between the ends, so the ends alone need checking.
+  for (const double end : {quantity.LawA, quantity.LawB}) {
+    if (auto fault = CheckValue(spec, end)) return fault;
+  }
+  return std::nullopt;
+}
+
+// The values of a row's range (display unit) in SI, or the first fault.
+std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::ValueRange& range) {
+  const QuantitySpec& spec = *quantity.Spec;
+  if (const auto fault = study::CheckRange(range)) return InSi(*fault, spec);
+  for (const double shown : study::RangeValues(range)) {
+    const double value = spec.FromDisplay(shown);
+    if (auto fault = CheckValue(spec, value)) return fault;
+    quantity.Values.push_back(value);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<QuantityChoice> StudyQuantityChoices() {
+  std::vector<QuantityChoice> choices;
+  for (const QuantitySpec& spec : QuantityTable()) {
+    choices.push_back({spec.Name, spec.Caption, spec.DisplayUnit});
+  }
+  return choices;
+}
+
+const QuantitySpec* RowQuantity(const StudyRowEntry& row) {
+  return row.Quantity.empty() ? nullptr : FindQuantity(row.Quantity);
+}
+
+double CurrentValue(const QuantitySpec& quantity, const StudyBase& base) {
+  if (quantity.IsInput()) return quantity.ToDisplay(quantity.Get(base.State));
+  const std::string name = quantity.RowName(base.State.Input);
+  const MaterialRecord* row =
+      base.Catalogue.IsOpen() && !name.empty() ? base.Catalogue.FindMaterial(name) : nullptr;
+  return row != nullptr ? quantity.ToDisplay(row->*quantity.Column->Field) : std::nan("");
+}
+
+void ProposeRange(StudyForm& form, std::size_t index, const StudyBase& base) {
+  StudyRowEntry& row = form.Rows[index];
+  row.From.clear();
+  row.To.clear();
+  const QuantitySpec* quantity = RowQuantity(row);
+  if (quantity == nullptr) return;
+  const double value = CurrentValue(*quantity, base);
+  if (std::isnan(value)) return;
+  const char separator = base.State.Locale.DecimalSeparator;
+  if (form.Sampled() && row.Normal) {
+    row.From = format::FormatGeneral(value, separator);
+    row.To = format::FormatGeneral(std::fabs(value) / 10, separator);
+    return;
+  }
+  double from = std::min(value * 0.5, value * 1.5);
+  double to = std::max(value * 0.5, value * 1.5);
+  long long steps = kDefaultSteps;
+  if (quantity->IsInput() && quantity->Bounded) {
+    from = std::max(from, quantity->ToDisplay(quantity->Min));
+    to = std::min(to, quantity->ToDisplay(quantity->Max));
+  }
+  if (quantity->Whole) {
+    // Counts take whole values only: one interval per value where there are few.
+    from = std::round(from);
+    to = std::round(to);
+    if (to > from) steps = static_cast<long long>(std::min<double>(kDefaultSteps, to - from));
+  }
+  row.From = format::FormatGeneral(from, separator);
+  row.To = format::FormatGeneral(to, separator);
+  row.Steps = steps;
+  row.Log = false;
+}
+
+long long PointCount(const StudyForm& form) {
+  if (form.Sampled()) return form.Samples;
+  long long points = 1;
+  for (const StudyRowEntry& row : form.Rows) {
+    if (!row.Quantity.empty()) points *= row.Steps + 1;
+  }
+  return points;
+}
+
+StudyReading ReadStudyForm(const StudyForm& form, const StudyBase& base) {
+  StudyReading reading;
+  study::Study& study = reading.Study;
+  study.Base = base.State.Input;
+  const bool sampled = form.Sampled();
+  study.Design = sampled ? study::DesignKind::LatinHypercube : study::DesignKind::Factorial;
+  if (sampled) {
+    study.Samples = form.Samples;
+    study.Seed = form.Seed;
+    if (study.Samples < 1) {
+      EntryFault fault;
+      fault.Kind = FaultKind::TooFewSamples;
+      fault.Count = study.Samples;
+      reading.Faults.push_back({fault, std::nullopt, false});
+    }
+  }
+  std::vector<std::size_t> rowOf;  // the row of each varied quantity
+  const RegionalSettings& locale = base.State.Locale;
+  for (std::size_t i = 0; i < form.Rows.size(); ++i) {
+    const StudyRowEntry& row = form.Rows[i];
+    if (row.Quantity.empty()) continue;
+    const auto fail = [&reading, i](EntryFault fault) {
+      reading.Faults.push_back({std::move(fault), i, false});
+    };
+    study::Quantity quantity;
+    quantity.Spec = FindQuantity(row.Quantity);
+    if (quantity.Spec == nullptr) {
+      EntryFault fault;
+      fault.Kind = FaultKind::UnknownQuantity;
+      fault.Text = row.Quantity;
+      fail(fault);
+      continue;
+    }
+    if (!study.Vary.empty() && study.Vary.front().Spec == quantity.Spec) {
+      EntryFault fault;
+      fault.Kind = FaultKind::SameQuantity;
+      fault.Quantity = quantity.Spec;
+      fail(fault);
+      continue;
+    }
+    const auto from = ReadEntry(row.From, locale);
+    const auto to = ReadEntry(row.To, locale);
+    if (!from) fail(NotANumber(quantity.Spec, "début", row.From));
+    if (!to) fail(NotANumber(quantity.Spec, "fin", row.To));
+    if (!from || !to) continue;
+    const std::optional<EntryFault> fault =
+        sampled ? ReadLaw(quantity, row.Normal, *from, *to)
+                : ReadRange(quantity, {*from, *to, row.Steps, row.Log});
+    if (fault) {
+      fail(*fault);
+      continue;
+    }
+    study.Vary.push_back(std::move(quantity));
+    reading.LogScales.push_back(!sampled && row.Log);
+    rowOf.push_back(i);
+  }
+  const long long points = study::PointCount(study);
+  if (reading.Faults.empty() && points > study::kMaxPointsUnforced) {
+    EntryFault fault;
+    fault.Kind = FaultKind::TooManyPoints;
+    fault.Count = points;
+    fault.Max = static_cast<double>(study::kMaxPointsUnforced);
+    reading.Faults.push_back({fault, std::nullopt, false});
+  }
+  // The inputs that are not varied must allow a run, as for a single run.
+  reading.InputFaults = FindInputFaults(base.State, &base.Catalogue);
+  if (!reading.Ready()) return reading;
+  try {
+    reading.Points = study::DesignPoints(study);
+  } catch (const study::SampleError& error) {
+    reading.Faults.push_back({*error.Fault(), rowOf[error.QuantityIndex()], true});
+  }
+  return reading;
+}
+
+StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
+                     const std::vector<bool>& logScales, std::size_t quantity, std::size_t result) {
+  StudyChart chart;
+  chart.Cloud = study.Design == study::DesignKind::LatinHypercube;
+  chart.LogX = quantity < logScales.size() && logScales[quantity];
+  // Samples share no values: they are all one cloud of points.
+  const bool two = study.Vary.size() == 2 && !chart.Cloud;
+  if (two) chart.Other = 1 - quantity;
+  std::map<double, StudyCurve> curves;
+  for (const auto& row : rows) {
+    if (!row) continue;
+    const double y = row->Results[result];
+    if (std::isnan(y)) continue;
+    const double key = two ? row->Values[*chart.Other] : 0.0;
+    StudyCurve& curve = curves[key];
+    curve.Key = key;
+    curve.X.push_back(row->Values[quantity]);
+    curve.Y.push_back(y);
+  }
+  for (auto& entry : curves) chart.Curves.push_back(std::move(entry.second));
+  return chart;
+}
+
+std::vector<double> RankCorrelations(const study::Study& study, const study::StudyRows& rows,
+                                     std::size_t result) {
+  std::vector<double> correlations;
+  for (std::size_t q = 0; q < study.Vary.size(); ++q) {
+    std::vector<double> values;
+    std::vector<double> results;
+    for (const auto& row : rows) {
+      if (!row || row->Status != study::kStatusOk || std::isnan(row->Results[result])) continue;
+      values.push_back(row->Values[q]);
+      results.push_back(row->Results[result]);
+    }
+    correlations.push_back(study::RankCorrelation(values, results));
+  }
+  return correlations;
+}
+
+std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point) {
+  std::vector<double> numbers{static_cast<double>(index + 1)};
+  numbers.insert(numbers.end(), point.Values.begin(), point.Values.end());
+  numbers.insert(numbers.end(), point.Results.begin(), point.Results.end());
+  return numbers;
+}
+
+}  // namespace quillane::session

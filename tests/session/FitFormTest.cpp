@@ -1,0 +1,277 @@
+// The fit window's entries without a window: the bounds it proposes, the settings or the faults
+// of its entries in the window's French, the same faults as the batch program's --fit-bounds for
+// the same bounds, the inputs checked as for a run, and what the window shows of a fit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "TestSupport.h"
+#include "cli/FitProgram.h"
+#include "session/FitForm.h"
+#include "session/FitView.h"
+
+namespace quillane::session {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+FitFormRow& Row(FitForm& form, const std::string& name) {
+  for (FitFormRow& row : form.Rows) {
+    if (row.Quantity->Name == name) return row;
+  }
+  throw std::invalid_argument(name);
+}
+
+// The window as it opens, with one figure checked and its bounds typed (nullptr: as proposed).
+FitForm Checked(const std::string& name, const char* min = nullptr, const char* max = nullptr) {
+  FitForm form = NewFitForm('.');
+  FitFormRow& row = Row(form, name);
+  row.Checked = true;
+  if (min != nullptr) row.Min = min;
+  if (max != nullptr) row.Max = max;
+  return form;
+}
+
+TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
+  const FitForm form = NewFitForm(',');
+  ASSERT_EQ(form.Rows.size(), FittableQuantities().size());
+  for (std::size_t i = 0; i < form.Rows.size(); ++i) {
+    EXPECT_EQ(form.Rows[i].Quantity, FittableQuantities()[i]);
+    EXPECT_FALSE(form.Rows[i].Checked);
+  }
+  const struct {
+    const char* name;
+    const char* min;
+    const char* max;
+  } proposals[] = {
+      {"coating.SigmaQ", "-1E+10", "1E+10"}, {"coating.ModuleYoung", "1E+03", "1E+13"},
+      {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+10"},
+      {"contact.Lambda", "1E-06", "1E+04"},
+  };
+  FitForm copy = form;
+  for (const auto& p : proposals) {
+    EXPECT_EQ(Row(copy, p.name).Min, p.min);
+    EXPECT_EQ(Row(copy, p.name).Max, p.max);
+  }
+  // Left as proposed or emptied, a bound is the table's own, exactly.
+  RegionalSettings comma{',', ' '};
+  for (const std::string blank : {"", "  "}) {
+    FitForm entries = NewFitForm(',');
+    for (FitFormRow& row : entries.Rows) row.Checked = true;
+    entries.Rows[0].Min = blank;
+    const FitEntries read = ReadFitEntries(entries, comma, true);
+    ASSERT_TRUE(read.Faults.empty());
+    ASSERT_EQ(read.Settings.Parameters.size(), form.Rows.size());
+    for (std::size_t i = 0; i < form.Rows.size(); ++i) {
+      EXPECT_EQ(read.Settings.Parameters[i].Name, form.Rows[i].Quantity->Name);
+      EXPECT_EQ(read.Settings.Parameters[i].Lower, form.Rows[i].Quantity->Min);
+      EXPECT_EQ(read.Settings.Parameters[i].Upper, form.Rows[i].Quantity->Max);
+    }
+  }
+}
+
+TEST(FitFormTest, EntriesGiveTheSettingsTheyDescribe) {
+  FitForm form = Checked("HeatFlux", " 1,5E+05 ", "2000000");
+  Row(form, "coating.SigmaQ").Checked = true;
+  form.CurvatureNoise = "1,5E-05";
+  form.TemperatureNoise = " 0,5";
+  form.Robust = true;
+  const FitEntries read = ReadFitEntries(form, RegionalSettings{',', ' '}, true);
+  ASSERT_TRUE(read.Faults.empty()) << French(read.Faults[0], ',');
+  ASSERT_EQ(read.Settings.Parameters.size(), 2u);
+  // In the window's order.
+  EXPECT_EQ(read.Settings.Parameters[0].Name, "coating.SigmaQ");
+  EXPECT_EQ(read.Settings.Parameters[1].Name, "HeatFlux");
+  EXPECT_EQ(read.Settings.Parameters[1].Lower, 1.5e5);
+  EXPECT_EQ(read.Settings.Parameters[1].Upper, 2e6);
+  EXPECT_EQ(read.Settings.CurvatureNoise, 1.5e-5);
+  EXPECT_EQ(read.Settings.TemperatureNoise, 0.5);
+  EXPECT_TRUE(read.Settings.Robust);
+}
+
+TEST(FitFormTest, FaultsOfTheEntriesAreToldInTheWindowsFrench) {
+  FitForm noise = Checked("coating.SigmaQ");
+  noise.CurvatureNoise = "-1";
+  noise.TemperatureNoise = "x";
+  const struct {
+    FitForm form;
+    bool record;
+    std::vector<FaultKind> kinds;
+    std::vector<std::string> french;
+  } cases[] = {
+      // Without a record, the form's own faults wait for one.
+      {NewFitForm('.'), false, {FaultKind::NoRecord}, {"Ouvrez d'abord un enregistrement."}},
+      {NewFitForm('.'),
+       true,
+       {FaultKind::NothingChosen},
+       {"Cochez au moins une grandeur à ajuster."}},
+      {Checked("coating.SigmaQ", "abc", "1e8x"),
+       true,
+       {FaultKind::NotANumber, FaultKind::NotANumber},
+       {"Contrainte de trempe du dépôt : le min « abc » n'est pas un nombre.",
+        "Contrainte de trempe du dépôt : le max « 1e8x » n'est pas un nombre."}},
+      {Checked("coating.SigmaQ", "2E+08", "1E+08"),
+       true,
+       {FaultKind::BoundsReversed},
+       {"Contrainte de trempe du dépôt : le min doit être inférieur au max."}},
+      {Checked("coating.ModuleYoung", "1"),
+       true,
+       {FaultKind::BoundsBeyond},
+       {"Module d'Young du dépôt : les bornes doivent rester entre 1E+03 et 1E+13."}},
+      {Checked("HeatFlux", nullptr, "2E+10"),
+       true,
+       {FaultKind::BoundsBeyond},
+       {"Flux thermique incident : les bornes doivent rester entre 0 et 1E+10."}},
+      {noise,
+       true,
+       {FaultKind::NotPositive, FaultKind::NotPositive},
+       {"Bruit de la courbure : « -1 » n'est pas un nombre positif.",
+        "Bruit de la température : « x » n'est pas un nombre positif."}},
+  };
+  for (const auto& c : cases) {
+    const FitEntries read = ReadFitEntries(c.form, RegionalSettings{}, c.record);
+    ASSERT_EQ(read.Faults.size(), c.kinds.size()) << c.french[0];
+    for (std::size_t i = 0; i < c.kinds.size(); ++i) {
+      EXPECT_EQ(read.Faults[i].Kind, c.kinds[i]) << c.french[i];
+      EXPECT_EQ(FrenchFitFault(read.Faults[i], '.'), c.french[i]);
+    }
+  }
+}
+
+TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) {
+  const struct {
+    const char* name;
+    const char* low;  // as both the flag and the box take it; empty keeps the allowed bound
+    const char* high;
+    FaultKind kind;
+  } cases[] = {
+      {"coating.SigmaQ", "2e8", "1e8", FaultKind::BoundsReversed},
+      {"coating.SigmaQ", "1e8", "1e8", FaultKind::BoundsReversed},
+      {"HeatFlux", "", "-5", FaultKind::BoundsReversed},
+      {"coating.ModuleYoung", "1", "1e11", FaultKind::BoundsBeyond},
+      {"contact.Lambda", "2e4", "", FaultKind::BoundsReversed},
+      {"coating.dilat", "", "0.5", FaultKind::BoundsBeyond},
+  };
+  for (const auto& c : cases) {
+    cli::FitCommand command;
+    command.Parameters = c.name;
+    command.Bounds = std::string(c.name) + "=" + c.low + ":" + c.high;
+    std::optional<EntryFault> batch;
+    try {
+      cli::ReadFitSettings(command);
+    } catch (const fit::FitSettingsError& error) {
+      batch = error.Fault();
+    }
+    const FitEntries window =
+        ReadFitEntries(Checked(c.name, c.low, c.high), RegionalSettings{}, true);
+    ASSERT_TRUE(batch) << c.name << " " << c.low << ":" << c.high;
+    ASSERT_EQ(window.Faults.size(), 1u) << c.name;
+    EXPECT_EQ(batch->Kind, c.kind) << c.name;
+    EXPECT_EQ(*batch, window.Faults[0]) << English(*batch) << " / " << English(window.Faults[0]);
+  }
+}
+
+class FitReadingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+    catalogue.Open(dir / "p1.db");
+    ApplyDefaults(inputs);
+    inputs.Input.SubstrateMaterialName = "Acier 316L";
+    inputs.Input.CoatingMaterialName = "NiCrAlY";
+  }
+  test::TempDir dir;
+  MaterialsCatalogue catalogue;
+  ModelState inputs;
+};
+
+TEST_F(FitReadingTest, TheInputsAreCheckedAsForARunAndValidatedWithTheirRows) {
+  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, inputs, catalogue);
+  ASSERT_TRUE(ready.Ready()) << FrenchFaults(ready, '.')[0];
+  EXPECT_EQ(ready.Base.Materials.Coating, *catalogue.FindMaterial("NiCrAlY"));
+  EXPECT_EQ(ready.Settings.Parameters.size(), 1u);
+
+  // A fault of the entries and one of the inputs, each told in the window's French.
+  inputs.Input.CoatingMaterialName = "Unobtainium";
+  const FitReading faulty = ReadFitForm(NewFitForm('.'), true, inputs, catalogue);
+  EXPECT_FALSE(faulty.Ready());
+  const std::vector<std::string> french = FrenchFaults(faulty, '.');
+  ASSERT_EQ(french.size(), 1 + faulty.InputFaults.size());
+  EXPECT_EQ(french[0], "Cochez au moins une grandeur à ajuster.");
+  ASSERT_FALSE(faulty.InputFaults.empty());
+  EXPECT_EQ(french[1], faulty.InputFaults[0].French);
+  EXPECT_NE(french[1].find("Unobtainium"), std::string::npos) << french[1];
+}
+
+TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
+  const struct {
+    fit::FitNote note;
+    const char* french;
+  } notes[] = {
+      {{fit::NoteKind::Undetermined, "coating.dilat", 1.25e-5, kNaN},
+       "La grandeur « Dilatation thermique du dépôt » ne peut pas être déterminée par cet "
+       "enregistrement : la courbure et la température du modèle n'en dépendent pas, ou "
+       "seulement avec une autre grandeur. Elle est restée à 1,25E-05 1/K."},
+      {{fit::NoteKind::LargeError, "HeatFlux", 5e5, 7.5e5},
+       "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : "
+       "son écart type (7,5E+05 W/m²) dépasse sa valeur (5E+05 W/m²)."},
+  };
+  for (const auto& n : notes) EXPECT_EQ(FrenchNote(n.note, ','), n.french);
+
+  fit::FitResult result;
+  result.CurvatureRms = 1.23456e-6;
+  result.TemperatureRms = kNaN;
+  result.Iterations = 7;
+  result.End = fit::FitEnd::ParameterTolerance;
+  result.Termination = "Parameter tolerance reached. Relative step_norm: 1e-14";
+  EXPECT_EQ(FitSummary(result, ','),
+            "Résidus RMS : courbure 1,235E-06 1/m.\nItérations : 7. Fin du solveur : tolérance "
+            "sur la variation des grandeurs atteinte.");
+  result.TemperatureRms = 0.5;
+  result.End = fit::FitEnd::Other;
+  result.Termination = "Residual and Jacobian evaluation failed";
+  result.Notes = {notes[0].note};
+  EXPECT_EQ(FitSummary(result, ','),
+            "Résidus RMS : courbure 1,235E-06 1/m, température 5E-01 K.\nItérations : 7. Fin du "
+            "solveur : Residual and Jacobian evaluation failed.\n\nRemarques :\n• " +
+                std::string(notes[0].french));
+}
+
+TEST(FitViewTest, TheChartShowsTheRecordThenTheModelAndItsResiduals) {
+  fit::CalibrationRecord record;
+  record.Time = {0.5, 1, 2};
+  record.Curvature = {0.25, 0.5, 1};
+  record.Temperature = {300, kNaN, 310};
+  std::vector<OverlaySeries> series = FitOverlay(record, nullptr);
+  ASSERT_EQ(series.size(), 2u);
+  EXPECT_EQ(series[0].Label, "Courbure");
+  EXPECT_EQ(series[0].Measured, record.Curvature);
+  EXPECT_TRUE(series[0].Residual.empty());
+  EXPECT_TRUE(series[0].Curve.empty());
+  // A temperature the record lacks is no point.
+  EXPECT_EQ(series[1].Time, (std::vector<double>{0.5, 2}));
+  EXPECT_EQ(series[1].Measured, (std::vector<double>{300, 310}));
+
+  fit::FitResult fit;
+  fit.ModelCurvature = {0.5, 0.75, 1.5};
+  fit.ModelTemperature = {301, 305, 308};
+  fit.CurveTime = {0, 1, 1, 3};
+  fit.CurveCurvature = {0, 0, 0.2, 0.2};
+  fit.ThermalTime = {0, 3};
+  fit.ThermalBack = {300, 311};
+  series = FitOverlay(record, &fit);
+  EXPECT_EQ(series[0].Residual, (std::vector<double>{-0.25, -0.25, -0.5}));
+  EXPECT_EQ(series[0].CurveTime, fit.CurveTime);
+  EXPECT_EQ(series[1].Residual, (std::vector<double>{-1, 2}));
+  EXPECT_EQ(series[1].Curve, fit.ThermalBack);
+  EXPECT_EQ(series[1].From, 0);
+  EXPECT_EQ(series[1].To, 2);
+  // A record that has no temperatures gives the curvature alone.
+  record.Temperature.clear();
+  EXPECT_EQ(FitOverlay(record, &fit).size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillane::session

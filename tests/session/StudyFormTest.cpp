@@ -1,0 +1,378 @@
+// The study window's entries without a window: the range proposed for a quantity, the point
+// count, the study the entries describe or the faults that stop it, the same faults as the
+// batch program's study file for the same entries, and the data of the chart.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "TestSupport.h"
+#include "session/FormEntry.h"
+#include "session/StudyForm.h"
+#include "study/StudyPlots.h"
+
+namespace quillane::session {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The default case with both materials of the test catalogue picked.
+class StudyFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+    base.Catalogue.Open(dir / "p1.db");
+    ApplyDefaults(base.State);
+    base.State.Input.SubstrateMaterialName = "Acier 316L";
+    base.State.Input.CoatingMaterialName = "NiCrAlY";
+  }
+  test::TempDir dir;
+  StudyBase base;
+};
+
+StudyRowEntry Row(const char* quantity, const char* from, const char* to, long long steps,
+                  bool log = false, bool normal = false) {
+  return {quantity, from, to, steps, log, normal};
+}
+
+StudyForm Sampled(long long samples, StudyRowEntry first, StudyRowEntry second = {}) {
+  StudyForm form;
+  form.Plan = StudyPlan::LatinHypercube;
+  form.Samples = samples;
+  form.Seed = 5;
+  form.Rows = {std::move(first), std::move(second)};
+  return form;
+}
+
+StudyForm Grid(StudyRowEntry first, StudyRowEntry second = {}) {
+  StudyForm form;
+  form.Rows = {std::move(first), std::move(second)};
+  return form;
+}
+
+bool Same(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// Two faults alike in every field, NaN matching NaN.
+::testing::AssertionResult SameFault(const EntryFault& a, const EntryFault& b) {
+  if (a.Kind == b.Kind && a.Quantity == b.Quantity && a.Field == b.Field && a.Text == b.Text &&
+      Same(a.Value, b.Value) && Same(a.Value2, b.Value2) && Same(a.Min, b.Min) &&
+      Same(a.Max, b.Max) && a.Count == b.Count) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << English(a) << " (" << a.Value << ", " << a.Value2 << ", " << a.Count << ") against "
+         << English(b) << " (" << b.Value << ", " << b.Value2 << ", " << b.Count << ")";
+}
+
+TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
+  base.State.Input.PassCount = 3;
+  base.State.Input.InitialCurvature = -2;
+  const struct {
+    const char* quantity;
+    bool sampled;
+    bool normal;
+    char separator;
+    const char* from;
+    const char* to;
+    long long steps;  // 7 where the proposal leaves the steps as they were
+  } cases[] = {
+      {"HeatFlux", false, false, '.', "250", "750", 4},
+      // A normal law holds the mean and a tenth of it as its deviation; a uniform law a range.
+      {"HeatFlux", true, true, '.', "500", "50", 7},
+      {"HeatFlux", true, false, '.', "250", "750", 4},
+      {"HeatFlux", false, true, '.', "250", "750", 4},
+      {"InitialCurvature", true, true, ',', "-2", "0,2", 7},
+      {"InitialCurvature", false, false, ',', "-3", "-1", 4},
+      {"PassThickness", false, false, ',', "0,5", "1,5", 4},
+      // Counts are whole, with one interval per value where there are few.
+      {"PassCount", false, false, '.', "2", "5", 3},
+      {"coating.SigmaQ", false, false, '.', "50000000", "150000000", 4},
+      {"substrate.SigmaQ", false, false, '.', "0", "0", 4},
+      {"contact.Lambda", false, false, '.', "0.5", "1.5", 4},
+      {"", false, false, '.', "", "", 7},
+  };
+  for (const auto& c : cases) {
+    base.State.Locale.DecimalSeparator = c.separator;
+    StudyForm form = Grid({c.quantity, "x", "y", 7, true, c.normal});
+    if (c.sampled) form.Plan = StudyPlan::LatinHypercube;
+    ProposeRange(form, 0, base);
+    const StudyRowEntry& row = form.Rows[0];
+    EXPECT_EQ(row.From, c.from) << c.quantity << " " << c.normal;
+    EXPECT_EQ(row.To, c.to) << c.quantity << " " << c.normal;
+    EXPECT_EQ(row.Steps, c.steps) << c.quantity << " " << c.normal;
+    EXPECT_EQ(row.Log, c.steps == 7) << c.quantity << " " << c.normal;
+  }
+  // A count of 1 keeps within its range; a figure of a row not picked gives no range.
+  base.State.Input.PassCount = 1;
+  StudyForm form = Grid(Row("PassCount", "", "", 7), Row("coating.Rho", "a", "b", 7));
+  base.State.Input.CoatingMaterialName.clear();
+  ProposeRange(form, 0, base);
+  ProposeRange(form, 1, base);
+  EXPECT_EQ(form.Rows[0].From + " " + form.Rows[0].To, "1 2");
+  EXPECT_EQ(form.Rows[0].Steps, 1);
+  EXPECT_EQ(form.Rows[1].From + form.Rows[1].To, "");
+  EXPECT_EQ(form.Rows[1].Steps, 7);
+}
+
+TEST_F(StudyFormTest, ChoicesAndPointCount) {
+  const std::vector<QuantityChoice> choices = StudyQuantityChoices();
+  ASSERT_EQ(choices.size(), QuantityTable().size());
+  const auto choice = [&choices](const std::string& name) {
+    for (const QuantityChoice& c : choices) {
+      if (c.Name == name) return c.Caption + " (" + c.DisplayUnit + ")";
+    }
+    return std::string("none");
+  };
+  EXPECT_EQ(choice("HeatFlux"), "Flux thermique incident (kW/m²)");
+  EXPECT_EQ(choice("coating.SigmaQ"), "Contrainte de trempe du dépôt (Pa)");
+  const struct {
+    StudyForm form;
+    long long points;
+  } cases[] = {
+      {Grid(Row("HeatFlux", "", "", 4)), 5},
+      {Grid(Row("HeatFlux", "", "", 2), Row("PassCount", "", "", 1)), 6},
+      {Grid(Row("", "", "", 2), Row("PassCount", "", "", 9)), 10},
+      {Sampled(8, Row("HeatFlux", "", "", 2), Row("PassCount", "", "", 9)), 8},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PointCount(c.form), c.points);
+}
+
+TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnits) {
+  base.State.Locale.DecimalSeparator = ',';
+  StudyReading reading = ReadStudyForm(
+      Grid(Row("HeatFlux", "250", "7,5e2", 2), Row("coating.SigmaQ", " 1e8 ", "1e9", 1, true)),
+      base);
+  ASSERT_TRUE(reading.Ready());
+  const study::Study& study = reading.Study;
+  EXPECT_EQ(study.Base, base.State.Input);
+  EXPECT_EQ(study.Design, study::DesignKind::Factorial);
+  ASSERT_EQ(study.Vary.size(), 2u);
+  EXPECT_EQ(study.Vary[0].Name(), "HeatFlux");
+  EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{250000, 500000, 750000}));
+  EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e8, 1e9}));
+  EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, true}));
+  EXPECT_EQ(reading.Points.size(), 6u);
+  EXPECT_EQ(reading.Points[1], (std::vector<double>{250000, 1e9}));
+
+  reading = ReadStudyForm(Sampled(8, Row("HeatFlux", "300", "900", 1, true),
+                                  Row("coating.SigmaQ", "1e8", "2e7", 1, false, true)),
+                          base);
+  ASSERT_TRUE(reading.Ready());
+  EXPECT_EQ(reading.Study.Design, study::DesignKind::LatinHypercube);
+  EXPECT_EQ(reading.Study.Samples, 8);
+  EXPECT_EQ(reading.Study.Seed, 5u);
+  EXPECT_EQ(reading.Study.Vary[0].Law, study::Distribution::Uniform);
+  EXPECT_EQ(reading.Study.Vary[0].LawA, 300000);
+  EXPECT_EQ(reading.Study.Vary[0].LawB, 900000);
+  EXPECT_EQ(reading.Study.Vary[1].Law, study::Distribution::Normal);
+  EXPECT_EQ(reading.Study.Vary[1].LawB, 2e7);
+  // A sampled plan has no scale.
+  EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, false}));
+  EXPECT_EQ(reading.Points.size(), 8u);
+}
+
+TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRow) {
+  const QuantitySpec& flux = Quantity("HeatFlux");
+  const struct {
+    StudyForm form;
+    FaultKind kind;
+    std::optional<std::size_t> row;
+    const char* quantity;  // "" for none
+    double value;
+    double value2 = kNaN;
+    bool drawn = false;
+  } cases[] = {
+      {Grid(Row("HeatFlux", "900", "300", 2)), FaultKind::ReversedRange, 0, "HeatFlux", 900000,
+       300000},
+      {Grid(Row("HeatFlux", "300", "300", 2)), FaultKind::EmptyRange, 0, "HeatFlux", 300000,
+       300000},
+      {Grid(Row("HeatFlux", "0", "300", 2, true)), FaultKind::LogNotPositive, 0, "HeatFlux", 0,
+       300000},
+      {Grid(Row("HeatFlux", "1", "300", 0)), FaultKind::TooFewSteps, 0, "HeatFlux", 1000, 300000},
+      {Grid(Row("PassCount", "1", "3", 4)), FaultKind::NotWhole, 0, "PassCount", 1.5},
+      {Grid(Row("HeatFlux", "1", "2e7", 1)), FaultKind::OutOfRange, 0, "HeatFlux", 2e10},
+      {Grid(Row("coating.Poisson", "0.5", "1.5", 2)), FaultKind::NotBelowOne, 0, "coating.Poisson",
+       1},
+      {Grid(Row("HeatFlux", "300", "900", 2), Row("HeatFlux", "300", "900", 2)),
+       FaultKind::SameQuantity, 1, "HeatFlux", kNaN},
+      {Grid(Row("HeatFlux", "1", "2", 999), Row("coating.SigmaQ", "1", "2", 999)),
+       FaultKind::TooManyPoints, std::nullopt, "", kNaN},
+      {Sampled(0, Row("HeatFlux", "300", "900", 1)), FaultKind::TooFewSamples, std::nullopt, "",
+       kNaN},
+      {Sampled(8, Row("HeatFlux", "900", "300", 1)), FaultKind::ReversedRange, 0, "HeatFlux",
+       900000, 300000},
+      {Sampled(8, Row("HeatFlux", "500", "0", 1, false, true)), FaultKind::DeviationNotPositive, 0,
+       "HeatFlux", 500000, 0},
+      {Sampled(8, Row("HeatFlux", "500", "2e7", 1)), FaultKind::OutOfRange, 0, "HeatFlux", 2e10},
+      {Sampled(8, Row("", "", "", 1), Row("Thickness", "1", "2", 1)), FaultKind::UnknownQuantity, 1,
+       "", kNaN},
+  };
+  for (const auto& c : cases) {
+    const StudyReading reading = ReadStudyForm(c.form, base);
+    EXPECT_FALSE(reading.Ready());
+    EXPECT_TRUE(reading.Points.empty());
+    ASSERT_EQ(reading.Faults.size(), 1u) << English(reading.Faults.back().Fault);
+    const StudyFormFault& fault = reading.Faults[0];
+    const std::string what = English(fault.Fault);
+    EXPECT_EQ(fault.Fault.Kind, c.kind) << what;
+    EXPECT_EQ(fault.Row, c.row) << what;
+    EXPECT_EQ(fault.Drawn, c.drawn) << what;
+    EXPECT_EQ(fault.Fault.Quantity, *c.quantity ? &Quantity(c.quantity) : nullptr) << what;
+    EXPECT_TRUE(Same(fault.Fault.Value, c.value)) << what;
+    EXPECT_TRUE(Same(fault.Fault.Value2, c.value2)) << what;
+  }
+  const StudyReading many = ReadStudyForm(cases[8].form, base);
+  EXPECT_EQ(French(many.Faults.at(0).Fault, ','),
+            "l'étude compterait 1000000 points, plus que 100000 ; réduisez le nombre "
+            "d'intervalles.");
+  // Texts that are not numbers: both told, each with its box and text.
+  const StudyReading words = ReadStudyForm(Grid(Row("HeatFlux", "abc", "3,0", 2)), base);
+  ASSERT_EQ(words.Faults.size(), 2u);
+  EXPECT_TRUE(SameFault(words.Faults[0].Fault, NotANumber(&flux, "début", "abc")));
+  EXPECT_TRUE(SameFault(words.Faults[1].Fault, NotANumber(&flux, "fin", "3,0")));
+  EXPECT_EQ(French(words.Faults[1].Fault, '.'), "la fin « 3,0 » n'est pas un nombre.");
+}
+
+TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
+  // A normal law wide enough to draw a Poisson ratio of 1 or below zero: the draw's fault is
+  // that of the row it belongs to, whichever rows are empty.
+  for (const std::size_t row : {0u, 1u}) {
+    StudyForm form = Sampled(200, Row("HeatFlux", "300", "900", 1));
+    form.Rows[row] = Row("coating.Poisson", "0.3", "0.5", 1, false, true);
+    if (row == 1) form.Rows[0] = {};
+    const StudyReading reading = ReadStudyForm(form, base);
+    ASSERT_EQ(reading.Faults.size(), 1u) << row;
+    EXPECT_TRUE(reading.Faults[0].Drawn);
+    EXPECT_EQ(reading.Faults[0].Row, row);
+    EXPECT_EQ(reading.Faults[0].Fault.Quantity, &Quantity("coating.Poisson"));
+    EXPECT_TRUE(CheckValue(Quantity("coating.Poisson"), reading.Faults[0].Fault.Value));
+    EXPECT_TRUE(reading.Points.empty());
+  }
+  // The inputs that are not varied must allow a run; the entries are still all read.
+  base.State.Input.PassThickness = 9;
+  const StudyReading reading = ReadStudyForm(Grid(Row("HeatFlux", "900", "300", 2)), base);
+  EXPECT_EQ(reading.Faults.size(), 1u);
+  ASSERT_EQ(reading.InputFaults.size(), 1u);
+  EXPECT_EQ(reading.InputFaults[0].Input, &Input("PassThickness"));
+  EXPECT_FALSE(reading.Ready());
+}
+
+TEST_F(StudyFormTest, TheFormAndTheStudyFileGiveTheSameFaults) {
+  const struct {
+    StudyForm form;
+    const char* file;  // the same entries as a study file
+  } cases[] = {
+      {Grid(Row("HeatFlux", "2000", "1000", 2)),
+       R"({"vary": [{"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2}]})"},
+      {Grid(Row("HeatFlux", "1000", "1000", 2)),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2}]})"},
+      {Grid(Row("InitialCurvature", "0", "1", 2, true)),
+       R"({"vary": [{"input": "InitialCurvature", "from": 0, "to": 1, "steps": 2, "scale": "log"}]})"},
+      {Grid(Row("HeatFlux", "1000", "2000", 0)),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0}]})"},
+      {Grid(Row("HeatFlux", "1000", "2000", 100001)),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 100001}]})"},
+      {Grid(Row("HeatFlux", "1000", "2e7", 1)),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e10, "steps": 1}]})"},
+      {Grid(Row("PassCount", "1", "3", 4)),
+       R"({"vary": [{"input": "PassCount", "from": 1, "to": 3, "steps": 4}]})"},
+      {Grid(Row("coating.Poisson", "0.5", "1.5", 2)),
+       R"({"vary": [{"input": "coating.Poisson", "from": 0.5, "to": 1.5, "steps": 2}]})"},
+      {Grid(Row("coating.ModuleYoung", "1e10", "1e20", 1)),
+       R"({"vary": [{"input": "coating.ModuleYoung", "values": [1e10, 1e20]}]})"},
+      {Grid(Row("HeatFlux", "1000", "2000", 1), Row("HeatFlux", "1000", "2000", 1)),
+       R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]},
+                    {"input": "HeatFlux", "values": [1e6, 2e6]}]})"},
+      {Grid(Row("Thickness", "1", "2", 1)),
+       R"({"vary": [{"input": "Thickness", "values": [1, 2]}]})"},
+      {Sampled(0, Row("HeatFlux", "1000", "2000", 1)),
+       R"({"design": {"latin-hypercube": {"samples": 0}},
+           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})"},
+      {Sampled(4, Row("HeatFlux", "2000", "1000", 1)),
+       R"({"design": {"latin-hypercube": {"samples": 4}},
+           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}}]})"},
+      {Sampled(4, Row("HeatFlux", "1000", "1000", 1)),
+       R"({"design": {"latin-hypercube": {"samples": 4}},
+           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 1e6]}}]})"},
+      {Sampled(4, Row("HeatFlux", "1000", "2e7", 1)),
+       R"({"design": {"latin-hypercube": {"samples": 4}},
+           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e10]}}]})"},
+      {Sampled(4, Row("HeatFlux", "1000", "0", 1, false, true)),
+       R"({"design": {"latin-hypercube": {"samples": 4}},
+           "vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}}]})"},
+  };
+  for (const auto& c : cases) {
+    const StudyReading reading = ReadStudyForm(c.form, base);
+    ASSERT_FALSE(reading.Faults.empty()) << c.file;
+    try {
+      study::ReadStudyText(c.file, "s.json", base.State.Input, {});
+      ADD_FAILURE() << "accepted: " << c.file;
+    } catch (const study::StudyError& error) {
+      ASSERT_TRUE(error.Fault()) << error.what();
+      EXPECT_TRUE(SameFault(reading.Faults[0].Fault, *error.Fault())) << c.file;
+      // The file's message words the same fault, except for the uniform law's own wording.
+      if (std::string(c.file).find("uniform\": [") == std::string::npos ||
+          error.Fault()->Kind == FaultKind::OutOfRange) {
+        EXPECT_NE(std::string(error.what()).find(English(*error.Fault())), std::string::npos)
+            << error.what();
+      }
+    }
+  }
+}
+
+TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantity) {
+  study::Study grid;
+  grid.Vary.resize(2);
+  grid.Vary[0].Spec = &Quantity("HeatFlux");
+  grid.Vary[1].Spec = &Quantity("coating.SigmaQ");
+  const auto point = [](double a, double b, double y, const char* status = study::kStatusOk) {
+    study::PointResult result{{a, b}, {}, status};
+    result.Results.fill(y);
+    return std::optional<study::PointResult>(result);
+  };
+  // Six points of a 3 × 2 grid, one unfinished and one that gave no result.
+  const study::StudyRows rows = {point(1, 20, 5), point(1, 10, 4), point(2, 20, 7),
+                                 std::nullopt,    point(3, 20, 9), point(3, 10, kNaN, "failed")};
+  const struct {
+    std::size_t quantity;
+    std::vector<double> keys;
+    std::vector<std::vector<double>> x;
+    std::vector<std::vector<double>> y;
+  } views[] = {
+      {0, {10, 20}, {{1}, {1, 2, 3}}, {{4}, {5, 7, 9}}},
+      {1, {1, 2, 3}, {{20, 10}, {20}, {20}}, {{5, 4}, {7}, {9}}},
+  };
+  for (const auto& view : views) {
+    const StudyChart chart = ChartData(grid, rows, {false, true}, view.quantity, 2);
+    EXPECT_EQ(chart.Other, 1 - view.quantity);
+    EXPECT_FALSE(chart.Cloud);
+    EXPECT_EQ(chart.LogX, view.quantity == 1);
+    ASSERT_EQ(chart.Curves.size(), view.keys.size());
+    for (std::size_t k = 0; k < view.keys.size(); ++k) {
+      EXPECT_EQ(chart.Curves[k].Key, view.keys[k]);
+      EXPECT_EQ(chart.Curves[k].X, view.x[k]);
+      EXPECT_EQ(chart.Curves[k].Y, view.y[k]);
+    }
+  }
+  // Samples are one cloud, whatever the values of the other quantity.
+  study::Study sampled = grid;
+  sampled.Design = study::DesignKind::LatinHypercube;
+  const StudyChart cloud = ChartData(sampled, rows, {}, 0, 2);
+  EXPECT_TRUE(cloud.Cloud);
+  EXPECT_FALSE(cloud.Other);
+  ASSERT_EQ(cloud.Curves.size(), 1u);
+  EXPECT_EQ(cloud.Curves[0].X, (std::vector<double>{1, 1, 2, 3}));
+  EXPECT_EQ(cloud.Curves[0].Y, (std::vector<double>{5, 4, 7, 9}));
+  // The correlations take the points that gave the result.
+  const std::vector<double> rho = RankCorrelations(sampled, rows, 2);
+  ASSERT_EQ(rho.size(), 2u);
+  EXPECT_DOUBLE_EQ(rho[0], study::RankCorrelation({1, 1, 2, 3}, {5, 4, 7, 9}));
+  EXPECT_DOUBLE_EQ(rho[1], study::RankCorrelation({20, 10, 20, 20}, {5, 4, 7, 9}));
+  EXPECT_EQ(TableNumbers(4, *rows[4]), (std::vector<double>{5, 3, 20, 9, 9, 9, 9, 9, 9, 9, 9, 9}));
+}
+
+}  // namespace
+}  // namespace quillane::session
