@@ -135,10 +135,6 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
 
 // ---- undo ----
 
-bool Geometrie::FormSnapshot::operator==(const FormSnapshot& other) const {
-  return Input == other.Input && Texts == other.Texts;
-}
-
 class Geometrie::FormCommand : public QUndoCommand {
  public:
   FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after)
@@ -166,6 +162,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
                      QWidget* parent)
     : QMainWindow(parent),
       state_(state),
+      form_(state),
       windows_(windows),
       options_(std::move(options)),
       user_(options_.UserCataloguePath),
@@ -203,7 +200,7 @@ QLineEdit* Geometrie::MakeBox(FieldId id, QWidget* parent) {
   box->installEventFilter(this);
   boxes_[Index(id)] = box;
   connect(box, &QLineEdit::textChanged, this,
-          [this, id](const QString& text) { OnTextChanged(id, text); });
+          [this, id](const QString& text) { form_.Type(id, text.toStdString()); });
   // Enter commits as leaving the box would.
   connect(box, &QLineEdit::returnPressed, this, [this, id] { Commit(id); });
   return box;
@@ -498,20 +495,10 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   const FormSnapshot before = Snapshot();
   // Fitted figures may have been saved as user rows: the lists show them before one is picked.
   ReloadCatalogue();
+  form_.TakeFit(coating, heatFlux);
   restoring_ = true;
-  if (!coating.empty()) {
-    state_.Input.CoatingMaterialName = coating;
-    SelectMaterial(coatingList_, coating);
-  }
-  if (heatFlux) {
-    for (const FieldInfo& field : Fields()) {
-      if (field.Input != &Input("HeatFlux")) continue;
-      state_.Input.HeatFlux = *heatFlux;
-      const QString text = Q(LoadText(state_, field.Id));
-      SetBoxText(field.Id, text);
-      shown_[Index(field.Id)] = text;
-    }
-  }
+  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowForm();
   restoring_ = false;
   UpdateExecutionEnabled();
   PushChange(QStringLiteral("Ajustement sur mesures"), before);
@@ -575,11 +562,8 @@ void Geometrie::Load() {
   BindLists();
 
   ApplyDefaults(state_);
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  form_.ShowState();
+  ShowForm();
   undoStack_->clear();
   MarkRanges();
 }
@@ -615,13 +599,8 @@ void Geometrie::SetBoxText(FieldId id, const QString& text) {
   box->setCursorPosition(0);
 }
 
-void Geometrie::OnTextChanged(FieldId id, const QString& text) {
-  // These two values follow their text as it is typed, committed or not.
-  if (id == FieldId::Text13) {
-    state_.Input.SpecimenLength = LiveValue(text.toStdString(), state_.Locale);
-  } else if (id == FieldId::Text16) {
-    state_.Input.InitialCurvature = LiveValue(text.toStdString(), state_.Locale);
-  }
+void Geometrie::ShowForm() {
+  for (const FieldInfo& field : Fields()) SetBoxText(field.Id, Q(form_.Shown(field.Id)));
 }
 
 bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
@@ -653,7 +632,7 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
       const bool undoKey =
           key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
           key->keyCombination() == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z);
-      if (undoKey && box->text() == shown_[Index(id)]) {
+      if (undoKey && box->text() == Q(form_.Shown(id))) {
         event->ignore();
         return true;
       }
@@ -666,19 +645,14 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Geometrie::Commit(FieldId id) {
-  const std::size_t i = Index(id);
-  const QString text = Text(id);
-  // Only an edited box commits: re-reading a rounded display would change the value.
-  if (text == shown_[i]) return;
   const FormSnapshot before = Snapshot();
-  const CommitOutcome outcome = CommitField(state_, id, text.toStdString());
-  if (!outcome.Accepted) {
-    SetBoxText(id, shown_[i]);
-    ShowRefusal(id, outcome.Reason);
+  const std::optional<CommitOutcome> outcome = form_.Commit(id, Text(id).toStdString());
+  if (!outcome) return;
+  if (Text(id) != Q(form_.Shown(id))) SetBoxText(id, Q(form_.Shown(id)));
+  if (!outcome->Accepted) {
+    ShowRefusal(id, outcome->Reason);
     return;
   }
-  shown_[i] = outcome.Reformat ? Q(outcome.Shown) : text;
-  if (outcome.Reformat) SetBoxText(id, shown_[i]);
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
   TellRange(id);
 }
@@ -686,13 +660,12 @@ void Geometrie::Commit(FieldId id) {
 void Geometrie::Step(FieldId id, int direction) {
   if (worker_.IsRunning()) return;
   const FormSnapshot before = Snapshot();
-  const CommitOutcome outcome = StepField(state_, id, Text(id).toStdString(), direction);
+  const CommitOutcome outcome = form_.Step(id, Text(id).toStdString(), direction);
   if (!outcome.Accepted) {
     ShowRefusal(id, outcome.Reason);
     return;
   }
-  shown_[Index(id)] = Q(outcome.Shown);
-  SetBoxText(id, shown_[Index(id)]);
+  SetBoxText(id, Q(form_.Shown(id)));
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
   TellRange(id);
 }
@@ -749,20 +722,15 @@ void Geometrie::OnMaterialPicked(bool substrate) {
   QListWidget* list = substrate ? substrateList_ : coatingList_;
   const QList<QListWidgetItem*> selected = list->selectedItems();
   if (selected.isEmpty()) return;
-  const std::string name = selected.first()->text().toStdString();
-  std::string& target =
-      substrate ? state_.Input.SubstrateMaterialName : state_.Input.CoatingMaterialName;
-  if (target == name) return;
   const FormSnapshot before = Snapshot();
-  target = name;
+  if (!form_.Pick(substrate, selected.first()->text().toStdString())) return;
   UpdateExecutionEnabled();
   PushChange(substrate ? QStringLiteral("Substrat") : QStringLiteral("Dépôt"), before);
 }
 
 void Geometrie::UpdateExecutionEnabled() {
   // Enabled once both materials are named; nothing disables it again (but a run in progress).
-  if (!worker_.IsRunning() && !state_.Input.SubstrateMaterialName.empty() &&
-      !state_.Input.CoatingMaterialName.empty()) {
+  if (!worker_.IsRunning() && form_.BothPicked()) {
     execution_->setEnabled(true);
     execution_->setToolTip(QStringLiteral("Lancer le calcul"));
   }
@@ -781,24 +749,13 @@ void Geometrie::SelectMaterial(QListWidget* list, const std::string& name) {
 }
 
 Geometrie::FormSnapshot Geometrie::Snapshot() const {
-  FormSnapshot snapshot;
-  snapshot.Input = state_.Input;
-  // The texts the window last accepted, not a half-typed edit.
-  snapshot.Input.SpecimenLength =
-      LiveValue(shown_[Index(FieldId::Text13)].toStdString(), state_.Locale);
-  snapshot.Input.InitialCurvature =
-      LiveValue(shown_[Index(FieldId::Text16)].toStdString(), state_.Locale);
-  snapshot.Texts = shown_;
-  return snapshot;
+  return form_.Take();
 }
 
 void Geometrie::Restore(const FormSnapshot& snapshot) {
   restoring_ = true;
-  state_.Input = snapshot.Input;
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    shown_[i] = snapshot.Texts[i];
-    SetBoxText(static_cast<FieldId>(i), shown_[i]);
-  }
+  form_.Restore(snapshot);
+  ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
   restoring_ = false;
@@ -1020,10 +977,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   const FormSnapshot before = Snapshot();
   std::string namedCatalogue;
   try {
-    // Keys the case leaves out take their defaults, not whatever was typed before.
-    InputParameters read = DefaultInputs();
-    ReadCaseFile(std::filesystem::path(path.toStdString()), read, &namedCatalogue);
-    state_.Input = std::move(read);
+    namedCatalogue = form_.OpenCase(std::filesystem::path(path.toStdString()));
   } catch (const std::exception& error) {
     Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
     QMessageBox::warning(
@@ -1032,11 +986,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
     return false;
   }
   restoring_ = true;
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
   restoring_ = false;
@@ -1044,11 +994,8 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   PushChange(QStringLiteral("Ouvrir le cas"), before);
   MarkRanges();
   QString text = QStringLiteral("Cas ouvert : %1").arg(path);
-  for (const std::string* name :
-       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
-    if (!name->empty() && (!catalogue_.IsOpen() || catalogue_.FindMaterial(*name) == nullptr)) {
-      text += QStringLiteral(" ; le matériau « %1 » n'est pas dans le catalogue").arg(Q(*name));
-    }
+  for (const std::string& name : form_.MissingMaterials(catalogue_)) {
+    text += QStringLiteral(" ; le matériau « %1 » n'est pas dans le catalogue").arg(Q(name));
   }
   Inform(text);
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
@@ -1085,16 +1032,9 @@ void Geometrie::RestoreDefaults() {
   if (worker_.IsRunning()) return;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
-  // The defaults of the inputs only: the picked materials and the run's results stay.
-  InputParameters defaults = DefaultInputs();
-  defaults.SubstrateMaterialName = state_.Input.SubstrateMaterialName;
-  defaults.CoatingMaterialName = state_.Input.CoatingMaterialName;
-  state_.Input = std::move(defaults);
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  // The picked materials and the run's results stay.
+  form_.RestoreDefaults();
+  ShowForm();
   PushChange(QStringLiteral("Valeurs par défaut"), before);
   MarkRanges();
   Inform(QStringLiteral("Valeurs par défaut rétablies."));

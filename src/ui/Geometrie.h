@@ -18,6 +18,7 @@
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "session/GeometrieFields.h"
+#include "session/InputForm.h"
 #include "ui/ResultWindows.h"
 #include "ui/RunWorker.h"
 
@@ -121,12 +122,7 @@ class Geometrie : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // What the window shows of the inputs, for undo and redo.
-  struct FormSnapshot {
-    InputParameters Input;
-    std::array<QString, 15> Texts;
-    bool operator==(const FormSnapshot& other) const;
-  };
+  using FormSnapshot = session::InputForm::Snapshot;
   class FormCommand;
 
   void BuildWidgets();
@@ -144,7 +140,8 @@ class Geometrie : public QMainWindow {
   void MarkRanges();
   void TellRange(FieldId id);
   void SetBoxText(FieldId id, const QString& text);
-  void OnTextChanged(FieldId id, const QString& text);
+  // Every box shows the form's text.
+  void ShowForm();
   void OnMaterialPicked(bool substrate);
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);
@@ -162,6 +159,7 @@ class Geometrie : public QMainWindow {
   FieldId IdOf(const QObject* box) const;
 
   ModelState& state_;
+  session::InputForm form_;  // the boxes' texts and what they commit into state_
   ResultWindows& windows_;
   GeometrieOptions options_;
   MaterialsCatalogue catalogue_;
@@ -173,7 +171,6 @@ class Geometrie : public QMainWindow {
   ResultPaths paths_;
 
   std::array<QLineEdit*, 15> boxes_{};
-  std::array<QString, 15> shown_;  // last text the window showed or accepted, per box
   QListWidget* substrateList_ = nullptr;
   QListWidget* coatingList_ = nullptr;
   QPushButton* execution_ = nullptr;
