@@ -22,6 +22,7 @@
 #include "ui/RunWorker.h"
 
 class QAction;
+class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -124,7 +125,7 @@ class Geometrie : public QMainWindow {
   // What the window shows of the inputs, for undo and redo.
   struct FormSnapshot {
     InputParameters Input;
-    std::array<QString, 15> Texts;
+    std::array<QString, session::kFieldCount> Texts;
     bool operator==(const FormSnapshot& other) const;
   };
   class FormCommand;
@@ -146,6 +147,9 @@ class Geometrie : public QMainWindow {
   void SetBoxText(FieldId id, const QString& text);
   void OnTextChanged(FieldId id, const QString& text);
   void OnMaterialPicked(bool substrate);
+  // The stress model's choice: picked by the user, or shown from the state.
+  void OnStressModelPicked(int index);
+  void ShowStressModel();
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);
 
@@ -172,8 +176,9 @@ class Geometrie : public QMainWindow {
   RunWorker worker_;
   ResultPaths paths_;
 
-  std::array<QLineEdit*, 15> boxes_{};
-  std::array<QString, 15> shown_;  // last text the window showed or accepted, per box
+  std::array<QLineEdit*, session::kFieldCount> boxes_{};
+  std::array<QString, session::kFieldCount> shown_;  // last text shown or accepted, per box
+  QComboBox* stressModel_ = nullptr;                 // "Combo1"
   QListWidget* substrateList_ = nullptr;
   QListWidget* coatingList_ = nullptr;
   QPushButton* execution_ = nullptr;
