@@ -1,7 +1,5 @@
 #include "run/RunSimulation.h"
 
-#include <cmath>
-
 #include "io/AtomicFile.h"
 #include "model/Deposit.h"
 #include "model/Errors.h"
@@ -187,6 +185,15 @@ void RunPass(ModelState& state, RunSink& sink, int passLimit) {
   clock.PassNumber = clock.PassNumber + 1;
 }
 
+// Only the whole-deposit model keeps a history; asking the other for one is refused before any
+// file is opened.
+void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
+  if (paths.History.empty() || WholeDeposit(state.Input)) return;
+  throw InputError(
+      {"A history (--history) is kept by the whole-deposit model only "
+       "(StressModel \"whole-deposit\", --stress-model whole-deposit)."});
+}
+
 // Every run starts like the first run of the program, from the rows the user picked.
 void PrepareRun(ModelState& state) {
   Schedule& clock = state.Clock;
@@ -247,12 +254,8 @@ void RunSimulation(ModelState& state, RunSink& sink) {
 void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
                 RunSink& observer, ResultRowStore* rows) {
   ValidateRunInputs(state, catalogue);
+  CheckHistoryAsked(state, paths);
   const bool history = !paths.History.empty();
-  if (history && !WholeDeposit(state.Input)) {
-    throw InputError(
-        {"A history (--history) is kept by the whole-deposit model only "
-         "(StressModel \"whole-deposit\", --stress-model whole-deposit)."});
-  }
   // Until the files are closed, they are temporaries that a failure drops.
   AtomicFile thermal;
   AtomicFile stress;
