@@ -107,6 +107,9 @@ std::string RangesText() {
   }
   text << "  |InitialCurvature| at most 2 / SpecimenLength; a pass holds fewer than 32767 "
           "lamellae.\n";
+  for (const InputSpec& input : InputTable()) {
+    if (!input.Choices.empty()) text << "  " << input.Key << ": " << ChoiceList(input) << ".\n";
+  }
   return text.str();
 }
 
@@ -194,12 +197,16 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
   for (const InputSpec& input : InputTable()) {
     std::string description = FlagCaption(input);
     if (input.DisplayUnit[0] != '\0') description += std::string(", ") + input.DisplayUnit;
+    if (!input.Choices.empty()) description += ": " + ChoiceList(input);
     description += " (default " + ShownDefault(input, defaults) + "; case key " + input.Key + ")";
     app.add_option(input.Flag, o.FlagTexts[input.Flag], description);
   }
   app.add_option("--thermal", o.Paths.Thermal, "Thermal results file")->capture_default_str();
   app.add_option("--stress", o.Paths.Stress, "Stress results file")->capture_default_str();
   app.add_option("--summary", o.Extra.Summary, "Write the results as JSON to this file");
+  app.add_option("--history", o.Paths.History,
+                 "Write the whole-deposit model's history as CSV to this file (time, event, "
+                 "back-face and top-of-substrate temperatures, curvature, deflection)");
   app.add_option("--plots", o.Extra.Plots,
                  "Write the five stress pictures as SVG into this folder");
   app.add_option("--catalogue", o.CataloguePath,
@@ -338,6 +345,7 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
   if (!o.Quiet) {
     PrintSummary(state, seconds, out);
     out << "Results written to " << o.Paths.Thermal << " and " << o.Paths.Stress;
+    if (!o.Paths.History.empty()) out << ", history to " << o.Paths.History;
     if (!o.Extra.Summary.empty()) out << ", summary to " << o.Extra.Summary;
     if (!o.Extra.Plots.empty()) out << ", pictures to " << o.Extra.Plots << "/";
     out << "\n";

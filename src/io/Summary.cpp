@@ -24,6 +24,24 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+std::string Passes(int count) {
+  return std::to_string(count) + (count == 1 ? " pass" : " passes");
+}
+
+void PrintLamellae(const ModelState& state, std::ostream& out) {
+  const int n = state.Clock.LamellaCount;
+  const int passes = state.Input.PassCount;
+  if (!WholeDeposit(state.Input)) {
+    out << "  Lamellae per pass                 " << n << " (" << Passes(passes) << ")\n";
+    return;
+  }
+  out << "  Lamellae laid                     " << n << " (" << (passes > 0 ? n / passes : 0)
+      << " per pass, " << Passes(passes) << "), "
+      << Fixed(n * state.Stress.LamellaThicknessCopy * 1e6, 3) << " µm\n"
+      << "  Cooled to room temperature        " << Fixed(state.Input.RoomTemperature, 2)
+      << " K (whole-deposit model)\n";
+}
+
 }  // namespace
 
 std::string SummaryJson(const ModelState& state) {
@@ -56,6 +74,11 @@ std::string SummaryJson(const ModelState& state) {
   root["DeflectionAxisMax"] = s.DeflectionAxisMax;
   root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
   root["LamellaTime"] = PerLamella(s.LamellaTime, n);
+  root["StressModel"] = state.Input.StressModel;
+  root["RoomTemperature"] = state.Input.RoomTemperature;
+  // The deposit the stress model holds: one pass of lamellae, or the whole coating.
+  root["CoatingThickness"] = n * s.LamellaThicknessCopy;
+  if (WholeDeposit(state.Input)) root["PassEndCurvature"] = s.PassEndCurvature;
   return root.dump(1) + "\n";
 }
 
@@ -72,10 +95,9 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
   const double top = state.Stack.NodeCount > 0 ? state.Stack.NodeTemperature(state.Stack.NodeCount)
                                                : state.Input.SubstrateTemperature;
   out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
-      << state.Input.CoatingMaterialName << "\n"
-      << "  Lamellae per pass                 " << n << " (" << state.Input.PassCount
-      << (state.Input.PassCount == 1 ? " pass)" : " passes)") << "\n"
-      << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
+      << state.Input.CoatingMaterialName << "\n";
+  PrintLamellae(state, out);
+  out << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
       << "  Simulated time                    " << Fixed(state.Clock.ElapsedTime, 3) << " s\n"
       << "  Final top-surface temperature     " << Fixed(top, 2) << " K\n"
       << "  Final curvature                   " << Fixed(s.FinalCurvature, 6) << " 1/m\n"

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -286,6 +287,21 @@ void Geometrie::BuildWidgets() {
   optionsGrid->addWidget(Caption("Epaisseur d'une  lamelle(µm)", options), 0, 1);
   optionsGrid->addWidget(MakeBox(FieldId::Text13, options), 1, 0);
   optionsGrid->addWidget(MakeBox(FieldId::Text1, options), 1, 1);
+  optionsGrid->addWidget(Caption(Field(FieldId::Text17).Caption(), options), 2, 0);
+  const InputSpec& model = Input("StressModel");
+  optionsGrid->addWidget(Caption(model.Caption, options), 2, 1);
+  optionsGrid->addWidget(MakeBox(FieldId::Text17, options), 3, 0);
+  stressModel_ = new QComboBox(options);
+  stressModel_->setObjectName(QString::fromUtf8(model.Control));
+  for (const InputChoice& choice : model.Choices) {
+    stressModel_->addItem(QString::fromUtf8(choice.Caption), QString::fromUtf8(choice.Value));
+  }
+  stressModel_->setToolTip(
+      QStringLiteral("Une passe : les lamelles d'une passe, refroidies depuis la fusion du dépôt.\n"
+                     "Dépôt complet : toutes les lamelles de toutes les passes, chacune posée à "
+                     "son heure, puis le refroidissement jusqu'à la température ambiante."));
+  optionsGrid->addWidget(stressModel_, 3, 1);
+  connect(stressModel_, &QComboBox::activated, this, &Geometrie::OnStressModelPicked);
   optionsGrid->setColumnStretch(0, 1);
   optionsGrid->setColumnStretch(1, 1);
   left->addWidget(options);
@@ -564,6 +580,7 @@ void Geometrie::Load() {
   ApplyDefaults(state_);
   form_.ShowState();
   ShowForm();
+  ShowStressModel();
   undoStack_->clear();
   MarkRanges();
 }
@@ -728,6 +745,21 @@ void Geometrie::OnMaterialPicked(bool substrate) {
   PushChange(substrate ? QStringLiteral("Substrat") : QStringLiteral("Dépôt"), before);
 }
 
+void Geometrie::OnStressModelPicked(int index) {
+  if (restoring_ || index < 0) return;
+  const std::string value = stressModel_->itemData(index).toString().toStdString();
+  if (state_.Input.StressModel == value) return;
+  const FormSnapshot before = Snapshot();
+  state_.Input.StressModel = value;
+  PushChange(QString::fromUtf8(Input("StressModel").Caption), before);
+}
+
+void Geometrie::ShowStressModel() {
+  const QSignalBlocker blocker(stressModel_);
+  // A value no choice holds (from a case file) shows no choice; the run then tells why.
+  stressModel_->setCurrentIndex(stressModel_->findData(Q(state_.Input.StressModel)));
+}
+
 void Geometrie::UpdateExecutionEnabled() {
   // Enabled once both materials are named; nothing disables it again (but a run in progress).
   if (!worker_.IsRunning() && form_.BothPicked()) {
@@ -758,6 +790,7 @@ void Geometrie::Restore(const FormSnapshot& snapshot) {
   ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowStressModel();
   restoring_ = false;
   UpdateExecutionEnabled();
   MarkRanges();
@@ -989,6 +1022,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowStressModel();
   restoring_ = false;
   UpdateExecutionEnabled();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
@@ -1035,6 +1069,7 @@ void Geometrie::RestoreDefaults() {
   // The picked materials and the run's results stay.
   form_.RestoreDefaults();
   ShowForm();
+  ShowStressModel();
   PushChange(QStringLiteral("Valeurs par défaut"), before);
   MarkRanges();
   Inform(QStringLiteral("Valeurs par défaut rétablies."));

@@ -23,6 +23,7 @@
 #include "ui/RunWorker.h"
 
 class QAction;
+class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -143,6 +144,9 @@ class Geometrie : public QMainWindow {
   // Every box shows the form's text.
   void ShowForm();
   void OnMaterialPicked(bool substrate);
+  // The stress model's choice: picked by the user, or shown from the state.
+  void OnStressModelPicked(int index);
+  void ShowStressModel();
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);
 
@@ -170,7 +174,8 @@ class Geometrie : public QMainWindow {
   RunWorker worker_;
   ResultPaths paths_;
 
-  std::array<QLineEdit*, 15> boxes_{};
+  std::array<QLineEdit*, session::kFieldCount> boxes_{};
+  QComboBox* stressModel_ = nullptr;  // "Combo1"
   QListWidget* substrateList_ = nullptr;
   QListWidget* coatingList_ = nullptr;
   QPushButton* execution_ = nullptr;
