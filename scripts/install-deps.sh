@@ -12,6 +12,7 @@ packages=(
   libopenmpi-dev openmpi-bin libceres-dev
   fonts-dejavu-core xvfb xauth
   dpkg-dev desktop-file-utils appstream
+  calculix-ccx
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(lintian)

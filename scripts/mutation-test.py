@@ -17,7 +17,10 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = ["format", "materials", "model", "thermal", "stress", "io", "run", "graphics", "study", "cli"]
+FOLDERS = [
+    "format", "materials", "model", "thermal", "stress", "io", "run", "graphics", "study", "fit",
+    "session", "cli"
+]
 
 # Each rule: a pattern for one token and what it becomes.
 SWAPS = {"<=": "<", ">=": ">", "<": "<=", ">": ">=", "==": "!=", "!=": "==",

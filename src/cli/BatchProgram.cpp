@@ -22,6 +22,7 @@
 #include "materials/UserCatalogue.h"
 #include "model/Errors.h"
 #include "model/InputTable.h"
+#include "run/QuantityTable.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
 
@@ -107,6 +108,9 @@ std::string RangesText() {
   }
   text << "  |InitialCurvature| at most 2 / SpecimenLength; a pass holds fewer than 32767 "
           "lamellae.\n";
+  for (const InputSpec& input : InputTable()) {
+    if (!input.Choices.empty()) text << "  " << input.Key << ": " << ChoiceList(input) << ".\n";
+  }
   return text.str();
 }
 
@@ -173,6 +177,219 @@ void CheckOutputs(const Outputs& outputs, AtomicFile& summary) {
   }
 }
 
+// Everything the command line asks for.
+struct BatchOptions {
+  std::string CasePath;
+  ResultPaths Paths;
+  std::string CataloguePath = DefaultCataloguePath().string();
+  Outputs Extra;
+  std::map<std::string, std::string> FlagTexts;  // by flag, as typed
+  std::string ImportCsv;
+  std::string ExportCsv;
+  StudyCommand Study;
+  FitCommand Fit;
+  bool ListMaterials = false;
+  bool Quiet = false;
+  bool Version = false;
+};
+
+void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defaults) {
+  app.add_option("case", o.CasePath, "JSON case file (SI units, keys named as the model's fields)");
+  for (const InputSpec& input : InputTable()) {
+    std::string description = FlagCaption(input);
+    if (input.DisplayUnit[0] != '\0') description += std::string(", ") + input.DisplayUnit;
+    if (!input.Choices.empty()) description += ": " + ChoiceList(input);
+    description += " (default " + ShownDefault(input, defaults) + "; case key " + input.Key + ")";
+    app.add_option(input.Flag, o.FlagTexts[input.Flag], description);
+  }
+  app.add_option("--thermal", o.Paths.Thermal, "Thermal results file")->capture_default_str();
+  app.add_option("--stress", o.Paths.Stress, "Stress results file")->capture_default_str();
+  app.add_option("--summary", o.Extra.Summary, "Write the results as JSON to this file");
+  app.add_option("--history", o.Paths.History,
+                 "Write the whole-deposit model's history as CSV to this file (time, event, "
+                 "back-face and top-of-substrate temperatures, curvature, deflection)");
+  app.add_option("--plots", o.Extra.Plots,
+                 "Write the five stress pictures as SVG into this folder");
+  app.add_option("--catalogue", o.CataloguePath,
+                 "Materials catalogue (this file alone; by default the shipped catalogue with "
+                 "the user's materials over it)")
+      ->capture_default_str();
+  app.add_option("--import-materials", o.ImportCsv,
+                 "Add the materials of a CSV file to the user catalogue, all or none, and stop");
+  app.add_option("--export-materials", o.ExportCsv,
+                 "Write the materials (shipped and user's) to a CSV file and stop");
+  app.add_option("--study", o.Study.StudyPath,
+                 "Run the parameter study of this JSON file (its base case over the case and "
+                 "flags given) and write its results table and plots into --out");
+  app.add_option("--out", o.Study.OutDir, "Output folder of a study or a fit");
+  app.add_option("--jobs", o.Study.Jobs, "Points computed at once (default: every core)")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--keep-files", o.Study.KeepFiles,
+               "Keep each point's result files and summary in <out>/points/NNNN/");
+  app.add_flag("--resume", o.Study.Resume,
+               "Compute only the points missing from <out>/results.csv");
+  app.add_flag("--force", o.Study.Force, "Run a study of more than 100000 points");
+  app.add_option("--plot-result", o.Study.PlotResult,
+                 "Result shown by the colour map of a two-quantity study")
+      ->capture_default_str();
+  app.add_option("--fit", o.Fit.RecordPath,
+                 "Fit figures to an in-situ record (CSV: time, curvature[, temperature]) and write "
+                 "fit.json, fitted_case.json and the overlay plot into --out");
+  app.add_option("--fit-params", o.Fit.Parameters,
+                 "Figures to fit, comma-separated: " + FittableNames());
+  app.add_option("--fit-bounds", o.Fit.Bounds,
+                 "Narrower bounds, NAME=LOW:HIGH,... (SI units; default the catalogue bounds)");
+  app.add_option("--fit-noise", o.Fit.Noise,
+                 "Noise of the record, curvature=SD,temperature=SD (default: estimated)");
+  app.add_flag("--fit-robust", o.Fit.Robust, "Huber loss, for records with outliers");
+  app.add_flag("--list-materials", o.ListMaterials, "List the materials of the catalogue and stop");
+  app.add_flag("--quiet,-q", o.Quiet, "Print nothing but errors");
+  app.add_flag("--version", o.Version, "Print the version and stop");
+  app.footer(RangesText());
+}
+
+// An option of a study or a fit given without one: told rather than ignored.
+std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
+  const bool noStudy = o.Study.StudyPath.empty();
+  const bool noFit = o.Fit.RecordPath.empty();
+  const struct {
+    bool Missing;
+    const char* Owner;
+    std::vector<const char*> Flags;
+  } owners[] = {
+      {noStudy, "--study", {"--keep-files", "--resume", "--force", "--plot-result"}},
+      {noFit, "--fit", {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
+      {noStudy && noFit, "--study or --fit", {"--out", "--jobs"}},
+  };
+  for (const auto& owner : owners) {
+    for (const char* flag : owner.Flags) {
+      if (owner.Missing && app.count(flag) > 0) {
+        return std::string(flag) + " goes with " + owner.Owner + ".";
+      }
+    }
+  }
+  return {};
+}
+
+// The catalogue the run reads: --catalogue alone, or the one a case names (a fitted copy), or
+// the shipped one with the user's materials over it.
+MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
+                                 const std::string& caseCatalogue, const UserCatalogue& user,
+                                 std::ostream& err) {
+  MaterialsCatalogue catalogue;
+  if (app.count("--catalogue")) {
+    catalogue.Open(o.CataloguePath);
+  } else if (!caseCatalogue.empty()) {
+    catalogue.Open(caseCatalogue);
+  } else {
+    std::string userFault;
+    catalogue = OpenMergedCatalogue(o.CataloguePath, user, userFault);
+    // A damaged user catalogue is told and left as it is; the shipped one still serves.
+    if (!userFault.empty()) err << "warning: " << userFault << "; using the shipped materials.\n";
+  }
+  return catalogue;
+}
+
+// Flags override the case file. Unreadable flags keep their earlier values, so the other inputs
+// are still checked and every fault is told at once.
+void ApplyFlags(const CLI::App& app, BatchOptions& o, ModelState& state,
+                const MaterialsCatalogue& catalogue) {
+  std::vector<std::string> faults;
+  for (const InputSpec& input : InputTable()) {
+    if (app.count(input.Flag)) ApplyFlag(input, o.FlagTexts[input.Flag], state, faults);
+  }
+  if (faults.empty()) return;
+  for (const InputFault& fault : FindInputFaults(state, &catalogue)) {
+    faults.push_back(fault.English);
+  }
+  throw InputError(faults);
+}
+
+// One run of the case: its two result files, then the summary and pictures asked for.
+int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue& catalogue,
+              std::ostream& out, std::ostream& err) {
+  const auto started = std::chrono::steady_clock::now();
+  ValidateRunInputs(state, &catalogue);
+  AtomicFile summary("summary file");
+  CheckOutputs(o.Extra, summary);
+  BatchOutput output(err, !o.Quiet);
+  try {
+    ExecuteRun(state, &catalogue, o.Paths, output);
+  } catch (const IoError&) {
+    throw;
+  } catch (const InputError&) {
+    throw;
+  } catch (const std::exception& error) {
+    // A fault inside the model (a drawing that cannot scale a value, say) is told as such.
+    throw std::runtime_error(std::string("the run failed: ") + error.what() +
+                             "; no result file was changed.");
+  }
+  output.FinishProgress();
+  // The result files are published by now: a fault of the extra outputs must not read as if
+  // the run had changed nothing.
+  try {
+    if (!o.Extra.Summary.empty()) {
+      summary.Write(SummaryJson(state));
+      summary.Close();
+    }
+    if (!o.Extra.Plots.empty()) graphics::WritePlots(output.Surfaces(), o.Extra.Plots);
+  } catch (const std::exception& error) {
+    err << "quillane-batch: the results were written to " << o.Paths.Thermal << " and "
+        << o.Paths.Stress << ", but " << error.what() << "\n";
+    return 1;
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  for (const std::string& warning : NonPhysicalWarnings(state)) {
+    err << "warning: " << warning << "\n";
+  }
+  if (!o.Quiet) {
+    PrintSummary(state, seconds, out);
+    out << "Results written to " << o.Paths.Thermal << " and " << o.Paths.Stress;
+    if (!o.Paths.History.empty()) out << ", history to " << o.Paths.History;
+    if (!o.Extra.Summary.empty()) out << ", summary to " << o.Extra.Summary;
+    if (!o.Extra.Plots.empty()) out << ", pictures to " << o.Extra.Plots << "/";
+    out << "\n";
+  }
+  return 0;
+}
+
+// What the parsed command line asks for, once the options are known to fit together.
+int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostream& out,
+             std::ostream& err) {
+  UserCatalogue user(UserCatalogue::DefaultPath());
+  if (!o.ImportCsv.empty()) return ImportMaterials(o.ImportCsv, user, out, err);
+  std::string caseCatalogue;
+  if (!o.CasePath.empty() && o.ExportCsv.empty() && !o.ListMaterials) {
+    ReadCaseFile(o.CasePath, state.Input, &caseCatalogue);
+  }
+  const MaterialsCatalogue catalogue = OpenCatalogue(app, o, caseCatalogue, user, err);
+  if (!o.ExportCsv.empty()) {
+    AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, user.Read()), "materials file");
+    out << catalogue.Rows().size() << " materials written to " << o.ExportCsv << "\n";
+    return 0;
+  }
+  if (o.ListMaterials) {
+    ListMaterials(catalogue, out);
+    return 0;
+  }
+  ApplyFlags(app, o, state, catalogue);
+  if (!o.Fit.RecordPath.empty()) {
+    if (o.Study.OutDir.empty()) throw std::runtime_error("--fit needs --out DIR for its results.");
+    o.Fit.OutDir = o.Study.OutDir;
+    o.Fit.Jobs = o.Study.Jobs;
+    o.Fit.Quiet = o.Quiet;
+    return RunFitCommand(o.Fit, state, catalogue, out, err);
+  }
+  if (!o.Study.StudyPath.empty()) {
+    if (o.Study.OutDir.empty())
+      throw std::runtime_error("--study needs --out DIR for its results.");
+    o.Study.Quiet = o.Quiet;
+    return RunStudyCommand(o.Study, state, catalogue, out, err);
+  }
+  return RunSingle(o, state, catalogue, out, err);
+}
+
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -187,67 +404,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       "(thermal history, residual stresses, curvature and deflection) and writes the "
       "result files.",
       "quillane-batch"};
-  std::string casePath;
-  ResultPaths paths;
-  std::string cataloguePath = DefaultCataloguePath().string();
-  Outputs outputs;
-  bool listMaterials = false;
-  bool quiet = false;
-  bool version = false;
-  app.add_option("case", casePath, "JSON case file (SI units, keys named as the model's fields)");
-  std::map<std::string, std::string> flagTexts;
-  for (const InputSpec& input : InputTable()) {
-    std::string description = FlagCaption(input);
-    if (input.DisplayUnit[0] != '\0') description += std::string(", ") + input.DisplayUnit;
-    description +=
-        " (default " + ShownDefault(input, state.Input) + "; case key " + input.Key + ")";
-    app.add_option(input.Flag, flagTexts[input.Flag], description);
-  }
-  app.add_option("--thermal", paths.Thermal, "Thermal results file")->capture_default_str();
-  app.add_option("--stress", paths.Stress, "Stress results file")->capture_default_str();
-  app.add_option("--summary", outputs.Summary, "Write the results as JSON to this file");
-  app.add_option("--plots", outputs.Plots,
-                 "Write the five stress pictures as SVG into this folder");
-  std::string importCsv;
-  std::string exportCsv;
-  app.add_option("--catalogue", cataloguePath,
-                 "Materials catalogue (this file alone; by default the shipped catalogue with "
-                 "the user's materials over it)")
-      ->capture_default_str();
-  app.add_option("--import-materials", importCsv,
-                 "Add the materials of a CSV file to the user catalogue, all or none, and stop");
-  app.add_option("--export-materials", exportCsv,
-                 "Write the materials (shipped and user's) to a CSV file and stop");
-  StudyCommand study;
-  app.add_option("--study", study.StudyPath,
-                 "Run the parameter study of this JSON file (its base case over the case and "
-                 "flags given) and write its results table and plots into --out");
-  app.add_option("--out", study.OutDir, "Output folder of a study or a fit");
-  app.add_option("--jobs", study.Jobs, "Points computed at once (default: every core)")
-      ->check(CLI::PositiveNumber);
-  app.add_flag("--keep-files", study.KeepFiles,
-               "Keep each point's result files and summary in <out>/points/NNNN/");
-  app.add_flag("--resume", study.Resume, "Compute only the points missing from <out>/results.csv");
-  app.add_flag("--force", study.Force, "Run a study of more than 100000 points");
-  app.add_option("--plot-result", study.PlotResult,
-                 "Result shown by the colour map of a two-quantity study")
-      ->capture_default_str();
-  FitCommand fit;
-  app.add_option("--fit", fit.RecordPath,
-                 "Fit figures to an in-situ record (CSV: time, curvature[, temperature]) and write "
-                 "fit.json, fitted_case.json and the overlay plot into --out");
-  app.add_option("--fit-params", fit.Parameters,
-                 "Figures to fit, comma-separated: coating.SigmaQ, coating.ModuleYoung, "
-                 "coating.dilat, HeatFlux, contact.Lambda");
-  app.add_option("--fit-bounds", fit.Bounds,
-                 "Narrower bounds, NAME=LOW:HIGH,... (SI units; default the catalogue bounds)");
-  app.add_option("--fit-noise", fit.Noise,
-                 "Noise of the record, curvature=SD,temperature=SD (default: estimated)");
-  app.add_flag("--fit-robust", fit.Robust, "Huber loss, for records with outliers");
-  app.add_flag("--list-materials", listMaterials, "List the materials of the catalogue and stop");
-  app.add_flag("--quiet,-q", quiet, "Print nothing but errors");
-  app.add_flag("--version", version, "Print the version and stop");
-  app.footer(RangesText());
+  BatchOptions options;
+  DeclareOptions(app, options, state.Input);
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
@@ -258,133 +416,16 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     err << "quillane-batch: " << error.what() << "\nRun quillane-batch --help for the options.\n";
     return 2;
   }
-  if (version) {
+  if (options.Version) {
     out << "quillane-batch " << kVersion << "\n";
     return 0;
   }
-  // Options of a study or a fit mean nothing without one: told rather than ignored.
-  const struct {
-    bool Missing;
-    const char* Owner;
-    std::vector<const char*> Flags;
-  } owners[] = {
-      {study.StudyPath.empty(),
-       "--study",
-       {"--keep-files", "--resume", "--force", "--plot-result"}},
-      {fit.RecordPath.empty(),
-       "--fit",
-       {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
-      {study.StudyPath.empty() && fit.RecordPath.empty(), "--study or --fit", {"--out", "--jobs"}},
-  };
-  for (const auto& owner : owners) {
-    for (const char* flag : owner.Flags) {
-      if (owner.Missing && app.count(flag) > 0) {
-        err << "quillane-batch: " << flag << " goes with " << owner.Owner
-            << ".\nRun quillane-batch --help for the options.\n";
-        return 2;
-      }
-    }
+  if (const std::string misplaced = MisplacedOption(app, options); !misplaced.empty()) {
+    err << "quillane-batch: " << misplaced << "\nRun quillane-batch --help for the options.\n";
+    return 2;
   }
-
-  MaterialsCatalogue catalogue;
-  const auto started = std::chrono::steady_clock::now();
   try {
-    UserCatalogue user(UserCatalogue::DefaultPath());
-    if (!importCsv.empty()) return ImportMaterials(importCsv, user, out, err);
-    // A case may name the catalogue it runs with (a fitted copy); --catalogue still wins.
-    std::string caseCatalogue;
-    if (!casePath.empty() && importCsv.empty() && exportCsv.empty() && !listMaterials) {
-      ReadCaseFile(casePath, state.Input, &caseCatalogue);
-    }
-    if (app.count("--catalogue")) {
-      catalogue.Open(cataloguePath);
-    } else if (!caseCatalogue.empty()) {
-      catalogue.Open(caseCatalogue);
-    } else {
-      std::string userFault;
-      catalogue = OpenMergedCatalogue(cataloguePath, user, userFault);
-      // A damaged user catalogue is told and left as it is; the shipped one still serves.
-      if (!userFault.empty()) err << "warning: " << userFault << "; using the shipped materials.\n";
-    }
-    if (!exportCsv.empty()) {
-      AtomicFile::WriteWhole(exportCsv, MaterialsCsvText(catalogue, user.Read()), "materials file");
-      out << catalogue.Rows().size() << " materials written to " << exportCsv << "\n";
-      return 0;
-    }
-    if (listMaterials) {
-      ListMaterials(catalogue, out);
-      return 0;
-    }
-    // Flags override the case file.
-    std::vector<std::string> faults;
-    for (const InputSpec& input : InputTable()) {
-      if (app.count(input.Flag)) ApplyFlag(input, flagTexts[input.Flag], state, faults);
-    }
-    // Unreadable flags keep their earlier values, so the other inputs are still checked and
-    // every fault is told at once.
-    if (!faults.empty()) {
-      for (const InputFault& fault : FindInputFaults(state, &catalogue)) {
-        faults.push_back(fault.English);
-      }
-      throw InputError(faults);
-    }
-    if (!fit.RecordPath.empty()) {
-      if (study.OutDir.empty()) throw std::runtime_error("--fit needs --out DIR for its results.");
-      fit.OutDir = study.OutDir;
-      fit.Jobs = study.Jobs;
-      fit.Quiet = quiet;
-      return RunFitCommand(fit, state, catalogue, out, err);
-    }
-    if (!study.StudyPath.empty()) {
-      if (study.OutDir.empty())
-        throw std::runtime_error("--study needs --out DIR for its results.");
-      study.Quiet = quiet;
-      return RunStudyCommand(study, state, catalogue, out, err);
-    }
-    ValidateRunInputs(state, &catalogue);
-
-    AtomicFile summary("summary file");
-    CheckOutputs(outputs, summary);
-    BatchOutput output(err, !quiet);
-    try {
-      ExecuteRun(state, &catalogue, paths, output);
-    } catch (const IoError&) {
-      throw;
-    } catch (const InputError&) {
-      throw;
-    } catch (const std::exception& error) {
-      // A fault inside the model (a drawing that cannot scale a value, say) is told as such.
-      throw std::runtime_error(std::string("the run failed: ") + error.what() +
-                               "; no result file was changed.");
-    }
-    output.FinishProgress();
-    // The result files are published by now: a fault of the extra outputs must not read as if
-    // the run had changed nothing.
-    try {
-      if (!outputs.Summary.empty()) {
-        summary.Write(SummaryJson(state));
-        summary.Close();
-      }
-      if (!outputs.Plots.empty()) graphics::WritePlots(output.Surfaces(), outputs.Plots);
-    } catch (const std::exception& error) {
-      err << "quillane-batch: the results were written to " << paths.Thermal << " and "
-          << paths.Stress << ", but " << error.what() << "\n";
-      return 1;
-    }
-
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    for (const std::string& warning : NonPhysicalWarnings(state)) {
-      err << "warning: " << warning << "\n";
-    }
-    if (!quiet) {
-      PrintSummary(state, seconds, out);
-      out << "Results written to " << paths.Thermal << " and " << paths.Stress;
-      if (!outputs.Summary.empty()) out << ", summary to " << outputs.Summary;
-      if (!outputs.Plots.empty()) out << ", pictures to " << outputs.Plots << "/";
-      out << "\n";
-    }
-    return 0;
+    return Dispatch(app, options, state, out, err);
   } catch (const InputError& error) {
     err << "quillane-batch: the inputs cannot be used:\n";
     for (const std::string& fault : error.Faults()) err << "  " << fault << "\n";

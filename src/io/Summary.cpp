@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "format/NumberFormat.h"
+
 namespace quillane {
 
 namespace {
@@ -20,6 +22,24 @@ std::string Fixed(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   return text;
+}
+
+std::string Passes(int count) {
+  return std::to_string(count) + (count == 1 ? " pass" : " passes");
+}
+
+void PrintLamellae(const ModelState& state, std::ostream& out) {
+  const int n = state.Clock.LamellaCount;
+  const int passes = state.Input.PassCount;
+  if (!WholeDeposit(state.Input)) {
+    out << "  Lamellae per pass                 " << n << " (" << Passes(passes) << ")\n";
+    return;
+  }
+  out << "  Lamellae laid                     " << n << " (" << (passes > 0 ? n / passes : 0)
+      << " per pass, " << Passes(passes) << "), "
+      << Fixed(n * state.Stress.LamellaThicknessCopy * 1e6, 3) << " µm\n"
+      << "  Cooled to room temperature        " << Fixed(state.Input.RoomTemperature, 2)
+      << " K (whole-deposit model)\n";
 }
 
 }  // namespace
@@ -54,6 +74,11 @@ std::string SummaryJson(const ModelState& state) {
   root["DeflectionAxisMax"] = s.DeflectionAxisMax;
   root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
   root["LamellaTime"] = PerLamella(s.LamellaTime, n);
+  root["StressModel"] = state.Input.StressModel;
+  root["RoomTemperature"] = state.Input.RoomTemperature;
+  // The deposit the stress model holds: one pass of lamellae, or the whole coating.
+  root["CoatingThickness"] = n * s.LamellaThicknessCopy;
+  if (WholeDeposit(state.Input)) root["PassEndCurvature"] = s.PassEndCurvature;
   return root.dump(1) + "\n";
 }
 
@@ -70,10 +95,9 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
   const double top = state.Stack.NodeCount > 0 ? state.Stack.NodeTemperature(state.Stack.NodeCount)
                                                : state.Input.SubstrateTemperature;
   out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
-      << state.Input.CoatingMaterialName << "\n"
-      << "  Lamellae per pass                 " << n << " (" << state.Input.PassCount
-      << (state.Input.PassCount == 1 ? " pass)" : " passes)") << "\n"
-      << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
+      << state.Input.CoatingMaterialName << "\n";
+  PrintLamellae(state, out);
+  out << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
       << "  Simulated time                    " << Fixed(state.Clock.ElapsedTime, 3) << " s\n"
       << "  Final top-surface temperature     " << Fixed(top, 2) << " K\n"
       << "  Final curvature                   " << Fixed(s.FinalCurvature, 6) << " 1/m\n"
@@ -86,20 +110,20 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
       << "  Run time                          " << Fixed(runSeconds, 3) << " s\n";
 }
 
-std::vector<std::string> NonPhysicalWarnings(const ModelState& state) {
-  std::vector<std::string> warnings;
+std::vector<RunWarning> FindRunWarnings(const ModelState& state) {
+  using Kind = RunWarning::Kind;
+  std::vector<RunWarning> warnings;
   const RunStatistics& run = state.Statistics;
   if (run.NonFiniteTemperature) {
-    warnings.push_back("some node temperatures are not finite numbers");
+    warnings.push_back({Kind::NonFiniteTemperature});
   } else if (run.ThermalRowCount > 0 && run.LowestTemperature <= 0) {
-    warnings.push_back("node temperatures fall to " + std::to_string(run.LowestTemperature) +
-                       " K, below absolute zero: the time steps are too coarse for these inputs");
+    warnings.push_back({Kind::BelowAbsoluteZero, run.LowestTemperature});
   }
   const StressResults& s = state.Stress;
   for (double value : {s.FinalCurvature, s.FinalDeflection, s.SubstrateStressBackFinal,
                        s.SubstrateStressFrontFinal}) {
     if (!std::isfinite(value)) {
-      warnings.push_back("the final stresses or curvature are not finite numbers");
+      warnings.push_back({Kind::NonFiniteResults});
       break;
     }
   }
@@ -110,16 +134,56 @@ std::vector<std::string> NonPhysicalWarnings(const ModelState& state) {
   for (int i = 0; i <= state.Clock.LamellaCount && s.Curvature.Contains(i); ++i) {
     largest = std::fmax(largest, std::fabs(s.Curvature(i)));
   }
-  if (length > 0 && largest > 2 / length) {
-    warnings.push_back("the curvature reaches " + std::to_string(largest) +
-                       " 1/m, a radius below half the specimen length: the deflections are not "
-                       "physical (a thin substrate under a thick deposit)");
-  }
-  if (state.Statistics.SingularMatrixEvents > 0) {
-    warnings.push_back("Matrix singular  reported " +
-                       std::to_string(state.Statistics.SingularMatrixEvents) + " times");
+  if (length > 0 && largest > 2 / length) warnings.push_back({Kind::CurvatureTooLarge, largest});
+  if (run.SingularMatrixEvents > 0) {
+    warnings.push_back({Kind::SingularMatrix, 0, run.SingularMatrixEvents});
   }
   return warnings;
+}
+
+std::string English(const RunWarning& warning) {
+  switch (warning.What) {
+    case RunWarning::Kind::NonFiniteTemperature:
+      return "some node temperatures are not finite numbers";
+    case RunWarning::Kind::BelowAbsoluteZero:
+      return "node temperatures fall to " + std::to_string(warning.Value) +
+             " K, below absolute zero: the time steps are too coarse for these inputs";
+    case RunWarning::Kind::NonFiniteResults:
+      return "the final stresses or curvature are not finite numbers";
+    case RunWarning::Kind::CurvatureTooLarge:
+      return "the curvature reaches " + std::to_string(warning.Value) +
+             " 1/m, a radius below half the specimen length: the deflections are not physical "
+             "(a thin substrate under a thick deposit)";
+    case RunWarning::Kind::SingularMatrix:
+      return "Matrix singular  reported " + std::to_string(warning.Count) + " times";
+  }
+  return {};
+}
+
+std::string French(const RunWarning& warning, char separator) {
+  const std::string value = format::FormatPattern(warning.Value, "0.###", separator);
+  switch (warning.What) {
+    case RunWarning::Kind::NonFiniteTemperature:
+      return "Attention : des températures non finies ont été calculées.";
+    case RunWarning::Kind::BelowAbsoluteZero:
+      return "Attention : des températures descendent à " + value +
+             " K, sous le zéro absolu : les pas de temps sont trop grossiers pour ces données.";
+    case RunWarning::Kind::NonFiniteResults:
+      return "Attention : les contraintes ou la courbure finales ne sont pas des nombres finis.";
+    case RunWarning::Kind::CurvatureTooLarge:
+      return "Attention : la courbure atteint " + value +
+             " 1/m, un rayon inférieur à la moitié de la longueur du témoin : les flèches ne "
+             "sont pas physiques (un substrat mince sous un dépôt épais).";
+    case RunWarning::Kind::SingularMatrix:
+      return "Systèmes singuliers : " + std::to_string(warning.Count) + ".";
+  }
+  return {};
+}
+
+std::vector<std::string> NonPhysicalWarnings(const ModelState& state) {
+  std::vector<std::string> texts;
+  for (const RunWarning& warning : FindRunWarnings(state)) texts.push_back(English(warning));
+  return texts;
 }
 
 }  // namespace quillane

@@ -14,7 +14,25 @@ std::string SummaryJson(const ModelState& state);
 
 void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out);
 
-// Warnings for values no physical specimen can have (the model does not stop for them).
+// A value no physical specimen can have (the model does not stop for it), as data: the batch
+// program tells it in English, the window in French.
+struct RunWarning {
+  enum class Kind {
+    NonFiniteTemperature,  // some node temperatures are not finite
+    BelowAbsoluteZero,     // Value: the lowest node temperature, K
+    NonFiniteResults,      // the final stresses or curvature
+    CurvatureTooLarge,     // Value: the largest curvature, 1/m
+    SingularMatrix,        // Count: the singular-matrix reports
+  };
+  Kind What = Kind::NonFiniteTemperature;
+  double Value = 0;
+  long long Count = 0;
+};
+
+std::vector<RunWarning> FindRunWarnings(const ModelState& state);
+std::string English(const RunWarning& warning);
+std::string French(const RunWarning& warning, char separator);
+// Every warning of the run, in English.
 std::vector<std::string> NonPhysicalWarnings(const ModelState& state);
 
 }  // namespace quillane

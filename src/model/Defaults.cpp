@@ -6,7 +6,8 @@ namespace quillane {
 void ApplyDefaults(ModelState& state) {
   for (const InputSpec& input : InputTable()) {
     if (input.TextField != nullptr) {
-      (state.Input.*input.TextField).clear();
+      // A choice starts at its first value; no material is picked.
+      state.Input.*input.TextField = input.Choices.empty() ? "" : input.Choices.front().Value;
     } else {
       input.Set(state.Input, input.Default);
     }

@@ -16,7 +16,7 @@ InputSpec Real(const char* key, const char* caption, const char* unit, const cha
                double spin, double P::*field) {
   return {key,   InputType::Real, caption, unit, shown, factor, true,   min,
           max,   fallback,        control, flag, parse, load,   commit, spin,
-          field, nullptr,         nullptr};
+          field, nullptr,         nullptr, {}};
 }
 
 InputSpec Integer(const char* key, const char* caption, int fallback, const char* control,
@@ -30,13 +30,33 @@ InputSpec Integer(const char* key, const char* caption, int fallback, const char
           kLenient,    "",
           commit,      0,
           nullptr,     field,
-          nullptr};
+          nullptr,     {}};
 }
 
 InputSpec Name(const char* key, const char* caption, const char* control, const char* flag,
                std::string P::*field) {
-  return {key,  InputType::Text,  caption, "", "", 1,       false,   0,    0, 0, control,
-          flag, FieldParse::List, "",      "", 0,  nullptr, nullptr, field};
+  return {key,  InputType::Text,  caption, "", "", 1,       false,   0,     0, 0, control,
+          flag, FieldParse::List, "",      "", 0,  nullptr, nullptr, field, {}};
+}
+
+InputSpec Choice(const char* key, const char* caption, const char* control, const char* flag,
+                 std::string P::*field, std::span<const InputChoice> choices) {
+  InputSpec spec = Name(key, caption, control, flag, field);
+  spec.Choices = choices;
+  return spec;
+}
+
+constexpr InputChoice kStressModels[] = {{kOnePassModel, "une passe"},
+                                         {kWholeDepositModel, "dépôt complet"}};
+
+std::string Listed(const InputSpec& input, const char* InputChoice::*part, const char* last) {
+  std::string text;
+  const std::size_t count = input.Choices.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) text += i + 1 == count ? last : ", ";
+    text += input.Choices[i].*part;
+  }
+  return text;
 }
 
 }  // namespace
@@ -86,16 +106,52 @@ const std::vector<InputSpec>& InputTable() {
       Real("SpecimenLength", "Longueur du témoin (m)", "m", "m", 1, 1e-9, 1, 0.08, "Text13",
            "--specimen-length", kLenient, "", "0.000", 0, &P::SpecimenLength),
       // Bounded by 2 / SpecimenLength, a check across inputs.
-      {"InitialCurvature", InputType::Real, "1/Rcourbure", "1/m", "1/m", 1, false, 0, 0, 0,
-       "Text16", "--curvature", FieldParse::Live, "", nullptr, 0, &P::InitialCurvature, nullptr,
-       nullptr},
+      {"InitialCurvature",
+       InputType::Real,
+       "1/Rcourbure",
+       "1/m",
+       "1/m",
+       1,
+       false,
+       0,
+       0,
+       0,
+       "Text16",
+       "--curvature",
+       FieldParse::Live,
+       "",
+       nullptr,
+       0,
+       &P::InitialCurvature,
+       nullptr,
+       nullptr,
+       {}},
       Real("LamellaThickness", "Epaisseur d'une  lamelle(µm)", "m", "µm", 1e-6, 1e-9, 1, 1e-6,
            "Text1", "--lamella-thickness", kStrict, "", "##0", 0, &P::LamellaThickness),
+      Real("RoomTemperature", "Température ambiante (K)", "K", "K", 1, 1, 1e4, 293.15, "Text17",
+           "--room-temperature", kStrict, "", "", 0, &P::RoomTemperature),
+      Choice("StressModel", "Modèle des contraintes", "Combo1", "--stress-model", &P::StressModel,
+             kStressModels),
       Name("SubstrateMaterialName", "Substrat", "Datalist1", "--substrate",
            &P::SubstrateMaterialName),
       Name("CoatingMaterialName", "Dépôt", "Datalist2", "--coating", &P::CoatingMaterialName),
   };
   return kTable;
+}
+
+const char* ChoiceCaption(const InputSpec& input, const std::string& value) {
+  for (const InputChoice& choice : input.Choices) {
+    if (value == choice.Value) return choice.Caption;
+  }
+  return "";
+}
+
+std::string ChoiceList(const InputSpec& input) {
+  return Listed(input, &InputChoice::Value, " or ");
+}
+
+std::string ChoiceCaptionList(const InputSpec& input) {
+  return Listed(input, &InputChoice::Caption, " ou ");
 }
 
 const InputSpec* FindInput(const std::string& key) {

@@ -3,6 +3,7 @@
 // window control, batch flag and display patterns. Case files, batch flags and their help,
 // validation messages and the window's field rules are all derived from this table.
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ enum class FieldParse {
   Lenient,  // the leading number, 0 when none; never fails
   Live,     // no commit: the value follows the text as it is typed
   List,     // picked from a list, not typed
+};
+
+// One value a text input can take, with its caption in the window.
+struct InputChoice {
+  const char* Value;
+  const char* Caption;
 };
 
 struct InputSpec {
@@ -40,6 +47,9 @@ struct InputSpec {
   double InputParameters::*RealField;
   int InputParameters::*IntegerField;
   std::string InputParameters::*TextField;
+  // The values a text input takes, the default first; empty for the material names, which the
+  // catalogue checks.
+  std::span<const InputChoice> Choices;
 
   // The value of a number input, in SI units.
   double Get(const InputParameters& in) const;
@@ -59,6 +69,12 @@ const std::vector<InputSpec>& InputTable();
 const InputSpec* FindInput(const std::string& key);
 // Same, but the input must exist.
 const InputSpec& Input(const std::string& key);
+
+// The caption of a choice's value ("" when the input has no such value).
+const char* ChoiceCaption(const InputSpec& input, const std::string& value);
+// The allowed values of a choice, "a or b" ("a, b or c"), and their captions in French.
+std::string ChoiceList(const InputSpec& input);
+std::string ChoiceCaptionList(const InputSpec& input);
 
 // Largest value a 16-bit field of the window holds.
 inline constexpr int kMaxInteger = 32767;

@@ -8,11 +8,18 @@
 // overflow. "Optional numbers" of the model (empty reads as 0) are plain doubles starting at 0.
 
 #include <string>
+#include <vector>
 
 #include "model/BasedArray.h"
 #include "model/MaterialRecord.h"
 
 namespace quillane {
+
+// The stress models a case chooses from: the lamellae of one pass cooled from the melting point
+// (the default, whose results earlier cases keep), or every lamella of every pass laid at its
+// own time on the plate as it then is, and cooled to room temperature.
+inline constexpr const char* kOnePassModel = "one-pass";
+inline constexpr const char* kWholeDepositModel = "whole-deposit";
 
 // Inputs of the input window, committed by its field rules.
 struct InputParameters {
@@ -29,6 +36,8 @@ struct InputParameters {
   double GasTemperature = 0;           // K, convective gases
   double SpecimenLength = 0;           // m
   double InitialCurvature = 0;         // 1/m, "1/Rcourbure"
+  double RoomTemperature = 0;          // K, surroundings of the radiating faces; end of cooling
+  std::string StressModel;             // kOnePassModel or kWholeDepositModel
   int WitnessParticle = 0;             // read by no computation
   int WitnessCoat = 0;                 // read by no computation
   std::string SubstrateMaterialName;
@@ -36,6 +45,10 @@ struct InputParameters {
 
   bool operator==(const InputParameters&) const = default;
 };
+
+inline bool WholeDeposit(const InputParameters& in) {
+  return in.StressModel == kWholeDepositModel;
+}
 
 // Heat-transfer coefficients of the two faces, W/(m²·K).
 struct HeatTransfer {
@@ -46,7 +59,8 @@ struct HeatTransfer {
 
 // Schedule and clock, written by the run driver.
 struct Schedule {
-  int LamellaCount = 0;      // lamellae per pass
+  int LamellaCount = 0;      // lamellae per pass; once the passes are done, the lamellae the stress
+                             // model holds (every lamella of every pass in the whole-deposit model)
   double LamellaPeriod = 0;  // s allotted to one lamella
   int PassNumber = 0;        // current pass, from 1
   int LamellaIndex = 0;    // lamella within the pass (0 between passes); the stress model's counter
@@ -66,6 +80,7 @@ struct LayerStack {
   double StepsSinceSetup = 0;
   double BackGasTemperature = 0;       // K, environment of the back face for the next step
   double TopGasTemperature = 0;        // K, environment of the top surface for the next step
+  double TopHeatFlux = 0;              // W/m², torch flux on the top surface (whole-deposit model)
   double SolidificationTime = 0;       // s; never given a value by the thermal step
   double MeltingPoint = 0;             // K, "Tfusion" of the last substrate or coating row read
   BasedMatrix<double> LayerTable;      // [1..LayerCount][1..3]: thickness, unused, top node
@@ -90,7 +105,55 @@ struct LayerStack {
   double CoatingExpansion = 0;
 };
 
-// Per-lamella results and the values of the stress model; arrays indexed 0..LamellaCount.
+// What the whole-deposit model sees of the thermal run: the arrival of every lamella and every
+// recorded row, with the temperatures of the substrate's two faces.
+enum class DepositEventKind {
+  Row,      // a thermal row
+  Arrival,  // a lamella is laid
+  Cooling,  // the plate cools to room temperature (the last event)
+};
+
+struct DepositEvent {
+  double Time = 0;  // s
+  DepositEventKind Kind = DepositEventKind::Row;
+  double BackTemperature = 0;          // K, node 1
+  double TopSubstrateTemperature = 0;  // K, node 2
+};
+
+// Written by the thermal run in the whole-deposit model only.
+struct DepositTimeline {
+  std::vector<DepositEvent> Events;   // in time order
+  std::vector<std::size_t> PassEnds;  // events recorded by the end of each pass
+};
+
+// A point of the whole-deposit history: the event and the plate's bending just after it.
+struct HistoryPoint {
+  DepositEvent Event;
+  double Curvature = 0;   // 1/m
+  double Deflection = 0;  // m, L² κ / 8
+};
+
+// The plate of the whole-deposit model at the current event. Every laid lamella sees the same
+// uniform strain and curvature changes after its arrival, so their sums are kept once, with
+// each lamella's stress and the sums as they were at its arrival: an event costs the same
+// whatever the number of lamellae.
+struct DepositPlate {
+  int LaidCount = 0;
+  double Curvature = 0;
+  double BackStress = 0;   // Pa, substrate at y = -h
+  double FrontStress = 0;  // Pa, substrate at y = 0
+  // Sum of the uniform strain change at y = 0 less the coating's eigenstrain, over events.
+  double CoatingShift = 0;
+  double BackTemperature = 0;  // K, at the last event
+  double TopTemperature = 0;
+  BasedArray<double> ArrivalStress;     // [1..N], Pa at the mid-plane just after arrival
+  BasedArray<double> ArrivalShift;      // [1..N], CoatingShift just after arrival
+  BasedArray<double> ArrivalCurvature;  // [1..N], Curvature just after arrival
+};
+
+// Per-lamella results and the values of the stress model; arrays indexed 0..LamellaCount. In the
+// whole-deposit model element k is the plate just after lamella k arrives, but element N, which
+// the before-cooling table and views show, is the plate at the end of the last pass.
 struct StressResults {
   BasedArray<double> LamellaForce;
   BasedArray<double> NeutralAxisPosition;
@@ -101,7 +164,8 @@ struct StressResults {
   BasedArray<double> LamellaStress;
   BasedArray<double> LamellaStressFinal;
   BasedArray<double> Deflection;
-  BasedArray<double> LamellaTime;  // s, when lamella k of the first pass is laid (0 at index 0)
+  BasedArray<double> LamellaTime;  // s, when lamella k (of the first pass in the one-pass
+                                   // model) is laid; 0 at index 0
   double StressScale = 0;          // pascals to plotted units, 1e-9
   double SubstrateBiaxialModulus = 0;
   double CoatingBiaxialModulus = 0;
@@ -116,6 +180,10 @@ struct StressResults {
   double StressAxisMax = 0;
   double DeflectionAxisMin = 0;  // m
   double DeflectionAxisMax = 0;
+  // The whole-deposit model's plate, its history and its curvature at the end of each pass.
+  DepositPlate Plate;
+  std::vector<HistoryPoint> History;
+  std::vector<double> PassEndCurvature;
 };
 
 // Spans published by the drawing routines for the strokes drawn right after a frame.
@@ -153,6 +221,7 @@ struct ModelState {
   HeatTransfer Heat;
   Schedule Clock;
   LayerStack Stack;
+  DepositTimeline Timeline;
   StressResults Stress;
   ViewSpans Views;
   RunMaterials Materials;

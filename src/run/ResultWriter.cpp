@@ -82,6 +82,30 @@ std::vector<std::string> AfterCoolingRows(const ModelState& state) {
   return rows;
 }
 
+const char* HistoryEventName(DepositEventKind kind) {
+  switch (kind) {
+    case DepositEventKind::Row:
+      return "thermal";
+    case DepositEventKind::Arrival:
+      return "lamella";
+    case DepositEventKind::Cooling:
+      return "cooling";
+  }
+  return "";
+}
+
+std::string HistoryCsv(const ModelState& state) {
+  using format::FormatShortest;
+  std::string text = std::string(kHistoryHeading) + "\n";
+  for (const HistoryPoint& point : state.Stress.History) {
+    const DepositEvent& e = point.Event;
+    text += FormatShortest(e.Time) + ',' + HistoryEventName(e.Kind) + ',' +
+            FormatShortest(e.BackTemperature) + ',' + FormatShortest(e.TopSubstrateTemperature) +
+            ',' + FormatShortest(point.Curvature) + ',' + FormatShortest(point.Deflection) + '\n';
+  }
+  return text;
+}
+
 void WriteStressResultsFile(const ModelState& state, AtomicFile& file) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;

@@ -50,6 +50,15 @@ std::vector<std::string> AfterCoolingRows(const ModelState& state);
 // deflection history.
 void WriteStressResultsFile(const ModelState& state, AtomicFile& stressFile);
 
+// The whole-deposit model's history as CSV: a heading, then one line per point (time, event,
+// back-face and top-of-substrate temperatures, curvature, deflection), SI units, every number
+// in its shortest round-trip form.
+inline constexpr const char* kHistoryHeading =
+    "time,event,back_temperature,top_substrate_temperature,curvature,deflection";
+std::string HistoryCsv(const ModelState& state);
+// "thermal", "lamella" or "cooling".
+const char* HistoryEventName(DepositEventKind kind);
+
 // Passes every event on to the observer, and writes each thermal row to the thermal file and
 // to the row store (either may be null). Rows are formatted only when one of them wants them.
 class ResultWriter : public RunSink {

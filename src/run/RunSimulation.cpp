@@ -1,8 +1,7 @@
 #include "run/RunSimulation.h"
 
-#include <cmath>
-
 #include "io/AtomicFile.h"
+#include "model/Deposit.h"
 #include "model/Errors.h"
 #include "run/ResultWriter.h"
 #include "run/Validation.h"
@@ -43,8 +42,15 @@ void AdvancePassClocks(ModelState& state, double step) {
   state.Clock.ElapsedTime += step;
 }
 
+// The torch acts on the top surface: as an equivalent gas temperature in the one-pass model, as
+// a flux beside the gases in the whole-deposit model.
 void SetTorchEnvironment(ModelState& state) {
   state.Stack.BackGasTemperature = state.Input.GasTemperature;
+  if (WholeDeposit(state.Input)) {
+    state.Stack.TopGasTemperature = state.Input.GasTemperature;
+    state.Stack.TopHeatFlux = state.Input.HeatFlux;
+    return;
+  }
   state.Stack.TopGasTemperature = state.Input.HeatFlux / state.Heat.TopHeatCoeff;
 }
 
@@ -83,6 +89,7 @@ void DepositLamella(ModelState& state, RunSink& sink) {
   bool molten = false;
   clock.TimeStep = kMinStep;
   SetUpLayerStack(state);
+  if (WholeDeposit(state.Input)) RecordDepositEvent(state, DepositEventKind::Arrival);
   while (lamellaTime < clock.LamellaPeriod) {
     const int n = stack.NodeCount;
     if (lamellaTime == 0) {
@@ -141,8 +148,21 @@ void CoolUntilNextPass(ModelState& state, RunSink& sink) {
   while (state.Clock.PassTime < end) {
     state.Stack.BackGasTemperature = state.Input.GasTemperature;
     state.Stack.TopGasTemperature = state.Input.GasTemperature;
+    state.Stack.TopHeatFlux = 0;
     StepAndRecord(state, sink);
     AdvancePassClocks(state, NextStep(state, 3, end, state.Clock.PassTime, Clamp::Beyond));
+  }
+}
+
+// When the lamella about to be laid arrives. The one-pass model builds the lamellae of one pass,
+// whose times are those of the first; the whole-deposit model every lamella.
+void RecordLamellaTime(ModelState& state) {
+  const Schedule& clock = state.Clock;
+  if (WholeDeposit(state.Input)) {
+    const int laid = (clock.PassNumber - 1) * clock.LamellaCount + clock.LamellaIndex;
+    state.Stress.LamellaTime(laid) = clock.ElapsedTime;
+  } else if (clock.PassNumber == 1) {
+    state.Stress.LamellaTime(clock.LamellaIndex) = clock.ElapsedTime;
   }
 }
 
@@ -154,15 +174,24 @@ void RunPass(ModelState& state, RunSink& sink, int passLimit) {
   HeatBeforeDeposition(state, sink);
   for (clock.LamellaIndex = 1; clock.LamellaIndex <= clock.LamellaCount; ++clock.LamellaIndex) {
     CheckProgress(state, sink, passLimit);
-    // The stress model builds the lamellae of one pass; their times are those of the first.
-    if (clock.PassNumber == 1) state.Stress.LamellaTime(clock.LamellaIndex) = clock.ElapsedTime;
+    RecordLamellaTime(state);
     DepositLamella(state, sink);
   }
   HeatAfterDeposition(state, sink);
   CoolUntilNextPass(state, sink);
+  if (WholeDeposit(state.Input)) state.Timeline.PassEnds.push_back(state.Timeline.Events.size());
   clock.PassEndSurfaceTemperature = state.Stack.NodeTemperature(state.Stack.NodeCount);
   clock.LamellaIndex = 0;
   clock.PassNumber = clock.PassNumber + 1;
+}
+
+// Only the whole-deposit model keeps a history; asking the other for one is refused before any
+// file is opened.
+void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
+  if (paths.History.empty() || WholeDeposit(state.Input)) return;
+  throw InputError(
+      {"A history (--history) is kept by the whole-deposit model only "
+       "(StressModel \"whole-deposit\", --stress-model whole-deposit)."});
 }
 
 // Every run starts like the first run of the program, from the rows the user picked.
@@ -173,6 +202,8 @@ void PrepareRun(ModelState& state) {
   clock.PassStartThickness = 0;
   state.Stress.SubstrateThickness = 0;
   state.Statistics = RunStatistics{};
+  state.Timeline = DepositTimeline{};
+  state.Stack.TopHeatFlux = 0;
   // The stress model's width is the substrate's.
   state.Stress.StressWidth = state.Input.SubstrateWidth;
 
@@ -189,19 +220,21 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   PrepareRun(state);
   Schedule& clock = state.Clock;
   LayerStack& stack = state.Stack;
-  const double ratio = state.Input.PassThickness / state.Input.LamellaThickness;
+  const bool whole = WholeDeposit(state.Input);
   stack.LayerCount = 1;
-  clock.LamellaCount = static_cast<int>(std::floor(ratio)) + 1;
+  clock.LamellaCount = LamellaePerPass(state.Input);
   clock.LamellaPeriod = state.Input.HeatingWindow / clock.LamellaCount / 3.0;
   stack.NodeCount = stack.LayerCount + 1;
   stack.StepsSinceSetup = 0;
   clock.ElapsedTime = 0;
+  // The stress model holds the lamellae of one pass, or every lamella of the whole deposit.
+  const int stressed = whole ? state.Input.PassCount * clock.LamellaCount : clock.LamellaCount;
   StressResults& s = state.Stress;
   for (BasedArray<double>* array :
        {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
         &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
         &s.Deflection, &s.LamellaTime}) {
-    array->Redim(0, clock.LamellaCount);
+    array->Redim(0, stressed);
   }
   SetUpLayerStack(state);
 
@@ -209,6 +242,7 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   const int passLimit = state.Input.PassCount;
   clock.PassNumber = 1;
   while (clock.PassNumber <= passLimit) RunPass(state, sink, passLimit);
+  clock.LamellaCount = stressed;
 }
 
 void RunSimulation(ModelState& state, RunSink& sink) {
@@ -220,19 +254,26 @@ void RunSimulation(ModelState& state, RunSink& sink) {
 void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
                 RunSink& observer, ResultRowStore* rows) {
   ValidateRunInputs(state, catalogue);
-  // Until both files are closed, they are temporaries that a failure drops.
+  CheckHistoryAsked(state, paths);
+  const bool history = !paths.History.empty();
+  // Until the files are closed, they are temporaries that a failure drops.
   AtomicFile thermal;
   AtomicFile stress;
+  AtomicFile historyFile("history file");
   thermal.Open(paths.Thermal);
   stress.Open(paths.Stress);
+  if (history) historyFile.Open(paths.History);
   ResultWriter writer(state.Locale.DecimalSeparator, observer, &thermal, rows);
   RunSimulation(state, writer);
   WriteBeforeCoolingTable(state, thermal);
   WriteStressResultsFile(state, stress);
-  // Both files reach the disk before either replaces an earlier one, so a full disk cannot
+  if (history) historyFile.Write(HistoryCsv(state));
+  // Every file reaches the disk before any replaces an earlier one, so a full disk cannot
   // leave a new stress file beside the old thermal results.
+  if (history) historyFile.Flush();
   stress.Flush();
   thermal.Flush();
+  if (history) historyFile.Close();
   stress.Close();
   thermal.Close();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <utility>
 
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
@@ -25,13 +26,19 @@ inline constexpr const char* kDefaultStressPath = "Stress.txt";
 
 // Where a run's result files go.
 struct ResultPaths {
+  ResultPaths() = default;
+  ResultPaths(std::string thermal, std::string stress, std::string history = {})
+      : Thermal(std::move(thermal)), Stress(std::move(stress)), History(std::move(history)) {}
+
   std::string Thermal = kDefaultThermalPath;
   std::string Stress = kDefaultStressPath;
+  std::string History;  // the whole-deposit history (CSV), none when empty
 };
 
 // What the "Execution calculs" command does: validates the inputs (InputError lists every
 // fault, nothing opened), takes the picked rows from the catalogue, opens both result files,
-// runs, writes the stress tables and publishes both files. On any failure (cancel included)
+// runs, writes the stress tables and publishes both files (and the history when asked for; only
+// the whole-deposit model keeps one). On any failure (cancel included)
 // it discards what was written, so that earlier files stay as they were. Every event also
 // reaches `observer`; when `rows` is given, it receives the thermal rows as the grid shows
 // them.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "format/NumberFormat.h"
+#include "model/Deposit.h"
 #include "model/Errors.h"
 
 namespace quillane {
@@ -93,6 +94,35 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults
                Number(bound.Min) + " et " + WithUnit(Number(bound.Max), bound.Column.Unit) + "."});
     }
   }
+}
+
+// A choice holds one of its values.
+void CheckChoices(const InputParameters& in, std::vector<InputFault>& faults) {
+  for (const InputSpec& input : InputTable()) {
+    if (input.Choices.empty()) continue;
+    const std::string& value = in.*input.TextField;
+    if (ChoiceCaption(input, value)[0] != '\0') continue;
+    faults.push_back({&input,
+                      std::string(input.Key) + " (" + input.Flag + ") is \"" + value +
+                          "\"; it must be " + ChoiceList(input) + ".",
+                      Caption(input) + " : « " + value + " » n'est pas un choix possible ; " +
+                          "choisir " + ChoiceCaptionList(input) + "."});
+  }
+}
+
+// The whole-deposit model keeps every lamella of every pass.
+void CheckWholeDepositSize(const InputParameters& in, std::vector<InputFault>& faults) {
+  const InputSpec& passes = Input("PassCount");
+  if (!WholeDeposit(in) || !WithinRange(passes, in.PassCount)) return;
+  const double lamellae = static_cast<double>(in.PassCount) * LamellaePerPass(in);
+  if (lamellae <= kMaxWholeDepositLamellae) return;
+  const std::string count = Number(lamellae);
+  const std::string limit = Number(kMaxWholeDepositLamellae);
+  faults.push_back({&passes,
+                    "PassCount (--passes) × lamellae per pass is " + count +
+                        "; the whole-deposit model keeps at most " + limit + " lamellae.",
+                    Caption(passes) + " × lamelles par passe vaut " + count +
+                        " ; le modèle du dépôt complet garde au plus " + limit + " lamelles."});
 }
 
 struct Role {
@@ -184,6 +214,11 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
                           format::FormatGeneral(ratio, separator) +
                           " ; une passe doit compter moins de 32767 lamelles."});
   }
+  if (WithinRange(pass, in.PassThickness) && WithinRange(lamella, in.LamellaThickness) &&
+      in.PassThickness / in.LamellaThickness < kMaxInteger) {
+    CheckWholeDepositSize(in, faults);
+  }
+  CheckChoices(in, faults);
   const InputSpec& curvature = Input("InitialCurvature");
   const InputSpec& length = Input("SpecimenLength");
   if (!std::isfinite(in.InitialCurvature)) {

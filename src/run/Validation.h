@@ -12,6 +12,9 @@
 
 namespace quillane {
 
+// Most lamellae the whole-deposit model keeps (every lamella of every pass, each with its sums).
+inline constexpr double kMaxWholeDepositLamellae = 1e6;
+
 // The catalogue row of the thermal contact layer between the first coat and the substrate.
 inline constexpr const char* kContactName = "contact";
 

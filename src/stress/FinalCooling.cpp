@@ -16,7 +16,9 @@ void ComputeFinalCooling(ModelState& state) {
   const double ed = s.CoatingBiaxialModulus;
 
   const double t = n * w;
-  const double expansionMismatch = state.Stack.SubstrateExpansion - state.Stack.CoatingExpansion;
+  // Coating minus substrate: a coating that contracts less than its substrate ends compressed,
+  // its side convex.
+  const double expansionMismatch = state.Stack.CoatingExpansion - state.Stack.SubstrateExpansion;
   const double temperatureDrop = state.Stack.MeltingPoint - state.Clock.PassEndSurfaceTemperature;
   const double misfit = expansionMismatch * temperatureDrop;
 

@@ -5,6 +5,7 @@
 
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
+#include "stress/WholeDeposit.h"
 
 namespace quillane {
 
@@ -24,6 +25,10 @@ double StartDeflection(double length, double curvature) {
 }
 
 void RunStressModel(ModelState& state, RunSink& sink) {
+  if (WholeDeposit(state.Input)) {
+    RunWholeDepositModel(state, sink);
+    return;
+  }
   StressResults& s = state.Stress;
   const LayerStack& stack = state.Stack;
   s.NeutralAxisPosition(0) = -s.SubstrateThickness / 2;

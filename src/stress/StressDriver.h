@@ -5,7 +5,8 @@
 namespace quillane {
 
 // The residual-stress phase of a run: starting state, build-up lamella by lamella (a frame
-// after each lamella), final cooling (a frame), then the deflection history (a frame).
+// after each lamella), final cooling (a frame), then the deflection history (a frame). The
+// whole-deposit model (stress/WholeDeposit.h) takes its place when the case chooses it.
 void RunStressModel(ModelState& state, RunSink& sink);
 
 // Rise of a circular arc of the given curvature over the chord `length`, mirrored for a

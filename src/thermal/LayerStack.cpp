@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "model/Deposit.h"
+
 namespace quillane {
 
 namespace {
@@ -48,12 +50,13 @@ void SetUpLayerStack(ModelState& state) {
   StressResults& stress = state.Stress;
   const InputParameters& in = state.Input;
   const int lamella = state.Clock.LamellaIndex;
+  const double laid = LaidLamellaThickness(in);
 
   stack.LayerCount = LayerCountFor(lamella, state.Clock.PassNumber);
   stack.NodeCount = stack.LayerCount + 1;
 
   stress.Curvature(0) = in.InitialCurvature;
-  stress.LamellaThicknessCopy = in.LamellaThickness;
+  stress.LamellaThicknessCopy = laid;
   stress.NeutralAxisPosition(0) = -stress.SubstrateThickness / 2;
   stress.SubstrateStressBack(0) = 0;
   stress.SubstrateStressFront(0) = 0;
@@ -69,7 +72,7 @@ void SetUpLayerStack(ModelState& state) {
 
   const int layers = stack.LayerCount;
   for (int k = 1; k <= layers; ++k) {
-    double thickness = in.LamellaThickness;
+    double thickness = laid;
     if (k == 1) {
       thickness = in.SubstrateThicknessInput;
       stress.SubstrateThickness = thickness;
@@ -77,7 +80,7 @@ void SetUpLayerStack(ModelState& state) {
       thickness = state.Clock.PassStartThickness + 1e-6;
       if (state.Clock.PassNumber == 1) thickness = 5e-7;
     } else if (k == 4 && lamella > 5) {
-      thickness = (lamella - 4) * in.LamellaThickness;
+      thickness = (lamella - 4) * laid;
     }
     stack.LayerTable(k, 1) = thickness;
     stack.LayerTable(k, 3) = k + 1;

@@ -47,7 +47,42 @@ double ReadLayerMaterial(ModelState& state, int k) {
   return cp;
 }
 
-void UpdateHeatTransferCoefficients(ModelState& state) {
+// The temperatures the two faces are drawn to, each weighted in the step by its face's total
+// coefficient.
+struct FaceAmbients {
+  double Back = 0;
+  double Top = 0;
+};
+
+// Radiation to the room, linearised about the room temperature at the face's temperature:
+// εσ (T⁴ - Tr⁴) = εσ (T + Tr)(T² + Tr²)(T - Tr). The coefficient stays bounded for every T.
+double RoomRadiationCoeff(double face, double room) {
+  return kStefanBoltzmann * (face + room) * (face * face + room * room);
+}
+
+// The whole-deposit model's exchange: convection to the gases and radiation to the room at each
+// face, and the torch's flux into the top surface. Radiation and convection draw a face towards
+// one temperature between the gas and the room, and the flux shifts the top's.
+FaceAmbients UpdateRoomExchange(ModelState& state) {
+  const LayerStack& stack = state.Stack;
+  const BasedArray<double>& t = stack.NodeTemperature;
+  const double room = state.Input.RoomTemperature;
+  HeatTransfer& heat = state.Heat;
+  const double backRadiative = RoomRadiationCoeff(t(1), room);
+  heat.TopRadiativeCoeff = RoomRadiationCoeff(t(stack.NodeCount), room);
+  heat.BackHeatCoeff = kConvection + backRadiative;
+  heat.TopHeatCoeff = kConvection + heat.TopRadiativeCoeff;
+  FaceAmbients ambients;
+  ambients.Back =
+      (kConvection * stack.BackGasTemperature + backRadiative * room) / heat.BackHeatCoeff;
+  ambients.Top =
+      (kConvection * stack.TopGasTemperature + heat.TopRadiativeCoeff * room + stack.TopHeatFlux) /
+      heat.TopHeatCoeff;
+  return ambients;
+}
+
+FaceAmbients UpdateHeatTransferCoefficients(ModelState& state) {
+  if (WholeDeposit(state.Input)) return UpdateRoomExchange(state);
   const LayerStack& stack = state.Stack;
   const BasedArray<double>& t = stack.NodeTemperature;
   const int n = stack.NodeCount;
@@ -74,14 +109,15 @@ void UpdateHeatTransferCoefficients(ModelState& state) {
   }
   heat.TopHeatCoeff = heat.TopRadiativeCoeff + kConvection;
   heat.BackHeatCoeff = kConvection + backRadiative;
+  return {stack.BackGasTemperature, stack.TopGasTemperature};
 }
 
-void ComputeLayerCoefficients(ModelState& state) {
+FaceAmbients ComputeLayerCoefficients(ModelState& state) {
   LayerStack& stack = state.Stack;
   const int layers = stack.LayerCount;
   const double dt = state.Clock.TimeStep;
   // Both coefficients depend only on the temperatures, which the layer pass does not change.
-  UpdateHeatTransferCoefficients(state);
+  const FaceAmbients ambients = UpdateHeatTransferCoefficients(state);
   for (int k = 1; k <= layers; ++k) {
     const double below = k == 1 ? 1 : stack.LayerTable(k - 1, 3);
     stack.LayerStep = stack.LayerTable(k, 1) / (stack.LayerTable(k, 3) - below);
@@ -108,6 +144,7 @@ void ComputeLayerCoefficients(ModelState& state) {
       stack.InterfaceCoeff(k - 1, 3) = -2 * foBelow * r;
     }
   }
+  return ambients;
 }
 
 void AssembleMatrix(LayerStack& stack) {
@@ -159,18 +196,19 @@ void ThermalStep(ModelState& state, RunSink& sink) {
 
 void AdvanceNodeTemperatures(ModelState& state, RunSink& sink) {
   LayerStack& stack = state.Stack;
-  ComputeLayerCoefficients(state);
+  const FaceAmbients ambients = ComputeLayerCoefficients(state);
   AssembleMatrix(stack);
 
   const int n = stack.NodeCount;
   const int l = stack.LayerCount;
   BasedArray<double>& t = stack.NodeTemperature;
-  t(1) = t(1) + stack.BackGasTemperature * stack.LayerCoeff(1, 9);
-  t(n) = t(n) + stack.TopGasTemperature * stack.LayerCoeff(l, 12);
+  t(1) = t(1) + ambients.Back * stack.LayerCoeff(1, 9);
+  t(n) = t(n) + ambients.Top * stack.LayerCoeff(l, 12);
   for (int i = 1; i <= n; ++i) stack.ThermalRhs(i) = t(i);
 
-  // The first step after a set-up only adds the boundary terms.
-  if (stack.StepsSinceSetup != 0) {
+  // The first step after a set-up only adds the boundary terms, heat in without its losses;
+  // the whole-deposit model solves every step.
+  if (stack.StepsSinceSetup != 0 || WholeDeposit(state.Input)) {
     if (!SolveLinearSystem(stack.ThermalMatrix, stack.ThermalRhs, stack.ThermalSolution, n)) {
       ++state.Statistics.SingularMatrixEvents;
       sink.SingularMatrix();

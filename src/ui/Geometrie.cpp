@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -29,6 +30,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
+#include "io/Summary.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
 #include "ui/AjustementMesures.h"
@@ -134,10 +136,6 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
 
 // ---- undo ----
 
-bool Geometrie::FormSnapshot::operator==(const FormSnapshot& other) const {
-  return Input == other.Input && Texts == other.Texts;
-}
-
 class Geometrie::FormCommand : public QUndoCommand {
  public:
   FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after)
@@ -165,6 +163,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
                      QWidget* parent)
     : QMainWindow(parent),
       state_(state),
+      form_(state),
       windows_(windows),
       options_(std::move(options)),
       user_(options_.UserCataloguePath),
@@ -202,7 +201,7 @@ QLineEdit* Geometrie::MakeBox(FieldId id, QWidget* parent) {
   box->installEventFilter(this);
   boxes_[Index(id)] = box;
   connect(box, &QLineEdit::textChanged, this,
-          [this, id](const QString& text) { OnTextChanged(id, text); });
+          [this, id](const QString& text) { form_.Type(id, text.toStdString()); });
   // Enter commits as leaving the box would.
   connect(box, &QLineEdit::returnPressed, this, [this, id] { Commit(id); });
   return box;
@@ -288,6 +287,21 @@ void Geometrie::BuildWidgets() {
   optionsGrid->addWidget(Caption("Epaisseur d'une  lamelle(µm)", options), 0, 1);
   optionsGrid->addWidget(MakeBox(FieldId::Text13, options), 1, 0);
   optionsGrid->addWidget(MakeBox(FieldId::Text1, options), 1, 1);
+  optionsGrid->addWidget(Caption(Field(FieldId::Text17).Caption(), options), 2, 0);
+  const InputSpec& model = Input("StressModel");
+  optionsGrid->addWidget(Caption(model.Caption, options), 2, 1);
+  optionsGrid->addWidget(MakeBox(FieldId::Text17, options), 3, 0);
+  stressModel_ = new QComboBox(options);
+  stressModel_->setObjectName(QString::fromUtf8(model.Control));
+  for (const InputChoice& choice : model.Choices) {
+    stressModel_->addItem(QString::fromUtf8(choice.Caption), QString::fromUtf8(choice.Value));
+  }
+  stressModel_->setToolTip(
+      QStringLiteral("Une passe : les lamelles d'une passe, refroidies depuis la fusion du dépôt.\n"
+                     "Dépôt complet : toutes les lamelles de toutes les passes, chacune posée à "
+                     "son heure, puis le refroidissement jusqu'à la température ambiante."));
+  optionsGrid->addWidget(stressModel_, 3, 1);
+  connect(stressModel_, &QComboBox::activated, this, &Geometrie::OnStressModelPicked);
   optionsGrid->setColumnStretch(0, 1);
   optionsGrid->setColumnStretch(1, 1);
   left->addWidget(options);
@@ -497,20 +511,10 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   const FormSnapshot before = Snapshot();
   // Fitted figures may have been saved as user rows: the lists show them before one is picked.
   ReloadCatalogue();
+  form_.TakeFit(coating, heatFlux);
   restoring_ = true;
-  if (!coating.empty()) {
-    state_.Input.CoatingMaterialName = coating;
-    SelectMaterial(coatingList_, coating);
-  }
-  if (heatFlux) {
-    for (const FieldInfo& field : Fields()) {
-      if (field.Input != &Input("HeatFlux")) continue;
-      state_.Input.HeatFlux = *heatFlux;
-      const QString text = Q(LoadText(state_, field.Id));
-      SetBoxText(field.Id, text);
-      shown_[Index(field.Id)] = text;
-    }
-  }
+  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowForm();
   restoring_ = false;
   UpdateExecutionEnabled();
   PushChange(QStringLiteral("Ajustement sur mesures"), before);
@@ -574,11 +578,9 @@ void Geometrie::Load() {
   BindLists();
 
   ApplyDefaults(state_);
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  form_.ShowState();
+  ShowForm();
+  ShowStressModel();
   undoStack_->clear();
   MarkRanges();
 }
@@ -614,13 +616,8 @@ void Geometrie::SetBoxText(FieldId id, const QString& text) {
   box->setCursorPosition(0);
 }
 
-void Geometrie::OnTextChanged(FieldId id, const QString& text) {
-  // These two values follow their text as it is typed, committed or not.
-  if (id == FieldId::Text13) {
-    state_.Input.SpecimenLength = LiveValue(text.toStdString(), state_.Locale);
-  } else if (id == FieldId::Text16) {
-    state_.Input.InitialCurvature = LiveValue(text.toStdString(), state_.Locale);
-  }
+void Geometrie::ShowForm() {
+  for (const FieldInfo& field : Fields()) SetBoxText(field.Id, Q(form_.Shown(field.Id)));
 }
 
 bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
@@ -652,7 +649,7 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
       const bool undoKey =
           key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
           key->keyCombination() == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z);
-      if (undoKey && box->text() == shown_[Index(id)]) {
+      if (undoKey && box->text() == Q(form_.Shown(id))) {
         event->ignore();
         return true;
       }
@@ -665,19 +662,14 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Geometrie::Commit(FieldId id) {
-  const std::size_t i = Index(id);
-  const QString text = Text(id);
-  // Only an edited box commits: re-reading a rounded display would change the value.
-  if (text == shown_[i]) return;
   const FormSnapshot before = Snapshot();
-  const CommitOutcome outcome = CommitField(state_, id, text.toStdString());
-  if (!outcome.Accepted) {
-    SetBoxText(id, shown_[i]);
-    ShowRefusal(id, outcome.Reason);
+  const std::optional<CommitOutcome> outcome = form_.Commit(id, Text(id).toStdString());
+  if (!outcome) return;
+  if (Text(id) != Q(form_.Shown(id))) SetBoxText(id, Q(form_.Shown(id)));
+  if (!outcome->Accepted) {
+    ShowRefusal(id, outcome->Reason);
     return;
   }
-  shown_[i] = outcome.Reformat ? Q(outcome.Shown) : text;
-  if (outcome.Reformat) SetBoxText(id, shown_[i]);
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
   TellRange(id);
 }
@@ -685,13 +677,12 @@ void Geometrie::Commit(FieldId id) {
 void Geometrie::Step(FieldId id, int direction) {
   if (worker_.IsRunning()) return;
   const FormSnapshot before = Snapshot();
-  const CommitOutcome outcome = StepField(state_, id, Text(id).toStdString(), direction);
+  const CommitOutcome outcome = form_.Step(id, Text(id).toStdString(), direction);
   if (!outcome.Accepted) {
     ShowRefusal(id, outcome.Reason);
     return;
   }
-  shown_[Index(id)] = Q(outcome.Shown);
-  SetBoxText(id, shown_[Index(id)]);
+  SetBoxText(id, Q(form_.Shown(id)));
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
   TellRange(id);
 }
@@ -748,20 +739,30 @@ void Geometrie::OnMaterialPicked(bool substrate) {
   QListWidget* list = substrate ? substrateList_ : coatingList_;
   const QList<QListWidgetItem*> selected = list->selectedItems();
   if (selected.isEmpty()) return;
-  const std::string name = selected.first()->text().toStdString();
-  std::string& target =
-      substrate ? state_.Input.SubstrateMaterialName : state_.Input.CoatingMaterialName;
-  if (target == name) return;
   const FormSnapshot before = Snapshot();
-  target = name;
+  if (!form_.Pick(substrate, selected.first()->text().toStdString())) return;
   UpdateExecutionEnabled();
   PushChange(substrate ? QStringLiteral("Substrat") : QStringLiteral("Dépôt"), before);
 }
 
+void Geometrie::OnStressModelPicked(int index) {
+  if (restoring_ || index < 0) return;
+  const std::string value = stressModel_->itemData(index).toString().toStdString();
+  if (state_.Input.StressModel == value) return;
+  const FormSnapshot before = Snapshot();
+  state_.Input.StressModel = value;
+  PushChange(QString::fromUtf8(Input("StressModel").Caption), before);
+}
+
+void Geometrie::ShowStressModel() {
+  const QSignalBlocker blocker(stressModel_);
+  // A value no choice holds (from a case file) shows no choice; the run then tells why.
+  stressModel_->setCurrentIndex(stressModel_->findData(Q(state_.Input.StressModel)));
+}
+
 void Geometrie::UpdateExecutionEnabled() {
   // Enabled once both materials are named; nothing disables it again (but a run in progress).
-  if (!worker_.IsRunning() && !state_.Input.SubstrateMaterialName.empty() &&
-      !state_.Input.CoatingMaterialName.empty()) {
+  if (!worker_.IsRunning() && form_.BothPicked()) {
     execution_->setEnabled(true);
     execution_->setToolTip(QStringLiteral("Lancer le calcul"));
   }
@@ -780,26 +781,16 @@ void Geometrie::SelectMaterial(QListWidget* list, const std::string& name) {
 }
 
 Geometrie::FormSnapshot Geometrie::Snapshot() const {
-  FormSnapshot snapshot;
-  snapshot.Input = state_.Input;
-  // The texts the window last accepted, not a half-typed edit.
-  snapshot.Input.SpecimenLength =
-      LiveValue(shown_[Index(FieldId::Text13)].toStdString(), state_.Locale);
-  snapshot.Input.InitialCurvature =
-      LiveValue(shown_[Index(FieldId::Text16)].toStdString(), state_.Locale);
-  snapshot.Texts = shown_;
-  return snapshot;
+  return form_.Take();
 }
 
 void Geometrie::Restore(const FormSnapshot& snapshot) {
   restoring_ = true;
-  state_.Input = snapshot.Input;
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    shown_[i] = snapshot.Texts[i];
-    SetBoxText(static_cast<FieldId>(i), shown_[i]);
-  }
+  form_.Restore(snapshot);
+  ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowStressModel();
   restoring_ = false;
   UpdateExecutionEnabled();
   MarkRanges();
@@ -881,12 +872,9 @@ void Geometrie::OnRunFinished(const RunOutcome& outcome) {
       QString text = QStringLiteral("Calcul terminé : courbure finale %1 1/m, flèche finale %2 m.")
                          .arg(locale.toString(state_.Stress.FinalCurvature, 'g', 6),
                               locale.toString(state_.Stress.FinalDeflection, 'g', 6));
-      if (state_.Statistics.SingularMatrixEvents > 0) {
-        text += QStringLiteral(" Systèmes singuliers : %1.")
-                    .arg(state_.Statistics.SingularMatrixEvents);
-      }
-      if (state_.Statistics.NonFiniteTemperature) {
-        text += QStringLiteral(" Attention : des températures non finies ont été calculées.");
+      // Every value no specimen can have, as the batch program warns of it.
+      for (const RunWarning& warning : FindRunWarnings(state_)) {
+        text += QLatin1Char(' ') + Q(French(warning, state_.Locale.DecimalSeparator));
       }
       Inform(text);
       // The paths can be long: they go below the commands, where they can wrap and be copied.
@@ -1022,10 +1010,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   const FormSnapshot before = Snapshot();
   std::string namedCatalogue;
   try {
-    // Keys the case leaves out take their defaults, not whatever was typed before.
-    InputParameters read = DefaultInputs();
-    ReadCaseFile(std::filesystem::path(path.toStdString()), read, &namedCatalogue);
-    state_.Input = std::move(read);
+    namedCatalogue = form_.OpenCase(std::filesystem::path(path.toStdString()));
   } catch (const std::exception& error) {
     Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
     QMessageBox::warning(
@@ -1034,23 +1019,17 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
     return false;
   }
   restoring_ = true;
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  ShowForm();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowStressModel();
   restoring_ = false;
   UpdateExecutionEnabled();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
   MarkRanges();
   QString text = QStringLiteral("Cas ouvert : %1").arg(path);
-  for (const std::string* name :
-       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
-    if (!name->empty() && (!catalogue_.IsOpen() || catalogue_.FindMaterial(*name) == nullptr)) {
-      text += QStringLiteral(" ; le matériau « %1 » n'est pas dans le catalogue").arg(Q(*name));
-    }
+  for (const std::string& name : form_.MissingMaterials(catalogue_)) {
+    text += QStringLiteral(" ; le matériau « %1 » n'est pas dans le catalogue").arg(Q(name));
   }
   Inform(text);
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
@@ -1087,16 +1066,10 @@ void Geometrie::RestoreDefaults() {
   if (worker_.IsRunning()) return;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
-  // The defaults of the inputs only: the picked materials and the run's results stay.
-  InputParameters defaults = DefaultInputs();
-  defaults.SubstrateMaterialName = state_.Input.SubstrateMaterialName;
-  defaults.CoatingMaterialName = state_.Input.CoatingMaterialName;
-  state_.Input = std::move(defaults);
-  for (const FieldInfo& field : Fields()) {
-    const QString text = Q(LoadText(state_, field.Id));
-    SetBoxText(field.Id, text);
-    shown_[Index(field.Id)] = text;
-  }
+  // The picked materials and the run's results stay.
+  form_.RestoreDefaults();
+  ShowForm();
+  ShowStressModel();
   PushChange(QStringLiteral("Valeurs par défaut"), before);
   MarkRanges();
   Inform(QStringLiteral("Valeurs par défaut rétablies."));

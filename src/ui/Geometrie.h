@@ -17,11 +17,13 @@
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
+#include "session/InputForm.h"
 #include "ui/ResultWindows.h"
 #include "ui/RunWorker.h"
 
 class QAction;
+class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -33,6 +35,18 @@ class QToolButton;
 class QUndoStack;
 
 namespace quillane::ui {
+
+// The input window's field rules live below the window, free of Qt.
+using session::CommitField;
+using session::CommitOutcome;
+using session::Field;
+using session::FieldId;
+using session::FieldInfo;
+using session::Fields;
+using session::LiveValue;
+using session::LoadText;
+using session::RangeText;
+using session::StepField;
 
 class AjustementMesures;
 class EtudeParametrique;
@@ -109,12 +123,7 @@ class Geometrie : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // What the window shows of the inputs, for undo and redo.
-  struct FormSnapshot {
-    InputParameters Input;
-    std::array<QString, 15> Texts;
-    bool operator==(const FormSnapshot& other) const;
-  };
+  using FormSnapshot = session::InputForm::Snapshot;
   class FormCommand;
 
   void BuildWidgets();
@@ -132,8 +141,12 @@ class Geometrie : public QMainWindow {
   void MarkRanges();
   void TellRange(FieldId id);
   void SetBoxText(FieldId id, const QString& text);
-  void OnTextChanged(FieldId id, const QString& text);
+  // Every box shows the form's text.
+  void ShowForm();
   void OnMaterialPicked(bool substrate);
+  // The stress model's choice: picked by the user, or shown from the state.
+  void OnStressModelPicked(int index);
+  void ShowStressModel();
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);
 
@@ -150,6 +163,7 @@ class Geometrie : public QMainWindow {
   FieldId IdOf(const QObject* box) const;
 
   ModelState& state_;
+  session::InputForm form_;  // the boxes' texts and what they commit into state_
   ResultWindows& windows_;
   GeometrieOptions options_;
   MaterialsCatalogue catalogue_;
@@ -160,8 +174,8 @@ class Geometrie : public QMainWindow {
   RunWorker worker_;
   ResultPaths paths_;
 
-  std::array<QLineEdit*, 15> boxes_{};
-  std::array<QString, 15> shown_;  // last text the window showed or accepted, per box
+  std::array<QLineEdit*, session::kFieldCount> boxes_{};
+  QComboBox* stressModel_ = nullptr;  // "Combo1"
   QListWidget* substrateList_ = nullptr;
   QListWidget* coatingList_ = nullptr;
   QPushButton* execution_ = nullptr;

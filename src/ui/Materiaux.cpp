@@ -12,10 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
-
-#include "format/NumberFormat.h"
-#include "run/Validation.h"
+#include "session/MaterialEntry.h"
 
 namespace quillane::ui {
 
@@ -23,12 +20,6 @@ namespace {
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
-}
-
-// Figures are shown in their shortest exact form, so that editing a row changes only what the
-// user types; a figure not given yet shows as an empty box.
-QString Shown(double value) {
-  return std::isfinite(value) ? Q(format::FormatShortest(value)) : QString();
 }
 
 }  // namespace
@@ -41,18 +32,19 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, Q
   setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
-  name_ = new QLineEdit(Q(material.Row.Name), this);
+  const session::MaterialEntries entries = session::EntriesOf(material);
+  name_ = new QLineEdit(Q(entries.Name), this);
   name_->setObjectName(QStringLiteral("Matériaux"));
   form->addRow(QStringLiteral("Matériaux"), name_);
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-    figures_[i] = new QLineEdit(Shown(material.Row.*kMaterialColumns[i].Field), this);
+    figures_[i] = new QLineEdit(Q(entries.Figures[i]), this);
     figures_[i]->setObjectName(QString::fromLatin1(kMaterialColumns[i].Name));
     QString caption = QString::fromLatin1(kMaterialColumns[i].Name);
     if (kMaterialColumns[i].Unit[0] != '\0')
       caption += QStringLiteral(" (%1)").arg(QString::fromUtf8(kMaterialColumns[i].Unit));
     form->addRow(caption, figures_[i]);
   }
-  source_ = new QLineEdit(Q(material.Source), this);
+  source_ = new QLineEdit(Q(entries.Source), this);
   source_->setObjectName(QStringLiteral("Source"));
   source_->setPlaceholderText(QStringLiteral("source des valeurs, remarque"));
   form->addRow(QStringLiteral("Source"), source_);
@@ -72,31 +64,22 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, Q
 }
 
 void MaterialForm::accept() {
-  UserMaterial material;
-  material.Row.Name = name_->text().trimmed().toStdString();
-  material.Source = source_->text().trimmed().toStdString();
-  QStringList faults;
-  if (material.Row.Name.empty()) faults << QStringLiteral("Le matériau n'a pas de nom.");
+  session::MaterialEntries entries;
+  entries.Name = name_->text().toStdString();
+  entries.Source = source_->text().toStdString();
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-    // The point and the comma both read as the decimal separator.
-    const auto value = format::ParseStrict(figures_[i]->text().toStdString(), ',', ' ');
-    if (!value) {
-      faults << QStringLiteral("%1 : « %2 » n'est pas un nombre.")
-                    .arg(QString::fromLatin1(kMaterialColumns[i].Name), figures_[i]->text());
-      continue;
-    }
-    material.Row.*kMaterialColumns[i].Field = *value;
+    entries.Figures[i] = figures_[i]->text().toStdString();
   }
-  if (faults.isEmpty()) {
-    for (const InputFault& fault : FindMaterialFaults(material.Row)) faults << Q(fault.French);
-  }
-  if (!faults.isEmpty()) {
+  session::MaterialReading reading = session::ReadMaterialEntries(entries);
+  if (!reading.Material) {
+    QStringList faults;
+    for (const InputFault& fault : reading.Faults) faults << Q(fault.French);
     faults_->setText(faults.join(QLatin1Char('\n')));
     // The form grows to show every fault whole.
     adjustSize();
     return;
   }
-  result_ = material;
+  result_ = std::move(reading.Material);
   QDialog::accept();
 }
 
@@ -161,7 +144,9 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
     const bool mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     QStringList cells = {Q(row.Name),
                          mine ? QStringLiteral("utilisateur") : QStringLiteral("catalogue livré")};
-    for (const MaterialColumn& figure : kMaterialColumns) cells << Shown(row.*figure.Field);
+    for (const MaterialColumn& figure : kMaterialColumns) {
+      cells << Q(session::FigureText(row.*figure.Field));
+    }
     QString source;
     for (const UserMaterial& material : user) {
       if (mine && FoldName(material.Row.Name) == FoldName(row.Name)) source = Q(material.Source);
@@ -210,19 +195,14 @@ void Materiaux::Edit(const QString& title, const UserMaterial& start,
 }
 
 void Materiaux::Ajouter() {
-  UserMaterial blank;
-  blank.Row.Name = "Nouveau matériau";
-  for (const MaterialColumn& figure : kMaterialColumns) blank.Row.*figure.Field = std::nan("");
-  Edit(QStringLiteral("Ajouter un matériau"), blank, {});
+  Edit(QStringLiteral("Ajouter un matériau"), session::NewMaterial(), {});
 }
 
 void Materiaux::Dupliquer() {
   const int row = SelectedRow(QStringLiteral("dupliquer"));
   if (row < 0) return;
-  UserMaterial copy;
-  copy.Row = shown_.Rows()[static_cast<std::size_t>(row)];
-  copy.Row.Name += " (copie)";
-  Edit(QStringLiteral("Dupliquer un matériau"), copy, {});
+  Edit(QStringLiteral("Dupliquer un matériau"),
+       session::CopyOf(shown_.Rows()[static_cast<std::size_t>(row)]), {});
 }
 
 void Materiaux::Modifier() {

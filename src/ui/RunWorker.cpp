@@ -96,11 +96,10 @@ RunWorker::Job RunWorker::ExecuteJob(MaterialsCatalogue catalogue, ResultPaths p
 }
 
 RunWorker::RunWorker(QWidget* dialogParent, QObject* parent)
-    : QObject(parent), dialogParent_(dialogParent) {
+    : QObject(parent), dialogParent_(dialogParent), job_(kProgressIntervalMs) {
   qRegisterMetaType<quillane::ui::RunOutcome>();
-  progressTimer_.setInterval(kProgressIntervalMs);
-  connect(&progressTimer_, &QTimer::timeout, this,
-          [this] { emit ProgressChanged(channel_ ? channel_->Progress() : 0.0); });
+  connect(&job_, &BackgroundJob::Tick, this, [this] { emit ProgressChanged(Progress()); });
+  connect(&job_, &BackgroundJob::Finished, this, &RunWorker::OnJobFinished);
 }
 
 RunWorker::~RunWorker() {
@@ -116,50 +115,58 @@ void RunWorker::ShowSingularMatrix() {
   box.exec();
 }
 
+namespace {
+
+// What ended the job, told as the window reports it.
+RunOutcome RunOutcomeOf(const RunWorker::Job& job, RunSink& sink, RunResults& results) {
+  RunOutcome outcome;
+  try {
+    job(sink, results);
+    outcome.What = RunOutcome::Kind::Completed;
+  } catch (const InputError& error) {
+    outcome.What = RunOutcome::Kind::InputFaults;
+    outcome.Faults = error.Faults();
+  } catch (const RunCancelled&) {
+    outcome.What = RunOutcome::Kind::Cancelled;
+  } catch (const std::exception& error) {
+    outcome.What = RunOutcome::Kind::Failed;
+    outcome.Message = error.what();
+  } catch (...) {
+    outcome.What = RunOutcome::Kind::Failed;
+    outcome.Message = "unknown error";
+  }
+  return outcome;
+}
+
+}  // namespace
+
 bool RunWorker::Start(Job job, RunResults start) {
-  if (running_) return false;
-  channel_ = std::make_shared<RunChannel>();
-  results_ = std::make_unique<RunResults>(std::move(start));
-  running_ = true;
-  const unsigned generation = ++generation_;
-  progressTimer_.start();
-  auto sink = std::make_shared<WorkerSink>(channel_, this, results_->Surfaces,
+  if (IsRunning()) return false;
+  auto channel = std::make_shared<RunChannel>();
+  auto results = std::make_unique<RunResults>(std::move(start));
+  auto outcome = std::make_shared<Handoff<RunOutcome>>();
+  auto sink = std::make_shared<WorkerSink>(channel, this, results->Surfaces,
                                            [this] { ShowSingularMatrix(); });
-  RunResults* results = results_.get();
-  thread_ = std::thread([this, job = std::move(job), sink, results, generation] {
-    RunOutcome outcome;
-    try {
-      job(*sink, *results);
-      outcome.What = RunOutcome::Kind::Completed;
-    } catch (const InputError& error) {
-      outcome.What = RunOutcome::Kind::InputFaults;
-      outcome.Faults = error.Faults();
-    } catch (const RunCancelled&) {
-      outcome.What = RunOutcome::Kind::Cancelled;
-    } catch (const std::exception& error) {
-      outcome.What = RunOutcome::Kind::Failed;
-      outcome.Message = error.what();
-    } catch (...) {
-      outcome.What = RunOutcome::Kind::Failed;
-      outcome.Message = "unknown error";
-    }
-    QMetaObject::invokeMethod(
-        this, [this, outcome, generation] { OnWorkerDone(generation, outcome); },
-        Qt::QueuedConnection);
-  });
+  RunResults* own = results.get();
+  const bool started =
+      job_.Start([job = std::move(job), channel, sink, own, outcome](std::stop_token stop) {
+        // A stop request wakes a run waiting for the singular-matrix box.
+        const std::stop_callback wake(stop, [&channel] { channel->Cancel(); });
+        outcome->Put(RunOutcomeOf(job, *sink, *own));
+      });
+  if (!started) return false;
+  channel_ = std::move(channel);
+  results_ = std::move(results);
+  outcome_ = std::move(outcome);
   return true;
 }
 
 void RunWorker::Cancel() {
-  if (running_ && channel_) channel_->Cancel();
+  job_.Cancel();
 }
 
 void RunWorker::CancelAndWait() {
-  if (!running_) return;
-  channel_->Cancel();
-  if (thread_.joinable()) thread_.join();
-  progressTimer_.stop();
-  running_ = false;
+  job_.CancelAndWait();
 }
 
 double RunWorker::Progress() const {
@@ -167,20 +174,15 @@ double RunWorker::Progress() const {
 }
 
 RunResults RunWorker::TakeResults() {
-  if (running_ || !results_) return {};
+  if (IsRunning() || !results_) return {};
   RunResults taken = std::move(*results_);
   results_.reset();
   return taken;
 }
 
-void RunWorker::OnWorkerDone(unsigned generation, const RunOutcome& outcome) {
-  // A run waited for by CancelAndWait has been dealt with already.
-  if (!running_ || generation != generation_) return;
-  if (thread_.joinable()) thread_.join();
-  progressTimer_.stop();
-  running_ = false;
-  emit ProgressChanged(channel_->Progress());
-  emit Finished(outcome);
+void RunWorker::OnJobFinished() {
+  std::vector<RunOutcome> outcomes = outcome_->Take();
+  emit Finished(outcomes.empty() ? RunOutcome{} : outcomes.back());
 }
 
 }  // namespace quillane::ui

@@ -7,14 +7,12 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "materials/MaterialsCatalogue.h"
@@ -22,6 +20,7 @@
 #include "model/RunSink.h"
 #include "run/ResultRowStore.h"
 #include "run/RunSimulation.h"
+#include "ui/BackgroundJob.h"
 #include "ui/ResultWindows.h"
 
 class QWidget;
@@ -77,7 +76,7 @@ class RunWorker : public QObject {
 
   // Starts a run unless one is in progress (returns false then).
   bool Start(Job job, RunResults start);
-  bool IsRunning() const { return running_; }
+  bool IsRunning() const { return job_.IsRunning(); }
   // Asks the run to stop; Finished follows with a cancelled outcome.
   void Cancel();
   // Cancels a run in progress and waits for its thread, without reporting (for quitting).
@@ -96,16 +95,14 @@ class RunWorker : public QObject {
   void ProgressChanged(double fraction);
 
  private:
-  void OnWorkerDone(unsigned generation, const RunOutcome& outcome);
+  void OnJobFinished();
   void ShowSingularMatrix();
 
   QPointer<QWidget> dialogParent_;
-  QTimer progressTimer_;
+  BackgroundJob job_;
   std::shared_ptr<RunChannel> channel_;
   std::unique_ptr<RunResults> results_;
-  std::thread thread_;
-  bool running_ = false;
-  unsigned generation_ = 0;  // tells a finished run from an earlier one already waited for
+  std::shared_ptr<Handoff<RunOutcome>> outcome_;
 };
 
 }  // namespace quillane::ui

@@ -11,6 +11,7 @@
 
 #include "ModelFixture.h"
 #include "cli/BatchOutput.h"
+#include "format/NumberFormat.h"
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
 #include "model/InputTable.h"
@@ -68,15 +69,19 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
     ASSERT_TRUE(summary.contains(key)) << key;
     ExpectClose(summary[key], value, key);
   }
-  // Beyond the reference's keys: the times the lamellae of the first pass are laid.
-  EXPECT_EQ(summary.size(), expected.size() + 1);
+  // Beyond the reference's keys: the times the lamellae of the first pass are laid, the stress
+  // model, the room temperature and the thickness of the deposit stressed (one pass).
+  EXPECT_EQ(summary.size(), expected.size() + 4);
   EXPECT_EQ(summary["LamellaTime"],
             json({0.0, 0.500000001, 0.6250000009999996, 0.7500000009999993, 0.875000000999999}));
+  EXPECT_EQ(summary["StressModel"], "one-pass");
+  EXPECT_EQ(summary["RoomTemperature"], 293.15);
+  EXPECT_DOUBLE_EQ(summary["CoatingThickness"].get<double>(), 4e-6);
   for (const char* line :
        {"Lamellae per pass                 4 (2 passes)",
-        "Final curvature                   0.205399 1/m",
-        "Final deflection                  92.430 µm", "back face 1.241 MPa, interface -2.480 MPa",
-        "Lamella stresses after cooling    386.884 to 387.180 MPa"}) {
+        "Final curvature                   0.197384 1/m",
+        "Final deflection                  88.823 µm", "back face -0.602 MPa, interface 1.202 MPa",
+        "Lamella stresses after cooling    -187.679 to -187.379 MPa"}) {
     EXPECT_NE(out.str().find(line), std::string::npos) << line << "\n" << out.str();
   }
   for (const char* name : {"building_global.svg", "building_zoom.svg", "cooling_global.svg",
@@ -97,12 +102,66 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
   EXPECT_NEAR(flagged["ElapsedTime"].get<double>(), 4.5, 1e-8) << "one pass";
 }
 
+// The whole-deposit model over the reference case: its history file, its summary keys, and the
+// faults of its options.
+TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
+  const auto reference = test::DataDir() / "p1" / "case.json";
+  ASSERT_EQ(Run({reference.string(), "--stress-model", "whole-deposit", "--room-temperature", "300",
+                 "--history", Path("history.csv"), "--summary", Path("summary.json")}),
+            0)
+      << err.str();
+  const json summary = json::parse(test::ReadFile(dir / "summary.json"));
+  EXPECT_EQ(summary["StressModel"], "whole-deposit");
+  EXPECT_EQ(summary["RoomTemperature"], 300.0);
+  EXPECT_EQ(summary["LamellaCount"], 6) << "two passes of three lamellae";
+  EXPECT_DOUBLE_EQ(summary["CoatingThickness"].get<double>(), 6e-6);
+  EXPECT_EQ(summary["LamellaTime"].size(), 7u);
+  EXPECT_EQ(summary["PassEndCurvature"].size(), 2u);
+
+  const std::vector<std::string> lines = test::Lines(test::ReadFile(dir / "history.csv"));
+  ASSERT_GT(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "time,event,back_temperature,top_substrate_temperature,curvature,deflection");
+  int lamellae = 0;
+  double lastTime = 0;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    std::vector<std::string> fields;
+    std::stringstream line(lines[i]);
+    for (std::string field; std::getline(line, field, ',');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 6u) << lines[i];
+    const double time = std::stod(fields[0]);
+    EXPECT_GE(time, lastTime) << lines[i];
+    lastTime = time;
+    lamellae += fields[1] == "lamella" ? 1 : 0;
+    EXPECT_TRUE(fields[1] == "thermal" || fields[1] == "lamella" || i + 1 == lines.size());
+    EXPECT_DOUBLE_EQ(std::stod(fields[5]), 0.06 * 0.06 * std::stod(fields[4]) / 8) << lines[i];
+  }
+  EXPECT_EQ(lamellae, 6);
+  const std::string& last = lines.back();
+  EXPECT_EQ(last.substr(last.find(',')),
+            ",cooling,300,300," + format::FormatShortest(summary["FinalCurvature"]) + "," +
+                format::FormatShortest(summary["FinalDeflection"]));
+
+  // The one-pass model keeps no history: refused before any file is changed.
+  const std::string thermal = test::ReadFile(dir / "thermique.txt");
+  EXPECT_EQ(Run({reference.string(), "--history", Path("other.csv")}), 1);
+  EXPECT_NE(err.str().find("whole-deposit model only"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(dir / "other.csv"));
+  EXPECT_EQ(test::ReadFile(dir / "thermique.txt"), thermal);
+  EXPECT_EQ(Run({reference.string(), "--stress-model", "whole"}), 1);
+  EXPECT_NE(err.str().find("StressModel (--stress-model) is \"whole\"; it must be one-pass or "
+                           "whole-deposit."),
+            std::string::npos)
+      << err.str();
+}
+
 TEST_F(BatchProgramTest, HelpListsEveryFlagWithItsUnitAndDefault) {
   ASSERT_EQ(RunBatch({"--help"}, out, err), 0);
   const std::string help = out.str();
   for (const char* text :
        {"kW/m² (default 500;", "mm (default 2;", "µm (default 1;", "1/m (default 0;", "--summary",
-        "--plots", "--list-materials", "HeatFlux: 0 to 10000000000 W/m²"}) {
+        "--plots", "--list-materials", "HeatFlux: 0 to 10000000000 W/m²", "--history",
+        "K (default 293.15;", "one-pass or whole-deposit (default one-pass;",
+        "StressModel: one-pass or whole-deposit."}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
   for (const auto& input : InputTable()) {

@@ -86,6 +86,14 @@ std::vector<Row> Rows() {
       {{{"SubstrateMaterialName", 0, "Acier_316L"}}, {"The substrate material \"Acier_316L\""}},
       {{{"CoatingMaterialName", 0, ""}}, {"No coating material is chosen."}},
       {{{"CoatingMaterialName", 0, "nicraly"}, {"SubstrateMaterialName", 0, "ACIER 316L"}}},
+      // A stress model is one of two, named exactly; the whole deposit keeps a bounded count
+      // of lamellae and runs at both ends of the room temperature's range.
+      {{{"StressModel", 0, "whole"}},
+       {"StressModel (--stress-model) is \"whole\"; it must be one-pass or whole-deposit."}},
+      {{{"StressModel", 0, "whole-deposit"}, {"RoomTemperature", 1e4}}},
+      {{{"StressModel", 0, "whole-deposit"}, {"RoomTemperature", 1}, {"PassCount", 3}}},
+      {{{"StressModel", 0, "whole-deposit"}, {"PassCount", 32767}, {"PassThickness", 31e-6}},
+       {"the whole-deposit model keeps at most 1000000 lamellae"}},
   };
   rows.insert(rows.end(), more.begin(), more.end());
   return rows;

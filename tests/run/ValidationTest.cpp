@@ -81,5 +81,53 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
                                                "No coating material is chosen."}));
 }
 
+TEST_F(ValidationTest, AStressModelIsOneOfTwoAndTheWholeDepositHasABound) {
+  const struct {
+    const char* model;
+    int passes;
+    double passThickness;
+    const char* input;  // at fault, nullptr when the run can go
+    const char* english;
+    const char* french;
+  } cases[] = {
+      {"whole-deposit", 32767, 30e-6, nullptr, "", ""},
+      {"one-pass", 32767, 50e-6, nullptr, "", ""},
+      {"Whole-Deposit", 1, 1e-6, "StressModel",
+       "StressModel (--stress-model) is \"Whole-Deposit\"; it must be one-pass or whole-deposit.",
+       "Modèle des contraintes : « Whole-Deposit » n'est pas un choix possible ; choisir une passe "
+       "ou dépôt complet."},
+      {"", 1, 1e-6, "StressModel",
+       "StressModel (--stress-model) is \"\"; it must be one-pass or whole-deposit.",
+       "Modèle des contraintes : «  » n'est pas un choix possible ; choisir une passe ou dépôt "
+       "complet."},
+      // 32767 passes of 31 lamellae: over a million lamellae to keep.
+      {"whole-deposit", 32767, 31e-6, "PassCount",
+       "PassCount (--passes) × lamellae per pass is 1015777; the whole-deposit model keeps at most "
+       "1000000 lamellae.",
+       "Nombre de passes × lamelles par passe vaut 1015777 ; le modèle du dépôt complet garde au "
+       "plus 1000000 lamelles."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    ModelState saved = state;
+    state.Input.StressModel = c.model;
+    state.Input.PassCount = c.passes;
+    state.Input.PassThickness = c.passThickness;
+    const std::vector<InputFault> faults = FindInputFaults(state, &catalogue);
+    if (c.input == nullptr) {
+      EXPECT_TRUE(faults.empty()) << faults.front().English;
+    } else {
+      ASSERT_EQ(faults.size(), 1u);
+      EXPECT_EQ(faults[0].Input, &Input(c.input));
+      EXPECT_EQ(faults[0].English, c.english);
+      EXPECT_EQ(faults[0].French, c.french);
+    }
+    state = saved;
+  }
+  // The defaults choose the one-pass model at room temperature.
+  EXPECT_EQ(DefaultInputs().StressModel, "one-pass");
+  EXPECT_EQ(DefaultInputs().RoomTemperature, 293.15);
+}
+
 }  // namespace
 }  // namespace quillane

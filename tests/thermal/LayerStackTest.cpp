@@ -6,6 +6,7 @@
 
 #include "ModelFixture.h"
 #include "StressArrays.h"
+#include "model/Deposit.h"
 
 namespace quillane {
 namespace {
@@ -80,6 +81,35 @@ TEST_F(LayerStackTest, RefreshesTheValuesOfTheStressModel) {
   EXPECT_EQ(state.Stress.Curvature(0), 0);
   EXPECT_EQ(state.Stress.Deflection(0), 1e-9);
   EXPECT_EQ(state.Stress.NeutralAxisPosition(0), -0.001) << "half the previous substrate";
+}
+
+TEST_F(LayerStackTest, TheWholeDepositLaysWholePassesOfEvenLamellae) {
+  const struct {
+    const char* model;
+    double pass, lamella;
+    int perPass;
+    double laid;
+  } cases[] = {
+      {kOnePassModel, 1e-6, 1e-6, 2, 1e-6},  // Int(ratio) + 1: one lamella more
+      {kOnePassModel, 2.5e-6, 1e-6, 3, 1e-6},
+      {kWholeDepositModel, 1e-6, 1e-6, 1, 1e-6},
+      {kWholeDepositModel, 2.5e-6, 1e-6, 3, 2.5e-6 / 3},  // a half rounds away from zero
+      {kWholeDepositModel, 2.4e-6, 1e-6, 2, 1.2e-6},
+      {kWholeDepositModel, 0.3e-6, 1e-6, 1, 0.3e-6},  // never fewer than one
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.pass));
+    state.Input.StressModel = c.model;
+    state.Input.PassThickness = c.pass;
+    state.Input.LamellaThickness = c.lamella;
+    EXPECT_EQ(LamellaePerPass(state.Input), c.perPass);
+    EXPECT_DOUBLE_EQ(LaidLamellaThickness(state.Input), c.laid);
+    // The stack and the stress model use the lamellae laid.
+    const std::vector<double> layers = Thicknesses(6, 1);
+    EXPECT_EQ(layers[2], LaidLamellaThickness(state.Input));
+    EXPECT_EQ(layers[3], 2 * LaidLamellaThickness(state.Input));
+    EXPECT_EQ(state.Stress.LamellaThicknessCopy, LaidLamellaThickness(state.Input));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The input window as a user drives it: the field rules applied through the boxes, the material
 // lists, undo and redo, case files and a missing catalogue.
 
+#include <QComboBox>
 #include <QToolButton>
 
 #include "GeometrieTestSupport.h"
@@ -139,6 +140,42 @@ TEST_F(GeometrieTest, ASavedCaseReopensEveryBoxAndAFaultyOneChangesNothing) {
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.SubstrateMaterialName, "contact");
   EXPECT_EQ(state.Input.HeatFlux, 500000);
+}
+
+// The room temperature and the stress model sit in the frame "options"; the model is picked from
+// a list, undone and redone as the boxes are, and follows case files and the defaults.
+TEST_F(GeometrieTest, TheStressModelAndTheRoomTemperatureAreOptionsOfTheCase) {
+  Open();
+  auto* model = Child<QComboBox>("Combo1");
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(model->parentWidget()->objectName(), "options");
+  EXPECT_EQ(Box(FieldId::Text17)->parentWidget()->objectName(), "options");
+  ASSERT_EQ(model->count(), 2);
+  EXPECT_EQ(model->itemText(1), QString::fromUtf8("dépôt complet"));
+  EXPECT_EQ(model->currentText(), "une passe");
+  EXPECT_EQ(Shown(FieldId::Text17), "293.15");
+
+  model->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(QTest::qWaitFor([model] { return model->hasFocus(); }, 2000));
+  QTest::keyClick(model, Qt::Key_Down);
+  EXPECT_EQ(state.Input.StressModel, "whole-deposit");
+  TypeAndLeave(FieldId::Text17, "300");
+  EXPECT_EQ(state.Input.RoomTemperature, 300);
+  Trigger("Undo");
+  EXPECT_EQ(state.Input.RoomTemperature, 293.15);
+  Trigger("Undo");
+  EXPECT_EQ(state.Input.StressModel, "one-pass");
+  EXPECT_EQ(model->currentText(), "une passe");
+  Trigger("Redo");
+  EXPECT_EQ(model->currentText(), QString::fromUtf8("dépôt complet"));
+
+  const QString path = QString::fromStdString((dir / "cas.json").string());
+  ASSERT_TRUE(window->SaveCaseTo(path));
+  Trigger("Defaults");
+  EXPECT_EQ(model->currentText(), "une passe");
+  ASSERT_TRUE(window->OpenCaseFrom(path));
+  EXPECT_EQ(state.Input.StressModel, "whole-deposit");
+  EXPECT_EQ(model->currentText(), QString::fromUtf8("dépôt complet"));
 }
 
 TEST_F(GeometrieTest, AMissingOrDamagedCatalogueIsReportedWithItsPath) {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "model/ModelState.h"
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 namespace {
 
 using Read = double (*)(const InputParameters&);
@@ -25,7 +25,7 @@ TEST_F(FieldRulesTest, FieldsLoadInOrderWithTheirNamesAndTexts) {
       {"Text1", "1"},   {"Text2", "4.50"},  {"Text3", "973"},   {"Text4", "1"},
       {"Text5", "1."},  {"Text6", "02.0"},  {"Text7", "1.50"},  {"Text8", "5.0E+2"},
       {"text9", "573"}, {"Text10", "3000"}, {"Text12", "0.02"}, {"Text13", "0.08"},
-      {"Text14", "1"},  {"Text15", "1"},    {"Text16", "0"}};
+      {"Text14", "1"},  {"Text15", "1"},    {"Text16", "0"},    {"Text17", "293.15"}};
   ASSERT_EQ(Fields().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     EXPECT_STREQ(Fields()[i].Name(), expected[i].first);
@@ -53,6 +53,8 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
       {FieldId::text9, "-600", "600", IN(SubstrateTemperature), 600, true},
       {FieldId::Text13, "-0.1234 m", "0.123", IN(SpecimenLength), 0.123, true},
       {FieldId::Text16, "-0.5x", "", IN(InitialCurvature), -0.5, false},
+      {FieldId::Text17, "-300.5", "300.5", IN(RoomTemperature), 300.5, true},
+      {FieldId::Text17, "20 °C", nullptr, IN(RoomTemperature), 293.15, true},
   };
   for (const auto& [id, text, shown, read, value, reformat] : cases) {
     SetUp();
@@ -97,4 +99,4 @@ TEST_F(FieldRulesTest, SpinButtonsStepTheShownNumberWithinTheRange) {
 }
 
 }  // namespace
-}  // namespace quillane::ui
+}  // namespace quillane::session

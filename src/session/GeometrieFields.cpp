@@ -1,4 +1,4 @@
-#include "ui/GeometrieFields.h"
+#include "session/GeometrieFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,14 +6,15 @@
 
 #include "format/NumberFormat.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 
 namespace {
 
 // The control names of the boxes, in the order of FieldId.
-constexpr const char* kControls[] = {"Text1",  "Text2",  "Text3",  "Text4",  "Text5",
-                                     "Text6",  "Text7",  "Text8",  "text9",  "Text10",
-                                     "Text12", "Text13", "Text14", "Text15", "Text16"};
+constexpr const char* kControls[] = {"Text1",  "Text2",  "Text3",  "Text4",  "Text5",  "Text6",
+                                     "Text7",  "Text8",  "text9",  "Text10", "Text12", "Text13",
+                                     "Text14", "Text15", "Text16", "Text17"};
+static_assert(std::size(kControls) == kFieldCount);
 
 const std::vector<FieldInfo>& Table() {
   static const std::vector<FieldInfo> kFields = [] {
@@ -195,4 +196,4 @@ double LiveValue(std::string_view boxText, const RegionalSettings& locale) {
   return format::ParseLenient(text);
 }
 
-}  // namespace quillane::ui
+}  // namespace quillane::session

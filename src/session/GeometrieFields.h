@@ -4,6 +4,7 @@
 // shown again, all derived from the input table. The window applies these to its line edits;
 // tests can drive them directly.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +12,10 @@
 #include "model/InputTable.h"
 #include "model/ModelState.h"
 
-namespace quillane::ui {
+namespace quillane::session {
 
-// The boxes of the input window, in their load order (there is no box 11; the ninth is "text9").
+// The boxes of the input window, in their load order (there is no box 11; the ninth is "text9";
+// "Text17", the room temperature, came later).
 enum class FieldId {
   Text1,
   Text2,
@@ -30,7 +32,9 @@ enum class FieldId {
   Text14,
   Text15,
   Text16,
+  Text17,
 };
+inline constexpr std::size_t kFieldCount = 16;
 
 struct FieldInfo {
   FieldId Id;
@@ -74,4 +78,4 @@ std::string RangeText(const FieldInfo& field, const RegionalSettings& locale);
 // (the locale's separator typed in the box counts as one), 0 when there is none.
 double LiveValue(std::string_view boxText, const RegionalSettings& locale);
 
-}  // namespace quillane::ui
+}  // namespace quillane::session

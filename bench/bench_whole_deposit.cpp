@@ -1,0 +1,93 @@
+// Speed of the whole-deposit model against the one-pass model on the same case: 20 passes of
+// 100 lamellae. The whole deposit keeps its sums over the laid lamellae, so each thermal row
+// costs it a constant; the goal is at most 1.5 times the one-pass run.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "materials/MaterialsCatalogue.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
+
+namespace {
+
+using namespace quillane;
+
+MaterialsCatalogue OpenCatalogue() {
+  // The catalogue built beside the programs (the benchmarks live one folder below).
+  std::filesystem::path path = DefaultCataloguePath();
+  if (!std::filesystem::exists(path)) path = path.parent_path().parent_path() / "Brelon.db";
+  MaterialsCatalogue catalogue;
+  catalogue.Open(path);
+  return catalogue;
+}
+
+// 20 passes of 100 µm in lamellae of 1 µm, NiCrAlY on 316L, in the given stress model.
+ModelState TwentyPasses(const MaterialsCatalogue& catalogue, const char* model) {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input.SubstrateMaterialName = "Acier 316L";
+  state.Input.CoatingMaterialName = "NiCrAlY";
+  state.Input.PassCount = 20;
+  state.Input.PassThickness = 100e-6;
+  state.Input.StressModel = model;
+  ValidateRunInputs(state, &catalogue);
+  return state;
+}
+
+// Seconds of one run: the model alone, or with its result files written.
+double Seconds(const MaterialsCatalogue& catalogue, const char* model, bool files) {
+  ModelState state = TwentyPasses(catalogue, model);
+  NullSink sink;
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quillane-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto start = std::chrono::steady_clock::now();
+  if (files) {
+    ExecuteRun(state, &catalogue, {(dir / "thermique.txt").string(), (dir / "stress.txt").string()},
+               sink);
+  } else {
+    RunSimulation(state, sink);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::filesystem::remove_all(dir);
+  benchmark::DoNotOptimize(state.Stress.FinalCurvature);
+  return seconds;
+}
+
+void BM_TwentyPasses(benchmark::State& bench, const char* model, bool files) {
+  const MaterialsCatalogue catalogue = OpenCatalogue();
+  for (auto _ : bench) {
+    const double seconds = Seconds(catalogue, model, files);
+    bench.SetIterationTime(seconds);
+  }
+}
+BENCHMARK_CAPTURE(BM_TwentyPasses, one_pass, kOnePassModel, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwentyPasses, whole_deposit, kWholeDepositModel, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Both models in turn, so that the ratio compares runs made under the same load of the machine.
+void BM_WholeDepositOverOnePass(benchmark::State& bench) {
+  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const bool files = bench.range(0) != 0;
+  double one = 0;
+  double whole = 0;
+  for (auto _ : bench) {
+    one += Seconds(catalogue, kOnePassModel, files);
+    whole += Seconds(catalogue, kWholeDepositModel, files);
+  }
+  bench.counters["ratio"] = whole / one;
+  bench.counters["one_pass_ms"] = 1e3 * one / static_cast<double>(bench.iterations());
+  bench.counters["whole_deposit_ms"] = 1e3 * whole / static_cast<double>(bench.iterations());
+}
+// 0: the models alone; 1: with the result files written.
+BENCHMARK(BM_WholeDepositOverOnePass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

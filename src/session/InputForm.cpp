@@ -1,0 +1,104 @@
+#include "session/InputForm.h"
+
+#include "io/CaseFile.h"
+
+namespace quillane::session {
+
+InputForm::InputForm(ModelState& state) : state_(state), shown_(Fields().size()) {}
+
+void InputForm::ShowState() {
+  for (const FieldInfo& field : Fields()) {
+    shown_[static_cast<std::size_t>(field.Id)] = LoadText(state_, field.Id);
+  }
+}
+
+std::optional<CommitOutcome> InputForm::Commit(FieldId id, const std::string& text) {
+  std::string& shown = shown_.at(static_cast<std::size_t>(id));
+  if (text == shown) return std::nullopt;
+  CommitOutcome outcome = CommitField(state_, id, text);
+  if (outcome.Accepted) shown = outcome.Reformat ? outcome.Shown : text;
+  return outcome;
+}
+
+CommitOutcome InputForm::Step(FieldId id, const std::string& text, int direction) {
+  CommitOutcome outcome = StepField(state_, id, text, direction);
+  if (outcome.Accepted) shown_.at(static_cast<std::size_t>(id)) = outcome.Shown;
+  return outcome;
+}
+
+void InputForm::Type(FieldId id, const std::string& text) {
+  if (id == FieldId::Text13) {
+    state_.Input.SpecimenLength = LiveValue(text, state_.Locale);
+  } else if (id == FieldId::Text16) {
+    state_.Input.InitialCurvature = LiveValue(text, state_.Locale);
+  }
+}
+
+InputForm::Snapshot InputForm::Take() const {
+  Snapshot snapshot{state_.Input, shown_};
+  // The texts the window last accepted, not a half-typed edit.
+  for (const FieldId live : {FieldId::Text13, FieldId::Text16}) {
+    const double value = LiveValue(Shown(live), state_.Locale);
+    (live == FieldId::Text13 ? snapshot.Input.SpecimenLength : snapshot.Input.InitialCurvature) =
+        value;
+  }
+  return snapshot;
+}
+
+void InputForm::Restore(const Snapshot& snapshot) {
+  state_.Input = snapshot.Input;
+  shown_ = snapshot.Texts;
+}
+
+std::string InputForm::OpenCase(const std::filesystem::path& path) {
+  InputParameters read = DefaultInputs();
+  std::string catalogue;
+  ReadCaseFile(path, read, &catalogue);
+  state_.Input = std::move(read);
+  ShowState();
+  return catalogue;
+}
+
+std::vector<std::string> InputForm::MissingMaterials(const MaterialsCatalogue& catalogue) const {
+  std::vector<std::string> missing;
+  for (const std::string* name :
+       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
+    if (!name->empty() && (!catalogue.IsOpen() || catalogue.FindMaterial(*name) == nullptr)) {
+      missing.push_back(*name);
+    }
+  }
+  return missing;
+}
+
+void InputForm::RestoreDefaults() {
+  InputParameters defaults = DefaultInputs();
+  defaults.SubstrateMaterialName = state_.Input.SubstrateMaterialName;
+  defaults.CoatingMaterialName = state_.Input.CoatingMaterialName;
+  state_.Input = std::move(defaults);
+  ShowState();
+}
+
+void InputForm::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
+  if (!coating.empty()) state_.Input.CoatingMaterialName = coating;
+  if (!heatFlux) return;
+  state_.Input.HeatFlux = *heatFlux;
+  for (const FieldInfo& field : Fields()) {
+    if (field.Input->RealField == &InputParameters::HeatFlux) {
+      shown_[static_cast<std::size_t>(field.Id)] = LoadText(state_, field.Id);
+    }
+  }
+}
+
+bool InputForm::Pick(bool substrate, const std::string& name) {
+  std::string& target =
+      substrate ? state_.Input.SubstrateMaterialName : state_.Input.CoatingMaterialName;
+  if (target == name) return false;
+  target = name;
+  return true;
+}
+
+bool InputForm::BothPicked() const {
+  return !state_.Input.SubstrateMaterialName.empty() && !state_.Input.CoatingMaterialName.empty();
+}
+
+}  // namespace quillane::session

@@ -1,0 +1,65 @@
+#pragma once
+// The input window's inputs without widgets: the model state the boxes commit into, the text
+// each box last showed or accepted, and the changes that undo and redo replay. The window only
+// copies these texts into its boxes and hands back what the user typed.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "materials/MaterialsCatalogue.h"
+#include "model/ModelState.h"
+#include "session/GeometrieFields.h"
+
+namespace quillane::session {
+
+class InputForm {
+ public:
+  // The form works on `state`, which must outlive it.
+  explicit InputForm(ModelState& state);
+
+  // The text the box shows.
+  const std::string& Shown(FieldId id) const { return shown_.at(static_cast<std::size_t>(id)); }
+  // Every box from the state: at load, after a case is opened, after the defaults.
+  void ShowState();
+
+  // The box lost the focus with `text`. Only an edited box commits (re-reading a rounded
+  // display would change the value): nothing when the text is the one shown. A refused text
+  // leaves the state and the shown text as they were.
+  std::optional<CommitOutcome> Commit(FieldId id, const std::string& text);
+  // A spin step from the box's current text.
+  CommitOutcome Step(FieldId id, const std::string& text, int direction);
+  // The live boxes ("Longueur du témoin (m)", "1/Rcourbure") follow their text as it is typed.
+  void Type(FieldId id, const std::string& text);
+
+  // What undo and redo bring back: the inputs as the accepted texts give them, and the texts.
+  struct Snapshot {
+    InputParameters Input;
+    std::vector<std::string> Texts;
+    bool operator==(const Snapshot&) const = default;
+  };
+  Snapshot Take() const;
+  void Restore(const Snapshot& snapshot);
+
+  // Opens a case: the keys it leaves out take their defaults, not what was typed before.
+  // Returns the catalogue the case names ("" for none); throws, changing nothing, when the
+  // file cannot be read.
+  std::string OpenCase(const std::filesystem::path& path);
+  // The picked materials that `catalogue` does not hold.
+  std::vector<std::string> MissingMaterials(const MaterialsCatalogue& catalogue) const;
+  // The defaults of the inputs; the picked materials stay.
+  void RestoreDefaults();
+  // A fit taken in: the fitted coating row picked (when named) and the fitted heat flux.
+  void TakeFit(const std::string& coating, std::optional<double> heatFlux);
+  // Picks a row as substrate or coating; false when it was already the one.
+  bool Pick(bool substrate, const std::string& name);
+  // A run can start once both materials are named.
+  bool BothPicked() const;
+
+ private:
+  ModelState& state_;
+  std::vector<std::string> shown_;  // per box, in the order of FieldId
+};
+
+}  // namespace quillane::session

@@ -1,0 +1,37 @@
+#pragma once
+// The form of a user material without widgets: the texts of its boxes, read into a row that a
+// run can use or into the faults that stop it, and the rows the "Matériaux" window starts from.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "materials/UserCatalogue.h"
+#include "run/Validation.h"
+
+namespace quillane::session {
+
+struct MaterialEntries {
+  std::string Name;
+  std::array<std::string, kMaterialColumns.size()> Figures;  // in the catalogue's column order
+  std::string Source;
+};
+
+// A figure as its box and the table show it: its shortest exact form, so that editing a row
+// changes only what the user types; a figure not given yet shows as an empty box.
+std::string FigureText(double value);
+MaterialEntries EntriesOf(const UserMaterial& material);
+
+struct MaterialReading {
+  std::optional<UserMaterial> Material;  // when the entries make a row a run can use
+  std::vector<InputFault> Faults;        // otherwise, every reason
+};
+// The point and the comma both read as the decimal separator; names and sources are trimmed.
+MaterialReading ReadMaterialEntries(const MaterialEntries& entries);
+
+// A new row to fill in (no figure given yet), and a copy of a row under a name of its own.
+UserMaterial NewMaterial();
+UserMaterial CopyOf(const MaterialRecord& row);
+
+}  // namespace quillane::session

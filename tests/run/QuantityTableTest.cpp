@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <set>
+
+#include "io/Summary.h"
+#include "run/EntryFault.h"
+#include "run/QuantityTable.h"
+
+namespace quillane {
+namespace {
+
+TEST(QuantityTableTest, ListsEveryNumberInputAndEveryFigureOfTheThreeRowsOnce) {
+  std::set<std::string> names;
+  for (const QuantitySpec& spec : QuantityTable()) {
+    EXPECT_TRUE(names.insert(spec.Name).second) << spec.Name;
+    EXPECT_EQ(FindQuantity(spec.Name), &spec);
+  }
+  std::size_t inputs = 0;
+  for (const InputSpec& input : InputTable()) inputs += input.Type != InputType::Text ? 1 : 0;
+  EXPECT_EQ(names.size(), inputs + 3 * kMaterialColumns.size());
+  for (const char* name : {"HeatFlux", "PassCount", "substrate.Lambda", "coating.SigmaQ",
+                           "contact.Lambda", "coating.Poisson"}) {
+    EXPECT_TRUE(names.count(name)) << name;
+  }
+  // Names a file may hold but no quantity has.
+  for (const char* name : {"", "SubstrateMaterialName", "coating.", "Coating.SigmaQ",
+                           "substrate.Name", "heatflux", "coating.SigmaQ "}) {
+    EXPECT_EQ(FindQuantity(name), nullptr) << name;
+    EXPECT_THROW(Quantity(name), UnknownQuantity) << name;
+  }
+  try {
+    Quantity("coating.Sigma");
+    FAIL();
+  } catch (const UnknownQuantity& error) {
+    EXPECT_EQ(error.Name(), "coating.Sigma");
+    EXPECT_NE(std::string(error.what()).find("\"coating.Sigma\""), std::string::npos);
+  }
+}
+
+TEST(QuantityTableTest, EachQuantityReadsAndWritesItsOwnPlaceOnly) {
+  ModelState base;
+  ApplyDefaults(base);
+  base.Input.SubstrateMaterialName = "Acier";
+  base.Input.CoatingMaterialName = "NiCr";
+  for (const QuantitySpec& spec : QuantityTable()) {
+    ModelState state = base;
+    const double value = spec.Whole ? 7 : 0.375;
+    spec.Set(state, value);
+    EXPECT_EQ(spec.Get(state), value) << spec.Name;
+    // Setting it back gives the state it started from: nothing else was touched.
+    spec.Set(state, spec.Get(base));
+    EXPECT_EQ(state.Input, base.Input) << spec.Name;
+    EXPECT_EQ(state.Materials.Substrate, base.Materials.Substrate) << spec.Name;
+    EXPECT_EQ(state.Materials.Coating, base.Materials.Coating) << spec.Name;
+    EXPECT_EQ(state.Materials.Contact, base.Materials.Contact) << spec.Name;
+  }
+  EXPECT_EQ(Quantity("substrate.Rho").RowName(base.Input), "Acier");
+  EXPECT_EQ(Quantity("coating.Rho").RowName(base.Input), "NiCr");
+  EXPECT_EQ(Quantity("contact.Rho").RowName(base.Input), "contact");
+  EXPECT_EQ(Quantity("HeatFlux").RowName(base.Input), "");
+}
+
+TEST(QuantityTableTest, FittableQuantitiesAreTheFiguresARecordShows) {
+  std::vector<std::string> names;
+  for (const QuantitySpec* spec : FittableQuantities()) {
+    EXPECT_TRUE(spec->Fittable);
+    names.push_back(spec->Name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"coating.SigmaQ", "coating.ModuleYoung",
+                                             "coating.dilat", "HeatFlux", "contact.Lambda"}));
+  std::size_t fittable = 0;
+  for (const QuantitySpec& spec : QuantityTable()) fittable += spec.Fittable ? 1 : 0;
+  EXPECT_EQ(fittable, names.size());
+  EXPECT_EQ(FittableNames(),
+            "coating.SigmaQ, coating.ModuleYoung, coating.dilat, HeatFlux and contact.Lambda");
+  // Only the heat input and the contact change the temperatures of a fit's runs.
+  EXPECT_TRUE(Quantity("HeatFlux").Thermal());
+  EXPECT_TRUE(Quantity("contact.Lambda").Thermal());
+  EXPECT_FALSE(Quantity("coating.SigmaQ").Thermal());
+  EXPECT_FALSE(Quantity("coating.dilat").Thermal());
+  EXPECT_EQ(Quantity("HeatFlux").Caption, "Flux thermique incident");
+  EXPECT_EQ(Quantity("coating.SigmaQ").Caption, "Contrainte de trempe du dépôt");
+}
+
+struct ValueCase {
+  const char* Name;
+  double Value;
+  std::optional<FaultKind> Kind;
+  const char* English;  // "" when no fault
+  const char* French;
+};
+
+TEST(EntryFaultTest, ValuesAreCheckedAgainstTheTableAndToldInBothLanguages) {
+  const double inf = INFINITY;
+  const ValueCase cases[] = {
+      {"PassThickness", 2e-6, std::nullopt, "", ""},
+      {"PassThickness", 2, FaultKind::OutOfRange,
+       "the value 2 m lies outside the allowed range 1e-09 to 1 m.",
+       "la valeur 2000000 µm est hors limites ; elle doit être comprise entre 0,001 et 1000000 "
+       "µm."},
+      {"PassCount", 2.5, FaultKind::NotWhole,
+       "the value 2.5 is not a whole number the input can hold.",
+       "la valeur 2,5 n'est pas un nombre entier admis."},
+      {"PassCount", 40000, FaultKind::NotWhole,
+       "the value 40000 is not a whole number the input can hold.",
+       "la valeur 40000 n'est pas un nombre entier admis."},
+      {"HeatFlux", inf, FaultKind::NotFinite, "the value inf W/m² is not finite.",
+       "la valeur Inf kW/m² n'est pas un nombre fini."},
+      {"coating.Poisson", 1, FaultKind::NotBelowOne, "the value 1 must be less than 1.",
+       "la valeur 1 doit être inférieure à 1."},
+      {"coating.Poisson", 0.999, std::nullopt, "", ""},
+      {"substrate.ModuleYoung", 10, FaultKind::OutOfRange,
+       "the value 10 Pa lies outside the catalogue bounds 1000 to 1e+13 Pa.",
+       "la valeur 10 Pa est hors des limites du catalogue ; elle doit être comprise entre 1000 et "
+       "10000000000000 Pa."},
+      {"InitialCurvature", 1e6, std::nullopt, "", ""},  // bounded across inputs, not alone
+  };
+  for (const ValueCase& c : cases) {
+    const std::optional<EntryFault> fault = CheckValue(Quantity(c.Name), c.Value);
+    ASSERT_EQ(fault.has_value(), c.Kind.has_value()) << c.Name << " " << c.Value;
+    if (!fault) continue;
+    EXPECT_EQ(fault->Kind, *c.Kind) << c.Name;
+    EXPECT_EQ(English(*fault), c.English) << c.Name;
+    EXPECT_EQ(French(*fault, ','), c.French) << c.Name;
+  }
+}
+
+TEST(RunWarningTest, EveryWarningIsFoundAndToldInBothLanguages) {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Statistics.ThermalRowCount = 10;
+  state.Statistics.LowestTemperature = -3.5;
+  state.Statistics.SingularMatrixEvents = 2;
+  state.Input.SpecimenLength = 0.08;
+  state.Stress.FinalCurvature = 30;  // a radius below 4 cm
+  const std::vector<RunWarning> warnings = FindRunWarnings(state);
+  ASSERT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(English(warnings[0]),
+            "node temperatures fall to -3.500000 K, below absolute zero: the time steps are too "
+            "coarse for these inputs");
+  EXPECT_EQ(French(warnings[0], ','),
+            "Attention : des températures descendent à -3,5 K, sous le zéro absolu : les pas de "
+            "temps sont trop grossiers pour ces données.");
+  EXPECT_EQ(warnings[1].What, RunWarning::Kind::CurvatureTooLarge);
+  EXPECT_EQ(warnings[1].Value, 30);
+  EXPECT_EQ(French(warnings[2], ','), "Systèmes singuliers : 2.");
+  EXPECT_EQ(NonPhysicalWarnings(state).back(), "Matrix singular  reported 2 times");
+  state.Statistics.NonFiniteTemperature = true;
+  state.Stress.FinalCurvature = NAN;
+  const std::vector<RunWarning> worse = FindRunWarnings(state);
+  ASSERT_EQ(worse.size(), 3u);
+  EXPECT_EQ(worse[0].What, RunWarning::Kind::NonFiniteTemperature);
+  EXPECT_EQ(worse[1].What, RunWarning::Kind::NonFiniteResults);
+}
+
+}  // namespace
+}  // namespace quillane

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "session/InputForm.h"
+
+namespace quillane::session {
+namespace {
+
+class InputFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ApplyDefaults(state);
+    state.Input.SubstrateMaterialName = "Acier 316L";
+    state.Input.CoatingMaterialName = "NiCrAlY";
+    form.ShowState();
+  }
+  ModelState state;
+  InputForm form{state};
+};
+
+TEST_F(InputFormTest, OnlyAnEditedBoxCommitsAndARefusalChangesNothing) {
+  // The shown text, rounded as it is, commits nothing: re-reading it would change the value.
+  state.Input.HeatFlux = 512345;
+  form.ShowState();
+  EXPECT_FALSE(form.Commit(FieldId::Text8, form.Shown(FieldId::Text8)));
+  EXPECT_EQ(state.Input.HeatFlux, 512345);
+  const auto accepted = form.Commit(FieldId::Text8, "250");
+  ASSERT_TRUE(accepted && accepted->Accepted);
+  EXPECT_EQ(state.Input.HeatFlux, 250000);
+  EXPECT_EQ(form.Shown(FieldId::Text8), "2.50E+02");
+  const auto refused = form.Commit(FieldId::Text8, "abc");
+  ASSERT_TRUE(refused);
+  EXPECT_FALSE(refused->Accepted);
+  EXPECT_EQ(state.Input.HeatFlux, 250000);
+  EXPECT_EQ(form.Shown(FieldId::Text8), "2.50E+02");
+}
+
+TEST_F(InputFormTest, ASnapshotBringsBackTheAcceptedTextsNotAHalfTypedEdit) {
+  const InputForm::Snapshot before = form.Take();
+  ASSERT_TRUE(form.Commit(FieldId::Text6, "3")->Accepted);
+  form.Type(FieldId::Text13, "0.5");  // typed, not accepted
+  EXPECT_EQ(state.Input.SpecimenLength, 0.5);
+  const InputForm::Snapshot after = form.Take();
+  EXPECT_EQ(after.Input.SpecimenLength, before.Input.SpecimenLength);
+  EXPECT_EQ(after.Input.SubstrateThicknessInput, 0.003);
+  form.Restore(before);
+  EXPECT_EQ(state.Input, before.Input);
+  EXPECT_EQ(form.Take(), before);
+}
+
+TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
+  test::TempDir dir;
+  test::WriteFile(dir / "case.json",
+                  R"({"HeatFlux": 600000, "CoatingMaterialName": "Inconnu", "PassCount": 3})");
+  ASSERT_TRUE(form.Commit(FieldId::Text6, "3")->Accepted);
+  EXPECT_EQ(form.OpenCase(dir / "case.json"), "");
+  EXPECT_EQ(state.Input.HeatFlux, 600000);
+  EXPECT_EQ(state.Input.SubstrateThicknessInput, DefaultInputs().SubstrateThicknessInput)
+      << "a key the case leaves out takes its default, not what was typed";
+  EXPECT_EQ(state.Input.SubstrateMaterialName, "");
+  EXPECT_EQ(form.Shown(FieldId::Text4), "3");
+  EXPECT_FALSE(form.BothPicked());
+  EXPECT_EQ(form.MissingMaterials(MaterialsCatalogue{}), std::vector<std::string>{"Inconnu"});
+  // A file that cannot be read changes nothing.
+  EXPECT_ANY_THROW(form.OpenCase(dir / "missing.json"));
+  EXPECT_EQ(state.Input.HeatFlux, 600000);
+
+  EXPECT_TRUE(form.Pick(true, "Acier 316L"));
+  EXPECT_FALSE(form.Pick(true, "Acier 316L"));
+  form.RestoreDefaults();
+  EXPECT_EQ(state.Input.HeatFlux, DefaultInputs().HeatFlux);
+  EXPECT_EQ(state.Input.SubstrateMaterialName, "Acier 316L") << "the picks stay";
+  EXPECT_EQ(state.Input.CoatingMaterialName, "Inconnu");
+
+  form.TakeFit("NiCrAlY (ajusté)", 612345.0);
+  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
+  EXPECT_EQ(state.Input.HeatFlux, 612345);
+  EXPECT_EQ(form.Shown(FieldId::Text8), LoadText(state, FieldId::Text8));
+  EXPECT_TRUE(form.BothPicked());
+}
+
+}  // namespace
+}  // namespace quillane::session

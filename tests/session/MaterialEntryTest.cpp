@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "session/MaterialEntry.h"
+
+namespace quillane::session {
+namespace {
+
+MaterialEntries Steel() {
+  MaterialEntries entries;
+  entries.Name = "  Mon acier ";
+  entries.Figures = {"16,2", "7990", "500", "1700", "2.7e5", "1.93e11", "0.3", "1,6e-5", "0"};
+  entries.Source = " fiche 12 ";
+  return entries;
+}
+
+TEST(MaterialEntryTest, ReadsBothSeparatorsAndTrimsTheTexts) {
+  const MaterialReading reading = ReadMaterialEntries(Steel());
+  ASSERT_TRUE(reading.Material) << (reading.Faults.empty() ? "" : reading.Faults[0].English);
+  EXPECT_EQ(reading.Material->Row.Name, "Mon acier");
+  EXPECT_EQ(reading.Material->Source, "fiche 12");
+  EXPECT_EQ(reading.Material->Row.Lambda, 16.2);
+  EXPECT_EQ(reading.Material->Row.dilat, 1.6e-5);
+  // What the form shows of a row reads back as the same row.
+  const MaterialReading again = ReadMaterialEntries(EntriesOf(*reading.Material));
+  ASSERT_TRUE(again.Material);
+  EXPECT_EQ(again.Material->Row, reading.Material->Row);
+}
+
+TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
+  struct Case {
+    void (*Change)(MaterialEntries&);
+    const char* French;
+  };
+  const Case cases[] = {
+      {[](MaterialEntries& e) { e.Name = "  "; }, "Le matériau n'a pas de nom."},
+      {[](MaterialEntries& e) { e.Figures[1] = "lourd"; }, "Rho : « lourd » n'est pas un nombre."},
+      {[](MaterialEntries& e) { e.Figures[2] = ""; }, "Cp : «  » n'est pas un nombre."},
+      {[](MaterialEntries& e) { e.Figures[6] = "1"; }, "Poisson"},
+      {[](MaterialEntries& e) { e.Figures[0] = "0"; }, "Lambda"},
+  };
+  for (const Case& c : cases) {
+    MaterialEntries entries = Steel();
+    c.Change(entries);
+    const MaterialReading reading = ReadMaterialEntries(entries);
+    EXPECT_FALSE(reading.Material) << c.French;
+    ASSERT_EQ(reading.Faults.size(), 1u) << c.French;
+    EXPECT_NE(reading.Faults[0].French.find(c.French), std::string::npos)
+        << reading.Faults[0].French;
+  }
+}
+
+TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
+  const MaterialEntries blank = EntriesOf(NewMaterial());
+  for (const std::string& figure : blank.Figures) EXPECT_EQ(figure, "");
+  EXPECT_FALSE(ReadMaterialEntries(blank).Material);
+  MaterialRecord row;
+  row.Name = "NiCrAlY";
+  row.Lambda = 4.5;
+  const UserMaterial copy = CopyOf(row);
+  EXPECT_EQ(copy.Row.Name, "NiCrAlY (copie)");
+  EXPECT_EQ(copy.Row.Lambda, 4.5);
+}
+
+}  // namespace
+}  // namespace quillane::session
