@@ -1,5 +1,6 @@
 #include "graphics/StressViews.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -251,7 +252,102 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   DrawCurvaturePictogram(state, surface, zoom, stress.FinalCurvature, n);
 }
 
+namespace {
+
+// The whole deposit's deflection against the run's own time: a line through every history
+// point (at most four strokes per column of a thousand, through its lowest and highest, so that a
+// long run draws as fast as a short one), a mark at the end of each pass and at room temperature.
+void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
+  const StressResults& stress = state.Stress;
+  const double dmin = stress.DeflectionAxisMin;
+  const double dmax = stress.DeflectionAxisMax;
+  const RGB red = QBColor(12);
+  const RGB green = QBColor(10);
+  const double t = std::max(DeflectionHistorySeconds(state), 1e-9);
+  const AxisFrame d = FrameAxis(dmin, dmax);
+  state.Views.DeflectionSpan = d.Span;
+
+  surface.Cls();
+  surface.ScaleMode(ScaleModeKind::User);
+  surface.ScaleHeight(F(-(d.Span + 2 * d.Span / 5)));
+  surface.ScaleWidth(F(t + 2.0 * t / 5));
+  const double tL = 0 - t / 5.0;
+  const double tR = t + t / 5.0;
+  surface.ScaleLeft(F(tL));
+  surface.ScaleTop(F(d.Top));
+  surface.Line(F(tL), 0.0f, F(tR), 0.0f, red);
+  surface.Line(0.0f, F(d.Bottom), 0.0f, F(d.Top), red);
+  surface.Line(F(t), F(d.Bottom), F(t), F(d.Top), red);
+  for (const double level : {dmin, dmax}) {
+    surface.Line(F(tL), F(level), F(tR), F(level), red);
+    surface.CurrentX(F(tL));
+    surface.CurrentY(F(level));
+    surface.Print({format::FormatPattern(level, kAxisPattern)});
+  }
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(d.Top));
+  surface.Print({"FLECHES"}, PrintEnd::SameLine);
+  surface.CurrentX(F(tL));
+  surface.CurrentY(F(0 + d.Span / 15));
+  surface.Print({"0.00    0.0s"});
+  surface.CurrentX(F(t));
+  surface.CurrentY(F(0 + d.Span / 15));
+  surface.Print({format::FormatPattern(t, "0.0") + "s"});
+  surface.CurrentX(F(t));
+  surface.CurrentY(0.0f);
+  surface.Print({" temps"});
+
+  constexpr std::size_t kColumns = 1000;
+  const std::vector<HistoryPoint>& history = stress.History;
+  double lastX = 0;
+  double lastY = At(stress.Deflection, 0, "Deflection");
+  surface.Circle(0.0f, F(lastY), 1.0f, green);
+  const auto lineTo = [&](double x, double y) {
+    surface.Line(F(lastX), F(lastY), F(x), F(y), green);
+    lastX = x;
+    lastY = y;
+  };
+  std::size_t i = 0;
+  while (i < history.size()) {
+    // The points of one column: drawn down to its lowest and up to its highest, then on.
+    const auto column = static_cast<std::size_t>(history[i].Event.Time / t * kColumns);
+    double low = history[i].Deflection;
+    double high = low;
+    std::size_t j = i;
+    while (j + 1 < history.size() &&
+           static_cast<std::size_t>(history[j + 1].Event.Time / t * kColumns) == column &&
+           history[j + 1].Event.Kind != DepositEventKind::Cooling) {
+      ++j;
+      low = std::min(low, history[j].Deflection);
+      high = std::max(high, history[j].Deflection);
+    }
+    const double x = history[j].Event.Time;
+    if (j > i) {
+      lineTo(history[i].Event.Time, history[i].Deflection);
+      lineTo(x, low);
+      lineTo(x, high);
+    }
+    lineTo(x, history[j].Deflection);
+    i = j + 1;
+  }
+  surface.DrawWidth(3);
+  // The history holds one point per event of the timeline, so a pass ends at its count.
+  for (const std::size_t events : state.Timeline.PassEnds) {
+    if (events == 0 || events > history.size()) continue;
+    const HistoryPoint& end = history[events - 1];
+    surface.Circle(F(end.Event.Time), F(end.Deflection), 1.0f, green);
+  }
+  surface.DrawWidth(1);
+  surface.Circle(F(t), F(stress.FinalDeflection), 1.0f, green);
+}
+
+}  // namespace
+
 void DrawDeflectionHistory(ModelState& state, DrawingSurface& surface) {
+  if (state.Input.StressModel == kWholeDepositModel && !state.Stress.History.empty()) {
+    DrawDeflectionOverTime(state, surface);
+    return;
+  }
   const StressResults& stress = state.Stress;
   const int n = state.Clock.LamellaCount;
   const double dmin = stress.DeflectionAxisMin;

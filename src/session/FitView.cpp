@@ -82,6 +82,8 @@ std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
     OverlaySeries s;
     s.Label = source.Label;
     s.Unit = source.Unit;
+    s.ValueAxis = std::string(source.Label) + " (" + source.Unit + ")";
+    s.ResidualAxis = std::string("Résidu (") + source.Unit + ")";
     s.From = std::min(0.0, record.Time.front());
     s.To = record.Time.back();
     for (std::size_t i = 0; i < record.Time.size(); ++i) {
@@ -98,6 +100,10 @@ std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
     series.push_back(std::move(s));
   }
   return series;
+}
+
+std::string OverlayTitle(const std::string& recordName, bool fitted) {
+  return (fitted ? "Mesures et modèle ajusté — " : "Mesures — ") + recordName;
 }
 
 }  // namespace quillane::session

@@ -24,6 +24,8 @@ std::string FitSummary(const fit::FitResult& result, char separator);
 struct OverlaySeries {
   std::string Label;         // "Courbure"
   std::string Unit;          // "1/m"
+  std::string ValueAxis;     // "Courbure (1/m)"
+  std::string ResidualAxis;  // "Résidu (1/m)"
   std::vector<double> Time;  // the record's times that have a value
   std::vector<double> Measured;
   std::vector<double> Residual;   // measured − model at those times; empty without a fit
@@ -37,5 +39,7 @@ struct OverlaySeries {
 // a fit of this record is shown.
 std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
                                       const fit::FitResult* fit);
+// The chart's title: the record's file name, and the model once a fit of it is shown.
+std::string OverlayTitle(const std::string& recordName, bool fitted);
 
 }  // namespace quillane::session

@@ -8,6 +8,7 @@
 #include "session/FormEntry.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
+#include "study/StudyRunner.h"
 
 namespace quillane::session {
 
@@ -55,6 +56,10 @@ std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::Valu
     quantity.Values.push_back(value);
   }
   return std::nullopt;
+}
+
+std::string WithUnit(const std::string& name, const std::string& unit) {
+  return unit.empty() ? name : name + " (" + unit + ")";
 }
 
 }  // namespace
@@ -196,26 +201,55 @@ StudyReading ReadStudyForm(const StudyForm& form, const StudyBase& base) {
   return reading;
 }
 
+ShownResult ResultShown(std::size_t result) {
+  const study::ResultColumn& column = study::kResultColumns[result];
+  const study::PlotUnit unit = study::ShownUnit(column.Unit);
+  return {WithUnit(column.Name, unit.Unit), unit.Unit, unit.Factor};
+}
+
+std::vector<std::string> ResultChoices() {
+  std::vector<std::string> choices;
+  for (std::size_t r = 0; r < study::kResultColumns.size(); ++r) {
+    choices.push_back(ResultShown(r).Caption);
+  }
+  return choices;
+}
+
 StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
-                     const std::vector<bool>& logScales, std::size_t quantity, std::size_t result) {
+                     const std::vector<bool>& logScales, std::size_t quantity, std::size_t result,
+                     char separator) {
   StudyChart chart;
   chart.Cloud = study.Design == study::DesignKind::LatinHypercube;
   chart.LogX = quantity < logScales.size() && logScales[quantity];
+  const QuantitySpec& shown = *study.Vary[quantity].Spec;
+  const ShownResult y = ResultShown(result);
+  chart.XLabel = WithUnit(shown.Name, shown.DisplayUnit);
+  chart.YLabel = y.Caption;
+  chart.Title = std::string(study::kResultColumns[result].Name) + " en fonction de " + shown.Name;
   // Samples share no values: they are all one cloud of points.
   const bool two = study.Vary.size() == 2 && !chart.Cloud;
   if (two) chart.Other = 1 - quantity;
   std::map<double, StudyCurve> curves;
   for (const auto& row : rows) {
     if (!row) continue;
-    const double y = row->Results[result];
-    if (std::isnan(y)) continue;
-    const double key = two ? row->Values[*chart.Other] : 0.0;
+    const double value = row->Results[result];
+    if (std::isnan(value)) continue;
+    const double key =
+        two ? study.Vary[*chart.Other].Spec->ToDisplay(row->Values[*chart.Other]) : 0.0;
     StudyCurve& curve = curves[key];
     curve.Key = key;
-    curve.X.push_back(row->Values[quantity]);
-    curve.Y.push_back(y);
+    curve.X.push_back(shown.ToDisplay(row->Values[quantity]));
+    curve.Y.push_back(value * y.Factor);
   }
-  for (auto& entry : curves) chart.Curves.push_back(std::move(entry.second));
+  for (auto& entry : curves) {
+    StudyCurve& curve = entry.second;
+    if (chart.Other) {
+      const QuantitySpec& other = *study.Vary[*chart.Other].Spec;
+      curve.Name = other.Name + " = " + format::FormatGeneral(curve.Key, separator) +
+                   (other.DisplayUnit.empty() ? "" : " " + other.DisplayUnit);
+    }
+    chart.Curves.push_back(std::move(curve));
+  }
   return chart;
 }
 
@@ -233,6 +267,19 @@ std::vector<double> RankCorrelations(const study::Study& study, const study::Stu
     correlations.push_back(study::RankCorrelation(values, results));
   }
   return correlations;
+}
+
+std::string CorrelationText(const study::Study& study, const study::StudyRows& rows,
+                            std::size_t result, char separator) {
+  const std::vector<double> rho = RankCorrelations(study, rows, result);
+  std::string text = "Corrélation de rang (Spearman) : ";
+  for (std::size_t q = 0; q < rho.size(); ++q) {
+    if (q > 0) text += " ; ";
+    text += study.Vary[q].Name() + ' ' +
+            (std::isnan(rho[q]) ? std::string("indéfinie")
+                                : format::FormatPattern(rho[q], "0.00", separator));
+  }
+  return text;
 }
 
 std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point) {

@@ -101,11 +101,24 @@ struct StudyReading {
 // of the design (a sampled value the quantity cannot take is a fault of its row).
 StudyReading ReadStudyForm(const StudyForm& form, const StudyBase& base);
 
-// One curve of the chart: the finished points that gave the result, against the quantity.
+// How the chart shows a result column: its caption with the unit the batch program's plots use
+// (stresses in MPa), and the factor from SI. "SubstrateStressBackFinal (MPa)".
+struct ShownResult {
+  std::string Caption;
+  std::string Unit;
+  double Factor = 1;
+};
+ShownResult ResultShown(std::size_t result);
+// Every result column as the chart's choice lists it, in the table's order.
+std::vector<std::string> ResultChoices();
+
+// One curve of the chart: the finished points that gave the result, against the quantity. The
+// quantity is in the unit of its box, the result as ResultShown gives it.
 struct StudyCurve {
   std::vector<double> X;
   std::vector<double> Y;
-  double Key = 0;  // the value of the other quantity that the curve keeps, when there is one
+  double Key = 0;    // the value of the other quantity that the curve keeps (its box's unit)
+  std::string Name;  // the legend's "HeatFlux = 300 kW/m²"; empty without another quantity
 };
 
 struct StudyChart {
@@ -113,18 +126,27 @@ struct StudyChart {
   std::optional<std::size_t> Other;  // the quantity whose values tell the curves apart
   bool Cloud = false;                // samples: points without lines
   bool LogX = false;                 // the quantity varied on a logarithmic scale
+  std::string XLabel;                // "HeatFlux (kW/m²)"
+  std::string YLabel;                // "FinalCurvature (1/m)"
+  std::string Title;                 // "FinalCurvature en fonction de HeatFlux"
 };
 
 // The chart of `result` (an index of the result columns) against the varied quantity
 // `quantity`: one curve per value of the other quantity of a two-quantity grid, one curve
-// otherwise, the samples of a sampled study as one cloud.
+// otherwise, the samples of a sampled study as one cloud; numbers in the legend written with
+// `separator`. The values are shown, not kept: the table and the exported files stay in SI.
 StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
-                     const std::vector<bool>& logScales, std::size_t quantity, std::size_t result);
+                     const std::vector<bool>& logScales, std::size_t quantity, std::size_t result,
+                     char separator);
 
 // Spearman's rank correlation of `result` with each varied quantity over the points that gave
 // it, as the batch study's influence plots take them; NaN where it is not defined.
 std::vector<double> RankCorrelations(const study::Study& study, const study::StudyRows& rows,
                                      std::size_t result);
+// The line beneath the chart of a sampled study: "Corrélation de rang (Spearman) : HeatFlux
+// 0,97 ; coating.SigmaQ -0,12", "indéfinie" where the correlation is not defined.
+std::string CorrelationText(const study::Study& study, const study::StudyRows& rows,
+                            std::size_t result, char separator);
 
 // The numbers of a table row: the point (from 1), the values used, the results.
 std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point);

@@ -16,4 +16,11 @@ double DeflectionHistoryCoolingValue(const ModelState& state, int i) {
   return s.FinalDeflection - (s.FinalDeflection - s.Deflection(n)) * std::exp((-u) / tau);
 }
 
+double DeflectionHistorySeconds(const ModelState& state) {
+  if (state.Input.StressModel == kWholeDepositModel && !state.Stress.History.empty()) {
+    return state.Stress.History.back().Event.Time;
+  }
+  return kSecondsPerLamella * state.Clock.LamellaCount + kCoolingSeconds;
+}
+
 }  // namespace quillane

@@ -13,4 +13,8 @@ inline constexpr int kCoolingSamples = 20;
 // constant of 4000 s per metre of total thickness, 6 s per sample.
 double DeflectionHistoryCoolingValue(const ModelState& state, int i);
 
+// The length of the deflection history's time axis: the conventional axis above, or the run's
+// own time where the whole-deposit model kept a history.
+double DeflectionHistorySeconds(const ModelState& state);
+
 }  // namespace quillane

@@ -24,16 +24,6 @@ constexpr int kHeightTwips = 500 * DrawingSurface::kTwipsPerPixel;
 constexpr std::size_t kHeadlineResults = 7;
 const RGB kBlue(31, 119, 180);
 
-// Pascals read better as megapascals; everything else stays in its SI unit.
-struct Shown {
-  double Factor = 1;
-  std::string Unit;
-};
-Shown ShownUnit(const std::string& unit) {
-  if (unit == "Pa") return {1e-6, "MPa"};
-  return {1, unit};
-}
-
 // Four significant digits: enough to read a scale's ends.
 std::string Short(double value) {
   char text[32];
@@ -42,7 +32,7 @@ std::string Short(double value) {
 }
 
 std::string AxisLabel(const std::string& name, const std::string& unit) {
-  const Shown shown = ShownUnit(unit);
+  const PlotUnit shown = ShownUnit(unit);
   return shown.Unit.empty() ? name : name + " (" + shown.Unit + ")";
 }
 
@@ -218,6 +208,11 @@ std::vector<double> Ranks(const std::vector<double>& values) {
 }
 
 }  // namespace
+
+PlotUnit ShownUnit(const std::string& unit) {
+  if (unit == "Pa") return {1e-6, "MPa"};
+  return {1, unit};
+}
 
 double RankCorrelation(const std::vector<double>& a, const std::vector<double>& b) {
   const std::vector<double> ra = Ranks(a);

@@ -22,6 +22,14 @@ struct StudyPlot {
 std::vector<StudyPlot> MakeStudyPlots(const Study& study, const StudyRows& rows,
                                       const std::string& mapResult);
 
+// The unit the plots show values of an SI unit in, and the factor from SI: pascals read better
+// as megapascals; everything else stays as it is.
+struct PlotUnit {
+  double Factor = 1;
+  std::string Unit;
+};
+PlotUnit ShownUnit(const std::string& unit);
+
 // Spearman's rank correlation of two equally long series (ties share their mean rank); NaN
 // when either series is constant.
 double RankCorrelation(const std::vector<double>& a, const std::vector<double>& b);

@@ -23,15 +23,16 @@
 #include "materials/UserCatalogue.h"
 #include "run/EntryFault.h"
 #include "session/FitView.h"
-#include "ui/ChartFile.h"
+#include "ui/Charts.h"
 
 namespace quillane::ui {
 
 namespace {
 
-constexpr QRgb kMeasured = 0xFF0046A0;
-constexpr QRgb kModel = 0xFFC0392B;
-constexpr QRgb kResidual = 0xFF5D6D7E;
+// Tones of the palette: the record, the model and the residuals.
+constexpr std::size_t kMeasured = 0;
+constexpr std::size_t kModel = 1;
+constexpr std::size_t kResidual = 6;
 constexpr int kTickMs = 100;
 
 QString Q(const std::string& text) {
@@ -48,32 +49,22 @@ QVector<double> Values(const std::vector<double>& values) {
   return QVector<double>(values.begin(), values.end());
 }
 
-QCPAxisRect* AddAxisRect(QCustomPlot& chart, int row, int column, QCPMarginGroup* group,
-                         const QString& yLabel, bool timeLabel) {
-  auto* rect = new QCPAxisRect(&chart);
-  chart.plotLayout()->addElement(row, column, rect);
-  rect->setMarginGroup(QCP::msLeft | QCP::msRight, group);
-  rect->axis(QCPAxis::atLeft)->setLabel(yLabel);
-  if (timeLabel) rect->axis(QCPAxis::atBottom)->setLabel(QStringLiteral("Temps (s)"));
-  return rect;
-}
-
 QCPGraph* AddPoints(QCustomPlot& chart, QCPAxisRect* rect, const QVector<double>& x,
-                    const QVector<double>& y, QRgb colour, const QString& name) {
+                    const QVector<double>& y, std::size_t tone, const QString& name) {
   QCPGraph* graph = chart.addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
   graph->setData(x, y, true);
   graph->setLineStyle(QCPGraph::lsNone);
-  graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QColor(colour), 4));
+  graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, ChartTone(tone), 4));
   graph->setName(name);
   return graph;
 }
 
 QCPGraph* AddLine(QCustomPlot& chart, QCPAxisRect* rect, const QVector<double>& x,
-                  const QVector<double>& y, QRgb colour, const QString& name) {
+                  const QVector<double>& y, std::size_t tone, const QString& name) {
   QCPGraph* graph = chart.addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
   // The model's curves are steps: a time may appear twice, in order.
   graph->setData(x, y, true);
-  graph->setPen(QPen(QColor(colour), 1.5));
+  graph->setPen(QPen(ChartTone(tone), 1.5));
   graph->setName(name);
   return graph;
 }
@@ -222,6 +213,8 @@ void AjustementMesures::BuildWidgets() {
   chart_->setMinimumSize(420, 320);
   // Each panel has its own legend, filled by Plot.
   chart_->setAutoAddPlottableToLegend(false);
+  frame_ = new ChartFrame(*chart_, QStringLiteral("ajustement.png"));
+  frame_->OnReport([this](const QString& text) { Tell(text); });
   splitter->addWidget(resultPane);
   splitter->addWidget(chart_);
   splitter->setStretchFactor(0, 2);
@@ -246,7 +239,7 @@ void AjustementMesures::BuildWidgets() {
   connect(ouvrir_, &QPushButton::clicked, this, &AjustementMesures::ChooseRecord);
   connect(ajuster_, &QPushButton::clicked, this, [this] { Ajuster(); });
   connect(annuler_, &QPushButton::clicked, this, &AjustementMesures::Annuler);
-  connect(saveChart_, &QPushButton::clicked, this, &AjustementMesures::ChooseChartFile);
+  connect(saveChart_, &QPushButton::clicked, this, [this] { frame_->SaveAs(); });
   connect(appliquer_, &QPushButton::clicked, this, [this] { Appliquer(); });
 }
 
@@ -423,14 +416,13 @@ void AjustementMesures::ShowResult() {
 }
 
 void AjustementMesures::Plot() {
-  chart_->clearPlottables();
-  chart_->plotLayout()->clear();
+  frame_->NewPanels();
   if (!record_) {
     // An empty frame until a record is opened.
-    auto* group = new QCPMarginGroup(chart_);
-    QCPAxisRect* rect = AddAxisRect(*chart_, 0, 0, group, QStringLiteral("Courbure (1/m)"), true);
-    rect->axis(QCPAxis::atBottom)->setRange(0, 1);
-    chart_->replot();
+    QCPAxisRect& rect = frame_->AddPanel(0, 0);
+    rect.axis(QCPAxis::atLeft)->setLabel(QStringLiteral("Courbure (1/m)"));
+    rect.axis(QCPAxis::atBottom)->setLabel(QStringLiteral("Temps (s)"));
+    frame_->ShowEmpty(QString());
     return;
   }
   const bool fitted = result_.has_value();
@@ -438,57 +430,40 @@ void AjustementMesures::Plot() {
       session::FitOverlay(*record_, fitted ? &*result_ : nullptr);
   for (std::size_t c = 0; c < series.size(); ++c) {
     const session::OverlaySeries& s = series[c];
-    const QString unit = Q(s.Unit);
     const int column = static_cast<int>(c);
     auto* group = new QCPMarginGroup(chart_);
-    QCPAxisRect* main = AddAxisRect(*chart_, 0, column, group,
-                                    Q(s.Label) + QStringLiteral(" (") + unit + ')', false);
-    AddPoints(*chart_, main, Values(s.Time), Values(s.Measured), kMeasured,
+    QCPAxisRect& main = frame_->AddPanel(0, column);
+    main.setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    main.axis(QCPAxis::atLeft)->setLabel(Q(s.ValueAxis));
+    AddPoints(*chart_, &main, Values(s.Time), Values(s.Measured), kMeasured,
               QStringLiteral("Mesure"));
     if (fitted) {
-      AddLine(*chart_, main, Values(s.CurveTime), Values(s.Curve), kModel,
+      AddLine(*chart_, &main, Values(s.CurveTime), Values(s.Curve), kModel,
               QStringLiteral("Modèle ajusté"));
     }
-    main->axis(QCPAxis::atBottom)->rescale();
-    main->axis(QCPAxis::atLeft)->rescale();
-    const QCPRange values = main->axis(QCPAxis::atLeft)->range();
-    main->axis(QCPAxis::atLeft)
-        ->setRange(values.lower - values.size() * 0.05, values.upper + values.size() * 0.05);
     // Curvature and temperature grow during the build-up: the bottom right corner stays clear.
-    auto* legend = new QCPLegend;
-    main->insetLayout()->addElement(legend, Qt::AlignBottom | Qt::AlignRight);
-    legend->setLayer(QStringLiteral("legend"));
-    legend->setFont(font());
-    for (int g = 0; g < chart_->graphCount(); ++g) {
-      if (chart_->graph(g)->valueAxis() == main->axis(QCPAxis::atLeft)) {
-        chart_->graph(g)->addToLegend(legend);
-      }
-    }
-    QCPAxis* mainTime = main->axis(QCPAxis::atBottom);
+    frame_->AddLegend(main, Qt::AlignBottom | Qt::AlignRight);
+    QCPAxis* mainTime = main.axis(QCPAxis::atBottom);
     if (!fitted) {
       mainTime->setLabel(QStringLiteral("Temps (s)"));
       continue;
     }
-    QCPAxisRect* below =
-        AddAxisRect(*chart_, 1, column, group, QStringLiteral("Résidu (") + unit + ')', true);
-    AddLine(*chart_, below, {s.From, s.To}, {0.0, 0.0}, kModel, QString())
-        ->setPen(QPen(QColor(kModel), 1));
-    AddPoints(*chart_, below, Values(s.Time), Values(s.Residual), kResidual, QString());
-    below->axis(QCPAxis::atLeft)->rescale();
-    // A record the model meets exactly has residuals at rounding level: the axis stays readable.
-    QCPRange range = below->axis(QCPAxis::atLeft)->range();
-    if (range.size() <= 0) range = QCPRange(range.center() - 1, range.center() + 1);
-    below->axis(QCPAxis::atLeft)
-        ->setRange(range.lower - range.size() * 0.1, range.upper + range.size() * 0.1);
+    QCPAxisRect& below = frame_->AddPanel(1, column);
+    below.setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    below.axis(QCPAxis::atLeft)->setLabel(Q(s.ResidualAxis));
+    below.axis(QCPAxis::atBottom)->setLabel(QStringLiteral("Temps (s)"));
+    // A low panel: three ticks keep its labels apart.
+    below.axis(QCPAxis::atLeft)->ticker()->setTickCount(3);
+    AddLine(*chart_, &below, {s.From, s.To}, {0.0, 0.0}, kModel, QString())
+        ->setPen(QPen(ChartTone(kModel), 1));
+    AddPoints(*chart_, &below, Values(s.Time), Values(s.Residual), kResidual, QString());
     // Both panels of a column show the same times.
-    below->axis(QCPAxis::atBottom)->setRange(mainTime->range());
-    connect(mainTime, qOverload<const QCPRange&>(&QCPAxis::rangeChanged),
-            below->axis(QCPAxis::atBottom), qOverload<const QCPRange&>(&QCPAxis::setRange));
+    frame_->Follow(*below.axis(QCPAxis::atBottom), *mainTime);
   }
-  if (chart_->plotLayout()->rowCount() > 1) {
-    chart_->plotLayout()->setRowStretchFactors({2.4, 1});
-  }
-  chart_->replot();
+  if (frame_->Panels().rowCount() > 1) frame_->Panels().setRowStretchFactors({2.4, 1});
+  frame_->SetTitle(
+      Q(session::OverlayTitle(QFileInfo(recordPath_).fileName().toStdString(), fitted)));
+  frame_->ResetView();
 }
 
 bool AjustementMesures::Appliquer() {
@@ -539,7 +514,7 @@ bool AjustementMesures::Appliquer() {
 }
 
 bool AjustementMesures::SaveChart(const QString& path) {
-  return SaveChartFile(*chart_, path, windowTitle());
+  return frame_->Save(path);
 }
 
 void AjustementMesures::ChooseRecord() {
@@ -548,19 +523,6 @@ void AjustementMesures::ChooseRecord() {
       QStringLiteral("Enregistrements CSV (*.csv *.txt);;Tous les fichiers (*)"), nullptr,
       QFileDialog::DontUseNativeDialog);
   if (!path.isEmpty()) OpenRecord(path);
-}
-
-void AjustementMesures::ChooseChartFile() {
-  const QString path = ChooseChartPath(this, QStringLiteral("ajustement.png"));
-  if (path.isEmpty()) return;
-  if (!SaveChart(path)) {
-    const QString text =
-        QStringLiteral("Le graphique n'a pas pu être enregistré dans %1.").arg(path);
-    Tell(text);
-    QMessageBox::warning(this, windowTitle(), text);
-    return;
-  }
-  Tell(QStringLiteral("Graphique enregistré dans %1.").arg(path));
 }
 
 void AjustementMesures::Tell(const QString& text) {

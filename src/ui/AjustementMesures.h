@@ -30,6 +30,8 @@ class QTableWidget;
 
 namespace quillane::ui {
 
+class ChartFrame;
+
 // What the window needs of the input window.
 struct FitLinks {
   // A copy of the input window's current inputs and catalogue.
@@ -91,7 +93,6 @@ class AjustementMesures : public QMainWindow {
   void ShowResult();
   void Plot();
   void ChooseRecord();
-  void ChooseChartFile();
   void Tell(const QString& text);
 
   FitLinks links_;
@@ -124,6 +125,7 @@ class AjustementMesures : public QMainWindow {
   QTableWidget* table_ = nullptr;
   QLabel* summary_ = nullptr;
   QCustomPlot* chart_ = nullptr;
+  ChartFrame* frame_ = nullptr;
   QPushButton* saveChart_ = nullptr;
   QPushButton* appliquer_ = nullptr;
 };

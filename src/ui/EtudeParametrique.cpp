@@ -28,7 +28,7 @@
 #include "io/AtomicFile.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
-#include "ui/ChartFile.h"
+#include "ui/Charts.h"
 
 namespace quillane::ui {
 
@@ -37,8 +37,6 @@ namespace {
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
 constexpr int kTickMs = 100;     // how often the finished rows are taken in
-constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
-                             0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -54,22 +52,6 @@ QString WithUnit(const std::string& name, const std::string& unit) {
   return unit.empty() ? Q(name) : Q(name + " (" + unit + ")");
 }
 
-// Widens a range by a margin on each side (a factor on a logarithmic axis); a range without
-// extent gets a tenth of its value, or 1 about zero.
-QCPRange WithMargin(const QCPRange& range, bool log) {
-  if (log && range.lower > 0) {
-    const double factor =
-        range.upper > range.lower ? std::pow(range.upper / range.lower, 0.04) : 1.1;
-    return QCPRange(range.lower / factor, range.upper * factor);
-  }
-  if (range.size() > 0) {
-    const double margin = range.size() * 0.04;
-    return QCPRange(range.lower - margin, range.upper + margin);
-  }
-  const double half = range.center() != 0 ? std::fabs(range.center()) * 0.05 : 0.5;
-  return QCPRange(range.center() - half, range.center() + half);
-}
-
 }  // namespace
 
 EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
@@ -81,6 +63,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   connect(&worker_, &BackgroundJob::Finished, this, &EtudeParametrique::OnFinished);
   SetRunning(false);
   ResetRanges();
+  Plot();
   resize(1100, 720);
 }
 
@@ -227,9 +210,7 @@ void EtudeParametrique::BuildWidgets() {
   auto* choices = new QHBoxLayout;
   result_ = new QComboBox(chartPane);
   result_->setObjectName(QStringLiteral("ResultChoice"));
-  for (const study::ResultColumn& column : study::kResultColumns) {
-    result_->addItem(WithUnit(column.Name, column.Unit));
-  }
+  for (const std::string& choice : session::ResultChoices()) result_->addItem(Q(choice));
   axis_ = new QComboBox(chartPane);
   axis_->setObjectName(QStringLiteral("AxisChoice"));
   choices->addWidget(new QLabel(QStringLiteral("Résultat"), chartPane));
@@ -240,13 +221,8 @@ void EtudeParametrique::BuildWidgets() {
   chart_ = new QCustomPlot(chartPane);
   chart_->setObjectName(QStringLiteral("StudyChart"));
   chart_->setMinimumSize(360, 280);
-  chart_->plotLayout()->insertRow(0);
-  QFont titleFont = font();
-  titleFont.setBold(true);
-  chartTitle_ = new QCPTextElement(chart_, QString(), titleFont);
-  chart_->plotLayout()->addElement(0, 0, chartTitle_);
-  chart_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-  chart_->legend->setFont(font());
+  frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
+  frame_->OnReport([this](const QString& text) { Tell(text); });
   chartLayout->addWidget(chart_, 1);
   correlation_ = new QLabel(chartPane);
   correlation_->setObjectName(QStringLiteral("RankCorrelation"));
@@ -280,7 +256,7 @@ void EtudeParametrique::BuildWidgets() {
   connect(result_, &QComboBox::currentIndexChanged, this, [this] { Plot(); });
   connect(axis_, &QComboBox::currentIndexChanged, this, [this] { Plot(); });
   connect(exportTable_, &QPushButton::clicked, this, &EtudeParametrique::ChooseTableFile);
-  connect(saveChart_, &QPushButton::clicked, this, &EtudeParametrique::ChooseChartFile);
+  connect(saveChart_, &QPushButton::clicked, this, [this] { frame_->SaveAs(); });
 }
 
 void EtudeParametrique::ResetRanges() {
@@ -524,53 +500,37 @@ void EtudeParametrique::Plot() {
   const int result = result_->currentIndex();
   const bool sampled = study_.Design == study::DesignKind::LatinHypercube;
   correlation_->setVisible(sampled);
+  chart_->legend->setVisible(false);
   if (x < 0 || result < 0 || static_cast<std::size_t>(x) >= study_.Vary.size()) {
     correlation_->clear();
-    chartTitle_->setText(QStringLiteral("Aucune étude"));
-    chart_->legend->setVisible(false);
-    chart_->replot();
+    frame_->ShowEmpty(QString());
     return;
   }
-  const std::size_t q = static_cast<std::size_t>(x);
   const std::size_t r = static_cast<std::size_t>(result);
-  const session::StudyChart data = session::ChartData(study_, rows_, logScales_, q, r);
-  std::size_t colour = 0;
-  for (const session::StudyCurve& curve : data.Curves) {
+  const session::StudyChart data =
+      session::ChartData(study_, rows_, logScales_, static_cast<std::size_t>(x), r, separator_);
+  for (std::size_t c = 0; c < data.Curves.size(); ++c) {
+    const session::StudyCurve& curve = data.Curves[c];
     QCPGraph* graph = chart_->addGraph();
     graph->setData(QVector<double>(curve.X.begin(), curve.X.end()),
                    QVector<double>(curve.Y.begin(), curve.Y.end()));
-    const QColor tone(kPalette[colour++ % std::size(kPalette)]);
+    const QColor tone = ChartTone(c);
     graph->setPen(QPen(tone, 1.5));
     graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
     if (data.Cloud) graph->setLineStyle(QCPGraph::lsNone);
-    if (data.Other) {
-      const study::Quantity& other = study_.Vary[*data.Other];
-      graph->setName(Q(other.Name() + " = " + format::FormatGeneral(curve.Key, separator_) +
-                       (other.Unit().empty() ? "" : " " + other.Unit())));
-    }
+    graph->setName(Q(curve.Name));
   }
   chart_->legend->setVisible(data.Other && !data.Curves.empty());
-  if (sampled) correlation_->setText(CorrelationText(r));
-  chart_->xAxis->setScaleType(data.LogX ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
-  if (data.LogX) {
-    chart_->xAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
-  } else {
-    chart_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+  if (sampled) correlation_->setText(Q(session::CorrelationText(study_, rows_, r, separator_)));
+  ChartFrame::SetLogScale(*chart_->xAxis, data.LogX);
+  chart_->xAxis->setLabel(Q(data.XLabel));
+  chart_->yAxis->setLabel(Q(data.YLabel));
+  if (data.Curves.empty()) {
+    frame_->ShowEmpty(Q(data.Title));
+    return;
   }
-  const study::Quantity& shownQuantity = study_.Vary[q];
-  const study::ResultColumn& column = study::kResultColumns[r];
-  chart_->xAxis->setLabel(WithUnit(shownQuantity.Name(), shownQuantity.Unit()));
-  chart_->yAxis->setLabel(WithUnit(column.Name, column.Unit));
-  chartTitle_->setText(data.Curves.empty()
-                           ? QStringLiteral("%1 : aucun résultat").arg(column.Name)
-                           : QStringLiteral("%1 en fonction de %2")
-                                 .arg(QString::fromUtf8(column.Name), Q(shownQuantity.Name())));
-  if (!data.Curves.empty()) {
-    chart_->rescaleAxes();
-    chart_->xAxis->setRange(WithMargin(chart_->xAxis->range(), data.LogX));
-    chart_->yAxis->setRange(WithMargin(chart_->yAxis->range(), false));
-  }
-  chart_->replot();
+  frame_->SetTitle(Q(data.Title));
+  frame_->ResetView();
 }
 
 bool EtudeParametrique::ExportTable(const QString& path) {
@@ -591,7 +551,7 @@ bool EtudeParametrique::ExportTable(const QString& path) {
 }
 
 bool EtudeParametrique::SaveChart(const QString& path) {
-  return SaveChartFile(*chart_, path, chartTitle_->text());
+  return frame_->Save(path);
 }
 
 void EtudeParametrique::ChooseTableFile() {
@@ -601,30 +561,6 @@ void EtudeParametrique::ChooseTableFile() {
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
   ExportTable(path);
-}
-
-void EtudeParametrique::ChooseChartFile() {
-  const QString path = ChooseChartPath(this, QStringLiteral("etude.png"));
-  if (path.isEmpty()) return;
-  if (!SaveChart(path)) {
-    const QString text =
-        QStringLiteral("Le graphique n'a pas pu être enregistré dans %1.").arg(path);
-    Tell(text);
-    QMessageBox::warning(this, windowTitle(), text);
-    return;
-  }
-  Tell(QStringLiteral("Graphique enregistré dans %1.").arg(path));
-}
-
-QString EtudeParametrique::CorrelationText(std::size_t result) const {
-  const std::vector<double> rho = session::RankCorrelations(study_, rows_, result);
-  QStringList parts;
-  for (std::size_t q = 0; q < rho.size(); ++q) {
-    parts << Q(study_.Vary[q].Name()) + QLatin1Char(' ') +
-                 (std::isnan(rho[q]) ? QStringLiteral("indéfinie")
-                                     : Q(format::FormatPattern(rho[q], "0.00", separator_)));
-  }
-  return QStringLiteral("Corrélation de rang (Spearman) : ") + parts.join(QStringLiteral(" ; "));
 }
 
 void EtudeParametrique::Tell(const QString& text) {

@@ -21,7 +21,6 @@
 class QComboBox;
 class QGridLayout;
 class QCustomPlot;
-class QCPTextElement;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -31,6 +30,7 @@ class QTableWidget;
 
 namespace quillane::ui {
 
+class ChartFrame;
 using session::StudyBase;
 
 class EtudeParametrique : public QMainWindow {
@@ -109,9 +109,6 @@ class EtudeParametrique : public QMainWindow {
   // Puts a finished point's row at its place among those listed.
   void AddRow(std::size_t index, const study::PointResult& point);
   void ChooseTableFile();
-  void ChooseChartFile();
-  // "Corrélation de rang (Spearman) : …" of the chosen result with each varied quantity.
-  QString CorrelationText(std::size_t result) const;
   void Tell(const QString& text);
 
   std::function<StudyBase()> source_;
@@ -143,7 +140,7 @@ class EtudeParametrique : public QMainWindow {
   QComboBox* result_ = nullptr;
   QComboBox* axis_ = nullptr;
   QCustomPlot* chart_ = nullptr;
-  QCPTextElement* chartTitle_ = nullptr;
+  ChartFrame* frame_ = nullptr;
   QLabel* correlation_ = nullptr;
   QPushButton* exportTable_ = nullptr;
   QPushButton* saveChart_ = nullptr;

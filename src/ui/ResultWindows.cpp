@@ -162,8 +162,7 @@ void ResultWindows::TakeIn(RunResults& results) {
 
   for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
   RefreshPictures();
-  ArrowWindow().ShowTimeSpan(kSecondsPerLamella * results.State.Clock.LamellaCount +
-                             kCoolingSeconds);
+  ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State));
 }
 
 void ResultWindows::ShowResults() {

@@ -1,25 +1,15 @@
 #include "ui/Results.h"
 
 #include <qcustomplot.h>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <optional>
-#include <string>
-
-#include "format/NumberFormat.h"
-#include "ui/ChartFile.h"
+#include "session/ChartData.h"
+#include "ui/Charts.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
 #include "ui/ResultWindowStyle.h"
@@ -27,8 +17,6 @@
 namespace quillane::ui {
 
 namespace {
-
-constexpr QRgb kSeriesColour = 0xFF0046A0;
 
 struct Separators {
   char Decimal = '.';
@@ -45,57 +33,6 @@ Separators LocaleSeparators() {
     separators.Decimal = decimal[0].toLatin1();
   separators.Group = group.size() == 1 && group[0].unicode() < 0x80 ? group[0].toLatin1() : '\0';
   return separators;
-}
-
-// A cell as a number: the locale's conventions first, then the point that a grid written
-// under another locale carries.
-std::optional<double> ReadNumber(std::string_view text, const Separators& separators) {
-  if (auto value = format::ParseStrict(text, separators.Decimal, separators.Group)) return value;
-  if (separators.Decimal != '.') return format::ParseStrict(text, '.', ',');
-  return std::nullopt;
-}
-
-// Decimals needed for ticks that far apart to read differently: none for whole steps, else
-// just enough for the step itself (the tickers step by 1, 2, 2.5 or 5 times a power of ten).
-int DecimalsForStep(double step) {
-  step = std::fabs(step);
-  if (!(step > 0) || !std::isfinite(step)) return 0;
-  for (int decimals = 0; decimals < 15; ++decimals) {
-    const double scaled = step * std::pow(10.0, decimals);
-    if (std::fabs(scaled - std::round(scaled)) <= 1e-6 * scaled) return decimals;
-  }
-  return 15;
-}
-
-// Tick labels in the pattern "###0", widened with decimals where the axis spans too little
-// for whole numbers to differ (the thickness column, in metres).
-class PatternTicker : public QCPAxisTicker {
- protected:
-  QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale&, QChar,
-                                     int) override {
-    const double step = ticks.size() >= 2 ? ticks[1] - ticks[0] : 1.0;
-    const int decimals = DecimalsForStep(step);
-    std::string pattern = "###0";
-    if (decimals > 0) pattern += '.' + std::string(static_cast<std::size_t>(decimals), '0');
-    const char decimal = LocaleSeparators().Decimal;
-    QVector<QString> labels;
-    labels.reserve(ticks.size());
-    for (double tick : ticks) {
-      labels.append(QString::fromStdString(format::FormatPattern(tick, pattern, decimal)));
-    }
-    return labels;
-  }
-};
-
-// Widens a range by a margin on each side; a range without extent gets a tenth of its value
-// (or 1 about zero) so that a flat series still shows.
-QCPRange WithMargin(const QCPRange& range) {
-  if (range.size() > 0) {
-    const double margin = range.size() * 0.04;
-    return QCPRange(range.lower - margin, range.upper + margin);
-  }
-  const double half = range.center() != 0 ? std::fabs(range.center()) * 0.05 : 0.5;
-  return QCPRange(range.center() - half, range.center() + half);
 }
 
 // The grid fills the area; the chart lies over it from a fifth of the width to the right
@@ -187,27 +124,10 @@ Results::Results(QWidget* parent) : QMainWindow(parent) {
 }
 
 void Results::SetUpChart() {
-  chart_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-  chart_->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
-  chart_->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
-  chart_->setNoAntialiasingOnDrag(true);
-  chart_->setFont(font());
-  QFont axisFont = font();
+  frame_ = new ChartFrame(*chart_, QStringLiteral("chart.png"));
   chart_->xAxis->setLabel(QStringLiteral("temps (secondes)"));
   chart_->yAxis->setLabel(QStringLiteral("Temperature (K)/thickness(mm)"));
-  for (QCPAxis* axis : {chart_->xAxis, chart_->yAxis}) {
-    axis->setTicker(QSharedPointer<PatternTicker>::create());
-    axis->setLabelFont(axisFont);
-    axis->setTickLabelFont(axisFont);
-  }
-  chart_->plotLayout()->insertRow(0);
-  QFont titleFont = font();
-  titleFont.setBold(true);
-  chartTitle_ = new QCPTextElement(chart_, QString(), titleFont);
-  chart_->plotLayout()->addElement(0, 0, chartTitle_);
-  chart_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(chart_, &QWidget::customContextMenuRequested, this, &Results::ShowChartMenu);
-  connect(chart_, &QCustomPlot::mouseDoubleClick, this, [this] { ResetChartView(); });
+  frame_->OnViewReset([this] { UpdatePointMarks(); });
   connect(chart_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
           [this] { UpdatePointMarks(); });
 }
@@ -220,56 +140,23 @@ void Results::PDraw_Click() {
 
   const int column = grid_->CurrentColumn();
   const Separators separators = LocaleSeparators();
-  QVector<double> keys;
-  QVector<double> values;
-  // Each run of rising times is one series: a second run appended to the grid starts again
-  // at time 0 and must not be joined to the end of the first.
-  auto flush = [&] {
-    if (keys.isEmpty()) return;
+  for (const session::XYSeries& series :
+       session::GridColumnSeries(grid_->Store(), column, separators.Decimal, separators.Group)) {
     QCPGraph* graph = chart_->addGraph();
-    graph->setData(keys, values, true);
-    graph->setLineStyle(QCPGraph::lsLine);
+    graph->setData(QVector<double>(series.X.begin(), series.X.end()),
+                   QVector<double>(series.Y.begin(), series.Y.end()), true);
     graph->setAdaptiveSampling(true);
-    chartPoints_ += static_cast<int>(keys.size());
-    keys.clear();
-    values.clear();
-  };
-  const ResultRowStore& store = grid_->Store();
-  store.ForEachRow(2, store.RowCount() - 1, [&](int, std::string_view text) {
-    const std::string_view timeText = ResultRowStore::Field(text, 0);
-    const std::string_view valueText = ResultRowStore::Field(text, column);
-    if (timeText.empty() || valueText.empty()) return;
-    const std::optional<double> time = ReadNumber(timeText, separators);
-    const std::optional<double> value = ReadNumber(valueText, separators);
-    if (!time || !value) return;
-    if (!keys.isEmpty() && *time < keys.back()) flush();
-    keys.append(*time);
-    values.append(*value);
-  });
-  flush();
-
-  QString title = QString::fromStdString(grid_->Cell(0, column)).trimmed();
-  const QString unit = QString::fromStdString(grid_->Cell(1, column)).trimmed();
-  if (!unit.isEmpty()) title += QStringLiteral(" (%1)").arg(unit);
+    chartPoints_ += static_cast<int>(series.X.size());
+  }
+  const QString title = QString::fromStdString(session::GridColumnTitle(grid_->Store(), column));
   if (chartPoints_ == 0) {
     // Nothing to plot (a column no row of the run filled): say so, with no range left over
     // from an earlier column.
-    chartTitle_->setText(title + QStringLiteral(" : aucune donnée"));
-    chart_->xAxis->setRange(0, 1);
-    chart_->yAxis->setRange(0, 1);
-    chart_->replot();
+    frame_->ShowEmpty(title);
     return;
   }
-  chartTitle_->setText(title);
-  ResetChartView();
-}
-
-void Results::ResetChartView() {
-  chart_->rescaleAxes();
-  chart_->xAxis->setRange(WithMargin(chart_->xAxis->range()));
-  chart_->yAxis->setRange(WithMargin(chart_->yAxis->range()));
-  UpdatePointMarks();
-  chart_->replot();
+  frame_->SetTitle(title);
+  frame_->ResetView();
 }
 
 void Results::UpdatePointMarks() {
@@ -281,10 +168,9 @@ void Results::UpdatePointMarks() {
     visible += data->findEnd(range.upper) - data->findBegin(range.lower);
   }
   const bool few = visible <= kMostMarkedPoints;
-  const QCPScatterStyle marks =
-      few ? QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(kSeriesColour), 3.5)
-          : QCPScatterStyle(QCPScatterStyle::ssNone);
-  const QPen pen(QColor(kSeriesColour), few ? 1.5 : 1.0);
+  const QCPScatterStyle marks = few ? QCPScatterStyle(QCPScatterStyle::ssDisc, ChartTone(0), 3.5)
+                                    : QCPScatterStyle(QCPScatterStyle::ssNone);
+  const QPen pen(ChartTone(0), few ? 1.5 : 1.0);
   for (int i = 0; i < chart_->graphCount(); ++i) {
     chart_->graph(i)->setScatterStyle(marks);
     chart_->graph(i)->setPen(pen);
@@ -292,55 +178,15 @@ void Results::UpdatePointMarks() {
 }
 
 void Results::Command1_Click() {
-  QGuiApplication::clipboard()->setPixmap(chart_->toPixmap());
+  frame_->Copy();
 }
 
 void Results::Command5_Click() {
   chart_->hide();
 }
 
-bool Results::CanSaveSvg() {
-  return CanSaveChartSvg();
-}
-
 bool Results::SaveChart(const QString& path) {
-  return SaveChartFile(*chart_, path, chartTitle_->text());
-}
-
-void Results::SaveChartAs(const QString& suffix, const QString& filter) {
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Enregistrer le graphique"),
-                                              QStringLiteral("chart.") + suffix, filter);
-  if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().toLower() != suffix) path += '.' + suffix;
-  if (!SaveChart(path)) {
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Le graphique n'a pas pu être enregistré dans %1.").arg(path));
-  }
-}
-
-void Results::ShowChartMenu(const QPoint& position) {
-  QMenu menu(this);
-  QAction* png = menu.addAction(QStringLiteral("Enregistrer en PNG…"), this, [this] {
-    SaveChartAs(QStringLiteral("png"), QStringLiteral("Images PNG (*.png)"));
-  });
-  png->setObjectName(QStringLiteral("savePng"));
-  if (CanSaveSvg()) {
-    menu.addAction(
-            QStringLiteral("Enregistrer en SVG…"), this,
-            [this] { SaveChartAs(QStringLiteral("svg"), QStringLiteral("Dessins SVG (*.svg)")); })
-        ->setObjectName(QStringLiteral("saveSvg"));
-  }
-  menu.addAction(
-          QStringLiteral("Enregistrer en PDF…"), this,
-          [this] { SaveChartAs(QStringLiteral("pdf"), QStringLiteral("Documents PDF (*.pdf)")); })
-      ->setObjectName(QStringLiteral("savePdf"));
-  menu.addAction(QStringLiteral("Copier"), this, &Results::Command1_Click)
-      ->setObjectName(QStringLiteral("copyChart"));
-  menu.addSeparator();
-  menu.addAction(QStringLiteral("Vue d'ensemble"), this, &Results::ResetChartView)
-      ->setObjectName(QStringLiteral("resetView"));
-  menu.exec(chart_->mapToGlobal(position));
+  return frame_->Save(path);
 }
 
 void Results::closeEvent(QCloseEvent* event) {

@@ -7,10 +7,10 @@
 #include <QMainWindow>
 
 class QCustomPlot;
-class QCPTextElement;
 
 namespace quillane::ui {
 
+class ChartFrame;
 class ResultGridModel;
 class ResultGridView;
 
@@ -37,7 +37,6 @@ class Results : public QMainWindow {
   // Saves the chart as PNG, PDF or, where the toolkit has it, SVG, chosen by the file's
   // suffix. False when the file cannot be written or the suffix names no such format.
   bool SaveChart(const QString& path);
-  static bool CanSaveSvg();
 
  signals:
   // The buttons that open the stress views, and the two menus.
@@ -54,9 +53,6 @@ class Results : public QMainWindow {
 
  private:
   void SetUpChart();
-  void ShowChartMenu(const QPoint& position);
-  void SaveChartAs(const QString& suffix, const QString& filter);
-  void ResetChartView();
   // Point marks and a wider line only while few points are in view: marks for a million
   // records, or a wide antialiased line through them, would cost seconds per redraw, while a
   // thin sampled line takes milliseconds.
@@ -65,7 +61,7 @@ class Results : public QMainWindow {
   ResultGridModel* grid_ = nullptr;
   ResultGridView* view_ = nullptr;
   QCustomPlot* chart_ = nullptr;
-  QCPTextElement* chartTitle_ = nullptr;
+  ChartFrame* frame_ = nullptr;
   int chartPoints_ = 0;
 };
 

@@ -10,6 +10,7 @@
 
 #include "GraphicsStates.h"
 #include "graphics/SvgWriter.h"
+#include "stress/DeflectionHistory.h"
 
 namespace quillane::graphics {
 namespace {
@@ -57,6 +58,48 @@ TEST(StressViewsTest, AxesAreFramedAroundTheirRange) {
     EXPECT_EQ(Texts(profile, c.stressLabel).size(), c.low == c.high ? 2u : 1u);
     EXPECT_EQ(Texts(history, c.deflectionLabel).size(), c.low == c.high ? 2u : 1u);
   }
+}
+
+// The whole deposit's history against its own time: long histories draw a bounded number of
+// strokes, every point lies within them, and the passes' ends and room temperature are marked.
+TEST(StressViewsTest, AWholeDepositHistoryIsDrawnAgainstTheRunsTime) {
+  ModelState state = MakeStressState(4, kE, kTs);
+  state.Input.StressModel = kWholeDepositModel;
+  StressResults& s = state.Stress;
+  constexpr int kPoints = 200000;
+  s.DeflectionAxisMin = -2e-5;
+  s.DeflectionAxisMax = 3e-5;
+  for (int i = 1; i <= kPoints; ++i) {
+    const double time = 27.0 * i / kPoints;
+    // A zig-zag between the axis's ends: its extremes must reach the picture.
+    const double deflection = i % 2 == 0 ? 3e-5 : -2e-5;
+    s.History.push_back({{time, DepositEventKind::Row}, 0, deflection});
+  }
+  s.History.back().Event.Kind = DepositEventKind::Cooling;
+  state.Timeline.PassEnds = {kPoints / 2, kPoints - 1};
+  DrawingSurface history(6615, 4095);
+  DrawDeflectionHistory(state, history);
+  std::size_t strokes = 0;
+  float lowest = 1, highest = -1, latest = 0;
+  std::size_t marks = 0;
+  for (const DisplayItem& item : history.Items()) {
+    if (item.Colour != QBColor(10)) continue;
+    if (item.Kind == ItemKind::Circle) ++marks;
+    if (item.Kind != ItemKind::Line) continue;
+    ++strokes;
+    lowest = std::min({lowest, item.Y1, item.Y2});
+    highest = std::max({highest, item.Y1, item.Y2});
+    latest = std::max({latest, item.X1, item.X2});
+  }
+  EXPECT_LE(strokes, 4u * 1000 + 4) << "four strokes a column at most";
+  EXPECT_FLOAT_EQ(lowest, -2e-5f);
+  EXPECT_FLOAT_EQ(highest, 3e-5f);
+  EXPECT_FLOAT_EQ(latest, 27.0f);
+  EXPECT_EQ(marks, 4u) << "the start, two pass ends and room temperature";
+  EXPECT_EQ(Texts(history, "27.0s").size(), 1u);
+  EXPECT_DOUBLE_EQ(DeflectionHistorySeconds(state), 27.0);
+  state.Input.StressModel = "one-pass";
+  EXPECT_DOUBLE_EQ(DeflectionHistorySeconds(state), 4 * 4 + 120);
 }
 
 TEST(StressViewsTest, SecondCallLeavesNoTraceOfTheFirst) {

@@ -247,6 +247,11 @@ TEST(FitViewTest, TheChartShowsTheRecordThenTheModelAndItsResiduals) {
   std::vector<OverlaySeries> series = FitOverlay(record, nullptr);
   ASSERT_EQ(series.size(), 2u);
   EXPECT_EQ(series[0].Label, "Courbure");
+  EXPECT_EQ(series[0].ValueAxis, "Courbure (1/m)");
+  EXPECT_EQ(series[0].ResidualAxis, "Résidu (1/m)");
+  EXPECT_EQ(series[1].ValueAxis, "Température de la face arrière (K)");
+  EXPECT_EQ(series[1].ResidualAxis, "Résidu (K)");
+  EXPECT_EQ(OverlayTitle("essai.csv", false), "Mesures — essai.csv");
   EXPECT_EQ(series[0].Measured, record.Curvature);
   EXPECT_TRUE(series[0].Residual.empty());
   EXPECT_TRUE(series[0].Curve.empty());
@@ -268,6 +273,7 @@ TEST(FitViewTest, TheChartShowsTheRecordThenTheModelAndItsResiduals) {
   EXPECT_EQ(series[1].Curve, fit.ThermalBack);
   EXPECT_EQ(series[1].From, 0);
   EXPECT_EQ(series[1].To, 2);
+  EXPECT_EQ(OverlayTitle("essai.csv", true), "Mesures et modèle ajusté — essai.csv");
   // A record that has no temperatures gives the curvature alone.
   record.Temperature.clear();
   EXPECT_EQ(FitOverlay(record, &fit).size(), 1u);

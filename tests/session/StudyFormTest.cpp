@@ -2,12 +2,14 @@
 // count, the study the entries describe or the faults that stop it, the same faults as the
 // batch program's study file for the same entries, and the data of the chart.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "TestSupport.h"
+#include "format/NumberFormat.h"
 #include "session/FormEntry.h"
 #include "session/StudyForm.h"
 #include "study/StudyPlots.h"
@@ -323,7 +325,7 @@ TEST_F(StudyFormTest, TheFormAndTheStudyFileGiveTheSameFaults) {
   }
 }
 
-TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantity) {
+TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   study::Study grid;
   grid.Vary.resize(2);
   grid.Vary[0].Spec = &Quantity("HeatFlux");
@@ -333,45 +335,115 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantity) {
     result.Results.fill(y);
     return std::optional<study::PointResult>(result);
   };
-  // Six points of a 3 × 2 grid, one unfinished and one that gave no result.
-  const study::StudyRows rows = {point(1, 20, 5), point(1, 10, 4), point(2, 20, 7),
-                                 std::nullopt,    point(3, 20, 9), point(3, 10, kNaN, "failed")};
+  // Six points of a 3 × 2 grid (SI), one unfinished and one that gave no result.
+  const study::StudyRows rows = {point(1000, 20, 5e6), point(1000, 10, 4e6),
+                                 point(2500, 20, 7e6), std::nullopt,
+                                 point(3000, 20, 9e6), point(3000, 10, kNaN, "failed")};
+  // The quantities in the units of their boxes (kW/m², Pa), stresses in MPa, the other results
+  // in SI.
   const struct {
     std::size_t quantity;
+    std::size_t result;
     std::vector<double> keys;
+    std::vector<std::string> names;
     std::vector<std::vector<double>> x;
     std::vector<std::vector<double>> y;
+    const char* xLabel;
+    const char* yLabel;
+    const char* title;
   } views[] = {
-      {0, {10, 20}, {{1}, {1, 2, 3}}, {{4}, {5, 7, 9}}},
-      {1, {1, 2, 3}, {{20, 10}, {20}, {20}}, {{5, 4}, {7}, {9}}},
+      {0,
+       2,
+       {10, 20},
+       {"coating.SigmaQ = 10 Pa", "coating.SigmaQ = 20 Pa"},
+       {{1}, {1, 2.5, 3}},
+       {{4}, {5, 7, 9}},
+       "HeatFlux (kW/m²)",
+       "SubstrateStressBackFinal (MPa)",
+       "SubstrateStressBackFinal en fonction de HeatFlux"},
+      {1,
+       0,
+       {1, 2.5, 3},
+       {"HeatFlux = 1 kW/m²", "HeatFlux = 2,5 kW/m²", "HeatFlux = 3 kW/m²"},
+       {{20, 10}, {20}, {20}},
+       {{5e6, 4e6}, {7e6}, {9e6}},
+       "coating.SigmaQ (Pa)",
+       "FinalCurvature (1/m)",
+       "FinalCurvature en fonction de coating.SigmaQ"},
+      {0,
+       7,
+       {10, 20},
+       {"coating.SigmaQ = 10 Pa", "coating.SigmaQ = 20 Pa"},
+       {{1}, {1, 2.5, 3}},
+       {{4e6}, {5e6, 7e6, 9e6}},
+       "HeatFlux (kW/m²)",
+       "ThermalRowCount",
+       "ThermalRowCount en fonction de HeatFlux"},
   };
   for (const auto& view : views) {
-    const StudyChart chart = ChartData(grid, rows, {false, true}, view.quantity, 2);
+    const StudyChart chart = ChartData(grid, rows, {false, true}, view.quantity, view.result, ',');
     EXPECT_EQ(chart.Other, 1 - view.quantity);
     EXPECT_FALSE(chart.Cloud);
     EXPECT_EQ(chart.LogX, view.quantity == 1);
-    ASSERT_EQ(chart.Curves.size(), view.keys.size());
+    EXPECT_EQ(chart.XLabel, view.xLabel);
+    EXPECT_EQ(chart.YLabel, view.yLabel);
+    EXPECT_EQ(chart.Title, view.title);
+    ASSERT_EQ(chart.Curves.size(), view.keys.size()) << view.title;
     for (std::size_t k = 0; k < view.keys.size(); ++k) {
-      EXPECT_EQ(chart.Curves[k].Key, view.keys[k]);
-      EXPECT_EQ(chart.Curves[k].X, view.x[k]);
-      EXPECT_EQ(chart.Curves[k].Y, view.y[k]);
+      EXPECT_DOUBLE_EQ(chart.Curves[k].Key, view.keys[k]);
+      EXPECT_EQ(chart.Curves[k].Name, view.names[k]);
+      EXPECT_THAT(chart.Curves[k].X, ::testing::Pointwise(::testing::DoubleEq(), view.x[k]));
+      EXPECT_THAT(chart.Curves[k].Y, ::testing::Pointwise(::testing::DoubleEq(), view.y[k]));
     }
   }
-  // Samples are one cloud, whatever the values of the other quantity.
+  // The choice of results names the units the chart shows.
+  const std::vector<std::string> choices = ResultChoices();
+  ASSERT_EQ(choices.size(), study::kResultColumns.size());
+  EXPECT_EQ(choices[0], "FinalCurvature (1/m)");
+  EXPECT_EQ(choices[1], "FinalDeflection (m)");
+  EXPECT_EQ(choices[4], "LamellaStressFinalMin (MPa)");
+  EXPECT_EQ(choices[6], "PeakSurfaceTemperature (K)");
+  EXPECT_EQ(choices[8], "SingularMatrixEvents");
+
+  // Samples are one cloud, whatever the values of the other quantity, and have no legend.
   study::Study sampled = grid;
   sampled.Design = study::DesignKind::LatinHypercube;
-  const StudyChart cloud = ChartData(sampled, rows, {}, 0, 2);
+  const StudyChart cloud = ChartData(sampled, rows, {}, 0, 6, '.');
   EXPECT_TRUE(cloud.Cloud);
   EXPECT_FALSE(cloud.Other);
+  EXPECT_FALSE(cloud.LogX);
   ASSERT_EQ(cloud.Curves.size(), 1u);
-  EXPECT_EQ(cloud.Curves[0].X, (std::vector<double>{1, 1, 2, 3}));
-  EXPECT_EQ(cloud.Curves[0].Y, (std::vector<double>{5, 4, 7, 9}));
-  // The correlations take the points that gave the result.
+  EXPECT_EQ(cloud.Curves[0].Name, "");
+  EXPECT_THAT(cloud.Curves[0].X,
+              ::testing::Pointwise(::testing::DoubleEq(), std::vector<double>{1, 1, 2.5, 3}));
+  EXPECT_EQ(cloud.Curves[0].Y, (std::vector<double>{5e6, 4e6, 7e6, 9e6}));
+  // A varied thickness shows in µm.
+  study::Study thickness;
+  thickness.Vary.resize(1);
+  thickness.Vary[0].Spec = &Quantity("PassThickness");
+  const StudyChart single =
+      ChartData(thickness, {point(2e-6, kNaN, 1), point(5e-6, kNaN, 2)}, {false}, 0, 1, '.');
+  EXPECT_EQ(single.XLabel, "PassThickness (µm)");
+  EXPECT_FALSE(single.Other);
+  ASSERT_EQ(single.Curves.size(), 1u);
+  EXPECT_THAT(single.Curves[0].X,
+              ::testing::Pointwise(::testing::DoubleEq(), std::vector<double>{2, 5}));
+
+  // The correlations take the points that gave the result, whatever the units shown.
   const std::vector<double> rho = RankCorrelations(sampled, rows, 2);
   ASSERT_EQ(rho.size(), 2u);
-  EXPECT_DOUBLE_EQ(rho[0], study::RankCorrelation({1, 1, 2, 3}, {5, 4, 7, 9}));
+  EXPECT_DOUBLE_EQ(rho[0], study::RankCorrelation({1000, 1000, 2500, 3000}, {5, 4, 7, 9}));
   EXPECT_DOUBLE_EQ(rho[1], study::RankCorrelation({20, 10, 20, 20}, {5, 4, 7, 9}));
-  EXPECT_EQ(TableNumbers(4, *rows[4]), (std::vector<double>{5, 3, 20, 9, 9, 9, 9, 9, 9, 9, 9, 9}));
+  EXPECT_EQ(CorrelationText(sampled, rows, 2, ','), "Corrélation de rang (Spearman) : HeatFlux " +
+                                                        format::FormatPattern(rho[0], "0.00", ',') +
+                                                        " ; coating.SigmaQ " +
+                                                        format::FormatPattern(rho[1], "0.00", ','));
+  // A result that never varies has no rank correlation.
+  const study::StudyRows flat = {point(1000, 10, 1), point(2000, 20, 1)};
+  EXPECT_EQ(CorrelationText(sampled, flat, 2, '.'),
+            "Corrélation de rang (Spearman) : HeatFlux indéfinie ; coating.SigmaQ indéfinie");
+  EXPECT_EQ(TableNumbers(4, *rows[4]),
+            (std::vector<double>{5, 3000, 20, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6}));
 }
 
 }  // namespace

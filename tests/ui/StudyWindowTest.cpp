@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -16,10 +17,13 @@
 
 #include "GeometrieTestSupport.h"
 #include "format/NumberFormat.h"
+#include "run/QuantityTable.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
+#include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
+#include "ui/Results.h"
 
 namespace quillane::test {
 namespace {
@@ -32,6 +36,29 @@ struct Entry {
   bool Log = false;
   bool Normal = false;  // the law of a sampled study: normal (mean, deviation) or uniform
 };
+
+// The actions of a chart's context menu, in order, as "name=text"; the action named `pick` is
+// triggered, then the menu closes.
+QStringList ChartMenu(QCustomPlot& chart, const QString& pick = QString()) {
+  QStringList actions;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) continue;
+      actions << action->objectName() + '=' + action->text();
+      if (action->objectName() == pick) action->trigger();
+    }
+    menu->close();
+  });
+  emit chart.customContextMenuRequested(QPoint(20, 20));
+  return actions;
+}
+
+QString ChartTitle(QCustomPlot& chart) {
+  auto* title = qobject_cast<QCPTextElement*>(chart.plotLayout()->element(0, 0));
+  return title != nullptr ? title->text() : QString();
+}
 
 class StudyWindowTest : public GeometrieWindowFixture {
  protected:
@@ -125,12 +152,16 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
   RunToEnd();
   ASSERT_EQ(study->Table().rowCount(), 6);
   QCustomPlot& chart = study->Chart();
+  // The chart shows each quantity in the unit of its box.
   const struct {
     int Axis;
     int Curves;
     int PointsEach;
     const char* FirstName;
-  } views[] = {{0, 2, 3, "coating.SigmaQ = 50000000 Pa"}, {1, 3, 2, "HeatFlux = 300000 W/m²"}};
+    const char* Shown;
+    const char* Other;
+  } views[] = {{0, 2, 3, "coating.SigmaQ = 50000000 Pa", "HeatFlux", "coating.SigmaQ"},
+               {1, 3, 2, "HeatFlux = 300 kW/m²", "coating.SigmaQ", "HeatFlux"}};
   for (const auto& view : views) {
     Part<QComboBox>("AxisChoice")->setCurrentIndex(view.Axis);
     ASSERT_EQ(chart.graphCount(), view.Curves) << view.Axis;
@@ -145,8 +176,10 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
         for (int row = 0; row < 6; ++row) {
           const int other = 2 - view.Axis;
           const double otherValue = chart.graph(g)->name().section(' ', 2, 2).toDouble();
-          found = found || (Cell(row, 1 + view.Axis) == point->key &&
-                            Cell(row, other) == otherValue && Cell(row, 3) == point->value);
+          found =
+              found || (Quantity(view.Shown).ToDisplay(Cell(row, 1 + view.Axis)) == point->key &&
+                        Quantity(view.Other).ToDisplay(Cell(row, other)) == otherValue &&
+                        Cell(row, 3) == point->value);
         }
         EXPECT_TRUE(found) << view.Axis << " " << g << " " << point->key;
       }
@@ -220,7 +253,8 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
   std::vector<double> sigma;
   std::vector<double> peak;
   for (int row = 0; row < 8; ++row) {
-    listed.emplace_back(Cell(row, 1), Cell(row, 3 + kPeakTemperature));
+    listed.emplace_back(Quantity("HeatFlux").ToDisplay(Cell(row, 1)),
+                        Cell(row, 3 + kPeakTemperature));
     flux.push_back(Cell(row, 1));
     sigma.push_back(Cell(row, 2));
     peak.push_back(Cell(row, 3 + kPeakTemperature));
@@ -320,6 +354,48 @@ TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
       << Status().toStdString();
   for (int row = 1; row < rows; ++row) EXPECT_LT(Cell(row - 1, 0), Cell(row, 0));
   EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
+}
+
+TEST_F(StudyWindowTest, ChartsShareTheirMenuSayWhenEmptyAndShowStressesInMegapascals) {
+  OpenStudy();
+  QCustomPlot& chart = study->Chart();
+  EXPECT_EQ(ChartTitle(chart), QString::fromUtf8("Aucune donnée"));
+  const QStringList menu = {QStringLiteral("copyChart=Copier"),
+                            QString::fromUtf8("saveChart=Enregistrer…"),
+                            QString::fromUtf8("resetView=Réinitialiser le zoom")};
+  EXPECT_EQ(ChartMenu(chart), menu);
+
+  Set(1, {"HeatFlux", "300", "900", 2, false});
+  RunToEnd();
+  EXPECT_EQ(ChartTitle(chart), "FinalCurvature en fonction de HeatFlux");
+  EXPECT_EQ(chart.xAxis->label(), QString::fromUtf8("HeatFlux (kW/m²)"));
+  // The flux in kW/m², with a margin of 4 % of its span on each side.
+  EXPECT_DOUBLE_EQ(chart.xAxis->range().lower, 276);
+  EXPECT_DOUBLE_EQ(chart.xAxis->range().upper, 924);
+  const QCPRange fitted = chart.yAxis->range();
+  chart.xAxis->setRange(0, 10);
+  chart.yAxis->setRange(0, 10);
+  EXPECT_EQ(ChartMenu(chart, QStringLiteral("resetView")), menu);
+  EXPECT_DOUBLE_EQ(chart.xAxis->range().lower, 276);
+  EXPECT_EQ(chart.yAxis->range(), fitted);
+
+  // Stresses in MPa, as the batch program plots them; the table keeps SI.
+  constexpr int kSubstrateBack = 2;
+  Part<QComboBox>("ResultChoice")->setCurrentIndex(kSubstrateBack);
+  EXPECT_EQ(Part<QComboBox>("ResultChoice")->currentText(), "SubstrateStressBackFinal (MPa)");
+  EXPECT_EQ(chart.yAxis->label(), "SubstrateStressBackFinal (MPa)");
+  ASSERT_EQ(chart.graph(0)->data()->size(), 3);
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_DOUBLE_EQ(chart.graph(0)->data()->at(row)->value, Cell(row, 2 + kSubstrateBack) * 1e-6);
+  }
+
+  // The fit window's chart before any record, and the results chart, offer the same menu.
+  Trigger("FitWindow");
+  auto* fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+  ASSERT_NE(fit, nullptr);
+  EXPECT_EQ(ChartTitle(fit->Chart()), QString::fromUtf8("Aucune donnée"));
+  EXPECT_EQ(ChartMenu(fit->Chart()), menu);
+  EXPECT_EQ(ChartMenu(windows->ResultsWindow().Chart()), menu);
 }
 
 }  // namespace
