@@ -734,7 +734,7 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
     if (!result.Cancelled && !own.stop_requested()) {
       Check(evaluator, scaled, settings.Robust, started, result);
     }
-    // A stop during the diagnosis leaves it unfinished.
+    // A stop during the diagnosis or the checks leaves them unfinished.
     result.Cancelled = result.Cancelled || own.stop_requested();
     if (!result.Cancelled) Curves(*model, record, result);
   } catch (const RunCancelled&) {

@@ -30,7 +30,7 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
              " (ses pentes sur un petit et sur un plus grand pas diffèrent) : " +
              (std::isnan(note.StandardError) ? std::string("la covariance n'en dit rien")
                                              : "son écart type tiré de la covariance (" +
-                                                   shown(note.StandardError) + ") ne vaut pas") +
+                                                   shown(note.StandardError) + ") ne tient pas") +
              ". Un balayage autour d'elle garde l'écart au plus à une unité de khi-deux de son "
              "minimum de " +
              shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
