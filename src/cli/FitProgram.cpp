@@ -77,6 +77,10 @@ void PrintResult(const fit::FitResult& result, std::ostream& out) {
     if (std::isfinite(result.StandardError[j])) {
       out << " ± " << format::FormatShortest(result.StandardError[j]);
     }
+    if (j < result.IntervalFromScan.size() && result.IntervalFromScan[j]) {
+      out << " (within " << format::FormatShortest(result.IntervalLow[j]) << " to "
+          << format::FormatShortest(result.IntervalHigh[j]) << " by a scan; see the notes)";
+    }
     out << "\n";
   }
   out << "  RMS residual: curvature " << format::FormatShortest(result.CurvatureRms) << " 1/m";

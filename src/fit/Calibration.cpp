@@ -22,6 +22,14 @@ namespace quillane::fit {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kHuber = 1.345;  // the robust loss's corner, in noise units
+// The checks before a fit reports.
+constexpr double kScanReach = 5;         // standard errors each side
+constexpr int kScanPoints = 5;           // points each side
+constexpr double kSlopeTolerance = 0.1;  // how far the two slopes may differ, relative
+constexpr double kStartReach = 0.02;     // least distance of a thermal figure's starts, relative
+constexpr double kFinestScan = 1e-9;     // the scan's least step, relative to the figure
+constexpr double kBetterBy = 1e-3;       // cost (half χ²) a point must gain to count as better
 
 using Progress = std::function<bool(const FitProgress&)>;
 
@@ -154,7 +162,7 @@ void AddResiduals(ceres::Problem& problem, Evaluator& evaluator, Scaled& scaled,
   const std::size_t p = scaled.X.size();
   for (std::size_t i = 0; i < evaluator.ResidualCount(); ++i) {
     problem.AddResidualBlock(new ResidualBlock(evaluator, i, static_cast<int>(p)),
-                             robust ? new ceres::HuberLoss(1.345) : nullptr, scaled.X.data());
+                             robust ? new ceres::HuberLoss(kHuber) : nullptr, scaled.X.data());
   }
   for (std::size_t j = 0; j < p; ++j) {
     problem.SetParameterLowerBound(scaled.X.data(), static_cast<int>(j), scaled.Lower[j]);
@@ -162,14 +170,7 @@ void AddResiduals(ceres::Problem& problem, Evaluator& evaluator, Scaled& scaled,
   }
 }
 
-// Solve: weighed first by the spread of each record; then, unless the user gave the noise, by
-// the noise the first fit's residuals show, and fitted again from there.
-void Solve(ceres::Problem& problem, Evaluator& evaluator, const FitModel& model,
-           const CalibrationRecord& record, const FitSettings& settings, Scaled& scaled,
-           const Progress& progress, std::stop_source& stop, FitResult& result) {
-  const std::size_t p = scaled.X.size();
-  const std::size_t curvatures = evaluator.CurvatureCount();
-  const std::size_t temperatures = evaluator.ResidualCount() - curvatures;
+ceres::Solver::Options SolverOptions() {
   ceres::Solver::Options options;
   options.linear_solver_type = ceres::DENSE_QR;
   options.max_num_iterations = 200;
@@ -178,45 +179,77 @@ void Solve(ceres::Problem& problem, Evaluator& evaluator, const FitModel& model,
   options.parameter_tolerance = 1e-13;
   options.logging_type = ceres::SILENT;
   options.update_state_every_iteration = true;
+  return options;
+}
 
-  const bool estimate =
-      settings.CurvatureNoise <= 0 || (temperatures > 0 && settings.TemperatureNoise <= 0);
+// Whether the fit estimates a record's noise (the user gave none for it).
+bool EstimatesNoise(const Evaluator& evaluator, const FitSettings& settings) {
+  const bool temperatures = evaluator.ResidualCount() > evaluator.CurvatureCount();
+  return settings.CurvatureNoise <= 0 || (temperatures && settings.TemperatureNoise <= 0);
+}
+
+// One solve from where the figures are, with the evaluator's weights; false when stopped.
+bool SolveOnce(ceres::Problem& problem, const FitModel& model, const Progress& progress,
+               std::stop_source& stop, FitResult& result) {
+  ceres::Solver::Options options = SolverOptions();
+  IterationReport report(progress, result.Iterations, model, stop);
+  options.callbacks = {&report};
+  ceres::Solver::Summary summary;
+  ceres::Solve(options, &problem, &summary);
+  result.Iterations += static_cast<int>(summary.iterations.size()) - 1;
+  result.Termination = summary.message;
+  result.End = EndOf(summary);
+  if (summary.termination_type == ceres::USER_FAILURE || stop.stop_requested()) {
+    result.Cancelled = true;
+    return false;
+  }
+  return true;
+}
+
+// The noise of each record that the residuals at the figures show (weighed by the noise used so
+// far), where the user gave none, and the evaluator weighs by it; false when the model cannot
+// run there.
+bool EstimateNoise(Evaluator& evaluator, const CalibrationRecord& record,
+                   const FitSettings& settings, const Scaled& scaled, FitResult& result) {
+  const std::size_t p = scaled.X.size();
+  const std::size_t curvatures = evaluator.CurvatureCount();
+  const std::size_t temperatures = evaluator.ResidualCount() - curvatures;
+  const std::shared_ptr<const Evaluator::Point> point = evaluator.At(scaled.X.data(), false);
+  if (!point->Ok) return false;
+  const std::vector<double>& r = point->Residual;
+  const double dof = std::max(1.0, static_cast<double>(r.size()) - static_cast<double>(p));
+  const double factor = std::sqrt(static_cast<double>(r.size()) / dof);
+  // A record the model meets exactly has no noise to show; a floor keeps the weights finite.
+  if (settings.CurvatureNoise <= 0) {
+    result.CurvatureNoise =
+        std::max(RootMeanSquare(r, 0, curvatures) * result.CurvatureNoise * factor,
+                 1e-12 * Spread(record.Curvature));
+  }
+  if (temperatures > 0 && settings.TemperatureNoise <= 0) {
+    result.TemperatureNoise =
+        std::max(RootMeanSquare(r, curvatures, temperatures) * result.TemperatureNoise * factor,
+                 1e-12 * Spread(record.Temperature));
+  }
+  evaluator.SetNoise(result.CurvatureNoise, result.TemperatureNoise);
+  return true;
+}
+
+// Solve: weighed first by the spread of each record; then, unless the user gave the noise, by
+// the noise the first fit's residuals show, and fitted again from there.
+void Solve(ceres::Problem& problem, Evaluator& evaluator, const FitModel& model,
+           const CalibrationRecord& record, const FitSettings& settings, Scaled& scaled,
+           const Progress& progress, std::stop_source& stop, FitResult& result) {
+  const bool temperatures = evaluator.ResidualCount() > evaluator.CurvatureCount();
   result.CurvatureNoise =
       settings.CurvatureNoise > 0 ? settings.CurvatureNoise : Spread(record.Curvature);
   result.TemperatureNoise = settings.TemperatureNoise > 0
                                 ? settings.TemperatureNoise
-                                : (temperatures > 0 ? Spread(record.Temperature) : 1);
-  ceres::Solver::Summary summary;
-  for (int stage = 0; stage < (estimate ? 2 : 1); ++stage) {
-    evaluator.SetNoise(result.CurvatureNoise, result.TemperatureNoise);
-    IterationReport report(progress, result.Iterations, model, stop);
-    options.callbacks = {&report};
-    ceres::Solve(options, &problem, &summary);
-    result.Iterations += static_cast<int>(summary.iterations.size()) - 1;
-    result.Termination = summary.message;
-    result.End = EndOf(summary);
-    if (summary.termination_type == ceres::USER_FAILURE || stop.stop_requested()) {
-      result.Cancelled = true;
-      return;
-    }
-    if (stage == 1 || !estimate) break;
-    // The residuals at the first fit's figures, weighed by the spreads: the solver has them.
-    const std::shared_ptr<const Evaluator::Point> point = evaluator.At(scaled.X.data(), false);
-    if (!point->Ok) break;
-    const std::vector<double>& r = point->Residual;
-    const double dof = std::max(1.0, static_cast<double>(r.size()) - static_cast<double>(p));
-    const double factor = std::sqrt(static_cast<double>(r.size()) / dof);
-    // A record the model meets exactly has no noise to show; a floor keeps the weights finite.
-    if (settings.CurvatureNoise <= 0) {
-      result.CurvatureNoise =
-          std::max(RootMeanSquare(r, 0, curvatures) * result.CurvatureNoise * factor,
-                   1e-12 * Spread(record.Curvature));
-    }
-    if (temperatures > 0 && settings.TemperatureNoise <= 0) {
-      result.TemperatureNoise =
-          std::max(RootMeanSquare(r, curvatures, temperatures) * result.TemperatureNoise * factor,
-                   1e-12 * Spread(record.Temperature));
-    }
+                                : (temperatures ? Spread(record.Temperature) : 1);
+  evaluator.SetNoise(result.CurvatureNoise, result.TemperatureNoise);
+  if (!SolveOnce(problem, model, progress, stop, result)) return;
+  if (!EstimatesNoise(evaluator, settings)) return;
+  if (EstimateNoise(evaluator, record, settings, scaled, result)) {
+    SolveOnce(problem, model, progress, stop, result);
   }
 }
 
@@ -257,6 +290,8 @@ void Diagnose(ceres::Problem& problem, Evaluator& evaluator, Scaled& scaled, Fit
   const std::size_t p = scaled.X.size();
   result.Value = evaluator.Physical(scaled.X);
   result.StandardError.assign(p, kNaN);
+  result.Correlation.clear();
+  result.Notes.clear();
   // Figures the record cannot see are held where they are, so that the others still get their
   // standard errors.
   const std::vector<bool> undetermined = Undetermined(evaluator, scaled.X);
@@ -267,9 +302,10 @@ void Diagnose(ceres::Problem& problem, Evaluator& evaluator, Scaled& scaled, Fit
   bool known = false;
   std::vector<double> matrix(p * p, 0);
   if (held.size() < p) {
-    if (!held.empty()) {
-      problem.SetManifold(scaled.X.data(), new ceres::SubsetManifold(static_cast<int>(p), held));
-    }
+    // A diagnosis made again (after a better start) holds its own figures only.
+    problem.SetManifold(
+        scaled.X.data(),
+        held.empty() ? nullptr : new ceres::SubsetManifold(static_cast<int>(p), held));
     ceres::Covariance::Options covarianceOptions;
     covarianceOptions.algorithm_type = ceres::DENSE_SVD;
     ceres::Covariance covariance(covarianceOptions);
@@ -302,6 +338,233 @@ void Diagnose(ceres::Problem& problem, Evaluator& evaluator, Scaled& scaled, Fit
   }
 }
 
+// The cost as the solver sees it: half the sum of the squares, or of Huber's loss of them.
+double CostOf(const std::vector<double>& residual, bool robust) {
+  constexpr double b = kHuber * kHuber;
+  double sum = 0;
+  for (const double r : residual) {
+    const double square = r * r;
+    sum += robust && square > b ? 2 * std::sqrt(square * b) - b : square;
+  }
+  return sum / 2;
+}
+
+double ColumnNorm(const std::vector<double>& jacobian, std::size_t p, std::size_t j) {
+  double sum = 0;
+  for (std::size_t i = j; i < jacobian.size(); i += p) sum += jacobian[i] * jacobian[i];
+  return std::sqrt(sum);
+}
+
+// One figure's scan, its point x included, in increasing value (scaled units).
+struct ScanLine {
+  std::vector<double> Value;
+  std::vector<double> Cost;
+};
+
+// The values whose cost stays within one unit of χ² (half a unit of cost) of the least along
+// the line, widened to the scanned neighbours beyond, where that boundary lies.
+std::pair<double, double> ScanInterval(const ScanLine& line) {
+  const double least = *std::min_element(line.Cost.begin(), line.Cost.end());
+  std::size_t first = line.Value.size();
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < line.Value.size(); ++i) {
+    if (!(line.Cost[i] <= least + 0.5)) continue;
+    first = std::min(first, i);
+    last = i;
+  }
+  if (first > 0) --first;
+  if (last + 1 < line.Value.size()) ++last;
+  return {line.Value[first], line.Value[last]};
+}
+
+// The step of each figure's wider difference, and how far apart the points of its scan lie
+// (scaled units).
+struct CheckSteps {
+  std::vector<double> Wide;
+  std::vector<double> Reach;
+};
+
+CheckSteps StepsOf(const Scaled& scaled, const FitResult& result) {
+  const std::size_t p = scaled.X.size();
+  CheckSteps steps{std::vector<double>(p), std::vector<double>(p)};
+  for (std::size_t j = 0; j < p; ++j) {
+    const double size = std::max(1.0, std::fabs(scaled.X[j]));
+    const double error = result.StandardError[j] / scaled.Scale[j];
+    const bool known = std::isfinite(error) && error > 0;
+    // One standard error, kept between 1e-4 and 1e-2 of the figure's size: well above the
+    // solver's step, and small beside the scale on which a smooth response curves.
+    steps.Wide[j] = known ? std::clamp(error, 1e-4 * size, 1e-2 * size) : 1e-2 * size;
+    // A record the model meets to its last digits has standard errors near the solver's own
+    // tolerance; the scan looks no closer than a part in 1e9, where the solver has converged.
+    steps.Reach[j] = known ? std::max(error, kFinestScan * size) : steps.Wide[j];
+  }
+  return steps;
+}
+
+// Starts: the thermal figures' responses can jump (the one-pass model's back face), so the
+// solver runs again from either side of each, kScanReach standard errors away and at least
+// kStartReach of its value, with the noise the fit found. The lowest end that betters the fit
+// replaces it, and the figure whose start found it is returned (p when none did).
+std::size_t Starts(ceres::Problem& problem, Evaluator& evaluator, const FitModel& model,
+                   Scaled& scaled, const FitSettings& settings, const Progress& progress,
+                   std::stop_source& stop, FitResult& result) {
+  const std::size_t p = scaled.X.size();
+  const std::vector<double> found = scaled.X;
+  const std::shared_ptr<const Evaluator::Point> point = evaluator.At(found.data(), false);
+  if (!point->Ok) return p;
+  double bestCost = CostOf(point->Residual, settings.Robust);
+  bestCost -= std::max(kBetterBy, 1e-9 * bestCost);
+  std::vector<double> best;
+  std::size_t from = p;
+  ceres::Solver::Options options = SolverOptions();
+  for (std::size_t j = 0; j < p; ++j) {
+    if (!scaled.Figures[j]->Thermal()) continue;
+    const double error = result.StandardError[j] / scaled.Scale[j];
+    const double reach = std::max(std::isfinite(error) ? kScanReach * error : 0.0,
+                                  kStartReach * std::fabs(found[j]));
+    for (const double side : {-1.0, 1.0}) {
+      scaled.X = found;
+      scaled.X[j] = std::clamp(found[j] + side * reach, scaled.Lower[j], scaled.Upper[j]);
+      if (scaled.X[j] == found[j]) continue;
+      IterationReport report(progress, result.Iterations, model, stop);
+      options.callbacks = {&report};
+      ceres::Solver::Summary summary;
+      ceres::Solve(options, &problem, &summary);
+      if (stop.stop_requested()) {
+        scaled.X = found;
+        return p;
+      }
+      // An end at the fit itself, to the solver's tolerance, is the same minimum: at such
+      // distances the costs differ by the model's rounding alone.
+      bool elsewhere = false;
+      for (std::size_t k = 0; k < p; ++k) {
+        elsewhere = elsewhere || std::fabs(scaled.X[k] - found[k]) >
+                                     kFinestScan * std::max(1.0, std::fabs(found[k]));
+      }
+      const std::shared_ptr<const Evaluator::Point> end = evaluator.At(scaled.X.data(), false);
+      if (!elsewhere || !end->Ok) continue;
+      const double cost = CostOf(end->Residual, settings.Robust);
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = scaled.X;
+        from = j;
+      }
+    }
+  }
+  scaled.X = from < p ? best : found;
+  return from;
+}
+
+// Check: before the fit reports, the model's response near the optimum must be smooth (its
+// slopes over the solver's step and over a step near one standard error agree) and no point
+// within ±kScanReach standard errors inside the bounds may fit better (a scan along each
+// figure, the others held). Where either fails, a note says so and the figure's interval comes
+// from the scan. `started` is the figure whose start found a better fit (p when none did).
+void Check(Evaluator& evaluator, Scaled& scaled, bool robust, std::size_t started,
+           FitResult& result) {
+  const std::size_t p = scaled.X.size();
+  const std::vector<double> x = scaled.X;
+  result.IntervalLow.assign(p, kNaN);
+  result.IntervalHigh.assign(p, kNaN);
+  result.IntervalFromScan.assign(p, false);
+  for (std::size_t j = 0; j < p; ++j) {
+    result.IntervalLow[j] = result.Value[j] - result.StandardError[j];
+    result.IntervalHigh[j] = result.Value[j] + result.StandardError[j];
+  }
+  const std::shared_ptr<const Evaluator::Point> point = evaluator.At(x.data(), true);
+  if (!point->Ok) return;
+  const double cost = CostOf(point->Residual, robust);
+  CheckSteps steps = StepsOf(scaled, result);
+
+  std::vector<double> slopes;
+  if (!evaluator.Differences(x, point->Residual, steps.Wide, slopes)) return;
+  std::vector<bool> rough(p, false);
+  std::vector<bool> flat(p, false);
+  std::vector<double> difference(slopes.size());
+  for (std::size_t i = 0; i < slopes.size(); ++i) difference[i] = point->Jacobian[i] - slopes[i];
+  for (std::size_t j = 0; j < p; ++j) {
+    const double fine = ColumnNorm(point->Jacobian, p, j);
+    const double coarse = ColumnNorm(slopes, p, j);
+    rough[j] = ColumnNorm(difference, p, j) > kSlopeTolerance * std::max(fine, coarse);
+    flat[j] = fine == 0;
+    // Where the response is rough, the scan reaches at least as far as the step that showed it.
+    if (rough[j]) steps.Reach[j] = std::max(steps.Reach[j], steps.Wide[j]);
+  }
+
+  // The scan: kScanPoints each side of x along each figure, clipped to the bounds; its runs all
+  // at once.
+  std::vector<std::vector<double>> probes;
+  std::vector<std::size_t> owner;
+  for (std::size_t j = 0; j < p; ++j) {
+    for (int k = -kScanPoints; k <= kScanPoints; ++k) {
+      const double v = std::clamp(x[j] + k * (kScanReach / kScanPoints) * steps.Reach[j],
+                                  scaled.Lower[j], scaled.Upper[j]);
+      if (v == x[j] || (!owner.empty() && owner.back() == j && probes.back()[j] == v)) continue;
+      probes.push_back(x);
+      probes.back()[j] = v;
+      owner.push_back(j);
+    }
+  }
+  std::vector<std::vector<double>> residuals;
+  std::vector<char> good;
+  if (!evaluator.ResidualsAt(probes, residuals, good)) return;
+  std::vector<ScanLine> lines(p);
+  for (std::size_t j = 0; j < p; ++j) {
+    lines[j].Value.push_back(x[j]);
+    lines[j].Cost.push_back(cost);
+  }
+  std::size_t best = probes.size();
+  double bestCost = cost - std::max(kBetterBy, 1e-9 * cost);
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    // A point the model cannot run at fits no better.
+    const double c = good[i] ? CostOf(residuals[i], robust) : INFINITY;
+    ScanLine& line = lines[owner[i]];
+    const double v = probes[i][owner[i]];
+    const auto at = std::upper_bound(line.Value.begin(), line.Value.end(), v);
+    line.Cost.insert(line.Cost.begin() + (at - line.Value.begin()), c);
+    line.Value.insert(at, v);
+    if (c < bestCost) {
+      bestCost = c;
+      best = i;
+    }
+  }
+
+  const auto fromScan = [&](std::size_t j) {
+    const auto [low, high] = ScanInterval(lines[j]);
+    result.IntervalLow[j] = low * scaled.Scale[j];
+    result.IntervalHigh[j] = high * scaled.Scale[j];
+    result.IntervalFromScan[j] = true;
+  };
+  for (std::size_t j = 0; j < p; ++j) {
+    if (!rough[j]) continue;
+    fromScan(j);
+    // Flat over the solver's step but not over the wider one: pinned, not undetermined.
+    if (flat[j]) {
+      std::erase_if(result.Notes, [&](const FitNote& note) {
+        return note.Kind == NoteKind::Undetermined && note.Parameter == result.Names[j];
+      });
+    }
+    result.Notes.push_back({NoteKind::Rough, result.Names[j], result.Value[j],
+                            result.StandardError[j], result.IntervalLow[j],
+                            result.IntervalHigh[j]});
+  }
+  if (started < p) {
+    fromScan(started);
+    result.Notes.push_back({NoteKind::BetterStart, result.Names[started], result.Value[started],
+                            result.StandardError[started], result.IntervalLow[started],
+                            result.IntervalHigh[started]});
+  }
+  if (best < probes.size()) {
+    const std::size_t j = owner[best];
+    scaled.X = probes[best];
+    result.Value = evaluator.Physical(scaled.X);
+    fromScan(j);
+    result.Notes.push_back({NoteKind::BetterPoint, result.Names[j], result.Value[j],
+                            result.StandardError[j], result.IntervalLow[j],
+                            result.IntervalHigh[j]});
+  }
+}
+
 // Curves: the model at the fitted figures, at the record's times for the residuals, and its
 // whole histories for the plots.
 void Curves(const FitModel& model, const CalibrationRecord& record, FitResult& result) {
@@ -324,9 +587,19 @@ void Curves(const FitModel& model, const CalibrationRecord& record, FitResult& r
   const double end = run.State.Clock.ElapsedTime;
   result.CurveTime.push_back(std::min(0.0, record.Time.front()));
   result.CurveCurvature.push_back(s.Curvature(0));
-  for (int k = 1; k <= run.State.Clock.LamellaCount; ++k) {
-    result.CurveTime.insert(result.CurveTime.end(), {s.LamellaTime(k), s.LamellaTime(k)});
-    result.CurveCurvature.insert(result.CurveCurvature.end(), {s.Curvature(k - 1), s.Curvature(k)});
+  if (WholeDeposit(run.State.Input)) {
+    // Every point up to the end of the last pass; the cooling to room temperature follows.
+    for (const HistoryPoint& point : s.History) {
+      if (point.Event.Kind == DepositEventKind::Cooling) continue;
+      result.CurveTime.push_back(point.Event.Time);
+      result.CurveCurvature.push_back(point.Curvature);
+    }
+  } else {
+    for (int k = 1; k <= run.State.Clock.LamellaCount; ++k) {
+      result.CurveTime.insert(result.CurveTime.end(), {s.LamellaTime(k), s.LamellaTime(k)});
+      result.CurveCurvature.insert(result.CurveCurvature.end(),
+                                   {s.Curvature(k - 1), s.Curvature(k)});
+    }
   }
   result.CurveTime.insert(result.CurveTime.end(), {end, end, std::max(end, record.Time.back())});
   result.CurveCurvature.insert(result.CurveCurvature.end(),
@@ -387,6 +660,31 @@ std::string English(const FitNote& note) {
     case NoteKind::LargeError:
       return note.Parameter + " is not determined by this record: its standard error (" +
              shown(note.StandardError) + ") exceeds its value (" + shown(note.Value) + ").";
+    case NoteKind::Rough:
+      return note.Parameter + ": the model does not change smoothly with it near " +
+             shown(note.Value) + " (its slopes over a small and a larger step disagree), so " +
+             (std::isnan(note.StandardError) ? std::string("the covariance tells nothing of it")
+                                             : "its standard error from the covariance (" +
+                                                   shown(note.StandardError) + ") does not hold") +
+             ". A scan around it keeps the misfit within one unit of chi-square of its least "
+             "from " +
+             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
+    case NoteKind::BetterStart:
+      return note.Parameter +
+             ": the solver, started again from either side of where it first stopped, found a "
+             "lower misfit at " +
+             shown(note.Value) +
+             ", which is given. A scan around it keeps the misfit within one unit of chi-square "
+             "of its least from " +
+             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
+    case NoteKind::BetterPoint:
+      return note.Parameter +
+             ": the solver stopped short of the best fit; a scan within 5 standard errors found "
+             "a lower misfit at " +
+             shown(note.Value) +
+             ", which is given. The scan keeps the misfit within one unit of chi-square of its "
+             "least from " +
+             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
   }
   return {};
 }
@@ -421,7 +719,22 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
     AddResiduals(problem, evaluator, scaled, settings.Robust);
     Solve(problem, evaluator, *model, record, settings, scaled, progress, own, result);
     if (!result.Cancelled) Diagnose(problem, evaluator, scaled, result);
-    // A stop during the diagnosis leaves it unfinished.
+    std::size_t started = scaled.X.size();
+    if (!result.Cancelled) {
+      started = Starts(problem, evaluator, *model, scaled, settings, progress, own, result);
+      // A better minimum: the noise its residuals show, fitted again with it, then diagnosed.
+      if (started < scaled.X.size() && !own.stop_requested()) {
+        if (EstimatesNoise(evaluator, settings) &&
+            EstimateNoise(evaluator, record, settings, scaled, result)) {
+          SolveOnce(problem, *model, progress, own, result);
+        }
+        if (!result.Cancelled) Diagnose(problem, evaluator, scaled, result);
+      }
+    }
+    if (!result.Cancelled && !own.stop_requested()) {
+      Check(evaluator, scaled, settings.Robust, started, result);
+    }
+    // A stop during the diagnosis or the checks leaves them unfinished.
     result.Cancelled = result.Cancelled || own.stop_requested();
     if (!result.Cancelled) Curves(*model, record, result);
   } catch (const RunCancelled&) {

@@ -59,13 +59,26 @@ struct FitSettings {
 enum class NoteKind {
   Undetermined,  // the model does not change with it, or only together with another figure
   LargeError,    // its standard error exceeds its value
+  // The model's response near the fitted value is not smooth: its slopes over the solver's step
+  // and over a step near one standard error disagree, so the covariance does not hold there.
+  Rough,
+  // A scan within ±5 standard errors found a lower misfit than where the solver stopped; the
+  // fit reports that point (Value).
+  BetterPoint,
+  // The solver, started again from either side of a thermal figure (HeatFlux, contact.Lambda),
+  // found a lower misfit than where it first stopped; the fit reports that minimum (Value).
+  BetterStart,
 };
 
 struct FitNote {
   NoteKind Kind = NoteKind::Undetermined;
   std::string Parameter;
-  double Value = 0;  // where the fit left it
-  double StandardError = std::numeric_limits<double>::quiet_NaN();
+  double Value = 0;                                                 // where the fit left it
+  double StandardError = std::numeric_limits<double>::quiet_NaN();  // from the covariance
+  // Rough, BetterPoint and BetterStart: the interval the scan gives (SI), where the misfit stays
+  // within one unit of χ² of the least it found.
+  double Low = std::numeric_limits<double>::quiet_NaN();
+  double High = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The note as fit.json and the batch program give it.
@@ -86,10 +99,17 @@ struct FitResult {
   std::vector<double> Value;
   std::vector<double> StandardError;             // NaN where the covariance is singular
   std::vector<std::vector<double>> Correlation;  // empty where the covariance is singular
-  std::vector<FitNote> Notes;                    // on figures the record cannot determine
-  double CurvatureRms = 0;                       // 1/m
-  double TemperatureRms = 0;                     // K; NaN without temperatures
-  double CurvatureNoise = 0;                     // the weights used
+  // The interval each figure is known within: value ± standard error from the covariance, or,
+  // where the checks found the response rough or a better point near it, from the scan (NaN
+  // where neither gives one).
+  std::vector<double> IntervalLow;
+  std::vector<double> IntervalHigh;
+  std::vector<bool> IntervalFromScan;
+  std::vector<FitNote> Notes;  // on figures the record cannot determine, or not as the covariance
+                               // says
+  double CurvatureRms = 0;     // 1/m
+  double TemperatureRms = 0;   // K; NaN without temperatures
+  double CurvatureNoise = 0;   // the weights used
   double TemperatureNoise = 0;
   int Iterations = 0;
   FitEnd End = FitEnd::Other;
@@ -99,7 +119,9 @@ struct FitResult {
   // The model at the fitted figures: at each record time, and the full histories for plots.
   std::vector<double> ModelCurvature;
   std::vector<double> ModelTemperature;
-  std::vector<double> CurveTime;  // a curvature step per lamella, then the final cooling
+  // One-pass model: a curvature step per lamella, then the final cooling; whole-deposit model:
+  // every point of its history, then the cooling to room temperature.
+  std::vector<double> CurveTime;
   std::vector<double> CurveCurvature;
   std::vector<double> ThermalTime;  // every thermal row
   std::vector<double> ThermalBack;
@@ -112,9 +134,11 @@ struct FitProgress {
   int ModelRuns = 0;
 };
 
-// `base` holds validated inputs with the picked rows in state.Materials. `progress` is called
-// after each solver iteration; returning false stops the fit, as `stop` does. A stop ends the
-// model run under way and starts no other: the result then only tells it was cancelled and
+// `base` holds validated inputs with the picked rows in state.Materials. Before it reports, the
+// fit checks that the model's response near the optimum is smooth and that no point within ±5
+// standard errors (inside the bounds) fits better; notes tell where either fails. `progress` is
+// called after each solver iteration; returning false stops the fit, as `stop` does. A stop ends
+// the model run under way and starts no other: the result then only tells it was cancelled and
 // after how many iterations. Throws FitSettingsError for a parameter that cannot be fitted.
 FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
                     const FitSettings& settings,

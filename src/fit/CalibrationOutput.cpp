@@ -43,6 +43,38 @@ std::pair<double, double> Extent(const std::vector<double>& a, const std::vector
   return std::isfinite(low) ? std::make_pair(low, high) : std::make_pair(0.0, 1.0);
 }
 
+// A long curve as the chart can show it: in each pixel column, the first, lowest, highest and
+// last of its points, in their order, so that the drawn line looks the same with far fewer
+// strokes (a whole-deposit history has a point per thermal row).
+void Thin(const std::vector<double>& time, const std::vector<double>& value, double t0, double t1,
+          std::vector<double>& keptTime, std::vector<double>& keptValue) {
+  const double columns = kWidth;
+  if (time.size() <= 4 * static_cast<std::size_t>(columns) || !(t1 > t0)) {
+    keptTime = time;
+    keptValue = value;
+    return;
+  }
+  const auto column = [&](double t) { return std::floor((t - t0) / (t1 - t0) * columns); };
+  std::size_t i = 0;
+  while (i < time.size()) {
+    std::size_t end = i + 1;
+    while (end < time.size() && column(time[end]) == column(time[i])) ++end;
+    std::size_t low = i;
+    std::size_t high = i;
+    for (std::size_t k = i; k < end; ++k) {
+      if (value[k] < value[low]) low = k;
+      if (value[k] > value[high]) high = k;
+    }
+    std::size_t kept[] = {i, std::min(low, high), std::max(low, high), end - 1};
+    for (std::size_t n = 0; n < 4; ++n) {
+      if (n > 0 && kept[n] == kept[n - 1]) continue;
+      keptTime.push_back(time[kept[n]]);
+      keptValue.push_back(value[kept[n]]);
+    }
+    i = end;
+  }
+}
+
 // One quantity: the record's points and the model's curve, then the residuals beneath.
 void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
                   const std::string& unit, const std::vector<double>& time,
@@ -63,7 +95,10 @@ void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
     residuals.push_back(measured[i] - atRecord[i]);
   }
   chart.Markers(ts, ys, kMeasured);
-  chart.Curve(curveTime, curve, kModel);
+  std::vector<double> shownTime;
+  std::vector<double> shown;
+  Thin(curveTime, curve, t0, t1, shownTime, shown);
+  chart.Curve(shownTime, shown, kModel);
   const auto [r0, r1] = Extent(residuals);
   const double reach = std::max({std::fabs(r0), std::fabs(r1), 1e-300});
   ChartArea below(surface, {0, top + kMainHeight, kWidth, top + kMainHeight + kResidualHeight},
@@ -78,9 +113,18 @@ std::string FitJson(const FitResult& result) {
   nlohmann::ordered_json root;
   nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
-    parameters[result.Names[j]] = {{"value", Number(result.Value[j])},
-                                   {"stderr", Number(result.StandardError[j])},
-                                   {"start", Number(result.Start[j])}};
+    nlohmann::ordered_json parameter = {{"value", Number(result.Value[j])},
+                                        {"stderr", Number(result.StandardError[j])},
+                                        {"start", Number(result.Start[j])}};
+    // value ± stderr from the covariance, or from the scan where the checks failed.
+    const bool interval = j < result.IntervalLow.size() && std::isfinite(result.IntervalLow[j]) &&
+                          std::isfinite(result.IntervalHigh[j]);
+    parameter["interval"] =
+        interval ? nlohmann::ordered_json::array({result.IntervalLow[j], result.IntervalHigh[j]})
+                 : nlohmann::ordered_json(nullptr);
+    parameter["interval_from"] =
+        j < result.IntervalFromScan.size() && result.IntervalFromScan[j] ? "scan" : "covariance";
+    parameters[result.Names[j]] = parameter;
   }
   root["parameters"] = parameters;
   nlohmann::ordered_json correlation = nlohmann::ordered_json::array();

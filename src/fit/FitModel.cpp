@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "model/Errors.h"
@@ -24,9 +25,31 @@ double Interpolate(const std::vector<double>& times, const std::vector<double>& 
   return values[j - 1] + (values[j] - values[j - 1]) * (t - t0) / (t1 - t0);
 }
 
+namespace {
+
+// The whole-deposit history before its cooling to room temperature (the last point), linear in
+// time between points. Where several points share a time (a lamella laid at a row's time), the
+// last of them holds from that time on.
+double HistoryCurvatureAt(const StressResults& s, double t) {
+  const std::vector<HistoryPoint>& history = s.History;
+  auto end = history.end();
+  if (end != history.begin() && std::prev(end)->Event.Kind == DepositEventKind::Cooling) --end;
+  const auto after = std::upper_bound(
+      history.begin(), end, t, [](double v, const HistoryPoint& p) { return v < p.Event.Time; });
+  if (after == history.begin()) return s.Curvature(0);
+  const HistoryPoint& before = *std::prev(after);
+  if (after == end) return before.Curvature;
+  const double t0 = before.Event.Time;
+  const double t1 = after->Event.Time;
+  return before.Curvature + (after->Curvature - before.Curvature) * ((t - t0) / (t1 - t0));
+}
+
+}  // namespace
+
 double CurvatureAt(const ModelState& state, double t) {
   const StressResults& s = state.Stress;
   if (t > state.Clock.ElapsedTime) return s.FinalCurvature;
+  if (WholeDeposit(state.Input)) return HistoryCurvatureAt(s, t);
   int k = 0;
   while (k < state.Clock.LamellaCount && s.LamellaTime(k + 1) <= t) ++k;
   return s.Curvature(k);
@@ -101,7 +124,7 @@ std::shared_ptr<const Evaluator::Point> Evaluator::At(const double* x, bool jaco
   auto point = kept ? std::make_shared<Point>(*kept) : std::make_shared<Point>();
   if (!kept) point->Ok = Residuals(key, point->Residual);
   if (jacobian && point->Ok) {
-    point->Ok = Differentiate(key, *point);
+    point->Ok = Differences(key, point->Residual, SolverSteps(key), point->Jacobian);
     point->HasJacobian = point->Ok;
   }
   // Only the latest points are worth keeping.
@@ -136,21 +159,39 @@ std::vector<double> Evaluator::Physical(const std::vector<double>& x) const {
   return values;
 }
 
-bool Evaluator::Differentiate(const std::vector<double>& x, Point& point) const {
+std::vector<double> Evaluator::SolverSteps(const std::vector<double>& x) {
+  std::vector<double> steps(x.size());
+  for (std::size_t j = 0; j < x.size(); ++j) steps[j] = 1e-6 * std::max(1.0, std::fabs(x[j]));
+  return steps;
+}
+
+bool Evaluator::ResidualsAt(const std::vector<std::vector<double>>& xs,
+                            std::vector<std::vector<double>>& residuals,
+                            std::vector<char>& good) const {
+  residuals.assign(xs.size(), {});
+  good.assign(xs.size(), 0);
+  const bool complete = ParallelFor(
+      xs.size(), jobs_, [&](std::size_t i) { good[i] = Residuals(xs[i], residuals[i]) ? 1 : 0; },
+      model_.Stop());
+  return complete && !model_.Stop().stop_requested();
+}
+
+bool Evaluator::Differences(const std::vector<double>& x, const std::vector<double>& residual,
+                            const std::vector<double>& steps, std::vector<double>& jacobian) const {
   const std::size_t p = x.size();
-  const std::size_t m = ResidualCount();
+  const std::size_t m = residual.size();
   std::vector<std::vector<double>> probes;
-  std::vector<double> steps(p);
+  std::vector<double> spans(p);
   std::vector<std::pair<int, int>> pairs(p);  // probe index of x+h and x−h, −1 for x itself
   for (std::size_t j = 0; j < p; ++j) {
-    const double h = 1e-6 * std::max(1.0, std::fabs(x[j]));
+    const double h = steps[j];
     const bool up = x[j] + h <= upper_[j];
     const bool down = x[j] - h >= lower_[j];
     std::vector<double> plus = x;
     std::vector<double> minus = x;
     plus[j] += up ? h : 0;
     minus[j] -= down ? h : 0;
-    steps[j] = (up ? h : 0) + (down ? h : 0);
+    spans[j] = (up ? h : 0) + (down ? h : 0);
     pairs[j] = {up ? static_cast<int>(probes.size()) : -1, -1};
     if (up) probes.push_back(plus);
     if (down) {
@@ -158,25 +199,20 @@ bool Evaluator::Differentiate(const std::vector<double>& x, Point& point) const 
       probes.push_back(minus);
     }
   }
-  std::vector<std::vector<double>> results(probes.size());
-  std::vector<char> good(probes.size(), 0);
-  const bool complete = ParallelFor(
-      probes.size(), jobs_,
-      [&](std::size_t i) { good[i] = Residuals(probes[i], results[i]) ? 1 : 0; }, model_.Stop());
-  if (!complete || model_.Stop().stop_requested()) return false;
-  point.Jacobian.assign(m * p, 0);
+  std::vector<std::vector<double>> results;
+  std::vector<char> good;
+  if (!ResidualsAt(probes, results, good)) return false;
+  jacobian.assign(m * p, 0);
   for (std::size_t j = 0; j < p; ++j) {
     const auto [plus, minus] = pairs[j];
     if ((plus >= 0 && !good[static_cast<std::size_t>(plus)]) ||
-        (minus >= 0 && !good[static_cast<std::size_t>(minus)]) || steps[j] == 0) {
+        (minus >= 0 && !good[static_cast<std::size_t>(minus)]) || spans[j] == 0) {
       continue;  // a column left at zero: the figure shows as undetermined
     }
     for (std::size_t i = 0; i < m; ++i) {
-      const double high =
-          plus >= 0 ? results[static_cast<std::size_t>(plus)][i] : point.Residual[i];
-      const double low =
-          minus >= 0 ? results[static_cast<std::size_t>(minus)][i] : point.Residual[i];
-      point.Jacobian[i * p + j] = (high - low) / steps[j];
+      const double high = plus >= 0 ? results[static_cast<std::size_t>(plus)][i] : residual[i];
+      const double low = minus >= 0 ? results[static_cast<std::size_t>(minus)][i] : residual[i];
+      jacobian[i * p + j] = (high - low) / spans[j];
     }
   }
   return true;

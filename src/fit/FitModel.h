@@ -2,10 +2,13 @@
 // The model as a fit reads it, and the weighted residuals of a record with their Jacobian. The
 // solver and its diagnosis share them; nothing here knows the solver.
 //
-// The model's curvature history: Curvature(k) from the time lamella k of the first pass is
-// laid (LamellaTime(k)) until the next one; Curvature(0) before the first lamella; after the
-// end of the run, FinalCurvature. Its temperature history: the substrate's back face in the
-// thermal rows, interpolated linearly in time.
+// The model's curvature history. In the one-pass model, Curvature(k) from the time lamella k of
+// the first pass is laid (LamellaTime(k)) until the next one; Curvature(0) before the first
+// lamella. In the whole-deposit model, the history's points (every thermal row and every
+// lamella laid), linear in time between them; Curvature(0) before the first. In both, after
+// the end of the run, FinalCurvature (the room-temperature state in the whole-deposit model).
+// Its temperature history: the substrate's back face in the thermal rows, interpolated
+// linearly in time.
 
 #include <atomic>
 #include <map>
@@ -101,14 +104,21 @@ class Evaluator {
   std::shared_ptr<const Point> At(const double* x, bool jacobian);
   // The weighted residuals of one model run at x; false when the model cannot run there.
   bool Residuals(const std::vector<double>& x, std::vector<double>& residual) const;
+  // The residuals at many points, their runs in parallel; good[i] tells whether point i ran.
+  // False when a stop cut the runs short.
+  bool ResidualsAt(const std::vector<std::vector<double>>& xs,
+                   std::vector<std::vector<double>>& residuals, std::vector<char>& good) const;
+  // The Jacobian at x (whose residuals are given) by central differences over the given step of
+  // each figure, one-sided at a bound; a column the model cannot give stays at zero. False when
+  // a stop cut the probes short.
+  bool Differences(const std::vector<double>& x, const std::vector<double>& residual,
+                   const std::vector<double>& steps, std::vector<double>& jacobian) const;
+  // The step of the solver's differences for each figure at x.
+  static std::vector<double> SolverSteps(const std::vector<double>& x);
   // Scaled figures to SI.
   std::vector<double> Physical(const std::vector<double>& x) const;
 
  private:
-  // Central differences, one-sided at a bound; a column the model cannot give stays at zero.
-  // False when a stop cut the probes short.
-  bool Differentiate(const std::vector<double>& x, Point& point) const;
-
   const FitModel& model_;
   const CalibrationRecord& record_;
   std::vector<double> scale_;

@@ -24,6 +24,32 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
       return "La grandeur « " + figure.Caption +
              " » n'est pas déterminée par cet enregistrement : son écart type (" +
              shown(note.StandardError) + ") dépasse sa valeur (" + shown(note.Value) + ").";
+    case fit::NoteKind::Rough:
+      return "Le modèle ne varie pas régulièrement avec la grandeur « " + figure.Caption +
+             " » près de " + shown(note.Value) +
+             " (ses pentes sur un petit et sur un plus grand pas diffèrent) : " +
+             (std::isnan(note.StandardError) ? std::string("la covariance n'en dit rien")
+                                             : "son écart type tiré de la covariance (" +
+                                                   shown(note.StandardError) + ") ne tient pas") +
+             ". Un balayage autour d'elle garde l'écart au plus à une unité de khi-deux de son "
+             "minimum de " +
+             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+    case fit::NoteKind::BetterStart:
+      return "Pour la grandeur « " + figure.Caption +
+             " », le solveur, relancé de part et d'autre de son premier arrêt, a trouvé un écart "
+             "plus faible à " +
+             shown(note.Value) +
+             ", valeur retenue. Un balayage autour d'elle garde l'écart au plus à une unité de "
+             "khi-deux de son minimum de " +
+             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+    case fit::NoteKind::BetterPoint:
+      return "Pour la grandeur « " + figure.Caption +
+             " », le solveur s'est arrêté avant le meilleur ajustement : un balayage à moins de 5 "
+             "écarts types a trouvé un écart plus faible à " +
+             shown(note.Value) +
+             ", valeur retenue. Le balayage garde l'écart au plus à une unité de khi-deux de son "
+             "minimum de " +
+             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
   }
   return {};
 }
