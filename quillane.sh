@@ -40,10 +40,11 @@ case "${1:-run}" in
   test)
     # The whole suite twice: an optimised build (with its Debian package, which the suite
     # checks), then one under AddressSanitizer and UndefinedBehaviorSanitizer; then the tests
-    # that need no window under ThreadSanitizer. MPI's own allocations are not this project's
-    # to check, so the sanitizer builds leave it out. The sanitizer builds make what the tests
-    # run only (no benchmark, no developers' program), with line tables rather than full debug
-    # information: reports still name files and lines, and the trees build much faster.
+    # that need no window and run threads (those over the studies and fits) under
+    # ThreadSanitizer. MPI's own allocations are not this project's to check, so the sanitizer
+    # builds leave it out. The sanitizer builds make what the tests run only (no benchmark, no
+    # developers' program), with line tables rather than full debug information: reports still
+    # name files and lines, and the trees build much faster.
     build build
     (cd build && cpack -G DEB >/dev/null)
     (cd build && ctest --output-on-failure -j "$jobs")
