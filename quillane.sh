@@ -55,8 +55,8 @@ case "${1:-run}" in
       LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
       ctest --output-on-failure -j "$jobs")
     # -O1 as ThreadSanitizer's own documentation advises: reasonable speed, far less compiling.
-    build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF -DQUILLANE_TOOLS=OFF \
-      -DQUILLANE_MPI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF \
+      -DQUILLANE_TOOLS=OFF -DQUILLANE_MPI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --output-on-failure -j "$jobs")
