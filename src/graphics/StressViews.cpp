@@ -254,16 +254,13 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
 
 namespace {
 
-// The whole deposit's deflection against the run's own time: a line through every history
-// point (at most four strokes per column of a thousand, through its lowest and highest, so that a
-// long run draws as fast as a short one), a mark at the end of each pass and at room temperature.
-void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
-  const StressResults& stress = state.Stress;
-  const double dmin = stress.DeflectionAxisMin;
-  const double dmax = stress.DeflectionAxisMax;
+// The frame of a deflection history over `t` seconds: the scale with a fifth of margin on each
+// side, the zero line, the start and end of the time axis, the axis's ends with their labels,
+// and the title.
+AxisFrame DrawHistoryFrame(ModelState& state, DrawingSurface& surface, double t) {
+  const double dmin = state.Stress.DeflectionAxisMin;
+  const double dmax = state.Stress.DeflectionAxisMax;
   const RGB red = QBColor(12);
-  const RGB green = QBColor(10);
-  const double t = std::max(DeflectionHistorySeconds(state), 1e-9);
   const AxisFrame d = FrameAxis(dmin, dmax);
   state.Views.DeflectionSpan = d.Span;
 
@@ -287,6 +284,18 @@ void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
   surface.CurrentX(F(tL));
   surface.CurrentY(F(d.Top));
   surface.Print({"FLECHES"}, PrintEnd::SameLine);
+  return d;
+}
+
+// The whole deposit's deflection against the run's own time: a line through every history
+// point (at most four strokes per column of a thousand, through its lowest and highest, so that a
+// long run draws as fast as a short one), a mark at the end of each pass and at room temperature.
+void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
+  const StressResults& stress = state.Stress;
+  const RGB green = QBColor(10);
+  const double t = std::max(DeflectionHistorySeconds(state), 1e-9);
+  const AxisFrame d = DrawHistoryFrame(state, surface, t);
+  const double tL = 0 - t / 5.0;
   surface.CurrentX(F(tL));
   surface.CurrentY(F(0 + d.Span / 15));
   surface.Print({"0.00    0.0s"});
@@ -352,37 +361,11 @@ void DrawDeflectionHistory(ModelState& state, DrawingSurface& surface) {
   const int n = state.Clock.LamellaCount;
   const double dmin = stress.DeflectionAxisMin;
   const double dmax = stress.DeflectionAxisMax;
-  const RGB red = QBColor(12);
   const RGB green = QBColor(10);
 
   const int t = n * kSecondsPerLamella + kCoolingSeconds;
-  const AxisFrame d = FrameAxis(dmin, dmax);
-  state.Views.DeflectionSpan = d.Span;
-
-  surface.Cls();
-  surface.ScaleMode(ScaleModeKind::User);
-  surface.ScaleHeight(F(-(d.Span + 2 * d.Span / 5)));
-  surface.ScaleWidth(F(t + 2.0 * t / 5));
+  const AxisFrame d = DrawHistoryFrame(state, surface, t);
   const double tL = 0 - t / 5.0;
-  const double tR = t + t / 5.0;
-  surface.ScaleLeft(F(tL));
-  surface.ScaleTop(F(d.Top));
-
-  surface.Line(F(tL), 0.0f, F(tR), 0.0f, red);
-  surface.Line(0.0f, F(d.Bottom), 0.0f, F(d.Top), red);
-  surface.Line(F(t), F(d.Bottom), F(t), F(d.Top), red);
-  surface.Line(F(tL), F(dmin), F(tR), F(dmin), red);
-  surface.CurrentX(F(tL));
-  surface.CurrentY(F(dmin));
-  surface.Print({format::FormatPattern(dmin, kAxisPattern)});
-  surface.Line(F(tL), F(dmax), F(tR), F(dmax), red);
-  surface.CurrentX(F(tL));
-  surface.CurrentY(F(dmax));
-  surface.Print({format::FormatPattern(dmax, kAxisPattern)});
-
-  surface.CurrentX(F(tL));
-  surface.CurrentY(F(d.Top));
-  surface.Print({"FLECHES"}, PrintEnd::SameLine);
   surface.CurrentX(F(tL));
   surface.CurrentY(F(dmax + d.Span / 7));
   surface.Print({"Positives"}, PrintEnd::SameLine);

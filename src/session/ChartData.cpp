@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "format/NumberFormat.h"
+#include "session/FormEntry.h"
 
 namespace quillane::session {
 
@@ -32,13 +33,6 @@ std::optional<double> ReadNumber(std::string_view text, char decimal, char group
   if (auto value = format::ParseStrict(text, decimal, group)) return value;
   if (decimal != '.') return format::ParseStrict(text, '.', ',');
   return std::nullopt;
-}
-
-std::string Trimmed(std::string text) {
-  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-  text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
-  text.erase(std::find_if_not(text.rbegin(), text.rend(), blank).base(), text.end());
-  return text;
 }
 
 }  // namespace

@@ -10,12 +10,6 @@ namespace quillane::session {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // A bound as typed: NaN keeps the allowed one; nothing when the text is not a number.
 std::optional<double> ReadBound(const std::string& text, const std::string& proposed,
                                 const RegionalSettings& locale) {

@@ -1,15 +1,23 @@
 #include "session/FormEntry.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "format/NumberFormat.h"
 
 namespace quillane::session {
 
+std::string Trimmed(std::string_view text) {
+  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+  const auto first = std::find_if_not(text.begin(), text.end(), blank);
+  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
 std::optional<double> ReadEntry(const std::string& text, const RegionalSettings& locale) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::nullopt;
-  const std::size_t last = text.find_last_not_of(" \t");
-  return format::ParseStrict(text.substr(first, last - first + 1), locale.DecimalSeparator,
-                             locale.GroupSeparator);
+  const std::string number = Trimmed(text);
+  if (number.empty()) return std::nullopt;
+  return format::ParseStrict(number, locale.DecimalSeparator, locale.GroupSeparator);
 }
 
 EntryFault NotANumber(const QuantitySpec* quantity, std::string field, std::string text) {

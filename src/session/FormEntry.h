@@ -4,11 +4,15 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/ModelState.h"
 #include "run/EntryFault.h"
 
 namespace quillane::session {
+
+// The text without the blanks around it, as every box and cell is read.
+std::string Trimmed(std::string_view text);
 
 // The number a box holds (blanks around it ignored); nothing when the text is not a number.
 std::optional<double> ReadEntry(const std::string& text, const RegionalSettings& locale);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
+#include "session/FormEntry.h"
 
 namespace quillane::session {
 
@@ -45,13 +46,6 @@ std::string Shown(double value, const char* pattern, const RegionalSettings& loc
 std::string CurvatureText(double value, const RegionalSettings& locale) {
   std::string text = format::FormatShortest(value);
   std::replace(text.begin(), text.end(), '.', locale.DecimalSeparator);
-  return text;
-}
-
-// The caption without the blanks that end some of them, for messages.
-std::string Trimmed(const char* caption) {
-  std::string text(caption);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
 

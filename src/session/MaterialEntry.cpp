@@ -3,18 +3,9 @@
 #include <cmath>
 
 #include "format/NumberFormat.h"
+#include "session/FormEntry.h"
 
 namespace quillane::session {
-
-namespace {
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
 
 std::string FigureText(double value) {
   return std::isfinite(value) ? format::FormatShortest(value) : std::string();

@@ -24,11 +24,7 @@ double StartDeflection(double length, double curvature) {
   return curvature > 0 ? rise : -rise;
 }
 
-void RunStressModel(ModelState& state, RunSink& sink) {
-  if (WholeDeposit(state.Input)) {
-    RunWholeDepositModel(state, sink);
-    return;
-  }
+void StartStressModel(ModelState& state) {
   StressResults& s = state.Stress;
   const LayerStack& stack = state.Stack;
   s.NeutralAxisPosition(0) = -s.SubstrateThickness / 2;
@@ -38,7 +34,14 @@ void RunStressModel(ModelState& state, RunSink& sink) {
   s.SubstrateBiaxialModulus = stack.SubstrateYoung / (1 - stack.SubstratePoisson);
   s.CoatingBiaxialModulus = stack.CoatingYoung / (1 - stack.CoatingPoisson);
   s.Deflection(0) = StartDeflection(state.Input.SpecimenLength, s.Curvature(0));
+}
 
+void RunStressModel(ModelState& state, RunSink& sink) {
+  if (WholeDeposit(state.Input)) {
+    RunWholeDepositModel(state, sink);
+    return;
+  }
+  StartStressModel(state);
   Schedule& clock = state.Clock;
   for (clock.LamellaIndex = 1; clock.LamellaIndex <= clock.LamellaCount; ++clock.LamellaIndex) {
     ComputeBuildUpStress(state);

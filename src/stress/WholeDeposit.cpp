@@ -197,16 +197,9 @@ void KeepFinal(ModelState& state) {
 }  // namespace
 
 void StartDepositPlate(ModelState& state) {
+  StartStressModel(state);
   StressResults& s = state.Stress;
-  const LayerStack& stack = state.Stack;
   const int n = state.Clock.LamellaCount;
-  s.NeutralAxisPosition(0) = -s.SubstrateThickness / 2;
-  s.SubstrateStressBack(0) = 0;
-  s.SubstrateStressFront(0) = 0;
-  s.StressScale = 1e-9;
-  s.SubstrateBiaxialModulus = stack.SubstrateYoung / (1 - stack.SubstratePoisson);
-  s.CoatingBiaxialModulus = stack.CoatingYoung / (1 - stack.CoatingPoisson);
-  s.Deflection(0) = StartDeflection(state.Input.SpecimenLength, s.Curvature(0));
 
   DepositPlate& plate = s.Plate;
   plate = DepositPlate{};
