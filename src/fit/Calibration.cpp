@@ -650,6 +650,10 @@ FitParameter RequireFitParameter(std::string_view name, double lower, double upp
 
 std::string English(const FitNote& note) {
   const auto shown = [](double v) { return format::FormatShortest(v); };
+  // How the notes of a scanned figure end.
+  const std::string interval =
+      " keeps the misfit within one unit of chi-square of its least from " + shown(note.Low) +
+      " to " + shown(note.High) + ", the interval given.";
   switch (note.Kind) {
     case NoteKind::Undetermined:
       return note.Parameter +
@@ -666,25 +670,17 @@ std::string English(const FitNote& note) {
              (std::isnan(note.StandardError) ? std::string("the covariance tells nothing of it")
                                              : "its standard error from the covariance (" +
                                                    shown(note.StandardError) + ") does not hold") +
-             ". A scan around it keeps the misfit within one unit of chi-square of its least "
-             "from " +
-             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
+             ". A scan around it" + interval;
     case NoteKind::BetterStart:
       return note.Parameter +
              ": the solver, started again from either side of where it first stopped, found a "
              "lower misfit at " +
-             shown(note.Value) +
-             ", which is given. A scan around it keeps the misfit within one unit of chi-square "
-             "of its least from " +
-             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
+             shown(note.Value) + ", which is given. A scan around it" + interval;
     case NoteKind::BetterPoint:
       return note.Parameter +
              ": the solver stopped short of the best fit; a scan within 5 standard errors found "
              "a lower misfit at " +
-             shown(note.Value) +
-             ", which is given. The scan keeps the misfit within one unit of chi-square of its "
-             "least from " +
-             shown(note.Low) + " to " + shown(note.High) + ", the interval given.";
+             shown(note.Value) + ", which is given. The scan" + interval;
   }
   return {};
 }

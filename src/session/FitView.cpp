@@ -13,6 +13,9 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
   const auto shown = [&](double value) {
     return ExponentFigure(value, separator) + " " + figure.Unit;
   };
+  // How the notes of a scanned figure end.
+  const std::string interval = " garde l'écart au plus à une unité de khi-deux de son minimum de " +
+                               shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
   switch (note.Kind) {
     case fit::NoteKind::Undetermined:
       return "La grandeur « " + figure.Caption +
@@ -31,25 +34,17 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
              (std::isnan(note.StandardError) ? std::string("la covariance n'en dit rien")
                                              : "son écart type tiré de la covariance (" +
                                                    shown(note.StandardError) + ") ne tient pas") +
-             ". Un balayage autour d'elle garde l'écart au plus à une unité de khi-deux de son "
-             "minimum de " +
-             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+             ". Un balayage autour d'elle" + interval;
     case fit::NoteKind::BetterStart:
       return "Pour la grandeur « " + figure.Caption +
              " », le solveur, relancé de part et d'autre de son premier arrêt, a trouvé un écart "
              "plus faible à " +
-             shown(note.Value) +
-             ", valeur retenue. Un balayage autour d'elle garde l'écart au plus à une unité de "
-             "khi-deux de son minimum de " +
-             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+             shown(note.Value) + ", valeur retenue. Un balayage autour d'elle" + interval;
     case fit::NoteKind::BetterPoint:
       return "Pour la grandeur « " + figure.Caption +
              " », le solveur s'est arrêté avant le meilleur ajustement : un balayage à moins de 5 "
              "écarts types a trouvé un écart plus faible à " +
-             shown(note.Value) +
-             ", valeur retenue. Le balayage garde l'écart au plus à une unité de khi-deux de son "
-             "minimum de " +
-             shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+             shown(note.Value) + ", valeur retenue. Le balayage" + interval;
   }
   return {};
 }
