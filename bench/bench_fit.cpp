@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "BenchCase.h"
 #include "fit/Calibration.h"
 #include "model/Deposit.h"
 #include "run/RunSimulation.h"
@@ -16,17 +17,8 @@ namespace {
 
 using namespace quillane;
 
-MaterialsCatalogue OpenCatalogue() {
-  // The catalogue built beside the programs (the benchmarks live one folder below).
-  std::filesystem::path path = DefaultCataloguePath();
-  if (!std::filesystem::exists(path)) path = path.parent_path().parent_path() / "Brelon.db";
-  MaterialsCatalogue catalogue;
-  catalogue.Open(path);
-  return catalogue;
-}
-
 void BM_FitTwoStressFigures1000Lamellae(benchmark::State& bench) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   ModelState state;
   ApplyDefaults(state);
   state.Input.SubstrateMaterialName = "Acier 316L";
@@ -64,15 +56,8 @@ BENCHMARK(BM_FitTwoStressFigures1000Lamellae)->Unit(benchmark::kSecond)->UseReal
 // made by the model with other coating figures, read every 0.25 s through the passes and for a
 // while after the cooling to room temperature.
 void BM_FitThreeStressFiguresWholeDeposit(benchmark::State& bench) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
-  ModelState state;
-  ApplyDefaults(state);
-  state.Input.SubstrateMaterialName = "Acier 316L";
-  state.Input.CoatingMaterialName = "NiCrAlY";
-  state.Input.PassCount = 20;
-  state.Input.PassThickness = 100e-6;
-  state.Input.StressModel = kWholeDepositModel;
-  ValidateRunInputs(state, &catalogue);
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
+  const ModelState state = cases::NiCrAlYOn316L(catalogue, 20, 100e-6, kWholeDepositModel);
   ModelState truth = state;
   MaterialRecord& coating = truth.Materials.Coating;
   coating.SigmaQ *= 1.3;

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "BenchCase.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
 #include "study/StudyTable.h"
@@ -15,15 +16,6 @@
 namespace {
 
 using namespace quillane;
-
-MaterialsCatalogue OpenCatalogue() {
-  // The catalogue built beside the programs (the benchmarks live one folder below).
-  std::filesystem::path path = DefaultCataloguePath();
-  if (!std::filesystem::exists(path)) path = path.parent_path().parent_path() / "Brelon.db";
-  MaterialsCatalogue catalogue;
-  catalogue.Open(path);
-  return catalogue;
-}
 
 // The default case with `points` heat fluxes, each run `passes` passes long.
 study::Study HeatFluxStudy(long points, int passes) {
@@ -41,7 +33,7 @@ study::Study HeatFluxStudy(long points, int passes) {
 
 // One point of 20 passes; with the argument 1 its result files and summary are written.
 void BM_Point(benchmark::State& state) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   const study::Study study = HeatFluxStudy(1, 20);
   study::StudyOptions options;
   const std::filesystem::path dir =
@@ -61,7 +53,7 @@ BENCHMARK(BM_Point)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A 200-point study of the default case on `jobs` threads; points per second as items.
 void BM_Study200(benchmark::State& state) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   const study::Study study = HeatFluxStudy(200, 1);
   const auto points = study::DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
@@ -81,7 +73,7 @@ BENCHMARK(BM_Study200)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTi
 // Studies of growing size, smallest first: the peak resident size stays where the first put it
 // when memory does not grow with the number of points.
 void BM_StudyMemory(benchmark::State& state) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   const study::Study study = HeatFluxStudy(state.range(0), 2);
   const auto points = study::DesignPoints(study);
   std::vector<std::size_t> todo(points.size());

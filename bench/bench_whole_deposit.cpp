@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "BenchCase.h"
 #include "materials/MaterialsCatalogue.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
@@ -16,31 +17,10 @@ namespace {
 
 using namespace quillane;
 
-MaterialsCatalogue OpenCatalogue() {
-  // The catalogue built beside the programs (the benchmarks live one folder below).
-  std::filesystem::path path = DefaultCataloguePath();
-  if (!std::filesystem::exists(path)) path = path.parent_path().parent_path() / "Brelon.db";
-  MaterialsCatalogue catalogue;
-  catalogue.Open(path);
-  return catalogue;
-}
-
-// 20 passes of 100 µm in lamellae of 1 µm, NiCrAlY on 316L, in the given stress model.
-ModelState TwentyPasses(const MaterialsCatalogue& catalogue, const char* model) {
-  ModelState state;
-  ApplyDefaults(state);
-  state.Input.SubstrateMaterialName = "Acier 316L";
-  state.Input.CoatingMaterialName = "NiCrAlY";
-  state.Input.PassCount = 20;
-  state.Input.PassThickness = 100e-6;
-  state.Input.StressModel = model;
-  ValidateRunInputs(state, &catalogue);
-  return state;
-}
-
 // Seconds of one run: the model alone, or with its result files written.
 double Seconds(const MaterialsCatalogue& catalogue, const char* model, bool files) {
-  ModelState state = TwentyPasses(catalogue, model);
+  // 20 passes of 100 µm in lamellae of 1 µm.
+  ModelState state = cases::NiCrAlYOn316L(catalogue, 20, 100e-6, model);
   NullSink sink;
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("quillane-bench-" + std::to_string(getpid()));
@@ -60,7 +40,7 @@ double Seconds(const MaterialsCatalogue& catalogue, const char* model, bool file
 }
 
 void BM_TwentyPasses(benchmark::State& bench, const char* model, bool files) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   for (auto _ : bench) {
     const double seconds = Seconds(catalogue, model, files);
     bench.SetIterationTime(seconds);
@@ -75,7 +55,7 @@ BENCHMARK_CAPTURE(BM_TwentyPasses, whole_deposit, kWholeDepositModel, false)
 
 // Both models in turn, so that the ratio compares runs made under the same load of the machine.
 void BM_WholeDepositOverOnePass(benchmark::State& bench) {
-  const MaterialsCatalogue catalogue = OpenCatalogue();
+  const MaterialsCatalogue catalogue = cases::OpenCatalogue();
   const bool files = bench.range(0) != 0;
   double one = 0;
   double whole = 0;
