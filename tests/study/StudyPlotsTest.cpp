@@ -18,10 +18,9 @@ using graphics::DisplayItem;
 using graphics::ItemKind;
 
 Study TwoQuantities() {
-  Study study = ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]},
+  return ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]},
       {"input": "PassCount", "values": [1, 2]}]})",
-                              "s.json", DefaultInputs(), {});
-  return study;
+                       "s.json", DefaultInputs(), {});
 }
 
 // Rows whose curvature is the sum of both values, so that every cell differs (a quantity a

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -22,27 +24,16 @@ Study Read(const std::string& text) {
   return ReadStudyText(text, "s.json", DefaultInputs(), std::filesystem::path());
 }
 
+// The faults a study window can also make are compared with its own in tests/session; these are
+// the file's alone.
 TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
   const struct {
     const char* text;
     const char* message;
   } cases[] = {
-      {R"({"vary": [{"input": "Thickness", "values": [1]}]})",
-       "vary[0] (\"Thickness\"): unknown quantity"},
-      {R"({"vary": [{"input": "coating.Colour", "values": [1]}]})", "unknown quantity"},
+      {R"({"vary": [{"input": "coating.Colour", "values": [1]}]})",
+       "vary[0] (\"coating.Colour\"): unknown quantity"},
       {R"({"vary": [{"input": "CoatingMaterialName", "values": [1]}]})", "unknown quantity"},
-      {R"({"vary": [{"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2}]})", "reversed"},
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2}]})", "is empty"},
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0}]})", "at least 1"},
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 100001}]})",
-       "\"steps\" 100001 is above 100000."},
-      {R"({"vary": [{"input": "InitialCurvature", "from": -1, "to": 1, "steps": 2, "scale": "log"}]})",
-       "above zero"},
-      {R"({"vary": [{"input": "PassThickness", "values": [1e-5, 5]}]})",
-       "vary[0] (\"PassThickness\"): the value 5 m lies outside"},
-      {R"({"vary": [{"input": "PassCount", "values": [2.5]}]})", "not a whole number"},
-      {R"({"vary": [{"input": "coating.ModuleYoung", "values": [1e20]}]})", "catalogue bounds"},
-      {R"({"vary": [{"input": "coating.Poisson", "values": [1]}]})", "less than 1"},
       {R"({"vary": [{"input": "HeatFlux", "values": []}]})", "non-empty list"},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}, {"input": "HeatFlux", "values": [2e6]}]})",
        "vary[1] (\"HeatFlux\"): the quantity is already varied"},
@@ -53,12 +44,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
        "draws each quantity from a \"distribution\""},
       {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})",
        "belongs to a latin-hypercube study"},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "reversed"},
       {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "normal": [1e6, 1]}}], "design": {"latin-hypercube": {"samples": 4}}})",
        "\"distribution\" must be"},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "standard deviation"},
       {R"({"base": {"Unknown": 1}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})", "base:"},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "extra": 1})",
        "unknown key \"extra\""},
@@ -80,21 +67,11 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
   }
 }
 
-TEST(StudyFileTest, FaultsAreToldInFrenchInTheUnitOfTheInputWindow) {
-  const auto value = [](const char* name, double v) {
-    return CheckValue(quillane::Quantity(name), v);
-  };
+TEST(StudyFileTest, RangeFaultsAreToldInFrench) {
   const struct {
     std::optional<EntryFault> fault;
     const char* french;
   } cases[] = {
-      {value("PassThickness", 2.5),
-       "la valeur 2500000 µm est hors limites ; elle doit être comprise entre 0,001 et 1000000 "
-       "µm."},
-      {value("PassCount", 2.5), "la valeur 2,5 n'est pas un nombre entier admis."},
-      {value("coating.Lambda", 0),
-       "la valeur 0 W/(m·K) est hors des limites du catalogue ; elle doit être comprise entre "
-       "1E-06 et 10000 W/(m·K)."},
       {CheckRange({2.5, 1, 4, false}),
        "l'intervalle est inversé : le début 2,5 est au-dessus de la fin 1."},
       {CheckRange({1, 1, 4, false}), "l'intervalle de 1 à 1 est vide."},
@@ -108,7 +85,6 @@ TEST(StudyFileTest, FaultsAreToldInFrenchInTheUnitOfTheInputWindow) {
     EXPECT_EQ(French(*c.fault, ','), c.french);
     EXPECT_FALSE(English(*c.fault).empty()) << c.french;
   }
-  EXPECT_FALSE(value("PassThickness", 1e-6));
   EXPECT_FALSE(CheckRange({1e-3, 1, 3, true}));
   const std::vector<double> log = RangeValues({1e-3, 1, 3, true});
   ASSERT_EQ(log.size(), 4u);
@@ -254,14 +230,10 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
                           "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents"}) {
     EXPECT_EQ(row[key], single[key]) << key;
   }
-  double lowest = 1e300;
-  double highest = -1e300;
-  for (std::size_t i = 1; i < single["LamellaStressFinal"].size(); ++i) {
-    lowest = std::min(lowest, single["LamellaStressFinal"][i].get<double>());
-    highest = std::max(highest, single["LamellaStressFinal"][i].get<double>());
-  }
-  EXPECT_EQ(row["LamellaStressFinalMin"], lowest);
-  EXPECT_EQ(row["LamellaStressFinalMax"], highest);
+  const auto stresses = single["LamellaStressFinal"].get<std::vector<double>>();
+  const auto [lowest, highest] = std::minmax_element(stresses.begin() + 1, stresses.end());
+  EXPECT_EQ(row["LamellaStressFinalMin"], *lowest);
+  EXPECT_EQ(row["LamellaStressFinalMax"], *highest);
   // The kept files are those of a single run with the point's inputs.
   EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
             test::ReadFile(dir / "s.txt"));
@@ -280,11 +252,10 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
       << full;
   EXPECT_NE(full.find("\n4,0.2,8e+05,"), std::string::npos) << full;
   // Drop rows 1 and 3, as a stopped study leaves them; a resumed one computes just those.
-  std::istringstream lines(full);
+  const std::vector<std::string> lines = test::Lines(full);
   std::string kept;
-  std::string line;
-  for (int i = 0; std::getline(lines, line); ++i) {
-    if (i != 1 && i != 3) kept += line + "\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i != 1 && i != 3) kept += lines[i] + "\n";
   }
   test::WriteFile(dir / "out" / "results.csv", kept);
   ASSERT_EQ(Study(study, "out", {"--resume"}), 0) << err.str();
@@ -333,7 +304,7 @@ TEST(StudyRunnerTest, AStoppedStudyReportsOnlyFinishedPoints) {
   study.Base.CoatingMaterialName = "NiCrAlY";
   const auto points = DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
-  for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
+  std::iota(todo.begin(), todo.end(), 0);
   std::stop_source stop;
   StudyRows rows(points.size());
   RunPoints(
