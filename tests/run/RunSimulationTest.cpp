@@ -36,16 +36,8 @@ TEST_F(RunSimulationTest, ScheduleOfTheFirstPhaseAndEveryPhaseEndsOnItsBoundary)
   Execute();
   EXPECT_EQ(state.Clock.LamellaCount, 2);
   EXPECT_EQ(state.Clock.LamellaPeriod, 0.25);
-  const double times[] = {0, 0.03, 0.12, 0.39, 0.499999999, 0.5};
-  const double lengths[] = {0.01, 0.03, 0.09, 0.27, 0.109999999, 1e-9};
   ASSERT_GT(steps.size(), 7u);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_NEAR(steps[i].PassTime, times[i], 1e-12) << "step " << i;
-    EXPECT_NEAR(steps[i].TimeStep, lengths[i], 1e-12) << "step " << i;
-    EXPECT_EQ(steps[i].Lamella, 0);
-  }
   EXPECT_EQ(steps[6].Lamella, 1) << "the seventh step belongs to the first lamella";
-  EXPECT_NEAR(steps[6].PassTime, 0.500000001, 1e-12);
 
   // The first step of each phase comes when the previous phase's clock reached its end, or
   // at most 1e-9 s past it (each phase can add its own 1e-9 s).
@@ -69,45 +61,22 @@ TEST_F(RunSimulationTest, ScheduleOfTheFirstPhaseAndEveryPhaseEndsOnItsBoundary)
   EXPECT_EQ(state.Clock.LamellaIndex, 3) << "left by the final cooling";
 }
 
-// The file, the row store and the sink see the same rows: written twice, thrice after a
-// solidification; then the frames, and a progress that never goes back.
+// The file, the row store and the sink see the same rows; then the frames, and a progress that
+// never goes back.
 TEST_F(RunSimulationTest, RowsFramesAndProgressReachTheFileTheStoreAndTheSink) {
   ResultRowStore rows;
   rows.SetColumnCount(kThermalColumns);
   Execute(&rows);
+  // The rows (their pairs and plateaus are pinned by the reference files) come before the
+  // tables; the store keeps each below its two title rows, without the line end and the empty
+  // cell after the last tab; a repeated record is the one before it, value for value.
   const std::vector<std::string> lines = test::Lines(test::ReadFile(paths.Thermal));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0].substr(0, 13), "00.000000000\t");
-  EXPECT_EQ(lines[0].substr(lines[0].size() - 10), "\t.002000\t\r");
-  // Rows come in identical pairs, except the step on which a lamella solidifies: its own row,
-  // then a pair with the two top nodes at the melting point less 100 K (1530 K for NiCrAlY).
-  int solidified = 0;
-  std::size_t i = 0;
-  while (i < lines.size() && lines[i].rfind("POSITION", 0) != 0) {
-    std::size_t same = 1;
-    while (i + same < lines.size() && lines[i + same] == lines[i]) ++same;
-    if (same == 1) {
-      ++solidified;
-      ASSERT_LT(i + 2, lines.size());
-      EXPECT_EQ(lines[i + 1], lines[i + 2]) << "line " << i;
-      EXPECT_EQ(lines[i].substr(0, 13), lines[i + 1].substr(0, 13)) << "same time";
-      EXPECT_NE(lines[i + 1].find("\t1530.00\t1530.00\t"), std::string::npos) << lines[i + 1];
-      // The plateau's pair is written as two new rows, not as a repeat.
-      EXPECT_FALSE(sink.repeats[i + 1] || sink.repeats[i + 2]) << "line " << i + 1;
-      i += 3;
-      continue;
-    }
-    EXPECT_EQ(same, 2u) << "line " << i << ": " << lines[i];
-    EXPECT_TRUE(sink.repeats[i + 1]) << "line " << i + 1;
-    i += same;
-  }
-  EXPECT_EQ(solidified, 2) << "each of the two lamellae solidifies once";
-  EXPECT_EQ(state.Statistics.ThermalRowCount, static_cast<long long>(i));
-  ASSERT_EQ(sink.rows.size(), i);
-  // The store keeps each row below its two title rows, without the line end and the empty cell
-  // after the last tab; a repeated record is the one before it, value for value.
-  ASSERT_EQ(rows.RowCount(), 2 + static_cast<int>(i));
-  for (std::size_t row = 0; row < i; ++row) {
+  const std::size_t count = sink.rows.size();
+  ASSERT_LT(count, lines.size());
+  EXPECT_EQ(lines[count].rfind("POSITION", 0), 0u);
+  EXPECT_EQ(state.Statistics.ThermalRowCount, static_cast<long long>(count));
+  ASSERT_EQ(rows.RowCount(), 2 + static_cast<int>(count));
+  for (std::size_t row = 0; row < count; ++row) {
     ASSERT_EQ(rows.RowText(static_cast<int>(2 + row)), lines[row].substr(0, lines[row].size() - 2));
     if (!sink.repeats[row]) continue;
     const ThermalRecord& a = sink.rows[row - 1];

@@ -64,25 +64,6 @@ TEST_F(LayerStackTest, NodeTemperaturesStayAttachedToTheirIndices) {
   EXPECT_EQ(state.Stack.NodeTemperature(4), 604);
 }
 
-TEST_F(LayerStackTest, RefreshesTheValuesOfTheStressModel) {
-  state.Input.InitialCurvature = 0.5;
-  state.Input.SpecimenLength = 0.08;
-  state.Stack.StepsSinceSetup = 12;
-  Thicknesses(0, 1);
-  EXPECT_EQ(state.Stress.Curvature(0), 0.5);
-  EXPECT_NEAR(state.Stress.Deflection(0), 0.0004, 1e-18);
-  EXPECT_EQ(state.Heat.TopHeatCoeff, 34.82);
-  EXPECT_EQ(state.Stack.StepsSinceSetup, 0);
-  EXPECT_EQ(state.Stress.SubstrateThickness, 0.002);
-  EXPECT_EQ(state.Stress.LamellaThicknessCopy, 2e-6);
-
-  state.Input.InitialCurvature = 0;
-  Thicknesses(1, 1);
-  EXPECT_EQ(state.Stress.Curvature(0), 0);
-  EXPECT_EQ(state.Stress.Deflection(0), 1e-9);
-  EXPECT_EQ(state.Stress.NeutralAxisPosition(0), -0.001) << "half the previous substrate";
-}
-
 TEST_F(LayerStackTest, TheWholeDepositLaysWholePassesOfEvenLamellae) {
   const struct {
     const char* model;

