@@ -28,7 +28,7 @@ namespace quillane::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+constexpr auto kPointProgressInterval = std::chrono::milliseconds(500);
 
 std::string ReadWhole(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -66,7 +66,7 @@ class StudyProgress {
   void PointDone() {
     ++done_;
     const auto now = Clock::now();
-    if (!show_ || (now - last_ < kProgressInterval && done_ < total_)) return;
+    if (!show_ || (now - last_ < kPointProgressInterval && done_ < total_)) return;
     last_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;

@@ -12,7 +12,7 @@ namespace quillane {
 
 namespace {
 
-std::string Number(double value) {
+std::string General(double value) {
   return format::FormatGeneral(value);
 }
 
@@ -36,11 +36,11 @@ std::string Shown(const InputSpec& input, double value, char separator) {
 // The allowed range of an input, in English (SI, and the flag's unit where it differs) and in
 // French (the box's unit).
 std::string EnglishRange(const InputSpec& input) {
-  std::string text = "it must lie between " + WithUnit(Number(input.Min), input.Unit) + " and " +
-                     WithUnit(Number(input.Max), input.Unit);
+  std::string text = "it must lie between " + WithUnit(General(input.Min), input.Unit) + " and " +
+                     WithUnit(General(input.Max), input.Unit);
   if (input.DisplayFactor != 1) {
-    text += " (" + std::string(input.Flag) + " takes " + Number(input.ToDisplay(input.Min)) +
-            " to " + WithUnit(Number(input.ToDisplay(input.Max)), input.DisplayUnit) + ")";
+    text += " (" + std::string(input.Flag) + " takes " + General(input.ToDisplay(input.Min)) +
+            " to " + WithUnit(General(input.ToDisplay(input.Max)), input.DisplayUnit) + ")";
   }
   return text + ".";
 }
@@ -63,7 +63,7 @@ InputFault NotFinite(const InputSpec& input, char separator) {
 InputFault OutOfRange(const InputSpec& input, double value, char separator) {
   return {&input,
           std::string(input.Key) + " (" + input.Flag + ") is " +
-              WithUnit(Number(value), input.Unit) + "; " + EnglishRange(input),
+              WithUnit(General(value), input.Unit) + "; " + EnglishRange(input),
           Caption(input) + " : " + Shown(input, value, separator) + " est hors limites ; " +
               FrenchRange(input, separator)};
 }
@@ -83,15 +83,16 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults
     } else if (bound.Column.Field == &MaterialRecord::Poisson && !(value < 1)) {
       // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
       faults.push_back(
-          {nullptr, english + " is " + Number(value) + "; it must be less than 1.",
-           french + " vaut " + Number(value) + " ; la valeur doit être inférieure à 1."});
+          {nullptr, english + " is " + General(value) + "; it must be less than 1.",
+           french + " vaut " + General(value) + " ; la valeur doit être inférieure à 1."});
     } else if (value < bound.Min || value > bound.Max) {
       const std::string range =
-          Number(bound.Min) + " and " + WithUnit(Number(bound.Max), bound.Column.Unit);
-      faults.push_back(
-          {nullptr, english + " is " + Number(value) + "; it must lie between " + range + ".",
-           french + " vaut " + Number(value) + " ; la valeur doit être comprise entre " +
-               Number(bound.Min) + " et " + WithUnit(Number(bound.Max), bound.Column.Unit) + "."});
+          General(bound.Min) + " and " + WithUnit(General(bound.Max), bound.Column.Unit);
+      faults.push_back({nullptr,
+                        english + " is " + General(value) + "; it must lie between " + range + ".",
+                        french + " vaut " + General(value) +
+                            " ; la valeur doit être comprise entre " + General(bound.Min) + " et " +
+                            WithUnit(General(bound.Max), bound.Column.Unit) + "."});
     }
   }
 }
@@ -116,8 +117,8 @@ void CheckWholeDepositSize(const InputParameters& in, std::vector<InputFault>& f
   if (!WholeDeposit(in) || !WithinRange(passes, in.PassCount)) return;
   const double lamellae = static_cast<double>(in.PassCount) * LamellaePerPass(in);
   if (lamellae <= kMaxWholeDepositLamellae) return;
-  const std::string count = Number(lamellae);
-  const std::string limit = Number(kMaxWholeDepositLamellae);
+  const std::string count = General(lamellae);
+  const std::string limit = General(kMaxWholeDepositLamellae);
   faults.push_back({&passes,
                     "PassCount (--passes) × lamellae per pass is " + count +
                         "; the whole-deposit model keeps at most " + limit + " lamellae.",
@@ -208,7 +209,7 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
       !(in.PassThickness / in.LamellaThickness < kMaxInteger)) {
     const double ratio = in.PassThickness / in.LamellaThickness;
     faults.push_back({&pass,
-                      "PassThickness / LamellaThickness is " + Number(ratio) +
+                      "PassThickness / LamellaThickness is " + General(ratio) +
                           "; a pass must hold fewer than 32767 lamellae.",
                       Caption(pass) + " / " + Caption(lamella) + " vaut " +
                           format::FormatGeneral(ratio, separator) +
@@ -228,9 +229,9 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
     const double limit = 2 / in.SpecimenLength;
     faults.push_back(
         {&curvature,
-         "InitialCurvature (--curvature) is " + Number(in.InitialCurvature) +
-             " 1/m; a specimen of " + Number(in.SpecimenLength) +
-             " m cannot bend more than 2 / length = " + Number(limit) + " 1/m.",
+         "InitialCurvature (--curvature) is " + General(in.InitialCurvature) +
+             " 1/m; a specimen of " + General(in.SpecimenLength) +
+             " m cannot bend more than 2 / length = " + General(limit) + " 1/m.",
          Caption(curvature) + " : " + format::FormatGeneral(in.InitialCurvature, separator) +
              " 1/m ; un témoin de " + format::FormatGeneral(in.SpecimenLength, separator) +
              " m ne peut pas être courbé au-delà de 2 / longueur = " +

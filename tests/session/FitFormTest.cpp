@@ -15,7 +15,7 @@
 namespace quillane::session {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+using test::kNaN;
 
 FitFormRow& Row(FitForm& form, const std::string& name) {
   for (FitFormRow& row : form.Rows) {

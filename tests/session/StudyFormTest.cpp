@@ -17,7 +17,7 @@
 namespace quillane::session {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+using test::kNaN;
 
 // The default case with both materials of the test catalogue picked.
 class StudyFormTest : public ::testing::Test {

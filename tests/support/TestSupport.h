@@ -2,11 +2,14 @@
 // Small helpers shared by the test programs.
 
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace quillane::test {
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // tests/data of the source tree, and the top of the build tree (catalogue, programs).
 std::filesystem::path DataDir();
