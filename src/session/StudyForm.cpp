@@ -6,6 +6,7 @@
 
 #include "format/NumberFormat.h"
 #include "session/FormEntry.h"
+#include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
@@ -56,10 +57,6 @@ std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::Valu
     quantity.Values.push_back(value);
   }
   return std::nullopt;
-}
-
-std::string WithUnit(const std::string& name, const std::string& unit) {
-  return unit.empty() ? name : name + " (" + unit + ")";
 }
 
 }  // namespace

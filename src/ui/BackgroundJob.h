@@ -55,7 +55,6 @@ class BackgroundJob : public QObject {
   void Cancel();
   // Asks the work to stop and waits for it, without reporting (for closing and quitting).
   void CancelAndWait();
-  bool StopRequested() const { return running_ && thread_.get_stop_token().stop_requested(); }
 
  signals:
   // Every `tickMs` while the job runs, and once more before Finished.

@@ -98,8 +98,6 @@ class EtudeParametrique : public QMainWindow {
   void UpdateRowControls(int index);
   void OnPlanChanged();
   void UpdatePointCount();
-  // A fault of the entries in French: "Grandeur 1 (HeatFlux) : …" for a row's.
-  QString FaultText(const session::StudyFormFault& fault, const session::StudyForm& form) const;
   void SetRunning(bool running);
   // Takes in the rows handed over since the last tick.
   void TakeRows();

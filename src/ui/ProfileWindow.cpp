@@ -74,10 +74,6 @@ void ProfileWindow::mask_Click() {
   hide();
 }
 
-bool ProfileWindow::ShowsZoom() const {
-  return !picture2_->isHidden();
-}
-
 void ProfileWindow::RefreshPictures() {
   picture1_->update();
   picture2_->update();

@@ -28,7 +28,6 @@ class ProfileWindow : public QMainWindow {
   // "Mask": hides the window; the drawings and the view choice stay for the next showing.
   void mask_Click();
 
-  bool ShowsZoom() const;
   // Repaints both pictures after their surfaces were drawn.
   void RefreshPictures();
 

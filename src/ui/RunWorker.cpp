@@ -97,7 +97,7 @@ RunWorker::Job RunWorker::ExecuteJob(MaterialsCatalogue catalogue, ResultPaths p
 
 RunWorker::RunWorker(QWidget* dialogParent, QObject* parent)
     : QObject(parent), dialogParent_(dialogParent), job_(kProgressIntervalMs) {
-  qRegisterMetaType<quillane::ui::RunOutcome>();
+  qRegisterMetaType<quillane::session::RunOutcome>();
   connect(&job_, &BackgroundJob::Tick, this, [this] { emit ProgressChanged(Progress()); });
   connect(&job_, &BackgroundJob::Finished, this, &RunWorker::OnJobFinished);
 }
@@ -115,36 +115,11 @@ void RunWorker::ShowSingularMatrix() {
   box.exec();
 }
 
-namespace {
-
-// What ended the job, told as the window reports it.
-RunOutcome RunOutcomeOf(const RunWorker::Job& job, RunSink& sink, RunResults& results) {
-  RunOutcome outcome;
-  try {
-    job(sink, results);
-    outcome.What = RunOutcome::Kind::Completed;
-  } catch (const InputError& error) {
-    outcome.What = RunOutcome::Kind::InputFaults;
-    outcome.Faults = error.Faults();
-  } catch (const RunCancelled&) {
-    outcome.What = RunOutcome::Kind::Cancelled;
-  } catch (const std::exception& error) {
-    outcome.What = RunOutcome::Kind::Failed;
-    outcome.Message = error.what();
-  } catch (...) {
-    outcome.What = RunOutcome::Kind::Failed;
-    outcome.Message = "unknown error";
-  }
-  return outcome;
-}
-
-}  // namespace
-
 bool RunWorker::Start(Job job, RunResults start) {
   if (IsRunning()) return false;
   auto channel = std::make_shared<RunChannel>();
   auto results = std::make_unique<RunResults>(std::move(start));
-  auto outcome = std::make_shared<Handoff<RunOutcome>>();
+  auto outcome = std::make_shared<Handoff<session::RunOutcome>>();
   auto sink = std::make_shared<WorkerSink>(channel, this, results->Surfaces,
                                            [this] { ShowSingularMatrix(); });
   RunResults* own = results.get();
@@ -152,7 +127,7 @@ bool RunWorker::Start(Job job, RunResults start) {
       job_.Start([job = std::move(job), channel, sink, own, outcome](std::stop_token stop) {
         // A stop request wakes a run waiting for the singular-matrix box.
         const std::stop_callback wake(stop, [&channel] { channel->Cancel(); });
-        outcome->Put(RunOutcomeOf(job, *sink, *own));
+        outcome->Put(session::OutcomeOf([&] { job(*sink, *own); }));
       });
   if (!started) return false;
   channel_ = std::move(channel);
@@ -181,8 +156,8 @@ RunResults RunWorker::TakeResults() {
 }
 
 void RunWorker::OnJobFinished() {
-  std::vector<RunOutcome> outcomes = outcome_->Take();
-  emit Finished(outcomes.empty() ? RunOutcome{} : outcomes.back());
+  std::vector<session::RunOutcome> outcomes = outcome_->Take();
+  emit Finished(outcomes.empty() ? session::RunOutcome{} : outcomes.back());
 }
 
 }  // namespace quillane::ui

@@ -20,6 +20,7 @@
 #include "model/RunSink.h"
 #include "run/ResultRowStore.h"
 #include "run/RunSimulation.h"
+#include "session/RunReport.h"
 #include "ui/BackgroundJob.h"
 #include "ui/ResultWindows.h"
 
@@ -46,14 +47,6 @@ class RunChannel : public std::enable_shared_from_this<RunChannel> {
   std::condition_variable changed_;
   std::atomic<bool> cancelled_{false};
   std::atomic<double> progress_{0};
-};
-
-// The outcome of a run, as the window reports it.
-struct RunOutcome {
-  enum class Kind { Completed, Cancelled, InputFaults, Failed };
-  Kind What = Kind::Failed;
-  std::vector<std::string> Faults;  // InputFaults: one message per fault
-  std::string Message;              // Failed: why
 };
 
 // Runs one simulation at a time on a worker thread, on behalf of the input window.
@@ -91,7 +84,7 @@ class RunWorker : public QObject {
 
  signals:
   // The thread has ended; TakeResults gives what it left.
-  void Finished(const quillane::ui::RunOutcome& outcome);
+  void Finished(const quillane::session::RunOutcome& outcome);
   void ProgressChanged(double fraction);
 
  private:
@@ -102,9 +95,9 @@ class RunWorker : public QObject {
   BackgroundJob job_;
   std::shared_ptr<RunChannel> channel_;
   std::unique_ptr<RunResults> results_;
-  std::shared_ptr<Handoff<RunOutcome>> outcome_;
+  std::shared_ptr<Handoff<session::RunOutcome>> outcome_;
 };
 
 }  // namespace quillane::ui
 
-Q_DECLARE_METATYPE(quillane::ui::RunOutcome)
+Q_DECLARE_METATYPE(quillane::session::RunOutcome)

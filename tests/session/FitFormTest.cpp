@@ -279,5 +279,50 @@ TEST(FitViewTest, TheChartShowsTheRecordThenTheModelAndItsResiduals) {
   EXPECT_EQ(FitOverlay(record, &fit).size(), 1u);
 }
 
+TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
+  fit::CalibrationRecord record;
+  record.Time = {0, 59.5};
+  record.Curvature = {0, 1};
+  EXPECT_EQ(RecordText(record, "essai.csv", ','), "essai.csv — 2 points de 0 à 59,5 s");
+  record.Temperature = {300, 310};
+  EXPECT_EQ(RecordText(record, "essai.csv", ','),
+            "essai.csv — 2 points de 0 à 59,5 s, avec la température de la face arrière");
+  EXPECT_EQ(IterationText({12, 3.14159e-4, 30}, ','), "Itération 12 — coût 3,142E-04");
+
+  fit::FitResult result;
+  result.Iterations = 7;
+  EXPECT_EQ(EndText(result), "Ajustement terminé en 7 itérations.");
+  result.Notes.push_back({});
+  EXPECT_EQ(EndText(result), "Ajustement terminé en 7 itérations. Voir les remarques.");
+  result.Cancelled = true;
+  EXPECT_EQ(EndText(result), "Ajustement annulé après 7 itération(s) : rien n'a changé.");
+
+  result.Names = {"HeatFlux", "coating.dilat"};
+  result.Start = {500000, 1e-5};
+  result.Value = {412345.678, 1.23456789e-5};
+  result.StandardError = {1234.5678, kNaN};
+  const std::vector<FitTableRow> rows = FitTable(result, ',');
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].Caption, "Flux thermique incident");
+  EXPECT_EQ(rows[0].Name, "HeatFlux");
+  EXPECT_EQ(rows[0].Unit, "W/m²");
+  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+05", "4,123457E+05", "1,23E+03"}));
+  EXPECT_EQ(rows[0].Values[1], 412345.678);
+  EXPECT_EQ(rows[1].Texts[1], "1,234568E-05");
+  EXPECT_EQ(rows[1].Texts[2], "—");
+
+  fit::FittedMaterials fitted;
+  fitted.HeatFlux = 4e5;
+  EXPECT_EQ(AppliedText(fitted),
+            "Ajustement appliqué : flux thermique reporté dans la fenêtre de saisie.");
+  fitted.CoatingName = "NiCrAlY (ajusté)";
+  fitted.Contact = true;
+  EXPECT_EQ(
+      AppliedText(fitted),
+      "Ajustement appliqué : matériau « NiCrAlY (ajusté) » enregistré et choisi comme dépôt ; "
+      "ligne « contact » de vos matériaux enregistrée ; flux thermique reporté dans la "
+      "fenêtre de saisie.");
+}
+
 }  // namespace
 }  // namespace quillane::session
