@@ -121,4 +121,22 @@ std::vector<std::string> FrenchFaults(const FitReading& reading, char separator)
   return texts;
 }
 
+FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
+                  const fit::FitSettings& settings, Handoff<fit::FitProgress>& steps,
+                  std::stop_token stop) {
+  FitOutcome outcome;
+  try {
+    outcome.Result = fit::FitRecord(
+        base, record, settings,
+        [&steps](const fit::FitProgress& progress) {
+          steps.Put(progress);
+          return true;
+        },
+        stop);
+  } catch (const std::exception& error) {
+    outcome.Fault = error.what();
+  }
+  return outcome;
+}
+
 }  // namespace quillane::session

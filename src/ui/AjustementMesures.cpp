@@ -275,23 +275,11 @@ bool AjustementMesures::Ajuster() {
   }
   runningBase_ = reading.Base;
   auto steps = std::make_shared<Handoff<fit::FitProgress>>();
-  auto outcome = std::make_shared<Handoff<Outcome>>();
+  auto outcome = std::make_shared<Handoff<session::FitOutcome>>();
   const bool started =
       job_.Start([steps, outcome, base = std::move(reading.Base), record = *record_,
                   settings = std::move(reading.Settings)](std::stop_token stop) {
-        Outcome done;
-        try {
-          done.Result = fit::FitRecord(
-              base, record, settings,
-              [&steps](const fit::FitProgress& progress) {
-                steps->Put(progress);
-                return true;
-              },
-              stop);
-        } catch (const std::exception& error) {
-          done.Fault = error.what();
-        }
-        outcome->Put(std::move(done));
+        outcome->Put(session::RunFit(base, record, settings, *steps, stop));
       });
   if (!started) return false;
   steps_ = std::move(steps);
@@ -329,8 +317,9 @@ void AjustementMesures::OnTick() {
 }
 
 void AjustementMesures::OnFinished() {
-  std::vector<Outcome> ended = outcome_ ? outcome_->Take() : std::vector<Outcome>{};
-  const Outcome done = ended.empty() ? Outcome{} : std::move(ended.back());
+  std::vector<session::FitOutcome> ended =
+      outcome_ ? outcome_->Take() : std::vector<session::FitOutcome>{};
+  const session::FitOutcome done = ended.empty() ? session::FitOutcome{} : std::move(ended.back());
   if (!done.Result) {
     SetRunning(false);
     iteration_->clear();

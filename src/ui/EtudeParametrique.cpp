@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 
 #include "io/AtomicFile.h"
 #include "session/StudyView.h"
@@ -332,14 +331,7 @@ bool EtudeParametrique::Lancer() {
   clock_.start();
   worker_.Start([this, study = study_, points = std::move(reading.Points),
                  catalogue = std::move(base.Catalogue)](std::stop_token stop) {
-    std::vector<std::size_t> todo(points.size());
-    std::iota(todo.begin(), todo.end(), std::size_t{0});
-    study::RunPoints(
-        study, points, todo, catalogue, {},
-        [this](std::size_t index, const study::PointResult& result) {
-          finishedPoints_.Put({index, result});
-        },
-        stop);
+    session::RunStudy(study, points, catalogue, finishedPoints_, stop);
   });
   Tell(Q(session::RunningText(0, rows_.size())));
   Plot();

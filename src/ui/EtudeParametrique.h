@@ -84,8 +84,7 @@ class EtudeParametrique : public QMainWindow {
     QComboBox* Law = nullptr;
   };
 
-  // A finished point as the study hands it over: its index and its row.
-  using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+  using FinishedPoint = session::FinishedPoint;
 
   void BuildWidgets();
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);

@@ -7,19 +7,15 @@
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 #include "model/RunSink.h"
 #include "run/ResultRowStore.h"
 #include "run/RunSimulation.h"
+#include "session/RunChannel.h"
 #include "session/RunReport.h"
 #include "ui/BackgroundJob.h"
 #include "ui/ResultWindows.h"
@@ -27,27 +23,6 @@
 class QWidget;
 
 namespace quillane::ui {
-
-// What the worker and the interface thread share during one run.
-class RunChannel : public std::enable_shared_from_this<RunChannel> {
- public:
-  void Cancel();
-  bool Cancelled() const { return cancelled_.load(); }
-  void SetProgress(double fraction) { progress_.store(fraction); }
-  double Progress() const { return progress_.load(); }
-
-  // Worker side: has the interface thread run the task (with context as its receiver) and
-  // waits until it has run. Throws RunCancelled when the run is cancelled before the task
-  // ran; the task is then skipped.
-  void CallOnInterface(QObject* context, std::function<void()> task);
-
- private:
-  struct Call;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::atomic<bool> cancelled_{false};
-  std::atomic<double> progress_{0};
-};
 
 // Runs one simulation at a time on a worker thread, on behalf of the input window.
 class RunWorker : public QObject {
@@ -93,7 +68,7 @@ class RunWorker : public QObject {
 
   QPointer<QWidget> dialogParent_;
   BackgroundJob job_;
-  std::shared_ptr<RunChannel> channel_;
+  std::shared_ptr<session::RunChannel> channel_;
   std::unique_ptr<RunResults> results_;
   std::shared_ptr<Handoff<session::RunOutcome>> outcome_;
 };
