@@ -5,6 +5,7 @@
 
 #include "model/Errors.h"
 #include "session/FormEntry.h"
+#include "session/WindowText.h"
 
 namespace quillane::session {
 
@@ -137,6 +138,28 @@ FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
     outcome.Fault = error.what();
   }
   return outcome;
+}
+
+FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
+                  const std::string& recordName, UserCatalogue& user) {
+  FitSaving saving;
+  fit::FittedMaterials fitted = fit::FitMaterials(base, result, recordName);
+  if (!fitted.Faults.empty()) {
+    std::vector<std::string> faults;
+    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.French);
+    saving.Refusal = "Les valeurs ajustées ne peuvent pas être enregistrées :\n" + Bullets(faults);
+    return saving;
+  }
+  if (!fitted.Rows.empty()) {
+    try {
+      user.SaveAll(fitted.Rows);
+    } catch (const CatalogueError& error) {
+      saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
+      return saving;
+    }
+  }
+  saving.Fitted = std::move(fitted);
+  return saving;
 }
 
 }  // namespace quillane::session

@@ -10,7 +10,9 @@
 
 #include "fit/Calibration.h"
 #include "fit/CalibrationRecord.h"
+#include "fit/FittedMaterials.h"
 #include "materials/MaterialsCatalogue.h"
+#include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "run/EntryFault.h"
 #include "run/QuantityTable.h"
@@ -90,5 +92,15 @@ struct FitOutcome {
 FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
                   const fit::FitSettings& settings, Handoff<fit::FitProgress>& steps,
                   std::stop_token stop);
+
+// The fitted figures saved as the user's rows, for the input window to take: the rows made, or
+// why nothing was saved, as the window's box tells it (a figure beyond the catalogue's bounds,
+// or the user's file that cannot be written).
+struct FitSaving {
+  std::optional<fit::FittedMaterials> Fitted;
+  std::string Refusal;
+};
+FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
+                  const std::string& recordName, UserCatalogue& user);
 
 }  // namespace quillane::session

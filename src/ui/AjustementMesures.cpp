@@ -18,8 +18,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "fit/FittedMaterials.h"
-#include "materials/UserCatalogue.h"
 #include "session/FitView.h"
 #include "session/WindowText.h"
 #include "ui/Charts.h"
@@ -429,27 +427,13 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const fit::FittedMaterials fitted =
-      fit::FitMaterials(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString());
-  if (!fitted.Faults.empty()) {
-    std::vector<std::string> faults;
-    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.French);
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Les valeurs ajustées ne peuvent pas être enregistrées :\n") +
-            Q(session::Bullets(faults)));
+  const session::FitSaving saving =
+      session::SaveFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString(), user_);
+  if (!saving.Fitted) {
+    QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
     return false;
   }
-  if (!fitted.Rows.empty()) {
-    try {
-      user_.SaveAll(fitted.Rows);
-    } catch (const CatalogueError& error) {
-      QMessageBox::warning(
-          this, windowTitle(),
-          QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(Q(error.what())));
-      return false;
-    }
-  }
+  const fit::FittedMaterials& fitted = *saving.Fitted;
   links_.Apply(fitted.CoatingName, fitted.HeatFlux);
   Tell(Q(session::AppliedText(fitted)));
   return true;

@@ -205,6 +205,39 @@ TEST_F(FitReadingTest, TheInputsAreCheckedAsForARunAndValidatedWithTheirRows) {
   EXPECT_NE(french[1].find("Unobtainium"), std::string::npos) << french[1];
 }
 
+TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
+  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, inputs, catalogue);
+  ASSERT_TRUE(ready.Ready());
+  UserCatalogue user(dir / "materiaux.db");
+  fit::FitResult result;
+  result.Names = {"coating.SigmaQ"};
+  result.Value = {1.5e8};
+  const FitSaving saved = SaveFit(ready.Base, result, "essai.csv", user);
+  ASSERT_TRUE(saved.Fitted) << saved.Refusal;
+  EXPECT_EQ(saved.Fitted->CoatingName, "NiCrAlY (ajusté)");
+  ASSERT_EQ(user.Read().size(), 1u);
+  EXPECT_EQ(user.Read()[0].Row.SigmaQ, 1.5e8);
+  // A figure beyond the catalogue's bounds saves nothing.
+  result.Names = {"contact.Lambda"};
+  result.Value = {2e4};
+  const FitSaving beyond = SaveFit(ready.Base, result, "essai.csv", user);
+  EXPECT_FALSE(beyond.Fitted);
+  EXPECT_EQ(
+      beyond.Refusal.rfind("Les valeurs ajustées ne peuvent pas être enregistrées :\n\n• ", 0), 0u)
+      << beyond.Refusal;
+  EXPECT_EQ(user.Read().size(), 1u);
+  // A user's file that cannot be written is told.
+  std::filesystem::create_directories(dir / "plein");
+  test::WriteFile(dir / "plein" / "fichier", "");
+  UserCatalogue unwritable(dir / "plein" / "fichier" / "materiaux.db");
+  result.Names = {"coating.SigmaQ"};
+  result.Value = {1.5e8};
+  const FitSaving failed = SaveFit(ready.Base, result, "essai.csv", unwritable);
+  EXPECT_FALSE(failed.Fitted);
+  EXPECT_EQ(failed.Refusal.rfind("Le matériau n'a pas été enregistré :\n", 0), 0u)
+      << failed.Refusal;
+}
+
 TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
   const struct {
     fit::FitNote note;
