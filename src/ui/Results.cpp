@@ -1,7 +1,6 @@
 #include "ui/Results.h"
 
 #include <qcustomplot.h>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMenuBar>
@@ -12,7 +11,6 @@
 #include "ui/Charts.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
-#include "ui/ResultWindowStyle.h"
 #include "ui/Widgets.h"
 
 namespace quillane::ui {
@@ -47,12 +45,8 @@ class ChartOverGrid : public QWidget {
 
 }  // namespace
 
-Results::Results(QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QStringLiteral("Results"));
-  setWindowTitle(QStringLiteral("Results"));
-  setAttribute(Qt::WA_DeleteOnClose);
-  ApplyResultWindowFont(*this);
-
+Results::Results(QWidget* parent)
+    : ResultWindow(QStringLiteral("Results"), QStringLiteral("Results"), parent) {
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(8, 8, 8, 8);
@@ -172,11 +166,6 @@ void Results::Command5_Click() {
 
 bool Results::SaveChart(const QString& path) {
   return frame_->Save(path);
-}
-
-void Results::closeEvent(QCloseEvent* event) {
-  event->accept();
-  emit Closed();
 }
 
 }  // namespace quillane::ui
