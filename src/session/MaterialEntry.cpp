@@ -92,4 +92,12 @@ std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
   return lines;
 }
 
+std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index) {
+  return Removable(catalogue, index) ? catalogue.Rows().at(index).Name : std::string();
+}
+
+bool Removable(const MaterialsCatalogue& catalogue, std::size_t index) {
+  return catalogue.OriginOf(index) == MaterialsCatalogue::Origin::User;
+}
+
 }  // namespace quillane::session

@@ -48,4 +48,10 @@ std::vector<std::string> CatalogueHeaders();
 std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
                                           const std::vector<UserMaterial>& user);
 
+// The row an edit of the catalogue's row `index` replaces: a user row, under its name. A shipped
+// row is never written: editing it makes a user row of the same name over it, replacing nothing.
+std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index);
+// Only the user's rows can be deleted.
+bool Removable(const MaterialsCatalogue& catalogue, std::size_t index);
+
 }  // namespace quillane::session

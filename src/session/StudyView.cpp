@@ -79,14 +79,24 @@ std::string StateText(const study::PointResult& point) {
   return point.Status == study::kStatusOk ? "ok" : "échec";
 }
 
+std::string StateTip(const study::PointResult& point) {
+  return point.Status == study::kStatusOk ? std::string() : point.Status;
+}
+
 std::string RunningText(std::size_t finished, std::size_t total) {
   if (finished == 0) return "Étude en cours : " + std::to_string(total) + " points…";
   return "Étude en cours : " + std::to_string(finished) + " points sur " + std::to_string(total) +
          "…";
 }
 
-std::string EndText(std::size_t finished, std::size_t total, std::size_t failed, bool stopped,
-                    double seconds, char separator) {
+std::string EndText(const study::StudyRows& rows, bool stopped, double seconds, char separator) {
+  const std::size_t total = rows.size();
+  std::size_t finished = 0;
+  std::size_t failed = 0;
+  for (const auto& row : rows) {
+    finished += row ? 1 : 0;
+    failed += row && row->Status != study::kStatusOk ? 1 : 0;
+  }
   if (stopped && finished < total) {
     return "Étude annulée : " + std::to_string(finished) + " point(s) terminé(s) sur " +
            std::to_string(total) + " ; le tableau ne montre que ceux-là.";

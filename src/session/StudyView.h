@@ -42,14 +42,14 @@ std::vector<std::string> TableHeaders(const study::Study& study);
 // A number of the table as the input window writes numbers (15 significant digits, the locale's
 // separator); empty for a result the point did not give.
 std::string CellText(double value, char separator);
-// The state column: "ok", or "échec".
+// The state column: "ok", or "échec" with the fault as its tooltip.
 std::string StateText(const study::PointResult& point);
+std::string StateTip(const study::PointResult& point);
 
 // The status line while the points run ("Étude en cours : 3 points sur 8…"; before any has
-// finished, "Étude en cours : 8 points…") and when they have stopped: finished, or cancelled
-// before the end.
+// finished, "Étude en cours : 8 points…") and when they have stopped: finished, with the points
+// that failed, or cancelled before the end.
 std::string RunningText(std::size_t finished, std::size_t total);
-std::string EndText(std::size_t finished, std::size_t total, std::size_t failed, bool stopped,
-                    double seconds, char separator);
+std::string EndText(const study::StudyRows& rows, bool stopped, double seconds, char separator);
 
 }  // namespace quillane::session

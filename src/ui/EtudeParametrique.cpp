@@ -318,7 +318,6 @@ bool EtudeParametrique::Lancer() {
   logScales_ = std::move(reading.LogScales);
   rows_.assign(reading.Points.size(), std::nullopt);
   finished_ = 0;
-  failed_ = 0;
   ResetTable();
   {
     const QSignalBlocker blocker(axis_);
@@ -358,7 +357,6 @@ void EtudeParametrique::TakeRows() {
   if (taken.empty()) return;
   for (auto& [index, point] : taken) {
     ++finished_;
-    failed_ += point.Status != study::kStatusOk ? 1 : 0;
     rows_[index] = std::move(point);
     AddRow(index, *rows_[index]);
   }
@@ -376,7 +374,7 @@ void EtudeParametrique::OnFinished(bool stopped) {
   SetRunning(false);
   Plot();
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
-  Tell(Q(session::EndText(finished_, rows_.size(), failed_, stopped, seconds, separator_)));
+  Tell(Q(session::EndText(rows_, stopped, seconds, separator_)));
 }
 
 void EtudeParametrique::ResetTable() {
@@ -401,7 +399,7 @@ void EtudeParametrique::AddRow(std::size_t index, const study::PointResult& poin
                     NumberItem(session::CellText(numbers[c], separator_), numbers[c]));
   }
   auto* status = new QTableWidgetItem(Q(session::StateText(point)));
-  if (point.Status != study::kStatusOk) status->setToolTip(Q(point.Status));
+  status->setToolTip(Q(session::StateTip(point)));
   table_->setItem(line, static_cast<int>(numbers.size()), status);
 }
 

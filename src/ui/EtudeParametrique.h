@@ -116,7 +116,6 @@ class EtudeParametrique : public QMainWindow {
   study::StudyRows rows_;
   std::vector<std::size_t> listed_;  // the points in the table, in rising order
   std::size_t finished_ = 0;
-  std::size_t failed_ = 0;
   char separator_ = '.';
   QElapsedTimer clock_;
 

@@ -552,8 +552,7 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (Field(id).Input->SpinStep != 0 &&
-          (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+      if (Field(id).Spins() && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
         Step(id, key->key() == Qt::Key_Up ? 1 : -1);
         return true;
       }

@@ -183,9 +183,7 @@ void Materiaux::Modifier() {
   UserMaterial material;
   material.Row = shown_.Rows()[index];
   material.Source = table_->item(row, table_->columnCount() - 1)->text().toStdString();
-  // A shipped row is never written: editing it makes a user row of the same name over it.
-  const bool mine = shown_.OriginOf(index) == MaterialsCatalogue::Origin::User;
-  Edit(QStringLiteral("Modifier un matériau"), material, mine ? material.Row.Name : std::string());
+  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index));
 }
 
 void Materiaux::Supprimer() {
@@ -193,7 +191,7 @@ void Materiaux::Supprimer() {
   if (row < 0) return;
   const auto index = static_cast<std::size_t>(row);
   const std::string name = shown_.Rows()[index].Name;
-  if (shown_.OriginOf(index) != MaterialsCatalogue::Origin::User) {
+  if (!session::Removable(shown_, index)) {
     Tell(QStringLiteral("« %1 » vient du catalogue livré, qui n'est jamais modifié.").arg(Q(name)));
     return;
   }

@@ -91,10 +91,15 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
     EXPECT_EQ(lines[i].Cells[0], catalogue.Rows()[i].Name);
     if (!lines[i].Mine) {
       EXPECT_EQ(lines[i].Cells[1], "catalogue livré");
+      // A shipped row is never written nor deleted.
+      EXPECT_FALSE(Removable(catalogue, i));
+      EXPECT_EQ(Replacing(catalogue, i), "");
       EXPECT_EQ(lines[i].Cells.back(), "");
       continue;
     }
     ++found;
+    EXPECT_TRUE(Removable(catalogue, i));
+    EXPECT_EQ(Replacing(catalogue, i), catalogue.Rows()[i].Name);
     EXPECT_EQ(lines[i].Cells[1], "utilisateur");
     EXPECT_EQ(lines[i].Cells[2], "16.2");
     EXPECT_EQ(lines[i].Cells.back(), "fiche 12");

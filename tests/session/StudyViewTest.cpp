@@ -89,8 +89,10 @@ TEST(StudyViewTest, TheTableNamesEachColumnWithItsUnitAndWritesItsCells) {
   study::PointResult point;
   point.Status = study::kStatusOk;
   EXPECT_EQ(StateText(point), "ok");
+  EXPECT_EQ(StateTip(point), "");
   point.Status = "diverged";
   EXPECT_EQ(StateText(point), "échec");
+  EXPECT_EQ(StateTip(point), "diverged");
 }
 
 TEST(StudyViewTest, TheStatusLineFollowsThePoints) {
@@ -110,7 +112,14 @@ TEST(StudyViewTest, TheStatusLineFollowsThePoints) {
        "ceux-là."},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(EndText(c.finished, 8, c.failed, c.stopped, 1.25, ','), c.want);
+    // The points finish out of order: the rows left empty are the unfinished ones.
+    study::StudyRows rows(8);
+    for (std::size_t i = 0; i < c.finished; ++i) {
+      study::PointResult point;
+      point.Status = i < c.failed ? "diverged" : study::kStatusOk;
+      rows[7 - i] = point;
+    }
+    EXPECT_EQ(EndText(rows, c.stopped, 1.25, ','), c.want);
   }
 }
 
