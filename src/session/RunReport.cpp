@@ -41,11 +41,13 @@ std::string Absolute(const std::string& path) {
 
 }  // namespace
 
-RunReport RefusedRun(const std::vector<std::string>& faults) {
+RunReport RefusedRun(const std::vector<InputFault>& faults) {
   RunReport report;
   report.Status = "Calcul non lancé : " + std::to_string(faults.size()) + " donnée(s) à corriger.";
   report.Summary = report.Status;
-  report.Box = kCannotStart + Bullets(faults);
+  std::vector<std::string> french;
+  for (const InputFault& fault : faults) french.push_back(fault.French);
+  report.Box = kCannotStart + Bullets(french);
   return report;
 }
 

@@ -12,6 +12,7 @@
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "run/RunSimulation.h"
+#include "run/Validation.h"
 
 namespace quillane::session {
 
@@ -35,8 +36,8 @@ struct RunReport {
   bool Critical = false;
 };
 
-// A run the inputs stop before it starts.
-RunReport RefusedRun(const std::vector<std::string>& faults);
+// A run the inputs stop before it starts, each fault in French.
+RunReport RefusedRun(const std::vector<InputFault>& faults);
 
 // The end of a run. `curvature` and `deflection` are the final figures as the locale writes
 // them; a completed run also tells every value no specimen can have, and the files it wrote

@@ -718,9 +718,7 @@ void Geometrie::Execution() {
   CommitPendingEdit();
   const std::vector<InputFault> faults = FindInputFaults(state_, &catalogue_);
   if (!faults.empty()) {
-    std::vector<std::string> texts;
-    for (const InputFault& fault : faults) texts.push_back(fault.French);
-    Report(session::RefusedRun(texts));
+    Report(session::RefusedRun(faults));
     return;
   }
   SetRunning(true);

@@ -72,7 +72,7 @@ TEST(RunReportTest, EachEndIsToldOnTheStatusLineBeneathTheCommandsAndInABox) {
             "Le calcul a échoué : disque plein\nAucun fichier de résultats n'a été modifié.");
   EXPECT_EQ(r.Summary, r.Box);
   EXPECT_TRUE(r.Critical);
-  r = RefusedRun({"x"});
+  r = RefusedRun({{nullptr, "x, in English", "x"}});
   EXPECT_EQ(r.Status, "Calcul non lancé : 1 donnée(s) à corriger.");
   EXPECT_EQ(r.Summary, r.Status);
   EXPECT_EQ(r.Box, "Le calcul ne peut pas démarrer :\n\n• x");
