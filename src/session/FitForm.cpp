@@ -5,6 +5,7 @@
 
 #include "model/Errors.h"
 #include "session/FormEntry.h"
+#include "session/WindowText.h"
 
 namespace quillane::session {
 
@@ -119,6 +120,46 @@ std::vector<std::string> FrenchFaults(const FitReading& reading, char separator)
   for (const EntryFault& fault : reading.Faults) texts.push_back(FrenchFitFault(fault, separator));
   for (const InputFault& fault : reading.InputFaults) texts.push_back(fault.French);
   return texts;
+}
+
+FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
+                  const fit::FitSettings& settings, Handoff<fit::FitProgress>& steps,
+                  std::stop_token stop) {
+  FitOutcome outcome;
+  try {
+    outcome.Result = fit::FitRecord(
+        base, record, settings,
+        [&steps](const fit::FitProgress& progress) {
+          steps.Put(progress);
+          return true;
+        },
+        stop);
+  } catch (const std::exception& error) {
+    outcome.Fault = error.what();
+  }
+  return outcome;
+}
+
+FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
+                  const std::string& recordName, UserCatalogue& user) {
+  FitSaving saving;
+  fit::FittedMaterials fitted = fit::FitMaterials(base, result, recordName);
+  if (!fitted.Faults.empty()) {
+    std::vector<std::string> faults;
+    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.French);
+    saving.Refusal = "Les valeurs ajustées ne peuvent pas être enregistrées :\n" + Bullets(faults);
+    return saving;
+  }
+  if (!fitted.Rows.empty()) {
+    try {
+      user.SaveAll(fitted.Rows);
+    } catch (const CatalogueError& error) {
+      saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
+      return saving;
+    }
+  }
+  saving.Fitted = std::move(fitted);
+  return saving;
 }
 
 }  // namespace quillane::session

@@ -3,15 +3,21 @@
 // them: the bounds it proposes, the fit the entries describe over the input window's inputs, or
 // the faults that stop it. The window only shows and words them.
 
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "fit/Calibration.h"
+#include "fit/CalibrationRecord.h"
+#include "fit/FittedMaterials.h"
 #include "materials/MaterialsCatalogue.h"
+#include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "run/EntryFault.h"
 #include "run/QuantityTable.h"
 #include "run/Validation.h"
+#include "session/Handoff.h"
 
 namespace quillane::session {
 
@@ -75,5 +81,26 @@ FitReading ReadFitForm(const FitForm& form, bool haveRecord, ModelState inputs,
 std::string FrenchFitFault(const EntryFault& fault, char separator);
 // Every fault of a reading in French, entries first, in the order they were found.
 std::vector<std::string> FrenchFaults(const FitReading& reading, char separator);
+
+// How a fit ended, handed over by its thread: the result, or the fault that stopped it.
+struct FitOutcome {
+  std::optional<fit::FitResult> Result;
+  std::string Fault;
+};
+// Fits `record` from `base` (validated inputs, as a reading gives them), handing each iteration
+// to `steps`; a fault of the fit ends it as an outcome, as `stop` does.
+FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
+                  const fit::FitSettings& settings, Handoff<fit::FitProgress>& steps,
+                  std::stop_token stop);
+
+// The fitted figures saved as the user's rows, for the input window to take: the rows made, or
+// why nothing was saved, as the window's box tells it (a figure beyond the catalogue's bounds,
+// or the user's file that cannot be written).
+struct FitSaving {
+  std::optional<fit::FittedMaterials> Fitted;
+  std::string Refusal;
+};
+FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
+                  const std::string& recordName, UserCatalogue& user);
 
 }  // namespace quillane::session

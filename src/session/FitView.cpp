@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "format/NumberFormat.h"
 #include "run/EntryFault.h"
 #include "run/QuantityTable.h"
 
@@ -125,6 +126,58 @@ std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
 
 std::string OverlayTitle(const std::string& recordName, bool fitted) {
   return (fitted ? "Mesures et modèle ajusté — " : "Mesures — ") + recordName;
+}
+
+std::string RecordText(const fit::CalibrationRecord& record, const std::string& fileName,
+                       char separator) {
+  return fileName + " — " + std::to_string(record.Time.size()) + " points de " +
+         format::FormatGeneral(record.Time.front(), separator) + " à " +
+         format::FormatGeneral(record.Time.back(), separator) + " s" +
+         (record.HasTemperature() ? ", avec la température de la face arrière" : "");
+}
+
+std::string IterationText(const fit::FitProgress& progress, char separator) {
+  return "Itération " + std::to_string(progress.Iteration) + " — coût " +
+         format::FormatPattern(progress.Cost, "0.000E+00", separator);
+}
+
+std::string EndText(const fit::FitResult& result) {
+  const std::string iterations = std::to_string(result.Iterations);
+  if (result.Cancelled) {
+    return "Ajustement annulé après " + iterations + " itération(s) : rien n'a changé.";
+  }
+  return "Ajustement terminé en " + iterations + " itérations." +
+         (result.Notes.empty() ? "" : " Voir les remarques.");
+}
+
+std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) {
+  std::vector<FitTableRow> rows;
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    const QuantitySpec& figure = Quantity(result.Names[j]);
+    FitTableRow row{figure.Caption,
+                    figure.Name,
+                    {result.Start[j], result.Value[j], result.StandardError[j]},
+                    {},
+                    figure.Unit};
+    // Three digits tell a standard error.
+    for (std::size_t c = 0; c < 3; ++c) {
+      row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string AppliedText(const fit::FittedMaterials& fitted) {
+  std::vector<std::string> done;
+  if (!fitted.CoatingName.empty()) {
+    done.push_back("matériau « " + fitted.CoatingName + " » enregistré et choisi comme dépôt");
+  }
+  if (fitted.Contact) done.emplace_back("ligne « contact » de vos matériaux enregistrée");
+  if (fitted.HeatFlux) done.emplace_back("flux thermique reporté dans la fenêtre de saisie");
+  std::string text = "Ajustement appliqué : ";
+  for (std::size_t i = 0; i < done.size(); ++i) text += (i > 0 ? " ; " : "") + done[i];
+  return text + '.';
 }
 
 }  // namespace quillane::session

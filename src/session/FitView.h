@@ -3,11 +3,13 @@
 // French text: the notes and the solver's end, the summary beneath the fitted values, and the
 // series of its chart. The window hands them to its widgets as they are.
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "fit/Calibration.h"
 #include "fit/CalibrationRecord.h"
+#include "fit/FittedMaterials.h"
 
 namespace quillane::session {
 
@@ -41,5 +43,28 @@ std::vector<OverlaySeries> FitOverlay(const fit::CalibrationRecord& record,
                                       const fit::FitResult* fit);
 // The chart's title: the record's file name, and the model once a fit of it is shown.
 std::string OverlayTitle(const std::string& recordName, bool fitted);
+
+// The line naming the record opened: "essai.csv — 120 points de 0 à 59,5 s, avec la température
+// de la face arrière".
+std::string RecordText(const fit::CalibrationRecord& record, const std::string& fileName,
+                       char separator);
+// The solver's last iteration while it runs: "Itération 12 — coût 3,142E-04".
+std::string IterationText(const fit::FitProgress& progress, char separator);
+// The status line once a fit has ended well, or was cancelled.
+std::string EndText(const fit::FitResult& result);
+
+// One line of the fitted values' table: the figure's caption (its name as the tooltip), the start,
+// fitted value and standard error (seven significant digits, three for the error) and the unit.
+struct FitTableRow {
+  std::string Caption;
+  std::string Name;
+  std::array<double, 3> Values{};
+  std::array<std::string, 3> Texts;
+  std::string Unit;
+};
+std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator);
+
+// The status line once the fitted figures were applied: what was saved and what was taken.
+std::string AppliedText(const fit::FittedMaterials& fitted);
 
 }  // namespace quillane::session

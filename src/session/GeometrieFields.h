@@ -42,6 +42,8 @@ struct FieldInfo {
   const char* Name() const { return Input->Control; }
   const char* Caption() const { return Input->Caption; }
   FieldParse Parse() const { return Input->Parse; }
+  // A box with a spin button: its arrow keys step it too.
+  bool Spins() const { return Input->SpinStep != 0; }
 };
 
 // Every box, in load order.

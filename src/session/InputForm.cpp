@@ -1,6 +1,8 @@
 #include "session/InputForm.h"
 
 #include "io/CaseFile.h"
+#include "run/Validation.h"
+#include "session/WindowText.h"
 
 namespace quillane::session {
 
@@ -99,6 +101,28 @@ bool InputForm::Pick(bool substrate, const std::string& name) {
 
 bool InputForm::BothPicked() const {
   return !state_.Input.SubstrateMaterialName.empty() && !state_.Input.CoatingMaterialName.empty();
+}
+
+std::vector<FieldNote> FieldNotes(const ModelState& state) {
+  const std::vector<InputFault> faults = FindInputFaults(state, nullptr);
+  std::vector<FieldNote> notes(Fields().size());
+  for (const FieldInfo& field : Fields()) {
+    FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
+    for (const InputFault& fault : faults) {
+      if (fault.Input != field.Input) continue;
+      note.Tip += (note.Outside ? "\n" : "") + fault.French;
+      note.Outside = true;
+    }
+    if (!note.Outside) note.Tip = RangeText(field, state.Locale);
+  }
+  return notes;
+}
+
+std::vector<std::string> ResultFileFilters() {
+  return NameFilters(
+      "Tous les fichiers "
+      "(*.*)|*.*|Fichiers texte"
+      "(*.txt)|*.txt|Fichiers batch (*.bat)|*.bat");
 }
 
 }  // namespace quillane::session

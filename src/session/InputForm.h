@@ -62,4 +62,19 @@ class InputForm {
   std::vector<std::string> shown_;  // per box, in the order of FieldId
 };
 
+// What a box tells of its value: every fault of the input it holds, one a line, when the value
+// lies outside what a run accepts; its range otherwise.
+struct FieldNote {
+  bool Outside = false;
+  std::string Tip;
+};
+// Per box, in the order of FieldId.
+std::vector<FieldNote> FieldNotes(const ModelState& state);
+
+// The result files' dialog: its filters, the one chosen at first, and the names it proposes.
+std::vector<std::string> ResultFileFilters();
+inline constexpr std::size_t kResultFilterChosen = 1;  // "Fichiers texte"
+inline constexpr const char* kThermalProposed = "thermique.txt";
+inline constexpr const char* kStressProposed = "stress.txt";
+
 }  // namespace quillane::session

@@ -59,4 +59,45 @@ UserMaterial CopyOf(const MaterialRecord& row) {
   return copy;
 }
 
+std::string FigureCaption(const MaterialColumn& column) {
+  return column.Unit[0] == '\0' ? std::string(column.Name)
+                                : std::string(column.Name) + " (" + column.Unit + ")";
+}
+
+std::vector<std::string> CatalogueHeaders() {
+  std::vector<std::string> headers{"Matériaux", "Origine"};
+  for (const MaterialColumn& figure : kMaterialColumns) headers.emplace_back(figure.Name);
+  headers.emplace_back("Source");
+  return headers;
+}
+
+std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
+                                          const std::vector<UserMaterial>& user) {
+  std::vector<CatalogueLine> lines;
+  for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
+    const MaterialRecord& row = catalogue.Rows()[i];
+    CatalogueLine line;
+    line.Mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
+    line.Cells = {row.Name, line.Mine ? "utilisateur" : "catalogue livré"};
+    for (const MaterialColumn& figure : kMaterialColumns) {
+      line.Cells.push_back(FigureText(row.*figure.Field));
+    }
+    std::string source;
+    for (const UserMaterial& material : user) {
+      if (line.Mine && FoldName(material.Row.Name) == FoldName(row.Name)) source = material.Source;
+    }
+    line.Cells.push_back(source);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index) {
+  return Removable(catalogue, index) ? catalogue.Rows().at(index).Name : std::string();
+}
+
+bool Removable(const MaterialsCatalogue& catalogue, std::size_t index) {
+  return catalogue.OriginOf(index) == MaterialsCatalogue::Origin::User;
+}
+
 }  // namespace quillane::session

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "run/Validation.h"
 
@@ -33,5 +34,24 @@ MaterialReading ReadMaterialEntries(const MaterialEntries& entries);
 // A new row to fill in (no figure given yet), and a copy of a row under a name of its own.
 UserMaterial NewMaterial();
 UserMaterial CopyOf(const MaterialRecord& row);
+
+// A figure's caption in the form: "Lambda (W/(m·K))", or the name alone without a unit.
+std::string FigureCaption(const MaterialColumn& column);
+
+// The table of the "Matériaux" window: its headings, then one line per row of the catalogue
+// with its origin, its figures as the form shows them and, for the user's rows, their source.
+struct CatalogueLine {
+  std::vector<std::string> Cells;
+  bool Mine = false;  // a row of the user's
+};
+std::vector<std::string> CatalogueHeaders();
+std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
+                                          const std::vector<UserMaterial>& user);
+
+// The row an edit of the catalogue's row `index` replaces: a user row, under its name. A shipped
+// row is never written: editing it makes a user row of the same name over it, replacing nothing.
+std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index);
+// Only the user's rows can be deleted.
+bool Removable(const MaterialsCatalogue& catalogue, std::size_t index);
 
 }  // namespace quillane::session

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 
 #include "format/NumberFormat.h"
 #include "session/FormEntry.h"
+#include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
@@ -56,10 +58,6 @@ std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::Valu
     quantity.Values.push_back(value);
   }
   return std::nullopt;
-}
-
-std::string WithUnit(const std::string& name, const std::string& unit) {
-  return unit.empty() ? name : name + " (" + unit + ")";
 }
 
 }  // namespace
@@ -287,6 +285,19 @@ std::vector<double> TableNumbers(std::size_t index, const study::PointResult& po
   numbers.insert(numbers.end(), point.Values.begin(), point.Values.end());
   numbers.insert(numbers.end(), point.Results.begin(), point.Results.end());
   return numbers;
+}
+
+void RunStudy(const study::Study& study, const std::vector<std::vector<double>>& points,
+              const MaterialsCatalogue& catalogue, Handoff<FinishedPoint>& finished,
+              std::stop_token stop) {
+  std::vector<std::size_t> todo(points.size());
+  std::iota(todo.begin(), todo.end(), std::size_t{0});
+  study::RunPoints(
+      study, points, todo, catalogue, {},
+      [&finished](std::size_t index, const study::PointResult& result) {
+        finished.Put({index, result});
+      },
+      stop);
 }
 
 }  // namespace quillane::session

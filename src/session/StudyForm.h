@@ -8,14 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 #include "run/EntryFault.h"
 #include "run/Validation.h"
+#include "session/Handoff.h"
 #include "study/StudyFile.h"
+#include "study/StudyRunner.h"
 #include "study/StudyTable.h"
 
 namespace quillane::session {
@@ -150,5 +154,13 @@ std::string CorrelationText(const study::Study& study, const study::StudyRows& r
 
 // The numbers of a table row: the point (from 1), the values used, the results.
 std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point);
+
+// A finished point as a study hands it over: its index and its row.
+using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+// Runs every point of a reading, each on its own copies of the inputs and of `catalogue`,
+// handing each to `finished` as it ends; `stop` ends the points under way and starts no other.
+void RunStudy(const study::Study& study, const std::vector<std::vector<double>>& points,
+              const MaterialsCatalogue& catalogue, Handoff<FinishedPoint>& finished,
+              std::stop_token stop);
 
 }  // namespace quillane::session

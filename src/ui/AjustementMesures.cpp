@@ -18,12 +18,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "fit/FittedMaterials.h"
-#include "format/NumberFormat.h"
-#include "materials/UserCatalogue.h"
-#include "run/EntryFault.h"
 #include "session/FitView.h"
+#include "session/WindowText.h"
 #include "ui/Charts.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -34,16 +32,6 @@ constexpr std::size_t kMeasured = 0;
 constexpr std::size_t kModel = 1;
 constexpr std::size_t kResidual = 6;
 constexpr int kTickMs = 100;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-QString Bullets(const std::vector<std::string>& lines) {
-  QStringList list;
-  for (const std::string& line : lines) list << Q(line);
-  return QStringLiteral("\n• ") + list.join(QStringLiteral("\n• "));
-}
 
 QVector<double> Values(const std::vector<double>& values) {
   return QVector<double>(values.begin(), values.end());
@@ -94,10 +82,9 @@ void AjustementMesures::BuildWidgets() {
   layout->setContentsMargins(8, 8, 8, 8);
 
   auto* recordLine = new QHBoxLayout;
-  ouvrir_ = new QPushButton(QStringLiteral("Ouvrir un enregistrement…"), central);
-  ouvrir_->setObjectName(QStringLiteral("OpenRecord"));
-  recordLabel_ = new QLabel(QStringLiteral("Aucun enregistrement ouvert."), central);
-  recordLabel_->setObjectName(QStringLiteral("RecordLabel"));
+  ouvrir_ = Named<QPushButton>("OpenRecord", QStringLiteral("Ouvrir un enregistrement…"), central);
+  recordLabel_ =
+      Named<QLabel>("RecordLabel", QStringLiteral("Aucun enregistrement ouvert."), central);
   recordLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   recordLine->addWidget(ouvrir_);
   recordLine->addWidget(recordLabel_, 1);
@@ -112,16 +99,13 @@ void AjustementMesures::BuildWidgets() {
   grid->addWidget(new QLabel(QStringLiteral("Unité"), group), 0, 3);
   const session::FitForm proposed = session::NewFitForm(separator_);
   for (const session::FitFormRow& entry : proposed.Rows) {
-    const QString name = Q(entry.Quantity->Name);
+    const std::string& name = entry.Quantity->Name;
     const int line = static_cast<int>(parameters_.size()) + 1;
     ParameterRow row{entry.Quantity};
-    row.Fitted = new QCheckBox(
-        Q(entry.Quantity->Caption) + QStringLiteral(" (") + name + QLatin1Char(')'), group);
-    row.Fitted->setObjectName(QStringLiteral("Fit_") + name);
-    row.Min = new QLineEdit(Q(entry.Min), group);
-    row.Min->setObjectName(QStringLiteral("Min_") + name);
-    row.Max = new QLineEdit(Q(entry.Max), group);
-    row.Max->setObjectName(QStringLiteral("Max_") + name);
+    row.Fitted = Named<QCheckBox>(("Fit_" + name).c_str(),
+                                  Q(entry.Quantity->Caption + " (" + name + ")"), group);
+    row.Min = Named<QLineEdit>(("Min_" + name).c_str(), Q(entry.Min), group);
+    row.Max = Named<QLineEdit>(("Max_" + name).c_str(), Q(entry.Max), group);
     for (QLineEdit* box : {row.Min, row.Max}) {
       box->setToolTip(QStringLiteral("Bornes permises : %1 à %2 ; elles peuvent être resserrées")
                           .arg(Q(entry.Min), Q(entry.Max)));
@@ -138,13 +122,10 @@ void AjustementMesures::BuildWidgets() {
 
   auto* options = new QGroupBox(QStringLiteral("Options"), central);
   auto* form = new QGridLayout(options);
-  robust_ = new QCheckBox(QStringLiteral("Pertes robustes (Huber)"), options);
-  robust_->setObjectName(QStringLiteral("Robust"));
+  robust_ = Named<QCheckBox>("Robust", QStringLiteral("Pertes robustes (Huber)"), options);
   robust_->setToolTip(QStringLiteral("Réduit le poids des points aberrants"));
-  curvatureNoise_ = new QLineEdit(options);
-  curvatureNoise_->setObjectName(QStringLiteral("CurvatureNoise"));
-  temperatureNoise_ = new QLineEdit(options);
-  temperatureNoise_->setObjectName(QStringLiteral("TemperatureNoise"));
+  curvatureNoise_ = Named<QLineEdit>(session::kCurvatureNoise, options);
+  temperatureNoise_ = Named<QLineEdit>(session::kTemperatureNoise, options);
   for (QLineEdit* box : {curvatureNoise_, temperatureNoise_}) {
     box->setPlaceholderText(QStringLiteral("estimé"));
     box->setToolTip(
@@ -163,19 +144,15 @@ void AjustementMesures::BuildWidgets() {
   layout->addWidget(entries_);
 
   auto* commands = new QHBoxLayout;
-  ajuster_ = new QPushButton(QStringLiteral("Ajuster"), central);
-  ajuster_->setObjectName(QStringLiteral("Ajuster"));
-  progress_ = new QProgressBar(central);
-  progress_->setObjectName(QStringLiteral("FitProgress"));
+  ajuster_ = Named<QPushButton>("Ajuster", QStringLiteral("Ajuster"), central);
+  progress_ = Named<QProgressBar>("FitProgress", central);
   progress_->setTextVisible(false);
   progress_->setRange(0, 1);
   progress_->setValue(0);
-  iteration_ = new QLabel(central);
-  iteration_->setObjectName(QStringLiteral("FitIteration"));
+  iteration_ = Named<QLabel>("FitIteration", central);
   iteration_->setMinimumWidth(iteration_->fontMetrics().horizontalAdvance(
       QStringLiteral("Itération 000 — coût 0,000E+00")));
-  annuler_ = new QPushButton(QStringLiteral("Annuler"), central);
-  annuler_->setObjectName(QStringLiteral("Annuler"));
+  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
   annuler_->setToolTip(
       QStringLiteral("Arrêter l'ajustement ; rien de ce qui est affiché ne change"));
   commands->addWidget(ajuster_);
@@ -183,9 +160,9 @@ void AjustementMesures::BuildWidgets() {
   commands->addWidget(iteration_);
   commands->addWidget(annuler_);
   layout->addLayout(commands);
-  status_ = new QLabel(QStringLiteral("Ouvrez un enregistrement, cochez les grandeurs à ajuster."),
-                       central);
-  status_->setObjectName(QStringLiteral("FitStatus"));
+  status_ = Named<QLabel>(
+      "FitStatus", QStringLiteral("Ouvrez un enregistrement, cochez les grandeurs à ajuster."),
+      central);
   status_->setWordWrap(true);
   layout->addWidget(status_);
 
@@ -193,23 +170,20 @@ void AjustementMesures::BuildWidgets() {
   auto* resultPane = new QWidget(splitter);
   auto* resultLayout = new QVBoxLayout(resultPane);
   resultLayout->setContentsMargins(0, 0, 0, 0);
-  table_ = new QTableWidget(0, 5, resultPane);
-  table_->setObjectName(QStringLiteral("FitTable"));
+  table_ = Named<QTableWidget>("FitTable", 0, 5, resultPane);
   table_->setHorizontalHeaderLabels({QStringLiteral("Grandeur"), QStringLiteral("Départ"),
                                      QStringLiteral("Ajustée"), QStringLiteral("± écart type"),
                                      QStringLiteral("Unité")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
-  summary_ = new QLabel(resultPane);
-  summary_->setObjectName(QStringLiteral("FitSummary"));
+  summary_ = Named<QLabel>("FitSummary", resultPane);
   summary_->setWordWrap(true);
   summary_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   resultLayout->addWidget(table_, 1);
   resultLayout->addWidget(summary_, 1);
-  chart_ = new QCustomPlot(splitter);
-  chart_->setObjectName(QStringLiteral("FitChart"));
+  chart_ = Named<QCustomPlot>("FitChart", splitter);
   chart_->setMinimumSize(420, 320);
   // Each panel has its own legend, filled by Plot.
   chart_->setAutoAddPlottableToLegend(false);
@@ -223,10 +197,10 @@ void AjustementMesures::BuildWidgets() {
   layout->addWidget(splitter, 1);
 
   auto* files = new QHBoxLayout;
-  saveChart_ = new QPushButton(QStringLiteral("Enregistrer le graphique…"), central);
-  saveChart_->setObjectName(QStringLiteral("SaveChart"));
-  appliquer_ = new QPushButton(QStringLiteral("Appliquer comme matériau utilisateur"), central);
-  appliquer_->setObjectName(QStringLiteral("Appliquer"));
+  saveChart_ =
+      Named<QPushButton>("SaveChart", QStringLiteral("Enregistrer le graphique…"), central);
+  appliquer_ = Named<QPushButton>("Appliquer",
+                                  QStringLiteral("Appliquer comme matériau utilisateur"), central);
   appliquer_->setToolTip(
       QStringLiteral("Enregistre les valeurs ajustées dans vos matériaux et les reporte dans la "
                      "fenêtre de saisie"));
@@ -262,15 +236,8 @@ bool AjustementMesures::OpenRecord(const QString& path) {
   result_.reset();
   table_->setRowCount(0);
   summary_->clear();
-  const std::size_t rows = record_->Time.size();
-  recordLabel_->setText(QStringLiteral("%1 — %2 points de %3 à %4 s%5")
-                            .arg(QFileInfo(path).fileName())
-                            .arg(rows)
-                            .arg(Q(format::FormatGeneral(record_->Time.front(), separator_)),
-                                 Q(format::FormatGeneral(record_->Time.back(), separator_)),
-                                 record_->HasTemperature()
-                                     ? QStringLiteral(", avec la température de la face arrière")
-                                     : QString()));
+  recordLabel_->setText(
+      Q(session::RecordText(*record_, QFileInfo(path).fileName().toStdString(), separator_)));
   recordLabel_->setToolTip(path);
   Tell(QStringLiteral("Enregistrement ouvert : %1.").arg(path));
   SetRunning(false);
@@ -299,29 +266,18 @@ bool AjustementMesures::Ajuster() {
   if (!reading.Ready()) {
     const std::vector<std::string> faults = session::FrenchFaults(reading, separator_);
     Tell(QStringLiteral("Ajustement non lancé : %1 donnée(s) à corriger.").arg(faults.size()));
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("L'ajustement ne peut pas démarrer :\n") + Bullets(faults));
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("L'ajustement ne peut pas démarrer :\n") + Q(session::Bullets(faults)));
     return false;
   }
   runningBase_ = reading.Base;
   auto steps = std::make_shared<Handoff<fit::FitProgress>>();
-  auto outcome = std::make_shared<Handoff<Outcome>>();
+  auto outcome = std::make_shared<Handoff<session::FitOutcome>>();
   const bool started =
       job_.Start([steps, outcome, base = std::move(reading.Base), record = *record_,
                   settings = std::move(reading.Settings)](std::stop_token stop) {
-        Outcome done;
-        try {
-          done.Result = fit::FitRecord(
-              base, record, settings,
-              [&steps](const fit::FitProgress& progress) {
-                steps->Put(progress);
-                return true;
-              },
-              stop);
-        } catch (const std::exception& error) {
-          done.Fault = error.what();
-        }
-        outcome->Put(std::move(done));
+        outcome->Put(session::RunFit(base, record, settings, *steps, stop));
       });
   if (!started) return false;
   steps_ = std::move(steps);
@@ -355,15 +311,13 @@ void AjustementMesures::OnTick() {
   if (!steps_) return;
   const std::vector<fit::FitProgress> steps = steps_->Take();
   if (steps.empty()) return;
-  iteration_->setText(
-      QStringLiteral("Itération %1 — coût %2")
-          .arg(steps.back().Iteration)
-          .arg(Q(format::FormatPattern(steps.back().Cost, "0.000E+00", separator_))));
+  iteration_->setText(Q(session::IterationText(steps.back(), separator_)));
 }
 
 void AjustementMesures::OnFinished() {
-  std::vector<Outcome> ended = outcome_ ? outcome_->Take() : std::vector<Outcome>{};
-  const Outcome done = ended.empty() ? Outcome{} : std::move(ended.back());
+  std::vector<session::FitOutcome> ended =
+      outcome_ ? outcome_->Take() : std::vector<session::FitOutcome>{};
+  const session::FitOutcome done = ended.empty() ? session::FitOutcome{} : std::move(ended.back());
   if (!done.Result) {
     SetRunning(false);
     iteration_->clear();
@@ -376,8 +330,7 @@ void AjustementMesures::OnFinished() {
   }
   if (done.Result->Cancelled) {
     SetRunning(false);
-    Tell(QStringLiteral("Ajustement annulé après %1 itération(s) : rien n'a changé.")
-             .arg(done.Result->Iterations));
+    Tell(Q(session::EndText(*done.Result)));
     return;
   }
   result_ = done.Result;
@@ -386,29 +339,23 @@ void AjustementMesures::OnFinished() {
   iteration_->setText(QStringLiteral("%1 itérations").arg(result_->Iterations));
   ShowResult();
   Plot();
-  Tell(QStringLiteral("Ajustement terminé en %1 itérations.").arg(result_->Iterations) +
-       (result_->Notes.empty() ? QString() : QStringLiteral(" Voir les remarques.")));
+  Tell(Q(session::EndText(*result_)));
 }
 
 void AjustementMesures::ShowResult() {
   const fit::FitResult& result = *result_;
-  table_->setRowCount(static_cast<int>(result.Names.size()));
-  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+  const std::vector<session::FitTableRow> rows = session::FitTable(result, separator_);
+  table_->setRowCount(static_cast<int>(rows.size()));
+  for (std::size_t j = 0; j < rows.size(); ++j) {
     const int row = static_cast<int>(j);
-    const QuantitySpec& figure = Quantity(result.Names[j]);
-    auto* label = new QTableWidgetItem(Q(figure.Caption));
-    label->setToolTip(Q(figure.Name));
+    auto* label = new QTableWidgetItem(Q(rows[j].Caption));
+    label->setToolTip(Q(rows[j].Name));
     table_->setItem(row, 0, label);
-    const double numbers[] = {result.Start[j], result.Value[j], result.StandardError[j]};
-    for (int c = 0; c < 3; ++c) {
-      // Three digits tell a standard error.
-      auto* item = new QTableWidgetItem(Q(ExponentFigure(numbers[c], separator_, c == 2 ? 3 : 7)));
-      // The exact value stays in the cell's data.
-      item->setData(Qt::UserRole, numbers[c]);
-      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      table_->setItem(row, c + 1, item);
+    for (std::size_t c = 0; c < 3; ++c) {
+      table_->setItem(row, static_cast<int>(c) + 1,
+                      NumberItem(rows[j].Texts[c], rows[j].Values[c]));
     }
-    table_->setItem(row, 4, new QTableWidgetItem(Q(figure.Unit)));
+    table_->setItem(row, 4, new QTableWidgetItem(Q(rows[j].Unit)));
   }
   table_->resizeColumnsToContents();
   summary_->setText(Q(session::FitSummary(result, separator_)));
@@ -480,36 +427,15 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const fit::FittedMaterials fitted =
-      fit::FitMaterials(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString());
-  if (!fitted.Faults.empty()) {
-    std::vector<std::string> faults;
-    for (const InputFault& fault : fitted.Faults) faults.push_back(fault.French);
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Les valeurs ajustées ne peuvent pas être enregistrées :\n") +
-            Bullets(faults));
+  const session::FitSaving saving =
+      session::SaveFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString(), user_);
+  if (!saving.Fitted) {
+    QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
     return false;
   }
-  if (!fitted.Rows.empty()) {
-    try {
-      user_.SaveAll(fitted.Rows);
-    } catch (const CatalogueError& error) {
-      QMessageBox::warning(
-          this, windowTitle(),
-          QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(Q(error.what())));
-      return false;
-    }
-  }
+  const fit::FittedMaterials& fitted = *saving.Fitted;
   links_.Apply(fitted.CoatingName, fitted.HeatFlux);
-  QStringList done;
-  if (!fitted.CoatingName.empty()) {
-    done << QStringLiteral("matériau « %1 » enregistré et choisi comme dépôt")
-                .arg(Q(fitted.CoatingName));
-  }
-  if (fitted.Contact) done << QStringLiteral("ligne « contact » de vos matériaux enregistrée");
-  if (fitted.HeatFlux) done << QStringLiteral("flux thermique reporté dans la fenêtre de saisie");
-  Tell(QStringLiteral("Ajustement appliqué : %1.").arg(done.join(QStringLiteral(" ; "))));
+  Tell(Q(session::AppliedText(fitted)));
   return true;
 }
 

@@ -78,11 +78,6 @@ class AjustementMesures : public QMainWindow {
     QLineEdit* Min = nullptr;
     QLineEdit* Max = nullptr;
   };
-  // How a fit ended, handed over by its thread: the result, or the fault that stopped it.
-  struct Outcome {
-    std::optional<fit::FitResult> Result;
-    std::string Fault;
-  };
 
   void BuildWidgets();
   // The entries as they are typed.
@@ -99,7 +94,7 @@ class AjustementMesures : public QMainWindow {
   UserCatalogue& user_;
   BackgroundJob job_;
   std::shared_ptr<Handoff<fit::FitProgress>> steps_;
-  std::shared_ptr<Handoff<Outcome>> outcome_;
+  std::shared_ptr<Handoff<session::FitOutcome>> outcome_;
   char separator_ = '.';
 
   std::optional<fit::CalibrationRecord> record_;

@@ -1,9 +1,7 @@
 #include "ui/Arrow.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenuBar>
 #include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -15,7 +13,6 @@
 #include "ui/PictureBox.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
-#include "ui/ResultWindowStyle.h"
 
 namespace quillane::ui {
 
@@ -68,12 +65,8 @@ class PictureWithCaptions : public QWidget {
 };
 }  // namespace
 
-Arrow::Arrow(QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QStringLiteral("Arrow"));
-  setWindowTitle(QStringLiteral("Arrow after cooling"));
-  setAttribute(Qt::WA_DeleteOnClose);
-  ApplyResultWindowFont(*this);
-
+Arrow::Arrow(QWidget* parent)
+    : ResultWindow(QStringLiteral("Arrow"), QStringLiteral("Arrow after cooling"), parent) {
   auto* central = new QWidget(this);
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(12, 8, 12, 8);
@@ -115,9 +108,7 @@ Arrow::Arrow(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(central);
 
   // The history has a single view: no zoom menus.
-  QAction* mask = menuBar()->addAction(tr("Mask"));
-  mask->setObjectName(QStringLiteral("mask"));
-  connect(mask, &QAction::triggered, this, &Arrow::mask_Click);
+  AddMaskMenu();
   resize(sizeHint());
 }
 
@@ -127,21 +118,12 @@ ResultGridModel& Arrow::Grid(int n) {
   return *grids_[n - 1];
 }
 
-void Arrow::mask_Click() {
-  hide();
-}
-
 void Arrow::RefreshPicture() {
   picture1_->update();
 }
 
 void Arrow::ShowTimeSpan(double seconds) {
   timeSpan_->setText(QStringLiteral("temps : de 0 à %1 s").arg(seconds));
-}
-
-void Arrow::closeEvent(QCloseEvent* event) {
-  event->accept();
-  emit Closed();
 }
 
 }  // namespace quillane::ui

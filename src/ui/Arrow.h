@@ -5,10 +5,10 @@
 // in sight at the window's first size. The window owns its surface and its grids.
 
 #include <QLabel>
-#include <QMainWindow>
 
 #include "graphics/DrawingSurface.h"
 #include "graphics/StressSurfaces.h"
+#include "ui/ResultWindow.h"
 
 namespace quillane::ui {
 
@@ -16,7 +16,7 @@ class PictureBox;
 class ResultGridModel;
 class ResultGridView;
 
-class Arrow : public QMainWindow {
+class Arrow : public ResultWindow {
   Q_OBJECT
  public:
   explicit Arrow(QWidget* parent = nullptr);
@@ -25,18 +25,9 @@ class Arrow : public QMainWindow {
   // Grid n = 1, 2 or 3 (MSFlexGrid1..3); throws std::out_of_range otherwise.
   ResultGridModel& Grid(int n);
 
-  // "Mask": hides the window, which keeps its picture and its grids.
-  void mask_Click();
   void RefreshPicture();
   // The time axis of the history, 0 to `seconds`, told under the picture.
   void ShowTimeSpan(double seconds);
-
- signals:
-  // Raised when the user closes the window from its title bar; the window is then deleted.
-  void Closed();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   graphics::DrawingSurface surface_{graphics::StressSurfaces::kHistoryWidthTwips,

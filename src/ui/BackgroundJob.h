@@ -7,34 +7,14 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
-#include <mutex>
 #include <stop_token>
 #include <thread>
-#include <utility>
-#include <vector>
+
+#include "session/Handoff.h"
 
 namespace quillane::ui {
 
-// What the work hands over as it goes, taken by the interface thread in the order given.
-template <typename T>
-class Handoff {
- public:
-  void Put(T item) {
-    const std::lock_guard lock(mutex_);
-    items_.push_back(std::move(item));
-  }
-  // Everything handed over since the last call.
-  std::vector<T> Take() {
-    std::vector<T> taken;
-    const std::lock_guard lock(mutex_);
-    taken.swap(items_);
-    return taken;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<T> items_;
-};
+using session::Handoff;
 
 class BackgroundJob : public QObject {
   Q_OBJECT
@@ -55,7 +35,6 @@ class BackgroundJob : public QObject {
   void Cancel();
   // Asks the work to stop and waits for it, without reporting (for closing and quitting).
   void CancelAndWait();
-  bool StopRequested() const { return running_ && thread_.get_stop_token().stop_requested(); }
 
  signals:
   // Every `tickMs` while the job runs, and once more before Finished.

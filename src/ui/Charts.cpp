@@ -18,6 +18,8 @@
 #include <utility>
 
 #include "session/ChartData.h"
+#include "session/WindowText.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -26,12 +28,6 @@ namespace {
 constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
                              0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
 
-// The system locale's decimal separator, as the grids and tables write numbers.
-char LocaleDecimal() {
-  const QString decimal = QLocale().decimalPoint();
-  return decimal.size() == 1 && decimal[0].unicode() < 0x80 ? decimal[0].toLatin1() : '.';
-}
-
 class LocaleTicker : public QCPAxisTicker {
  protected:
   QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale&, QChar,
@@ -39,7 +35,8 @@ class LocaleTicker : public QCPAxisTicker {
     QVector<QString> labels;
     labels.reserve(ticks.size());
     for (const std::string& label :
-         session::TickLabels(std::vector<double>(ticks.begin(), ticks.end()), LocaleDecimal())) {
+         session::TickLabels(std::vector<double>(ticks.begin(), ticks.end()),
+                             SettingsOf(QLocale()).DecimalSeparator)) {
       labels.append(QString::fromStdString(label));
     }
     return labels;
@@ -63,14 +60,10 @@ QString ChooseChartPath(QWidget* parent, const QString& suggested) {
 #endif
   filters << QStringLiteral("Documents PDF (*.pdf)");
   QString chosen = filters.front();
-  QString path =
+  const QString path =
       QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"), suggested,
                                    filters.join(QStringLiteral(";;")), &chosen);
-  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-    // The suffix of the chosen filter: "Images PNG (*.png)" gives "png".
-    path += chosen.mid(chosen.lastIndexOf(QLatin1Char('.'))).chopped(1);
-  }
-  return path;
+  return Q(session::WithFilterSuffix(path.toStdString(), chosen.toStdString()));
 }
 
 void FitAxis(QCPAxis& axis) {

@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,15 +19,15 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
-#include <numeric>
 
-#include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "session/StudyView.h"
+#include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
 #include "ui/Charts.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -37,20 +36,6 @@ namespace {
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
 constexpr int kTickMs = 100;     // how often the finished rows are taken in
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-// A number of the table as the input window writes numbers (15 significant digits, the
-// locale's separator); the exact value stays in the cell's data, and the exported table.
-QString Shown(double value, char separator) {
-  return std::isnan(value) ? QString() : Q(format::FormatGeneral(value, separator));
-}
-
-QString WithUnit(const std::string& name, const std::string& unit) {
-  return unit.empty() ? Q(name) : Q(name + " (" + unit + ")");
-}
 
 }  // namespace
 
@@ -73,37 +58,28 @@ EtudeParametrique::~EtudeParametrique() {
 
 void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent) {
   QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
-  const QString n = QString::number(index + 1);
+  const std::string n = std::to_string(index + 1);
   const int line = index + 1;
-  row.Name = new QComboBox(parent);
-  row.Name->setObjectName(QStringLiteral("Quantity") + n);
+  row.Name = Named<QComboBox>(("Quantity" + n).c_str(), parent);
   if (index == 1) row.Name->addItem(QStringLiteral("(aucune)"), QString());
   for (const session::QuantityChoice& choice : session::StudyQuantityChoices()) {
-    row.Name->addItem(
-        Q(choice.Name) + QStringLiteral(" — ") + WithUnit(choice.Caption, choice.DisplayUnit),
-        Q(choice.Name));
+    row.Name->addItem(Q(session::ChoiceText(choice)), Q(choice.Name));
   }
   row.Name->setMaxVisibleItems(20);
-  row.From = new QLineEdit(parent);
-  row.From->setObjectName(QStringLiteral("From") + n);
-  row.To = new QLineEdit(parent);
-  row.To->setObjectName(QStringLiteral("To") + n);
-  row.Unit = new QLabel(parent);
-  row.Unit->setObjectName(QStringLiteral("Unit") + n);
+  row.From = Named<QLineEdit>(("From" + n).c_str(), parent);
+  row.To = Named<QLineEdit>(("To" + n).c_str(), parent);
+  row.Unit = Named<QLabel>(("Unit" + n).c_str(), parent);
   row.Unit->setMinimumWidth(row.Unit->fontMetrics().horizontalAdvance(QStringLiteral("J/(kg·K)")));
-  row.Steps = new QSpinBox(parent);
-  row.Steps->setObjectName(QStringLiteral("Steps") + n);
+  row.Steps = Named<QSpinBox>(("Steps" + n).c_str(), parent);
   row.Steps->setRange(1, session::kMostSteps);
   row.Steps->setValue(session::kDefaultSteps);
-  row.Scale = new QComboBox(parent);
-  row.Scale->setObjectName(QStringLiteral("Scale") + n);
+  row.Scale = Named<QComboBox>(("Scale" + n).c_str(), parent);
   row.Scale->addItem(QStringLiteral("linéaire"), false);
   row.Scale->addItem(QStringLiteral("logarithmique"), true);
-  row.Law = new QComboBox(parent);
-  row.Law->setObjectName(QStringLiteral("Law") + n);
+  row.Law = Named<QComboBox>(("Law" + n).c_str(), parent);
   row.Law->addItem(QStringLiteral("uniforme"));
   row.Law->addItem(QStringLiteral("normale"));
-  grid->addWidget(new QLabel(QStringLiteral("Grandeur %1").arg(n), parent), line, 0);
+  grid->addWidget(new QLabel(Q("Grandeur " + n), parent), line, 0);
   grid->addWidget(row.Name, line, 1);
   grid->addWidget(row.From, line, 2);
   grid->addWidget(row.To, line, 3);
@@ -130,8 +106,7 @@ void EtudeParametrique::BuildWidgets() {
   entries_ = group;
   auto* groupLayout = new QVBoxLayout(group);
   auto* planLine = new QHBoxLayout;
-  plan_ = new QComboBox(group);
-  plan_->setObjectName(QStringLiteral("Plan"));
+  plan_ = Named<QComboBox>("Plan", group);
   plan_->addItem(QStringLiteral("factoriel"));
   plan_->addItem(QStringLiteral("hypercube latin"));
   plan_->setToolTip(
@@ -140,13 +115,11 @@ void EtudeParametrique::BuildWidgets() {
   sampling_ = new QWidget(group);
   auto* samplingLayout = new QHBoxLayout(sampling_);
   samplingLayout->setContentsMargins(0, 0, 0, 0);
-  samples_ = new QSpinBox(sampling_);
-  samples_->setObjectName(QStringLiteral("Samples"));
+  samples_ = Named<QSpinBox>("Samples", sampling_);
   // 0 can be typed so that it is refused with the other faults, not silently raised.
   samples_->setRange(0, static_cast<int>(study::kMaxPointsUnforced));
   samples_->setValue(static_cast<int>(session::kDefaultSamples));
-  seed_ = new QSpinBox(sampling_);
-  seed_->setObjectName(QStringLiteral("Seed"));
+  seed_ = Named<QSpinBox>("Seed", sampling_);
   seed_->setRange(0, std::numeric_limits<int>::max());
   seed_->setToolTip(QStringLiteral("La même graine redonne les mêmes échantillons"));
   samplingLayout->addWidget(new QLabel(QStringLiteral("Échantillons"), sampling_));
@@ -177,55 +150,45 @@ void EtudeParametrique::BuildWidgets() {
   layout->addWidget(group);
 
   auto* commands = new QHBoxLayout;
-  pointCount_ = new QLabel(central);
-  pointCount_->setObjectName(QStringLiteral("PointCount"));
-  lancer_ = new QPushButton(QStringLiteral("Lancer l'étude"), central);
-  lancer_->setObjectName(QStringLiteral("Lancer"));
-  progress_ = new QProgressBar(central);
-  progress_->setObjectName(QStringLiteral("StudyProgress"));
+  pointCount_ = Named<QLabel>("PointCount", central);
+  lancer_ = Named<QPushButton>("Lancer", QStringLiteral("Lancer l'étude"), central);
+  progress_ = Named<QProgressBar>("StudyProgress", central);
   progress_->setFormat(QStringLiteral("%v / %m points"));
   progress_->setRange(0, 1);
   progress_->setValue(0);
-  annuler_ = new QPushButton(QStringLiteral("Annuler"), central);
-  annuler_->setObjectName(QStringLiteral("Annuler"));
+  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
   annuler_->setToolTip(QStringLiteral("Arrêter l'étude ; les points terminés restent au tableau"));
   commands->addWidget(pointCount_);
   commands->addWidget(lancer_);
   commands->addWidget(progress_, 1);
   commands->addWidget(annuler_);
   layout->addLayout(commands);
-  status_ = new QLabel(QStringLiteral("Aucune étude lancée."), central);
-  status_->setObjectName(QStringLiteral("StudyStatus"));
+  status_ = Named<QLabel>("StudyStatus", QStringLiteral("Aucune étude lancée."), central);
   status_->setWordWrap(true);
   layout->addWidget(status_);
 
   auto* splitter = new QSplitter(Qt::Horizontal, central);
-  table_ = new QTableWidget(splitter);
-  table_->setObjectName(QStringLiteral("StudyTable"));
+  table_ = Named<QTableWidget>("StudyTable", splitter);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   auto* chartPane = new QWidget(splitter);
   auto* chartLayout = new QVBoxLayout(chartPane);
   chartLayout->setContentsMargins(0, 0, 0, 0);
   auto* choices = new QHBoxLayout;
-  result_ = new QComboBox(chartPane);
-  result_->setObjectName(QStringLiteral("ResultChoice"));
-  for (const std::string& choice : session::ResultChoices()) result_->addItem(Q(choice));
-  axis_ = new QComboBox(chartPane);
-  axis_->setObjectName(QStringLiteral("AxisChoice"));
+  result_ = Named<QComboBox>("ResultChoice", chartPane);
+  result_->addItems(Q(session::ResultChoices()));
+  axis_ = Named<QComboBox>("AxisChoice", chartPane);
   choices->addWidget(new QLabel(QStringLiteral("Résultat"), chartPane));
   choices->addWidget(result_, 1);
   choices->addWidget(new QLabel(QStringLiteral("en fonction de"), chartPane));
   choices->addWidget(axis_, 1);
   chartLayout->addLayout(choices);
-  chart_ = new QCustomPlot(chartPane);
-  chart_->setObjectName(QStringLiteral("StudyChart"));
+  chart_ = Named<QCustomPlot>("StudyChart", chartPane);
   chart_->setMinimumSize(360, 280);
   frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
   frame_->OnReport([this](const QString& text) { Tell(text); });
   chartLayout->addWidget(chart_, 1);
-  correlation_ = new QLabel(chartPane);
-  correlation_->setObjectName(QStringLiteral("RankCorrelation"));
+  correlation_ = Named<QLabel>("RankCorrelation", chartPane);
   correlation_->setWordWrap(true);
   correlation_->setToolTip(
       QStringLiteral("Corrélation des rangs des échantillons : ±1 quand le résultat suit la "
@@ -239,10 +202,9 @@ void EtudeParametrique::BuildWidgets() {
   layout->addWidget(splitter, 1);
 
   auto* files = new QHBoxLayout;
-  exportTable_ = new QPushButton(QStringLiteral("Exporter le tableau…"), central);
-  exportTable_->setObjectName(QStringLiteral("ExportTable"));
-  saveChart_ = new QPushButton(QStringLiteral("Enregistrer le graphique…"), central);
-  saveChart_->setObjectName(QStringLiteral("SaveChart"));
+  exportTable_ = Named<QPushButton>("ExportTable", QStringLiteral("Exporter le tableau…"), central);
+  saveChart_ =
+      Named<QPushButton>("SaveChart", QStringLiteral("Enregistrer le graphique…"), central);
   files->addStretch(1);
   files->addWidget(exportTable_);
   files->addWidget(saveChart_);
@@ -298,23 +260,22 @@ void EtudeParametrique::ShowRow(int index, const session::StudyRowEntry& entry) 
 
 void EtudeParametrique::UpdateRowControls(int index) {
   QuantityRow& row = quantities_[static_cast<std::size_t>(index)];
-  const bool chosen = session::RowQuantity(Form().Rows[static_cast<std::size_t>(index)]) != nullptr;
-  const bool sampled = SampledPlan();
-  row.From->setEnabled(chosen);
-  row.To->setEnabled(chosen);
-  row.Steps->setEnabled(chosen && !sampled);
-  row.Scale->setEnabled(chosen && !sampled);
-  row.Law->setEnabled(chosen && sampled);
-  const bool normal = sampled && row.Law->currentIndex() == kLawNormal;
-  row.From->setToolTip(normal ? QStringLiteral("Moyenne") : QStringLiteral("Début"));
-  row.To->setToolTip(normal ? QStringLiteral("Écart type") : QStringLiteral("Fin"));
+  const session::RowControls use = session::RowControlsOf(Form(), static_cast<std::size_t>(index));
+  row.From->setEnabled(use.Range);
+  row.To->setEnabled(use.Range);
+  row.Steps->setEnabled(use.Steps);
+  row.Scale->setEnabled(use.Steps);
+  row.Law->setEnabled(use.Law);
+  row.From->setToolTip(Q(use.FromTip));
+  row.To->setToolTip(Q(use.ToTip));
 }
 
 void EtudeParametrique::OnPlanChanged() {
-  const bool sampled = SampledPlan();
-  sampling_->setVisible(sampled);
-  fromHeader_->setText(sampled ? QStringLiteral("De ou moyenne") : QStringLiteral("De"));
-  toHeader_->setText(sampled ? QStringLiteral("À ou écart type") : QStringLiteral("À"));
+  const session::StudyForm form = Form();
+  sampling_->setVisible(form.Sampled());
+  const session::RangeHeaders headers = session::RangeHeadersOf(form.Plan);
+  fromHeader_->setText(Q(headers.From));
+  toHeader_->setText(Q(headers.To));
   for (int i = 0; i < 2; ++i) {
     // A row under the normal law holds a mean and a deviation, not a range: start it again.
     if (quantities_[static_cast<std::size_t>(i)].Law->currentIndex() == kLawNormal) {
@@ -339,24 +300,6 @@ void EtudeParametrique::UpdatePointCount() {
   pointCount_->setText(QStringLiteral("%1 points").arg(session::PointCount(Form())));
 }
 
-QString EtudeParametrique::FaultText(const session::StudyFormFault& fault,
-                                     const session::StudyForm& form) const {
-  QString text = Q(French(fault.Fault, separator_));
-  if (!fault.Row) {
-    // A fault of the whole study stands alone: a sentence of its own.
-    if (!text.isEmpty()) text[0] = text[0].toUpper();
-    return text;
-  }
-  if (fault.Drawn) {
-    text = QStringLiteral("un échantillon tiré n'est pas utilisable : ") + text +
-           QStringLiteral(" Réduisez l'écart type ou rapprochez la moyenne du milieu des limites.");
-  }
-  return QStringLiteral("Grandeur %1 (%2) : ")
-             .arg(*fault.Row + 1)
-             .arg(Q(form.Rows[*fault.Row].Quantity)) +
-         text;
-}
-
 bool EtudeParametrique::Lancer() {
   if (worker_.IsRunning()) return false;
   StudyBase base = source_();
@@ -364,20 +307,17 @@ bool EtudeParametrique::Lancer() {
   const session::StudyForm form = Form();
   session::StudyReading reading = session::ReadStudyForm(form, base);
   if (!reading.Ready()) {
-    QStringList faults;
-    for (const session::StudyFormFault& fault : reading.Faults) faults << FaultText(fault, form);
-    for (const InputFault& fault : reading.InputFaults) faults << Q(fault.French);
-    QString text = QStringLiteral("L'étude ne peut pas démarrer :\n");
-    for (const QString& fault : faults) text += QStringLiteral("\n• ") + fault;
+    const std::vector<std::string> faults = session::FrenchFaults(reading, form, separator_);
     Tell(QStringLiteral("Étude non lancée : %1 donnée(s) à corriger.").arg(faults.size()));
-    QMessageBox::warning(this, windowTitle(), text);
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("L'étude ne peut pas démarrer :\n") + Q(session::Bullets(faults)));
     return false;
   }
   study_ = std::move(reading.Study);
   logScales_ = std::move(reading.LogScales);
   rows_.assign(reading.Points.size(), std::nullopt);
   finished_ = 0;
-  failed_ = 0;
   ResetTable();
   {
     const QSignalBlocker blocker(axis_);
@@ -390,16 +330,9 @@ bool EtudeParametrique::Lancer() {
   clock_.start();
   worker_.Start([this, study = study_, points = std::move(reading.Points),
                  catalogue = std::move(base.Catalogue)](std::stop_token stop) {
-    std::vector<std::size_t> todo(points.size());
-    std::iota(todo.begin(), todo.end(), std::size_t{0});
-    study::RunPoints(
-        study, points, todo, catalogue, {},
-        [this](std::size_t index, const study::PointResult& result) {
-          finishedPoints_.Put({index, result});
-        },
-        stop);
+    session::RunStudy(study, points, catalogue, finishedPoints_, stop);
   });
-  Tell(QStringLiteral("Étude en cours : %1 points…").arg(rows_.size()));
+  Tell(Q(session::RunningText(0, rows_.size())));
   Plot();
   return true;
 }
@@ -424,7 +357,6 @@ void EtudeParametrique::TakeRows() {
   if (taken.empty()) return;
   for (auto& [index, point] : taken) {
     ++finished_;
-    failed_ += point.Status != study::kStatusOk ? 1 : 0;
     rows_[index] = std::move(point);
     AddRow(index, *rows_[index]);
   }
@@ -434,42 +366,21 @@ void EtudeParametrique::TakeRows() {
   progress_->setValue(static_cast<int>(finished_));
   Plot();
   if (worker_.IsRunning()) {
-    Tell(QStringLiteral("Étude en cours : %1 points sur %2…").arg(finished_).arg(rows_.size()));
+    Tell(Q(session::RunningText(finished_, rows_.size())));
   }
 }
 
 void EtudeParametrique::OnFinished(bool stopped) {
   SetRunning(false);
   Plot();
-  if (stopped && finished_ < rows_.size()) {
-    Tell(QStringLiteral(
-             "Étude annulée : %1 point(s) terminé(s) sur %2 ; le tableau ne montre que ceux-là.")
-             .arg(finished_)
-             .arg(rows_.size()));
-    return;
-  }
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
-  QString text = QStringLiteral("Étude terminée : %1 points en %2 s")
-                     .arg(finished_)
-                     .arg(Q(format::FormatPattern(seconds, "0.00", separator_)));
-  if (failed_ > 0) text += QStringLiteral(", dont %1 en échec").arg(failed_);
-  Tell(text + QLatin1Char('.'));
+  Tell(Q(session::EndText(rows_, stopped, seconds, separator_)));
 }
 
 void EtudeParametrique::ResetTable() {
-  const std::vector<std::string> columns = study::TableColumns(study_);
-  const std::size_t quantities = study_.Vary.size();
-  QStringList headers;
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    std::string unit;
-    if (c >= 1 && c <= quantities) unit = study_.Vary[c - 1].Unit();
-    if (c > quantities && c + 1 < columns.size()) {
-      unit = study::kResultColumns[c - 1 - quantities].Unit;
-    }
-    headers << (c + 1 == columns.size() ? QStringLiteral("état") : WithUnit(columns[c], unit));
-  }
+  const QStringList headers = Q(session::TableHeaders(study_));
   table_->setRowCount(0);
-  table_->setColumnCount(static_cast<int>(columns.size()));
+  table_->setColumnCount(static_cast<int>(headers.size()));
   table_->setHorizontalHeaderLabels(headers);
   table_->resizeColumnsToContents();
   listed_.clear();
@@ -482,15 +393,13 @@ void EtudeParametrique::AddRow(std::size_t index, const study::PointResult& poin
   listed_.insert(place, index);
   const std::vector<double> numbers = session::TableNumbers(index, point);
   table_->insertRow(line);
+  // The exact value stays in the cell's data, and the exported table.
   for (std::size_t c = 0; c < numbers.size(); ++c) {
-    auto* item = new QTableWidgetItem(Shown(numbers[c], separator_));
-    item->setData(Qt::UserRole, numbers[c]);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    table_->setItem(line, static_cast<int>(c), item);
+    table_->setItem(line, static_cast<int>(c),
+                    NumberItem(session::CellText(numbers[c], separator_), numbers[c]));
   }
-  const bool ok = point.Status == study::kStatusOk;
-  auto* status = new QTableWidgetItem(ok ? QStringLiteral("ok") : QStringLiteral("échec"));
-  if (!ok) status->setToolTip(Q(point.Status));
+  auto* status = new QTableWidgetItem(Q(session::StateText(point)));
+  status->setToolTip(Q(session::StateTip(point)));
   table_->setItem(line, static_cast<int>(numbers.size()), status);
 }
 
@@ -555,12 +464,11 @@ bool EtudeParametrique::SaveChart(const QString& path) {
 }
 
 void EtudeParametrique::ChooseTableFile() {
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exporter le tableau"),
-                                              QStringLiteral("etude.csv"),
-                                              QStringLiteral("Tableaux CSV (*.csv)"));
-  if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
-  ExportTable(path);
+  const QString filter = QStringLiteral("Tableaux CSV (*.csv)");
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exporter le tableau"),
+                                                    QStringLiteral("etude.csv"), filter);
+  if (!path.isEmpty())
+    ExportTable(Q(session::WithFilterSuffix(path.toStdString(), filter.toStdString())));
 }
 
 void EtudeParametrique::Tell(const QString& text) {

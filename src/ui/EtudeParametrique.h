@@ -84,8 +84,7 @@ class EtudeParametrique : public QMainWindow {
     QComboBox* Law = nullptr;
   };
 
-  // A finished point as the study hands it over: its index and its row.
-  using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+  using FinishedPoint = session::FinishedPoint;
 
   void BuildWidgets();
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
@@ -98,8 +97,6 @@ class EtudeParametrique : public QMainWindow {
   void UpdateRowControls(int index);
   void OnPlanChanged();
   void UpdatePointCount();
-  // A fault of the entries in French: "Grandeur 1 (HeatFlux) : …" for a row's.
-  QString FaultText(const session::StudyFormFault& fault, const session::StudyForm& form) const;
   void SetRunning(bool running);
   // Takes in the rows handed over since the last tick.
   void TakeRows();
@@ -119,7 +116,6 @@ class EtudeParametrique : public QMainWindow {
   study::StudyRows rows_;
   std::vector<std::size_t> listed_;  // the points in the table, in rising order
   std::size_t finished_ = 0;
-  std::size_t failed_ = 0;
   char separator_ = '.';
   QElapsedTimer clock_;
 

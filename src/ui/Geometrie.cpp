@@ -28,14 +28,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "format/NumberFormat.h"
 #include "io/CaseFile.h"
-#include "io/Summary.h"
-#include "model/Errors.h"
-#include "run/Validation.h"
 #include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -52,51 +49,6 @@ const char* const kLegend[] = {
     "5, 6eme feuillets épaisseur fixée =  lamelles pénultiémes",
     "7eme feuillet épaisseur fixée (initialement fondue) =  lamelle ultime",
 };
-
-// The filter of the result file dialogs: description|pattern pairs.
-constexpr const char* kResultFilter =
-    "Tous les fichiers "
-    "(*.*)|*.*|Fichiers texte"
-    "(*.txt)|*.txt|Fichiers batch (*.bat)|*.bat";
-
-constexpr const char* kThermalProposed = "thermique.txt";
-constexpr const char* kStressProposed = "stress.txt";
-
-// Qt's name filters from a description|pattern|description|pattern text.
-QStringList NameFilters(const QString& filter) {
-  const QStringList parts = filter.split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i];
-    // Qt reads the patterns from the parentheses of the description.
-    if (!description.contains(QLatin1Char('('))) description += " (" + parts[i + 1] + ")";
-    filters << description;
-  }
-  return filters;
-}
-
-// The separators of a locale as single characters for the number routines.
-RegionalSettings SettingsOf(const QLocale& locale) {
-  RegionalSettings settings;
-  const QString decimal = locale.decimalPoint();
-  if (decimal.size() == 1 && decimal[0].unicode() < 0x80) {
-    settings.DecimalSeparator = static_cast<char>(decimal[0].unicode());
-  }
-  const QString group = locale.groupSeparator();
-  // A non-ASCII group separator (a narrow blank in French) is a blank for the parse rules.
-  settings.GroupSeparator =
-      group.size() == 1 && group[0].unicode() < 0x80 ? static_cast<char>(group[0].unicode()) : ' ';
-  if (settings.GroupSeparator == settings.DecimalSeparator) settings.GroupSeparator = ' ';
-  return settings;
-}
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-std::size_t Index(FieldId id) {
-  return static_cast<std::size_t>(id);
-}
 
 QLabel* Caption(const char* text, QWidget* parent) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -195,11 +147,10 @@ Geometrie::~Geometrie() {
 }
 
 QLineEdit* Geometrie::MakeBox(FieldId id, QWidget* parent) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(QString::fromUtf8(Field(id).Name()));
+  auto* box = Named<QLineEdit>(Field(id).Name(), parent);
   box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000.000E+00")));
   box->installEventFilter(this);
-  boxes_[Index(id)] = box;
+  boxes_[static_cast<std::size_t>(id)] = box;
   connect(box, &QLineEdit::textChanged, this,
           [this, id](const QString& text) { form_.Type(id, text.toStdString()); });
   // Enter commits as leaving the box would.
@@ -221,6 +172,14 @@ QWidget* Geometrie::BoxWithSpin(FieldId id, const char* spinName, QWidget* paren
   return holder;
 }
 
+void Geometrie::AddField(QGridLayout* grid, int row, int column, const char* caption, FieldId id,
+                         const char* spinName, int span) {
+  QWidget* parent = grid->parentWidget();
+  grid->addWidget(Caption(caption, parent), row, column, 1, span);
+  grid->addWidget(spinName != nullptr ? BoxWithSpin(id, spinName, parent) : MakeBox(id, parent),
+                  row + 1, column);
+}
+
 void Geometrie::BuildWidgets() {
   auto* central = new QWidget(this);
   auto* main = new QVBoxLayout(central);
@@ -229,8 +188,7 @@ void Geometrie::BuildWidgets() {
   main->setSpacing(4);
 
   // Legend of the model.
-  auto* titre = new QGroupBox(QStringLiteral("Titre"), central);
-  titre->setObjectName(QStringLiteral("Titre"));
+  auto* titre = Named<QGroupBox>("Titre", QStringLiteral("Titre"), central);
   auto* legend = new QVBoxLayout(titre);
   legend->setSpacing(0);
   legend->setContentsMargins(8, 2, 8, 4);
@@ -253,46 +211,34 @@ void Geometrie::BuildWidgets() {
   auto* left = new QVBoxLayout;
 
   // Substrate.
-  auto* substrat = new QGroupBox(QStringLiteral("Substrat"), inputArea_);
-  substrat->setObjectName(QStringLiteral("Substrat"));
+  auto* substrat = Named<QGroupBox>("Substrat", QStringLiteral("Substrat"), inputArea_);
   auto* substratLayout = new QVBoxLayout(substrat);
   substratLayout->setContentsMargins(8, 4, 8, 6);
-  substrateList_ = new QListWidget(substrat);
-  substrateList_->setObjectName(QStringLiteral("Datalist1"));
+  substrateList_ = Named<QListWidget>("Datalist1", substrat);
   substratLayout->addWidget(substrateList_, 1);
   auto* substratGrid = new QGridLayout;
+  substratLayout->addLayout(substratGrid);
   substratGrid->setVerticalSpacing(2);
-  substratGrid->addWidget(Caption("épaisseur (mm)", substrat), 0, 0);
-  substratGrid->addWidget(Caption("largeur (m)", substrat), 0, 1);
-  substratGrid->addWidget(BoxWithSpin(FieldId::Text6, "ud3", substrat), 1, 0);
-  substratGrid->addWidget(MakeBox(FieldId::Text12, substrat), 1, 1);
-  substratGrid->addWidget(Caption("Temperature", substrat), 2, 0);
-  substratGrid->addWidget(Caption("1/Rcourbure", substrat), 2, 1);
-  substratGrid->addWidget(BoxWithSpin(FieldId::text9, "ud1", substrat), 3, 0);
-  substratGrid->addWidget(MakeBox(FieldId::Text16, substrat), 3, 1);
-  substratGrid->addWidget(Caption("Temperature des gaz convectifs", substrat), 4, 0, 1, 2);
-  substratGrid->addWidget(BoxWithSpin(FieldId::Text3, "ud2", substrat), 5, 0);
+  AddField(substratGrid, 0, 0, "épaisseur (mm)", FieldId::Text6, "ud3");
+  AddField(substratGrid, 0, 1, "largeur (m)", FieldId::Text12);
+  AddField(substratGrid, 2, 0, "Temperature", FieldId::text9, "ud1");
+  AddField(substratGrid, 2, 1, "1/Rcourbure", FieldId::Text16);
+  AddField(substratGrid, 4, 0, "Temperature des gaz convectifs", FieldId::Text3, "ud2", 2);
   substratGrid->setColumnStretch(0, 1);
   substratGrid->setColumnStretch(1, 1);
-  substratLayout->addLayout(substratGrid);
   left->addWidget(substrat, 1);
 
   // Options.
-  auto* options = new QGroupBox(QStringLiteral("options"), inputArea_);
-  options->setObjectName(QStringLiteral("options"));
+  auto* options = Named<QGroupBox>("options", QStringLiteral("options"), inputArea_);
   auto* optionsGrid = new QGridLayout(options);
   optionsGrid->setContentsMargins(8, 4, 8, 6);
   optionsGrid->setVerticalSpacing(2);
-  optionsGrid->addWidget(Caption("Longueur du témoin (m)", options), 0, 0);
-  optionsGrid->addWidget(Caption("Epaisseur d'une  lamelle(µm)", options), 0, 1);
-  optionsGrid->addWidget(MakeBox(FieldId::Text13, options), 1, 0);
-  optionsGrid->addWidget(MakeBox(FieldId::Text1, options), 1, 1);
-  optionsGrid->addWidget(Caption(Field(FieldId::Text17).Caption(), options), 2, 0);
+  AddField(optionsGrid, 0, 0, "Longueur du témoin (m)", FieldId::Text13);
+  AddField(optionsGrid, 0, 1, "Epaisseur d'une  lamelle(µm)", FieldId::Text1);
+  AddField(optionsGrid, 2, 0, Field(FieldId::Text17).Caption(), FieldId::Text17);
   const InputSpec& model = Input("StressModel");
   optionsGrid->addWidget(Caption(model.Caption, options), 2, 1);
-  optionsGrid->addWidget(MakeBox(FieldId::Text17, options), 3, 0);
-  stressModel_ = new QComboBox(options);
-  stressModel_->setObjectName(QString::fromUtf8(model.Control));
+  stressModel_ = Named<QComboBox>(model.Control, options);
   for (const InputChoice& choice : model.Choices) {
     stressModel_->addItem(QString::fromUtf8(choice.Caption), QString::fromUtf8(choice.Value));
   }
@@ -308,12 +254,10 @@ void Geometrie::BuildWidgets() {
   columns->addLayout(left, 1);
 
   // Deposit.
-  auto* depot = new QGroupBox(QStringLiteral("Dépôt"), inputArea_);
-  depot->setObjectName(QStringLiteral("Depot"));
+  auto* depot = Named<QGroupBox>("Depot", QStringLiteral("Dépôt"), inputArea_);
   auto* depotLayout = new QVBoxLayout(depot);
   depotLayout->setContentsMargins(8, 4, 8, 6);
-  coatingList_ = new QListWidget(depot);
-  coatingList_->setObjectName(QStringLiteral("Datalist2"));
+  coatingList_ = Named<QListWidget>("Datalist2", depot);
   depotLayout->addWidget(coatingList_, 1);
   auto* depotGrid = new QGridLayout;
   depotGrid->setVerticalSpacing(3);
@@ -343,25 +287,22 @@ void Geometrie::BuildWidgets() {
 
   // Commands.
   auto* commands = new QHBoxLayout;
-  execution_ = new QPushButton(QStringLiteral("Execution calculs"), central);
-  execution_->setObjectName(QStringLiteral("Execution"));
+  execution_ = Named<QPushButton>("Execution", QStringLiteral("Execution calculs"), central);
   execution_->setEnabled(false);
   execution_->setToolTip(QStringLiteral("Choisir un substrat et un dépôt pour lancer un calcul"));
-  thermalButton_ = new QPushButton(QStringLiteral("Choix fichier resultats (thermique)"), central);
-  thermalButton_->setObjectName(QStringLiteral("Command3"));
-  stressButton_ = new QPushButton(QStringLiteral("Choix fichier resultats(stress)"), central);
-  stressButton_->setObjectName(QStringLiteral("Command2"));
+  thermalButton_ = Named<QPushButton>(
+      "Command3", QStringLiteral("Choix fichier resultats (thermique)"), central);
+  stressButton_ =
+      Named<QPushButton>("Command2", QStringLiteral("Choix fichier resultats(stress)"), central);
   for (QPushButton* button : {execution_, thermalButton_, stressButton_}) {
     button->setMinimumHeight(button->sizeHint().height() * 5 / 4);
     commands->addWidget(button, 1);
   }
   main->addLayout(commands);
-  summary_ = new QLabel(central);
-  summary_->setObjectName(QStringLiteral("RunSummary"));
+  summary_ = Named<QLabel>("RunSummary", QStringLiteral("Aucun calcul lancé."), central);
   summary_->setWordWrap(true);
   summary_->setTextFormat(Qt::PlainText);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  summary_->setText(QStringLiteral("Aucun calcul lancé."));
   // Room for two lines from the start, so the window does not jump when a run reports.
   summary_->setMinimumHeight(summary_->fontMetrics().lineSpacing() * 2);
   summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -369,14 +310,12 @@ void Geometrie::BuildWidgets() {
   // messages of the status line.
   auto* runRow = new QHBoxLayout;
   runRow->addWidget(summary_, 1);
-  progress_ = new QProgressBar(central);
-  progress_->setObjectName(QStringLiteral("RunProgress"));
+  progress_ = Named<QProgressBar>("RunProgress", central);
   progress_->setRange(0, 1000);
   progress_->setTextVisible(true);
   progress_->setFormat(QStringLiteral("%p %"));
   progress_->setMinimumWidth(160);
-  cancel_ = new QPushButton(QStringLiteral("Annuler"), central);
-  cancel_->setObjectName(QStringLiteral("CancelRun"));
+  cancel_ = Named<QPushButton>("CancelRun", QStringLiteral("Annuler"), central);
   cancel_->setToolTip(
       QStringLiteral("Arrêter le calcul ; aucun fichier de résultats n'est modifié"));
   runRow->addWidget(progress_, 0, Qt::AlignTop);
@@ -467,9 +406,7 @@ void Geometrie::OpenMaterials() {
     connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::ReloadCatalogue);
   }
   materiaux_->Show(catalogue_);
-  materiaux_->show();
-  materiaux_->raise();
-  materiaux_->activateWindow();
+  ShowInFront(*materiaux_);
 }
 
 void Geometrie::OpenStudy() {
@@ -481,9 +418,7 @@ void Geometrie::OpenStudy() {
   } else if (!etude_->Worker().IsRunning()) {
     etude_->ResetRanges();
   }
-  etude_->show();
-  etude_->raise();
-  etude_->activateWindow();
+  ShowInFront(*etude_);
 }
 
 void Geometrie::OpenFit() {
@@ -500,9 +435,7 @@ void Geometrie::OpenFit() {
     ajustement_ = new AjustementMesures(std::move(links), user_, this);
     ajustement_->setWindowFlag(Qt::Window);
   }
-  ajustement_->show();
-  ajustement_->raise();
-  ajustement_->activateWindow();
+  ShowInFront(*ajustement_);
 }
 
 bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
@@ -512,27 +445,17 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   // Fitted figures may have been saved as user rows: the lists show them before one is picked.
   ReloadCatalogue();
   form_.TakeFit(coating, heatFlux);
-  restoring_ = true;
-  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
-  ShowForm();
-  restoring_ = false;
-  UpdateExecutionEnabled();
+  ShowInputs();
   PushChange(QStringLiteral("Ajustement sur mesures"), before);
-  MarkRanges();
   Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
   return true;
 }
 
 void Geometrie::ReloadCatalogue() {
-  std::string userFault;
-  try {
-    catalogue_ = OpenMergedCatalogue(options_.CataloguePath, user_, userFault);
-  } catch (const CatalogueError& error) {
-    Inform(QStringLiteral("Catalogue des matériaux illisible : %1").arg(Q(error.what())));
-    return;
-  }
-  if (!userFault.empty())
-    Inform(QStringLiteral("Vos matériaux n'ont pas pu être lus : %1").arg(Q(userFault)));
+  session::CatalogueOpening opening = session::OpenCatalogue(options_.CataloguePath, user_, false);
+  if (!opening.Told.Status.empty()) Inform(Q(opening.Told.Status));
+  if (!opening.Catalogue) return;
+  catalogue_ = std::move(*opening.Catalogue);
   // The lists follow at once, keeping what was picked (a deleted pick stays named, and a run
   // then says it is not in the catalogue).
   restoring_ = true;
@@ -545,34 +468,17 @@ void Geometrie::ReloadCatalogue() {
 
 void Geometrie::Load() {
   // The catalogue first: the lists are bound to it before the defaults fill the boxes.
-  try {
-    std::string userFault;
-    catalogue_ = OpenMergedCatalogue(options_.CataloguePath, user_, userFault);
-    if (!userFault.empty()) {
-      // The user's file is left as it is; the shipped materials still serve.
-      const QString text =
-          QStringLiteral(
-              "Vos matériaux (%1) n'ont pas pu être lus :\n%2\n\n"
-              "Les matériaux du catalogue livré restent disponibles ; votre fichier n'est pas "
-              "modifié.")
-              .arg(QString::fromStdString(user_.Path().string()), Q(userFault));
-      statusBar()->showMessage(QStringLiteral("Vos matériaux n'ont pas pu être lus : %1")
-                                   .arg(QString::fromStdString(user_.Path().string())));
-      QTimer::singleShot(0, this, [this, text] {
-        QMessageBox::warning(this, QApplication::applicationName(), text);
-      });
-    }
-  } catch (const CatalogueError& error) {
-    const QString text =
-        QStringLiteral(
-            "Le catalogue des matériaux %1 n'a pas pu être ouvert :\n%2\n\n"
-            "Les listes de matériaux restent vides et aucun calcul n'est possible.")
-            .arg(QString::fromStdString(options_.CataloguePath.string()), Q(error.what()));
-    statusBar()->showMessage(QStringLiteral("Catalogue des matériaux introuvable ou illisible : %1")
-                                 .arg(QString::fromStdString(options_.CataloguePath.string())));
+  session::CatalogueOpening opening = session::OpenCatalogue(options_.CataloguePath, user_, true);
+  if (opening.Catalogue) catalogue_ = std::move(*opening.Catalogue);
+  if (!opening.Told.Status.empty()) {
+    statusBar()->showMessage(Q(opening.Told.Status));
     // Told once the window is on screen, so that the box has a parent to stand on.
-    QTimer::singleShot(0, this, [this, text] {
-      QMessageBox::critical(this, QApplication::applicationName(), text);
+    QTimer::singleShot(0, this, [this, told = opening.Told] {
+      if (told.Critical) {
+        QMessageBox::critical(this, QApplication::applicationName(), Q(told.Box));
+      } else {
+        QMessageBox::warning(this, QApplication::applicationName(), Q(told.Box));
+      }
     });
   }
   BindLists();
@@ -620,6 +526,17 @@ void Geometrie::ShowForm() {
   for (const FieldInfo& field : Fields()) SetBoxText(field.Id, Q(form_.Shown(field.Id)));
 }
 
+void Geometrie::ShowInputs() {
+  restoring_ = true;
+  ShowForm();
+  SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
+  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowStressModel();
+  restoring_ = false;
+  UpdateExecutionEnabled();
+  MarkRanges();
+}
+
 bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
   const auto* box = qobject_cast<QLineEdit*>(watched);
   if (box == nullptr || std::find(boxes_.begin(), boxes_.end(), box) == boxes_.end()) {
@@ -635,8 +552,7 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (Field(id).Input->SpinStep != 0 &&
-          (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+      if (Field(id).Spins() && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
         Step(id, key->key() == Qt::Key_Up ? 1 : -1);
         return true;
       }
@@ -663,52 +579,31 @@ bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
 
 void Geometrie::Commit(FieldId id) {
   const FormSnapshot before = Snapshot();
-  const std::optional<CommitOutcome> outcome = form_.Commit(id, Text(id).toStdString());
+  const std::optional<session::CommitOutcome> outcome = form_.Commit(id, Text(id).toStdString());
   if (!outcome) return;
   if (Text(id) != Q(form_.Shown(id))) SetBoxText(id, Q(form_.Shown(id)));
-  if (!outcome->Accepted) {
-    ShowRefusal(id, outcome->Reason);
-    return;
-  }
-  PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
-  TellRange(id);
+  Committed(id, *outcome, before);
 }
 
 void Geometrie::Step(FieldId id, int direction) {
   if (worker_.IsRunning()) return;
   const FormSnapshot before = Snapshot();
-  const CommitOutcome outcome = form_.Step(id, Text(id).toStdString(), direction);
+  const session::CommitOutcome outcome = form_.Step(id, Text(id).toStdString(), direction);
+  if (outcome.Accepted) SetBoxText(id, Q(form_.Shown(id)));
+  Committed(id, outcome, before);
+}
+
+void Geometrie::Committed(FieldId id, const session::CommitOutcome& outcome,
+                          const FormSnapshot& before) {
   if (!outcome.Accepted) {
-    ShowRefusal(id, outcome.Reason);
+    const QString text = Q(outcome.Reason);
+    QApplication::beep();
+    statusBar()->showMessage(text, 20000);
+    QLineEdit* box = Box(id);
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), text, box);
     return;
   }
-  SetBoxText(id, Q(form_.Shown(id)));
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
-  TellRange(id);
-}
-
-void Geometrie::MarkRanges() {
-  const std::vector<InputFault> faults = FindInputFaults(state_, nullptr);
-  for (const FieldInfo& field : Fields()) {
-    QString fault;
-    for (const InputFault& f : faults) {
-      if (f.Input != field.Input) continue;
-      if (!fault.isEmpty()) fault += QLatin1Char('\n');
-      fault += Q(f.French);
-    }
-    QLineEdit* box = Box(field.Id);
-    const bool outside = !fault.isEmpty();
-    if (box->property("outOfRange").toBool() != outside) {
-      box->setProperty("outOfRange", outside);
-      box->setStyleSheet(outside ? QStringLiteral("QLineEdit { background: #fde2df; "
-                                                  "border: 1px solid #c0392b; }")
-                                 : QString());
-    }
-    box->setToolTip(outside ? fault : Q(RangeText(field, state_.Locale)));
-  }
-}
-
-void Geometrie::TellRange(FieldId id) {
   MarkRanges();
   // The newest event speaks: an earlier refusal does not stay after a good entry.
   QLineEdit* box = Box(id);
@@ -719,12 +614,19 @@ void Geometrie::TellRange(FieldId id) {
   }
 }
 
-void Geometrie::ShowRefusal(FieldId id, const std::string& reason) {
-  const QString text = Q(reason);
-  QApplication::beep();
-  statusBar()->showMessage(text, 20000);
-  QLineEdit* box = Box(id);
-  QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), text, box);
+void Geometrie::MarkRanges() {
+  const std::vector<session::FieldNote> notes = session::FieldNotes(state_);
+  for (const FieldInfo& field : Fields()) {
+    const session::FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
+    QLineEdit* box = Box(field.Id);
+    if (box->property("outOfRange").toBool() != note.Outside) {
+      box->setProperty("outOfRange", note.Outside);
+      box->setStyleSheet(note.Outside ? QStringLiteral("QLineEdit { background: #fde2df; "
+                                                       "border: 1px solid #c0392b; }")
+                                      : QString());
+    }
+    box->setToolTip(Q(note.Tip));
+  }
 }
 
 void Geometrie::CommitPendingEdit() {
@@ -785,15 +687,8 @@ Geometrie::FormSnapshot Geometrie::Snapshot() const {
 }
 
 void Geometrie::Restore(const FormSnapshot& snapshot) {
-  restoring_ = true;
   form_.Restore(snapshot);
-  ShowForm();
-  SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
-  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
-  ShowStressModel();
-  restoring_ = false;
-  UpdateExecutionEnabled();
-  MarkRanges();
+  ShowInputs();
 }
 
 void Geometrie::PushChange(const QString& text, const FormSnapshot& before) {
@@ -806,6 +701,16 @@ void Geometrie::Inform(const QString& text) {
   statusBar()->showMessage(text);
 }
 
+void Geometrie::Report(const session::RunReport& report) {
+  Inform(Q(report.Status));
+  summary_->setText(Q(report.Summary));
+  if (report.Critical) {
+    QMessageBox::critical(this, QApplication::applicationName(), Q(report.Box));
+  } else if (!report.Box.empty()) {
+    QMessageBox::warning(this, QApplication::applicationName(), Q(report.Box));
+  }
+}
+
 // ---- commands ----
 
 void Geometrie::Execution() {
@@ -813,13 +718,7 @@ void Geometrie::Execution() {
   CommitPendingEdit();
   const std::vector<InputFault> faults = FindInputFaults(state_, &catalogue_);
   if (!faults.empty()) {
-    QString text = QStringLiteral("Le calcul ne peut pas démarrer :\n");
-    for (const InputFault& fault : faults) text += QStringLiteral("\n• ") + Q(fault.French);
-    const QString refused =
-        QStringLiteral("Calcul non lancé : %1 donnée(s) à corriger.").arg(faults.size());
-    Inform(refused);
-    summary_->setText(refused);
-    QMessageBox::warning(this, QApplication::applicationName(), text);
+    Report(session::RefusedRun(faults));
     return;
   }
   SetRunning(true);
@@ -853,69 +752,28 @@ void Geometrie::SetRunning(bool running) {
   }
 }
 
-void Geometrie::OnRunFinished(const RunOutcome& outcome) {
+void Geometrie::OnRunFinished(const session::RunOutcome& outcome) {
   SetRunning(false);
-  const QLocale& locale = options_.Locale;
-  switch (outcome.What) {
-    case RunOutcome::Kind::Completed: {
-      // The run's rows, tables and pictures go to the result windows, and its state becomes
-      // the window's.
-      RunResults results = worker_.TakeResults();
-      windows_.TakeIn(results);
-      state_ = std::move(results.State);
-      QApplication::beep();
-      const auto absolute = [](const std::string& path) {
-        std::error_code error;
-        const auto full = std::filesystem::absolute(path, error);
-        return QString::fromStdString(error ? path : full.lexically_normal().string());
-      };
-      QString text = QStringLiteral("Calcul terminé : courbure finale %1 1/m, flèche finale %2 m.")
-                         .arg(locale.toString(state_.Stress.FinalCurvature, 'g', 6),
-                              locale.toString(state_.Stress.FinalDeflection, 'g', 6));
-      // Every value no specimen can have, as the batch program warns of it.
-      for (const RunWarning& warning : FindRunWarnings(state_)) {
-        text += QLatin1Char(' ') + Q(French(warning, state_.Locale.DecimalSeparator));
-      }
-      Inform(text);
-      // The paths can be long: they go below the commands, where they can wrap and be copied.
-      summary_->setText(text + QStringLiteral("\nFichiers écrits : %1 ; %2")
-                                   .arg(absolute(paths_.Thermal), absolute(paths_.Stress)));
-      break;
-    }
-    case RunOutcome::Kind::Cancelled: {
-      const QString text =
-          QStringLiteral("Calcul annulé : aucun fichier de résultats n'a été modifié.");
-      Inform(text);
-      summary_->setText(text);
-      break;
-    }
-    case RunOutcome::Kind::InputFaults: {
-      QString text = QStringLiteral("Le calcul ne peut pas démarrer :\n");
-      for (const std::string& fault : outcome.Faults) text += QStringLiteral("\n• ") + Q(fault);
-      Inform(QStringLiteral("Calcul non lancé : données à corriger."));
-      summary_->setText(QStringLiteral("Calcul non lancé : données à corriger."));
-      QMessageBox::warning(this, QApplication::applicationName(), text);
-      break;
-    }
-    case RunOutcome::Kind::Failed: {
-      const QString text =
-          QStringLiteral("Le calcul a échoué : %1\nAucun fichier de résultats n'a été modifié.")
-              .arg(Q(outcome.Message));
-      Inform(QStringLiteral("Calcul échoué : %1").arg(Q(outcome.Message)));
-      summary_->setText(text);
-      QMessageBox::critical(this, QApplication::applicationName(), text);
-      break;
-    }
+  if (outcome.What == session::RunOutcome::Kind::Completed) {
+    // The run's rows, tables and pictures go to the result windows, and its state becomes
+    // the window's.
+    RunResults results = worker_.TakeResults();
+    windows_.TakeIn(results);
+    state_ = std::move(results.State);
+    QApplication::beep();
   }
+  const QLocale& locale = options_.Locale;
+  Report(session::EndOfRun(outcome, state_, paths_,
+                           locale.toString(state_.Stress.FinalCurvature, 'g', 6).toStdString(),
+                           locale.toString(state_.Stress.FinalDeflection, 'g', 6).toStdString()));
 }
 
 bool Geometrie::ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
-                                 const QString& proposed, std::string& path) {
-  const QStringList filters = NameFilters(QString::fromUtf8(kResultFilter));
+                                 const char* proposed, std::string& path) {
+  const QStringList filters = Q(session::ResultFileFilters());
   if (dialog == nullptr) {
     // One dialog per file, kept for the life of the window so it remembers its folder.
-    dialog = new QFileDialog(this, caption);
-    dialog->setObjectName(QString::fromUtf8(name));
+    dialog = Named<QFileDialog>(name, this, caption);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     // The file is written by the next run, not now: no question about replacing it here.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
@@ -923,11 +781,11 @@ bool Geometrie::ChooseResultFile(QFileDialog*& dialog, const char* name, const Q
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilters(filters);
   }
-  dialog->selectNameFilter(filters.value(1));
-  dialog->selectFile(proposed);
+  dialog->selectNameFilter(filters.value(session::kResultFilterChosen));
+  dialog->selectFile(QString::fromUtf8(proposed));
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
     // After a cancel the file is the proposed name, in the current directory.
-    path = proposed.toStdString();
+    path = proposed;
     return false;
   }
   const QString chosen = dialog->selectedFiles().first();
@@ -939,15 +797,15 @@ bool Geometrie::ChooseResultFile(QFileDialog*& dialog, const char* name, const Q
 void Geometrie::ChooseThermalFile() {
   if (worker_.IsRunning()) return;
   ChooseResultFile(thermalDialog_, "ThermalFileDialog",
-                   QStringLiteral("Choix fichier resultats (thermique)"),
-                   QString::fromUtf8(kThermalProposed), paths_.Thermal);
+                   QStringLiteral("Choix fichier resultats (thermique)"), session::kThermalProposed,
+                   paths_.Thermal);
 }
 
 void Geometrie::ChooseStressFile() {
   if (worker_.IsRunning()) return;
   ChooseResultFile(stressDialog_, "StressFileDialog",
-                   QStringLiteral("Choix fichier resultats(stress)"),
-                   QString::fromUtf8(kStressProposed), paths_.Stress);
+                   QStringLiteral("Choix fichier resultats(stress)"), session::kStressProposed,
+                   paths_.Stress);
 }
 
 void Geometrie::Fin() {
@@ -1018,20 +876,9 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
         QStringLiteral("Le cas n'a pas pu être ouvert :\n%1").arg(Q(error.what())));
     return false;
   }
-  restoring_ = true;
-  ShowForm();
-  SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
-  SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
-  ShowStressModel();
-  restoring_ = false;
-  UpdateExecutionEnabled();
+  ShowInputs();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
-  MarkRanges();
-  QString text = QStringLiteral("Cas ouvert : %1").arg(path);
-  for (const std::string& name : form_.MissingMaterials(catalogue_)) {
-    text += QStringLiteral(" ; le matériau « %1 » n'est pas dans le catalogue").arg(Q(name));
-  }
-  Inform(text);
+  Inform(Q(session::CaseOpened(path.toStdString(), form_.MissingMaterials(catalogue_))));
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
   // otherwise run silently with other figures.
   if (!namedCatalogue.empty()) {

@@ -19,12 +19,14 @@
 #include "model/ModelState.h"
 #include "session/GeometrieFields.h"
 #include "session/InputForm.h"
+#include "session/RunReport.h"
 #include "ui/ResultWindows.h"
 #include "ui/RunWorker.h"
 
 class QAction;
 class QComboBox;
 class QFileDialog;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -38,15 +40,11 @@ namespace quillane::ui {
 
 // The input window's field rules live below the window, free of Qt.
 using session::CommitField;
-using session::CommitOutcome;
 using session::Field;
 using session::FieldId;
 using session::FieldInfo;
 using session::Fields;
-using session::LiveValue;
 using session::LoadText;
-using session::RangeText;
-using session::StepField;
 
 class AjustementMesures;
 class EtudeParametrique;
@@ -129,20 +127,26 @@ class Geometrie : public QMainWindow {
   void BuildWidgets();
   QLineEdit* MakeBox(FieldId id, QWidget* parent);
   QWidget* BoxWithSpin(FieldId id, const char* spinName, QWidget* parent);
+  // A caption (over `span` columns) with the box beneath it, and its spin button when named.
+  void AddField(QGridLayout* grid, int row, int column, const char* caption, FieldId id,
+                const char* spinName = nullptr, int span = 1);
   void BuildMenus();
   void Load();
   void BindLists();
 
   void Commit(FieldId id);
   void Step(FieldId id, int direction);
-  void ShowRefusal(FieldId id, const std::string& reason);
+  // A refused text is told on the status line and beside the box; an accepted one is a change
+  // that can be undone, and the status line tells whether its value lies outside its range.
+  void Committed(FieldId id, const session::CommitOutcome& outcome, const FormSnapshot& before);
   // Marks every box whose value lies outside its range (with the reason as its tooltip; the
-  // range otherwise), then tells on the status line whether the box just committed is one.
+  // range otherwise).
   void MarkRanges();
-  void TellRange(FieldId id);
   void SetBoxText(FieldId id, const QString& text);
   // Every box shows the form's text.
   void ShowForm();
+  // The boxes, the lists and the stress model show the inputs, and the ranges are marked.
+  void ShowInputs();
   void OnMaterialPicked(bool substrate);
   // The stress model's choice: picked by the user, or shown from the state.
   void OnStressModelPicked(int index);
@@ -155,10 +159,12 @@ class Geometrie : public QMainWindow {
   void PushChange(const QString& text, const FormSnapshot& before);
 
   bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
-                        const QString& proposed, std::string& path);
+                        const char* proposed, std::string& path);
   void SetRunning(bool running);
-  void OnRunFinished(const RunOutcome& outcome);
+  void OnRunFinished(const session::RunOutcome& outcome);
   void Inform(const QString& text);
+  // A run's report on the status line, beneath the commands and, when it has one, in a box.
+  void Report(const session::RunReport& report);
   QString Text(FieldId id) const;
   FieldId IdOf(const QObject* box) const;
 

@@ -13,16 +13,9 @@
 #include <QVBoxLayout>
 
 #include "session/MaterialEntry.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
-
-namespace {
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-}  // namespace
 
 // ---- MaterialForm ----
 
@@ -33,24 +26,17 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, Q
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   const session::MaterialEntries entries = session::EntriesOf(material);
-  name_ = new QLineEdit(Q(entries.Name), this);
-  name_->setObjectName(QStringLiteral("Matériaux"));
+  name_ = Named<QLineEdit>("Matériaux", Q(entries.Name), this);
   form->addRow(QStringLiteral("Matériaux"), name_);
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-    figures_[i] = new QLineEdit(Q(entries.Figures[i]), this);
-    figures_[i]->setObjectName(QString::fromLatin1(kMaterialColumns[i].Name));
-    QString caption = QString::fromLatin1(kMaterialColumns[i].Name);
-    if (kMaterialColumns[i].Unit[0] != '\0')
-      caption += QStringLiteral(" (%1)").arg(QString::fromUtf8(kMaterialColumns[i].Unit));
-    form->addRow(caption, figures_[i]);
+    figures_[i] = Named<QLineEdit>(kMaterialColumns[i].Name, Q(entries.Figures[i]), this);
+    form->addRow(Q(session::FigureCaption(kMaterialColumns[i])), figures_[i]);
   }
-  source_ = new QLineEdit(Q(entries.Source), this);
-  source_->setObjectName(QStringLiteral("Source"));
+  source_ = Named<QLineEdit>("Source", Q(entries.Source), this);
   source_->setPlaceholderText(QStringLiteral("source des valeurs, remarque"));
   form->addRow(QStringLiteral("Source"), source_);
   layout->addLayout(form);
-  faults_ = new QLabel(this);
-  faults_->setObjectName(QStringLiteral("Faults"));
+  faults_ = Named<QLabel>("Faults", this);
   faults_->setWordWrap(true);
   faults_->setStyleSheet(QStringLiteral("color: #b03a2e;"));
   layout->addWidget(faults_);
@@ -90,11 +76,8 @@ Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent)
   setWindowTitle(QStringLiteral("Matériaux"));
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  table_ = new QTableWidget(central);
-  table_->setObjectName(QStringLiteral("MaterialTable"));
-  QStringList headers = {QStringLiteral("Matériaux"), QStringLiteral("Origine")};
-  for (const MaterialColumn& figure : kMaterialColumns) headers << QString::fromLatin1(figure.Name);
-  headers << QStringLiteral("Source");
+  table_ = Named<QTableWidget>("MaterialTable", central);
+  const QStringList headers = Q(session::CatalogueHeaders());
   table_->setColumnCount(static_cast<int>(headers.size()));
   table_->setHorizontalHeaderLabels(headers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -113,8 +96,7 @@ Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent)
                    {"Modifier", "Modifier…", &Materiaux::Modifier},
                    {"Supprimer", "Supprimer", &Materiaux::Supprimer}};
   for (const auto& command : kCommands) {
-    auto* button = new QPushButton(QString::fromUtf8(command.Text), central);
-    button->setObjectName(QString::fromLatin1(command.Name));
+    auto* button = Named<QPushButton>(command.Name, QString::fromUtf8(command.Text), central);
     connect(button, &QPushButton::clicked, this, command.Command);
     buttons->addWidget(button);
   }
@@ -138,23 +120,12 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
   } catch (const CatalogueError&) {
     // Told by the input window when it read the catalogue; the shipped rows still show.
   }
-  table_->setRowCount(static_cast<int>(catalogue.Rows().size()));
-  for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
-    const MaterialRecord& row = catalogue.Rows()[i];
-    const bool mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
-    QStringList cells = {Q(row.Name),
-                         mine ? QStringLiteral("utilisateur") : QStringLiteral("catalogue livré")};
-    for (const MaterialColumn& figure : kMaterialColumns) {
-      cells << Q(session::FigureText(row.*figure.Field));
-    }
-    QString source;
-    for (const UserMaterial& material : user) {
-      if (mine && FoldName(material.Row.Name) == FoldName(row.Name)) source = Q(material.Source);
-    }
-    cells << source;
-    for (int col = 0; col < static_cast<int>(cells.size()); ++col) {
-      auto* item = new QTableWidgetItem(cells[col]);
-      if (mine) {
+  const std::vector<session::CatalogueLine> lines = session::CatalogueLines(catalogue, user);
+  table_->setRowCount(static_cast<int>(lines.size()));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (int col = 0; col < static_cast<int>(lines[i].Cells.size()); ++col) {
+      auto* item = new QTableWidgetItem(Q(lines[i].Cells[static_cast<std::size_t>(col)]));
+      if (lines[i].Mine) {
         QFont font = item->font();
         font.setBold(col == 1);
         item->setFont(font);
@@ -212,9 +183,7 @@ void Materiaux::Modifier() {
   UserMaterial material;
   material.Row = shown_.Rows()[index];
   material.Source = table_->item(row, table_->columnCount() - 1)->text().toStdString();
-  // A shipped row is never written: editing it makes a user row of the same name over it.
-  const bool mine = shown_.OriginOf(index) == MaterialsCatalogue::Origin::User;
-  Edit(QStringLiteral("Modifier un matériau"), material, mine ? material.Row.Name : std::string());
+  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index));
 }
 
 void Materiaux::Supprimer() {
@@ -222,7 +191,7 @@ void Materiaux::Supprimer() {
   if (row < 0) return;
   const auto index = static_cast<std::size_t>(row);
   const std::string name = shown_.Rows()[index].Name;
-  if (shown_.OriginOf(index) != MaterialsCatalogue::Origin::User) {
+  if (!session::Removable(shown_, index)) {
     Tell(QStringLiteral("« %1 » vient du catalogue livré, qui n'est jamais modifié.").arg(Q(name)));
     return;
   }

@@ -1,24 +1,17 @@
 #include "ui/ProfileWindow.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
 
 #include "ui/PictureBox.h"
-#include "ui/ResultWindowStyle.h"
 
 namespace quillane::ui {
 
 ProfileWindow::ProfileWindow(const QString& objectName, const QString& caption,
                              const QString& globalCaption, const QString& zoomCaption,
                              QWidget* parent)
-    : QMainWindow(parent) {
-  setObjectName(objectName);
-  setWindowTitle(caption);
-  setAttribute(Qt::WA_DeleteOnClose);
-  ApplyResultWindowFont(*this);
-
+    : ResultWindow(objectName, caption, parent) {
   auto* central = new QWidget(this);
   auto* layout = new QGridLayout(central);
   layout->setContentsMargins(12, 8, 12, 8);
@@ -50,9 +43,7 @@ ProfileWindow::ProfileWindow(const QString& objectName, const QString& caption,
   QAction* zoomOut = menuBar()->addAction(tr("Zoom out"));
   zoomOut->setObjectName(QStringLiteral("Zoomout"));
   connect(zoomOut, &QAction::triggered, this, &ProfileWindow::Zoomout_Click);
-  QAction* mask = menuBar()->addAction(tr("Mask"));
-  mask->setObjectName(QStringLiteral("mask"));
-  connect(mask, &QAction::triggered, this, &ProfileWindow::mask_Click);
+  AddMaskMenu();
   resize(sizeHint());
 }
 
@@ -70,22 +61,9 @@ void ProfileWindow::Zoomout_Click() {
   label1_->show();
 }
 
-void ProfileWindow::mask_Click() {
-  hide();
-}
-
-bool ProfileWindow::ShowsZoom() const {
-  return !picture2_->isHidden();
-}
-
 void ProfileWindow::RefreshPictures() {
   picture1_->update();
   picture2_->update();
-}
-
-void ProfileWindow::closeEvent(QCloseEvent* event) {
-  event->accept();
-  emit Closed();
 }
 
 }  // namespace quillane::ui

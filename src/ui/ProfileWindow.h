@@ -4,10 +4,9 @@
 // its caption below (Label1, Label2), and the menus "Zoom in", "Zoom out" and "Mask". The
 // window owns the drawing surfaces, so discarding the window discards its drawings.
 
-#include <QMainWindow>
-
 #include "graphics/DrawingSurface.h"
 #include "graphics/StressSurfaces.h"
+#include "ui/ResultWindow.h"
 
 class QLabel;
 
@@ -15,7 +14,7 @@ namespace quillane::ui {
 
 class PictureBox;
 
-class ProfileWindow : public QMainWindow {
+class ProfileWindow : public ResultWindow {
   Q_OBJECT
  public:
   graphics::DrawingSurface& GlobalSurface() { return global_; }
@@ -25,21 +24,12 @@ class ProfileWindow : public QMainWindow {
   void zoomin_Click();
   // "Zoom out": back to the global view.
   void Zoomout_Click();
-  // "Mask": hides the window; the drawings and the view choice stay for the next showing.
-  void mask_Click();
-
-  bool ShowsZoom() const;
   // Repaints both pictures after their surfaces were drawn.
   void RefreshPictures();
-
- signals:
-  // Raised when the user closes the window from its title bar; the window is then deleted.
-  void Closed();
 
  protected:
   ProfileWindow(const QString& objectName, const QString& caption, const QString& globalCaption,
                 const QString& zoomCaption, QWidget* parent);
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   graphics::DrawingSurface global_{graphics::StressSurfaces::kProfileWidthTwips,

@@ -13,9 +13,8 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "run/ResultRowStore.h"
+#include "session/ResultGrid.h"
 
 namespace quillane::ui {
 
@@ -28,24 +27,23 @@ class ResultGridModel : public QAbstractTableModel {
 
   // The grid operations.
   void SetColumnCount(int count);
-  int RowCount() const { return store_.RowCount(); }
+  int RowCount() const { return grid_.RowCount(); }
   void FillBlock(int firstRow, int lastRow, int firstCol, int lastCol, std::string_view text);
   void SetColumnWidth(int col, int twips);
   void SetCurrentColumn(int col);
-  int CurrentColumn() const { return currentColumn_; }
+  int CurrentColumn() const { return grid_.CurrentColumn(); }
   void AddRow(std::string_view text);
   // Appends the records of a finished run (the rows of `rows` after its two title rows). A grid
   // that holds no record yet takes the store whole, with its own title rows put in it.
   void AppendRecords(ResultRowStore&& rows);
-  std::string Cell(int row, int col) const { return store_.Cell(row, col); }
+  std::string Cell(int row, int col) const { return grid_.Store().Cell(row, col); }
 
-  int ColumnCount() const { return store_.ColumnCount(); }
+  int ColumnCount() const { return grid_.ColumnCount(); }
   // Width set for a column, in twips; 0 when none was set.
-  int ColumnWidthTwips(int col) const;
+  int ColumnWidthTwips(int col) const { return grid_.ColumnWidthTwips(col); }
   TitleRows Titles() const { return titles_; }
-  const ResultRowStore& Store() const { return store_; }
-  // Bytes held by the cells and the model's own bookkeeping.
-  std::size_t MemoryBytes() const;
+  const ResultRowStore& Store() const { return grid_.Store(); }
+  const session::ResultGrid& Grid() const { return grid_; }
 
   // The user selected a cell (grid row and column): it becomes the current column and
   // CellSelected is raised.
@@ -79,9 +77,7 @@ class ResultGridModel : public QAbstractTableModel {
   void RowChanged(int gridRow, int firstCol, int lastCol);
 
   TitleRows titles_;
-  ResultRowStore store_;
-  std::vector<int> widths_;
-  int currentColumn_ = 0;
+  session::ResultGrid grid_;
   int publishedRows_ = 2;
   bool publishScheduled_ = false;
 };

@@ -162,19 +162,10 @@ void ResultGridView::FitColumnsToContents(int firstViewRow, int lastViewRow) {
 void ResultGridView::FitLongColumns(int firstViewRow, int lastViewRow) {
   const int columns = model_->ColumnCount();
   contentWidths_.resize(static_cast<std::size_t>(columns), 0);
-  // Numbers of a column differ in width by their count of characters: only the longest of each
-  // column is measured, so a million rows cost one pass over their text.
-  std::vector<std::string> longest(static_cast<std::size_t>(columns));
-  const int first = model_->GridRow(std::max(firstViewRow, 0));
-  const int last = model_->GridRow(lastViewRow);
-  if (first > last) return;
-  model_->Store().ForEachRow(first, last, [&](int, std::string_view text) {
-    for (int col = 0; col < columns; ++col) {
-      const std::string_view cell = ResultRowStore::Field(text, col);
-      std::string& kept = longest[static_cast<std::size_t>(col)];
-      if (cell.size() > kept.size()) kept.assign(cell);
-    }
-  });
+  // Only the longest text of each column is measured, so a million rows cost one pass over
+  // their text.
+  const std::vector<std::string> longest = model_->Grid().LongestCells(
+      model_->GridRow(std::max(firstViewRow, 0)), model_->GridRow(lastViewRow));
   const int padding =
       2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8;
   const QFontMetrics titleMetrics(horizontalHeader()->font());
@@ -215,11 +206,7 @@ void ResultGridView::SpanTextRows(int firstViewRow, int lastViewRow) {
   const int columns = model_->ColumnCount();
   if (columns < 2) return;
   for (int viewRow = firstViewRow; viewRow <= lastViewRow; ++viewRow) {
-    const int gridRow = model_->GridRow(viewRow);
-    const std::string text = model_->Store().RowText(gridRow);
-    const bool words = !model_->Store().IsNumericRow(gridRow) && !text.empty() &&
-                       text.find('\t') == std::string::npos;
-    const int span = words ? columns : 1;
+    const int span = model_->Grid().IsWordRow(model_->GridRow(viewRow)) ? columns : 1;
     if (rowSpan(viewRow, 0) != 1 || columnSpan(viewRow, 0) != span) setSpan(viewRow, 0, 1, span);
   }
 }

@@ -5,19 +5,13 @@
 #include "ui/Arrow.h"
 #include "ui/ResultGridModel.h"
 #include "ui/Results.h"
+#include "ui/Widgets.h"
 #include "ui/building.h"
 #include "ui/cooling.h"
 
 namespace quillane::ui {
 
 namespace {
-
-// Shows a window non-modal in front of the others.
-void ShowInFront(QWidget& window) {
-  window.show();
-  window.raise();
-  window.activateWindow();
-}
 
 // Forgets a window the user closed: it is being deleted, and the next use makes a new one.
 template <typename Window>

@@ -1,7 +1,6 @@
 #include "ui/Results.h"
 
 #include <qcustomplot.h>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMenuBar>
@@ -12,28 +11,11 @@
 #include "ui/Charts.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
-#include "ui/ResultWindowStyle.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
 namespace {
-
-struct Separators {
-  char Decimal = '.';
-  char Group = ',';
-};
-
-// The decimal and group separators of the system locale, as the writers use them.
-Separators LocaleSeparators() {
-  const QLocale locale;
-  Separators separators;
-  const QString decimal = locale.decimalPoint();
-  const QString group = locale.groupSeparator();
-  if (decimal.size() == 1 && decimal[0].unicode() < 0x80)
-    separators.Decimal = decimal[0].toLatin1();
-  separators.Group = group.size() == 1 && group[0].unicode() < 0x80 ? group[0].toLatin1() : '\0';
-  return separators;
-}
 
 // The grid fills the area; the chart lies over it from a fifth of the width to the right
 // edge, so the time column stays in sight beside it.
@@ -63,12 +45,8 @@ class ChartOverGrid : public QWidget {
 
 }  // namespace
 
-Results::Results(QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QStringLiteral("Results"));
-  setWindowTitle(QStringLiteral("Results"));
-  setAttribute(Qt::WA_DeleteOnClose);
-  ApplyResultWindowFont(*this);
-
+Results::Results(QWidget* parent)
+    : ResultWindow(QStringLiteral("Results"), QStringLiteral("Results"), parent) {
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(8, 8, 8, 8);
@@ -139,9 +117,10 @@ void Results::PDraw_Click() {
   chartPoints_ = 0;
 
   const int column = grid_->CurrentColumn();
-  const Separators separators = LocaleSeparators();
-  for (const session::XYSeries& series :
-       session::GridColumnSeries(grid_->Store(), column, separators.Decimal, separators.Group)) {
+  // The separators of the system locale, as the writers use them.
+  const RegionalSettings locale = SettingsOf(QLocale());
+  for (const session::XYSeries& series : session::GridColumnSeries(
+           grid_->Store(), column, locale.DecimalSeparator, locale.GroupSeparator)) {
     QCPGraph* graph = chart_->addGraph();
     graph->setData(QVector<double>(series.X.begin(), series.X.end()),
                    QVector<double>(series.Y.begin(), series.Y.end()), true);
@@ -187,11 +166,6 @@ void Results::Command5_Click() {
 
 bool Results::SaveChart(const QString& path) {
   return frame_->Save(path);
-}
-
-void Results::closeEvent(QCloseEvent* event) {
-  event->accept();
-  emit Closed();
 }
 
 }  // namespace quillane::ui

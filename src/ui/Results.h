@@ -4,7 +4,7 @@
 // selects a cell, the button row that copies or hides the chart and opens the stress views,
 // and the menus "Fin" and "RAZ".
 
-#include <QMainWindow>
+#include "ui/ResultWindow.h"
 
 class QCustomPlot;
 
@@ -14,7 +14,7 @@ class ChartFrame;
 class ResultGridModel;
 class ResultGridView;
 
-class Results : public QMainWindow {
+class Results : public ResultWindow {
   Q_OBJECT
  public:
   explicit Results(QWidget* parent = nullptr);
@@ -45,11 +45,6 @@ class Results : public QMainWindow {
   void ArrowViewRequested();
   void FinClicked();
   void RazClicked();
-  // Raised when the user closes the window from its title bar; the window is then deleted.
-  void Closed();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void SetUpChart();

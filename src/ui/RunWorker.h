@@ -7,54 +7,22 @@
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 #include "model/RunSink.h"
 #include "run/ResultRowStore.h"
 #include "run/RunSimulation.h"
+#include "session/RunChannel.h"
+#include "session/RunReport.h"
 #include "ui/BackgroundJob.h"
 #include "ui/ResultWindows.h"
 
 class QWidget;
 
 namespace quillane::ui {
-
-// What the worker and the interface thread share during one run.
-class RunChannel : public std::enable_shared_from_this<RunChannel> {
- public:
-  void Cancel();
-  bool Cancelled() const { return cancelled_.load(); }
-  void SetProgress(double fraction) { progress_.store(fraction); }
-  double Progress() const { return progress_.load(); }
-
-  // Worker side: has the interface thread run the task (with context as its receiver) and
-  // waits until it has run. Throws RunCancelled when the run is cancelled before the task
-  // ran; the task is then skipped.
-  void CallOnInterface(QObject* context, std::function<void()> task);
-
- private:
-  struct Call;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::atomic<bool> cancelled_{false};
-  std::atomic<double> progress_{0};
-};
-
-// The outcome of a run, as the window reports it.
-struct RunOutcome {
-  enum class Kind { Completed, Cancelled, InputFaults, Failed };
-  Kind What = Kind::Failed;
-  std::vector<std::string> Faults;  // InputFaults: one message per fault
-  std::string Message;              // Failed: why
-};
 
 // Runs one simulation at a time on a worker thread, on behalf of the input window.
 class RunWorker : public QObject {
@@ -91,7 +59,7 @@ class RunWorker : public QObject {
 
  signals:
   // The thread has ended; TakeResults gives what it left.
-  void Finished(const quillane::ui::RunOutcome& outcome);
+  void Finished(const quillane::session::RunOutcome& outcome);
   void ProgressChanged(double fraction);
 
  private:
@@ -100,11 +68,11 @@ class RunWorker : public QObject {
 
   QPointer<QWidget> dialogParent_;
   BackgroundJob job_;
-  std::shared_ptr<RunChannel> channel_;
+  std::shared_ptr<session::RunChannel> channel_;
   std::unique_ptr<RunResults> results_;
-  std::shared_ptr<Handoff<RunOutcome>> outcome_;
+  std::shared_ptr<Handoff<session::RunOutcome>> outcome_;
 };
 
 }  // namespace quillane::ui
 
-Q_DECLARE_METATYPE(quillane::ui::RunOutcome)
+Q_DECLARE_METATYPE(quillane::session::RunOutcome)

@@ -201,6 +201,39 @@ TEST_F(FitReadingTest, TheInputsAreCheckedAsForARunAndValidatedWithTheirRows) {
   EXPECT_NE(french[1].find("Unobtainium"), std::string::npos) << french[1];
 }
 
+TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
+  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, inputs, catalogue);
+  ASSERT_TRUE(ready.Ready());
+  UserCatalogue user(dir / "materiaux.db");
+  fit::FitResult result;
+  result.Names = {"coating.SigmaQ"};
+  result.Value = {1.5e8};
+  const FitSaving saved = SaveFit(ready.Base, result, "essai.csv", user);
+  ASSERT_TRUE(saved.Fitted) << saved.Refusal;
+  EXPECT_EQ(saved.Fitted->CoatingName, "NiCrAlY (ajusté)");
+  ASSERT_EQ(user.Read().size(), 1u);
+  EXPECT_EQ(user.Read()[0].Row.SigmaQ, 1.5e8);
+  // A figure beyond the catalogue's bounds saves nothing.
+  result.Names = {"contact.Lambda"};
+  result.Value = {2e4};
+  const FitSaving beyond = SaveFit(ready.Base, result, "essai.csv", user);
+  EXPECT_FALSE(beyond.Fitted);
+  EXPECT_EQ(
+      beyond.Refusal.rfind("Les valeurs ajustées ne peuvent pas être enregistrées :\n\n• ", 0), 0u)
+      << beyond.Refusal;
+  EXPECT_EQ(user.Read().size(), 1u);
+  // A user's file that cannot be written is told.
+  std::filesystem::create_directories(dir / "plein");
+  test::WriteFile(dir / "plein" / "fichier", "");
+  UserCatalogue unwritable(dir / "plein" / "fichier" / "materiaux.db");
+  result.Names = {"coating.SigmaQ"};
+  result.Value = {1.5e8};
+  const FitSaving failed = SaveFit(ready.Base, result, "essai.csv", unwritable);
+  EXPECT_FALSE(failed.Fitted);
+  EXPECT_EQ(failed.Refusal.rfind("Le matériau n'a pas été enregistré :\n", 0), 0u)
+      << failed.Refusal;
+}
+
 TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
   const struct {
     fit::FitNote note;
@@ -273,6 +306,51 @@ TEST(FitViewTest, TheChartShowsTheRecordThenTheModelAndItsResiduals) {
   // A record that has no temperatures gives the curvature alone.
   record.Temperature.clear();
   EXPECT_EQ(FitOverlay(record, &fit).size(), 1u);
+}
+
+TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
+  fit::CalibrationRecord record;
+  record.Time = {0, 59.5};
+  record.Curvature = {0, 1};
+  EXPECT_EQ(RecordText(record, "essai.csv", ','), "essai.csv — 2 points de 0 à 59,5 s");
+  record.Temperature = {300, 310};
+  EXPECT_EQ(RecordText(record, "essai.csv", ','),
+            "essai.csv — 2 points de 0 à 59,5 s, avec la température de la face arrière");
+  EXPECT_EQ(IterationText({12, 3.14159e-4, 30}, ','), "Itération 12 — coût 3,142E-04");
+
+  fit::FitResult result;
+  result.Iterations = 7;
+  EXPECT_EQ(EndText(result), "Ajustement terminé en 7 itérations.");
+  result.Notes.push_back({});
+  EXPECT_EQ(EndText(result), "Ajustement terminé en 7 itérations. Voir les remarques.");
+  result.Cancelled = true;
+  EXPECT_EQ(EndText(result), "Ajustement annulé après 7 itération(s) : rien n'a changé.");
+
+  result.Names = {"HeatFlux", "coating.dilat"};
+  result.Start = {500000, 1e-5};
+  result.Value = {412345.678, 1.23456789e-5};
+  result.StandardError = {1234.5678, kNaN};
+  const std::vector<FitTableRow> rows = FitTable(result, ',');
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].Caption, "Flux thermique incident");
+  EXPECT_EQ(rows[0].Name, "HeatFlux");
+  EXPECT_EQ(rows[0].Unit, "W/m²");
+  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+05", "4,123457E+05", "1,23E+03"}));
+  EXPECT_EQ(rows[0].Values[1], 412345.678);
+  EXPECT_EQ(rows[1].Texts[1], "1,234568E-05");
+  EXPECT_EQ(rows[1].Texts[2], "—");
+
+  fit::FittedMaterials fitted;
+  fitted.HeatFlux = 4e5;
+  EXPECT_EQ(AppliedText(fitted),
+            "Ajustement appliqué : flux thermique reporté dans la fenêtre de saisie.");
+  fitted.CoatingName = "NiCrAlY (ajusté)";
+  fitted.Contact = true;
+  EXPECT_EQ(
+      AppliedText(fitted),
+      "Ajustement appliqué : matériau « NiCrAlY (ajusté) » enregistré et choisi comme dépôt ; "
+      "ligne « contact » de vos matériaux enregistrée ; flux thermique reporté dans la "
+      "fenêtre de saisie.");
 }
 
 }  // namespace

@@ -79,5 +79,24 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
   EXPECT_TRUE(form.BothPicked());
 }
 
+TEST_F(InputFormTest, ABoxTellsItsRangeOrEveryFaultOfItsValue) {
+  std::vector<FieldNote> notes = FieldNotes(state);
+  ASSERT_EQ(notes.size(), kFieldCount);
+  for (const FieldInfo& field : Fields()) {
+    const FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
+    EXPECT_FALSE(note.Outside) << field.Name();
+    EXPECT_EQ(note.Tip, RangeText(field, state.Locale)) << field.Name();
+  }
+  state.Input.SubstrateWidth = 5;
+  notes = FieldNotes(state);
+  const FieldNote& width = notes[static_cast<std::size_t>(FieldId::Text12)];
+  EXPECT_TRUE(width.Outside);
+  EXPECT_NE(width.Tip.find("largeur"), std::string::npos) << width.Tip;
+  EXPECT_FALSE(notes[static_cast<std::size_t>(FieldId::Text8)].Outside);
+  EXPECT_EQ(ResultFileFilters(),
+            (std::vector<std::string>{"Tous les fichiers (*.*)", "Fichiers texte(*.txt)",
+                                      "Fichiers batch (*.bat)"}));
+}
+
 }  // namespace
 }  // namespace quillane::session

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "TestSupport.h"
 #include "session/MaterialEntry.h"
 
 namespace quillane::session {
@@ -61,6 +62,49 @@ TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
   const UserMaterial copy = CopyOf(row);
   EXPECT_EQ(copy.Row.Name, "NiCrAlY (copie)");
   EXPECT_EQ(copy.Row.Lambda, 4.5);
+}
+
+TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
+  EXPECT_EQ(FigureCaption(kMaterialColumns[0]), "Lambda (W/(m·K))");
+  EXPECT_EQ(FigureCaption(kMaterialColumns[6]), "Poisson");
+  const std::vector<std::string> headers = CatalogueHeaders();
+  ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
+  EXPECT_EQ(headers[0], "Matériaux");
+  EXPECT_EQ(headers[1], "Origine");
+  EXPECT_EQ(headers[2], "Lambda");
+  EXPECT_EQ(headers.back(), "Source");
+
+  test::TempDir dir;
+  test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  UserCatalogue user(dir / "materiaux.db");
+  UserMaterial mine = *ReadMaterialEntries(Steel()).Material;
+  user.Save(mine);
+  std::string fault;
+  const MaterialsCatalogue catalogue = OpenMergedCatalogue(dir / "p1.db", user, fault);
+  // The source is found whatever the case of the name.
+  mine.Row.Name = "MON ACIER";
+  const std::vector<CatalogueLine> lines = CatalogueLines(catalogue, {mine});
+  ASSERT_EQ(lines.size(), catalogue.Rows().size());
+  int found = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_EQ(lines[i].Cells.size(), headers.size());
+    EXPECT_EQ(lines[i].Cells[0], catalogue.Rows()[i].Name);
+    if (!lines[i].Mine) {
+      EXPECT_EQ(lines[i].Cells[1], "catalogue livré");
+      // A shipped row is never written nor deleted.
+      EXPECT_FALSE(Removable(catalogue, i));
+      EXPECT_EQ(Replacing(catalogue, i), "");
+      EXPECT_EQ(lines[i].Cells.back(), "");
+      continue;
+    }
+    ++found;
+    EXPECT_TRUE(Removable(catalogue, i));
+    EXPECT_EQ(Replacing(catalogue, i), catalogue.Rows()[i].Name);
+    EXPECT_EQ(lines[i].Cells[1], "utilisateur");
+    EXPECT_EQ(lines[i].Cells[2], "16.2");
+    EXPECT_EQ(lines[i].Cells.back(), "fiche 12");
+  }
+  EXPECT_EQ(found, 1);
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// How a run of the input window ends, without widgets: the outcome its thread hands over, and
+// what the window then says of it on the status line, beneath its commands and in a box.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "materials/MaterialsCatalogue.h"
+#include "materials/UserCatalogue.h"
+#include "model/ModelState.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
+
+namespace quillane::session {
+
+struct RunOutcome {
+  enum class Kind { Completed, Cancelled, InputFaults, Failed };
+  Kind What = Kind::Failed;
+  std::vector<std::string> Faults;  // InputFaults: one message per fault
+  std::string Message;              // Failed: why
+};
+
+// Runs `job` and tells how it ended: an InputError gives its faults, RunCancelled a cancel,
+// any other exception a failure with its message.
+RunOutcome OutcomeOf(const std::function<void()>& job);
+
+// What the window says: the status line, the text beneath the commands, and a box when the
+// user must read it (a critical one for a failure).
+struct RunReport {
+  std::string Status;
+  std::string Summary;
+  std::string Box;
+  bool Critical = false;
+};
+
+// A run the inputs stop before it starts, each fault in French.
+RunReport RefusedRun(const std::vector<InputFault>& faults);
+
+// The end of a run. `curvature` and `deflection` are the final figures as the locale writes
+// them; a completed run also tells every value no specimen can have, and the files it wrote
+// (absolute paths).
+RunReport EndOfRun(const RunOutcome& outcome, const ModelState& state, const ResultPaths& paths,
+                   const std::string& curvature, const std::string& deflection);
+
+// The status line after a case was opened: its path, and each picked material the catalogue
+// does not hold.
+std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing);
+
+// The catalogue of the window: the shipped one with the user's rows over it, or nothing when
+// the shipped one cannot be opened; what to tell of it. At the window's load (`first`) a fault
+// is told in a box too and the status line names the file; later the status line tells the
+// fault alone.
+struct CatalogueOpening {
+  std::optional<MaterialsCatalogue> Catalogue;
+  RunReport Told;  // Status and Box only; all empty when everything was read
+};
+CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserCatalogue& user,
+                               bool first);
+
+}  // namespace quillane::session

@@ -1,0 +1,110 @@
+#include "session/StudyView.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "format/NumberFormat.h"
+#include "session/WindowText.h"
+#include "study/StudyRunner.h"
+
+namespace quillane::session {
+
+std::string ChoiceText(const QuantityChoice& choice) {
+  return choice.Name + " — " + WithUnit(choice.Caption, choice.DisplayUnit);
+}
+
+RowControls RowControlsOf(const StudyForm& form, std::size_t row) {
+  const StudyRowEntry& entry = form.Rows.at(row);
+  const bool chosen = RowQuantity(entry) != nullptr;
+  const bool normal = form.Sampled() && entry.Normal;
+  return {chosen, chosen && !form.Sampled(), chosen && form.Sampled(), normal ? "Moyenne" : "Début",
+          normal ? "Écart type" : "Fin"};
+}
+
+RangeHeaders RangeHeadersOf(StudyPlan plan) {
+  if (plan == StudyPlan::LatinHypercube) return {"De ou moyenne", "À ou écart type"};
+  return {"De", "À"};
+}
+
+namespace {
+
+std::string FrenchFault(const StudyFormFault& fault, const StudyForm& form, char separator) {
+  std::string text = French(fault.Fault, separator);
+  if (!fault.Row) {
+    // A fault of the whole study stands alone: a sentence of its own.
+    if (!text.empty())
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+  }
+  if (fault.Drawn) {
+    text = "un échantillon tiré n'est pas utilisable : " + text +
+           " Réduisez l'écart type ou rapprochez la moyenne du milieu des limites.";
+  }
+  return "Grandeur " + std::to_string(*fault.Row + 1) + " (" + form.Rows[*fault.Row].Quantity +
+         ") : " + text;
+}
+
+}  // namespace
+
+std::vector<std::string> FrenchFaults(const StudyReading& reading, const StudyForm& form,
+                                      char separator) {
+  std::vector<std::string> faults;
+  for (const StudyFormFault& fault : reading.Faults) {
+    faults.push_back(FrenchFault(fault, form, separator));
+  }
+  for (const InputFault& fault : reading.InputFaults) faults.push_back(fault.French);
+  return faults;
+}
+
+std::vector<std::string> TableHeaders(const study::Study& study) {
+  const std::vector<std::string> columns = study::TableColumns(study);
+  const std::size_t quantities = study.Vary.size();
+  std::vector<std::string> headers;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    std::string unit;
+    if (c >= 1 && c <= quantities) unit = study.Vary[c - 1].Unit();
+    if (c > quantities && c + 1 < columns.size()) {
+      unit = study::kResultColumns[c - 1 - quantities].Unit;
+    }
+    headers.push_back(c + 1 == columns.size() ? std::string("état") : WithUnit(columns[c], unit));
+  }
+  return headers;
+}
+
+std::string CellText(double value, char separator) {
+  return std::isnan(value) ? std::string() : format::FormatGeneral(value, separator);
+}
+
+std::string StateText(const study::PointResult& point) {
+  return point.Status == study::kStatusOk ? "ok" : "échec";
+}
+
+std::string StateTip(const study::PointResult& point) {
+  return point.Status == study::kStatusOk ? std::string() : point.Status;
+}
+
+std::string RunningText(std::size_t finished, std::size_t total) {
+  if (finished == 0) return "Étude en cours : " + std::to_string(total) + " points…";
+  return "Étude en cours : " + std::to_string(finished) + " points sur " + std::to_string(total) +
+         "…";
+}
+
+std::string EndText(const study::StudyRows& rows, bool stopped, double seconds, char separator) {
+  const std::size_t total = rows.size();
+  std::size_t finished = 0;
+  std::size_t failed = 0;
+  for (const auto& row : rows) {
+    finished += row ? 1 : 0;
+    failed += row && row->Status != study::kStatusOk ? 1 : 0;
+  }
+  if (stopped && finished < total) {
+    return "Étude annulée : " + std::to_string(finished) + " point(s) terminé(s) sur " +
+           std::to_string(total) + " ; le tableau ne montre que ceux-là.";
+  }
+  std::string text = "Étude terminée : " + std::to_string(finished) + " points en " +
+                     format::FormatPattern(seconds, "0.00", separator) + " s";
+  if (failed > 0) text += ", dont " + std::to_string(failed) + " en échec";
+  return text + '.';
+}
+
+}  // namespace quillane::session

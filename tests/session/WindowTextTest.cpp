@@ -1,0 +1,61 @@
+// What the windows write alike, without a window: fault lists, the separators of a locale and
+// the file names their dialogs give.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "session/WindowText.h"
+
+namespace quillane::session {
+namespace {
+
+TEST(WindowTextTest, FaultsAreListedOneALine) {
+  EXPECT_EQ(Bullets({}), "");
+  EXPECT_EQ(Bullets({"a", "b c"}), "\n• a\n• b c");
+  EXPECT_EQ(WithUnit("HeatFlux", "kW/m²"), "HeatFlux (kW/m²)");
+  EXPECT_EQ(WithUnit("Poisson", ""), "Poisson");
+}
+
+TEST(WindowTextTest, ALocaleGivesSeparatorsTheNumberRoutinesCanRead) {
+  const struct {
+    const char* decimal;
+    const char* group;
+    char wantDecimal;
+    char wantGroup;
+  } cases[] = {
+      {".", ",", '.', ','},
+      {",", "\u202f", ',', ' '},  // French: a narrow blank groups the digits
+      {",", ".", ',', '.'},
+      {",", ",", ',', ' '},  // a group separator that is the decimal one
+      {"\u066b", "\u066c", '.', ' '},
+      {"", "", '.', ' '},
+  };
+  for (const auto& c : cases) {
+    const RegionalSettings settings = SeparatorsOf(c.decimal, c.group);
+    EXPECT_EQ(settings.DecimalSeparator, c.wantDecimal) << c.decimal << c.group;
+    EXPECT_EQ(settings.GroupSeparator, c.wantGroup) << c.decimal << c.group;
+  }
+}
+
+TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
+  EXPECT_EQ(NameFilters("Tout (*.*)|*.*|Texte|*.txt|Reste"),
+            (std::vector<std::string>{"Tout (*.*)", "Texte (*.txt)"}));
+  EXPECT_TRUE(NameFilters("").empty());
+  const struct {
+    const char* path;
+    const char* filter;
+    const char* want;
+  } cases[] = {
+      {"/tmp/courbe", "Images PNG (*.png)", "/tmp/courbe.png"},
+      {"/tmp/v1.2/courbe", "Dessins SVG (*.svg)", "/tmp/v1.2/courbe.svg"},
+      {"/tmp/courbe.pdf", "Images PNG (*.png)", "/tmp/courbe.pdf"},
+      {"etude", "Tableaux CSV (*.csv)", "etude.csv"},
+      {"", "Images PNG (*.png)", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithFilterSuffix(c.path, c.filter), c.want) << c.path;
+}
+
+}  // namespace
+}  // namespace quillane::session
