@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
@@ -36,10 +38,22 @@ std::string General(double value, const RegionalSettings& locale) {
   return format::FormatGeneral(value, locale.DecimalSeparator);
 }
 
-// A value in the box's unit by a pattern of the table ("" for the general form).
+// A value rounded to the seven significant digits a box must never hide.
+double SevenDigits(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6e", value);
+  return std::strtod(text, nullptr);
+}
+
+// A value in the box's unit by a pattern of the table ("" for the general form). Where the
+// pattern would drop significant digits of the value (up to seven), the general form shows it
+// instead: what a box shows must be what runs.
 std::string Shown(double value, const char* pattern, const RegionalSettings& locale) {
   if (pattern[0] == '\0') return General(value, locale);
-  return format::FormatPattern(value, pattern, locale.DecimalSeparator);
+  std::string text = format::FormatPattern(value, pattern, locale.DecimalSeparator);
+  const auto read = format::ParseStrict(text, locale.DecimalSeparator, locale.GroupSeparator);
+  if (!read || SevenDigits(*read) != SevenDigits(value)) return General(value, locale);
+  return text;
 }
 
 // The shortest text that reads back as the curvature, with the box's separator.
@@ -178,6 +192,13 @@ std::string RangeText(const FieldInfo& field, const RegionalSettings& locale) {
   if (!input.Ranged) return "Plage : au plus 2 / longueur du témoin, en valeur absolue";
   std::string text = "Plage : " + General(input.ToDisplay(input.Min), locale) + " à " +
                      General(input.ToDisplay(input.Max), locale);
+  if (input.DisplayUnit[0] != '\0') text += std::string(" ") + input.DisplayUnit;
+  return text;
+}
+
+std::string ValueText(const ModelState& state, const FieldInfo& field) {
+  const InputSpec& input = *field.Input;
+  std::string text = "Valeur : " + General(input.ToDisplay(input.Get(state.Input)), state.Locale);
   if (input.DisplayUnit[0] != '\0') text += std::string(" ") + input.DisplayUnit;
   return text;
 }

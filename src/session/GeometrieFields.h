@@ -75,6 +75,10 @@ CommitOutcome StepField(ModelState& state, FieldId id, std::string_view text, in
 // The allowed values of a box, in its unit, for its tooltip ("Plage : 0,001 à 1000000 µm").
 std::string RangeText(const FieldInfo& field, const RegionalSettings& locale);
 
+// The value that runs, in the box's unit with up to 15 significant digits, for its tooltip
+// ("Valeur : 612,345 kW/m²"): a box's pattern may round what it shows.
+std::string ValueText(const ModelState& state, const FieldInfo& field);
+
 // The value a live box gives the model as its text changes ("Longueur du témoin (m)",
 // "1/Rcourbure"): the leading number of the text, read with the point as decimal separator
 // (the locale's separator typed in the box counts as one), 0 when there is none.

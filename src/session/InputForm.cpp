@@ -1,5 +1,7 @@
 #include "session/InputForm.h"
 
+#include <filesystem>
+
 #include "io/CaseFile.h"
 #include "run/Validation.h"
 #include "session/WindowText.h"
@@ -113,7 +115,9 @@ std::vector<FieldNote> FieldNotes(const ModelState& state) {
       note.Tip += (note.Outside ? "\n" : "") + fault.French;
       note.Outside = true;
     }
-    if (!note.Outside) note.Tip = RangeText(field, state.Locale);
+    if (!note.Outside) {
+      note.Tip = ValueText(state, field) + "\n" + RangeText(field, state.Locale);
+    }
   }
   return notes;
 }
@@ -123,6 +127,10 @@ std::vector<std::string> ResultFileFilters() {
       "Tous les fichiers "
       "(*.*)|*.*|Fichiers texte"
       "(*.txt)|*.txt|Fichiers batch (*.bat)|*.bat");
+}
+
+std::string ResultDialogStart(const std::string& current, const char* proposed) {
+  return std::filesystem::path(current).is_absolute() ? current : proposed;
 }
 
 }  // namespace quillane::session

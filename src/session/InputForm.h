@@ -63,7 +63,8 @@ class InputForm {
 };
 
 // What a box tells of its value: every fault of the input it holds, one a line, when the value
-// lies outside what a run accepts; its range otherwise.
+// lies outside what a run accepts; otherwise the value that runs (which the box's pattern may
+// round) and its range.
 struct FieldNote {
   bool Outside = false;
   std::string Tip;
@@ -76,5 +77,8 @@ std::vector<std::string> ResultFileFilters();
 inline constexpr std::size_t kResultFilterChosen = 1;  // "Fichiers texte"
 inline constexpr const char* kThermalProposed = "thermique.txt";
 inline constexpr const char* kStressProposed = "stress.txt";
+// The file a result dialog opens on: the one chosen before (a full path, so the dialog opens in
+// its folder), or the name proposed while the file is still the default one.
+std::string ResultDialogStart(const std::string& current, const char* proposed);
 
 }  // namespace quillane::session

@@ -782,10 +782,11 @@ bool Geometrie::ChooseResultFile(QFileDialog*& dialog, const char* name, const Q
     dialog->setNameFilters(filters);
   }
   dialog->selectNameFilter(filters.value(session::kResultFilterChosen));
-  dialog->selectFile(QString::fromUtf8(proposed));
+  // The dialog opens on the file chosen before, in its folder; the first time, on the name
+  // proposed.
+  dialog->selectFile(QString::fromStdString(session::ResultDialogStart(path, proposed)));
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
-    // After a cancel the file is the proposed name, in the current directory.
-    path = proposed;
+    // A cancel keeps the file chosen before: results go only where the user asked.
     return false;
   }
   const QString chosen = dialog->selectedFiles().first();

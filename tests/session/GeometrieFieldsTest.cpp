@@ -45,13 +45,17 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
       {FieldId::Text14, "2.5", "", IN(WitnessParticle), 2, false},
       {FieldId::Text14, "3.5", "", IN(WitnessParticle), 4, false},
       {FieldId::Text15, "-6.5", "", IN(WitnessCoat), 6, false},
-      {FieldId::Text1, "2.4", "2", IN(LamellaThickness), 2.4e-6, true},
+      // Where a box's pattern would hide digits of what runs, the general form shows them.
+      {FieldId::Text1, "2.4", "2.4", IN(LamellaThickness), 2.4e-6, true},
+      {FieldId::Text5, "3.456", "3.456", IN(PassThickness), 3.456e-6, true},
+      {FieldId::Text6, "2.3456", "2.3456", IN(SubstrateThicknessInput), 0.0023456, true},
+      {FieldId::Text8, "612.345", "612.345", IN(HeatFlux), 612345, true},
       {FieldId::Text2, "-3.25", "3.25E+00", IN(PassPeriod), 3.25, true},
       {FieldId::Text7, "120", "1.20E02", IN(HeatingWindow), 120, true},
       {FieldId::Text6, "3.5", "3.50", IN(SubstrateThicknessInput), 0.0035, true},
       {FieldId::Text10, "2500.5K", "2500.5", IN(ParticleTemperature), 2500.5, true},
       {FieldId::text9, "-600", "600", IN(SubstrateTemperature), 600, true},
-      {FieldId::Text13, "-0.1234 m", "0.123", IN(SpecimenLength), 0.123, true},
+      {FieldId::Text13, "-0.1234 m", "0.1234", IN(SpecimenLength), 0.1234, true},
       {FieldId::Text16, "-0.5x", "", IN(InitialCurvature), -0.5, false},
       {FieldId::Text17, "-300.5", "300.5", IN(RoomTemperature), 300.5, true},
       {FieldId::Text17, "20 °C", nullptr, IN(RoomTemperature), 293.15, true},
@@ -74,6 +78,13 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
   const std::string reason = CommitField(state, FieldId::Text2, "abc").Reason;
   EXPECT_NE(reason.find("abc"), std::string::npos);
   EXPECT_NE(reason.find("Période entre 2 passes (s)"), std::string::npos);
+  // A fitted flux loaded into the window shows every digit, in the window's locale.
+  state.Locale = RegionalSettings{',', ' '};
+  state.Input.HeatFlux = 600952;
+  EXPECT_EQ(LoadText(state, FieldId::Text8), "600,952");
+  state.Input.HeatFlux = 600000;
+  EXPECT_EQ(LoadText(state, FieldId::Text8), "6,0E+2");
+  state.Locale = RegionalSettings{'.', ','};
   // A case's curvature is shown so that it reads back exactly.
   for (double curvature : {1.0 / 3.0, 1e-5}) {
     state.Input.InitialCurvature = curvature;

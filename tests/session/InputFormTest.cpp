@@ -79,14 +79,18 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
   EXPECT_TRUE(form.BothPicked());
 }
 
-TEST_F(InputFormTest, ABoxTellsItsRangeOrEveryFaultOfItsValue) {
+TEST_F(InputFormTest, ABoxTellsItsValueAndRangeOrEveryFaultOfItsValue) {
+  state.Input.PassThickness = 3.456e-6;
   std::vector<FieldNote> notes = FieldNotes(state);
   ASSERT_EQ(notes.size(), kFieldCount);
   for (const FieldInfo& field : Fields()) {
     const FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
     EXPECT_FALSE(note.Outside) << field.Name();
-    EXPECT_EQ(note.Tip, RangeText(field, state.Locale)) << field.Name();
+    EXPECT_EQ(note.Tip.find("Valeur : "), 0u) << field.Name();
+    EXPECT_NE(note.Tip.find("\n" + RangeText(field, state.Locale)), std::string::npos);
   }
+  EXPECT_EQ(notes[static_cast<std::size_t>(FieldId::Text5)].Tip,
+            "Valeur : 3.456 µm\nPlage : 0.001 à 1000000 µm");
   state.Input.SubstrateWidth = 5;
   notes = FieldNotes(state);
   const FieldNote& width = notes[static_cast<std::size_t>(FieldId::Text12)];

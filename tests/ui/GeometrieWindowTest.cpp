@@ -2,6 +2,7 @@
 // lists, undo and redo, case files and a missing catalogue.
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QToolButton>
 
 #include "GeometrieTestSupport.h"
@@ -57,10 +58,39 @@ TEST_F(GeometrieTest, TheWindowLoadsAndCommitsByTheRulesAndMarksValuesOutOfRange
   EXPECT_EQ(Box(FieldId::Text12)->toolTip(), Status());
   TypeAndLeave(FieldId::Text12, "0.05");
   EXPECT_FALSE(Box(FieldId::Text12)->property("outOfRange").toBool());
-  EXPECT_EQ(Box(FieldId::Text12)->toolTip(), QString::fromUtf8("Plage : 1E-09 à 1 m"));
+  EXPECT_EQ(Box(FieldId::Text12)->toolTip(),
+            QString::fromUtf8("Valeur : 0.05 m\nPlage : 1E-09 à 1 m"));
   EXPECT_TRUE(Status().isEmpty());
   window->UndoStack().undo();
   EXPECT_TRUE(Box(FieldId::Text12)->property("outOfRange").toBool());
+}
+
+TEST_F(GeometrieTest, ACancelledFileChoiceKeepsTheFileChosenBefore) {
+  Open();
+  const std::filesystem::path chosen = dir / "out1" / "th_a.txt";
+  std::filesystem::create_directories(chosen.parent_path());
+  bool choose = false;
+  QString openedIn;
+  ModalWatcher watcher([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (dialog == nullptr) return ModalWatcher::Dismiss(modal);
+    openedIn = dialog->directory().absolutePath();
+    if (!choose) return dialog->reject();
+    // As a user does: the folder, then the name typed in the dialog's box.
+    dialog->setDirectory(QString::fromStdString(chosen.parent_path().string()));
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QStringLiteral("th_a.txt"));
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, public through QDialog
+  });
+  window->ChooseStressFile();  // cancelled at once: the default file stays
+  EXPECT_EQ(window->Paths().Stress, "Stress.txt");
+  choose = true;
+  window->ChooseThermalFile();
+  choose = false;
+  ASSERT_EQ(window->Paths().Thermal, chosen.string());
+  window->ChooseThermalFile();
+  EXPECT_EQ(window->Paths().Thermal, chosen.string());
+  EXPECT_EQ(openedIn.toStdString(), chosen.parent_path().string());
 }
 
 TEST_F(GeometrieTest, PicksEnableTheRunAndEveryCommitCanBeUndone) {

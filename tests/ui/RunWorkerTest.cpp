@@ -144,9 +144,11 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   for (const QString& label : results.Chart().yAxis->tickVectorLabels())
     EXPECT_FALSE(label.contains('.'));
 
-  // After cancelled choices, a second run writes the same to the proposed names and appends to
-  // the grid.
+  // After cancelled choices, a second run writes the same to the files it wrote before (a cancel
+  // is no choice) and appends to the grid.
   const int rows = grid.RowCount();
+  std::filesystem::remove(dir / "Thermique.txt");
+  std::filesystem::remove(dir / "Stress.txt");
   {
     ModalWatcher watcher;
     QTest::mouseClick(Child<QPushButton>("Command3"), Qt::LeftButton);
@@ -156,8 +158,9 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   }
   std::filesystem::current_path(before);
   EXPECT_EQ(grid.RowCount(), 2 * rows - 2);
-  EXPECT_TRUE(ReadFile(dir / "thermique.txt") == thermalText);
-  EXPECT_EQ(ReadFile(dir / "stress.txt"), ReadFile(paths.Stress));
+  EXPECT_TRUE(ReadFile(dir / "Thermique.txt") == thermalText);
+  EXPECT_EQ(ReadFile(dir / "Stress.txt"), ReadFile(paths.Stress));
+  EXPECT_FALSE(std::filesystem::exists(dir / "thermique.txt"));
 
   // The second run's rows follow the first's without new titles, and are their own series.
   results.GridView().setCurrentIndex(grid.index(10, 2));
