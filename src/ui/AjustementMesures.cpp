@@ -31,7 +31,6 @@ namespace {
 constexpr std::size_t kMeasured = 0;
 constexpr std::size_t kModel = 1;
 constexpr std::size_t kResidual = 6;
-constexpr int kTickMs = 100;
 
 QVector<double> Values(const std::vector<double>& values) {
   return QVector<double>(values.begin(), values.end());
@@ -60,7 +59,10 @@ QCPGraph* AddLine(QCustomPlot& chart, QCPAxisRect* rect, const QVector<double>& 
 }  // namespace
 
 AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidget* parent)
-    : QMainWindow(parent), links_(std::move(links)), user_(user), job_(kTickMs) {
+    : QMainWindow(parent),
+      links_(std::move(links)),
+      user_(user),
+      job_(BackgroundJob::kWindowTickMs) {
   setObjectName(QStringLiteral("AjustementMesures"));
   setWindowTitle(QStringLiteral("Ajustement sur mesures"));
   separator_ = links_.Source().State.Locale.DecimalSeparator;

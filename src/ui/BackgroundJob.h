@@ -21,6 +21,9 @@ class BackgroundJob : public QObject {
  public:
   using Work = std::function<void(std::stop_token)>;
 
+  // How often the study and fit windows take in what their work handed over.
+  static constexpr int kWindowTickMs = 100;
+
   // `tickMs`: how often Tick tells the window to take what the work handed over.
   explicit BackgroundJob(int tickMs, QObject* parent = nullptr);
   ~BackgroundJob() override;

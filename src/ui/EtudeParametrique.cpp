@@ -35,12 +35,11 @@ namespace {
 
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
-constexpr int kTickMs = 100;     // how often the finished rows are taken in
 
 }  // namespace
 
 EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
-    : QMainWindow(parent), source_(std::move(source)), worker_(kTickMs) {
+    : QMainWindow(parent), source_(std::move(source)), worker_(BackgroundJob::kWindowTickMs) {
   setObjectName(QStringLiteral("EtudeParametrique"));
   setWindowTitle(QStringLiteral("Étude paramétrique"));
   BuildWidgets();
