@@ -45,6 +45,9 @@ MaterialsCatalogue ChooseCatalogue(const std::optional<MaterialsCatalogue>& give
 // share/quillane of the installation.
 std::filesystem::path ShippedCataloguePath();
 
+// A dict as JSON text, NumPy scalars as plain numbers, for the readers of case and study files.
+std::string JsonText(const py::handle& object);
+
 // A path given as str or os.PathLike.
 std::filesystem::path ToPath(const py::handle& path);
 

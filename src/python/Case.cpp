@@ -56,14 +56,7 @@ void ApplyKeys(const py::dict& keys, Case& target) {
       finite[key] = value;
     }
   }
-  // NumPy scalars become plain numbers.
-  const py::cpp_function plain([](const py::handle& value) -> py::object {
-    if (py::hasattr(value, "item")) return value.attr("item")();
-    throw py::type_error("a case value must be a number or a text, not " +
-                         py::repr(value).cast<std::string>());
-  });
-  const std::string text =
-      py::module_::import("json").attr("dumps")(finite, "default"_a = plain).cast<std::string>();
+  const std::string text = JsonText(finite);
   std::string catalogue = target.CataloguePath;
   ApplyCaseText(text, "case", target.Inputs, &catalogue);
   for (const auto& [input, value] : nonFinite) target.Inputs.*input->RealField = value;
@@ -115,6 +108,15 @@ ModelState Case::State() const {
   ApplyDefaults(state);
   state.Input = Inputs;
   return state;
+}
+
+std::string JsonText(const py::handle& object) {
+  const py::cpp_function plain([](const py::handle& value) -> py::object {
+    if (py::hasattr(value, "item")) return value.attr("item")();
+    throw py::type_error("a value must be a number or a text, not " +
+                         py::repr(value).cast<std::string>());
+  });
+  return py::module_::import("json").attr("dumps")(object, "default"_a = plain).cast<std::string>();
 }
 
 std::filesystem::path ToPath(const py::handle& path) {

@@ -25,6 +25,7 @@ using namespace pybind11::literals;
 struct FitOutcome {
   fit::FitResult Result;
   fit::CalibrationRecord Record;
+  std::string RecordName;  // the record file's name, which a fitted row's source gives
   ModelState Base;
   MaterialsCatalogue Catalogue;
 };
@@ -112,6 +113,8 @@ std::shared_ptr<FitOutcome> Fit(const py::object& fitCase, const py::object& rec
   const fit::FitSettings settings =
       ReadSettings(params, bounds.value_or(py::dict()), noise.value_or(py::dict()), robust, jobs);
   outcome->Record = ReadRecord(record);
+  outcome->RecordName =
+      py::isinstance<py::dict>(record) ? "record" : ToPath(record).filename().string();
   const Case inputs = ToCase(fitCase);
   outcome->Catalogue = ChooseCatalogue(given, inputs);
   outcome->Base = inputs.State();
@@ -129,7 +132,7 @@ py::dict ByName(const FitOutcome& self, const std::vector<double>& values) {
   return named;
 }
 
-void WriteFolder(const FitOutcome& self, const py::object& folder, const std::string& recordName) {
+void WriteFolder(const FitOutcome& self, const py::object& folder) {
   const std::filesystem::path dir = ToPath(folder);
   const py::gil_scoped_release release;
   std::error_code error;
@@ -138,7 +141,7 @@ void WriteFolder(const FitOutcome& self, const py::object& folder, const std::st
     throw IoError("Cannot create the output folder " + dir.string() + ".");
   }
   AtomicFile::WriteWhole(dir / "fit.json", fit::FitJson(self.Result), "fit file");
-  fit::WriteFittedCase(dir, self.Base, self.Catalogue, self.Result, recordName);
+  fit::WriteFittedCase(dir, self.Base, self.Catalogue, self.Result, self.RecordName);
   AtomicFile::WriteWhole(dir / "overlay.svg",
                          graphics::RenderSvg(fit::DrawOverlay(self.Record, self.Result)), "plot");
 }
@@ -217,7 +220,7 @@ model's curves at the fitted figures.)");
         return py::module_::import("json").attr("loads")(fit::FitJson(self.Result));
       },
       "The batch program's fit.json, as a dict.");
-  type.def("write", &WriteFolder, "folder"_a, "record_name"_a = "record.csv",
+  type.def("write", &WriteFolder, "folder"_a,
            "Writes fit.json, fitted_case.json (with fitted.db when material figures were fitted) "
            "and overlay.svg into the folder, as the batch program's --fit --out does.");
 

@@ -88,15 +88,21 @@ py::array_t<double> PerLamella(const RunResult& result, BasedArray<double> Stres
   return Array(copy);
 }
 
-// A record array of float columns from values stored row after row.
-py::object Records(const std::vector<std::string>& names, const std::vector<double>& values) {
+// A record array of float columns from values stored row after row: a copy, or a read-only
+// view of them when `owner` (the object that keeps them) is given.
+py::object Records(const std::vector<std::string>& names, const std::vector<double>& values,
+                   const py::object& owner = py::none()) {
   const py::module_ numpy = py::module_::import("numpy");
   py::list formats;
   for (std::size_t i = 0; i < names.size(); ++i) formats.append("f8");
   const py::dtype type = py::dtype::from_args(py::dict("names"_a = names, "formats"_a = formats));
   const py::ssize_t rows = static_cast<py::ssize_t>(values.size() / names.size());
-  const py::array table(type, {rows}, {}, values.data());
-  return table.attr("view")(numpy.attr("recarray"));
+  if (owner.is_none() || values.empty()) {
+    return py::array(type, {rows}, {}, values.data()).attr("view")(numpy.attr("recarray"));
+  }
+  py::array view(type, {rows}, {}, values.data(), owner);
+  view.attr("setflags")("write"_a = false);
+  return view.attr("view")(numpy.attr("recarray"));
 }
 
 std::vector<std::string> ThermalNames() {
@@ -306,7 +312,10 @@ summary as attributes (SI units, the same numbers bit for bit), the thermal rows
 histories as NumPy record arrays, and write() for the result files.)");
   BindSummary(type);
   type.def_property_readonly(
-      "thermal", [](const RunResult& self) { return Records(ThermalNames(), self.Rows->Values); },
+      "thermal",
+      [](const py::object& self) {
+        return Records(ThermalNames(), self.cast<const RunResult&>().Rows->Values, self);
+      },
       "Every thermal row: time (s), T1..T8 (K, node 1 the back face; NaN beyond the nodes of "
       "the row) and thickness (m), as the thermal results file holds them.");
   type.def_property_readonly(

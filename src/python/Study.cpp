@@ -24,7 +24,7 @@ struct StudySource {
 
 StudySource ReadSource(const py::object& source) {
   if (py::isinstance<py::dict>(source)) {
-    return {py::module_::import("json").attr("dumps")(source).cast<std::string>(), "study", "."};
+    return {JsonText(source), "study", "."};
   }
   const std::filesystem::path path = ToPath(source);
   return {study::ReadStudyFileText(path), path.string(), path.parent_path()};
