@@ -192,3 +192,17 @@ def test_ctrl_c_stops_long_work_and_leaves_no_file(tmp_path, p1_db, work):
     assert child.returncode != 0 and "KeyboardInterrupt" in stderr, stderr
     assert "finished" not in stdout
     assert list(out.iterdir()) == []
+
+
+def test_a_case_reads_alike_from_a_file_a_dict_numpy_values_and_keywords(tmp_path):
+    from_file = quillane.Case(CASE)
+    keys = json.loads(CASE.read_text())
+    numpy_keys = {key: (np.float64(v) if isinstance(v, float) else np.int64(v))
+                  if not isinstance(v, str) else v for key, v in keys.items()}
+    for made in (quillane.Case(keys), quillane.Case(numpy_keys), quillane.Case(**keys),
+                 quillane.Case().replace(**keys)):
+        assert made == from_file and made.to_dict() == from_file.to_dict()
+    from_file.save(tmp_path / "saved.json")
+    assert quillane.Case(tmp_path / "saved.json") == from_file
+    assert quillane.Case(tmp_path / "saved.json").to_dict() == {
+        **quillane.Case().to_dict(), **keys}
