@@ -8,6 +8,7 @@ import os
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import numpy as np
@@ -206,3 +207,16 @@ def test_a_case_reads_alike_from_a_file_a_dict_numpy_values_and_keywords(tmp_pat
     assert quillane.Case(tmp_path / "saved.json") == from_file
     assert quillane.Case(tmp_path / "saved.json").to_dict() == {
         **quillane.Case().to_dict(), **keys}
+
+
+def test_a_long_run_leaves_the_interpreter_to_other_threads(p1_catalogue):
+    # Some 0.4 s of model; the main thread keeps ticking only if the run released the lock.
+    worker = threading.Thread(target=quillane.run, args=(quillane.Case(PassCount=3000),
+                                                         p1_catalogue))
+    ticks = 0
+    worker.start()
+    while worker.is_alive():
+        ticks += 1
+        time.sleep(0.002)
+    worker.join()
+    assert ticks > 20
