@@ -47,14 +47,22 @@ lamella after lamella and pass after pass: the temperature history of the
 plate and the deposit, then the residual stresses, the curvature and the
 deflection during build-up and after the final cooling.
 
-The package holds the desktop program, the batch program for scripted runs
-and the materials catalogue.")
+The package holds the desktop program, the batch program for scripted runs,
+the Python module quillane and the materials catalogue.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies come from the libraries the programs link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, qt6-translations-l10n")
+# The Python module is built for one version of the system's Python 3 and hands NumPy arrays.
+if(QUILLANE_PYTHON)
+  set(python ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR})
+  math(EXPR next "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "python3 (>= ${python}~), python3 (<< ${Python3_VERSION_MAJOR}.${next}), python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-matplotlib, python3-pandas")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

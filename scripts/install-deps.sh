@@ -13,6 +13,7 @@ packages=(
   fonts-dejavu-core xvfb xauth
   dpkg-dev desktop-file-utils appstream
   calculix-ccx
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(lintian)

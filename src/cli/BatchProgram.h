@@ -7,10 +7,6 @@
 
 namespace quillane::cli {
 
-// Default materials of a run that names none.
-inline constexpr const char* kDefaultSubstrate = "Acier 316L";
-inline constexpr const char* kDefaultCoating = "NiCrAlY";
-
 // Runs the program with its arguments (without the program name). Returns the exit code:
 // 0 success, 1 a fault of the inputs, the catalogue or the files (nothing changed), 2 a usage
 // error.

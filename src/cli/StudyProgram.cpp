@@ -103,24 +103,12 @@ void WriteTables(const study::Study& study, const study::StudyRows& rows,
 // Checks the study before any run: its points, the base case and the output folder.
 void CheckStudy(const study::Study& study, long long points, const StudyCommand& command,
                 const MaterialsCatalogue& catalogue) {
-  if (points > study::kMaxPointsUnforced && !command.Force) {
-    throw study::StudyError(command.StudyPath + ": design: the study has " +
-                            std::to_string(points) + " points, more than " +
-                            std::to_string(study::kMaxPointsUnforced) +
-                            "; give --force to run it.");
-  }
+  study::CheckPointCount(points, command.StudyPath, command.Force, "--force");
   if (study::ResultIndex(command.PlotResult) < 0) {
     throw study::StudyError("--plot-result: \"" + command.PlotResult +
                             "\" is not a result column.");
   }
-  ModelState base;
-  ApplyDefaults(base);
-  base.Input = study.Base;
-  std::vector<std::string> faults;
-  for (const InputFault& fault : FindInputFaults(base, &catalogue)) {
-    faults.push_back(command.StudyPath + ": base: " + fault.English);
-  }
-  if (!faults.empty()) throw InputError(faults);
+  study::CheckStudyBase(study, command.StudyPath, catalogue);
 }
 
 // SVG always, PNG too where the program is built with Qt.

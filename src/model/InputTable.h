@@ -76,6 +76,10 @@ const char* ChoiceCaption(const InputSpec& input, const std::string& value);
 std::string ChoiceList(const InputSpec& input);
 std::string ChoiceCaptionList(const InputSpec& input);
 
+// The materials of a run from a script (the batch program, the Python module) that names none.
+inline constexpr const char* kDefaultSubstrate = "Acier 316L";
+inline constexpr const char* kDefaultCoating = "NiCrAlY";
+
 // Largest value a 16-bit field of the window holds.
 inline constexpr int kMaxInteger = 32767;
 

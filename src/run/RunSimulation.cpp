@@ -194,6 +194,37 @@ void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
        "(StressModel \"whole-deposit\", --stress-model whole-deposit)."});
 }
 
+// The files of a run, opened before it starts: until they are published, they are temporaries
+// that a failure drops.
+struct ResultFiles {
+  explicit ResultFiles(const ResultPaths& paths) : WithHistory(!paths.History.empty()) {
+    Thermal.Open(paths.Thermal);
+    Stress.Open(paths.Stress);
+    if (WithHistory) History.Open(paths.History);
+  }
+
+  // The tables that follow the thermal rows, the stress file and the history, then every file
+  // published.
+  void Publish(const ModelState& state) {
+    WriteBeforeCoolingTable(state, Thermal);
+    WriteStressResultsFile(state, Stress);
+    if (WithHistory) History.Write(HistoryCsv(state));
+    // Every file reaches the disk before any replaces an earlier one, so a full disk cannot
+    // leave a new stress file beside the old thermal results.
+    if (WithHistory) History.Flush();
+    Stress.Flush();
+    Thermal.Flush();
+    if (WithHistory) History.Close();
+    Stress.Close();
+    Thermal.Close();
+  }
+
+  bool WithHistory;
+  AtomicFile Thermal;
+  AtomicFile Stress;
+  AtomicFile History{"history file"};
+};
+
 // Every run starts like the first run of the program, from the rows the user picked.
 void PrepareRun(ModelState& state) {
   Schedule& clock = state.Clock;
@@ -255,27 +286,20 @@ void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const Re
                 RunSink& observer, ResultRowStore* rows) {
   ValidateRunInputs(state, catalogue);
   CheckHistoryAsked(state, paths);
-  const bool history = !paths.History.empty();
-  // Until the files are closed, they are temporaries that a failure drops.
-  AtomicFile thermal;
-  AtomicFile stress;
-  AtomicFile historyFile("history file");
-  thermal.Open(paths.Thermal);
-  stress.Open(paths.Stress);
-  if (history) historyFile.Open(paths.History);
-  ResultWriter writer(state.Locale.DecimalSeparator, observer, &thermal, rows);
+  ResultFiles files(paths);
+  ResultWriter writer(state.Locale.DecimalSeparator, observer, &files.Thermal, rows);
   RunSimulation(state, writer);
-  WriteBeforeCoolingTable(state, thermal);
-  WriteStressResultsFile(state, stress);
-  if (history) historyFile.Write(HistoryCsv(state));
-  // Every file reaches the disk before any replaces an earlier one, so a full disk cannot
-  // leave a new stress file beside the old thermal results.
-  if (history) historyFile.Flush();
-  stress.Flush();
-  thermal.Flush();
-  if (history) historyFile.Close();
-  stress.Close();
-  thermal.Close();
+  files.Publish(state);
+}
+
+void WriteResultFiles(const ModelState& state, const ResultPaths& paths,
+                      const std::function<void(RunSink&)>& replayRows) {
+  CheckHistoryAsked(state, paths);
+  ResultFiles files(paths);
+  NullSink none;
+  ResultWriter writer(state.Locale.DecimalSeparator, none, &files.Thermal, nullptr);
+  replayRows(writer);
+  files.Publish(state);
 }
 
 }  // namespace quillane

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -44,5 +45,11 @@ struct ResultPaths {
 // them.
 void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
                 RunSink& observer, ResultRowStore* rows = nullptr);
+
+// The same files for a run that has ended (`state` as RunSimulation left it) whose thermal rows
+// were kept: `replayRows` hands each row to the sink it is given, with its repeat flag, in the
+// order the run gave them. The files hold the bytes ExecuteRun would have written.
+void WriteResultFiles(const ModelState& state, const ResultPaths& paths,
+                      const std::function<void(RunSink&)>& replayRows);
 
 }  // namespace quillane

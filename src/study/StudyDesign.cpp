@@ -6,6 +6,8 @@
 #include <random>
 
 #include "format/NumberFormat.h"
+#include "model/Errors.h"
+#include "run/Validation.h"
 
 namespace quillane::study {
 
@@ -60,6 +62,26 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
 }
 
 }  // namespace
+
+void CheckPointCount(long long points, const std::string& origin, bool force,
+                     const std::string& forceOption) {
+  if (points <= kMaxPointsUnforced || force) return;
+  throw StudyError(origin + ": design: the study has " + std::to_string(points) +
+                   " points, more than " + std::to_string(kMaxPointsUnforced) + "; give " +
+                   forceOption + " to run it.");
+}
+
+void CheckStudyBase(const Study& study, const std::string& origin,
+                    const MaterialsCatalogue& catalogue) {
+  ModelState base;
+  ApplyDefaults(base);
+  base.Input = study.Base;
+  std::vector<std::string> faults;
+  for (const InputFault& fault : FindInputFaults(base, &catalogue)) {
+    faults.push_back(origin + ": base: " + fault.English);
+  }
+  if (!faults.empty()) throw InputError(faults);
+}
 
 long long PointCount(const Study& study) {
   constexpr long long kSaturated = kMaxPointsUnforced * 1000;

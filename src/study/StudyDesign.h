@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "materials/MaterialsCatalogue.h"
 #include "study/StudyFile.h"
 
 namespace quillane::study {
@@ -28,6 +29,16 @@ inline constexpr long long kMaxPointsUnforced = 100000;
 
 // The number of points the design gives, saturating at a value above any limit.
 long long PointCount(const Study& study);
+
+// Refuses a study of more than kMaxPointsUnforced points unless `force`: the StudyError names
+// `origin` and tells to give `forceOption`.
+void CheckPointCount(long long points, const std::string& origin, bool force,
+                     const std::string& forceOption);
+
+// Checks the study's base case as a single run checks it: throws InputError with every fault,
+// each after "<origin>: base: ".
+void CheckStudyBase(const Study& study, const std::string& origin,
+                    const MaterialsCatalogue& catalogue);
 
 // One value per varied quantity, point after point. In a factorial study the first quantity
 // varies slowest. Throws SampleError when a sampled value falls outside what the quantity takes.

@@ -6,6 +6,7 @@ set -euo pipefail
 build=$1
 source=$2
 version=$3
+python=${4:-}  # the interpreter the Python module is built for; none when it is not built
 deb=$build/quillane_${version}_$(dpkg --print-architecture).deb
 if [ ! -f "$deb" ]; then
   echo "no package built: $deb"
@@ -40,6 +41,18 @@ cd "$root"
 "$batch" "$source/tests/data/p1/case.json" --thermal thermique.txt --stress stress.txt --quiet
 cmp thermique.txt "$source/tests/data/p1/thermique.txt"
 cmp stress.txt "$source/tests/data/p1/stress.txt"
+
+# The Python module imports from the unpacked tree with the system's interpreter, finds the
+# catalogue the package ships and runs the default case.
+if [ -n "$python" ]; then
+  grep -q "python3-numpy" <<<"$depends" || { echo "Depends lacks python3-numpy: $depends"; exit 1; }
+  curvature=$(PYTHONPATH="$root/usr/lib/python3/dist-packages" "$python" -c \
+    "import quillane; print(quillane.Catalogue().path); print(quillane.run(quillane.Case()).FinalCurvature)")
+  [ "$(head -n 1 <<<"$curvature")" = "$root/usr/share/quillane/Brelon.db" ] ||
+    { echo "the module opens $(head -n 1 <<<"$curvature")"; exit 1; }
+  [ "$(tail -n 1 <<<"$curvature")" = "$("$batch" --summary /dev/stdout --quiet |
+    "$python" -c 'import json, sys; print(json.load(sys.stdin)["FinalCurvature"])')" ]
+fi
 
 desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app.metainfo.xml"

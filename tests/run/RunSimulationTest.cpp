@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "ModelFixture.h"
@@ -123,6 +124,40 @@ TEST_F(RunSimulationTest, FailedOrCancelledRunsLeaveEarlierFilesUntouched) {
   paths.Stress = "/dev/full";
   EXPECT_THROW(Execute(), IoError);
   EXPECT_EQ(test::ReadFile(paths.Thermal), "earlier thermal");
+}
+
+// A run kept in memory and written afterwards gives the bytes of a run written as it goes, in
+// both stress models; a history is refused before any file is opened, as ExecuteRun refuses it.
+TEST_F(RunSimulationTest, KeptRowsWrittenAfterTheRunAreTheFilesOfTheRun) {
+  for (const char* model : {kOnePassModel, kWholeDepositModel}) {
+    SCOPED_TRACE(model);
+    state.Input.StressModel = model;
+    const bool whole = WholeDeposit(state.Input);
+    paths.History = whole ? (dir / "history.csv").string() : std::string();
+    ModelState written = state;
+    ExecuteRun(written, &catalogue, paths, sink);
+    test::RecordingSink kept;
+    ModelState run = state;
+    ValidateRunInputs(run, &catalogue);
+    RunSimulation(run, kept);
+    const ResultPaths again((dir / "t2.txt").string(), (dir / "s2.txt").string(),
+                            whole ? (dir / "h2.csv").string() : std::string());
+    WriteResultFiles(run, again, [&](RunSink& writer) {
+      for (std::size_t i = 0; i < kept.rows.size(); ++i)
+        writer.ThermalRow(kept.rows[i], kept.repeats[i]);
+    });
+    EXPECT_TRUE(test::ReadFile(again.Thermal) == test::ReadFile(paths.Thermal));
+    EXPECT_EQ(test::ReadFile(again.Stress), test::ReadFile(paths.Stress));
+    if (whole) {
+      EXPECT_EQ(test::ReadFile(again.History), test::ReadFile(paths.History));
+    }
+  }
+  state.Input.StressModel = kOnePassModel;
+  ValidateRunInputs(state, &catalogue);
+  const ResultPaths refused((dir / "t3.txt").string(), (dir / "s3.txt").string(),
+                            (dir / "h3.csv").string());
+  EXPECT_THROW(WriteResultFiles(state, refused, [](RunSink&) {}), InputError);
+  EXPECT_FALSE(std::filesystem::exists(refused.Thermal));
 }
 
 }  // namespace

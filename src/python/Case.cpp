@@ -1,0 +1,200 @@
+// quillane.Case: the inputs of a run as attributes named as the case keys, in SI units, read
+// and checked by the batch program's own reader and validation.
+
+#include <cmath>
+#include <set>
+
+#include "Bindings.h"
+#include "format/NumberFormat.h"
+#include "io/CaseFile.h"
+#include "model/Errors.h"
+#include "model/InputTable.h"
+#include "run/Validation.h"
+
+namespace quillane::python {
+
+namespace {
+
+using namespace pybind11::literals;
+
+Case DefaultCase() {
+  Case defaults;
+  defaults.Inputs = DefaultInputs();
+  defaults.Inputs.SubstrateMaterialName = kDefaultSubstrate;
+  defaults.Inputs.CoatingMaterialName = kDefaultCoating;
+  return defaults;
+}
+
+py::object ValueOf(const InputSpec& input, const InputParameters& in) {
+  switch (input.Type) {
+    case InputType::Real:
+      return py::float_(in.*input.RealField);
+    case InputType::Integer:
+      return py::int_(in.*input.IntegerField);
+    case InputType::Text:
+      break;
+  }
+  return py::str(in.*input.TextField);
+}
+
+bool NonFiniteFloat(const py::handle& value) {
+  return py::isinstance<py::float_>(value) && !std::isfinite(value.cast<double>());
+}
+
+// Applies the keys through the case-file reader, so that an unknown key or a value of the wrong
+// type is told as the batch program tells it. JSON has no infinity: a number input given one
+// is set after the reader, and the validation tells it.
+void ApplyKeys(const py::dict& keys, Case& target) {
+  py::dict finite;
+  std::vector<std::pair<const InputSpec*, double>> nonFinite;
+  for (const auto& [key, value] : keys) {
+    const InputSpec* input = FindInput(py::str(key));
+    if (input != nullptr && input->Type == InputType::Real && NonFiniteFloat(value)) {
+      nonFinite.emplace_back(input, value.cast<double>());
+      finite[key] = 0.0;
+    } else {
+      finite[key] = value;
+    }
+  }
+  const std::string text = JsonText(finite);
+  std::string catalogue = target.CataloguePath;
+  ApplyCaseText(text, "case", target.Inputs, &catalogue);
+  for (const auto& [input, value] : nonFinite) target.Inputs.*input->RealField = value;
+  target.CataloguePath = catalogue;
+}
+
+// Throws InputError with the faults of the inputs (those of `only` when given); the materials
+// are checked when a run has its catalogue.
+void CheckInputs(const Case& checked, const InputSpec* only = nullptr) {
+  std::vector<std::string> faults;
+  for (const InputFault& fault : FindInputFaults(checked.State(), nullptr)) {
+    if (fault.Input != nullptr && (only == nullptr || fault.Input == only)) {
+      faults.push_back(fault.English);
+    }
+  }
+  if (!faults.empty()) throw InputError(faults);
+}
+
+std::string InputDoc(const InputSpec& input) {
+  std::string doc = input.Key;
+  if (input.Unit[0] != '\0') doc += std::string(", ") + input.Unit;
+  doc += ": " + std::string(input.Caption) + " (batch flag " + input.Flag + ").";
+  if (input.Ranged) {
+    doc += " From " + format::FormatGeneral(input.Min) + " to " + format::FormatGeneral(input.Max) +
+           (input.Unit[0] != '\0' ? std::string(" ") + input.Unit : std::string()) + ".";
+  }
+  if (!input.Choices.empty()) doc += " One of " + ChoiceList(input) + ".";
+  return doc;
+}
+
+py::dict CaseDict(const Case& source) {
+  py::dict keys;
+  for (const InputSpec& input : InputTable()) keys[input.Key] = ValueOf(input, source.Inputs);
+  if (!source.CataloguePath.empty()) keys[kCaseCatalogueKey] = source.CataloguePath;
+  return keys;
+}
+
+Case NewCase(const py::object& source, const py::kwargs& keys) {
+  Case made = ToCase(source);
+  if (keys.size() > 0) ApplyKeys(keys, made);
+  CheckInputs(made);
+  return made;
+}
+
+}  // namespace
+
+ModelState Case::State() const {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input = Inputs;
+  return state;
+}
+
+std::string JsonText(const py::handle& object) {
+  const py::cpp_function plain([](const py::handle& value) -> py::object {
+    if (py::hasattr(value, "item")) return value.attr("item")();
+    throw py::type_error("a value must be a number or a text, not " +
+                         py::repr(value).cast<std::string>());
+  });
+  return py::module_::import("json").attr("dumps")(object, "default"_a = plain).cast<std::string>();
+}
+
+std::filesystem::path ToPath(const py::handle& path) {
+  return std::filesystem::path(py::module_::import("os").attr("fspath")(path).cast<std::string>());
+}
+
+Case ToCase(const py::object& source) {
+  if (source.is_none()) return DefaultCase();
+  if (py::isinstance<Case>(source)) return source.cast<Case>();
+  Case made = DefaultCase();
+  if (py::isinstance<py::dict>(source)) {
+    ApplyKeys(source.cast<py::dict>(), made);
+  } else {
+    ReadCaseFile(ToPath(source), made.Inputs, &made.CataloguePath);
+  }
+  CheckInputs(made);
+  return made;
+}
+
+void BindCase(py::module_& module) {
+  py::class_<Case> type(module, "Case", R"(The inputs of a run.
+
+Case() holds the batch program's defaults (NiCrAlY on 316L steel); Case(dict) and
+Case(path_to_case_file) apply the keys given over them, as a case file does; keyword arguments
+apply after that. Attributes are named as the case keys, in SI units. Values are checked as the
+batch program checks them: a bad one raises ValueError with the batch program's message, which
+names the key, its flag and its allowed range. The materials are looked up when a run has its
+catalogue.)");
+  type.def(py::init(&NewCase), "source"_a = py::none(),
+           "Defaults, a dict of case keys, a case file (str or path) or another Case, then the "
+           "keyword arguments.");
+  for (const InputSpec& input : InputTable()) {
+    const InputSpec* spec = &input;
+    type.def_property(
+        input.Key, [spec](const Case& self) { return ValueOf(*spec, self.Inputs); },
+        [spec](Case& self, const py::object& value) {
+          Case changed = self;
+          py::dict keys;
+          keys[spec->Key] = value;
+          ApplyKeys(keys, changed);
+          CheckInputs(changed, spec);
+          self = changed;
+        },
+        InputDoc(input).c_str());
+  }
+  type.def_property_readonly(
+      "catalogue_path",
+      [](const Case& self) -> py::object {
+        if (self.CataloguePath.empty()) return py::none();
+        return py::str(self.CataloguePath);
+      },
+      "The catalogue file the case file names (a fitted copy), or None.");
+  type.def("to_dict", &CaseDict, "Every key of the case with its value, SI units.");
+  type.def(
+      "replace",
+      [](const Case& self, const py::kwargs& keys) {
+        Case changed = self;
+        ApplyKeys(keys, changed);
+        CheckInputs(changed);
+        return changed;
+      },
+      "A copy with the keys given changed: case.replace(HeatFlux=8e5).");
+  type.def(
+      "save",
+      [](const Case& self, const py::object& path) { SaveCaseFile(ToPath(path), self.Inputs); },
+      "path"_a, "Writes the case file (every key, numbers in their shortest exact form).");
+  type.def(
+      "__eq__",
+      [](const Case& self, const py::object& other) {
+        return py::isinstance<Case>(other) && self.Inputs == other.cast<Case>().Inputs &&
+               self.CataloguePath == other.cast<Case>().CataloguePath;
+      },
+      py::is_operator());
+  type.def("__repr__", [](const Case& self) {
+    return "quillane.Case(" + py::repr(CaseDict(self)).cast<std::string>() + ")";
+  });
+  type.def("__copy__", [](const Case& self) { return self; });
+  type.def("__deepcopy__", [](const Case& self, const py::dict&) { return self; });
+}
+
+}  // namespace quillane::python

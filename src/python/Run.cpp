@@ -1,0 +1,369 @@
+// quillane.run and its Result: the summary values, the thermal rows and the histories as NumPy
+// arrays, and the result files written as the batch program writes them.
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "Bindings.h"
+#include "fit/FitModel.h"
+#include "io/AtomicFile.h"
+#include "io/Summary.h"
+#include "run/ResultWriter.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
+
+namespace quillane::python {
+
+namespace {
+
+using namespace pybind11::literals;
+
+// Time, the eight node temperatures and the stack thickness.
+constexpr std::size_t kThermalFields = ThermalRecord::kMaxNodes + 2;
+
+// Every thermal row of a run as numbers, with what the result file needs to write it again:
+// the node count and whether the run gave it as a repeat of the row before.
+class KeptRows : public RunSink {
+ public:
+  explicit KeptRows(std::stop_token stop) : stop_(std::move(stop)) {}
+
+  void ThermalRow(const ThermalRecord& record, bool repeat) override {
+    Values.push_back(record.Time);
+    for (int i = 0; i < ThermalRecord::kMaxNodes; ++i) {
+      Values.push_back(i < record.NodeCount ? record.Temperature[static_cast<std::size_t>(i)]
+                                            : std::numeric_limits<double>::quiet_NaN());
+    }
+    Values.push_back(record.Thickness);
+    Nodes.push_back(static_cast<std::uint8_t>(record.NodeCount));
+    Repeats.push_back(repeat ? 1 : 0);
+  }
+  void SingularMatrix() override {}
+  void Frame(ModelState&, StressFrame) override {}
+  bool Progress(double) override { return !stop_.stop_requested(); }
+
+  // Hands every row to the sink again, as the run gave them.
+  void Replay(RunSink& sink) const {
+    for (std::size_t row = 0; row < Nodes.size(); ++row) {
+      const double* values = &Values[row * kThermalFields];
+      ThermalRecord record;
+      record.Time = values[0];
+      record.NodeCount = Nodes[row];
+      for (int i = 0; i < record.NodeCount; ++i) {
+        record.Temperature[static_cast<std::size_t>(i)] = values[1 + i];
+      }
+      record.Thickness = values[kThermalFields - 1];
+      sink.ThermalRow(record, Repeats[row] != 0);
+    }
+  }
+
+  std::vector<double> Values;  // kThermalFields per row
+  std::vector<std::uint8_t> Nodes;
+  std::vector<char> Repeats;
+
+ private:
+  std::stop_token stop_;
+};
+
+struct RunResult {
+  Case Inputs;
+  ModelState State;
+  std::unique_ptr<KeptRows> Rows;
+};
+
+py::array_t<double> Array(const std::vector<double>& values) {
+  return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
+}
+
+// Elements 0..LamellaCount, as the summary gives them.
+py::array_t<double> PerLamella(const RunResult& result, BasedArray<double> StressResults::*field) {
+  const BasedArray<double>& values = result.State.Stress.*field;
+  std::vector<double> copy;
+  for (int i = 0; i <= result.State.Clock.LamellaCount; ++i) {
+    copy.push_back(values.Contains(i) ? values(i) : 0.0);
+  }
+  return Array(copy);
+}
+
+// A record array of float columns from values stored row after row: a copy, or a read-only
+// view of them when `owner` (the object that keeps them) is given.
+py::object Records(const std::vector<std::string>& names, const std::vector<double>& values,
+                   const py::object& owner = py::none()) {
+  const py::module_ numpy = py::module_::import("numpy");
+  py::list formats;
+  for (std::size_t i = 0; i < names.size(); ++i) formats.append("f8");
+  const py::dtype type = py::dtype::from_args(py::dict("names"_a = names, "formats"_a = formats));
+  const py::ssize_t rows = static_cast<py::ssize_t>(values.size() / names.size());
+  if (owner.is_none() || values.empty()) {
+    return py::array(type, {rows}, {}, values.data()).attr("view")(numpy.attr("recarray"));
+  }
+  py::array view(type, {rows}, {}, values.data(), owner);
+  view.attr("setflags")("write"_a = false);
+  return view.attr("view")(numpy.attr("recarray"));
+}
+
+std::vector<std::string> ThermalNames() {
+  std::vector<std::string> names{"time"};
+  for (int i = 1; i <= ThermalRecord::kMaxNodes; ++i) names.push_back("T" + std::to_string(i));
+  names.emplace_back("thickness");
+  return names;
+}
+
+// The curvature after each lamella then the final one (one-pass model), or every point of the
+// whole-deposit history (the last one the plate at room temperature).
+py::object CurvatureHistory(const ModelState& state) {
+  const StressResults& s = state.Stress;
+  std::vector<double> values;
+  if (WholeDeposit(state.Input)) {
+    for (const HistoryPoint& point : s.History)
+      values.insert(values.end(), {point.Event.Time, point.Curvature});
+  } else {
+    for (int k = 0; k <= state.Clock.LamellaCount; ++k) {
+      values.insert(values.end(), {s.LamellaTime(k), s.Curvature(k)});
+    }
+    values.insert(values.end(), {state.Clock.ElapsedTime, s.FinalCurvature});
+  }
+  return Records({"time", "curvature"}, values);
+}
+
+py::object History(const ModelState& state) {
+  std::vector<double> time, back, top, curvature, deflection;
+  py::list events;
+  for (const HistoryPoint& point : state.Stress.History) {
+    time.push_back(point.Event.Time);
+    events.append(HistoryEventName(point.Event.Kind));
+    back.push_back(point.Event.BackTemperature);
+    top.push_back(point.Event.TopSubstrateTemperature);
+    curvature.push_back(point.Curvature);
+    deflection.push_back(point.Deflection);
+  }
+  const py::module_ numpy = py::module_::import("numpy");
+  py::list columns;
+  columns.append(Array(time));
+  columns.append(numpy.attr("array")(events, "dtype"_a = "U7"));
+  for (const auto* column : {&back, &top, &curvature, &deflection}) columns.append(Array(*column));
+  return numpy.attr("rec").attr("fromarrays")(
+      columns,
+      "names"_a = "time,event,back_temperature,top_substrate_temperature,curvature,deflection");
+}
+
+ResultPaths ReadFiles(const py::dict& files) {
+  ResultPaths paths;
+  for (const auto& [key, value] : files) {
+    const std::string name = py::str(key);
+    const std::string path = ToPath(value).string();
+    if (name == "thermal") {
+      paths.Thermal = path;
+    } else if (name == "stress") {
+      paths.Stress = path;
+    } else if (name == "history") {
+      paths.History = path;
+    } else {
+      throw py::value_error("files: \"" + name + "\" is not thermal, stress or history.");
+    }
+  }
+  return paths;
+}
+
+std::shared_ptr<RunResult> Run(const py::object& runCase,
+                               const std::optional<MaterialsCatalogue>& given,
+                               const std::optional<py::dict>& files) {
+  auto result = std::make_shared<RunResult>();
+  result->Inputs = ToCase(runCase);
+  const MaterialsCatalogue catalogue = ChooseCatalogue(given, result->Inputs);
+  const std::optional<ResultPaths> paths =
+      files ? std::optional<ResultPaths>(ReadFiles(*files)) : std::nullopt;
+  result->State = result->Inputs.State();
+  RunInterruptibly([&](std::stop_token stop) {
+    result->Rows = std::make_unique<KeptRows>(std::move(stop));
+    if (paths) {
+      ExecuteRun(result->State, &catalogue, *paths, *result->Rows);
+    } else {
+      ValidateRunInputs(result->State, &catalogue);
+      RunSimulation(result->State, *result->Rows);
+    }
+  });
+  for (const std::string& warning : NonPhysicalWarnings(result->State)) {
+    if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) {
+      throw py::error_already_set();
+    }
+  }
+  return result;
+}
+
+void Write(const RunResult& self, const py::object& thermal, const py::object& stress,
+           const py::object& history, const py::object& summary) {
+  ResultPaths paths(ToPath(thermal).string(), ToPath(stress).string(),
+                    history.is_none() ? std::string() : ToPath(history).string());
+  const std::string summaryPath = summary.is_none() ? std::string() : ToPath(summary).string();
+  const py::gil_scoped_release release;
+  // The summary is checked first, so that a bad path changes no file.
+  AtomicFile summaryFile("summary file");
+  if (!summaryPath.empty()) summaryFile.Open(summaryPath);
+  WriteResultFiles(self.State, paths, [&](RunSink& sink) { self.Rows->Replay(sink); });
+  if (!summaryPath.empty()) {
+    summaryFile.Write(SummaryJson(self.State));
+    summaryFile.Close();
+  }
+}
+
+using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;
+
+template <typename Get>
+void Scalar(ResultClass& type, const char* name, Get get, const char* doc) {
+  type.def_property_readonly(
+      name, [get](const RunResult& self) { return get(self.State); }, doc);
+}
+
+void Lamellae(ResultClass& type, const char* name, BasedArray<double> StressResults::*field,
+              const char* doc) {
+  type.def_property_readonly(
+      name, [field](const RunResult& self) { return PerLamella(self, field); }, doc);
+}
+
+void BindSummary(ResultClass& type) {
+  using S = const ModelState&;
+  Scalar(
+      type, "LamellaCount", [](S s) { return s.Clock.LamellaCount; },
+      "Lamellae the stress model holds: one pass's, or every lamella (whole-deposit model).");
+  Scalar(
+      type, "ThermalRowCount", [](S s) { return s.Statistics.ThermalRowCount; },
+      "Thermal rows written.");
+  Scalar(
+      type, "ElapsedTime", [](S s) { return s.Clock.ElapsedTime; }, "Simulated time, s.");
+  Scalar(
+      type, "NodeTemperature",
+      [](S s) {
+        std::vector<double> nodes;
+        for (int i = 1; i <= s.Stack.NodeCount; ++i) nodes.push_back(s.Stack.NodeTemperature(i));
+        return Array(nodes);
+      },
+      "Node temperatures at the end, K, node 1 the back face.");
+  Scalar(
+      type, "PassEndSurfaceTemperature", [](S s) { return s.Clock.PassEndSurfaceTemperature; },
+      "Top-surface temperature at the end of the last pass, K.");
+  Lamellae(type, "LamellaForce", &StressResults::LamellaForce, "Force of each lamella, N.");
+  Lamellae(type, "NeutralAxisPosition", &StressResults::NeutralAxisPosition,
+           "Neutral axis after each lamella, m.");
+  Lamellae(type, "FlexuralRigidity", &StressResults::FlexuralRigidity,
+           "Flexural rigidity after each lamella, N·m.");
+  Lamellae(type, "Curvature", &StressResults::Curvature, "Curvature after each lamella, 1/m.");
+  Lamellae(type, "Deflection", &StressResults::Deflection, "Deflection after each lamella, m.");
+  Lamellae(type, "SubstrateStressBack", &StressResults::SubstrateStressBack,
+           "Substrate stress at the back face after each lamella, Pa.");
+  Lamellae(type, "SubstrateStressFront", &StressResults::SubstrateStressFront,
+           "Substrate stress at the interface after each lamella, Pa.");
+  Lamellae(type, "LamellaStress", &StressResults::LamellaStress,
+           "Stress of each lamella before the final cooling, Pa.");
+  Lamellae(type, "LamellaStressFinal", &StressResults::LamellaStressFinal,
+           "Stress of each lamella after the final cooling, Pa.");
+  Lamellae(type, "LamellaTime", &StressResults::LamellaTime,
+           "When each lamella is laid, s (of the first pass in the one-pass model).");
+  Scalar(
+      type, "FinalCurvature", [](S s) { return s.Stress.FinalCurvature; },
+      "Curvature after the final cooling, 1/m.");
+  Scalar(
+      type, "FinalDeflection", [](S s) { return s.Stress.FinalDeflection; },
+      "Deflection after the final cooling, m.");
+  Scalar(
+      type, "SubstrateStressBackFinal", [](S s) { return s.Stress.SubstrateStressBackFinal; },
+      "Substrate stress at the back face after cooling, Pa.");
+  Scalar(
+      type, "SubstrateStressFrontFinal", [](S s) { return s.Stress.SubstrateStressFrontFinal; },
+      "Substrate stress at the interface after cooling, Pa.");
+  Scalar(
+      type, "StressAxisMin", [](S s) { return s.Stress.StressAxisMin; },
+      "Lower end of the stress pictures' axis, GPa.");
+  Scalar(
+      type, "StressAxisMax", [](S s) { return s.Stress.StressAxisMax; },
+      "Upper end of the stress pictures' axis, GPa.");
+  Scalar(
+      type, "DeflectionAxisMin", [](S s) { return s.Stress.DeflectionAxisMin; },
+      "Lower end of the deflection picture's axis, m.");
+  Scalar(
+      type, "DeflectionAxisMax", [](S s) { return s.Stress.DeflectionAxisMax; },
+      "Upper end of the deflection picture's axis, m.");
+  Scalar(
+      type, "SingularMatrixEvents", [](S s) { return s.Statistics.SingularMatrixEvents; },
+      "Thermal steps whose system was singular (they kept their temperatures).");
+  Scalar(
+      type, "StressModel", [](S s) { return s.Input.StressModel; },
+      "\"one-pass\" or \"whole-deposit\".");
+  Scalar(
+      type, "RoomTemperature", [](S s) { return s.Input.RoomTemperature; },
+      "Room temperature the plate cools to, K.");
+  Scalar(
+      type, "CoatingThickness",
+      [](S s) { return s.Clock.LamellaCount * s.Stress.LamellaThicknessCopy; },
+      "Thickness of the deposit the stress model holds, m.");
+  Scalar(
+      type, "PassEndCurvature", [](S s) { return Array(s.Stress.PassEndCurvature); },
+      "Curvature at the end of each pass, 1/m (whole-deposit model; empty otherwise).");
+}
+
+}  // namespace
+
+void BindRun(py::module_& module) {
+  ResultClass type(module, "Result", R"(What a run gives: the values of the batch program's
+summary as attributes (SI units, the same numbers bit for bit), the thermal rows and the
+histories as NumPy record arrays, and write() for the result files.)");
+  BindSummary(type);
+  type.def_property_readonly(
+      "thermal",
+      [](const py::object& self) {
+        return Records(ThermalNames(), self.cast<const RunResult&>().Rows->Values, self);
+      },
+      "Every thermal row: time (s), T1..T8 (K, node 1 the back face; NaN beyond the nodes of "
+      "the row) and thickness (m), as the thermal results file holds them.");
+  type.def_property_readonly(
+      "curvature_history", [](const RunResult& self) { return CurvatureHistory(self.State); },
+      "The curvature against time: time (s) and curvature (1/m). One-pass model: from the "
+      "time each lamella of the first pass is laid, then the final cooling at the end time; "
+      "whole-deposit model: every point of its history, linear between them.");
+  type.def_property_readonly(
+      "history", [](const RunResult& self) { return History(self.State); },
+      "The whole-deposit model's history: time (s), event, back_temperature and "
+      "top_substrate_temperature (K), curvature (1/m), deflection (m). Empty for the "
+      "one-pass model.");
+  type.def(
+      "curvature_at",
+      [](const RunResult& self, const std::vector<double>& times) {
+        std::vector<double> values;
+        for (const double t : times) values.push_back(fit::CurvatureAt(self.State, t));
+        return Array(values);
+      },
+      "times"_a, "The model's curvature (1/m) at the times given (s), as a fit reads it.");
+  type.def_property_readonly(
+      "warnings", [](const RunResult& self) { return NonPhysicalWarnings(self.State); },
+      "Values no physical specimen can have, as the batch program warns of them.");
+  type.def_property_readonly(
+      "case", [](const RunResult& self) { return self.Inputs; }, "The case that was run.");
+  type.def(
+      "summary",
+      [](const RunResult& self) {
+        return py::module_::import("json").attr("loads")(SummaryJson(self.State));
+      },
+      "The summary as the batch program's --summary file holds it, as a dict.");
+  type.def("write", &Write, "thermal"_a = kDefaultThermalPath, "stress"_a = kDefaultStressPath,
+           "history"_a = py::none(), "summary"_a = py::none(),
+           R"(Writes the result files with the bytes the batch program writes (decimal point).
+
+thermal, stress: the thermal and stress results files; history: the whole-deposit history CSV
+(--history); summary: the JSON summary (--summary). Each file is written beside its target and
+renamed over it at the end, so a failure leaves earlier files as they were.)");
+
+  module.def("run", &Run, "case"_a = py::none(), "catalogue"_a = py::none(), "files"_a = py::none(),
+             R"(Runs one case and returns its Result.
+
+case: a Case, a dict of case keys or a case file (default: Case()). catalogue: a Catalogue
+(default: the one the case file names, else the shipped one with the user's materials).
+files: {"thermal": path, "stress": path, "history": path} to write the result files during the
+run, as the batch program does. Inputs are in SI units (m, s, K, W/m², Pa); a bad one raises
+ValueError with the batch program's message. The interpreter's lock is released while the model
+runs; Ctrl-C stops the run (KeyboardInterrupt) and no result file is changed.)");
+}
+
+}  // namespace quillane::python

@@ -1,0 +1,222 @@
+"""The Python module against the batch program: the same numbers, files, tables, fits and
+messages, and Ctrl-C that stops long work without leaving a file behind."""
+
+import csv
+import json
+import math
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import quillane
+from conftest import DATA
+
+CASE = DATA / "p1" / "case.json"
+
+MODELS = [
+    pytest.param("one-pass", [], id="one-pass"),
+    pytest.param("whole-deposit", ["history"], id="whole-deposit"),
+]
+
+
+@pytest.mark.parametrize("model,extra", MODELS)
+def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, model, extra):
+    files = {"thermal": "thermique.txt", "stress": "stress.txt"}
+    files.update({name: name + ".csv" for name in extra})
+    for folder in ("batch", "written", "during"):
+        (tmp_path / folder).mkdir()
+    flags = [f"--{name}={tmp_path / 'batch' / file}" for name, file in files.items()]
+    batch(CASE, "--stress-model", model, "--catalogue", p1_db, "--quiet", *flags,
+          "--summary", tmp_path / "batch" / "summary.json")
+
+    case = quillane.Case(CASE, StressModel=model)
+    catalogue = quillane.Catalogue(p1_db)
+    result = quillane.run(case, catalogue)
+    summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
+    for key, expected in summary.items():
+        actual = getattr(result, key)
+        if isinstance(expected, list):
+            assert list(actual) == expected, key
+        else:
+            assert actual == expected and type(actual) is type(expected), key
+    assert result.summary() == summary
+
+    result.write(**{name: tmp_path / "written" / file for name, file in files.items()},
+                 summary=tmp_path / "written" / "summary.json")
+    during = quillane.run(case, catalogue, files={n: tmp_path / "during" / f for n, f in files.items()})
+    assert during.FinalCurvature == result.FinalCurvature
+    for file in [*files.values(), "summary.json"]:
+        expected = (tmp_path / "batch" / file).read_bytes()
+        assert (tmp_path / "written" / file).read_bytes() == expected, file
+        if file != "summary.json":
+            assert (tmp_path / "during" / file).read_bytes() == expected, file
+    assert len(result.history) == (0 if model == "one-pass" else len(
+        (tmp_path / "batch" / "history.csv").read_text().splitlines()) - 1)
+
+
+def test_the_thermal_array_holds_the_rows_of_the_file(p1_catalogue):
+    result = quillane.run(CASE, p1_catalogue)
+    rows = result.thermal
+    lines = (DATA / "p1" / "thermique.txt").read_text().splitlines()[: result.ThermalRowCount]
+    assert len(rows) == result.ThermalRowCount == len(lines)
+    names = ["time"] + [f"T{i}" for i in range(1, 9)] + ["thickness"]
+    assert list(rows.dtype.names) == names
+    for row, line in zip(rows, lines):
+        cells = line.split("\t")
+        for name, cell in zip(names, cells):
+            if cell == "":
+                assert math.isnan(row[name]), (name, line)
+            else:
+                assert abs(row[name] - float(cell)) <= 0.0051, (name, line)
+    with pytest.raises(ValueError, match="read-only"):
+        rows.T1[0] = 0.0  # the rows write() writes again
+
+    steps = result.curvature_history
+    assert list(steps.curvature) == [*result.Curvature, result.FinalCurvature]
+    assert list(result.curvature_at([0, steps.time[2], result.ElapsedTime + 1])) == [
+        result.Curvature[0], result.Curvature[2], result.FinalCurvature]
+
+
+def read_csv_table(path):
+    with open(path, newline="") as file:
+        rows = list(csv.reader(file))
+    return rows[0], rows[1:]
+
+
+def test_a_studys_table_equals_the_batch_programs_results_csv(tmp_path, batch, p1_db):
+    study = DATA / "study" / "small.json"
+    batch("--study", study, "--out", tmp_path / "out", "--catalogue", p1_db, "--quiet")
+    header, lines = read_csv_table(tmp_path / "out" / "results.csv")
+    table = quillane.study(study, catalogue=quillane.Catalogue(p1_db), jobs=2)
+    assert list(table.keys()) == header
+    columns = {name: np.asarray(table[name]) for name in header}
+    assert all(len(column) == len(lines) == 12 for column in columns.values())
+    for i, line in enumerate(lines):
+        for name, cell in zip(header, line):
+            value = columns[name][i]
+            if name == "status":
+                assert value == cell
+            elif cell == "":
+                assert math.isnan(value), (name, i)
+            else:
+                assert value == float(cell), (name, i)
+
+
+def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path, batch, p1_db):
+    catalogue = quillane.Catalogue(p1_db)
+    truth = quillane.run(CASE, catalogue.with_row("NiCrAlY", SigmaQ=1.5e8))
+    assert catalogue.row("NiCrAlY")["SigmaQ"] == 1e8, "with_row changes a copy only"
+    times = np.linspace(0.2, truth.ElapsedTime + 1, 40)
+    noise = np.random.default_rng(7).normal(0, 1e-5, len(times))
+    record = {"time": times, "curvature": truth.curvature_at(times) + noise}
+    fitted = quillane.fit(CASE, record, ["coating.SigmaQ"], catalogue=catalogue)
+    sigma = fitted.values["coating.SigmaQ"]
+    error = fitted.standard_errors["coating.SigmaQ"]
+    assert 0 < error < 1e6 and abs(sigma - 1.5e8) < 4 * error
+    assert fitted.json()["parameters"]["coating.SigmaQ"]["value"] == sigma
+
+    lines = ["time,curvature"] + [f"{t!r},{c!r}" for t, c in zip(times, record["curvature"])]
+    (tmp_path / "record.csv").write_text("\n".join(lines) + "\n")
+    batch(CASE, "--catalogue", p1_db, "--fit", tmp_path / "record.csv", "--fit-params",
+          "coating.SigmaQ", "--out", tmp_path / "batch", "--quiet")
+    fitted.write(tmp_path / "module")
+    for file in ("fit.json", "fitted_case.json", "overlay.svg"):
+        assert (tmp_path / "module" / file).read_bytes() == (
+            tmp_path / "batch" / file).read_bytes(), file
+
+
+BAD_CASES = [
+    pytest.param({"PassCount": -1}, id="out of range"),
+    pytest.param({"HeatFlux": -1, "SpecimenLength": 2}, id="two faults"),
+    pytest.param({"InitialCurvature": 100}, id="across inputs"),
+    pytest.param({"Bogus": 1}, id="unknown key"),
+    pytest.param({"PassCount": 2.5}, id="not whole"),
+    pytest.param({"HeatFlux": "high"}, id="not a number"),
+    pytest.param({"CoatingMaterialName": "Unobtainium"}, id="unknown material"),
+]
+
+
+@pytest.mark.parametrize("keys", BAD_CASES)
+def test_a_bad_case_raises_with_the_batch_programs_message(tmp_path, batch, p1_db, keys):
+    path = tmp_path / "case.json"
+    path.write_text(json.dumps(keys))
+    told = batch(path, "--catalogue", p1_db, "--thermal", tmp_path / "t.txt", "--stress",
+                 tmp_path / "s.txt", check=False)
+    assert told.returncode == 1
+    with pytest.raises(ValueError) as raised:
+        quillane.run(path, quillane.Catalogue(p1_db))
+    assert "quillane-batch: " + str(raised.value) + "\n" == told.stderr
+    assert not list(tmp_path.glob("*.txt"))
+
+
+def test_a_bad_attribute_is_refused_and_the_case_kept():
+    case = quillane.Case()
+    with pytest.raises(ValueError, match=r"PassCount \(--passes\) is -1; it must lie between 0 and 32767"):
+        case.PassCount = -1
+    assert case == quillane.Case() and case.PassCount == quillane.Case().PassCount
+    case.PassCount = 3
+    assert case.PassCount == 3 and case.to_dict()["PassCount"] == 3
+    with pytest.raises(ValueError, match='"NiCrAlY": Poisson is 1.5; it must be less than 1.'):
+        quillane.Catalogue.shipped().with_row("NiCrAlY", Poisson=1.5)
+
+
+# Long work in a child interpreter; it prints "started" just before the call Ctrl-C stops.
+LONG_WORK = {
+    "study": "quillane.study({'base': {'PassCount': 60}, 'vary': [{'input': 'HeatFlux', "
+             "'from': 2e5, 'to': 1e6, 'steps': 400}]}, catalogue=catalogue)",
+    "run": "quillane.run(quillane.Case(PassCount=20000), catalogue, files={'thermal': "
+           "out + '/t.txt', 'stress': out + '/s.txt'})",
+}
+
+
+@pytest.mark.parametrize("work", LONG_WORK)
+def test_ctrl_c_stops_long_work_and_leaves_no_file(tmp_path, p1_db, work):
+    out = tmp_path / "out"
+    out.mkdir()
+    script = (f"import quillane\ncatalogue = quillane.Catalogue({str(p1_db)!r})\n"
+              f"out = {str(out)!r}\nprint('started', flush=True)\n{LONG_WORK[work]}\n"
+              "print('finished', flush=True)\n")
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, env=os.environ)
+    assert child.stdout.readline() == "started\n"
+    time.sleep(1.0)
+    asked = time.monotonic()
+    child.send_signal(signal.SIGINT)
+    stdout, stderr = child.communicate(timeout=30)
+    assert time.monotonic() - asked < 10
+    assert child.returncode != 0 and "KeyboardInterrupt" in stderr, stderr
+    assert "finished" not in stdout
+    assert list(out.iterdir()) == []
+
+
+def test_a_case_reads_alike_from_a_file_a_dict_numpy_values_and_keywords(tmp_path):
+    from_file = quillane.Case(CASE)
+    keys = json.loads(CASE.read_text())
+    numpy_keys = {key: (np.float64(v) if isinstance(v, float) else np.int64(v))
+                  if not isinstance(v, str) else v for key, v in keys.items()}
+    for made in (quillane.Case(keys), quillane.Case(numpy_keys), quillane.Case(**keys),
+                 quillane.Case().replace(**keys)):
+        assert made == from_file and made.to_dict() == from_file.to_dict()
+    from_file.save(tmp_path / "saved.json")
+    assert quillane.Case(tmp_path / "saved.json") == from_file
+    assert quillane.Case(tmp_path / "saved.json").to_dict() == {
+        **quillane.Case().to_dict(), **keys}
+
+
+def test_a_long_run_leaves_the_interpreter_to_other_threads(p1_catalogue):
+    # Some 0.4 s of model; the main thread keeps ticking only if the run released the lock.
+    worker = threading.Thread(target=quillane.run, args=(quillane.Case(PassCount=3000),
+                                                         p1_catalogue))
+    ticks = 0
+    worker.start()
+    while worker.is_alive():
+        ticks += 1
+        time.sleep(0.002)
+    worker.join()
+    assert ticks > 20
