@@ -122,8 +122,9 @@ void ListMaterials(const MaterialsCatalogue& catalogue, std::ostream& out) {
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
     const bool user = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
-    out << (user ? "* " : "  ") << row.Name << "  (λ " << format::FormatGeneral(row.Lambda)
-        << " W/m·K, E " << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
+    out << (user ? "* " : "  ") << EscapedName(row.Name) << "  (λ "
+        << format::FormatGeneral(row.Lambda) << " W/m·K, E "
+        << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
         << format::FormatGeneral(row.Tfusion) << " K, σq "
         << format::FormatGeneral(row.SigmaQ * 1e-6) << " MPa)\n";
   }
@@ -189,6 +190,7 @@ struct BatchOptions {
   StudyCommand Study;
   FitCommand Fit;
   bool ListMaterials = false;
+  bool ShippedMaterials = false;
   bool Quiet = false;
   bool Version = false;
 };
@@ -243,6 +245,9 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "Noise of the record, curvature=SD,temperature=SD (default: estimated)");
   app.add_flag("--fit-robust", o.Fit.Robust, "Huber loss, for records with outliers");
   app.add_flag("--list-materials", o.ListMaterials, "List the materials of the catalogue and stop");
+  app.add_flag("--shipped-materials", o.ShippedMaterials,
+               "Use the shipped materials alone, without the user's (a user catalogue that "
+               "cannot be read stops every run otherwise)");
   app.add_flag("--quiet,-q", o.Quiet, "Print nothing but errors");
   app.add_flag("--version", o.Version, "Print the version and stop");
   app.footer(RangesText());
@@ -272,20 +277,26 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
 }
 
 // The catalogue the run reads: --catalogue alone, or the one a case names (a fitted copy), or
-// the shipped one with the user's materials over it.
+// the shipped one with the user's materials over it (alone with --shipped-materials).
 MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
-                                 const std::string& caseCatalogue, const UserCatalogue& user,
-                                 std::ostream& err) {
+                                 const std::string& caseCatalogue, const UserCatalogue& user) {
   MaterialsCatalogue catalogue;
   if (app.count("--catalogue")) {
     catalogue.Open(o.CataloguePath);
   } else if (!caseCatalogue.empty()) {
     catalogue.Open(caseCatalogue);
+  } else if (o.ShippedMaterials) {
+    catalogue.Open(o.CataloguePath);
   } else {
     std::string userFault;
     catalogue = OpenMergedCatalogue(o.CataloguePath, user, userFault);
-    // A damaged user catalogue is told and left as it is; the shipped one still serves.
-    if (!userFault.empty()) err << "warning: " << userFault << "; using the shipped materials.\n";
+    // A user catalogue that cannot be read is left as it is, and never silently replaced by the
+    // shipped figures: the run stops unless asked for those.
+    if (!userFault.empty()) {
+      throw CatalogueError(userFault +
+                           ".\nYour materials cannot be read, and nothing was run. Give "
+                           "--shipped-materials to run with the shipped materials alone.");
+    }
   }
   return catalogue;
 }
@@ -363,9 +374,11 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostre
   if (!o.CasePath.empty() && o.ExportCsv.empty() && !o.ListMaterials) {
     ReadCaseFile(o.CasePath, state.Input, &caseCatalogue);
   }
-  const MaterialsCatalogue catalogue = OpenCatalogue(app, o, caseCatalogue, user, err);
+  const MaterialsCatalogue catalogue = OpenCatalogue(app, o, caseCatalogue, user);
   if (!o.ExportCsv.empty()) {
-    AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, user.Read()), "materials file");
+    const std::vector<UserMaterial> own =
+        o.ShippedMaterials ? std::vector<UserMaterial>() : user.Read();
+    AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, own), "materials file");
     out << catalogue.Rows().size() << " materials written to " << o.ExportCsv << "\n";
     return 0;
   }

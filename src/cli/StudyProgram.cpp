@@ -1,5 +1,6 @@
 #include "cli/StudyProgram.h"
 
+#include "Version.h"
 #include "cli/Interrupt.h"
 
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
+#include "study/StudyRecord.h"
 #include "study/StudyTable.h"
 
 namespace quillane::cli {
@@ -94,11 +96,16 @@ class StudyProgress {
   Clock::time_point last_;
 };
 
-void WriteTables(const study::Study& study, const study::StudyRows& rows,
-                 const std::filesystem::path& out) {
-  AtomicFile::WriteWhole(out / "results.csv", study::TableCsv(study, rows), "results table");
-  AtomicFile::WriteWhole(out / "results.json", study::TableJson(study, rows), "results table");
-}
+// The files of a study's folder that belong together: a resumed study reads them as a set.
+struct StudyFiles {
+  std::filesystem::path Study, Record, Csv, Json, Plots;
+  explicit StudyFiles(const std::filesystem::path& out)
+      : Study(out / "study.json"),
+        Record(out / study::kRecordFileName),
+        Csv(out / "results.csv"),
+        Json(out / "results.json"),
+        Plots(out / "plots") {}
+};
 
 // Checks the study before any run: its points, the base case and the output folder.
 void CheckStudy(const study::Study& study, long long points, const StudyCommand& command,
@@ -124,11 +131,14 @@ void CheckStudy(const study::Study& study, long long points, const StudyCommand&
 }
 
 // SVG always, PNG too where the program is built with Qt.
-void WritePlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir) {
-  study::WriteStudyPlots(plots, dir);
+void AddPlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir,
+              AtomicFileSet& files) {
+  study::AddStudyPlots(plots, dir, files);
 #ifdef QUILLANE_HAVE_PNG
   const raster::PngWriter png;
-  for (const study::StudyPlot& plot : plots) png.Write(plot.Surface, dir / (plot.Name + ".png"));
+  for (const study::StudyPlot& plot : plots) {
+    files.Add(dir / (plot.Name + ".png"), png.Encode(plot.Surface), "picture");
+  }
 #endif
 }
 
@@ -136,6 +146,7 @@ void WritePlots(const std::vector<study::StudyPlot>& plots, const std::filesyste
 // fault stops them all at once.
 struct PreparedStudy {
   std::string Text;
+  std::string Record;  // what else decides the rows
   study::Study Study;
   std::vector<std::vector<double>> Points;
   study::StudyOptions Options;
@@ -154,6 +165,8 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   prepared.Options.Jobs = command.Jobs;
   prepared.Options.Locale = base.Locale;
   if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;
+  prepared.Record = study::StudyRecordJson(prepared.Study, catalogue, prepared.Options,
+                                           std::string("quillane-batch ") + kVersion);
   return prepared;
 }
 
@@ -176,53 +189,103 @@ int ServeRank(const StudyCommand& command, const ModelState& base,
 }
 #endif
 
-// The rows already in the output folder (when resuming), with the folder made ready; only the
-// process that writes the files does this.
-study::StudyRows OpenOutput(const StudyCommand& command, const study::Study& study,
-                            const std::string& studyText, std::size_t pointCount) {
-  const std::filesystem::path outDir = command.OutDir;
+// Every file the study will write must be writable before its first point runs: a target that
+// is a folder, or a folder nobody may write into, is told now.
+void CheckOutputPaths(const StudyFiles& files) {
+  for (const auto& target : {files.Study, files.Record, files.Csv, files.Json}) {
+    AtomicFile probe("study file");
+    probe.Open(target);
+  }
   std::error_code error;
-  std::filesystem::create_directories(outDir, error);
-  if (error || !std::filesystem::is_directory(outDir)) {
-    throw IoError("Cannot create the output folder " + outDir.string() + ".");
+  if (std::filesystem::exists(files.Plots, error) && !std::filesystem::is_directory(files.Plots)) {
+    throw IoError("Cannot create the plot folder " + files.Plots.string() +
+                  ": it is not a folder.");
   }
-  const std::filesystem::path saved = outDir / "study.json";
-  if (!command.Resume) {
-    AtomicFile::WriteWhole(saved, studyText, "study file");
-    return study::StudyRows(pointCount);
+}
+
+// The rows already in the output folder, checked against what decides them: the study, the
+// record of the base case, catalogue rows and program, and each row's varied values. A refused
+// resume changes nothing in the folder.
+study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prepared,
+                          const MaterialsCatalogue& catalogue, const StudyFiles& files) {
+  const std::filesystem::path outDir = command.OutDir;
+  for (const auto& needed : {files.Study, files.Csv}) {
+    if (!std::filesystem::is_regular_file(needed)) {
+      throw study::StudyError(outDir.string() + " holds no study to resume.");
+    }
   }
-  // Only the same study may be resumed, or the kept rows would answer another question.
-  if (!std::filesystem::exists(outDir / "results.csv") || !std::filesystem::exists(saved)) {
-    throw study::StudyError(outDir.string() + " holds no study to resume.");
-  }
-  if (ReadWhole(saved) != studyText) {
+  if (ReadWhole(files.Study) != prepared.Text) {
     throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
                             "; run it without --resume, or into another folder.");
   }
-  const std::string table = (outDir / "results.csv").string();
-  return study::ReadTableCsv(ReadWhole(table), table, study, pointCount);
+  if (!std::filesystem::is_regular_file(files.Record)) {
+    throw study::StudyError(outDir.string() + " holds no " + study::kRecordFileName +
+                            " telling what its rows were computed from (an earlier version "
+                            "wrote it); run the study without --resume.");
+  }
+  const std::string difference =
+      study::RecordDifference(ReadWhole(files.Record), prepared.Record, files.Record.string());
+  if (!difference.empty()) {
+    throw study::StudyError("Cannot resume the study in " + outDir.string() +
+                            ": its rows were computed from other inputs: " + difference +
+                            ". Run it without --resume, or into another folder.");
+  }
+  study::StudyRows rows = study::ReadTableCsv(ReadWhole(files.Csv), files.Csv.string(),
+                                              prepared.Study, prepared.Points.size());
+  study::CheckKeptRows(prepared.Study, prepared.Points, rows, catalogue, files.Csv.string());
+  return rows;
 }
 
-// Tables, plots and what the user is told once the points are computed (or stopped).
-int FinishStudy(const StudyCommand& command, const study::Study& study,
+// The rows already in the output folder (when resuming), with the folder made ready; only the
+// process that writes the files does this.
+study::StudyRows OpenOutput(const StudyCommand& command, const PreparedStudy& prepared,
+                            const MaterialsCatalogue& catalogue) {
+  const std::filesystem::path outDir = command.OutDir;
+  const StudyFiles files(outDir);
+  if (command.Resume) {
+    // Nothing is created for a folder that holds no study.
+    study::StudyRows rows = KeptRows(command, prepared, catalogue, files);
+    CheckOutputPaths(files);
+    return rows;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(outDir, error);
+  if (error || !std::filesystem::is_directory(outDir)) {
+    throw IoError("Cannot create the output folder " + outDir.string() + ": " +
+                  (error ? error.message() : std::string("it is not a folder")) + ".");
+  }
+  CheckOutputPaths(files);
+  return study::StudyRows(prepared.Points.size());
+}
+
+// Tables, plots and what the user is told once the points are computed (or stopped). The study,
+// its record, its tables and its plots are published together.
+int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
                 const study::StudyRows& rows, double seconds, std::ostream& out,
                 std::ostream& err) {
+  const study::Study& study = prepared.Study;
   const std::filesystem::path outDir = command.OutDir;
-  WriteTables(study, rows, outDir);
+  const StudyFiles files(outDir);
+  AtomicFileSet set;
+  set.Add(files.Study, prepared.Text, "study file");
+  set.Add(files.Record, prepared.Record, "study record");
+  set.Add(files.Csv, study::TableCsv(study, rows), "results table");
+  set.Add(files.Json, study::TableJson(study, rows), "results table");
   const std::string missing = PointRanges(rows);
   if (!missing.empty()) {
-    err << "quillane-batch: stopped; the finished rows are in " << (outDir / "results.csv").string()
+    set.Publish();
+    err << "quillane-batch: stopped; the finished rows are in " << files.Csv.string()
         << ". Missing points: " << missing << ". Run again with --resume to compute them.\n";
     return 130;
   }
   std::size_t failed = 0;
   for (const auto& row : rows) failed += row->Status != study::kStatusOk ? 1 : 0;
-  WritePlots(study::MakeStudyPlots(study, rows, command.PlotResult), outDir / "plots");
+  AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, set);
+  set.Publish();
   if (!command.Quiet) {
     out << rows.size() << (rows.size() == 1 ? " point" : " points") << " (" << failed
         << " failed) in " << format::FormatPattern(seconds, "0.0") << " s; results in "
-        << (outDir / "results.csv").string() << " and results.json, plots in "
-        << (outDir / "plots").string() << "/\n";
+        << files.Csv.string() << " and results.json, plots in " << files.Plots.string() << "/\n";
   }
   return 0;
 }
@@ -243,14 +306,14 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
   study::StudyRows rows;
 #ifdef QUILLANE_MPI
   try {
-    rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+    rows = OpenOutput(command, prepared, catalogue);
   } catch (...) {
     if (session != nullptr) session->Agree(false);
     throw;
   }
   if (session != nullptr) session->Agree(true);
 #else
-  rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+  rows = OpenOutput(command, prepared, catalogue);
 #endif
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -277,7 +340,7 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
 #endif
   }
   progress.Finish();
-  return FinishStudy(command, study, rows, progress.Seconds(), out, err);
+  return FinishStudy(command, prepared, rows, progress.Seconds(), out, err);
 }
 
 }  // namespace quillane::cli

@@ -162,9 +162,9 @@ graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitR
   return surface;
 }
 
-void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
-                     const MaterialsCatalogue& catalogue, const FitResult& result,
-                     const std::string& recordName) {
+void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
+                   const MaterialsCatalogue& catalogue, const FitResult& result,
+                   const std::string& recordName) {
   const FittedMaterials fitted = FitMaterials(base, result, recordName);
   if (!fitted.Faults.empty()) {
     std::vector<std::string> faults;
@@ -173,10 +173,8 @@ void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
   }
   nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(fitted.Inputs));
   if (!fitted.Rows.empty()) {
-    // The whole catalogue, so that the copy serves alone, with the fitted rows over it.
-    const std::filesystem::path db = dir / "fitted.db";
-    std::error_code ignored;
-    std::filesystem::remove(db, ignored);
+    // The whole catalogue, so that the copy serves alone, with the fitted rows over it. SQLite
+    // fills the temporary file; the earlier copy stays until the whole set is complete.
     std::vector<UserMaterial> rows;
     for (const MaterialRecord& row : catalogue.Rows()) {
       const bool replaced = std::any_of(
@@ -185,10 +183,19 @@ void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
       if (!replaced) rows.push_back({row, ""});
     }
     rows.insert(rows.end(), fitted.Rows.begin(), fitted.Rows.end());
-    UserCatalogue(db).SaveAll(rows);
+    const AtomicFile& db = files.Open(dir / "fitted.db", "fitted catalogue");
+    UserCatalogue(db.TemporaryPath()).SaveAll(rows);
     text[kCaseCatalogueKey] = "fitted.db";
   }
-  AtomicFile::WriteWhole(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+  files.Add(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+}
+
+void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
+                     const MaterialsCatalogue& catalogue, const FitResult& result,
+                     const std::string& recordName) {
+  AtomicFileSet files;
+  AddFittedCase(files, dir, base, catalogue, result, recordName);
+  files.Publish();
 }
 
 }  // namespace quillane::fit

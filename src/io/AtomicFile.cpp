@@ -1,8 +1,10 @@
 #include "io/AtomicFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -35,9 +37,11 @@ AtomicFile::~AtomicFile() {
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : kind_(std::move(other.kind_)),
       file_(other.file_),
+      completed_(other.completed_),
       target_(std::move(other.target_)),
       temporary_(std::move(other.temporary_)) {
   other.file_ = nullptr;
+  other.completed_ = false;
 }
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
@@ -45,9 +49,11 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     Discard();
     kind_ = std::move(other.kind_);
     file_ = other.file_;
+    completed_ = other.completed_;
     target_ = std::move(other.target_);
     temporary_ = std::move(other.temporary_);
     other.file_ = nullptr;
+    other.completed_ = false;
   }
   return *this;
 }
@@ -125,6 +131,11 @@ void AtomicFile::Flush() {
 }
 
 void AtomicFile::Close() {
+  Complete();
+  Publish();
+}
+
+void AtomicFile::Complete() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
@@ -136,7 +147,12 @@ void AtomicFile::Close() {
     if (!temporary_.empty()) unlink(temporary_.c_str());
     throw IoError("Cannot write the " + kind_ + " " + target_.string() + ": " + reason + ".");
   }
-  if (temporary_.empty()) return;
+  completed_ = !temporary_.empty();
+}
+
+void AtomicFile::Publish() {
+  if (!completed_) return;
+  completed_ = false;
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
     const std::string reason = Reason();
     unlink(temporary_.c_str());
@@ -145,10 +161,13 @@ void AtomicFile::Close() {
 }
 
 void AtomicFile::Discard() noexcept {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  file_ = nullptr;
-  if (!temporary_.empty()) unlink(temporary_.c_str());
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+  }
+  if (completed_) unlink(temporary_.c_str());
+  completed_ = false;
 }
 
 void AtomicFile::WriteWhole(const std::filesystem::path& target, std::string_view text,
@@ -157,6 +176,40 @@ void AtomicFile::WriteWhole(const std::filesystem::path& target, std::string_vie
   file.Open(target);
   file.Write(text);
   file.Close();
+}
+
+AtomicFile& AtomicFileSet::Open(const std::filesystem::path& target, std::string kind) {
+  auto file = std::make_unique<AtomicFile>(std::move(kind));
+  file->Open(target);
+  files_.push_back(std::move(file));
+  return *files_.back();
+}
+
+void AtomicFileSet::Add(const std::filesystem::path& target, std::string_view text,
+                        std::string kind) {
+  Open(target, std::move(kind)).Write(text);
+}
+
+void AtomicFileSet::Publish() {
+  for (const auto& file : files_) file->Complete();
+  std::vector<std::filesystem::path> folders;
+  for (const auto& file : files_) {
+    file->Publish();
+    std::filesystem::path folder = file->TemporaryPath().parent_path();
+    if (folder.empty()) folder = ".";
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  files_.clear();
+  for (const auto& folder : folders) SyncFolder(folder);
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
 }
 
 }  // namespace quillane

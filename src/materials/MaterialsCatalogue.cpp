@@ -46,22 +46,11 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
-// Names and values read from a damaged file may hold any byte: control characters are written
-// as \xHH, so that a message stays on one line and is never cut short at a NUL by what().
+// Names and values read from a damaged file may hold any byte: quoted with their control
+// characters escaped, so that a message stays on one line and is never cut short at a NUL by
+// what().
 std::string Quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string quoted = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      quoted += "\\x";
-      quoted += kHex[byte >> 4];
-      quoted += kHex[byte & 15];
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
+  return "\"" + EscapedName(text) + "\"";
 }
 
 std::string Where(const std::filesystem::path& path) {
@@ -300,6 +289,30 @@ const MaterialRecord& MaterialsCatalogue::LookupMaterial(std::string_view name) 
 
 std::string FoldName(std::string_view name) {
   return Fold(name);
+}
+
+std::string EscapedName(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+bool HasControlCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
 }
 
 std::filesystem::path DefaultCataloguePath() {

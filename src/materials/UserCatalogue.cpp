@@ -83,6 +83,12 @@ void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::pa
 }
 
 void Insert(sqlite3* db, const UserMaterial& material, const std::filesystem::path& path) {
+  // SQLite would keep a name only up to a NUL, and one row could then replace another.
+  if (HasControlCharacter(material.Row.Name)) {
+    throw CatalogueError("The material name \"" + EscapedName(material.Row.Name) +
+                         "\" holds a control character; nothing was written to " + path.string() +
+                         ".");
+  }
   Statement row =
       PrepareStatement(db,
                        "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
@@ -122,7 +128,10 @@ bool UserCatalogue::Exists() const {
 
 std::vector<UserMaterial> UserCatalogue::Read() const {
   if (!Exists()) return {};
-  DbHandle db = OpenFile(path_, SQLITE_OPEN_READONLY);
+  // Opened for writing where the file allows it (SQLite falls back to reading only where it does
+  // not), so that the journal of an import that was killed is rolled back here: a read-only
+  // reader cannot, and would find the catalogue unreadable.
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   std::vector<UserMaterial> materials;
   for (MaterialRecord& row : ReadMaterialTable(db.get(), path_)) {
     materials.push_back({std::move(row), {}});

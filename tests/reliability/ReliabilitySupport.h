@@ -31,9 +31,10 @@ struct ProgramRun {
 };
 
 // Runs quillane-batch in `workDir`, in the C locale. With a file-size limit, writes past it fail
-// with EFBIG (SIGXFSZ is ignored), as on a disk that fills up.
+// with EFBIG, as on a disk that fills up; the program is started with SIGXFSZ ignored unless
+// `defaultSignals`, where it must ignore the signal itself (as under `ulimit -f` in a shell).
 inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesystem::path& workDir,
-                             long long fileSizeLimit = -1) {
+                             long long fileSizeLimit = -1, bool defaultSignals = false) {
   TempDir logs;
   rusage self{};
   getrusage(RUSAGE_SELF, &self);
@@ -45,7 +46,7 @@ inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesyste
     if (chdir(workDir.c_str()) != 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     setenv("LC_ALL", "C", 1);
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGXFSZ, defaultSignals ? SIG_DFL : SIG_IGN);
     if (fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     std::vector<char*> argv;
     for (std::string& word : args) argv.push_back(word.data());

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -23,8 +25,9 @@ Study Read(const std::string& text) {
 }
 
 TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
+  const std::string deep = R"({"base": {"HeatFlux": )" + std::string(100000, '[') + "}}";
   const struct {
-    const char* text;
+    std::string text;
     const char* message;
   } cases[] = {
       {R"({"vary": [{"input": "Thickness", "values": [1]}]})",
@@ -66,6 +69,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": )", "not valid JSON"},
       // Found by the fuzzer: the reader's overflow escaped as another exception.
       {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
+      // A base nested this deep overflowed the stack.
+      {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
   };
   for (const auto& c : cases) {
     try {
@@ -292,6 +297,81 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   // Another study cannot be resumed into that folder.
   EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out", {"--resume"}), 1);
   EXPECT_NE(err.str().find("is not the study of"), std::string::npos) << err.str();
+}
+
+// A resume takes only rows computed from the same study, base case, catalogue rows and
+// program; a refused one names the difference and leaves the folder as it was.
+TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
+  const std::string study = R"({"vary": [{"input": "PassThickness", "from": 1e-5, "to": 2e-5,
+      "steps": 2}]})";
+  const std::string other = R"({"vary": [{"input": "PassThickness", "from": 1e-5, "to": 3e-5,
+      "steps": 2}]})";
+  ASSERT_EQ(Study(study, "m"), 0) << err.str();
+  // The changed catalogue gives the coating another SigmaQ.
+  std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
+  sql.insert(sql.rfind("COMMIT;"),
+             "UPDATE \"matériaux\" SET SigmaQ = 2e8 WHERE \"Matériaux\" = 'NiCrAlY';\n");
+  test::WriteFile(dir / "changed.sql", sql);
+  test::BuildDatabase(dir / "changed.sql", dir / "changed.db");
+  const struct {
+    std::function<void()> before;  // what an earlier program or a kill left in the folder
+    std::string text;
+    std::vector<std::string> extra;
+    std::string catalogue;
+    std::string message;
+  } cases[] = {
+      // A study killed at once into the folder of another left its study.json there.
+      {[&] { test::WriteFile(dir / "m" / "study.json", other); },
+       other,
+       {},
+       "p1.db",
+       "point 2 has PassThickness 1.5000000000000002e-05, but this study's point 2 has 2e-05"},
+      {{},
+       study,
+       {"--heat-flux", "5000"},
+       "p1.db",
+       "base.HeatFlux is 5e+06 now, 6e+05 in " + (dir / "m" / "inputs.json").string()},
+      {{}, study, {"--substrate-temperature", "400"}, "p1.db", "base.SubstrateTemperature is 400"},
+      {{}, study, {}, "changed.db", "materials.coating.SigmaQ is 2e+08 now, 1e+08 in"},
+      {{}, study, {"--keep-files"}, "p1.db", "kept files is true now, false"},
+      {[&] { std::filesystem::remove(dir / "m" / "inputs.json"); },
+       study,
+       {},
+       "p1.db",
+       "holds no inputs.json"},
+  };
+  for (const auto& c : cases) {
+    if (c.before) c.before();
+    const auto listing = test::Listing(dir / "m");
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listing) {
+      if (std::filesystem::is_regular_file(dir / "m" / name))
+        files[name] = test::ReadFile(dir / "m" / name);
+    }
+    std::vector<std::string> extra = c.extra;
+    extra.insert(extra.end(), {"--resume", "--catalogue", (dir / c.catalogue).string()});
+    test::WriteFile(dir / "s.json", c.text);
+    std::vector<std::string> args = {(test::DataDir() / "p1" / "case.json").string(),
+                                     "--study",
+                                     (dir / "s.json").string(),
+                                     "--out",
+                                     (dir / "m").string(),
+                                     "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    err.str("");
+    std::ostringstream out;
+    EXPECT_EQ(cli::RunBatch(args, out, err), 1) << c.message;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(test::Listing(dir / "m"), listing) << c.message;
+    for (const auto& [name, text] : files) {
+      EXPECT_EQ(test::ReadFile(dir / "m" / name), text) << name << " after " << c.message;
+    }
+    ASSERT_EQ(Study(study, "m"), 0) << err.str();
+  }
+  // A folder that holds no study is not made by a resume.
+  EXPECT_EQ(Study(study, "none", {"--resume"}), 1);
+  EXPECT_NE(err.str().find("holds no study to resume"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(dir / "none"));
 }
 
 TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
