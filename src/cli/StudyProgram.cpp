@@ -98,13 +98,14 @@ class StudyProgress {
 
 // The files of a study's folder that belong together: a resumed study reads them as a set.
 struct StudyFiles {
-  std::filesystem::path Study, Record, Csv, Json, Plots;
+  std::filesystem::path Study, Record, Csv, Json, Plots, Points;
   explicit StudyFiles(const std::filesystem::path& out)
       : Study(out / "study.json"),
         Record(out / study::kRecordFileName),
         Csv(out / "results.csv"),
         Json(out / "results.json"),
-        Plots(out / "plots") {}
+        Plots(out / "plots"),
+        Points(out / "points") {}
 };
 
 // Checks the study before any run: its points, the base case and the output folder.
@@ -191,15 +192,20 @@ int ServeRank(const StudyCommand& command, const ModelState& base,
 
 // Every file the study will write must be writable before its first point runs: a target that
 // is a folder, or a folder nobody may write into, is told now.
-void CheckOutputPaths(const StudyFiles& files) {
-  for (const auto& target : {files.Study, files.Record, files.Csv, files.Json}) {
-    AtomicFile probe("study file");
-    probe.Open(target);
-  }
+void CheckOutputPaths(const StudyFiles& files, bool keepFiles) {
+  const std::pair<const std::filesystem::path*, const char*> targets[] = {
+      {&files.Study, "study file"},
+      {&files.Record, "study record"},
+      {&files.Csv, "results table"},
+      {&files.Json, "results table"}};
+  for (const auto& [target, kind] : targets) AtomicFile(kind).Open(*target);
   std::error_code error;
-  if (std::filesystem::exists(files.Plots, error) && !std::filesystem::is_directory(files.Plots)) {
-    throw IoError("Cannot create the plot folder " + files.Plots.string() +
-                  ": it is not a folder.");
+  for (const auto& folder : {files.Plots, keepFiles ? files.Points : std::filesystem::path()}) {
+    if (!folder.empty() && std::filesystem::exists(folder, error) &&
+        !std::filesystem::is_directory(folder, error)) {
+      throw IoError("Cannot create the folder " + folder.string() +
+                    ": a file of that name is there.");
+    }
   }
 }
 
@@ -245,7 +251,7 @@ study::StudyRows OpenOutput(const StudyCommand& command, const PreparedStudy& pr
   if (command.Resume) {
     // Nothing is created for a folder that holds no study.
     study::StudyRows rows = KeptRows(command, prepared, catalogue, files);
-    CheckOutputPaths(files);
+    CheckOutputPaths(files, command.KeepFiles);
     return rows;
   }
   std::error_code error;
@@ -254,7 +260,7 @@ study::StudyRows OpenOutput(const StudyCommand& command, const PreparedStudy& pr
     throw IoError("Cannot create the output folder " + outDir.string() + ": " +
                   (error ? error.message() : std::string("it is not a folder")) + ".");
   }
-  CheckOutputPaths(files);
+  CheckOutputPaths(files, command.KeepFiles);
   return study::StudyRows(prepared.Points.size());
 }
 

@@ -183,8 +183,20 @@ void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const
       if (!replaced) rows.push_back({row, ""});
     }
     rows.insert(rows.end(), fitted.Rows.begin(), fitted.Rows.end());
-    const AtomicFile& db = files.Open(dir / "fitted.db", "fitted catalogue");
-    UserCatalogue(db.TemporaryPath()).SaveAll(rows);
+    const std::filesystem::path target = dir / "fitted.db";
+    const AtomicFile& db = files.Open(target, "fitted catalogue");
+    try {
+      UserCatalogue(db.TemporaryPath()).SaveAll(rows);
+    } catch (const CatalogueError& error) {
+      // Told under the name the file will have.
+      std::string message = error.what();
+      const std::string temporary = db.TemporaryPath().string();
+      for (auto at = message.find(temporary); at != std::string::npos;
+           at = message.find(temporary, at)) {
+        message.replace(at, temporary.size(), target.string());
+      }
+      throw IoError(message);
+    }
     text[kCaseCatalogueKey] = "fitted.db";
   }
   files.Add(dir / "fitted_case.json", text.dump(1) + "\n", "case file");

@@ -103,14 +103,14 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
 // later page; both read as the same fault to the user.
 }  // namespace
 
-[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path) {
+[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path, bool writing) {
   const int code = sqlite3_errcode(db);
   if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
     throw CatalogueError("Materials catalogue is not a valid SQLite database: " + path.string() +
                          " (" + sqlite3_errmsg(db) + ")");
   }
-  throw CatalogueError("Cannot read materials catalogue " + path.string() + ": " +
-                       sqlite3_errmsg(db));
+  throw CatalogueError(std::string(writing ? "Cannot write" : "Cannot read") +
+                       " materials catalogue " + path.string() + ": " + sqlite3_errmsg(db));
 }
 
 void DbCloser::operator()(sqlite3* db) const {

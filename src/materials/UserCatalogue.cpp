@@ -32,11 +32,13 @@ DbHandle OpenFile(const std::filesystem::path& path, int flags) {
 }
 
 void Execute(sqlite3* db, const char* sql, const std::filesystem::path& path) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqliteFault(db, path);
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    ThrowSqliteFault(db, path, true);
+  }
 }
 
 void Run(sqlite3* db, sqlite3_stmt* statement, const std::filesystem::path& path) {
-  if (sqlite3_step(statement) != SQLITE_DONE) ThrowSqliteFault(db, path);
+  if (sqlite3_step(statement) != SQLITE_DONE) ThrowSqliteFault(db, path, true);
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
 }

@@ -103,6 +103,21 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
   EXPECT_EQ(out.str().find("* NiCrAlY"), std::string::npos);
 }
 
+// A catalogue another program holds locked cannot be written: told as a fault of writing.
+TEST_F(MaterialsImportTest, AnImportIntoALockedCatalogueIsToldAsAWriteFault) {
+  test::WriteFile(dir / "m.csv", std::string(kHeader) + "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n");
+  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(userFile.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1);
+  EXPECT_NE(err.str().find("Cannot write materials catalogue " + userFile.string() +
+                           ": database is locked"),
+            std::string::npos)
+      << err.str();
+  sqlite3_close(other);
+}
+
 // A name in a catalogue made elsewhere may hold a terminal's escape sequence: the listing shows
 // it escaped, never sends it to the terminal.
 TEST_F(MaterialsImportTest, ListedNamesShowTheirControlCharactersEscaped) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <map>
 
 #include "ModelFixture.h"
 #include "ReliabilitySupport.h"
@@ -103,6 +104,46 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
     const ProgramRun run = RunProgram(args, dir.Path(), c.limit, c.defaultSignals);
     ExpectRefused(run.exitCode, c.message, run.err);
   }
+}
+
+// A fit's outputs are a set: a disk that fills up while any of them is written leaves the
+// earlier fit whole, never a new fit.json beside an empty fitted.db or an old picture.
+TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
+  TempDir work;
+  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
+  const auto fit = [&](const std::string& last, long long limit) {
+    WriteFile(work / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n5;0.003\n12;" + last + "\n");
+    return RunProgram({(DataDir() / "p1" / "case.json").string(), "--catalogue", "p1.db", "--fit",
+                       "rec.csv", "--fit-params", "coating.SigmaQ", "--out", "fit", "-q"},
+                      work.Path(), limit);
+  };
+  ASSERT_EQ(fit("0.004", -1).exitCode, 0);
+  const std::set<std::string> names = Listing(work / "fit");
+  ASSERT_EQ(names.size(), 5u);
+  std::map<std::string, std::string> earlier;
+  for (const std::string& name : names) earlier[name] = ReadFile(work / "fit" / name);
+  const long long pictureSize = static_cast<long long>(earlier["overlay.png"].size());
+  const long long catalogueSize = static_cast<long long>(earlier["fitted.db"].size());
+  ASSERT_GT(pictureSize, catalogueSize);
+  const struct {
+    long long limit;
+    std::string message;
+  } cases[] = {
+      {catalogueSize - 1, "Cannot write materials catalogue fit/fitted.db: disk I/O error"},
+      {pictureSize - 1, "Cannot write the picture fit/overlay.png: File too large"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = fit("0.005", c.limit);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(Listing(work / "fit"), names) << c.message;
+    for (const auto& [name, text] : earlier) {
+      EXPECT_EQ(ReadFile(work / "fit" / name), text) << name << " after " << c.message;
+    }
+  }
+  // Unlimited, the new fit replaces every file.
+  ASSERT_EQ(fit("0.005", -1).exitCode, 0);
+  EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier["fit.json"]);
 }
 
 // Faults made while the run writes, at its 50th thermal row: the files are open, their rows go

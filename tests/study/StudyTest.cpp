@@ -403,6 +403,35 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   }
 }
 
+// Every output path is checked before the first point, and a fault names its reason.
+TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
+  test::WriteFile(dir / "plain", "a file");
+  std::filesystem::create_directories(dir / "busy" / "results.csv");
+  std::filesystem::create_directories(dir / "kept");
+  test::WriteFile(dir / "kept" / "points", "a file");
+  const struct {
+    std::string out;
+    std::vector<std::string> extra;
+    std::string message;
+  } cases[] = {
+      {"plain/out",
+       {},
+       "Cannot create the output folder " + (dir / "plain/out").string() + ": Not a directory."},
+      {"busy",
+       {},
+       "Cannot write the results table " + (dir / "busy/results.csv").string() +
+           ": it is a directory."},
+      {"kept", {"--keep-files"}, "Cannot create the folder " + (dir / "kept/points").string()},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Study(study, c.out, c.extra), 1) << c.out;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir / "busy" / "study.json"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "kept" / "results.csv"));
+  }
+}
+
 TEST(StudyRunnerTest, AStoppedStudyReportsOnlyFinishedPoints) {
   test::TempDir dir;
   test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
