@@ -146,6 +146,35 @@ TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
   EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier["fit.json"]);
 }
 
+// A study's files are a set too: a disk that fills up while the larger table or a picture is
+// written leaves the earlier study's files, not a new results.csv beside an old results.json.
+TEST(StudyOutputTest, AStudyThatCannotWriteEveryFileKeepsTheEarlierOnes) {
+  TempDir work;
+  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
+  const auto study = [&](const std::string& last, long long limit) {
+    WriteFile(work / "s.json",
+              R"({"vary": [{"input": "HeatFlux", "values": [4e5, )" + last + "]}]}");
+    return RunProgram({(DataDir() / "p1" / "case.json").string(), "--catalogue", "p1.db", "--study",
+                       "s.json", "--out", "m", "-q"},
+                      work.Path(), limit);
+  };
+  ASSERT_EQ(study("8e5", -1).exitCode, 0);
+  const std::set<std::string> names = Listing(work / "m");
+  std::map<std::string, std::string> earlier;
+  for (const std::string& name : names) {
+    if (fs::is_regular_file(work / "m" / name)) earlier[name] = ReadFile(work / "m" / name);
+  }
+  ASSERT_LT(earlier["results.csv"].size(), earlier["results.json"].size());
+  const ProgramRun run = study("9e5", static_cast<long long>(earlier["results.json"].size()) - 1);
+  EXPECT_EQ(run.exitCode, 1);
+  // The first file past the limit is the larger table or a picture, which is published with them.
+  EXPECT_NE(run.err.find(": File too large."), std::string::npos) << run.err;
+  EXPECT_EQ(Listing(work / "m"), names);
+  for (const auto& [name, text] : earlier) {
+    EXPECT_EQ(ReadFile(work / "m" / name), text) << name;
+  }
+}
+
 // Faults made while the run writes, at its 50th thermal row: the files are open, their rows go
 // to temporary files beside the targets. Neither file may be published, nor a partial file left.
 using MidRunFaultTest = ModelFixture;
