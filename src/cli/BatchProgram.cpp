@@ -1,6 +1,7 @@
 #include "cli/BatchProgram.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "Version.h"
 #include "cli/BatchOutput.h"
 #include "cli/FitProgram.h"
+#include "cli/Interrupt.h"
 #include "cli/StudyProgram.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
@@ -323,9 +325,16 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
   ValidateRunInputs(state, &catalogue);
   AtomicFile summary("summary file");
   CheckOutputs(o.Extra, summary);
-  BatchOutput output(err, !o.Quiet);
+  // Ctrl-C or SIGTERM stops the run, which then drops its temporary files.
+  std::atomic<bool> stop{false};
+  BatchOutput output(err, !o.Quiet, &stop);
   try {
+    const StopOnInterrupt interrupt(stop);
     ExecuteRun(state, &catalogue, o.Paths, output);
+  } catch (const RunCancelled&) {
+    output.FinishProgress();
+    err << "quillane-batch: stopped; no result file was changed.\n";
+    return 130;
   } catch (const IoError&) {
     throw;
   } catch (const InputError&) {

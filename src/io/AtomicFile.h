@@ -1,9 +1,11 @@
 #pragma once
 // A file written safely, used by every writer (result files, summaries, case files, pictures):
-// the text goes to a temporary file beside the target, and only Close renames it over the
-// target. A failed or cancelled run leaves any earlier file of that name untouched. Every write
-// and the close are checked. A target that exists and is not a regular file (a device such as
-// /dev/null, a pipe) is written to directly.
+// the text goes to a temporary file beside the target (".<name>.XXXXXX", locked while it is
+// written), and only Close renames it over the target and syncs the folder. A failed or
+// cancelled run leaves any earlier file of that name untouched. Every write and the close are
+// checked. Opening removes the temporary files of that target that killed writers left (their
+// lock is free), and nothing else. A target that exists and is not a regular file (a device
+// such as /dev/null, a pipe) is written to directly.
 
 #include <cstdio>
 #include <filesystem>
@@ -64,8 +66,7 @@ class AtomicFile {
 
 // Files that belong together (a table and its copy, a fit's outputs): each is written to its
 // temporary file, and the targets are replaced one rename after another only once every file
-// is complete, so that a fault or a kill before that leaves all the earlier files. The folders
-// are synced after the renames.
+// is complete, so that a fault or a kill before that leaves all the earlier files.
 class AtomicFileSet {
  public:
   // A member whose writes go to its temporary file; throws IoError as AtomicFile::Open.

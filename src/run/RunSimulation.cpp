@@ -273,9 +273,15 @@ void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const Re
   if (history) historyFile.Flush();
   stress.Flush();
   thermal.Flush();
-  if (history) historyFile.Close();
-  stress.Close();
-  thermal.Close();
+  // Every file is closed before the first is renamed, and the renames follow each other at once:
+  // only a kill between two renames can leave the stress file (or the history) new beside an
+  // old thermal file.
+  historyFile.Complete();
+  stress.Complete();
+  thermal.Complete();
+  historyFile.Publish();
+  stress.Publish();
+  thermal.Publish();
 }
 
 }  // namespace quillane

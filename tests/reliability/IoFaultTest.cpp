@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <functional>
@@ -104,6 +105,43 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
     const ProgramRun run = RunProgram(args, dir.Path(), c.limit, c.defaultSignals);
     ExpectRefused(run.exitCode, c.message, run.err);
   }
+}
+
+// Ctrl-C or SIGTERM during a long run stops it: the temporary files go, the earlier result
+// files stay, and the program says so.
+TEST_F(IoFaultTest, ASignalledRunRemovesItsTemporaryFiles) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const ProgramRun run = RunProgram({"--passes", "5000", "--catalogue", Catalogue(), "-q"},
+                                      dir.Path(), -1, false, [&](pid_t pid) {
+                                        ASSERT_TRUE(AppearsIn(dir.Path(), ".Thermique.txt."));
+                                        kill(pid, signal);
+                                      });
+    EXPECT_EQ(run.exitCode, 130) << signal;
+    EXPECT_EQ(run.err, "quillane-batch: stopped; no result file was changed.\n");
+    ExpectUntouched("signal " + std::to_string(signal));
+  }
+}
+
+// What a killed writer left beside a target goes when the target is next written: only our own
+// temporary files whose writer is gone, never a live one or another file.
+TEST_F(IoFaultTest, StaleTemporaryFilesOfATargetAreRemovedAndNothingElse) {
+  const struct {
+    std::string name;
+    bool kept;
+  } files[] = {
+      {".Thermique.txt.AbC123", false},     {".Thermique.txt.AbC123-journal", false},
+      {".Thermique.txt.zz9-journal", true}, {".Thermique.txt.Live42", true},
+      {".Thermique.txt.AbC12", true},       {".Thermique.txt.AbC1234", true},
+      {".Thermique.txt.part", true},        {"Thermique.txt.AbC123", true},
+      {".Other.txt.AbC123", true},          {".Thermique.txt.A-C123", true},
+  };
+  for (const auto& file : files) WriteFile(dir / file.name, "left");
+  // A writer still at work holds its lock.
+  const int live = open((dir / ".Thermique.txt.Live42").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(live, LOCK_EX), 0);
+  ASSERT_EQ(Run({}), 0) << err.str();
+  close(live);
+  for (const auto& file : files) EXPECT_EQ(fs::exists(dir / file.name), file.kept) << file.name;
 }
 
 // A fit's outputs are a set: a disk that fills up while any of them is written leaves the
