@@ -8,6 +8,7 @@
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
+#include "io/FolderLock.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
 #ifdef QUILLANE_HAVE_PNG
@@ -130,6 +131,7 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
     throw IoError("Cannot create the output folder " + dir.string() + ": " +
                   (error ? error.message() : std::string("it is not a folder")) + ".");
   }
+  const FolderLock lock(dir, "quillane-batch --fit " + command.RecordPath);
   // Every output must be writable before the fit runs, not found faulty after it.
   for (const char* name :
        {"fit.json", "fitted.db", "fitted_case.json", "overlay.svg", "overlay.png"}) {

@@ -12,6 +12,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "io/FolderLock.h"
 #include "model/Errors.h"
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
@@ -242,17 +243,28 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
   return rows;
 }
 
-// The rows already in the output folder (when resuming), with the folder made ready; only the
-// process that writes the files does this.
-study::StudyRows OpenOutput(const StudyCommand& command, const PreparedStudy& prepared,
-                            const MaterialsCatalogue& catalogue) {
+// The output folder made ready and locked for this study alone, with the rows it already holds
+// (when resuming); only the process that writes the files does this.
+struct OpenedOutput {
+  std::unique_ptr<FolderLock> Lock;
+  study::StudyRows Rows;
+};
+
+OpenedOutput OpenOutput(const StudyCommand& command, const PreparedStudy& prepared,
+                        const MaterialsCatalogue& catalogue) {
   const std::filesystem::path outDir = command.OutDir;
   const StudyFiles files(outDir);
+  OpenedOutput opened;
+  const std::string writer = "quillane-batch --study " + command.StudyPath;
   if (command.Resume) {
     // Nothing is created for a folder that holds no study.
-    study::StudyRows rows = KeptRows(command, prepared, catalogue, files);
+    if (!std::filesystem::is_directory(outDir)) {
+      throw study::StudyError(outDir.string() + " holds no study to resume.");
+    }
+    opened.Lock = std::make_unique<FolderLock>(outDir, writer);
+    opened.Rows = KeptRows(command, prepared, catalogue, files);
     CheckOutputPaths(files, command.KeepFiles);
-    return rows;
+    return opened;
   }
   std::error_code error;
   std::filesystem::create_directories(outDir, error);
@@ -260,8 +272,10 @@ study::StudyRows OpenOutput(const StudyCommand& command, const PreparedStudy& pr
     throw IoError("Cannot create the output folder " + outDir.string() + ": " +
                   (error ? error.message() : std::string("it is not a folder")) + ".");
   }
+  opened.Lock = std::make_unique<FolderLock>(outDir, writer);
   CheckOutputPaths(files, command.KeepFiles);
-  return study::StudyRows(prepared.Points.size());
+  opened.Rows = study::StudyRows(prepared.Points.size());
+  return opened;
 }
 
 // Tables, plots and what the user is told once the points are computed (or stopped). The study,
@@ -309,18 +323,19 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
 #endif
   const PreparedStudy prepared = Prepare(command, base, catalogue);
   const study::Study& study = prepared.Study;
-  study::StudyRows rows;
+  OpenedOutput output;
 #ifdef QUILLANE_MPI
   try {
-    rows = OpenOutput(command, prepared, catalogue);
+    output = OpenOutput(command, prepared, catalogue);
   } catch (...) {
     if (session != nullptr) session->Agree(false);
     throw;
   }
   if (session != nullptr) session->Agree(true);
 #else
-  rows = OpenOutput(command, prepared, catalogue);
+  output = OpenOutput(command, prepared, catalogue);
 #endif
+  study::StudyRows& rows = output.Rows;
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i]) todo.push_back(i);

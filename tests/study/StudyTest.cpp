@@ -2,15 +2,18 @@
 // that equal single batch runs whatever the number of threads.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
+#include "io/FolderLock.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyTable.h"
@@ -429,6 +432,36 @@ TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists(dir / "busy" / "study.json"));
     EXPECT_FALSE(std::filesystem::exists(dir / "kept" / "results.csv"));
+  }
+}
+
+// A second program writing into a folder a study or a fit holds is refused, naming the first;
+// once the first ends, the folder is free again and holds no lock file.
+TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
+  test::WriteFile(dir / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n12;0.004\n");
+  const std::vector<std::string> fit = {(test::DataDir() / "p1" / "case.json").string(),
+                                        "--fit",
+                                        (dir / "rec.csv").string(),
+                                        "--fit-params",
+                                        "coating.SigmaQ",
+                                        "--out",
+                                        (dir / "f").string()};
+  for (const std::string out : {"m", "f"}) {
+    const auto write = [&] { return out == "m" ? Study(study, out) : Batch(fit); };
+    std::filesystem::create_directories(dir / out);
+    {
+      const FolderLock first(dir / out, "quillane-batch --study first.json");
+      EXPECT_EQ(write(), 1);
+      EXPECT_NE(err.str().find("Another program writes into " + (dir / out).string() +
+                               ": quillane-batch --study first.json (process " +
+                               std::to_string(getpid()) + "). Wait for it to end"),
+                std::string::npos)
+          << err.str();
+      EXPECT_EQ(test::Listing(dir / out), std::set<std::string>{kFolderLockName});
+    }
+    EXPECT_EQ(write(), 0) << err.str();
+    EXPECT_EQ(test::Listing(dir / out).count(kFolderLockName), 0u);
   }
 }
 
