@@ -232,6 +232,8 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                "Keep each point's result files and summary in <out>/points/NNNN/");
   app.add_flag("--resume", o.Study.Resume,
                "Compute only the points missing from <out>/results.csv");
+  app.add_flag("--retry-failed", o.Study.RetryFailed,
+               "With --resume, compute again the points that failed");
   app.add_flag("--force", o.Study.Force, "Run a study of more than 100000 points");
   app.add_option("--plot-result", o.Study.PlotResult,
                  "Result shown by the colour map of a two-quantity study")
@@ -264,7 +266,10 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
     const char* Owner;
     std::vector<const char*> Flags;
   } owners[] = {
-      {noStudy, "--study", {"--keep-files", "--resume", "--force", "--plot-result"}},
+      {noStudy,
+       "--study",
+       {"--keep-files", "--resume", "--retry-failed", "--force", "--plot-result"}},
+      {!o.Study.Resume, "--resume", {"--retry-failed"}},
       {noFit, "--fit", {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
       {noStudy && noFit, "--study or --fit", {"--out", "--jobs"}},
   };

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "cli/Interrupt.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -32,6 +33,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+// How often the finished rows are written while a study runs: every 30 s, and every
+// twentieth of the points.
+constexpr auto kCheckpointInterval = std::chrono::seconds(30);
+constexpr std::size_t kCheckpointsPerStudy = 20;
+constexpr int kSomePointsFailed = 3;
 
 std::string ReadWhole(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -240,6 +246,11 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
   study::StudyRows rows = study::ReadTableCsv(ReadWhole(files.Csv), files.Csv.string(),
                                               prepared.Study, prepared.Points.size());
   study::CheckKeptRows(prepared.Study, prepared.Points, rows, catalogue, files.Csv.string());
+  if (command.RetryFailed) {
+    for (auto& row : rows) {
+      if (row && row->Status != study::kStatusOk) row.reset();
+    }
+  }
   return rows;
 }
 
@@ -278,6 +289,53 @@ OpenedOutput OpenOutput(const StudyCommand& command, const PreparedStudy& prepar
   return opened;
 }
 
+// The study, its record and its tables of the rows so far, as one set.
+void AddTables(const PreparedStudy& prepared, const study::StudyRows& rows, const StudyFiles& files,
+               AtomicFileSet& set) {
+  set.Add(files.Study, prepared.Text, "study file");
+  set.Add(files.Record, prepared.Record, "study record");
+  set.Add(files.Csv, study::TableCsv(prepared.Study, rows), "results table");
+  set.Add(files.Json, study::TableJson(prepared.Study, rows), "results table");
+}
+
+// Writes the finished rows while the study runs, so that a study killed outright (SIGKILL, a
+// crash, the end of a batch job's time) keeps them for --resume. Called for each finished
+// point, one call at a time.
+class Checkpoints {
+ public:
+  Checkpoints(const PreparedStudy& prepared, const std::filesystem::path& outDir, std::ostream& err)
+      : prepared_(prepared),
+        files_(outDir),
+        err_(err),
+        every_(std::max<std::size_t>(1, prepared.Points.size() / kCheckpointsPerStudy)),
+        last_(Clock::now()) {}
+
+  void PointDone(const study::StudyRows& rows) {
+    ++sinceLast_;
+    if (sinceLast_ < every_ && Clock::now() - last_ < kCheckpointInterval) return;
+    sinceLast_ = 0;
+    last_ = Clock::now();
+    try {
+      AtomicFileSet set;
+      AddTables(prepared_, rows, files_, set);
+      set.Publish();
+    } catch (const std::exception& error) {
+      // The earlier checkpoint stays whole; the study goes on, and its end tells any fault.
+      if (!warned_) err_ << "\nwarning: " << error.what() << " The study goes on.\n";
+      warned_ = true;
+    }
+  }
+
+ private:
+  const PreparedStudy& prepared_;
+  StudyFiles files_;
+  std::ostream& err_;
+  std::size_t every_;
+  std::size_t sinceLast_ = 0;
+  bool warned_ = false;
+  Clock::time_point last_;
+};
+
 // Tables, plots and what the user is told once the points are computed (or stopped). The study,
 // its record, its tables and its plots are published together.
 int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
@@ -287,10 +345,7 @@ int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
   const std::filesystem::path outDir = command.OutDir;
   const StudyFiles files(outDir);
   AtomicFileSet set;
-  set.Add(files.Study, prepared.Text, "study file");
-  set.Add(files.Record, prepared.Record, "study record");
-  set.Add(files.Csv, study::TableCsv(study, rows), "results table");
-  set.Add(files.Json, study::TableJson(study, rows), "results table");
+  AddTables(prepared, rows, files, set);
   const std::string missing = PointRanges(rows);
   if (!missing.empty()) {
     set.Publish();
@@ -307,7 +362,11 @@ int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
         << " failed) in " << format::FormatPattern(seconds, "0.0") << " s; results in "
         << files.Csv.string() << " and results.json, plots in " << files.Plots.string() << "/\n";
   }
-  return 0;
+  if (failed == 0) return 0;
+  err << "quillane-batch: " << failed << (failed == 1 ? " point" : " points")
+      << " failed; the faults are in the status column of " << files.Csv.string()
+      << ". Run again with --resume --retry-failed to compute them again.\n";
+  return kSomePointsFailed;
 }
 
 }  // namespace
@@ -341,9 +400,11 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
     if (!rows[i]) todo.push_back(i);
   }
   StudyProgress progress(err, !command.Quiet, todo.size());
+  Checkpoints checkpoints(prepared, command.OutDir, err);
   const auto done = [&](std::size_t index, const study::PointResult& result) {
     rows[index] = result;
     progress.PointDone();
+    checkpoints.PointDone(rows);
   };
   std::stop_source stop;
   {

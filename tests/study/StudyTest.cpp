@@ -281,7 +281,11 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   const std::string study = R"({"design": "one-at-a-time", "vary": [
       {"input": "InitialCurvature", "values": [0.2, 50]},
       {"input": "HeatFlux", "values": [4e5, 8e5]}]})";
-  ASSERT_EQ(Study(study, "out"), 0) << err.str();
+  // Every point ran, one failed: the table holds its fault and the status says so.
+  ASSERT_EQ(Study(study, "out"), 3) << err.str();
+  EXPECT_NE(err.str().find("1 point failed; the faults are in the status column of"),
+            std::string::npos)
+      << err.str();
   const std::string full = test::ReadFile(dir / "out" / "results.csv");
   EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
             std::string::npos)
@@ -295,7 +299,7 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
     if (i != 1 && i != 3) kept += line + "\n";
   }
   test::WriteFile(dir / "out" / "results.csv", kept);
-  ASSERT_EQ(Study(study, "out", {"--resume"}), 0) << err.str();
+  ASSERT_EQ(Study(study, "out", {"--resume"}), 3) << err.str();
   EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), full);
   // Another study cannot be resumed into that folder.
   EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out", {"--resume"}), 1);
@@ -432,6 +436,28 @@ TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists(dir / "busy" / "study.json"));
     EXPECT_FALSE(std::filesystem::exists(dir / "kept" / "results.csv"));
+  }
+}
+
+// A point that failed for a reason since removed is computed again by --resume --retry-failed,
+// and only then; the table is then that of a study that never failed.
+TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 6e5, 8e5]}]})";
+  ASSERT_EQ(Study(study, "clean", {"--keep-files"}), 0) << err.str();
+  // Point 2 cannot keep its files.
+  std::filesystem::create_directories(dir / "out" / "points");
+  test::WriteFile(dir / "out" / "points" / "0002", "in the way");
+  EXPECT_EQ(Study(study, "out", {"--keep-files"}), 3);
+  std::filesystem::remove(dir / "out" / "points" / "0002");
+  const std::string failed = test::ReadFile(dir / "out" / "results.csv");
+  EXPECT_NE(failed, test::ReadFile(dir / "clean" / "results.csv"));
+  EXPECT_EQ(Study(study, "out", {"--keep-files", "--resume"}), 3);
+  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), failed);
+  EXPECT_EQ(Study(study, "out", {"--keep-files", "--retry-failed"}), 2);
+  EXPECT_NE(err.str().find("--retry-failed goes with --resume."), std::string::npos) << err.str();
+  ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
+  for (const char* file : {"results.csv", "results.json", "points/0002/Stress.txt"}) {
+    EXPECT_EQ(test::ReadFile(dir / "out" / file), test::ReadFile(dir / "clean" / file)) << file;
   }
 }
 
