@@ -289,13 +289,16 @@ OpenedOutput OpenOutput(const StudyCommand& command, const PreparedStudy& prepar
   return opened;
 }
 
-// The study, its record and its tables of the rows so far, as one set.
+// The study, its record and its tables of the rows so far, as one set. The renames follow each
+// other at once; a kill in the instant between two can leave results.json a checkpoint ahead
+// of results.csv, which --resume reads, or the tables of a new study beside the study file and
+// record of the earlier one, which --resume of the new study refuses.
 void AddTables(const PreparedStudy& prepared, const study::StudyRows& rows, const StudyFiles& files,
                AtomicFileSet& set) {
+  set.Add(files.Json, study::TableJson(prepared.Study, rows), "results table");
+  set.Add(files.Csv, study::TableCsv(prepared.Study, rows), "results table");
   set.Add(files.Study, prepared.Text, "study file");
   set.Add(files.Record, prepared.Record, "study record");
-  set.Add(files.Csv, study::TableCsv(prepared.Study, rows), "results table");
-  set.Add(files.Json, study::TableJson(prepared.Study, rows), "results table");
 }
 
 // Writes the finished rows while the study runs, so that a study killed outright (SIGKILL, a

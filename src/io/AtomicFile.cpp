@@ -206,7 +206,7 @@ void AtomicFile::Complete() {
   completed_ = !temporary_.empty();
 }
 
-void AtomicFile::Publish() {
+void AtomicFile::Publish(bool syncFolder) {
   if (!completed_) return;
   completed_ = false;
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
@@ -215,8 +215,7 @@ void AtomicFile::Publish() {
     throw IoError("Cannot replace the " + kind_ + " " + target_.string() + ": " + reason + ".");
   }
   // The rename itself reaches the disk, not only the file's content.
-  std::filesystem::path folder = target_.parent_path();
-  SyncFolder(folder.empty() ? "." : folder);
+  if (syncFolder) SyncFolder(target_.parent_path());
 }
 
 void AtomicFile::Discard() noexcept {
@@ -251,12 +250,21 @@ void AtomicFileSet::Add(const std::filesystem::path& target, std::string_view te
 
 void AtomicFileSet::Publish() {
   for (const auto& file : files_) file->Complete();
-  for (const auto& file : files_) file->Publish();
+  for (const auto& file : files_) file->Publish(false);
+  std::vector<std::filesystem::path> folders;
+  for (const auto& file : files_) {
+    const std::filesystem::path folder = file->TemporaryPath().parent_path();
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
   files_.clear();
+  for (const auto& folder : folders) SyncFolder(folder);
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int descriptor =
+      open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return;
   fsync(descriptor);
   close(descriptor);

@@ -41,9 +41,11 @@ class AtomicFile {
   // open does nothing.
   void Close();
   // The two halves of Close, for files published together: Complete flushes and closes the
-  // temporary file, Publish renames it over the target. Throw IoError naming the target.
+  // temporary file, Publish renames it over the target and, unless told not to (files renamed
+  // one after another sync their folders once, after the last), syncs the folder. Throw IoError
+  // naming the target.
   void Complete();
-  void Publish();
+  void Publish(bool syncFolder = true);
   // Drops what was written; the target keeps its earlier content.
   void Discard() noexcept;
   // Where the text goes until Publish (the target itself for a device or a pipe), for a writer
@@ -66,7 +68,8 @@ class AtomicFile {
 
 // Files that belong together (a table and its copy, a fit's outputs): each is written to its
 // temporary file, and the targets are replaced one rename after another only once every file
-// is complete, so that a fault or a kill before that leaves all the earlier files.
+// is complete, so that a fault or a kill before that leaves all the earlier files. The folders
+// are synced after the last rename, so that nothing slows the renames down.
 class AtomicFileSet {
  public:
   // A member whose writes go to its temporary file; throws IoError as AtomicFile::Open.

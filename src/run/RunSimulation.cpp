@@ -279,9 +279,12 @@ void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const Re
   historyFile.Complete();
   stress.Complete();
   thermal.Complete();
-  historyFile.Publish();
-  stress.Publish();
-  thermal.Publish();
+  historyFile.Publish(false);
+  stress.Publish(false);
+  thermal.Publish(false);
+  for (const std::string* path : {&paths.Thermal, &paths.Stress, &paths.History}) {
+    if (!path->empty()) SyncFolder(std::filesystem::path(*path).parent_path());
+  }
 }
 
 }  // namespace quillane
