@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -214,8 +215,10 @@ TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
   EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier["fit.json"]);
 }
 
-// A study's files are a set too: a disk that fills up while the larger table or a picture is
-// written leaves the earlier study's files, not a new results.csv beside an old results.json.
+// A study's files are a set too: a disk that fills up while a table or a picture is written
+// leaves the earlier files or a complete checkpoint of the new study, never a new results.csv
+// beside an old results.json; a picture that cannot be written whole is a fault, not a
+// truncated file and success.
 TEST(StudyOutputTest, AStudyThatCannotWriteEveryFileKeepsTheEarlierOnes) {
   TempDir work;
   BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
@@ -227,19 +230,50 @@ TEST(StudyOutputTest, AStudyThatCannotWriteEveryFileKeepsTheEarlierOnes) {
                       work.Path(), limit);
   };
   ASSERT_EQ(study("8e5", -1).exitCode, 0);
-  const std::set<std::string> names = Listing(work / "m");
-  std::map<std::string, std::string> earlier;
-  for (const std::string& name : names) {
-    if (fs::is_regular_file(work / "m" / name)) earlier[name] = ReadFile(work / "m" / name);
-  }
-  ASSERT_LT(earlier["results.csv"].size(), earlier["results.json"].size());
-  const ProgramRun run = study("9e5", static_cast<long long>(earlier["results.json"].size()) - 1);
-  EXPECT_EQ(run.exitCode, 1);
-  // The first file past the limit is the larger table or a picture, which is published with them.
-  EXPECT_NE(run.err.find(": File too large."), std::string::npos) << run.err;
-  EXPECT_EQ(Listing(work / "m"), names);
+  const auto files = [&] {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(work / "m")) {
+      if (entry.is_regular_file()) {
+        found[fs::relative(entry.path(), work / "m").string()] = ReadFile(entry.path());
+      }
+    }
+    return found;
+  };
+  const std::map<std::string, std::string> earlier = files();
+  long long largestNotPng = 0;
   for (const auto& [name, text] : earlier) {
-    EXPECT_EQ(ReadFile(work / "m" / name), text) << name;
+    if (fs::path(name).extension() != ".png") {
+      largestNotPng = std::max(largestNotPng, static_cast<long long>(text.size()));
+    }
+  }
+  const struct {
+    long long limit;
+    std::string message;
+    bool tablesKept;  // or replaced by the new study's checkpoint, as a set
+  } cases[] = {
+      // No table fits: nothing is replaced.
+      {300, "Cannot write the results table m/results.json: File too large.", true},
+#ifdef QUILLANE_HAVE_PNG
+      // The tables fit, the pictures do not: the earlier pictures stay whole.
+      {largestNotPng, "Cannot write the picture m/plots/", false},
+#endif
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = study("9e5", c.limit);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    const std::map<std::string, std::string> now = files();
+    ASSERT_EQ(now.size(), earlier.size()) << c.message;
+    for (const auto& [name, text] : now) {
+      if (c.tablesKept || name.rfind("plots/", 0) == 0) {
+        EXPECT_EQ(text, earlier.at(name)) << name;
+      }
+    }
+    // Otherwise the new study's checkpoint holds both its rows.
+    EXPECT_EQ(now.at("results.csv").find("\n2,9e+05,") != std::string::npos, !c.tablesKept);
+    EXPECT_EQ(now.at("results.json").find("9e+05") != std::string::npos ||
+                  now.at("results.json").find("900000.0") != std::string::npos,
+              !c.tablesKept);
   }
 }
 
