@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 namespace quillane {
@@ -215,17 +216,21 @@ void MaterialsCatalogue::Open(const std::filesystem::path& path) {
 
 void MaterialsCatalogue::AddUserRows(const std::vector<MaterialRecord>& rows,
                                      const std::filesystem::path& userPath) {
+  // The row of each key, looked up by hash: a merge costs one pass over each list, however many
+  // rows the user has.
+  std::unordered_map<std::string, std::size_t> indexOf;
+  indexOf.reserve(keys_.size() + rows.size());
+  for (std::size_t i = 0; i < keys_.size(); ++i) indexOf.emplace(keys_[i], i);
   for (const MaterialRecord& row : rows) {
-    const std::string key = Fold(row.Name);
-    const auto same = std::find(keys_.begin(), keys_.end(), key);
-    if (same != keys_.end()) {
-      const auto index = static_cast<std::size_t>(same - keys_.begin());
-      rows_[index] = row;
-      origins_[index] = Origin::User;
+    std::string key = Fold(row.Name);
+    const auto [same, added] = indexOf.emplace(key, rows_.size());
+    if (!added) {
+      rows_[same->second] = row;
+      origins_[same->second] = Origin::User;
     } else {
       rows_.push_back(row);
       origins_.push_back(Origin::User);
-      keys_.push_back(key);
+      keys_.push_back(std::move(key));
     }
   }
   userPath_ = userPath;
