@@ -94,7 +94,12 @@ void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
     ys.push_back(measured[i]);
     residuals.push_back(measured[i] - atRecord[i]);
   }
-  chart.Markers(ts, ys, kMeasured);
+  // A long record's points are thinned as the model's curve is: a million rows would draw a
+  // picture of hundreds of megabytes that looks the same.
+  std::vector<double> markerTime;
+  std::vector<double> markers;
+  Thin(ts, ys, t0, t1, markerTime, markers);
+  chart.Markers(markerTime, markers, kMeasured);
   std::vector<double> shownTime;
   std::vector<double> shown;
   Thin(curveTime, curve, t0, t1, shownTime, shown);
@@ -104,7 +109,10 @@ void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
   ChartArea below(surface, {0, top + kMainHeight, kWidth, top + kMainHeight + kResidualHeight},
                   "residuals (record − model)", "time (s)", unit, t0, t1, -reach, reach);
   below.Curve({t0, t1}, {0, 0}, kModel);
-  below.Markers(ts, residuals, kMeasured);
+  std::vector<double> residualTime;
+  std::vector<double> shownResiduals;
+  Thin(ts, residuals, t0, t1, residualTime, shownResiduals);
+  below.Markers(residualTime, shownResiduals, kMeasured);
 }
 
 }  // namespace
