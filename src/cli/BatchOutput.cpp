@@ -10,8 +10,12 @@ constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 }  // namespace
 
-BatchOutput::BatchOutput(std::ostream& err, bool showProgress)
-    : err_(err), showProgress_(showProgress), start_(Clock::now()), lastProgress_(start_) {}
+BatchOutput::BatchOutput(std::ostream& err, bool showProgress, const std::atomic<bool>* stop)
+    : err_(err),
+      showProgress_(showProgress),
+      stop_(stop),
+      start_(Clock::now()),
+      lastProgress_(start_) {}
 
 void BatchOutput::Frame(ModelState& state, StressFrame frame) {
   graphics::DrawRunFrame(state, surfaces_, frame);
@@ -26,6 +30,7 @@ void BatchOutput::SingularMatrix() {
 }
 
 bool BatchOutput::Progress(double fraction) {
+  if (stop_ != nullptr && stop_->load()) return false;
   if (!showProgress_) return true;
   const auto now = Clock::now();
   if (now - start_ < kQuietStart || now - lastProgress_ < kProgressInterval) return true;

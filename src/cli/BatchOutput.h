@@ -2,6 +2,7 @@
 // What the batch program does with a run's events: the five stress pictures drawn on display
 // lists, the singular-matrix report as a warning, progress on standard error for long runs.
 
+#include <atomic>
 #include <chrono>
 #include <ostream>
 
@@ -12,7 +13,8 @@ namespace quillane::cli {
 
 class BatchOutput : public RunSink {
  public:
-  BatchOutput(std::ostream& err, bool showProgress);
+  // A run stops (RunCancelled) once `stop` is set, when given.
+  BatchOutput(std::ostream& err, bool showProgress, const std::atomic<bool>* stop = nullptr);
 
   void ThermalRow(const ThermalRecord&, bool) override {}
   void SingularMatrix() override;
@@ -26,6 +28,7 @@ class BatchOutput : public RunSink {
  private:
   std::ostream& err_;
   bool showProgress_;
+  const std::atomic<bool>* stop_;
   bool progressShown_ = false;
   bool singularReported_ = false;
   std::chrono::steady_clock::time_point start_;

@@ -1,6 +1,7 @@
 #include "cli/BatchProgram.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "Version.h"
 #include "cli/BatchOutput.h"
 #include "cli/FitProgram.h"
+#include "cli/Interrupt.h"
 #include "cli/StudyProgram.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
@@ -122,8 +124,9 @@ void ListMaterials(const MaterialsCatalogue& catalogue, std::ostream& out) {
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
     const bool user = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
-    out << (user ? "* " : "  ") << row.Name << "  (λ " << format::FormatGeneral(row.Lambda)
-        << " W/m·K, E " << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
+    out << (user ? "* " : "  ") << EscapedName(row.Name) << "  (λ "
+        << format::FormatGeneral(row.Lambda) << " W/m·K, E "
+        << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
         << format::FormatGeneral(row.Tfusion) << " K, σq "
         << format::FormatGeneral(row.SigmaQ * 1e-6) << " MPa)\n";
   }
@@ -189,6 +192,7 @@ struct BatchOptions {
   StudyCommand Study;
   FitCommand Fit;
   bool ListMaterials = false;
+  bool ShippedMaterials = false;
   bool Quiet = false;
   bool Version = false;
 };
@@ -228,6 +232,8 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                "Keep each point's result files and summary in <out>/points/NNNN/");
   app.add_flag("--resume", o.Study.Resume,
                "Compute only the points missing from <out>/results.csv");
+  app.add_flag("--retry-failed", o.Study.RetryFailed,
+               "With --resume, compute again the points that failed");
   app.add_flag("--force", o.Study.Force, "Run a study of more than 100000 points");
   app.add_option("--plot-result", o.Study.PlotResult,
                  "Result shown by the colour map of a two-quantity study")
@@ -243,6 +249,9 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "Noise of the record, curvature=SD,temperature=SD (default: estimated)");
   app.add_flag("--fit-robust", o.Fit.Robust, "Huber loss, for records with outliers");
   app.add_flag("--list-materials", o.ListMaterials, "List the materials of the catalogue and stop");
+  app.add_flag("--shipped-materials", o.ShippedMaterials,
+               "Use the shipped materials alone, without the user's (a user catalogue that "
+               "cannot be read stops every run otherwise)");
   app.add_flag("--quiet,-q", o.Quiet, "Print nothing but errors");
   app.add_flag("--version", o.Version, "Print the version and stop");
   app.footer(RangesText());
@@ -257,7 +266,10 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
     const char* Owner;
     std::vector<const char*> Flags;
   } owners[] = {
-      {noStudy, "--study", {"--keep-files", "--resume", "--force", "--plot-result"}},
+      {noStudy,
+       "--study",
+       {"--keep-files", "--resume", "--retry-failed", "--force", "--plot-result"}},
+      {!o.Study.Resume, "--resume", {"--retry-failed"}},
       {noFit, "--fit", {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
       {noStudy && noFit, "--study or --fit", {"--out", "--jobs"}},
   };
@@ -272,20 +284,26 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
 }
 
 // The catalogue the run reads: --catalogue alone, or the one a case names (a fitted copy), or
-// the shipped one with the user's materials over it.
+// the shipped one with the user's materials over it (alone with --shipped-materials).
 MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
-                                 const std::string& caseCatalogue, const UserCatalogue& user,
-                                 std::ostream& err) {
+                                 const std::string& caseCatalogue, const UserCatalogue& user) {
   MaterialsCatalogue catalogue;
   if (app.count("--catalogue")) {
     catalogue.Open(o.CataloguePath);
   } else if (!caseCatalogue.empty()) {
     catalogue.Open(caseCatalogue);
+  } else if (o.ShippedMaterials) {
+    catalogue.Open(o.CataloguePath);
   } else {
     std::string userFault;
     catalogue = OpenMergedCatalogue(o.CataloguePath, user, userFault);
-    // A damaged user catalogue is told and left as it is; the shipped one still serves.
-    if (!userFault.empty()) err << "warning: " << userFault << "; using the shipped materials.\n";
+    // A user catalogue that cannot be read is left as it is, and never silently replaced by the
+    // shipped figures: the run stops unless asked for those.
+    if (!userFault.empty()) {
+      throw CatalogueError(userFault +
+                           ".\nYour materials cannot be read, and nothing was run. Give "
+                           "--shipped-materials to run with the shipped materials alone.");
+    }
   }
   return catalogue;
 }
@@ -312,9 +330,16 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
   ValidateRunInputs(state, &catalogue);
   AtomicFile summary("summary file");
   CheckOutputs(o.Extra, summary);
-  BatchOutput output(err, !o.Quiet);
+  // Ctrl-C or SIGTERM stops the run, which then drops its temporary files.
+  std::atomic<bool> stop{false};
+  BatchOutput output(err, !o.Quiet, &stop);
   try {
+    const StopOnInterrupt interrupt(stop);
     ExecuteRun(state, &catalogue, o.Paths, output);
+  } catch (const RunCancelled&) {
+    output.FinishProgress();
+    err << "quillane-batch: stopped; no result file was changed.\n";
+    return 130;
   } catch (const IoError&) {
     throw;
   } catch (const InputError&) {
@@ -363,9 +388,11 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostre
   if (!o.CasePath.empty() && o.ExportCsv.empty() && !o.ListMaterials) {
     ReadCaseFile(o.CasePath, state.Input, &caseCatalogue);
   }
-  const MaterialsCatalogue catalogue = OpenCatalogue(app, o, caseCatalogue, user, err);
+  const MaterialsCatalogue catalogue = OpenCatalogue(app, o, caseCatalogue, user);
   if (!o.ExportCsv.empty()) {
-    AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, user.Read()), "materials file");
+    const std::vector<UserMaterial> own =
+        o.ShippedMaterials ? std::vector<UserMaterial>() : user.Read();
+    AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, own), "materials file");
     out << catalogue.Rows().size() << " materials written to " << o.ExportCsv << "\n";
     return 0;
   }

@@ -8,6 +8,7 @@
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
+#include "io/FolderLock.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
 #ifdef QUILLANE_HAVE_PNG
@@ -127,7 +128,14 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error || !std::filesystem::is_directory(dir)) {
-    throw IoError("Cannot create the output folder " + dir.string() + ".");
+    throw IoError("Cannot create the output folder " + dir.string() + ": " +
+                  (error ? error.message() : std::string("it is not a folder")) + ".");
+  }
+  const FolderLock lock(dir, "quillane-batch --fit " + command.RecordPath);
+  // Every output must be writable before the fit runs, not found faulty after it.
+  for (const char* name :
+       {"fit.json", "fitted.db", "fitted_case.json", "overlay.svg", "overlay.png"}) {
+    AtomicFile("fit output").Open(dir / name);
   }
 
   // Ctrl-C ends the model run under way, and the fit with it.
@@ -151,14 +159,17 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
     err << "quillane-batch: the fit was stopped; nothing was written.\n";
     return 130;
   }
-  AtomicFile::WriteWhole(dir / "fit.json", fit::FitJson(result), "fit file");
-  fit::WriteFittedCase(dir, base, catalogue, result,
-                       std::filesystem::path(command.RecordPath).filename().string());
+  // The outputs as a set: the earlier fit's files stay whole until every new one is complete.
+  AtomicFileSet files;
+  fit::AddFittedCase(files, dir, base, catalogue, result,
+                     std::filesystem::path(command.RecordPath).filename().string());
+  files.Add(dir / "fit.json", fit::FitJson(result), "fit file");
   const graphics::DrawingSurface overlay = fit::DrawOverlay(record, result);
-  AtomicFile::WriteWhole(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
+  files.Add(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
 #ifdef QUILLANE_HAVE_PNG
-  raster::PngWriter().Write(overlay, dir / "overlay.png");
+  files.Add(dir / "overlay.png", raster::PngWriter().Encode(overlay), "picture");
 #endif
+  files.Publish();
   for (const fit::FitNote& note : result.Notes) err << "note: " << fit::English(note) << "\n";
   if (!command.Quiet) {
     PrintResult(result, out);

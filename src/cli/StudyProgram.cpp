@@ -1,7 +1,9 @@
 #include "cli/StudyProgram.h"
 
+#include "Version.h"
 #include "cli/Interrupt.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "io/FolderLock.h"
 #include "model/Errors.h"
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
@@ -21,6 +24,7 @@
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
+#include "study/StudyRecord.h"
 #include "study/StudyTable.h"
 
 namespace quillane::cli {
@@ -29,6 +33,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPointProgressInterval = std::chrono::milliseconds(500);
+// How often the finished rows are written while a study runs: every 30 s, and every
+// twentieth of the points.
+constexpr auto kCheckpointInterval = std::chrono::seconds(30);
+constexpr std::size_t kCheckpointsPerStudy = 20;
+constexpr int kSomePointsFailed = 3;
 
 std::string ReadWhole(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -94,11 +103,17 @@ class StudyProgress {
   Clock::time_point last_;
 };
 
-void WriteTables(const study::Study& study, const study::StudyRows& rows,
-                 const std::filesystem::path& out) {
-  AtomicFile::WriteWhole(out / "results.csv", study::TableCsv(study, rows), "results table");
-  AtomicFile::WriteWhole(out / "results.json", study::TableJson(study, rows), "results table");
-}
+// The files of a study's folder that belong together: a resumed study reads them as a set.
+struct StudyFiles {
+  std::filesystem::path Study, Record, Csv, Json, Plots, Points;
+  explicit StudyFiles(const std::filesystem::path& out)
+      : Study(out / "study.json"),
+        Record(out / study::kRecordFileName),
+        Csv(out / "results.csv"),
+        Json(out / "results.json"),
+        Plots(out / "plots"),
+        Points(out / "points") {}
+};
 
 // Checks the study before any run: its points, the base case and the output folder.
 void CheckStudy(const study::Study& study, long long points, const StudyCommand& command,
@@ -112,11 +127,14 @@ void CheckStudy(const study::Study& study, long long points, const StudyCommand&
 }
 
 // SVG always, PNG too where the program is built with Qt.
-void WritePlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir) {
-  study::WriteStudyPlots(plots, dir);
+void AddPlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir,
+              AtomicFileSet& files) {
+  study::AddStudyPlots(plots, dir, files);
 #ifdef QUILLANE_HAVE_PNG
   const raster::PngWriter png;
-  for (const study::StudyPlot& plot : plots) png.Write(plot.Surface, dir / (plot.Name + ".png"));
+  for (const study::StudyPlot& plot : plots) {
+    files.Add(dir / (plot.Name + ".png"), png.Encode(plot.Surface), "picture");
+  }
 #endif
 }
 
@@ -124,6 +142,7 @@ void WritePlots(const std::vector<study::StudyPlot>& plots, const std::filesyste
 // fault stops them all at once.
 struct PreparedStudy {
   std::string Text;
+  std::string Record;  // what else decides the rows
   study::Study Study;
   std::vector<std::vector<double>> Points;
   study::StudyOptions Options;
@@ -142,6 +161,8 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   prepared.Options.Jobs = command.Jobs;
   prepared.Options.Locale = base.Locale;
   if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;
+  prepared.Record = study::StudyRecordJson(prepared.Study, catalogue, prepared.Options,
+                                           std::string("quillane-batch ") + kVersion);
   return prepared;
 }
 
@@ -164,55 +185,179 @@ int ServeRank(const StudyCommand& command, const ModelState& base,
 }
 #endif
 
-// The rows already in the output folder (when resuming), with the folder made ready; only the
-// process that writes the files does this.
-study::StudyRows OpenOutput(const StudyCommand& command, const study::Study& study,
-                            const std::string& studyText, std::size_t pointCount) {
-  const std::filesystem::path outDir = command.OutDir;
+// Every file the study will write must be writable before its first point runs: a target that
+// is a folder, or a folder nobody may write into, is told now.
+void CheckOutputPaths(const StudyFiles& files, bool keepFiles) {
+  const std::pair<const std::filesystem::path*, const char*> targets[] = {
+      {&files.Study, "study file"},
+      {&files.Record, "study record"},
+      {&files.Csv, "results table"},
+      {&files.Json, "results table"}};
+  for (const auto& [target, kind] : targets) AtomicFile(kind).Open(*target);
   std::error_code error;
-  std::filesystem::create_directories(outDir, error);
-  if (error || !std::filesystem::is_directory(outDir)) {
-    throw IoError("Cannot create the output folder " + outDir.string() + ".");
+  for (const auto& folder : {files.Plots, keepFiles ? files.Points : std::filesystem::path()}) {
+    if (!folder.empty() && std::filesystem::exists(folder, error) &&
+        !std::filesystem::is_directory(folder, error)) {
+      throw IoError("Cannot create the folder " + folder.string() +
+                    ": a file of that name is there.");
+    }
   }
-  const std::filesystem::path saved = outDir / "study.json";
-  if (!command.Resume) {
-    AtomicFile::WriteWhole(saved, studyText, "study file");
-    return study::StudyRows(pointCount);
+}
+
+// The rows already in the output folder, checked against what decides them: the study, the
+// record of the base case, catalogue rows and program, and each row's varied values. A refused
+// resume changes nothing in the folder.
+study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prepared,
+                          const MaterialsCatalogue& catalogue, const StudyFiles& files) {
+  const std::filesystem::path outDir = command.OutDir;
+  for (const auto& needed : {files.Study, files.Csv}) {
+    if (!std::filesystem::is_regular_file(needed)) {
+      throw study::StudyError(outDir.string() + " holds no study to resume.");
+    }
   }
-  // Only the same study may be resumed, or the kept rows would answer another question.
-  if (!std::filesystem::exists(outDir / "results.csv") || !std::filesystem::exists(saved)) {
-    throw study::StudyError(outDir.string() + " holds no study to resume.");
-  }
-  if (ReadWhole(saved) != studyText) {
+  if (ReadWhole(files.Study) != prepared.Text) {
     throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
                             "; run it without --resume, or into another folder.");
   }
-  const std::string table = (outDir / "results.csv").string();
-  return study::ReadTableCsv(ReadWhole(table), table, study, pointCount);
+  if (!std::filesystem::is_regular_file(files.Record)) {
+    throw study::StudyError(outDir.string() + " holds no " + study::kRecordFileName +
+                            " telling what its rows were computed from (an earlier version "
+                            "wrote it); run the study without --resume.");
+  }
+  const std::string difference =
+      study::RecordDifference(ReadWhole(files.Record), prepared.Record, files.Record.string());
+  if (!difference.empty()) {
+    throw study::StudyError("Cannot resume the study in " + outDir.string() +
+                            ": its rows were computed from other inputs: " + difference +
+                            ". Run it without --resume, or into another folder.");
+  }
+  study::StudyRows rows = study::ReadTableCsv(ReadWhole(files.Csv), files.Csv.string(),
+                                              prepared.Study, prepared.Points.size());
+  study::CheckKeptRows(prepared.Study, prepared.Points, rows, catalogue, files.Csv.string());
+  if (command.RetryFailed) {
+    for (auto& row : rows) {
+      if (row && row->Status != study::kStatusOk) row.reset();
+    }
+  }
+  return rows;
 }
 
-// Tables, plots and what the user is told once the points are computed (or stopped).
-int FinishStudy(const StudyCommand& command, const study::Study& study,
+// The output folder made ready and locked for this study alone, with the rows it already holds
+// (when resuming); only the process that writes the files does this.
+struct OpenedOutput {
+  std::unique_ptr<FolderLock> Lock;
+  study::StudyRows Rows;
+};
+
+OpenedOutput OpenOutput(const StudyCommand& command, const PreparedStudy& prepared,
+                        const MaterialsCatalogue& catalogue) {
+  const std::filesystem::path outDir = command.OutDir;
+  const StudyFiles files(outDir);
+  OpenedOutput opened;
+  const std::string writer = "quillane-batch --study " + command.StudyPath;
+  if (command.Resume) {
+    // Nothing is created for a folder that holds no study.
+    if (!std::filesystem::is_directory(outDir)) {
+      throw study::StudyError(outDir.string() + " holds no study to resume.");
+    }
+    opened.Lock = std::make_unique<FolderLock>(outDir, writer);
+    opened.Rows = KeptRows(command, prepared, catalogue, files);
+    CheckOutputPaths(files, command.KeepFiles);
+    return opened;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(outDir, error);
+  if (error || !std::filesystem::is_directory(outDir)) {
+    throw IoError("Cannot create the output folder " + outDir.string() + ": " +
+                  (error ? error.message() : std::string("it is not a folder")) + ".");
+  }
+  opened.Lock = std::make_unique<FolderLock>(outDir, writer);
+  CheckOutputPaths(files, command.KeepFiles);
+  opened.Rows = study::StudyRows(prepared.Points.size());
+  return opened;
+}
+
+// The study, its record and its tables of the rows so far, as one set. The renames follow each
+// other at once; a kill in the instant between two can leave results.json a checkpoint ahead
+// of results.csv, which --resume reads, or the tables of a new study beside the study file and
+// record of the earlier one, which --resume of the new study refuses.
+void AddTables(const PreparedStudy& prepared, const study::StudyRows& rows, const StudyFiles& files,
+               AtomicFileSet& set) {
+  set.Add(files.Json, study::TableJson(prepared.Study, rows), "results table");
+  set.Add(files.Csv, study::TableCsv(prepared.Study, rows), "results table");
+  set.Add(files.Study, prepared.Text, "study file");
+  set.Add(files.Record, prepared.Record, "study record");
+}
+
+// Writes the finished rows while the study runs, so that a study killed outright (SIGKILL, a
+// crash, the end of a batch job's time) keeps them for --resume. Called for each finished
+// point, one call at a time.
+class Checkpoints {
+ public:
+  Checkpoints(const PreparedStudy& prepared, const std::filesystem::path& outDir, std::ostream& err)
+      : prepared_(prepared),
+        files_(outDir),
+        err_(err),
+        every_(std::max<std::size_t>(1, prepared.Points.size() / kCheckpointsPerStudy)),
+        last_(Clock::now()) {}
+
+  void PointDone(const study::StudyRows& rows) {
+    ++sinceLast_;
+    if (sinceLast_ < every_ && Clock::now() - last_ < kCheckpointInterval) return;
+    sinceLast_ = 0;
+    last_ = Clock::now();
+    try {
+      AtomicFileSet set;
+      AddTables(prepared_, rows, files_, set);
+      set.Publish();
+    } catch (const std::exception& error) {
+      // The earlier checkpoint stays whole; the study goes on, and its end tells any fault.
+      if (!warned_) err_ << "\nwarning: " << error.what() << " The study goes on.\n";
+      warned_ = true;
+    }
+  }
+
+ private:
+  const PreparedStudy& prepared_;
+  StudyFiles files_;
+  std::ostream& err_;
+  std::size_t every_;
+  std::size_t sinceLast_ = 0;
+  bool warned_ = false;
+  Clock::time_point last_;
+};
+
+// Tables, plots and what the user is told once the points are computed (or stopped). The study,
+// its record, its tables and its plots are published together.
+int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
                 const study::StudyRows& rows, double seconds, std::ostream& out,
                 std::ostream& err) {
+  const study::Study& study = prepared.Study;
   const std::filesystem::path outDir = command.OutDir;
-  WriteTables(study, rows, outDir);
+  const StudyFiles files(outDir);
+  AtomicFileSet set;
+  AddTables(prepared, rows, files, set);
   const std::string missing = PointRanges(rows);
   if (!missing.empty()) {
-    err << "quillane-batch: stopped; the finished rows are in " << (outDir / "results.csv").string()
+    set.Publish();
+    err << "quillane-batch: stopped; the finished rows are in " << files.Csv.string()
         << ". Missing points: " << missing << ". Run again with --resume to compute them.\n";
     return 130;
   }
   std::size_t failed = 0;
   for (const auto& row : rows) failed += row->Status != study::kStatusOk ? 1 : 0;
-  WritePlots(study::MakeStudyPlots(study, rows, command.PlotResult), outDir / "plots");
+  AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, set);
+  set.Publish();
   if (!command.Quiet) {
     out << rows.size() << (rows.size() == 1 ? " point" : " points") << " (" << failed
         << " failed) in " << format::FormatPattern(seconds, "0.0") << " s; results in "
-        << (outDir / "results.csv").string() << " and results.json, plots in "
-        << (outDir / "plots").string() << "/\n";
+        << files.Csv.string() << " and results.json, plots in " << files.Plots.string() << "/\n";
   }
-  return 0;
+  if (failed == 0) return 0;
+  err << "quillane-batch: " << failed << (failed == 1 ? " point" : " points")
+      << " failed; the faults are in the status column of " << files.Csv.string()
+      << ". Run again with --resume --retry-failed to compute them again.\n";
+  return kSomePointsFailed;
 }
 
 }  // namespace
@@ -228,26 +373,29 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
 #endif
   const PreparedStudy prepared = Prepare(command, base, catalogue);
   const study::Study& study = prepared.Study;
-  study::StudyRows rows;
+  OpenedOutput output;
 #ifdef QUILLANE_MPI
   try {
-    rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+    output = OpenOutput(command, prepared, catalogue);
   } catch (...) {
     if (session != nullptr) session->Agree(false);
     throw;
   }
   if (session != nullptr) session->Agree(true);
 #else
-  rows = OpenOutput(command, study, prepared.Text, prepared.Points.size());
+  output = OpenOutput(command, prepared, catalogue);
 #endif
+  study::StudyRows& rows = output.Rows;
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i]) todo.push_back(i);
   }
   StudyProgress progress(err, !command.Quiet, todo.size());
+  Checkpoints checkpoints(prepared, command.OutDir, err);
   const auto done = [&](std::size_t index, const study::PointResult& result) {
     rows[index] = result;
     progress.PointDone();
+    checkpoints.PointDone(rows);
   };
   std::stop_source stop;
   {
@@ -265,7 +413,7 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
 #endif
   }
   progress.Finish();
-  return FinishStudy(command, study, rows, progress.Seconds(), out, err);
+  return FinishStudy(command, prepared, rows, progress.Seconds(), out, err);
 }
 
 }  // namespace quillane::cli

@@ -16,14 +16,17 @@ struct StudyCommand {
   int Jobs = 0;  // 0: every core
   bool KeepFiles = false;
   bool Resume = false;
-  bool Force = false;  // more than the usual limit of points
+  bool RetryFailed = false;  // with Resume: the kept rows of failed points are computed again
+  bool Force = false;        // more than the usual limit of points
   bool Quiet = false;
   std::string PlotResult = "FinalCurvature";
 };
 
-// Runs the study over `base` (the inputs the case file and flags gave). Returns the exit code:
-// 0 every point computed (a failed point is a row, not a failure), 1 a fault of the study or
-// the files, 130 stopped by Ctrl-C with the finished rows kept.
+// Runs the study over `base` (the inputs the case file and flags gave). The finished rows are
+// written to the output folder every 5 % of the points and every 30 s, so that a study killed
+// outright keeps them for --resume. Returns the exit code: 0 every point computed, 3 every point
+// run but some failed (their faults are rows of the table), 1 a fault of the study or the files,
+// 130 stopped by Ctrl-C or SIGTERM with the finished rows kept.
 int RunStudyCommand(const StudyCommand& command, const ModelState& base,
                     const MaterialsCatalogue& catalogue, std::ostream& out, std::ostream& err);
 

@@ -94,7 +94,12 @@ void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
     ys.push_back(measured[i]);
     residuals.push_back(measured[i] - atRecord[i]);
   }
-  chart.Markers(ts, ys, kMeasured);
+  // A long record's points are thinned as the model's curve is: a million rows would draw a
+  // picture of hundreds of megabytes that looks the same.
+  std::vector<double> markerTime;
+  std::vector<double> markers;
+  Thin(ts, ys, t0, t1, markerTime, markers);
+  chart.Markers(markerTime, markers, kMeasured);
   std::vector<double> shownTime;
   std::vector<double> shown;
   Thin(curveTime, curve, t0, t1, shownTime, shown);
@@ -104,7 +109,10 @@ void DrawQuantity(DrawingSurface& surface, float top, const std::string& name,
   ChartArea below(surface, {0, top + kMainHeight, kWidth, top + kMainHeight + kResidualHeight},
                   "residuals (record − model)", "time (s)", unit, t0, t1, -reach, reach);
   below.Curve({t0, t1}, {0, 0}, kModel);
-  below.Markers(ts, residuals, kMeasured);
+  std::vector<double> residualTime;
+  std::vector<double> shownResiduals;
+  Thin(ts, residuals, t0, t1, residualTime, shownResiduals);
+  below.Markers(residualTime, shownResiduals, kMeasured);
 }
 
 }  // namespace
@@ -162,9 +170,9 @@ graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitR
   return surface;
 }
 
-void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
-                     const MaterialsCatalogue& catalogue, const FitResult& result,
-                     const std::string& recordName) {
+void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
+                   const MaterialsCatalogue& catalogue, const FitResult& result,
+                   const std::string& recordName) {
   const FittedMaterials fitted = FitMaterials(base, result, recordName);
   if (!fitted.Faults.empty()) {
     std::vector<std::string> faults;
@@ -173,10 +181,8 @@ void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
   }
   nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(fitted.Inputs));
   if (!fitted.Rows.empty()) {
-    // The whole catalogue, so that the copy serves alone, with the fitted rows over it.
-    const std::filesystem::path db = dir / "fitted.db";
-    std::error_code ignored;
-    std::filesystem::remove(db, ignored);
+    // The whole catalogue, so that the copy serves alone, with the fitted rows over it. SQLite
+    // fills the temporary file; the earlier copy stays until the whole set is complete.
     std::vector<UserMaterial> rows;
     for (const MaterialRecord& row : catalogue.Rows()) {
       const bool replaced = std::any_of(
@@ -185,10 +191,31 @@ void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
       if (!replaced) rows.push_back({row, ""});
     }
     rows.insert(rows.end(), fitted.Rows.begin(), fitted.Rows.end());
-    UserCatalogue(db).SaveAll(rows);
+    const std::filesystem::path target = dir / "fitted.db";
+    const AtomicFile& db = files.Open(target, "fitted catalogue");
+    try {
+      UserCatalogue(db.TemporaryPath()).SaveAll(rows);
+    } catch (const CatalogueError& error) {
+      // Told under the name the file will have.
+      std::string message = error.what();
+      const std::string temporary = db.TemporaryPath().string();
+      for (auto at = message.find(temporary); at != std::string::npos;
+           at = message.find(temporary, at)) {
+        message.replace(at, temporary.size(), target.string());
+      }
+      throw IoError(message);
+    }
     text[kCaseCatalogueKey] = "fitted.db";
   }
-  AtomicFile::WriteWhole(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+  files.Add(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+}
+
+void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
+                     const MaterialsCatalogue& catalogue, const FitResult& result,
+                     const std::string& recordName) {
+  AtomicFileSet files;
+  AddFittedCase(files, dir, base, catalogue, result, recordName);
+  files.Publish();
 }
 
 }  // namespace quillane::fit

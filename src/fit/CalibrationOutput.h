@@ -7,6 +7,7 @@
 
 #include "fit/Calibration.h"
 #include "graphics/DrawingSurface.h"
+#include "io/AtomicFile.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 
@@ -20,10 +21,15 @@ std::string FitJson(const FitResult& result);
 // then temperature when the record has it.
 graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitResult& result);
 
-// Writes fitted_case.json: the case with the fitted figures. Fitted material rows
-// (FitMaterials, their source naming `recordName`) go to fitted.db beside it, a copy of the
-// catalogue with those rows over it, which the case names. Throws InputError when a fitted row
-// lies beyond the catalogue's bounds.
+// Adds fitted_case.json to the files published together: the case with the fitted figures.
+// Fitted material rows (FitMaterials, their source naming `recordName`) go to fitted.db beside
+// it, a copy of the catalogue with those rows over it, which the case names; the copy is added
+// first, so that it is in place when the case that names it is. Throws InputError when a fitted
+// row lies beyond the catalogue's bounds.
+void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
+                   const MaterialsCatalogue& catalogue, const FitResult& result,
+                   const std::string& recordName);
+// The same, written at once.
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
                      const MaterialsCatalogue& catalogue, const FitResult& result,
                      const std::string& recordName);

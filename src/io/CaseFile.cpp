@@ -7,6 +7,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "io/JsonDepth.h"
 #include "model/InputTable.h"
 
 namespace quillane {
@@ -75,6 +76,7 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
 
 void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
                    std::string* catalogue) {
+  if (JsonTooDeep(text)) throw CaseError(origin + ": not a case file: " + JsonDepthText() + ".");
   Json root;
   try {
     root = Json::parse(text);

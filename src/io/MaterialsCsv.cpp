@@ -98,6 +98,12 @@ std::vector<CsvMaterial> ReadMaterialsCsv(const std::filesystem::path& path) {
     };
     row.Material.Row.Name = field(columns[0]);
     if (row.Material.Row.Name.empty()) throw fault(number, "the material has no name.");
+    // A NUL would cut the name short in the catalogue, and an escape sequence would reach the
+    // terminal of every listing.
+    if (HasControlCharacter(row.Material.Row.Name)) {
+      throw fault(number, "the name \"" + EscapedName(row.Material.Row.Name) +
+                              "\" holds a control character; a name may not.");
+    }
     for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
       const std::string text = field(columns[i + 1]);
       // With semicolons between fields, a decimal comma is accepted as well as a point.

@@ -28,7 +28,9 @@ Statement PrepareStatement(sqlite3* db, const char* sql, const std::filesystem::
 // Every row of the table, checked as the catalogue checks them; throws CatalogueError.
 std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path);
 
-// Turns SQLite's last error on the file into a CatalogueError naming it.
-[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path);
+// Turns SQLite's last error on the file into a CatalogueError naming it, as a fault of reading
+// or of `writing` (a locked, full or read-only file).
+[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path,
+                                   bool writing = false);
 
 }  // namespace quillane

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 namespace quillane {
@@ -46,22 +47,11 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
-// Names and values read from a damaged file may hold any byte: control characters are written
-// as \xHH, so that a message stays on one line and is never cut short at a NUL by what().
+// Names and values read from a damaged file may hold any byte: quoted with their control
+// characters escaped, so that a message stays on one line and is never cut short at a NUL by
+// what().
 std::string Quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string quoted = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      quoted += "\\x";
-      quoted += kHex[byte >> 4];
-      quoted += kHex[byte & 15];
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
+  return "\"" + EscapedName(text) + "\"";
 }
 
 std::string Where(const std::filesystem::path& path) {
@@ -114,14 +104,14 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
 // later page; both read as the same fault to the user.
 }  // namespace
 
-[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path) {
+[[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path, bool writing) {
   const int code = sqlite3_errcode(db);
   if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
     throw CatalogueError("Materials catalogue is not a valid SQLite database: " + path.string() +
                          " (" + sqlite3_errmsg(db) + ")");
   }
-  throw CatalogueError("Cannot read materials catalogue " + path.string() + ": " +
-                       sqlite3_errmsg(db));
+  throw CatalogueError(std::string(writing ? "Cannot write" : "Cannot read") +
+                       " materials catalogue " + path.string() + ": " + sqlite3_errmsg(db));
 }
 
 void DbCloser::operator()(sqlite3* db) const {
@@ -226,17 +216,21 @@ void MaterialsCatalogue::Open(const std::filesystem::path& path) {
 
 void MaterialsCatalogue::AddUserRows(const std::vector<MaterialRecord>& rows,
                                      const std::filesystem::path& userPath) {
+  // The row of each key, looked up by hash: a merge costs one pass over each list, however many
+  // rows the user has.
+  std::unordered_map<std::string, std::size_t> indexOf;
+  indexOf.reserve(keys_.size() + rows.size());
+  for (std::size_t i = 0; i < keys_.size(); ++i) indexOf.emplace(keys_[i], i);
   for (const MaterialRecord& row : rows) {
-    const std::string key = Fold(row.Name);
-    const auto same = std::find(keys_.begin(), keys_.end(), key);
-    if (same != keys_.end()) {
-      const auto index = static_cast<std::size_t>(same - keys_.begin());
-      rows_[index] = row;
-      origins_[index] = Origin::User;
+    std::string key = Fold(row.Name);
+    const auto [same, added] = indexOf.emplace(key, rows_.size());
+    if (!added) {
+      rows_[same->second] = row;
+      origins_[same->second] = Origin::User;
     } else {
       rows_.push_back(row);
       origins_.push_back(Origin::User);
-      keys_.push_back(key);
+      keys_.push_back(std::move(key));
     }
   }
   userPath_ = userPath;
@@ -300,6 +294,30 @@ const MaterialRecord& MaterialsCatalogue::LookupMaterial(std::string_view name) 
 
 std::string FoldName(std::string_view name) {
   return Fold(name);
+}
+
+std::string EscapedName(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+bool HasControlCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
 }
 
 std::filesystem::path DefaultCataloguePath() {

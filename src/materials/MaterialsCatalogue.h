@@ -60,6 +60,12 @@ class MaterialsCatalogue {
 // Names compared as the catalogue compares them: letter case ignored, accented capitals too.
 std::string FoldName(std::string_view name);
 
+// A name as a terminal or a message may show it: control characters (a NUL, the escape that
+// starts a terminal sequence, a line break) written as \xHH.
+std::string EscapedName(std::string_view name);
+// Whether a name holds a control character, which no material name may.
+bool HasControlCharacter(std::string_view name);
+
 // The catalogue file "Brelon.db" beside the running executable, or in ../share/quillane from
 // it when only that one exists (an installed program).
 std::filesystem::path DefaultCataloguePath();

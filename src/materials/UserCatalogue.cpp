@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <unordered_map>
 
 #include "materials/MaterialTable.h"
 
@@ -32,11 +33,13 @@ DbHandle OpenFile(const std::filesystem::path& path, int flags) {
 }
 
 void Execute(sqlite3* db, const char* sql, const std::filesystem::path& path) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqliteFault(db, path);
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    ThrowSqliteFault(db, path, true);
+  }
 }
 
 void Run(sqlite3* db, sqlite3_stmt* statement, const std::filesystem::path& path) {
-  if (sqlite3_step(statement) != SQLITE_DONE) ThrowSqliteFault(db, path);
+  if (sqlite3_step(statement) != SQLITE_DONE) ThrowSqliteFault(db, path, true);
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
 }
@@ -61,44 +64,89 @@ class Transaction {
   bool committed_ = false;
 };
 
-// Deletes the rows of a name whatever its letter case, as the catalogue compares names.
-void DeleteNamed(sqlite3* db, const std::string& name, const std::filesystem::path& path) {
-  const std::string key = FoldName(name);
-  std::vector<std::string> doomed;
-  {
-    Statement names = PrepareStatement(db, "SELECT \"Matériaux\" FROM \"matériaux\"", path);
-    while (sqlite3_step(names.get()) == SQLITE_ROW) {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0));
-      if (text != nullptr && FoldName(text) == key) doomed.emplace_back(text);
-    }
+// The names of the table by their folded form, read once for a whole import.
+using NamesByKey = std::unordered_map<std::string, std::vector<std::string>>;
+
+NamesByKey ReadNames(sqlite3* db, const std::filesystem::path& path) {
+  NamesByKey names;
+  Statement all = PrepareStatement(db, "SELECT \"Matériaux\" FROM \"matériaux\"", path);
+  while (sqlite3_step(all.get()) == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(all.get(), 0));
+    const int size = sqlite3_column_bytes(all.get(), 0);
+    if (text == nullptr) continue;
+    std::string name(text, static_cast<std::size_t>(size));
+    names[FoldName(name)].push_back(std::move(name));
   }
-  for (const char* table : {"DELETE FROM \"matériaux\" WHERE \"Matériaux\" = ?1",
-                            "DELETE FROM \"sources\" WHERE \"Matériaux\" = ?1"}) {
-    Statement remove = PrepareStatement(db, table, path);
-    for (const std::string& doomedName : doomed) {
-      sqlite3_bind_text(remove.get(), 1, doomedName.c_str(), -1, SQLITE_TRANSIENT);
-      Run(db, remove.get(), path);
-    }
-  }
+  return names;
 }
 
-void Insert(sqlite3* db, const UserMaterial& material, const std::filesystem::path& path) {
-  Statement row =
-      PrepareStatement(db,
-                       "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-                       "?10)",
-                       path);
-  const MaterialRecord& r = material.Row;
-  sqlite3_bind_text(row.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
-  const double values[] = {r.Lambda,      r.Rho,     r.Cp,    r.Tfusion, r.Lfusion,
-                           r.ModuleYoung, r.Poisson, r.dilat, r.SigmaQ};
-  for (int i = 0; i < 9; ++i) sqlite3_bind_double(row.get(), i + 2, values[i]);
-  Run(db, row.get(), path);
-  Statement source = PrepareStatement(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path);
-  sqlite3_bind_text(source.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(source.get(), 2, material.Source.c_str(), -1, SQLITE_TRANSIENT);
-  Run(db, source.get(), path);
-}
+// Writes rows into the table, each replacing the rows of its name whatever their letter case,
+// as the catalogue compares names. The statements are prepared once, and the names looked up by
+// hash, so that an import costs one pass over its rows.
+class RowWriter {
+ public:
+  RowWriter(sqlite3* db, const std::filesystem::path& path)
+      : db_(db),
+        path_(path),
+        names_(ReadNames(db, path)),
+        deleteRow_(
+            PrepareStatement(db, "DELETE FROM \"matériaux\" WHERE \"Matériaux\" = ?1", path)),
+        deleteSource_(
+            PrepareStatement(db, "DELETE FROM \"sources\" WHERE \"Matériaux\" = ?1", path)),
+        insertRow_(PrepareStatement(db,
+                                    "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                                    "?8, ?9, ?10)",
+                                    path)),
+        insertSource_(PrepareStatement(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path)) {}
+
+  void Delete(const std::string& name) {
+    const auto found = names_.find(FoldName(name));
+    if (found == names_.end()) return;
+    for (const std::string& doomed : found->second) {
+      for (sqlite3_stmt* statement : {deleteRow_.get(), deleteSource_.get()}) {
+        sqlite3_bind_text(statement, 1, doomed.data(), static_cast<int>(doomed.size()),
+                          SQLITE_TRANSIENT);
+        Run(db_, statement, path_);
+      }
+    }
+    names_.erase(found);
+  }
+
+  void Insert(const UserMaterial& material) {
+    const MaterialRecord& r = material.Row;
+    // SQLite would keep a name only up to a NUL, and one row could then replace another.
+    if (HasControlCharacter(r.Name)) {
+      throw CatalogueError("The material name \"" + EscapedName(r.Name) +
+                           "\" holds a control character; nothing was written to " +
+                           path_.string() + ".");
+    }
+    sqlite3_bind_text(insertRow_.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
+    const double values[] = {r.Lambda,      r.Rho,     r.Cp,    r.Tfusion, r.Lfusion,
+                             r.ModuleYoung, r.Poisson, r.dilat, r.SigmaQ};
+    for (int i = 0; i < 9; ++i) sqlite3_bind_double(insertRow_.get(), i + 2, values[i]);
+    Run(db_, insertRow_.get(), path_);
+    sqlite3_bind_text(insertSource_.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insertSource_.get(), 2, material.Source.c_str(), -1, SQLITE_TRANSIENT);
+    Run(db_, insertSource_.get(), path_);
+    names_[FoldName(r.Name)].push_back(r.Name);
+  }
+
+  // Replaces the rows of the material's name (and of `replacing`, when given) by the material.
+  void Save(const UserMaterial& material, const std::string& replacing = {}) {
+    if (!replacing.empty()) Delete(replacing);
+    Delete(material.Row.Name);
+    Insert(material);
+  }
+
+ private:
+  sqlite3* db_;
+  const std::filesystem::path& path_;
+  NamesByKey names_;
+  Statement deleteRow_;
+  Statement deleteSource_;
+  Statement insertRow_;
+  Statement insertSource_;
+};
 
 }  // namespace
 
@@ -122,7 +170,10 @@ bool UserCatalogue::Exists() const {
 
 std::vector<UserMaterial> UserCatalogue::Read() const {
   if (!Exists()) return {};
-  DbHandle db = OpenFile(path_, SQLITE_OPEN_READONLY);
+  // Opened for writing where the file allows it (SQLite falls back to reading only where it does
+  // not), so that the journal of an import that was killed is rolled back here: a read-only
+  // reader cannot, and would find the catalogue unreadable.
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   std::vector<UserMaterial> materials;
   for (MaterialRecord& row : ReadMaterialTable(db.get(), path_)) {
     materials.push_back({std::move(row), {}});
@@ -132,13 +183,18 @@ std::vector<UserMaterial> UserCatalogue::Read() const {
   if (sqlite3_prepare_v2(db.get(), "SELECT \"Matériaux\", \"Source\" FROM \"sources\"", -1, &raw,
                          nullptr) == SQLITE_OK) {
     Statement sources(raw);
+    // The rows of each folded name, so that each source is found in one look-up.
+    std::unordered_map<std::string, std::vector<std::size_t>> rowsOf;
+    for (std::size_t i = 0; i < materials.size(); ++i) {
+      rowsOf[FoldName(materials[i].Row.Name)].push_back(i);
+    }
     while (sqlite3_step(sources.get()) == SQLITE_ROW) {
       const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(sources.get(), 0));
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(sources.get(), 1));
       if (name == nullptr || text == nullptr) continue;
-      for (UserMaterial& material : materials) {
-        if (FoldName(material.Row.Name) == FoldName(name)) material.Source = text;
-      }
+      const auto found = rowsOf.find(FoldName(name));
+      if (found == rowsOf.end()) continue;
+      for (const std::size_t i : found->second) materials[i].Source = text;
     }
   } else {
     sqlite3_finalize(raw);
@@ -149,19 +205,15 @@ std::vector<UserMaterial> UserCatalogue::Read() const {
 void UserCatalogue::Save(const UserMaterial& material, const std::string& replacing) {
   DbHandle db = OpenForWriting();
   Transaction transaction(db.get(), path_);
-  if (!replacing.empty()) DeleteNamed(db.get(), replacing, path_);
-  DeleteNamed(db.get(), material.Row.Name, path_);
-  Insert(db.get(), material, path_);
+  RowWriter(db.get(), path_).Save(material, replacing);
   transaction.Commit();
 }
 
 void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
   DbHandle db = OpenForWriting();
   Transaction transaction(db.get(), path_);
-  for (const UserMaterial& material : materials) {
-    DeleteNamed(db.get(), material.Row.Name, path_);
-    Insert(db.get(), material, path_);
-  }
+  RowWriter writer(db.get(), path_);
+  for (const UserMaterial& material : materials) writer.Save(material);
   transaction.Commit();
 }
 
@@ -181,7 +233,7 @@ void UserCatalogue::Remove(const std::string& name) {
   if (!Exists()) return;
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   Transaction transaction(db.get(), path_);
-  DeleteNamed(db.get(), name, path_);
+  RowWriter(db.get(), path_).Delete(name);
   transaction.Commit();
 }
 

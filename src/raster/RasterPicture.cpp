@@ -1,5 +1,7 @@
 #include "raster/RasterPicture.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +14,7 @@
 #include <numbers>
 
 #include "graphics/PixelMapping.h"
+#include "io/AtomicFile.h"
 
 namespace quillane::raster {
 
@@ -194,22 +197,21 @@ PngWriter::~PngWriter() {
 
 void PngWriter::Write(const DrawingSurface& surface, const std::filesystem::path& path,
                       double zoom) const {
+  AtomicFile::WriteWhole(path, Encode(surface, zoom), "picture");
+}
+
+std::string PngWriter::Encode(const DrawingSurface& surface, double zoom) const {
   QImage image(static_cast<int>(std::lround(surface.WidthPixels() * zoom)),
                static_cast<int>(std::lround(surface.HeightPixels() * zoom)), QImage::Format_RGB32);
   {
     QPainter painter(&image);
     RenderSurface(painter, surface, QRectF(0, 0, image.width(), image.height()));
   }
-  // Saved beside the target and renamed over it, so a failure leaves an earlier file intact.
-  const std::filesystem::path temporary = path.string() + ".part";
-  if (!image.save(QString::fromStdString(temporary.string()), "PNG")) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw std::runtime_error("Cannot write the picture " + path.string() + ".");
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) throw std::runtime_error("Cannot write the picture " + path.string() + ".");
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) throw std::runtime_error("Cannot encode a picture as PNG.");
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace quillane::raster

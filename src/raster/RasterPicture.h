@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "graphics/DrawingSurface.h"
 
@@ -32,6 +33,8 @@ class PngWriter {
   // the path on failure; an earlier file stays as it was.
   void Write(const graphics::DrawingSurface& surface, const std::filesystem::path& path,
              double zoom = 1) const;
+  // The PNG file's bytes, for a caller that writes them with other files.
+  std::string Encode(const graphics::DrawingSurface& surface, double zoom = 1) const;
 
  private:
   int argc_ = 1;

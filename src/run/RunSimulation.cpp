@@ -197,7 +197,8 @@ void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
 // The files of a run, opened before it starts: until they are published, they are temporaries
 // that a failure drops.
 struct ResultFiles {
-  explicit ResultFiles(const ResultPaths& paths) : WithHistory(!paths.History.empty()) {
+  explicit ResultFiles(const ResultPaths& paths)
+      : Paths(paths), WithHistory(!paths.History.empty()) {
     Thermal.Open(paths.Thermal);
     Stress.Open(paths.Stress);
     if (WithHistory) History.Open(paths.History);
@@ -214,11 +215,21 @@ struct ResultFiles {
     if (WithHistory) History.Flush();
     Stress.Flush();
     Thermal.Flush();
-    if (WithHistory) History.Close();
-    Stress.Close();
-    Thermal.Close();
+    // Every file is closed before the first is renamed, and the renames follow each other at
+    // once: only a kill between two renames can leave the stress file (or the history) new
+    // beside an old thermal file.
+    History.Complete();
+    Stress.Complete();
+    Thermal.Complete();
+    History.Publish(false);
+    Stress.Publish(false);
+    Thermal.Publish(false);
+    for (const std::string* path : {&Paths.Thermal, &Paths.Stress, &Paths.History}) {
+      if (!path->empty()) SyncFolder(std::filesystem::path(*path).parent_path());
+    }
   }
 
+  const ResultPaths& Paths;
   bool WithHistory;
   AtomicFile Thermal;
   AtomicFile Stress;

@@ -7,6 +7,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
+#include "io/JsonDepth.h"
 
 namespace quillane::study {
 
@@ -257,6 +258,7 @@ std::vector<double> RangeValues(const ValueRange& range) {
 
 Study ReadStudyText(std::string_view text, const std::string& origin,
                     const InputParameters& defaults, const std::filesystem::path& folder) {
+  if (JsonTooDeep(text)) throw StudyError(origin + ": not a study: " + JsonDepthText() + ".");
   Json root;
   try {
     root = Json::parse(text);

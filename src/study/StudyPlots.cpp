@@ -9,6 +9,7 @@
 #include "graphics/ChartDrawing.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
+#include "model/Errors.h"
 
 namespace quillane::study {
 
@@ -272,12 +273,15 @@ std::vector<StudyPlot> MakeStudyPlots(const Study& study, const StudyRows& rows,
   return plots;
 }
 
-void WriteStudyPlots(const std::vector<StudyPlot>& plots, const std::filesystem::path& dir) {
+void AddStudyPlots(const std::vector<StudyPlot>& plots, const std::filesystem::path& dir,
+                   AtomicFileSet& files) {
   std::error_code error;
   std::filesystem::create_directories(dir, error);
-  if (error) throw std::runtime_error("Cannot create the plot folder " + dir.string() + ".");
+  if (error) {
+    throw IoError("Cannot create the plot folder " + dir.string() + ": " + error.message() + ".");
+  }
   for (const StudyPlot& plot : plots) {
-    AtomicFile::WriteWhole(dir / (plot.Name + ".svg"), graphics::RenderSvg(plot.Surface), "plot");
+    files.Add(dir / (plot.Name + ".svg"), graphics::RenderSvg(plot.Surface), "plot");
   }
 }
 

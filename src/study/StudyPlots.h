@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/DrawingSurface.h"
+#include "io/AtomicFile.h"
 #include "study/StudyTable.h"
 
 namespace quillane::study {
@@ -37,7 +38,9 @@ double RankCorrelation(const std::vector<double>& a, const std::vector<double>& 
 // Index of the result column of that name, or -1.
 int ResultIndex(const std::string& name);
 
-// Writes every plot as <dir>/<name>.svg (dir created when missing).
-void WriteStudyPlots(const std::vector<StudyPlot>& plots, const std::filesystem::path& dir);
+// Adds every plot as <dir>/<name>.svg to the files published together (dir created when
+// missing).
+void AddStudyPlots(const std::vector<StudyPlot>& plots, const std::filesystem::path& dir,
+                   AtomicFileSet& files);
 
 }  // namespace quillane::study

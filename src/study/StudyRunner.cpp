@@ -102,6 +102,16 @@ std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t 
   return out / "points" / name;
 }
 
+std::vector<double> PointValues(const Study& study, const std::vector<double>& values,
+                                const MaterialsCatalogue& catalogue) {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input = study.Base;
+  std::vector<double> used;
+  ApplyPoint(study, values, state, catalogue, used);
+  return used;
+}
+
 PointResult RunPoint(const Study& study, const std::vector<double>& values,
                      const MaterialsCatalogue& catalogue, const StudyOptions& options,
                      std::size_t index, std::stop_token stop) {

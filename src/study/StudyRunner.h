@@ -48,6 +48,11 @@ struct StudyOptions {
 // The folder of a point's kept files: points/0001 for the first point.
 std::filesystem::path PointFolder(const std::filesystem::path& out, std::size_t index);
 
+// The varied values a point's run uses (the point's own, or the base value where it has NaN),
+// without running it; NaN for a figure of a material the catalogue lacks.
+std::vector<double> PointValues(const Study& study, const std::vector<double>& values,
+                                const MaterialsCatalogue& catalogue);
+
 // Runs one point (`values` one per varied quantity; NaN keeps the base value). Throws
 // RunCancelled when a stop is requested during the run; every other fault goes to the status.
 PointResult RunPoint(const Study& study, const std::vector<double>& values,

@@ -2,6 +2,10 @@
 // merged catalogue is exported and runs use the user's rows.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -51,6 +55,10 @@ TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
       {a + "B;1;1;1;1;1;1e9;0,3;1e-6;0;\na;1;1;1;1;1;1e9;0,3;1e-6;0;\n",
        "line 4: \"a\" is already on line 2."},
       {a + "B;1;x;1;1;1;1e9;0,3;1e-6;0;\n", "line 3: Rho of \"B\" is not a number: \"x\"."},
+      // A NUL cut the name short, and the row replaced the shipped steel.
+      {a + std::string("Acier 316L\0junk;1;1;1;1;1;1e9;0,3;1e-6;0;\n", 42),
+       "line 3: the name \"Acier 316L\\x00junk\" holds a control character; a name may not."},
+      {a + "\"Red\x1B[31m\";1;1;1;1;1;1e9;0,3;1e-6;0;\n", "line 3: the name \"Red\\x1B[31m\""},
   };
   for (const auto& [rows, fault] : cases) {
     test::WriteFile(dir / "m.csv", kHeader + rows);
@@ -93,6 +101,85 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
   EXPECT_NE(out.str().find("\n* Acier 316L  (λ 16.3 W/m·K"), std::string::npos) << out.str();
   ASSERT_EQ(Run({"--list-materials", "--catalogue", shipped.string()}), 0);
   EXPECT_EQ(out.str().find("* NiCrAlY"), std::string::npos);
+}
+
+// A catalogue another program holds locked cannot be written: told as a fault of writing.
+TEST_F(MaterialsImportTest, AnImportIntoALockedCatalogueIsToldAsAWriteFault) {
+  test::WriteFile(dir / "m.csv", std::string(kHeader) + "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n");
+  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(userFile.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1);
+  EXPECT_NE(err.str().find("Cannot write materials catalogue " + userFile.string() +
+                           ": database is locked"),
+            std::string::npos)
+      << err.str();
+  sqlite3_close(other);
+}
+
+// A name in a catalogue made elsewhere may hold a terminal's escape sequence: the listing shows
+// it escaped, never sends it to the terminal.
+TEST_F(MaterialsImportTest, ListedNamesShowTheirControlCharactersEscaped) {
+  std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
+  sql.insert(sql.rfind("COMMIT;"),
+             "INSERT INTO \"matériaux\" VALUES('Red' || char(27) || '[31m' || char(10) || 'x', 1, "
+             "1, 1, 1, 1, 1e9, 0.3, 1e-6, 0);\n");
+  test::WriteFile(dir / "c.sql", sql);
+  test::BuildDatabase(dir / "c.sql", dir / "c.db");
+  ASSERT_EQ(Run({"--list-materials", "--catalogue", (dir / "c.db").string()}), 0) << err.str();
+  EXPECT_NE(out.str().find("\n  Red\\x1B[31m\\x0Ax  (λ 1 W/m·K"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find('\x1B'), std::string::npos);
+}
+
+// An import killed halfway leaves a hot journal beside a half-written file. The next reader rolls
+// it back and sees the user's rows as they were; a catalogue that cannot be read stops the run
+// rather than let the shipped figures stand in for the user's, unless asked for those.
+TEST_F(MaterialsImportTest, AKilledImportIsRolledBackAndAnUnreadableCatalogueStopsRuns) {
+  test::WriteFile(dir / "m.csv", std::string(kHeader) +
+                                     "NiCrAlY;10,5;7800;480;1650;290000;100e9;0,3;13e-6;4e8;\n");
+  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  const pid_t child = fork();
+  if (child == 0) {
+    // A long import, its pages spilled to the file before it is killed.
+    sqlite3* db = nullptr;
+    sqlite3_open(userFile.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA cache_size = 2; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "DELETE FROM \"matériaux\"", nullptr, nullptr, nullptr);
+    for (int i = 0; i < 2000; ++i) {
+      const std::string row = "INSERT INTO \"sources\" VALUES ('m" + std::to_string(i) + "', '" +
+                              std::string(200, 'x') + "')";
+      sqlite3_exec(db, row.c_str(), nullptr, nullptr, nullptr);
+    }
+    kill(getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(std::filesystem::exists(userFile.string() + "-journal"));
+
+  ASSERT_EQ(Run({"--list-materials"}), 0) << err.str();
+  EXPECT_NE(out.str().find("* NiCrAlY  (λ 10.5 W/m·K, E 100 GPa, Tf 1650 K, σq 400 MPa)"),
+            std::string::npos)
+      << out.str() << err.str();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_FALSE(std::filesystem::exists(userFile.string() + "-journal"));
+
+  test::WriteFile(userFile, "not a database, but the user's file");
+  for (const char* command : {"--list-materials", "--export-materials"}) {
+    std::vector<std::string> args = {command};
+    if (args[0] == "--export-materials") args.push_back((dir / "all.csv").string());
+    EXPECT_EQ(Run(args), 1) << command;
+    EXPECT_NE(err.str().find(userFile.string()), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("Give --shipped-materials to run with the shipped materials alone"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str(), "");
+    args.push_back("--shipped-materials");
+    EXPECT_EQ(Run(args), 0) << err.str();
+  }
+  EXPECT_EQ(out.str().find("* "), std::string::npos) << out.str();
+  EXPECT_EQ(test::ReadFile(userFile), "not a database, but the user's file");
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 #include "fit/CalibrationOutput.h"
 #include "fit/FitModel.h"
 #include "graphics/DrawingSurface.h"
+#include "graphics/SvgWriter.h"
+#include "io/CaseFile.h"
+#include "run/QuantityTable.h"
 
 namespace quillane::fit {
 namespace {
@@ -240,6 +243,44 @@ TEST(FitOverlayTest, ALongHistoryIsDrawnWithAFewStrokesPerPixelColumnAndKeepsIts
       *std::min_element(result.CurveCurvature.begin(), result.CurveCurvature.end()), 0.9, 0};
   EXPECT_EQ(top, ModelStrokes(DrawOverlay(record, reference)).second);
   EXPECT_LT(top, INFINITY);
+}
+
+// The record's points of an overlay (grey circles): how many, and the highest one.
+std::pair<std::size_t, float> RecordMarkers(const graphics::DrawingSurface& surface) {
+  std::size_t count = 0;
+  float top = INFINITY;
+  for (const graphics::DisplayItem& item : surface.Items()) {
+    if (item.Kind != graphics::ItemKind::Circle || item.Colour.Red != 90) continue;
+    ++count;
+    top = std::min(top, item.Y1);
+  }
+  return {count, top};
+}
+
+// A record of 200,000 rows is drawn with a few points per pixel column, keeping its extremes,
+// and its overlay stays small.
+TEST(FitOverlayTest, ALongRecordIsDrawnWithAFewPointsPerPixelColumnAndKeepsItsExtremes) {
+  CalibrationRecord record;
+  FitResult result;
+  for (int i = 0; i < 200000; ++i) {
+    record.Time.push_back(i * 5e-4);
+    record.Curvature.push_back(i == 123457 ? 0.9 : 0.5 * std::sin(i * 3.5e-3));
+    result.ModelCurvature.push_back(0);
+  }
+  result.CurveTime = {0, 100};
+  result.CurveCurvature = {0, 0};
+  const graphics::DrawingSurface overlay = DrawOverlay(record, result);
+  const auto [count, top] = RecordMarkers(overlay);
+  EXPECT_LT(count, 8000u);  // measured points and residuals, at most four per column each
+  EXPECT_LT(graphics::RenderSvg(overlay).size(), 2000000u);
+  // The same extents in three rows: the spike stands as high in both pictures.
+  CalibrationRecord extremes;
+  extremes.Time = {0, record.Time[123457], record.Time.back()};
+  extremes.Curvature = {*std::min_element(record.Curvature.begin(), record.Curvature.end()), 0.9,
+                        0};
+  FitResult three = result;
+  three.ModelCurvature = {0, 0, 0};
+  EXPECT_EQ(top, RecordMarkers(DrawOverlay(extremes, three)).second);
 }
 
 }  // namespace

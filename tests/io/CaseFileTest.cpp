@@ -51,9 +51,14 @@ std::string Apply(const std::string& text, InputParameters& in) {
 }
 
 TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
-  // A nesting this deep overflowed the stack when the wrong value was written back whole.
-  const std::string deep =
-      R"({"PassCount": )" + std::string(200000, '[') + std::string(200000, ']') + "}";
+  // A nesting this deep overflowed the stack when the wrong value was written back whole; it is
+  // refused before it is read, as is one just past the limit, and one at it reads on.
+  const auto nested = [](int depth) {
+    return R"({"PassCount": )" + std::string(static_cast<std::size_t>(depth), '[') +
+           std::string(static_cast<std::size_t>(depth), ']') + "}";
+  };
+  const std::string tooDeep =
+      "case.json: not a case file: arrays and objects nest more than 64 deep.";
   // A long text is cut between characters, never inside one: here the 60th byte is the second
   // of a two-byte "é".
   std::string accented = R"({"HeatFlux": "ab)";
@@ -67,7 +72,11 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
       {R"({"SubstrateMaterialName": 316})", "\"SubstrateMaterialName\" must be a text, not 316."},
       {R"({"CoatingMaterialName": {"a": [1]}})",
        "\"CoatingMaterialName\" must be a text, not an object."},
-      {deep, "case.json: \"PassCount\" must be a number, not an array."},
+      {nested(200000), tooDeep},
+      {nested(64), tooDeep},
+      {nested(63), "case.json: \"PassCount\" must be a number, not an array."},
+      {R"({"HeatFlux": "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})",
+       "\"HeatFlux\" must be a number, not \"[[[["},
       {R"({"HeatFlux": ")" + std::string(100000, 'x') + "\"}",
        "not \"" + std::string(59, 'x') + "...."},
       {accented + "\"}", "\xC3\xA9...."},

@@ -222,9 +222,15 @@ TEST_F(UserCatalogueTest, UserRowsOverrideOrAddByNameAndTheShippedFileIsNeverWri
   // Replacing under a new name, then removing, with the sources kept per row.
   user.Save(Material("Mon acier inox", 16, "revu"), "MON ACIER");
   user.Remove("autre");
+  // Within one import, a later row replaces an earlier one of the same name.
+  user.SaveAll({Material("Dup", 1, "un"), Material("DUP", 2, "deux")});
+  // A NUL would cut the name short in the file: refused, and nothing of the import written.
+  EXPECT_THROW(user.SaveAll({Material("Z", 1, ""), Material(std::string("Dup\0x", 5), 1, "")}),
+               CatalogueError);
   std::set<std::string> rows;
   for (const UserMaterial& row : user.Read()) rows.insert(row.Row.Name + ": " + row.Source);
-  EXPECT_EQ(rows, (std::set<std::string>{"Mon acier inox: revu", "nicraly: mesure 2026"}));
+  EXPECT_EQ(rows,
+            (std::set<std::string>{"DUP: deux", "Mon acier inox: revu", "nicraly: mesure 2026"}));
   EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
 }
 

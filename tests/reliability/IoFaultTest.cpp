@@ -4,9 +4,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 
 #include "ModelFixture.h"
 #include "ReliabilitySupport.h"
@@ -84,9 +87,12 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
     std::vector<std::string> args;
     long long limit;
     std::string message;
+    bool defaultSignals = false;
   } cases[] = {
       {{"--passes", "3"}, 10000, thermal},
       {{"--passes", "3"}, rowBytes - 1, thermal},
+      // As under `ulimit -f` in a shell: SIGXFSZ killed the program without a word.
+      {{"--passes", "3"}, 10000, thermal, true},
       // Only the stress table is written to disk.
       {{"--thermal", "/dev/null"}, 200, "Cannot write the result file Stress.txt: File too large"},
       // Only the summary: the result files are devices.
@@ -97,8 +103,177 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
     args.insert(args.end(), {"--catalogue", Catalogue(), "-q"});
-    const ProgramRun run = RunProgram(args, dir.Path(), c.limit);
+    const ProgramRun run = RunProgram(args, dir.Path(), c.limit, c.defaultSignals);
     ExpectRefused(run.exitCode, c.message, run.err);
+  }
+}
+
+// Ctrl-C or SIGTERM during a long run stops it: the temporary files go, the earlier result
+// files stay, and the program says so.
+TEST_F(IoFaultTest, ASignalledRunRemovesItsTemporaryFiles) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const ProgramRun run = RunProgram({"--passes", "5000", "--catalogue", Catalogue(), "-q"},
+                                      dir.Path(), -1, false, [&](pid_t pid) {
+                                        ASSERT_TRUE(AppearsIn(dir.Path(), ".Thermique.txt."));
+                                        kill(pid, signal);
+                                      });
+    EXPECT_EQ(run.exitCode, 130) << signal;
+    EXPECT_EQ(run.err, "quillane-batch: stopped; no result file was changed.\n");
+    ExpectUntouched("signal " + std::to_string(signal));
+  }
+}
+
+// What a killed writer left beside a target goes when the target is next written: only our own
+// temporary files whose writer is gone, never a live one or another file.
+TEST_F(IoFaultTest, StaleTemporaryFilesOfATargetAreRemovedAndNothingElse) {
+  const struct {
+    std::string name;
+    bool kept;
+  } files[] = {
+      {".Thermique.txt.AbC123", false},     {".Thermique.txt.AbC123-journal", false},
+      {".Thermique.txt.zz9-journal", true}, {".Thermique.txt.Live42", true},
+      {".Thermique.txt.AbC12", true},       {".Thermique.txt.AbC1234", true},
+      {".Thermique.txt.part", true},        {"Thermique.txt.AbC123", true},
+      {".Other.txt.AbC123", true},          {".Thermique.txt.A-C123", true},
+  };
+  for (const auto& file : files) WriteFile(dir / file.name, "left");
+  // A writer still at work holds its lock.
+  const int live = open((dir / ".Thermique.txt.Live42").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(live, LOCK_EX), 0);
+  ASSERT_EQ(Run({}), 0) << err.str();
+  close(live);
+  for (const auto& file : files) EXPECT_EQ(fs::exists(dir / file.name), file.kept) << file.name;
+}
+
+// A study killed outright keeps the rows it had checkpointed, and --resume completes them into
+// the table of a study never stopped, byte for byte.
+TEST(StudyOutputTest, AKilledStudyKeepsItsCheckpointAndAResumeCompletesIt) {
+  TempDir work;
+  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
+  WriteFile(work / "s.json",
+            R"({"vary": [{"input": "PassCount", "from": 100, "to": 139, "steps": 39}]})");
+  const auto study = [&](const std::string& out, std::vector<std::string> extra,
+                         const std::function<void(pid_t)>& whileRunning = {}) {
+    std::vector<std::string> args = {"--catalogue", "p1.db",  "--study", "s.json", "--out",
+                                     out,           "--jobs", "1",       "-q"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunProgram(args, work.Path(), -1, false, whileRunning);
+  };
+  ASSERT_EQ(study("whole", {}).exitCode, 0);
+  fs::create_directory(work / "m");
+  const ProgramRun killed = study("m", {}, [&](pid_t pid) {
+    ASSERT_TRUE(AppearsIn(work / "m", "results.csv")) << "no checkpoint";
+    kill(pid, SIGKILL);
+  });
+  ASSERT_EQ(killed.exitCode, 128 + SIGKILL) << "the study ended before the kill";
+  const std::string checkpoint = ReadFile(work / "m" / "results.csv");
+  EXPECT_GT(std::count(checkpoint.begin(), checkpoint.end(), '\n'), 2);
+  EXPECT_LT(checkpoint.size(), ReadFile(work / "whole" / "results.csv").size());
+  ASSERT_EQ(study("m", {"--resume"}).exitCode, 0);
+  for (const char* file : {"results.csv", "results.json", "study.json", "inputs.json"}) {
+    EXPECT_EQ(ReadFile(work / "m" / file), ReadFile(work / "whole" / file)) << file;
+  }
+}
+
+// A fit's outputs are a set: a disk that fills up while any of them is written leaves the
+// earlier fit whole, never a new fit.json beside an empty fitted.db or an old picture.
+TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
+  TempDir work;
+  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
+  const auto fit = [&](const std::string& last, long long limit) {
+    WriteFile(work / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n5;0.003\n12;" + last + "\n");
+    return RunProgram({(DataDir() / "p1" / "case.json").string(), "--catalogue", "p1.db", "--fit",
+                       "rec.csv", "--fit-params", "coating.SigmaQ", "--out", "fit", "-q"},
+                      work.Path(), limit);
+  };
+  ASSERT_EQ(fit("0.004", -1).exitCode, 0);
+  const std::set<std::string> names = Listing(work / "fit");
+  ASSERT_EQ(names.size(), 5u);
+  std::map<std::string, std::string> earlier;
+  for (const std::string& name : names) earlier[name] = ReadFile(work / "fit" / name);
+  const long long pictureSize = static_cast<long long>(earlier["overlay.png"].size());
+  const long long catalogueSize = static_cast<long long>(earlier["fitted.db"].size());
+  ASSERT_GT(pictureSize, catalogueSize);
+  const struct {
+    long long limit;
+    std::string message;
+  } cases[] = {
+      {catalogueSize - 1, "Cannot write materials catalogue fit/fitted.db: disk I/O error"},
+      {pictureSize - 1, "Cannot write the picture fit/overlay.png: File too large"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = fit("0.005", c.limit);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(Listing(work / "fit"), names) << c.message;
+    for (const auto& [name, text] : earlier) {
+      EXPECT_EQ(ReadFile(work / "fit" / name), text) << name << " after " << c.message;
+    }
+  }
+  // Unlimited, the new fit replaces every file.
+  ASSERT_EQ(fit("0.005", -1).exitCode, 0);
+  EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier["fit.json"]);
+}
+
+// A study's files are a set too: a disk that fills up while a table or a picture is written
+// leaves the earlier files or a complete checkpoint of the new study, never a new results.csv
+// beside an old results.json; a picture that cannot be written whole is a fault, not a
+// truncated file and success.
+TEST(StudyOutputTest, AStudyThatCannotWriteEveryFileKeepsTheEarlierOnes) {
+  TempDir work;
+  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
+  const auto study = [&](const std::string& last, long long limit) {
+    WriteFile(work / "s.json",
+              R"({"vary": [{"input": "HeatFlux", "values": [4e5, )" + last + "]}]}");
+    return RunProgram({(DataDir() / "p1" / "case.json").string(), "--catalogue", "p1.db", "--study",
+                       "s.json", "--out", "m", "-q"},
+                      work.Path(), limit);
+  };
+  ASSERT_EQ(study("8e5", -1).exitCode, 0);
+  const auto files = [&] {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(work / "m")) {
+      if (entry.is_regular_file()) {
+        found[fs::relative(entry.path(), work / "m").string()] = ReadFile(entry.path());
+      }
+    }
+    return found;
+  };
+  const std::map<std::string, std::string> earlier = files();
+  long long largestNotPng = 0;
+  for (const auto& [name, text] : earlier) {
+    if (fs::path(name).extension() != ".png") {
+      largestNotPng = std::max(largestNotPng, static_cast<long long>(text.size()));
+    }
+  }
+  const struct {
+    long long limit;
+    std::string message;
+    bool tablesKept;  // or replaced by the new study's checkpoint, as a set
+  } cases[] = {
+      // No table fits: nothing is replaced.
+      {300, "Cannot write the results table m/results.json: File too large.", true},
+#ifdef QUILLANE_HAVE_PNG
+      // The tables fit, the pictures do not: the earlier pictures stay whole.
+      {largestNotPng, "Cannot write the picture m/plots/", false},
+#endif
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = study("9e5", c.limit);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    const std::map<std::string, std::string> now = files();
+    ASSERT_EQ(now.size(), earlier.size()) << c.message;
+    for (const auto& [name, text] : now) {
+      if (c.tablesKept || name.rfind("plots/", 0) == 0) {
+        EXPECT_EQ(text, earlier.at(name)) << name;
+      }
+    }
+    // Otherwise the new study's checkpoint holds both its rows.
+    EXPECT_EQ(now.at("results.csv").find("\n2,9e+05,") != std::string::npos, !c.tablesKept);
+    EXPECT_EQ(now.at("results.json").find("9e+05") != std::string::npos ||
+                  now.at("results.json").find("900000.0") != std::string::npos,
+              !c.tablesKept);
   }
 }
 

@@ -11,8 +11,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -31,9 +34,12 @@ struct ProgramRun {
 };
 
 // Runs quillane-batch in `workDir`, in the C locale. With a file-size limit, writes past it fail
-// with EFBIG (SIGXFSZ is ignored), as on a disk that fills up.
+// with EFBIG, as on a disk that fills up; the program is started with SIGXFSZ ignored unless
+// `defaultSignals`, where it must ignore the signal itself (as under `ulimit -f` in a shell).
+// `whileRunning`, when given, is called with the child's pid before it is waited for.
 inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesystem::path& workDir,
-                             long long fileSizeLimit = -1) {
+                             long long fileSizeLimit = -1, bool defaultSignals = false,
+                             const std::function<void(pid_t)>& whileRunning = {}) {
   TempDir logs;
   rusage self{};
   getrusage(RUSAGE_SELF, &self);
@@ -45,7 +51,7 @@ inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesyste
     if (chdir(workDir.c_str()) != 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     setenv("LC_ALL", "C", 1);
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGXFSZ, defaultSignals ? SIG_DFL : SIG_IGN);
     if (fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     std::vector<char*> argv;
     for (std::string& word : args) argv.push_back(word.data());
@@ -53,11 +59,24 @@ inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesyste
     execv(argv[0], argv.data());
     _exit(127);
   }
+  if (whileRunning) whileRunning(pid);
   int status = 0;
   rusage usage{};
   EXPECT_EQ(wait4(pid, &status, 0, &usage), pid) << "fork failed";
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(logs / "out"),
           ReadFile(logs / "err"), usage.ru_maxrss, self.ru_maxrss};
+}
+
+// Waits up to ten seconds for a file whose name starts with `prefix` to appear in `dir`.
+inline bool AppearsIn(const std::filesystem::path& dir, const std::string& prefix) {
+  for (int tick = 0; tick < 1000; ++tick) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 // "NaN", "Inf" and "null" (how JSON writes them) in a file.

@@ -2,15 +2,20 @@
 // that equal single batch runs whatever the number of threads.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <set>
 #include <sstream>
 
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
+#include "io/FolderLock.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyTable.h"
@@ -27,8 +32,9 @@ Study Read(const std::string& text) {
 // The faults a study window can also make are compared with its own in tests/session; these are
 // the file's alone.
 TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
+  const std::string deep = R"({"base": {"HeatFlux": )" + std::string(100000, '[') + "}}";
   const struct {
-    const char* text;
+    std::string text;
     const char* message;
   } cases[] = {
       {R"({"vary": [{"input": "coating.Colour", "values": [1]}]})",
@@ -53,6 +59,8 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": )", "not valid JSON"},
       // Found by the fuzzer: the reader's overflow escaped as another exception.
       {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
+      // A base nested this deep overflowed the stack.
+      {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
   };
   for (const auto& c : cases) {
     try {
@@ -245,7 +253,11 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   const std::string study = R"({"design": "one-at-a-time", "vary": [
       {"input": "InitialCurvature", "values": [0.2, 50]},
       {"input": "HeatFlux", "values": [4e5, 8e5]}]})";
-  ASSERT_EQ(Study(study, "out"), 0) << err.str();
+  // Every point ran, one failed: the table holds its fault and the status says so.
+  ASSERT_EQ(Study(study, "out"), 3) << err.str();
+  EXPECT_NE(err.str().find("1 point failed; the faults are in the status column of"),
+            std::string::npos)
+      << err.str();
   const std::string full = test::ReadFile(dir / "out" / "results.csv");
   EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
             std::string::npos)
@@ -258,11 +270,86 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
     if (i != 1 && i != 3) kept += lines[i] + "\n";
   }
   test::WriteFile(dir / "out" / "results.csv", kept);
-  ASSERT_EQ(Study(study, "out", {"--resume"}), 0) << err.str();
+  ASSERT_EQ(Study(study, "out", {"--resume"}), 3) << err.str();
   EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), full);
   // Another study cannot be resumed into that folder.
   EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out", {"--resume"}), 1);
   EXPECT_NE(err.str().find("is not the study of"), std::string::npos) << err.str();
+}
+
+// A resume takes only rows computed from the same study, base case, catalogue rows and
+// program; a refused one names the difference and leaves the folder as it was.
+TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
+  const std::string study = R"({"vary": [{"input": "PassThickness", "from": 1e-5, "to": 2e-5,
+      "steps": 2}]})";
+  const std::string other = R"({"vary": [{"input": "PassThickness", "from": 1e-5, "to": 3e-5,
+      "steps": 2}]})";
+  ASSERT_EQ(Study(study, "m"), 0) << err.str();
+  // The changed catalogue gives the coating another SigmaQ.
+  std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
+  sql.insert(sql.rfind("COMMIT;"),
+             "UPDATE \"matériaux\" SET SigmaQ = 2e8 WHERE \"Matériaux\" = 'NiCrAlY';\n");
+  test::WriteFile(dir / "changed.sql", sql);
+  test::BuildDatabase(dir / "changed.sql", dir / "changed.db");
+  const struct {
+    std::function<void()> before;  // what an earlier program or a kill left in the folder
+    std::string text;
+    std::vector<std::string> extra;
+    std::string catalogue;
+    std::string message;
+  } cases[] = {
+      // A study killed at once into the folder of another left its study.json there.
+      {[&] { test::WriteFile(dir / "m" / "study.json", other); },
+       other,
+       {},
+       "p1.db",
+       "point 2 has PassThickness 1.5000000000000002e-05, but this study's point 2 has 2e-05"},
+      {{},
+       study,
+       {"--heat-flux", "5000"},
+       "p1.db",
+       "base.HeatFlux is 5e+06 now, 6e+05 in " + (dir / "m" / "inputs.json").string()},
+      {{}, study, {"--substrate-temperature", "400"}, "p1.db", "base.SubstrateTemperature is 400"},
+      {{}, study, {}, "changed.db", "materials.coating.SigmaQ is 2e+08 now, 1e+08 in"},
+      {{}, study, {"--keep-files"}, "p1.db", "kept files is true now, false"},
+      {[&] { std::filesystem::remove(dir / "m" / "inputs.json"); },
+       study,
+       {},
+       "p1.db",
+       "holds no inputs.json"},
+  };
+  for (const auto& c : cases) {
+    if (c.before) c.before();
+    const auto listing = test::Listing(dir / "m");
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listing) {
+      if (std::filesystem::is_regular_file(dir / "m" / name))
+        files[name] = test::ReadFile(dir / "m" / name);
+    }
+    std::vector<std::string> extra = c.extra;
+    extra.insert(extra.end(), {"--resume", "--catalogue", (dir / c.catalogue).string()});
+    test::WriteFile(dir / "s.json", c.text);
+    std::vector<std::string> args = {(test::DataDir() / "p1" / "case.json").string(),
+                                     "--study",
+                                     (dir / "s.json").string(),
+                                     "--out",
+                                     (dir / "m").string(),
+                                     "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    err.str("");
+    std::ostringstream out;
+    EXPECT_EQ(cli::RunBatch(args, out, err), 1) << c.message;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(test::Listing(dir / "m"), listing) << c.message;
+    for (const auto& [name, text] : files) {
+      EXPECT_EQ(test::ReadFile(dir / "m" / name), text) << name << " after " << c.message;
+    }
+    ASSERT_EQ(Study(study, "m"), 0) << err.str();
+  }
+  // A folder that holds no study is not made by a resume.
+  EXPECT_EQ(Study(study, "none", {"--resume"}), 1);
+  EXPECT_NE(err.str().find("holds no study to resume"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(dir / "none"));
 }
 
 TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
@@ -291,6 +378,87 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
     EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists(dir / "refused" / "results.csv"));
+  }
+}
+
+// Every output path is checked before the first point, and a fault names its reason.
+TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
+  test::WriteFile(dir / "plain", "a file");
+  std::filesystem::create_directories(dir / "busy" / "results.csv");
+  std::filesystem::create_directories(dir / "kept");
+  test::WriteFile(dir / "kept" / "points", "a file");
+  const struct {
+    std::string out;
+    std::vector<std::string> extra;
+    std::string message;
+  } cases[] = {
+      {"plain/out",
+       {},
+       "Cannot create the output folder " + (dir / "plain/out").string() + ": Not a directory."},
+      {"busy",
+       {},
+       "Cannot write the results table " + (dir / "busy/results.csv").string() +
+           ": it is a directory."},
+      {"kept", {"--keep-files"}, "Cannot create the folder " + (dir / "kept/points").string()},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Study(study, c.out, c.extra), 1) << c.out;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir / "busy" / "study.json"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "kept" / "results.csv"));
+  }
+}
+
+// A point that failed for a reason since removed is computed again by --resume --retry-failed,
+// and only then; the table is then that of a study that never failed.
+TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 6e5, 8e5]}]})";
+  ASSERT_EQ(Study(study, "clean", {"--keep-files"}), 0) << err.str();
+  // Point 2 cannot keep its files.
+  std::filesystem::create_directories(dir / "out" / "points");
+  test::WriteFile(dir / "out" / "points" / "0002", "in the way");
+  EXPECT_EQ(Study(study, "out", {"--keep-files"}), 3);
+  std::filesystem::remove(dir / "out" / "points" / "0002");
+  const std::string failed = test::ReadFile(dir / "out" / "results.csv");
+  EXPECT_NE(failed, test::ReadFile(dir / "clean" / "results.csv"));
+  EXPECT_EQ(Study(study, "out", {"--keep-files", "--resume"}), 3);
+  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), failed);
+  EXPECT_EQ(Study(study, "out", {"--keep-files", "--retry-failed"}), 2);
+  EXPECT_NE(err.str().find("--retry-failed goes with --resume."), std::string::npos) << err.str();
+  ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
+  for (const char* file : {"results.csv", "results.json", "points/0002/Stress.txt"}) {
+    EXPECT_EQ(test::ReadFile(dir / "out" / file), test::ReadFile(dir / "clean" / file)) << file;
+  }
+}
+
+// A second program writing into a folder a study or a fit holds is refused, naming the first;
+// once the first ends, the folder is free again and holds no lock file.
+TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
+  test::WriteFile(dir / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n12;0.004\n");
+  const std::vector<std::string> fit = {(test::DataDir() / "p1" / "case.json").string(),
+                                        "--fit",
+                                        (dir / "rec.csv").string(),
+                                        "--fit-params",
+                                        "coating.SigmaQ",
+                                        "--out",
+                                        (dir / "f").string()};
+  for (const std::string out : {"m", "f"}) {
+    const auto write = [&] { return out == "m" ? Study(study, out) : Batch(fit); };
+    std::filesystem::create_directories(dir / out);
+    {
+      const FolderLock first(dir / out, "quillane-batch --study first.json");
+      EXPECT_EQ(write(), 1);
+      EXPECT_NE(err.str().find("Another program writes into " + (dir / out).string() +
+                               ": quillane-batch --study first.json (process " +
+                               std::to_string(getpid()) + "). Wait for it to end"),
+                std::string::npos)
+          << err.str();
+      EXPECT_EQ(test::Listing(dir / out), std::set<std::string>{kFolderLockName});
+    }
+    EXPECT_EQ(write(), 0) << err.str();
+    EXPECT_EQ(test::Listing(dir / out).count(kFolderLockName), 0u);
   }
 }
 

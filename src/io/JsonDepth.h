@@ -1,0 +1,19 @@
+#pragma once
+// A guard for every JSON text the programs read: the reader and the values it builds recurse
+// once per level of nesting, so a file of a hundred thousand "[" would overflow the stack.
+
+#include <string>
+#include <string_view>
+
+namespace quillane {
+
+inline constexpr int kMaxJsonDepth = 64;
+
+// Whether arrays and objects nest deeper than kMaxJsonDepth (brackets inside strings do not
+// count).
+bool JsonTooDeep(std::string_view text);
+
+// The message for such a text, after its origin: "arrays and objects nest more than 64 deep".
+std::string JsonDepthText();
+
+}  // namespace quillane
