@@ -5,8 +5,10 @@
 #include <QStringList>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <string_view>
 
 #include "Version.h"
 #include "model/ModelState.h"
@@ -25,6 +27,21 @@ constexpr const char* kUsage =
     "  --help      Print this help and stop\n"
     "  --version   Print the version and stop\n";
 
+// Qt's own options, which QApplication takes out of the arguments (after one dash or two).
+constexpr std::string_view kQtOptions[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",  "qmljsdebugger",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "reverse", "session",
+    "style",           "stylesheet",         "widgetcount",   "display", "geometry"};
+
+// An option neither ours nor Qt's: told before any window system is needed, since without a
+// display QApplication would abort before reading it.
+bool IsUnknownOption(std::string_view argument) {
+  if (argument.size() < 2 || argument[0] != '-') return false;
+  argument.remove_prefix(argument[1] == '-' ? 2 : 1);
+  argument = argument.substr(0, argument.find('='));
+  return std::find(std::begin(kQtOptions), std::end(kQtOptions), argument) == std::end(kQtOptions);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,6 +54,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--version") == 0) {
       std::cout << "quillane " << quillane::kVersion << "\n";
       return 0;
+    }
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (IsUnknownOption(argv[i])) {
+      std::cerr << "quillane: unknown option " << argv[i] << "\n\n" << kUsage;
+      return 2;
     }
   }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The man pages kept in the repository name exactly the options each program's --help lists,
-# and carry the project's version, which --version prints; both answer without a display.
+# and carry the project's version, which --version prints; both answer without a display, and so
+# does an unknown option, with the usage and status 2.
 set -euo pipefail
 build=$1
 source=$2
@@ -23,6 +24,12 @@ for program in quillane-batch quillane; do
   if [ "$from_help" != "$from_page" ]; then
     echo "$program: options of --help and of its man page differ (< --help, > man page):"
     diff <(echo "$from_help") <(echo "$from_page") || true
+    status=1
+  fi
+  rc=0
+  told=$(env -u DISPLAY QT_QPA_PLATFORM= "$build/$program" --bogus 2>&1 >/dev/null) || rc=$?
+  if [ "$rc" != 2 ] || ! grep -q -- "--bogus" <<<"$told"; then
+    echo "$program --bogus without a display exits $rc, saying: $told"
     status=1
   fi
 done
