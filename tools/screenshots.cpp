@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "format/NumberFormat.h"
@@ -94,16 +95,27 @@ std::string RecordOfModel(ModelState state) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  QSize screen(1366, 768);
+  if (argc > 3) {
+    const QStringList size = QString::fromLocal8Bit(argv[3]).split(QLatin1Char('x'));
+    if (size.size() == 2) screen = QSize(size[0].toInt(), size[1].toInt());
+  }
+  // Offscreen, the screen itself has that size, so the windows fit themselves into it as they
+  // would on a real one.
+  const std::filesystem::path screenFile =
+      std::filesystem::temp_directory_path() / "quillane-shots-screen.json";
+  if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+    std::ofstream(screenFile) << "{\"screens\": [{\"name\": \"shots\", \"x\": 0, \"y\": 0, "
+                              << "\"width\": " << screen.width()
+                              << ", \"height\": " << screen.height()
+                              << ", \"logicalDpi\": 96, \"dpr\": 1}]}";
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screenFile.c_str());
+  }
   QApplication application(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() < 3) {
     std::fprintf(stderr, "usage: quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]\n");
     return 2;
-  }
-  QSize screen(1366, 768);
-  if (args.size() > 3) {
-    const QStringList size = args[3].split(QLatin1Char('x'));
-    if (size.size() == 2) screen = QSize(size[0].toInt(), size[1].toInt());
   }
   QDir().mkpath(args[2]);
   Shooter shooter(args[2], screen);

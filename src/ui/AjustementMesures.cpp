@@ -71,7 +71,7 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
   connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
   SetRunning(false);
   Plot();
-  resize(1200, 760);
+  FitWithinScreen(*this, QSize(1200, 760));
 }
 
 AjustementMesures::~AjustementMesures() {

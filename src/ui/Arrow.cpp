@@ -13,6 +13,7 @@
 #include "ui/PictureBox.h"
 #include "ui/ResultGridModel.h"
 #include "ui/ResultGridView.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -109,7 +110,7 @@ Arrow::Arrow(QWidget* parent)
 
   // The history has a single view: no zoom menus.
   AddMaskMenu();
-  resize(sizeHint());
+  FitWithinScreen(*this, sizeHint());
 }
 
 ResultGridModel& Arrow::Grid(int n) {

@@ -48,7 +48,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   SetRunning(false);
   ResetRanges();
   Plot();
-  resize(1100, 720);
+  FitWithinScreen(*this, QSize(1100, 720));
 }
 
 EtudeParametrique::~EtudeParametrique() {
@@ -65,8 +65,15 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
     row.Name->addItem(Q(session::ChoiceText(choice)), Q(choice.Name));
   }
   row.Name->setMaxVisibleItems(20);
+  // The list shows each choice whole; the closed box gives its room to the entries.
+  row.Name->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  row.Name->setMinimumContentsLength(28);
   row.From = Named<QLineEdit>(("From" + n).c_str(), parent);
   row.To = Named<QLineEdit>(("To" + n).c_str(), parent);
+  // Room for a value of nine digits or one in exponent form, as the quantities need.
+  for (QLineEdit* box : {row.From, row.To}) {
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-0.000E+00 ")));
+  }
   row.Unit = Named<QLabel>(("Unit" + n).c_str(), parent);
   row.Unit->setMinimumWidth(row.Unit->fontMetrics().horizontalAdvance(QStringLiteral("J/(kg·K)")));
   row.Steps = Named<QSpinBox>(("Steps" + n).c_str(), parent);

@@ -131,6 +131,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
     progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
   });
   Load();
+  FitWithinScreen(*this, sizeHint());
 }
 
 Geometrie::~Geometrie() {

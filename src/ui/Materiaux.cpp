@@ -109,7 +109,7 @@ Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent)
   layout->addWidget(where);
   setCentralWidget(central);
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { Modifier(); });
-  resize(1000, 480);
+  FitWithinScreen(*this, QSize(1000, 480));
 }
 
 void Materiaux::Show(const MaterialsCatalogue& catalogue) {

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 #include "ui/PictureBox.h"
+#include "ui/Widgets.h"
 
 namespace quillane::ui {
 
@@ -44,7 +45,7 @@ ProfileWindow::ProfileWindow(const QString& objectName, const QString& caption,
   zoomOut->setObjectName(QStringLiteral("Zoomout"));
   connect(zoomOut, &QAction::triggered, this, &ProfileWindow::Zoomout_Click);
   AddMaskMenu();
-  resize(sizeHint());
+  FitWithinScreen(*this, sizeHint());
 }
 
 void ProfileWindow::zoomin_Click() {

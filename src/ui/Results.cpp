@@ -98,7 +98,7 @@ Results::Results(QWidget* parent)
   connect(raz, &QAction::triggered, this, &Results::RazClicked);
 
   connect(grid_, &ResultGridModel::CellSelected, this, [this] { PDraw_Click(); });
-  resize(960, 640);
+  ResizeWithinScreen(*this, 960, 640);
 }
 
 void Results::SetUpChart() {

@@ -1,6 +1,9 @@
 #include "ui/Widgets.h"
 
 #include <QLocale>
+#include <QMainWindow>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTableWidgetItem>
 #include <QWidget>
 
@@ -18,6 +21,36 @@ void ShowInFront(QWidget& window) {
   window.show();
   window.raise();
   window.activateWindow();
+}
+
+namespace {
+
+// The room a screen leaves for a window's content: its available area less the title bar and
+// the frame, which the window manager adds around the size a window is given.
+QSize Room(const QWidget& window) {
+  const QScreen* screen = window.screen();
+  if (screen == nullptr) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  return screen->availableGeometry().size() - QSize(16, 48);
+}
+
+}  // namespace
+
+void ResizeWithinScreen(QWidget& window, int width, int height) {
+  window.resize(QSize(width, height).boundedTo(Room(window)));
+}
+
+void FitWithinScreen(QMainWindow& window, QSize wanted) {
+  const QSize room = Room(window);
+  const QSize least = window.minimumSizeHint();
+  if (least.width() > room.width() || least.height() > room.height()) {
+    // Too big for this screen even at its smallest: the content scrolls.
+    auto* scroll = Named<QScrollArea>("Scroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(window.takeCentralWidget());
+    window.setCentralWidget(scroll);
+  }
+  window.resize(wanted.boundedTo(room));
 }
 
 RegionalSettings SettingsOf(const QLocale& locale) {

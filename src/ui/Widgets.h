@@ -1,7 +1,9 @@
 #pragma once
 // What the windows build alike: texts handed to Qt, widgets made with their object name, a
-// window brought to the front, the separators of a locale, and a table's cell of a number.
+// window brought to the front or sized within its screen, the separators of a locale, and a table's
+// cell of a number.
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -11,6 +13,7 @@
 #include "model/ModelState.h"
 
 class QLocale;
+class QMainWindow;
 class QTableWidgetItem;
 class QWidget;
 
@@ -31,6 +34,14 @@ Widget* Named(const char* name, Args&&... args) {
 
 // Shows a window non-modal in front of the others.
 void ShowInFront(QWidget& window);
+
+// Gives a window the size it wants, within the room its screen leaves for windows, so that no
+// button of it lies below the screen's edge.
+void ResizeWithinScreen(QWidget& window, int width, int height);
+
+// Gives a main window the size it wants within its screen; on a screen too small for its content,
+// the content goes in a scroll area rather than running off the screen.
+void FitWithinScreen(QMainWindow& window, QSize wanted);
 
 // The separators of a locale as the number routines take them.
 RegionalSettings SettingsOf(const QLocale& locale);

@@ -93,6 +93,25 @@ TEST_F(GeometrieTest, ACancelledFileChoiceKeepsTheFileChosenBefore) {
   EXPECT_EQ(openedIn.toStdString(), chosen.parent_path().string());
 }
 
+TEST_F(GeometrieTest, EveryWindowOpensWithinTheScreen) {
+  Open();
+  PickBoth();
+  window->OpenMaterials();
+  Trigger("StudyWindow");
+  Trigger("FitWindow");
+  // The room the screen leaves for windows, less their title bar and frame.
+  const QRect room = window->screen()->availableGeometry();
+  ASSERT_EQ(room.size(), QSize(1024, 640));
+  int shown = 0;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible()) continue;
+    ++shown;
+    EXPECT_LE(top->width() + 16, room.width()) << top->objectName().toStdString();
+    EXPECT_LE(top->height() + 48, room.height()) << top->objectName().toStdString();
+  }
+  EXPECT_GE(shown, 4);
+}
+
 TEST_F(GeometrieTest, PicksEnableTheRunAndEveryCommitCanBeUndone) {
   Open();
   Pick("Datalist2", "NiCrAlY");

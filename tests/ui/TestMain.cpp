@@ -1,12 +1,26 @@
-// Window tests need one QApplication for the whole program; they run without a display.
+// Window tests need one QApplication for the whole program; they run without a display, on an
+// offscreen screen as small as the windows must fit (1024 × 640), unless QT_QPA_PLATFORM names
+// another platform.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM",
-          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  const QString screen =
+      QDir::temp().filePath(QStringLiteral("quillane-test-screen-%1.json").arg(getpid()));
+  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) {
+    QFile config(screen);
+    if (!config.open(QIODevice::WriteOnly)) return 2;
+    config.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, "height": 640,
+                    "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).toUtf8());
+  }
   QApplication application(argc, argv);
+  QFile::remove(screen);  // read once the application has started
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
