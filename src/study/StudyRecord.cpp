@@ -12,12 +12,13 @@ namespace quillane::study {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+// Keys in the order written, so that a record reads as it was made.
+using OrderedJson = nlohmann::ordered_json;
 
-Json RowJson(const MaterialsCatalogue& catalogue, const std::string& name) {
+OrderedJson RowJson(const MaterialsCatalogue& catalogue, const std::string& name) {
   const MaterialRecord* row = catalogue.FindMaterial(name);
   if (row == nullptr) return nullptr;
-  Json figures = {{"Name", row->Name}};
+  OrderedJson figures = {{"Name", row->Name}};
   for (const MaterialColumn& column : kMaterialColumns) figures[column.Name] = row->*column.Field;
   return figures;
 }
@@ -29,10 +30,10 @@ std::string EntryName(const std::string& pointer) {
   return name;
 }
 
-Json ParseRecord(std::string_view text, const std::string& origin) {
+OrderedJson ParseRecord(std::string_view text, const std::string& origin) {
   try {
     if (!JsonTooDeep(text)) {
-      Json record = Json::parse(text);
+      OrderedJson record = OrderedJson::parse(text);
       if (record.is_object()) return record.flatten();
     }
   } catch (const std::exception&) {
@@ -48,9 +49,9 @@ bool SameValue(double a, double b) {
 
 std::string StudyRecordJson(const Study& study, const MaterialsCatalogue& catalogue,
                             const StudyOptions& options, const std::string& program) {
-  Json record;
+  OrderedJson record;
   record["program"] = program;
-  record["base"] = Json::parse(CaseText(study.Base));
+  record["base"] = OrderedJson::parse(CaseText(study.Base));
   record["materials"] = {{"substrate", RowJson(catalogue, study.Base.SubstrateMaterialName)},
                          {"coating", RowJson(catalogue, study.Base.CoatingMaterialName)},
                          {"contact", RowJson(catalogue, kContactName)}};
@@ -65,10 +66,10 @@ std::string StudyRecordJson(const Study& study, const MaterialsCatalogue& catalo
 
 std::string RecordDifference(std::string_view saved, std::string_view current,
                              const std::string& origin) {
-  const Json then = ParseRecord(saved, origin);
-  const Json now = ParseRecord(current, "the current record");
+  const OrderedJson then = ParseRecord(saved, origin);
+  const OrderedJson now = ParseRecord(current, "the current record");
   std::string text;
-  const auto told = [](const Json& entries, const std::string& key) {
+  const auto told = [](const OrderedJson& entries, const std::string& key) {
     const auto found = entries.find(key);
     if (found == entries.end() || found->is_null()) return std::string("absent");
     if (found->is_number()) return format::FormatShortest(found->get<double>());
