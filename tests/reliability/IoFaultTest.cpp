@@ -188,19 +188,23 @@ TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
   };
   ASSERT_EQ(fit("0.004", -1).exitCode, 0);
   const std::set<std::string> names = Listing(work / "fit");
-  ASSERT_EQ(names.size(), 5u);
+  // A build without Qt paints no PNG: its fit writes the four other files.
+  const bool painted = names.count("overlay.png") == 1;
+  ASSERT_EQ(names.size(), painted ? 5u : 4u);
   std::map<std::string, std::string> earlier;
   for (const std::string& name : names) earlier[name] = ReadFile(work / "fit" / name);
-  const long long pictureSize = static_cast<long long>(earlier["overlay.png"].size());
-  const long long catalogueSize = static_cast<long long>(earlier["fitted.db"].size());
-  ASSERT_GT(pictureSize, catalogueSize);
-  const struct {
+  struct Fault {
     long long limit;
     std::string message;
-  } cases[] = {
-      {catalogueSize - 1, "Cannot write materials catalogue fit/fitted.db: disk I/O error"},
-      {pictureSize - 1, "Cannot write the picture fit/overlay.png: File too large"},
   };
+  const long long catalogueSize = static_cast<long long>(earlier["fitted.db"].size());
+  std::vector<Fault> cases = {
+      {catalogueSize - 1, "Cannot write materials catalogue fit/fitted.db: disk I/O error"}};
+  if (painted) {
+    const long long pictureSize = static_cast<long long>(earlier["overlay.png"].size());
+    ASSERT_GT(pictureSize, catalogueSize);
+    cases.push_back({pictureSize - 1, "Cannot write the picture fit/overlay.png: File too large"});
+  }
   for (const auto& c : cases) {
     const ProgramRun run = fit("0.005", c.limit);
     EXPECT_EQ(run.exitCode, 1) << run.err;
