@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -65,6 +66,14 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
 
 void CheckPointCount(long long points, const std::string& origin, bool force,
                      const std::string& forceOption) {
+  if (points > kMaxPointsHeld) {
+    const std::string count = points == std::numeric_limits<long long>::max()
+                                  ? "more than " + std::to_string(points)
+                                  : std::to_string(points);
+    throw StudyError(origin + ": design: the study has " + count + " points, more than the " +
+                     std::to_string(kMaxPointsHeld) + " a study can hold, even with " +
+                     forceOption + ".");
+  }
   if (points <= kMaxPointsUnforced || force) return;
   throw StudyError(origin + ": design: the study has " + std::to_string(points) +
                    " points, more than " + std::to_string(kMaxPointsUnforced) + "; give " +
@@ -84,13 +93,15 @@ void CheckStudyBase(const Study& study, const std::string& origin,
 }
 
 long long PointCount(const Study& study) {
-  constexpr long long kSaturated = kMaxPointsUnforced * 1000;
+  constexpr long long kSaturated = std::numeric_limits<long long>::max();
   if (study.Design == DesignKind::LatinHypercube) return study.Samples;
   long long count = study.Design == DesignKind::Factorial ? 1 : 0;
   for (const Quantity& quantity : study.Vary) {
-    const long long size = static_cast<long long>(quantity.Values.size());
-    count = study.Design == DesignKind::Factorial ? count * size : count + size;
-    count = std::min(count, kSaturated);
+    const auto size = static_cast<long long>(quantity.Values.size());
+    const bool over = study.Design == DesignKind::Factorial
+                          ? __builtin_mul_overflow(count, size, &count)
+                          : __builtin_add_overflow(count, size, &count);
+    if (over) return kSaturated;
   }
   return count;
 }

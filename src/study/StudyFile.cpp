@@ -41,7 +41,9 @@ class EntryReader {
 
   long long CountAt(const Json& object, const char* key) const {
     const double value = NumberAt(object, key);
-    if (value != std::floor(value) || value < 0 || value > 1e15) {
+    if (value < 0)
+      Fail(std::string("\"") + key + "\" must not be negative: " + Number(value) + ".");
+    if (value != std::floor(value) || value > 1e15) {
       Fail(std::string("\"") + key + "\" must be a whole number, not " + Number(value) + ".");
     }
     return static_cast<long long>(value);
@@ -160,6 +162,10 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
         "\"distribution\" belongs to a latin-hypercube study; give \"values\" or a "
         "range here.");
   }
+  if (entry.contains("values") &&
+      (entry.contains("from") || entry.contains("to") || entry.contains("steps"))) {
+    reader.Fail("give either \"values\" or \"from\", \"to\" and \"steps\", not both.");
+  }
   if (entry.contains("values")) {
     const Json& values = entry["values"];
     if (!values.is_array() || values.empty()) reader.Fail("\"values\" must be a non-empty list.");
@@ -269,6 +275,9 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
     throw StudyError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
   }
   const EntryReader reader(origin);
+  if (const std::string twice = DuplicateJsonKey(text); !twice.empty()) {
+    reader.Fail("the key \"" + twice + "\" is given twice.");
+  }
   if (!root.is_object())
     reader.Fail("a study is a JSON object with \"base\", \"vary\" and \"design\".");
   reader.OnlyKeys(root, {"base", "vary", "design"});

@@ -61,6 +61,15 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
       // A base nested this deep overflowed the stack.
       {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6], "from": 1e5, "to": 1e6, "steps": 2}]})",
+       "vary[0] (\"HeatFlux\"): give either \"values\" or \"from\", \"to\" and \"steps\", not "
+       "both."},
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": -3}]})",
+       "\"steps\" must not be negative: -3."},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "vary": [{"input": "HeatFlux", "values": [2e6]}]})",
+       "s.json: the key \"vary\" is given twice."},
+      {R"({"base": {"PassCount": 2, "PassCount": 3}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       "s.json: the key \"PassCount\" is given twice."},
   };
   for (const auto& c : cases) {
     try {
@@ -362,6 +371,13 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
                     {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
        {},
        "more than 100000; give --force"},
+      // 1e15 points: named exactly, and refused even when forced.
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
+                    {"input": "coating.SigmaQ", "from": 1e7, "to": 2e8, "steps": 99999},
+                    {"input": "PassThickness", "from": 1e-6, "to": 2e-5, "steps": 99999}]})",
+       {"--force"},
+       "the study has 1000000000000000 points, more than the 10000000 a study can hold, even "
+       "with --force."},
       {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {},
        "s.json: base: PassThickness"},
@@ -373,6 +389,22 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   for (const char* flag : {"--resume", "--fit-robust", "--keep-files"}) {
     EXPECT_EQ(Batch({flag}), 2) << flag;
     EXPECT_NE(err.str().find(std::string(flag) + " goes with"), std::string::npos) << err.str();
+  }
+  // Options that cannot be honoured are told by name, not as a range of 309 digits.
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } misuses[] = {
+      {{"--study", "s.json", "--out", "o", "--jobs", "0"}, "--jobs: \"0\" is not a whole number"},
+      {{"--study", "s.json", "--fit", "r.csv", "--out", "o"},
+       "--fit and --study cannot be given together."},
+      {{"--study", "s.json", "--import-materials", "m.csv"},
+       "--import-materials and --study cannot be given together."},
+  };
+  for (const auto& m : misuses) {
+    EXPECT_EQ(Batch(m.args), 2) << m.message;
+    EXPECT_NE(err.str().find(m.message), std::string::npos) << err.str();
+    EXPECT_LT(err.str().size(), 200u) << err.str();
   }
   for (const auto& c : cases) {
     EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
