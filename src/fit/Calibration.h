@@ -51,8 +51,10 @@ struct FitSettings {
   std::vector<FitParameter> Parameters;
   double CurvatureNoise = 0;    // 1/m; 0 to estimate it from the fit's residuals
   double TemperatureNoise = 0;  // K; same
-  bool Robust = false;          // Huber loss on the weighted residuals
-  int Jobs = 0;                 // threads for the model runs; 0 for every core
+  // Huber loss on the weighted residuals; an estimated noise is then 1.4826 times the median
+  // absolute residual, which outliers do not inflate.
+  bool Robust = false;
+  int Jobs = 0;  // threads for the model runs; 0 for every core
 };
 
 // What the record tells of a fitted figure that the reader should know.
@@ -68,6 +70,12 @@ enum class NoteKind {
   // The solver, started again from either side of a thermal figure (HeatFlux, contact.Lambda),
   // found a lower misfit than where it first stopped; the fit reports that minimum (Value).
   BetterStart,
+  // The fit stopped at a bound (Low or High, the other NaN): the record wants a value beyond it,
+  // and no standard error is claimed for it.
+  AtBound,
+  // Its standard error reaches half way or more to the nearer bound (Low or High, the other
+  // NaN): the bounds, not the record, decide where it lies.
+  NearBound,
 };
 
 struct FitNote {
@@ -105,11 +113,12 @@ struct FitResult {
   std::vector<double> IntervalLow;
   std::vector<double> IntervalHigh;
   std::vector<bool> IntervalFromScan;
-  std::vector<FitNote> Notes;  // on figures the record cannot determine, or not as the covariance
-                               // says
-  double CurvatureRms = 0;     // 1/m
-  double TemperatureRms = 0;   // K; NaN without temperatures
-  double CurvatureNoise = 0;   // the weights used
+  // On figures the record cannot determine, or not as the covariance says. An Undetermined
+  // figure is left at its start value.
+  std::vector<FitNote> Notes;
+  double CurvatureRms = 0;    // 1/m
+  double TemperatureRms = 0;  // K; NaN without temperatures
+  double CurvatureNoise = 0;  // the weights used
   double TemperatureNoise = 0;
   int Iterations = 0;
   FitEnd End = FitEnd::Other;

@@ -46,6 +46,22 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
              " », le solveur s'est arrêté avant le meilleur ajustement : un balayage à moins de 5 "
              "écarts types a trouvé un écart plus faible à " +
              shown(note.Value) + ", valeur retenue. Le balayage" + interval;
+    case fit::NoteKind::AtBound: {
+      const bool upper = !std::isnan(note.High);
+      return "La grandeur « " + figure.Caption + " » est à sa borne " +
+             (upper ? "supérieure " : "inférieure ") + shown(upper ? note.High : note.Low) +
+             " : l'enregistrement en demande " + (upper ? "plus" : "moins") +
+             ". Aucun écart type n'est donné pour elle.";
+    }
+    case fit::NoteKind::NearBound: {
+      const bool upper = !std::isnan(note.High);
+      return "La grandeur « " + figure.Caption +
+             " » n'est pas déterminée par cet enregistrement : son écart type (" +
+             shown(note.StandardError) + ") est du même ordre que sa distance à sa borne " +
+             (upper ? "supérieure " : "inférieure ") + shown(upper ? note.High : note.Low) +
+             " ; ce sont les bornes, non l'enregistrement, qui fixent sa valeur " +
+             shown(note.Value) + ".";
+    }
   }
   return {};
 }

@@ -159,7 +159,21 @@ TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
   for (const auto& [low, high, held] : bounds) {
     FitSettings settings;
     settings.Parameters = {RequireFitParameter("coating.SigmaQ", low, high)};
-    EXPECT_DOUBLE_EQ(FitRecord(state, record, settings).Value[0], held);
+    const FitResult result = FitRecord(state, record, settings);
+    EXPECT_DOUBLE_EQ(result.Value[0], held);
+    // Held by its bound: told so, with no standard error as if it were free.
+    ASSERT_EQ(result.Notes.size(), 1u);
+    EXPECT_EQ(result.Notes[0].Kind, NoteKind::AtBound);
+    EXPECT_EQ(English(result.Notes[0]), "coating.SigmaQ is at its " +
+                                            std::string(held < 1.5e8 ? "upper" : "lower") +
+                                            " bound " +
+                                            (held < 1.5e8 ? "1.2e+08: the record wants more"
+                                                          : "1.6e+08: the "
+                                                            "record wants less") +
+                                            ". No standard error is given for it.");
+    EXPECT_TRUE(std::isnan(result.StandardError[0]));
+    EXPECT_TRUE(
+        nlohmann::json::parse(FitJson(result))["parameters"]["coating.SigmaQ"]["stderr"].is_null());
   }
 }
 
@@ -170,9 +184,11 @@ TEST_F(CalibrationTest, TheRobustLossKeepsOutliersFromPullingTheFit) {
   FitSettings settings = Fitting({"coating.SigmaQ"});
   const double plain = FitRecord(state, record, settings).Value[0];
   settings.Robust = true;
-  const double robust = FitRecord(state, record, settings).Value[0];
-  EXPECT_LT(3 * std::fabs(robust / 1.5e8 - 1), std::fabs(plain / 1.5e8 - 1))
-      << "plain " << plain << ", robust " << robust;
+  const FitResult robust = FitRecord(state, record, settings);
+  EXPECT_LT(3 * std::fabs(robust.Value[0] / 1.5e8 - 1), std::fabs(plain / 1.5e8 - 1))
+      << "plain " << plain << ", robust " << robust.Value[0];
+  // The noise the robust fit estimates is that of the good readings, not inflated by the five.
+  EXPECT_NEAR(robust.CurvatureNoise / 2e-5, 1, 0.2);
 }
 
 TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
@@ -185,6 +201,8 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   EXPECT_EQ(result.Notes[0].Kind, NoteKind::Undetermined);
   EXPECT_EQ(result.Notes[0].Parameter, "coating.dilat");
   EXPECT_EQ(result.Notes[0].Value, result.Value[1]);
+  // Left where it was, not where the solver wandered.
+  EXPECT_EQ(result.Value[1], result.Start[1]);
   // fit.json tells it in English.
   const auto json = nlohmann::json::parse(FitJson(result));
   EXPECT_EQ(json["notes"], nlohmann::json::array({English(result.Notes[0])}));
@@ -193,6 +211,26 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6);
   EXPECT_TRUE(std::isfinite(result.StandardError[0]));
   EXPECT_TRUE(std::isnan(result.StandardError[1]));
+}
+
+// fit.json's temperature misfit equals a sum made apart from the fit: the model run again at
+// the fitted figures against the noisy record.
+TEST_F(CalibrationTest, TheTemperatureMisfitIsTheRecordsOwn) {
+  CalibrationRecord record = RecordOf(With({{"coating.SigmaQ", 1.5e8}}), 0.05, 3);
+  std::mt19937_64 engine(7);
+  std::normal_distribution<double> gauss(0, 2);
+  for (double& t : record.Temperature) t += gauss(engine);
+  const FitResult result = FitRecord(state, record, Fitting({"coating.SigmaQ"}));
+  const CalibrationRecord model =
+      RecordOfRun(With({{"coating.SigmaQ", result.Value[0]}}), record.Time);
+  double sum = 0;
+  for (std::size_t i = 0; i < record.Time.size(); ++i) {
+    sum += std::pow(model.Temperature[i] - record.Temperature[i], 2);
+  }
+  const double rms = std::sqrt(sum / static_cast<double>(record.Time.size()));
+  EXPECT_NEAR(rms, 2, 0.3);
+  EXPECT_NEAR(nlohmann::json::parse(FitJson(result))["rms"]["temperature"].get<double>(), rms,
+              1e-9 * rms);
 }
 
 TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
@@ -254,6 +292,16 @@ TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
        "HeatFlux: the solver, started again from either side of where it first stopped, found a "
        "lower misfit at 7e+05, which is given. A scan around it keeps the misfit within one unit "
        "of chi-square of its least from 699990 to 700010, the interval given."},
+      {{NoteKind::AtBound, "coating.SigmaQ", 1.2e8, NAN, NAN, 1.2e8},
+       "coating.SigmaQ is at its upper bound 1.2e+08: the record wants more. No standard error "
+       "is given for it."},
+      {{NoteKind::AtBound, "HeatFlux", 1e5, NAN, 1e5, NAN},
+       "HeatFlux is at its lower bound 1e+05: the record wants less. No standard error is given "
+       "for it."},
+      {{NoteKind::NearBound, "contact.Lambda", 0.0177, 0.0054, 0.01, NAN},
+       "contact.Lambda is not determined by this record: its standard error (0.0054) is "
+       "comparable to its distance from its lower bound 0.01 (0.0077), so the bounds rather than "
+       "the record decide its value 0.0177."},
   };
   for (const auto& c : cases) EXPECT_EQ(English(c.note), c.english);
 }
