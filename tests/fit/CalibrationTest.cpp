@@ -260,6 +260,22 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   EXPECT_EQ(record.Curvature, (std::vector<double>{0.1, 0.2}));
   EXPECT_EQ(record.Temperature[0], 300);
   EXPECT_TRUE(std::isnan(record.Temperature[1]));
+  // As spreadsheets write it: a byte-order mark, CRLF, quoted fields, ';' with decimal commas.
+  for (const char* text : {"\xEF\xBB\xBFtime,curvature\r\n0.5,0.1\r\n1,0.2\r\n",
+                           "\"time\";\"curvature\"\r\n\"0,5\";\"0,1\"\r\n1;\"0,2\"\r\n"}) {
+    const CalibrationRecord made = ReadRecordText(text, "r.csv");
+    EXPECT_EQ(made.Time, (std::vector<double>{0.5, 1})) << text;
+    EXPECT_EQ(made.Curvature, (std::vector<double>{0.1, 0.2})) << text;
+  }
+  // A folder is told as one.
+  const test::TempDir dir;
+  try {
+    ReadRecordFile(dir.Path());
+    ADD_FAILURE() << "a folder was read";
+  } catch (const RecordError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot read the record " + dir.Path().string() + ": it is a folder, not a file.");
+  }
 }
 
 TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
