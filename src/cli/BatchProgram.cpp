@@ -319,7 +319,7 @@ MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
     // shipped figures: the run stops unless asked for those.
     if (!userFault.empty()) {
       throw CatalogueError(userFault +
-                           ".\nYour materials cannot be read, and nothing was run. Give "
+                           ".\nYour materials cannot all be read, and nothing was run. Give "
                            "--shipped-materials to run with the shipped materials alone.");
     }
   }
