@@ -84,6 +84,8 @@ void ReadResults(const ModelState& state, double peak, PointResult& result) {
                     lowest,
                     highest,
                     peak,
+                    state.Statistics.PeakSubstrateTemperature,
+                    state.Statistics.PeakInterfaceTemperature,
                     static_cast<double>(state.Statistics.ThermalRowCount),
                     static_cast<double>(state.Statistics.SingularMatrixEvents)};
 }

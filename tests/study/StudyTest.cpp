@@ -15,6 +15,8 @@
 
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
+#include "format/NumberFormat.h"
+#include "io/CaseFile.h"
 #include "io/FolderLock.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
@@ -161,6 +163,19 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
     EXPECT_TRUE(CheckValue(*wide.Vary[1].Spec, error.Value())) << error.Value();
     EXPECT_NE(std::string(error.what()).find("coating.Poisson"), std::string::npos);
   }
+  // Truncated to the input's range, every draw lies within it, one in each stratum of equal
+  // probability of the law cut there.
+  const Study cut = Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
+      {"input": "coating.Poisson", "distribution": {"truncate": true, "normal": [0.3, 0.5]}}]})");
+  const QuantitySpec& poisson = *cut.Vary[0].Spec;
+  const auto cdf = [](double x) { return 0.5 * std::erfc(-(x - 0.3) / 0.5 / std::sqrt(2.0)); };
+  std::vector<int> strata(200, 0);
+  for (const auto& point : DesignPoints(cut)) {
+    EXPECT_FALSE(CheckValue(poisson, point[0])) << point[0];
+    const double p = (cdf(point[0]) - cdf(poisson.Min)) / (cdf(poisson.Max) - cdf(poisson.Min));
+    ++strata[std::min(199, static_cast<int>(p * 200))];
+  }
+  EXPECT_EQ(strata, std::vector<int>(200, 1));
 }
 
 TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
@@ -168,26 +183,53 @@ TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
   StudyRows rows(3);
   rows[0] = PointResult{{1e6}, {}, "ok"};
   rows[0]->Results.fill(0.1);
-  rows[0]->Results[7] = 394;
+  rows[0]->Results[9] = 394;
   rows[2] = PointResult{{3e6}, {}, "Material \"A, \"B\"\": no such row"};
   rows[2]->Results.fill(std::nan(""));
   const std::string csv = TableCsv(study, rows);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "point,HeatFlux,FinalCurvature,FinalDeflection,SubstrateStressBackFinal,"
             "SubstrateStressFrontFinal,LamellaStressFinalMin,LamellaStressFinalMax,"
-            "PeakSurfaceTemperature,ThermalRowCount,SingularMatrixEvents,status");
-  EXPECT_NE(csv.find("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"), std::string::npos);
+            "PeakSurfaceTemperature,PeakSubstrateTemperature,PeakInterfaceTemperature,"
+            "ThermalRowCount,SingularMatrixEvents,status");
+  EXPECT_NE(csv.find("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"),
+            std::string::npos);
   const StudyRows back = ReadTableCsv(csv, "r.csv", study, 3);
   EXPECT_FALSE(back[1]);
   EXPECT_EQ(TableCsv(study, back), csv);
-  const json table = json::parse(TableJson(study, rows));
+  const std::string text = TableJson(study, rows);
+  const json table = json::parse(text)["rows"];
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[1]["point"], 3);
   EXPECT_TRUE(table[1]["FinalCurvature"].is_null());
-  EXPECT_EQ(table[0]["ThermalRowCount"], 394);
+  // A count is written as an integer; every column has its unit.
+  EXPECT_NE(text.find("\"ThermalRowCount\": 394,"), std::string::npos) << text;
+  const json units = json::parse(text)["units"];
+  ASSERT_EQ(units.size(), TableColumns(study).size() - 1);
+  EXPECT_EQ(units["HeatFlux"], "W/m²");
+  EXPECT_EQ(units["PeakInterfaceTemperature"], "K");
+  EXPECT_EQ(units["ThermalRowCount"], "");
   const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", study, 2), StudyError);
+  // A row of the wrong width, or with a quote left open, is refused naming its line; the same
+  // table as a spreadsheet saves it (byte-order mark, CRLF) reads back as written.
+  const std::string header = csv.substr(0, csv.find('\n') + 1);
+  const std::string row = "1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok";
+  for (const std::string& bad :
+       {header + row + ",extra\n", header + "1,1e+06,0.1\n", header + row + " \"open\n"}) {
+    try {
+      ReadTableCsv(bad, "r.csv", study, 3);
+      ADD_FAILURE() << "accepted: " << bad;
+    } catch (const StudyError& error) {
+      EXPECT_EQ(std::string(error.what()), "r.csv, line 2: expected 14 cells.") << bad;
+    }
+  }
+  std::string saved = "\xEF\xBB\xBF" + csv;
+  for (std::size_t at = 0; (at = saved.find('\n', at)) != std::string::npos; at += 2) {
+    saved.insert(at, "\r");
+  }
+  EXPECT_EQ(TableCsv(study, ReadTableCsv(saved, "r.csv", study, 3)), csv);
 
   EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {10, 20, 25, 400}), 1);
   EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {4, 3, 2, 1}), -1);
@@ -225,7 +267,7 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(test::ReadFile(dir / "three" / "results.csv"), csv);
   EXPECT_FALSE(std::filesystem::exists(dir / "three" / "points"));
   EXPECT_TRUE(std::filesystem::exists(dir / "three" / "plots" / "FinalCurvature_map.svg"));
-  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"));
+  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"))["rows"];
   ASSERT_EQ(table.size(), 4u);
   // Point 4 by hand: the case, the flag, and a catalogue whose coating has that SigmaQ.
   std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
@@ -244,7 +286,8 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(row["PassThickness"], 4e-6);
   EXPECT_EQ(row["coating.SigmaQ"], 2e8);
   for (const char* key : {"FinalCurvature", "FinalDeflection", "SubstrateStressBackFinal",
-                          "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents"}) {
+                          "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents",
+                          "PeakSubstrateTemperature", "PeakInterfaceTemperature"}) {
     EXPECT_EQ(row[key], single[key]) << key;
   }
   const auto stresses = single["LamellaStressFinal"].get<std::vector<double>>();
@@ -268,7 +311,7 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
             std::string::npos)
       << err.str();
   const std::string full = test::ReadFile(dir / "out" / "results.csv");
-  EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
+  EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
             std::string::npos)
       << full;
   EXPECT_NE(full.find("\n4,0.2,8e+05,"), std::string::npos) << full;
