@@ -243,25 +243,6 @@ std::optional<EntryFault> CheckRange(const ValueRange& range) {
   return fault;
 }
 
-std::vector<double> RangeValues(const ValueRange& range) {
-  std::vector<double> values;
-  const double from = range.From;
-  const double to = range.To;
-  const long long steps = range.Steps;
-  for (long long i = 0; i <= steps; ++i) {
-    const double t = static_cast<double>(i) / static_cast<double>(steps);
-    // The weighted mean of the ends lands on round values where the ends are round.
-    double value = range.Log
-                       ? std::exp(std::log(from) + (std::log(to) - std::log(from)) * t)
-                       : (from * static_cast<double>(steps - i) + to * static_cast<double>(i)) /
-                             static_cast<double>(steps);
-    if (i == 0) value = from;
-    if (i == steps) value = to;
-    values.push_back(value);
-  }
-  return values;
-}
-
 Study ReadStudyText(std::string_view text, const std::string& origin,
                     const InputParameters& defaults, const std::filesystem::path& folder) {
   if (JsonTooDeep(text)) throw StudyError(origin + ": not a study: " + JsonDepthText() + ".");

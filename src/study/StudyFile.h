@@ -68,7 +68,8 @@ inline constexpr long long kMaxRangeSteps = 100000;
 // logarithmic range reaching zero); nothing when it gives values. The fault names no quantity:
 // the caller sets the one the range belongs to.
 std::optional<EntryFault> CheckRange(const ValueRange& range);
-// The values of a range CheckRange accepts, both ends exact.
+// The values of a range CheckRange accepts, both ends exact, each point the double nearest its
+// exact value from the ends as typed (a decimal such as 1e6 or 4e-6 where it is one).
 std::vector<double> RangeValues(const ValueRange& range);
 
 // Reads a study. The base case is applied over `defaults`; a base given as a string names a

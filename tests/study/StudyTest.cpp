@@ -105,10 +105,30 @@ TEST(StudyFileTest, RangeFaultsAreToldInFrench) {
     EXPECT_FALSE(English(*c.fault).empty()) << c.french;
   }
   EXPECT_FALSE(CheckRange({1e-3, 1, 3, true}));
-  const std::vector<double> log = RangeValues({1e-3, 1, 3, true});
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_NEAR(log[1], 1e-2, 1e-15);
-  EXPECT_EQ(log.back(), 1);
+  // Each point is the decimal a user would type, in its shortest form.
+  const struct {
+    ValueRange range;
+    const char* values;
+  } ranges[] = {
+      {{1e-3, 1, 3, true}, "0.001 0.01 0.1 1"},
+      {{1e5, 1e7, 2, true}, "1e+05 1e+06 1e+07"},
+      {{1e-6, 1e-5, 9, false}, "1e-06 2e-06 3e-06 4e-06 5e-06 6e-06 7e-06 8e-06 9e-06 1e-05"},
+      {{0.1, 0.7, 6, false}, "0.1 0.2 0.3 0.4 0.5 0.6 0.7"},
+      {{1, 2, 3, false}, "1 1.3333333333333333 1.6666666666666667 2"},
+      {{9, 10, 3, false}, "9 9.333333333333334 9.666666666666666 10"},
+      {{-1, 0.5, 3, false}, "-1 -0.5 0 0.5"},
+      {{0, 3e-20, 3, false}, "0 1e-20 2e-20 3e-20"},
+      {{2e-3, 2, 3, true}, "0.002 0.02 0.2 2"},
+      {{1, 2, 2, true}, "1 1.4142135623730951 2"},
+      {{1e-2, 1e4, 3, true}, "0.01 1 100 10000"},
+  };
+  for (const auto& r : ranges) {
+    std::string shown;
+    for (const double value : RangeValues(r.range)) {
+      shown += (shown.empty() ? "" : " ") + format::FormatShortest(value);
+    }
+    EXPECT_EQ(shown, r.values);
+  }
 }
 
 TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
@@ -118,7 +138,7 @@ TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
   EXPECT_EQ(study.Base.PassCount, 3);
   EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{1e-5, 2e-5, 3e-5}));
   EXPECT_EQ(study.Vary[1].Values.front(), 1e5);
-  EXPECT_NEAR(study.Vary[1].Values[1], 1e6, 1e-6);
+  EXPECT_EQ(study.Vary[1].Values[1], 1e6);
   EXPECT_EQ(study.Vary[1].Values.back(), 1e7);
   const auto factorial = DesignPoints(study);
   ASSERT_EQ(PointCount(study), 9);
@@ -355,7 +375,7 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
        other,
        {},
        "p1.db",
-       "point 2 has PassThickness 1.5000000000000002e-05, but this study's point 2 has 2e-05"},
+       "point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05"},
       {{},
        study,
        {"--heat-flux", "5000"},
