@@ -157,7 +157,11 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   prepared.Study =
       study::ReadStudyText(prepared.Text, command.StudyPath, base.Input, path.parent_path());
   CheckStudy(prepared.Study, study::PointCount(prepared.Study), command, catalogue);
-  prepared.Points = study::DesignPoints(prepared.Study);
+  try {
+    prepared.Points = study::DesignPoints(prepared.Study);
+  } catch (const study::SampleError& error) {
+    throw study::StudyError(command.StudyPath + ": " + error.what());
+  }
   prepared.Options.Jobs = command.Jobs;
   prepared.Options.Locale = base.Locale;
   if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;

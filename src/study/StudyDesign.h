@@ -50,5 +50,7 @@ std::vector<std::vector<double>> DesignPoints(const Study& study);
 
 // The standard normal quantile: x with Φ(x) = p, for 0 < p < 1.
 double NormalQuantile(double p);
+// The standard normal distribution function Φ(x).
+double NormalCdf(double x);
 
 }  // namespace quillane::study

@@ -8,6 +8,7 @@
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
 #include "io/JsonDepth.h"
+#include "study/StudyDesign.h"
 
 namespace quillane::study {
 
@@ -86,13 +87,39 @@ std::vector<double> ReadRange(const Json& entry, const QuantitySpec& quantity,
   return RangeValues(range);
 }
 
-void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
-  if (!law.is_object() || law.size() != 1) {
-    reader.Fail("\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}.");
+// Whether a normal law is cut to its input's range ("truncate": true beside "normal").
+bool ReadTruncate(const Json& law, const EntryReader& reader) {
+  if (!law.contains("truncate")) return false;
+  if (!law.contains("normal")) reader.Fail("\"truncate\" belongs to a normal law.");
+  if (!law["truncate"].is_boolean()) reader.Fail("\"truncate\" must be true or false.");
+  return law["truncate"].get<bool>();
+}
+
+// The probability a truncated law keeps: below it, the draws would all crowd at one end.
+constexpr double kLeastKeptProbability = 1e-6;
+
+void CheckTruncatedLaw(const Quantity& quantity, const EntryReader& reader) {
+  const QuantitySpec& spec = *quantity.Spec;
+  const double kept = NormalCdf((spec.Max - quantity.LawA) / quantity.LawB) -
+                      NormalCdf((spec.Min - quantity.LawA) / quantity.LawB);
+  if (!(kept >= kLeastKeptProbability)) {
+    reader.Fail("the normal law [" + Number(quantity.LawA) + ", " + Number(quantity.LawB) +
+                "] puts almost nothing within the input's range [" + Number(spec.Min) + ", " +
+                Number(spec.Max) + "]; it cannot be truncated to it.");
   }
+}
+
+void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
+  if (!law.is_object() || law.size() != 1 + (law.contains("truncate") ? 1u : 0u)) {
+    reader.Fail(
+        "\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}, the "
+        "latter with \"truncate\": true to draw within the input's range.");
+  }
+  quantity.Truncate = ReadTruncate(law, reader);
   // The iterator's key is a view into the iterator: kept as a copy.
-  const std::string kind = law.begin().key();
-  const Json& pair = law.begin().value();
+  const auto entry = law.begin().key() == "truncate" ? std::next(law.begin()) : law.begin();
+  const std::string kind = entry.key();
+  const Json& pair = entry.value();
   if (kind != "uniform" && kind != "normal") {
     reader.Fail("unknown distribution \"" + kind + "\"; use \"uniform\" or \"normal\".");
   }
@@ -124,6 +151,7 @@ void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& re
       fault.Value2 = quantity.LawB;
       reader.Fail(fault);
     }
+    if (quantity.Truncate && quantity.Spec->Bounded) CheckTruncatedLaw(quantity, reader);
   }
 }
 

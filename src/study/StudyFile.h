@@ -36,8 +36,9 @@ struct Quantity {
   const QuantitySpec* Spec = nullptr;  // what is varied
   std::vector<double> Values;          // the values of a grid design, SI units
   Distribution Law = Distribution::None;
-  double LawA = 0;  // uniform: lower end; normal: mean
-  double LawB = 0;  // uniform: upper end; normal: standard deviation
+  double LawA = 0;        // uniform: lower end; normal: mean
+  double LawB = 0;        // uniform: upper end; normal: standard deviation
+  bool Truncate = false;  // normal: drawn within the input's range only
 
   // As the study file writes it: "PassThickness", "coating.SigmaQ".
   const std::string& Name() const { return Spec->Name; }

@@ -72,6 +72,12 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
        "s.json: the key \"vary\" is given twice."},
       {R"({"base": {"PassCount": 2, "PassCount": 3}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        "s.json: the key \"PassCount\" is given twice."},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "\"truncate\" belongs to a normal law."},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 1e5], "truncate": 1}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "\"truncate\" must be true or false."},
+      {R"({"vary": [{"input": "coating.Poisson", "distribution": {"normal": [-9, 0.5], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "the normal law [-9, 0.5] puts almost nothing within the input's range [-1, 1]"},
   };
   for (const auto& c : cases) {
     try {
@@ -444,6 +450,15 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
       {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {},
        "s.json: base: PassThickness"},
+      // A draw out of range names the file and tells how to keep the draws within it.
+      {R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
+       {},
+       "s.json: vary[0] (\"coating.Poisson\"): sample "},
+      {R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
+       {},
+       "Give \"truncate\": true beside \"normal\" to draw within the input's range."},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {"--plot-result", "Colour"},
        "is not a result column"},
