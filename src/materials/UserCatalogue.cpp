@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <unordered_map>
@@ -253,6 +254,19 @@ void UserCatalogue::Remove(const std::string& name) {
   Transaction transaction(db.get(), path_);
   RowWriter(db.get(), path_).Delete(name);
   transaction.Commit();
+}
+
+std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
+                                      const std::vector<UserMaterial>& own) {
+  std::vector<UserMaterial> rows;
+  for (const MaterialRecord& row : catalogue.Rows()) {
+    const bool replaced = std::any_of(own.begin(), own.end(), [&row](const UserMaterial& mine) {
+      return FoldName(mine.Row.Name) == FoldName(row.Name);
+    });
+    if (!replaced) rows.push_back({row, ""});
+  }
+  rows.insert(rows.end(), own.begin(), own.end());
+  return rows;
 }
 
 MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,

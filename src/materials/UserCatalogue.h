@@ -50,6 +50,11 @@ class UserCatalogue {
   std::filesystem::path path_;
 };
 
+// Every row of `catalogue` with `own` in place of the rows of their names (letter case
+// ignored), `own` last: a copy of the catalogue that serves a case alone.
+std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
+                                      const std::vector<UserMaterial>& own);
+
 // The shipped catalogue with the user's rows over it. A user catalogue that cannot be read
 // leaves the shipped rows alone and its fault in `userFault` (the file is never deleted); rows
 // that cannot be read are left out, each named in `userFault`, and the others kept.

@@ -324,6 +324,30 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
             test::ReadFile(dir / "s.txt"));
   EXPECT_EQ(json::parse(test::ReadFile(dir / "one" / "points" / "0004" / "summary.json")), single);
+  // Its case.json runs it again alone, the changed coating in the catalogue copy it names.
+  std::ostringstream out;
+  ASSERT_EQ(cli::RunBatch({(dir / "one" / "points" / "0004" / "case.json").string(), "--summary",
+                           (dir / "again.json").string(), "--thermal", (dir / "t2.txt").string(),
+                           "--stress", (dir / "s2.txt").string(), "--quiet"},
+                          out, err),
+            0)
+      << err.str();
+  EXPECT_EQ(json::parse(test::ReadFile(dir / "again.json")), single);
+  // The folder holds the base case as the case file resolved it.
+  InputParameters base = DefaultInputs();
+  ReadCaseFile(test::DataDir() / "p1" / "case.json", base);
+  EXPECT_EQ(test::ReadFile(dir / "one" / "base_case.json"), CaseText(base));
+}
+
+// The case is kept before the point runs: a point that fails can be run alone too.
+TEST_F(StudyProgramTest, AFailedPointKeepsTheCaseThatReproducesIt) {
+  ASSERT_EQ(Study(R"({"vary": [{"input": "InitialCurvature", "values": [50]}]})", "bad",
+                  {"--keep-files"}),
+            3)
+      << err.str();
+  const json kept = json::parse(test::ReadFile(dir / "bad" / "points" / "0001" / "case.json"));
+  EXPECT_EQ(kept["InitialCurvature"], 50);
+  EXPECT_FALSE(kept.contains("Catalogue"));
 }
 
 TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows) {
