@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FitFixture.h"
+#include "cli/FitProgram.h"
 #include "fit/CalibrationOutput.h"
 #include "fit/FitModel.h"
 #include "fit/FittedMaterials.h"
@@ -468,6 +469,34 @@ TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
   FitSettings settings;
   settings.Parameters = {{"coating.Poisson", 0, 0.5}};
   EXPECT_THROW(FitRecord(ModelState{}, CalibrationRecord{}, settings), FitSettingsError);
+}
+
+// --fit-bounds entries: NAME=LOW:HIGH, a side left empty keeping the table's bound.
+TEST(FitSettingsTest, BoundsWithoutTheirEqualsOrColonAreRefused) {
+  const struct {
+    const char* bounds;
+    double low;  // NaN: refused, naming the entry
+    double high;
+  } cases[] = {
+      {"coating.SigmaQ=1e7:5e8", 1e7, 5e8}, {"coating.SigmaQ=:5e8", -1e10, 5e8},
+      {"coating.SigmaQ1e7:5e8", NAN, NAN},  {"coating.SigmaQ=1e7", NAN, NAN},
+      {"coating.SigmaQ", NAN, NAN},
+  };
+  for (const auto& c : cases) {
+    cli::FitCommand command;
+    command.Parameters = "coating.SigmaQ";
+    command.Bounds = c.bounds;
+    try {
+      const FitSettings settings = cli::ReadFitSettings(command);
+      EXPECT_FALSE(std::isnan(c.low)) << "accepted: " << c.bounds;
+      EXPECT_EQ(settings.Parameters[0].Lower, c.low) << c.bounds;
+      EXPECT_EQ(settings.Parameters[0].Upper, c.high) << c.bounds;
+    } catch (const RecordError& error) {
+      EXPECT_TRUE(std::isnan(c.low)) << error.what();
+      EXPECT_EQ(std::string(error.what()),
+                "--fit-bounds: \"" + std::string(c.bounds) + "\" is not NAME=LOW:HIGH.");
+    }
+  }
 }
 
 }  // namespace
