@@ -593,21 +593,83 @@ void Check(Evaluator& evaluator, Scaled& scaled, bool robust, std::size_t starte
   }
 }
 
+// Which bounds of each figure fit as well as the fitted value: with the others held, the misfit
+// there is within one unit of χ² (half a unit of cost) of the fit's. A bound the model cannot
+// run at does not.
+struct FlatSides {
+  std::vector<bool> Low;
+  std::vector<bool> High;
+};
+
+FlatSides FindFlatSides(Evaluator& evaluator, const Scaled& scaled, bool robust) {
+  const std::size_t p = scaled.X.size();
+  FlatSides flat{std::vector<bool>(p, false), std::vector<bool>(p, false)};
+  const std::shared_ptr<const Evaluator::Point> point = evaluator.At(scaled.X.data(), false);
+  if (!point->Ok) return flat;
+  const double cost = CostOf(point->Residual, robust);
+  std::vector<std::vector<double>> probes;
+  std::vector<std::size_t> owner;
+  for (std::size_t j = 0; j < p; ++j) {
+    for (const double bound : {scaled.Lower[j], scaled.Upper[j]}) {
+      probes.push_back(scaled.X);
+      probes.back()[j] = bound;
+      owner.push_back(j);
+    }
+  }
+  std::vector<std::vector<double>> residuals;
+  std::vector<char> good;
+  if (!evaluator.ResidualsAt(probes, residuals, good)) return flat;
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    if (!good[i] || !(CostOf(residuals[i], robust) < cost + 0.5)) continue;
+    (i % 2 == 0 ? flat.Low : flat.High)[owner[i]] = true;
+  }
+  return flat;
+}
+
+// The figure claims no standard error, interval or correlation, nor notes that rest on them.
+void DropError(std::size_t j, FitResult& result) {
+  result.StandardError[j] = kNaN;
+  result.IntervalLow[j] = result.IntervalHigh[j] = kNaN;
+  result.IntervalFromScan[j] = false;
+  for (std::size_t k = 0; k < result.Names.size() && !result.Correlation.empty(); ++k) {
+    result.Correlation[j][k] = result.Correlation[k][j] = kNaN;
+  }
+  std::erase_if(result.Notes, [&](const FitNote& n) {
+    return n.Kind == NoteKind::LargeError && n.Parameter == result.Names[j];
+  });
+}
+
+// A figure flat to both bounds is told as such, in place of the notes of where the fit put it.
+void NoteFlatRanges(const Scaled& scaled, const FlatSides& flat, FitResult& result) {
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    if (!flat.Low[j] || !flat.High[j]) continue;
+    const bool told = std::any_of(result.Notes.begin(), result.Notes.end(), [&](const FitNote& n) {
+      return n.Kind == NoteKind::Undetermined && n.Parameter == result.Names[j];
+    });
+    if (told) continue;
+    std::erase_if(result.Notes, [&](const FitNote& n) { return n.Parameter == result.Names[j]; });
+    result.Notes.push_back({NoteKind::FlatRange, result.Names[j], result.Value[j], kNaN,
+                            scaled.Lower[j] * scaled.Scale[j], scaled.Upper[j] * scaled.Scale[j]});
+  }
+}
+
 // Makes the notes true of the figures they are on: an undetermined figure is left at its start;
-// one at a bound claims no standard error; one whose standard error reaches half way to a bound
-// is told as decided by the bounds.
-void Settle(const Scaled& scaled, FitResult& result) {
+// one at a bound, or that fits as well at one bound, claims no standard error; one whose
+// standard error reaches half way to a bound is told as decided by the bounds.
+void Settle(const Scaled& scaled, const FlatSides& flat, FitResult& result) {
   const std::size_t p = result.Names.size();
+  NoteFlatRanges(scaled, flat, result);
   std::vector<bool> undetermined(p, false);
   for (FitNote& note : result.Notes) {
-    if (note.Kind != NoteKind::Undetermined) continue;
+    if (note.Kind != NoteKind::Undetermined && note.Kind != NoteKind::FlatRange) continue;
     const auto j = static_cast<std::size_t>(
         std::find(result.Names.begin(), result.Names.end(), note.Parameter) - result.Names.begin());
     undetermined[j] = true;
     result.Value[j] = result.Start[j];
     note.Value = result.Start[j];
-    result.IntervalLow[j] = result.IntervalHigh[j] = kNaN;
-    result.IntervalFromScan[j] = false;
+  }
+  for (std::size_t j = 0; j < p; ++j) {
+    if (undetermined[j]) DropError(j, result);
   }
   for (std::size_t j = 0; j < p; ++j) {
     if (undetermined[j]) continue;
@@ -619,16 +681,20 @@ void Settle(const Scaled& scaled, FitResult& result) {
     FitNote note{NoteKind::AtBound, result.Names[j], value, result.StandardError[j]};
     (nearerLower ? note.Low : note.High) = nearerLower ? lower : upper;
     if (value - lower <= reach || upper - value <= reach) {
-      result.StandardError[j] = kNaN;
-      result.IntervalLow[j] = result.IntervalHigh[j] = kNaN;
-      result.IntervalFromScan[j] = false;
-      for (std::size_t k = 0; k < p && !result.Correlation.empty(); ++k) {
-        result.Correlation[j][k] = result.Correlation[k][j] = kNaN;
-      }
-      // A standard error is no longer claimed, so neither is its being large.
+      DropError(j, result);
+      result.Notes.push_back(note);
+    } else if (flat.Low[j] || flat.High[j]) {
+      // The record only bounds it on one side: no interval is claimed, scanned or not.
+      DropError(j, result);
       std::erase_if(result.Notes, [&](const FitNote& n) {
-        return n.Kind == NoteKind::LargeError && n.Parameter == result.Names[j];
+        return n.Parameter == result.Names[j] &&
+               (n.Kind == NoteKind::Rough || n.Kind == NoteKind::BetterPoint ||
+                n.Kind == NoteKind::BetterStart);
       });
+      note.Kind = NoteKind::OneSided;
+      note.StandardError = kNaN;
+      note.Low = flat.Low[j] ? lower : kNaN;
+      note.High = flat.Low[j] ? kNaN : upper;
       result.Notes.push_back(note);
     } else if (!result.IntervalFromScan[j] &&
                result.StandardError[j] >= 0.5 * std::min(value - lower, upper - value)) {
@@ -769,6 +835,24 @@ std::string English(const FitNote& note) {
              shown(std::fabs(bound - note.Value)) + "), so the bounds rather than the record " +
              "decide its value " + shown(note.Value) + ".";
     }
+    case NoteKind::FlatRange:
+      return note.Parameter +
+             " cannot be determined from this record: at either bound of its "
+             "range, " +
+             shown(note.Low) + " and " + shown(note.High) +
+             ", the misfit is within the noise (one unit of chi-square) of the fit's. It was left "
+             "at " +
+             shown(note.Value) + ".";
+    case NoteKind::OneSided: {
+      const bool upper = !std::isnan(note.High);
+      return note.Parameter + " is not determined by this record: from " + shown(note.Value) +
+             " to its " + (upper ? "upper" : "lower") + " bound " +
+             shown(upper ? note.High : note.Low) +
+             " the misfit changes by less than the noise (one unit of chi-square), so the record "
+             "only says it is not much " +
+             (upper ? "below " : "above ") + shown(note.Value) +
+             ". No standard error is given for it.";
+    }
   }
   return {};
 }
@@ -815,13 +899,15 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
         if (!result.Cancelled) Diagnose(problem, evaluator, scaled, result);
       }
     }
+    FlatSides flat;
     if (!result.Cancelled && !own.stop_requested()) {
       Check(evaluator, scaled, settings.Robust, started, result);
+      flat = FindFlatSides(evaluator, scaled, settings.Robust);
     }
     // A stop during the diagnosis or the checks leaves them unfinished.
     result.Cancelled = result.Cancelled || own.stop_requested();
     if (!result.Cancelled) {
-      Settle(scaled, result);
+      Settle(scaled, flat, result);
       Curves(*model, record, result);
     }
   } catch (const RunCancelled&) {

@@ -76,6 +76,13 @@ enum class NoteKind {
   // Its standard error reaches half way or more to the nearer bound (Low or High, the other
   // NaN): the bounds, not the record, decide where it lies.
   NearBound,
+  // The others held, the misfit at either bound (Low and High) is within one unit of χ² of the
+  // fit's: the record says nothing of it, and it is left at its start (Value).
+  FlatRange,
+  // The misfit changes by less than one unit of χ² from the fitted value to one bound (Low or
+  // High, the other NaN): the record only says on which side of Value it lies; no standard
+  // error is claimed.
+  OneSided,
 };
 
 struct FitNote {

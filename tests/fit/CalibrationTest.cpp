@@ -319,8 +319,64 @@ TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
        "contact.Lambda is not determined by this record: its standard error (0.0054) is "
        "comparable to its distance from its lower bound 0.01 (0.0077), so the bounds rather than "
        "the record decide its value 0.0177."},
+      {{NoteKind::FlatRange, "contact.Lambda", 1, NAN, 0.5, 2},
+       "contact.Lambda cannot be determined from this record: at either bound of its range, 0.5 "
+       "and 2, the misfit is within the noise (one unit of chi-square) of the fit's. It was left "
+       "at 1."},
+      {{NoteKind::OneSided, "contact.Lambda", 0.0177, NAN, NAN, 1e4},
+       "contact.Lambda is not determined by this record: from 0.0177 to its upper bound 10000 "
+       "the misfit changes by less than the noise (one unit of chi-square), so the record only "
+       "says it is not much below 0.0177. No standard error is given for it."},
+      {{NoteKind::OneSided, "HeatFlux", 2e5, NAN, 1e5, NAN},
+       "HeatFlux is not determined by this record: from 2e+05 to its lower bound 1e+05 the "
+       "misfit changes by less than the noise (one unit of chi-square), so the record only says "
+       "it is not much above 2e+05. No standard error is given for it."},
   };
   for (const auto& c : cases) EXPECT_EQ(English(c.note), c.english);
+}
+
+// The curvature of this case barely feels the contact conductance: a record of it alone, made
+// at 1e4, is met within the noise from 1 up.
+TEST_F(CalibrationTest, AFigureTheMisfitBarelyFeelsIsNotDetermined) {
+  CalibrationRecord record = RecordOf(With({{"contact.Lambda", 1e4}}), 0.05, 3, 2e-4);
+  record.Temperature.clear();
+  const double top = Quantity("contact.Lambda").Max;
+  const struct {
+    double lower, upper;
+    NoteKind kind;
+  } cases[] = {{NAN, NAN, NoteKind::OneSided}, {1000, 1e4, NoteKind::FlatRange}};
+  for (const auto& c : cases) {
+    FitSettings settings;
+    settings.Parameters = {RequireFitParameter("contact.Lambda", c.lower, c.upper)};
+    const FitResult result = FitRecord(state, record, settings);
+    ASSERT_EQ(result.Notes.size(), 1u) << c.lower;
+    const FitNote& note = result.Notes[0];
+    EXPECT_EQ(note.Kind, c.kind);
+    EXPECT_TRUE(std::isnan(result.StandardError[0]));
+    // The misfit at the upper bound, made apart from the fit, is within one unit of chi-square.
+    const CalibrationRecord there = RecordOfRun(With({{"contact.Lambda", top}}), record.Time);
+    double sum = 0;
+    for (std::size_t i = 0; i < record.Time.size(); ++i) {
+      sum += std::pow(there.Curvature[i] - record.Curvature[i], 2);
+    }
+    const double n = static_cast<double>(record.Time.size());
+    EXPECT_LT((sum - n * std::pow(result.CurvatureRms, 2)) / std::pow(result.CurvatureNoise, 2), 1);
+    if (c.kind == NoteKind::OneSided) {
+      EXPECT_EQ(note.High, top);
+      EXPECT_TRUE(std::isnan(note.Low));
+      EXPECT_LT(result.Value[0], 100);
+    } else {
+      EXPECT_EQ(result.Start[0], 1000);
+      EXPECT_EQ(result.Value[0], 1000);
+      EXPECT_EQ(note.Value, 1000);
+      EXPECT_EQ(note.Low, 1000);
+      EXPECT_EQ(note.High, 1e4);
+    }
+    // fit.json says the same.
+    const auto shown = nlohmann::json::parse(FitJson(result))["parameters"]["contact.Lambda"];
+    EXPECT_EQ(shown["value"].get<double>(), result.Value[0]);
+    EXPECT_TRUE(shown["stderr"].is_null());
+  }
 }
 
 TEST_F(CalibrationTest, ACancelledFitRunsNoModelAfterwards) {
