@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "Version.h"
 #include "cli/BatchOutput.h"
@@ -227,7 +228,14 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "flags given) and write its results table and plots into --out");
   app.add_option("--out", o.Study.OutDir, "Output folder of a study or a fit");
   app.add_option("--jobs", o.Study.Jobs, "Points computed at once (default: every core)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            return text.find_first_not_of("0123456789") == std::string::npos &&
+                           text.find_first_not_of('0') != std::string::npos
+                       ? std::string()
+                       : "\"" + text + "\" is not a whole number of at least 1";
+          },
+          "N>=1"));
   app.add_flag("--keep-files", o.Study.KeepFiles,
                "Keep each point's result files and summary in <out>/points/NNNN/");
   app.add_flag("--resume", o.Study.Resume,
@@ -273,6 +281,16 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
       {noFit, "--fit", {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
       {noStudy && noFit, "--study or --fit", {"--out", "--jobs"}},
   };
+  // Each of these does one thing and stops; given together, one would be silently dropped.
+  const char* alone[] = {"--study", "--fit", "--import-materials"};
+  for (const char* first : alone) {
+    for (const char* second : alone) {
+      if (std::string_view(first) < std::string_view(second) && app.count(first) > 0 &&
+          app.count(second) > 0) {
+        return std::string(first) + " and " + second + " cannot be given together.";
+      }
+    }
+  }
   for (const auto& owner : owners) {
     for (const char* flag : owner.Flags) {
       if (owner.Missing && app.count(flag) > 0) {
@@ -301,7 +319,7 @@ MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
     // shipped figures: the run stops unless asked for those.
     if (!userFault.empty()) {
       throw CatalogueError(userFault +
-                           ".\nYour materials cannot be read, and nothing was run. Give "
+                           ".\nYour materials cannot all be read, and nothing was run. Give "
                            "--shipped-materials to run with the shipped materials alone.");
     }
   }

@@ -13,6 +13,7 @@
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
+#include "io/CaseFile.h"
 #include "io/FolderLock.h"
 #include "model/Errors.h"
 #ifdef QUILLANE_HAVE_PNG
@@ -105,10 +106,11 @@ class StudyProgress {
 
 // The files of a study's folder that belong together: a resumed study reads them as a set.
 struct StudyFiles {
-  std::filesystem::path Study, Record, Csv, Json, Plots, Points;
+  std::filesystem::path Study, Record, Base, Csv, Json, Plots, Points;
   explicit StudyFiles(const std::filesystem::path& out)
       : Study(out / "study.json"),
         Record(out / study::kRecordFileName),
+        Base(out / "base_case.json"),
         Csv(out / "results.csv"),
         Json(out / "results.json"),
         Plots(out / "plots"),
@@ -157,7 +159,11 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   prepared.Study =
       study::ReadStudyText(prepared.Text, command.StudyPath, base.Input, path.parent_path());
   CheckStudy(prepared.Study, study::PointCount(prepared.Study), command, catalogue);
-  prepared.Points = study::DesignPoints(prepared.Study);
+  try {
+    prepared.Points = study::DesignPoints(prepared.Study);
+  } catch (const study::SampleError& error) {
+    throw study::StudyError(command.StudyPath + ": " + error.what());
+  }
   prepared.Options.Jobs = command.Jobs;
   prepared.Options.Locale = base.Locale;
   if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;
@@ -191,6 +197,7 @@ void CheckOutputPaths(const StudyFiles& files, bool keepFiles) {
   const std::pair<const std::filesystem::path*, const char*> targets[] = {
       {&files.Study, "study file"},
       {&files.Record, "study record"},
+      {&files.Base, "case file"},
       {&files.Csv, "results table"},
       {&files.Json, "results table"}};
   for (const auto& [target, kind] : targets) AtomicFile(kind).Open(*target);
@@ -287,6 +294,8 @@ void AddTables(const PreparedStudy& prepared, const study::StudyRows& rows, cons
   set.Add(files.Csv, study::TableCsv(prepared.Study, rows), "results table");
   set.Add(files.Study, prepared.Text, "study file");
   set.Add(files.Record, prepared.Record, "study record");
+  // The base case as the case file and the flags resolved it: runs alone as a single case.
+  set.Add(files.Base, CaseText(prepared.Study.Base), "case file");
 }
 
 // Writes the finished rows while the study runs, so that a study killed outright (SIGKILL, a

@@ -23,6 +23,9 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kHuber = 1.345;  // the robust loss's corner, in noise units
+// The median absolute deviation of a normal law times this is its standard deviation.
+constexpr double kMadToDeviation = 1.4826;
+constexpr int kRobustRounds = 6;  // estimates of the noise at most, for a robust fit
 // The checks before a fit reports.
 constexpr double kScanReach = 5;         // standard errors each side
 constexpr int kScanPoints = 5;           // points each side
@@ -206,6 +209,18 @@ bool SolveOnce(ceres::Problem& problem, const FitModel& model, const Progress& p
   return true;
 }
 
+// The median of |values[from, from + count)|.
+double MedianAbsolute(const std::vector<double>& values, std::size_t from, std::size_t count) {
+  if (count == 0) return kNaN;
+  std::vector<double> a;
+  a.reserve(count);
+  for (std::size_t i = from; i < from + count; ++i) a.push_back(std::fabs(values[i]));
+  const auto middle = a.begin() + static_cast<std::ptrdiff_t>(count / 2);
+  std::nth_element(a.begin(), middle, a.end());
+  if (count % 2 == 1) return *middle;
+  return (*middle + *std::max_element(a.begin(), middle)) / 2;
+}
+
 // The noise of each record that the residuals at the figures show (weighed by the noise used so
 // far), where the user gave none, and the evaluator weighs by it; false when the model cannot
 // run there.
@@ -220,14 +235,17 @@ bool EstimateNoise(Evaluator& evaluator, const CalibrationRecord& record,
   const double dof = std::max(1.0, static_cast<double>(r.size()) - static_cast<double>(p));
   const double factor = std::sqrt(static_cast<double>(r.size()) / dof);
   // A record the model meets exactly has no noise to show; a floor keeps the weights finite.
+  const auto spread = [&](std::size_t from, std::size_t count) {
+    return settings.Robust ? kMadToDeviation * MedianAbsolute(r, from, count)
+                           : RootMeanSquare(r, from, count);
+  };
   if (settings.CurvatureNoise <= 0) {
-    result.CurvatureNoise =
-        std::max(RootMeanSquare(r, 0, curvatures) * result.CurvatureNoise * factor,
-                 1e-12 * Spread(record.Curvature));
+    result.CurvatureNoise = std::max(spread(0, curvatures) * result.CurvatureNoise * factor,
+                                     1e-12 * Spread(record.Curvature));
   }
   if (temperatures > 0 && settings.TemperatureNoise <= 0) {
     result.TemperatureNoise =
-        std::max(RootMeanSquare(r, curvatures, temperatures) * result.TemperatureNoise * factor,
+        std::max(spread(curvatures, temperatures) * result.TemperatureNoise * factor,
                  1e-12 * Spread(record.Temperature));
   }
   evaluator.SetNoise(result.CurvatureNoise, result.TemperatureNoise);
@@ -248,8 +266,18 @@ void Solve(ceres::Problem& problem, Evaluator& evaluator, const FitModel& model,
   evaluator.SetNoise(result.CurvatureNoise, result.TemperatureNoise);
   if (!SolveOnce(problem, model, progress, stop, result)) return;
   if (!EstimatesNoise(evaluator, settings)) return;
-  if (EstimateNoise(evaluator, record, settings, scaled, result)) {
-    SolveOnce(problem, model, progress, stop, result);
+  // The robust loss's corner is set by the noise, so outliers pull the first fits; their
+  // residuals are biased, and the noise is estimated again until it settles.
+  const int rounds = settings.Robust ? kRobustRounds : 1;
+  for (int round = 0; round < rounds; ++round) {
+    const double curvature = result.CurvatureNoise;
+    const double temperature = result.TemperatureNoise;
+    if (!EstimateNoise(evaluator, record, settings, scaled, result)) return;
+    if (!SolveOnce(problem, model, progress, stop, result)) return;
+    if (std::fabs(result.CurvatureNoise / curvature - 1) < 0.01 &&
+        std::fabs(result.TemperatureNoise / temperature - 1) < 0.01) {
+      return;
+    }
   }
 }
 
@@ -565,6 +593,117 @@ void Check(Evaluator& evaluator, Scaled& scaled, bool robust, std::size_t starte
   }
 }
 
+// Which bounds of each figure fit as well as the fitted value: with the others held, the misfit
+// there is within one unit of χ² (half a unit of cost) of the fit's. A bound the model cannot
+// run at does not.
+struct FlatSides {
+  std::vector<bool> Low;
+  std::vector<bool> High;
+};
+
+FlatSides FindFlatSides(Evaluator& evaluator, const Scaled& scaled, bool robust) {
+  const std::size_t p = scaled.X.size();
+  FlatSides flat{std::vector<bool>(p, false), std::vector<bool>(p, false)};
+  const std::shared_ptr<const Evaluator::Point> point = evaluator.At(scaled.X.data(), false);
+  if (!point->Ok) return flat;
+  const double cost = CostOf(point->Residual, robust);
+  std::vector<std::vector<double>> probes;
+  std::vector<std::size_t> owner;
+  for (std::size_t j = 0; j < p; ++j) {
+    for (const double bound : {scaled.Lower[j], scaled.Upper[j]}) {
+      probes.push_back(scaled.X);
+      probes.back()[j] = bound;
+      owner.push_back(j);
+    }
+  }
+  std::vector<std::vector<double>> residuals;
+  std::vector<char> good;
+  if (!evaluator.ResidualsAt(probes, residuals, good)) return flat;
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    if (!good[i] || !(CostOf(residuals[i], robust) < cost + 0.5)) continue;
+    (i % 2 == 0 ? flat.Low : flat.High)[owner[i]] = true;
+  }
+  return flat;
+}
+
+// The figure claims no standard error, interval or correlation, nor notes that rest on them.
+void DropError(std::size_t j, FitResult& result) {
+  result.StandardError[j] = kNaN;
+  result.IntervalLow[j] = result.IntervalHigh[j] = kNaN;
+  result.IntervalFromScan[j] = false;
+  for (std::size_t k = 0; k < result.Names.size() && !result.Correlation.empty(); ++k) {
+    result.Correlation[j][k] = result.Correlation[k][j] = kNaN;
+  }
+  std::erase_if(result.Notes, [&](const FitNote& n) {
+    return n.Kind == NoteKind::LargeError && n.Parameter == result.Names[j];
+  });
+}
+
+// A figure flat to both bounds is told as such, in place of the notes of where the fit put it.
+void NoteFlatRanges(const Scaled& scaled, const FlatSides& flat, FitResult& result) {
+  for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    if (!flat.Low[j] || !flat.High[j]) continue;
+    const bool told = std::any_of(result.Notes.begin(), result.Notes.end(), [&](const FitNote& n) {
+      return n.Kind == NoteKind::Undetermined && n.Parameter == result.Names[j];
+    });
+    if (told) continue;
+    std::erase_if(result.Notes, [&](const FitNote& n) { return n.Parameter == result.Names[j]; });
+    result.Notes.push_back({NoteKind::FlatRange, result.Names[j], result.Value[j], kNaN,
+                            scaled.Lower[j] * scaled.Scale[j], scaled.Upper[j] * scaled.Scale[j]});
+  }
+}
+
+// Makes the notes true of the figures they are on: an undetermined figure is left at its start;
+// one at a bound, or that fits as well at one bound, claims no standard error; one whose
+// standard error reaches half way to a bound is told as decided by the bounds.
+void Settle(const Scaled& scaled, const FlatSides& flat, FitResult& result) {
+  const std::size_t p = result.Names.size();
+  NoteFlatRanges(scaled, flat, result);
+  std::vector<bool> undetermined(p, false);
+  for (FitNote& note : result.Notes) {
+    if (note.Kind != NoteKind::Undetermined && note.Kind != NoteKind::FlatRange) continue;
+    const auto j = static_cast<std::size_t>(
+        std::find(result.Names.begin(), result.Names.end(), note.Parameter) - result.Names.begin());
+    undetermined[j] = true;
+    result.Value[j] = result.Start[j];
+    note.Value = result.Start[j];
+  }
+  for (std::size_t j = 0; j < p; ++j) {
+    if (undetermined[j]) DropError(j, result);
+  }
+  for (std::size_t j = 0; j < p; ++j) {
+    if (undetermined[j]) continue;
+    const double lower = scaled.Lower[j] * scaled.Scale[j];
+    const double upper = scaled.Upper[j] * scaled.Scale[j];
+    const double value = result.Value[j];
+    const double reach = 1e-9 * (upper - lower);
+    const bool nearerLower = value - lower < upper - value;
+    FitNote note{NoteKind::AtBound, result.Names[j], value, result.StandardError[j]};
+    (nearerLower ? note.Low : note.High) = nearerLower ? lower : upper;
+    if (value - lower <= reach || upper - value <= reach) {
+      DropError(j, result);
+      result.Notes.push_back(note);
+    } else if (flat.Low[j] || flat.High[j]) {
+      // The record only bounds it on one side: no interval is claimed, scanned or not.
+      DropError(j, result);
+      std::erase_if(result.Notes, [&](const FitNote& n) {
+        return n.Parameter == result.Names[j] &&
+               (n.Kind == NoteKind::Rough || n.Kind == NoteKind::BetterPoint ||
+                n.Kind == NoteKind::BetterStart);
+      });
+      note.Kind = NoteKind::OneSided;
+      note.StandardError = kNaN;
+      note.Low = flat.Low[j] ? lower : kNaN;
+      note.High = flat.Low[j] ? kNaN : upper;
+      result.Notes.push_back(note);
+    } else if (!result.IntervalFromScan[j] &&
+               result.StandardError[j] >= 0.5 * std::min(value - lower, upper - value)) {
+      note.Kind = NoteKind::NearBound;
+      result.Notes.push_back(note);
+    }
+  }
+}
+
 // Curves: the model at the fitted figures, at the record's times for the residuals, and its
 // whole histories for the plots.
 void Curves(const FitModel& model, const CalibrationRecord& record, FitResult& result) {
@@ -681,6 +820,39 @@ std::string English(const FitNote& note) {
              ": the solver stopped short of the best fit; a scan within 5 standard errors found "
              "a lower misfit at " +
              shown(note.Value) + ", which is given. The scan" + interval;
+    case NoteKind::AtBound: {
+      const bool upper = !std::isnan(note.High);
+      return note.Parameter + " is at its " + (upper ? "upper" : "lower") + " bound " +
+             shown(upper ? note.High : note.Low) + ": the record wants " +
+             (upper ? "more" : "less") + ". No standard error is given for it.";
+    }
+    case NoteKind::NearBound: {
+      const bool upper = !std::isnan(note.High);
+      const double bound = upper ? note.High : note.Low;
+      return note.Parameter + " is not determined by this record: its standard error (" +
+             shown(note.StandardError) + ") is comparable to its distance from its " +
+             (upper ? "upper" : "lower") + " bound " + shown(bound) + " (" +
+             shown(std::fabs(bound - note.Value)) + "), so the bounds rather than the record " +
+             "decide its value " + shown(note.Value) + ".";
+    }
+    case NoteKind::FlatRange:
+      return note.Parameter +
+             " cannot be determined from this record: at either bound of its "
+             "range, " +
+             shown(note.Low) + " and " + shown(note.High) +
+             ", the misfit is within the noise (one unit of chi-square) of the fit's. It was left "
+             "at " +
+             shown(note.Value) + ".";
+    case NoteKind::OneSided: {
+      const bool upper = !std::isnan(note.High);
+      return note.Parameter + " is not determined by this record: from " + shown(note.Value) +
+             " to its " + (upper ? "upper" : "lower") + " bound " +
+             shown(upper ? note.High : note.Low) +
+             " the misfit changes by less than the noise (one unit of chi-square), so the record "
+             "only says it is not much " +
+             (upper ? "below " : "above ") + shown(note.Value) +
+             ". No standard error is given for it.";
+    }
   }
   return {};
 }
@@ -727,12 +899,17 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
         if (!result.Cancelled) Diagnose(problem, evaluator, scaled, result);
       }
     }
+    FlatSides flat;
     if (!result.Cancelled && !own.stop_requested()) {
       Check(evaluator, scaled, settings.Robust, started, result);
+      flat = FindFlatSides(evaluator, scaled, settings.Robust);
     }
     // A stop during the diagnosis or the checks leaves them unfinished.
     result.Cancelled = result.Cancelled || own.stop_requested();
-    if (!result.Cancelled) Curves(*model, record, result);
+    if (!result.Cancelled) {
+      Settle(scaled, flat, result);
+      Curves(*model, record, result);
+    }
   } catch (const RunCancelled&) {
     result.Cancelled = true;
   }

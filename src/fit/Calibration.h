@@ -51,8 +51,10 @@ struct FitSettings {
   std::vector<FitParameter> Parameters;
   double CurvatureNoise = 0;    // 1/m; 0 to estimate it from the fit's residuals
   double TemperatureNoise = 0;  // K; same
-  bool Robust = false;          // Huber loss on the weighted residuals
-  int Jobs = 0;                 // threads for the model runs; 0 for every core
+  // Huber loss on the weighted residuals; an estimated noise is then 1.4826 times the median
+  // absolute residual, which outliers do not inflate.
+  bool Robust = false;
+  int Jobs = 0;  // threads for the model runs; 0 for every core
 };
 
 // What the record tells of a fitted figure that the reader should know.
@@ -68,6 +70,19 @@ enum class NoteKind {
   // The solver, started again from either side of a thermal figure (HeatFlux, contact.Lambda),
   // found a lower misfit than where it first stopped; the fit reports that minimum (Value).
   BetterStart,
+  // The fit stopped at a bound (Low or High, the other NaN): the record wants a value beyond it,
+  // and no standard error is claimed for it.
+  AtBound,
+  // Its standard error reaches half way or more to the nearer bound (Low or High, the other
+  // NaN): the bounds, not the record, decide where it lies.
+  NearBound,
+  // The others held, the misfit at either bound (Low and High) is within one unit of χ² of the
+  // fit's: the record says nothing of it, and it is left at its start (Value).
+  FlatRange,
+  // The misfit changes by less than one unit of χ² from the fitted value to one bound (Low or
+  // High, the other NaN): the record only says on which side of Value it lies; no standard
+  // error is claimed.
+  OneSided,
 };
 
 struct FitNote {
@@ -105,11 +120,12 @@ struct FitResult {
   std::vector<double> IntervalLow;
   std::vector<double> IntervalHigh;
   std::vector<bool> IntervalFromScan;
-  std::vector<FitNote> Notes;  // on figures the record cannot determine, or not as the covariance
-                               // says
-  double CurvatureRms = 0;     // 1/m
-  double TemperatureRms = 0;   // K; NaN without temperatures
-  double CurvatureNoise = 0;   // the weights used
+  // On figures the record cannot determine, or not as the covariance says. An Undetermined
+  // figure is left at its start value.
+  std::vector<FitNote> Notes;
+  double CurvatureRms = 0;    // 1/m
+  double TemperatureRms = 0;  // K; NaN without temperatures
+  double CurvatureNoise = 0;  // the weights used
   double TemperatureNoise = 0;
   int Iterations = 0;
   FitEnd End = FitEnd::Other;

@@ -183,14 +183,7 @@ void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const
   if (!fitted.Rows.empty()) {
     // The whole catalogue, so that the copy serves alone, with the fitted rows over it. SQLite
     // fills the temporary file; the earlier copy stays until the whole set is complete.
-    std::vector<UserMaterial> rows;
-    for (const MaterialRecord& row : catalogue.Rows()) {
-      const bool replaced = std::any_of(
-          fitted.Rows.begin(), fitted.Rows.end(),
-          [&row](const UserMaterial& material) { return material.Row.Name == row.Name; });
-      if (!replaced) rows.push_back({row, ""});
-    }
-    rows.insert(rows.end(), fitted.Rows.begin(), fitted.Rows.end());
+    const std::vector<UserMaterial> rows = RowsWithOwn(catalogue, fitted.Rows);
     const std::filesystem::path target = dir / "fitted.db";
     const AtomicFile& db = files.Open(target, "fitted catalogue");
     try {

@@ -86,6 +86,9 @@ void ApplyCaseText(std::string_view text, const std::string& origin, InputParame
     // A number beyond the double range ("1e400") is refused by the reader itself.
     throw CaseError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
   }
+  if (const std::string twice = DuplicateJsonKey(text); !twice.empty()) {
+    throw CaseError(origin + ": the key \"" + twice + "\" is given twice.");
+  }
   if (!root.is_object()) throw CaseError(origin + ": a case file must hold one JSON object.");
   // Everything is checked on a copy, so a faulty case leaves the inputs as they were.
   InputParameters read = in;

@@ -1,5 +1,9 @@
 #include "io/JsonDepth.h"
 
+#include <nlohmann/json.hpp>
+#include <set>
+#include <vector>
+
 namespace quillane {
 
 bool JsonTooDeep(std::string_view text) {
@@ -22,6 +26,59 @@ bool JsonTooDeep(std::string_view text) {
     }
   }
   return false;
+}
+
+namespace {
+
+// Keys seen in each open object; arrays push an empty set so that the stack follows the nesting.
+class KeyWatcher : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  std::string Duplicate;
+
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override {
+    open_.emplace_back();
+    return true;
+  }
+  bool key(string_t& name) override {
+    if (!open_.back().insert(name).second) {
+      Duplicate = name;
+      return false;
+    }
+    return true;
+  }
+  bool end_object() override {
+    open_.pop_back();
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    open_.emplace_back();
+    return true;
+  }
+  bool end_array() override {
+    open_.pop_back();
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
+
+ private:
+  std::vector<std::set<std::string>> open_;
+};
+
+}  // namespace
+
+std::string DuplicateJsonKey(std::string_view text) {
+  KeyWatcher watcher;
+  nlohmann::json::sax_parse(text, &watcher);
+  return watcher.Duplicate;
 }
 
 std::string JsonDepthText() {

@@ -16,4 +16,8 @@ bool JsonTooDeep(std::string_view text);
 // The message for such a text, after its origin: "arrays and objects nest more than 64 deep".
 std::string JsonDepthText();
 
+// The first key given twice in one object of the text, empty if none (or the text is not JSON):
+// the reader would keep only the last, and the user's first value would be lost unsaid.
+std::string DuplicateJsonKey(std::string_view text);
+
 }  // namespace quillane

@@ -73,6 +73,8 @@ std::string SummaryJson(const ModelState& state) {
   root["DeflectionAxisMin"] = s.DeflectionAxisMin;
   root["DeflectionAxisMax"] = s.DeflectionAxisMax;
   root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
+  root["PeakSubstrateTemperature"] = state.Statistics.PeakSubstrateTemperature;
+  root["PeakInterfaceTemperature"] = state.Statistics.PeakInterfaceTemperature;
   root["LamellaTime"] = PerLamella(s.LamellaTime, n);
   root["StressModel"] = state.Input.StressModel;
   root["RoomTemperature"] = state.Input.RoomTemperature;

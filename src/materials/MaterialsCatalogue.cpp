@@ -159,9 +159,28 @@ int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesyste
                        Where(path));
 }
 
+// The row under the statement's cursor; throws CatalogueError naming what cannot be read.
+MaterialRecord ReadRow(sqlite3_stmt* select, int nameColumn,
+                       const std::array<int, kMaterialColumns.size()>& columns,
+                       const std::filesystem::path& path) {
+  MaterialRecord record;
+  const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(select, nameColumn));
+  if (name == nullptr) {
+    throw CatalogueError("A material of table " + Quoted(kTable) + Where(path) +
+                         " has no name (NULL " + Quoted(kNameColumn) + ")");
+  }
+  record.Name.assign(name, static_cast<std::size_t>(sqlite3_column_bytes(select, nameColumn)));
+  for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
+    record.*(kMaterialColumns[i].Field) =
+        ReadNumber(select, columns[i], record.Name, kMaterialColumns[i].Name, path);
+  }
+  return record;
+}
+
 }  // namespace
 
-std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path) {
+std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path,
+                                              std::vector<std::string>* badRows) {
   RequireTable(db, path);
   Statement select = PrepareStatement(db, "SELECT * FROM \"matériaux\"", path);
   const int nameColumn = FindColumn(select.get(), kNameColumn, path);
@@ -173,19 +192,12 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
   std::vector<MaterialRecord> rows;
   int step = SQLITE_ROW;
   while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
-    MaterialRecord record;
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), nameColumn));
-    if (name == nullptr) {
-      throw CatalogueError("A material of table " + Quoted(kTable) + Where(path) +
-                           " has no name (NULL " + Quoted(kNameColumn) + ")");
+    try {
+      rows.push_back(ReadRow(select.get(), nameColumn, columns, path));
+    } catch (const CatalogueError& error) {
+      if (badRows == nullptr) throw;
+      badRows->push_back(error.what());
     }
-    record.Name.assign(name,
-                       static_cast<std::size_t>(sqlite3_column_bytes(select.get(), nameColumn)));
-    for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-      record.*(kMaterialColumns[i].Field) =
-          ReadNumber(select.get(), columns[i], record.Name, kMaterialColumns[i].Name, path);
-    }
-    rows.push_back(std::move(record));
   }
   if (step != SQLITE_DONE) ThrowSqliteFault(db, path);
   return rows;

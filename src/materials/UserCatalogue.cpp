@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <unordered_map>
@@ -168,14 +169,14 @@ bool UserCatalogue::Exists() const {
   return std::filesystem::exists(path_, ignored);
 }
 
-std::vector<UserMaterial> UserCatalogue::Read() const {
+std::vector<UserMaterial> UserCatalogue::Read(std::vector<std::string>* badRows) const {
   if (!Exists()) return {};
   // Opened for writing where the file allows it (SQLite falls back to reading only where it does
   // not), so that the journal of an import that was killed is rolled back here: a read-only
   // reader cannot, and would find the catalogue unreadable.
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   std::vector<UserMaterial> materials;
-  for (MaterialRecord& row : ReadMaterialTable(db.get(), path_)) {
+  for (MaterialRecord& row : ReadMaterialTable(db.get(), path_, badRows)) {
     materials.push_back({std::move(row), {}});
   }
   // The side table is optional: a file made by hand with only the main table still reads.
@@ -217,7 +218,24 @@ void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
   transaction.Commit();
 }
 
+void UserCatalogue::RefuseDamaged() const {
+  if (!Exists()) return;
+  std::vector<std::string> bad;
+  try {
+    Read(&bad);
+  } catch (const CatalogueError&) {
+    return;  // a file that cannot be read at all is told by the write itself
+  }
+  if (bad.empty()) return;
+  std::string told;
+  for (const std::string& fault : bad) told += "\n  " + fault;
+  throw CatalogueError("The user materials catalogue " + path_.string() + " holds " +
+                       std::to_string(bad.size()) + (bad.size() == 1 ? " row" : " rows") +
+                       " that cannot be read; it is left as it is until they are mended:" + told);
+}
+
 DbHandle UserCatalogue::OpenForWriting() const {
+  RefuseDamaged();
   std::error_code error;
   std::filesystem::create_directories(path_.parent_path(), error);
   if (error) {
@@ -231,10 +249,24 @@ DbHandle UserCatalogue::OpenForWriting() const {
 
 void UserCatalogue::Remove(const std::string& name) {
   if (!Exists()) return;
+  RefuseDamaged();
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   Transaction transaction(db.get(), path_);
   RowWriter(db.get(), path_).Delete(name);
   transaction.Commit();
+}
+
+std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
+                                      const std::vector<UserMaterial>& own) {
+  std::vector<UserMaterial> rows;
+  for (const MaterialRecord& row : catalogue.Rows()) {
+    const bool replaced = std::any_of(own.begin(), own.end(), [&row](const UserMaterial& mine) {
+      return FoldName(mine.Row.Name) == FoldName(row.Name);
+    });
+    if (!replaced) rows.push_back({row, ""});
+  }
+  rows.insert(rows.end(), own.begin(), own.end());
+  return rows;
 }
 
 MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
@@ -244,8 +276,10 @@ MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
   userFault.clear();
   try {
     std::vector<MaterialRecord> rows;
-    for (UserMaterial& material : user.Read()) rows.push_back(std::move(material.Row));
+    std::vector<std::string> bad;
+    for (UserMaterial& material : user.Read(&bad)) rows.push_back(std::move(material.Row));
     catalogue.AddUserRows(rows, user.Path());
+    for (const std::string& fault : bad) userFault += (userFault.empty() ? "" : "\n") + fault;
   } catch (const CatalogueError& error) {
     userFault = error.what();
   }

@@ -28,26 +28,36 @@ class UserCatalogue {
   bool Exists() const;
 
   // Every row with its source; none when the file does not exist yet. Throws CatalogueError
-  // naming the file when it is damaged (the file is left as it is).
-  std::vector<UserMaterial> Read() const;
+  // naming the file when it is damaged (the file is left as it is); with `badRows`, a row that
+  // cannot be read is left out and its fault added there instead.
+  std::vector<UserMaterial> Read(std::vector<std::string>* badRows = nullptr) const;
 
   // Writes one row (replacing the row named `replacing`, letter case ignored, or a row of the
   // same name) or several at once; all of them or none reach the file. Creates the folder and
-  // the file when needed. Throws CatalogueError naming the file.
+  // the file when needed. Throws CatalogueError naming the file, and leaves a file holding rows
+  // that cannot be read as it is, so that the user can mend them.
   void Save(const UserMaterial& material, const std::string& replacing = {});
   void SaveAll(const std::vector<UserMaterial>& materials);
   // Removes the row of that name, letter case ignored.
   void Remove(const std::string& name);
 
  private:
-  // The file, its folder and its tables made where missing.
+  // Throws CatalogueError listing the rows that cannot be read, if any.
+  void RefuseDamaged() const;
+  // The file, its folder and its tables made where missing; refused while damaged.
   DbHandle OpenForWriting() const;
 
   std::filesystem::path path_;
 };
 
+// Every row of `catalogue` with `own` in place of the rows of their names (letter case
+// ignored), `own` last: a copy of the catalogue that serves a case alone.
+std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
+                                      const std::vector<UserMaterial>& own);
+
 // The shipped catalogue with the user's rows over it. A user catalogue that cannot be read
-// leaves the shipped rows alone and its fault in `userFault` (the file is never deleted).
+// leaves the shipped rows alone and its fault in `userFault` (the file is never deleted); rows
+// that cannot be read are left out, each named in `userFault`, and the others kept.
 MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
                                        const UserCatalogue& user, std::string& userFault);
 

@@ -214,6 +214,9 @@ struct RunStatistics {
   double LowestTemperature = 0;
   double HighestTemperature = 0;
   bool NonFiniteTemperature = false;
+  // Hottest back face (node 1) and substrate/coating interface (node 2) of the rows written, K.
+  double PeakSubstrateTemperature = 0;
+  double PeakInterfaceTemperature = 0;
 };
 
 struct ModelState {

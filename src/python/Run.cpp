@@ -290,6 +290,12 @@ void BindSummary(ResultClass& type) {
       type, "SingularMatrixEvents", [](S s) { return s.Statistics.SingularMatrixEvents; },
       "Thermal steps whose system was singular (they kept their temperatures).");
   Scalar(
+      type, "PeakSubstrateTemperature", [](S s) { return s.Statistics.PeakSubstrateTemperature; },
+      "Hottest back face of the substrate over the thermal rows, K.");
+  Scalar(
+      type, "PeakInterfaceTemperature", [](S s) { return s.Statistics.PeakInterfaceTemperature; },
+      "Hottest substrate/coating interface over the thermal rows, K.");
+  Scalar(
       type, "StressModel", [](S s) { return s.Input.StressModel; },
       "\"one-pass\" or \"whole-deposit\".");
   Scalar(

@@ -46,6 +46,41 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
              " », le solveur s'est arrêté avant le meilleur ajustement : un balayage à moins de 5 "
              "écarts types a trouvé un écart plus faible à " +
              shown(note.Value) + ", valeur retenue. Le balayage" + interval;
+    case fit::NoteKind::AtBound: {
+      const bool upper = !std::isnan(note.High);
+      return "La grandeur « " + figure.Caption + " » est à sa borne " +
+             (upper ? "supérieure " : "inférieure ") + shown(upper ? note.High : note.Low) +
+             " : l'enregistrement en demande " + (upper ? "plus" : "moins") +
+             ". Aucun écart type n'est donné pour elle.";
+    }
+    case fit::NoteKind::NearBound: {
+      const bool upper = !std::isnan(note.High);
+      return "La grandeur « " + figure.Caption +
+             " » n'est pas déterminée par cet enregistrement : son écart type (" +
+             shown(note.StandardError) + ") est du même ordre que sa distance à sa borne " +
+             (upper ? "supérieure " : "inférieure ") + shown(upper ? note.High : note.Low) +
+             " ; ce sont les bornes, non l'enregistrement, qui fixent sa valeur " +
+             shown(note.Value) + ".";
+    }
+    case fit::NoteKind::FlatRange:
+      return "La grandeur « " + figure.Caption +
+             " » ne peut pas être déterminée par cet enregistrement : à ses deux bornes, " +
+             shown(note.Low) + " et " + shown(note.High) +
+             ", l'écart reste dans le bruit (une unité de khi-deux) de celui de l'ajustement. "
+             "Elle est restée à " +
+             shown(note.Value) + ".";
+    case fit::NoteKind::OneSided: {
+      const bool upper = !std::isnan(note.High);
+      return "La grandeur « " + figure.Caption +
+             " » n'est pas déterminée par cet "
+             "enregistrement : de " +
+             shown(note.Value) + " à sa borne " + (upper ? "supérieure " : "inférieure ") +
+             shown(upper ? note.High : note.Low) +
+             ", l'écart change moins que le bruit (une unité de khi-deux) ; l'enregistrement dit "
+             "seulement qu'elle n'est guère " +
+             (upper ? "en dessous de " : "au-dessus de ") + shown(note.Value) +
+             ". Aucun écart type n'est donné pour elle.";
+    }
   }
   return {};
 }

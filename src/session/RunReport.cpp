@@ -114,15 +114,16 @@ CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserC
   }
   if (userFault.empty()) return opening;
   if (!first) {
-    opening.Told.Status = "Vos matériaux n'ont pas pu être lus : " + userFault;
+    opening.Told.Status = "Vos matériaux n'ont pas tous pu être lus : " + userFault;
     return opening;
   }
-  // The user's file is left as it is; the shipped materials still serve.
-  opening.Told.Status = "Vos matériaux n'ont pas pu être lus : " + user.Path().string();
-  opening.Told.Box = "Vos matériaux (" + user.Path().string() + ") n'ont pas pu être lus :\n" +
+  // The user's file is left as it is; the shipped materials and the user's rows that could be
+  // read still serve.
+  opening.Told.Status = "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string();
+  opening.Told.Box = "Vos matériaux (" + user.Path().string() + ") n'ont pas tous pu être lus :\n" +
                      userFault +
-                     "\n\nLes matériaux du catalogue livré restent disponibles ; votre fichier "
-                     "n'est pas modifié.";
+                     "\n\nLes matériaux du catalogue livré, et ceux des vôtres qui ont pu être "
+                     "lus, restent disponibles ; votre fichier n'est pas modifié.";
   return opening;
 }
 

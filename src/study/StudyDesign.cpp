@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -29,6 +30,23 @@ std::size_t UniformIndex(std::mt19937_64& engine, std::size_t n) {
   return static_cast<std::size_t>(value % n);
 }
 
+// The normal law's value at probability u. A truncated law spreads u over the probabilities
+// of the input's range only, so that the strata stay of equal probability within it.
+double NormalDraw(const Quantity& quantity, double u) {
+  const QuantitySpec& spec = *quantity.Spec;
+  const bool cut = quantity.Truncate && spec.Bounded;
+  if (cut) {
+    const double low = NormalCdf((spec.Min - quantity.LawA) / quantity.LawB);
+    const double high = NormalCdf((spec.Max - quantity.LawA) / quantity.LawB);
+    u = low + (high - low) * u;
+  }
+  // u is 0 only for the lowest stratum's lowest draw; keep the quantile finite.
+  u = std::clamp(u, 0x1.0p-60, 1 - 0x1.0p-53);
+  const double value = quantity.LawA + quantity.LawB * NormalQuantile(u);
+  // The ends' rounding may step a hair outside the range.
+  return cut ? std::clamp(value, spec.Min, spec.Max) : value;
+}
+
 std::vector<std::vector<double>> LatinHypercube(const Study& study) {
   const std::size_t n = static_cast<std::size_t>(study.Samples);
   std::vector<std::vector<double>> points(n, std::vector<double>(study.Vary.size()));
@@ -45,14 +63,18 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
       if (quantity.Law == Distribution::Uniform) {
         value = quantity.LawA + (quantity.LawB - quantity.LawA) * u;
       } else {
-        // u is 0 only for the lowest stratum's lowest draw; keep the quantile finite.
-        u = std::clamp(u, 0x1.0p-60, 1 - 0x1.0p-53);
-        value = quantity.LawA + quantity.LawB * NormalQuantile(u);
+        value = NormalDraw(quantity, u);
       }
       if (quantity.Spec->Whole) value = std::round(value);
       if (const auto fault = CheckValue(*quantity.Spec, value)) {
+        const bool cuttable =
+            quantity.Law == Distribution::Normal && !quantity.Truncate &&
+            (fault->Kind == FaultKind::OutOfRange || fault->Kind == FaultKind::NotBelowOne);
         throw SampleError("vary[" + std::to_string(q) + "] (\"" + quantity.Name() + "\"): sample " +
-                              std::to_string(i + 1) + ": " + English(*fault),
+                              std::to_string(i + 1) + ": " + English(*fault) +
+                              (cuttable ? " Give \"truncate\": true beside \"normal\" to draw "
+                                          "within the input's range."
+                                        : ""),
                           q, *fault);
       }
       points[i][q] = value;
@@ -65,6 +87,14 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
 
 void CheckPointCount(long long points, const std::string& origin, bool force,
                      const std::string& forceOption) {
+  if (points > kMaxPointsHeld) {
+    const std::string count = points == std::numeric_limits<long long>::max()
+                                  ? "more than " + std::to_string(points)
+                                  : std::to_string(points);
+    throw StudyError(origin + ": design: the study has " + count + " points, more than the " +
+                     std::to_string(kMaxPointsHeld) + " a study can hold, even with " +
+                     forceOption + ".");
+  }
   if (points <= kMaxPointsUnforced || force) return;
   throw StudyError(origin + ": design: the study has " + std::to_string(points) +
                    " points, more than " + std::to_string(kMaxPointsUnforced) + "; give " +
@@ -84,13 +114,15 @@ void CheckStudyBase(const Study& study, const std::string& origin,
 }
 
 long long PointCount(const Study& study) {
-  constexpr long long kSaturated = kMaxPointsUnforced * 1000;
+  constexpr long long kSaturated = std::numeric_limits<long long>::max();
   if (study.Design == DesignKind::LatinHypercube) return study.Samples;
   long long count = study.Design == DesignKind::Factorial ? 1 : 0;
   for (const Quantity& quantity : study.Vary) {
-    const long long size = static_cast<long long>(quantity.Values.size());
-    count = study.Design == DesignKind::Factorial ? count * size : count + size;
-    count = std::min(count, kSaturated);
+    const auto size = static_cast<long long>(quantity.Values.size());
+    const bool over = study.Design == DesignKind::Factorial
+                          ? __builtin_mul_overflow(count, size, &count)
+                          : __builtin_add_overflow(count, size, &count);
+    if (over) return kSaturated;
   }
   return count;
 }
@@ -159,6 +191,10 @@ double NormalQuantile(double p) {
   const double e = 0.5 * std::erfc(-x / std::sqrt(2.0)) - p;
   const double u = e * std::sqrt(2 * M_PI) * std::exp(x * x / 2);
   return x - u / (1 + x * u / 2);
+}
+
+double NormalCdf(double x) {
+  return 0.5 * std::erfc(-x / std::sqrt(2.0));
 }
 
 }  // namespace quillane::study

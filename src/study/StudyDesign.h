@@ -27,11 +27,15 @@ class SampleError : public StudyError {
 // Studies above this many points need to be asked for explicitly.
 inline constexpr long long kMaxPointsUnforced = 100000;
 
-// The number of points the design gives, saturating at a value above any limit.
+// Studies above this many points cannot be held (their points and rows alone take gigabytes),
+// asked for or not.
+inline constexpr long long kMaxPointsHeld = 10000000;
+
+// The number of points the design gives, exact, or the largest long long where it is more.
 long long PointCount(const Study& study);
 
-// Refuses a study of more than kMaxPointsUnforced points unless `force`: the StudyError names
-// `origin` and tells to give `forceOption`.
+// Refuses a study of more than kMaxPointsHeld points, and one of more than kMaxPointsUnforced
+// unless `force`: the StudyError names `origin` and the count, and tells to give `forceOption`.
 void CheckPointCount(long long points, const std::string& origin, bool force,
                      const std::string& forceOption);
 
@@ -46,5 +50,7 @@ std::vector<std::vector<double>> DesignPoints(const Study& study);
 
 // The standard normal quantile: x with Φ(x) = p, for 0 < p < 1.
 double NormalQuantile(double p);
+// The standard normal distribution function Φ(x).
+double NormalCdf(double x);
 
 }  // namespace quillane::study

@@ -8,6 +8,7 @@
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
 #include "io/JsonDepth.h"
+#include "study/StudyDesign.h"
 
 namespace quillane::study {
 
@@ -41,7 +42,9 @@ class EntryReader {
 
   long long CountAt(const Json& object, const char* key) const {
     const double value = NumberAt(object, key);
-    if (value != std::floor(value) || value < 0 || value > 1e15) {
+    if (value < 0)
+      Fail(std::string("\"") + key + "\" must not be negative: " + Number(value) + ".");
+    if (value != std::floor(value) || value > 1e15) {
       Fail(std::string("\"") + key + "\" must be a whole number, not " + Number(value) + ".");
     }
     return static_cast<long long>(value);
@@ -84,13 +87,39 @@ std::vector<double> ReadRange(const Json& entry, const QuantitySpec& quantity,
   return RangeValues(range);
 }
 
-void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
-  if (!law.is_object() || law.size() != 1) {
-    reader.Fail("\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}.");
+// Whether a normal law is cut to its input's range ("truncate": true beside "normal").
+bool ReadTruncate(const Json& law, const EntryReader& reader) {
+  if (!law.contains("truncate")) return false;
+  if (!law.contains("normal")) reader.Fail("\"truncate\" belongs to a normal law.");
+  if (!law["truncate"].is_boolean()) reader.Fail("\"truncate\" must be true or false.");
+  return law["truncate"].get<bool>();
+}
+
+// The probability a truncated law keeps: below it, the draws would all crowd at one end.
+constexpr double kLeastKeptProbability = 1e-6;
+
+void CheckTruncatedLaw(const Quantity& quantity, const EntryReader& reader) {
+  const QuantitySpec& spec = *quantity.Spec;
+  const double kept = NormalCdf((spec.Max - quantity.LawA) / quantity.LawB) -
+                      NormalCdf((spec.Min - quantity.LawA) / quantity.LawB);
+  if (!(kept >= kLeastKeptProbability)) {
+    reader.Fail("the normal law [" + Number(quantity.LawA) + ", " + Number(quantity.LawB) +
+                "] puts almost nothing within the input's range [" + Number(spec.Min) + ", " +
+                Number(spec.Max) + "]; it cannot be truncated to it.");
   }
+}
+
+void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& reader) {
+  if (!law.is_object() || law.size() != 1 + (law.contains("truncate") ? 1u : 0u)) {
+    reader.Fail(
+        "\"distribution\" must be {\"uniform\": [a, b]} or {\"normal\": [mean, sd]}, the "
+        "latter with \"truncate\": true to draw within the input's range.");
+  }
+  quantity.Truncate = ReadTruncate(law, reader);
   // The iterator's key is a view into the iterator: kept as a copy.
-  const std::string kind = law.begin().key();
-  const Json& pair = law.begin().value();
+  const auto entry = law.begin().key() == "truncate" ? std::next(law.begin()) : law.begin();
+  const std::string kind = entry.key();
+  const Json& pair = entry.value();
   if (kind != "uniform" && kind != "normal") {
     reader.Fail("unknown distribution \"" + kind + "\"; use \"uniform\" or \"normal\".");
   }
@@ -122,6 +151,7 @@ void ReadDistribution(const Json& law, Quantity& quantity, const EntryReader& re
       fault.Value2 = quantity.LawB;
       reader.Fail(fault);
     }
+    if (quantity.Truncate && quantity.Spec->Bounded) CheckTruncatedLaw(quantity, reader);
   }
 }
 
@@ -159,6 +189,10 @@ Quantity ReadQuantity(const Json& entry, std::size_t index, bool sampled,
     reader.Fail(
         "\"distribution\" belongs to a latin-hypercube study; give \"values\" or a "
         "range here.");
+  }
+  if (entry.contains("values") &&
+      (entry.contains("from") || entry.contains("to") || entry.contains("steps"))) {
+    reader.Fail("give either \"values\" or \"from\", \"to\" and \"steps\", not both.");
   }
   if (entry.contains("values")) {
     const Json& values = entry["values"];
@@ -237,25 +271,6 @@ std::optional<EntryFault> CheckRange(const ValueRange& range) {
   return fault;
 }
 
-std::vector<double> RangeValues(const ValueRange& range) {
-  std::vector<double> values;
-  const double from = range.From;
-  const double to = range.To;
-  const long long steps = range.Steps;
-  for (long long i = 0; i <= steps; ++i) {
-    const double t = static_cast<double>(i) / static_cast<double>(steps);
-    // The weighted mean of the ends lands on round values where the ends are round.
-    double value = range.Log
-                       ? std::exp(std::log(from) + (std::log(to) - std::log(from)) * t)
-                       : (from * static_cast<double>(steps - i) + to * static_cast<double>(i)) /
-                             static_cast<double>(steps);
-    if (i == 0) value = from;
-    if (i == steps) value = to;
-    values.push_back(value);
-  }
-  return values;
-}
-
 Study ReadStudyText(std::string_view text, const std::string& origin,
                     const InputParameters& defaults, const std::filesystem::path& folder) {
   if (JsonTooDeep(text)) throw StudyError(origin + ": not a study: " + JsonDepthText() + ".");
@@ -269,6 +284,9 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
     throw StudyError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
   }
   const EntryReader reader(origin);
+  if (const std::string twice = DuplicateJsonKey(text); !twice.empty()) {
+    reader.Fail("the key \"" + twice + "\" is given twice.");
+  }
   if (!root.is_object())
     reader.Fail("a study is a JSON object with \"base\", \"vary\" and \"design\".");
   reader.OnlyKeys(root, {"base", "vary", "design"});

@@ -36,8 +36,9 @@ struct Quantity {
   const QuantitySpec* Spec = nullptr;  // what is varied
   std::vector<double> Values;          // the values of a grid design, SI units
   Distribution Law = Distribution::None;
-  double LawA = 0;  // uniform: lower end; normal: mean
-  double LawB = 0;  // uniform: upper end; normal: standard deviation
+  double LawA = 0;        // uniform: lower end; normal: mean
+  double LawB = 0;        // uniform: upper end; normal: standard deviation
+  bool Truncate = false;  // normal: drawn within the input's range only
 
   // As the study file writes it: "PassThickness", "coating.SigmaQ".
   const std::string& Name() const { return Spec->Name; }
@@ -68,7 +69,8 @@ inline constexpr long long kMaxRangeSteps = 100000;
 // logarithmic range reaching zero); nothing when it gives values. The fault names no quantity:
 // the caller sets the one the range belongs to.
 std::optional<EntryFault> CheckRange(const ValueRange& range);
-// The values of a range CheckRange accepts, both ends exact.
+// The values of a range CheckRange accepts, both ends exact, each point the double nearest its
+// exact value from the ends as typed (a decimal such as 1e6 or 4e-6 where it is one).
 std::vector<double> RangeValues(const ValueRange& range);
 
 // Reads a study. The base case is applied over `defaults`; a base given as a string names a

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <limits>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "io/AtomicFile.h"
+#include "io/CaseFile.h"
 #include "io/Summary.h"
+#include "materials/UserCatalogue.h"
 #include "model/Errors.h"
 #include "model/ParallelFor.h"
 #include "model/RunSink.h"
@@ -84,8 +87,28 @@ void ReadResults(const ModelState& state, double peak, PointResult& result) {
                     lowest,
                     highest,
                     peak,
+                    state.Statistics.PeakSubstrateTemperature,
+                    state.Statistics.PeakInterfaceTemperature,
                     static_cast<double>(state.Statistics.ThermalRowCount),
                     static_cast<double>(state.Statistics.SingularMatrixEvents)};
+}
+
+// The case that runs the point again, alone: its inputs and, where the point changed catalogue
+// rows, a copy of the catalogue with them (materials.db) that the case names.
+void WritePointCase(const std::filesystem::path& folder, const InputParameters& inputs,
+                    const MaterialsCatalogue& catalogue,
+                    const std::vector<MaterialRecord>& changed) {
+  nlohmann::ordered_json text = nlohmann::ordered_json::parse(CaseText(inputs));
+  if (!changed.empty()) {
+    std::vector<UserMaterial> own;
+    for (const MaterialRecord& row : changed) own.push_back({row, "study point"});
+    AtomicFile db("point catalogue");
+    db.Open(folder / "materials.db");
+    UserCatalogue(db.TemporaryPath()).SaveAll(RowsWithOwn(catalogue, own));
+    db.Close();
+    text[kCaseCatalogueKey] = "materials.db";
+  }
+  AtomicFile::WriteWhole(folder / "case.json", text.dump(1) + "\n", "case file");
 }
 
 std::string FaultText(const InputError& error) {
@@ -139,6 +162,8 @@ PointResult RunPoint(const Study& study, const std::vector<double>& values,
     } else {
       const std::filesystem::path folder = PointFolder(options.KeepFilesIn, index);
       std::filesystem::create_directories(folder);
+      // Written first, so that a point that fails can be run again alone too.
+      WritePointCase(folder, state.Input, catalogue, changed);
       ExecuteRun(state, used,
                  {(folder / "Thermique.txt").string(), (folder / "Stress.txt").string()}, sink);
       AtomicFile::WriteWhole(folder / "summary.json", SummaryJson(state), "summary file");

@@ -19,8 +19,9 @@ namespace quillane::study {
 struct ResultColumn {
   const char* Name;
   const char* Unit;
+  bool Count = false;  // a whole number, written as one in results.json
 };
-inline constexpr std::array<ResultColumn, 9> kResultColumns = {{
+inline constexpr std::array<ResultColumn, 11> kResultColumns = {{
     {"FinalCurvature", "1/m"},
     {"FinalDeflection", "m"},
     {"SubstrateStressBackFinal", "Pa"},
@@ -28,8 +29,10 @@ inline constexpr std::array<ResultColumn, 9> kResultColumns = {{
     {"LamellaStressFinalMin", "Pa"},
     {"LamellaStressFinalMax", "Pa"},
     {"PeakSurfaceTemperature", "K"},
-    {"ThermalRowCount", ""},
-    {"SingularMatrixEvents", ""},
+    {"PeakSubstrateTemperature", "K"},
+    {"PeakInterfaceTemperature", "K"},
+    {"ThermalRowCount", "", true},
+    {"SingularMatrixEvents", "", true},
 }};
 inline constexpr const char* kStatusOk = "ok";
 

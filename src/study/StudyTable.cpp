@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "format/NumberFormat.h"
+#include "io/CsvText.h"
 
 namespace quillane::study {
 
@@ -14,9 +15,12 @@ std::string Cell(double value) {
   return std::isnan(value) ? "" : format::FormatShortest(value);
 }
 
-// A text cell, quoted when it holds a separator, a quote or a line break.
+// A text cell, quoted when it holds a separator, a quote or a line break, or starts or ends
+// with a blank (which the reader would cut).
 std::string TextCell(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  const bool blankEnd = !text.empty() && (text.front() == ' ' || text.front() == '\t' ||
+                                          text.back() == ' ' || text.back() == '\t');
+  if (text.find_first_of(",\"\r\n") == std::string::npos && !blankEnd) return text;
   std::string quoted = "\"";
   for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return quoted + "\"";
@@ -26,34 +30,6 @@ std::string JoinLine(const std::vector<std::string>& cells) {
   std::string line;
   for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "," : "") + cells[i];
   return line + "\n";
-}
-
-// The cells of one line; a quoted cell may hold separators and doubled quotes.
-std::vector<std::string> SplitLine(std::string_view line, bool& good) {
-  std::vector<std::string> cells(1);
-  bool quoted = false;
-  good = true;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c != '"') {
-        cells.back() += c;
-      } else if (i + 1 < line.size() && line[i + 1] == '"') {
-        cells.back() += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"' && cells.back().empty()) {
-      quoted = true;
-    } else if (c == ',') {
-      cells.emplace_back();
-    } else {
-      cells.back() += c;
-    }
-  }
-  good = !quoted;
-  return cells;
 }
 
 bool ReadCell(const std::string& text, double& value) {
@@ -91,6 +67,18 @@ std::string TableCsv(const Study& study, const StudyRows& rows) {
 
 std::string TableJson(const Study& study, const StudyRows& rows) {
   const std::vector<std::string> columns = TableColumns(study);
+  // Which columns hold whole numbers: they are written as integers (575, not 575.0).
+  std::vector<bool> whole{true};
+  nlohmann::ordered_json units;
+  units["point"] = "";
+  for (const Quantity& quantity : study.Vary) {
+    whole.push_back(quantity.Spec->Whole);
+    units[quantity.Name()] = quantity.Spec->Unit;
+  }
+  for (const ResultColumn& column : kResultColumns) {
+    whole.push_back(column.Count);
+    units[column.Name] = column.Unit;
+  }
   nlohmann::ordered_json table = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i]) continue;
@@ -98,44 +86,44 @@ std::string TableJson(const Study& study, const StudyRows& rows) {
     row["point"] = i + 1;
     std::size_t column = 1;
     const auto put = [&](double value) {
-      // Counts stay integers; a failed point's results are null.
+      // A failed point's results are null.
       if (std::isnan(value)) {
-        row[columns[column++]] = nullptr;
+        row[columns[column]] = nullptr;
+      } else if (whole[column] && std::fabs(value) < 0x1p53) {
+        row[columns[column]] = static_cast<long long>(value);
       } else {
-        row[columns[column++]] = value;
+        row[columns[column]] = value;
       }
+      ++column;
     };
     for (const double value : rows[i]->Values) put(value);
     for (const double value : rows[i]->Results) put(value);
     row["status"] = rows[i]->Status;
     table.push_back(std::move(row));
   }
-  return table.dump(1) + "\n";
+  nlohmann::ordered_json root;
+  root["units"] = units;
+  root["rows"] = table;
+  return root.dump(1) + "\n";
 }
 
 StudyRows ReadTableCsv(std::string_view text, const std::string& origin, const Study& study,
                        std::size_t pointCount) {
   StudyRows rows(pointCount);
   const std::vector<std::string> columns = TableColumns(study);
-  std::size_t lineNumber = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    ++lineNumber;
-    const std::string where = origin + ", line " + std::to_string(lineNumber) + ": ";
-    bool good = true;
-    const std::vector<std::string> cells = SplitLine(line, good);
-    if (lineNumber == 1) {
-      if (cells != columns) {
+  const CsvText csv = ParseCsv(text);
+  for (std::size_t k = 0; k < csv.Lines.size(); ++k) {
+    const CsvLine& line = csv.Lines[k];
+    const std::vector<std::string>& cells = line.Fields;
+    const std::string where = origin + ", line " + std::to_string(line.Number) + ": ";
+    if (k == 0) {
+      if (cells != columns || csv.Separator != ',') {
         throw StudyError(where + "the columns are not those of this study (" + JoinLine(columns) +
                          "); it belongs to another study.");
       }
       continue;
     }
-    if (!good || cells.size() != columns.size()) {
+    if (!line.Closed || cells.size() != columns.size()) {
       throw StudyError(where + "expected " + std::to_string(columns.size()) + " cells.");
     }
     char* after = nullptr;

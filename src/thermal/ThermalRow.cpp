@@ -1,5 +1,6 @@
 #include "thermal/ThermalRow.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillane {
@@ -38,6 +39,13 @@ void WriteThermalRow(ModelState& state, RunSink& sink) {
     if (t > statistics.HighestTemperature) statistics.HighestTemperature = t;
     if (!std::isfinite(t)) statistics.NonFiniteTemperature = true;
   }
+  const double back = record.Temperature[0];
+  const double interface = record.Temperature[record.NodeCount > 1 ? 1 : 0];
+  const bool first = statistics.ThermalRowCount == 0;
+  statistics.PeakSubstrateTemperature =
+      first ? back : std::max(statistics.PeakSubstrateTemperature, back);
+  statistics.PeakInterfaceTemperature =
+      first ? interface : std::max(statistics.PeakInterfaceTemperature, interface);
   sink.ThermalRow(record, false);
   ++state.Statistics.ThermalRowCount;
   if (WholeDeposit(state.Input)) RecordDepositEvent(state, DepositEventKind::Row);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -70,13 +71,32 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
     ExpectClose(summary[key], value, key);
   }
   // Beyond the reference's keys: the times the lamellae of the first pass are laid, the stress
-  // model, the room temperature and the thickness of the deposit stressed (one pass).
-  EXPECT_EQ(summary.size(), expected.size() + 4);
+  // model, the room temperature, the thickness of the deposit stressed (one pass), and the
+  // hottest back face and interface.
+  EXPECT_EQ(summary.size(), expected.size() + 6);
   EXPECT_EQ(summary["LamellaTime"],
             json({0.0, 0.500000001, 0.6250000009999996, 0.7500000009999993, 0.875000000999999}));
   EXPECT_EQ(summary["StressModel"], "one-pass");
   EXPECT_EQ(summary["RoomTemperature"], 293.15);
   EXPECT_DOUBLE_EQ(summary["CoatingThickness"].get<double>(), 4e-6);
+  // The peaks are the highest of the thermal rows' back-face and interface columns (written to
+  // 0.01 K); the stress table after the rows has two columns.
+  double back = 0;
+  double interface = 0;
+  std::istringstream rows(test::ReadFile(reference / "thermique.txt"));
+  for (std::string line; std::getline(rows, line);) {
+    if (std::count(line.begin(), line.end(), '\t') < 10) continue;
+    std::istringstream cells(line);
+    double time = 0;
+    double node1 = 0;
+    double node2 = 0;
+    cells >> time >> node1 >> node2;
+    back = std::max(back, node1);
+    interface = std::max(interface, node2);
+  }
+  EXPECT_NEAR(summary["PeakSubstrateTemperature"].get<double>(), back, 0.005);
+  EXPECT_NEAR(summary["PeakInterfaceTemperature"].get<double>(), interface, 0.005);
+  EXPECT_GT(interface, back);
   for (const char* line :
        {"Lamellae per pass                 4 (2 passes)",
         "Final curvature                   0.197384 1/m",

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FitFixture.h"
+#include "cli/FitProgram.h"
 #include "fit/CalibrationOutput.h"
 #include "fit/FitModel.h"
 #include "fit/FittedMaterials.h"
@@ -159,7 +160,21 @@ TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
   for (const auto& [low, high, held] : bounds) {
     FitSettings settings;
     settings.Parameters = {RequireFitParameter("coating.SigmaQ", low, high)};
-    EXPECT_DOUBLE_EQ(FitRecord(state, record, settings).Value[0], held);
+    const FitResult result = FitRecord(state, record, settings);
+    EXPECT_DOUBLE_EQ(result.Value[0], held);
+    // Held by its bound: told so, with no standard error as if it were free.
+    ASSERT_EQ(result.Notes.size(), 1u);
+    EXPECT_EQ(result.Notes[0].Kind, NoteKind::AtBound);
+    EXPECT_EQ(English(result.Notes[0]), "coating.SigmaQ is at its " +
+                                            std::string(held < 1.5e8 ? "upper" : "lower") +
+                                            " bound " +
+                                            (held < 1.5e8 ? "1.2e+08: the record wants more"
+                                                          : "1.6e+08: the "
+                                                            "record wants less") +
+                                            ". No standard error is given for it.");
+    EXPECT_TRUE(std::isnan(result.StandardError[0]));
+    EXPECT_TRUE(
+        nlohmann::json::parse(FitJson(result))["parameters"]["coating.SigmaQ"]["stderr"].is_null());
   }
 }
 
@@ -170,9 +185,11 @@ TEST_F(CalibrationTest, TheRobustLossKeepsOutliersFromPullingTheFit) {
   FitSettings settings = Fitting({"coating.SigmaQ"});
   const double plain = FitRecord(state, record, settings).Value[0];
   settings.Robust = true;
-  const double robust = FitRecord(state, record, settings).Value[0];
-  EXPECT_LT(3 * std::fabs(robust / 1.5e8 - 1), std::fabs(plain / 1.5e8 - 1))
-      << "plain " << plain << ", robust " << robust;
+  const FitResult robust = FitRecord(state, record, settings);
+  EXPECT_LT(3 * std::fabs(robust.Value[0] / 1.5e8 - 1), std::fabs(plain / 1.5e8 - 1))
+      << "plain " << plain << ", robust " << robust.Value[0];
+  // The noise the robust fit estimates is that of the good readings, not inflated by the five.
+  EXPECT_NEAR(robust.CurvatureNoise / 2e-5, 1, 0.2);
 }
 
 TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
@@ -185,6 +202,8 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   EXPECT_EQ(result.Notes[0].Kind, NoteKind::Undetermined);
   EXPECT_EQ(result.Notes[0].Parameter, "coating.dilat");
   EXPECT_EQ(result.Notes[0].Value, result.Value[1]);
+  // Left where it was, not where the solver wandered.
+  EXPECT_EQ(result.Value[1], result.Start[1]);
   // fit.json tells it in English.
   const auto json = nlohmann::json::parse(FitJson(result));
   EXPECT_EQ(json["notes"], nlohmann::json::array({English(result.Notes[0])}));
@@ -193,6 +212,26 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6);
   EXPECT_TRUE(std::isfinite(result.StandardError[0]));
   EXPECT_TRUE(std::isnan(result.StandardError[1]));
+}
+
+// fit.json's temperature misfit equals a sum made apart from the fit: the model run again at
+// the fitted figures against the noisy record.
+TEST_F(CalibrationTest, TheTemperatureMisfitIsTheRecordsOwn) {
+  CalibrationRecord record = RecordOf(With({{"coating.SigmaQ", 1.5e8}}), 0.05, 3);
+  std::mt19937_64 engine(7);
+  std::normal_distribution<double> gauss(0, 2);
+  for (double& t : record.Temperature) t += gauss(engine);
+  const FitResult result = FitRecord(state, record, Fitting({"coating.SigmaQ"}));
+  const CalibrationRecord model =
+      RecordOfRun(With({{"coating.SigmaQ", result.Value[0]}}), record.Time);
+  double sum = 0;
+  for (std::size_t i = 0; i < record.Time.size(); ++i) {
+    sum += std::pow(model.Temperature[i] - record.Temperature[i], 2);
+  }
+  const double rms = std::sqrt(sum / static_cast<double>(record.Time.size()));
+  EXPECT_NEAR(rms, 2, 0.3);
+  EXPECT_NEAR(nlohmann::json::parse(FitJson(result))["rms"]["temperature"].get<double>(), rms,
+              1e-9 * rms);
 }
 
 TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
@@ -222,6 +261,22 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   EXPECT_EQ(record.Curvature, (std::vector<double>{0.1, 0.2}));
   EXPECT_EQ(record.Temperature[0], 300);
   EXPECT_TRUE(std::isnan(record.Temperature[1]));
+  // As spreadsheets write it: a byte-order mark, CRLF, quoted fields, ';' with decimal commas.
+  for (const char* text : {"\xEF\xBB\xBFtime,curvature\r\n0.5,0.1\r\n1,0.2\r\n",
+                           "\"time\";\"curvature\"\r\n\"0,5\";\"0,1\"\r\n1;\"0,2\"\r\n"}) {
+    const CalibrationRecord made = ReadRecordText(text, "r.csv");
+    EXPECT_EQ(made.Time, (std::vector<double>{0.5, 1})) << text;
+    EXPECT_EQ(made.Curvature, (std::vector<double>{0.1, 0.2})) << text;
+  }
+  // A folder is told as one.
+  const test::TempDir dir;
+  try {
+    ReadRecordFile(dir.Path());
+    ADD_FAILURE() << "a folder was read";
+  } catch (const RecordError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot read the record " + dir.Path().string() + ": it is a folder, not a file.");
+  }
 }
 
 TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
@@ -254,8 +309,74 @@ TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
        "HeatFlux: the solver, started again from either side of where it first stopped, found a "
        "lower misfit at 7e+05, which is given. A scan around it keeps the misfit within one unit "
        "of chi-square of its least from 699990 to 700010, the interval given."},
+      {{NoteKind::AtBound, "coating.SigmaQ", 1.2e8, NAN, NAN, 1.2e8},
+       "coating.SigmaQ is at its upper bound 1.2e+08: the record wants more. No standard error "
+       "is given for it."},
+      {{NoteKind::AtBound, "HeatFlux", 1e5, NAN, 1e5, NAN},
+       "HeatFlux is at its lower bound 1e+05: the record wants less. No standard error is given "
+       "for it."},
+      {{NoteKind::NearBound, "contact.Lambda", 0.0177, 0.0054, 0.01, NAN},
+       "contact.Lambda is not determined by this record: its standard error (0.0054) is "
+       "comparable to its distance from its lower bound 0.01 (0.0077), so the bounds rather than "
+       "the record decide its value 0.0177."},
+      {{NoteKind::FlatRange, "contact.Lambda", 1, NAN, 0.5, 2},
+       "contact.Lambda cannot be determined from this record: at either bound of its range, 0.5 "
+       "and 2, the misfit is within the noise (one unit of chi-square) of the fit's. It was left "
+       "at 1."},
+      {{NoteKind::OneSided, "contact.Lambda", 0.0177, NAN, NAN, 1e4},
+       "contact.Lambda is not determined by this record: from 0.0177 to its upper bound 10000 "
+       "the misfit changes by less than the noise (one unit of chi-square), so the record only "
+       "says it is not much below 0.0177. No standard error is given for it."},
+      {{NoteKind::OneSided, "HeatFlux", 2e5, NAN, 1e5, NAN},
+       "HeatFlux is not determined by this record: from 2e+05 to its lower bound 1e+05 the "
+       "misfit changes by less than the noise (one unit of chi-square), so the record only says "
+       "it is not much above 2e+05. No standard error is given for it."},
   };
   for (const auto& c : cases) EXPECT_EQ(English(c.note), c.english);
+}
+
+// The curvature of this case barely feels the contact conductance: a record of it alone, made
+// at 1e4, is met within the noise from 1 up.
+TEST_F(CalibrationTest, AFigureTheMisfitBarelyFeelsIsNotDetermined) {
+  CalibrationRecord record = RecordOf(With({{"contact.Lambda", 1e4}}), 0.05, 3, 2e-4);
+  record.Temperature.clear();
+  const double top = Quantity("contact.Lambda").Max;
+  const struct {
+    double lower, upper;
+    NoteKind kind;
+  } cases[] = {{NAN, NAN, NoteKind::OneSided}, {1000, 1e4, NoteKind::FlatRange}};
+  for (const auto& c : cases) {
+    FitSettings settings;
+    settings.Parameters = {RequireFitParameter("contact.Lambda", c.lower, c.upper)};
+    const FitResult result = FitRecord(state, record, settings);
+    ASSERT_EQ(result.Notes.size(), 1u) << c.lower;
+    const FitNote& note = result.Notes[0];
+    EXPECT_EQ(note.Kind, c.kind);
+    EXPECT_TRUE(std::isnan(result.StandardError[0]));
+    // The misfit at the upper bound, made apart from the fit, is within one unit of chi-square.
+    const CalibrationRecord there = RecordOfRun(With({{"contact.Lambda", top}}), record.Time);
+    double sum = 0;
+    for (std::size_t i = 0; i < record.Time.size(); ++i) {
+      sum += std::pow(there.Curvature[i] - record.Curvature[i], 2);
+    }
+    const double n = static_cast<double>(record.Time.size());
+    EXPECT_LT((sum - n * std::pow(result.CurvatureRms, 2)) / std::pow(result.CurvatureNoise, 2), 1);
+    if (c.kind == NoteKind::OneSided) {
+      EXPECT_EQ(note.High, top);
+      EXPECT_TRUE(std::isnan(note.Low));
+      EXPECT_LT(result.Value[0], 100);
+    } else {
+      EXPECT_EQ(result.Start[0], 1000);
+      EXPECT_EQ(result.Value[0], 1000);
+      EXPECT_EQ(note.Value, 1000);
+      EXPECT_EQ(note.Low, 1000);
+      EXPECT_EQ(note.High, 1e4);
+    }
+    // fit.json says the same.
+    const auto shown = nlohmann::json::parse(FitJson(result))["parameters"]["contact.Lambda"];
+    EXPECT_EQ(shown["value"].get<double>(), result.Value[0]);
+    EXPECT_TRUE(shown["stderr"].is_null());
+  }
 }
 
 TEST_F(CalibrationTest, ACancelledFitRunsNoModelAfterwards) {
@@ -404,6 +525,34 @@ TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
   FitSettings settings;
   settings.Parameters = {{"coating.Poisson", 0, 0.5}};
   EXPECT_THROW(FitRecord(ModelState{}, CalibrationRecord{}, settings), FitSettingsError);
+}
+
+// --fit-bounds entries: NAME=LOW:HIGH, a side left empty keeping the table's bound.
+TEST(FitSettingsTest, BoundsWithoutTheirEqualsOrColonAreRefused) {
+  const struct {
+    const char* bounds;
+    double low;  // NaN: refused, naming the entry
+    double high;
+  } cases[] = {
+      {"coating.SigmaQ=1e7:5e8", 1e7, 5e8}, {"coating.SigmaQ=:5e8", -1e10, 5e8},
+      {"coating.SigmaQ1e7:5e8", NAN, NAN},  {"coating.SigmaQ=1e7", NAN, NAN},
+      {"coating.SigmaQ", NAN, NAN},
+  };
+  for (const auto& c : cases) {
+    cli::FitCommand command;
+    command.Parameters = "coating.SigmaQ";
+    command.Bounds = c.bounds;
+    try {
+      const FitSettings settings = cli::ReadFitSettings(command);
+      EXPECT_FALSE(std::isnan(c.low)) << "accepted: " << c.bounds;
+      EXPECT_EQ(settings.Parameters[0].Lower, c.low) << c.bounds;
+      EXPECT_EQ(settings.Parameters[0].Upper, c.high) << c.bounds;
+    } catch (const RecordError& error) {
+      EXPECT_TRUE(std::isnan(c.low)) << error.what();
+      EXPECT_EQ(std::string(error.what()),
+                "--fit-bounds: \"" + std::string(c.bounds) + "\" is not NAME=LOW:HIGH.");
+    }
+  }
 }
 
 }  // namespace

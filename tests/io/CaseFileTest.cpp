@@ -68,6 +68,8 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
       {R"({"PassCount": )", "case.json: not a valid JSON case file"},
       {"[1, 2]", "case.json: a case file must hold one JSON object."},
       {R"({"Passes": 2})", "case.json: unknown key \"Passes\"."},
+      // The reader keeps the last of two; the first would be lost unsaid.
+      {R"({"PassCount": 2, "PassCount": 3})", "case.json: the key \"PassCount\" is given twice."},
       {R"({"PassCount": 2, "HeatFlux": "lots"})", "\"HeatFlux\" must be a number, not \"lots\"."},
       {R"({"SubstrateMaterialName": 316})", "\"SubstrateMaterialName\" must be a text, not 316."},
       {R"({"CoatingMaterialName": {"a": [1]}})",

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <functional>
 #include <memory>
@@ -244,6 +245,34 @@ TEST_F(UserCatalogueTest, ADamagedUserFileIsToldAndLeftAsItIs) {
   EXPECT_EQ(ReadFile(user.Path()), "not a database at all, but the user's own file");
   EXPECT_THROW(user.Save(Material("X", 1, "")), CatalogueError);
   EXPECT_EQ(ReadFile(user.Path()), "not a database at all, but the user's own file");
+}
+
+// Rows that cannot be read are each named and left out; the others still count, and no write
+// touches the file until the user mends it.
+TEST_F(UserCatalogueTest, BadRowsAreEachNamedTheGoodOnesKeptAndTheFileLeftAsItIs) {
+  user.SaveAll({Material("Bon", 15, "essai"), Material("Texte", 2, ""), Material("Vide", 3, "")});
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(user.Path().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(db,
+                   "UPDATE \"matériaux\" SET Lambda = 'beaucoup' WHERE \"Matériaux\" = "
+                   "'Texte'; UPDATE \"matériaux\" SET Rho = NULL WHERE \"Matériaux\" = 'Vide';",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  sqlite3_close(db);
+  const std::string bytes = ReadFile(user.Path());
+  std::string fault;
+  const MaterialsCatalogue merged = OpenMergedCatalogue(dir / "p1.db", user, fault);
+  EXPECT_EQ(merged.Rows().size(), 4u);
+  ASSERT_NE(merged.FindMaterial("Bon"), nullptr);
+  EXPECT_EQ(merged.FindMaterial("Bon")->Lambda, 15);
+  for (const char* bad : {"\"Lambda\" for material \"Texte\"", "\"Rho\" for material \"Vide\""}) {
+    EXPECT_NE(fault.find(bad), std::string::npos) << fault;
+  }
+  EXPECT_THROW(user.Save(Material("Nouveau", 1, "")), CatalogueError);
+  EXPECT_THROW(user.SaveAll({Material("Nouveau", 1, "")}), CatalogueError);
+  EXPECT_THROW(user.Remove("Texte"), CatalogueError);
+  EXPECT_TRUE(ReadFile(user.Path()) == bytes);
 }
 
 TEST(UserCataloguePath, FollowsTheDataFolderOfTheUser) {

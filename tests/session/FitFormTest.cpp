@@ -246,6 +246,15 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
       {{fit::NoteKind::LargeError, "HeatFlux", 5e5, 7.5e5},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : "
        "son écart type (7,5E+05 W/m²) dépasse sa valeur (5E+05 W/m²)."},
+      {{fit::NoteKind::FlatRange, "HeatFlux", 5e5, kNaN, 1e5, 2e6},
+       "La grandeur « Flux thermique incident » ne peut pas être déterminée par cet "
+       "enregistrement : à ses deux bornes, 1E+05 W/m² et 2E+06 W/m², l'écart reste dans le bruit "
+       "(une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+05 W/m²."},
+      {{fit::NoteKind::OneSided, "HeatFlux", 5e5, kNaN, kNaN, 2e6},
+       "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : de "
+       "5E+05 W/m² à sa borne supérieure 2E+06 W/m², l'écart change moins que le bruit (une unité "
+       "de khi-deux) ; l'enregistrement dit seulement qu'elle n'est guère en dessous de 5E+05 "
+       "W/m². Aucun écart type n'est donné pour elle."},
   };
   for (const auto& n : notes) EXPECT_EQ(FrenchNote(n.note, ','), n.french);
 

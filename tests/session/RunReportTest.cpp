@@ -1,6 +1,7 @@
 // How a run of the input window ends and what the window says of it, without a window.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <stdexcept>
@@ -98,6 +99,26 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
                                     : "Catalogue des matériaux illisible : ";
     EXPECT_EQ(missing.Told.Status.substr(0, start.size()), start);
   }
+  // A user row that cannot be read is named; the user's good row still serves.
+  UserCatalogue(user).SaveAll(
+      {{{"Bon", 15, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""},
+       {{"Texte", 2, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""}});
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(user.Path().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "UPDATE \"matériaux\" SET Lambda = 'beaucoup' WHERE \"Matériaux\" = "
+                         "'Texte';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  const CatalogueOpening partial = OpenCatalogue(dir / "p1.db", user, true);
+  ASSERT_TRUE(partial.Catalogue);
+  EXPECT_NE(partial.Catalogue->FindMaterial("Bon"), nullptr);
+  EXPECT_EQ(partial.Catalogue->FindMaterial("Texte"), nullptr);
+  EXPECT_EQ(partial.Told.Status,
+            "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string());
+  EXPECT_NE(partial.Told.Box.find("\"Lambda\" for material \"Texte\""), std::string::npos)
+      << partial.Told.Box;
 }
 
 }  // namespace

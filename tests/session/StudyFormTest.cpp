@@ -350,7 +350,8 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   ASSERT_EQ(choices.size(), study::kResultColumns.size());
   EXPECT_EQ(choices[0], "FinalCurvature (1/m)");
   EXPECT_EQ(choices[4], "LamellaStressFinalMin (MPa)");
-  EXPECT_EQ(choices[8], "SingularMatrixEvents");
+  EXPECT_EQ(choices[7], "PeakSubstrateTemperature (K)");
+  EXPECT_EQ(choices[10], "SingularMatrixEvents");
 
   // Samples are one cloud, whatever the values of the other quantity, and have no legend.
   study::Study sampled = grid;
@@ -389,8 +390,8 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   const study::StudyRows flat = {point(1000, 10, 1), point(2000, 20, 1)};
   EXPECT_EQ(CorrelationText(sampled, flat, 2, '.'),
             "Corrélation de rang (Spearman) : HeatFlux indéfinie ; coating.SigmaQ indéfinie");
-  EXPECT_EQ(TableNumbers(4, *rows[4]),
-            (std::vector<double>{5, 3000, 20, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6, 9e6}));
+  EXPECT_EQ(TableNumbers(4, *rows[4]), (std::vector<double>{5, 3000, 20, 9e6, 9e6, 9e6, 9e6, 9e6,
+                                                            9e6, 9e6, 9e6, 9e6, 9e6, 9e6}));
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ TEST(StudyViewTest, TheTableNamesEachColumnWithItsUnitAndWritesItsCells) {
   EXPECT_EQ(headers[1], "HeatFlux (W/m²)");
   EXPECT_EQ(headers[2], "FinalCurvature (1/m)");
   EXPECT_EQ(headers[4], "SubstrateStressBackFinal (Pa)");
-  EXPECT_EQ(headers[9], "ThermalRowCount");
+  EXPECT_EQ(headers[9], "PeakSubstrateTemperature (K)");
+  EXPECT_EQ(headers[11], "ThermalRowCount");
   EXPECT_EQ(headers.back(), "état");
   EXPECT_EQ(CellText(std::nan(""), ','), "");
   EXPECT_EQ(CellText(1.5, ','), "1,5");

@@ -106,5 +106,29 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
   EXPECT_EQ(Items(plots[1], ItemKind::Circle, false).size(), 2u);
 }
 
+// Eight points at 0 and one at 1: five bins, the first holding eight, the last one, the three
+// between none and so not drawn.
+TEST(StudyPlotsTest, AHistogramCountsEachPointOnceInItsBin) {
+  const Study study = ReadStudyText(
+      R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}],
+          "design": {"latin-hypercube": {"samples": 9}}})",
+      "s.json", DefaultInputs(), {});
+  StudyRows rows;
+  for (int i = 0; i < 9; ++i) {
+    PointResult row{{1e6}, {}, kStatusOk};
+    row.Results.fill(0);
+    row.Results[0] = i == 8 ? 1 : 0;
+    rows.push_back(row);
+  }
+  const std::vector<StudyPlot> plots = MakeStudyPlots(study, rows, "FinalCurvature");
+  ASSERT_FALSE(plots.empty());
+  EXPECT_EQ(plots[0].Name, "histogram_FinalCurvature");
+  const std::vector<DisplayItem> bars = Items(plots[0], ItemKind::Box, true);
+  ASSERT_EQ(bars.size(), 2u);
+  const auto height = [](const DisplayItem& bar) { return std::fabs(bar.Y2 - bar.Y1); };
+  EXPECT_NEAR(height(bars[0]) / height(bars[1]), 8, 1e-3);
+  EXPECT_LT(std::min(bars[0].X1, bars[0].X2), std::min(bars[1].X1, bars[1].X2));
+}
+
 }  // namespace
 }  // namespace quillane::study

@@ -15,6 +15,8 @@
 
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
+#include "format/NumberFormat.h"
+#include "io/CaseFile.h"
 #include "io/FolderLock.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
@@ -61,6 +63,21 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
       // A base nested this deep overflowed the stack.
       {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6], "from": 1e5, "to": 1e6, "steps": 2}]})",
+       "vary[0] (\"HeatFlux\"): give either \"values\" or \"from\", \"to\" and \"steps\", not "
+       "both."},
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": -3}]})",
+       "\"steps\" must not be negative: -3."},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "vary": [{"input": "HeatFlux", "values": [2e6]}]})",
+       "s.json: the key \"vary\" is given twice."},
+      {R"({"base": {"PassCount": 2, "PassCount": 3}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       "s.json: the key \"PassCount\" is given twice."},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "\"truncate\" belongs to a normal law."},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 1e5], "truncate": 1}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "\"truncate\" must be true or false."},
+      {R"({"vary": [{"input": "coating.Poisson", "distribution": {"normal": [-9, 0.5], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
+       "the normal law [-9, 0.5] puts almost nothing within the input's range [-1, 1]"},
   };
   for (const auto& c : cases) {
     try {
@@ -94,10 +111,30 @@ TEST(StudyFileTest, RangeFaultsAreToldInFrench) {
     EXPECT_FALSE(English(*c.fault).empty()) << c.french;
   }
   EXPECT_FALSE(CheckRange({1e-3, 1, 3, true}));
-  const std::vector<double> log = RangeValues({1e-3, 1, 3, true});
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_NEAR(log[1], 1e-2, 1e-15);
-  EXPECT_EQ(log.back(), 1);
+  // Each point is the decimal a user would type, in its shortest form.
+  const struct {
+    ValueRange range;
+    const char* values;
+  } ranges[] = {
+      {{1e-3, 1, 3, true}, "0.001 0.01 0.1 1"},
+      {{1e5, 1e7, 2, true}, "1e+05 1e+06 1e+07"},
+      {{1e-6, 1e-5, 9, false}, "1e-06 2e-06 3e-06 4e-06 5e-06 6e-06 7e-06 8e-06 9e-06 1e-05"},
+      {{0.1, 0.7, 6, false}, "0.1 0.2 0.3 0.4 0.5 0.6 0.7"},
+      {{1, 2, 3, false}, "1 1.3333333333333333 1.6666666666666667 2"},
+      {{9, 10, 3, false}, "9 9.333333333333334 9.666666666666666 10"},
+      {{-1, 0.5, 3, false}, "-1 -0.5 0 0.5"},
+      {{0, 3e-20, 3, false}, "0 1e-20 2e-20 3e-20"},
+      {{2e-3, 2, 3, true}, "0.002 0.02 0.2 2"},
+      {{1, 2, 2, true}, "1 1.4142135623730951 2"},
+      {{1e-2, 1e4, 3, true}, "0.01 1 100 10000"},
+  };
+  for (const auto& r : ranges) {
+    std::string shown;
+    for (const double value : RangeValues(r.range)) {
+      shown += (shown.empty() ? "" : " ") + format::FormatShortest(value);
+    }
+    EXPECT_EQ(shown, r.values);
+  }
 }
 
 TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
@@ -107,7 +144,7 @@ TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
   EXPECT_EQ(study.Base.PassCount, 3);
   EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{1e-5, 2e-5, 3e-5}));
   EXPECT_EQ(study.Vary[1].Values.front(), 1e5);
-  EXPECT_NEAR(study.Vary[1].Values[1], 1e6, 1e-6);
+  EXPECT_EQ(study.Vary[1].Values[1], 1e6);
   EXPECT_EQ(study.Vary[1].Values.back(), 1e7);
   const auto factorial = DesignPoints(study);
   ASSERT_EQ(PointCount(study), 9);
@@ -152,6 +189,19 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
     EXPECT_TRUE(CheckValue(*wide.Vary[1].Spec, error.Value())) << error.Value();
     EXPECT_NE(std::string(error.what()).find("coating.Poisson"), std::string::npos);
   }
+  // Truncated to the input's range, every draw lies within it, one in each stratum of equal
+  // probability of the law cut there.
+  const Study cut = Read(R"({"design": {"latin-hypercube": {"samples": 200}}, "vary": [
+      {"input": "coating.Poisson", "distribution": {"truncate": true, "normal": [0.3, 0.5]}}]})");
+  const QuantitySpec& poisson = *cut.Vary[0].Spec;
+  const auto cdf = [](double x) { return 0.5 * std::erfc(-(x - 0.3) / 0.5 / std::sqrt(2.0)); };
+  std::vector<int> strata(200, 0);
+  for (const auto& point : DesignPoints(cut)) {
+    EXPECT_FALSE(CheckValue(poisson, point[0])) << point[0];
+    const double p = (cdf(point[0]) - cdf(poisson.Min)) / (cdf(poisson.Max) - cdf(poisson.Min));
+    ++strata[std::min(199, static_cast<int>(p * 200))];
+  }
+  EXPECT_EQ(strata, std::vector<int>(200, 1));
 }
 
 TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
@@ -159,26 +209,53 @@ TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
   StudyRows rows(3);
   rows[0] = PointResult{{1e6}, {}, "ok"};
   rows[0]->Results.fill(0.1);
-  rows[0]->Results[7] = 394;
+  rows[0]->Results[9] = 394;
   rows[2] = PointResult{{3e6}, {}, "Material \"A, \"B\"\": no such row"};
   rows[2]->Results.fill(std::nan(""));
   const std::string csv = TableCsv(study, rows);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "point,HeatFlux,FinalCurvature,FinalDeflection,SubstrateStressBackFinal,"
             "SubstrateStressFrontFinal,LamellaStressFinalMin,LamellaStressFinalMax,"
-            "PeakSurfaceTemperature,ThermalRowCount,SingularMatrixEvents,status");
-  EXPECT_NE(csv.find("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"), std::string::npos);
+            "PeakSurfaceTemperature,PeakSubstrateTemperature,PeakInterfaceTemperature,"
+            "ThermalRowCount,SingularMatrixEvents,status");
+  EXPECT_NE(csv.find("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"),
+            std::string::npos);
   const StudyRows back = ReadTableCsv(csv, "r.csv", study, 3);
   EXPECT_FALSE(back[1]);
   EXPECT_EQ(TableCsv(study, back), csv);
-  const json table = json::parse(TableJson(study, rows));
+  const std::string text = TableJson(study, rows);
+  const json table = json::parse(text)["rows"];
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[1]["point"], 3);
   EXPECT_TRUE(table[1]["FinalCurvature"].is_null());
-  EXPECT_EQ(table[0]["ThermalRowCount"], 394);
+  // A count is written as an integer; every column has its unit.
+  EXPECT_NE(text.find("\"ThermalRowCount\": 394,"), std::string::npos) << text;
+  const json units = json::parse(text)["units"];
+  ASSERT_EQ(units.size(), TableColumns(study).size() - 1);
+  EXPECT_EQ(units["HeatFlux"], "W/m²");
+  EXPECT_EQ(units["PeakInterfaceTemperature"], "K");
+  EXPECT_EQ(units["ThermalRowCount"], "");
   const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", study, 2), StudyError);
+  // A row of the wrong width, or with a quote left open, is refused naming its line; the same
+  // table as a spreadsheet saves it (byte-order mark, CRLF) reads back as written.
+  const std::string header = csv.substr(0, csv.find('\n') + 1);
+  const std::string row = "1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok";
+  for (const std::string& bad :
+       {header + row + ",extra\n", header + "1,1e+06,0.1\n", header + row + " \"open\n"}) {
+    try {
+      ReadTableCsv(bad, "r.csv", study, 3);
+      ADD_FAILURE() << "accepted: " << bad;
+    } catch (const StudyError& error) {
+      EXPECT_EQ(std::string(error.what()), "r.csv, line 2: expected 14 cells.") << bad;
+    }
+  }
+  std::string saved = "\xEF\xBB\xBF" + csv;
+  for (std::size_t at = 0; (at = saved.find('\n', at)) != std::string::npos; at += 2) {
+    saved.insert(at, "\r");
+  }
+  EXPECT_EQ(TableCsv(study, ReadTableCsv(saved, "r.csv", study, 3)), csv);
 
   EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {10, 20, 25, 400}), 1);
   EXPECT_DOUBLE_EQ(RankCorrelation({1, 2, 3, 4}, {4, 3, 2, 1}), -1);
@@ -216,7 +293,7 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(test::ReadFile(dir / "three" / "results.csv"), csv);
   EXPECT_FALSE(std::filesystem::exists(dir / "three" / "points"));
   EXPECT_TRUE(std::filesystem::exists(dir / "three" / "plots" / "FinalCurvature_map.svg"));
-  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"));
+  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"))["rows"];
   ASSERT_EQ(table.size(), 4u);
   // Point 4 by hand: the case, the flag, and a catalogue whose coating has that SigmaQ.
   std::string sql = test::ReadFile(test::DataDir() / "p1" / "catalogue.sql");
@@ -235,7 +312,8 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(row["PassThickness"], 4e-6);
   EXPECT_EQ(row["coating.SigmaQ"], 2e8);
   for (const char* key : {"FinalCurvature", "FinalDeflection", "SubstrateStressBackFinal",
-                          "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents"}) {
+                          "SubstrateStressFrontFinal", "ThermalRowCount", "SingularMatrixEvents",
+                          "PeakSubstrateTemperature", "PeakInterfaceTemperature"}) {
     EXPECT_EQ(row[key], single[key]) << key;
   }
   const auto stresses = single["LamellaStressFinal"].get<std::vector<double>>();
@@ -246,6 +324,30 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
             test::ReadFile(dir / "s.txt"));
   EXPECT_EQ(json::parse(test::ReadFile(dir / "one" / "points" / "0004" / "summary.json")), single);
+  // Its case.json runs it again alone, the changed coating in the catalogue copy it names.
+  std::ostringstream out;
+  ASSERT_EQ(cli::RunBatch({(dir / "one" / "points" / "0004" / "case.json").string(), "--summary",
+                           (dir / "again.json").string(), "--thermal", (dir / "t2.txt").string(),
+                           "--stress", (dir / "s2.txt").string(), "--quiet"},
+                          out, err),
+            0)
+      << err.str();
+  EXPECT_EQ(json::parse(test::ReadFile(dir / "again.json")), single);
+  // The folder holds the base case as the case file resolved it.
+  InputParameters base = DefaultInputs();
+  ReadCaseFile(test::DataDir() / "p1" / "case.json", base);
+  EXPECT_EQ(test::ReadFile(dir / "one" / "base_case.json"), CaseText(base));
+}
+
+// The case is kept before the point runs: a point that fails can be run alone too.
+TEST_F(StudyProgramTest, AFailedPointKeepsTheCaseThatReproducesIt) {
+  ASSERT_EQ(Study(R"({"vary": [{"input": "InitialCurvature", "values": [50]}]})", "bad",
+                  {"--keep-files"}),
+            3)
+      << err.str();
+  const json kept = json::parse(test::ReadFile(dir / "bad" / "points" / "0001" / "case.json"));
+  EXPECT_EQ(kept["InitialCurvature"], 50);
+  EXPECT_FALSE(kept.contains("Catalogue"));
 }
 
 TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows) {
@@ -259,7 +361,7 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
             std::string::npos)
       << err.str();
   const std::string full = test::ReadFile(dir / "out" / "results.csv");
-  EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
+  EXPECT_NE(full.find("\n2,50,6e+05,,,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"),
             std::string::npos)
       << full;
   EXPECT_NE(full.find("\n4,0.2,8e+05,"), std::string::npos) << full;
@@ -303,7 +405,7 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
        other,
        {},
        "p1.db",
-       "point 2 has PassThickness 1.5000000000000002e-05, but this study's point 2 has 2e-05"},
+       "point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05"},
       {{},
        study,
        {"--heat-flux", "5000"},
@@ -362,9 +464,25 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
                     {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
        {},
        "more than 100000; give --force"},
+      // 1e15 points: named exactly, and refused even when forced.
+      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
+                    {"input": "coating.SigmaQ", "from": 1e7, "to": 2e8, "steps": 99999},
+                    {"input": "PassThickness", "from": 1e-6, "to": 2e-5, "steps": 99999}]})",
+       {"--force"},
+       "the study has 1000000000000000 points, more than the 10000000 a study can hold, even "
+       "with --force."},
       {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {},
        "s.json: base: PassThickness"},
+      // A draw out of range names the file and tells how to keep the draws within it.
+      {R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
+       {},
+       "s.json: vary[0] (\"coating.Poisson\"): sample "},
+      {R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
+       {},
+       "Give \"truncate\": true beside \"normal\" to draw within the input's range."},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {"--plot-result", "Colour"},
        "is not a result column"},
@@ -373,6 +491,22 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   for (const char* flag : {"--resume", "--fit-robust", "--keep-files"}) {
     EXPECT_EQ(Batch({flag}), 2) << flag;
     EXPECT_NE(err.str().find(std::string(flag) + " goes with"), std::string::npos) << err.str();
+  }
+  // Options that cannot be honoured are told by name, not as a range of 309 digits.
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } misuses[] = {
+      {{"--study", "s.json", "--out", "o", "--jobs", "0"}, "--jobs: \"0\" is not a whole number"},
+      {{"--study", "s.json", "--fit", "r.csv", "--out", "o"},
+       "--fit and --study cannot be given together."},
+      {{"--study", "s.json", "--import-materials", "m.csv"},
+       "--import-materials and --study cannot be given together."},
+  };
+  for (const auto& m : misuses) {
+    EXPECT_EQ(Batch(m.args), 2) << m.message;
+    EXPECT_NE(err.str().find(m.message), std::string::npos) << err.str();
+    EXPECT_LT(err.str().size(), 200u) << err.str();
   }
   for (const auto& c : cases) {
     EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;

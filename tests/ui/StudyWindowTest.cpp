@@ -125,7 +125,7 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheRowsOfSinglePointsAndExportsTheBatchT
       state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(study->Table().rowCount(), 3);
-  ASSERT_EQ(study->Table().columnCount(), 12);
+  ASSERT_EQ(study->Table().columnCount(), 14);
   study::StudyRows rows(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) {
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
@@ -136,7 +136,7 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheRowsOfSinglePointsAndExportsTheBatchT
     for (std::size_t r = 0; r < study::kResultColumns.size(); ++r) {
       EXPECT_EQ(Cell(row, static_cast<int>(r) + 2), rows[i]->Results[r]) << r;
     }
-    EXPECT_EQ(study->Table().item(row, 11)->text(), "ok");
+    EXPECT_EQ(study->Table().item(row, 13)->text(), "ok");
   }
   // Not every point gives the same curvature: the value varied does reach the runs.
   EXPECT_NE(Cell(0, 2), Cell(2, 2));
@@ -225,11 +225,11 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
       "s.json", state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(study->Table().rowCount(), 8);
-  ASSERT_EQ(study->Table().columnCount(), 13);
+  ASSERT_EQ(study->Table().columnCount(), 15);
   for (int row = 0; row < 8; ++row) {
     EXPECT_EQ(Cell(row, 1), points[row][0]) << row;
     EXPECT_EQ(Cell(row, 2), points[row][1]) << row;
-    EXPECT_EQ(study->Table().item(row, 12)->text(), "ok") << row;
+    EXPECT_EQ(study->Table().item(row, 14)->text(), "ok") << row;
   }
 
   // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
