@@ -30,8 +30,9 @@ def study(study, jobs=None, case=None, catalogue=None, force=False):
     Returns the table of the batch program's results.csv: a pandas DataFrame where pandas is
     installed, otherwise a dict of NumPy columns: "point" (from 1), each varied quantity as the
     runs used it (SI units), the results (FinalCurvature 1/m, FinalDeflection m, the stresses
-    Pa, PeakSurfaceTemperature K, ThermalRowCount, SingularMatrixEvents; NaN where a point
-    failed) and "status" ("ok" or the fault). Ctrl-C stops the study (KeyboardInterrupt).
+    Pa, PeakSurfaceTemperature, PeakSubstrateTemperature and PeakInterfaceTemperature K,
+    ThermalRowCount, SingularMatrixEvents; NaN where a point failed) and "status" ("ok" or the
+    fault). Ctrl-C stops the study (KeyboardInterrupt).
     """
     columns = _study(study, jobs=jobs, case=case, catalogue=catalogue, force=force)
     try:
