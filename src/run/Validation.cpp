@@ -145,12 +145,17 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
   }
   const MaterialRecord* row = catalogue->FindMaterial(name);
   if (row == nullptr) {
+    // Both catalogues are named: the row may have been a user row, since deleted.
     const std::string path = catalogue->Path().string();
+    const std::string user = catalogue->UserPath().string();
     faults.push_back({nullptr,
                       std::string("The ") + role.English + " material \"" + name +
-                          "\" is not in the catalogue " + path + ".",
-                      std::string("Le matériau ") + role.French + " « " + name +
-                          " » n'est pas dans le catalogue " + path + "."});
+                          "\" is not in the catalogue " + path +
+                          (user.empty() ? "." : " nor in the user materials " + user + "."),
+                      std::string("Le matériau ") + role.French + " « " + name + " » n'est " +
+                          (user.empty() ? "pas dans le catalogue " + path + "."
+                                        : "ni dans le catalogue " + path +
+                                              " ni dans vos matériaux " + user + ".")});
   }
   return row;
 }

@@ -140,8 +140,28 @@ FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
   return outcome;
 }
 
-FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
-                  const std::string& recordName, UserCatalogue& user) {
+RowsWrite WriteRows(UserCatalogue& user, std::vector<UserMaterial> rows) {
+  RowsWrite write;
+  for (UserMaterial& existing : user.Read()) {
+    for (const UserMaterial& row : rows) {
+      if (FoldName(row.Row.Name) == FoldName(existing.Row.Name)) {
+        write.Replaced.push_back(existing);
+        break;
+      }
+    }
+  }
+  user.SaveAll(rows);
+  write.Written = std::move(rows);
+  return write;
+}
+
+void TakeBack(UserCatalogue& user, const RowsWrite& write) {
+  for (const UserMaterial& row : write.Written) user.Remove(row.Row.Name);
+  if (!write.Replaced.empty()) user.SaveAll(write.Replaced);
+}
+
+FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
+                     const std::string& recordName) {
   FitSaving saving;
   fit::FittedMaterials fitted = fit::FitMaterials(base, result, recordName);
   if (!fitted.Faults.empty()) {
@@ -150,16 +170,36 @@ FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
     saving.Refusal = "Les valeurs ajustées ne peuvent pas être enregistrées :\n" + Bullets(faults);
     return saving;
   }
-  if (!fitted.Rows.empty()) {
-    try {
-      user.SaveAll(fitted.Rows);
-    } catch (const CatalogueError& error) {
-      saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
-      return saving;
-    }
-  }
   saving.Fitted = std::move(fitted);
   return saving;
+}
+
+std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
+  if (fitted.Rows.empty()) return {};
+  std::string text = "Appliquer l'ajustement écrit dans vos matériaux :";
+  if (!fitted.CoatingName.empty()) {
+    text += "\n• « " + fitted.CoatingName +
+            " », choisi comme dépôt ; tous les calculs suivants qui le choisissent prendront "
+            "ces valeurs ;";
+  }
+  if (fitted.Contact) {
+    text +=
+        "\n• la ligne « contact », que tous les calculs suivants utiliseront, quels que soient "
+        "les matériaux choisis ;";
+  }
+  return text + "\n\n« Annuler la saisie » reprend ce changement. Appliquer l'ajustement ?";
+}
+
+bool WriteFit(FitSaving& saving, UserCatalogue& user) {
+  if (!saving.Fitted || saving.Fitted->Rows.empty()) return saving.Fitted.has_value();
+  try {
+    saving.Write = WriteRows(user, saving.Fitted->Rows);
+  } catch (const CatalogueError& error) {
+    saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
+    saving.Fitted.reset();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quillane::session

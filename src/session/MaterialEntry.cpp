@@ -100,4 +100,56 @@ bool Removable(const MaterialsCatalogue& catalogue, std::size_t index) {
   return catalogue.OriginOf(index) == MaterialsCatalogue::Origin::User;
 }
 
+namespace {
+
+// The index of the row named `name`, letter case ignored, or the catalogue's size.
+std::size_t IndexOf(const MaterialsCatalogue& catalogue, const std::string& name) {
+  const std::string key = FoldName(name);
+  std::size_t i = 0;
+  while (i < catalogue.Rows().size() && FoldName(catalogue.Rows()[i].Name) != key) ++i;
+  return i;
+}
+
+}  // namespace
+
+std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::string& name,
+                            const std::string& edited) {
+  const std::size_t i = IndexOf(catalogue, name);
+  if (i == catalogue.Rows().size() || FoldName(name) == FoldName(edited)) return {};
+  const std::string& existing = catalogue.Rows()[i].Name;
+  if (Removable(catalogue, i)) {
+    return "Vos matériaux ont déjà une ligne « " + existing + " ». La remplacer par « " + name +
+           " » ?";
+  }
+  return "« " + existing + " » vient du catalogue livré. Votre matériau « " + name +
+         " » le remplacera dans tous les calculs suivants. Continuer ?";
+}
+
+std::string DeleteQuestion(const std::string& name) {
+  return "Supprimer « " + name +
+         " » de vos matériaux ? Cette suppression ne peut pas être annulée.";
+}
+
+std::vector<RowChange> SaveChanges(const MaterialsCatalogue& catalogue, const std::string& name,
+                                   const std::string& replacing) {
+  std::vector<RowChange> changes;
+  if (!replacing.empty()) changes.push_back({replacing, name});
+  const std::size_t i = IndexOf(catalogue, name);
+  if (i < catalogue.Rows().size() && FoldName(catalogue.Rows()[i].Name) != FoldName(replacing)) {
+    changes.push_back({catalogue.Rows()[i].Name, name});
+  }
+  return changes;
+}
+
+std::string FollowedPick(const std::string& picked, const std::vector<RowChange>& changes,
+                         const MaterialsCatalogue& catalogue) {
+  for (const RowChange& change : changes) {
+    if (picked.empty() || FoldName(picked) != FoldName(change.Before)) continue;
+    if (!change.After.empty()) return change.After;
+    // A user row over a shipped row of the same name uncovers it when deleted.
+    return IndexOf(catalogue, picked) < catalogue.Rows().size() ? picked : std::string();
+  }
+  return picked;
+}
+
 }  // namespace quillane::session

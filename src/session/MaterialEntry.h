@@ -54,4 +54,28 @@ std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index);
 // Only the user's rows can be deleted.
 bool Removable(const MaterialsCatalogue& catalogue, std::size_t index);
 
+// The question asked before saving a row named `name` from a form that started from the row
+// `edited` ("" for a new row or a copy): when the save would replace a user row other than the
+// one edited, or lay a user row over a shipped row the form did not start from. Empty when the
+// save replaces nothing else.
+std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::string& name,
+                            const std::string& edited);
+// The question asked before deleting the user row `name`.
+std::string DeleteQuestion(const std::string& name);
+
+// A row of the catalogue replaced (`After` its new name) or deleted (`After` empty).
+struct RowChange {
+  std::string Before;
+  std::string After;
+  bool operator==(const RowChange&) const = default;
+};
+// The rows a save of `name` replaces, from a form that started from the user row `replacing`.
+std::vector<RowChange> SaveChanges(const MaterialsCatalogue& catalogue, const std::string& name,
+                                   const std::string& replacing);
+// A picked material once `changes` are in `catalogue`: a replaced row is followed under its new
+// name, a deleted row no longer in the catalogue is no longer picked; others stay as they are
+// (a case's missing material stays named, and a run then tells it).
+std::string FollowedPick(const std::string& picked, const std::vector<RowChange>& changes,
+                         const MaterialsCatalogue& catalogue);
+
 }  // namespace quillane::session

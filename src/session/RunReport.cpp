@@ -89,7 +89,8 @@ RunReport EndOfRun(const RunOutcome& outcome, const ModelState& state, const Res
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing) {
   std::string text = "Cas ouvert : " + path;
   for (const std::string& name : missing) {
-    text += " ; le matériau « " + name + " » n'est pas dans le catalogue";
+    text +=
+        " ; le matériau « " + name + " » n'est ni dans le catalogue livré ni dans vos matériaux";
   }
   return text;
 }

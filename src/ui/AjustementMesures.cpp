@@ -429,14 +429,24 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const session::FitSaving saving =
-      session::SaveFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString(), user_);
+  session::FitSaving saving =
+      session::PrepareFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString());
   if (!saving.Fitted) {
     QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
     return false;
   }
+  // Rows of the user's catalogue change every later run: the user says so first.
+  const std::string question = session::ApplyQuestion(*saving.Fitted);
+  if (!question.empty() && !Ask(this, windowTitle(), Q(question), QStringLiteral("Appliquer"))) {
+    Tell(QStringLiteral("Ajustement non appliqué : rien n'a changé."));
+    return false;
+  }
+  if (!session::WriteFit(saving, user_)) {
+    QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
+    return false;
+  }
   const fit::FittedMaterials& fitted = *saving.Fitted;
-  links_.Apply(fitted.CoatingName, fitted.HeatFlux);
+  links_.Apply(fitted.CoatingName, fitted.HeatFlux, saving.Write);
   Tell(Q(session::AppliedText(fitted)));
   return true;
 }

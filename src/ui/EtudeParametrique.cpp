@@ -234,6 +234,10 @@ void EtudeParametrique::ResetRanges() {
   OnPlanChanged();
 }
 
+void EtudeParametrique::Reopen() {
+  if (!worker_.IsRunning() && finished_ == 0) ResetRanges();
+}
+
 bool EtudeParametrique::SampledPlan() const {
   return plan_->currentIndex() == kPlanSampled;
 }

@@ -44,6 +44,10 @@ class EtudeParametrique : public QMainWindow {
   // Fills the range of each chosen quantity from its current value: half to one and a half
   // times it, in four intervals (for a normal law, the value and a tenth of it).
   void ResetRanges();
+  // Shown again from the input window: the entries follow its inputs only while no study's
+  // rows are shown, so that the table, the chart and an export always come from the entries
+  // beside them.
+  void Reopen();
 
   // Reads and checks the entries and starts the study; false, telling why, when an entry or
   // the input window's inputs cannot be used.

@@ -90,14 +90,27 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
 
 class Geometrie::FormCommand : public QUndoCommand {
  public:
-  FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after)
-      : QUndoCommand(text), window_(window), before_(std::move(before)), after_(std::move(after)) {}
-  void undo() override { window_.Restore(before_); }
+  FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after,
+              session::RowsWrite rows = {})
+      : QUndoCommand(text),
+        window_(window),
+        before_(std::move(before)),
+        after_(std::move(after)),
+        rows_(std::move(rows)) {}
+  void undo() override {
+    if (!rows_.Written.empty()) {
+      window_.WriteUserRows([this](UserCatalogue& user) { session::TakeBack(user, rows_); });
+    }
+    window_.Restore(before_);
+  }
   void redo() override {
     // Pushing happens after the change was made.
     if (first_) {
       first_ = false;
       return;
+    }
+    if (!rows_.Written.empty()) {
+      window_.WriteUserRows([this](UserCatalogue& user) { user.SaveAll(rows_.Written); });
     }
     window_.Restore(after_);
   }
@@ -106,6 +119,7 @@ class Geometrie::FormCommand : public QUndoCommand {
   Geometrie& window_;
   FormSnapshot before_;
   FormSnapshot after_;
+  session::RowsWrite rows_;  // the user's rows the change wrote, if any
   bool first_ = true;
 };
 
@@ -404,7 +418,7 @@ void Geometrie::OpenMaterials() {
   if (!materiaux_) {
     materiaux_ = new Materiaux(user_, this);
     materiaux_->setWindowFlag(Qt::Window);
-    connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::ReloadCatalogue);
+    connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::OnCatalogueEdited);
   }
   materiaux_->Show(catalogue_);
   ShowInFront(*materiaux_);
@@ -416,8 +430,8 @@ void Geometrie::OpenStudy() {
     // Each study starts from a copy of the inputs and of the catalogue as they are then.
     etude_ = new EtudeParametrique([this] { return StudyBase{state_, catalogue_}; }, this);
     etude_->setWindowFlag(Qt::Window);
-  } else if (!etude_->Worker().IsRunning()) {
-    etude_->ResetRanges();
+  } else {
+    etude_->Reopen();
   }
   ShowInFront(*etude_);
 }
@@ -430,16 +444,16 @@ void Geometrie::OpenFit() {
                      return StudyBase{state_, catalogue_};
                    },
                    [this] { return !worker_.IsRunning(); },
-                   [this](const std::string& coating, std::optional<double> heatFlux) {
-                     TakeFit(coating, heatFlux);
-                   }};
+                   [this](const std::string& coating, std::optional<double> heatFlux,
+                          const session::RowsWrite& rows) { TakeFit(coating, heatFlux, rows); }};
     ajustement_ = new AjustementMesures(std::move(links), user_, this);
     ajustement_->setWindowFlag(Qt::Window);
   }
   ShowInFront(*ajustement_);
 }
 
-bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
+bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux,
+                        const session::RowsWrite& rows) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
@@ -447,9 +461,32 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   ReloadCatalogue();
   form_.TakeFit(coating, heatFlux);
   ShowInputs();
-  PushChange(QStringLiteral("Ajustement sur mesures"), before);
+  // The rows written go back with the inputs when the change is undone.
+  undoStack_->push(
+      new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before, Snapshot(), rows));
   Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
   return true;
+}
+
+void Geometrie::WriteUserRows(const std::function<void(UserCatalogue&)>& write) {
+  try {
+    write(user_);
+  } catch (const CatalogueError& error) {
+    QMessageBox::warning(this, QApplication::applicationName(),
+                         QStringLiteral("Vos matériaux n'ont pas été modifiés :\n%1")
+                             .arg(QString::fromStdString(error.what())));
+  }
+  ReloadCatalogue();
+}
+
+void Geometrie::OnCatalogueEdited(const std::vector<session::RowChange>& changes) {
+  const FormSnapshot before = Snapshot();
+  ReloadCatalogue();
+  // A replaced pick follows its row and a deleted one is no longer picked, so that the window
+  // never offers a run that would be refused.
+  if (!form_.FollowCatalogue(changes, catalogue_)) return;
+  ShowInputs();
+  PushChange(QStringLiteral("Matériaux"), before);
 }
 
 void Geometrie::ReloadCatalogue() {
@@ -664,11 +701,12 @@ void Geometrie::ShowStressModel() {
 }
 
 void Geometrie::UpdateExecutionEnabled() {
-  // Enabled once both materials are named; nothing disables it again (but a run in progress).
-  if (!worker_.IsRunning() && form_.BothPicked()) {
-    execution_->setEnabled(true);
-    execution_->setToolTip(QStringLiteral("Lancer le calcul"));
-  }
+  // Enabled while both materials are named and no run is in progress.
+  const bool ready = !worker_.IsRunning() && form_.BothPicked();
+  execution_->setEnabled(ready);
+  execution_->setToolTip(
+      ready ? QStringLiteral("Lancer le calcul")
+            : QStringLiteral("Choisir un substrat et un dépôt pour lancer un calcul"));
 }
 
 void Geometrie::SelectMaterial(QListWidget* list, const std::string& name) {

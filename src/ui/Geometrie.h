@@ -11,12 +11,14 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
+#include "session/FitForm.h"
 #include "session/GeometrieFields.h"
 #include "session/InputForm.h"
 #include "session/RunReport.h"
@@ -106,9 +108,14 @@ class Geometrie : public QMainWindow {
   // Takes a fit in as one change that can be undone: reads the catalogue again, picks the
   // coating row when one is named and sets the heat flux when one is given. Refused (false)
   // while a run owns the state.
-  bool TakeFit(const std::string& coating, std::optional<double> heatFlux);
+  bool TakeFit(const std::string& coating, std::optional<double> heatFlux,
+               const session::RowsWrite& rows = {});
   // Reads the catalogue again after the user's materials changed; the lists follow.
   void ReloadCatalogue();
+  void OnCatalogueEdited(const std::vector<session::RowChange>& changes);
+  // Changes the user's rows for an undo or a redo, telling a file that cannot be written, and
+  // reads the catalogue again.
+  void WriteUserRows(const std::function<void(UserCatalogue&)>& write);
   // Case files without a dialog; false (and a message) on failure.
   bool OpenCaseFrom(const QString& path);
   bool SaveCaseTo(const QString& path);

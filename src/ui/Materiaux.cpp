@@ -149,10 +149,17 @@ void Materiaux::Tell(const QString& text) {
   statusBar()->showMessage(text);
 }
 
-void Materiaux::Edit(const QString& title, const UserMaterial& start,
-                     const std::string& replacing) {
+void Materiaux::Edit(const QString& title, const UserMaterial& start, const std::string& replacing,
+                     const std::string& edited) {
   MaterialForm form(title, start, this);
   if (form.exec() != QDialog::Accepted || !form.Result()) return;
+  const std::string& name = form.Result()->Row.Name;
+  const std::string question = session::ReplaceQuestion(shown_, name, edited);
+  if (!question.empty() && !Ask(this, windowTitle(), Q(question), QStringLiteral("Remplacer"))) {
+    Tell(QStringLiteral("Rien n'a été enregistré."));
+    return;
+  }
+  const std::vector<session::RowChange> changes = session::SaveChanges(shown_, name, replacing);
   try {
     user_.Save(*form.Result(), replacing);
   } catch (const CatalogueError& error) {
@@ -161,19 +168,19 @@ void Materiaux::Edit(const QString& title, const UserMaterial& start,
         QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(error.what()));
     return;
   }
-  Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(form.Result()->Row.Name)));
-  emit CatalogueChanged();
+  Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(name)));
+  emit CatalogueChanged(changes);
 }
 
 void Materiaux::Ajouter() {
-  Edit(QStringLiteral("Ajouter un matériau"), session::NewMaterial(), {});
+  Edit(QStringLiteral("Ajouter un matériau"), session::NewMaterial(), {}, {});
 }
 
 void Materiaux::Dupliquer() {
   const int row = SelectedRow(QStringLiteral("dupliquer"));
   if (row < 0) return;
   Edit(QStringLiteral("Dupliquer un matériau"),
-       session::CopyOf(shown_.Rows()[static_cast<std::size_t>(row)]), {});
+       session::CopyOf(shown_.Rows()[static_cast<std::size_t>(row)]), {}, {});
 }
 
 void Materiaux::Modifier() {
@@ -183,7 +190,8 @@ void Materiaux::Modifier() {
   UserMaterial material;
   material.Row = shown_.Rows()[index];
   material.Source = table_->item(row, table_->columnCount() - 1)->text().toStdString();
-  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index));
+  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index),
+       material.Row.Name);
 }
 
 void Materiaux::Supprimer() {
@@ -195,6 +203,9 @@ void Materiaux::Supprimer() {
     Tell(QStringLiteral("« %1 » vient du catalogue livré, qui n'est jamais modifié.").arg(Q(name)));
     return;
   }
+  if (!Ask(this, windowTitle(), Q(session::DeleteQuestion(name)), QStringLiteral("Supprimer"))) {
+    return;
+  }
   try {
     user_.Remove(name);
   } catch (const CatalogueError& error) {
@@ -204,7 +215,7 @@ void Materiaux::Supprimer() {
     return;
   }
   Tell(QStringLiteral("« %1 » supprimé de vos matériaux.").arg(Q(name)));
-  emit CatalogueChanged();
+  emit CatalogueChanged({{name, std::string()}});
 }
 
 }  // namespace quillane::ui

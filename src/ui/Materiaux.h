@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "materials/UserCatalogue.h"
+#include "session/MaterialEntry.h"
 
 class QLabel;
 class QLineEdit;
@@ -51,13 +52,16 @@ class Materiaux : public QMainWindow {
   void Supprimer();
 
  signals:
-  // A user row was written or deleted: the catalogue is to be read again.
-  void CatalogueChanged();
+  // A user row was written or deleted: the catalogue is to be read again, and a pick of a row
+  // among `changes` follows it.
+  void CatalogueChanged(const std::vector<session::RowChange>& changes);
 
  private:
   // The row chosen in the table, or -1 after telling that one is needed for the action.
   int SelectedRow(const QString& action);
-  void Edit(const QString& title, const UserMaterial& start, const std::string& replacing);
+  // `replacing` is the user row the save writes over, `edited` the row the form started from.
+  void Edit(const QString& title, const UserMaterial& start, const std::string& replacing,
+            const std::string& edited);
   void Tell(const QString& text);
 
   UserCatalogue& user_;

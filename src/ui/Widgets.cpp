@@ -2,6 +2,8 @@
 
 #include <QLocale>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTableWidgetItem>
@@ -21,6 +23,16 @@ void ShowInFront(QWidget& window) {
   window.show();
   window.raise();
   window.activateWindow();
+}
+
+bool Ask(QWidget* parent, const QString& title, const QString& question, const QString& act) {
+  QMessageBox box(QMessageBox::Question, title, question, QMessageBox::NoButton, parent);
+  QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+  QPushButton* yes = box.addButton(act, QMessageBox::AcceptRole);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == yes;
 }
 
 namespace {

@@ -35,6 +35,10 @@ Widget* Named(const char* name, Args&&... args) {
 // Shows a window non-modal in front of the others.
 void ShowInFront(QWidget& window);
 
+// Asks a question before an action that cannot be taken back without it: true when the user
+// presses `act`; "Annuler" is the default, so that Enter or Escape changes nothing.
+bool Ask(QWidget* parent, const QString& title, const QString& question, const QString& act);
+
 // Gives a window the size it wants, within the room its screen leaves for windows, so that no
 // button of it lies below the screen's edge.
 void ResizeWithinScreen(QWidget& window, int width, int height);

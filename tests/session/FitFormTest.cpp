@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -208,15 +209,18 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   fit::FitResult result;
   result.Names = {"coating.SigmaQ"};
   result.Value = {1.5e8};
-  const FitSaving saved = SaveFit(ready.Base, result, "essai.csv", user);
+  FitSaving saved = PrepareFit(ready.Base, result, "essai.csv");
   ASSERT_TRUE(saved.Fitted) << saved.Refusal;
+  EXPECT_FALSE(user.Exists());
+  ASSERT_TRUE(WriteFit(saved, user));
   EXPECT_EQ(saved.Fitted->CoatingName, "NiCrAlY (ajusté)");
   ASSERT_EQ(user.Read().size(), 1u);
   EXPECT_EQ(user.Read()[0].Row.SigmaQ, 1.5e8);
+  EXPECT_EQ(saved.Write.Written.size(), 1u);
   // A figure beyond the catalogue's bounds saves nothing.
   result.Names = {"contact.Lambda"};
   result.Value = {2e4};
-  const FitSaving beyond = SaveFit(ready.Base, result, "essai.csv", user);
+  const FitSaving beyond = PrepareFit(ready.Base, result, "essai.csv");
   EXPECT_FALSE(beyond.Fitted);
   EXPECT_EQ(
       beyond.Refusal.rfind("Les valeurs ajustées ne peuvent pas être enregistrées :\n\n• ", 0), 0u)
@@ -228,10 +232,62 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   UserCatalogue unwritable(dir / "plein" / "fichier" / "materiaux.db");
   result.Names = {"coating.SigmaQ"};
   result.Value = {1.5e8};
-  const FitSaving failed = SaveFit(ready.Base, result, "essai.csv", unwritable);
+  FitSaving failed = PrepareFit(ready.Base, result, "essai.csv");
+  EXPECT_FALSE(WriteFit(failed, unwritable));
   EXPECT_FALSE(failed.Fitted);
   EXPECT_EQ(failed.Refusal.rfind("Le matériau n'a pas été enregistré :\n", 0), 0u)
       << failed.Refusal;
+}
+
+TEST_F(FitReadingTest, AWriteOfTheUsersRowsIsTakenBackExactly) {
+  const auto row = [this](const char* name, double lambda, const char* source) {
+    UserMaterial material{*catalogue.FindMaterial("contact"), source};
+    material.Row.Name = name;
+    material.Row.Lambda = lambda;
+    return material;
+  };
+  const auto names = [](const std::vector<UserMaterial>& rows) {
+    std::vector<std::string> told;
+    for (const UserMaterial& m : rows)
+      told.push_back(m.Row.Name + "=" + std::to_string(m.Row.Lambda));
+    std::sort(told.begin(), told.end());
+    return told;
+  };
+  struct Case {
+    std::vector<UserMaterial> Before;
+    std::size_t Replaced;
+  };
+  const Case cases[] = {
+      {{}, 0},
+      {{row("Contact", 5, "mesure"), row("A", 3, "")}, 1},
+      {{row("A", 3, "")}, 0},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    UserCatalogue user(dir / ("u" + std::to_string(n++) + ".db"));
+    if (!c.Before.empty()) user.SaveAll(c.Before);
+    const std::vector<UserMaterial> before = user.Read();
+    const RowsWrite write = WriteRows(user, {row("contact", 7, "ajusté"), row("B", 2, "")});
+    EXPECT_EQ(write.Replaced.size(), c.Replaced);
+    EXPECT_EQ(user.Read().size(), before.size() + 2 - c.Replaced);
+    TakeBack(user, write);
+    EXPECT_EQ(names(user.Read()), names(before));
+    for (const UserMaterial& m : user.Read()) {
+      if (m.Row.Name == "Contact") {
+        EXPECT_EQ(m.Source, "mesure");
+      }
+    }
+  }
+
+  fit::FittedMaterials fitted;
+  fitted.HeatFlux = 4e5;
+  EXPECT_EQ(ApplyQuestion(fitted), "");
+  fitted.Rows = {row("contact", 7, "")};
+  fitted.Contact = true;
+  EXPECT_EQ(ApplyQuestion(fitted),
+            "Appliquer l'ajustement écrit dans vos matériaux :\n• la ligne « contact », que tous "
+            "les calculs suivants utiliseront, quels que soient les matériaux choisis ;\n\n"
+            "« Annuler la saisie » reprend ce changement. Appliquer l'ajustement ?");
 }
 
 TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {

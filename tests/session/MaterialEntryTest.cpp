@@ -107,5 +107,82 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   EXPECT_EQ(found, 1);
 }
 
+// The shipped rows of the small catalogue, with or without the user's "Mon NiCr" over them.
+MaterialsCatalogue Catalogue(const test::TempDir& dir, bool mine) {
+  if (!std::filesystem::exists(dir / "p1.db")) {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  }
+  UserCatalogue user(dir / (mine ? "mine.db" : "none.db"));
+  if (mine) {
+    MaterialEntries entries = Steel();
+    entries.Name = "Mon NiCr";
+    user.Save(*ReadMaterialEntries(entries).Material);
+  }
+  std::string fault;
+  return OpenMergedCatalogue(dir / "p1.db", user, fault);
+}
+
+TEST(MaterialEntryTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {
+  test::TempDir dir;
+  const MaterialsCatalogue catalogue = Catalogue(dir, true);
+  struct Case {
+    const char* Name;
+    const char* Edited;
+    const char* Question;
+    std::vector<RowChange> Changes;
+    const char* Replacing;
+  };
+  const Case cases[] = {
+      {"mon nicr",
+       "",
+       "Vos matériaux ont déjà une ligne « Mon NiCr ». La remplacer par « mon nicr » ?",
+       {{"Mon NiCr", "mon nicr"}},
+       ""},
+      {"MON NICR", "Mon NiCr", "", {{"Mon NiCr", "MON NICR"}}, "Mon NiCr"},
+      {"Autre", "Mon NiCr", "", {{"Mon NiCr", "Autre"}}, "Mon NiCr"},
+      {"nicraly",
+       "",
+       "« NiCrAlY » vient du catalogue livré. Votre matériau « nicraly » le remplacera dans tous "
+       "les calculs suivants. Continuer ?",
+       {{"NiCrAlY", "nicraly"}},
+       ""},
+      // Editing a shipped row makes a user row over it: that is what the user asked for.
+      {"NiCrAlY", "NiCrAlY", "", {{"NiCrAlY", "NiCrAlY"}}, ""},
+      {"Autre", "", "", {}, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReplaceQuestion(catalogue, c.Name, c.Edited), c.Question) << c.Name;
+    EXPECT_EQ(SaveChanges(catalogue, c.Name, c.Replacing), c.Changes) << c.Name;
+  }
+  EXPECT_EQ(DeleteQuestion("Mon NiCr"),
+            "Supprimer « Mon NiCr » de vos matériaux ? Cette suppression ne peut pas être "
+            "annulée.");
+}
+
+TEST(MaterialEntryTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone) {
+  test::TempDir dir;
+  const MaterialsCatalogue with = Catalogue(dir, true);
+  const MaterialsCatalogue without = Catalogue(dir, false);
+  struct Case {
+    const char* Picked;
+    std::vector<RowChange> Changes;
+    const MaterialsCatalogue* After;
+    const char* Followed;
+  };
+  const Case cases[] = {
+      {"mon nicr", {{"Mon NiCr", "Mon NiCr 2"}}, &with, "Mon NiCr 2"},
+      {"Mon NiCr", {{"Mon NiCr", ""}}, &without, ""},
+      // A deleted user row uncovers the shipped row of its name, which stays picked.
+      {"contact", {{"Contact", ""}}, &without, "contact"},
+      {"NiCrAlY", {{"Mon NiCr", ""}}, &without, "NiCrAlY"},
+      {"", {{"Mon NiCr", ""}}, &without, ""},
+      // A case's material missing from the catalogue stays named until the run tells it.
+      {"Ancien", {{"Mon NiCr", "Autre"}}, &with, "Ancien"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FollowedPick(c.Picked, c.Changes, *c.After), c.Followed) << c.Picked;
+  }
+}
+
 }  // namespace
 }  // namespace quillane::session

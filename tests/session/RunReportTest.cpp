@@ -77,8 +77,9 @@ TEST(RunReportTest, EachEndIsToldOnTheStatusLineBeneathTheCommandsAndInABox) {
   EXPECT_EQ(r.Summary, r.Status);
   EXPECT_EQ(r.Box, "Le calcul ne peut pas démarrer :\n\n• x");
   EXPECT_EQ(CaseOpened("cas.json", {"A", "B"}),
-            "Cas ouvert : cas.json ; le matériau « A » n'est pas dans le catalogue ; le matériau "
-            "« B » n'est pas dans le catalogue");
+            "Cas ouvert : cas.json ; le matériau « A » n'est ni dans le catalogue livré ni dans "
+            "vos matériaux ; le matériau « B » n'est ni dans le catalogue livré ni dans vos "
+            "matériaux");
 }
 
 TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {

@@ -4,6 +4,7 @@
 // the input window picks, with the fitted heat flux.
 
 #include <qcustomplot.h>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTableWidget>
@@ -118,7 +119,14 @@ TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
 }
 
 TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
-  const ModalWatcher watcher;
+  QString answer = QStringLiteral("Annuler");
+  const ModalWatcher watcher([&answer](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    for (QAbstractButton* button : box != nullptr ? box->buttons() : QList<QAbstractButton*>{}) {
+      if (button->text() == answer) return button->click();
+    }
+    ModalWatcher::Dismiss(modal);
+  });
   OpenFit();
   ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
   Check({"coating.SigmaQ", "HeatFlux"});
@@ -126,6 +134,14 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
   const fit::FitResult result = *fit->Result();
   ASSERT_EQ(result.Names[1], "HeatFlux");
+  // The user is asked first, in words that say every later run takes the row; refused, nothing
+  // is written.
+  EXPECT_FALSE(fit->Appliquer());
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("tous les calculs suivants")))
+      << watcher.MessageTexts[0].toStdString();
+  EXPECT_FALSE(UserCatalogue(dir / "user" / "materiaux.db").Exists());
+  answer = QStringLiteral("Appliquer");
   QTest::mouseClick(Part<QPushButton>("Appliquer"), Qt::LeftButton);
 
   // The user row: NiCrAlY's figures with the fitted quenching stress, and where it comes from.
@@ -143,9 +159,15 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
   ASSERT_EQ(picked.size(), 1);
   EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));
+  // Undone, the row goes with the inputs; redone, it comes back.
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY");
   EXPECT_EQ(state.Input.HeatFlux, 600000);
+  EXPECT_TRUE(UserCatalogue(dir / "user" / "materiaux.db").Read().empty());
+  EXPECT_EQ(window->Catalogue().FindMaterial("NiCrAlY (ajusté)"), nullptr);
+  window->UndoStack().redo();
+  EXPECT_EQ(UserCatalogue(dir / "user" / "materiaux.db").Read().size(), 1u);
+  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
 }
 
 }  // namespace

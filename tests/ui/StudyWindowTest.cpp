@@ -142,6 +142,13 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheRowsOfSinglePointsAndExportsTheBatchT
   EXPECT_NE(Cell(0, 2), Cell(2, 2));
   ASSERT_TRUE(study->ExportTable(QString::fromStdString((dir / "table.csv").string())));
   EXPECT_EQ(ReadFile(dir / "table.csv"), study::TableCsv(expected, rows));
+
+  // Shown again, the window keeps the entries beside the rows they gave.
+  study->close();
+  ShowStudy();
+  EXPECT_EQ(Part<QLineEdit>("From1")->text(), "250");
+  EXPECT_EQ(Part<QSpinBox>("Steps1")->value(), 2);
+  EXPECT_EQ(study->Table().rowCount(), 3);
 }
 
 TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
