@@ -11,6 +11,14 @@ namespace quillane::fit {
 
 namespace {
 
+RecordFault MakeFault(RecordFault::Kind what, const std::string& origin, std::size_t line = 0) {
+  RecordFault fault;
+  fault.What = what;
+  fault.Origin = origin;
+  fault.Line = line;
+  return fault;
+}
+
 std::string Trim(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '"'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -47,7 +55,7 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
     start = end + 1;
     ++lineNumber;
     if (line.empty() || line.front() == '#') continue;
-    const std::string where = origin + ", line " + std::to_string(lineNumber) + ": ";
+    const auto fault = [&](RecordFault::Kind what) { return MakeFault(what, origin, lineNumber); };
     if (separator == 0) {
       separator = line.find(';') != std::string::npos ? ';' : ',';
       const std::vector<std::string> names = Split(line, separator);
@@ -61,21 +69,23 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
                       : name == "temperature" ? &temperatureColumn
                                               : nullptr;
         if (column != nullptr && *column >= 0) {
-          throw RecordError(where + "the column \"" + name + "\" is named twice.");
+          RecordFault twice = fault(RecordFault::Kind::NamedTwice);
+          twice.Column = name;
+          throw RecordError(std::move(twice));
         }
         if (column != nullptr) *column = static_cast<int>(i);
       }
       if (timeColumn < 0 || curvatureColumn < 0) {
-        throw RecordError(where +
-                          "the header must name the columns \"time\" (s) and "
-                          "\"curvature\" (1/m), and may name \"temperature\" (K).");
+        throw RecordError(fault(RecordFault::Kind::NoHeader));
       }
       continue;
     }
     const std::vector<std::string> cells = Split(line, separator);
     if (cells.size() != columns) {
-      throw RecordError(where + std::to_string(cells.size()) + " fields where the header names " +
-                        std::to_string(columns) + ".");
+      RecordFault count = fault(RecordFault::Kind::FieldCount);
+      count.Count = cells.size();
+      count.Expected = columns;
+      throw RecordError(std::move(count));
     }
     // A decimal comma can only be told from a separator when semicolons separate the fields.
     const auto number = [&](int column, const char* name, bool optional) {
@@ -84,15 +94,19 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
       auto value = format::ParseStrict(cell, '.', '\0');
       if (!value && separator == ';') value = format::ParseStrict(cell, ',', '\0');
       if (!value) {
-        throw RecordError(where + name + " \"" + cell + "\" is not a finite number.");
+        RecordFault bad = fault(RecordFault::Kind::NotNumber);
+        bad.Column = name;
+        bad.Cell = cell;
+        throw RecordError(std::move(bad));
       }
       return *value;
     };
     const double time = number(timeColumn, "time", false);
     if (!record.Time.empty() && !(time > record.Time.back())) {
-      throw RecordError(where + "time " + format::FormatShortest(time) +
-                        " s does not come after the previous " +
-                        format::FormatShortest(record.Time.back()) + " s.");
+      RecordFault order = fault(RecordFault::Kind::NotAfter);
+      order.Time = time;
+      order.Previous = record.Time.back();
+      throw RecordError(std::move(order));
     }
     record.Time.push_back(time);
     record.Curvature.push_back(number(curvatureColumn, "curvature", false));
@@ -100,17 +114,45 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
       record.Temperature.push_back(number(temperatureColumn, "temperature", true));
     }
   }
-  if (separator == 0) throw RecordError(origin + ": the record is empty; it needs a header row.");
+  if (separator == 0) throw RecordError(MakeFault(RecordFault::Kind::Empty, origin));
   if (record.Time.size() < 2) {
-    throw RecordError(origin + ", line " + std::to_string(lineNumber) +
-                      ": a record needs at least two rows of measurements.");
+    throw RecordError(MakeFault(RecordFault::Kind::TooFewRows, origin, lineNumber));
   }
   return record;
 }
 
+std::string English(const RecordFault& fault) {
+  using Kind = RecordFault::Kind;
+  const std::string where = fault.Origin + ", line " + std::to_string(fault.Line) + ": ";
+  switch (fault.What) {
+    case Kind::Unreadable:
+      return "Cannot read the record " + fault.Origin + ".";
+    case Kind::Empty:
+      return fault.Origin + ": the record is empty; it needs a header row.";
+    case Kind::NamedTwice:
+      return where + "the column \"" + fault.Column + "\" is named twice.";
+    case Kind::NoHeader:
+      return where +
+             "the header must name the columns \"time\" (s) and \"curvature\" (1/m), and may "
+             "name \"temperature\" (K).";
+    case Kind::FieldCount:
+      return where + std::to_string(fault.Count) + " fields where the header names " +
+             std::to_string(fault.Expected) + ".";
+    case Kind::NotNumber:
+      return where + fault.Column + " \"" + fault.Cell + "\" is not a finite number.";
+    case Kind::NotAfter:
+      return where + "time " + format::FormatShortest(fault.Time) +
+             " s does not come after the previous " + format::FormatShortest(fault.Previous) +
+             " s.";
+    case Kind::TooFewRows:
+      return where + "a record needs at least two rows of measurements.";
+  }
+  return fault.Origin + ": not a record.";
+}
+
 CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw RecordError("Cannot read the record " + path.string() + ".");
+  if (!file) throw RecordError(MakeFault(RecordFault::Kind::Unreadable, path.string()));
   std::ostringstream text;
   text << file.rdbuf();
   return ReadRecordText(text.str(), path.string());

@@ -168,6 +168,46 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
   return rows;
 }
 
+namespace {
+
+std::string Shortest(double value, char separator) {
+  std::string text = format::FormatShortest(value);
+  std::replace(text.begin(), text.end(), '.', separator);
+  return text;
+}
+
+}  // namespace
+
+std::string RecordRefused(const std::string& path, const fit::RecordFault* fault, char separator) {
+  using Kind = fit::RecordFault::Kind;
+  const std::string head = "L'enregistrement " + path + " ne peut pas servir à un ajustement :\n";
+  if (fault == nullptr) return head + "il ne peut pas être lu.";
+  const std::string line = "ligne " + std::to_string(fault->Line) + " : ";
+  switch (fault->What) {
+    case Kind::Unreadable:
+      return head + "le fichier ne peut pas être lu.";
+    case Kind::Empty:
+      return head + "l'enregistrement est vide ; il lui faut une ligne d'en-tête.";
+    case Kind::NamedTwice:
+      return head + line + "la colonne « " + fault->Column + " » est nommée deux fois.";
+    case Kind::NoHeader:
+      return head + line +
+             "l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
+             "nommer « temperature » (K).";
+    case Kind::FieldCount:
+      return head + line + std::to_string(fault->Count) + " champs là où l'en-tête en nomme " +
+             std::to_string(fault->Expected) + ".";
+    case Kind::NotNumber:
+      return head + line + fault->Column + " « " + fault->Cell + " » n'est pas un nombre fini.";
+    case Kind::NotAfter:
+      return head + line + "le temps " + Shortest(fault->Time, separator) +
+             " s ne vient pas après le précédent, " + Shortest(fault->Previous, separator) + " s.";
+    case Kind::TooFewRows:
+      return head + line + "un enregistrement doit avoir au moins deux lignes de mesures.";
+  }
+  return head + "ce n'est pas un enregistrement.";
+}
+
 std::string AppliedText(const fit::FittedMaterials& fitted) {
   std::vector<std::string> done;
   if (!fitted.CoatingName.empty()) {

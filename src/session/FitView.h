@@ -48,6 +48,9 @@ std::string OverlayTitle(const std::string& recordName, bool fitted);
 // de la face arrière".
 std::string RecordText(const fit::CalibrationRecord& record, const std::string& fileName,
                        char separator);
+// Why a record cannot serve a fit, in the window's French (numbers with `separator`); `fault` is
+// null when the reader told no fault of the record itself.
+std::string RecordRefused(const std::string& path, const fit::RecordFault* fault, char separator);
 // The solver's last iteration while it runs: "Itération 12 — coût 3,142E-04".
 std::string IterationText(const fit::FitProgress& progress, char separator);
 // The status line once a fit has ended well, or was cancelled.

@@ -219,18 +219,21 @@ void AjustementMesures::BuildWidgets() {
   connect(appliquer_, &QPushButton::clicked, this, [this] { Appliquer(); });
 }
 
+bool AjustementMesures::RefuseRecord(const QString& text) {
+  Tell(QStringLiteral("Enregistrement refusé : %1").arg(text.section(QLatin1Char('\n'), 1)));
+  QMessageBox::warning(this, windowTitle(), text);
+  return false;
+}
+
 bool AjustementMesures::OpenRecord(const QString& path) {
   if (job_.IsRunning()) return false;
   fit::CalibrationRecord record;
   try {
     record = fit::ReadRecordFile(std::filesystem::path(path.toStdString()));
-  } catch (const std::exception& error) {
-    const QString text =
-        QStringLiteral("L'enregistrement %1 ne peut pas servir à un ajustement :\n%2")
-            .arg(path, Q(error.what()));
-    Tell(QStringLiteral("Enregistrement refusé : %1").arg(Q(error.what())));
-    QMessageBox::warning(this, windowTitle(), text);
-    return false;
+  } catch (const fit::RecordError& error) {
+    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), error.Fault(), separator_)));
+  } catch (const std::exception&) {
+    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), nullptr, separator_)));
   }
   record_ = std::move(record);
   recordPath_ = path;

@@ -92,6 +92,8 @@ class AjustementMesures : public QMainWindow {
   void Plot();
   void ChooseRecord();
   void Tell(const QString& text);
+  // Tells a record refused, on the status line and in a box; false.
+  bool RefuseRecord(const QString& text);
 
   FitLinks links_;
   UserCatalogue& user_;

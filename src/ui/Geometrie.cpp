@@ -909,12 +909,11 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   std::string namedCatalogue;
   try {
     namedCatalogue = form_.OpenCase(std::filesystem::path(path.toStdString()));
-  } catch (const std::exception& error) {
-    Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
-    QMessageBox::warning(
-        this, QApplication::applicationName(),
-        QStringLiteral("Le cas n'a pas pu être ouvert :\n%1").arg(Q(error.what())));
-    return false;
+  } catch (const CaseError& error) {
+    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), &error.Fault(),
+                                               state_.Locale.DecimalSeparator)));
+  } catch (const std::exception&) {
+    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), nullptr, '.')));
   }
   ShowInputs();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
@@ -933,17 +932,24 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   return true;
 }
 
+bool Geometrie::RefuseCase(const QString& text) {
+  // The status line keeps the first line's gist; the box tells the whole.
+  Inform(text.section(QLatin1Char('\n'), 0, 0) + QLatin1Char(' ') +
+         text.section(QLatin1Char('\n'), 1));
+  QMessageBox::warning(this, QApplication::applicationName(), text);
+  return false;
+}
+
 bool Geometrie::SaveCaseTo(const QString& path) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   try {
     quillane::SaveCaseFile(std::filesystem::path(path.toStdString()), state_.Input);
-  } catch (const std::exception& error) {
-    Inform(QStringLiteral("Cas non enregistré : %1").arg(Q(error.what())));
-    QMessageBox::warning(
-        this, QApplication::applicationName(),
-        QStringLiteral("Le cas n'a pas pu être enregistré :\n%1").arg(Q(error.what())));
-    return false;
+  } catch (const CaseError& error) {
+    return RefuseCase(Q(
+        session::CaseNotSaved(path.toStdString(), &error.Fault(), state_.Locale.DecimalSeparator)));
+  } catch (const std::exception&) {
+    return RefuseCase(Q(session::CaseNotSaved(path.toStdString(), nullptr, '.')));
   }
   Inform(QStringLiteral("Cas enregistré : %1").arg(path));
   return true;

@@ -119,6 +119,8 @@ class Geometrie : public QMainWindow {
   // Case files without a dialog; false (and a message) on failure.
   bool OpenCaseFrom(const QString& path);
   bool SaveCaseTo(const QString& path);
+  // Tells a case not opened or saved, on the status line and in a box; false.
+  bool RefuseCase(const QString& text);
 
   // Commits the box that has the focus when its text was edited, as leaving it would.
   void CommitPendingEdit();

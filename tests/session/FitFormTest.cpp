@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "cli/FitProgram.h"
+#include "fit/CalibrationRecord.h"
 #include "session/FitForm.h"
 #include "session/FitView.h"
 
@@ -407,6 +408,39 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
       "Ajustement appliqué : matériau « NiCrAlY (ajusté) » enregistré et choisi comme dépôt ; "
       "ligne « contact » de vos matériaux enregistrée ; flux thermique reporté dans la "
       "fenêtre de saisie.");
+}
+
+TEST(FitViewTest, ARecordsFaultIsWordedInFrenchFromItsData) {
+  const struct {
+    const char* Text;
+    const char* French;
+  } cases[] = {
+      {"", "l'enregistrement est vide ; il lui faut une ligne d'en-tête."},
+      {"time,time\n", "ligne 1 : la colonne « time » est nommée deux fois."},
+      {"# essai\ntemps,courbure\n",
+       "ligne 2 : l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
+       "nommer « temperature » (K)."},
+      {"time,curvature\n0,1,2\n", "ligne 2 : 3 champs là où l'en-tête en nomme 2."},
+      {"time;curvature\n0;1,5\n0,5;abc\n", "ligne 3 : curvature « abc » n'est pas un nombre fini."},
+      {"time,curvature\n0.3,1\n0.2,1\n",
+       "ligne 3 : le temps 0,2 s ne vient pas après le précédent, 0,3 s."},
+      {"time,curvature\n0,1",
+       "ligne 2 : un enregistrement doit avoir au moins deux lignes de "
+       "mesures."},
+  };
+  for (const auto& c : cases) {
+    try {
+      fit::ReadRecordText(c.Text, "r.csv");
+      ADD_FAILURE() << c.Text;
+    } catch (const fit::RecordError& error) {
+      ASSERT_NE(error.Fault(), nullptr);
+      EXPECT_EQ(RecordRefused("/m/r.csv", error.Fault(), ','),
+                std::string("L'enregistrement /m/r.csv ne peut pas servir à un ajustement :\n") +
+                    c.French)
+          << c.Text;
+      EXPECT_EQ(fit::English(*error.Fault()), error.what());
+    }
+  }
 }
 
 }  // namespace

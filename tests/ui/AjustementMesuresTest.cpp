@@ -114,7 +114,9 @@ TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
   const QString& text = watcher.MessageTexts.front();
   EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
-  EXPECT_TRUE(text.contains("line 4")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith(
+      QString::fromUtf8("ligne 4 : le temps 1 s ne vient pas après le précédent, 1 s.")))
+      << text.toStdString();
   EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
 }
 
