@@ -5,6 +5,7 @@
 
 #include "model/Errors.h"
 #include "session/FormEntry.h"
+#include "session/MaterialEntry.h"
 #include "session/WindowText.h"
 
 namespace quillane::session {
@@ -194,8 +195,8 @@ bool WriteFit(FitSaving& saving, UserCatalogue& user) {
   if (!saving.Fitted || saving.Fitted->Rows.empty()) return saving.Fitted.has_value();
   try {
     saving.Write = WriteRows(user, saving.Fitted->Rows);
-  } catch (const CatalogueError& error) {
-    saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
+  } catch (const CatalogueError&) {
+    saving.Refusal = NotWritten("Le matériau n'a pas été enregistré", user.Path());
     saving.Fitted.reset();
     return false;
   }

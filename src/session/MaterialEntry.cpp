@@ -125,6 +125,12 @@ std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::stri
          " » le remplacera dans tous les calculs suivants. Continuer ?";
 }
 
+std::string NotWritten(const std::string& head, const std::filesystem::path& file) {
+  return head + " :\nvos matériaux (" + file.string() +
+         ") ne peuvent pas être écrits : dossier protégé, disque plein, fichier endommagé ou "
+         "ouvert par un autre programme. Le fichier reste tel qu'il était.";
+}
+
 std::string DeleteQuestion(const std::string& name) {
   return "Supprimer « " + name +
          " » de vos matériaux ? Cette suppression ne peut pas être annulée.";

@@ -3,6 +3,7 @@
 // run can use or into the faults that stop it, and the rows the "Matériaux" window starts from.
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,10 @@ std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::stri
                             const std::string& edited);
 // The question asked before deleting the user row `name`.
 std::string DeleteQuestion(const std::string& name);
+
+// Why the user's rows were not written or deleted, in French: `head` ("Le matériau n'a pas été
+// enregistré"), the file and what can cause it. The storage's own text is not the user's.
+std::string NotWritten(const std::string& head, const std::filesystem::path& file);
 
 // A row of the catalogue replaced (`After` its new name) or deleted (`After` empty).
 struct RowChange {

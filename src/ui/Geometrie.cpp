@@ -471,10 +471,10 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
 void Geometrie::WriteUserRows(const std::function<void(UserCatalogue&)>& write) {
   try {
     write(user_);
-  } catch (const CatalogueError& error) {
-    QMessageBox::warning(this, QApplication::applicationName(),
-                         QStringLiteral("Vos matériaux n'ont pas été modifiés :\n%1")
-                             .arg(QString::fromStdString(error.what())));
+  } catch (const CatalogueError&) {
+    QMessageBox::warning(
+        this, QApplication::applicationName(),
+        Q(session::NotWritten("Vos matériaux n'ont pas été modifiés", user_.Path())));
   }
   ReloadCatalogue();
 }

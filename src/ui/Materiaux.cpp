@@ -162,10 +162,10 @@ void Materiaux::Edit(const QString& title, const UserMaterial& start, const std:
   const std::vector<session::RowChange> changes = session::SaveChanges(shown_, name, replacing);
   try {
     user_.Save(*form.Result(), replacing);
-  } catch (const CatalogueError& error) {
+  } catch (const CatalogueError&) {
     QMessageBox::warning(
         this, windowTitle(),
-        QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(error.what()));
+        Q(session::NotWritten("Le matériau n'a pas été enregistré", user_.Path())));
     return;
   }
   Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(name)));
@@ -208,10 +208,9 @@ void Materiaux::Supprimer() {
   }
   try {
     user_.Remove(name);
-  } catch (const CatalogueError& error) {
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Le matériau n'a pas été supprimé :\n%1").arg(error.what()));
+  } catch (const CatalogueError&) {
+    QMessageBox::warning(this, windowTitle(),
+                         Q(session::NotWritten("Le matériau n'a pas été supprimé", user_.Path())));
     return;
   }
   Tell(QStringLiteral("« %1 » supprimé de vos matériaux.").arg(Q(name)));

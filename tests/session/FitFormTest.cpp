@@ -236,8 +236,13 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   FitSaving failed = PrepareFit(ready.Base, result, "essai.csv");
   EXPECT_FALSE(WriteFit(failed, unwritable));
   EXPECT_FALSE(failed.Fitted);
-  EXPECT_EQ(failed.Refusal.rfind("Le matériau n'a pas été enregistré :\n", 0), 0u)
-      << failed.Refusal;
+  // It names the user's file, in French, and none of the storage's own text.
+  EXPECT_EQ(failed.Refusal, "Le matériau n'a pas été enregistré :\nvos matériaux (" +
+                                unwritable.Path().string() +
+                                ") ne peuvent pas être écrits : dossier protégé, disque plein, "
+                                "fichier endommagé ou ouvert par un autre programme. Le fichier "
+                                "reste tel qu'il était.");
+  EXPECT_EQ(user.Read().size(), 1u);
 }
 
 TEST_F(FitReadingTest, AWriteOfTheUsersRowsIsTakenBackExactly) {
