@@ -123,7 +123,11 @@ struct StudyCurve {
   std::vector<double> Y;
   double Key = 0;    // the value of the other quantity that the curve keeps (its box's unit)
   std::string Name;  // the legend's "HeatFlux = 300 kW/m²"; empty without another quantity
+  double Shade = 0;  // where Key lies on the colour scale, from 0 to 1
 };
+
+// The most curves a legend tells apart; more are told apart by a colour scale.
+inline constexpr std::size_t kMostLegendCurves = 12;
 
 struct StudyChart {
   std::vector<StudyCurve> Curves;    // in rising order of Key
@@ -133,6 +137,11 @@ struct StudyChart {
   std::string XLabel;                // "HeatFlux (kW/m²)"
   std::string YLabel;                // "FinalCurvature (1/m)"
   std::string Title;                 // "FinalCurvature en fonction de HeatFlux"
+  // More than kMostLegendCurves curves: no legend, but a colour scale of the other quantity
+  // (logarithmic when it was varied so) from the lowest Key to the highest.
+  bool Scale = false;
+  bool ScaleLog = false;
+  std::string ScaleLabel;  // "SubstrateWidth (mm)"
 };
 
 // The chart of `result` (an index of the result columns) against the varied quantity
@@ -151,9 +160,6 @@ std::vector<double> RankCorrelations(const study::Study& study, const study::Stu
 // 0,97 ; coating.SigmaQ -0,12", "indéfinie" where the correlation is not defined.
 std::string CorrelationText(const study::Study& study, const study::StudyRows& rows,
                             std::size_t result, char separator);
-
-// The numbers of a table row: the point (from 1), the values used, the results.
-std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point);
 
 // A finished point as a study hands it over: its index and its row.
 using FinishedPoint = std::pair<std::size_t, study::PointResult>;

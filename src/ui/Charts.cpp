@@ -25,8 +25,10 @@ namespace quillane::ui {
 
 namespace {
 
+// Twelve tones, as many as a legend tells apart (session::kMostLegendCurves).
 constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
-                             0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
+                             0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B,
+                             0xFFE84393, 0xFF6D4C41, 0xFF2E86C1, 0xFF000000};
 
 class LocaleTicker : public QCPAxisTicker {
  protected:

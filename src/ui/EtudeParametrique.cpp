@@ -15,18 +15,20 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <limits>
 
+#include "graphics/ChartDrawing.h"
 #include "io/AtomicFile.h"
 #include "session/StudyView.h"
 #include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
 #include "ui/Charts.h"
+#include "ui/StudyTableModel.h"
 #include "ui/Widgets.h"
 
 namespace quillane::ui {
@@ -35,6 +37,18 @@ namespace {
 
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
+
+// The colour scale of the batch study's colour maps, so that a window and a file read alike.
+QCPColorGradient BatchScale() {
+  QCPColorGradient gradient;
+  constexpr int kStops = 8;
+  for (int i = 0; i <= kStops; ++i) {
+    const double t = static_cast<double>(i) / kStops;
+    const graphics::RGB colour = graphics::ScaleColour(t);
+    gradient.setColorStopAt(t, QColor(colour.Red, colour.Green, colour.Blue));
+  }
+  return gradient;
+}
 
 }  // namespace
 
@@ -174,9 +188,15 @@ void EtudeParametrique::BuildWidgets() {
   layout->addWidget(status_);
 
   auto* splitter = new QSplitter(Qt::Horizontal, central);
-  table_ = Named<QTableWidget>("StudyTable", splitter);
+  table_ = Named<QTableView>("StudyTable", splitter);
+  model_ = new StudyTableModel(table_);
+  table_->setModel(model_);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setWordWrap(false);
   table_->verticalHeader()->hide();
+  // Every row one line high: the view then never measures rows.
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   auto* chartPane = new QWidget(splitter);
   auto* chartLayout = new QVBoxLayout(chartPane);
   chartLayout->setContentsMargins(0, 0, 0, 0);
@@ -193,6 +213,11 @@ void EtudeParametrique::BuildWidgets() {
   chart_->setMinimumSize(360, 280);
   frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
   frame_->OnReport([this](const QString& text) { Tell(text); });
+  // Kept aside until a chart of many curves needs it beside the plot.
+  colourScale_ = new QCPColorScale(chart_);
+  colourScale_->setVisible(false);
+  colourScale_->setGradient(BatchScale());
+  colourScale_->axis()->setLabelFont(chart_->font());
   chartLayout->addWidget(chart_, 1);
   correlation_ = Named<QLabel>("RankCorrelation", chartPane);
   correlation_->setWordWrap(true);
@@ -235,7 +260,15 @@ void EtudeParametrique::ResetRanges() {
 }
 
 void EtudeParametrique::Reopen() {
-  if (!worker_.IsRunning() && finished_ == 0) ResetRanges();
+  if (!worker_.IsRunning() && FinishedPoints() == 0) ResetRanges();
+}
+
+std::size_t EtudeParametrique::FinishedPoints() const {
+  return model_->Grid().RowCount();
+}
+
+const study::StudyRows& EtudeParametrique::Rows() const {
+  return model_->Grid().Rows();
 }
 
 bool EtudeParametrique::SampledPlan() const {
@@ -326,15 +359,15 @@ bool EtudeParametrique::Lancer() {
   }
   study_ = std::move(reading.Study);
   logScales_ = std::move(reading.LogScales);
-  rows_.assign(reading.Points.size(), std::nullopt);
-  finished_ = 0;
-  ResetTable();
+  model_->Reset(study_, reading.Points.size(), separator_);
+  model_->SizeColumns(*table_);
+  pace_.Restart();
   {
     const QSignalBlocker blocker(axis_);
     axis_->clear();
     for (const study::Quantity& quantity : study_.Vary) axis_->addItem(Q(quantity.Name()));
   }
-  progress_->setRange(0, static_cast<int>(rows_.size()));
+  progress_->setRange(0, static_cast<int>(Rows().size()));
   progress_->setValue(0);
   SetRunning(true);
   clock_.start();
@@ -342,7 +375,7 @@ bool EtudeParametrique::Lancer() {
                  catalogue = std::move(base.Catalogue)](std::stop_token stop) {
     session::RunStudy(study, points, catalogue, finishedPoints_, stop);
   });
-  Tell(Q(session::RunningText(0, rows_.size())));
+  Tell(Q(session::RunningText(0, Rows().size())));
   Plot();
   return true;
 }
@@ -358,59 +391,35 @@ void EtudeParametrique::SetRunning(bool running) {
   entries_->setEnabled(!running);
   lancer_->setEnabled(!running);
   annuler_->setEnabled(running);
-  exportTable_->setEnabled(!running && finished_ > 0);
-  saveChart_->setEnabled(!running && finished_ > 0);
+  exportTable_->setEnabled(!running && FinishedPoints() > 0);
+  saveChart_->setEnabled(!running && FinishedPoints() > 0);
 }
 
 void EtudeParametrique::TakeRows() {
   std::vector<FinishedPoint> taken = finishedPoints_.Take();
   if (taken.empty()) return;
-  for (auto& [index, point] : taken) {
-    ++finished_;
-    rows_[index] = std::move(point);
-    AddRow(index, *rows_[index]);
-  }
-  // Sizing the columns reads every row: done while the table is short.
-  constexpr int kMostRowsSized = 500;
-  if (table_->rowCount() <= kMostRowsSized) table_->resizeColumnsToContents();
-  progress_->setValue(static_cast<int>(finished_));
-  Plot();
+  const std::vector<std::string> widest = model_->Grid().Widest();
+  model_->Add(std::move(taken));
+  if (model_->Grid().Widest() != widest) model_->SizeColumns(*table_);
+  progress_->setValue(static_cast<int>(FinishedPoints()));
+  PlotAtPace();
   if (worker_.IsRunning()) {
-    Tell(Q(session::RunningText(finished_, rows_.size())));
+    Tell(Q(session::RunningText(FinishedPoints(), Rows().size())));
   }
+}
+
+void EtudeParametrique::PlotAtPace() {
+  const double now = static_cast<double>(clock_.nsecsElapsed()) * 1e-9;
+  if (!pace_.Due(now)) return;
+  Plot();
+  pace_.Drawn(now, static_cast<double>(clock_.nsecsElapsed()) * 1e-9 - now);
 }
 
 void EtudeParametrique::OnFinished(bool stopped) {
   SetRunning(false);
   Plot();
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
-  Tell(Q(session::EndText(rows_, stopped, seconds, separator_)));
-}
-
-void EtudeParametrique::ResetTable() {
-  const QStringList headers = Q(session::TableHeaders(study_));
-  table_->setRowCount(0);
-  table_->setColumnCount(static_cast<int>(headers.size()));
-  table_->setHorizontalHeaderLabels(headers);
-  table_->resizeColumnsToContents();
-  listed_.clear();
-}
-
-void EtudeParametrique::AddRow(std::size_t index, const study::PointResult& point) {
-  // Points finish out of order: the row goes in at its place among those listed.
-  const auto place = std::lower_bound(listed_.begin(), listed_.end(), index);
-  const int line = static_cast<int>(place - listed_.begin());
-  listed_.insert(place, index);
-  const std::vector<double> numbers = session::TableNumbers(index, point);
-  table_->insertRow(line);
-  // The exact value stays in the cell's data, and the exported table.
-  for (std::size_t c = 0; c < numbers.size(); ++c) {
-    table_->setItem(line, static_cast<int>(c),
-                    NumberItem(session::CellText(numbers[c], separator_), numbers[c]));
-  }
-  auto* status = new QTableWidgetItem(Q(session::StateText(point)));
-  status->setToolTip(Q(session::StateTip(point)));
-  table_->setItem(line, static_cast<int>(numbers.size()), status);
+  Tell(Q(session::EndText(Rows(), stopped, seconds, separator_)));
 }
 
 void EtudeParametrique::Plot() {
@@ -427,20 +436,23 @@ void EtudeParametrique::Plot() {
   }
   const std::size_t r = static_cast<std::size_t>(result);
   const session::StudyChart data =
-      session::ChartData(study_, rows_, logScales_, static_cast<std::size_t>(x), r, separator_);
+      session::ChartData(study_, Rows(), logScales_, static_cast<std::size_t>(x), r, separator_);
   for (std::size_t c = 0; c < data.Curves.size(); ++c) {
     const session::StudyCurve& curve = data.Curves[c];
     QCPGraph* graph = chart_->addGraph();
     graph->setData(QVector<double>(curve.X.begin(), curve.X.end()),
                    QVector<double>(curve.Y.begin(), curve.Y.end()));
-    const QColor tone = ChartTone(c);
-    graph->setPen(QPen(tone, 1.5));
-    graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
+    // Many curves are told apart by their shade; their points would hide the lines.
+    const QColor tone =
+        data.Scale ? colourScale_->gradient().color(curve.Shade, {0, 1}) : ChartTone(c);
+    graph->setPen(QPen(tone, data.Scale ? 1.0 : 1.5));
+    if (!data.Scale) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
     if (data.Cloud) graph->setLineStyle(QCPGraph::lsNone);
     graph->setName(Q(curve.Name));
   }
-  chart_->legend->setVisible(data.Other && !data.Curves.empty());
-  if (sampled) correlation_->setText(Q(session::CorrelationText(study_, rows_, r, separator_)));
+  chart_->legend->setVisible(data.Other && !data.Curves.empty() && !data.Scale);
+  ShowColourScale(data);
+  if (sampled) correlation_->setText(Q(session::CorrelationText(study_, Rows(), r, separator_)));
   ChartFrame::SetLogScale(*chart_->xAxis, data.LogX);
   chart_->xAxis->setLabel(Q(data.XLabel));
   chart_->yAxis->setLabel(Q(data.YLabel));
@@ -452,13 +464,29 @@ void EtudeParametrique::Plot() {
   frame_->ResetView();
 }
 
+void EtudeParametrique::ShowColourScale(const session::StudyChart& data) {
+  QCPLayoutGrid& layout = *chart_->plotLayout();
+  const bool shown = layout.hasElement(1, 1);
+  if (data.Scale && !shown) layout.addElement(1, 1, colourScale_);
+  if (!data.Scale && shown) {
+    layout.take(colourScale_);
+    layout.simplify();
+  }
+  colourScale_->setVisible(data.Scale);
+  if (!data.Scale) return;
+  colourScale_->axis()->setLabel(Q(data.ScaleLabel));
+  ChartFrame::SetLogScale(*colourScale_->axis(), data.ScaleLog);
+  colourScale_->setDataRange({data.Curves.front().Key, data.Curves.back().Key});
+  colourScale_->setDataScaleType(data.ScaleLog ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+}
+
 bool EtudeParametrique::ExportTable(const QString& path) {
-  if (finished_ == 0) {
+  if (FinishedPoints() == 0) {
     Tell(QStringLiteral("Aucun résultat à exporter."));
     return false;
   }
   try {
-    AtomicFile::WriteWhole(path.toStdString(), study::TableCsv(study_, rows_), "results table");
+    AtomicFile::WriteWhole(path.toStdString(), study::TableCsv(study_, Rows()), "results table");
   } catch (const std::exception&) {
     const QString text = QStringLiteral("Le tableau n'a pas pu être enregistré dans %1.").arg(path);
     Tell(text);
