@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -163,6 +164,11 @@ std::string CorrelationText(const study::Study& study, const study::StudyRows& r
 
 // A finished point as a study hands it over: its index and its row.
 using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+// What runs a study's points off the interface thread (RunStudy, or what stands for it when the
+// window's own share of the work is measured).
+using StudyWork =
+    std::function<void(const study::Study&, const std::vector<std::vector<double>>&,
+                       const MaterialsCatalogue&, Handoff<FinishedPoint>&, std::stop_token)>;
 // Runs every point of a reading, each on its own copies of the inputs and of `catalogue`,
 // handing each to `finished` as it ends; `stop` ends the points under way and starts no other.
 void RunStudy(const study::Study& study, const std::vector<std::vector<double>>& points,

@@ -52,8 +52,12 @@ QCPColorGradient BatchScale() {
 
 }  // namespace
 
-EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
-    : QMainWindow(parent), source_(std::move(source)), worker_(BackgroundJob::kWindowTickMs) {
+EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent,
+                                     session::StudyWork work)
+    : QMainWindow(parent),
+      source_(std::move(source)),
+      work_(std::move(work)),
+      worker_(BackgroundJob::kWindowTickMs) {
   setObjectName(QStringLiteral("EtudeParametrique"));
   setWindowTitle(QStringLiteral("Étude paramétrique"));
   BuildWidgets();
@@ -214,6 +218,7 @@ void EtudeParametrique::BuildWidgets() {
   frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
   frame_->OnReport([this](const QString& text) { Tell(text); });
   // Kept aside until a chart of many curves needs it beside the plot.
+  chart_->setAutoAddPlottableToLegend(false);
   colourScale_ = new QCPColorScale(chart_);
   colourScale_->setVisible(false);
   colourScale_->setGradient(BatchScale());
@@ -264,7 +269,7 @@ void EtudeParametrique::Reopen() {
 }
 
 std::size_t EtudeParametrique::FinishedPoints() const {
-  return model_->Grid().RowCount();
+  return model_->Grid().RowCount() + pending_.size();
 }
 
 const study::StudyRows& EtudeParametrique::Rows() const {
@@ -362,6 +367,8 @@ bool EtudeParametrique::Lancer() {
   model_->Reset(study_, reading.Points.size(), separator_);
   model_->SizeColumns(*table_);
   pace_.Restart();
+  tablePace_.Restart();
+  pending_.clear();
   {
     const QSignalBlocker blocker(axis_);
     axis_->clear();
@@ -373,7 +380,7 @@ bool EtudeParametrique::Lancer() {
   clock_.start();
   worker_.Start([this, study = study_, points = std::move(reading.Points),
                  catalogue = std::move(base.Catalogue)](std::stop_token stop) {
-    session::RunStudy(study, points, catalogue, finishedPoints_, stop);
+    work_(study, points, catalogue, finishedPoints_, stop);
   });
   Tell(Q(session::RunningText(0, Rows().size())));
   Plot();
@@ -398,24 +405,43 @@ void EtudeParametrique::SetRunning(bool running) {
 void EtudeParametrique::TakeRows() {
   std::vector<FinishedPoint> taken = finishedPoints_.Take();
   if (taken.empty()) return;
-  const std::vector<std::string> widest = model_->Grid().Widest();
-  model_->Add(std::move(taken));
-  if (model_->Grid().Widest() != widest) model_->SizeColumns(*table_);
+  pending_.insert(pending_.end(), std::make_move_iterator(taken.begin()),
+                  std::make_move_iterator(taken.end()));
   progress_->setValue(static_cast<int>(FinishedPoints()));
+  // The table is drawn again whenever rows come in: it follows at its pace, as the chart does.
+  const double now = Seconds();
+  if (tablePace_.Due(now)) {
+    ListPending();
+    table_->viewport()->repaint();
+    tablePace_.Drawn(now, Seconds() - now);
+  }
   PlotAtPace();
   if (worker_.IsRunning()) {
     Tell(Q(session::RunningText(FinishedPoints(), Rows().size())));
   }
 }
 
+void EtudeParametrique::ListPending() {
+  if (pending_.empty()) return;
+  const std::vector<std::string> widest = model_->Grid().Widest();
+  model_->Add(std::move(pending_));
+  pending_.clear();
+  if (model_->Grid().Widest() != widest) model_->SizeColumns(*table_);
+}
+
+double EtudeParametrique::Seconds() const {
+  return static_cast<double>(clock_.nsecsElapsed()) * 1e-9;
+}
+
 void EtudeParametrique::PlotAtPace() {
-  const double now = static_cast<double>(clock_.nsecsElapsed()) * 1e-9;
+  const double now = Seconds();
   if (!pace_.Due(now)) return;
   Plot();
-  pace_.Drawn(now, static_cast<double>(clock_.nsecsElapsed()) * 1e-9 - now);
+  pace_.Drawn(now, Seconds() - now);
 }
 
 void EtudeParametrique::OnFinished(bool stopped) {
+  ListPending();
   SetRunning(false);
   Plot();
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
@@ -449,6 +475,8 @@ void EtudeParametrique::Plot() {
     if (!data.Scale) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
     if (data.Cloud) graph->setLineStyle(QCPGraph::lsNone);
     graph->setName(Q(curve.Name));
+    // Only a legend that is shown gets the curves: filling one takes longer than drawing them.
+    if (!data.Scale) graph->addToLegend();
   }
   chart_->legend->setVisible(data.Other && !data.Curves.empty() && !data.Scale);
   ShowColourScale(data);
@@ -518,6 +546,7 @@ void EtudeParametrique::closeEvent(QCloseEvent* event) {
   if (worker_.IsRunning()) {
     worker_.CancelAndWait();
     TakeRows();
+    ListPending();
     SetRunning(false);
     Tell(QStringLiteral("Étude annulée à la fermeture de la fenêtre."));
   }

@@ -40,8 +40,9 @@ class EtudeParametrique : public QMainWindow {
   Q_OBJECT
  public:
   // `source` gives a copy of the input window's current inputs and catalogue; it is asked when
-  // the ranges are filled and when a study starts.
-  explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr);
+  // the ranges are filled and when a study starts. `work` runs the points.
+  explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr,
+                             session::StudyWork work = session::RunStudy);
   ~EtudeParametrique() override;
 
   // Fills the range of each chosen quantity from its current value: half to one and a half
@@ -58,7 +59,8 @@ class EtudeParametrique : public QMainWindow {
   // Stops the study under way; the finished rows stay.
   void Annuler();
   BackgroundJob& Worker() { return worker_; }
-  // The points whose rows the window has taken in.
+  // The points whose rows the window has taken in (the table lists them at its pace, and all
+  // of them once the study has stopped).
   std::size_t FinishedPoints() const;
 
   // The study last started and its rows (the unfinished ones empty).
@@ -109,7 +111,11 @@ class EtudeParametrique : public QMainWindow {
   void SetRunning(bool running);
   // Takes in the rows handed over since the last tick; the chart follows at its pace.
   void TakeRows();
+  // Lists the rows taken in but not yet in the table.
+  void ListPending();
   void PlotAtPace();
+  // Seconds since the study started.
+  double Seconds() const;
   // The colour scale of many curves beside the plot, or none.
   void ShowColourScale(const session::StudyChart& data);
   void OnFinished(bool stopped);
@@ -117,14 +123,18 @@ class EtudeParametrique : public QMainWindow {
   void Tell(const QString& text);
 
   std::function<StudyBase()> source_;
+  session::StudyWork work_;
   Handoff<FinishedPoint> finishedPoints_;
   BackgroundJob worker_;  // after the handoff it fills: waited for before it goes
   study::Study study_;
   std::vector<bool> logScales_;  // per varied quantity of study_
   char separator_ = '.';
   QElapsedTimer clock_;
-  // Drawing the chart of a large study while it runs takes at most this share of the thread.
-  session::RedrawPace pace_{0.04};
+  // Drawing the chart and the table of a large study while it runs takes at most these shares
+  // of the thread.
+  session::RedrawPace pace_{0.03};
+  session::RedrawPace tablePace_{0.03};
+  std::vector<FinishedPoint> pending_;  // taken in, not yet listed
 
   std::array<QuantityRow, 2> quantities_;
   QWidget* entries_ = nullptr;
