@@ -11,8 +11,9 @@ namespace quillane::session {
 
 std::string FrenchNote(const fit::FitNote& note, char separator) {
   const QuantitySpec& figure = Quantity(note.Parameter);
+  // In the unit of the figure's box, as the table beside the note gives it.
   const auto shown = [&](double value) {
-    return ExponentFigure(value, separator) + " " + figure.Unit;
+    return ExponentFigure(figure.ToDisplay(value), separator) + " " + figure.DisplayUnit;
   };
   // How the notes of a scanned figure end.
   const std::string interval = " garde l'écart au plus à une unité de khi-deux de son minimum de " +
@@ -156,9 +157,10 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
     const QuantitySpec& figure = Quantity(result.Names[j]);
     FitTableRow row{figure.Caption,
                     figure.Name,
-                    {result.Start[j], result.Value[j], result.StandardError[j]},
+                    {figure.ToDisplay(result.Start[j]), figure.ToDisplay(result.Value[j]),
+                     figure.ToDisplay(result.StandardError[j])},
                     {},
-                    figure.Unit};
+                    figure.DisplayUnit};
     // Three digits tell a standard error.
     for (std::size_t c = 0; c < 3; ++c) {
       row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);

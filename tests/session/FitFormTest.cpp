@@ -307,7 +307,7 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
        "seulement avec une autre grandeur. Elle est restée à 1,25E-05 1/K."},
       {{fit::NoteKind::LargeError, "HeatFlux", 5e5, 7.5e5},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : "
-       "son écart type (7,5E+05 W/m²) dépasse sa valeur (5E+05 W/m²)."},
+       "son écart type (7,5E+02 kW/m²) dépasse sa valeur (5E+02 kW/m²)."},
   };
   for (const auto& n : notes) EXPECT_EQ(FrenchNote(n.note, ','), n.french);
 
@@ -396,9 +396,11 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].Caption, "Flux thermique incident");
   EXPECT_EQ(rows[0].Name, "HeatFlux");
-  EXPECT_EQ(rows[0].Unit, "W/m²");
-  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+05", "4,123457E+05", "1,23E+03"}));
-  EXPECT_EQ(rows[0].Values[1], 412345.678);
+  // The heat flux in kW/m², as the input window's box gives it.
+  EXPECT_EQ(rows[0].Unit, "kW/m²");
+  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+02", "4,123457E+02", "1,23E+00"}));
+  EXPECT_DOUBLE_EQ(rows[0].Values[1], 412.345678);
+  EXPECT_EQ(rows[1].Unit, "1/K");
   EXPECT_EQ(rows[1].Texts[1], "1,234568E-05");
   EXPECT_EQ(rows[1].Texts[2], "—");
 
