@@ -1,5 +1,6 @@
 #include "session/MaterialEntry.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "format/NumberFormat.h"
@@ -7,21 +8,24 @@
 
 namespace quillane::session {
 
-std::string FigureText(double value) {
-  return std::isfinite(value) ? format::FormatShortest(value) : std::string();
+std::string FigureText(double value, char separator) {
+  if (!std::isfinite(value)) return {};
+  std::string text = format::FormatShortest(value);
+  std::replace(text.begin(), text.end(), '.', separator);
+  return text;
 }
 
-MaterialEntries EntriesOf(const UserMaterial& material) {
+MaterialEntries EntriesOf(const UserMaterial& material, char separator) {
   MaterialEntries entries;
   entries.Name = material.Row.Name;
   entries.Source = material.Source;
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-    entries.Figures[i] = FigureText(material.Row.*kMaterialColumns[i].Field);
+    entries.Figures[i] = FigureText(material.Row.*kMaterialColumns[i].Field, separator);
   }
   return entries;
 }
 
-MaterialReading ReadMaterialEntries(const MaterialEntries& entries) {
+MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separator) {
   MaterialReading reading;
   UserMaterial material;
   material.Row.Name = Trimmed(entries.Name);
@@ -40,7 +44,7 @@ MaterialReading ReadMaterialEntries(const MaterialEntries& entries) {
     }
     material.Row.*kMaterialColumns[i].Field = *value;
   }
-  if (reading.Faults.empty()) reading.Faults = FindMaterialFaults(material.Row);
+  if (reading.Faults.empty()) reading.Faults = FindMaterialFaults(material.Row, separator);
   if (reading.Faults.empty()) reading.Material = std::move(material);
   return reading;
 }
@@ -66,13 +70,13 @@ std::string FigureCaption(const MaterialColumn& column) {
 
 std::vector<std::string> CatalogueHeaders() {
   std::vector<std::string> headers{"Matériaux", "Origine"};
-  for (const MaterialColumn& figure : kMaterialColumns) headers.emplace_back(figure.Name);
+  for (const MaterialColumn& figure : kMaterialColumns) headers.push_back(FigureCaption(figure));
   headers.emplace_back("Source");
   return headers;
 }
 
 std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
-                                          const std::vector<UserMaterial>& user) {
+                                          const std::vector<UserMaterial>& user, char separator) {
   std::vector<CatalogueLine> lines;
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
@@ -80,7 +84,7 @@ std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
     line.Mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     line.Cells = {row.Name, line.Mine ? "utilisateur" : "catalogue livré"};
     for (const MaterialColumn& figure : kMaterialColumns) {
-      line.Cells.push_back(FigureText(row.*figure.Field));
+      line.Cells.push_back(FigureText(row.*figure.Field, separator));
     }
     std::string source;
     for (const UserMaterial& material : user) {

@@ -20,17 +20,19 @@ struct MaterialEntries {
   std::string Source;
 };
 
-// A figure as its box and the table show it: its shortest exact form, so that editing a row
-// changes only what the user types; a figure not given yet shows as an empty box.
-std::string FigureText(double value);
-MaterialEntries EntriesOf(const UserMaterial& material);
+// A figure as its box and the table show it: its shortest exact form with the locale's
+// `separator`, so that editing a row changes only what the user types; a figure not given yet
+// shows as an empty box.
+std::string FigureText(double value, char separator);
+MaterialEntries EntriesOf(const UserMaterial& material, char separator);
 
 struct MaterialReading {
   std::optional<UserMaterial> Material;  // when the entries make a row a run can use
   std::vector<InputFault> Faults;        // otherwise, every reason
 };
-// The point and the comma both read as the decimal separator; names and sources are trimmed.
-MaterialReading ReadMaterialEntries(const MaterialEntries& entries);
+// The point and the comma both read as the decimal separator; names and sources are trimmed;
+// the faults' French writes numbers with `separator`.
+MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separator);
 
 // A new row to fill in (no figure given yet), and a copy of a row under a name of its own.
 UserMaterial NewMaterial();
@@ -39,7 +41,8 @@ UserMaterial CopyOf(const MaterialRecord& row);
 // A figure's caption in the form: "Lambda (W/(m·K))", or the name alone without a unit.
 std::string FigureCaption(const MaterialColumn& column);
 
-// The table of the "Matériaux" window: its headings, then one line per row of the catalogue
+// The table of the "Matériaux" window: its headings (each figure with its unit), then one line
+// per row of the catalogue
 // with its origin, its figures as the form shows them and, for the user's rows, their source.
 struct CatalogueLine {
   std::vector<std::string> Cells;
@@ -47,7 +50,7 @@ struct CatalogueLine {
 };
 std::vector<std::string> CatalogueHeaders();
 std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
-                                          const std::vector<UserMaterial>& user);
+                                          const std::vector<UserMaterial>& user, char separator);
 
 // The row an edit of the catalogue's row `index` replaces: a user row, under its name. A shipped
 // row is never written: editing it makes a user row of the same name over it, replacing nothing.

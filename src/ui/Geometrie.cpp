@@ -416,7 +416,7 @@ void Geometrie::BuildMenus() {
 
 void Geometrie::OpenMaterials() {
   if (!materiaux_) {
-    materiaux_ = new Materiaux(user_, this);
+    materiaux_ = new Materiaux(user_, state_.Locale.DecimalSeparator, this);
     materiaux_->setWindowFlag(Qt::Window);
     connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::OnCatalogueEdited);
   }

@@ -19,13 +19,14 @@ namespace quillane::ui {
 
 // ---- MaterialForm ----
 
-MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent)
-    : QDialog(parent) {
+MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, char separator,
+                           QWidget* parent)
+    : QDialog(parent), separator_(separator) {
   setObjectName(QStringLiteral("MaterialForm"));
   setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
-  const session::MaterialEntries entries = session::EntriesOf(material);
+  const session::MaterialEntries entries = session::EntriesOf(material, separator);
   name_ = Named<QLineEdit>("Matériaux", Q(entries.Name), this);
   form->addRow(QStringLiteral("Matériaux"), name_);
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
@@ -56,7 +57,7 @@ void MaterialForm::accept() {
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     entries.Figures[i] = figures_[i]->text().toStdString();
   }
-  session::MaterialReading reading = session::ReadMaterialEntries(entries);
+  session::MaterialReading reading = session::ReadMaterialEntries(entries, separator_);
   if (!reading.Material) {
     QStringList faults;
     for (const InputFault& fault : reading.Faults) faults << Q(fault.French);
@@ -71,7 +72,8 @@ void MaterialForm::accept() {
 
 // ---- Materiaux ----
 
-Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent), user_(user) {
+Materiaux::Materiaux(UserCatalogue& user, char separator, QWidget* parent)
+    : QMainWindow(parent), user_(user), separator_(separator) {
   setObjectName(QStringLiteral("Materiaux"));
   setWindowTitle(QStringLiteral("Matériaux"));
   auto* central = new QWidget(this);
@@ -120,7 +122,8 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
   } catch (const CatalogueError&) {
     // Told by the input window when it read the catalogue; the shipped rows still show.
   }
-  const std::vector<session::CatalogueLine> lines = session::CatalogueLines(catalogue, user);
+  const std::vector<session::CatalogueLine> lines =
+      session::CatalogueLines(catalogue, user, separator_);
   table_->setRowCount(static_cast<int>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (int col = 0; col < static_cast<int>(lines[i].Cells.size()); ++col) {
@@ -151,7 +154,7 @@ void Materiaux::Tell(const QString& text) {
 
 void Materiaux::Edit(const QString& title, const UserMaterial& start, const std::string& replacing,
                      const std::string& edited) {
-  MaterialForm form(title, start, this);
+  MaterialForm form(title, start, separator_, this);
   if (form.exec() != QDialog::Accepted || !form.Result()) return;
   const std::string& name = form.Result()->Row.Name;
   const std::string question = session::ReplaceQuestion(shown_, name, edited);

@@ -22,7 +22,9 @@ namespace quillane::ui {
 class MaterialForm : public QDialog {
   Q_OBJECT
  public:
-  MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent = nullptr);
+  // Numbers are shown and told with the locale's `separator`.
+  MaterialForm(const QString& title, const UserMaterial& material, char separator,
+               QWidget* parent = nullptr);
   // The material as the boxes give it, when every figure is a number within its bounds.
   const std::optional<UserMaterial>& Result() const { return result_; }
 
@@ -33,13 +35,15 @@ class MaterialForm : public QDialog {
   std::array<QLineEdit*, 9> figures_{};
   QLineEdit* source_;
   QLabel* faults_;
+  char separator_;
   std::optional<UserMaterial> result_;
 };
 
 class Materiaux : public QMainWindow {
   Q_OBJECT
  public:
-  Materiaux(UserCatalogue& user, QWidget* parent = nullptr);
+  // Figures are shown with the locale's decimal `separator`.
+  Materiaux(UserCatalogue& user, char separator, QWidget* parent = nullptr);
 
   // Shows the catalogue (shipped rows and the user's over them).
   void Show(const MaterialsCatalogue& catalogue);
@@ -65,6 +69,7 @@ class Materiaux : public QMainWindow {
   void Tell(const QString& text);
 
   UserCatalogue& user_;
+  char separator_;
   MaterialsCatalogue shown_;
   QTableWidget* table_;
 };
