@@ -768,7 +768,9 @@ void Geometrie::Execution() {
   }
   windows_.ShowResults();
   windows_.HideStressWindows();
+  // The summary of the run before does not stay beside the one under way.
   Inform(QStringLiteral("Calcul en cours…"));
+  summary_->setText(QStringLiteral("Calcul en cours…"));
 }
 
 void Geometrie::SetRunning(bool running) {

@@ -176,7 +176,9 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   StartLongRun();
-  // While the run goes on, the inputs are out of reach and "RAZ" is refused.
+  // While the run goes on, the inputs are out of reach, "RAZ" is refused and the summary of
+  // the run before is gone.
+  EXPECT_EQ(Child<QLabel>("RunSummary")->text(), QString::fromUtf8("Calcul en cours…"));
   EXPECT_FALSE(Box(FieldId::Text1)->isEnabled());
   EXPECT_FALSE(Execution()->isEnabled());
   {
