@@ -171,6 +171,24 @@ std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char s
                                  "plein) ; un fichier du même nom reste tel qu'il était.");
 }
 
+namespace {
+
+std::string CaseName(const std::string& path) {
+  return path.empty() ? std::string("sans titre") : std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
+
+std::string CaseTitle(const std::string& path) {
+  return "Géometrie — " + CaseName(path) + "[*]";
+}
+
+std::string SaveQuestion(const std::string& path) {
+  return "Le cas « " + CaseName(path) +
+         " » a des modifications qui ne sont pas enregistrées. Les enregistrer avant de "
+         "fermer ?";
+}
+
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing) {
   std::string text = "Cas ouvert : " + path;
   for (const std::string& name : missing) {

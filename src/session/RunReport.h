@@ -53,6 +53,12 @@ std::string CaseFaultText(const CaseFault& fault, char separator);
 std::string CaseNotOpened(const std::string& path, const CaseFault* fault, char separator);
 std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char separator);
 
+// The input window's title: the case's file name, or "sans titre" before one was opened or
+// saved, then "[*]" where the toolkit marks unsaved changes. "Géometrie — essai.json[*]".
+std::string CaseTitle(const std::string& path);
+// The question asked before closing on unsaved changes of the case.
+std::string SaveQuestion(const std::string& path);
+
 // The status line after a case was opened: its path, and each picked material the catalogue
 // does not hold.
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing);

@@ -71,6 +71,7 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
   connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
   SetRunning(false);
   Plot();
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1200, 760));
 }
 

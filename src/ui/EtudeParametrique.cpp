@@ -66,6 +66,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   SetRunning(false);
   ResetRanges();
   Plot();
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1100, 720));
 }
 

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -20,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -28,7 +31,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Version.h"
 #include "io/CaseFile.h"
+#include "session/WindowText.h"
 #include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
@@ -135,9 +140,12 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
       user_(options_.UserCataloguePath),
       worker_(this) {
   setObjectName(QStringLiteral("Geometrie"));
-  setWindowTitle(QStringLiteral("Géometrie"));
+  setWindowTitle(Q(session::CaseTitle({})));
   state_.Locale = SettingsOf(options_.Locale);
   undoStack_ = new QUndoStack(this);
+  // The title marks changes since the case was opened or saved; undoing them takes it away.
+  connect(undoStack_, &QUndoStack::cleanChanged, this,
+          [this](bool clean) { setWindowModified(!clean); });
   BuildWidgets();
   BuildMenus();
   connect(&worker_, &RunWorker::Finished, this, &Geometrie::OnRunFinished);
@@ -412,6 +420,42 @@ void Geometrie::BuildMenus() {
   fin->setShortcut(QKeySequence::Quit);
   QAction* raz = menuBar()->addAction(QStringLiteral("RAZ"), this, &Geometrie::Raz);
   raz->setObjectName(QStringLiteral("RAZ"));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
+  help->setObjectName(QStringLiteral("Aide"));
+  QAction* guide = help->addAction(QStringLiteral("&Guide"), this, &Geometrie::ShowGuide);
+  guide->setObjectName(QStringLiteral("Guide"));
+  guide->setShortcut(QKeySequence::HelpContents);
+  help->addAction(QStringLiteral("À &propos de Quillane"), this, &Geometrie::ShowAbout)
+      ->setObjectName(QStringLiteral("About"));
+}
+
+void Geometrie::ShowAbout() {
+  QMessageBox::about(
+      this, QStringLiteral("À propos de Quillane"),
+      Q(session::AboutText(kVersion, options_.CataloguePath, options_.UserCataloguePath)));
+}
+
+void Geometrie::ShowGuide() {
+  const std::filesystem::path path = session::GuidePath(options_.CataloguePath);
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly)) {
+    QMessageBox::information(
+        this, QStringLiteral("Guide"),
+        QStringLiteral("Le guide n'est pas installé : %1 est introuvable.").arg(file.fileName()));
+    return;
+  }
+  auto* guide = new QDialog(this);
+  guide->setObjectName(QStringLiteral("GuideWindow"));
+  guide->setWindowTitle(QStringLiteral("Guide de Quillane"));
+  guide->setAttribute(Qt::WA_DeleteOnClose);
+  auto* text = new QTextBrowser(guide);
+  text->setOpenExternalLinks(true);
+  text->setMarkdown(QString::fromUtf8(file.readAll()));
+  auto* layout = new QVBoxLayout(guide);
+  layout->addWidget(text);
+  ResizeWithinScreen(*guide, 900, 700);
+  guide->show();
 }
 
 void Geometrie::OpenMaterials() {
@@ -870,6 +914,10 @@ void Geometrie::Raz() {
 }
 
 void Geometrie::closeEvent(QCloseEvent* event) {
+  if (isWindowModified() && !SaveBeforeClosing()) {
+    event->ignore();
+    return;
+  }
   // Closing the input window ends the program, as "Fin" does.
   worker_.CancelAndWait();
   event->accept();
@@ -877,6 +925,32 @@ void Geometrie::closeEvent(QCloseEvent* event) {
 }
 
 // ---- case files ----
+
+bool Geometrie::SaveBeforeClosing() {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  Q(session::SaveQuestion(caseFile_.toStdString())), QMessageBox::NoButton, this);
+  QPushButton* save = box.addButton(QStringLiteral("Enregistrer"), QMessageBox::AcceptRole);
+  QPushButton* discard =
+      box.addButton(QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole);
+  box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.exec();
+  if (box.clickedButton() == discard) return true;
+  if (box.clickedButton() != save) return false;
+  if (caseFile_.isEmpty()) {
+    SaveCaseFile();
+  } else {
+    SaveCaseTo(caseFile_);
+  }
+  return !isWindowModified();
+}
+
+void Geometrie::CaseIsNow(const QString& path) {
+  caseFile_ = path;
+  undoStack_->setClean();
+  setWindowTitle(Q(session::CaseTitle(path.toStdString())));
+  setWindowModified(false);
+}
 
 void Geometrie::OpenCaseFile() {
   if (worker_.IsRunning()) return;
@@ -919,6 +993,7 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   }
   ShowInputs();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
+  CaseIsNow(path);
   Inform(Q(session::CaseOpened(path.toStdString(), form_.MissingMaterials(catalogue_))));
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
   // otherwise run silently with other figures.
@@ -953,6 +1028,7 @@ bool Geometrie::SaveCaseTo(const QString& path) {
   } catch (const std::exception&) {
     return RefuseCase(Q(session::CaseNotSaved(path.toStdString(), nullptr, '.')));
   }
+  CaseIsNow(path);
   Inform(QStringLiteral("Cas enregistré : %1").arg(path));
   return true;
 }

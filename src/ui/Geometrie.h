@@ -105,6 +105,8 @@ class Geometrie : public QMainWindow {
   void OpenMaterials();      // the "Matériaux" window
   void OpenStudy();          // the "Étude paramétrique" window
   void OpenFit();            // the "Ajustement sur mesures" window
+  void ShowAbout();          // "À propos de Quillane": the version and the catalogues
+  void ShowGuide();          // "Guide": the installed README
   // Takes a fit in as one change that can be undone: reads the catalogue again, picks the
   // coating row when one is named and sets the heat flux when one is given. Refused (false)
   // while a run owns the state.
@@ -167,6 +169,11 @@ class Geometrie : public QMainWindow {
   void Restore(const FormSnapshot& snapshot);
   void PushChange(const QString& text, const FormSnapshot& before);
 
+  // Asks whether to save the case's unsaved changes, and saves them when asked; false when
+  // the window is to stay open (cancelled, or not saved).
+  bool SaveBeforeClosing();
+  // The case now is the file `path`, as it was opened or saved: the title names it, unchanged.
+  void CaseIsNow(const QString& path);
   bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
                         const char* proposed, std::string& path);
   void SetRunning(bool running);
@@ -209,6 +216,7 @@ class Geometrie : public QMainWindow {
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
   QString lastCaseDirectory_;
+  QString caseFile_;        // the case as last opened or saved; empty before
   bool restoring_ = false;  // while the window itself sets texts and selections
 };
 

@@ -111,6 +111,7 @@ Materiaux::Materiaux(UserCatalogue& user, char separator, QWidget* parent)
   layout->addWidget(where);
   setCentralWidget(central);
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { Modifier(); });
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1000, 480));
 }
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTableWidgetItem>
 #include <QWidget>
 
@@ -63,6 +64,15 @@ void FitWithinScreen(QMainWindow& window, QSize wanted) {
     window.setCentralWidget(scroll);
   }
   window.resize(wanted.boundedTo(room));
+}
+
+void CloseOnKeys(QWidget& window) {
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+    auto* shortcut = new QShortcut(keys, &window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, &window, &QWidget::close);
+  }
 }
 
 RegionalSettings SettingsOf(const QLocale& locale) {

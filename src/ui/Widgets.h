@@ -47,6 +47,9 @@ void ResizeWithinScreen(QWidget& window, int width, int height);
 // the content goes in a scroll area rather than running off the screen.
 void FitWithinScreen(QMainWindow& window, QSize wanted);
 
+// Escape and Ctrl+W close the window, as they do a secondary window of any desktop program.
+void CloseOnKeys(QWidget& window);
+
 // The separators of a locale as the number routines take them.
 RegionalSettings SettingsOf(const QLocale& locale);
 

@@ -57,5 +57,18 @@ TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
   for (const auto& c : cases) EXPECT_EQ(WithFilterSuffix(c.path, c.filter), c.want) << c.path;
 }
 
+TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies) {
+  EXPECT_EQ(AboutText("1.2.0", "/usr/share/quillane/Brelon.db", "/home/a/.local/m.db"),
+            "Quillane 1.2.0\nConstruction d'un dépôt projeté sur une plaque : histoire "
+            "thermique, contraintes résiduelles, courbure.\n\nCatalogue des matériaux : "
+            "/usr/share/quillane/Brelon.db\nVos matériaux : /home/a/.local/m.db");
+  const struct {
+    const char* Catalogue;
+    const char* Guide;
+  } guides[] = {{"/usr/share/quillane/Brelon.db", "/usr/share/doc/quillane/README.md"},
+                {"/opt/q/share/quillane/Brelon.db", "/opt/q/share/doc/quillane/README.md"}};
+  for (const auto& g : guides) EXPECT_EQ(GuidePath(g.Catalogue).string(), g.Guide);
+}
+
 }  // namespace
 }  // namespace quillane::session
