@@ -60,6 +60,15 @@ std::string WithFilterSuffix(const std::string& path, const std::string& filter)
   return path + filter.substr(dot, filter.size() - dot - 1);
 }
 
+std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
+                                    const std::string& path) {
+  std::vector<std::string> list{path};
+  for (const std::string& earlier : recent) {
+    if (earlier != path && !earlier.empty() && list.size() < kMostRecent) list.push_back(earlier);
+  }
+  return list;
+}
+
 std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
                       const std::filesystem::path& userCatalogue) {
   return "Quillane " + version +

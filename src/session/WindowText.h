@@ -31,6 +31,12 @@ std::vector<std::string> NameFilters(std::string_view filter);
 // gives "png"); a path with a suffix, or an empty one, is kept.
 std::string WithFilterSuffix(const std::string& path, const std::string& filter);
 
+// The recent files after `path` was opened or saved: it comes first, once, and at most
+// kMostRecent are kept.
+inline constexpr std::size_t kMostRecent = 8;
+std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
+                                    const std::string& path);
+
 // "À propos de Quillane": the version and the two catalogues the windows read.
 std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
                       const std::filesystem::path& userCatalogue);

@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -461,10 +462,14 @@ bool AjustementMesures::SaveChart(const QString& path) {
 
 void AjustementMesures::ChooseRecord() {
   const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Ouvrir un enregistrement"), QFileInfo(recordPath_).absolutePath(),
+      this, QStringLiteral("Ouvrir un enregistrement"),
+      recordPath_.isEmpty() ? RememberedFolder("enregistrement")
+                            : QFileInfo(recordPath_).absolutePath(),
       QStringLiteral("Enregistrements CSV (*.csv *.txt);;Tous les fichiers (*)"), nullptr,
       QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) OpenRecord(path);
+  if (path.isEmpty()) return;
+  RememberFolder("enregistrement", path);
+  OpenRecord(path);
 }
 
 void AjustementMesures::Tell(const QString& text) {

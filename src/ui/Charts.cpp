@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -63,8 +64,11 @@ QString ChooseChartPath(QWidget* parent, const QString& suggested) {
   filters << QStringLiteral("Documents PDF (*.pdf)");
   QString chosen = filters.front();
   const QString path =
-      QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"), suggested,
+      QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"),
+                                   QDir(RememberedFolder("graphique")).filePath(suggested),
                                    filters.join(QStringLiteral(";;")), &chosen);
+  if (path.isEmpty()) return {};
+  RememberFolder("graphique", path);
   return Q(session::WithFilterSuffix(path.toStdString(), chosen.toStdString()));
 }
 

@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -532,10 +533,12 @@ bool EtudeParametrique::SaveChart(const QString& path) {
 
 void EtudeParametrique::ChooseTableFile() {
   const QString filter = QStringLiteral("Tableaux CSV (*.csv)");
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exporter le tableau"),
-                                                    QStringLiteral("etude.csv"), filter);
-  if (!path.isEmpty())
-    ExportTable(Q(session::WithFilterSuffix(path.toStdString(), filter.toStdString())));
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Exporter le tableau"),
+      QDir(RememberedFolder("tableau")).filePath(QStringLiteral("etude.csv")), filter);
+  if (path.isEmpty()) return;
+  RememberFolder("tableau", path);
+  ExportTable(Q(session::WithFilterSuffix(path.toStdString(), filter.toStdString())));
 }
 
 void EtudeParametrique::Tell(const QString& text) {

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,6 +43,9 @@
 namespace quillane::ui {
 
 namespace {
+
+// The folder of the case dialogs, kept between sessions.
+constexpr const char* kCaseDialog = "cas";
 
 // The legend of the thermal model, exactly as the users know it.
 const char* const kLegend[] = {
@@ -369,6 +373,9 @@ void Geometrie::BuildMenus() {
       file->addAction(QStringLiteral("&Enregistrer le cas…"), this, &Geometrie::SaveCaseFile);
   saveAction_->setObjectName(QStringLiteral("SaveCase"));
   saveAction_->setShortcut(QKeySequence::Save);
+  recentCases_ = file->addMenu(QStringLiteral("Fichiers &récents"));
+  recentCases_->setObjectName(QStringLiteral("RecentCases"));
+  FillRecentCases();
   file->addSeparator();
   defaultsAction_ =
       file->addAction(QStringLiteral("&Valeurs par défaut"), this, &Geometrie::RestoreDefaults);
@@ -428,6 +435,21 @@ void Geometrie::BuildMenus() {
   guide->setShortcut(QKeySequence::HelpContents);
   help->addAction(QStringLiteral("À &propos de Quillane"), this, &Geometrie::ShowAbout)
       ->setObjectName(QStringLiteral("About"));
+}
+
+void Geometrie::FillRecentCases() {
+  recentCases_->clear();
+  const QStringList recent = RecentCases();
+  for (int i = 0; i < recent.size(); ++i) {
+    const QString path = recent[i];
+    QAction* open = recentCases_->addAction(
+        QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this, [this, path] {
+          if (!worker_.IsRunning()) OpenCaseFrom(path);
+        });
+    open->setToolTip(path);
+    open->setData(path);
+  }
+  recentCases_->setEnabled(!recent.isEmpty());
 }
 
 void Geometrie::ShowAbout() {
@@ -946,6 +968,8 @@ bool Geometrie::SaveBeforeClosing() {
 }
 
 void Geometrie::CaseIsNow(const QString& path) {
+  AddRecentCase(path);
+  FillRecentCases();
   caseFile_ = path;
   undoStack_->setClean();
   setWindowTitle(Q(session::CaseTitle(path.toStdString())));
@@ -954,18 +978,18 @@ void Geometrie::CaseIsNow(const QString& path) {
 
 void Geometrie::OpenCaseFile() {
   if (worker_.IsRunning()) return;
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir un cas"), lastCaseDirectory_,
-                                   QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"),
-                                   nullptr, QFileDialog::DontUseNativeDialog);
+  const QString path = QFileDialog::getOpenFileName(
+      this, QStringLiteral("Ouvrir un cas"), RememberedFolder(kCaseDialog),
+      QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"), nullptr,
+      QFileDialog::DontUseNativeDialog);
   if (path.isEmpty()) return;
-  lastCaseDirectory_ = QFileInfo(path).absolutePath();
+  RememberFolder(kCaseDialog, path);
   OpenCaseFrom(path);
 }
 
 void Geometrie::SaveCaseFile() {
   if (worker_.IsRunning()) return;
-  QFileDialog dialog(this, QStringLiteral("Enregistrer le cas"), lastCaseDirectory_,
+  QFileDialog dialog(this, QStringLiteral("Enregistrer le cas"), RememberedFolder(kCaseDialog),
                      QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"));
   dialog.setObjectName(QStringLiteral("SaveCaseDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -974,7 +998,7 @@ void Geometrie::SaveCaseFile() {
   dialog.selectFile(QStringLiteral("cas.json"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();
-  lastCaseDirectory_ = QFileInfo(path).absolutePath();
+  RememberFolder(kCaseDialog, path);
   SaveCaseTo(path);
 }
 

@@ -174,6 +174,8 @@ class Geometrie : public QMainWindow {
   bool SaveBeforeClosing();
   // The case now is the file `path`, as it was opened or saved: the title names it, unchanged.
   void CaseIsNow(const QString& path);
+  // "Fichiers récents": the cases last opened or saved, in this session or an earlier one.
+  void FillRecentCases();
   bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
                         const char* proposed, std::string& path);
   void SetRunning(bool running);
@@ -211,11 +213,12 @@ class Geometrie : public QMainWindow {
   QFileDialog* stressDialog_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   QAction* openAction_ = nullptr;
+  QMenu* recentCases_ = nullptr;
   QAction* saveAction_ = nullptr;
   QAction* defaultsAction_ = nullptr;
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
-  QString lastCaseDirectory_;
+
   QString caseFile_;        // the case as last opened or saved; empty before
   bool restoring_ = false;  // while the window itself sets texts and selections
 };

@@ -47,6 +47,14 @@ void ResizeWithinScreen(QWidget& window, int width, int height);
 // the content goes in a scroll area rather than running off the screen.
 void FitWithinScreen(QMainWindow& window, QSize wanted);
 
+// The folder a file dialog (`dialog`: "cas", "graphique"…) last chose a file in, kept between
+// sessions in the user's settings (~/.config/quillane/quillane.conf); the home folder at first.
+QString RememberedFolder(const char* dialog);
+void RememberFolder(const char* dialog, const QString& chosenFile);
+// The cases opened or saved lately, the newest first, kept between sessions too.
+QStringList RecentCases();
+void AddRecentCase(const QString& path);
+
 // Escape and Ctrl+W close the window, as they do a secondary window of any desktop program.
 void CloseOnKeys(QWidget& window);
 

@@ -70,5 +70,19 @@ TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies)
   for (const auto& g : guides) EXPECT_EQ(GuidePath(g.Catalogue).string(), g.Guide);
 }
 
+TEST(WindowTextTest, TheRecentFilesPutTheLastFirstOnceAndKeepEight) {
+  const std::vector<std::string> full = {"1", "2", "3", "4", "5", "6", "7", "8"};
+  const struct {
+    std::vector<std::string> Before;
+    const char* Path;
+    std::vector<std::string> After;
+  } cases[] = {{{}, "a", {"a"}},
+               {{"a", "b", "c"}, "c", {"c", "a", "b"}},
+               {{"a", "", "b"}, "b", {"b", "a"}},
+               {full, "9", {"9", "1", "2", "3", "4", "5", "6", "7"}},
+               {full, "5", {"5", "1", "2", "3", "4", "6", "7", "8"}}};
+  for (const auto& c : cases) EXPECT_EQ(WithRecent(c.Before, c.Path), c.After) << c.Path;
+}
+
 }  // namespace
 }  // namespace quillane::session

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QToolButton>
 
@@ -288,13 +289,30 @@ TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) 
   EXPECT_TRUE(window->isWindowModified());
   Trigger("Redo");
   EXPECT_FALSE(window->isWindowModified());
+  // The case saved is the first recent file, in this window and in the next session's.
+  const auto recent = [this] {
+    QStringList paths;
+    for (QAction* action : Child<QMenu>("RecentCases")->actions())
+      paths << action->data().toString();
+    return paths;
+  };
+  EXPECT_EQ(recent(), QStringList{path});
+  window.reset();
+  Open();
+  EXPECT_EQ(recent(), QStringList{path});
+  TypeAndLeave(FieldId::Text4, "7");
+  Child<QMenu>("RecentCases")->actions().front()->trigger();
+  EXPECT_EQ(Shown(FieldId::Text4), "3");
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Géometrie — essai.json[*]"));
+  EXPECT_FALSE(window->isWindowModified());
   // The secondary windows close with Escape or Ctrl+W.
   for (const QKeySequence& keys :
-       {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
     Trigger("StudyWindow");
     auto* study = window->findChild<QMainWindow*>(QStringLiteral("EtudeParametrique"));
     ASSERT_NE(study, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(study));
+    study->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([study] { return QApplication::activeWindow() == study; }));
     QTest::keySequence(study, keys);
     EXPECT_FALSE(study->isVisible()) << keys.toString().toStdString();
   }
