@@ -31,7 +31,8 @@ EntryFault Fault(FaultKind kind, std::string field = {}, std::string text = {}) 
 }  // namespace
 
 ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator) {
-  return {ExponentFigure(quantity.Min, separator), ExponentFigure(quantity.Max, separator)};
+  return {ExponentFigure(quantity.ToDisplay(quantity.Min), separator),
+          ExponentFigure(quantity.ToDisplay(quantity.Max), separator)};
 }
 
 FitForm NewFitForm(char separator) {
@@ -50,8 +51,12 @@ FitEntries ReadFitEntries(const FitForm& form, const RegionalSettings& locale, b
   for (const FitFormRow& row : form.Rows) {
     if (!row.Checked) continue;
     const ProposedBounds proposed = ProposeBounds(*row.Quantity, locale.DecimalSeparator);
-    const std::optional<double> low = ReadBound(row.Min, proposed.Min, locale);
-    const std::optional<double> high = ReadBound(row.Max, proposed.Max, locale);
+    std::optional<double> low = ReadBound(row.Min, proposed.Min, locale);
+    std::optional<double> high = ReadBound(row.Max, proposed.Max, locale);
+    // Typed in the unit of the figure's box; the fit works in SI.
+    for (std::optional<double>* bound : {&low, &high}) {
+      if (*bound && !std::isnan(**bound)) *bound = row.Quantity->FromDisplay(**bound);
+    }
     if (!low) faults.push_back(NotANumber(row.Quantity, "min", Trimmed(row.Min)));
     if (!high) faults.push_back(NotANumber(row.Quantity, "max", Trimmed(row.Max)));
     if (!low || !high) continue;

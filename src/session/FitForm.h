@@ -21,8 +21,8 @@
 
 namespace quillane::session {
 
-// The line of one figure a record can be fitted to. Bounds are SI, typed with the locale's
-// separators.
+// The line of one figure a record can be fitted to. Bounds are in the unit of the figure's box
+// (the heat flux in kW/m²), typed with the locale's separators.
 struct FitFormRow {
   const QuantitySpec* Quantity = nullptr;
   bool Checked = false;

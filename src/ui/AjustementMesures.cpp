@@ -117,7 +117,7 @@ void AjustementMesures::BuildWidgets() {
     grid->addWidget(row.Fitted, line, 0);
     grid->addWidget(row.Min, line, 1);
     grid->addWidget(row.Max, line, 2);
-    grid->addWidget(new QLabel(Q(entry.Quantity->Unit), group), line, 3);
+    grid->addWidget(new QLabel(Q(entry.Quantity->DisplayUnit), group), line, 3);
     parameters_.push_back(row);
   }
   grid->setColumnStretch(1, 1);

@@ -49,7 +49,7 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
     const char* max;
   } proposals[] = {
       {"coating.SigmaQ", "-1E+10", "1E+10"}, {"coating.ModuleYoung", "1E+03", "1E+13"},
-      {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+10"},
+      {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+07"},
       {"contact.Lambda", "1E-06", "1E+04"},
   };
   FitForm copy = form;
@@ -75,7 +75,8 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
 }
 
 TEST(FitFormTest, EntriesGiveTheSettingsTheyDescribe) {
-  FitForm form = Checked("HeatFlux", " 1,5E+05 ", "2000000");
+  // The heat flux's bounds in kW/m², as its box in the input window.
+  FitForm form = Checked("HeatFlux", " 1,5E+02 ", "2000");
   Row(form, "coating.SigmaQ").Checked = true;
   form.CurvatureNoise = "1,5E-05";
   form.TemperatureNoise = " 0,5";
@@ -147,7 +148,7 @@ TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) 
   } cases[] = {
       {"coating.SigmaQ", "2e8", "1e8", FaultKind::BoundsReversed},
       {"coating.SigmaQ", "1e8", "1e8", FaultKind::BoundsReversed},
-      {"HeatFlux", "", "-5", FaultKind::BoundsReversed},
+      {"contact.Lambda", "", "-5", FaultKind::BoundsReversed},
       {"coating.ModuleYoung", "1", "1e11", FaultKind::BoundsBeyond},
       {"contact.Lambda", "2e4", "", FaultKind::BoundsReversed},
       {"coating.dilat", "", "0.5", FaultKind::BoundsBeyond},
