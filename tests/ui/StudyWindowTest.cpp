@@ -5,6 +5,7 @@
 
 #include <qcustomplot.h>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -419,6 +420,24 @@ TEST_F(StudyWindowTest, ChartsShareTheirMenuSayWhenEmptyAndShowStressesInMegapas
   ASSERT_EQ(chart.graph(0)->data()->size(), 3);
   for (int row = 0; row < 3; ++row) {
     EXPECT_DOUBLE_EQ(chart.graph(0)->data()->at(row)->value, Cell(row, 2 + kSubstrateBack));
+  }
+
+  // A format the chart cannot be saved in is named with those it can.
+  {
+    const QString jpg = QString::fromStdString((dir / "chart.jpg").string());
+    ModalWatcher watcher([&jpg](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) return ModalWatcher::Dismiss(modal);
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(jpg);
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, public through QDialog
+    });
+    QTest::mouseClick(Part<QPushButton>("SaveChart"), Qt::LeftButton);
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_EQ(watcher.MessageTexts[0],
+              QString::fromUtf8("Le graphique n'a pas pu être enregistré dans %1 (formats "
+                                "possibles : PNG, SVG ou PDF).")
+                  .arg(jpg));
+    EXPECT_FALSE(std::filesystem::exists(dir / "chart.jpg"));
   }
 
   // The fit window's chart before any record, and the results chart, offer the same menu.
