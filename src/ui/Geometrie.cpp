@@ -917,9 +917,9 @@ void Geometrie::ChooseStressFile() {
 }
 
 void Geometrie::Fin() {
-  // A run in progress is stopped first, so that no result file is left half written.
-  worker_.CancelAndWait();
-  QCoreApplication::quit();
+  // As closing the window: unsaved changes of the case are offered for saving first, then a
+  // run in progress is stopped, so that no result file is left half written.
+  close();
 }
 
 void Geometrie::Raz() {

@@ -97,7 +97,7 @@ class Geometrie : public QMainWindow {
   void Execution();          // "Execution calculs"
   void ChooseThermalFile();  // "Choix fichier resultats (thermique)"
   void ChooseStressFile();   // "Choix fichier resultats(stress)"
-  void Fin();                // quits at once, cancelling a run in progress
+  void Fin();                // quits as closing does: asks about unsaved changes, cancels a run
   void Raz();                // unloads the result windows; the state is kept
   void OpenCaseFile();       // asks for a case file and applies it
   void SaveCaseFile();       // asks for a file name and saves the case

@@ -217,7 +217,24 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
   Open();
   PickBoth();
   StartLongRun();
-  window->Fin();
+  // Unsaved changes are offered for saving first; "Annuler" keeps the window and its run.
+  const auto answer = [](const char* button) {
+    return [button](QWidget* modal) {
+      for (QAbstractButton* choice : qobject_cast<QMessageBox*>(modal)->buttons()) {
+        if (choice->text() == button) choice->click();
+      }
+    };
+  };
+  {
+    ModalWatcher watcher(answer("Annuler"));
+    window->Fin();
+    EXPECT_EQ(watcher.MessageTexts.size(), 1);
+  }
+  EXPECT_TRUE(window->Worker().IsRunning());
+  {
+    ModalWatcher watcher(answer("Ne pas enregistrer"));
+    window->Fin();
+  }
   EXPECT_FALSE(window->Worker().IsRunning());
   ExpectEarlierFilesOnly();
 }
