@@ -306,15 +306,20 @@ TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) 
   EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Géometrie — essai.json[*]"));
   EXPECT_FALSE(window->isWindowModified());
   // The secondary windows close with Escape or Ctrl+W.
-  for (const QKeySequence& keys :
-       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-    Trigger("StudyWindow");
-    auto* study = window->findChild<QMainWindow*>(QStringLiteral("EtudeParametrique"));
-    ASSERT_NE(study, nullptr);
-    study->activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([study] { return QApplication::activeWindow() == study; }));
-    QTest::keySequence(study, keys);
-    EXPECT_FALSE(study->isVisible()) << keys.toString().toStdString();
+  const std::pair<const char*, const char*> secondary[] = {{"StudyWindow", "EtudeParametrique"},
+                                                           {"MaterialsWindow", "Materiaux"},
+                                                           {"FitWindow", "AjustementMesures"}};
+  for (const auto& [action, name] : secondary) {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+      Trigger(action);
+      auto* shown = window->findChild<QMainWindow*>(QString::fromUtf8(name));
+      ASSERT_NE(shown, nullptr) << name;
+      shown->activateWindow();
+      ASSERT_TRUE(QTest::qWaitFor([shown] { return QApplication::activeWindow() == shown; }));
+      QTest::keySequence(shown, keys);
+      EXPECT_FALSE(shown->isVisible()) << name << ' ' << keys.toString().toStdString();
+    }
   }
   // "À propos" names the version and both catalogues.
   ModalWatcher about;
