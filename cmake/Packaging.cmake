@@ -31,8 +31,9 @@ endforeach()
 add_custom_target(packaging_files ALL DEPENDS ${compressed})
 install(FILES ${CMAKE_BINARY_DIR}/packaging/quillane.1.gz ${CMAKE_BINARY_DIR}/packaging/quillane-batch.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The README is also the guide the window's "Aide" menu opens.
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${QUILLANE_DESKTOP}/copyright
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillane)
+        ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillane)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillane)

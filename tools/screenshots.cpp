@@ -1,8 +1,8 @@
 // Pictures of every window after a real run of a case, for a person to look at: the input
 // window, the results with a charted column, the stress views, the deflection history, the
 // "Matériaux" window and its form, the "Étude paramétrique" window after a factorial study of
-// two quantities and after a sampled one, and the "Ajustement sur mesures" window after a fit
-// of a record of the model. Run it offscreen:
+// two quantities, after a sampled one and after a grid of many curves, and the "Ajustement sur
+// mesures" window after a fit of a record of the model. Run it offscreen:
 //
 //   QT_QPA_PLATFORM=offscreen quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]
 //
@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
     shooter.Save(*materials, QStringLiteral("Materiaux"));
     UserMaterial sample;
     sample.Row = input.Catalogue().Rows().front();
-    ui::MaterialForm form(QStringLiteral("Modifier un matériau"), sample);
+    ui::MaterialForm form(QStringLiteral("Modifier un matériau"), sample,
+                          state.Locale.DecimalSeparator);
     form.findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText(QStringLiteral("0"));
     form.accept();  // shows what is wrong
     shooter.Save(form, QStringLiteral("MaterialForm"));
@@ -192,6 +193,20 @@ int main(int argc, char** argv) {
     }
     study->findChild<QComboBox*>(QStringLiteral("AxisChoice"))->setCurrentIndex(1);
     shooter.Save(*study, QStringLiteral("EtudeParametrique_hypercube"));
+
+    // A larger grid: more curves than a legend tells apart, on a colour scale.
+    study->findChild<QComboBox*>(QStringLiteral("Plan"))->setCurrentIndex(0);
+    study->findChild<QComboBox*>(QStringLiteral("Law2"))->setCurrentIndex(0);
+    study->findChild<QSpinBox*>(QStringLiteral("Steps1"))->setValue(20);
+    study->findChild<QSpinBox*>(QStringLiteral("Steps2"))->setValue(14);
+    if (study->Lancer()) {
+      while (study->Worker().IsRunning()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+      }
+      QCoreApplication::processEvents();
+    }
+    shooter.Save(*study, QStringLiteral("EtudeParametrique_grande"));
   }
 
   // The deposit's quenching stress fitted to a record of the model.

@@ -2,20 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 
 #include "format/NumberFormat.h"
 #include "io/CsvText.h"
 
 namespace quillane::fit {
 
+namespace {
+
+RecordFault MakeFault(RecordFault::Kind what, const std::string& origin, std::size_t line = 0) {
+  RecordFault fault;
+  fault.What = what;
+  fault.Origin = origin;
+  fault.Line = line;
+  return fault;
+}
+
+}  // namespace
+
 CalibrationRecord ReadRecordText(std::string_view text, const std::string& origin) {
   const CsvText csv = ParseCsv(text, '#');
-  if (csv.Lines.empty()) {
-    throw RecordError(origin + ": the record is empty; it needs a header row.");
-  }
-  const auto where = [&origin](const CsvLine& line) {
-    return origin + ", line " + std::to_string(line.Number) + ": ";
-  };
+  if (csv.Lines.empty()) throw RecordError(MakeFault(RecordFault::Kind::Empty, origin));
   int timeColumn = -1;
   int curvatureColumn = -1;
   int temperatureColumn = -1;
@@ -29,37 +37,44 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
                   : name == "temperature" ? &temperatureColumn
                                           : nullptr;
     if (column != nullptr && *column >= 0) {
-      throw RecordError(where(header) + "the column \"" + name + "\" is named twice.");
+      RecordFault twice = MakeFault(RecordFault::Kind::NamedTwice, origin, header.Number);
+      twice.Column = name;
+      throw RecordError(std::move(twice));
     }
     if (column != nullptr) *column = static_cast<int>(i);
   }
   if (timeColumn < 0 || curvatureColumn < 0) {
-    throw RecordError(where(header) +
-                      "the header must name the columns \"time\" (s) and "
-                      "\"curvature\" (1/m), and may name \"temperature\" (K).");
+    throw RecordError(MakeFault(RecordFault::Kind::NoHeader, origin, header.Number));
   }
   const std::size_t columns = header.Fields.size();
   CalibrationRecord record;
   for (std::size_t k = 1; k < csv.Lines.size(); ++k) {
     const CsvLine& line = csv.Lines[k];
+    const auto fault = [&](RecordFault::Kind what) { return MakeFault(what, origin, line.Number); };
     if (line.Fields.size() != columns || !line.Closed) {
-      throw RecordError(where(line) + std::to_string(line.Fields.size()) +
-                        " fields where the header names " + std::to_string(columns) + ".");
+      RecordFault count = fault(RecordFault::Kind::FieldCount);
+      count.Count = line.Fields.size();
+      count.Expected = columns;
+      throw RecordError(std::move(count));
     }
     const auto number = [&](int column, const char* name, bool optional) {
       const std::string& cell = line.Fields[static_cast<std::size_t>(column)];
       if (optional && cell.empty()) return std::nan("");
       const auto value = csv.Number(cell);
       if (!value) {
-        throw RecordError(where(line) + name + " \"" + cell + "\" is not a finite number.");
+        RecordFault bad = fault(RecordFault::Kind::NotNumber);
+        bad.Column = name;
+        bad.Cell = cell;
+        throw RecordError(std::move(bad));
       }
       return *value;
     };
     const double time = number(timeColumn, "time", false);
     if (!record.Time.empty() && !(time > record.Time.back())) {
-      throw RecordError(where(line) + "time " + format::FormatShortest(time) +
-                        " s does not come after the previous " +
-                        format::FormatShortest(record.Time.back()) + " s.");
+      RecordFault order = fault(RecordFault::Kind::NotAfter);
+      order.Time = time;
+      order.Previous = record.Time.back();
+      throw RecordError(std::move(order));
     }
     record.Time.push_back(time);
     record.Curvature.push_back(number(curvatureColumn, "curvature", false));
@@ -68,18 +83,54 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
     }
   }
   if (record.Time.size() < 2) {
-    throw RecordError(origin + ", line " + std::to_string(csv.Lines.back().Number) +
-                      ": a record needs at least two rows of measurements.");
+    throw RecordError(MakeFault(RecordFault::Kind::TooFewRows, origin, csv.Lines.back().Number));
   }
   return record;
 }
 
-CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
-  try {
-    return ReadRecordText(ReadCsvFile(path, "record"), path.string());
-  } catch (const CsvError& error) {
-    throw RecordError(error.what());
+std::string English(const RecordFault& fault) {
+  using Kind = RecordFault::Kind;
+  const std::string where = fault.Origin + ", line " + std::to_string(fault.Line) + ": ";
+  switch (fault.What) {
+    case Kind::Unreadable:
+      return "Cannot read the record " + fault.Origin + ".";
+    case Kind::Folder:
+      return "Cannot read the record " + fault.Origin + ": it is a folder, not a file.";
+    case Kind::Empty:
+      return fault.Origin + ": the record is empty; it needs a header row.";
+    case Kind::NamedTwice:
+      return where + "the column \"" + fault.Column + "\" is named twice.";
+    case Kind::NoHeader:
+      return where +
+             "the header must name the columns \"time\" (s) and \"curvature\" (1/m), and may "
+             "name \"temperature\" (K).";
+    case Kind::FieldCount:
+      return where + std::to_string(fault.Count) + " fields where the header names " +
+             std::to_string(fault.Expected) + ".";
+    case Kind::NotNumber:
+      return where + fault.Column + " \"" + fault.Cell + "\" is not a finite number.";
+    case Kind::NotAfter:
+      return where + "time " + format::FormatShortest(fault.Time) +
+             " s does not come after the previous " + format::FormatShortest(fault.Previous) +
+             " s.";
+    case Kind::TooFewRows:
+      return where + "a record needs at least two rows of measurements.";
   }
+  return fault.Origin + ": not a record.";
+}
+
+CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw RecordError(MakeFault(RecordFault::Kind::Folder, path.string()));
+  }
+  std::string text;
+  try {
+    text = ReadCsvFile(path, "record");
+  } catch (const CsvError&) {
+    throw RecordError(MakeFault(RecordFault::Kind::Unreadable, path.string()));
+  }
+  return ReadRecordText(text, path.string());
 }
 
 }  // namespace quillane::fit

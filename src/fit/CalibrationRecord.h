@@ -5,6 +5,7 @@
 // lines starting with '#' are ignored.
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,10 +13,44 @@
 
 namespace quillane::fit {
 
+// What makes a record unusable, as data: each program words it in its own language.
+struct RecordFault {
+  enum class Kind {
+    Unreadable,  // the file cannot be read
+    Folder,      // the path is a folder
+    Empty,       // no header row
+    NamedTwice,  // Column named twice in the header
+    NoHeader,    // the header lacks "time" or "curvature"
+    FieldCount,  // Count fields where the header names Expected
+    NotNumber,   // Column's Cell is not a finite number
+    NotAfter,    // Time does not come after Previous
+    TooFewRows,  // fewer than two rows of measurements
+  };
+  Kind What = Kind::Unreadable;
+  std::string Origin;
+  std::size_t Line = 0;  // 0 where the fault is the whole file's
+  std::string Column;
+  std::string Cell;
+  std::size_t Count = 0;
+  std::size_t Expected = 0;
+  double Time = 0;
+  double Previous = 0;
+};
+// The fault in the batch program's English.
+std::string English(const RecordFault& fault);
+
 // A record that cannot be used; the message names the file and the line.
+// A fault of the record itself carries it as data; the settings' faults (a subclass, the batch
+// program's options) carry their message alone.
 class RecordError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  explicit RecordError(RecordFault fault)
+      : std::runtime_error(English(fault)), fault_(std::move(fault)) {}
+  const RecordFault* Fault() const { return fault_ ? &*fault_ : nullptr; }
+
+ private:
+  std::optional<RecordFault> fault_;
 };
 
 struct CalibrationRecord {

@@ -182,6 +182,9 @@ void DrawProfileFrame(ModelState& state, DrawingSurface& surface, bool zoom) {
   surface.CurrentX(F(xL));
   surface.CurrentY(F(yB + sy / 15));
   surface.Print({"Compression"});
+  // A bound's label that the zero's would fall on says enough: both drawn read "-0" over it.
+  const double line = surface.TextHeight("0");
+  if (std::fabs(ymin) < line || std::fabs(ymax) < line) return;
   surface.CurrentX(F(xL));
   surface.CurrentY(0.0f);
   surface.Print({0});

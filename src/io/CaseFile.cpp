@@ -1,5 +1,6 @@
 #include "io/CaseFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -16,39 +17,51 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// A wrong value as a message shows it: a scalar as written (a long text cut short), a container
-// by its kind only, since its text could be as large, and nest as deeply, as the whole file.
-std::string Shown(const Json& value) {
-  if (value.is_array()) return "an array";
-  if (value.is_object()) return "an object";
-  constexpr std::size_t kLongest = 60;
+using Kind = CaseFault::Kind;
+
+CaseFault MakeFault(Kind what, const std::string& origin, const std::string& key = {}) {
+  CaseFault fault;
+  fault.What = what;
+  fault.Origin = origin;
+  fault.Key = key;
+  return fault;
+}
+
+// A wrong value as a fault shows it: an array or an object by its kind only, since its text could
+// be as large, and nest as deeply, as the whole file; a long text cut between characters.
+CaseFault Faulty(Kind what, const std::string& origin, const std::string& key, const Json& value) {
+  CaseFault fault = MakeFault(what, origin, key);
+  if (value.is_array() || value.is_object()) {
+    fault.ValueShape = value.is_array() ? CaseFault::Shape::Array : CaseFault::Shape::Object;
+    return fault;
+  }
   std::string text = value.dump();
+  fault.ValueShape = value.is_string() ? CaseFault::Shape::Text : CaseFault::Shape::Scalar;
+  constexpr std::size_t kLongest = 60;
   if (text.size() > kLongest) {
     std::size_t cut = kLongest;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     text = text.substr(0, cut) + "...";
   }
-  return text;
+  fault.Value = std::move(text);
+  return fault;
 }
 
 double NumberOf(const Json& value, const std::string& key, const std::string& origin) {
-  if (!value.is_number()) {
-    throw CaseError(origin + ": \"" + key + "\" must be a number, not " + Shown(value) + ".");
-  }
+  if (!value.is_number()) throw CaseError(Faulty(Kind::NotNumber, origin, key, value));
   return value.get<double>();
 }
 
 int IntegerOf(const Json& value, const InputSpec& input, const std::string& origin) {
   const std::string key = input.Key;
   const double number = NumberOf(value, key, origin);
-  if (number != std::floor(number)) {
-    throw CaseError(origin + ": \"" + key + "\" must be a whole number, not " + Shown(value) + ".");
-  }
+  if (number != std::floor(number)) throw CaseError(Faulty(Kind::NotWhole, origin, key, value));
   // Beyond what the field holds, so the run's range check could not see it: told here.
   if (std::fabs(number) > 1e9) {
-    throw CaseError(origin + ": \"" + key + "\" is " + Shown(value) + "; it must lie between " +
-                    format::FormatGeneral(input.Min) + " and " + format::FormatGeneral(input.Max) +
-                    ".");
+    CaseFault fault = Faulty(Kind::OutOfRange, origin, key, value);
+    fault.Low = input.Min;
+    fault.High = input.Max;
+    throw CaseError(std::move(fault));
   }
   return static_cast<int>(number);
 }
@@ -63,44 +76,107 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
       in.*input.IntegerField = IntegerOf(value, input, origin);
       return;
     case InputType::Text:
-      if (!value.is_string()) {
-        throw CaseError(origin + ": \"" + input.Key + "\" must be a text, not " + Shown(value) +
-                        ".");
-      }
+      if (!value.is_string()) throw CaseError(Faulty(Kind::NotText, origin, input.Key, value));
       in.*input.TextField = value.get<std::string>();
       return;
   }
 }
 
+// Where the reader stopped, counted from 1, from the byte it names.
+CaseFault SyntaxFault(std::string_view text, const std::string& origin, std::size_t byte) {
+  CaseFault fault = MakeFault(Kind::NotJson, origin);
+  const std::size_t end = std::min(byte, text.size());
+  fault.Line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i + 1 < end; ++i) {
+    if (text[i] == '\n') {
+      ++fault.Line;
+      lineStart = i + 1;
+    }
+  }
+  fault.Column = end > lineStart ? end - lineStart : 1;
+  return fault;
+}
+
 }  // namespace
+
+std::string English(const CaseFault& fault) {
+  const std::string at = fault.Origin.empty() ? std::string() : fault.Origin + ": ";
+  const std::string key = "\"" + fault.Key + "\"";
+  std::string value;
+  switch (fault.ValueShape) {
+    case CaseFault::Shape::Array:
+      value = "an array";
+      break;
+    case CaseFault::Shape::Object:
+      value = "an object";
+      break;
+    case CaseFault::Shape::Text:
+    case CaseFault::Shape::Scalar:
+      value = fault.Value;
+      break;
+  }
+  switch (fault.What) {
+    case Kind::Unreadable:
+      return "Cannot read the case file " + fault.Origin + ".";
+    case Kind::TooDeep:
+      return at + "not a case file: " + JsonDepthText() + ".";
+    case Kind::NotJson:
+      return at + "not a valid JSON case file (syntax error at line " + std::to_string(fault.Line) +
+             ", column " + std::to_string(fault.Column) + ").";
+    case Kind::NumberTooLarge:
+      return at + "a number is beyond the range of a double.";
+    case Kind::NotObject:
+      return at + "a case file must hold one JSON object.";
+    case Kind::KeyTwice:
+      return at + "the key " + key + " is given twice.";
+    case Kind::NotCatalogue:
+      return at + key + " must name a catalogue file.";
+    case Kind::UnknownKey:
+      return at + "unknown key " + key + ".";
+    case Kind::NotNumber:
+      return at + key + " must be a number, not " + value + ".";
+    case Kind::NotWhole:
+      return at + key + " must be a whole number, not " + value + ".";
+    case Kind::OutOfRange:
+      return at + key + " is " + value + "; it must lie between " +
+             format::FormatGeneral(fault.Low) + " and " + format::FormatGeneral(fault.High) + ".";
+    case Kind::NotText:
+      return at + key + " must be a text, not " + value + ".";
+    case Kind::NotFinite:
+      return key + " is not a finite number and cannot be saved.";
+  }
+  return at + "not a case file.";
+}
 
 void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
                    std::string* catalogue) {
-  if (JsonTooDeep(text)) throw CaseError(origin + ": not a case file: " + JsonDepthText() + ".");
+  if (JsonTooDeep(text)) throw CaseError(MakeFault(Kind::TooDeep, origin));
   Json root;
   try {
     root = Json::parse(text);
   } catch (const Json::parse_error& error) {
-    throw CaseError(origin + ": not a valid JSON case file (" + error.what() + ").");
-  } catch (const Json::out_of_range& error) {
+    // The reader's own text is for its developers: the fault keeps where it stopped.
+    throw CaseError(SyntaxFault(text, origin, error.byte));
+  } catch (const Json::out_of_range&) {
     // A number beyond the double range ("1e400") is refused by the reader itself.
-    throw CaseError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
+    throw CaseError(MakeFault(Kind::NumberTooLarge, origin));
   }
   if (const std::string twice = DuplicateJsonKey(text); !twice.empty()) {
-    throw CaseError(origin + ": the key \"" + twice + "\" is given twice.");
+    throw CaseError(MakeFault(Kind::KeyTwice, origin, twice));
   }
-  if (!root.is_object()) throw CaseError(origin + ": a case file must hold one JSON object.");
+  if (!root.is_object()) throw CaseError(MakeFault(Kind::NotObject, origin));
   // Everything is checked on a copy, so a faulty case leaves the inputs as they were.
   InputParameters read = in;
   for (const auto& [key, value] : root.items()) {
     if (key == kCaseCatalogueKey) {
       if (!value.is_string() || value.get<std::string>().empty()) {
-        throw CaseError(origin + ": \"" + key + "\" must name a catalogue file.");
+        throw CaseError(MakeFault(Kind::NotCatalogue, origin, key));
       }
       continue;
     }
     const InputSpec* input = FindInput(key);
-    if (input == nullptr) throw CaseError(origin + ": unknown key \"" + key + "\".");
+    if (input == nullptr) throw CaseError(MakeFault(Kind::UnknownKey, origin, key));
     ApplyValue(*input, value, origin, read);
   }
   in = std::move(read);
@@ -111,10 +187,10 @@ void ApplyCaseText(std::string_view text, const std::string& origin, InputParame
 
 void ReadCaseFile(const std::filesystem::path& path, InputParameters& in, std::string* catalogue) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw CaseError("Cannot read the case file " + path.string() + ".");
+  if (!file) throw CaseError(MakeFault(Kind::Unreadable, path.string()));
   std::ostringstream text;
   text << file.rdbuf();
-  if (file.bad()) throw CaseError("Cannot read the case file " + path.string() + ".");
+  if (file.bad()) throw CaseError(MakeFault(Kind::Unreadable, path.string()));
   std::string named;
   ApplyCaseText(text.str(), path.string(), in, &named);
   if (catalogue != nullptr && !named.empty()) {
@@ -130,8 +206,7 @@ std::string CaseText(const InputParameters& in) {
       case InputType::Real: {
         const double value = in.*input.RealField;
         if (!std::isfinite(value)) {
-          throw CaseError(std::string("\"") + input.Key +
-                          "\" is not a finite number and cannot be saved.");
+          throw CaseError(MakeFault(Kind::NotFinite, std::string(), input.Key));
         }
         root[input.Key] = value;
         break;

@@ -12,10 +12,47 @@
 
 namespace quillane {
 
+// What is wrong with a case file, as data: each program words it in its own language.
+struct CaseFault {
+  enum class Kind {
+    Unreadable,      // the file cannot be read
+    TooDeep,         // arrays and objects nest deeper than the reader allows
+    NotJson,         // a syntax error at Line, Column
+    NumberTooLarge,  // a number beyond the range of a double
+    NotObject,       // the text is not one JSON object
+    KeyTwice,        // Key is given twice in one object
+    NotCatalogue,    // the catalogue key names no file
+    UnknownKey,
+    NotNumber,
+    NotWhole,
+    OutOfRange,  // a whole number beyond Low..High
+    NotText,
+    NotFinite,  // a value that cannot be saved
+  };
+  // How a wrong value is shown: its JSON text for a scalar, its kind alone for the others.
+  enum class Shape { Scalar, Text, Array, Object };
+  Kind What = Kind::Unreadable;
+  std::string Origin;  // the file; empty for a case being saved
+  std::string Key;
+  std::string Value;  // its JSON text (a text within its quotes), cut after 60 bytes
+  Shape ValueShape = Shape::Scalar;
+  std::size_t Line = 0;
+  std::size_t Column = 0;
+  double Low = 0;
+  double High = 0;
+};
+// The fault in the batch program's English.
+std::string English(const CaseFault& fault);
+
 // An unreadable or malformed case file; the message names the file and the key.
 class CaseError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CaseError(CaseFault fault)
+      : std::runtime_error(English(fault)), fault_(std::move(fault)) {}
+  const CaseFault& Fault() const { return fault_; }
+
+ private:
+  CaseFault fault_;
 };
 
 // Applies the case to the inputs. Throws CaseError on a syntax error, an unknown key or a

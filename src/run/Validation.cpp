@@ -72,27 +72,27 @@ bool WithinRange(const InputSpec& input, double value) {
   return std::isfinite(value) && value >= input.Min && value <= input.Max;
 }
 
-void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults) {
+void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults, char separator) {
+  const auto french = [separator](double value) { return format::FormatGeneral(value, separator); };
   for (const MaterialBound& bound : MaterialBounds()) {
     const double value = row.*bound.Column.Field;
     const std::string english = "Material \"" + row.Name + "\": " + bound.Column.Name;
-    const std::string french = "Matériau « " + row.Name + " » : " + bound.Column.Name;
+    const std::string caption = "Matériau « " + row.Name + " » : " + bound.Column.Name;
     if (!std::isfinite(value)) {
       faults.push_back(
-          {nullptr, english + " is not a finite number.", french + " n'est pas un nombre fini."});
+          {nullptr, english + " is not a finite number.", caption + " n'est pas un nombre fini."});
     } else if (bound.Column.Field == &MaterialRecord::Poisson && !(value < 1)) {
       // A ratio of 1 makes the biaxial modulus E / (1 - ν) infinite.
       faults.push_back(
           {nullptr, english + " is " + General(value) + "; it must be less than 1.",
-           french + " vaut " + General(value) + " ; la valeur doit être inférieure à 1."});
+           caption + " vaut " + french(value) + " ; la valeur doit être inférieure à 1."});
     } else if (value < bound.Min || value > bound.Max) {
       const std::string range =
           General(bound.Min) + " and " + WithUnit(General(bound.Max), bound.Column.Unit);
-      faults.push_back({nullptr,
-                        english + " is " + General(value) + "; it must lie between " + range + ".",
-                        french + " vaut " + General(value) +
-                            " ; la valeur doit être comprise entre " + General(bound.Min) + " et " +
-                            WithUnit(General(bound.Max), bound.Column.Unit) + "."});
+      faults.push_back(
+          {nullptr, english + " is " + General(value) + "; it must lie between " + range + ".",
+           caption + " vaut " + french(value) + " ; la valeur doit être comprise entre " +
+               french(bound.Min) + " et " + WithUnit(french(bound.Max), bound.Column.Unit) + "."});
     }
   }
 }
@@ -145,12 +145,17 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
   }
   const MaterialRecord* row = catalogue->FindMaterial(name);
   if (row == nullptr) {
+    // Both catalogues are named: the row may have been a user row, since deleted.
     const std::string path = catalogue->Path().string();
+    const std::string user = catalogue->UserPath().string();
     faults.push_back({nullptr,
                       std::string("The ") + role.English + " material \"" + name +
-                          "\" is not in the catalogue " + path + ".",
-                      std::string("Le matériau ") + role.French + " « " + name +
-                          " » n'est pas dans le catalogue " + path + "."});
+                          "\" is not in the catalogue " + path +
+                          (user.empty() ? "." : " nor in the user materials " + user + "."),
+                      std::string("Le matériau ") + role.French + " « " + name + " » n'est " +
+                          (user.empty() ? "pas dans le catalogue " + path + "."
+                                        : "ni dans le catalogue " + path +
+                                              " ni dans vos matériaux " + user + ".")});
   }
   return row;
 }
@@ -180,9 +185,9 @@ const std::vector<MaterialBound>& MaterialBounds() {
   return kBounds;
 }
 
-std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row) {
+std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row, char separator) {
   std::vector<InputFault> faults;
-  CheckMaterialRow(row, faults);
+  CheckMaterialRow(row, faults, separator);
   return faults;
 }
 
@@ -244,7 +249,7 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
           ? FindRow(catalogue, kContactName, {"contact layer", "de contact"}, faults)
           : nullptr};
   for (const MaterialRecord* row : rows) {
-    if (row != nullptr) CheckMaterialRow(*row, faults);
+    if (row != nullptr) CheckMaterialRow(*row, faults, separator);
   }
   // A fault met twice (the same row picked twice, a closed catalogue) is told once.
   std::vector<InputFault> unique;

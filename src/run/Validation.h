@@ -36,8 +36,9 @@ struct MaterialBound {
 const std::vector<MaterialBound>& MaterialBounds();
 
 // The faults of one catalogue row against those bounds, each naming the material, the column
-// and its range; empty when a run can use the row.
-std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row);
+// and its range; empty when a run can use the row. The French texts write numbers with
+// `separator`.
+std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row, char separator = '.');
 
 // Every fault of the inputs and of the rows they pick; empty when the run can go ahead. The
 // French texts use the state's decimal separator.

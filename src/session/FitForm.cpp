@@ -5,6 +5,7 @@
 
 #include "model/Errors.h"
 #include "session/FormEntry.h"
+#include "session/MaterialEntry.h"
 #include "session/WindowText.h"
 
 namespace quillane::session {
@@ -30,7 +31,8 @@ EntryFault Fault(FaultKind kind, std::string field = {}, std::string text = {}) 
 }  // namespace
 
 ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator) {
-  return {ExponentFigure(quantity.Min, separator), ExponentFigure(quantity.Max, separator)};
+  return {ExponentFigure(quantity.ToDisplay(quantity.Min), separator),
+          ExponentFigure(quantity.ToDisplay(quantity.Max), separator)};
 }
 
 FitForm NewFitForm(char separator) {
@@ -49,8 +51,12 @@ FitEntries ReadFitEntries(const FitForm& form, const RegionalSettings& locale, b
   for (const FitFormRow& row : form.Rows) {
     if (!row.Checked) continue;
     const ProposedBounds proposed = ProposeBounds(*row.Quantity, locale.DecimalSeparator);
-    const std::optional<double> low = ReadBound(row.Min, proposed.Min, locale);
-    const std::optional<double> high = ReadBound(row.Max, proposed.Max, locale);
+    std::optional<double> low = ReadBound(row.Min, proposed.Min, locale);
+    std::optional<double> high = ReadBound(row.Max, proposed.Max, locale);
+    // Typed in the unit of the figure's box; the fit works in SI.
+    for (std::optional<double>* bound : {&low, &high}) {
+      if (*bound && !std::isnan(**bound)) *bound = row.Quantity->FromDisplay(**bound);
+    }
     if (!low) faults.push_back(NotANumber(row.Quantity, "min", Trimmed(row.Min)));
     if (!high) faults.push_back(NotANumber(row.Quantity, "max", Trimmed(row.Max)));
     if (!low || !high) continue;
@@ -140,8 +146,28 @@ FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
   return outcome;
 }
 
-FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
-                  const std::string& recordName, UserCatalogue& user) {
+RowsWrite WriteRows(UserCatalogue& user, std::vector<UserMaterial> rows) {
+  RowsWrite write;
+  for (UserMaterial& existing : user.Read()) {
+    for (const UserMaterial& row : rows) {
+      if (FoldName(row.Row.Name) == FoldName(existing.Row.Name)) {
+        write.Replaced.push_back(existing);
+        break;
+      }
+    }
+  }
+  user.SaveAll(rows);
+  write.Written = std::move(rows);
+  return write;
+}
+
+void TakeBack(UserCatalogue& user, const RowsWrite& write) {
+  for (const UserMaterial& row : write.Written) user.Remove(row.Row.Name);
+  if (!write.Replaced.empty()) user.SaveAll(write.Replaced);
+}
+
+FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
+                     const std::string& recordName) {
   FitSaving saving;
   fit::FittedMaterials fitted = fit::FitMaterials(base, result, recordName);
   if (!fitted.Faults.empty()) {
@@ -150,16 +176,36 @@ FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
     saving.Refusal = "Les valeurs ajustées ne peuvent pas être enregistrées :\n" + Bullets(faults);
     return saving;
   }
-  if (!fitted.Rows.empty()) {
-    try {
-      user.SaveAll(fitted.Rows);
-    } catch (const CatalogueError& error) {
-      saving.Refusal = std::string("Le matériau n'a pas été enregistré :\n") + error.what();
-      return saving;
-    }
-  }
   saving.Fitted = std::move(fitted);
   return saving;
+}
+
+std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
+  if (fitted.Rows.empty()) return {};
+  std::string text = "Appliquer l'ajustement écrit dans vos matériaux :";
+  if (!fitted.CoatingName.empty()) {
+    text += "\n• « " + fitted.CoatingName +
+            " », choisi comme dépôt ; tous les calculs suivants qui le choisissent prendront "
+            "ces valeurs ;";
+  }
+  if (fitted.Contact) {
+    text +=
+        "\n• la ligne « contact », que tous les calculs suivants utiliseront, quels que soient "
+        "les matériaux choisis ;";
+  }
+  return text + "\n\n« Annuler la saisie » reprend ce changement. Appliquer l'ajustement ?";
+}
+
+bool WriteFit(FitSaving& saving, UserCatalogue& user) {
+  if (!saving.Fitted || saving.Fitted->Rows.empty()) return saving.Fitted.has_value();
+  try {
+    saving.Write = WriteRows(user, saving.Fitted->Rows);
+  } catch (const CatalogueError&) {
+    saving.Refusal = NotWritten("Le matériau n'a pas été enregistré", user.Path());
+    saving.Fitted.reset();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quillane::session

@@ -21,8 +21,8 @@
 
 namespace quillane::session {
 
-// The line of one figure a record can be fitted to. Bounds are SI, typed with the locale's
-// separators.
+// The line of one figure a record can be fitted to. Bounds are in the unit of the figure's box
+// (the heat flux in kW/m²), typed with the locale's separators.
 struct FitFormRow {
   const QuantitySpec* Quantity = nullptr;
   bool Checked = false;
@@ -93,14 +93,32 @@ FitOutcome RunFit(const ModelState& base, const fit::CalibrationRecord& record,
                   const fit::FitSettings& settings, Handoff<fit::FitProgress>& steps,
                   std::stop_token stop);
 
-// The fitted figures saved as the user's rows, for the input window to take: the rows made, or
-// why nothing was saved, as the window's box tells it (a figure beyond the catalogue's bounds,
-// or the user's file that cannot be written).
+// A write of the user's rows that can be taken back: the rows written and the user's rows of
+// the same names they replaced.
+struct RowsWrite {
+  std::vector<UserMaterial> Written;
+  std::vector<UserMaterial> Replaced;
+};
+// Writes `rows` (all or none), keeping what they replace. Throws CatalogueError.
+RowsWrite WriteRows(UserCatalogue& user, std::vector<UserMaterial> rows);
+// Takes a write back: its rows removed, those it replaced written again. Throws CatalogueError.
+void TakeBack(UserCatalogue& user, const RowsWrite& write);
+
+// The fitted figures as the user's rows, for the input window to take: the rows to write, or why
+// none can be (a figure beyond the catalogue's bounds, or the user's file that cannot be
+// written), as the window's box tells it.
 struct FitSaving {
   std::optional<fit::FittedMaterials> Fitted;
   std::string Refusal;
+  RowsWrite Write;  // once written
 };
-FitSaving SaveFit(const ModelState& base, const fit::FitResult& result,
-                  const std::string& recordName, UserCatalogue& user);
+// The rows a fit makes, nothing written yet.
+FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
+                     const std::string& recordName);
+// The question asked before the rows are written, saying what every later run takes from them;
+// empty when the fit writes no row (a fitted heat flux alone).
+std::string ApplyQuestion(const fit::FittedMaterials& fitted);
+// Writes the prepared rows; false, with the refusal, when the user's file cannot be written.
+bool WriteFit(FitSaving& saving, UserCatalogue& user);
 
 }  // namespace quillane::session

@@ -11,8 +11,9 @@ namespace quillane::session {
 
 std::string FrenchNote(const fit::FitNote& note, char separator) {
   const QuantitySpec& figure = Quantity(note.Parameter);
+  // In the unit of the figure's box, as the table beside the note gives it.
   const auto shown = [&](double value) {
-    return ExponentFigure(value, separator) + " " + figure.Unit;
+    return ExponentFigure(figure.ToDisplay(value), separator) + " " + figure.DisplayUnit;
   };
   // How the notes of a scanned figure end.
   const std::string interval = " garde l'écart au plus à une unité de khi-deux de son minimum de " +
@@ -191,9 +192,10 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
     const QuantitySpec& figure = Quantity(result.Names[j]);
     FitTableRow row{figure.Caption,
                     figure.Name,
-                    {result.Start[j], result.Value[j], result.StandardError[j]},
+                    {figure.ToDisplay(result.Start[j]), figure.ToDisplay(result.Value[j]),
+                     figure.ToDisplay(result.StandardError[j])},
                     {},
-                    figure.Unit};
+                    figure.DisplayUnit};
     // Three digits tell a standard error.
     for (std::size_t c = 0; c < 3; ++c) {
       row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
@@ -201,6 +203,48 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+namespace {
+
+std::string Shortest(double value, char separator) {
+  std::string text = format::FormatShortest(value);
+  std::replace(text.begin(), text.end(), '.', separator);
+  return text;
+}
+
+}  // namespace
+
+std::string RecordRefused(const std::string& path, const fit::RecordFault* fault, char separator) {
+  using Kind = fit::RecordFault::Kind;
+  const std::string head = "L'enregistrement " + path + " ne peut pas servir à un ajustement :\n";
+  if (fault == nullptr) return head + "il ne peut pas être lu.";
+  const std::string line = "ligne " + std::to_string(fault->Line) + " : ";
+  switch (fault->What) {
+    case Kind::Unreadable:
+      return head + "le fichier ne peut pas être lu.";
+    case Kind::Folder:
+      return head + "c'est un dossier, pas un fichier.";
+    case Kind::Empty:
+      return head + "l'enregistrement est vide ; il lui faut une ligne d'en-tête.";
+    case Kind::NamedTwice:
+      return head + line + "la colonne « " + fault->Column + " » est nommée deux fois.";
+    case Kind::NoHeader:
+      return head + line +
+             "l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
+             "nommer « temperature » (K).";
+    case Kind::FieldCount:
+      return head + line + std::to_string(fault->Count) + " champs là où l'en-tête en nomme " +
+             std::to_string(fault->Expected) + ".";
+    case Kind::NotNumber:
+      return head + line + fault->Column + " « " + fault->Cell + " » n'est pas un nombre fini.";
+    case Kind::NotAfter:
+      return head + line + "le temps " + Shortest(fault->Time, separator) +
+             " s ne vient pas après le précédent, " + Shortest(fault->Previous, separator) + " s.";
+    case Kind::TooFewRows:
+      return head + line + "un enregistrement doit avoir au moins deux lignes de mesures.";
+  }
+  return head + "ce n'est pas un enregistrement.";
 }
 
 std::string AppliedText(const fit::FittedMaterials& fitted) {

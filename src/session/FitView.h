@@ -48,13 +48,17 @@ std::string OverlayTitle(const std::string& recordName, bool fitted);
 // de la face arrière".
 std::string RecordText(const fit::CalibrationRecord& record, const std::string& fileName,
                        char separator);
+// Why a record cannot serve a fit, in the window's French (numbers with `separator`); `fault` is
+// null when the reader told no fault of the record itself.
+std::string RecordRefused(const std::string& path, const fit::RecordFault* fault, char separator);
 // The solver's last iteration while it runs: "Itération 12 — coût 3,142E-04".
 std::string IterationText(const fit::FitProgress& progress, char separator);
 // The status line once a fit has ended well, or was cancelled.
 std::string EndText(const fit::FitResult& result);
 
 // One line of the fitted values' table: the figure's caption (its name as the tooltip), the start,
-// fitted value and standard error (seven significant digits, three for the error) and the unit.
+// fitted value and standard error (seven significant digits, three for the error) and the unit,
+// that of the figure's box (the heat flux in kW/m², as the input window gives it).
 struct FitTableRow {
   std::string Caption;
   std::string Name;

@@ -101,6 +101,18 @@ bool InputForm::Pick(bool substrate, const std::string& name) {
   return true;
 }
 
+bool InputForm::FollowCatalogue(const std::vector<RowChange>& changes,
+                                const MaterialsCatalogue& catalogue) {
+  bool changed = false;
+  for (std::string* picked :
+       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
+    std::string followed = FollowedPick(*picked, changes, catalogue);
+    changed = changed || followed != *picked;
+    *picked = std::move(followed);
+  }
+  return changed;
+}
+
 bool InputForm::BothPicked() const {
   return !state_.Input.SubstrateMaterialName.empty() && !state_.Input.CoatingMaterialName.empty();
 }

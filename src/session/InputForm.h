@@ -11,6 +11,7 @@
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 #include "session/GeometrieFields.h"
+#include "session/MaterialEntry.h"
 
 namespace quillane::session {
 
@@ -54,6 +55,8 @@ class InputForm {
   void TakeFit(const std::string& coating, std::optional<double> heatFlux);
   // Picks a row as substrate or coating; false when it was already the one.
   bool Pick(bool substrate, const std::string& name);
+  // Both picks once rows of the catalogue were replaced or deleted; true when one changed.
+  bool FollowCatalogue(const std::vector<RowChange>& changes, const MaterialsCatalogue& catalogue);
   // A run can start once both materials are named.
   bool BothPicked() const;
 

@@ -1,5 +1,6 @@
 #include "session/MaterialEntry.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "format/NumberFormat.h"
@@ -7,21 +8,24 @@
 
 namespace quillane::session {
 
-std::string FigureText(double value) {
-  return std::isfinite(value) ? format::FormatShortest(value) : std::string();
+std::string FigureText(double value, char separator) {
+  if (!std::isfinite(value)) return {};
+  std::string text = format::FormatShortest(value);
+  std::replace(text.begin(), text.end(), '.', separator);
+  return text;
 }
 
-MaterialEntries EntriesOf(const UserMaterial& material) {
+MaterialEntries EntriesOf(const UserMaterial& material, char separator) {
   MaterialEntries entries;
   entries.Name = material.Row.Name;
   entries.Source = material.Source;
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
-    entries.Figures[i] = FigureText(material.Row.*kMaterialColumns[i].Field);
+    entries.Figures[i] = FigureText(material.Row.*kMaterialColumns[i].Field, separator);
   }
   return entries;
 }
 
-MaterialReading ReadMaterialEntries(const MaterialEntries& entries) {
+MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separator) {
   MaterialReading reading;
   UserMaterial material;
   material.Row.Name = Trimmed(entries.Name);
@@ -40,7 +44,7 @@ MaterialReading ReadMaterialEntries(const MaterialEntries& entries) {
     }
     material.Row.*kMaterialColumns[i].Field = *value;
   }
-  if (reading.Faults.empty()) reading.Faults = FindMaterialFaults(material.Row);
+  if (reading.Faults.empty()) reading.Faults = FindMaterialFaults(material.Row, separator);
   if (reading.Faults.empty()) reading.Material = std::move(material);
   return reading;
 }
@@ -66,13 +70,13 @@ std::string FigureCaption(const MaterialColumn& column) {
 
 std::vector<std::string> CatalogueHeaders() {
   std::vector<std::string> headers{"Matériaux", "Origine"};
-  for (const MaterialColumn& figure : kMaterialColumns) headers.emplace_back(figure.Name);
+  for (const MaterialColumn& figure : kMaterialColumns) headers.push_back(FigureCaption(figure));
   headers.emplace_back("Source");
   return headers;
 }
 
 std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
-                                          const std::vector<UserMaterial>& user) {
+                                          const std::vector<UserMaterial>& user, char separator) {
   std::vector<CatalogueLine> lines;
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
@@ -80,7 +84,7 @@ std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
     line.Mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     line.Cells = {row.Name, line.Mine ? "utilisateur" : "catalogue livré"};
     for (const MaterialColumn& figure : kMaterialColumns) {
-      line.Cells.push_back(FigureText(row.*figure.Field));
+      line.Cells.push_back(FigureText(row.*figure.Field, separator));
     }
     std::string source;
     for (const UserMaterial& material : user) {
@@ -98,6 +102,64 @@ std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index) {
 
 bool Removable(const MaterialsCatalogue& catalogue, std::size_t index) {
   return catalogue.OriginOf(index) == MaterialsCatalogue::Origin::User;
+}
+
+namespace {
+
+// The index of the row named `name`, letter case ignored, or the catalogue's size.
+std::size_t IndexOf(const MaterialsCatalogue& catalogue, const std::string& name) {
+  const std::string key = FoldName(name);
+  std::size_t i = 0;
+  while (i < catalogue.Rows().size() && FoldName(catalogue.Rows()[i].Name) != key) ++i;
+  return i;
+}
+
+}  // namespace
+
+std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::string& name,
+                            const std::string& edited) {
+  const std::size_t i = IndexOf(catalogue, name);
+  if (i == catalogue.Rows().size() || FoldName(name) == FoldName(edited)) return {};
+  const std::string& existing = catalogue.Rows()[i].Name;
+  if (Removable(catalogue, i)) {
+    return "Vos matériaux ont déjà une ligne « " + existing + " ». La remplacer par « " + name +
+           " » ?";
+  }
+  return "« " + existing + " » vient du catalogue livré. Votre matériau « " + name +
+         " » le remplacera dans tous les calculs suivants. Continuer ?";
+}
+
+std::string NotWritten(const std::string& head, const std::filesystem::path& file) {
+  return head + " :\nvos matériaux (" + file.string() +
+         ") ne peuvent pas être écrits : dossier protégé, disque plein, fichier endommagé ou "
+         "ouvert par un autre programme. Le fichier reste tel qu'il était.";
+}
+
+std::string DeleteQuestion(const std::string& name) {
+  return "Supprimer « " + name +
+         " » de vos matériaux ? Cette suppression ne peut pas être annulée.";
+}
+
+std::vector<RowChange> SaveChanges(const MaterialsCatalogue& catalogue, const std::string& name,
+                                   const std::string& replacing) {
+  std::vector<RowChange> changes;
+  if (!replacing.empty()) changes.push_back({replacing, name});
+  const std::size_t i = IndexOf(catalogue, name);
+  if (i < catalogue.Rows().size() && FoldName(catalogue.Rows()[i].Name) != FoldName(replacing)) {
+    changes.push_back({catalogue.Rows()[i].Name, name});
+  }
+  return changes;
+}
+
+std::string FollowedPick(const std::string& picked, const std::vector<RowChange>& changes,
+                         const MaterialsCatalogue& catalogue) {
+  for (const RowChange& change : changes) {
+    if (picked.empty() || FoldName(picked) != FoldName(change.Before)) continue;
+    if (!change.After.empty()) return change.After;
+    // A user row over a shipped row of the same name uncovers it when deleted.
+    return IndexOf(catalogue, picked) < catalogue.Rows().size() ? picked : std::string();
+  }
+  return picked;
 }
 
 }  // namespace quillane::session

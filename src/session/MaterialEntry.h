@@ -3,6 +3,7 @@
 // run can use or into the faults that stop it, and the rows the "Matériaux" window starts from.
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,17 +20,19 @@ struct MaterialEntries {
   std::string Source;
 };
 
-// A figure as its box and the table show it: its shortest exact form, so that editing a row
-// changes only what the user types; a figure not given yet shows as an empty box.
-std::string FigureText(double value);
-MaterialEntries EntriesOf(const UserMaterial& material);
+// A figure as its box and the table show it: its shortest exact form with the locale's
+// `separator`, so that editing a row changes only what the user types; a figure not given yet
+// shows as an empty box.
+std::string FigureText(double value, char separator);
+MaterialEntries EntriesOf(const UserMaterial& material, char separator);
 
 struct MaterialReading {
   std::optional<UserMaterial> Material;  // when the entries make a row a run can use
   std::vector<InputFault> Faults;        // otherwise, every reason
 };
-// The point and the comma both read as the decimal separator; names and sources are trimmed.
-MaterialReading ReadMaterialEntries(const MaterialEntries& entries);
+// The point and the comma both read as the decimal separator; names and sources are trimmed;
+// the faults' French writes numbers with `separator`.
+MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separator);
 
 // A new row to fill in (no figure given yet), and a copy of a row under a name of its own.
 UserMaterial NewMaterial();
@@ -38,7 +41,8 @@ UserMaterial CopyOf(const MaterialRecord& row);
 // A figure's caption in the form: "Lambda (W/(m·K))", or the name alone without a unit.
 std::string FigureCaption(const MaterialColumn& column);
 
-// The table of the "Matériaux" window: its headings, then one line per row of the catalogue
+// The table of the "Matériaux" window: its headings (each figure with its unit), then one line
+// per row of the catalogue
 // with its origin, its figures as the form shows them and, for the user's rows, their source.
 struct CatalogueLine {
   std::vector<std::string> Cells;
@@ -46,12 +50,40 @@ struct CatalogueLine {
 };
 std::vector<std::string> CatalogueHeaders();
 std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
-                                          const std::vector<UserMaterial>& user);
+                                          const std::vector<UserMaterial>& user, char separator);
 
 // The row an edit of the catalogue's row `index` replaces: a user row, under its name. A shipped
 // row is never written: editing it makes a user row of the same name over it, replacing nothing.
 std::string Replacing(const MaterialsCatalogue& catalogue, std::size_t index);
 // Only the user's rows can be deleted.
 bool Removable(const MaterialsCatalogue& catalogue, std::size_t index);
+
+// The question asked before saving a row named `name` from a form that started from the row
+// `edited` ("" for a new row or a copy): when the save would replace a user row other than the
+// one edited, or lay a user row over a shipped row the form did not start from. Empty when the
+// save replaces nothing else.
+std::string ReplaceQuestion(const MaterialsCatalogue& catalogue, const std::string& name,
+                            const std::string& edited);
+// The question asked before deleting the user row `name`.
+std::string DeleteQuestion(const std::string& name);
+
+// Why the user's rows were not written or deleted, in French: `head` ("Le matériau n'a pas été
+// enregistré"), the file and what can cause it. The storage's own text is not the user's.
+std::string NotWritten(const std::string& head, const std::filesystem::path& file);
+
+// A row of the catalogue replaced (`After` its new name) or deleted (`After` empty).
+struct RowChange {
+  std::string Before;
+  std::string After;
+  bool operator==(const RowChange&) const = default;
+};
+// The rows a save of `name` replaces, from a form that started from the user row `replacing`.
+std::vector<RowChange> SaveChanges(const MaterialsCatalogue& catalogue, const std::string& name,
+                                   const std::string& replacing);
+// A picked material once `changes` are in `catalogue`: a replaced row is followed under its new
+// name, a deleted row no longer in the catalogue is no longer picked; others stay as they are
+// (a case's missing material stays named, and a run then tells it).
+std::string FollowedPick(const std::string& picked, const std::vector<RowChange>& changes,
+                         const MaterialsCatalogue& catalogue);
 
 }  // namespace quillane::session

@@ -3,8 +3,11 @@
 #include <exception>
 #include <system_error>
 
+#include "format/NumberFormat.h"
+#include "io/JsonDepth.h"
 #include "io/Summary.h"
 #include "model/Errors.h"
+#include "model/InputTable.h"
 #include "session/WindowText.h"
 
 namespace quillane::session {
@@ -86,10 +89,113 @@ RunReport EndOfRun(const RunOutcome& outcome, const ModelState& state, const Res
   return report;
 }
 
+namespace {
+
+// A key of the case file as the window names it: its caption, with the key for the file.
+std::string KeyText(const std::string& key) {
+  const InputSpec* input = FindInput(key);
+  if (input == nullptr || input->Caption == nullptr || input->Caption[0] == '\0') {
+    return "« " + key + " »";
+  }
+  return "« " + std::string(input->Caption) + " » (" + key + ")";
+}
+
+std::string ValueText(const CaseFault& fault) {
+  switch (fault.ValueShape) {
+    case CaseFault::Shape::Array:
+      return "un tableau";
+    case CaseFault::Shape::Object:
+      return "un objet";
+    case CaseFault::Shape::Text: {
+      std::string text = fault.Value;
+      if (!text.empty() && text.front() == '"') text.erase(0, 1);
+      if (!text.empty() && text.back() == '"') text.pop_back();
+      return "« " + text + " »";
+    }
+    case CaseFault::Shape::Scalar:
+      break;
+  }
+  return fault.Value;
+}
+
+}  // namespace
+
+std::string CaseFaultText(const CaseFault& fault, char separator) {
+  using Kind = CaseFault::Kind;
+  const std::string at = fault.Origin.empty() ? std::string() : fault.Origin + " : ";
+  const std::string key = KeyText(fault.Key);
+  switch (fault.What) {
+    case Kind::Unreadable:
+      return "Le fichier de cas " + fault.Origin + " ne peut pas être lu.";
+    case Kind::TooDeep:
+      return at + "ce n'est pas un fichier de cas : tableaux et objets imbriqués sur plus de " +
+             std::to_string(kMaxJsonDepth) + " niveaux.";
+    case Kind::NotJson:
+      return at + "ce n'est pas un fichier de cas JSON valide (erreur de syntaxe ligne " +
+             std::to_string(fault.Line) + ", colonne " + std::to_string(fault.Column) + ").";
+    case Kind::NumberTooLarge:
+      return at + "un nombre dépasse l'étendue des nombres que le programme représente.";
+    case Kind::NotObject:
+      return at + "un fichier de cas doit contenir un seul objet JSON.";
+    case Kind::KeyTwice:
+      return at + "la clé " + key + " est donnée deux fois.";
+    case Kind::NotCatalogue:
+      return at + key + " doit nommer un fichier de catalogue.";
+    case Kind::UnknownKey:
+      return at + "clé inconnue " + key + ".";
+    case Kind::NotNumber:
+      return at + key + " doit être un nombre, pas " + ValueText(fault) + ".";
+    case Kind::NotWhole:
+      return at + key + " doit être un nombre entier, pas " + ValueText(fault) + ".";
+    case Kind::OutOfRange:
+      return at + key + " vaut " + ValueText(fault) + " ; la valeur doit être comprise entre " +
+             format::FormatGeneral(fault.Low, separator) + " et " +
+             format::FormatGeneral(fault.High, separator) + ".";
+    case Kind::NotText:
+      return at + key + " doit être un texte, pas " + ValueText(fault) + ".";
+    case Kind::NotFinite:
+      return key + " n'est pas un nombre fini : le cas ne peut pas être enregistré.";
+  }
+  return at + "ce n'est pas un fichier de cas.";
+}
+
+std::string CaseNotOpened(const std::string& path, const CaseFault* fault, char separator) {
+  return "Le cas n'a pas pu être ouvert :\n" +
+         (fault != nullptr ? CaseFaultText(*fault, separator)
+                           : "le fichier " + path + " ne peut pas être lu.");
+}
+
+std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char separator) {
+  return "Le cas n'a pas pu être enregistré :\n" +
+         (fault != nullptr ? CaseFaultText(*fault, separator)
+                           : "le fichier " + path +
+                                 " ne peut pas être écrit (dossier absent ou protégé, disque "
+                                 "plein) ; un fichier du même nom reste tel qu'il était.");
+}
+
+namespace {
+
+std::string CaseName(const std::string& path) {
+  return path.empty() ? std::string("sans titre") : std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
+
+std::string CaseTitle(const std::string& path) {
+  return "Géometrie — " + CaseName(path) + "[*]";
+}
+
+std::string SaveQuestion(const std::string& path) {
+  return "Le cas « " + CaseName(path) +
+         " » a des modifications qui ne sont pas enregistrées. Les enregistrer avant de "
+         "fermer ?";
+}
+
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing) {
   std::string text = "Cas ouvert : " + path;
   for (const std::string& name : missing) {
-    text += " ; le matériau « " + name + " » n'est pas dans le catalogue";
+    text +=
+        " ; le matériau « " + name + " » n'est ni dans le catalogue livré ni dans vos matériaux";
   }
   return text;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/CaseFile.h"
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
@@ -44,6 +45,19 @@ RunReport RefusedRun(const std::vector<InputFault>& faults);
 // (absolute paths).
 RunReport EndOfRun(const RunOutcome& outcome, const ModelState& state, const ResultPaths& paths,
                    const std::string& curvature, const std::string& deflection);
+
+// Why a case file was not opened or saved, in the window's French (numbers with `separator`).
+std::string CaseFaultText(const CaseFault& fault, char separator);
+// The box after a case file was not opened or saved: the fault of its content when there is
+// one, otherwise the file that could not be read or written.
+std::string CaseNotOpened(const std::string& path, const CaseFault* fault, char separator);
+std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char separator);
+
+// The input window's title: the case's file name, or "sans titre" before one was opened or
+// saved, then "[*]" where the toolkit marks unsaved changes. "Géometrie — essai.json[*]".
+std::string CaseTitle(const std::string& path);
+// The question asked before closing on unsaved changes of the case.
+std::string SaveQuestion(const std::string& path);
 
 // The status line after a case was opened: its path, and each picked material the catalogue
 // does not hold.

@@ -213,6 +213,26 @@ std::vector<std::string> ResultChoices() {
   return choices;
 }
 
+namespace {
+
+// Places each curve on the colour scale of the other quantity, by its value (by its logarithm
+// when that quantity was varied on a logarithmic scale, where every value is positive).
+void ShadeCurves(StudyChart& chart, const study::Study& study, const std::vector<bool>& logScales) {
+  const std::size_t other = *chart.Other;
+  const QuantitySpec& spec = *study.Vary[other].Spec;
+  chart.Scale = true;
+  chart.ScaleLog = other < logScales.size() && logScales[other] && chart.Curves.front().Key > 0;
+  chart.ScaleLabel = WithUnit(spec.Name, spec.DisplayUnit);
+  const auto place = [&](double key) { return chart.ScaleLog ? std::log(key) : key; };
+  const double low = place(chart.Curves.front().Key);
+  const double span = place(chart.Curves.back().Key) - low;
+  for (StudyCurve& curve : chart.Curves) {
+    curve.Shade = span > 0 ? (place(curve.Key) - low) / span : 0.0;
+  }
+}
+
+}  // namespace
+
 StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
                      const std::vector<bool>& logScales, std::size_t quantity, std::size_t result,
                      char separator) {
@@ -248,6 +268,7 @@ StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
     }
     chart.Curves.push_back(std::move(curve));
   }
+  if (chart.Other && chart.Curves.size() > kMostLegendCurves) ShadeCurves(chart, study, logScales);
   return chart;
 }
 
@@ -278,13 +299,6 @@ std::string CorrelationText(const study::Study& study, const study::StudyRows& r
                                 : format::FormatPattern(rho[q], "0.00", separator));
   }
   return text;
-}
-
-std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point) {
-  std::vector<double> numbers{static_cast<double>(index + 1)};
-  numbers.insert(numbers.end(), point.Values.begin(), point.Values.end());
-  numbers.insert(numbers.end(), point.Results.begin(), point.Results.end());
-  return numbers;
 }
 
 void RunStudy(const study::Study& study, const std::vector<std::vector<double>>& points,

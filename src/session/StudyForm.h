@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -123,7 +124,11 @@ struct StudyCurve {
   std::vector<double> Y;
   double Key = 0;    // the value of the other quantity that the curve keeps (its box's unit)
   std::string Name;  // the legend's "HeatFlux = 300 kW/m²"; empty without another quantity
+  double Shade = 0;  // where Key lies on the colour scale, from 0 to 1
 };
+
+// The most curves a legend tells apart; more are told apart by a colour scale.
+inline constexpr std::size_t kMostLegendCurves = 12;
 
 struct StudyChart {
   std::vector<StudyCurve> Curves;    // in rising order of Key
@@ -133,6 +138,11 @@ struct StudyChart {
   std::string XLabel;                // "HeatFlux (kW/m²)"
   std::string YLabel;                // "FinalCurvature (1/m)"
   std::string Title;                 // "FinalCurvature en fonction de HeatFlux"
+  // More than kMostLegendCurves curves: no legend, but a colour scale of the other quantity
+  // (logarithmic when it was varied so) from the lowest Key to the highest.
+  bool Scale = false;
+  bool ScaleLog = false;
+  std::string ScaleLabel;  // "SubstrateWidth (mm)"
 };
 
 // The chart of `result` (an index of the result columns) against the varied quantity
@@ -152,11 +162,13 @@ std::vector<double> RankCorrelations(const study::Study& study, const study::Stu
 std::string CorrelationText(const study::Study& study, const study::StudyRows& rows,
                             std::size_t result, char separator);
 
-// The numbers of a table row: the point (from 1), the values used, the results.
-std::vector<double> TableNumbers(std::size_t index, const study::PointResult& point);
-
 // A finished point as a study hands it over: its index and its row.
 using FinishedPoint = std::pair<std::size_t, study::PointResult>;
+// What runs a study's points off the interface thread (RunStudy, or what stands for it when the
+// window's own share of the work is measured).
+using StudyWork =
+    std::function<void(const study::Study&, const std::vector<std::vector<double>>&,
+                       const MaterialsCatalogue&, Handoff<FinishedPoint>&, std::stop_token)>;
 // Runs every point of a reading, each on its own copies of the inputs and of `catalogue`,
 // handing each to `finished` as it ends; `stop` ends the points under way and starts no other.
 void RunStudy(const study::Study& study, const std::vector<std::vector<double>>& points,

@@ -56,21 +56,6 @@ std::vector<std::string> FrenchFaults(const StudyReading& reading, const StudyFo
   return faults;
 }
 
-std::vector<std::string> TableHeaders(const study::Study& study) {
-  const std::vector<std::string> columns = study::TableColumns(study);
-  const std::size_t quantities = study.Vary.size();
-  std::vector<std::string> headers;
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    std::string unit;
-    if (c >= 1 && c <= quantities) unit = study.Vary[c - 1].Unit();
-    if (c > quantities && c + 1 < columns.size()) {
-      unit = study::kResultColumns[c - 1 - quantities].Unit;
-    }
-    headers.push_back(c + 1 == columns.size() ? std::string("état") : WithUnit(columns[c], unit));
-  }
-  return headers;
-}
-
 std::string CellText(double value, char separator) {
   return std::isnan(value) ? std::string() : format::FormatGeneral(value, separator);
 }

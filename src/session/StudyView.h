@@ -36,9 +36,6 @@ RangeHeaders RangeHeadersOf(StudyPlan plan);
 std::vector<std::string> FrenchFaults(const StudyReading& reading, const StudyForm& form,
                                       char separator);
 
-// The table's column headings: the point, each varied quantity and each result with its SI unit,
-// and the state.
-std::vector<std::string> TableHeaders(const study::Study& study);
 // A number of the table as the input window writes numbers (15 significant digits, the locale's
 // separator); empty for a result the point did not give.
 std::string CellText(double value, char separator);

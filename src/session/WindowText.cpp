@@ -60,4 +60,25 @@ std::string WithFilterSuffix(const std::string& path, const std::string& filter)
   return path + filter.substr(dot, filter.size() - dot - 1);
 }
 
+std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
+                                    const std::string& path) {
+  std::vector<std::string> list{path};
+  for (const std::string& earlier : recent) {
+    if (earlier != path && !earlier.empty() && list.size() < kMostRecent) list.push_back(earlier);
+  }
+  return list;
+}
+
+std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
+                      const std::filesystem::path& userCatalogue) {
+  return "Quillane " + version +
+         "\nConstruction d'un dépôt projeté sur une plaque : histoire thermique, contraintes "
+         "résiduelles, courbure.\n\nCatalogue des matériaux : " +
+         catalogue.string() + "\nVos matériaux : " + userCatalogue.string();
+}
+
+std::filesystem::path GuidePath(const std::filesystem::path& catalogue) {
+  return catalogue.parent_path().parent_path() / "doc" / "quillane" / "README.md";
+}
+
 }  // namespace quillane::session

@@ -2,6 +2,7 @@
 // What every window writes the same way, without widgets: lists of faults, captions with their
 // unit, the separators of the user's locale, and the rules of the file names they propose.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,19 @@ std::vector<std::string> NameFilters(std::string_view filter);
 // A path whose file name has no suffix takes the one of the filter chosen ("Images PNG (*.png)"
 // gives "png"); a path with a suffix, or an empty one, is kept.
 std::string WithFilterSuffix(const std::string& path, const std::string& filter);
+
+// The recent files after `path` was opened or saved: it comes first, once, and at most
+// kMostRecent are kept.
+inline constexpr std::size_t kMostRecent = 8;
+std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
+                                    const std::string& path);
+
+// "À propos de Quillane": the version and the two catalogues the windows read.
+std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
+                      const std::filesystem::path& userCatalogue);
+// The guide installed with the program: its README, in the package's documentation folder,
+// which lies beside the folder of the shipped catalogue (share/quillane/Brelon.db gives
+// share/doc/quillane/README.md).
+std::filesystem::path GuidePath(const std::filesystem::path& catalogue);
 
 }  // namespace quillane::session

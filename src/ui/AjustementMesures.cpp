@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -71,6 +72,7 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
   connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
   SetRunning(false);
   Plot();
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1200, 760));
 }
 
@@ -115,7 +117,7 @@ void AjustementMesures::BuildWidgets() {
     grid->addWidget(row.Fitted, line, 0);
     grid->addWidget(row.Min, line, 1);
     grid->addWidget(row.Max, line, 2);
-    grid->addWidget(new QLabel(Q(entry.Quantity->Unit), group), line, 3);
+    grid->addWidget(new QLabel(Q(entry.Quantity->DisplayUnit), group), line, 3);
     parameters_.push_back(row);
   }
   grid->setColumnStretch(1, 1);
@@ -219,18 +221,21 @@ void AjustementMesures::BuildWidgets() {
   connect(appliquer_, &QPushButton::clicked, this, [this] { Appliquer(); });
 }
 
+bool AjustementMesures::RefuseRecord(const QString& text) {
+  Tell(QStringLiteral("Enregistrement refusé : %1").arg(text.section(QLatin1Char('\n'), 1)));
+  QMessageBox::warning(this, windowTitle(), text);
+  return false;
+}
+
 bool AjustementMesures::OpenRecord(const QString& path) {
   if (job_.IsRunning()) return false;
   fit::CalibrationRecord record;
   try {
     record = fit::ReadRecordFile(std::filesystem::path(path.toStdString()));
-  } catch (const std::exception& error) {
-    const QString text =
-        QStringLiteral("L'enregistrement %1 ne peut pas servir à un ajustement :\n%2")
-            .arg(path, Q(error.what()));
-    Tell(QStringLiteral("Enregistrement refusé : %1").arg(Q(error.what())));
-    QMessageBox::warning(this, windowTitle(), text);
-    return false;
+  } catch (const fit::RecordError& error) {
+    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), error.Fault(), separator_)));
+  } catch (const std::exception&) {
+    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), nullptr, separator_)));
   }
   record_ = std::move(record);
   recordPath_ = path;
@@ -429,14 +434,24 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::information(this, windowTitle(), text);
     return false;
   }
-  const session::FitSaving saving =
-      session::SaveFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString(), user_);
+  session::FitSaving saving =
+      session::PrepareFit(fitBase_, *result_, QFileInfo(recordPath_).fileName().toStdString());
   if (!saving.Fitted) {
     QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
     return false;
   }
+  // Rows of the user's catalogue change every later run: the user says so first.
+  const std::string question = session::ApplyQuestion(*saving.Fitted);
+  if (!question.empty() && !Ask(this, windowTitle(), Q(question), QStringLiteral("Appliquer"))) {
+    Tell(QStringLiteral("Ajustement non appliqué : rien n'a changé."));
+    return false;
+  }
+  if (!session::WriteFit(saving, user_)) {
+    QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
+    return false;
+  }
   const fit::FittedMaterials& fitted = *saving.Fitted;
-  links_.Apply(fitted.CoatingName, fitted.HeatFlux);
+  links_.Apply(fitted.CoatingName, fitted.HeatFlux, saving.Write);
   Tell(Q(session::AppliedText(fitted)));
   return true;
 }
@@ -447,10 +462,14 @@ bool AjustementMesures::SaveChart(const QString& path) {
 
 void AjustementMesures::ChooseRecord() {
   const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Ouvrir un enregistrement"), QFileInfo(recordPath_).absolutePath(),
+      this, QStringLiteral("Ouvrir un enregistrement"),
+      recordPath_.isEmpty() ? RememberedFolder("enregistrement")
+                            : QFileInfo(recordPath_).absolutePath(),
       QStringLiteral("Enregistrements CSV (*.csv *.txt);;Tous les fichiers (*)"), nullptr,
       QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty()) OpenRecord(path);
+  if (path.isEmpty()) return;
+  RememberFolder("enregistrement", path);
+  OpenRecord(path);
 }
 
 void AjustementMesures::Tell(const QString& text) {

@@ -39,8 +39,11 @@ struct FitLinks {
   // Whether the input window can take fitted figures now (not while a run owns its state).
   std::function<bool()> CanApply;
   // Reads the catalogue again and applies the fit: picks the coating row when one is named,
-  // sets the heat flux when one is given.
-  std::function<void(const std::string& coating, std::optional<double> heatFlux)> Apply;
+  // sets the heat flux when one is given; `rows` is the write of the user's rows, undone with
+  // the rest.
+  std::function<void(const std::string& coating, std::optional<double> heatFlux,
+                     const session::RowsWrite& rows)>
+      Apply;
 };
 
 class AjustementMesures : public QMainWindow {
@@ -89,6 +92,8 @@ class AjustementMesures : public QMainWindow {
   void Plot();
   void ChooseRecord();
   void Tell(const QString& text);
+  // Tells a record refused, on the status line and in a box; false.
+  bool RefuseRecord(const QString& text);
 
   FitLinks links_;
   UserCatalogue& user_;

@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -25,8 +26,10 @@ namespace quillane::ui {
 
 namespace {
 
+// Twelve tones, as many as a legend tells apart (session::kMostLegendCurves).
 constexpr QRgb kPalette[] = {0xFF0046A0, 0xFFC0392B, 0xFF27AE60, 0xFF8E44AD,
-                             0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B};
+                             0xFFE67E22, 0xFF16A085, 0xFF7F8C8D, 0xFFB7950B,
+                             0xFFE84393, 0xFF6D4C41, 0xFF2E86C1, 0xFF000000};
 
 class LocaleTicker : public QCPAxisTicker {
  protected:
@@ -61,8 +64,11 @@ QString ChooseChartPath(QWidget* parent, const QString& suggested) {
   filters << QStringLiteral("Documents PDF (*.pdf)");
   QString chosen = filters.front();
   const QString path =
-      QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"), suggested,
+      QFileDialog::getSaveFileName(parent, QStringLiteral("Enregistrer le graphique"),
+                                   QDir(RememberedFolder("graphique")).filePath(suggested),
                                    filters.join(QStringLiteral(";;")), &chosen);
+  if (path.isEmpty()) return {};
+  RememberFolder("graphique", path);
   return Q(session::WithFilterSuffix(path.toStdString(), chosen.toStdString()));
 }
 

@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,18 +16,20 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <limits>
 
+#include "graphics/ChartDrawing.h"
 #include "io/AtomicFile.h"
 #include "session/StudyView.h"
 #include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
 #include "ui/Charts.h"
+#include "ui/StudyTableModel.h"
 #include "ui/Widgets.h"
 
 namespace quillane::ui {
@@ -36,10 +39,26 @@ namespace {
 constexpr int kPlanSampled = 1;  // index of "hypercube latin" in the plan box
 constexpr int kLawNormal = 1;    // index of "normale" in a law box
 
+// The colour scale of the batch study's colour maps, so that a window and a file read alike.
+QCPColorGradient BatchScale() {
+  QCPColorGradient gradient;
+  constexpr int kStops = 8;
+  for (int i = 0; i <= kStops; ++i) {
+    const double t = static_cast<double>(i) / kStops;
+    const graphics::RGB colour = graphics::ScaleColour(t);
+    gradient.setColorStopAt(t, QColor(colour.Red, colour.Green, colour.Blue));
+  }
+  return gradient;
+}
+
 }  // namespace
 
-EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent)
-    : QMainWindow(parent), source_(std::move(source)), worker_(BackgroundJob::kWindowTickMs) {
+EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent,
+                                     session::StudyWork work)
+    : QMainWindow(parent),
+      source_(std::move(source)),
+      work_(std::move(work)),
+      worker_(BackgroundJob::kWindowTickMs) {
   setObjectName(QStringLiteral("EtudeParametrique"));
   setWindowTitle(QStringLiteral("Étude paramétrique"));
   BuildWidgets();
@@ -48,6 +67,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   SetRunning(false);
   ResetRanges();
   Plot();
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1100, 720));
 }
 
@@ -174,9 +194,15 @@ void EtudeParametrique::BuildWidgets() {
   layout->addWidget(status_);
 
   auto* splitter = new QSplitter(Qt::Horizontal, central);
-  table_ = Named<QTableWidget>("StudyTable", splitter);
+  table_ = Named<QTableView>("StudyTable", splitter);
+  model_ = new StudyTableModel(table_);
+  table_->setModel(model_);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setWordWrap(false);
   table_->verticalHeader()->hide();
+  // Every row one line high: the view then never measures rows.
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   auto* chartPane = new QWidget(splitter);
   auto* chartLayout = new QVBoxLayout(chartPane);
   chartLayout->setContentsMargins(0, 0, 0, 0);
@@ -193,6 +219,12 @@ void EtudeParametrique::BuildWidgets() {
   chart_->setMinimumSize(360, 280);
   frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
   frame_->OnReport([this](const QString& text) { Tell(text); });
+  // Kept aside until a chart of many curves needs it beside the plot.
+  chart_->setAutoAddPlottableToLegend(false);
+  colourScale_ = new QCPColorScale(chart_);
+  colourScale_->setVisible(false);
+  colourScale_->setGradient(BatchScale());
+  colourScale_->axis()->setLabelFont(chart_->font());
   chartLayout->addWidget(chart_, 1);
   correlation_ = Named<QLabel>("RankCorrelation", chartPane);
   correlation_->setWordWrap(true);
@@ -232,6 +264,18 @@ void EtudeParametrique::ResetRanges() {
   separator_ = base.State.Locale.DecimalSeparator;
   for (int i = 0; i < 2; ++i) ResetRange(i, base);
   OnPlanChanged();
+}
+
+void EtudeParametrique::Reopen() {
+  if (!worker_.IsRunning() && FinishedPoints() == 0) ResetRanges();
+}
+
+std::size_t EtudeParametrique::FinishedPoints() const {
+  return model_->Grid().RowCount() + pending_.size();
+}
+
+const study::StudyRows& EtudeParametrique::Rows() const {
+  return model_->Grid().Rows();
 }
 
 bool EtudeParametrique::SampledPlan() const {
@@ -322,23 +366,25 @@ bool EtudeParametrique::Lancer() {
   }
   study_ = std::move(reading.Study);
   logScales_ = std::move(reading.LogScales);
-  rows_.assign(reading.Points.size(), std::nullopt);
-  finished_ = 0;
-  ResetTable();
+  model_->Reset(study_, reading.Points.size(), separator_);
+  model_->SizeColumns(*table_);
+  pace_.Restart();
+  tablePace_.Restart();
+  pending_.clear();
   {
     const QSignalBlocker blocker(axis_);
     axis_->clear();
     for (const study::Quantity& quantity : study_.Vary) axis_->addItem(Q(quantity.Name()));
   }
-  progress_->setRange(0, static_cast<int>(rows_.size()));
+  progress_->setRange(0, static_cast<int>(Rows().size()));
   progress_->setValue(0);
   SetRunning(true);
   clock_.start();
   worker_.Start([this, study = study_, points = std::move(reading.Points),
                  catalogue = std::move(base.Catalogue)](std::stop_token stop) {
-    session::RunStudy(study, points, catalogue, finishedPoints_, stop);
+    work_(study, points, catalogue, finishedPoints_, stop);
   });
-  Tell(Q(session::RunningText(0, rows_.size())));
+  Tell(Q(session::RunningText(0, Rows().size())));
   Plot();
   return true;
 }
@@ -354,59 +400,54 @@ void EtudeParametrique::SetRunning(bool running) {
   entries_->setEnabled(!running);
   lancer_->setEnabled(!running);
   annuler_->setEnabled(running);
-  exportTable_->setEnabled(!running && finished_ > 0);
-  saveChart_->setEnabled(!running && finished_ > 0);
+  exportTable_->setEnabled(!running && FinishedPoints() > 0);
+  saveChart_->setEnabled(!running && FinishedPoints() > 0);
 }
 
 void EtudeParametrique::TakeRows() {
   std::vector<FinishedPoint> taken = finishedPoints_.Take();
   if (taken.empty()) return;
-  for (auto& [index, point] : taken) {
-    ++finished_;
-    rows_[index] = std::move(point);
-    AddRow(index, *rows_[index]);
+  pending_.insert(pending_.end(), std::make_move_iterator(taken.begin()),
+                  std::make_move_iterator(taken.end()));
+  progress_->setValue(static_cast<int>(FinishedPoints()));
+  // The table is drawn again whenever rows come in: it follows at its pace, as the chart does.
+  const double now = Seconds();
+  if (tablePace_.Due(now)) {
+    ListPending();
+    table_->viewport()->repaint();
+    tablePace_.Drawn(now, Seconds() - now);
   }
-  // Sizing the columns reads every row: done while the table is short.
-  constexpr int kMostRowsSized = 500;
-  if (table_->rowCount() <= kMostRowsSized) table_->resizeColumnsToContents();
-  progress_->setValue(static_cast<int>(finished_));
-  Plot();
+  PlotAtPace();
   if (worker_.IsRunning()) {
-    Tell(Q(session::RunningText(finished_, rows_.size())));
+    Tell(Q(session::RunningText(FinishedPoints(), Rows().size())));
   }
+}
+
+void EtudeParametrique::ListPending() {
+  if (pending_.empty()) return;
+  const std::vector<std::string> widest = model_->Grid().Widest();
+  model_->Add(std::move(pending_));
+  pending_.clear();
+  if (model_->Grid().Widest() != widest) model_->SizeColumns(*table_);
+}
+
+double EtudeParametrique::Seconds() const {
+  return static_cast<double>(clock_.nsecsElapsed()) * 1e-9;
+}
+
+void EtudeParametrique::PlotAtPace() {
+  const double now = Seconds();
+  if (!pace_.Due(now)) return;
+  Plot();
+  pace_.Drawn(now, Seconds() - now);
 }
 
 void EtudeParametrique::OnFinished(bool stopped) {
+  ListPending();
   SetRunning(false);
   Plot();
   const double seconds = static_cast<double>(clock_.elapsed()) / 1000;
-  Tell(Q(session::EndText(rows_, stopped, seconds, separator_)));
-}
-
-void EtudeParametrique::ResetTable() {
-  const QStringList headers = Q(session::TableHeaders(study_));
-  table_->setRowCount(0);
-  table_->setColumnCount(static_cast<int>(headers.size()));
-  table_->setHorizontalHeaderLabels(headers);
-  table_->resizeColumnsToContents();
-  listed_.clear();
-}
-
-void EtudeParametrique::AddRow(std::size_t index, const study::PointResult& point) {
-  // Points finish out of order: the row goes in at its place among those listed.
-  const auto place = std::lower_bound(listed_.begin(), listed_.end(), index);
-  const int line = static_cast<int>(place - listed_.begin());
-  listed_.insert(place, index);
-  const std::vector<double> numbers = session::TableNumbers(index, point);
-  table_->insertRow(line);
-  // The exact value stays in the cell's data, and the exported table.
-  for (std::size_t c = 0; c < numbers.size(); ++c) {
-    table_->setItem(line, static_cast<int>(c),
-                    NumberItem(session::CellText(numbers[c], separator_), numbers[c]));
-  }
-  auto* status = new QTableWidgetItem(Q(session::StateText(point)));
-  status->setToolTip(Q(session::StateTip(point)));
-  table_->setItem(line, static_cast<int>(numbers.size()), status);
+  Tell(Q(session::EndText(Rows(), stopped, seconds, separator_)));
 }
 
 void EtudeParametrique::Plot() {
@@ -423,20 +464,25 @@ void EtudeParametrique::Plot() {
   }
   const std::size_t r = static_cast<std::size_t>(result);
   const session::StudyChart data =
-      session::ChartData(study_, rows_, logScales_, static_cast<std::size_t>(x), r, separator_);
+      session::ChartData(study_, Rows(), logScales_, static_cast<std::size_t>(x), r, separator_);
   for (std::size_t c = 0; c < data.Curves.size(); ++c) {
     const session::StudyCurve& curve = data.Curves[c];
     QCPGraph* graph = chart_->addGraph();
     graph->setData(QVector<double>(curve.X.begin(), curve.X.end()),
                    QVector<double>(curve.Y.begin(), curve.Y.end()));
-    const QColor tone = ChartTone(c);
-    graph->setPen(QPen(tone, 1.5));
-    graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
+    // Many curves are told apart by their shade; their points would hide the lines.
+    const QColor tone =
+        data.Scale ? colourScale_->gradient().color(curve.Shade, {0, 1}) : ChartTone(c);
+    graph->setPen(QPen(tone, data.Scale ? 1.0 : 1.5));
+    if (!data.Scale) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, tone, 6));
     if (data.Cloud) graph->setLineStyle(QCPGraph::lsNone);
     graph->setName(Q(curve.Name));
+    // Only a legend that is shown gets the curves: filling one takes longer than drawing them.
+    if (!data.Scale) graph->addToLegend();
   }
-  chart_->legend->setVisible(data.Other && !data.Curves.empty());
-  if (sampled) correlation_->setText(Q(session::CorrelationText(study_, rows_, r, separator_)));
+  chart_->legend->setVisible(data.Other && !data.Curves.empty() && !data.Scale);
+  ShowColourScale(data);
+  if (sampled) correlation_->setText(Q(session::CorrelationText(study_, Rows(), r, separator_)));
   ChartFrame::SetLogScale(*chart_->xAxis, data.LogX);
   chart_->xAxis->setLabel(Q(data.XLabel));
   chart_->yAxis->setLabel(Q(data.YLabel));
@@ -448,13 +494,29 @@ void EtudeParametrique::Plot() {
   frame_->ResetView();
 }
 
+void EtudeParametrique::ShowColourScale(const session::StudyChart& data) {
+  QCPLayoutGrid& layout = *chart_->plotLayout();
+  const bool shown = layout.hasElement(1, 1);
+  if (data.Scale && !shown) layout.addElement(1, 1, colourScale_);
+  if (!data.Scale && shown) {
+    layout.take(colourScale_);
+    layout.simplify();
+  }
+  colourScale_->setVisible(data.Scale);
+  if (!data.Scale) return;
+  colourScale_->axis()->setLabel(Q(data.ScaleLabel));
+  ChartFrame::SetLogScale(*colourScale_->axis(), data.ScaleLog);
+  colourScale_->setDataRange({data.Curves.front().Key, data.Curves.back().Key});
+  colourScale_->setDataScaleType(data.ScaleLog ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+}
+
 bool EtudeParametrique::ExportTable(const QString& path) {
-  if (finished_ == 0) {
+  if (FinishedPoints() == 0) {
     Tell(QStringLiteral("Aucun résultat à exporter."));
     return false;
   }
   try {
-    AtomicFile::WriteWhole(path.toStdString(), study::TableCsv(study_, rows_), "results table");
+    AtomicFile::WriteWhole(path.toStdString(), study::TableCsv(study_, Rows()), "results table");
   } catch (const std::exception&) {
     const QString text = QStringLiteral("Le tableau n'a pas pu être enregistré dans %1.").arg(path);
     Tell(text);
@@ -471,10 +533,12 @@ bool EtudeParametrique::SaveChart(const QString& path) {
 
 void EtudeParametrique::ChooseTableFile() {
   const QString filter = QStringLiteral("Tableaux CSV (*.csv)");
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exporter le tableau"),
-                                                    QStringLiteral("etude.csv"), filter);
-  if (!path.isEmpty())
-    ExportTable(Q(session::WithFilterSuffix(path.toStdString(), filter.toStdString())));
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Exporter le tableau"),
+      QDir(RememberedFolder("tableau")).filePath(QStringLiteral("etude.csv")), filter);
+  if (path.isEmpty()) return;
+  RememberFolder("tableau", path);
+  ExportTable(Q(session::WithFilterSuffix(path.toStdString(), filter.toStdString())));
 }
 
 void EtudeParametrique::Tell(const QString& text) {
@@ -486,6 +550,7 @@ void EtudeParametrique::closeEvent(QCloseEvent* event) {
   if (worker_.IsRunning()) {
     worker_.CancelAndWait();
     TakeRows();
+    ListPending();
     SetRunning(false);
     Tell(QStringLiteral("Étude annulée à la fermeture de la fenêtre."));
   }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "session/RedrawPace.h"
 #include "session/StudyForm.h"
 #include "study/StudyFile.h"
 #include "study/StudyTable.h"
@@ -21,29 +22,36 @@
 class QComboBox;
 class QGridLayout;
 class QCustomPlot;
+class QCPColorScale;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
-class QTableWidget;
+class QTableView;
 
 namespace quillane::ui {
 
 class ChartFrame;
+class StudyTableModel;
 using session::StudyBase;
 
 class EtudeParametrique : public QMainWindow {
   Q_OBJECT
  public:
   // `source` gives a copy of the input window's current inputs and catalogue; it is asked when
-  // the ranges are filled and when a study starts.
-  explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr);
+  // the ranges are filled and when a study starts. `work` runs the points.
+  explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr,
+                             session::StudyWork work = session::RunStudy);
   ~EtudeParametrique() override;
 
   // Fills the range of each chosen quantity from its current value: half to one and a half
   // times it, in four intervals (for a normal law, the value and a tenth of it).
   void ResetRanges();
+  // Shown again from the input window: the entries follow its inputs only while no study's
+  // rows are shown, so that the table, the chart and an export always come from the entries
+  // beside them.
+  void Reopen();
 
   // Reads and checks the entries and starts the study; false, telling why, when an entry or
   // the input window's inputs cannot be used.
@@ -51,17 +59,20 @@ class EtudeParametrique : public QMainWindow {
   // Stops the study under way; the finished rows stay.
   void Annuler();
   BackgroundJob& Worker() { return worker_; }
-  // The points whose rows the window has taken in.
-  std::size_t FinishedPoints() const { return finished_; }
+  // The points whose rows the window has taken in (the table lists them at its pace, and all
+  // of them once the study has stopped).
+  std::size_t FinishedPoints() const;
 
   // The study last started and its rows (the unfinished ones empty).
   const study::Study& CurrentStudy() const { return study_; }
-  const study::StudyRows& Rows() const { return rows_; }
+  const study::StudyRows& Rows() const;
 
-  QTableWidget& Table() const { return *table_; }
+  // The rows as a model: each cell's text in the column's unit, its number as UserRole.
+  QTableView& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
   // Draws the chosen result against the chosen varied quantity: one curve per value of the
-  // other quantity, or the samples as points with their rank correlations.
+  // other quantity (told apart by a legend, or by a colour scale when there are many), or the
+  // samples as points with their rank correlations.
   void Plot();
 
   // The table as comma-separated values, as the batch study writes it. False, telling why,
@@ -98,26 +109,32 @@ class EtudeParametrique : public QMainWindow {
   void OnPlanChanged();
   void UpdatePointCount();
   void SetRunning(bool running);
-  // Takes in the rows handed over since the last tick.
+  // Takes in the rows handed over since the last tick; the chart follows at its pace.
   void TakeRows();
+  // Lists the rows taken in but not yet in the table.
+  void ListPending();
+  void PlotAtPace();
+  // Seconds since the study started.
+  double Seconds() const;
+  // The colour scale of many curves beside the plot, or none.
+  void ShowColourScale(const session::StudyChart& data);
   void OnFinished(bool stopped);
-  // Empties the table and gives it the columns of the current study.
-  void ResetTable();
-  // Puts a finished point's row at its place among those listed.
-  void AddRow(std::size_t index, const study::PointResult& point);
   void ChooseTableFile();
   void Tell(const QString& text);
 
   std::function<StudyBase()> source_;
+  session::StudyWork work_;
   Handoff<FinishedPoint> finishedPoints_;
   BackgroundJob worker_;  // after the handoff it fills: waited for before it goes
   study::Study study_;
   std::vector<bool> logScales_;  // per varied quantity of study_
-  study::StudyRows rows_;
-  std::vector<std::size_t> listed_;  // the points in the table, in rising order
-  std::size_t finished_ = 0;
   char separator_ = '.';
   QElapsedTimer clock_;
+  // Drawing the chart and the table of a large study while it runs takes at most these shares
+  // of the thread.
+  session::RedrawPace pace_{0.03};
+  session::RedrawPace tablePace_{0.03};
+  std::vector<FinishedPoint> pending_;  // taken in, not yet listed
 
   std::array<QuantityRow, 2> quantities_;
   QWidget* entries_ = nullptr;
@@ -132,11 +149,13 @@ class EtudeParametrique : public QMainWindow {
   QPushButton* annuler_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* status_ = nullptr;
-  QTableWidget* table_ = nullptr;
+  StudyTableModel* model_ = nullptr;
+  QTableView* table_ = nullptr;
   QComboBox* result_ = nullptr;
   QComboBox* axis_ = nullptr;
   QCustomPlot* chart_ = nullptr;
   ChartFrame* frame_ = nullptr;
+  QCPColorScale* colourScale_ = nullptr;
   QLabel* correlation_ = nullptr;
   QPushButton* exportTable_ = nullptr;
   QPushButton* saveChart_ = nullptr;

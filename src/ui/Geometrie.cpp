@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -20,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -28,7 +32,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Version.h"
 #include "io/CaseFile.h"
+#include "session/WindowText.h"
 #include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
@@ -37,6 +43,9 @@
 namespace quillane::ui {
 
 namespace {
+
+// The folder of the case dialogs, kept between sessions.
+constexpr const char* kCaseDialog = "cas";
 
 // The legend of the thermal model, exactly as the users know it.
 const char* const kLegend[] = {
@@ -90,14 +99,27 @@ UpDown::UpDown(const QString& name, QWidget* parent) : QWidget(parent) {
 
 class Geometrie::FormCommand : public QUndoCommand {
  public:
-  FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after)
-      : QUndoCommand(text), window_(window), before_(std::move(before)), after_(std::move(after)) {}
-  void undo() override { window_.Restore(before_); }
+  FormCommand(Geometrie& window, const QString& text, FormSnapshot before, FormSnapshot after,
+              session::RowsWrite rows = {})
+      : QUndoCommand(text),
+        window_(window),
+        before_(std::move(before)),
+        after_(std::move(after)),
+        rows_(std::move(rows)) {}
+  void undo() override {
+    if (!rows_.Written.empty()) {
+      window_.WriteUserRows([this](UserCatalogue& user) { session::TakeBack(user, rows_); });
+    }
+    window_.Restore(before_);
+  }
   void redo() override {
     // Pushing happens after the change was made.
     if (first_) {
       first_ = false;
       return;
+    }
+    if (!rows_.Written.empty()) {
+      window_.WriteUserRows([this](UserCatalogue& user) { user.SaveAll(rows_.Written); });
     }
     window_.Restore(after_);
   }
@@ -106,6 +128,7 @@ class Geometrie::FormCommand : public QUndoCommand {
   Geometrie& window_;
   FormSnapshot before_;
   FormSnapshot after_;
+  session::RowsWrite rows_;  // the user's rows the change wrote, if any
   bool first_ = true;
 };
 
@@ -121,9 +144,12 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
       user_(options_.UserCataloguePath),
       worker_(this) {
   setObjectName(QStringLiteral("Geometrie"));
-  setWindowTitle(QStringLiteral("Géometrie"));
+  setWindowTitle(Q(session::CaseTitle({})));
   state_.Locale = SettingsOf(options_.Locale);
   undoStack_ = new QUndoStack(this);
+  // The title marks changes since the case was opened or saved; undoing them takes it away.
+  connect(undoStack_, &QUndoStack::cleanChanged, this,
+          [this](bool clean) { setWindowModified(!clean); });
   BuildWidgets();
   BuildMenus();
   connect(&worker_, &RunWorker::Finished, this, &Geometrie::OnRunFinished);
@@ -347,6 +373,9 @@ void Geometrie::BuildMenus() {
       file->addAction(QStringLiteral("&Enregistrer le cas…"), this, &Geometrie::SaveCaseFile);
   saveAction_->setObjectName(QStringLiteral("SaveCase"));
   saveAction_->setShortcut(QKeySequence::Save);
+  recentCases_ = file->addMenu(QStringLiteral("Fichiers &récents"));
+  recentCases_->setObjectName(QStringLiteral("RecentCases"));
+  FillRecentCases();
   file->addSeparator();
   defaultsAction_ =
       file->addAction(QStringLiteral("&Valeurs par défaut"), this, &Geometrie::RestoreDefaults);
@@ -398,13 +427,64 @@ void Geometrie::BuildMenus() {
   fin->setShortcut(QKeySequence::Quit);
   QAction* raz = menuBar()->addAction(QStringLiteral("RAZ"), this, &Geometrie::Raz);
   raz->setObjectName(QStringLiteral("RAZ"));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
+  help->setObjectName(QStringLiteral("Aide"));
+  QAction* guide = help->addAction(QStringLiteral("&Guide"), this, &Geometrie::ShowGuide);
+  guide->setObjectName(QStringLiteral("Guide"));
+  guide->setShortcut(QKeySequence::HelpContents);
+  help->addAction(QStringLiteral("À &propos de Quillane"), this, &Geometrie::ShowAbout)
+      ->setObjectName(QStringLiteral("About"));
+}
+
+void Geometrie::FillRecentCases() {
+  recentCases_->clear();
+  const QStringList recent = RecentCases();
+  for (int i = 0; i < recent.size(); ++i) {
+    const QString path = recent[i];
+    QAction* open = recentCases_->addAction(
+        QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this, [this, path] {
+          if (!worker_.IsRunning()) OpenCaseFrom(path);
+        });
+    open->setToolTip(path);
+    open->setData(path);
+  }
+  recentCases_->setEnabled(!recent.isEmpty());
+}
+
+void Geometrie::ShowAbout() {
+  QMessageBox::about(
+      this, QStringLiteral("À propos de Quillane"),
+      Q(session::AboutText(kVersion, options_.CataloguePath, options_.UserCataloguePath)));
+}
+
+void Geometrie::ShowGuide() {
+  const std::filesystem::path path = session::GuidePath(options_.CataloguePath);
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly)) {
+    QMessageBox::information(
+        this, QStringLiteral("Guide"),
+        QStringLiteral("Le guide n'est pas installé : %1 est introuvable.").arg(file.fileName()));
+    return;
+  }
+  auto* guide = new QDialog(this);
+  guide->setObjectName(QStringLiteral("GuideWindow"));
+  guide->setWindowTitle(QStringLiteral("Guide de Quillane"));
+  guide->setAttribute(Qt::WA_DeleteOnClose);
+  auto* text = new QTextBrowser(guide);
+  text->setOpenExternalLinks(true);
+  text->setMarkdown(QString::fromUtf8(file.readAll()));
+  auto* layout = new QVBoxLayout(guide);
+  layout->addWidget(text);
+  ResizeWithinScreen(*guide, 900, 700);
+  guide->show();
 }
 
 void Geometrie::OpenMaterials() {
   if (!materiaux_) {
-    materiaux_ = new Materiaux(user_, this);
+    materiaux_ = new Materiaux(user_, state_.Locale.DecimalSeparator, this);
     materiaux_->setWindowFlag(Qt::Window);
-    connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::ReloadCatalogue);
+    connect(materiaux_, &Materiaux::CatalogueChanged, this, &Geometrie::OnCatalogueEdited);
   }
   materiaux_->Show(catalogue_);
   ShowInFront(*materiaux_);
@@ -416,8 +496,8 @@ void Geometrie::OpenStudy() {
     // Each study starts from a copy of the inputs and of the catalogue as they are then.
     etude_ = new EtudeParametrique([this] { return StudyBase{state_, catalogue_}; }, this);
     etude_->setWindowFlag(Qt::Window);
-  } else if (!etude_->Worker().IsRunning()) {
-    etude_->ResetRanges();
+  } else {
+    etude_->Reopen();
   }
   ShowInFront(*etude_);
 }
@@ -430,16 +510,16 @@ void Geometrie::OpenFit() {
                      return StudyBase{state_, catalogue_};
                    },
                    [this] { return !worker_.IsRunning(); },
-                   [this](const std::string& coating, std::optional<double> heatFlux) {
-                     TakeFit(coating, heatFlux);
-                   }};
+                   [this](const std::string& coating, std::optional<double> heatFlux,
+                          const session::RowsWrite& rows) { TakeFit(coating, heatFlux, rows); }};
     ajustement_ = new AjustementMesures(std::move(links), user_, this);
     ajustement_->setWindowFlag(Qt::Window);
   }
   ShowInFront(*ajustement_);
 }
 
-bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
+bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux,
+                        const session::RowsWrite& rows) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
@@ -447,9 +527,32 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   ReloadCatalogue();
   form_.TakeFit(coating, heatFlux);
   ShowInputs();
-  PushChange(QStringLiteral("Ajustement sur mesures"), before);
+  // The rows written go back with the inputs when the change is undone.
+  undoStack_->push(
+      new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before, Snapshot(), rows));
   Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
   return true;
+}
+
+void Geometrie::WriteUserRows(const std::function<void(UserCatalogue&)>& write) {
+  try {
+    write(user_);
+  } catch (const CatalogueError&) {
+    QMessageBox::warning(
+        this, QApplication::applicationName(),
+        Q(session::NotWritten("Vos matériaux n'ont pas été modifiés", user_.Path())));
+  }
+  ReloadCatalogue();
+}
+
+void Geometrie::OnCatalogueEdited(const std::vector<session::RowChange>& changes) {
+  const FormSnapshot before = Snapshot();
+  ReloadCatalogue();
+  // A replaced pick follows its row and a deleted one is no longer picked, so that the window
+  // never offers a run that would be refused.
+  if (!form_.FollowCatalogue(changes, catalogue_)) return;
+  ShowInputs();
+  PushChange(QStringLiteral("Matériaux"), before);
 }
 
 void Geometrie::ReloadCatalogue() {
@@ -664,11 +767,12 @@ void Geometrie::ShowStressModel() {
 }
 
 void Geometrie::UpdateExecutionEnabled() {
-  // Enabled once both materials are named; nothing disables it again (but a run in progress).
-  if (!worker_.IsRunning() && form_.BothPicked()) {
-    execution_->setEnabled(true);
-    execution_->setToolTip(QStringLiteral("Lancer le calcul"));
-  }
+  // Enabled while both materials are named and no run is in progress.
+  const bool ready = !worker_.IsRunning() && form_.BothPicked();
+  execution_->setEnabled(ready);
+  execution_->setToolTip(
+      ready ? QStringLiteral("Lancer le calcul")
+            : QStringLiteral("Choisir un substrat et un dépôt pour lancer un calcul"));
 }
 
 void Geometrie::SelectMaterial(QListWidget* list, const std::string& name) {
@@ -730,7 +834,9 @@ void Geometrie::Execution() {
   }
   windows_.ShowResults();
   windows_.HideStressWindows();
+  // The summary of the run before does not stay beside the one under way.
   Inform(QStringLiteral("Calcul en cours…"));
+  summary_->setText(QStringLiteral("Calcul en cours…"));
 }
 
 void Geometrie::SetRunning(bool running) {
@@ -811,9 +917,9 @@ void Geometrie::ChooseStressFile() {
 }
 
 void Geometrie::Fin() {
-  // A run in progress is stopped first, so that no result file is left half written.
-  worker_.CancelAndWait();
-  QCoreApplication::quit();
+  // As closing the window: unsaved changes of the case are offered for saving first, then a
+  // run in progress is stopped, so that no result file is left half written.
+  close();
 }
 
 void Geometrie::Raz() {
@@ -830,6 +936,10 @@ void Geometrie::Raz() {
 }
 
 void Geometrie::closeEvent(QCloseEvent* event) {
+  if (isWindowModified() && !SaveBeforeClosing()) {
+    event->ignore();
+    return;
+  }
   // Closing the input window ends the program, as "Fin" does.
   worker_.CancelAndWait();
   event->accept();
@@ -838,20 +948,48 @@ void Geometrie::closeEvent(QCloseEvent* event) {
 
 // ---- case files ----
 
+bool Geometrie::SaveBeforeClosing() {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  Q(session::SaveQuestion(caseFile_.toStdString())), QMessageBox::NoButton, this);
+  QPushButton* save = box.addButton(QStringLiteral("Enregistrer"), QMessageBox::AcceptRole);
+  QPushButton* discard =
+      box.addButton(QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole);
+  box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.exec();
+  if (box.clickedButton() == discard) return true;
+  if (box.clickedButton() != save) return false;
+  if (caseFile_.isEmpty()) {
+    SaveCaseFile();
+  } else {
+    SaveCaseTo(caseFile_);
+  }
+  return !isWindowModified();
+}
+
+void Geometrie::CaseIsNow(const QString& path) {
+  AddRecentCase(path);
+  FillRecentCases();
+  caseFile_ = path;
+  undoStack_->setClean();
+  setWindowTitle(Q(session::CaseTitle(path.toStdString())));
+  setWindowModified(false);
+}
+
 void Geometrie::OpenCaseFile() {
   if (worker_.IsRunning()) return;
-  const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir un cas"), lastCaseDirectory_,
-                                   QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"),
-                                   nullptr, QFileDialog::DontUseNativeDialog);
+  const QString path = QFileDialog::getOpenFileName(
+      this, QStringLiteral("Ouvrir un cas"), RememberedFolder(kCaseDialog),
+      QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"), nullptr,
+      QFileDialog::DontUseNativeDialog);
   if (path.isEmpty()) return;
-  lastCaseDirectory_ = QFileInfo(path).absolutePath();
+  RememberFolder(kCaseDialog, path);
   OpenCaseFrom(path);
 }
 
 void Geometrie::SaveCaseFile() {
   if (worker_.IsRunning()) return;
-  QFileDialog dialog(this, QStringLiteral("Enregistrer le cas"), lastCaseDirectory_,
+  QFileDialog dialog(this, QStringLiteral("Enregistrer le cas"), RememberedFolder(kCaseDialog),
                      QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"));
   dialog.setObjectName(QStringLiteral("SaveCaseDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -860,7 +998,7 @@ void Geometrie::SaveCaseFile() {
   dialog.selectFile(QStringLiteral("cas.json"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();
-  lastCaseDirectory_ = QFileInfo(path).absolutePath();
+  RememberFolder(kCaseDialog, path);
   SaveCaseTo(path);
 }
 
@@ -871,15 +1009,15 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   std::string namedCatalogue;
   try {
     namedCatalogue = form_.OpenCase(std::filesystem::path(path.toStdString()));
-  } catch (const std::exception& error) {
-    Inform(QStringLiteral("Cas non ouvert : %1").arg(Q(error.what())));
-    QMessageBox::warning(
-        this, QApplication::applicationName(),
-        QStringLiteral("Le cas n'a pas pu être ouvert :\n%1").arg(Q(error.what())));
-    return false;
+  } catch (const CaseError& error) {
+    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), &error.Fault(),
+                                               state_.Locale.DecimalSeparator)));
+  } catch (const std::exception&) {
+    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), nullptr, '.')));
   }
   ShowInputs();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
+  CaseIsNow(path);
   Inform(Q(session::CaseOpened(path.toStdString(), form_.MissingMaterials(catalogue_))));
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
   // otherwise run silently with other figures.
@@ -895,18 +1033,26 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   return true;
 }
 
+bool Geometrie::RefuseCase(const QString& text) {
+  // The status line keeps the first line's gist; the box tells the whole.
+  Inform(text.section(QLatin1Char('\n'), 0, 0) + QLatin1Char(' ') +
+         text.section(QLatin1Char('\n'), 1));
+  QMessageBox::warning(this, QApplication::applicationName(), text);
+  return false;
+}
+
 bool Geometrie::SaveCaseTo(const QString& path) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   try {
     quillane::SaveCaseFile(std::filesystem::path(path.toStdString()), state_.Input);
-  } catch (const std::exception& error) {
-    Inform(QStringLiteral("Cas non enregistré : %1").arg(Q(error.what())));
-    QMessageBox::warning(
-        this, QApplication::applicationName(),
-        QStringLiteral("Le cas n'a pas pu être enregistré :\n%1").arg(Q(error.what())));
-    return false;
+  } catch (const CaseError& error) {
+    return RefuseCase(Q(
+        session::CaseNotSaved(path.toStdString(), &error.Fault(), state_.Locale.DecimalSeparator)));
+  } catch (const std::exception&) {
+    return RefuseCase(Q(session::CaseNotSaved(path.toStdString(), nullptr, '.')));
   }
+  CaseIsNow(path);
   Inform(QStringLiteral("Cas enregistré : %1").arg(path));
   return true;
 }

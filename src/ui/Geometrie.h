@@ -11,12 +11,14 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "materials/MaterialsCatalogue.h"
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
+#include "session/FitForm.h"
 #include "session/GeometrieFields.h"
 #include "session/InputForm.h"
 #include "session/RunReport.h"
@@ -95,7 +97,7 @@ class Geometrie : public QMainWindow {
   void Execution();          // "Execution calculs"
   void ChooseThermalFile();  // "Choix fichier resultats (thermique)"
   void ChooseStressFile();   // "Choix fichier resultats(stress)"
-  void Fin();                // quits at once, cancelling a run in progress
+  void Fin();                // quits as closing does: asks about unsaved changes, cancels a run
   void Raz();                // unloads the result windows; the state is kept
   void OpenCaseFile();       // asks for a case file and applies it
   void SaveCaseFile();       // asks for a file name and saves the case
@@ -103,15 +105,24 @@ class Geometrie : public QMainWindow {
   void OpenMaterials();      // the "Matériaux" window
   void OpenStudy();          // the "Étude paramétrique" window
   void OpenFit();            // the "Ajustement sur mesures" window
+  void ShowAbout();          // "À propos de Quillane": the version and the catalogues
+  void ShowGuide();          // "Guide": the installed README
   // Takes a fit in as one change that can be undone: reads the catalogue again, picks the
   // coating row when one is named and sets the heat flux when one is given. Refused (false)
   // while a run owns the state.
-  bool TakeFit(const std::string& coating, std::optional<double> heatFlux);
+  bool TakeFit(const std::string& coating, std::optional<double> heatFlux,
+               const session::RowsWrite& rows = {});
   // Reads the catalogue again after the user's materials changed; the lists follow.
   void ReloadCatalogue();
+  void OnCatalogueEdited(const std::vector<session::RowChange>& changes);
+  // Changes the user's rows for an undo or a redo, telling a file that cannot be written, and
+  // reads the catalogue again.
+  void WriteUserRows(const std::function<void(UserCatalogue&)>& write);
   // Case files without a dialog; false (and a message) on failure.
   bool OpenCaseFrom(const QString& path);
   bool SaveCaseTo(const QString& path);
+  // Tells a case not opened or saved, on the status line and in a box; false.
+  bool RefuseCase(const QString& text);
 
   // Commits the box that has the focus when its text was edited, as leaving it would.
   void CommitPendingEdit();
@@ -158,6 +169,13 @@ class Geometrie : public QMainWindow {
   void Restore(const FormSnapshot& snapshot);
   void PushChange(const QString& text, const FormSnapshot& before);
 
+  // Asks whether to save the case's unsaved changes, and saves them when asked; false when
+  // the window is to stay open (cancelled, or not saved).
+  bool SaveBeforeClosing();
+  // The case now is the file `path`, as it was opened or saved: the title names it, unchanged.
+  void CaseIsNow(const QString& path);
+  // "Fichiers récents": the cases last opened or saved, in this session or an earlier one.
+  void FillRecentCases();
   bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
                         const char* proposed, std::string& path);
   void SetRunning(bool running);
@@ -195,11 +213,13 @@ class Geometrie : public QMainWindow {
   QFileDialog* stressDialog_ = nullptr;
   QUndoStack* undoStack_ = nullptr;
   QAction* openAction_ = nullptr;
+  QMenu* recentCases_ = nullptr;
   QAction* saveAction_ = nullptr;
   QAction* defaultsAction_ = nullptr;
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
-  QString lastCaseDirectory_;
+
+  QString caseFile_;        // the case as last opened or saved; empty before
   bool restoring_ = false;  // while the window itself sets texts and selections
 };
 

@@ -19,13 +19,14 @@ namespace quillane::ui {
 
 // ---- MaterialForm ----
 
-MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent)
-    : QDialog(parent) {
+MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, char separator,
+                           QWidget* parent)
+    : QDialog(parent), separator_(separator) {
   setObjectName(QStringLiteral("MaterialForm"));
   setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
-  const session::MaterialEntries entries = session::EntriesOf(material);
+  const session::MaterialEntries entries = session::EntriesOf(material, separator);
   name_ = Named<QLineEdit>("Matériaux", Q(entries.Name), this);
   form->addRow(QStringLiteral("Matériaux"), name_);
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
@@ -56,7 +57,7 @@ void MaterialForm::accept() {
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     entries.Figures[i] = figures_[i]->text().toStdString();
   }
-  session::MaterialReading reading = session::ReadMaterialEntries(entries);
+  session::MaterialReading reading = session::ReadMaterialEntries(entries, separator_);
   if (!reading.Material) {
     QStringList faults;
     for (const InputFault& fault : reading.Faults) faults << Q(fault.French);
@@ -71,7 +72,8 @@ void MaterialForm::accept() {
 
 // ---- Materiaux ----
 
-Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent), user_(user) {
+Materiaux::Materiaux(UserCatalogue& user, char separator, QWidget* parent)
+    : QMainWindow(parent), user_(user), separator_(separator) {
   setObjectName(QStringLiteral("Materiaux"));
   setWindowTitle(QStringLiteral("Matériaux"));
   auto* central = new QWidget(this);
@@ -109,6 +111,7 @@ Materiaux::Materiaux(UserCatalogue& user, QWidget* parent) : QMainWindow(parent)
   layout->addWidget(where);
   setCentralWidget(central);
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { Modifier(); });
+  CloseOnKeys(*this);
   FitWithinScreen(*this, QSize(1000, 480));
 }
 
@@ -120,7 +123,8 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
   } catch (const CatalogueError&) {
     // Told by the input window when it read the catalogue; the shipped rows still show.
   }
-  const std::vector<session::CatalogueLine> lines = session::CatalogueLines(catalogue, user);
+  const std::vector<session::CatalogueLine> lines =
+      session::CatalogueLines(catalogue, user, separator_);
   table_->setRowCount(static_cast<int>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (int col = 0; col < static_cast<int>(lines[i].Cells.size()); ++col) {
@@ -149,31 +153,38 @@ void Materiaux::Tell(const QString& text) {
   statusBar()->showMessage(text);
 }
 
-void Materiaux::Edit(const QString& title, const UserMaterial& start,
-                     const std::string& replacing) {
-  MaterialForm form(title, start, this);
+void Materiaux::Edit(const QString& title, const UserMaterial& start, const std::string& replacing,
+                     const std::string& edited) {
+  MaterialForm form(title, start, separator_, this);
   if (form.exec() != QDialog::Accepted || !form.Result()) return;
-  try {
-    user_.Save(*form.Result(), replacing);
-  } catch (const CatalogueError& error) {
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Le matériau n'a pas été enregistré :\n%1").arg(error.what()));
+  const std::string& name = form.Result()->Row.Name;
+  const std::string question = session::ReplaceQuestion(shown_, name, edited);
+  if (!question.empty() && !Ask(this, windowTitle(), Q(question), QStringLiteral("Remplacer"))) {
+    Tell(QStringLiteral("Rien n'a été enregistré."));
     return;
   }
-  Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(form.Result()->Row.Name)));
-  emit CatalogueChanged();
+  const std::vector<session::RowChange> changes = session::SaveChanges(shown_, name, replacing);
+  try {
+    user_.Save(*form.Result(), replacing);
+  } catch (const CatalogueError&) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        Q(session::NotWritten("Le matériau n'a pas été enregistré", user_.Path())));
+    return;
+  }
+  Tell(QStringLiteral("« %1 » enregistré dans vos matériaux.").arg(Q(name)));
+  emit CatalogueChanged(changes);
 }
 
 void Materiaux::Ajouter() {
-  Edit(QStringLiteral("Ajouter un matériau"), session::NewMaterial(), {});
+  Edit(QStringLiteral("Ajouter un matériau"), session::NewMaterial(), {}, {});
 }
 
 void Materiaux::Dupliquer() {
   const int row = SelectedRow(QStringLiteral("dupliquer"));
   if (row < 0) return;
   Edit(QStringLiteral("Dupliquer un matériau"),
-       session::CopyOf(shown_.Rows()[static_cast<std::size_t>(row)]), {});
+       session::CopyOf(shown_.Rows()[static_cast<std::size_t>(row)]), {}, {});
 }
 
 void Materiaux::Modifier() {
@@ -183,7 +194,8 @@ void Materiaux::Modifier() {
   UserMaterial material;
   material.Row = shown_.Rows()[index];
   material.Source = table_->item(row, table_->columnCount() - 1)->text().toStdString();
-  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index));
+  Edit(QStringLiteral("Modifier un matériau"), material, session::Replacing(shown_, index),
+       material.Row.Name);
 }
 
 void Materiaux::Supprimer() {
@@ -195,16 +207,18 @@ void Materiaux::Supprimer() {
     Tell(QStringLiteral("« %1 » vient du catalogue livré, qui n'est jamais modifié.").arg(Q(name)));
     return;
   }
+  if (!Ask(this, windowTitle(), Q(session::DeleteQuestion(name)), QStringLiteral("Supprimer"))) {
+    return;
+  }
   try {
     user_.Remove(name);
-  } catch (const CatalogueError& error) {
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("Le matériau n'a pas été supprimé :\n%1").arg(error.what()));
+  } catch (const CatalogueError&) {
+    QMessageBox::warning(this, windowTitle(),
+                         Q(session::NotWritten("Le matériau n'a pas été supprimé", user_.Path())));
     return;
   }
   Tell(QStringLiteral("« %1 » supprimé de vos matériaux.").arg(Q(name)));
-  emit CatalogueChanged();
+  emit CatalogueChanged({{name, std::string()}});
 }
 
 }  // namespace quillane::ui

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "materials/UserCatalogue.h"
+#include "session/MaterialEntry.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,7 +22,9 @@ namespace quillane::ui {
 class MaterialForm : public QDialog {
   Q_OBJECT
  public:
-  MaterialForm(const QString& title, const UserMaterial& material, QWidget* parent = nullptr);
+  // Numbers are shown and told with the locale's `separator`.
+  MaterialForm(const QString& title, const UserMaterial& material, char separator,
+               QWidget* parent = nullptr);
   // The material as the boxes give it, when every figure is a number within its bounds.
   const std::optional<UserMaterial>& Result() const { return result_; }
 
@@ -32,13 +35,15 @@ class MaterialForm : public QDialog {
   std::array<QLineEdit*, 9> figures_{};
   QLineEdit* source_;
   QLabel* faults_;
+  char separator_;
   std::optional<UserMaterial> result_;
 };
 
 class Materiaux : public QMainWindow {
   Q_OBJECT
  public:
-  Materiaux(UserCatalogue& user, QWidget* parent = nullptr);
+  // Figures are shown with the locale's decimal `separator`.
+  Materiaux(UserCatalogue& user, char separator, QWidget* parent = nullptr);
 
   // Shows the catalogue (shipped rows and the user's over them).
   void Show(const MaterialsCatalogue& catalogue);
@@ -51,16 +56,20 @@ class Materiaux : public QMainWindow {
   void Supprimer();
 
  signals:
-  // A user row was written or deleted: the catalogue is to be read again.
-  void CatalogueChanged();
+  // A user row was written or deleted: the catalogue is to be read again, and a pick of a row
+  // among `changes` follows it.
+  void CatalogueChanged(const std::vector<session::RowChange>& changes);
 
  private:
   // The row chosen in the table, or -1 after telling that one is needed for the action.
   int SelectedRow(const QString& action);
-  void Edit(const QString& title, const UserMaterial& start, const std::string& replacing);
+  // `replacing` is the user row the save writes over, `edited` the row the form started from.
+  void Edit(const QString& title, const UserMaterial& start, const std::string& replacing,
+            const std::string& edited);
   void Tell(const QString& text);
 
   UserCatalogue& user_;
+  char separator_;
   MaterialsCatalogue shown_;
   QTableWidget* table_;
 };

@@ -1,9 +1,15 @@
 #include "ui/Widgets.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
+#include <QShortcut>
 #include <QTableWidgetItem>
 #include <QWidget>
 
@@ -21,6 +27,16 @@ void ShowInFront(QWidget& window) {
   window.show();
   window.raise();
   window.activateWindow();
+}
+
+bool Ask(QWidget* parent, const QString& title, const QString& question, const QString& act) {
+  QMessageBox box(QMessageBox::Question, title, question, QMessageBox::NoButton, parent);
+  QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+  QPushButton* yes = box.addButton(act, QMessageBox::AcceptRole);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == yes;
 }
 
 namespace {
@@ -51,6 +67,46 @@ void FitWithinScreen(QMainWindow& window, QSize wanted) {
     window.setCentralWidget(scroll);
   }
   window.resize(wanted.boundedTo(room));
+}
+
+namespace {
+
+QSettings UserSettings() {
+  return QSettings(QStringLiteral("quillane"), QStringLiteral("quillane"));
+}
+
+}  // namespace
+
+QString RememberedFolder(const char* dialog) {
+  return UserSettings()
+      .value(QStringLiteral("folders/") + QLatin1String(dialog), QDir::homePath())
+      .toString();
+}
+
+void RememberFolder(const char* dialog, const QString& chosenFile) {
+  UserSettings().setValue(QStringLiteral("folders/") + QLatin1String(dialog),
+                          QFileInfo(chosenFile).absolutePath());
+}
+
+QStringList RecentCases() {
+  return UserSettings().value(QStringLiteral("recentCases")).toStringList();
+}
+
+void AddRecentCase(const QString& path) {
+  std::vector<std::string> recent;
+  for (const QString& earlier : RecentCases()) recent.push_back(earlier.toStdString());
+  UserSettings().setValue(
+      QStringLiteral("recentCases"),
+      Q(session::WithRecent(recent, QFileInfo(path).absoluteFilePath().toStdString())));
+}
+
+void CloseOnKeys(QWidget& window) {
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    auto* shortcut = new QShortcut(keys, &window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, &window, &QWidget::close);
+  }
 }
 
 RegionalSettings SettingsOf(const QLocale& locale) {

@@ -35,6 +35,10 @@ Widget* Named(const char* name, Args&&... args) {
 // Shows a window non-modal in front of the others.
 void ShowInFront(QWidget& window);
 
+// Asks a question before an action that cannot be taken back without it: true when the user
+// presses `act`; "Annuler" is the default, so that Enter or Escape changes nothing.
+bool Ask(QWidget* parent, const QString& title, const QString& question, const QString& act);
+
 // Gives a window the size it wants, within the room its screen leaves for windows, so that no
 // button of it lies below the screen's edge.
 void ResizeWithinScreen(QWidget& window, int width, int height);
@@ -42,6 +46,17 @@ void ResizeWithinScreen(QWidget& window, int width, int height);
 // Gives a main window the size it wants within its screen; on a screen too small for its content,
 // the content goes in a scroll area rather than running off the screen.
 void FitWithinScreen(QMainWindow& window, QSize wanted);
+
+// The folder a file dialog (`dialog`: "cas", "graphique"…) last chose a file in, kept between
+// sessions in the user's settings (~/.config/quillane/quillane.conf); the home folder at first.
+QString RememberedFolder(const char* dialog);
+void RememberFolder(const char* dialog, const QString& chosenFile);
+// The cases opened or saved lately, the newest first, kept between sessions too.
+QStringList RecentCases();
+void AddRecentCase(const QString& path);
+
+// Escape and Ctrl+W close the window, as they do a secondary window of any desktop program.
+void CloseOnKeys(QWidget& window);
 
 // The separators of a locale as the number routines take them.
 RegionalSettings SettingsOf(const QLocale& locale);

@@ -29,10 +29,13 @@ TEST(StressViewsTest, AxesAreFramedAroundTheirRange) {
     float top;
     const char* stressLabel;
     const char* deflectionLabel;
-  } cases[] = {{-0.3, 0.2, 0.5, 0.3f, "2.000E+08", "2.000E-01"},
-               {0.1, 0.1, 0.01, 0.107f, "1.000E+08", "1.000E-01"},
-               {-2, -2, 0.2, -1.86f, "-2.000E+09", "-2.000E+00"},
-               {0, 0, 1, 0.7f, "0.000E+00", "0.000E+00"}};
+    bool zeroLabel;  // the stresses' zero is labelled unless it would fall on a bound's label
+  } cases[] = {{-0.3, 0.2, 0.5, 0.3f, "2.000E+08", "2.000E-01", true},
+               {0.1, 0.1, 0.01, 0.107f, "1.000E+08", "1.000E-01", true},
+               {-2, -2, 0.2, -1.86f, "-2.000E+09", "-2.000E+00", true},
+               {0, 0, 1, 0.7f, "0.000E+00", "0.000E+00", false},
+               {-0.01, 1, 1.01, 1.202f, "1.000E+09", "1.000E+00", false},
+               {-1, 0.01, 1.01, 0.212f, "-1.000E+09", "-1.000E+00", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.low);
     ModelState state = MakeStressState(1, kE, kTs);
@@ -56,6 +59,7 @@ TEST(StressViewsTest, AxesAreFramedAroundTheirRange) {
     })) << bottom;
     EXPECT_EQ(Texts(profile, c.stressLabel).size(), c.low == c.high ? 2u : 1u);
     EXPECT_EQ(Texts(history, c.deflectionLabel).size(), c.low == c.high ? 2u : 1u);
+    EXPECT_EQ(Texts(profile, " 0 ").size(), c.zeroLabel ? 1u : 0u);
   }
 }
 

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "TestSupport.h"
 #include "cli/FitProgram.h"
+#include "fit/CalibrationRecord.h"
 #include "session/FitForm.h"
 #include "session/FitView.h"
 
@@ -47,7 +49,7 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
     const char* max;
   } proposals[] = {
       {"coating.SigmaQ", "-1E+10", "1E+10"}, {"coating.ModuleYoung", "1E+03", "1E+13"},
-      {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+10"},
+      {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+07"},
       {"contact.Lambda", "1E-06", "1E+04"},
   };
   FitForm copy = form;
@@ -73,7 +75,8 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
 }
 
 TEST(FitFormTest, EntriesGiveTheSettingsTheyDescribe) {
-  FitForm form = Checked("HeatFlux", " 1,5E+05 ", "2000000");
+  // The heat flux's bounds in kW/m², as its box in the input window.
+  FitForm form = Checked("HeatFlux", " 1,5E+02 ", "2000");
   Row(form, "coating.SigmaQ").Checked = true;
   form.CurvatureNoise = "1,5E-05";
   form.TemperatureNoise = " 0,5";
@@ -145,7 +148,7 @@ TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) 
   } cases[] = {
       {"coating.SigmaQ", "2e8", "1e8", FaultKind::BoundsReversed},
       {"coating.SigmaQ", "1e8", "1e8", FaultKind::BoundsReversed},
-      {"HeatFlux", "", "-5", FaultKind::BoundsReversed},
+      {"contact.Lambda", "", "-5", FaultKind::BoundsReversed},
       {"coating.ModuleYoung", "1", "1e11", FaultKind::BoundsBeyond},
       {"contact.Lambda", "2e4", "", FaultKind::BoundsReversed},
       {"coating.dilat", "", "0.5", FaultKind::BoundsBeyond},
@@ -208,15 +211,18 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   fit::FitResult result;
   result.Names = {"coating.SigmaQ"};
   result.Value = {1.5e8};
-  const FitSaving saved = SaveFit(ready.Base, result, "essai.csv", user);
+  FitSaving saved = PrepareFit(ready.Base, result, "essai.csv");
   ASSERT_TRUE(saved.Fitted) << saved.Refusal;
+  EXPECT_FALSE(user.Exists());
+  ASSERT_TRUE(WriteFit(saved, user));
   EXPECT_EQ(saved.Fitted->CoatingName, "NiCrAlY (ajusté)");
   ASSERT_EQ(user.Read().size(), 1u);
   EXPECT_EQ(user.Read()[0].Row.SigmaQ, 1.5e8);
+  EXPECT_EQ(saved.Write.Written.size(), 1u);
   // A figure beyond the catalogue's bounds saves nothing.
   result.Names = {"contact.Lambda"};
   result.Value = {2e4};
-  const FitSaving beyond = SaveFit(ready.Base, result, "essai.csv", user);
+  const FitSaving beyond = PrepareFit(ready.Base, result, "essai.csv");
   EXPECT_FALSE(beyond.Fitted);
   EXPECT_EQ(
       beyond.Refusal.rfind("Les valeurs ajustées ne peuvent pas être enregistrées :\n\n• ", 0), 0u)
@@ -228,10 +234,67 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   UserCatalogue unwritable(dir / "plein" / "fichier" / "materiaux.db");
   result.Names = {"coating.SigmaQ"};
   result.Value = {1.5e8};
-  const FitSaving failed = SaveFit(ready.Base, result, "essai.csv", unwritable);
+  FitSaving failed = PrepareFit(ready.Base, result, "essai.csv");
+  EXPECT_FALSE(WriteFit(failed, unwritable));
   EXPECT_FALSE(failed.Fitted);
-  EXPECT_EQ(failed.Refusal.rfind("Le matériau n'a pas été enregistré :\n", 0), 0u)
-      << failed.Refusal;
+  // It names the user's file, in French, and none of the storage's own text.
+  EXPECT_EQ(failed.Refusal, "Le matériau n'a pas été enregistré :\nvos matériaux (" +
+                                unwritable.Path().string() +
+                                ") ne peuvent pas être écrits : dossier protégé, disque plein, "
+                                "fichier endommagé ou ouvert par un autre programme. Le fichier "
+                                "reste tel qu'il était.");
+  EXPECT_EQ(user.Read().size(), 1u);
+}
+
+TEST_F(FitReadingTest, AWriteOfTheUsersRowsIsTakenBackExactly) {
+  const auto row = [this](const char* name, double lambda, const char* source) {
+    UserMaterial material{*catalogue.FindMaterial("contact"), source};
+    material.Row.Name = name;
+    material.Row.Lambda = lambda;
+    return material;
+  };
+  const auto names = [](const std::vector<UserMaterial>& rows) {
+    std::vector<std::string> told;
+    for (const UserMaterial& m : rows)
+      told.push_back(m.Row.Name + "=" + std::to_string(m.Row.Lambda));
+    std::sort(told.begin(), told.end());
+    return told;
+  };
+  struct Case {
+    std::vector<UserMaterial> Before;
+    std::size_t Replaced;
+  };
+  const Case cases[] = {
+      {{}, 0},
+      {{row("Contact", 5, "mesure"), row("A", 3, "")}, 1},
+      {{row("A", 3, "")}, 0},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    UserCatalogue user(dir / ("u" + std::to_string(n++) + ".db"));
+    if (!c.Before.empty()) user.SaveAll(c.Before);
+    const std::vector<UserMaterial> before = user.Read();
+    const RowsWrite write = WriteRows(user, {row("contact", 7, "ajusté"), row("B", 2, "")});
+    EXPECT_EQ(write.Replaced.size(), c.Replaced);
+    EXPECT_EQ(user.Read().size(), before.size() + 2 - c.Replaced);
+    TakeBack(user, write);
+    EXPECT_EQ(names(user.Read()), names(before));
+    for (const UserMaterial& m : user.Read()) {
+      if (m.Row.Name == "Contact") {
+        EXPECT_EQ(m.Source, "mesure");
+      }
+    }
+  }
+
+  fit::FittedMaterials fitted;
+  fitted.HeatFlux = 4e5;
+  EXPECT_EQ(ApplyQuestion(fitted), "");
+  fitted.Rows = {row("contact", 7, "")};
+  fitted.Contact = true;
+  EXPECT_EQ(ApplyQuestion(fitted),
+            "Appliquer l'ajustement écrit dans vos matériaux :\n• la ligne « contact », que tous "
+            "les calculs suivants utiliseront, quels que soient les matériaux choisis ;\n\n"
+            "« Annuler la saisie » reprend ce changement. Appliquer l'ajustement ?");
 }
 
 TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
@@ -245,16 +308,18 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
        "seulement avec une autre grandeur. Elle est restée à 1,25E-05 1/K."},
       {{fit::NoteKind::LargeError, "HeatFlux", 5e5, 7.5e5},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : "
-       "son écart type (7,5E+05 W/m²) dépasse sa valeur (5E+05 W/m²)."},
+       "son écart type (7,5E+02 kW/m²) dépasse sa valeur (5E+02 kW/m²)."},
       {{fit::NoteKind::FlatRange, "HeatFlux", 5e5, kNaN, 1e5, 2e6},
        "La grandeur « Flux thermique incident » ne peut pas être déterminée par cet "
-       "enregistrement : à ses deux bornes, 1E+05 W/m² et 2E+06 W/m², l'écart reste dans le bruit "
-       "(une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+05 W/m²."},
+       "enregistrement : à ses deux bornes, 1E+02 kW/m² et 2E+03 kW/m², l'écart reste dans le "
+       "bruit "
+       "(une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+02 kW/m²."},
       {{fit::NoteKind::OneSided, "HeatFlux", 5e5, kNaN, kNaN, 2e6},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : de "
-       "5E+05 W/m² à sa borne supérieure 2E+06 W/m², l'écart change moins que le bruit (une unité "
-       "de khi-deux) ; l'enregistrement dit seulement qu'elle n'est guère en dessous de 5E+05 "
-       "W/m². Aucun écart type n'est donné pour elle."},
+       "5E+02 kW/m² à sa borne supérieure 2E+03 kW/m², l'écart change moins que le bruit (une "
+       "unité "
+       "de khi-deux) ; l'enregistrement dit seulement qu'elle n'est guère en dessous de 5E+02 "
+       "kW/m². Aucun écart type n'est donné pour elle."},
   };
   for (const auto& n : notes) EXPECT_EQ(FrenchNote(n.note, ','), n.french);
 
@@ -343,9 +408,11 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].Caption, "Flux thermique incident");
   EXPECT_EQ(rows[0].Name, "HeatFlux");
-  EXPECT_EQ(rows[0].Unit, "W/m²");
-  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+05", "4,123457E+05", "1,23E+03"}));
-  EXPECT_EQ(rows[0].Values[1], 412345.678);
+  // The heat flux in kW/m², as the input window's box gives it.
+  EXPECT_EQ(rows[0].Unit, "kW/m²");
+  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+02", "4,123457E+02", "1,23E+00"}));
+  EXPECT_DOUBLE_EQ(rows[0].Values[1], 412.345678);
+  EXPECT_EQ(rows[1].Unit, "1/K");
   EXPECT_EQ(rows[1].Texts[1], "1,234568E-05");
   EXPECT_EQ(rows[1].Texts[2], "—");
 
@@ -360,6 +427,52 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
       "Ajustement appliqué : matériau « NiCrAlY (ajusté) » enregistré et choisi comme dépôt ; "
       "ligne « contact » de vos matériaux enregistrée ; flux thermique reporté dans la "
       "fenêtre de saisie.");
+}
+
+TEST(FitViewTest, ARecordsFaultIsWordedInFrenchFromItsData) {
+  const struct {
+    const char* Text;
+    const char* French;
+  } cases[] = {
+      {"", "l'enregistrement est vide ; il lui faut une ligne d'en-tête."},
+      {"time,time\n", "ligne 1 : la colonne « time » est nommée deux fois."},
+      {"# essai\ntemps,courbure\n",
+       "ligne 2 : l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
+       "nommer « temperature » (K)."},
+      {"time,curvature\n0,1,2\n", "ligne 2 : 3 champs là où l'en-tête en nomme 2."},
+      {"time;curvature\n0;1,5\n0,5;abc\n", "ligne 3 : curvature « abc » n'est pas un nombre fini."},
+      {"time,curvature\n0.3,1\n0.2,1\n",
+       "ligne 3 : le temps 0,2 s ne vient pas après le précédent, 0,3 s."},
+      {"time,curvature\n0,1",
+       "ligne 2 : un enregistrement doit avoir au moins deux lignes de "
+       "mesures."},
+  };
+  for (const auto& c : cases) {
+    try {
+      fit::ReadRecordText(c.Text, "r.csv");
+      ADD_FAILURE() << c.Text;
+    } catch (const fit::RecordError& error) {
+      ASSERT_NE(error.Fault(), nullptr);
+      EXPECT_EQ(RecordRefused("/m/r.csv", error.Fault(), ','),
+                std::string("L'enregistrement /m/r.csv ne peut pas servir à un ajustement :\n") +
+                    c.French)
+          << c.Text;
+      EXPECT_EQ(fit::English(*error.Fault()), error.what());
+    }
+  }
+  // A folder picked as the record is told as one, in both languages.
+  test::TempDir dir;
+  try {
+    fit::ReadRecordFile(dir.Path());
+    ADD_FAILURE() << "a folder was read as a record";
+  } catch (const fit::RecordError& error) {
+    ASSERT_NE(error.Fault(), nullptr);
+    EXPECT_EQ(RecordRefused("/m", error.Fault(), ','),
+              "L'enregistrement /m ne peut pas servir à un ajustement :\nc'est un dossier, pas un "
+              "fichier.");
+    EXPECT_EQ(error.what(),
+              "Cannot read the record " + dir.Path().string() + ": it is a folder, not a file.");
+  }
 }
 
 }  // namespace

@@ -17,16 +17,26 @@ MaterialEntries Steel() {
 }
 
 TEST(MaterialEntryTest, ReadsBothSeparatorsAndTrimsTheTexts) {
-  const MaterialReading reading = ReadMaterialEntries(Steel());
+  const MaterialReading reading = ReadMaterialEntries(Steel(), ',');
   ASSERT_TRUE(reading.Material) << (reading.Faults.empty() ? "" : reading.Faults[0].English);
   EXPECT_EQ(reading.Material->Row.Name, "Mon acier");
   EXPECT_EQ(reading.Material->Source, "fiche 12");
   EXPECT_EQ(reading.Material->Row.Lambda, 16.2);
   EXPECT_EQ(reading.Material->Row.dilat, 1.6e-5);
-  // What the form shows of a row reads back as the same row.
-  const MaterialReading again = ReadMaterialEntries(EntriesOf(*reading.Material));
-  ASSERT_TRUE(again.Material);
-  EXPECT_EQ(again.Material->Row, reading.Material->Row);
+  // What the form shows of a row, with either separator, reads back as the same row.
+  const struct {
+    char Separator;
+    const char* Lambda;
+    const char* Young;
+  } shown[] = {{',', "16,2", "1,93e+11"}, {'.', "16.2", "1.93e+11"}};
+  for (const auto& c : shown) {
+    const MaterialEntries entries = EntriesOf(*reading.Material, c.Separator);
+    EXPECT_EQ(entries.Figures[0], c.Lambda);
+    EXPECT_EQ(entries.Figures[5], c.Young);
+    const MaterialReading again = ReadMaterialEntries(entries, c.Separator);
+    ASSERT_TRUE(again.Material);
+    EXPECT_EQ(again.Material->Row, reading.Material->Row);
+  }
 }
 
 TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
@@ -38,13 +48,14 @@ TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
       {[](MaterialEntries& e) { e.Name = "  "; }, "Le matériau n'a pas de nom."},
       {[](MaterialEntries& e) { e.Figures[1] = "lourd"; }, "Rho : « lourd » n'est pas un nombre."},
       {[](MaterialEntries& e) { e.Figures[2] = ""; }, "Cp : «  » n'est pas un nombre."},
-      {[](MaterialEntries& e) { e.Figures[6] = "1"; }, "Poisson"},
+      {[](MaterialEntries& e) { e.Figures[6] = "1,2"; },
+       "Matériau « Mon acier » : Poisson vaut 1,2 ; la valeur doit être inférieure à 1."},
       {[](MaterialEntries& e) { e.Figures[0] = "0"; }, "Lambda"},
   };
   for (const Case& c : cases) {
     MaterialEntries entries = Steel();
     c.Change(entries);
-    const MaterialReading reading = ReadMaterialEntries(entries);
+    const MaterialReading reading = ReadMaterialEntries(entries, ',');
     EXPECT_FALSE(reading.Material) << c.French;
     ASSERT_EQ(reading.Faults.size(), 1u) << c.French;
     EXPECT_NE(reading.Faults[0].French.find(c.French), std::string::npos)
@@ -53,9 +64,9 @@ TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
 }
 
 TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
-  const MaterialEntries blank = EntriesOf(NewMaterial());
+  const MaterialEntries blank = EntriesOf(NewMaterial(), ',');
   for (const std::string& figure : blank.Figures) EXPECT_EQ(figure, "");
-  EXPECT_FALSE(ReadMaterialEntries(blank).Material);
+  EXPECT_FALSE(ReadMaterialEntries(blank, ',').Material);
   MaterialRecord row;
   row.Name = "NiCrAlY";
   row.Lambda = 4.5;
@@ -71,19 +82,20 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
   EXPECT_EQ(headers[0], "Matériaux");
   EXPECT_EQ(headers[1], "Origine");
-  EXPECT_EQ(headers[2], "Lambda");
+  EXPECT_EQ(headers[2], "Lambda (W/(m·K))");
+  EXPECT_EQ(headers[8], "Poisson");
   EXPECT_EQ(headers.back(), "Source");
 
   test::TempDir dir;
   test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
   UserCatalogue user(dir / "materiaux.db");
-  UserMaterial mine = *ReadMaterialEntries(Steel()).Material;
+  UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
   user.Save(mine);
   std::string fault;
   const MaterialsCatalogue catalogue = OpenMergedCatalogue(dir / "p1.db", user, fault);
   // The source is found whatever the case of the name.
   mine.Row.Name = "MON ACIER";
-  const std::vector<CatalogueLine> lines = CatalogueLines(catalogue, {mine});
+  const std::vector<CatalogueLine> lines = CatalogueLines(catalogue, {mine}, ',');
   ASSERT_EQ(lines.size(), catalogue.Rows().size());
   int found = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -101,10 +113,87 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
     EXPECT_TRUE(Removable(catalogue, i));
     EXPECT_EQ(Replacing(catalogue, i), catalogue.Rows()[i].Name);
     EXPECT_EQ(lines[i].Cells[1], "utilisateur");
-    EXPECT_EQ(lines[i].Cells[2], "16.2");
+    EXPECT_EQ(lines[i].Cells[2], "16,2");
     EXPECT_EQ(lines[i].Cells.back(), "fiche 12");
   }
   EXPECT_EQ(found, 1);
+}
+
+// The shipped rows of the small catalogue, with or without the user's "Mon NiCr" over them.
+MaterialsCatalogue Catalogue(const test::TempDir& dir, bool mine) {
+  if (!std::filesystem::exists(dir / "p1.db")) {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  }
+  UserCatalogue user(dir / (mine ? "mine.db" : "none.db"));
+  if (mine) {
+    MaterialEntries entries = Steel();
+    entries.Name = "Mon NiCr";
+    user.Save(*ReadMaterialEntries(entries, ',').Material);
+  }
+  std::string fault;
+  return OpenMergedCatalogue(dir / "p1.db", user, fault);
+}
+
+TEST(MaterialEntryTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {
+  test::TempDir dir;
+  const MaterialsCatalogue catalogue = Catalogue(dir, true);
+  struct Case {
+    const char* Name;
+    const char* Edited;
+    const char* Question;
+    std::vector<RowChange> Changes;
+    const char* Replacing;
+  };
+  const Case cases[] = {
+      {"mon nicr",
+       "",
+       "Vos matériaux ont déjà une ligne « Mon NiCr ». La remplacer par « mon nicr » ?",
+       {{"Mon NiCr", "mon nicr"}},
+       ""},
+      {"MON NICR", "Mon NiCr", "", {{"Mon NiCr", "MON NICR"}}, "Mon NiCr"},
+      {"Autre", "Mon NiCr", "", {{"Mon NiCr", "Autre"}}, "Mon NiCr"},
+      {"nicraly",
+       "",
+       "« NiCrAlY » vient du catalogue livré. Votre matériau « nicraly » le remplacera dans tous "
+       "les calculs suivants. Continuer ?",
+       {{"NiCrAlY", "nicraly"}},
+       ""},
+      // Editing a shipped row makes a user row over it: that is what the user asked for.
+      {"NiCrAlY", "NiCrAlY", "", {{"NiCrAlY", "NiCrAlY"}}, ""},
+      {"Autre", "", "", {}, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReplaceQuestion(catalogue, c.Name, c.Edited), c.Question) << c.Name;
+    EXPECT_EQ(SaveChanges(catalogue, c.Name, c.Replacing), c.Changes) << c.Name;
+  }
+  EXPECT_EQ(DeleteQuestion("Mon NiCr"),
+            "Supprimer « Mon NiCr » de vos matériaux ? Cette suppression ne peut pas être "
+            "annulée.");
+}
+
+TEST(MaterialEntryTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone) {
+  test::TempDir dir;
+  const MaterialsCatalogue with = Catalogue(dir, true);
+  const MaterialsCatalogue without = Catalogue(dir, false);
+  struct Case {
+    const char* Picked;
+    std::vector<RowChange> Changes;
+    const MaterialsCatalogue* After;
+    const char* Followed;
+  };
+  const Case cases[] = {
+      {"mon nicr", {{"Mon NiCr", "Mon NiCr 2"}}, &with, "Mon NiCr 2"},
+      {"Mon NiCr", {{"Mon NiCr", ""}}, &without, ""},
+      // A deleted user row uncovers the shipped row of its name, which stays picked.
+      {"contact", {{"Contact", ""}}, &without, "contact"},
+      {"NiCrAlY", {{"Mon NiCr", ""}}, &without, "NiCrAlY"},
+      {"", {{"Mon NiCr", ""}}, &without, ""},
+      // A case's material missing from the catalogue stays named until the run tells it.
+      {"Ancien", {{"Mon NiCr", "Autre"}}, &with, "Ancien"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FollowedPick(c.Picked, c.Changes, *c.After), c.Followed) << c.Picked;
+  }
 }
 
 }  // namespace

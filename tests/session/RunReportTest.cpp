@@ -78,8 +78,9 @@ TEST(RunReportTest, EachEndIsToldOnTheStatusLineBeneathTheCommandsAndInABox) {
   EXPECT_EQ(r.Summary, r.Status);
   EXPECT_EQ(r.Box, "Le calcul ne peut pas démarrer :\n\n• x");
   EXPECT_EQ(CaseOpened("cas.json", {"A", "B"}),
-            "Cas ouvert : cas.json ; le matériau « A » n'est pas dans le catalogue ; le matériau "
-            "« B » n'est pas dans le catalogue");
+            "Cas ouvert : cas.json ; le matériau « A » n'est ni dans le catalogue livré ni dans "
+            "vos matériaux ; le matériau « B » n'est ni dans le catalogue livré ni dans vos "
+            "matériaux");
 }
 
 TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
@@ -119,6 +120,64 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
             "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string());
   EXPECT_NE(partial.Told.Box.find("\"Lambda\" for material \"Texte\""), std::string::npos)
       << partial.Told.Box;
+}
+
+TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {
+  const struct {
+    const char* Text;
+    const char* French;
+  } cases[] = {
+      {R"({"HeatFlux": "abc"})",
+       "cas.json : « Flux thermique incident (kW/m2) » (HeatFlux) doit être un nombre, pas "
+       "« abc »."},
+      {"{\n  \"PassCount\": 2,\n  \"HeatFlux\": ]\n}",
+       "cas.json : ce n'est pas un fichier de cas JSON valide (erreur de syntaxe ligne 3, colonne "
+       "15)."},
+      {R"({"PassCount": 2.5})",
+       "cas.json : « Nombre de passes » (PassCount) doit être un nombre entier, pas 2.5."},
+      {R"({"PassCount": 1e10})",
+       "cas.json : « Nombre de passes » (PassCount) vaut 10000000000.0 ; la valeur doit être "
+       "comprise entre 0 et 32767."},
+      {R"({"CoatingMaterialName": [1]})",
+       "cas.json : « Dépôt » (CoatingMaterialName) doit être un texte, pas un tableau."},
+      {R"({"Passes": 2})", "cas.json : clé inconnue « Passes »."},
+      {R"({"PassCount": 2, "PassCount": 3})",
+       "cas.json : la clé « Nombre de passes » (PassCount) est donnée deux fois."},
+      {"[1]", "cas.json : un fichier de cas doit contenir un seul objet JSON."},
+      {R"({"HeatFlux": 1e400})",
+       "cas.json : un nombre dépasse l'étendue des nombres que le programme représente."},
+  };
+  for (const auto& c : cases) {
+    InputParameters in = DefaultInputs();
+    try {
+      ApplyCaseText(c.Text, "cas.json", in);
+      ADD_FAILURE() << c.Text;
+    } catch (const CaseError& error) {
+      EXPECT_EQ(CaseFaultText(error.Fault(), ','), c.French) << c.Text;
+      // The batch program's English is the same fault's, and no reader's text reaches either.
+      EXPECT_EQ(English(error.Fault()), error.what());
+      EXPECT_EQ(std::string(error.what()).find("json.exception"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(CaseNotOpened("/x/cas.json", nullptr, ','),
+            "Le cas n'a pas pu être ouvert :\nle fichier /x/cas.json ne peut pas être lu.");
+}
+
+TEST(RunReportTest, TheTitleNamesTheCaseAndTheQuestionBeforeClosingToo) {
+  const struct {
+    const char* Path;
+    const char* Title;
+    const char* Question;
+  } cases[] = {{"", "Géometrie — sans titre[*]",
+                "Le cas « sans titre » a des modifications qui ne sont pas enregistrées. Les "
+                "enregistrer avant de fermer ?"},
+               {"/tmp/a b/essai.json", "Géometrie — essai.json[*]",
+                "Le cas « essai.json » a des modifications qui ne sont pas enregistrées. Les "
+                "enregistrer avant de fermer ?"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(CaseTitle(c.Path), c.Title);
+    EXPECT_EQ(SaveQuestion(c.Path), c.Question);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What the study window shows of its entries and of a study, without a window: the entries a
-// plan uses, the faults in French, the table's columns and cells and the status line.
+// plan uses, the faults in French, the table's rows and cells, the status line and the pace of the
+// chart's drawings.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "session/RedrawPace.h"
+#include "session/StudyGrid.h"
 #include "session/StudyView.h"
 
 namespace quillane::session {
@@ -71,29 +74,100 @@ TEST(StudyViewTest, FaultsNameTheirRowOrStandAsASentence) {
   EXPECT_EQ(faults[0], "Il faut au moins 1 échantillon.");
 }
 
-TEST(StudyViewTest, TheTableNamesEachColumnWithItsUnitAndWritesItsCells) {
+TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
   study::Study study;
-  study::Quantity heatFlux;
-  heatFlux.Spec = &Quantity("HeatFlux");
-  study.Vary.push_back(heatFlux);
-  const std::vector<std::string> headers = TableHeaders(study);
-  ASSERT_EQ(headers.size(), 2 + study::kResultColumns.size() + 1);
-  EXPECT_EQ(headers[0], "point");
-  EXPECT_EQ(headers[1], "HeatFlux (W/m²)");
-  EXPECT_EQ(headers[2], "FinalCurvature (1/m)");
-  EXPECT_EQ(headers[4], "SubstrateStressBackFinal (Pa)");
-  EXPECT_EQ(headers[9], "PeakSubstrateTemperature (K)");
-  EXPECT_EQ(headers[11], "ThermalRowCount");
-  EXPECT_EQ(headers.back(), "état");
-  EXPECT_EQ(CellText(std::nan(""), ','), "");
-  EXPECT_EQ(CellText(1.5, ','), "1,5");
-  study::PointResult point;
-  point.Status = study::kStatusOk;
-  EXPECT_EQ(StateText(point), "ok");
-  EXPECT_EQ(StateTip(point), "");
-  point.Status = "diverged";
-  EXPECT_EQ(StateText(point), "échec");
-  EXPECT_EQ(StateTip(point), "diverged");
+  study.Vary.resize(2);
+  study.Vary[0].Spec = &Quantity("HeatFlux");
+  study.Vary[1].Spec = &Quantity("PassThickness");
+  const auto point = [](double flux, double stress, const char* status = study::kStatusOk) {
+    study::PointResult result{{flux, 2.5e-6}, {}, status};
+    result.Results.fill(std::nan(""));
+    result.Results[2] = stress;  // SubstrateStressBackFinal
+    result.Results[9] = 12;      // ThermalRowCount
+    return result;
+  };
+  StudyGrid grid;
+  grid.Reset(study, 4, ',');
+  ASSERT_EQ(grid.ColumnCount(), 3 + study::kResultColumns.size() + 1);
+  const std::vector<std::string> headings = {"point", "HeatFlux (kW/m²)", "PassThickness (µm)",
+                                             "FinalCurvature (1/m)"};
+  EXPECT_EQ(std::vector<std::string>(grid.Headers().begin(), grid.Headers().begin() + 4), headings);
+  EXPECT_EQ(grid.Headers()[5], "SubstrateStressBackFinal (MPa)");
+  EXPECT_EQ(grid.Headers()[10], "PeakSubstrateTemperature (K)");
+  EXPECT_EQ(grid.Headers().back(), "état");
+  // Points come in out of order, once each, and only those of the study.
+  const struct {
+    std::size_t Index;
+    double Flux;
+    bool Listed;
+    std::size_t Line;
+  } arrivals[] = {{2, 612345, true, 0},
+                  {0, 1e6, true, 0},
+                  {2, 1, false, 1},
+                  {4, 1, false, 2},
+                  {3, 5e5, true, 2}};
+  for (const auto& arrival : arrivals) {
+    EXPECT_EQ(grid.LineOf(arrival.Index), arrival.Line) << arrival.Index;
+    EXPECT_EQ(grid.Put(arrival.Index, point(arrival.Flux, -2.48e6,
+                                            arrival.Index == 3 ? "diverged" : study::kStatusOk)),
+              arrival.Listed)
+        << arrival.Index;
+  }
+  ASSERT_EQ(grid.RowCount(), 3u);
+  EXPECT_TRUE(grid.AfterLast(4));
+  EXPECT_FALSE(grid.AfterLast(1));
+  const struct {
+    std::size_t Line;
+    std::size_t Column;
+    const char* Text;
+    double Number;
+    const char* Tip;
+  } cells[] = {{0, 0, "1", 1, ""},
+               {1, 0, "3", 3, ""},
+               {1, 1, "612,345", 612.345, ""},
+               {1, 2, "2,5", 2.5, ""},
+               {1, 3, "", std::nan(""), ""},
+               {1, 5, "-2,48", -2.48, ""},
+               {1, 12, "12", 12, ""},
+               {1, 14, "ok", std::nan(""), ""},
+               {2, 14, "échec", std::nan(""), "diverged"}};
+  for (const auto& cell : cells) {
+    EXPECT_EQ(grid.Text(cell.Line, cell.Column), cell.Text) << cell.Line << ',' << cell.Column;
+    const double number = grid.Number(cell.Line, cell.Column);
+    EXPECT_TRUE(number == cell.Number || (std::isnan(number) && std::isnan(cell.Number)))
+        << cell.Line << ',' << cell.Column;
+    EXPECT_EQ(grid.Tip(cell.Line, cell.Column), cell.Tip);
+  }
+  // The rows kept are the points' own, in SI, for the exported files.
+  EXPECT_EQ(grid.Rows()[2]->Values[0], 612345);
+  EXPECT_FALSE(grid.Rows()[1]);
+  // Each column's longest text, heading included, whatever the order the rows came in.
+  EXPECT_EQ(grid.Widest()[0], "point");
+  EXPECT_EQ(grid.Widest()[1], "HeatFlux (kW/m²)");
+  EXPECT_EQ(grid.Widest()[14], "échec");
+  grid.Put(1, point(-1.23456789012345e9, 0.5));
+  EXPECT_EQ(grid.Widest()[1], "-1234567,89012345");
+  grid.Reset(study, 2, '.');
+  EXPECT_EQ(grid.RowCount(), 0u);
+  EXPECT_EQ(grid.Rows().size(), 2u);
+  EXPECT_EQ(grid.Widest()[1], "HeatFlux (kW/m²)");
+}
+
+TEST(StudyViewTest, AChartIsDrawnAgainOnlyAfterItsCostTimesTheShareGiven) {
+  RedrawPace pace(0.25);
+  const struct {
+    double Now;
+    bool Due;
+    double Cost;  // of the drawing made when due
+  } steps[] = {{0, true, 0.25}, {0.5, false, 0}, {1, true, 0.125}, {1.25, false, 0},
+               {1.5, true, 2},  {5, false, 0},   {9.5, true, 0},   {9.5, true, 0}};
+  for (const auto& step : steps) {
+    EXPECT_EQ(pace.Due(step.Now), step.Due) << step.Now;
+    if (step.Due) pace.Drawn(step.Now, step.Cost);
+  }
+  pace.Drawn(20, 1);
+  pace.Restart();
+  EXPECT_TRUE(pace.Due(20));
 }
 
 TEST(StudyViewTest, TheStatusLineFollowsThePoints) {

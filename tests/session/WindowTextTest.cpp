@@ -57,5 +57,32 @@ TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
   for (const auto& c : cases) EXPECT_EQ(WithFilterSuffix(c.path, c.filter), c.want) << c.path;
 }
 
+TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies) {
+  EXPECT_EQ(AboutText("1.2.0", "/usr/share/quillane/Brelon.db", "/home/a/.local/m.db"),
+            "Quillane 1.2.0\nConstruction d'un dépôt projeté sur une plaque : histoire "
+            "thermique, contraintes résiduelles, courbure.\n\nCatalogue des matériaux : "
+            "/usr/share/quillane/Brelon.db\nVos matériaux : /home/a/.local/m.db");
+  const struct {
+    const char* Catalogue;
+    const char* Guide;
+  } guides[] = {{"/usr/share/quillane/Brelon.db", "/usr/share/doc/quillane/README.md"},
+                {"/opt/q/share/quillane/Brelon.db", "/opt/q/share/doc/quillane/README.md"}};
+  for (const auto& g : guides) EXPECT_EQ(GuidePath(g.Catalogue).string(), g.Guide);
+}
+
+TEST(WindowTextTest, TheRecentFilesPutTheLastFirstOnceAndKeepEight) {
+  const std::vector<std::string> full = {"1", "2", "3", "4", "5", "6", "7", "8"};
+  const struct {
+    std::vector<std::string> Before;
+    const char* Path;
+    std::vector<std::string> After;
+  } cases[] = {{{}, "a", {"a"}},
+               {{"a", "b", "c"}, "c", {"c", "a", "b"}},
+               {{"a", "", "b"}, "b", {"b", "a"}},
+               {full, "9", {"9", "1", "2", "3", "4", "5", "6", "7"}},
+               {full, "5", {"5", "1", "2", "3", "4", "6", "7", "8"}}};
+  for (const auto& c : cases) EXPECT_EQ(WithRecent(c.Before, c.Path), c.After) << c.Path;
+}
+
 }  // namespace
 }  // namespace quillane::session

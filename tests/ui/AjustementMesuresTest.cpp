@@ -4,6 +4,7 @@
 // the input window picks, with the fitted heat flux.
 
 #include <qcustomplot.h>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTableWidget>
@@ -113,12 +114,21 @@ TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
   const QString& text = watcher.MessageTexts.front();
   EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
-  EXPECT_TRUE(text.contains("line 4")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith(
+      QString::fromUtf8("ligne 4 : le temps 1 s ne vient pas après le précédent, 1 s.")))
+      << text.toStdString();
   EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
 }
 
 TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
-  const ModalWatcher watcher;
+  QString answer = QStringLiteral("Annuler");
+  const ModalWatcher watcher([&answer](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    for (QAbstractButton* button : box != nullptr ? box->buttons() : QList<QAbstractButton*>{}) {
+      if (button->text() == answer) return button->click();
+    }
+    ModalWatcher::Dismiss(modal);
+  });
   OpenFit();
   ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
   Check({"coating.SigmaQ", "HeatFlux"});
@@ -126,6 +136,14 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
   const fit::FitResult result = *fit->Result();
   ASSERT_EQ(result.Names[1], "HeatFlux");
+  // The user is asked first, in words that say every later run takes the row; refused, nothing
+  // is written.
+  EXPECT_FALSE(fit->Appliquer());
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("tous les calculs suivants")))
+      << watcher.MessageTexts[0].toStdString();
+  EXPECT_FALSE(UserCatalogue(dir / "user" / "materiaux.db").Exists());
+  answer = QStringLiteral("Appliquer");
   QTest::mouseClick(Part<QPushButton>("Appliquer"), Qt::LeftButton);
 
   // The user row: NiCrAlY's figures with the fitted quenching stress, and where it comes from.
@@ -143,9 +161,15 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
   ASSERT_EQ(picked.size(), 1);
   EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));
+  // Undone, the row goes with the inputs; redone, it comes back.
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY");
   EXPECT_EQ(state.Input.HeatFlux, 600000);
+  EXPECT_TRUE(UserCatalogue(dir / "user" / "materiaux.db").Read().empty());
+  EXPECT_EQ(window->Catalogue().FindMaterial("NiCrAlY (ajusté)"), nullptr);
+  window->UndoStack().redo();
+  EXPECT_EQ(UserCatalogue(dir / "user" / "materiaux.db").Read().size(), 1u);
+  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
 #include <QToolButton>
 
 #include "GeometrieTestSupport.h"
@@ -255,6 +258,74 @@ TEST_F(GeometrieTest, ACommaLocaleReadsBothSeparatorsAndFaultsStopARunBeforeItSt
   EXPECT_EQ(watcher.MessageTexts.size(), 1);
   EXPECT_FALSE(window->Worker().IsRunning());
   EXPECT_FALSE(std::filesystem::exists(dir / "t.txt") || std::filesystem::exists(dir / "s.txt"));
+}
+
+TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) {
+  Open();
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Géometrie — sans titre[*]"));
+  EXPECT_FALSE(window->isWindowModified());
+  TypeAndLeave(FieldId::Text4, "3");
+  EXPECT_TRUE(window->isWindowModified());
+  // Closing asks; "Annuler" keeps the window and its changes.
+  {
+    ModalWatcher watcher([](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == "Annuler") button->click();
+      }
+    });
+    window->close();
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_TRUE(watcher.MessageTexts[0].startsWith(QString::fromUtf8("Le cas « sans titre »")));
+  }
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->isWindowModified());
+  // A saved case is named and unchanged; undoing past it changes it again.
+  const QString path = QString::fromStdString((dir / "essai.json").string());
+  ASSERT_TRUE(window->SaveCaseTo(path));
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Géometrie — essai.json[*]"));
+  EXPECT_FALSE(window->isWindowModified());
+  Trigger("Undo");
+  EXPECT_TRUE(window->isWindowModified());
+  Trigger("Redo");
+  EXPECT_FALSE(window->isWindowModified());
+  // The case saved is the first recent file, in this window and in the next session's.
+  const auto recent = [this] {
+    QStringList paths;
+    for (QAction* action : Child<QMenu>("RecentCases")->actions())
+      paths << action->data().toString();
+    return paths;
+  };
+  EXPECT_EQ(recent(), QStringList{path});
+  window.reset();
+  Open();
+  EXPECT_EQ(recent(), QStringList{path});
+  TypeAndLeave(FieldId::Text4, "7");
+  Child<QMenu>("RecentCases")->actions().front()->trigger();
+  EXPECT_EQ(Shown(FieldId::Text4), "3");
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Géometrie — essai.json[*]"));
+  EXPECT_FALSE(window->isWindowModified());
+  // The secondary windows close with Escape or Ctrl+W.
+  const std::pair<const char*, const char*> secondary[] = {{"StudyWindow", "EtudeParametrique"},
+                                                           {"MaterialsWindow", "Materiaux"},
+                                                           {"FitWindow", "AjustementMesures"}};
+  for (const auto& [action, name] : secondary) {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+      Trigger(action);
+      auto* shown = window->findChild<QMainWindow*>(QString::fromUtf8(name));
+      ASSERT_NE(shown, nullptr) << name;
+      shown->activateWindow();
+      ASSERT_TRUE(QTest::qWaitFor([shown] { return QApplication::activeWindow() == shown; }));
+      QTest::keySequence(shown, keys);
+      EXPECT_FALSE(shown->isVisible()) << name << ' ' << keys.toString().toStdString();
+    }
+  }
+  // "À propos" names the version and both catalogues.
+  ModalWatcher about;
+  Trigger("About");
+  ASSERT_EQ(about.MessageTexts.size(), 1);
+  EXPECT_TRUE(about.MessageTexts[0].contains(QString::fromStdString((dir / "p1.db").string())));
 }
 
 }  // namespace

@@ -176,7 +176,9 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   StartLongRun();
-  // While the run goes on, the inputs are out of reach and "RAZ" is refused.
+  // While the run goes on, the inputs are out of reach, "RAZ" is refused and the summary of
+  // the run before is gone.
+  EXPECT_EQ(Child<QLabel>("RunSummary")->text(), QString::fromUtf8("Calcul en cours…"));
   EXPECT_FALSE(Box(FieldId::Text1)->isEnabled());
   EXPECT_FALSE(Execution()->isEnabled());
   {
@@ -215,7 +217,24 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
   Open();
   PickBoth();
   StartLongRun();
-  window->Fin();
+  // Unsaved changes are offered for saving first; "Annuler" keeps the window and its run.
+  const auto answer = [](const char* button) {
+    return [button](QWidget* modal) {
+      for (QAbstractButton* choice : qobject_cast<QMessageBox*>(modal)->buttons()) {
+        if (choice->text() == button) choice->click();
+      }
+    };
+  };
+  {
+    ModalWatcher watcher(answer("Annuler"));
+    window->Fin();
+    EXPECT_EQ(watcher.MessageTexts.size(), 1);
+  }
+  EXPECT_TRUE(window->Worker().IsRunning());
+  {
+    ModalWatcher watcher(answer("Ne pas enregistrer"));
+    window->Fin();
+  }
   EXPECT_FALSE(window->Worker().IsRunning());
   ExpectEarlierFilesOnly();
 }

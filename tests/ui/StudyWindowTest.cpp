@@ -5,11 +5,12 @@
 
 #include <qcustomplot.h>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <tuple>
@@ -18,6 +19,7 @@
 #include "GeometrieTestSupport.h"
 #include "format/NumberFormat.h"
 #include "run/QuantityTable.h"
+#include "session/StudyForm.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
@@ -98,9 +100,15 @@ class StudyWindowTest : public GeometrieWindowFixture {
     ASSERT_TRUE(study->Worker().IsRunning());
     ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 60000));
   }
-  double Cell(int row, int column) const {
-    return study->Table().item(row, column)->data(Qt::UserRole).toDouble();
+  QVariant Data(int row, int column, int role) const {
+    const QAbstractItemModel& model = *study->Table().model();
+    return model.data(model.index(row, column), role);
   }
+  // A cell's number, in the unit of its column.
+  double Cell(int row, int column) const { return Data(row, column, Qt::UserRole).toDouble(); }
+  QString Text(int row, int column) const { return Data(row, column, Qt::DisplayRole).toString(); }
+  int RowCount() const { return study->Table().model()->rowCount(); }
+  int ColumnCount() const { return study->Table().model()->columnCount(); }
   QString Status() const { return Part<QLabel>("StudyStatus")->text(); }
 
   ui::EtudeParametrique* study = nullptr;
@@ -124,24 +132,34 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheRowsOfSinglePointsAndExportsTheBatchT
       R"({"vary": [{"input": "HeatFlux", "from": 250000, "to": 750000, "steps": 2}]})", "s.json",
       state.Input, {});
   const auto points = study::DesignPoints(expected);
-  ASSERT_EQ(study->Table().rowCount(), 3);
-  ASSERT_EQ(study->Table().columnCount(), 14);
+  ASSERT_EQ(RowCount(), 3);
+  ASSERT_EQ(ColumnCount(), 14);
   study::StudyRows rows(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) {
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
     ASSERT_EQ(rows[i]->Status, study::kStatusOk);
     const int row = static_cast<int>(i);
     EXPECT_EQ(Cell(row, 0), static_cast<double>(i + 1));
-    EXPECT_EQ(Cell(row, 1), points[i][0]);
+    // Each quantity in the unit of its box, stresses in MPa; the exported table keeps SI.
+    EXPECT_EQ(Cell(row, 1), points[i][0] / 1000);
     for (std::size_t r = 0; r < study::kResultColumns.size(); ++r) {
-      EXPECT_EQ(Cell(row, static_cast<int>(r) + 2), rows[i]->Results[r]) << r;
+      EXPECT_EQ(Cell(row, static_cast<int>(r) + 2),
+                rows[i]->Results[r] * session::ResultShown(r).Factor)
+          << r;
     }
-    EXPECT_EQ(study->Table().item(row, 13)->text(), "ok");
+    EXPECT_EQ(Text(row, 13), "ok");
   }
   // Not every point gives the same curvature: the value varied does reach the runs.
   EXPECT_NE(Cell(0, 2), Cell(2, 2));
   ASSERT_TRUE(study->ExportTable(QString::fromStdString((dir / "table.csv").string())));
   EXPECT_EQ(ReadFile(dir / "table.csv"), study::TableCsv(expected, rows));
+
+  // Shown again, the window keeps the entries beside the rows they gave.
+  study->close();
+  ShowStudy();
+  EXPECT_EQ(Part<QLineEdit>("From1")->text(), "250");
+  EXPECT_EQ(Part<QSpinBox>("Steps1")->value(), 2);
+  EXPECT_EQ(RowCount(), 3);
 }
 
 TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
@@ -150,7 +168,7 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
   Set(2, {"coating.SigmaQ", "5e7", "2e8", 1, true});
   EXPECT_EQ(Part<QLabel>("PointCount")->text(), "6 points");
   RunToEnd();
-  ASSERT_EQ(study->Table().rowCount(), 6);
+  ASSERT_EQ(RowCount(), 6);
   QCustomPlot& chart = study->Chart();
   // The chart shows each quantity in the unit of its box.
   const struct {
@@ -158,10 +176,7 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
     int Curves;
     int PointsEach;
     const char* FirstName;
-    const char* Shown;
-    const char* Other;
-  } views[] = {{0, 2, 3, "coating.SigmaQ = 50000000 Pa", "HeatFlux", "coating.SigmaQ"},
-               {1, 3, 2, "HeatFlux = 300 kW/m²", "coating.SigmaQ", "HeatFlux"}};
+  } views[] = {{0, 2, 3, "coating.SigmaQ = 50000000 Pa"}, {1, 3, 2, "HeatFlux = 300 kW/m²"}};
   for (const auto& view : views) {
     Part<QComboBox>("AxisChoice")->setCurrentIndex(view.Axis);
     ASSERT_EQ(chart.graphCount(), view.Curves) << view.Axis;
@@ -176,10 +191,9 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
         for (int row = 0; row < 6; ++row) {
           const int other = 2 - view.Axis;
           const double otherValue = chart.graph(g)->name().section(' ', 2, 2).toDouble();
-          found =
-              found || (Quantity(view.Shown).ToDisplay(Cell(row, 1 + view.Axis)) == point->key &&
-                        Quantity(view.Other).ToDisplay(Cell(row, other)) == otherValue &&
-                        Cell(row, 3) == point->value);
+          // The table and the chart show each quantity in the same unit.
+          found = found || (Cell(row, 1 + view.Axis) == point->key &&
+                            Cell(row, other) == otherValue && Cell(row, 3) == point->value);
         }
         EXPECT_TRUE(found) << view.Axis << " " << g << " " << point->key;
       }
@@ -191,6 +205,45 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOther) {
     const auto path = dir / (std::string("chart.") + suffix);
     EXPECT_TRUE(study->SaveChart(QString::fromStdString(path.string()))) << suffix;
     EXPECT_GT(std::filesystem::file_size(path), 500u) << suffix;
+  }
+}
+
+TEST_F(StudyWindowTest, ManyCurvesGoOnAColourScaleAndEveryCellShowsWhole) {
+  OpenStudy();
+  Set(1, {"HeatFlux", "300", "900", 1, false});
+  Set(2, {"SubstrateTemperature", "300", "365", 13, false});
+  RunToEnd();
+  ASSERT_EQ(RowCount(), 28);
+  QCustomPlot& chart = study->Chart();
+  const struct {
+    int Axis;
+    int Curves;
+    bool Scale;
+  } views[] = {{0, 14, true}, {1, 2, false}, {0, 14, true}};
+  for (const auto& view : views) {
+    Part<QComboBox>("AxisChoice")->setCurrentIndex(view.Axis);
+    ASSERT_EQ(chart.graphCount(), view.Curves);
+    EXPECT_EQ(chart.legend->visible(), !view.Scale);
+    auto* scale = chart.plotLayout()->hasElement(1, 1)
+                      ? qobject_cast<QCPColorScale*>(chart.plotLayout()->element(1, 1))
+                      : nullptr;
+    EXPECT_EQ(scale != nullptr, view.Scale) << view.Axis;
+    if (scale == nullptr) continue;
+    EXPECT_EQ(scale->axis()->label(), QString::fromUtf8("SubstrateTemperature (K)"));
+    EXPECT_EQ(scale->dataRange(), QCPRange(300, 365));
+    // The coldest and the hottest plate at either end of the scale.
+    EXPECT_EQ(chart.graph(0)->pen().color(), scale->gradient().color(300, {300, 365}));
+    EXPECT_EQ(chart.graph(13)->pen().color(), scale->gradient().color(365, {300, 365}));
+  }
+  // One line per row, each cell's text whole in its column.
+  const QTableView& table = study->Table();
+  EXPECT_FALSE(table.wordWrap());
+  const QFontMetrics metrics(table.font());
+  for (int column = 0; column < ColumnCount(); ++column) {
+    for (int row = 0; row < RowCount(); ++row) {
+      EXPECT_LT(metrics.horizontalAdvance(Text(row, column)), table.columnWidth(column))
+          << row << ',' << column;
+    }
   }
 }
 
@@ -224,12 +277,12 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
           {"input": "coating.SigmaQ", "distribution": {"normal": [1e8, 2e7]}}]})",
       "s.json", state.Input, {});
   const auto points = study::DesignPoints(expected);
-  ASSERT_EQ(study->Table().rowCount(), 8);
-  ASSERT_EQ(study->Table().columnCount(), 15);
+  ASSERT_EQ(RowCount(), 8);
+  ASSERT_EQ(ColumnCount(), 15);
   for (int row = 0; row < 8; ++row) {
-    EXPECT_EQ(Cell(row, 1), points[row][0]) << row;
+    EXPECT_EQ(Cell(row, 1), Quantity("HeatFlux").ToDisplay(points[row][0])) << row;
     EXPECT_EQ(Cell(row, 2), points[row][1]) << row;
-    EXPECT_EQ(study->Table().item(row, 14)->text(), "ok") << row;
+    EXPECT_EQ(Text(row, 14), "ok") << row;
   }
 
   // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
@@ -247,8 +300,7 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
   std::vector<double> sigma;
   std::vector<double> peak;
   for (int row = 0; row < 8; ++row) {
-    listed.emplace_back(Quantity("HeatFlux").ToDisplay(Cell(row, 1)),
-                        Cell(row, 3 + kPeakTemperature));
+    listed.emplace_back(Cell(row, 1), Cell(row, 3 + kPeakTemperature));
     flux.push_back(Cell(row, 1));
     sigma.push_back(Cell(row, 2));
     peak.push_back(Cell(row, 3 + kPeakTemperature));
@@ -308,7 +360,7 @@ TEST_F(StudyWindowTest, BadEntriesAreRefusedBeforeAnyRun) {
     EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8(c.Message)))
         << watcher.MessageTexts[0].toStdString();
     EXPECT_FALSE(study->Worker().IsRunning());
-    EXPECT_EQ(study->Table().rowCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_TRUE(Status().startsWith(QString::fromUtf8("Étude non lancée")));
   }
 }
@@ -324,7 +376,7 @@ TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
   ASSERT_TRUE(QTest::qWaitFor([this] { return study->FinishedPoints() > 0; }, 30000));
   QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
-  const int rows = study->Table().rowCount();
+  const int rows = RowCount();
   EXPECT_GE(rows, 1);
   EXPECT_LT(rows, 1001);
   EXPECT_EQ(Part<QProgressBar>("StudyProgress")->value(), rows);
@@ -358,14 +410,34 @@ TEST_F(StudyWindowTest, ChartsShareTheirMenuSayWhenEmptyAndShowStressesInMegapas
   EXPECT_DOUBLE_EQ(chart.xAxis->range().lower, 276);
   EXPECT_EQ(chart.yAxis->range(), fitted);
 
-  // Stresses in MPa, as the batch program plots them; the table keeps SI.
+  // Stresses in MPa, as the batch program plots them, in the chart and the table alike.
   constexpr int kSubstrateBack = 2;
   Part<QComboBox>("ResultChoice")->setCurrentIndex(kSubstrateBack);
   EXPECT_EQ(Part<QComboBox>("ResultChoice")->currentText(), "SubstrateStressBackFinal (MPa)");
   EXPECT_EQ(chart.yAxis->label(), "SubstrateStressBackFinal (MPa)");
+  EXPECT_EQ(study->Table().model()->headerData(2 + kSubstrateBack, Qt::Horizontal),
+            "SubstrateStressBackFinal (MPa)");
   ASSERT_EQ(chart.graph(0)->data()->size(), 3);
   for (int row = 0; row < 3; ++row) {
-    EXPECT_DOUBLE_EQ(chart.graph(0)->data()->at(row)->value, Cell(row, 2 + kSubstrateBack) * 1e-6);
+    EXPECT_DOUBLE_EQ(chart.graph(0)->data()->at(row)->value, Cell(row, 2 + kSubstrateBack));
+  }
+
+  // A format the chart cannot be saved in is named with those it can.
+  {
+    const QString jpg = QString::fromStdString((dir / "chart.jpg").string());
+    ModalWatcher watcher([&jpg](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) return ModalWatcher::Dismiss(modal);
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(jpg);
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, public through QDialog
+    });
+    QTest::mouseClick(Part<QPushButton>("SaveChart"), Qt::LeftButton);
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_EQ(watcher.MessageTexts[0],
+              QString::fromUtf8("Le graphique n'a pas pu être enregistré dans %1 (formats "
+                                "possibles : PNG, SVG ou PDF).")
+                  .arg(jpg));
+    EXPECT_FALSE(std::filesystem::exists(dir / "chart.jpg"));
   }
 
   // The fit window's chart before any record, and the results chart, offer the same menu.

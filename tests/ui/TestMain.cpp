@@ -1,6 +1,6 @@
 // Window tests need one QApplication for the whole program; they run without a display, on an
 // offscreen screen as small as the windows must fit (1024 × 640), unless QT_QPA_PLATFORM names
-// another platform.
+// another platform, and keep their settings in a folder of their own.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -19,8 +19,15 @@ int main(int argc, char** argv) {
     config.close();
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).toUtf8());
   }
+  // The settings the windows keep between sessions (recent files, folders) go to a folder of
+  // this program's own, never to the user's.
+  const QString settings =
+      QDir::temp().filePath(QStringLiteral("quillane-test-config-%1").arg(getpid()));
+  qputenv("XDG_CONFIG_HOME", settings.toUtf8());
   QApplication application(argc, argv);
   QFile::remove(screen);  // read once the application has started
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  QDir(settings).removeRecursively();
+  return status;
 }
