@@ -52,8 +52,23 @@ std::vector<std::string> TableColumns(const Study& study) {
   return columns;
 }
 
-std::string TableCsv(const Study& study, const StudyRows& rows) {
-  std::string text = JoinLine(TableColumns(study));
+std::vector<std::string> TableUnits(const Study& study) {
+  std::vector<std::string> units{""};
+  for (const Quantity& quantity : study.Vary) units.emplace_back(quantity.Spec->Unit);
+  for (const ResultColumn& column : kResultColumns) units.emplace_back(column.Unit);
+  units.emplace_back("");
+  return units;
+}
+
+std::string TableCsv(const Study& study, const StudyRows& rows, TableHeadings headings) {
+  std::vector<std::string> columns = TableColumns(study);
+  if (headings == TableHeadings::NamesWithUnits) {
+    const std::vector<std::string> units = TableUnits(study);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (!units[i].empty()) columns[i] = TextCell(columns[i] + " (" + units[i] + ")");
+    }
+  }
+  std::string text = JoinLine(columns);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i]) continue;
     std::vector<std::string> cells{std::to_string(i + 1)};
@@ -67,18 +82,13 @@ std::string TableCsv(const Study& study, const StudyRows& rows) {
 
 std::string TableJson(const Study& study, const StudyRows& rows) {
   const std::vector<std::string> columns = TableColumns(study);
+  const std::vector<std::string> unitOf = TableUnits(study);
+  nlohmann::ordered_json units;
+  for (std::size_t i = 0; i + 1 < columns.size(); ++i) units[columns[i]] = unitOf[i];
   // Which columns hold whole numbers: they are written as integers (575, not 575.0).
   std::vector<bool> whole{true};
-  nlohmann::ordered_json units;
-  units["point"] = "";
-  for (const Quantity& quantity : study.Vary) {
-    whole.push_back(quantity.Spec->Whole);
-    units[quantity.Name()] = quantity.Spec->Unit;
-  }
-  for (const ResultColumn& column : kResultColumns) {
-    whole.push_back(column.Count);
-    units[column.Name] = column.Unit;
-  }
+  for (const Quantity& quantity : study.Vary) whole.push_back(quantity.Spec->Whole);
+  for (const ResultColumn& column : kResultColumns) whole.push_back(column.Count);
   nlohmann::ordered_json table = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i]) continue;

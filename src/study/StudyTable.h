@@ -18,8 +18,15 @@ using StudyRows = std::vector<std::optional<PointResult>>;
 
 // "point", the varied quantities, the results, "status".
 std::vector<std::string> TableColumns(const Study& study);
+// The SI unit of each of those columns; empty for counts, texts and plain numbers.
+std::vector<std::string> TableUnits(const Study& study);
 
-std::string TableCsv(const Study& study, const StudyRows& rows);
+// How the header row names the columns: as the batch program and --resume read them, or with
+// their units for a person ("HeatFlux (W/m²)"), as the study window exports its table.
+enum class TableHeadings { Names, NamesWithUnits };
+
+std::string TableCsv(const Study& study, const StudyRows& rows,
+                     TableHeadings headings = TableHeadings::Names);
 std::string TableJson(const Study& study, const StudyRows& rows);
 
 // Reads a table written by TableCsv for the same study into `pointCount` rows (the missing

@@ -516,7 +516,9 @@ bool EtudeParametrique::ExportTable(const QString& path) {
     return false;
   }
   try {
-    AtomicFile::WriteWhole(path.toStdString(), study::TableCsv(study_, Rows()), "results table");
+    AtomicFile::WriteWhole(path.toStdString(),
+                           study::TableCsv(study_, Rows(), study::TableHeadings::NamesWithUnits),
+                           "results table");
   } catch (const std::exception&) {
     const QString text = QStringLiteral("Le tableau n'a pas pu être enregistré dans %1.").arg(path);
     Tell(text);
