@@ -1,6 +1,8 @@
 #include "session/MaterialEntry.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 #include "format/NumberFormat.h"
@@ -10,7 +12,15 @@ namespace quillane::session {
 
 std::string FigureText(double value, char separator) {
   if (!std::isfinite(value)) return {};
+  // Figures of everyday size are written out ("300000", not "3e+05"), so that a column reads
+  // alike from row to row; the digits are the same shortest exact ones either way.
   std::string text = format::FormatShortest(value);
+  if (const double size = std::fabs(value); size >= 1e-4 && size < 1e7) {
+    std::array<char, 64> fixed{};
+    const auto written =
+        std::to_chars(fixed.data(), fixed.data() + fixed.size(), value, std::chars_format::fixed);
+    text.assign(fixed.data(), written.ptr);
+  }
   std::replace(text.begin(), text.end(), '.', separator);
   return text;
 }

@@ -20,9 +20,9 @@ struct MaterialEntries {
   std::string Source;
 };
 
-// A figure as its box and the table show it: its shortest exact form with the locale's
-// `separator`, so that editing a row changes only what the user types; a figure not given yet
-// shows as an empty box.
+// A figure as its box and the table show it: its shortest exact digits with the locale's
+// `separator`, written out between 1e-4 and 1e7 and with an exponent beyond, so that editing a row
+// changes only what the user types; a figure not given yet shows as an empty box.
 std::string FigureText(double value, char separator);
 MaterialEntries EntriesOf(const UserMaterial& material, char separator);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "TestSupport.h"
+#include "format/NumberFormat.h"
 #include "session/MaterialEntry.h"
 
 namespace quillane::session {
@@ -37,6 +38,21 @@ TEST(MaterialEntryTest, ReadsBothSeparatorsAndTrimsTheTexts) {
     ASSERT_TRUE(again.Material);
     EXPECT_EQ(again.Material->Row, reading.Material->Row);
   }
+}
+
+TEST(MaterialEntryTest, FiguresOfEverydaySizeAreWrittenOutAndOthersKeepAnExponent) {
+  const struct {
+    double Value;
+    const char* Text;
+  } figures[] = {{3e5, "300000"},          {-3e5, "-300000"}, {280000, "280000"},
+                 {1357.8, "1357,8"},       {0.25, "0,25"},    {1e-4, "0,0001"},
+                 {9.5e-5, "9,5e-05"},      {1e7, "1e+07"},    {1.93e11, "1,93e+11"},
+                 {6543210.5, "6543210,5"}, {0, "0"}};
+  for (const auto& f : figures) {
+    EXPECT_EQ(FigureText(f.Value, ','), f.Text) << f.Value;
+    EXPECT_EQ(format::ParseStrict(f.Text, ',', ' '), f.Value) << f.Text;
+  }
+  EXPECT_EQ(FigureText(std::nan(""), ','), "");
 }
 
 TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
