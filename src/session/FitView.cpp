@@ -200,6 +200,14 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
     for (std::size_t c = 0; c < 3; ++c) {
       row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
     }
+    // Where the response is not smooth the covariance's error does not hold: the interval a
+    // scan found stands in its place, as the notes and the batch program give it.
+    if (j < result.IntervalFromScan.size() && result.IntervalFromScan[j]) {
+      row.Values[2] = std::nan("");
+      row.Texts[2] = ExponentFigure(figure.ToDisplay(result.IntervalLow[j]), separator, 3) + " à " +
+                     ExponentFigure(figure.ToDisplay(result.IntervalHigh[j]), separator, 3) +
+                     " (balayage)";
+    }
     rows.push_back(std::move(row));
   }
   return rows;

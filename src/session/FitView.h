@@ -57,7 +57,8 @@ std::string IterationText(const fit::FitProgress& progress, char separator);
 std::string EndText(const fit::FitResult& result);
 
 // One line of the fitted values' table: the figure's caption (its name as the tooltip), the start,
-// fitted value and standard error (seven significant digits, three for the error) and the unit,
+// fitted value and standard error (seven significant digits, three for the error; the interval a
+// scan found where the covariance does not hold) and the unit,
 // that of the figure's box (the heat flux in kW/m², as the input window gives it).
 struct FitTableRow {
   std::string Caption;

@@ -415,6 +415,14 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   EXPECT_EQ(rows[1].Unit, "1/K");
   EXPECT_EQ(rows[1].Texts[1], "1,234568E-05");
   EXPECT_EQ(rows[1].Texts[2], "—");
+  // A figure the model does not follow smoothly shows the scan's interval, not the covariance's.
+  result.IntervalFromScan = {true, false};
+  result.IntervalLow = {398000, kNaN};
+  result.IntervalHigh = {425500, kNaN};
+  const std::vector<FitTableRow> scanned = FitTable(result, ',');
+  EXPECT_EQ(scanned[0].Texts[2], "3,98E+02 à 4,26E+02 (balayage)");
+  EXPECT_TRUE(std::isnan(scanned[0].Values[2]));
+  EXPECT_EQ(scanned[1].Texts[2], "—");
 
   fit::FittedMaterials fitted;
   fitted.HeatFlux = 4e5;
