@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace quillane::ui {
 
@@ -17,6 +18,11 @@ ResultWindow::ResultWindow(const QString& objectName, const QString& caption, QW
   face.setStyleHint(QFont::SansSerif);
   face.setPointSizeF(9);
   setFont(face);
+  // Ctrl+W closes it as its title bar does. Escape, which closes the other secondary windows,
+  // does not: a stray press would drop the grids and pictures the window holds.
+  auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+  close->setContext(Qt::WindowShortcut);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void ResultWindow::mask_Click() {

@@ -16,6 +16,8 @@
 #include "ui/ResultGridView.h"
 #include "ui/Results.h"
 #include "ui/RunWorker.h"
+#include "ui/Widgets.h"
+#include "ui/building.h"
 
 namespace quillane::test {
 namespace {
@@ -199,6 +201,15 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_EQ(results.ChartPointCount(), points);
   EXPECT_EQ(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size(), picture);
   EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), stressRows);
+
+  // Ctrl+W closes a result window, as its title bar does; Escape leaves it and what it holds.
+  ui::ShowInFront(windows->BuildingWindow());
+  QPointer<ui::building> building = &windows->BuildingWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == building; }));
+  QTest::keySequence(building, QKeySequence(Qt::Key_Escape));
+  EXPECT_TRUE(building->isVisible());
+  QTest::keySequence(building, QKeySequence(Qt::CTRL | Qt::Key_W));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return building.isNull(); }));
 
   // "RAZ" from a window's menu, delivered once the menu's click has returned, resets them all.
   QObject::connect(windows.get(), &ui::ResultWindows::RazRequested, windows.get(),
