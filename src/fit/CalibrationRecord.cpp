@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
 
 #include "format/NumberFormat.h"
 #include "io/CsvText.h"
@@ -120,15 +119,12 @@ std::string English(const RecordFault& fault) {
 }
 
 CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    throw RecordError(MakeFault(RecordFault::Kind::Folder, path.string()));
-  }
   std::string text;
   try {
     text = ReadCsvFile(path, "record");
-  } catch (const CsvError&) {
-    throw RecordError(MakeFault(RecordFault::Kind::Unreadable, path.string()));
+  } catch (const CsvError& error) {
+    using Kind = RecordFault::Kind;
+    throw RecordError(MakeFault(error.Folder() ? Kind::Folder : Kind::Unreadable, path.string()));
   }
   return ReadRecordText(text, path.string());
 }

@@ -99,14 +99,15 @@ CsvText ParseCsv(std::string_view text, char comment) {
 std::string ReadCsvFile(const std::filesystem::path& path, const std::string& what) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
-    throw CsvError("Cannot read the " + what + " " + path.string() +
-                   ": it is a folder, not a file.");
+    throw CsvError(
+        "Cannot read the " + what + " " + path.string() + ": it is a folder, not a file.", true);
   }
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw CsvError("Cannot read the " + what + " " + path.string() + ".");
+  const std::string unreadable = "Cannot read the " + what + " " + path.string() + ".";
+  if (!file) throw CsvError(unreadable, false);
   std::ostringstream text;
   text << file.rdbuf();
-  if (file.bad()) throw CsvError("Cannot read the " + what + " " + path.string() + ".");
+  if (file.bad()) throw CsvError(unreadable, false);
   return text.str();
 }
 

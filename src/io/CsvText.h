@@ -14,10 +14,16 @@
 
 namespace quillane {
 
-// A file that cannot be read as text; the message names it.
+// A file that cannot be read as text; the message names it, and `Folder()` tells a folder from
+// a file that cannot be opened, for callers that word it themselves.
 class CsvError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  CsvError(const std::string& message, bool folder)
+      : std::runtime_error(message), folder_(folder) {}
+  bool Folder() const { return folder_; }
+
+ private:
+  bool folder_;
 };
 
 struct CsvLine {
