@@ -305,14 +305,12 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
       {{fit::NoteKind::FlatRange, "HeatFlux", 5e5, kNaN, 1e5, 2e6},
        "La grandeur « Flux thermique incident » ne peut pas être déterminée par cet "
        "enregistrement : à ses deux bornes, 1E+02 kW/m² et 2E+03 kW/m², l'écart reste dans le "
-       "bruit "
-       "(une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+02 kW/m²."},
+       "bruit (une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+02 kW/m²."},
       {{fit::NoteKind::OneSided, "HeatFlux", 5e5, kNaN, kNaN, 2e6},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : de "
        "5E+02 kW/m² à sa borne supérieure 2E+03 kW/m², l'écart change moins que le bruit (une "
-       "unité "
-       "de khi-deux) ; l'enregistrement dit seulement qu'elle n'est guère en dessous de 5E+02 "
-       "kW/m². Aucun écart type n'est donné pour elle."},
+       "unité de khi-deux) ; l'enregistrement dit seulement qu'elle n'est guère en dessous de "
+       "5E+02 kW/m². Aucun écart type n'est donné pour elle."},
   };
   for (const auto& n : notes) EXPECT_EQ(FrenchNote(n.note, ','), n.french);
 
@@ -443,8 +441,7 @@ TEST(FitViewTest, ARecordsFaultIsWordedInFrenchFromItsData) {
       {"time,curvature\n0,1,2\n", "ligne 2 : 3 champs là où l'en-tête en nomme 2."},
       {"time;curvature\n0;1,5\n0,5;abc\n", "ligne 3 : curvature « abc » n'est pas un nombre fini."},
       {"time,curvature\n0,1",
-       "ligne 2 : un enregistrement doit avoir au moins deux lignes de "
-       "mesures."},
+       "ligne 2 : un enregistrement doit avoir au moins deux lignes de mesures."},
   };
   for (const auto& c : cases) {
     try {
