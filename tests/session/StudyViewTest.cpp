@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
@@ -34,12 +35,10 @@ TEST(StudyViewTest, ARowOffersTheEntriesItsPlanUses) {
     form.Plan = c.plan;
     form.Rows[1].Quantity = c.quantity;
     form.Rows[1].Normal = c.normal;
-    const RowControls use = RowControlsOf(form, 1);
-    EXPECT_EQ(use.Range, c.want.Range) << c.quantity;
-    EXPECT_EQ(use.Steps, c.want.Steps) << c.quantity;
-    EXPECT_EQ(use.Law, c.want.Law) << c.quantity;
-    EXPECT_EQ(use.FromTip, c.want.FromTip) << c.quantity;
-    EXPECT_EQ(use.ToTip, c.want.ToTip) << c.quantity;
+    const auto fields = [](const RowControls& r) {
+      return std::tuple(r.Range, r.Steps, r.Law, r.FromTip, r.ToTip);
+    };
+    EXPECT_EQ(fields(RowControlsOf(form, 1)), fields(c.want)) << c.quantity;
   }
   EXPECT_EQ(RangeHeadersOf(StudyPlan::Factorial).To, "À");
   EXPECT_EQ(RangeHeadersOf(StudyPlan::LatinHypercube).From, "De ou moyenne");
