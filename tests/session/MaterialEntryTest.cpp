@@ -91,9 +91,22 @@ TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
   EXPECT_EQ(copy.Row.Lambda, 4.5);
 }
 
+// The shipped rows of the small catalogue, with or without the user's "Mon NiCr" over them.
+MaterialsCatalogue Catalogue(const test::TempDir& dir, bool mine) {
+  if (!std::filesystem::exists(dir / "p1.db")) {
+    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
+  }
+  UserCatalogue user(dir / (mine ? "mine.db" : "none.db"));
+  if (mine) {
+    MaterialEntries entries = Steel();
+    entries.Name = "Mon NiCr";
+    user.Save(*ReadMaterialEntries(entries, ',').Material);
+  }
+  std::string fault;
+  return OpenMergedCatalogue(dir / "p1.db", user, fault);
+}
+
 TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
-  EXPECT_EQ(FigureCaption(kMaterialColumns[0]), "Lambda (W/(m·K))");
-  EXPECT_EQ(FigureCaption(kMaterialColumns[6]), "Poisson");
   const std::vector<std::string> headers = CatalogueHeaders();
   ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
   EXPECT_EQ(headers[0], "Matériaux");
@@ -103,14 +116,10 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   EXPECT_EQ(headers.back(), "Source");
 
   test::TempDir dir;
-  test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
-  UserCatalogue user(dir / "materiaux.db");
-  UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
-  user.Save(mine);
-  std::string fault;
-  const MaterialsCatalogue catalogue = OpenMergedCatalogue(dir / "p1.db", user, fault);
+  const MaterialsCatalogue catalogue = Catalogue(dir, true);
   // The source is found whatever the case of the name.
-  mine.Row.Name = "MON ACIER";
+  UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
+  mine.Row.Name = "MON NICR";
   const std::vector<CatalogueLine> lines = CatalogueLines(catalogue, {mine}, ',');
   ASSERT_EQ(lines.size(), catalogue.Rows().size());
   int found = 0;
@@ -133,21 +142,6 @@ TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
     EXPECT_EQ(lines[i].Cells.back(), "fiche 12");
   }
   EXPECT_EQ(found, 1);
-}
-
-// The shipped rows of the small catalogue, with or without the user's "Mon NiCr" over them.
-MaterialsCatalogue Catalogue(const test::TempDir& dir, bool mine) {
-  if (!std::filesystem::exists(dir / "p1.db")) {
-    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
-  }
-  UserCatalogue user(dir / (mine ? "mine.db" : "none.db"));
-  if (mine) {
-    MaterialEntries entries = Steel();
-    entries.Name = "Mon NiCr";
-    user.Save(*ReadMaterialEntries(entries, ',').Material);
-  }
-  std::string fault;
-  return OpenMergedCatalogue(dir / "p1.db", user, fault);
 }
 
 TEST(MaterialEntryTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {

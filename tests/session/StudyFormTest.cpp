@@ -9,7 +9,6 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "format/NumberFormat.h"
 #include "session/FormEntry.h"
 #include "session/StudyForm.h"
 #include "study/StudyPlots.h"
@@ -53,20 +52,12 @@ StudyForm Grid(StudyRowEntry first, StudyRowEntry second = {}) {
   return form;
 }
 
-bool Same(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
-}
-
-// Two faults alike in every field, NaN matching NaN.
-::testing::AssertionResult SameFault(const EntryFault& a, const EntryFault& b) {
-  if (a.Kind == b.Kind && a.Quantity == b.Quantity && a.Field == b.Field && a.Text == b.Text &&
-      Same(a.Value, b.Value) && Same(a.Value2, b.Value2) && Same(a.Min, b.Min) &&
-      Same(a.Max, b.Max) && a.Count == b.Count) {
-    return ::testing::AssertionSuccess();
+// A fault whose unset figures (NaN) compare equal, to compare two faults in every field.
+EntryFault Comparable(EntryFault fault) {
+  for (double* figure : {&fault.Value, &fault.Value2, &fault.Min, &fault.Max}) {
+    if (std::isnan(*figure)) *figure = -HUGE_VAL;
   }
-  return ::testing::AssertionFailure()
-         << English(a) << " (" << a.Value << ", " << a.Value2 << ", " << a.Count << ") against "
-         << English(b) << " (" << b.Value << ", " << b.Value2 << ", " << b.Count << ")";
+  return fault;
 }
 
 TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
@@ -126,7 +117,6 @@ TEST_F(StudyFormTest, EveryQuantityIsAChoiceAndThePointsAreCounted) {
     long long points;
   } cases[] = {
       {Grid(Row("HeatFlux", "", "", 4)), 5},
-      {Grid(Row("HeatFlux", "", "", 2), Row("PassCount", "", "", 1)), 6},
       {Grid(Row("", "", "", 2), Row("PassCount", "", "", 9)), 10},
       {Sampled(8, Row("HeatFlux", "", "", 2), Row("PassCount", "", "", 9)), 8},
   };
@@ -255,7 +245,9 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
       ADD_FAILURE() << "accepted: " << c.file;
     } catch (const study::StudyError& error) {
       ASSERT_TRUE(error.Fault()) << error.what();
-      EXPECT_TRUE(SameFault(fault.Fault, *error.Fault())) << c.file;
+      EXPECT_EQ(Comparable(fault.Fault), Comparable(*error.Fault())) << c.file << "\n"
+                                                                     << English(fault.Fault) << "\n"
+                                                                     << English(*error.Fault());
       // The file's message words the same fault, except for the uniform law's own wording.
       if (std::string(c.file).find("uniform\": [") == std::string::npos ||
           error.Fault()->Kind == FaultKind::OutOfRange) {
@@ -278,8 +270,8 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const QuantitySpec& flux = Quantity("HeatFlux");
   const StudyReading words = ReadStudyForm(Grid(Row("HeatFlux", "abc", "3,0", 2)), base);
   ASSERT_EQ(words.Faults.size(), 2u);
-  EXPECT_TRUE(SameFault(words.Faults[0].Fault, NotANumber(&flux, "début", "abc")));
-  EXPECT_TRUE(SameFault(words.Faults[1].Fault, NotANumber(&flux, "fin", "3,0")));
+  EXPECT_EQ(Comparable(words.Faults[0].Fault), Comparable(NotANumber(&flux, "début", "abc")));
+  EXPECT_EQ(Comparable(words.Faults[1].Fault), Comparable(NotANumber(&flux, "fin", "3,0")));
   EXPECT_EQ(French(words.Faults[1].Fault, '.'), "la fin « 3,0 » n'est pas un nombre.");
 }
 
@@ -377,12 +369,10 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
       EXPECT_THAT(chart.Curves[k].Y, ::testing::Pointwise(::testing::DoubleEq(), view.y[k]));
     }
   }
-  // The choice of results names the units the chart shows.
+  // The choice of results names the units the chart shows (the study grid's headings check more).
   const std::vector<std::string> choices = ResultChoices();
   ASSERT_EQ(choices.size(), study::kResultColumns.size());
-  EXPECT_EQ(choices[0], "FinalCurvature (1/m)");
   EXPECT_EQ(choices[4], "LamellaStressFinalMin (MPa)");
-  EXPECT_EQ(choices[7], "PeakSubstrateTemperature (K)");
   EXPECT_EQ(choices[10], "SingularMatrixEvents");
 
   // Samples are one cloud, whatever the values of the other quantity, and have no legend.
@@ -409,15 +399,14 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   EXPECT_THAT(single.Curves[0].X,
               ::testing::Pointwise(::testing::DoubleEq(), std::vector<double>{2, 5}));
 
-  // The correlations take the points that gave the result, whatever the units shown.
+  // The correlations take the points that gave the result (Spearman's rho of {1000, 1000, 2500,
+  // 3000} and {20, 10, 20, 20} against {5, 4, 7, 9}: 4.5/sqrt(22.5) and 3/sqrt(15)).
   const std::vector<double> rho = RankCorrelations(sampled, rows, 2);
   ASSERT_EQ(rho.size(), 2u);
-  EXPECT_DOUBLE_EQ(rho[0], study::RankCorrelation({1000, 1000, 2500, 3000}, {5, 4, 7, 9}));
-  EXPECT_DOUBLE_EQ(rho[1], study::RankCorrelation({20, 10, 20, 20}, {5, 4, 7, 9}));
-  EXPECT_EQ(CorrelationText(sampled, rows, 2, ','), "Corrélation de rang (Spearman) : HeatFlux " +
-                                                        format::FormatPattern(rho[0], "0.00", ',') +
-                                                        " ; coating.SigmaQ " +
-                                                        format::FormatPattern(rho[1], "0.00", ','));
+  EXPECT_DOUBLE_EQ(rho[0], 4.5 / std::sqrt(22.5));
+  EXPECT_DOUBLE_EQ(rho[1], 3 / std::sqrt(15.0));
+  EXPECT_EQ(CorrelationText(sampled, rows, 2, ','),
+            "Corrélation de rang (Spearman) : HeatFlux 0,95 ; coating.SigmaQ 0,77");
   // A result that never varies has no rank correlation.
   const study::StudyRows flat = {point(1000, 10, 1), point(2000, 20, 1)};
   EXPECT_EQ(CorrelationText(sampled, flat, 2, '.'),
