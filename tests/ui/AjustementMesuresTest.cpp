@@ -1,14 +1,10 @@
-// The "Ajustement sur mesures" window opened from the input window: a record of the model itself
-// gives back the figure that made it (and a cancelled fit changes nothing), a bad record is
-// refused naming its line, and applying a fit saves the fitted coating as a user material that
-// the input window picks, with the fitted heat flux.
+// The "Ajustement sur mesures" window: a record of the model gives back the figures that made it,
+// a bad record is refused naming its line, and applying saves and picks the fitted coating.
 
 #include <qcustomplot.h>
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTableWidget>
-#include <algorithm>
 #include <map>
 
 #include "GeometrieTestSupport.h"
@@ -72,11 +68,29 @@ class FitWindowTest : public GeometrieWindowFixture {
   ui::AjustementMesures* fit = nullptr;
 };
 
-TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsQuenchingStress) {
+TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
   const ModalWatcher watcher;
   OpenFit();
-  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}})));
-  Check({"coating.SigmaQ"});
+  AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
+  const QString path = PathOf("bad.csv");
+  EXPECT_FALSE(fit->OpenRecord(path));
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  const QString& text = watcher.MessageTexts.front();
+  EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
+  EXPECT_TRUE(text.endsWith(
+      QString::fromUtf8("ligne 4 : le temps 1 s ne vient pas après le précédent, 1 s.")))
+      << text.toStdString();
+  EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
+}
+
+TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndPicks) {
+  QString answer = QStringLiteral("Annuler");
+  const ModalWatcher watcher([&answer](QWidget* modal) {
+    if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
+  });
+  OpenFit();
+  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
+  Check({"coating.SigmaQ", "HeatFlux"});
 
   // Cancelled at once: the window shows no fit and nothing can be applied.
   QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
@@ -90,12 +104,13 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsQuenchingStress) {
 
   FitToEnd();
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
-  const fit::FitResult& result = *fit->Result();
-  ASSERT_EQ(result.Names, std::vector<std::string>{"coating.SigmaQ"});
+  const fit::FitResult result = *fit->Result();
+  ASSERT_EQ(result.Names, (std::vector<std::string>{"coating.SigmaQ", "HeatFlux"}));
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6) << result.Termination;
+  EXPECT_NEAR(result.Value[1] / 8e5, 1, 1e-6) << result.Termination;
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
   // The table holds the start (the catalogue's NiCrAlY) and the fitted value, shown and exact.
-  ASSERT_EQ(fit->Table().rowCount(), 1);
+  ASSERT_EQ(fit->Table().rowCount(), 2);
   EXPECT_EQ(fit->Table().item(0, 1)->data(Qt::UserRole).toDouble(), 1e8);
   EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(), result.Value[0]);
   EXPECT_EQ(fit->Table().item(0, 2)->text(), "1.5E+08");
@@ -103,39 +118,7 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsQuenchingStress) {
   // Curvature and temperature, each with the record, the model and the residuals beneath.
   EXPECT_EQ(fit->Chart().axisRectCount(), 4);
   EXPECT_EQ(fit->Chart().graph(1)->data()->size(), static_cast<int>(result.CurveTime.size()));
-}
 
-TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
-  const ModalWatcher watcher;
-  OpenFit();
-  AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
-  const QString path = QString::fromStdString((dir / "bad.csv").string());
-  EXPECT_FALSE(fit->OpenRecord(path));
-  ASSERT_EQ(watcher.MessageTexts.size(), 1);
-  const QString& text = watcher.MessageTexts.front();
-  EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
-  EXPECT_TRUE(text.endsWith(
-      QString::fromUtf8("ligne 4 : le temps 1 s ne vient pas après le précédent, 1 s.")))
-      << text.toStdString();
-  EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
-}
-
-TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
-  QString answer = QStringLiteral("Annuler");
-  const ModalWatcher watcher([&answer](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    for (QAbstractButton* button : box != nullptr ? box->buttons() : QList<QAbstractButton*>{}) {
-      if (button->text() == answer) return button->click();
-    }
-    ModalWatcher::Dismiss(modal);
-  });
-  OpenFit();
-  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
-  Check({"coating.SigmaQ", "HeatFlux"});
-  FitToEnd();
-  ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
-  const fit::FitResult result = *fit->Result();
-  ASSERT_EQ(result.Names[1], "HeatFlux");
   // The user is asked first, in words that say every later run takes the row; refused, nothing
   // is written.
   EXPECT_FALSE(fit->Appliquer());
@@ -157,7 +140,6 @@ TEST_F(FitWindowTest, ApplyingSavesTheFittedCoatingAndPicksIt) {
   // The input window picks it and takes the fitted heat flux, as one change it can undo.
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
   EXPECT_EQ(state.Input.HeatFlux, result.Value[1]);
-  EXPECT_NEAR(result.Value[1] / 8e5, 1, 1e-6);
   const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
   ASSERT_EQ(picked.size(), 1);
   EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));

@@ -1,11 +1,13 @@
 #pragma once
-// Helpers of the input window tests: a window over the small reference catalogue with the C
-// locale, typing into boxes and leaving them, and a watcher that answers modal dialogs.
+// Helpers of the window tests: the input window over the reference catalogue, typing into boxes
+// as a user does, and a watcher that answers modal dialogs.
 
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -32,6 +34,24 @@ struct ModalWatcher : QObject {
   }
 
   QStringList MessageTexts;
+  // Clicks the message box's button of that text; false when it has none.
+  static bool Press(QWidget* widget, const QString& text) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    for (QAbstractButton* button : box != nullptr ? box->buttons() : QList<QAbstractButton*>{}) {
+      if (button->text() == text) {
+        button->click();
+        return true;
+      }
+    }
+    return false;
+  }
+  // Types a path into a file dialog and accepts it, as a user does; other dialogs are dismissed.
+  static void ChooseFile(QWidget* widget, const QString& path) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    if (dialog == nullptr) return Dismiss(widget);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, public through QDialog
+  }
   static void Dismiss(QWidget* widget) {
     auto* box = qobject_cast<QMessageBox*>(widget);
     if (box != nullptr && !box->buttons().isEmpty()) return box->buttons().first()->click();
@@ -51,6 +71,11 @@ struct ModalWatcher : QObject {
   QTimer timer_;
   QWidget* busy_ = nullptr;
 };
+
+inline QString ChartTitle(QCustomPlot& chart) {
+  auto* title = qobject_cast<QCPTextElement*>(chart.plotLayout()->element(0, 0));
+  return title != nullptr ? title->text() : QString();
+}
 
 class GeometrieWindowFixture : public ::testing::Test {
  protected:
@@ -75,6 +100,7 @@ class GeometrieWindowFixture : public ::testing::Test {
                        : QTest::qWaitForWindowExposed(window.get()));
   }
   void Open() { Open(dir / "p1.db"); }
+  QString PathOf(const char* name) const { return QString::fromStdString((dir / name).string()); }
 
   QLineEdit* Box(ui::FieldId id) const { return window->Box(id); }
   QString Shown(ui::FieldId id) const { return window->Box(id)->text(); }

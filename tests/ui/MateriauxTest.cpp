@@ -1,7 +1,6 @@
-// The "Matériaux" window: every figure is checked before a row is written, the user's rows are
-// told apart from the shipped ones, and the input window's lists follow at once.
+// The "Matériaux" window: figures checked before a row is written, shipped rows kept, lists
+// following at once.
 
-#include <QAbstractButton>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -32,10 +31,8 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   ModalWatcher watcher([&](QWidget* modal) {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       questions << box->text();
-      for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == answer) return button->click();
-      }
-      return ModalWatcher::Dismiss(modal);
+      if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
+      return;
     }
     auto* form = qobject_cast<ui::MaterialForm*>(modal);
     if (form == nullptr) return ModalWatcher::Dismiss(modal);

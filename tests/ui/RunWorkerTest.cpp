@@ -1,6 +1,5 @@
-// Runs off the interface thread, on their own copies: a run started from the window writes what
-// a headless run writes and the result windows show it, and cancelling or quitting changes no
-// file and no window.
+// Runs off the interface thread: a window run writes what a headless run writes and the result
+// windows show it; cancelling or quitting changes no file and no window.
 
 #include <qcustomplot.h>
 
@@ -229,21 +228,14 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
   PickBoth();
   StartLongRun();
   // Unsaved changes are offered for saving first; "Annuler" keeps the window and its run.
-  const auto answer = [](const char* button) {
-    return [button](QWidget* modal) {
-      for (QAbstractButton* choice : qobject_cast<QMessageBox*>(modal)->buttons()) {
-        if (choice->text() == button) choice->click();
-      }
-    };
-  };
   {
-    ModalWatcher watcher(answer("Annuler"));
+    ModalWatcher watcher([](QWidget* modal) { ModalWatcher::Press(modal, "Annuler"); });
     window->Fin();
     EXPECT_EQ(watcher.MessageTexts.size(), 1);
   }
   EXPECT_TRUE(window->Worker().IsRunning());
   {
-    ModalWatcher watcher(answer("Ne pas enregistrer"));
+    ModalWatcher watcher([](QWidget* modal) { ModalWatcher::Press(modal, "Ne pas enregistrer"); });
     window->Fin();
   }
   EXPECT_FALSE(window->Worker().IsRunning());
@@ -297,8 +289,7 @@ TEST_F(RunTest, EmptyCellsAreSkippedAndAnEmptyColumnSaysSo) {
   select(5);
   EXPECT_EQ(results.ChartPointCount(), 0);
   // No range of the column charted before is kept.
-  auto* title = qobject_cast<QCPTextElement*>(results.Chart().plotLayout()->element(0, 0));
-  EXPECT_TRUE(title != nullptr && title->text().endsWith(QString::fromUtf8("aucune donnée")));
+  EXPECT_TRUE(ChartTitle(results.Chart()).endsWith(QString::fromUtf8("aucune donnée")));
   EXPECT_EQ(results.Chart().yAxis->range(), QCPRange(0, 1));
 }
 

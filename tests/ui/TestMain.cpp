@@ -1,6 +1,5 @@
-// Window tests need one QApplication for the whole program; they run without a display, on an
-// offscreen screen as small as the windows must fit (1024 × 640), unless QT_QPA_PLATFORM names
-// another platform, and keep their settings in a folder of their own.
+// One QApplication for the window tests, offscreen on a screen as small as the windows must fit
+// (1024 × 640) unless QT_QPA_PLATFORM names another platform, with settings of their own.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -19,8 +18,6 @@ int main(int argc, char** argv) {
     config.close();
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).toUtf8());
   }
-  // The settings the windows keep between sessions (recent files, folders) go to a folder of
-  // this program's own, never to the user's.
   const QString settings =
       QDir::temp().filePath(QStringLiteral("quillane-test-config-%1").arg(getpid()));
   qputenv("XDG_CONFIG_HOME", settings.toUtf8());
