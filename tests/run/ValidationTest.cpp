@@ -13,8 +13,8 @@ namespace {
 
 class ValidationTest : public test::ModelFixture {};
 
-// Each case sets an input (and the pass count when not 0) and the stress model; the run either
-// goes (no message) or is refused with one fault, told in both languages.
+// Each case sets an input (and the pass count when not 0) and the stress model: no fault, or one
+// told in both languages.
 TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
   const struct {
     const char* key;
