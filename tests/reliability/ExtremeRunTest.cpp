@@ -29,8 +29,7 @@ constexpr bool kSanitized = false;
 
 class ExtremeRunTest : public ResultFolderTest {
  protected:
-  // Runs the program; checks that it ends well, that no output holds a value that is not a
-  // number and that the warnings match the summary; returns the summary.
+  // Runs the program: it ends well, writes only numbers, warns as its summary says; the summary.
   json RunWell(std::vector<std::string> args) {
     SCOPED_TRACE(args[0] + " " + args[1]);
     args.insert(args.end(), {"--catalogue", Catalogue(), "--summary", "summary.json", "-q"});
@@ -81,16 +80,6 @@ TEST_F(ExtremeRunTest, EveryExtremeRunEndsWithFiniteResults) {
   // A 1 µm plate under a 1 µm deposit curls up: the model still ends, and says so.
   RunWell({"--substrate-thickness", "0.001"});
   EXPECT_NE(run.err.find("warning: the curvature reaches"), std::string::npos) << run.err;
-
-  // A thick plate barely bends and barely warms.
-  json summary = RunWell({"--substrate-thickness", "100"});
-  EXPECT_LT(std::fabs(summary["FinalCurvature"].get<double>()), 1e-3);
-  for (const auto& t : summary["NodeTemperature"]) EXPECT_LT(t.get<double>(), 2000);
-
-  // The torch environment of a 100 MW/m² flux is far hotter than the default one.
-  const double hot =
-      RunWell({"--heat-flux", "100000", "--passes", "2"})["PassEndSurfaceTemperature"];
-  EXPECT_GT(hot, RunWell({"--passes", "2"})["PassEndSurfaceTemperature"].get<double>());
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// Inputs the catalogue fuzzer (fuzz/) or the review of its findings turned up, kept as
-// regression tests. Reproducer files lie in tests/data/reliability/ as catalogue_*.db (the
-// damaged database file itself); those of the case-file reader are read by tests/io.
+// Damaged catalogues the fuzzer (fuzz/) turned up, kept in tests/data/reliability/catalogue_*.db.
 
 #include <gtest/gtest.h>
 

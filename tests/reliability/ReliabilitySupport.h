@@ -1,7 +1,6 @@
 #pragma once
-// Helpers of the reliability tests: the real batch program as a child process (a file-size
-// limit stands in for a full disk), and a folder of earlier result files that a refused run
-// must leave as it was.
+// The real batch program as a child (a file-size limit stands in for a full disk), and a folder
+// of earlier result files that a refused run must leave as it was.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -109,8 +108,7 @@ class ResultFolderTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir / name).string(); }
   std::string Catalogue() const { return (catalogueDir / "p1.db").string(); }
 
-  // Runs in-process, quietly, into the folder and over the reference catalogue unless the
-  // arguments say otherwise.
+  // Runs in-process, quietly, into the folder and over the reference catalogue unless told.
   int Run(std::vector<std::string> args) {
     for (const auto& [flag, value] : {std::pair{"--thermal", Path("Thermique.txt")},
                                       {"--stress", Path("Stress.txt")},

