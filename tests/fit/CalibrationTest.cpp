@@ -309,12 +309,7 @@ TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
        "HeatFlux: the solver, started again from either side of where it first stopped, found a "
        "lower misfit at 7e+05, which is given. A scan around it keeps the misfit within one unit "
        "of chi-square of its least from 699990 to 700010, the interval given."},
-      {{NoteKind::AtBound, "coating.SigmaQ", 1.2e8, NAN, NAN, 1.2e8},
-       "coating.SigmaQ is at its upper bound 1.2e+08: the record wants more. No standard error "
-       "is given for it."},
-      {{NoteKind::AtBound, "HeatFlux", 1e5, NAN, 1e5, NAN},
-       "HeatFlux is at its lower bound 1e+05: the record wants less. No standard error is given "
-       "for it."},
+      // A note at a bound is told in NarrowerBoundsHoldTheFit, from the fit's own data.
       {{NoteKind::NearBound, "contact.Lambda", 0.0177, 0.0054, 0.01, NAN},
        "contact.Lambda is not determined by this record: its standard error (0.0054) is "
        "comparable to its distance from its lower bound 0.01 (0.0077), so the bounds rather than "
@@ -387,7 +382,6 @@ TEST_F(CalibrationTest, ACancelledFitRunsNoModelAfterwards) {
     bool byToken;  // a stop asked of the token; otherwise the progress answers false
   } cases[] = {
       {{"coating.SigmaQ"}, false},
-      {{"coating.SigmaQ"}, true},
       {{"HeatFlux", "coating.SigmaQ"}, true},
   };
   for (const auto& c : cases) {

@@ -204,83 +204,60 @@ TEST_F(WholeRecordFitTest, StartsOnEitherSideFindTheMinimumTheSolverMissed) {
   EXPECT_TRUE(restarted.IntervalFromScan[0]);
 }
 
-// The model's strokes of an overlay (its colour, two pixels wide): how many, and the highest
-// point they reach on the picture.
-std::pair<std::size_t, float> ModelStrokes(const graphics::DrawingSurface& surface) {
+// The model's strokes of an overlay (its colour, two pixels wide) or the record's points (grey
+// circles): how many, and the highest point they reach on the picture.
+std::pair<std::size_t, float> Drawn(const graphics::DrawingSurface& surface, bool model) {
   std::size_t count = 0;
   float top = INFINITY;
   for (const graphics::DisplayItem& item : surface.Items()) {
     const graphics::RGB& c = item.Colour;
-    if (item.Kind != graphics::ItemKind::Line || item.Width != 2 || c.Red != 214 || c.Green != 39 ||
-        c.Blue != 40) {
-      continue;
-    }
+    const bool stroke = item.Kind == graphics::ItemKind::Line && item.Width == 2 && c.Red == 214 &&
+                        c.Green == 39 && c.Blue == 40;
+    if (model ? !stroke : item.Kind != graphics::ItemKind::Circle || c.Red != 90) continue;
     ++count;
-    top = std::min({top, item.Y1, item.Y2});
+    top = std::min({top, item.Y1, model ? item.Y2 : item.Y1});
   }
   return {count, top};
 }
 
-TEST(FitOverlayTest, ALongHistoryIsDrawnWithAFewStrokesPerPixelColumnAndKeepsItsExtremes) {
-  CalibrationRecord record;
-  record.Time = {0, 100};
-  record.Curvature = {0, 0};
-  FitResult result;
-  result.ModelCurvature = {0, 0};
-  // 200,000 points of a fast oscillation with one spike, as a whole-deposit history has a point
-  // per thermal row.
+// 200,000 points of a fast oscillation with one spike, as a whole-deposit history has a point per
+// thermal row (or a long record has rows), are drawn with a few strokes (points) per pixel column;
+// the spike reaches as high as in a picture of the same extents in three points.
+TEST(FitOverlayTest, ALongHistoryOrRecordIsDrawnWithAFewItemsPerPixelColumnAndKeepsItsExtremes) {
+  CalibrationRecord shortRecord{{0, 100}, {0, 0}, {}};
+  FitResult flat;
+  flat.CurveTime = {0, 100};
+  flat.CurveCurvature = {0, 0};
+  CalibrationRecord longRecord;
+  FitResult longCurve;
+  longCurve.ModelCurvature = {0, 0};
   for (int i = 0; i < 200000; ++i) {
     const double t = i * 5e-4;
-    result.CurveTime.push_back(t);
-    result.CurveCurvature.push_back(i == 123457 ? 0.9 : 0.5 * std::sin(t * 7));
+    const double value = i == 123457 ? 0.9 : 0.5 * std::sin(t * 7);
+    longCurve.CurveTime.push_back(t);
+    longCurve.CurveCurvature.push_back(value);
+    longRecord.Time.push_back(t);
+    longRecord.Curvature.push_back(value);
+    flat.ModelCurvature.push_back(0);
   }
-  const auto [count, top] = ModelStrokes(DrawOverlay(record, result));
-  EXPECT_LT(count, 4000u);
-  // The same extents in three points: the spike reaches as high in both pictures.
-  FitResult reference = result;
-  reference.CurveTime = {0, result.CurveTime[123457], 100};
-  reference.CurveCurvature = {
-      *std::min_element(result.CurveCurvature.begin(), result.CurveCurvature.end()), 0.9, 0};
-  EXPECT_EQ(top, ModelStrokes(DrawOverlay(record, reference)).second);
-  EXPECT_LT(top, INFINITY);
-}
-
-// The record's points of an overlay (grey circles): how many, and the highest one.
-std::pair<std::size_t, float> RecordMarkers(const graphics::DrawingSurface& surface) {
-  std::size_t count = 0;
-  float top = INFINITY;
-  for (const graphics::DisplayItem& item : surface.Items()) {
-    if (item.Kind != graphics::ItemKind::Circle || item.Colour.Red != 90) continue;
-    ++count;
-    top = std::min(top, item.Y1);
-  }
-  return {count, top};
-}
-
-// A record of 200,000 rows is drawn with a few points per pixel column, keeping its extremes,
-// and its overlay stays small.
-TEST(FitOverlayTest, ALongRecordIsDrawnWithAFewPointsPerPixelColumnAndKeepsItsExtremes) {
-  CalibrationRecord record;
-  FitResult result;
-  for (int i = 0; i < 200000; ++i) {
-    record.Time.push_back(i * 5e-4);
-    record.Curvature.push_back(i == 123457 ? 0.9 : 0.5 * std::sin(i * 3.5e-3));
-    result.ModelCurvature.push_back(0);
-  }
-  result.CurveTime = {0, 100};
-  result.CurveCurvature = {0, 0};
-  const graphics::DrawingSurface overlay = DrawOverlay(record, result);
-  const auto [count, top] = RecordMarkers(overlay);
-  EXPECT_LT(count, 8000u);  // measured points and residuals, at most four per column each
+  const double lowest = *std::min_element(longRecord.Curvature.begin(), longRecord.Curvature.end());
+  // The model's history.
+  const auto [strokes, strokesTop] = Drawn(DrawOverlay(shortRecord, longCurve), true);
+  EXPECT_LT(strokes, 4000u);
+  FitResult three = longCurve;
+  three.CurveTime = {0, longCurve.CurveTime[123457], 100};
+  three.CurveCurvature = {lowest, 0.9, 0};
+  EXPECT_EQ(strokesTop, Drawn(DrawOverlay(shortRecord, three), true).second);
+  EXPECT_LT(strokesTop, INFINITY);
+  // The record, whose overlay stays small.
+  const graphics::DrawingSurface overlay = DrawOverlay(longRecord, flat);
+  const auto [points, pointsTop] = Drawn(overlay, false);
+  EXPECT_LT(points, 8000u);  // measured points and residuals, at most four per column each
   EXPECT_LT(graphics::RenderSvg(overlay).size(), 2000000u);
-  // The same extents in three rows: the spike stands as high in both pictures.
-  CalibrationRecord extremes;
-  extremes.Time = {0, record.Time[123457], record.Time.back()};
-  extremes.Curvature = {*std::min_element(record.Curvature.begin(), record.Curvature.end()), 0.9,
-                        0};
-  FitResult three = result;
-  three.ModelCurvature = {0, 0, 0};
-  EXPECT_EQ(top, RecordMarkers(DrawOverlay(extremes, three)).second);
+  CalibrationRecord extremes{
+      {0, longRecord.Time[123457], longRecord.Time.back()}, {lowest, 0.9, 0}, {}};
+  flat.ModelCurvature = {0, 0, 0};
+  EXPECT_EQ(pointsTop, Drawn(DrawOverlay(extremes, flat), false).second);
 }
 
 }  // namespace

@@ -136,20 +136,18 @@ TEST(BuildUpViewTest, FirstFrameLabelsInTheInitialFontThenInSixPoints) {
   EXPECT_THROW(DrawBuildUpView(state, surface, false), std::out_of_range);
 }
 
-struct ViewCase {
-  bool cooling, zoom;
-  double curvature;
-  const char* radius;
-};
-
 // Lamella 2 of 3: the deposit so far (all of it after cooling) in a frame for the whole;
 // the pictogram bulges left when bent upwards (c > 0), otherwise right with two arcs a side.
 TEST(StressViewsTest, DepositAndPictogramOfEachView) {
   // An upward build-up view, zoomed or not, is one of the reviewed pictures.
-  const ViewCase cases[] = {{false, true, 0, " RAYON=infini"},
-                            {false, false, -1, " RAYON=-1.000E+00"},
-                            {true, false, 0, " RAYON=infini"},
-                            {true, true, 2.5, " RAYON=4.000E-01"}};
+  const struct {
+    bool cooling, zoom;
+    double curvature;
+    const char* radius;
+  } cases[] = {{false, true, 0, " RAYON=infini"},
+               {false, false, -1, " RAYON=-1.000E+00"},
+               {true, false, 0, " RAYON=infini"},
+               {true, true, 2.5, " RAYON=4.000E-01"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cooling << c.zoom << c.curvature);
     ModelState state = MakeStressState(3, kE, kTs);
