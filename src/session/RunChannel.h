@@ -11,9 +11,19 @@
 #include <mutex>
 
 #include "graphics/StressSurfaces.h"
+#include "model/ModelState.h"
 #include "model/RunSink.h"
+#include "run/ResultRowStore.h"
 
 namespace quillane::session {
+
+// What a run works on and leaves behind: its state, the thermal rows as the results grid shows
+// them (after two empty title rows) and the five stress pictures.
+struct RunResults {
+  ModelState State;
+  ResultRowStore Rows;
+  graphics::StressSurfaces Surfaces;
+};
 
 class RunChannel : public std::enable_shared_from_this<RunChannel> {
  public:

@@ -21,8 +21,8 @@
 
 #include "session/FitView.h"
 #include "session/WindowText.h"
-#include "ui/Charts.h"
-#include "ui/Widgets.h"
+#include "widgets/Charts.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

@@ -18,7 +18,7 @@
 #include "model/ModelState.h"
 #include "session/FitForm.h"
 #include "session/StudyForm.h"
-#include "ui/BackgroundJob.h"
+#include "widgets/BackgroundJob.h"
 
 class QCheckBox;
 class QCustomPlot;

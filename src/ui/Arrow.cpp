@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ui/PictureBox.h"
-#include "ui/ResultGridModel.h"
-#include "ui/ResultGridView.h"
-#include "ui/Widgets.h"
+#include "widgets/PictureBox.h"
+#include "widgets/ResultGridModel.h"
+#include "widgets/ResultGridView.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

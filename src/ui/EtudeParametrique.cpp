@@ -28,9 +28,9 @@
 #include "session/WindowText.h"
 #include "study/StudyDesign.h"
 #include "study/StudyRunner.h"
-#include "ui/Charts.h"
-#include "ui/StudyTableModel.h"
-#include "ui/Widgets.h"
+#include "widgets/Charts.h"
+#include "widgets/StudyTableModel.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

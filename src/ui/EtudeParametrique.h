@@ -17,7 +17,7 @@
 #include "session/StudyForm.h"
 #include "study/StudyFile.h"
 #include "study/StudyTable.h"
-#include "ui/BackgroundJob.h"
+#include "widgets/BackgroundJob.h"
 
 class QComboBox;
 class QGridLayout;

@@ -23,7 +23,7 @@
 #include "session/InputForm.h"
 #include "session/RunReport.h"
 #include "ui/ResultWindows.h"
-#include "ui/RunWorker.h"
+#include "widgets/RunWorker.h"
 
 class QAction;
 class QComboBox;
@@ -35,7 +35,6 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
-class QToolButton;
 class QUndoStack;
 
 namespace quillane::ui {
@@ -51,23 +50,6 @@ using session::LoadText;
 class AjustementMesures;
 class EtudeParametrique;
 class Materiaux;
-
-// The spin button beside a box: an up and a down arrow that step the number in the box.
-class UpDown : public QWidget {
-  Q_OBJECT
- public:
-  explicit UpDown(const QString& name, QWidget* parent = nullptr);
-  QToolButton* Up() const { return up_; }
-  QToolButton* Down() const { return down_; }
-
- signals:
-  // +1 for the up arrow, -1 for the down arrow.
-  void Stepped(int direction);
-
- private:
-  QToolButton* up_;
-  QToolButton* down_;
-};
 
 struct GeometrieOptions {
   std::filesystem::path CataloguePath = DefaultCataloguePath();

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "session/MaterialEntry.h"
-#include "ui/Widgets.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QMenuBar>
 
-#include "ui/PictureBox.h"
-#include "ui/Widgets.h"
+#include "widgets/PictureBox.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

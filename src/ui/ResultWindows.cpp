@@ -3,11 +3,11 @@
 #include "run/ResultWriter.h"
 #include "stress/DeflectionHistory.h"
 #include "ui/Arrow.h"
-#include "ui/ResultGridModel.h"
 #include "ui/Results.h"
-#include "ui/Widgets.h"
 #include "ui/building.h"
 #include "ui/cooling.h"
+#include "widgets/ResultGridModel.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

@@ -11,6 +11,7 @@
 #include "graphics/StressSurfaces.h"
 #include "model/ModelState.h"
 #include "run/ResultRowStore.h"
+#include "session/RunChannel.h"
 
 namespace quillane::ui {
 
@@ -19,6 +20,7 @@ class building;
 class cooling;
 class Arrow;
 class ResultGridModel;
+using session::RunResults;
 
 // The result grids: the thermal rows (Results), and the stress tables of the Arrow window.
 enum class GridId { Resultats, MSFlexGrid1, MSFlexGrid2, MSFlexGrid3 };
@@ -38,14 +40,6 @@ inline constexpr std::array<SurfaceId, 5> kSurfaceIds = {
 
 // The surface of that id among a run's pictures.
 graphics::DrawingSurface& SurfaceOf(graphics::StressSurfaces& surfaces, SurfaceId id);
-
-// What a run works on and leaves behind: its state, the thermal rows as the results grid shows
-// them (after two empty title rows) and the five stress pictures.
-struct RunResults {
-  ModelState State;
-  ResultRowStore Rows;
-  graphics::StressSurfaces Surfaces;
-};
 
 class ResultWindows : public QObject {
   Q_OBJECT

@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 
 #include "session/ChartData.h"
-#include "ui/Charts.h"
-#include "ui/ResultGridModel.h"
-#include "ui/ResultGridView.h"
-#include "ui/Widgets.h"
+#include "widgets/Charts.h"
+#include "widgets/ResultGridModel.h"
+#include "widgets/ResultGridView.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

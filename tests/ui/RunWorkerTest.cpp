@@ -12,10 +12,10 @@
 #include "materials/MaterialsCatalogue.h"
 #include "model/Errors.h"
 #include "run/RunSimulation.h"
-#include "ui/ResultGridView.h"
+#include "widgets/ResultGridView.h"
 #include "ui/Results.h"
-#include "ui/RunWorker.h"
-#include "ui/Widgets.h"
+#include "widgets/RunWorker.h"
+#include "widgets/Widgets.h"
 #include "ui/building.h"
 
 namespace quillane::test {

@@ -10,7 +10,7 @@
 #include <numbers>
 
 #include "graphics/StressSurfaces.h"
-#include "ui/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 namespace quillane::ui {
 namespace {

@@ -17,12 +17,13 @@
 #include "run/RunSimulation.h"
 #include "session/RunChannel.h"
 #include "session/RunReport.h"
-#include "ui/BackgroundJob.h"
-#include "ui/ResultWindows.h"
+#include "widgets/BackgroundJob.h"
 
 class QWidget;
 
 namespace quillane::ui {
+
+using session::RunResults;
 
 // Runs one simulation at a time on a worker thread, on behalf of the input window.
 class RunWorker : public QObject {

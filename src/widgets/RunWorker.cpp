@@ -1,4 +1,4 @@
-#include "ui/RunWorker.h"
+#include "widgets/RunWorker.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "ui/Charts.h"
+#include "widgets/Charts.h"
 
 #include <qcustomplot.h>
 #include <QClipboard>
@@ -20,7 +20,7 @@
 
 #include "session/ChartData.h"
 #include "session/WindowText.h"
-#include "ui/Widgets.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/ResultGridView.h"
+#include "widgets/ResultGridView.h"
 
 #include <QHeaderView>
 #include <QStyle>

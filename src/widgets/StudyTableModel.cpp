@@ -1,4 +1,4 @@
-#include "ui/StudyTableModel.h"
+#include "widgets/StudyTableModel.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/Widgets.h"
+#include "widgets/Widgets.h"
 
 namespace quillane::ui {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "ui/ResultGridModel.h"
+#include "widgets/ResultGridModel.h"
 
 namespace quillane::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include "raster/RasterPicture.h"
 

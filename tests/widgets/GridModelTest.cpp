@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "ui/ResultGridModel.h"
-#include "ui/ResultGridView.h"
+#include "widgets/ResultGridModel.h"
+#include "widgets/ResultGridView.h"
 
 namespace quillane::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/BackgroundJob.h"
+#include "widgets/BackgroundJob.h"
 
 namespace quillane::ui {
 

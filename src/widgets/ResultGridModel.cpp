@@ -1,4 +1,4 @@
-#include "ui/ResultGridModel.h"
+#include "widgets/ResultGridModel.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "ui/Widgets.h"
+#include "widgets/Widgets.h"
 
 #include <QDir>
 #include <QFileInfo>
