@@ -173,6 +173,22 @@ std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char s
                                  "plein) ; un fichier du même nom reste tel qu'il était.");
 }
 
+RunReport Refusal(const std::string& box, const std::string& lead) {
+  const std::size_t end = box.find('\n');
+  const std::string reason = end == std::string::npos ? std::string() : box.substr(end + 1);
+  RunReport told;
+  told.Status = lead.empty() ? box.substr(0, end) + " " + reason : lead + reason;
+  told.Box = box;
+  return told;
+}
+
+std::string OtherCatalogue(const std::string& catalogue) {
+  return "Ce cas a été préparé pour le catalogue " + catalogue +
+         ", que la fenêtre n'utilise pas : les calculs prendront les matériaux du catalogue "
+         "habituel et les vôtres. Pour des figures ajustées, appliquez l'ajustement comme "
+         "matériau utilisateur, ou lancez ce cas avec quillane-batch.";
+}
+
 namespace {
 
 std::string CaseName(const std::string& path) {

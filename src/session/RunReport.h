@@ -52,6 +52,11 @@ std::string CaseFaultText(const CaseFault& fault, char separator);
 // one, otherwise the file that could not be read or written.
 std::string CaseNotOpened(const std::string& path, const CaseFault* fault, char separator);
 std::string CaseNotSaved(const std::string& path, const CaseFault* fault, char separator);
+// A refusal told in a box (`box`: a first line, then the reason); the status line tells the
+// reason on the same line as `lead`, or as the box's first line when no lead is given.
+RunReport Refusal(const std::string& box, const std::string& lead = {});
+// The box after a case made for another catalogue was opened: the window runs with its own.
+std::string OtherCatalogue(const std::string& catalogue);
 
 // The input window's title: the case's file name, or "sans titre" before one was opened or
 // saved, then "[*]" where the toolkit marks unsaved changes. "Géometrie — essai.json[*]".

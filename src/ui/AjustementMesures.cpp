@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "session/FitView.h"
+#include "session/RunReport.h"
 #include "session/WindowText.h"
 #include "widgets/Charts.h"
 #include "widgets/Widgets.h"
@@ -221,9 +222,10 @@ void AjustementMesures::BuildWidgets() {
   connect(appliquer_, &QPushButton::clicked, this, [this] { Appliquer(); });
 }
 
-bool AjustementMesures::RefuseRecord(const QString& text) {
-  Tell(QStringLiteral("Enregistrement refusé : %1").arg(text.section(QLatin1Char('\n'), 1)));
-  QMessageBox::warning(this, windowTitle(), text);
+bool AjustementMesures::RefuseRecord(const std::string& box) {
+  const session::RunReport told = session::Refusal(box, "Enregistrement refusé : ");
+  Tell(Q(told.Status));
+  QMessageBox::warning(this, windowTitle(), Q(told.Box));
   return false;
 }
 
@@ -233,9 +235,9 @@ bool AjustementMesures::OpenRecord(const QString& path) {
   try {
     record = fit::ReadRecordFile(std::filesystem::path(path.toStdString()));
   } catch (const fit::RecordError& error) {
-    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), error.Fault(), separator_)));
+    return RefuseRecord(session::RecordRefused(path.toStdString(), error.Fault(), separator_));
   } catch (const std::exception&) {
-    return RefuseRecord(Q(session::RecordRefused(path.toStdString(), nullptr, separator_)));
+    return RefuseRecord(session::RecordRefused(path.toStdString(), nullptr, separator_));
   }
   record_ = std::move(record);
   recordPath_ = path;

@@ -93,7 +93,7 @@ class AjustementMesures : public QMainWindow {
   void ChooseRecord();
   void Tell(const QString& text);
   // Tells a record refused, on the status line and in a box; false.
-  bool RefuseRecord(const QString& text);
+  bool RefuseRecord(const std::string& box);
 
   FitLinks links_;
   UserCatalogue& user_;

@@ -983,10 +983,10 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   try {
     namedCatalogue = form_.OpenCase(std::filesystem::path(path.toStdString()));
   } catch (const CaseError& error) {
-    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), &error.Fault(),
-                                               state_.Locale.DecimalSeparator)));
+    return RefuseCase(
+        session::CaseNotOpened(path.toStdString(), &error.Fault(), state_.Locale.DecimalSeparator));
   } catch (const std::exception&) {
-    return RefuseCase(Q(session::CaseNotOpened(path.toStdString(), nullptr, '.')));
+    return RefuseCase(session::CaseNotOpened(path.toStdString(), nullptr, '.'));
   }
   ShowInputs();
   PushChange(QStringLiteral("Ouvrir le cas"), before);
@@ -995,22 +995,16 @@ bool Geometrie::OpenCaseFrom(const QString& path) {
   // The window runs with its own catalogue; a case made for another one (a fitted copy) would
   // otherwise run silently with other figures.
   if (!namedCatalogue.empty()) {
-    QMessageBox::warning(
-        this, QApplication::applicationName(),
-        QStringLiteral("Ce cas a été préparé pour le catalogue %1, que la fenêtre n'utilise pas : "
-                       "les calculs prendront les matériaux du catalogue habituel et les vôtres. "
-                       "Pour des figures ajustées, appliquez l'ajustement comme matériau "
-                       "utilisateur, ou lancez ce cas avec quillane-batch.")
-            .arg(Q(namedCatalogue)));
+    QMessageBox::warning(this, QApplication::applicationName(),
+                         Q(session::OtherCatalogue(namedCatalogue)));
   }
   return true;
 }
 
-bool Geometrie::RefuseCase(const QString& text) {
-  // The status line keeps the first line's gist; the box tells the whole.
-  Inform(text.section(QLatin1Char('\n'), 0, 0) + QLatin1Char(' ') +
-         text.section(QLatin1Char('\n'), 1));
-  QMessageBox::warning(this, QApplication::applicationName(), text);
+bool Geometrie::RefuseCase(const std::string& box) {
+  const session::RunReport told = session::Refusal(box);
+  Inform(Q(told.Status));
+  QMessageBox::warning(this, QApplication::applicationName(), Q(told.Box));
   return false;
 }
 
@@ -1020,10 +1014,10 @@ bool Geometrie::SaveCaseTo(const QString& path) {
   try {
     quillane::SaveCaseFile(std::filesystem::path(path.toStdString()), state_.Input);
   } catch (const CaseError& error) {
-    return RefuseCase(Q(
-        session::CaseNotSaved(path.toStdString(), &error.Fault(), state_.Locale.DecimalSeparator)));
+    return RefuseCase(
+        session::CaseNotSaved(path.toStdString(), &error.Fault(), state_.Locale.DecimalSeparator));
   } catch (const std::exception&) {
-    return RefuseCase(Q(session::CaseNotSaved(path.toStdString(), nullptr, '.')));
+    return RefuseCase(session::CaseNotSaved(path.toStdString(), nullptr, '.'));
   }
   CaseIsNow(path);
   Inform(QStringLiteral("Cas enregistré : %1").arg(path));

@@ -104,7 +104,7 @@ class Geometrie : public QMainWindow {
   bool OpenCaseFrom(const QString& path);
   bool SaveCaseTo(const QString& path);
   // Tells a case not opened or saved, on the status line and in a box; false.
-  bool RefuseCase(const QString& text);
+  bool RefuseCase(const std::string& box);
 
   // Commits the box that has the focus when its text was edited, as leaving it would.
   void CommitPendingEdit();

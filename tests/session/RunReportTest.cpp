@@ -163,6 +163,24 @@ TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {
             "Le cas n'a pas pu être ouvert :\nle fichier /x/cas.json ne peut pas être lu.");
 }
 
+// The status line keeps a refusal's first line (or the lead given) and its reason on one line.
+TEST(RunReportTest, ARefusalTellsItsReasonOnTheStatusLine) {
+  const struct {
+    std::string Box, Lead, Status;
+  } cases[] = {
+      {"Le cas n'a pas pu être ouvert :\nle fichier x ne peut pas être lu.", "",
+       "Le cas n'a pas pu être ouvert : le fichier x ne peut pas être lu."},
+      {"Enregistrement illisible :\nligne 3 : « a »",
+       "Enregistrement refusé : ", "Enregistrement refusé : ligne 3 : « a »"},
+      {"sans raison", "", "sans raison "},
+  };
+  for (const auto& c : cases) {
+    const RunReport told = Refusal(c.Box, c.Lead);
+    EXPECT_EQ(told.Status, c.Status);
+    EXPECT_EQ(told.Box, c.Box);
+  }
+}
+
 // The titles are checked through the window (GeometrieTest.TheTitleNamesTheCase...).
 TEST(RunReportTest, TheQuestionBeforeClosingNamesTheCase) {
   for (const auto& [path, name] :
