@@ -1,11 +1,14 @@
 #include "session/StudyView.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
 #include "format/NumberFormat.h"
+#include "io/AtomicFile.h"
 #include "session/WindowText.h"
 #include "study/StudyRunner.h"
+#include "study/StudyTable.h"
 
 namespace quillane::session {
 
@@ -90,6 +93,20 @@ std::string EndText(const study::StudyRows& rows, bool stopped, double seconds, 
                      format::FormatPattern(seconds, "0.00", separator) + " s";
   if (failed > 0) text += ", dont " + std::to_string(failed) + " en échec";
   return text + '.';
+}
+
+TableExport ExportTable(const std::string& path, const study::Study& study,
+                        const study::StudyRows& rows) {
+  if (std::none_of(rows.begin(), rows.end(), [](const auto& row) { return row.has_value(); })) {
+    return {false, false, "Aucun résultat à exporter."};
+  }
+  try {
+    AtomicFile::WriteWhole(path, study::TableCsv(study, rows, study::TableHeadings::NamesWithUnits),
+                           "results table");
+  } catch (const std::exception&) {
+    return {false, true, "Le tableau n'a pas pu être enregistré dans " + path + "."};
+  }
+  return {true, false, "Tableau enregistré dans " + path + "."};
 }
 
 }  // namespace quillane::session

@@ -49,4 +49,14 @@ std::string StateTip(const study::PointResult& point);
 std::string RunningText(std::size_t finished, std::size_t total);
 std::string EndText(const study::StudyRows& rows, bool stopped, double seconds, char separator);
 
+// Writes the finished rows as the batch program's table, headings with their units, to `path`
+// (whole or not at all); what the window tells of it. Nothing is written before a row is there.
+struct TableExport {
+  bool Written = false;
+  bool Box = false;  // a write that failed is told in a box too
+  std::string Text;
+};
+TableExport ExportTable(const std::string& path, const study::Study& study,
+                        const study::StudyRows& rows);
+
 }  // namespace quillane::session

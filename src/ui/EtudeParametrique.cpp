@@ -23,7 +23,6 @@
 #include <limits>
 
 #include "graphics/ChartDrawing.h"
-#include "io/AtomicFile.h"
 #include "session/StudyView.h"
 #include "session/WindowText.h"
 #include "study/StudyDesign.h"
@@ -511,22 +510,10 @@ void EtudeParametrique::ShowColourScale(const session::StudyChart& data) {
 }
 
 bool EtudeParametrique::ExportTable(const QString& path) {
-  if (FinishedPoints() == 0) {
-    Tell(QStringLiteral("Aucun résultat à exporter."));
-    return false;
-  }
-  try {
-    AtomicFile::WriteWhole(path.toStdString(),
-                           study::TableCsv(study_, Rows(), study::TableHeadings::NamesWithUnits),
-                           "results table");
-  } catch (const std::exception&) {
-    const QString text = QStringLiteral("Le tableau n'a pas pu être enregistré dans %1.").arg(path);
-    Tell(text);
-    QMessageBox::warning(this, windowTitle(), text);
-    return false;
-  }
-  Tell(QStringLiteral("Tableau enregistré dans %1.").arg(path));
-  return true;
+  const session::TableExport told = session::ExportTable(path.toStdString(), study_, Rows());
+  Tell(Q(told.Text));
+  if (told.Box) QMessageBox::warning(this, windowTitle(), Q(told.Text));
+  return told.Written;
 }
 
 bool EtudeParametrique::SaveChart(const QString& path) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "session/RedrawPace.h"
 #include "session/StudyGrid.h"
 #include "session/StudyView.h"
+#include "study/StudyTable.h"
 
 namespace quillane::session {
 namespace {
@@ -185,6 +187,31 @@ TEST(StudyViewTest, TheStatusLineFollowsThePoints) {
     }
     EXPECT_EQ(EndText(rows, c.stopped, 1.25, ','), c.want);
   }
+}
+
+// An export writes the batch program's table or nothing, and says which (the table's bytes are
+// compared with the batch program's in StudyWindowTest).
+TEST(StudyViewTest, AnExportWritesTheWholeTableOrNothingAndSaysWhich) {
+  test::TempDir dir;
+  study::Study study;
+  study.Vary.resize(1);
+  study.Vary[0].Spec = &Quantity("HeatFlux");
+  study::StudyRows rows(2);
+  const std::string path = (dir.Path() / "t.csv").string();
+  const TableExport none = ExportTable(path, study, rows);
+  EXPECT_EQ(std::tie(none.Written, none.Box, none.Text),
+            std::tuple(false, false, std::string("Aucun résultat à exporter.")));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  rows[1] = study::PointResult{{5e5}, {}, study::kStatusOk};
+  const std::string lost = (dir.Path() / "absent" / "t.csv").string();
+  const TableExport failed = ExportTable(lost, study, rows);
+  EXPECT_EQ(std::tie(failed.Written, failed.Box, failed.Text),
+            std::tuple(false, true, "Le tableau n'a pas pu être enregistré dans " + lost + "."));
+  const TableExport written = ExportTable(path, study, rows);
+  EXPECT_EQ(std::tie(written.Written, written.Text),
+            std::tuple(true, "Tableau enregistré dans " + path + "."));
+  EXPECT_EQ(test::ReadFile(path),
+            study::TableCsv(study, rows, study::TableHeadings::NamesWithUnits));
 }
 
 }  // namespace
