@@ -36,8 +36,9 @@ class ChartOverGrid : public QWidget {
   void Layout() {
     if (grid_ == nullptr || chart_ == nullptr) return;
     grid_->setGeometry(rect());
+    // The chart covers the grid to its edges: rows behind it must not peep out above or below.
     const int left = width() / 5;
-    chart_->setGeometry(left, 2, width() - left, std::max(height() - 4, 0));
+    chart_->setGeometry(left, 0, width() - left, height());
   }
   QWidget* grid_ = nullptr;
   QWidget* chart_ = nullptr;
