@@ -5,62 +5,21 @@
 #include <QStringList>
 #include <QTimer>
 #include <QTranslator>
-#include <algorithm>
-#include <cstring>
 #include <iostream>
-#include <string_view>
 
 #include "Version.h"
 #include "model/ModelState.h"
+#include "session/DesktopCommandLine.h"
 #include "ui/Geometrie.h"
 #include "ui/ResultWindows.h"
 
-namespace {
-
-constexpr const char* kUsage =
-    "Usage: quillane [CASE.quillane.json]\n"
-    "       quillane --help | --version\n"
-    "\n"
-    "Opens the input window of Quillane, with the case named, if any.\n"
-    "\n"
-    "Options:\n"
-    "  --help      Print this help and stop\n"
-    "  --version   Print the version and stop\n";
-
-// Qt's own options, which QApplication takes out of the arguments (after one dash or two).
-constexpr std::string_view kQtOptions[] = {
-    "platform",        "platformpluginpath", "platformtheme", "plugin",  "qmljsdebugger",
-    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "reverse", "session",
-    "style",           "stylesheet",         "widgetcount",   "display", "geometry"};
-
-// An option neither ours nor Qt's: told before any window system is needed, since without a
-// display QApplication would abort before reading it.
-bool IsUnknownOption(std::string_view argument) {
-  if (argument.size() < 2 || argument[0] != '-') return false;
-  argument.remove_prefix(argument[1] == '-' ? 2 : 1);
-  argument = argument.substr(0, argument.find('='));
-  return std::find(std::begin(kQtOptions), std::end(kQtOptions), argument) == std::end(kQtOptions);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  // Answered before any window system is needed, so that they work without a display.
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::cout << "quillane " << quillane::kVersion << "\n";
-      return 0;
-    }
-  }
-  for (int i = 1; i < argc; ++i) {
-    if (IsUnknownOption(argv[i])) {
-      std::cerr << "quillane: unknown option " << argv[i] << "\n\n" << kUsage;
-      return 2;
-    }
+  // Help, the version and a wrong option are answered before any window system is needed.
+  if (const auto answer =
+          quillane::session::AnswerBeforeWindows({argv + 1, argv + argc}, quillane::kVersion)) {
+    std::cout << answer->Out;
+    std::cerr << answer->Err;
+    return answer->Status;
   }
 
   QApplication application(argc, argv);
