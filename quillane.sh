@@ -46,24 +46,26 @@ case "${1:-run}" in
     # load in a plain interpreter). The sanitizer builds make what the tests run only (no
     # benchmark, no developers' program), with line tables rather than full debug information:
     # reports still name files and lines, and the trees build much faster. They compile each
-    # folder's files together (a unity build), a third less work than one file at a time.
+    # folder's files together, all in one (a unity build), a third less work than one file at a
+    # time. The long tests named in tests/LongTests.cmake repeat there what shorter tests run under
+    # the sanitizers too: they run in the optimised tree only.
     build build
     (cd build && cpack -G DEB >/dev/null)
     (cd build && ctest --output-on-failure -j "$jobs")
     build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DQUILLANE_TOOLS=OFF \
       -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQUILLANE_MPI=OFF -DQUILLANE_PYTHON=OFF \
-      -DCMAKE_UNITY_BUILD=ON
+      -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0
     (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
-      ctest --output-on-failure -j "$jobs")
+      ctest --output-on-failure -j "$jobs" -LE long)
     # -O1 as ThreadSanitizer's own documentation advises: reasonable speed, far less compiling.
     build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF \
       -DQUILLANE_TOOLS=OFF -DQUILLANE_MPI=OFF -DQUILLANE_PYTHON=OFF \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-      ctest --output-on-failure -j "$jobs")
+      ctest --output-on-failure -j "$jobs" -LE long)
     ;;
   screenshots)
     configure build

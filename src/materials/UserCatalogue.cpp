@@ -65,6 +65,31 @@ class Transaction {
   bool committed_ = false;
 };
 
+// Throws CatalogueError listing the rows of the table that cannot be read, if any. Made through
+// the writer's own connection, under its lock: no other program changes the rows between the
+// check and the write, and a locked file is waited for once, by the write.
+void RefuseDamaged(sqlite3* db, const std::filesystem::path& path) {
+  std::vector<std::string> bad;
+  try {
+    ReadMaterialTable(db, path, &bad);
+  } catch (const CatalogueError&) {
+    return;  // a new file, or one that cannot be read at all, is told by the write itself
+  }
+  if (bad.empty()) return;
+  std::string told;
+  for (const std::string& fault : bad) told += "\n  " + fault;
+  throw CatalogueError("The user materials catalogue " + path.string() + " holds " +
+                       std::to_string(bad.size()) + (bad.size() == 1 ? " row" : " rows") +
+                       " that cannot be read; it is left as it is until they are mended:" + told);
+}
+
+// Inside the write's transaction: the damaged rows refused, then the tables made where missing
+// (rolled back with the rest when the write fails).
+void PrepareWrite(sqlite3* db, const std::filesystem::path& path) {
+  RefuseDamaged(db, path);
+  Execute(db, kSchema, path);
+}
+
 // The names of the table by their folded form, read once for a whole import.
 using NamesByKey = std::unordered_map<std::string, std::vector<std::string>>;
 
@@ -206,6 +231,7 @@ std::vector<UserMaterial> UserCatalogue::Read(std::vector<std::string>* badRows)
 void UserCatalogue::Save(const UserMaterial& material, const std::string& replacing) {
   DbHandle db = OpenForWriting();
   Transaction transaction(db.get(), path_);
+  PrepareWrite(db.get(), path_);
   RowWriter(db.get(), path_).Save(material, replacing);
   transaction.Commit();
 }
@@ -213,45 +239,27 @@ void UserCatalogue::Save(const UserMaterial& material, const std::string& replac
 void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
   DbHandle db = OpenForWriting();
   Transaction transaction(db.get(), path_);
+  PrepareWrite(db.get(), path_);
   RowWriter writer(db.get(), path_);
   for (const UserMaterial& material : materials) writer.Save(material);
   transaction.Commit();
 }
 
-void UserCatalogue::RefuseDamaged() const {
-  if (!Exists()) return;
-  std::vector<std::string> bad;
-  try {
-    Read(&bad);
-  } catch (const CatalogueError&) {
-    return;  // a file that cannot be read at all is told by the write itself
-  }
-  if (bad.empty()) return;
-  std::string told;
-  for (const std::string& fault : bad) told += "\n  " + fault;
-  throw CatalogueError("The user materials catalogue " + path_.string() + " holds " +
-                       std::to_string(bad.size()) + (bad.size() == 1 ? " row" : " rows") +
-                       " that cannot be read; it is left as it is until they are mended:" + told);
-}
-
 DbHandle UserCatalogue::OpenForWriting() const {
-  RefuseDamaged();
   std::error_code error;
   std::filesystem::create_directories(path_.parent_path(), error);
   if (error) {
     throw CatalogueError("Cannot create the folder of the user materials catalogue " +
                          path_.parent_path().string() + ": " + error.message());
   }
-  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  Execute(db.get(), kSchema, path_);
-  return db;
+  return OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
 void UserCatalogue::Remove(const std::string& name) {
   if (!Exists()) return;
-  RefuseDamaged();
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   Transaction transaction(db.get(), path_);
+  RefuseDamaged(db.get(), path_);
   RowWriter(db.get(), path_).Delete(name);
   transaction.Commit();
 }

@@ -42,9 +42,7 @@ class UserCatalogue {
   void Remove(const std::string& name);
 
  private:
-  // Throws CatalogueError listing the rows that cannot be read, if any.
-  void RefuseDamaged() const;
-  // The file, its folder and its tables made where missing; refused while damaged.
+  // The file and its folder made where missing, opened for a write.
   DbHandle OpenForWriting() const;
 
   std::filesystem::path path_;

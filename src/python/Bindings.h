@@ -2,6 +2,7 @@
 // The pieces of the Python module quillane, each bound by its own file, and what they share:
 // the case and catalogue a call starts from, and how a long call runs beside the interpreter.
 
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
@@ -47,6 +49,9 @@ std::filesystem::path ShippedCataloguePath();
 
 // A dict as JSON text, NumPy scalars as plain numbers, for the readers of case and study files.
 std::string JsonText(const py::handle& object);
+
+// Numbers as a NumPy array of their own.
+py::array_t<double> Array(const std::vector<double>& values);
 
 // A path given as str or os.PathLike.
 std::filesystem::path ToPath(const py::handle& path);

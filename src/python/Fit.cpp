@@ -30,10 +30,6 @@ struct FitOutcome {
   MaterialsCatalogue Catalogue;
 };
 
-py::array_t<double> Array(const std::vector<double>& values) {
-  return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
-}
-
 // A record given as columns is read as its CSV file would be, so that it is checked alike.
 fit::CalibrationRecord ReadRecord(const py::object& record) {
   if (!py::isinstance<py::dict>(record)) return fit::ReadRecordFile(ToPath(record));

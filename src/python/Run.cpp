@@ -18,6 +18,10 @@
 
 namespace quillane::python {
 
+py::array_t<double> Array(const std::vector<double>& values) {
+  return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
+}
+
 namespace {
 
 using namespace pybind11::literals;
@@ -73,10 +77,6 @@ struct RunResult {
   ModelState State;
   std::unique_ptr<KeptRows> Rows;
 };
-
-py::array_t<double> Array(const std::vector<double>& values) {
-  return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
-}
 
 // Elements 0..LamellaCount, as the summary gives them.
 py::array_t<double> PerLamella(const RunResult& result, BasedArray<double> StressResults::*field) {

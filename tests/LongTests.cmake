@@ -1,0 +1,19 @@
+# Read by ctest in every tree. The tests labelled `long` here run in the optimised tree only:
+# each repeats, at length, code that shorter tests run under both sanitizers too, and checks
+# figures or files, not memory or threads. `./quillane.sh test` leaves them out of the sanitizer
+# trees with `ctest -LE long`. A name that no test of the tree bears is passed over.
+set_tests_properties(
+  # Re-solves from both sides of a jump over a 20-pass history (31 s under AddressSanitizer);
+  # the restarts run in every fit of a thermal figure (CalibrationTest, the jump's checks).
+  WholeRecordFitTest.StartsOnEitherSideFindTheMinimumTheSolverMissed
+  # The same heat-flux fit from three starts.
+  WholeRecordFitTest.AHeatFluxFitOfAWholeRecordEndsAtItsTruthFromEveryStart
+  # A 20-pass record fitted by the batch program, as FitOutputTest does with a short one.
+  WholeRecordFitTest.ANoisyTwentyPassRecordIsFittedWholeByTheBatchProgram
+  # A study of 40 long runs killed and resumed, files compared byte for byte (as the random kills,
+  # which run in the optimised tree only); StudyProgramTest resumes under the sanitizers.
+  StudyOutputTest.AKilledStudyKeepsItsCheckpointAndAResumeCompletesIt
+  # The model against CalculiX, whose own run is most of its time; the whole-deposit runs it
+  # checks run in WholeDepositRunTest.
+  FiniteElementTest.AFreeDiscOfAxisymmetricElementsAgreesWithinHalfAPercent
+  PROPERTIES LABELS long)
