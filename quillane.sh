@@ -55,23 +55,15 @@ case "${1:-run}" in
     build build-sanitize -DQUILLANE_SANITIZE=ON -DQUILLANE_BENCH=OFF -DQUILLANE_TOOLS=OFF \
       -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQUILLANE_MPI=OFF -DQUILLANE_PYTHON=OFF \
       -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0
+    (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
+      ctest --output-on-failure -j "$jobs" -LE long)
     # -O1 as ThreadSanitizer's own documentation advises: reasonable speed, far less compiling.
-    # That tree is built while the tests of the one before run, which leave a core idle much of
-    # the time; its output is shown when it fails.
-    configure build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF \
+    build build-tsan -DQUILLANE_TSAN=ON -DQUILLANE_GUI=OFF -DQUILLANE_BENCH=OFF \
       -DQUILLANE_TOOLS=OFF -DQUILLANE_MPI=OFF -DQUILLANE_PYTHON=OFF \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
-    cmake --build build-tsan -j "$jobs" >build-tsan/build.log 2>&1 &
-    tsan=$!
-    if ! (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp" \
-      ctest --output-on-failure -j "$jobs" -LE long); then
-      wait "$tsan" || true
-      exit 1
-    fi
-    wait "$tsan" || { cat build-tsan/build.log; exit 1; }
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --output-on-failure -j "$jobs" -LE long)
     ;;
