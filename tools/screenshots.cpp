@@ -35,12 +35,12 @@
 #include "ui/EtudeParametrique.h"
 #include "ui/Geometrie.h"
 #include "ui/Materiaux.h"
-#include "widgets/ResultGridModel.h"
-#include "widgets/ResultGridView.h"
 #include "ui/ResultWindows.h"
 #include "ui/Results.h"
 #include "ui/building.h"
 #include "ui/cooling.h"
+#include "widgets/ResultGridModel.h"
+#include "widgets/ResultGridView.h"
 
 namespace {
 

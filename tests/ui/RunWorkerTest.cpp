@@ -12,11 +12,11 @@
 #include "materials/MaterialsCatalogue.h"
 #include "model/Errors.h"
 #include "run/RunSimulation.h"
-#include "widgets/ResultGridView.h"
 #include "ui/Results.h"
+#include "ui/building.h"
+#include "widgets/ResultGridView.h"
 #include "widgets/RunWorker.h"
 #include "widgets/Widgets.h"
-#include "ui/building.h"
 
 namespace quillane::test {
 namespace {
