@@ -11,12 +11,15 @@
 #include "TestSupport.h"
 #include "session/FormEntry.h"
 #include "session/StudyForm.h"
+#include "session/StudyView.h"
 #include "study/StudyPlots.h"
 
 namespace quillane::session {
 namespace {
 
 using test::kNaN;
+using ::testing::DoubleEq;
+using ::testing::Pointwise;
 
 // The default case with both materials of the test catalogue picked.
 class StudyFormTest : public ::testing::Test {
@@ -37,18 +40,17 @@ StudyRowEntry Row(const char* quantity, const char* from, const char* to, long l
   return {quantity, from, to, steps, log, normal};
 }
 
-StudyForm Sampled(long long samples, StudyRowEntry first, StudyRowEntry second = {}) {
+StudyForm Grid(StudyRowEntry first, StudyRowEntry second = {}) {
   StudyForm form;
-  form.Plan = StudyPlan::LatinHypercube;
-  form.Samples = samples;
-  form.Seed = 5;
   form.Rows = {std::move(first), std::move(second)};
   return form;
 }
 
-StudyForm Grid(StudyRowEntry first, StudyRowEntry second = {}) {
-  StudyForm form;
-  form.Rows = {std::move(first), std::move(second)};
+StudyForm Sampled(long long samples, StudyRowEntry first, StudyRowEntry second = {}) {
+  StudyForm form = Grid(std::move(first), std::move(second));
+  form.Plan = StudyPlan::LatinHypercube;
+  form.Samples = samples;
+  form.Seed = 5;
   return form;
 }
 
@@ -61,15 +63,14 @@ EntryFault Comparable(EntryFault fault) {
 }
 
 TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
+  ASSERT_EQ(StudyQuantityChoices().size(), QuantityTable().size());
   base.State.Input.PassCount = 3;
   base.State.Input.InitialCurvature = -2;
   const struct {
     const char* quantity;
-    bool sampled;
-    bool normal;
+    bool sampled, normal;
     char separator;
-    const char* from;
-    const char* to;
+    const char *from, *to;
     long long steps;  // 7 where the proposal leaves the steps as they were
   } cases[] = {
       {"HeatFlux", false, false, '.', "250", "750", 4},
@@ -93,10 +94,9 @@ TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
     if (c.sampled) form.Plan = StudyPlan::LatinHypercube;
     ProposeRange(form, 0, base);
     const StudyRowEntry& row = form.Rows[0];
-    EXPECT_EQ(row.From, c.from) << c.quantity << " " << c.normal;
-    EXPECT_EQ(row.To, c.to) << c.quantity << " " << c.normal;
-    EXPECT_EQ(row.Steps, c.steps) << c.quantity << " " << c.normal;
-    EXPECT_EQ(row.Log, c.steps == 7) << c.quantity << " " << c.normal;
+    EXPECT_EQ(std::tuple(row.From, row.To, row.Steps, row.Log),
+              std::tuple(c.from, c.to, c.steps, c.steps == 7))
+        << c.quantity << " " << c.normal;
   }
   // A count of 1 keeps within its range; a figure of a row not picked gives no range.
   base.State.Input.PassCount = 1;
@@ -104,30 +104,16 @@ TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
   base.State.Input.CoatingMaterialName.clear();
   ProposeRange(form, 0, base);
   ProposeRange(form, 1, base);
-  EXPECT_EQ(form.Rows[0].From + " " + form.Rows[0].To, "1 2");
-  EXPECT_EQ(form.Rows[0].Steps, 1);
-  EXPECT_EQ(form.Rows[1].From + form.Rows[1].To, "");
-  EXPECT_EQ(form.Rows[1].Steps, 7);
+  EXPECT_EQ(form.Rows[0].From + " " + form.Rows[0].To + " " + std::to_string(form.Rows[0].Steps),
+            "1 2 1");
+  EXPECT_EQ(form.Rows[1].From + form.Rows[1].To + std::to_string(form.Rows[1].Steps), "7");
 }
 
-TEST_F(StudyFormTest, EveryQuantityIsAChoiceAndThePointsAreCounted) {
-  ASSERT_EQ(StudyQuantityChoices().size(), QuantityTable().size());
-  const struct {
-    StudyForm form;
-    long long points;
-  } cases[] = {
-      {Grid(Row("HeatFlux", "", "", 4)), 5},
-      {Grid(Row("", "", "", 2), Row("PassCount", "", "", 9)), 10},
-      {Sampled(8, Row("HeatFlux", "", "", 2), Row("PassCount", "", "", 9)), 8},
-  };
-  for (const auto& c : cases) EXPECT_EQ(PointCount(c.form), c.points);
-}
-
-TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnits) {
+TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   base.State.Locale.DecimalSeparator = ',';
-  StudyReading reading = ReadStudyForm(
-      Grid(Row("HeatFlux", "250", "7,5e2", 2), Row("coating.SigmaQ", " 1e8 ", "1e9", 1, true)),
-      base);
+  StudyForm form =
+      Grid(Row("HeatFlux", "250", "7,5e2", 2), Row("coating.SigmaQ", " 1e8 ", "1e9", 1, true));
+  StudyReading reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
   const study::Study& study = reading.Study;
   EXPECT_EQ(study.Base, base.State.Input);
@@ -137,12 +123,15 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnits) {
   EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{250000, 500000, 750000}));
   EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e8, 1e9}));
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, true}));
+  EXPECT_EQ(PointCount(form), 6);
   EXPECT_EQ(reading.Points.size(), 6u);
   EXPECT_EQ(reading.Points[1], (std::vector<double>{250000, 1e9}));
+  // An empty row counts for nothing.
+  EXPECT_EQ(PointCount(Grid(Row("", "", "", 2), Row("PassCount", "", "", 9))), 10);
 
-  reading = ReadStudyForm(Sampled(8, Row("HeatFlux", "300", "900", 1, true),
-                                  Row("coating.SigmaQ", "1e8", "2e7", 1, false, true)),
-                          base);
+  form = Sampled(8, Row("HeatFlux", "300", "900", 1, true),
+                 Row("coating.SigmaQ", "1e8", "2e7", 1, false, true));
+  reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
   EXPECT_EQ(reading.Study.Design, study::DesignKind::LatinHypercube);
   EXPECT_EQ(reading.Study.Samples, 8);
@@ -154,6 +143,7 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnits) {
   EXPECT_EQ(reading.Study.Vary[1].LawB, 2e7);
   // A sampled plan has no scale.
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, false}));
+  EXPECT_EQ(PointCount(form), 8);
   EXPECT_EQ(reading.Points.size(), 8u);
 }
 
@@ -166,10 +156,11 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
     if (row == 1) form.Rows[0] = {};
     const StudyReading reading = ReadStudyForm(form, base);
     ASSERT_EQ(reading.Faults.size(), 1u) << row;
-    EXPECT_TRUE(reading.Faults[0].Drawn);
-    EXPECT_EQ(reading.Faults[0].Row, row);
-    EXPECT_EQ(reading.Faults[0].Fault.Quantity, &Quantity("coating.Poisson"));
-    EXPECT_TRUE(CheckValue(Quantity("coating.Poisson"), reading.Faults[0].Fault.Value));
+    const StudyFormFault& fault = reading.Faults[0];
+    EXPECT_TRUE(fault.Drawn);
+    EXPECT_EQ(fault.Row, row);
+    EXPECT_EQ(fault.Fault.Quantity, &Quantity("coating.Poisson"));
+    EXPECT_TRUE(CheckValue(Quantity("coating.Poisson"), fault.Fault.Value));
     EXPECT_TRUE(reading.Points.empty());
   }
   // The inputs that are not varied must allow a run; the entries are still all read.
@@ -179,6 +170,12 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
   ASSERT_EQ(reading.InputFaults.size(), 1u);
   EXPECT_EQ(reading.InputFaults[0].Input, &Input("PassThickness"));
   EXPECT_FALSE(reading.Ready());
+  // In French the entries' faults come first, the inputs' last.
+  const std::vector<std::string> french =
+      FrenchFaults(reading, Grid(Row("HeatFlux", "900", "300", 2)), ',');
+  ASSERT_EQ(french.size(), 2u);
+  EXPECT_EQ(french[0].rfind("Grandeur 1 (HeatFlux) : ", 0), 0u) << french[0];
+  EXPECT_EQ(french[1], reading.InputFaults[0].French);
 }
 
 // Each bad entry is one fault of its row, alike in every field to the fault the batch program's
@@ -188,68 +185,66 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
     StudyForm form;
     FaultKind kind;
     std::optional<std::size_t> row;
-    const char* file;  // the same entries as a study file
+    const char* vary;  // the same entries as the study file's "vary" (and its design's samples)
   } cases[] = {
       {Grid(Row("HeatFlux", "2000", "1000", 2)), FaultKind::ReversedRange, 0,
-       R"({"vary": [{"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2}]})"},
+       R"({"input": "HeatFlux", "from": 2e6, "to": 1e6, "steps": 2})"},
       {Grid(Row("HeatFlux", "1000", "1000", 2)), FaultKind::EmptyRange, 0,
-       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2}]})"},
+       R"({"input": "HeatFlux", "from": 1e6, "to": 1e6, "steps": 2})"},
       {Grid(Row("InitialCurvature", "0", "1", 2, true)), FaultKind::LogNotPositive, 0,
-       R"({"vary": [{"input": "InitialCurvature", "from": 0, "to": 1, "steps": 2, "scale": "log"}]})"},
+       R"({"input": "InitialCurvature", "from": 0, "to": 1, "steps": 2, "scale": "log"})"},
       {Grid(Row("HeatFlux", "1000", "2000", 0)), FaultKind::TooFewSteps, 0,
-       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0}]})"},
+       R"({"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 0})"},
       {Grid(Row("HeatFlux", "1000", "2000", 100001)), FaultKind::TooManySteps, 0,
-       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 100001}]})"},
+       R"({"input": "HeatFlux", "from": 1e6, "to": 2e6, "steps": 100001})"},
       {Grid(Row("HeatFlux", "1000", "2e7", 1)), FaultKind::OutOfRange, 0,
-       R"({"vary": [{"input": "HeatFlux", "from": 1e6, "to": 2e10, "steps": 1}]})"},
+       R"({"input": "HeatFlux", "from": 1e6, "to": 2e10, "steps": 1})"},
       {Grid(Row("PassCount", "1", "3", 4)), FaultKind::NotWhole, 0,
-       R"({"vary": [{"input": "PassCount", "from": 1, "to": 3, "steps": 4}]})"},
+       R"({"input": "PassCount", "from": 1, "to": 3, "steps": 4})"},
       {Grid(Row("coating.Poisson", "0.5", "1.5", 2)), FaultKind::NotBelowOne, 0,
-       R"({"vary": [{"input": "coating.Poisson", "from": 0.5, "to": 1.5, "steps": 2}]})"},
+       R"({"input": "coating.Poisson", "from": 0.5, "to": 1.5, "steps": 2})"},
       {Grid(Row("coating.ModuleYoung", "1e10", "1e20", 1)), FaultKind::OutOfRange, 0,
-       R"({"vary": [{"input": "coating.ModuleYoung", "values": [1e10, 1e20]}]})"},
+       R"({"input": "coating.ModuleYoung", "values": [1e10, 1e20]})"},
       {Grid(Row("HeatFlux", "1000", "2000", 1), Row("HeatFlux", "1000", "2000", 1)),
        FaultKind::SameQuantity, 1,
-       R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]},
-                    {"input": "HeatFlux", "values": [1e6, 2e6]}]})"},
+       R"({"input": "HeatFlux", "values": [1e6, 2e6]}, {"input": "HeatFlux", "values": [1e6, 2e6]})"},
       // An empty row is skipped but keeps its place.
       {Grid(Row("", "", "", 1), Row("Thickness", "1", "2", 1)), FaultKind::UnknownQuantity, 1,
-       R"({"vary": [{"input": "Thickness", "values": [1, 2]}]})"},
+       R"({"input": "Thickness", "values": [1, 2]})"},
       {Sampled(0, Row("HeatFlux", "1000", "2000", 1)), FaultKind::TooFewSamples, std::nullopt,
-       R"({"design": {"latin-hypercube": {"samples": 0}},
-           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})"},
+       R"({"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}})"},
       {Sampled(4, Row("HeatFlux", "2000", "1000", 1)), FaultKind::ReversedRange, 0,
-       R"({"design": {"latin-hypercube": {"samples": 4}},
-           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}}]})"},
+       R"({"input": "HeatFlux", "distribution": {"uniform": [2e6, 1e6]}})"},
       {Sampled(4, Row("HeatFlux", "1000", "1000", 1)), FaultKind::EmptyRange, 0,
-       R"({"design": {"latin-hypercube": {"samples": 4}},
-           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 1e6]}}]})"},
+       R"({"input": "HeatFlux", "distribution": {"uniform": [1e6, 1e6]}})"},
       {Sampled(4, Row("HeatFlux", "1000", "2e7", 1)), FaultKind::OutOfRange, 0,
-       R"({"design": {"latin-hypercube": {"samples": 4}},
-           "vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e10]}}]})"},
+       R"({"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e10]}})"},
       {Sampled(4, Row("HeatFlux", "1000", "0", 1, false, true)), FaultKind::DeviationNotPositive, 0,
-       R"({"design": {"latin-hypercube": {"samples": 4}},
-           "vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}}]})"},
+       R"({"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}})"},
   };
   for (const auto& c : cases) {
+    const std::string design = c.form.Sampled() ? R"("design": {"latin-hypercube": {"samples": )" +
+                                                      std::to_string(c.form.Samples) + "}}, "
+                                                : "";
+    const std::string file = "{" + design + R"("vary": [)" + c.vary + "]}";
     const StudyReading reading = ReadStudyForm(c.form, base);
-    EXPECT_FALSE(reading.Ready()) << c.file;
-    EXPECT_TRUE(reading.Points.empty()) << c.file;
-    ASSERT_EQ(reading.Faults.size(), 1u) << c.file;
+    EXPECT_FALSE(reading.Ready()) << file;
+    EXPECT_TRUE(reading.Points.empty()) << file;
+    ASSERT_EQ(reading.Faults.size(), 1u) << file;
     const StudyFormFault& fault = reading.Faults[0];
-    EXPECT_EQ(fault.Fault.Kind, c.kind) << English(fault.Fault);
-    EXPECT_EQ(fault.Row, c.row) << English(fault.Fault);
-    EXPECT_FALSE(fault.Drawn) << English(fault.Fault);
+    EXPECT_EQ(std::tuple(fault.Fault.Kind, fault.Row, fault.Drawn),
+              std::tuple(c.kind, c.row, false))
+        << English(fault.Fault);
     try {
-      study::ReadStudyText(c.file, "s.json", base.State.Input, {});
-      ADD_FAILURE() << "accepted: " << c.file;
+      study::ReadStudyText(file, "s.json", base.State.Input, {});
+      ADD_FAILURE() << "accepted: " << file;
     } catch (const study::StudyError& error) {
       ASSERT_TRUE(error.Fault()) << error.what();
-      EXPECT_EQ(Comparable(fault.Fault), Comparable(*error.Fault())) << c.file << "\n"
+      EXPECT_EQ(Comparable(fault.Fault), Comparable(*error.Fault())) << file << "\n"
                                                                      << English(fault.Fault) << "\n"
                                                                      << English(*error.Fault());
       // The file's message words the same fault, except for the uniform law's own wording.
-      if (std::string(c.file).find("uniform\": [") == std::string::npos ||
+      if (file.find("uniform\": [") == std::string::npos ||
           error.Fault()->Kind == FaultKind::OutOfRange) {
         EXPECT_NE(std::string(error.what()).find(English(*error.Fault())), std::string::npos)
             << error.what();
@@ -275,24 +270,34 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   EXPECT_EQ(French(words.Faults[1].Fault, '.'), "la fin « 3,0 » n'est pas un nombre.");
 }
 
-TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
+// A study of two quantities, `first` and `second`.
+study::Study TwoQuantities(const char* first, const char* second) {
   study::Study grid;
   grid.Vary.resize(2);
-  grid.Vary[0].Spec = &Quantity("HeatFlux");
-  grid.Vary[1].Spec = &Quantity("SubstrateWidth");
+  grid.Vary[0].Spec = &Quantity(first);
+  grid.Vary[1].Spec = &Quantity(second);
+  return grid;
+}
+
+std::optional<study::PointResult> Point(double a, double b, double y,
+                                        const char* status = study::kStatusOk) {
+  study::PointResult result{{a, b}, {}, status};
+  result.Results.fill(y);
+  return result;
+}
+
+TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
+  const study::Study grid = TwoQuantities("HeatFlux", "SubstrateWidth");
   const struct {
     std::size_t Keys;  // values of the other quantity: 1 mm, 2 mm, 4 mm…
-    bool Log;
-    bool Scale;
+    bool Log, Scale;
     double SecondShade;
   } cases[] = {{12, true, false, 0}, {13, false, true, 1.0 / 4095}, {13, true, true, 1.0 / 12}};
   for (const auto& c : cases) {
     study::StudyRows rows;
     for (std::size_t k = 0; k < c.Keys; ++k) {
       for (const double flux : {1e5, 2e5}) {
-        study::PointResult point{{flux, 1e-3 * std::pow(2.0, static_cast<double>(k))}, {}, "ok"};
-        point.Results.fill(1);
-        rows.emplace_back(point);
+        rows.push_back(Point(flux, 1e-3 * std::pow(2.0, static_cast<double>(k)), 1));
       }
     }
     const StudyChart chart = ChartData(grid, rows, {false, c.Log}, 0, 0, ',');
@@ -310,10 +315,7 @@ TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
 // The legend stands where the curves leave the most room, the top right when they leave it.
 TEST(StudyChartTest, TheLegendStandsInTheCornerTheCurvesLeaveEmpty) {
   const auto curve = [](std::vector<double> x, std::vector<double> y) {
-    StudyCurve made;
-    made.X = std::move(x);
-    made.Y = std::move(y);
-    return made;
+    return StudyCurve{std::move(x), std::move(y), 0, {}, 0};
   };
   const struct {
     std::vector<StudyCurve> Curves;
@@ -338,67 +340,37 @@ TEST(StudyChartTest, TheLegendStandsInTheCornerTheCurvesLeaveEmpty) {
 }
 
 TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
-  study::Study grid;
-  grid.Vary.resize(2);
-  grid.Vary[0].Spec = &Quantity("HeatFlux");
-  grid.Vary[1].Spec = &Quantity("coating.SigmaQ");
-  const auto point = [](double a, double b, double y, const char* status = study::kStatusOk) {
-    study::PointResult result{{a, b}, {}, status};
-    result.Results.fill(y);
-    return std::optional<study::PointResult>(result);
-  };
+  const study::Study grid = TwoQuantities("HeatFlux", "coating.SigmaQ");
   // Six points of a 3 × 2 grid (SI), one unfinished and one that gave no result.
-  const study::StudyRows rows = {point(1000, 20, 5e6), point(1000, 10, 4e6),
-                                 point(2500, 20, 7e6), std::nullopt,
-                                 point(3000, 20, 9e6), point(3000, 10, kNaN, "failed")};
+  const study::StudyRows rows = {Point(1000, 20, 5e6), Point(1000, 10, 4e6),
+                                 Point(2500, 20, 7e6), std::nullopt,
+                                 Point(3000, 20, 9e6), Point(3000, 10, kNaN, "failed")};
   // The quantities in the units of their boxes (kW/m², Pa), stresses in MPa, the other results
   // in SI.
-  const struct {
-    std::size_t quantity;
-    std::size_t result;
-    std::vector<double> keys;
-    std::vector<std::string> names;
-    std::vector<std::vector<double>> x;
-    std::vector<std::vector<double>> y;
-    const char* xLabel;
-    const char* yLabel;
-    const char* title;
-  } views[] = {
-      {0,
-       2,
-       {10, 20},
-       {"coating.SigmaQ = 10 Pa", "coating.SigmaQ = 20 Pa"},
-       {{1}, {1, 2.5, 3}},
-       {{4}, {5, 7, 9}},
-       "HeatFlux (kW/m²)",
-       "SubstrateStressBackFinal (MPa)",
-       "SubstrateStressBackFinal en fonction de HeatFlux"},
-      {1,
-       0,
-       {1, 2.5, 3},
-       {"HeatFlux = 1 kW/m²", "HeatFlux = 2,5 kW/m²", "HeatFlux = 3 kW/m²"},
-       {{20, 10}, {20}, {20}},
-       {{5e6, 4e6}, {7e6}, {9e6}},
-       "coating.SigmaQ (Pa)",
-       "FinalCurvature (1/m)",
-       "FinalCurvature en fonction de coating.SigmaQ"},
-  };
-  for (const auto& view : views) {
-    const StudyChart chart = ChartData(grid, rows, {false, true}, view.quantity, view.result, ',');
-    EXPECT_EQ(chart.Other, 1 - view.quantity);
+  const auto view = [&](std::size_t quantity, std::size_t result, const char* xLabel,
+                        const char* yLabel, const char* title, std::vector<double> keys,
+                        std::vector<std::string> names, std::vector<std::vector<double>> x,
+                        std::vector<std::vector<double>> y) {
+    const StudyChart chart = ChartData(grid, rows, {false, true}, quantity, result, ',');
+    EXPECT_EQ(chart.Other, 1 - quantity);
     EXPECT_FALSE(chart.Cloud);
-    EXPECT_EQ(chart.LogX, view.quantity == 1);
-    EXPECT_EQ(chart.XLabel, view.xLabel);
-    EXPECT_EQ(chart.YLabel, view.yLabel);
-    EXPECT_EQ(chart.Title, view.title);
-    ASSERT_EQ(chart.Curves.size(), view.keys.size()) << view.title;
-    for (std::size_t k = 0; k < view.keys.size(); ++k) {
-      EXPECT_DOUBLE_EQ(chart.Curves[k].Key, view.keys[k]);
-      EXPECT_EQ(chart.Curves[k].Name, view.names[k]);
-      EXPECT_THAT(chart.Curves[k].X, ::testing::Pointwise(::testing::DoubleEq(), view.x[k]));
-      EXPECT_THAT(chart.Curves[k].Y, ::testing::Pointwise(::testing::DoubleEq(), view.y[k]));
+    EXPECT_EQ(chart.LogX, quantity == 1);
+    EXPECT_EQ(std::tie(chart.XLabel, chart.YLabel, chart.Title), std::tie(xLabel, yLabel, title));
+    ASSERT_EQ(chart.Curves.size(), keys.size()) << title;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      EXPECT_DOUBLE_EQ(chart.Curves[k].Key, keys[k]);
+      EXPECT_EQ(chart.Curves[k].Name, names[k]);
+      EXPECT_THAT(chart.Curves[k].X, Pointwise(DoubleEq(), x[k]));
+      EXPECT_THAT(chart.Curves[k].Y, Pointwise(DoubleEq(), y[k]));
     }
-  }
+  };
+  view(0, 2, "HeatFlux (kW/m²)", "SubstrateStressBackFinal (MPa)",
+       "SubstrateStressBackFinal en fonction de HeatFlux", {10, 20},
+       {"coating.SigmaQ = 10 Pa", "coating.SigmaQ = 20 Pa"}, {{1}, {1, 2.5, 3}}, {{4}, {5, 7, 9}});
+  view(1, 0, "coating.SigmaQ (Pa)", "FinalCurvature (1/m)",
+       "FinalCurvature en fonction de coating.SigmaQ", {1, 2.5, 3},
+       {"HeatFlux = 1 kW/m²", "HeatFlux = 2,5 kW/m²", "HeatFlux = 3 kW/m²"}, {{20, 10}, {20}, {20}},
+       {{5e6, 4e6}, {7e6}, {9e6}});
   // The choice of results names the units the chart shows (the study grid's headings check more).
   const std::vector<std::string> choices = ResultChoices();
   ASSERT_EQ(choices.size(), study::kResultColumns.size());
@@ -414,20 +386,18 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   EXPECT_FALSE(cloud.LogX);
   ASSERT_EQ(cloud.Curves.size(), 1u);
   EXPECT_EQ(cloud.Curves[0].Name, "");
-  EXPECT_THAT(cloud.Curves[0].X,
-              ::testing::Pointwise(::testing::DoubleEq(), std::vector<double>{1, 1, 2.5, 3}));
+  EXPECT_THAT(cloud.Curves[0].X, Pointwise(DoubleEq(), std::vector<double>{1, 1, 2.5, 3}));
   EXPECT_EQ(cloud.Curves[0].Y, (std::vector<double>{5e6, 4e6, 7e6, 9e6}));
   // A varied thickness shows in µm.
   study::Study thickness;
   thickness.Vary.resize(1);
   thickness.Vary[0].Spec = &Quantity("PassThickness");
   const StudyChart single =
-      ChartData(thickness, {point(2e-6, kNaN, 1), point(5e-6, kNaN, 2)}, {false}, 0, 1, '.');
+      ChartData(thickness, {Point(2e-6, kNaN, 1), Point(5e-6, kNaN, 2)}, {false}, 0, 1, '.');
   EXPECT_EQ(single.XLabel, "PassThickness (µm)");
   EXPECT_FALSE(single.Other);
   ASSERT_EQ(single.Curves.size(), 1u);
-  EXPECT_THAT(single.Curves[0].X,
-              ::testing::Pointwise(::testing::DoubleEq(), std::vector<double>{2, 5}));
+  EXPECT_THAT(single.Curves[0].X, Pointwise(DoubleEq(), std::vector<double>{2, 5}));
 
   // The correlations take the points that gave the result (Spearman's rho of {1000, 1000, 2500,
   // 3000} and {20, 10, 20, 20} against {5, 4, 7, 9}: 4.5/sqrt(22.5) and 3/sqrt(15)).
@@ -438,8 +408,7 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   EXPECT_EQ(CorrelationText(sampled, rows, 2, ','),
             "Corrélation de rang (Spearman) : HeatFlux 0,95 ; coating.SigmaQ 0,77");
   // A result that never varies has no rank correlation.
-  const study::StudyRows flat = {point(1000, 10, 1), point(2000, 20, 1)};
-  EXPECT_EQ(CorrelationText(sampled, flat, 2, '.'),
+  EXPECT_EQ(CorrelationText(sampled, {Point(1000, 10, 1), Point(2000, 20, 1)}, 2, '.'),
             "Corrélation de rang (Spearman) : HeatFlux indéfinie ; coating.SigmaQ indéfinie");
 }
 
