@@ -36,7 +36,7 @@ FitForm Checked(const std::string& name, const char* min = nullptr, const char* 
   return form;
 }
 
-TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
+TEST(FitFormTest, TheWindowProposesEveryFittableFigureAndEntriesGiveTheSettings) {
   FitForm form = NewFitForm(',');
   const struct {
     const char *name, *min, *max;
@@ -49,7 +49,8 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
     EXPECT_EQ(Row(form, p.name).Min + " " + Row(form, p.name).Max,
               p.min + std::string(" ") + p.max);
   }
-  // Left as proposed or emptied, a bound is the table's own, exactly, in the table's order.
+  // Left as proposed or emptied, a bound is the table's own, exactly, in the table's order; the
+  // heat flux's are typed in kW/m², as its box in the input window.
   ASSERT_EQ(form.Rows.size(), FittableQuantities().size());
   for (FitFormRow& row : form.Rows) {
     EXPECT_FALSE(row.Checked);
@@ -57,35 +58,24 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureWithItsAllowedBounds) {
   }
   form.Rows[0].Min = "";
   form.Rows[1].Max = "  ";
-  const FitEntries read = ReadFitEntries(form, RegionalSettings{',', ' '}, true);
-  ASSERT_TRUE(read.Faults.empty());
-  ASSERT_EQ(read.Settings.Parameters.size(), form.Rows.size());
-  for (std::size_t i = 0; i < form.Rows.size(); ++i) {
-    const auto& parameter = read.Settings.Parameters[i];
-    const QuantitySpec& spec = *FittableQuantities()[i];
-    EXPECT_EQ(std::tie(parameter.Name, parameter.Lower, parameter.Upper),
-              std::tie(spec.Name, spec.Min, spec.Max));
-  }
-}
-
-TEST(FitFormTest, EntriesGiveTheSettingsTheyDescribe) {
-  // The heat flux's bounds in kW/m², as its box in the input window.
-  FitForm form = Checked("HeatFlux", " 1,5E+02 ", "2000");
-  Row(form, "coating.SigmaQ").Checked = true;
+  Row(form, "HeatFlux").Min = " 1,5E+02 ";
+  Row(form, "HeatFlux").Max = "2000";
   form.CurvatureNoise = "1,5E-05";
   form.TemperatureNoise = " 0,5";
   form.Robust = true;
   const FitEntries read = ReadFitEntries(form, RegionalSettings{',', ' '}, true);
   ASSERT_TRUE(read.Faults.empty()) << French(read.Faults[0], ',');
-  ASSERT_EQ(read.Settings.Parameters.size(), 2u);
-  // In the window's order.
-  EXPECT_EQ(read.Settings.Parameters[0].Name, "coating.SigmaQ");
-  EXPECT_EQ(read.Settings.Parameters[1].Name, "HeatFlux");
-  EXPECT_EQ(read.Settings.Parameters[1].Lower, 1.5e5);
-  EXPECT_EQ(read.Settings.Parameters[1].Upper, 2e6);
-  EXPECT_EQ(read.Settings.CurvatureNoise, 1.5e-5);
-  EXPECT_EQ(read.Settings.TemperatureNoise, 0.5);
-  EXPECT_TRUE(read.Settings.Robust);
+  ASSERT_EQ(read.Settings.Parameters.size(), form.Rows.size());
+  for (std::size_t i = 0; i < form.Rows.size(); ++i) {
+    const auto& parameter = read.Settings.Parameters[i];
+    const QuantitySpec& spec = *FittableQuantities()[i];
+    const bool flux = spec.Name == "HeatFlux";
+    EXPECT_EQ(std::tie(parameter.Name, parameter.Lower, parameter.Upper),
+              std::tuple(spec.Name, flux ? 1.5e5 : spec.Min, flux ? 2e6 : spec.Max));
+  }
+  EXPECT_EQ(
+      std::tie(read.Settings.CurvatureNoise, read.Settings.TemperatureNoise, read.Settings.Robust),
+      std::tuple(1.5e-5, 0.5, true));
 }
 
 TEST(FitFormTest, FaultsOfTheEntriesAreToldInTheWindowsFrench) {

@@ -81,80 +81,68 @@ TEST(MaterialEntryTest, EveryFaultIsToldAndNoRowIsMade) {
 
 TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
   const MaterialEntries blank = EntriesOf(NewMaterial(), ',');
-  for (const std::string& figure : blank.Figures) EXPECT_EQ(figure, "");
+  EXPECT_EQ(blank.Figures, decltype(blank.Figures){});
   EXPECT_FALSE(ReadMaterialEntries(blank, ',').Material);
   MaterialRecord row;
   row.Name = "NiCrAlY";
   row.Lambda = 4.5;
   const UserMaterial copy = CopyOf(row);
-  EXPECT_EQ(copy.Row.Name, "NiCrAlY (copie)");
-  EXPECT_EQ(copy.Row.Lambda, 4.5);
+  EXPECT_EQ(std::tie(copy.Row.Name, copy.Row.Lambda), std::tuple("NiCrAlY (copie)", 4.5));
 }
 
-// The shipped rows of the small catalogue, with or without the user's "Mon NiCr" over them.
-MaterialsCatalogue Catalogue(const test::TempDir& dir, bool mine) {
-  if (!std::filesystem::exists(dir / "p1.db")) {
+// The shipped rows of the small catalogue, with (`with`) or without the user's "Mon NiCr" over
+// them.
+class MaterialTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
     test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
-  }
-  UserCatalogue user(dir / (mine ? "mine.db" : "none.db"));
-  if (mine) {
+    UserCatalogue mine(dir / "mine.db");
     MaterialEntries entries = Steel();
     entries.Name = "Mon NiCr";
-    user.Save(*ReadMaterialEntries(entries, ',').Material);
+    mine.Save(*ReadMaterialEntries(entries, ',').Material);
+    std::string fault;
+    with = OpenMergedCatalogue(dir / "p1.db", mine, fault);
+    without = OpenMergedCatalogue(dir / "p1.db", UserCatalogue(dir / "none.db"), fault);
   }
-  std::string fault;
-  return OpenMergedCatalogue(dir / "p1.db", user, fault);
-}
+  test::TempDir dir;
+  MaterialsCatalogue with, without;
+};
 
-TEST(MaterialEntryTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
+TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   const std::vector<std::string> headers = CatalogueHeaders();
   ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
-  EXPECT_EQ(headers[0], "Matériaux");
-  EXPECT_EQ(headers[1], "Origine");
-  EXPECT_EQ(headers[2], "Lambda (W/(m·K))");
-  EXPECT_EQ(headers[8], "Poisson");
-  EXPECT_EQ(headers.back(), "Source");
-
-  test::TempDir dir;
-  const MaterialsCatalogue catalogue = Catalogue(dir, true);
+  EXPECT_EQ(std::tie(headers[0], headers[1], headers[2], headers[8], headers.back()),
+            std::tuple("Matériaux", "Origine", "Lambda (W/(m·K))", "Poisson", "Source"));
   // The source is found whatever the case of the name.
   UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
   mine.Row.Name = "MON NICR";
-  const std::vector<CatalogueLine> lines = CatalogueLines(catalogue, {mine}, ',');
-  ASSERT_EQ(lines.size(), catalogue.Rows().size());
+  const std::vector<CatalogueLine> lines = CatalogueLines(with, {mine}, ',');
+  ASSERT_EQ(lines.size(), with.Rows().size());
   int found = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    ASSERT_EQ(lines[i].Cells.size(), headers.size());
-    EXPECT_EQ(lines[i].Cells[0], catalogue.Rows()[i].Name);
+    const std::vector<std::string>& cells = lines[i].Cells;
+    ASSERT_EQ(cells.size(), headers.size());
+    EXPECT_EQ(cells[0], with.Rows()[i].Name);
+    // A shipped row is never written nor deleted.
+    EXPECT_EQ(Removable(with, i), lines[i].Mine);
+    EXPECT_EQ(Replacing(with, i), lines[i].Mine ? with.Rows()[i].Name : "");
     if (!lines[i].Mine) {
-      EXPECT_EQ(lines[i].Cells[1], "catalogue livré");
-      // A shipped row is never written nor deleted.
-      EXPECT_FALSE(Removable(catalogue, i));
-      EXPECT_EQ(Replacing(catalogue, i), "");
-      EXPECT_EQ(lines[i].Cells.back(), "");
+      EXPECT_EQ(std::tie(cells[1], cells.back()), std::tuple("catalogue livré", ""));
       continue;
     }
     ++found;
-    EXPECT_TRUE(Removable(catalogue, i));
-    EXPECT_EQ(Replacing(catalogue, i), catalogue.Rows()[i].Name);
-    EXPECT_EQ(lines[i].Cells[1], "utilisateur");
-    EXPECT_EQ(lines[i].Cells[2], "16,2");
-    EXPECT_EQ(lines[i].Cells.back(), "fiche 12");
+    EXPECT_EQ(std::tie(cells[1], cells[2], cells.back()),
+              std::tuple("utilisateur", "16,2", "fiche 12"));
   }
   EXPECT_EQ(found, 1);
 }
 
-TEST(MaterialEntryTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {
-  test::TempDir dir;
-  const MaterialsCatalogue catalogue = Catalogue(dir, true);
-  struct Case {
-    const char* Name;
-    const char* Edited;
-    const char* Question;
+TEST_F(MaterialTableTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {
+  const struct {
+    const char *Name, *Edited, *Question;
     std::vector<RowChange> Changes;
     const char* Replacing;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"mon nicr",
        "",
        "Vos matériaux ont déjà une ligne « Mon NiCr ». La remplacer par « mon nicr » ?",
@@ -172,26 +160,22 @@ TEST(MaterialEntryTest, ASaveThatReplacesAnotherRowAsksFirstAndNamesIt) {
       {"NiCrAlY", "NiCrAlY", "", {{"NiCrAlY", "NiCrAlY"}}, ""},
       {"Autre", "", "", {}, ""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ReplaceQuestion(catalogue, c.Name, c.Edited), c.Question) << c.Name;
-    EXPECT_EQ(SaveChanges(catalogue, c.Name, c.Replacing), c.Changes) << c.Name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReplaceQuestion(with, c.Name, c.Edited), c.Question) << c.Name;
+    EXPECT_EQ(SaveChanges(with, c.Name, c.Replacing), c.Changes) << c.Name;
   }
   EXPECT_EQ(DeleteQuestion("Mon NiCr"),
             "Supprimer « Mon NiCr » de vos matériaux ? Cette suppression ne peut pas être "
             "annulée.");
 }
 
-TEST(MaterialEntryTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone) {
-  test::TempDir dir;
-  const MaterialsCatalogue with = Catalogue(dir, true);
-  const MaterialsCatalogue without = Catalogue(dir, false);
-  struct Case {
+TEST_F(MaterialTableTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone) {
+  const struct {
     const char* Picked;
     std::vector<RowChange> Changes;
     const MaterialsCatalogue* After;
     const char* Followed;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"mon nicr", {{"Mon NiCr", "Mon NiCr 2"}}, &with, "Mon NiCr 2"},
       {"Mon NiCr", {{"Mon NiCr", ""}}, &without, ""},
       // A deleted user row uncovers the shipped row of its name, which stays picked.
@@ -201,7 +185,7 @@ TEST(MaterialEntryTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone) 
       // A case's material missing from the catalogue stays named until the run tells it.
       {"Ancien", {{"Mon NiCr", "Autre"}}, &with, "Ancien"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(FollowedPick(c.Picked, c.Changes, *c.After), c.Followed) << c.Picked;
   }
 }

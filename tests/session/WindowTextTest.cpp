@@ -11,7 +11,7 @@
 namespace quillane::session {
 namespace {
 
-TEST(WindowTextTest, FaultsAreListedOneALine) {
+TEST(WindowTextTest, FaultsAreListedOneALineAndUnitsFollowNames) {
   EXPECT_EQ(Bullets({}), "");
   EXPECT_EQ(Bullets({"a", "b c"}), "\n• a\n• b c");
   EXPECT_EQ(WithUnit("HeatFlux", "kW/m²"), "HeatFlux (kW/m²)");
@@ -20,10 +20,8 @@ TEST(WindowTextTest, FaultsAreListedOneALine) {
 
 TEST(WindowTextTest, ALocaleGivesSeparatorsTheNumberRoutinesCanRead) {
   const struct {
-    const char* decimal;
-    const char* group;
-    char wantDecimal;
-    char wantGroup;
+    const char *decimal, *group;
+    char wantDecimal, wantGroup;
   } cases[] = {
       {".", ",", '.', ','},
       {",", "\u202f", ',', ' '},  // French: a narrow blank groups the digits
@@ -34,8 +32,9 @@ TEST(WindowTextTest, ALocaleGivesSeparatorsTheNumberRoutinesCanRead) {
   };
   for (const auto& c : cases) {
     const RegionalSettings settings = SeparatorsOf(c.decimal, c.group);
-    EXPECT_EQ(settings.DecimalSeparator, c.wantDecimal) << c.decimal << c.group;
-    EXPECT_EQ(settings.GroupSeparator, c.wantGroup) << c.decimal << c.group;
+    EXPECT_EQ(std::tuple(settings.DecimalSeparator, settings.GroupSeparator),
+              std::tuple(c.wantDecimal, c.wantGroup))
+        << c.decimal << c.group;
   }
 }
 
@@ -44,9 +43,7 @@ TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
             (std::vector<std::string>{"Tout (*.*)", "Texte (*.txt)"}));
   EXPECT_TRUE(NameFilters("").empty());
   const struct {
-    const char* path;
-    const char* filter;
-    const char* want;
+    const char *path, *filter, *want;
   } cases[] = {
       {"/tmp/courbe", "Images PNG (*.png)", "/tmp/courbe.png"},
       {"/tmp/v1.2/courbe", "Dessins SVG (*.svg)", "/tmp/v1.2/courbe.svg"},
@@ -62,12 +59,10 @@ TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies)
             "Quillane 1.2.0\nConstruction d'un dépôt projeté sur une plaque : histoire "
             "thermique, contraintes résiduelles, courbure.\n\nCatalogue des matériaux : "
             "/usr/share/quillane/Brelon.db\nVos matériaux : /home/a/.local/m.db");
-  const struct {
-    const char* Catalogue;
-    const char* Guide;
-  } guides[] = {{"/usr/share/quillane/Brelon.db", "/usr/share/doc/quillane/README.md"},
-                {"/opt/q/share/quillane/Brelon.db", "/opt/q/share/doc/quillane/README.md"}};
-  for (const auto& g : guides) EXPECT_EQ(GuidePath(g.Catalogue).string(), g.Guide);
+  EXPECT_EQ(GuidePath("/usr/share/quillane/Brelon.db").string(),
+            "/usr/share/doc/quillane/README.md");
+  EXPECT_EQ(GuidePath("/opt/q/share/quillane/Brelon.db").string(),
+            "/opt/q/share/doc/quillane/README.md");
 }
 
 TEST(WindowTextTest, TheRecentFilesPutTheLastFirstOnceAndKeepEight) {
