@@ -94,10 +94,9 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
       EXPECT_EQ(series[s].Y, c.y[s]) << c.column << c.decimal << s;
     }
   }
-  EXPECT_EQ(GridColumnTitle(grid, 0), "Temps (s)");
-  EXPECT_EQ(GridColumnTitle(grid, 1), "T");
-  EXPECT_EQ(GridColumnTitle(grid, 2), "Epaisseur (m)");
-  EXPECT_EQ(GridColumnTitle(grid, 9), "Colonne 10");
+  EXPECT_EQ(std::tuple(GridColumnTitle(grid, 0), GridColumnTitle(grid, 1), GridColumnTitle(grid, 2),
+                       GridColumnTitle(grid, 9)),
+            std::tuple("Temps (s)", "T", "Epaisseur (m)", "Colonne 10"));
 }
 
 }  // namespace

@@ -31,21 +31,18 @@ TEST(ResultGridTest, ABlockIsFilledOneLineARow) {
         << c.text;
   }
   const ResultRowStore& store = grid.Store();
-  EXPECT_EQ(store.RowText(0), "q\tb\tc");
-  EXPECT_EQ(store.RowText(1), "d\te\tonly");
-  EXPECT_EQ(store.RowText(2), "\tx\ty");
-  EXPECT_EQ(store.RowText(3), "\tz");
+  EXPECT_EQ(std::tuple(store.RowText(0), store.RowText(1), store.RowText(2), store.RowText(3)),
+            std::tuple("q\tb\tc", "d\te\tonly", "\tx\ty", "\tz"));
 }
 
 TEST(ResultGridTest, WidthsAndTheCurrentColumnChangeOnlyWhenTheyDo) {
   ResultGrid grid;
   grid.SetColumnCount(4);
-  EXPECT_TRUE(grid.SetColumnWidth(1, 1500));
-  EXPECT_FALSE(grid.SetColumnWidth(1, 1500));
-  EXPECT_FALSE(grid.SetColumnWidth(4, 1500));
-  EXPECT_FALSE(grid.SetColumnWidth(-1, 1500));
-  EXPECT_EQ(grid.ColumnWidthTwips(1), 1500);
-  EXPECT_EQ(grid.ColumnWidthTwips(9), 0);
+  // Set once, the width is no change; a column beyond the grid has none.
+  for (const auto& [column, changed] : {std::pair{1, true}, {1, false}, {4, false}, {-1, false}}) {
+    EXPECT_EQ(grid.SetColumnWidth(column, 1500), changed) << column;
+  }
+  EXPECT_EQ(std::pair(grid.ColumnWidthTwips(1), grid.ColumnWidthTwips(9)), std::pair(1500, 0));
   EXPECT_TRUE(grid.SetCurrentColumn(3));
   EXPECT_FALSE(grid.SetCurrentColumn(3));
   // A narrower grid keeps the current column within it, and the widths of its columns.
@@ -74,9 +71,8 @@ TEST(ResultGridTest, ARunsRecordsAreTakenWholeOnceThenAppended) {
   EXPECT_FALSE(grid.TakesWhole(two));
   grid.AppendRecords(std::move(two));
   ASSERT_EQ(grid.RowCount(), 6);
-  EXPECT_EQ(grid.Store().RowText(0), "Time\tT");
-  EXPECT_EQ(grid.Store().RowText(1), "s\tK");
-  EXPECT_EQ(grid.Store().RowText(4), "0\t301");
+  EXPECT_EQ(std::tuple(grid.Store().RowText(0), grid.Store().RowText(1), grid.Store().RowText(4)),
+            std::tuple("Time\tT", "s\tK", "0\t301"));
   EXPECT_EQ(grid.HeaderTitle(1), "T\nK");
 }
 
@@ -88,11 +84,10 @@ TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
   grid.AddRow("Avant refroidissement");
   grid.AddRow("1.5\t-300\t7");
   grid.AddRow("12.25\t2\t");
-  EXPECT_TRUE(grid.IsWordRow(2));
-  EXPECT_FALSE(grid.IsWordRow(3));
-  EXPECT_FALSE(grid.IsWordRow(1));  // empty
-  EXPECT_FALSE(grid.RightAligned(2));
-  EXPECT_TRUE(grid.RightAligned(3));
+  // Only words make a word row; an empty row is none.
+  EXPECT_EQ(std::tuple(grid.IsWordRow(1), grid.IsWordRow(2), grid.IsWordRow(3)),
+            std::tuple(false, true, false));
+  EXPECT_EQ(std::pair(grid.RightAligned(2), grid.RightAligned(3)), std::pair(false, true));
   EXPECT_EQ(grid.LongestCells(3, 4), (std::vector<std::string>{"12.25", "-300", "7"}));
   EXPECT_EQ(grid.LongestCells(4, 3), (std::vector<std::string>(3)));
 }
