@@ -123,8 +123,7 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{250000, 500000, 750000}));
   EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e8, 1e9}));
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, true}));
-  EXPECT_EQ(PointCount(form), 6);
-  EXPECT_EQ(reading.Points.size(), 6u);
+  EXPECT_EQ(std::pair(PointCount(form), reading.Points.size()), std::pair(6LL, std::size_t{6}));
   EXPECT_EQ(reading.Points[1], (std::vector<double>{250000, 1e9}));
   // An empty row counts for nothing.
   EXPECT_EQ(PointCount(Grid(Row("", "", "", 2), Row("PassCount", "", "", 9))), 10);
@@ -133,18 +132,16 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
                  Row("coating.SigmaQ", "1e8", "2e7", 1, false, true));
   reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
-  EXPECT_EQ(reading.Study.Design, study::DesignKind::LatinHypercube);
-  EXPECT_EQ(reading.Study.Samples, 8);
-  EXPECT_EQ(reading.Study.Seed, 5u);
-  EXPECT_EQ(reading.Study.Vary[0].Law, study::Distribution::Uniform);
-  EXPECT_EQ(reading.Study.Vary[0].LawA, 300000);
-  EXPECT_EQ(reading.Study.Vary[0].LawB, 900000);
-  EXPECT_EQ(reading.Study.Vary[1].Law, study::Distribution::Normal);
-  EXPECT_EQ(reading.Study.Vary[1].LawB, 2e7);
+  const study::Study& drawn = reading.Study;
+  EXPECT_EQ(std::tuple(drawn.Design, drawn.Samples, drawn.Seed),
+            std::tuple(study::DesignKind::LatinHypercube, 8, 5u));
+  EXPECT_EQ(std::tuple(drawn.Vary[0].Law, drawn.Vary[0].LawA, drawn.Vary[0].LawB),
+            std::tuple(study::Distribution::Uniform, 300000.0, 900000.0));
+  EXPECT_EQ(std::tuple(drawn.Vary[1].Law, drawn.Vary[1].LawB),
+            std::tuple(study::Distribution::Normal, 2e7));
   // A sampled plan has no scale.
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, false}));
-  EXPECT_EQ(PointCount(form), 8);
-  EXPECT_EQ(reading.Points.size(), 8u);
+  EXPECT_EQ(std::pair(PointCount(form), reading.Points.size()), std::pair(8LL, std::size_t{8}));
 }
 
 TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
