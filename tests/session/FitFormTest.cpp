@@ -114,7 +114,7 @@ TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) 
     const char* low;  // as both the flag and the box take it; empty keeps the allowed bound
     const char* high;
     FaultKind kind;
-    const char* french;  // nullptr: as the row above words it
+    const char* french;  // the window's wording, where it is checked
   } cases[] = {
       {"coating.SigmaQ", "2e8", "1e8", FaultKind::BoundsReversed,
        "Contrainte de trempe du dépôt : le min doit être inférieur au max."},
