@@ -1,5 +1,6 @@
 // The "Ajustement sur mesures" window: a record of the model gives back the figures that made it,
-// a bad record is refused naming its line, and applying saves and picks the fitted coating.
+// a bad record is refused, and applying saves and picks the fitted coating. How the results are
+// worded and charted is the session's (FitFormTest).
 
 #include <qcustomplot.h>
 #include <QCheckBox>
@@ -21,16 +22,6 @@ namespace {
 
 class FitWindowTest : public GeometrieWindowFixture {
  protected:
-  void OpenFit() {
-    Open();
-    ASSERT_TRUE(
-        window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
-    Trigger("FitWindow");
-    fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
-    ASSERT_NE(fit, nullptr);
-    ASSERT_TRUE(fit->isVisible());
-  }
-
   // What sensors would have recorded of the input window's case run with these figures: the
   // curvature and the back face's temperature every 0.05 s to 12 s (the run ends at 9 s).
   QString WriteRecordOf(const std::map<std::string, double>& figures) {
@@ -49,16 +40,6 @@ class FitWindowTest : public GeometrieWindowFixture {
     return QString::fromStdString((dir / "record.csv").string());
   }
 
-  void Check(std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      Part<QCheckBox>(QStringLiteral("Fit_") + QString::fromLatin1(name))->setChecked(true);
-    }
-  }
-  void FitToEnd() {
-    QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
-    ASSERT_TRUE(fit->Worker().IsRunning());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
-  }
   template <typename T>
   T* Part(const QString& name) const {
     return fit->findChild<T*>(name);
@@ -68,29 +49,29 @@ class FitWindowTest : public GeometrieWindowFixture {
   ui::AjustementMesures* fit = nullptr;
 };
 
-TEST_F(FitWindowTest, ABadRecordIsRefusedNamingItsLine) {
-  const ModalWatcher watcher;
-  OpenFit();
-  AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
-  const QString path = PathOf("bad.csv");
-  EXPECT_FALSE(fit->OpenRecord(path));
-  ASSERT_EQ(watcher.MessageTexts.size(), 1);
-  const QString& text = watcher.MessageTexts.front();
-  EXPECT_TRUE(text.startsWith(QString::fromUtf8("L'enregistrement ") + path)) << text.toStdString();
-  EXPECT_TRUE(text.endsWith(
-      QString::fromUtf8("ligne 4 : le temps 1 s ne vient pas après le précédent, 1 s.")))
-      << text.toStdString();
-  EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
-}
-
 TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndPicks) {
   QString answer = QStringLiteral("Annuler");
-  const ModalWatcher watcher([&answer](QWidget* modal) {
+  ModalWatcher watcher([&answer](QWidget* modal) {
     if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
   });
-  OpenFit();
+  Open();
+  ASSERT_TRUE(
+      window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
+  Trigger("FitWindow");
+  fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+  ASSERT_TRUE(fit != nullptr && fit->isVisible());
+  // A bad record is refused naming its line (the wording is the session's); nothing to fit.
+  AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
+  EXPECT_FALSE(fit->OpenRecord(PathOf("bad.csv")));
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  EXPECT_TRUE(watcher.MessageTexts[0].startsWith(QString::fromUtf8("L'enregistrement ") +
+                                                 PathOf("bad.csv")));
+  EXPECT_TRUE(watcher.MessageTexts[0].contains("ligne 4")) << watcher.MessageTexts[0].toStdString();
+  EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
+  watcher.MessageTexts.clear();
   ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
-  Check({"coating.SigmaQ", "HeatFlux"});
+  for (const char* name : {"coating.SigmaQ", "HeatFlux"})
+    Part<QCheckBox>(QStringLiteral("Fit_") + QString::fromLatin1(name))->setChecked(true);
 
   // Cancelled at once: the window shows no fit and nothing can be applied.
   QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
@@ -102,22 +83,19 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_EQ(fit->Table().rowCount(), 0);
   EXPECT_FALSE(Part<QPushButton>("Appliquer")->isEnabled());
 
-  FitToEnd();
+  QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
+  ASSERT_TRUE(fit->Worker().IsRunning());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
   const fit::FitResult result = *fit->Result();
   ASSERT_EQ(result.Names, (std::vector<std::string>{"coating.SigmaQ", "HeatFlux"}));
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6) << result.Termination;
   EXPECT_NEAR(result.Value[1] / 8e5, 1, 1e-6) << result.Termination;
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
-  // The table holds the start (the catalogue's NiCrAlY) and the fitted value, shown and exact.
+  // The table holds the fitted values, the chart the record, the model and the residuals.
   ASSERT_EQ(fit->Table().rowCount(), 2);
-  EXPECT_EQ(fit->Table().item(0, 1)->data(Qt::UserRole).toDouble(), 1e8);
   EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(), result.Value[0]);
-  EXPECT_EQ(fit->Table().item(0, 2)->text(), "1.5E+08");
-  EXPECT_TRUE(Part<QLabel>("FitSummary")->text().startsWith(QString::fromUtf8("Résidus RMS")));
-  // Curvature and temperature, each with the record, the model and the residuals beneath.
   EXPECT_EQ(fit->Chart().axisRectCount(), 4);
-  EXPECT_EQ(fit->Chart().graph(1)->data()->size(), static_cast<int>(result.CurveTime.size()));
 
   // The user is asked first, in words that say every later run takes the row; refused, nothing
   // is written.

@@ -84,11 +84,6 @@ class GeometrieWindowFixture : public ::testing::Test {
     windows = std::make_unique<ui::ResultWindows>();
   }
 
-  void TearDown() override {
-    window.reset();
-    windows.reset();
-  }
-
   // A window reporting a fault at once gives its message box the focus: wait for it on screen.
   void Open(const std::filesystem::path& catalogue, const QLocale& locale = QLocale::c(),
             bool active = true) {
@@ -147,7 +142,7 @@ class GeometrieWindowFixture : public ::testing::Test {
   TempDir dir;
   ModelState state;
   std::unique_ptr<ui::ResultWindows> windows;
-  std::unique_ptr<ui::Geometrie> window;
+  std::unique_ptr<ui::Geometrie> window;  // destroyed first: it holds the result windows
 };
 
 }  // namespace quillane::test
