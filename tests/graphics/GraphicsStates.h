@@ -1,14 +1,8 @@
 #pragma once
-// Model states filled by hand for the drawing tests, and compact checks on display lists.
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
+// Model states filled by hand for the drawing tests.
 
 #include "StressArrays.h"
-#include "graphics/DrawingSurface.h"
+#include "model/ModelState.h"
 
 namespace quillane::graphics::test {
 
@@ -40,34 +34,6 @@ inline ModelState MakeStressState(int n, double e, double ts, double ymin = -0.3
   s.DeflectionAxisMin = s.FinalDeflection;
   s.DeflectionAxisMax = s.Deflection(n);
   return state;
-}
-
-// The items that pass a test, in drawing order.
-inline std::vector<DisplayItem> ItemsWhere(const DrawingSurface& surface,
-                                           const std::function<bool(const DisplayItem&)>& keep) {
-  std::vector<DisplayItem> found;
-  for (const DisplayItem& item : surface.Items()) {
-    if (keep(item)) found.push_back(item);
-  }
-  return found;
-}
-
-// The texts reading exactly so.
-inline std::vector<DisplayItem> Texts(const DrawingSurface& surface, const std::string& text) {
-  return ItemsWhere(surface, [&](const DisplayItem& item) {
-    return item.Kind == ItemKind::Text && item.Text == text;
-  });
-}
-
-// How many lines run between these points, as the surface keeps them (in floats).
-inline std::size_t LinesBetween(const DrawingSurface& surface, float x1, float y1, float x2,
-                                float y2) {
-  return ItemsWhere(surface,
-                    [&](const DisplayItem& item) {
-                      return item.Kind == ItemKind::Line && item.X1 == x1 && item.Y1 == y1 &&
-                             item.X2 == x2 && item.Y2 == y2;
-                    })
-      .size();
 }
 
 }  // namespace quillane::graphics::test

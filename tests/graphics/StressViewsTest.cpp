@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "GraphicsStates.h"
 #include "graphics/SvgWriter.h"
@@ -14,10 +16,34 @@
 namespace quillane::graphics {
 namespace {
 
-using test::ItemsWhere;
-using test::LinesBetween;
 using test::MakeStressState;
-using test::Texts;
+
+// The items that pass a test, in drawing order.
+std::vector<DisplayItem> ItemsWhere(const DrawingSurface& surface,
+                                    const std::function<bool(const DisplayItem&)>& keep) {
+  std::vector<DisplayItem> found;
+  for (const DisplayItem& item : surface.Items()) {
+    if (keep(item)) found.push_back(item);
+  }
+  return found;
+}
+
+// The texts reading exactly so.
+std::vector<DisplayItem> Texts(const DrawingSurface& surface, const std::string& text) {
+  return ItemsWhere(surface, [&](const DisplayItem& item) {
+    return item.Kind == ItemKind::Text && item.Text == text;
+  });
+}
+
+// How many lines run between these points, as the surface keeps them (in floats).
+std::size_t LinesBetween(const DrawingSurface& surface, float x1, float y1, float x2, float y2) {
+  return ItemsWhere(surface,
+                    [&](const DisplayItem& item) {
+                      return item.Kind == ItemKind::Line && item.X1 == x1 && item.Y1 == y1 &&
+                             item.X2 == x2 && item.Y2 == y2;
+                    })
+      .size();
+}
 
 constexpr double kE = 1e-6;
 constexpr double kTs = 0.002;

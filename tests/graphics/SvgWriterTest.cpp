@@ -1,4 +1,4 @@
-// The drawing surface and its SVG rendering.
+// The drawing surface, its SVG rendering and the chart's ticks.
 
 #include "graphics/SvgWriter.h"
 
@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <numbers>
 #include <stdexcept>
+#include <vector>
 
 #include "GraphicsStates.h"
 #include "TestSupport.h"
+#include "graphics/ChartDrawing.h"
 #include "graphics/PixelMapping.h"
 #include "graphics/StressViews.h"
 
@@ -187,8 +189,11 @@ TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
   EXPECT_THAT(svg, Not(HasSubstr("gone")));
 }
 
-// Four lamellae of 1 µm on 2.5 mm drawn in the order of a run onto one set of surfaces.
-StressSurfaces DrawSampleRun() {
+// The five pictures of the sample run, written as a run's export writes them, against the
+// reviewed pictures in tests/data/graphics. QUILLANE_UPDATE_GOLDEN=1 rewrites those instead
+// (review the change by eye, for instance converted with rsvg-convert, before keeping it).
+TEST(WritePlotsTest, SampleRunMatchesTheReviewedPictures) {
+  // Four lamellae of 1 µm on 2.5 mm drawn in the order of a run onto one set of surfaces.
   ModelState state = test::MakeStressState(4, 1e-6, 2.5e-3, -0.18, 0.13);
   StressSurfaces surfaces;
   for (int k = 1; k <= 4; ++k) {
@@ -199,14 +204,6 @@ StressSurfaces DrawSampleRun() {
   DrawCoolingView(state, surfaces.CoolingPicture2, true);
   DrawCoolingView(state, surfaces.CoolingPicture1, false);
   DrawDeflectionHistory(state, surfaces.ArrowPicture1);
-  return surfaces;
-}
-
-// The five pictures of the sample run, written as a run's export writes them, against the
-// reviewed pictures in tests/data/graphics. QUILLANE_UPDATE_GOLDEN=1 rewrites those instead
-// (review the change by eye, for instance converted with rsvg-convert, before keeping it).
-TEST(WritePlotsTest, SampleRunMatchesTheReviewedPictures) {
-  const StressSurfaces surfaces = DrawSampleRun();
   TempDir temp;
   const std::filesystem::path dir = temp / "plots";
   WritePlots(surfaces, dir);
@@ -249,6 +246,30 @@ TEST(WritePlotsTest, FailuresNameThePath) {
       [&] { WritePlots(surfaces, temp / "out"); },
       ThrowsMessage<std::runtime_error>(HasSubstr((temp / "out" / "cooling_zoom.svg").string())));
   EXPECT_FALSE(std::filesystem::exists(temp / "out" / "cooling_zoom.svg.tmp"));
+}
+
+// The chart's ticks: steps of 1, 2 or 5 times a power of ten, no finer than the range over
+// `count`, covering the range; a range of no width is widened around its value.
+TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverTheRangeAndAPointIsWidened) {
+  const struct {
+    double low, high;
+    std::vector<double> ticks;
+  } cases[] = {
+      {0, 10, {0, 2, 4, 6, 8, 10}},
+      {0, 3, {0, 1, 2, 3}},                       // 0.6 a tick: 0.5 is too fine, 1 it is
+      {0.3, 2.2, {0, 0.5, 1, 1.5, 2, 2.5}},       // 0.38 a tick: 0.5, the range rounded out
+      {-7, 13, {-10, -5, 0, 5, 10, 15}},          // 4 a tick: 5 is the nearest step above
+      {5, 5, {4.4, 4.6, 4.8, 5, 5.2, 5.4, 5.6}},  // widened by a tenth of the value each way
+      {0, 0, {-1, -0.5, 0, 0.5, 1}},              // widened by 1 each way
+      {-200, -200, {-220, -210, -200, -190, -180}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<double> ticks = NiceTicks(c.low, c.high, 5);
+    ASSERT_EQ(ticks.size(), c.ticks.size()) << c.low << " to " << c.high;
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+      EXPECT_NEAR(ticks[i], c.ticks[i], 1e-12) << c.low << " to " << c.high << ", tick " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -10,11 +10,6 @@
 namespace quillane {
 namespace {
 
-// The cells of a tab-separated text, as a grid of `columns` shows them.
-std::string CellOf(const std::string& text, int col) {
-  return std::string(ResultRowStore::Field(text, col));
-}
-
 TEST(GridStore, EveryTextReadsBackExactlyPackedOrNot) {
   const struct {
     const char* text;
@@ -44,8 +39,9 @@ TEST(GridStore, EveryTextReadsBackExactlyPackedOrNot) {
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     const int gridRow = 2 + static_cast<int>(i);
     for (int col = 0; col < 10; ++col) {
-      EXPECT_EQ(store.Cell(gridRow, col), CellOf(rows[i].text, col)) << i << "," << col;
-      EXPECT_EQ(CellOf(visited[i], col), CellOf(rows[i].text, col));
+      const std::string_view cell = ResultRowStore::Field(rows[i].text, col);
+      EXPECT_EQ(store.Cell(gridRow, col), cell) << i << "," << col;
+      EXPECT_EQ(ResultRowStore::Field(visited[i], col), cell);
     }
     EXPECT_EQ(store.IsNumericRow(gridRow), rows[i].numeric) << rows[i].text;
   }

@@ -71,34 +71,27 @@ TEST(ResultWriterTest, RowsGoToTheFileTheStoreAndTheObserver) {
 }
 
 // Two lamellae of 1 µm on 2 mm, with chosen results: the tables must show them row for row.
-class StressTablesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    state.Clock.LamellaCount = 2;
-    StressResults& s = state.Stress;
-    test::SizeStressArrays(s, 2);
-    s.SubstrateThickness = 0.002;
-    s.LamellaThicknessCopy = 1e-6;
-    s.NeutralAxisPosition(2) = -0.00099925;
-    s.SubstrateStressBack(2) = 1.5e6;
-    s.SubstrateStressFront(2) = -3e6;
-    s.LamellaStress(1) = 9.87654e7;
-    s.LamellaStress(2) = 1e8;
-    s.SubstrateStressBackFinal = 2e6;
-    s.SubstrateStressFrontFinal = -4e6;
-    s.LamellaStressFinal(1) = -2.5e7;
-    s.LamellaStressFinal(2) = 12345678.9;
-    s.Deflection(0) = 1e-9;
-    s.Deflection(1) = 2.5e-6;
-    s.Deflection(2) = -1.25e-5;
-    s.FinalDeflection = -4e-5;
-  }
-
+TEST(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
   ModelState state;
   test::TempDir dir;
-};
-
-TEST_F(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
+  state.Clock.LamellaCount = 2;
+  StressResults& s = state.Stress;
+  test::SizeStressArrays(s, 2);
+  s.SubstrateThickness = 0.002;
+  s.LamellaThicknessCopy = 1e-6;
+  s.NeutralAxisPosition(2) = -0.00099925;
+  s.SubstrateStressBack(2) = 1.5e6;
+  s.SubstrateStressFront(2) = -3e6;
+  s.LamellaStress(1) = 9.87654e7;
+  s.LamellaStress(2) = 1e8;
+  s.SubstrateStressBackFinal = 2e6;
+  s.SubstrateStressFrontFinal = -4e6;
+  s.LamellaStressFinal(1) = -2.5e7;
+  s.LamellaStressFinal(2) = 12345678.9;
+  s.Deflection(0) = 1e-9;
+  s.Deflection(1) = 2.5e-6;
+  s.Deflection(2) = -1.25e-5;
+  s.FinalDeflection = -4e-5;
   // Only the scientific column of the table before cooling follows the locale.
   for (const char separator : {'.', ','}) {
     SCOPED_TRACE(separator);

@@ -1,71 +1,99 @@
+// Both stress models on specimens set up by hand, against balances and closed forms: Stoney,
+// Timoshenko's bimetal, and for the whole deposit a bare plate under a linear temperature change.
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
-#include "ModelFixture.h"
+#include "RecordingSink.h"
 #include "StressArrays.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/StressDriver.h"
+#include "stress/WholeDeposit.h"
 
 namespace quillane {
 namespace {
 
-// A specimen set up by hand: substrate h, lamellae w, biaxial moduli from Young's moduli with a
-// Poisson ratio of 0, quenching stress sigmaQ, cooling from tm to te.
+// Substrate h under n lamellae of w, biaxial moduli from Young's moduli with Poisson ratios of 0,
+// quenching stress sigmaQ. The one-pass model cools from tm to te; the whole deposit starts at t0
+// and cools to the room.
 struct Specimen {
   int n = 4;
   double h = 0.002, w = 1e-6, es = 200e9, ed = 100e9, sigmaQ = 1e8, curvature0 = 0;
-  double alphaS = 16e-6, alphaD = 12e-6, tm = 1700, te = 600;
+  double alphaS = 16e-6, alphaD = 12e-6, tm = 1700, te = 600, t0 = 600, room = 293.15;
 };
 
-class StressModelTest : public test::ModelFixture {
- protected:
-  void Prepare(const Specimen& c) {
-    state.Clock.LamellaCount = c.n;
-    test::SizeStressArrays(state.Stress, c.n);
-    state.Stress.SubstrateThickness = c.h;
-    state.Stress.StressWidth = 0.02;
-    state.Stress.LamellaThicknessCopy = c.w;
-    state.Stress.Curvature(0) = c.curvature0;
-    state.Stack.SubstrateYoung = c.es;
-    state.Stack.SubstratePoisson = 0;
-    state.Stack.CoatingYoung = c.ed;
-    state.Stack.CoatingPoisson = 0;
-    state.Stack.LastSigmaQ = c.sigmaQ;
-    state.Stack.SubstrateExpansion = c.alphaS;
-    state.Stack.CoatingExpansion = c.alphaD;
-    state.Stack.MeltingPoint = c.tm;
-    state.Clock.PassEndSurfaceTemperature = c.te;
-  }
-  void Run(const Specimen& c) {
-    Prepare(c);
-    RunStressModel(state, sink);
-  }
-  // Net in-plane force and moment (about the interface) per unit width, after lamella k at
-  // curvature `curvature`: the substrate's profile is linear; each lamella's is linear too, with
-  // the mid-plane stress and a slope -Ed (κ - κ before its arrival), so the integrals are exact.
-  std::pair<double, double> Net(double back, double front, const BasedArray<double>& lamellae,
-                                int k, double curvature) {
-    const double h = state.Stress.SubstrateThickness;
-    const double w = state.Stress.LamellaThicknessCopy;
-    double force = h * (back + front) / 2;
-    double moment = -h * h * (front / 6 + back / 3);
-    for (int i = 1; i <= k; ++i) {
-      const double slope = -state.Stack.CoatingYoung * (curvature - state.Stress.Curvature(i - 1));
-      force += w * lamellae(i);
-      moment += w * lamellae(i) * (i - 0.5) * w + slope * w * w * w / 12;
-    }
-    return {force, moment};
-  }
-};
+ModelState Prepared(const Specimen& c, const char* model = kOnePassModel,
+                    std::vector<DepositEvent> events = {}) {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input.StressModel = model;
+  state.Input.SpecimenLength = 0.08;
+  state.Input.SubstrateTemperature = c.t0;
+  state.Input.RoomTemperature = c.room;
+  state.Clock.LamellaCount = c.n;
+  state.Clock.PassEndSurfaceTemperature = c.te;
+  test::SizeStressArrays(state.Stress, c.n);
+  state.Stress.SubstrateThickness = c.h;
+  state.Stress.StressWidth = 0.02;
+  state.Stress.LamellaThicknessCopy = c.w;
+  state.Stress.Curvature(0) = c.curvature0;
+  LayerStack& stack = state.Stack;
+  stack.SubstrateYoung = c.es;
+  stack.SubstratePoisson = stack.CoatingPoisson = 0;
+  stack.CoatingYoung = c.ed;
+  stack.LastSigmaQ = c.sigmaQ;
+  stack.SubstrateExpansion = c.alphaS;
+  stack.CoatingExpansion = c.alphaD;
+  stack.MeltingPoint = c.tm;
+  state.Timeline.Events = std::move(events);
+  return state;
+}
 
-TEST_F(StressModelTest, EveryStateBalancesItsForcesAndMoments) {
+StressResults Stresses(ModelState state) {
+  test::RecordingSink sink;
+  RunStressModel(state, sink);
+  return state.Stress;
+}
+
+DepositEvent At(DepositEventKind kind, double back, double top) {
+  return {0, kind, back, top};
+}
+
+// Timoshenko's bimetal curvature for a misfit strain, thickness ratio m = t / h and modulus
+// ratio r = Ed / Es.
+double Timoshenko(double misfit, double t, double h, double r) {
+  const double m = t / h;
+  return 6 * (1 + m) * (1 + m) * misfit /
+         ((t + h) * (3 * (1 + m) * (1 + m) + (1 + m * r) * (m * m + 1 / (m * r))));
+}
+
+// Net in-plane force and moment (about the interface) per unit width, after lamella k at
+// curvature `curvature`: the substrate's profile is linear; each lamella's is linear too, with
+// the mid-plane stress and a slope -Ed (κ - κ before its arrival), so the integrals are exact.
+std::pair<double, double> Net(const ModelState& state, double back, double front,
+                              const BasedArray<double>& lamellae, int k, double curvature) {
+  const double h = state.Stress.SubstrateThickness;
+  const double w = state.Stress.LamellaThicknessCopy;
+  double force = h * (back + front) / 2;
+  double moment = -h * h * (front / 6 + back / 3);
+  for (int i = 1; i <= k; ++i) {
+    const double slope = -state.Stack.CoatingYoung * (curvature - state.Stress.Curvature(i - 1));
+    force += w * lamellae(i);
+    moment += w * lamellae(i) * (i - 0.5) * w + slope * w * w * w / 12;
+  }
+  return {force, moment};
+}
+
+TEST(StressModelTest, EveryStateBalancesItsForcesAndMoments) {
   Specimen c;
   c.n = 6;
   c.curvature0 = 0.3;
-  Prepare(c);
+  ModelState state = Prepared(c);
   const StressResults& s = state.Stress;
   state.Stress.NeutralAxisPosition(0) = -c.h / 2;
   const double scale = c.sigmaQ * c.n * c.w;
@@ -75,96 +103,75 @@ TEST_F(StressModelTest, EveryStateBalancesItsForcesAndMoments) {
     state.Stress.SubstrateBiaxialModulus = c.es;
     state.Stress.CoatingBiaxialModulus = c.ed;
     ComputeBuildUpStress(state);
-    const auto [force, moment] = Net(s.SubstrateStressBack(k), s.SubstrateStressFront(k),
+    const auto [force, moment] = Net(state, s.SubstrateStressBack(k), s.SubstrateStressFront(k),
                                      s.LamellaStress, k, s.Curvature(k));
     EXPECT_NEAR(force, 0, 1e-9 * scale) << "after lamella " << k;
     EXPECT_NEAR(moment, 0, 1e-9 * scale * c.h) << "after lamella " << k;
   }
   ComputeFinalCooling(state);
-  const auto [force, moment] = Net(s.SubstrateStressBackFinal, s.SubstrateStressFrontFinal,
+  const auto [force, moment] = Net(state, s.SubstrateStressBackFinal, s.SubstrateStressFrontFinal,
                                    s.LamellaStressFinal, c.n, s.FinalCurvature);
   EXPECT_NEAR(force, 0, 1e-9 * scale) << "after cooling";
   EXPECT_NEAR(moment, 0, 1e-9 * scale * c.h) << "after cooling";
   EXPECT_EQ(state.Clock.LamellaIndex, c.n + 1);
 }
 
-TEST_F(StressModelTest, ThinDepositOnEqualModuliFollowsStoney) {
+TEST(StressModelTest, ThinDepositOnEqualModuliFollowsStoney) {
   Specimen c;
   c.n = 20;
   c.ed = c.es;
-  Run(c);
-  const double t = c.n * c.w;
-  const double stoney = 6 * c.sigmaQ * t / (c.es * c.h * c.h);
-  EXPECT_NEAR(state.Stress.Curvature(c.n), stoney, 0.03 * stoney);
+  const double stoney = 6 * c.sigmaQ * c.n * c.w / (c.es * c.h * c.h);
+  EXPECT_NEAR(Stresses(Prepared(c)).Curvature(c.n), stoney, 0.03 * stoney);
 }
 
-TEST_F(StressModelTest, CoolingCurvatureIsTheBilayerValue) {
+// Cooling shrinks the layer that expands more the most: the other side turns convex.
+TEST(StressModelTest, CoolingCurvatureIsTheBilayerValue) {
   Specimen c;
   c.n = 50;
   c.w = 2e-5;  // a 1 mm deposit on 2 mm of substrate
-  Run(c);
-  // Timoshenko's bimetal curvature, written with the thickness and modulus ratios.
-  const double t = c.n * c.w;
-  const double m = t / c.h;
-  const double r = c.ed / c.es;
-  // Cooling shrinks the layer that expands more the most: the other side turns convex.
+  const StressResults s = Stresses(Prepared(c));
   const double misfit = (c.alphaD - c.alphaS) * (c.tm - c.te);
-  const double timoshenko =
-      6 * (1 + m) * (1 + m) * misfit /
-      ((t + c.h) * (3 * (1 + m) * (1 + m) + (1 + m * r) * (m * m + 1 / (m * r))));
-  EXPECT_NEAR(state.Stress.FinalCurvature - state.Stress.Curvature(c.n), timoshenko,
-              1e-9 * std::fabs(timoshenko));
+  const double timoshenko = Timoshenko(misfit, c.n * c.w, c.h, c.ed / c.es);
+  EXPECT_NEAR(s.FinalCurvature - s.Curvature(c.n), timoshenko, 1e-9 * std::fabs(timoshenko));
 }
 
-TEST_F(StressModelTest, ACoatingThatContractsLessThanItsSubstrateEndsCompressedAndConvex) {
-  Specimen c;  // alphaD 12e-6 below alphaS 16e-6, as NiCrAlY on 316L
-  c.sigmaQ = 0;
-  c.n = 10;
-  Run(c);
-  EXPECT_LT(state.Stress.FinalCurvature, 0) << "the coating side turns convex";
-  for (int i = 1; i <= c.n; ++i) EXPECT_LT(state.Stress.LamellaStressFinal(i), 0) << i;
-  // The substrate carries the balancing tension at the interface.
-  EXPECT_GT(state.Stress.SubstrateStressFrontFinal, 0);
-}
-
-TEST_F(StressModelTest, WorkedCasesOfTheBuildUp) {
+TEST(StressModelTest, WorkedCasesOfTheBuildUp) {
   // No quenching stress on a flat plate: nothing bends, nothing is stressed.
   Specimen flat;
   flat.sigmaQ = 0;
   flat.alphaD = flat.alphaS;
-  Run(flat);
+  StressResults s = Stresses(Prepared(flat));
   for (int k = 1; k <= flat.n; ++k) {
-    EXPECT_EQ(state.Stress.Curvature(k), 0);
-    EXPECT_EQ(state.Stress.Deflection(k), 0) << "a flat plate has no deflection";
-    EXPECT_EQ(state.Stress.LamellaStressFinal(k), 0);
+    EXPECT_EQ(s.Curvature(k), 0);
+    EXPECT_EQ(s.Deflection(k), 0) << "a flat plate has no deflection";
+    EXPECT_EQ(s.LamellaStressFinal(k), 0);
   }
-  EXPECT_EQ(state.Stress.Deflection(0), 1e-9);
+  EXPECT_EQ(s.Deflection(0), 1e-9);
 
   // Equal moduli and a substrate as thick as one lamella: the axis sits at the interface.
   Specimen equal;
   equal.n = 1;
   equal.ed = equal.es;
   equal.h = equal.w;
-  Run(equal);
-  EXPECT_NEAR(state.Stress.NeutralAxisPosition(1), 0, 1e-24);
-  EXPECT_NEAR(state.Stress.LamellaForce(1), equal.sigmaQ * 0.02 * equal.w / 2, 1e-18);
-  EXPECT_NEAR(state.Stress.FlexuralRigidity(1), 2 * equal.es * 0.02 * std::pow(equal.w, 3) / 3,
-              1e-12 * state.Stress.FlexuralRigidity(1));
+  s = Stresses(Prepared(equal));
+  EXPECT_NEAR(s.NeutralAxisPosition(1), 0, 1e-24);
+  EXPECT_NEAR(s.LamellaForce(1), equal.sigmaQ * 0.02 * equal.w / 2, 1e-18);
+  EXPECT_NEAR(s.FlexuralRigidity(1), 2 * equal.es * 0.02 * std::pow(equal.w, 3) / 3,
+              1e-12 * s.FlexuralRigidity(1));
   const double expected = 3 * equal.sigmaQ / (4 * equal.es * equal.w);
-  EXPECT_NEAR(state.Stress.Curvature(1), expected, 1e-12 * expected);
+  EXPECT_NEAR(s.Curvature(1), expected, 1e-12 * expected);
   // Cooling with equal moduli and t = h: a three-quarter misfit over h, P = b misfit E h / 2.
   const double misfit = (equal.alphaD - equal.alphaS) * (equal.tm - equal.te);
-  EXPECT_NEAR(state.Stress.FinalCurvature - state.Stress.Curvature(1), 0.75 * misfit / equal.h,
+  EXPECT_NEAR(s.FinalCurvature - s.Curvature(1), 0.75 * misfit / equal.h,
               1e-9 * std::fabs(0.75 * misfit / equal.h));
 }
 
-TEST_F(StressModelTest, NoMismatchLeavesTheBuildUpStresses) {
+TEST(StressModelTest, NoMismatchLeavesTheBuildUpStresses) {
   Specimen c;
   for (int variant = 0; variant < 2; ++variant) {
     if (variant == 0) c.alphaD = c.alphaS;
     if (variant == 1) c.te = c.tm;
-    Run(c);
-    const StressResults& s = state.Stress;
+    const StressResults s = Stresses(Prepared(c));
     EXPECT_EQ(s.FinalCurvature, s.Curvature(c.n));
     EXPECT_EQ(s.SubstrateStressBackFinal, s.SubstrateStressBack(c.n));
     EXPECT_EQ(s.SubstrateStressFrontFinal, s.SubstrateStressFront(c.n));
@@ -172,7 +179,7 @@ TEST_F(StressModelTest, NoMismatchLeavesTheBuildUpStresses) {
   }
 }
 
-TEST_F(StressModelTest, StartDeflectionIsTheArcRiseMirroredForNegativeCurvatures) {
+TEST(StressModelTest, StartDeflectionIsTheArcRiseMirroredForNegativeCurvatures) {
   EXPECT_NEAR(StartDeflection(0.08, 1), 1 - 0.5 * std::sqrt(4 - 0.0064), 1e-18);
   EXPECT_NEAR(StartDeflection(0.08, 0.1), 8.00003e-5, 1e-10);
   EXPECT_EQ(StartDeflection(0.08, -1), -StartDeflection(0.08, 1));
@@ -192,6 +199,73 @@ TEST_F(StressModelTest, StartDeflectionIsTheArcRiseMirroredForNegativeCurvatures
   EXPECT_EQ(MinOf(-0.0, 0.0), 0.0);
   EXPECT_TRUE(std::signbit(MinOf(-0.0, 0.0))) << "a tie keeps the first argument";
   EXPECT_FALSE(std::signbit(MaxOf(0.0, -0.0)));
+}
+
+TEST(WholeDepositPlate, ABarePlateBendsWithoutStressUnderALinearTemperatureChange) {
+  const struct {
+    double curvature0, back, top;
+  } cases[] = {{0, 650, 720}, {0.3, 900, 610}, {-0.1, 600, 600}, {0.05, 1500, 300.5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.top);
+    Specimen p;
+    p.n = 0;
+    p.curvature0 = c.curvature0;
+    const ModelState state =
+        Prepared(p, kWholeDepositModel, {At(DepositEventKind::Row, c.back, c.top)});
+    // Just after the change, the plate is bent but holds no stress.
+    const double stressScale = p.es * p.alphaS * 1000;
+    ModelState changed = state;
+    StartDepositPlate(changed);
+    ApplyDepositEvent(changed, state.Timeline.Events[0]);
+    EXPECT_NEAR(changed.Stress.Plate.BackStress, 0, 1e-12 * stressScale);
+    EXPECT_NEAR(changed.Stress.Plate.FrontStress, 0, 1e-12 * stressScale);
+    const StressResults s = Stresses(state);
+    ASSERT_EQ(s.History.size(), 2u);
+    const double expected = c.curvature0 - p.alphaS * ((c.top - p.t0) - (c.back - p.t0)) / p.h;
+    EXPECT_NEAR(s.History[0].Curvature, expected, 1e-12 * std::fabs(p.alphaS * 1000 / p.h));
+    EXPECT_DOUBLE_EQ(s.History[0].Deflection, 0.08 * 0.08 * s.History[0].Curvature / 8);
+    // Back at a uniform temperature, the plate is as it started.
+    EXPECT_NEAR(s.FinalCurvature, c.curvature0, 1e-12 * p.alphaS * 1000 / p.h);
+    EXPECT_NEAR(s.SubstrateStressBackFinal, 0, 1e-12 * stressScale);
+    EXPECT_NEAR(s.SubstrateStressFrontFinal, 0, 1e-12 * stressScale);
+    EXPECT_EQ(s.History[1].Event.Kind, DepositEventKind::Cooling);
+  }
+}
+
+TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBimetal) {
+  // Thickness ratio t/h and modulus ratio Ed/Es.
+  const struct {
+    double m, r;
+  } cases[] = {{0.05, 1.0 / 3}, {0.5, 1.0 / 3}, {1, 1}, {0.2, 3}, {2, 0.6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.m);
+    Specimen p;
+    p.n = 1;
+    p.sigmaQ = 0;
+    p.w = c.m * p.h;
+    p.ed = c.r * p.es;
+    p.curvature0 = 0.12;
+    // Heated uniformly before the lamella lands, then cooled to the room.
+    const StressResults s = Stresses(
+        Prepared(p, kWholeDepositModel,
+                 {At(DepositEventKind::Row, 640, 640), At(DepositEventKind::Arrival, 640, 640)}));
+    const double timoshenko = Timoshenko((p.alphaD - p.alphaS) * (640 - p.room), p.w, p.h, c.r);
+    EXPECT_NEAR(s.History[1].Curvature, p.curvature0, 1e-15) << "no quenching stress";
+    EXPECT_NEAR(s.FinalCurvature - s.History[1].Curvature, timoshenko,
+                1e-12 * std::fabs(timoshenko));
+    // The coating expands less than its substrate: it ends compressed, its side convex.
+    EXPECT_LT(s.LamellaStressFinal(1), 0);
+    EXPECT_LT(s.FinalCurvature, p.curvature0);
+  }
+}
+
+TEST(WholeDepositPlate, ATimelineWithMoreLamellaeThanTheModelHoldsIsRefused) {
+  Specimen p;
+  p.n = 1;
+  const ModelState state =
+      Prepared(p, kWholeDepositModel,
+               {At(DepositEventKind::Arrival, 600, 600), At(DepositEventKind::Arrival, 600, 600)});
+  EXPECT_THROW(Stresses(state), std::logic_error);
 }
 
 }  // namespace

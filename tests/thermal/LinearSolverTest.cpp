@@ -9,29 +9,6 @@ namespace {
 
 using Rows = std::vector<std::vector<double>>;
 
-struct Solved {
-  bool solved;
-  BasedMatrix<double> a;  // the inverse once solved
-  BasedArray<double> x;
-};
-
-// Solves a x = rhs, x holding `start` everywhere before.
-Solved Solve(const Rows& rows, const std::vector<double>& right, double start = 0) {
-  const int n = static_cast<int>(right.size());
-  Solved s{false, {}, {}};
-  BasedArray<double> rhs;
-  s.a.Redim(n, n);
-  rhs.Redim(1, n);
-  s.x.Redim(1, n);
-  for (int i = 1; i <= n; ++i) {
-    rhs(i) = right[i - 1];
-    s.x(i) = start;
-    for (int j = 1; j <= n; ++j) s.a(i, j) = rows[i - 1][j - 1];
-  }
-  s.solved = SolveLinearSystem(s.a, rhs, s.x, n);
-  return s;
-}
-
 TEST(LinearSolver, SolvesAndLeavesTheInverseOrRefusesASingularSystem) {
   // The tridiagonal shape the thermal step assembles, at its largest size.
   Rows tridiagonal(8, std::vector<double>(8, 0.0));
@@ -55,20 +32,30 @@ TEST(LinearSolver, SolvesAndLeavesTheInverseOrRefusesASingularSystem) {
       {{{0, 0}, {0, 0}}, {3, 3}, {7, 7}, {}, false},
   };
   for (const auto& c : cases) {
-    const Solved s = Solve(c.a, c.rhs, 7);
-    ASSERT_EQ(s.solved, c.solvable);
+    // The solution starts at 7 everywhere; the matrix is left holding the inverse once solved.
     const int n = static_cast<int>(c.rhs.size());
+    BasedMatrix<double> a;
+    BasedArray<double> rhs, x;
+    a.Redim(n, n);
+    rhs.Redim(1, n);
+    x.Redim(1, n);
+    for (int i = 1; i <= n; ++i) {
+      rhs(i) = c.rhs[i - 1];
+      x(i) = 7;
+      for (int j = 1; j <= n; ++j) a(i, j) = c.a[i - 1][j - 1];
+    }
+    ASSERT_EQ(SolveLinearSystem(a, rhs, x, n), c.solvable);
     for (int i = 1; i <= n; ++i) {
       double sum = 0;
-      for (int j = 1; j <= n; ++j) sum += c.a[i - 1][j - 1] * s.x(j);
+      for (int j = 1; j <= n; ++j) sum += c.a[i - 1][j - 1] * x(j);
       if (c.solvable) {
         EXPECT_NEAR(sum, c.rhs[i - 1], 1e-9) << "residual of row " << i << " of " << n;
       }
       if (!c.solution.empty()) {
-        EXPECT_DOUBLE_EQ(s.x(i), c.solution[i - 1]) << i << " of " << n;
+        EXPECT_DOUBLE_EQ(x(i), c.solution[i - 1]) << i << " of " << n;
       }
       for (int j = 1; j <= n && !c.inverse.empty(); ++j) {
-        EXPECT_NEAR(s.a(i, j), c.inverse[i - 1][j - 1], 1e-15) << i << "," << j;
+        EXPECT_NEAR(a(i, j), c.inverse[i - 1][j - 1], 1e-15) << i << "," << j;
       }
     }
   }

@@ -11,6 +11,9 @@
 namespace quillane {
 namespace {
 
+constexpr double kConvection = 147;             // W/(m²·K)
+constexpr double kEmissivitySigma = 4.5352e-8;  // W/(m²·K⁴)
+
 class ThermalStepTest : public test::ModelFixture {
  protected:
   void SetUp() override {
@@ -37,8 +40,7 @@ class ThermalStepTest : public test::ModelFixture {
 };
 
 TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
-  Setup(1, 1);
-  state.Clock.ElapsedTime = 1;
+  SetUpAt(1, 0);
   for (int i = 1; i <= 4; ++i) state.Stack.NodeTemperature(i) = 500 + 100 * i;
   Environment(973, 3000, 1e-3);
   ThermalStep(state, sink);
@@ -70,8 +72,8 @@ TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
   state.Stack.NodeTemperature(3) = 900;
   Environment(300, 973, 1e-3);
   ThermalStep(state, sink);
-  const double back = 4.5352e-8 * (std::pow(1000, 4) - std::pow(300, 4)) / (1000 - 300);
-  EXPECT_DOUBLE_EQ(state.Heat.BackHeatCoeff, 147 + back);
+  const double back = kEmissivitySigma * (std::pow(1000, 4) - std::pow(300, 4)) / (1000 - 300);
+  EXPECT_DOUBLE_EQ(state.Heat.BackHeatCoeff, kConvection + back);
   EXPECT_NEAR(state.Heat.TopHeatCoeff, -255, 1);
 }
 
@@ -122,8 +124,8 @@ TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   const double start = lumped;
   const double capacity = copper.Rho * copper.Cp * 5e-4;
   const auto rate = [&](double t) {
-    const double radiation = t > gas ? 4.5352e-8 * (std::pow(t, 4) - std::pow(300.0, 4)) : 0;
-    return -2 * (147 * (t - gas) + radiation) / capacity;
+    const double radiation = t > gas ? kEmissivitySigma * (std::pow(t, 4) - std::pow(300.0, 4)) : 0;
+    return -2 * (kConvection * (t - gas) + radiation) / capacity;
   };
   for (int step = 0; step < 150; ++step) {
     ThermalStep(state, sink);
@@ -139,6 +141,54 @@ TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   EXPECT_LT(plate, start - 50) << "the plate must have cooled noticeably";
   EXPECT_NEAR(plate, lumped, 0.01 * (start - lumped));
   EXPECT_NEAR(state.Stack.NodeTemperature(1), state.Stack.NodeTemperature(2), 0.1);
+}
+
+// The whole-deposit model's heat exchange: convection to the gases and radiation to the room at
+// both faces, and the torch's flux into the top surface. Held long enough, the plate reaches the
+// steady state where the flux in equals what the two faces lose.
+// What a face at temperature t loses per unit area.
+double Loss(double t, double gas, double room) {
+  return kConvection * (t - gas) + kEmissivitySigma * (std::pow(t, 4) - std::pow(room, 4));
+}
+
+using RoomExchangeTest = test::ModelFixture;
+
+TEST_F(RoomExchangeTest, HeldLongTheFacesLoseWhatTheTorchBringsIn) {
+  const struct {
+    double flux, gas, room;
+  } cases[] = {{0, 973, 293.15}, {0, 500, 900}, {20000, 973, 293.15}, {150000, 600, 300}};
+  const ModelState base = state;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flux);
+    state = base;
+    state.Input.StressModel = kWholeDepositModel;
+    state.Input.HeatFlux = c.flux;
+    state.Input.GasTemperature = c.gas;
+    state.Input.RoomTemperature = c.room;
+    // The torch stays on for the whole pass, long enough for the steady state.
+    state.Input.HeatingWindow = 1e5;
+    state.Input.PassPeriod = 1e5;
+    ResolveMaterials();
+    RunThermalHistory(state, sink);
+    const BasedArray<double>& t = state.Stack.NodeTemperature;
+    const double back = t(1);
+    const double top = t(state.Stack.NodeCount);
+    const double lost = Loss(back, c.gas, c.room) + Loss(top, c.gas, c.room);
+    if (c.flux == 0) {
+      // Where a face loses nothing (Newton's method; the loss grows with t).
+      double neutral = c.gas;
+      for (int i = 0; i < 50; ++i) {
+        neutral -= Loss(neutral, c.gas, c.room) /
+                   (kConvection + 4 * kEmissivitySigma * neutral * neutral * neutral);
+      }
+      EXPECT_NEAR(back, neutral, 1e-9 * neutral);
+      EXPECT_NEAR(top, neutral, 1e-9 * neutral);
+      EXPECT_NEAR(lost, 0, 1e-9 * kConvection * neutral);
+    } else {
+      EXPECT_NEAR(lost, c.flux, 1e-9 * c.flux);
+      EXPECT_GT(top, back) << "the heat flows from the sprayed face to the back";
+    }
+  }
 }
 
 }  // namespace
