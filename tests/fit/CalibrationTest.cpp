@@ -248,12 +248,9 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
       {"", "the record is empty"},
   };
   for (const auto& c : cases) {
-    try {
-      ReadRecordText(c.text, "r.csv");
-      ADD_FAILURE() << "accepted: " << c.text;
-    } catch (const RecordError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-    }
+    EXPECT_THAT([&] { ReadRecordText(c.text, "r.csv"); },
+                ThrowsMessage<RecordError>(HasSubstr(c.message)))
+        << c.text;
   }
   const CalibrationRecord record =
       ReadRecordText("# sensor 3\n\nTime; Curvature; Temperature\n0,5;0,1;300\n1;2e-1;\n", "r.csv");
@@ -270,13 +267,9 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   }
   // A folder is told as one.
   const test::TempDir dir;
-  try {
-    ReadRecordFile(dir.Path());
-    ADD_FAILURE() << "a folder was read";
-  } catch (const RecordError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "Cannot read the record " + dir.Path().string() + ": it is a folder, not a file.");
-  }
+  EXPECT_THAT([&] { ReadRecordFile(dir.Path()); },
+              ThrowsMessage<RecordError>(StrEq("Cannot read the record " + dir.Path().string() +
+                                               ": it is a folder, not a file.")));
 }
 
 TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {
