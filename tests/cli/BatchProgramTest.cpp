@@ -16,7 +16,6 @@
 #include "format/NumberFormat.h"
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
-#include "model/InputTable.h"
 #include "run/RunSimulation.h"
 
 namespace quillane::cli {
@@ -185,10 +184,6 @@ TEST_F(BatchProgramTest, HelpListsEveryFlagWithItsUnitAndDefault) {
                            "K (default 293.15;", "one-pass or whole-deposit (default one-pass;",
                            "StressModel: one-pass or whole-deposit."}) {
     EXPECT_THAT(help, HasSubstr(text));
-  }
-  for (const auto& input : InputTable()) {
-    EXPECT_THAT(help, HasSubstr(std::string(input.Flag) + " ")) << input.Flag;
-    EXPECT_THAT(help, HasSubstr(std::string("case key ") + input.Key + ")"));
   }
 }
 

@@ -39,7 +39,6 @@ TEST_F(IoFaultTest, PathsNobodyCanWriteAreReportedBeforeTheRun) {
       {"--thermal", Path("plain") + "/Thermique.txt", "Not a directory"},
       {"--summary", Path("plain") + "/s.json", "Not a directory"},
       {"--thermal", Path("missing") + "/t.txt", "Cannot create the result file"},
-      {"--stress", "/proc/quillane-stress.txt", "Cannot create the result file"},
       {"--summary", "/proc/quillane-summary.json", "Cannot create the summary file"},
       {"--plots", Path("plain") + "/plots", "Cannot create the plot directory"},
       {"--thermal", dir.Path().string(), "it is a directory"},

@@ -432,45 +432,42 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   const struct {
     std::string text;
     std::vector<std::string> extra;
-    const char* message;
+    ::testing::Matcher<std::string> message;
   } cases[] = {
       {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
                     {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
        {},
-       "more than 100000; give --force"},
+       HasSubstr("more than 100000; give --force")},
       // 1e15 points: named exactly, and refused even when forced.
       {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
                     {"input": "coating.SigmaQ", "from": 1e7, "to": 2e8, "steps": 99999},
                     {"input": "PassThickness", "from": 1e-6, "to": 2e-5, "steps": 99999}]})",
        {"--force"},
-       "the study has 1000000000000000 points, more than the 10000000 a study can hold, even "
-       "with --force."},
+       HasSubstr("the study has 1000000000000000 points, more than the 10000000 a study can hold, "
+                 "even with --force.")},
       {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {},
-       "s.json: base: PassThickness"},
+       HasSubstr("s.json: base: PassThickness")},
       // A draw out of range names the file and tells how to keep the draws within it.
       {R"({"design": {"latin-hypercube": {"samples": 200}},
           "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
        {},
-       "s.json: vary[0] (\"coating.Poisson\"): sample "},
-      {R"({"design": {"latin-hypercube": {"samples": 200}},
-          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
-       {},
-       "Give \"truncate\": true beside \"normal\" to draw within the input's range."},
+       AllOf(HasSubstr("s.json: vary[0] (\"coating.Poisson\"): sample "),
+             HasSubstr("Give \"truncate\": true beside \"normal\" to draw within the input's "
+                       "range."))},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
        {"--plot-result", "Colour"},
-       "is not a result column"},
+       HasSubstr("is not a result column")},
   };
-  // Options of a study or a fit without one are a misuse, not silently ignored.
-  for (const char* flag : {"--resume", "--fit-robust", "--keep-files"}) {
-    EXPECT_EQ(Batch({flag}), 2) << flag;
-    EXPECT_THAT(err.str(), HasSubstr(std::string(flag) + " goes with"));
-  }
-  // Options that cannot be honoured are told by name, not as a range of 309 digits.
+  // Options of a study or a fit without one are a misuse, not silently ignored; options that
+  // cannot be honoured are told by name, not as a range of 309 digits.
   const struct {
     std::vector<std::string> args;
     std::string message;
   } misuses[] = {
+      {{"--resume"}, "--resume goes with"},
+      {{"--fit-robust"}, "--fit-robust goes with"},
+      {{"--keep-files"}, "--keep-files goes with"},
       {{"--study", "s.json", "--out", "o", "--jobs", "0"}, "--jobs: \"0\" is not a whole number"},
       {{"--study", "s.json", "--fit", "r.csv", "--out", "o"},
        "--fit and --study cannot be given together."},
@@ -484,7 +481,7 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   }
   for (const auto& c : cases) {
     EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
-    EXPECT_THAT(err.str(), HasSubstr(c.message));
+    EXPECT_THAT(err.str(), c.message);
     EXPECT_FALSE(std::filesystem::exists(dir / "refused" / "results.csv"));
   }
 }
