@@ -3,6 +3,7 @@
 
 #include "cli/BatchProgram.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,13 +16,13 @@
 #include "format/NumberFormat.h"
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
-#include "model/InputTable.h"
 #include "run/RunSimulation.h"
 
 namespace quillane::cli {
 namespace {
 
 using nlohmann::json;
+using ::testing::HasSubstr;
 
 // Every number as the reference summary has it, to 1e-12.
 void ExpectClose(const json& actual, const json& expected, const std::string& path) {
@@ -164,14 +165,13 @@ TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
   // The one-pass model keeps no history: refused before any file is changed.
   const std::string thermal = test::ReadFile(dir / "thermique.txt");
   EXPECT_EQ(Run({reference.string(), "--history", Path("other.csv")}), 1);
-  EXPECT_NE(err.str().find("whole-deposit model only"), std::string::npos) << err.str();
+  EXPECT_THAT(err.str(), HasSubstr("whole-deposit model only"));
   EXPECT_FALSE(std::filesystem::exists(dir / "other.csv"));
   EXPECT_EQ(test::ReadFile(dir / "thermique.txt"), thermal);
   EXPECT_EQ(Run({reference.string(), "--stress-model", "whole"}), 1);
-  EXPECT_NE(err.str().find("StressModel (--stress-model) is \"whole\"; it must be one-pass or "
-                           "whole-deposit."),
-            std::string::npos)
-      << err.str();
+  EXPECT_THAT(err.str(),
+              HasSubstr("StressModel (--stress-model) is \"whole\"; it must be one-pass or "
+                        "whole-deposit."));
 }
 
 // The options' names and an unknown option's status 2 are checked against the man page
@@ -183,11 +183,7 @@ TEST_F(BatchProgramTest, HelpListsEveryFlagWithItsUnitAndDefault) {
                            "1/m (default 0;", "HeatFlux: 0 to 10000000000 W/m²",
                            "K (default 293.15;", "one-pass or whole-deposit (default one-pass;",
                            "StressModel: one-pass or whole-deposit."}) {
-    EXPECT_NE(help.find(text), std::string::npos) << text;
-  }
-  for (const auto& input : InputTable()) {
-    EXPECT_NE(help.find(std::string(input.Flag) + " "), std::string::npos) << input.Flag;
-    EXPECT_NE(help.find(std::string("case key ") + input.Key + ")"), std::string::npos);
+    EXPECT_THAT(help, HasSubstr(text));
   }
 }
 

@@ -1,6 +1,7 @@
 // The user's materials from the batch program: a CSV is imported whole or not at all, the
 // merged catalogue is exported and runs use the user's rows.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -15,6 +16,8 @@
 
 namespace quillane::cli {
 namespace {
+
+using ::testing::HasSubstr;
 
 constexpr const char* kHeader =
     "Matériaux;Lambda;Rho;Cp;Tfusion;Lfusion;ModuleYoung;Poisson;"
@@ -63,7 +66,7 @@ TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
   for (const auto& [rows, fault] : cases) {
     test::WriteFile(dir / "m.csv", kHeader + rows);
     EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1) << rows;
-    EXPECT_NE(err.str().find(fault), std::string::npos) << err.str();
+    EXPECT_THAT(err.str(), HasSubstr(fault));
     EXPECT_FALSE(std::filesystem::exists(userFile)) << rows;
   }
 }
@@ -74,16 +77,15 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
                                      "mesure 2026\n"
                                      "\"Mon; acier\";15;7900;500;1700;270000;190e9;0,3;16e-6;0;\n");
   ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
-  EXPECT_NE(out.str().find("2 materials imported into " + userFile.string()), std::string::npos);
+  EXPECT_THAT(out.str(), HasSubstr("2 materials imported into " + userFile.string()));
 
   ASSERT_EQ(Run({"--export-materials", (dir / "all.csv").string()}), 0) << err.str();
   const std::string exported = test::ReadFile(dir / "all.csv");
-  EXPECT_NE(exported.find("NiCrAlY,10.5,7800,480,1650,290000,1e+11,0.3,1.3e-05,1.5e+08,utilisateur,"
-                          "mesure 2026\n"),
-            std::string::npos)
-      << exported;
-  EXPECT_NE(exported.find("Mon; acier,15,"), std::string::npos);
-  EXPECT_NE(exported.find("Acier 316L,16.3,"), std::string::npos);
+  EXPECT_THAT(exported,
+              HasSubstr("NiCrAlY,10.5,7800,480,1650,290000,1e+11,0.3,1.3e-05,1.5e+08,utilisateur,"
+                        "mesure 2026\n"));
+  EXPECT_THAT(exported, HasSubstr("Mon; acier,15,"));
+  EXPECT_THAT(exported, HasSubstr("Acier 316L,16.3,"));
 
   // The export reads back as an import of the same figures, bit for bit (every row is then the
   // user's).
@@ -97,8 +99,8 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
 
   // A run picks the user's NiCrAlY; --catalogue alone uses the file given.
   ASSERT_EQ(Run({"--list-materials"}), 0);
-  EXPECT_NE(out.str().find("* NiCrAlY  (λ 10.5 W/m·K"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("\n* Acier 316L  (λ 16.3 W/m·K"), std::string::npos) << out.str();
+  EXPECT_THAT(out.str(), HasSubstr("* NiCrAlY  (λ 10.5 W/m·K"));
+  EXPECT_THAT(out.str(), HasSubstr("\n* Acier 316L  (λ 16.3 W/m·K"));
   ASSERT_EQ(Run({"--list-materials", "--catalogue", shipped.string()}), 0);
   EXPECT_EQ(out.str().find("* NiCrAlY"), std::string::npos);
 }
@@ -111,10 +113,8 @@ TEST_F(MaterialsImportTest, AnImportIntoALockedCatalogueIsToldAsAWriteFault) {
   ASSERT_EQ(sqlite3_open(userFile.c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1);
-  EXPECT_NE(err.str().find("Cannot write materials catalogue " + userFile.string() +
-                           ": database is locked"),
-            std::string::npos)
-      << err.str();
+  EXPECT_THAT(err.str(), HasSubstr("Cannot write materials catalogue " + userFile.string() +
+                                   ": database is locked"));
   sqlite3_close(other);
 }
 
@@ -128,7 +128,7 @@ TEST_F(MaterialsImportTest, ListedNamesShowTheirControlCharactersEscaped) {
   test::WriteFile(dir / "c.sql", sql);
   test::BuildDatabase(dir / "c.sql", dir / "c.db");
   ASSERT_EQ(Run({"--list-materials", "--catalogue", (dir / "c.db").string()}), 0) << err.str();
-  EXPECT_NE(out.str().find("\n  Red\\x1B[31m\\x0Ax  (λ 1 W/m·K"), std::string::npos) << out.str();
+  EXPECT_THAT(out.str(), HasSubstr("\n  Red\\x1B[31m\\x0Ax  (λ 1 W/m·K"));
   EXPECT_EQ(out.str().find('\x1B'), std::string::npos);
 }
 
@@ -159,8 +159,7 @@ TEST_F(MaterialsImportTest, AKilledImportIsRolledBackAndAnUnreadableCatalogueSto
   ASSERT_TRUE(std::filesystem::exists(userFile.string() + "-journal"));
 
   ASSERT_EQ(Run({"--list-materials"}), 0) << err.str();
-  EXPECT_NE(out.str().find("* NiCrAlY  (λ 10.5 W/m·K, E 100 GPa, Tf 1650 K, σq 400 MPa)"),
-            std::string::npos)
+  EXPECT_THAT(out.str(), HasSubstr("* NiCrAlY  (λ 10.5 W/m·K, E 100 GPa, Tf 1650 K, σq 400 MPa)"))
       << out.str() << err.str();
   EXPECT_EQ(err.str(), "");
   EXPECT_FALSE(std::filesystem::exists(userFile.string() + "-journal"));
@@ -170,10 +169,9 @@ TEST_F(MaterialsImportTest, AKilledImportIsRolledBackAndAnUnreadableCatalogueSto
     std::vector<std::string> args = {command};
     if (args[0] == "--export-materials") args.push_back((dir / "all.csv").string());
     EXPECT_EQ(Run(args), 1) << command;
-    EXPECT_NE(err.str().find(userFile.string()), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("Give --shipped-materials to run with the shipped materials alone"),
-              std::string::npos)
-        << err.str();
+    EXPECT_THAT(err.str(), HasSubstr(userFile.string()));
+    EXPECT_THAT(err.str(),
+                HasSubstr("Give --shipped-materials to run with the shipped materials alone"));
     EXPECT_EQ(out.str(), "");
     args.push_back("--shipped-materials");
     EXPECT_EQ(Run(args), 0) << err.str();

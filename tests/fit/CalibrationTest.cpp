@@ -156,8 +156,14 @@ TEST_F(CalibrationTest, NoisyRecordsGiveTheirFiguresWithinTwoStandardErrors) {
 TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
   // The record wants 1.5e8; bounds on either side keep the figure at the nearer one.
   const CalibrationRecord record = RecordOf(With({{"coating.SigmaQ", 1.5e8}}), 0.05, 3);
-  const double bounds[][3] = {{5e7, 1.2e8, 1.2e8}, {1.6e8, NAN, 1.6e8}};
-  for (const auto& [low, high, held] : bounds) {
+  const struct {
+    double low, high, held;
+    const char* told;
+  } bounds[] = {
+      {5e7, 1.2e8, 1.2e8, "coating.SigmaQ is at its upper bound 1.2e+08: the record wants more."},
+      {1.6e8, NAN, 1.6e8, "coating.SigmaQ is at its lower bound 1.6e+08: the record wants less."},
+  };
+  for (const auto& [low, high, held, told] : bounds) {
     FitSettings settings;
     settings.Parameters = {RequireFitParameter("coating.SigmaQ", low, high)};
     const FitResult result = FitRecord(state, record, settings);
@@ -165,13 +171,7 @@ TEST_F(CalibrationTest, NarrowerBoundsHoldTheFit) {
     // Held by its bound: told so, with no standard error as if it were free.
     ASSERT_EQ(result.Notes.size(), 1u);
     EXPECT_EQ(result.Notes[0].Kind, NoteKind::AtBound);
-    EXPECT_EQ(English(result.Notes[0]), "coating.SigmaQ is at its " +
-                                            std::string(held < 1.5e8 ? "upper" : "lower") +
-                                            " bound " +
-                                            (held < 1.5e8 ? "1.2e+08: the record wants more"
-                                                          : "1.6e+08: the "
-                                                            "record wants less") +
-                                            ". No standard error is given for it.");
+    EXPECT_EQ(English(result.Notes[0]), std::string(told) + " No standard error is given for it.");
     EXPECT_TRUE(std::isnan(result.StandardError[0]));
     EXPECT_TRUE(
         nlohmann::json::parse(FitJson(result))["parameters"]["coating.SigmaQ"]["stderr"].is_null());
@@ -248,12 +248,9 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
       {"", "the record is empty"},
   };
   for (const auto& c : cases) {
-    try {
-      ReadRecordText(c.text, "r.csv");
-      ADD_FAILURE() << "accepted: " << c.text;
-    } catch (const RecordError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-    }
+    EXPECT_THAT([&] { ReadRecordText(c.text, "r.csv"); },
+                ThrowsMessage<RecordError>(HasSubstr(c.message)))
+        << c.text;
   }
   const CalibrationRecord record =
       ReadRecordText("# sensor 3\n\nTime; Curvature; Temperature\n0,5;0,1;300\n1;2e-1;\n", "r.csv");
@@ -270,13 +267,9 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   }
   // A folder is told as one.
   const test::TempDir dir;
-  try {
-    ReadRecordFile(dir.Path());
-    ADD_FAILURE() << "a folder was read";
-  } catch (const RecordError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "Cannot read the record " + dir.Path().string() + ": it is a folder, not a file.");
-  }
+  EXPECT_THAT([&] { ReadRecordFile(dir.Path()); },
+              ThrowsMessage<RecordError>(StrEq("Cannot read the record " + dir.Path().string() +
+                                               ": it is a folder, not a file.")));
 }
 
 TEST(FitNoteTest, EveryNoteIsToldInEnglishFromItsData) {

@@ -2,6 +2,8 @@
 // The fit tests' set-up: the reference case over the small catalogue, the settings of a fit of
 // some figures, and records the model itself makes, with seeded noise where asked.
 
+#include <gmock/gmock.h>
+
 #include <map>
 #include <random>
 #include <string>
@@ -13,6 +15,10 @@
 #include "run/QuantityTable.h"
 
 namespace quillane::fit {
+
+using ::testing::HasSubstr;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 class FitFixture : public test::ModelFixture {
  protected:

@@ -92,7 +92,7 @@ TEST_F(WholeRecordFitTest, ANoisyTwentyPassRecordIsFittedWholeByTheBatchProgram)
   EXPECT_NEAR(fit["noise"]["curvature"].get<double>() / 2e-3, 1, 0.1);
   EXPECT_NEAR(fit["noise"]["temperature"].get<double>() / 2, 1, 0.1);
   EXPECT_TRUE(fit["notes"].empty()) << fit["notes"];
-  EXPECT_NE(test::ReadFile(dir / "fit" / "overlay.svg").find("<svg"), std::string::npos);
+  EXPECT_THAT(test::ReadFile(dir / "fit" / "overlay.svg"), HasSubstr("<svg"));
   // The fitted case names its catalogue copy: run as it is, without --catalogue, it ends where
   // the model at the fitted figures does.
   ASSERT_EQ(cli::RunBatch({(dir / "fit" / "fitted_case.json").string(), "--summary",

@@ -119,7 +119,7 @@ TEST_F(BadInputMatrixTest, EveryInputOnAndBeyondItsRange) {
     const std::vector<InputFault> faults = FindInputFaults(state, &catalogue);
     ASSERT_EQ(faults.size(), row.faults.size()) << (faults.empty() ? "" : faults[0].English);
     for (std::size_t i = 0; i < faults.size(); ++i) {
-      EXPECT_NE(faults[i].English.find(row.faults[i]), std::string::npos) << faults[i].English;
+      EXPECT_THAT(faults[i].English, HasSubstr(row.faults[i]));
     }
     if (!faults.empty()) {
       EXPECT_THROW(ValidateRunInputs(state, &catalogue), InputError);

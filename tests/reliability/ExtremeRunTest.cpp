@@ -79,7 +79,7 @@ TEST_F(ExtremeRunTest, EveryExtremeRunEndsWithFiniteResults) {
   }
   // A 1 µm plate under a 1 µm deposit curls up: the model still ends, and says so.
   RunWell({"--substrate-thickness", "0.001"});
-  EXPECT_NE(run.err.find("warning: the curvature reaches"), std::string::npos) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("warning: the curvature reaches"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "TestSupport.h"
+#include "ReliabilitySupport.h"
 #include "cli/BatchProgram.h"
 #include "materials/MaterialsCatalogue.h"
 
@@ -19,7 +19,7 @@ std::string OpenDamaged(const std::filesystem::path& file) {
     catalogue.Open(file);
   } catch (const CatalogueError& error) {
     const std::string message = error.what();
-    EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+    EXPECT_THAT(message, HasSubstr(file.string()));
     EXPECT_FALSE(catalogue.IsOpen());
     return message;
   }
@@ -43,13 +43,13 @@ TEST(CatalogueRegressionTest, EveryStoredReproducerOpensOrIsRefusedCleanly) {
   // message there, before the file and the reason.
   const auto file = DataDir() / "reliability" / "catalogue_name_with_nul.db";
   const std::string message = OpenDamaged(file);
-  EXPECT_NE(message.find("\\x00"), std::string::npos) << message;
-  EXPECT_NE(message.find("is missing (NULL)"), std::string::npos) << message;
+  EXPECT_THAT(message, HasSubstr("\\x00"));
+  EXPECT_THAT(message, HasSubstr("is missing (NULL)"));
   for (const char c : message) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << message;
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(cli::RunBatch({"--catalogue", file.string(), "--list-materials"}, out, err), 1);
-  EXPECT_NE(err.str().find(file.string()), std::string::npos) << err.str();
+  EXPECT_THAT(err.str(), HasSubstr(file.string()));
 }
 
 }  // namespace

@@ -17,10 +17,13 @@ namespace {
 using graphics::DisplayItem;
 using graphics::ItemKind;
 
+Study StudyOf(const char* text) {
+  return ReadStudyText(text, "s.json", DefaultInputs(), {});
+}
+
 Study TwoQuantities() {
-  return ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]},
-      {"input": "PassCount", "values": [1, 2]}]})",
-                       "s.json", DefaultInputs(), {});
+  return StudyOf(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]},
+      {"input": "PassCount", "values": [1, 2]}]})");
 }
 
 // Rows whose curvature is the sum of both values, so that every cell differs (a quantity a
@@ -71,9 +74,8 @@ TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
   const float width = *widths.begin();
   EXPECT_NEAR(*std::next(lefts.begin()) - *lefts.begin(), width, 0.01);
   // A quantity of one value still gets cells of some height.
-  Study flat = ReadStudyText(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]},
-      {"input": "PassCount", "values": [3]}]})",
-                             "s.json", DefaultInputs(), {});
+  const Study flat = StudyOf(R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]},
+      {"input": "PassCount", "values": [3]}]})");
   for (const DisplayItem& cell :
        Items(MakeStudyPlots(flat, RowsOf(flat), "FinalCurvature")[0], ItemKind::Box, true)) {
     EXPECT_GT(std::fabs(cell.Y2 - cell.Y1), 1);
@@ -109,10 +111,9 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
 // Eight points at 0 and one at 1: five bins, the first holding eight, the last one, the three
 // between none and so not drawn.
 TEST(StudyPlotsTest, AHistogramCountsEachPointOnceInItsBin) {
-  const Study study = ReadStudyText(
-      R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}],
-          "design": {"latin-hypercube": {"samples": 9}}})",
-      "s.json", DefaultInputs(), {});
+  const Study study =
+      StudyOf(R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}],
+          "design": {"latin-hypercube": {"samples": 9}}})");
   StudyRows rows;
   for (int i = 0; i < 9; ++i) {
     PointResult row{{1e6}, {}, kStatusOk};
