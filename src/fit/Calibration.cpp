@@ -726,7 +726,7 @@ void Curves(const FitModel& model, const CalibrationRecord& record, FitResult& r
   const double end = run.State.Clock.ElapsedTime;
   result.CurveTime.push_back(std::min(0.0, record.Time.front()));
   result.CurveCurvature.push_back(s.Curvature(0));
-  if (WholeDeposit(run.State.Input)) {
+  if (run.State.Model == StressModelKind::WholeDeposit) {
     // Every point up to the end of the last pass; the cooling to room temperature follows.
     for (const HistoryPoint& point : s.History) {
       if (point.Event.Kind == DepositEventKind::Cooling) continue;

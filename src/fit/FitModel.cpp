@@ -49,7 +49,7 @@ double HistoryCurvatureAt(const StressResults& s, double t) {
 double CurvatureAt(const ModelState& state, double t) {
   const StressResults& s = state.Stress;
   if (t > state.Clock.ElapsedTime) return s.FinalCurvature;
-  if (WholeDeposit(state.Input)) return HistoryCurvatureAt(s, t);
+  if (state.Model == StressModelKind::WholeDeposit) return HistoryCurvatureAt(s, t);
   int k = 0;
   while (k < state.Clock.LamellaCount && s.LamellaTime(k + 1) <= t) ++k;
   return s.Curvature(k);

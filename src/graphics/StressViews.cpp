@@ -343,10 +343,9 @@ void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
     i = j + 1;
   }
   surface.DrawWidth(3);
-  // The history holds one point per event of the timeline, so a pass ends at its count.
-  for (const std::size_t events : state.Timeline.PassEnds) {
-    if (events == 0 || events > history.size()) continue;
-    const HistoryPoint& end = history[events - 1];
+  for (const std::size_t points : state.Stress.PassEndPoints) {
+    if (points == 0 || points > history.size()) continue;
+    const HistoryPoint& end = history[points - 1];
     surface.Circle(F(end.Event.Time), F(end.Deflection), 1.0f, green);
   }
   surface.DrawWidth(1);
@@ -356,7 +355,7 @@ void DrawDeflectionOverTime(ModelState& state, DrawingSurface& surface) {
 }  // namespace
 
 void DrawDeflectionHistory(ModelState& state, DrawingSurface& surface) {
-  if (state.Input.StressModel == kWholeDepositModel && !state.Stress.History.empty()) {
+  if (state.Model == StressModelKind::WholeDeposit && !state.Stress.History.empty()) {
     DrawDeflectionOverTime(state, surface);
     return;
   }

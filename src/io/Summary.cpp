@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "format/NumberFormat.h"
 
@@ -31,7 +32,7 @@ std::string Passes(int count) {
 void PrintLamellae(const ModelState& state, std::ostream& out) {
   const int n = state.Clock.LamellaCount;
   const int passes = state.Input.PassCount;
-  if (!WholeDeposit(state.Input)) {
+  if (state.Model != StressModelKind::WholeDeposit) {
     out << "  Lamellae per pass                 " << n << " (" << Passes(passes) << ")\n";
     return;
   }
@@ -44,6 +45,17 @@ void PrintLamellae(const ModelState& state, std::ostream& out) {
 
 }  // namespace
 
+std::vector<double> FinalTemperatures(const ModelState& state) {
+  if (state.Model == StressModelKind::WholeDeposit) {
+    const DepositField& f = state.Field;
+    if (f.Cells.empty()) return {};
+    return {f.BackFace, f.SubstrateTop, f.Surface};
+  }
+  std::vector<double> nodes;
+  for (int i = 1; i <= state.Stack.NodeCount; ++i) nodes.push_back(state.Stack.NodeTemperature(i));
+  return nodes;
+}
+
 std::string SummaryJson(const ModelState& state) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
@@ -51,9 +63,7 @@ std::string SummaryJson(const ModelState& state) {
   root["LamellaCount"] = n;
   root["ThermalRowCount"] = state.Statistics.ThermalRowCount;
   root["ElapsedTime"] = state.Clock.ElapsedTime;
-  Json nodes = Json::array();
-  for (int i = 1; i <= state.Stack.NodeCount; ++i) nodes.push_back(state.Stack.NodeTemperature(i));
-  root["NodeTemperature"] = nodes;
+  root["NodeTemperature"] = FinalTemperatures(state);
   root["PassEndSurfaceTemperature"] = state.Clock.PassEndSurfaceTemperature;
   root["LamellaForce"] = PerLamella(s.LamellaForce, n);
   root["NeutralAxisPosition"] = PerLamella(s.NeutralAxisPosition, n);
@@ -80,7 +90,10 @@ std::string SummaryJson(const ModelState& state) {
   root["RoomTemperature"] = state.Input.RoomTemperature;
   // The deposit the stress model holds: one pass of lamellae, or the whole coating.
   root["CoatingThickness"] = n * s.LamellaThicknessCopy;
-  if (WholeDeposit(state.Input)) root["PassEndCurvature"] = s.PassEndCurvature;
+  if (state.Model == StressModelKind::WholeDeposit) {
+    root["PassEndCurvature"] = s.PassEndCurvature;
+    root["PeakSurfaceTemperature"] = state.Statistics.PeakSurfaceTemperature;
+  }
   return root.dump(1) + "\n";
 }
 
@@ -94,8 +107,8 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
     if (i == 1 || value < lowest) lowest = value;
     if (i == 1 || value > highest) highest = value;
   }
-  const double top = state.Stack.NodeCount > 0 ? state.Stack.NodeTemperature(state.Stack.NodeCount)
-                                               : state.Input.SubstrateTemperature;
+  const std::vector<double> temperatures = FinalTemperatures(state);
+  const double top = temperatures.empty() ? state.Input.SubstrateTemperature : temperatures.back();
   out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
       << state.Input.CoatingMaterialName << "\n";
   PrintLamellae(state, out);

@@ -12,6 +12,10 @@ namespace quillane {
 
 std::string SummaryJson(const ModelState& state);
 
+// The temperatures a run ends with, K: the nodes of the layer stack (node 1 the back face), or
+// the back face, the substrate's top face and the surface of the whole-deposit field.
+std::vector<double> FinalTemperatures(const ModelState& state);
+
 void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out);
 
 // A value no physical specimen can have (the model does not stop for it), as data: the batch

@@ -7,13 +7,13 @@ namespace quillane {
 
 int LamellaePerPass(const InputParameters& in) {
   const double ratio = in.PassThickness / in.LamellaThickness;
-  if (!WholeDeposit(in)) return static_cast<int>(std::floor(ratio)) + 1;
+  if (ModelOf(in) != StressModelKind::WholeDeposit) return static_cast<int>(std::floor(ratio)) + 1;
   // std::round takes halves away from zero.
   return std::max(1, static_cast<int>(std::round(ratio)));
 }
 
 double LaidLamellaThickness(const InputParameters& in) {
-  if (!WholeDeposit(in)) return in.LamellaThickness;
+  if (ModelOf(in) != StressModelKind::WholeDeposit) return in.LamellaThickness;
   return in.PassThickness / LamellaePerPass(in);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/BasedArray.h"
+#include "model/DepositField.h"
 #include "model/MaterialRecord.h"
 
 namespace quillane {
@@ -38,16 +39,25 @@ struct InputParameters {
   double InitialCurvature = 0;         // 1/m, "1/Rcourbure"
   double RoomTemperature = 0;          // K, surroundings of the radiating faces; end of cooling
   std::string StressModel;             // kOnePassModel or kWholeDepositModel
-  int WitnessParticle = 0;             // read by no computation
-  int WitnessCoat = 0;                 // read by no computation
+  // Whole-deposit model only.
+  double CoolingTime = 0;          // s, the plate cooling in room air after the last pass
+  double BackFaceCoefficient = 0;  // W/(m²·K), a holder at the back face; 0 for none
+  double BackFaceTemperature = 0;  // K, the holder's; 0 for the plate's starting temperature
+  int ThermalRefinement = 1;       // multiplies the field's cells and steps
+  int WitnessParticle = 0;         // read by no computation
+  int WitnessCoat = 0;             // read by no computation
   std::string SubstrateMaterialName;
   std::string CoatingMaterialName;
 
   bool operator==(const InputParameters&) const = default;
 };
 
-inline bool WholeDeposit(const InputParameters& in) {
-  return in.StressModel == kWholeDepositModel;
+enum class StressModelKind { OnePass, WholeDeposit };
+
+// The model a case chooses; a run reads it once, into ModelState::Model.
+inline StressModelKind ModelOf(const InputParameters& in) {
+  return in.StressModel == kWholeDepositModel ? StressModelKind::WholeDeposit
+                                              : StressModelKind::OnePass;
 }
 
 // Heat-transfer coefficients of the two faces, W/(m²·K).
@@ -59,8 +69,8 @@ struct HeatTransfer {
 
 // Schedule and clock, written by the run driver.
 struct Schedule {
-  int LamellaCount = 0;      // lamellae per pass; once the passes are done, the lamellae the stress
-                             // model holds (every lamella of every pass in the whole-deposit model)
+  int LamellaCount = 0;  // the lamellae the stress model holds: those of one pass in the one-pass
+                         // model, every lamella of every pass in the whole-deposit model
   double LamellaPeriod = 0;  // s allotted to one lamella
   int PassNumber = 0;        // current pass, from 1
   int LamellaIndex = 0;    // lamella within the pass (0 between passes); the stress model's counter
@@ -80,7 +90,6 @@ struct LayerStack {
   double StepsSinceSetup = 0;
   double BackGasTemperature = 0;       // K, environment of the back face for the next step
   double TopGasTemperature = 0;        // K, environment of the top surface for the next step
-  double TopHeatFlux = 0;              // W/m², torch flux on the top surface (whole-deposit model)
   double SolidificationTime = 0;       // s; never given a value by the thermal step
   double MeltingPoint = 0;             // K, "Tfusion" of the last substrate or coating row read
   BasedMatrix<double> LayerTable;      // [1..LayerCount][1..3]: thickness, unused, top node
@@ -105,10 +114,21 @@ struct LayerStack {
   double CoatingExpansion = 0;
 };
 
-// What the whole-deposit model sees of the thermal run: the arrival of every lamella and every
-// recorded row, with the temperatures of the substrate's two faces.
+// What the whole-deposit plate sees of the temperatures at one moment: the substrate's faces
+// and the integrals of its profile over -h <= y <= 0, and the sums over the laid lamellae of
+// w T_j and w T_j y_j (T_j a lamella's temperature, y_j its mid-plane).
+struct PlateTemperatures {
+  double Back = 0;             // K
+  double Front = 0;            // K
+  double SubstrateSum = 0;     // ∫ T dy, K·m
+  double SubstrateMoment = 0;  // ∫ T y dy, K·m²
+  double CoatingSum = 0;       // K·m
+  double CoatingMoment = 0;    // K·m²
+};
+
+// The moments of the whole-deposit history.
 enum class DepositEventKind {
-  Row,      // a thermal row
+  Row,      // a thermal step
   Arrival,  // a lamella is laid
   Cooling,  // the plate cools to room temperature (the last event)
 };
@@ -116,14 +136,20 @@ enum class DepositEventKind {
 struct DepositEvent {
   double Time = 0;  // s
   DepositEventKind Kind = DepositEventKind::Row;
-  double BackTemperature = 0;          // K, node 1
-  double TopSubstrateTemperature = 0;  // K, node 2
+  double BackTemperature = 0;          // K, the substrate's back face
+  double TopSubstrateTemperature = 0;  // K, the substrate's top face
+  double SurfaceTemperature = 0;       // K, the top face of the plate; at an arrival, the
+                                       // surface the lamella lands on
+  PlateTemperatures Plate;             // after a thermal step
 };
 
-// Written by the thermal run in the whole-deposit model only.
+// Written by the whole-deposit model's thermal run, read by its stress model: the stress model
+// depends on figures the field does not read (σq, moduli, expansions), so a fit of those runs
+// the field once and the plate on copies.
 struct DepositTimeline {
-  std::vector<DepositEvent> Events;   // in time order
-  std::vector<std::size_t> PassEnds;  // events recorded by the end of each pass
+  std::vector<DepositEvent> Events;         // in time order
+  std::vector<std::size_t> PassEnds;        // events recorded by the end of each pass
+  std::vector<double> LamellaTemperatures;  // K, each lamella at the end of the last pass
 };
 
 // A point of the whole-deposit history: the event and the plate's bending just after it.
@@ -142,13 +168,13 @@ struct DepositPlate {
   double Curvature = 0;
   double BackStress = 0;   // Pa, substrate at y = -h
   double FrontStress = 0;  // Pa, substrate at y = 0
-  // Sum of the uniform strain change at y = 0 less the coating's eigenstrain, over events.
+  // Sum of the strain changes at y = 0 over events.
   double CoatingShift = 0;
-  double BackTemperature = 0;  // K, at the last event
-  double TopTemperature = 0;
-  BasedArray<double> ArrivalStress;     // [1..N], Pa at the mid-plane just after arrival
-  BasedArray<double> ArrivalShift;      // [1..N], CoatingShift just after arrival
-  BasedArray<double> ArrivalCurvature;  // [1..N], Curvature just after arrival
+  PlateTemperatures Temperatures;         // at the last event
+  BasedArray<double> ArrivalStress;       // [1..N], Pa at the mid-plane just after arrival
+  BasedArray<double> LandingTemperature;  // [1..N], K, the surface each lamella landed on
+  BasedArray<double> ArrivalShift;        // [1..N], CoatingShift just after arrival
+  BasedArray<double> ArrivalCurvature;    // [1..N], Curvature just after arrival
 };
 
 // Per-lamella results and the values of the stress model; arrays indexed 0..LamellaCount. In the
@@ -184,6 +210,7 @@ struct StressResults {
   DepositPlate Plate;
   std::vector<HistoryPoint> History;
   std::vector<double> PassEndCurvature;
+  std::vector<std::size_t> PassEndPoints;  // points of the history by the end of each pass
 };
 
 // Spans published by the drawing routines for the strokes drawn right after a frame.
@@ -217,13 +244,17 @@ struct RunStatistics {
   // Hottest back face (node 1) and substrate/coating interface (node 2) of the rows written, K.
   double PeakSubstrateTemperature = 0;
   double PeakInterfaceTemperature = 0;
+  // Hottest surface of the whole-deposit model, at the ends of its steps, K.
+  double PeakSurfaceTemperature = 0;
 };
 
 struct ModelState {
   InputParameters Input;
+  StressModelKind Model = StressModelKind::OnePass;  // read from the input as a run starts
   HeatTransfer Heat;
   Schedule Clock;
   LayerStack Stack;
+  DepositField Field;  // the whole-deposit model's
   DepositTimeline Timeline;
   StressResults Stress;
   ViewSpans Views;

@@ -117,7 +117,7 @@ std::vector<std::string> ThermalNames() {
 py::object CurvatureHistory(const ModelState& state) {
   const StressResults& s = state.Stress;
   std::vector<double> values;
-  if (WholeDeposit(state.Input)) {
+  if (state.Model == StressModelKind::WholeDeposit) {
     for (const HistoryPoint& point : s.History)
       values.insert(values.end(), {point.Event.Time, point.Curvature});
   } else {
@@ -130,7 +130,7 @@ py::object CurvatureHistory(const ModelState& state) {
 }
 
 py::object History(const ModelState& state) {
-  std::vector<double> time, back, top, curvature, deflection;
+  std::vector<double> time, back, top, curvature, deflection, surface;
   py::list events;
   for (const HistoryPoint& point : state.Stress.History) {
     time.push_back(point.Event.Time);
@@ -139,15 +139,31 @@ py::object History(const ModelState& state) {
     top.push_back(point.Event.TopSubstrateTemperature);
     curvature.push_back(point.Curvature);
     deflection.push_back(point.Deflection);
+    surface.push_back(point.Event.SurfaceTemperature);
   }
   const py::module_ numpy = py::module_::import("numpy");
   py::list columns;
   columns.append(Array(time));
   columns.append(numpy.attr("array")(events, "dtype"_a = "U7"));
-  for (const auto* column : {&back, &top, &curvature, &deflection}) columns.append(Array(*column));
+  for (const auto* column : {&back, &top, &curvature, &deflection, &surface}) {
+    columns.append(Array(*column));
+  }
   return numpy.attr("rec").attr("fromarrays")(
-      columns,
-      "names"_a = "time,event,back_temperature,top_substrate_temperature,curvature,deflection");
+      columns, "names"_a =
+                   "time,event,back_temperature,top_substrate_temperature,curvature,"
+                   "deflection,surface_temperature");
+}
+
+// The whole-deposit model's field as sampled for its picture: times (s), heights (m above the
+// substrate's top face) and temperatures (K, one row per time; NaN where nothing is laid yet).
+py::tuple Field(const ModelState& state) {
+  const FieldPicture& picture = state.Field.Picture;
+  py::array temperatures = Array(picture.Temperatures);
+  if (!picture.Times.empty()) {
+    temperatures =
+        temperatures.attr("reshape")(py::make_tuple(picture.Times.size(), picture.Heights.size()));
+  }
+  return py::make_tuple(Array(picture.Times), Array(picture.Heights), temperatures);
 }
 
 ResultPaths ReadFiles(const py::dict& files) {
@@ -235,13 +251,9 @@ void BindSummary(ResultClass& type) {
   Scalar(
       type, "ElapsedTime", [](S s) { return s.Clock.ElapsedTime; }, "Simulated time, s.");
   Scalar(
-      type, "NodeTemperature",
-      [](S s) {
-        std::vector<double> nodes;
-        for (int i = 1; i <= s.Stack.NodeCount; ++i) nodes.push_back(s.Stack.NodeTemperature(i));
-        return Array(nodes);
-      },
-      "Node temperatures at the end, K, node 1 the back face.");
+      type, "NodeTemperature", [](S s) { return Array(FinalTemperatures(s)); },
+      "Temperatures at the end, K: the nodes, node 1 the back face (one-pass model), or the "
+      "back face, the substrate's top face and the surface (whole-deposit model).");
   Scalar(
       type, "PassEndSurfaceTemperature", [](S s) { return s.Clock.PassEndSurfaceTemperature; },
       "Top-surface temperature at the end of the last pass, K.");
@@ -296,6 +308,9 @@ void BindSummary(ResultClass& type) {
       type, "PeakInterfaceTemperature", [](S s) { return s.Statistics.PeakInterfaceTemperature; },
       "Hottest substrate/coating interface over the thermal rows, K.");
   Scalar(
+      type, "PeakSurfaceTemperature", [](S s) { return s.Statistics.PeakSurfaceTemperature; },
+      "Hottest surface at the ends of the thermal steps, K (whole-deposit model; 0 otherwise).");
+  Scalar(
       type, "StressModel", [](S s) { return s.Input.StressModel; },
       "\"one-pass\" or \"whole-deposit\".");
   Scalar(
@@ -332,8 +347,14 @@ histories as NumPy record arrays, and write() for the result files.)");
   type.def_property_readonly(
       "history", [](const RunResult& self) { return History(self.State); },
       "The whole-deposit model's history: time (s), event, back_temperature and "
-      "top_substrate_temperature (K), curvature (1/m), deflection (m). Empty for the "
-      "one-pass model.");
+      "top_substrate_temperature (K), curvature (1/m), deflection (m), surface_temperature (K). "
+      "Empty for the one-pass model.");
+  type.def_property_readonly(
+      "field", [](const RunResult& self) { return Field(self.State); },
+      "The whole-deposit model's thermal field as (times, heights, temperatures): times (s), "
+      "heights (m above the substrate's top face, negative in the substrate) and temperatures "
+      "(K, one row per time, NaN above the surface laid by then). Empty for the one-pass "
+      "model.");
   type.def(
       "curvature_at",
       [](const RunResult& self, const std::vector<double>& times) {

@@ -101,7 +101,8 @@ std::string HistoryCsv(const ModelState& state) {
     const DepositEvent& e = point.Event;
     text += FormatShortest(e.Time) + ',' + HistoryEventName(e.Kind) + ',' +
             FormatShortest(e.BackTemperature) + ',' + FormatShortest(e.TopSubstrateTemperature) +
-            ',' + FormatShortest(point.Curvature) + ',' + FormatShortest(point.Deflection) + '\n';
+            ',' + FormatShortest(point.Curvature) + ',' + FormatShortest(point.Deflection) + ',' +
+            FormatShortest(e.SurfaceTemperature) + '\n';
   }
   return text;
 }

@@ -51,10 +51,12 @@ std::vector<std::string> AfterCoolingRows(const ModelState& state);
 void WriteStressResultsFile(const ModelState& state, AtomicFile& stressFile);
 
 // The whole-deposit model's history as CSV: a heading, then one line per point (time, event,
-// back-face and top-of-substrate temperatures, curvature, deflection), SI units, every number
-// in its shortest round-trip form.
+// back-face and top-of-substrate temperatures, curvature, deflection, surface temperature), SI
+// units, every number in its shortest round-trip form. The surface came last, so that readers
+// of the earlier columns by position keep working.
 inline constexpr const char* kHistoryHeading =
-    "time,event,back_temperature,top_substrate_temperature,curvature,deflection";
+    "time,event,back_temperature,top_substrate_temperature,curvature,deflection,"
+    "surface_temperature";
 std::string HistoryCsv(const ModelState& state);
 // "thermal", "lamella" or "cooling".
 const char* HistoryEventName(DepositEventKind kind);

@@ -6,6 +6,7 @@
 #include "run/ResultWriter.h"
 #include "run/Validation.h"
 #include "stress/StressDriver.h"
+#include "thermal/DepositRun.h"
 #include "thermal/LayerStack.h"
 #include "thermal/ThermalRow.h"
 #include "thermal/ThermalStep.h"
@@ -42,15 +43,9 @@ void AdvancePassClocks(ModelState& state, double step) {
   state.Clock.ElapsedTime += step;
 }
 
-// The torch acts on the top surface: as an equivalent gas temperature in the one-pass model, as
-// a flux beside the gases in the whole-deposit model.
+// The torch acts on the top surface as an equivalent gas temperature.
 void SetTorchEnvironment(ModelState& state) {
   state.Stack.BackGasTemperature = state.Input.GasTemperature;
-  if (WholeDeposit(state.Input)) {
-    state.Stack.TopGasTemperature = state.Input.GasTemperature;
-    state.Stack.TopHeatFlux = state.Input.HeatFlux;
-    return;
-  }
   state.Stack.TopGasTemperature = state.Input.HeatFlux / state.Heat.TopHeatCoeff;
 }
 
@@ -89,7 +84,6 @@ void DepositLamella(ModelState& state, RunSink& sink) {
   bool molten = false;
   clock.TimeStep = kMinStep;
   SetUpLayerStack(state);
-  if (WholeDeposit(state.Input)) RecordDepositEvent(state, DepositEventKind::Arrival);
   while (lamellaTime < clock.LamellaPeriod) {
     const int n = stack.NodeCount;
     if (lamellaTime == 0) {
@@ -148,22 +142,16 @@ void CoolUntilNextPass(ModelState& state, RunSink& sink) {
   while (state.Clock.PassTime < end) {
     state.Stack.BackGasTemperature = state.Input.GasTemperature;
     state.Stack.TopGasTemperature = state.Input.GasTemperature;
-    state.Stack.TopHeatFlux = 0;
     StepAndRecord(state, sink);
     AdvancePassClocks(state, NextStep(state, 3, end, state.Clock.PassTime, Clamp::Beyond));
   }
 }
 
-// When the lamella about to be laid arrives. The one-pass model builds the lamellae of one pass,
-// whose times are those of the first; the whole-deposit model every lamella.
+// When the lamella about to be laid arrives. The model builds the lamellae of one pass, whose
+// times are those of the first.
 void RecordLamellaTime(ModelState& state) {
   const Schedule& clock = state.Clock;
-  if (WholeDeposit(state.Input)) {
-    const int laid = (clock.PassNumber - 1) * clock.LamellaCount + clock.LamellaIndex;
-    state.Stress.LamellaTime(laid) = clock.ElapsedTime;
-  } else if (clock.PassNumber == 1) {
-    state.Stress.LamellaTime(clock.LamellaIndex) = clock.ElapsedTime;
-  }
+  if (clock.PassNumber == 1) state.Stress.LamellaTime(clock.LamellaIndex) = clock.ElapsedTime;
 }
 
 void RunPass(ModelState& state, RunSink& sink, int passLimit) {
@@ -179,7 +167,6 @@ void RunPass(ModelState& state, RunSink& sink, int passLimit) {
   }
   HeatAfterDeposition(state, sink);
   CoolUntilNextPass(state, sink);
-  if (WholeDeposit(state.Input)) state.Timeline.PassEnds.push_back(state.Timeline.Events.size());
   clock.PassEndSurfaceTemperature = state.Stack.NodeTemperature(state.Stack.NodeCount);
   clock.LamellaIndex = 0;
   clock.PassNumber = clock.PassNumber + 1;
@@ -188,7 +175,7 @@ void RunPass(ModelState& state, RunSink& sink, int passLimit) {
 // Only the whole-deposit model keeps a history; asking the other for one is refused before any
 // file is opened.
 void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
-  if (paths.History.empty() || WholeDeposit(state.Input)) return;
+  if (paths.History.empty() || ModelOf(state.Input) == StressModelKind::WholeDeposit) return;
   throw InputError(
       {"A history (--history) is kept by the whole-deposit model only "
        "(StressModel \"whole-deposit\", --stress-model whole-deposit)."});
@@ -245,7 +232,6 @@ void PrepareRun(ModelState& state) {
   state.Stress.SubstrateThickness = 0;
   state.Statistics = RunStatistics{};
   state.Timeline = DepositTimeline{};
-  state.Stack.TopHeatFlux = 0;
   // The stress model's width is the substrate's.
   state.Stress.StressWidth = state.Input.SubstrateWidth;
 
@@ -259,18 +245,22 @@ void PrepareRun(ModelState& state) {
 }  // namespace
 
 void RunThermalHistory(ModelState& state, RunSink& sink) {
+  state.Model = ModelOf(state.Input);
+  if (state.Model == StressModelKind::WholeDeposit) {
+    RunDepositThermalHistory(state, sink);
+    return;
+  }
   PrepareRun(state);
   Schedule& clock = state.Clock;
   LayerStack& stack = state.Stack;
-  const bool whole = WholeDeposit(state.Input);
   stack.LayerCount = 1;
   clock.LamellaCount = LamellaePerPass(state.Input);
   clock.LamellaPeriod = state.Input.HeatingWindow / clock.LamellaCount / 3.0;
   stack.NodeCount = stack.LayerCount + 1;
   stack.StepsSinceSetup = 0;
   clock.ElapsedTime = 0;
-  // The stress model holds the lamellae of one pass, or every lamella of the whole deposit.
-  const int stressed = whole ? state.Input.PassCount * clock.LamellaCount : clock.LamellaCount;
+  // The stress model holds the lamellae of one pass.
+  const int stressed = clock.LamellaCount;
   StressResults& s = state.Stress;
   for (BasedArray<double>* array :
        {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
@@ -284,7 +274,6 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   const int passLimit = state.Input.PassCount;
   clock.PassNumber = 1;
   while (clock.PassNumber <= passLimit) RunPass(state, sink, passLimit);
-  clock.LamellaCount = stressed;
 }
 
 void RunSimulation(ModelState& state, RunSink& sink) {

@@ -114,7 +114,7 @@ void CheckChoices(const InputParameters& in, std::vector<InputFault>& faults) {
 // The whole-deposit model keeps every lamella of every pass.
 void CheckWholeDepositSize(const InputParameters& in, std::vector<InputFault>& faults) {
   const InputSpec& passes = Input("PassCount");
-  if (!WholeDeposit(in) || !WithinRange(passes, in.PassCount)) return;
+  if (ModelOf(in) != StressModelKind::WholeDeposit || !WithinRange(passes, in.PassCount)) return;
   const double lamellae = static_cast<double>(in.PassCount) * LamellaePerPass(in);
   if (lamellae <= kMaxWholeDepositLamellae) return;
   const std::string count = General(lamellae);
@@ -124,6 +124,26 @@ void CheckWholeDepositSize(const InputParameters& in, std::vector<InputFault>& f
                         "; the whole-deposit model keeps at most " + limit + " lamellae.",
                     Caption(passes) + " × lamelles par passe vaut " + count +
                         " ; le modèle du dépôt complet garde au plus " + limit + " lamelles."});
+}
+
+// The whole-deposit model's passes follow each other: a torch window longer than the pass would
+// overlap the next pass.
+void CheckWholeDepositWindow(const InputParameters& in, char separator,
+                             std::vector<InputFault>& faults) {
+  const InputSpec& window = Input("HeatingWindow");
+  const InputSpec& period = Input("PassPeriod");
+  if (ModelOf(in) != StressModelKind::WholeDeposit || !WithinRange(window, in.HeatingWindow) ||
+      !WithinRange(period, in.PassPeriod) || in.HeatingWindow <= in.PassPeriod) {
+    return;
+  }
+  faults.push_back(
+      {&window,
+       "HeatingWindow (--heating-window) is " + General(in.HeatingWindow) +
+           " s; in the whole-deposit model it cannot exceed PassPeriod (" + General(in.PassPeriod) +
+           " s).",
+       Caption(window) + " vaut " + format::FormatGeneral(in.HeatingWindow, separator) +
+           " ; dans le modèle du dépôt complet il ne peut dépasser " + Caption(period) + " (" +
+           format::FormatGeneral(in.PassPeriod, separator) + ")."});
 }
 
 struct Role {
@@ -225,6 +245,7 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
     CheckWholeDepositSize(in, faults);
   }
   CheckChoices(in, faults);
+  CheckWholeDepositWindow(in, separator, faults);
   const InputSpec& curvature = Input("InitialCurvature");
   const InputSpec& length = Input("SpecimenLength");
   if (!std::isfinite(in.InitialCurvature)) {

@@ -17,7 +17,7 @@ double DeflectionHistoryCoolingValue(const ModelState& state, int i) {
 }
 
 double DeflectionHistorySeconds(const ModelState& state) {
-  if (state.Input.StressModel == kWholeDepositModel && !state.Stress.History.empty()) {
+  if (state.Model == StressModelKind::WholeDeposit && !state.Stress.History.empty()) {
     return state.Stress.History.back().Event.Time;
   }
   return kSecondsPerLamella * state.Clock.LamellaCount + kCoolingSeconds;

@@ -37,7 +37,7 @@ void StartStressModel(ModelState& state) {
 }
 
 void RunStressModel(ModelState& state, RunSink& sink) {
-  if (WholeDeposit(state.Input)) {
+  if (state.Model == StressModelKind::WholeDeposit) {
     RunWholeDepositModel(state, sink);
     return;
   }

@@ -1,6 +1,7 @@
 #include "stress/WholeDeposit.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "stress/BuildUpStress.h"
 #include "stress/StressDriver.h"
@@ -9,7 +10,7 @@ namespace quillane {
 
 namespace {
 
-// The constants of the plate, from the materials the thermal run left.
+// The constants of the plate, from the rows the run picked.
 struct PlateConstants {
   double H = 0;   // substrate thickness
   double W = 0;   // lamella thickness
@@ -22,10 +23,10 @@ struct PlateConstants {
 
 PlateConstants ConstantsOf(const ModelState& state) {
   const StressResults& s = state.Stress;
-  const LayerStack& stack = state.Stack;
-  return {s.SubstrateThickness,    s.LamellaThicknessCopy,   s.SubstrateBiaxialModulus,
-          s.CoatingBiaxialModulus, stack.SubstrateExpansion, stack.CoatingExpansion,
-          stack.LastSigmaQ};
+  const RunMaterials& m = state.Materials;
+  return {s.SubstrateThickness,    s.LamellaThicknessCopy, s.SubstrateBiaxialModulus,
+          s.CoatingBiaxialModulus, m.Substrate.dilat,      m.Coating.dilat,
+          m.Coating.SigmaQ};
 }
 
 // The section of the plate with `laid` lamellae, per unit width: axial stiffness ∫E', neutral
@@ -49,13 +50,12 @@ Section SectionOf(const PlateConstants& c, int laid) {
 }
 
 // An eigenstrain increment: its force ∫E'Δε* and moment ∫E'Δε*(y - δ) per unit width, and its
-// values at the substrate's back face and top and in the lamellae already laid.
+// values at the substrate's back face and top.
 struct Eigenstrain {
   double Force = 0;
   double Moment = 0;
   double Back = 0;
   double Front = 0;
-  double Coating = 0;
 };
 
 struct StrainChange {
@@ -72,40 +72,29 @@ StrainChange Superpose(DepositPlate& plate, const PlateConstants& c, const Secti
   plate.Curvature += change.Curvature;
   plate.BackStress += c.Es * ((atInterface + change.Curvature * c.H) - e.Back);
   plate.FrontStress += c.Es * (atInterface - e.Front);
-  plate.CoatingShift += atInterface - e.Coating;
+  plate.CoatingShift += atInterface;
   return change;
 }
 
-// The substrate's temperature changes linearly from its back face to its top; every laid
-// lamella follows the top.
-Eigenstrain ThermalEigenstrain(const PlateConstants& c, const Section& section, int laid,
-                               double backChange, double topChange) {
-  const double h = c.H;
-  const double t = laid * c.W;
+// The substrate takes αs ΔT(y) and each laid lamella αd ΔT_j; only the integrals of ΔT and
+// ΔT y over each material are needed.
+Eigenstrain ThermalEigenstrain(const PlateConstants& c, const Section& section,
+                               const PlateTemperatures& before, const PlateTemperatures& now) {
   const double d = section.Axis;
-  const double gradient = topChange - backChange;
+  const double substrateSum = now.SubstrateSum - before.SubstrateSum;
+  const double substrateMoment = now.SubstrateMoment - before.SubstrateMoment;
+  const double coatingSum = now.CoatingSum - before.CoatingSum;
+  const double coatingMoment = now.CoatingMoment - before.CoatingMoment;
   Eigenstrain e;
-  e.Back = c.AlphaS * backChange;
-  e.Front = c.AlphaS * topChange;
-  e.Coating = c.AlphaD * topChange;
-  e.Force = c.Es * c.AlphaS * h * (backChange + topChange) / 2 + c.Ed * e.Coating * t;
-  e.Moment = c.Es * c.AlphaS * h * (backChange * (-h / 2 - d) + gradient * (-h / 6 - d / 2)) +
-             c.Ed * e.Coating * (t * t / 2 - t * d);
+  e.Back = c.AlphaS * (now.Back - before.Back);
+  e.Front = c.AlphaS * (now.Front - before.Front);
+  e.Force = c.Es * c.AlphaS * substrateSum + c.Ed * c.AlphaD * coatingSum;
+  e.Moment = c.Es * c.AlphaS * (substrateMoment - d * substrateSum) +
+             c.Ed * c.AlphaD * (coatingMoment - d * coatingSum);
   return e;
 }
 
-void ApplyTemperatureChange(ModelState& state, const PlateConstants& c, const DepositEvent& event) {
-  DepositPlate& plate = state.Stress.Plate;
-  const Section section = SectionOf(c, plate.LaidCount);
-  const double backChange = event.BackTemperature - plate.BackTemperature;
-  const double topChange = event.TopSubstrateTemperature - plate.TopTemperature;
-  plate.BackTemperature = event.BackTemperature;
-  plate.TopTemperature = event.TopSubstrateTemperature;
-  Superpose(plate, c, section,
-            ThermalEigenstrain(c, section, plate.LaidCount, backChange, topChange));
-}
-
-// The per-lamella results of the Parts' tables, as the plate is just after arrival j.
+// The per-lamella results of the tables, as the plate is just after arrival j.
 void RecordArrival(ModelState& state, const PlateConstants& c, const Section& before,
                    const Section& after, int j) {
   StressResults& s = state.Stress;
@@ -121,13 +110,11 @@ void RecordArrival(ModelState& state, const PlateConstants& c, const Section& be
   s.SubstrateStressFront(j) = plate.FrontStress;
 }
 
-// Lamella j lands with its quenching stress: an eigenstrain -σq / Ed' on it alone, on the plate
-// that now holds it.
-void ApplyArrival(ModelState& state, const PlateConstants& c) {
+void LandLamella(ModelState& state, const PlateConstants& c, double landing) {
   DepositPlate& plate = state.Stress.Plate;
   const int j = plate.LaidCount + 1;
   if (!plate.ArrivalStress.Contains(j)) {
-    throw std::logic_error("the timeline lays more lamellae than the stress model holds");
+    throw std::logic_error("the run lays more lamellae than the stress model holds");
   }
   const Section before = SectionOf(c, j - 1);
   const Section after = SectionOf(c, j);
@@ -141,6 +128,10 @@ void ApplyArrival(ModelState& state, const PlateConstants& c) {
       c.Ed * (change.Uniform - change.Curvature * (mid - after.Axis)) + c.SigmaQ;
   plate.ArrivalShift(j) = plate.CoatingShift;
   plate.ArrivalCurvature(j) = plate.Curvature;
+  plate.LandingTemperature(j) = landing;
+  // Its thermal strain is counted from the surface it landed on.
+  plate.Temperatures.CoatingSum += c.W * landing;
+  plate.Temperatures.CoatingMoment += c.W * mid * landing;
   RecordArrival(state, c, before, after, j);
 }
 
@@ -167,13 +158,91 @@ void UpdateDisplayRanges(ModelState& state, double back, double front,
   }
 }
 
-// Element N of the per-lamella results becomes the plate at the end of the last pass, which the
-// before-cooling table and the build-up view show.
-void KeepBeforeCooling(ModelState& state) {
+void KeepFinal(ModelState& state) {
   StressResults& s = state.Stress;
   const DepositPlate& plate = s.Plate;
   const int n = state.Clock.LamellaCount;
-  for (int i = 1; i <= n; ++i) s.LamellaStress(i) = LaidLamellaStress(state, i);
+  const double room = state.Input.RoomTemperature;
+  s.FinalCurvature = plate.Curvature;
+  s.FinalDeflection = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
+  s.SubstrateStressBackFinal = plate.BackStress;
+  s.SubstrateStressFrontFinal = plate.FrontStress;
+  for (int i = 1; i <= n; ++i) s.LamellaStressFinal(i) = LaidLamellaStress(state, i, room);
+  UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStressFinal,
+                      s.FinalDeflection);
+}
+
+}  // namespace
+
+void StartDepositPlate(ModelState& state, double temperature) {
+  StartStressModel(state);
+  StressResults& s = state.Stress;
+  const MaterialRecord& substrate = state.Materials.Substrate;
+  const MaterialRecord& coating = state.Materials.Coating;
+  s.SubstrateBiaxialModulus = substrate.ModuleYoung / (1 - substrate.Poisson);
+  s.CoatingBiaxialModulus = coating.ModuleYoung / (1 - coating.Poisson);
+  const int n = state.Clock.LamellaCount;
+
+  DepositPlate& plate = s.Plate;
+  plate = DepositPlate{};
+  plate.Curvature = s.Curvature(0);
+  plate.Temperatures = UniformTemperatures(state, temperature);
+  plate.ArrivalStress.Redim(1, n);
+  plate.ArrivalShift.Redim(1, n);
+  plate.ArrivalCurvature.Redim(1, n);
+  plate.LandingTemperature.Redim(1, n);
+  s.History.clear();
+  s.PassEndCurvature.clear();
+  s.PassEndPoints.clear();
+}
+
+void ApplyArrival(ModelState& state, double landing) {
+  LandLamella(state, ConstantsOf(state), landing);
+}
+
+void ApplyTemperatures(ModelState& state, const PlateTemperatures& now) {
+  const PlateConstants c = ConstantsOf(state);
+  DepositPlate& plate = state.Stress.Plate;
+  const Section section = SectionOf(c, plate.LaidCount);
+  Superpose(plate, c, section, ThermalEigenstrain(c, section, plate.Temperatures, now));
+  plate.Temperatures = now;
+}
+
+void RecordHistoryPoint(ModelState& state, const DepositEvent& event) {
+  const double curvature = state.Stress.Plate.Curvature;
+  state.Stress.History.push_back(
+      {event, curvature, ShallowArcDeflection(state.Input.SpecimenLength, curvature)});
+}
+
+PlateTemperatures UniformTemperatures(const ModelState& state, double temperature) {
+  const double h = state.Stress.SubstrateThickness;
+  const double t = state.Stress.Plate.LaidCount * state.Stress.LamellaThicknessCopy;
+  return {temperature,     temperature,
+          temperature * h, -temperature * h * h / 2,
+          temperature * t, temperature * t * t / 2};
+}
+
+double LaidLamellaStress(const ModelState& state, int i, double t) {
+  const DepositPlate& plate = state.Stress.Plate;
+  const double mid = (i - 0.5) * state.Stress.LamellaThicknessCopy;
+  const double ed = state.Stress.CoatingBiaxialModulus;
+  return plate.ArrivalStress(i) +
+         ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
+               (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
+               state.Materials.Coating.dilat * (t - plate.LandingTemperature(i)));
+}
+
+void KeepBeforeCooling(ModelState& state, const std::vector<double>& lamellaTemperatures) {
+  StressResults& s = state.Stress;
+  const DepositPlate& plate = s.Plate;
+  const int n = state.Clock.LamellaCount;
+  if (lamellaTemperatures.size() < static_cast<std::size_t>(n)) {
+    throw std::logic_error("the timeline holds fewer lamella temperatures than lamellae");
+  }
+  for (int i = 1; i <= n; ++i) {
+    s.LamellaStress(i) =
+        LaidLamellaStress(state, i, lamellaTemperatures[static_cast<std::size_t>(i - 1)]);
+  }
   s.Curvature(n) = plate.Curvature;
   s.Deflection(n) = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
   s.SubstrateStressBack(n) = plate.BackStress;
@@ -181,81 +250,47 @@ void KeepBeforeCooling(ModelState& state) {
   UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStress, s.Deflection(n));
 }
 
-void KeepFinal(ModelState& state) {
-  StressResults& s = state.Stress;
-  const DepositPlate& plate = s.Plate;
-  const int n = state.Clock.LamellaCount;
-  s.FinalCurvature = plate.Curvature;
-  s.FinalDeflection = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
-  s.SubstrateStressBackFinal = plate.BackStress;
-  s.SubstrateStressFrontFinal = plate.FrontStress;
-  for (int i = 1; i <= n; ++i) s.LamellaStressFinal(i) = LaidLamellaStress(state, i);
-  UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStressFinal,
-                      s.FinalDeflection);
-}
-
-}  // namespace
-
-void StartDepositPlate(ModelState& state) {
-  StartStressModel(state);
-  StressResults& s = state.Stress;
-  const int n = state.Clock.LamellaCount;
-
-  DepositPlate& plate = s.Plate;
-  plate = DepositPlate{};
-  plate.Curvature = s.Curvature(0);
-  plate.BackTemperature = state.Input.SubstrateTemperature;
-  plate.TopTemperature = state.Input.SubstrateTemperature;
-  plate.ArrivalStress.Redim(1, n);
-  plate.ArrivalShift.Redim(1, n);
-  plate.ArrivalCurvature.Redim(1, n);
-  s.History.clear();
-  s.History.reserve(state.Timeline.Events.size() + 1);
-  s.PassEndCurvature.clear();
-}
-
-void ApplyDepositEvent(ModelState& state, const DepositEvent& event) {
-  const PlateConstants c = ConstantsOf(state);
-  if (event.Kind == DepositEventKind::Arrival) {
-    ApplyArrival(state, c);
-  } else {
-    ApplyTemperatureChange(state, c, event);
-  }
-  const double curvature = state.Stress.Plate.Curvature;
-  state.Stress.History.push_back(
-      {event, curvature, ShallowArcDeflection(state.Input.SpecimenLength, curvature)});
-}
-
-DepositEvent RoomCoolingEvent(const ModelState& state) {
-  const double room = state.Input.RoomTemperature;
-  return {state.Clock.ElapsedTime, DepositEventKind::Cooling, room, room};
-}
-
-double LaidLamellaStress(const ModelState& state, int i) {
-  const DepositPlate& plate = state.Stress.Plate;
-  const double mid = (i - 0.5) * state.Stress.LamellaThicknessCopy;
-  return plate.ArrivalStress(i) +
-         state.Stress.CoatingBiaxialModulus * ((plate.CoatingShift - plate.ArrivalShift(i)) -
-                                               (plate.Curvature - plate.ArrivalCurvature(i)) * mid);
+void CoolToRoom(ModelState& state) {
+  ApplyTemperatures(state, UniformTemperatures(state, state.Input.RoomTemperature));
+  KeepFinal(state);
 }
 
 void RunWholeDepositModel(ModelState& state, RunSink& sink) {
-  StartDepositPlate(state);
+  StartDepositPlate(state, state.Input.SubstrateTemperature);
   const DepositTimeline& timeline = state.Timeline;
+  StressResults& s = state.Stress;
+  s.History.reserve(timeline.Events.size() + 1);
+  Schedule& clock = state.Clock;
+  const std::size_t lastPassEnd = timeline.PassEnds.empty() ? 0 : timeline.PassEnds.back();
   std::size_t pass = 0;
-  for (std::size_t i = 0; i < timeline.Events.size(); ++i) {
-    ApplyDepositEvent(state, timeline.Events[i]);
-    while (pass < timeline.PassEnds.size() && timeline.PassEnds[pass] == i + 1) {
-      state.Stress.PassEndCurvature.push_back(state.Stress.Plate.Curvature);
+  const auto passEnds = [&](std::size_t recorded) {
+    while (pass < timeline.PassEnds.size() && timeline.PassEnds[pass] == recorded) {
+      s.PassEndCurvature.push_back(s.Plate.Curvature);
+      s.PassEndPoints.push_back(s.History.size());
       ++pass;
     }
+    if (recorded == lastPassEnd) {
+      KeepBeforeCooling(state, timeline.LamellaTemperatures);
+      clock.LamellaIndex = clock.LamellaCount;
+      sink.Frame(state, StressFrame::BuildUp);
+    }
+  };
+  passEnds(0);
+  for (std::size_t i = 0; i < timeline.Events.size(); ++i) {
+    const DepositEvent& event = timeline.Events[i];
+    if (event.Kind == DepositEventKind::Arrival) {
+      ApplyArrival(state, event.SurfaceTemperature);
+    } else {
+      ApplyTemperatures(state, event.Plate);
+    }
+    RecordHistoryPoint(state, event);
+    passEnds(i + 1);
   }
-  Schedule& clock = state.Clock;
-  KeepBeforeCooling(state);
-  clock.LamellaIndex = clock.LamellaCount;
-  sink.Frame(state, StressFrame::BuildUp);
-  ApplyDepositEvent(state, RoomCoolingEvent(state));
-  KeepFinal(state);
+  CoolToRoom(state);
+  const double room = state.Input.RoomTemperature;
+  DepositEvent cooled{clock.ElapsedTime, DepositEventKind::Cooling, room, room, room, {}};
+  cooled.Plate = s.Plate.Temperatures;
+  RecordHistoryPoint(state, cooled);
   clock.LamellaIndex = clock.LamellaCount + 1;
   sink.Frame(state, StressFrame::Cooling);
   sink.Frame(state, StressFrame::DeflectionHistory);

@@ -48,12 +48,6 @@ void WriteThermalRow(ModelState& state, RunSink& sink) {
       first ? interface : std::max(statistics.PeakInterfaceTemperature, interface);
   sink.ThermalRow(record, false);
   ++state.Statistics.ThermalRowCount;
-  if (WholeDeposit(state.Input)) RecordDepositEvent(state, DepositEventKind::Row);
-}
-
-void RecordDepositEvent(ModelState& state, DepositEventKind kind) {
-  const BasedArray<double>& t = state.Stack.NodeTemperature;
-  state.Timeline.Events.push_back({state.Clock.ElapsedTime, kind, t(1), t(2)});
 }
 
 }  // namespace quillane

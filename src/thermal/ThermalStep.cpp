@@ -54,35 +54,7 @@ struct FaceAmbients {
   double Top = 0;
 };
 
-// Radiation to the room, linearised about the room temperature at the face's temperature:
-// εσ (T⁴ - Tr⁴) = εσ (T + Tr)(T² + Tr²)(T - Tr). The coefficient stays bounded for every T.
-double RoomRadiationCoeff(double face, double room) {
-  return kStefanBoltzmann * (face + room) * (face * face + room * room);
-}
-
-// The whole-deposit model's exchange: convection to the gases and radiation to the room at each
-// face, and the torch's flux into the top surface. Radiation and convection draw a face towards
-// one temperature between the gas and the room, and the flux shifts the top's.
-FaceAmbients UpdateRoomExchange(ModelState& state) {
-  const LayerStack& stack = state.Stack;
-  const BasedArray<double>& t = stack.NodeTemperature;
-  const double room = state.Input.RoomTemperature;
-  HeatTransfer& heat = state.Heat;
-  const double backRadiative = RoomRadiationCoeff(t(1), room);
-  heat.TopRadiativeCoeff = RoomRadiationCoeff(t(stack.NodeCount), room);
-  heat.BackHeatCoeff = kConvection + backRadiative;
-  heat.TopHeatCoeff = kConvection + heat.TopRadiativeCoeff;
-  FaceAmbients ambients;
-  ambients.Back =
-      (kConvection * stack.BackGasTemperature + backRadiative * room) / heat.BackHeatCoeff;
-  ambients.Top =
-      (kConvection * stack.TopGasTemperature + heat.TopRadiativeCoeff * room + stack.TopHeatFlux) /
-      heat.TopHeatCoeff;
-  return ambients;
-}
-
 FaceAmbients UpdateHeatTransferCoefficients(ModelState& state) {
-  if (WholeDeposit(state.Input)) return UpdateRoomExchange(state);
   const LayerStack& stack = state.Stack;
   const BasedArray<double>& t = stack.NodeTemperature;
   const int n = stack.NodeCount;
@@ -206,9 +178,8 @@ void AdvanceNodeTemperatures(ModelState& state, RunSink& sink) {
   t(n) = t(n) + ambients.Top * stack.LayerCoeff(l, 12);
   for (int i = 1; i <= n; ++i) stack.ThermalRhs(i) = t(i);
 
-  // The first step after a set-up only adds the boundary terms, heat in without its losses;
-  // the whole-deposit model solves every step.
-  if (stack.StepsSinceSetup != 0 || WholeDeposit(state.Input)) {
+  // The first step after a set-up only adds the boundary terms, heat in without its losses.
+  if (stack.StepsSinceSetup != 0) {
     if (!SolveLinearSystem(stack.ThermalMatrix, stack.ThermalRhs, stack.ThermalSolution, n)) {
       ++state.Statistics.SingularMatrixEvents;
       sink.SingularMatrix();

@@ -138,17 +138,21 @@ TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
   EXPECT_DOUBLE_EQ(summary["CoatingThickness"].get<double>(), 6e-6);
   EXPECT_EQ(summary["LamellaTime"].size(), 7u);
   EXPECT_EQ(summary["PassEndCurvature"].size(), 2u);
+  EXPECT_GE(summary["PeakSurfaceTemperature"].get<double>(),
+            summary["PeakInterfaceTemperature"].get<double>());
 
   const std::vector<std::string> lines = test::Lines(test::ReadFile(dir / "history.csv"));
   ASSERT_GT(lines.size(), 8u);
-  EXPECT_EQ(lines[0], "time,event,back_temperature,top_substrate_temperature,curvature,deflection");
+  EXPECT_EQ(lines[0],
+            "time,event,back_temperature,top_substrate_temperature,curvature,deflection,"
+            "surface_temperature");
   int lamellae = 0;
   double lastTime = 0;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     std::vector<std::string> fields;
     std::stringstream line(lines[i]);
     for (std::string field; std::getline(line, field, ',');) fields.push_back(field);
-    ASSERT_EQ(fields.size(), 6u) << lines[i];
+    ASSERT_EQ(fields.size(), 7u) << lines[i];
     const double time = std::stod(fields[0]);
     EXPECT_GE(time, lastTime) << lines[i];
     lastTime = time;
@@ -160,7 +164,7 @@ TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
   const std::string& last = lines.back();
   EXPECT_EQ(last.substr(last.find(',')),
             ",cooling,300,300," + format::FormatShortest(summary["FinalCurvature"]) + "," +
-                format::FormatShortest(summary["FinalDeflection"]));
+                format::FormatShortest(summary["FinalDeflection"]) + ",300");
 
   // The one-pass model keeps no history: refused before any file is changed.
   const std::string thermal = test::ReadFile(dir / "thermique.txt");

@@ -94,6 +94,7 @@ TEST(StressViewsTest, AxesAreFramedAroundTheirRange) {
 TEST(StressViewsTest, AWholeDepositHistoryIsDrawnAgainstTheRunsTime) {
   ModelState state = MakeStressState(4, kE, kTs);
   state.Input.StressModel = kWholeDepositModel;
+  state.Model = StressModelKind::WholeDeposit;
   StressResults& s = state.Stress;
   constexpr int kPoints = 200000;
   s.DeflectionAxisMin = -2e-5;
@@ -102,10 +103,10 @@ TEST(StressViewsTest, AWholeDepositHistoryIsDrawnAgainstTheRunsTime) {
     const double time = 27.0 * i / kPoints;
     // A zig-zag between the axis's ends: its extremes must reach the picture.
     const double deflection = i % 2 == 0 ? 3e-5 : -2e-5;
-    s.History.push_back({{time, DepositEventKind::Row}, 0, deflection});
+    s.History.push_back({{time, DepositEventKind::Row, 0, 0, 0, {}}, 0, deflection});
   }
   s.History.back().Event.Kind = DepositEventKind::Cooling;
-  state.Timeline.PassEnds = {kPoints / 2, kPoints - 1};
+  s.PassEndPoints = {kPoints / 2, kPoints - 1};
   DrawingSurface history(6615, 4095);
   DrawDeflectionHistory(state, history);
   std::size_t strokes = 0;

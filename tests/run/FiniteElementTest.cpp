@@ -1,149 +1,279 @@
-// The whole-deposit model against a free disc of axisymmetric 8-node elements (CalculiX), of
-// radius 30 times its final thickness. The model is linear in its eigenstrains, so the thermal
-// events between two arrivals are one temperature change on the disc of that moment and each
-// arrival one more load; the summed responses (centre curvature fitted over the inner third of the
-// back face, stresses at mid-radius) must agree with the model within 0.5 %.
+// The whole-deposit plate against a free disc of axisymmetric 8-node elements (CalculiX), of
+// radius 30 times its final thickness. The test steps the thermal field and the plate itself, as
+// a run does, and keeps the field just before each arrival. The plate is linear in its
+// eigenstrains, so all that happens between two arrivals is one load on the disc of that moment:
+// the quench of the lamella just laid and the field's change until the next arrival (the last
+// one's until room temperature). The substrate's profile is linear between its faces and its
+// cells' centres, and its element rows break there, so the quadratic elements carry it exactly;
+// each lamella is a layer of its own at its cell's temperature. The disc shares only the field
+// with the plate: it solves axisymmetric elasticity, with no section, neutral axis or plate
+// assumption, so the summed responses (centre curvature fitted over the inner third of the back
+// face, stresses at mid-radius) check the plate's mechanics; they must agree within 1e-4.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelFixture.h"
+#include "model/Deposit.h"
 #include "stress/WholeDeposit.h"
+#include "thermal/DepositRun.h"
+#include "thermal/FieldSchedule.h"
+#include "thermal/FieldSolver.h"
 
 namespace quillane {
 namespace {
 
-// One load of a disc: the arrival of lamella `Laid`, or temperature changes of the substrate's
-// back face and top (which every laid lamella follows) on the disc of `Laid` lamellae.
-struct DiscLoad {
-  int Laid = 0;
-  bool Arrival = false;
-  double BackChange = 0;
-  double TopChange = 0;
+// The field as the plate takes it: the substrate at its profile's break points (back face,
+// cells' centres, top face), each laid lamella at its cell's temperature, and the surface.
+struct FieldShot {
+  std::vector<double> Substrate;
+  std::vector<double> Lamellae;
+  double Surface = 0;
 };
 
-// The model's timeline, the final cooling included, as loads on successive discs.
-std::vector<DiscLoad> LoadsOf(const ModelState& state) {
-  std::vector<DepositEvent> events = state.Timeline.Events;
-  events.push_back(RoomCoolingEvent(state));
-  std::vector<DiscLoad> loads;
-  DiscLoad thermal;
-  double back = state.Input.SubstrateTemperature;
-  double top = back;
-  for (const DepositEvent& event : events) {
-    if (event.Kind == DepositEventKind::Arrival) {
-      loads.push_back(thermal);
-      thermal = DiscLoad{thermal.Laid + 1, false, 0, 0};
-      loads.push_back(DiscLoad{thermal.Laid, true, 0, 0});
-      continue;
-    }
-    thermal.BackChange += event.BackTemperature - back;
-    thermal.TopChange += event.TopSubstrateTemperature - top;
-    back = event.BackTemperature;
-    top = event.TopSubstrateTemperature;
+FieldShot ShotOf(const DepositField& field) {
+  FieldShot shot{{field.BackFace}, LamellaTemperatures(field), field.Surface};
+  for (int i = 0; i < field.SubstrateCells; ++i) {
+    shot.Substrate.push_back(field.Cells[static_cast<std::size_t>(i)].Temperature);
   }
-  loads.push_back(thermal);
+  shot.Substrate.push_back(field.SubstrateTop);
+  return shot;
+}
+
+// Heights of the substrate profile's break points, the back face first.
+std::vector<double> BreakHeights(const DepositField& field) {
+  std::vector<double> heights{field.Cells.front().Bottom};
+  for (int i = 0; i < field.SubstrateCells; ++i) {
+    const FieldCell& cell = field.Cells[static_cast<std::size_t>(i)];
+    heights.push_back(cell.Bottom + cell.Thickness / 2);
+  }
+  heights.push_back(0);
+  return heights;
+}
+
+// The field and the plate stepped through the whole run as a run steps them, the state set up
+// as a run sets it up. Returns the field at the start and just before each arrival.
+std::vector<FieldShot> DriveRun(ModelState& state) {
+  const InputParameters& in = state.Input;
+  const int perPass = LamellaePerPass(in);
+  const int n = in.PassCount * perPass;
+  state.Clock.LamellaCount = n;
+  StressResults& s = state.Stress;
+  for (BasedArray<double>* array :
+       {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
+        &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
+        &s.Deflection, &s.LamellaTime}) {
+    array->Redim(0, n);
+  }
+  s.SubstrateThickness = in.SubstrateThicknessInput;
+  s.LamellaThicknessCopy = LaidLamellaThickness(in);
+  s.StressWidth = in.SubstrateWidth;
+  s.Curvature(0) = in.InitialCurvature;
+
+  DepositField& field = state.Field;
+  const RunMaterials& materials = state.Materials;
+  const int refinement = in.ThermalRefinement;
+  LayOutField(field, in.SubstrateThicknessInput, s.LamellaThicknessCopy, refinement,
+              in.SubstrateTemperature);
+  StartDepositPlate(state, in.SubstrateTemperature);
+  std::vector<FieldShot> shots{ShotOf(field)};
+  double time = 0;
+  const auto steps = [&](double start, double length, int count, const FaceExchange& exchange) {
+    for (const double f : StepFractions(length, count, refinement)) {
+      const double end = start + f * length;
+      StepField(field, materials, exchange, end - time);
+      time = end;
+      ApplyTemperatures(state, PlateTemperaturesOf(field));
+    }
+  };
+  const auto exchange = [&](double gas, bool torch) {
+    return FaceExchange{gas, in.RoomTemperature, torch ? in.HeatFlux : 0, in.BackFaceCoefficient,
+                        HolderTemperature(in)};
+  };
+  const std::vector<PassInterval> pass = PassIntervals(in, perPass);
+  for (int p = 0; p < in.PassCount; ++p) {
+    const double start = p * in.PassPeriod;
+    for (const PassInterval& interval : pass) {
+      if (interval.Arrival) {
+        time = start + interval.Start;
+        shots.push_back(ShotOf(field));
+        LayLamella(field, materials, in.ParticleTemperature);
+        ApplyArrival(state, shots.back().Surface);
+      }
+      steps(start + interval.Start, interval.End - interval.Start, interval.Steps,
+            exchange(in.GasTemperature, interval.Torch));
+    }
+  }
+  steps(time, in.CoolingTime, CoolingSteps(in), exchange(in.RoomTemperature, false));
+  CoolToRoom(state);
+  return shots;
+}
+
+// One load of a disc of `Laid` lamellae, as eigenstrains: the substrate's at the profile's break
+// points (linear between them) and each laid lamella's, uniform through it.
+struct DiscLoad {
+  int Laid = 0;
+  std::vector<double> Substrate;
+  std::vector<double> Lamellae;
+};
+
+// The loads of the run: on the disc of k lamellae, lamella k's quench and the field's change
+// from arrival k to arrival k + 1, the last disc's to room temperature. A lamella's thermal
+// strain counts from the surface it landed on.
+std::vector<DiscLoad> LoadsOf(const ModelState& state, const std::vector<FieldShot>& shots) {
+  const MaterialRecord& substrate = state.Materials.Substrate;
+  const MaterialRecord& coating = state.Materials.Coating;
+  const double quench = -coating.SigmaQ / (coating.ModuleYoung / (1 - coating.Poisson));
+  const int n = static_cast<int>(shots.size()) - 1;
+  const double room = state.Input.RoomTemperature;
+  const FieldShot cooled{std::vector<double>(shots.front().Substrate.size(), room),
+                         std::vector<double>(static_cast<std::size_t>(n), room), room};
+  std::vector<DiscLoad> loads;
+  for (int k = 0; k <= n; ++k) {
+    const FieldShot& from = shots[static_cast<std::size_t>(k)];
+    const FieldShot& to = k < n ? shots[static_cast<std::size_t>(k + 1)] : cooled;
+    DiscLoad load{k, {}, {}};
+    for (std::size_t p = 0; p < from.Substrate.size(); ++p) {
+      load.Substrate.push_back(substrate.dilat * (to.Substrate[p] - from.Substrate[p]));
+    }
+    for (int j = 1; j <= k; ++j) {
+      const std::size_t i = static_cast<std::size_t>(j - 1);
+      const double start = j < k ? from.Lamellae[i] : from.Surface;
+      load.Lamellae.push_back(coating.dilat * (to.Lamellae[i] - start) + (j == k ? quench : 0));
+    }
+    loads.push_back(load);
+  }
   return loads;
 }
 
-// Substrate thickness H under `Lamellae` lamellae of W, meshed in `Columns` element columns.
+// A substrate whose profile breaks at `Breaks` (the back face at -H to the top face at 0) under
+// `Lamellae` lamellae of W, meshed in `Columns` element columns.
 struct Disc {
   double H, W;
   int Lamellae;
+  std::vector<double> Breaks;
   MaterialRecord Substrate, Coating;
   int Columns;
   double Radius() const { return 30 * (H + Lamellae * W); }
 };
 
-// The mesh of a disc with `laid` lamellae: element rows (four in the substrate, then one per
-// lamella) and columns; node numbers on the grid of corner and mid-side points.
+// The mesh of a disc with `laid` lamellae: element rows between the substrate's break points,
+// then one per lamella, and columns. The eigenstrain jumps at each layer's faces, so each layer
+// has rows of nodes of its own, tied to the layer below by equations; node numbers run on the
+// grid of corner and mid-side points.
 struct DiscMesh {
-  DiscMesh(const Disc& d, int laid) : disc(d) {
-    for (int k = 0; k <= 4; ++k) heights.push_back(-d.H + d.H * k / 4);
+  DiscMesh(const Disc& d, int laid) : disc(d), heights(d.Breaks) {
     for (int i = 1; i <= laid; ++i) heights.push_back(i * d.W);
+    for (int row = 0; row < Rows(); ++row) {
+      const std::size_t k = static_cast<std::size_t>(row);
+      if (row == 0 || FirstOfLayer(row)) ys.push_back(heights[k]);
+      ys.push_back((heights[k] + heights[k + 1]) / 2);
+      ys.push_back(heights[k + 1]);
+    }
   }
   int Rows() const { return static_cast<int>(heights.size()) - 1; }
+  int SubstrateRows() const { return static_cast<int>(disc.Breaks.size()) - 1; }
+  // The substrate's element rows are layer 0, lamella i's is layer i.
+  int Layer(int row) const { return row < SubstrateRows() ? 0 : row - SubstrateRows() + 1; }
+  bool FirstOfLayer(int row) const { return row >= SubstrateRows(); }
+  // Node row `level` (0 bottom, 1 middle, 2 top) of element row `row`.
+  int NodeRow(int row, int level) const { return 2 * row + Layer(row) + level; }
   int Node(int i, int j) const { return j * (2 * disc.Columns + 1) + i + 1; }
   double R(int i) const { return disc.Radius() * i / (2 * disc.Columns); }
-  double Y(int j) const {
-    const std::size_t k = static_cast<std::size_t>(j / 2);
-    return j % 2 == 0 ? heights[k] : (heights[k] + heights[k + 1]) / 2;
-  }
+  double Y(int j) const { return ys[static_cast<std::size_t>(j)]; }
   int Element(int column, int row) const { return row * disc.Columns + column + 1; }
-  // The substrate's element rows are layer 0, lamella i's is layer i.
-  int Layer(int row) const { return row < 4 ? 0 : row - 3; }
   template <class Visit>
   void ForEachNode(Visit visit) const {
-    for (int j = 0; j <= 2 * Rows(); ++j) {
-      for (int i = 0; i <= 2 * disc.Columns; ++i) {
-        if (i % 2 == 0 || j % 2 == 0) visit(i, j);
+    for (int row = 0; row < Rows(); ++row) {
+      for (int level = row == 0 || FirstOfLayer(row) ? 0 : 1; level <= 2; ++level) {
+        for (int i = 0; i <= 2 * disc.Columns; ++i) {
+          if (i % 2 == 0 || level != 1) visit(i, NodeRow(row, level), Layer(row));
+        }
       }
     }
   }
 
   const Disc& disc;
   std::vector<double> heights;
+  std::vector<double> ys;  // of the node rows
 };
 
-// The input file of one load: a material per layer, the load as thermal expansion of a
-// temperature field, the back face's displacements and the stresses of the mid-radius column.
+// The substrate's eigenstrain at y, linear between the break points.
+double SubstrateStrain(const Disc& disc, const DiscLoad& load, double y) {
+  std::size_t k = 1;
+  while (k + 1 < disc.Breaks.size() && disc.Breaks[k] < y) ++k;
+  const double y0 = disc.Breaks[k - 1], y1 = disc.Breaks[k];
+  return load.Substrate[k - 1] + (load.Substrate[k] - load.Substrate[k - 1]) * (y - y0) / (y1 - y0);
+}
+
+// The input file of one load: a material per layer, the eigenstrain as the thermal strain of a
+// unit expansion, the back face's displacements and the stresses (with the points' coordinates)
+// of the mid-radius column.
 std::string DiscInput(const Disc& disc, const DiscLoad& load) {
   const DiscMesh mesh(disc, load.Laid);
   std::ostringstream in;
   in.precision(14);  // CalculiX reads at most 20 characters a field
   in << "*NODE, NSET=NALL\n";
-  mesh.ForEachNode([&](int i, int j) {
+  mesh.ForEachNode([&](int i, int j, int) {
     in << mesh.Node(i, j) << ", " << mesh.R(i) << ", " << mesh.Y(j) << "\n";
   });
   std::map<int, std::vector<int>> layers;
   in << "*ELEMENT, TYPE=CAX8\n";
   for (int row = 0; row < mesh.Rows(); ++row) {
+    const int b = mesh.NodeRow(row, 0), m = b + 1, t = b + 2;
     for (int column = 0; column < disc.Columns; ++column) {
-      const int a = 2 * column, b = 2 * row;
+      const int a = 2 * column;
       in << mesh.Element(column, row) << ", " << mesh.Node(a, b) << ", " << mesh.Node(a + 2, b)
-         << ", " << mesh.Node(a + 2, b + 2) << ", " << mesh.Node(a, b + 2) << ", "
-         << mesh.Node(a + 1, b) << ", " << mesh.Node(a + 2, b + 1) << ", "
-         << mesh.Node(a + 1, b + 2) << ", " << mesh.Node(a, b + 1) << "\n";
+         << ", " << mesh.Node(a + 2, t) << ", " << mesh.Node(a, t) << ", " << mesh.Node(a + 1, b)
+         << ", " << mesh.Node(a + 2, m) << ", " << mesh.Node(a + 1, t) << ", " << mesh.Node(a, m)
+         << "\n";
       layers[mesh.Layer(row)].push_back(mesh.Element(column, row));
     }
   }
-  // The eigenstrain is the expansion coefficient times the field's value.
   for (const auto& [layer, elements] : layers) {
     in << "*ELSET, ELSET=L" << layer << "\n";
     for (int element : elements) in << element << "\n";
     const MaterialRecord& m = layer == 0 ? disc.Substrate : disc.Coating;
-    double expansion = m.dilat;
-    if (load.Arrival) expansion = layer == load.Laid ? 1 : 0;
     in << "*MATERIAL, NAME=M" << layer << "\n*ELASTIC\n"
-       << m.ModuleYoung << ", " << m.Poisson << "\n*EXPANSION\n"
-       << expansion << "\n*SOLID SECTION, ELSET=L" << layer << ", MATERIAL=M" << layer << "\n";
+       << m.ModuleYoung << ", " << m.Poisson << "\n*EXPANSION\n1\n*SOLID SECTION, ELSET=L" << layer
+       << ", MATERIAL=M" << layer << "\n";
+  }
+  // Each layer's bottom nodes follow the top nodes of the one below (the axis's stay on it).
+  in << "*EQUATION\n";
+  for (int row = mesh.SubstrateRows(); row < mesh.Rows(); ++row) {
+    for (int i = 0; i <= 2 * disc.Columns; ++i) {
+      for (int dof = i == 0 ? 2 : 1; dof <= 2; ++dof) {
+        in << "2\n"
+           << mesh.Node(i, mesh.NodeRow(row, 0)) << ", " << dof << ", 1, "
+           << mesh.Node(i, mesh.NodeRow(row - 1, 2)) << ", " << dof << ", -1\n";
+      }
+    }
   }
   in << "*NSET, NSET=AXIS\n";
-  for (int j = 0; j <= 2 * mesh.Rows(); ++j) in << mesh.Node(0, j) << "\n";
+  mesh.ForEachNode([&](int i, int j, int) {
+    if (i == 0) in << mesh.Node(i, j) << "\n";
+  });
   in << "*NSET, NSET=BACK\n";
   for (int i = 0; i <= 2 * disc.Columns; ++i) in << mesh.Node(i, 0) << "\n";
   in << "*ELSET, ELSET=MIDRADIUS\n";
   for (int row = 0; row < mesh.Rows(); ++row) in << mesh.Element(disc.Columns / 2, row) << "\n";
   in << "*BOUNDARY\nAXIS, 1, 1\n" << mesh.Node(0, 0) << ", 2, 2\n";
   in << "*INITIAL CONDITIONS, TYPE=TEMPERATURE\nNALL, 0\n*STEP\n*STATIC\n*TEMPERATURE\n";
-  const double coatingModulus = disc.Coating.ModuleYoung / (1 - disc.Coating.Poisson);
-  mesh.ForEachNode([&](int i, int j) {
-    const double y = mesh.Y(j);
-    double field = -disc.Coating.SigmaQ / coatingModulus;
-    if (!load.Arrival) {
-      field = y >= 0 ? load.TopChange
-                     : load.BackChange + (load.TopChange - load.BackChange) * (y + disc.H) / disc.H;
-    }
-    in << mesh.Node(i, j) << ", " << field << "\n";
+  mesh.ForEachNode([&](int i, int j, int layer) {
+    const double strain = layer == 0 ? SubstrateStrain(disc, load, mesh.Y(j))
+                                     : load.Lamellae[static_cast<std::size_t>(layer - 1)];
+    in << mesh.Node(i, j) << ", " << strain << "\n";
   });
-  in << "*NODE PRINT, NSET=BACK\nU\n*EL PRINT, ELSET=MIDRADIUS\nS\n*END STEP\n";
+  in << "*NODE PRINT, NSET=BACK\nU\n*EL PRINT, ELSET=MIDRADIUS\nS, COORD\n*END STEP\n";
   return in.str();
 }
 
@@ -159,7 +289,8 @@ double LineAt(const std::vector<std::pair<double, double>>& points, double x) {
 }
 
 // A disc's response to one load: the curvature change, then the in-plane stress changes at
-// mid-radius at the substrate's back face and top and at each lamella's mid-plane.
+// mid-radius at the substrate's back face and top and at each lamella's mid-plane. Each
+// element's stress is linear in y, so a line through its points gives it at any height.
 std::vector<double> Solve(const Disc& disc, const DiscLoad& load,
                           const std::filesystem::path& dir) {
   std::ofstream(dir / "disc.inp") << DiscInput(disc, load);
@@ -167,78 +298,95 @@ std::vector<double> Solve(const Disc& disc, const DiscLoad& load,
   EXPECT_EQ(std::system(command.c_str()), 0) << test::ReadFile(dir / "disc.log");
   const DiscMesh mesh(disc, load.Laid);
   std::istringstream text(test::ReadFile(dir / "disc.dat"));
-  std::map<int, double> lift;                    // back-face node: axial displacement
-  std::map<int, std::pair<double, int>> stress;  // element: sum of (σrr + σθθ) / 2, points
+  std::map<int, double> lift;  // back-face node: axial displacement
+  // Element, point: (σrr + σθθ) / 2 (invariant about the axis) and the point's height.
+  std::map<std::pair<int, int>, std::pair<double, double>> points;
   char mode = ' ';
   for (std::string line; std::getline(text, line);) {
     if (line.find("displacements") != std::string::npos) mode = 'U';
     if (line.find("stresses") != std::string::npos) mode = 'S';
+    if (line.find("coordinates") != std::string::npos) mode = 'C';
     std::istringstream fields(line);
     std::vector<double> v;
     for (double x; fields >> x;) v.push_back(x);
     if (mode == 'U' && v.size() == 4) lift[static_cast<int>(v[0])] = v[2];
-    if (mode == 'S' && v.size() == 8) {
-      auto& [sum, count] = stress[static_cast<int>(v[0])];
-      sum += (v[2] + v[4]) / 2;
-      ++count;
-    }
+    const std::pair<int, int> point{static_cast<int>(v.empty() ? 0 : v[0]),
+                                    static_cast<int>(v.size() < 2 ? 0 : v[1])};
+    if (mode == 'S' && v.size() == 8) points[point].first = (v[2] + v[4]) / 2;
+    if (mode == 'C' && v.size() == 5) points[point].second = v[3];
   }
-  std::vector<std::pair<double, double>> centre, substrate;
+  std::vector<std::pair<double, double>> centre;
   for (int i = 0; mesh.R(i) <= disc.Radius() / 3; ++i) {
     centre.push_back({mesh.R(i) * mesh.R(i), lift.at(mesh.Node(i, 0))});
   }
-  // w = w0 + κ r² / 2: the slope against r² is κ / 2.
-  std::vector<double> response{2 * (LineAt(centre, 1) - LineAt(centre, 0)), 0, 0};
-  for (int row = 0; row < mesh.Rows(); ++row) {
-    const auto& [sum, count] = stress.at(mesh.Element(disc.Columns / 2, row));
-    const double mean = sum / count;  // the element's centroid: its profile is linear
-    if (mesh.Layer(row) == 0) {
-      substrate.push_back({mesh.Y(2 * row + 1), mean});
-    } else {
-      response.push_back(mean);
+  // A line through the points of the mid-radius element of `row`, at y.
+  const auto stressAt = [&](int row, double y) {
+    const int element = mesh.Element(disc.Columns / 2, row);
+    std::vector<std::pair<double, double>> line;
+    for (auto p = points.lower_bound({element, 0}); p != points.end() && p->first.first == element;
+         ++p) {
+      line.push_back({p->second.second, p->second.first});
     }
+    return LineAt(line, y);
+  };
+  // w = w0 + κ r² / 2: the slope against r² is κ / 2.
+  std::vector<double> response{2 * (LineAt(centre, 1) - LineAt(centre, 0)), stressAt(0, -disc.H),
+                               stressAt(mesh.SubstrateRows() - 1, 0)};
+  for (int row = mesh.SubstrateRows(); row < mesh.Rows(); ++row) {
+    response.push_back(stressAt(row, mesh.Y(mesh.NodeRow(row, 1))));
   }
-  response[1] = LineAt(substrate, -disc.H);
-  response[2] = LineAt(substrate, 0);
   return response;
 }
 
 class FiniteElementTest : public test::ModelFixture {};
 
-TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinHalfAPercent) {
+TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTenThousand) {
   if (std::system("command -v ccx > /dev/null 2>&1") != 0) {
     GTEST_SKIP() << "CalculiX (ccx, Debian package calculix-ccx) is not installed: the "
                     "finite-element check of the whole-deposit model is skipped.";
   }
+  // A titanium alloy's: a slow conductor, whose skin is steep under a strong flux.
+  const MaterialRecord titanium{"Ti-6Al-4V", 6.7, 4430, 526, 1933, 2.86e5, 114e9, 0.34, 8.6e-6, 0};
   // A thin deposit and one as thick as its substrate, two passes of two lamellae each, on a
-  // coating half as stiff as its substrate.
+  // coating half as stiff as its substrate; and a thick slow plate heated hard under a few
+  // lamellae, where the substrate's resolved profile carries the load. Poisson's ratios are
+  // equal: a mismatch bends the finite disc by a part in about t / R more (3e-4 at this radius),
+  // which the plate rightly ignores.
   const struct {
     const char* name;
     double h, pass, lamella;
+    int passes;
+    double flux;
+    const MaterialRecord* substrate;  // the catalogue's when null
     int columns;
-  } cases[] = {{"thin", 0.002, 100e-6, 50e-6, 300}, {"thick", 0.001, 500e-6, 250e-6, 150}};
+  } cases[] = {{"thin", 0.002, 100e-6, 50e-6, 2, 500e3, nullptr, 300},
+               {"thick", 0.001, 500e-6, 250e-6, 2, 500e3, nullptr, 150},
+               {"steep skin", 0.006, 150e-6, 50e-6, 1, 2e6, &titanium, 60}};
   const ModelState base = state;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     state = base;
     state.Input.StressModel = kWholeDepositModel;
-    state.Input.PassCount = 2;
+    state.Input.PassCount = c.passes;
     state.Input.SubstrateThicknessInput = c.h;
     state.Input.PassThickness = c.pass;
     state.Input.LamellaThickness = c.lamella;
+    state.Input.HeatFlux = c.flux;
     ResolveMaterials();
-    state.Materials.Coating.ModuleYoung = 90e9;
-    state.Materials.Coating.Poisson = 0.25;
-    RunSimulation(state, sink);
+    if (c.substrate != nullptr) state.Materials.Substrate = *c.substrate;
+    state.Materials.Coating.ModuleYoung = state.Materials.Substrate.ModuleYoung / 2;
+    state.Materials.Coating.Poisson = state.Materials.Substrate.Poisson;
+    const std::vector<FieldShot> shots = DriveRun(state);
 
     const Disc disc{c.h,
                     state.Stress.LamellaThicknessCopy,
                     state.Clock.LamellaCount,
+                    BreakHeights(state.Field),
                     state.Materials.Substrate,
                     state.Materials.Coating,
                     c.columns};
     std::vector<double> fe(static_cast<std::size_t>(3 + disc.Lamellae), 0.0);
-    for (const DiscLoad& load : LoadsOf(state)) {
+    for (const DiscLoad& load : LoadsOf(state, shots)) {
       const std::vector<double> r = Solve(disc, load, dir.Path());
       for (std::size_t i = 0; i < r.size(); ++i) fe[i] += r[i];
     }
@@ -247,7 +395,7 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinHalfAPercen
                               s.SubstrateStressFrontFinal};
     for (int i = 1; i <= disc.Lamellae; ++i) model.push_back(s.LamellaStressFinal(i));
     for (std::size_t i = 0; i < model.size(); ++i) {
-      EXPECT_NEAR(fe[i], model[i], 0.005 * std::fabs(model[i])) << "value " << i;
+      EXPECT_NEAR(fe[i], model[i], 1e-4 * std::fabs(model[i])) << "value " << i;
     }
   }
 }

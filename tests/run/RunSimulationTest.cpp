@@ -76,7 +76,7 @@ TEST_F(RunSimulationTest, KeptRowsWrittenAfterTheRunAreTheFilesOfTheRun) {
   for (const char* model : {kOnePassModel, kWholeDepositModel}) {
     SCOPED_TRACE(model);
     state.Input.StressModel = model;
-    const bool whole = WholeDeposit(state.Input);
+    const bool whole = ModelOf(state.Input) == StressModelKind::WholeDeposit;
     paths.History = whole ? (dir / "history.csv").string() : std::string();
     ModelState written = state;
     ExecuteRun(written, &catalogue, paths, sink);
@@ -147,6 +147,12 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
        "PassThickness / LamellaThickness is 40000; a pass must hold fewer than 32767 lamellae.",
        "épaisseur par passe (µm) / Epaisseur d'une  lamelle(µm) vaut 40000 ; une passe doit "
        "compter moins de 32767 lamelles."},
+      // The whole deposit's passes follow each other.
+      {"HeatingWindow", 5, 0, "whole-deposit", ',',
+       "HeatingWindow (--heating-window) is 5 s; in the whole-deposit model it cannot exceed "
+       "PassPeriod (4.5 s).",
+       "Créneau de chauffe (s) vaut 5 ; dans le modèle du dépôt complet il ne peut dépasser "
+       "Période entre 2 passes (s) (4,5)."},
       // A stress model is one of two, named exactly; only the whole deposit bounds its lamellae.
       {"PassThickness", 30e-6, 32767, "whole-deposit", '.', "", ""},
       {"PassThickness", 50e-6, 32767, "one-pass", '.', "", ""},

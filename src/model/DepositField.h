@@ -1,0 +1,63 @@
+#pragma once
+// The whole-deposit model's thermal field: one-dimensional finite volumes through the plate,
+// the substrate's cells graded towards its top face and each lamella a cell of its own when it
+// lands. Plain values only; thermal/ advances it and stress/ reads it.
+
+#include <vector>
+
+namespace quillane {
+
+enum class CellMaterial { Substrate, Coating };
+
+// One finite volume, bottom to top.
+struct FieldCell {
+  double Bottom = 0;     // m, height of its lower face above the substrate's top face
+  double Thickness = 0;  // m
+  CellMaterial Material = CellMaterial::Substrate;
+  double Temperature = 0;  // K, the cell's mean
+  int Lamellae = 0;        // laid lamellae it holds; 0 in the substrate
+};
+
+// The field sampled for its picture: temperature against time and height.
+struct FieldPicture {
+  std::vector<double> Times;    // s
+  std::vector<double> Heights;  // m above the substrate's top face, the back face first
+  // K, one row of Heights.size() values per time; NaN where no deposit is laid yet.
+  std::vector<double> Temperatures;
+};
+
+struct DepositField {
+  std::vector<FieldCell> Cells;
+  int SubstrateCells = 0;
+  double LamellaThickness = 0;  // m, every lamella laid
+  int MergeCount = 1;           // lamellae that may share a laid cell
+  // Enthalpies are counted from this temperature, so that a step's change is not lost beside
+  // the heat a cell holds.
+  double ReferenceTemperature = 0;
+  // Temperatures of the faces after the last step, K: the substrate's back face, the
+  // substrate's top face (under the contact) and the surface.
+  double BackFace = 0;
+  double SubstrateTop = 0;
+  double Surface = 0;
+  // Working arrays of the step, sized to the cells and the two faces.
+  std::vector<double> Previous, Lower, Diagonal, Upper, Change, Start, Trial;
+  FieldPicture Picture;
+};
+
+// The exchange of the plate's two faces during a step.
+struct FaceExchange {
+  double GasTemperature = 0;   // K, convection of both faces
+  double RoomTemperature = 0;  // K, radiation sink of both faces
+  double TopFlux = 0;          // W/m², torch into the surface
+  double BackCoefficient = 0;  // W/(m²·K), a holder at the back face
+  double BackTemperature = 0;  // K, the holder's
+};
+
+// The terms of one step's energy balance, J/m².
+struct FieldStepEnergy {
+  double EnthalpyChange = 0;  // of every cell
+  double FaceHeat = 0;        // net heat in through both faces
+  double Largest = 0;         // the largest single term of the balance
+};
+
+}  // namespace quillane

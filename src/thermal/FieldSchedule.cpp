@@ -1,0 +1,66 @@
+#include "thermal/FieldSchedule.h"
+
+#include <cmath>
+
+namespace quillane {
+
+namespace {
+
+// Steps of each interval at refinement 1.
+constexpr int kStepsBeforeDeposit = 16;
+constexpr int kStepsPerLamella = 6;
+constexpr int kStepsAfterDeposit = 16;
+constexpr int kStepsBetweenPasses = 24;
+constexpr int kStepsCooling = 40;
+constexpr double kFirstStep = 1e-4;  // s, at refinement 1
+
+// Sum of count steps growing by g from `first`: first (g^count - 1) / (g - 1).
+double GeometricSum(double first, double g, int count) {
+  if (g == 1) return first * count;
+  return first * std::expm1(count * std::log(g)) / (g - 1);
+}
+
+}  // namespace
+
+std::vector<double> StepFractions(double length, int count, int refinement) {
+  // The first step is near kFirstStep where the interval is long and near length / count where
+  // it is short, smoothly in between, so the grid has no threshold in any input.
+  const double nominal = kFirstStep / refinement;
+  const double first = nominal * length / (length + count * nominal);
+  // The growth g solves GeometricSum(first, g, count) = length; the sum rises with g.
+  double low = 1;
+  double high = 2;
+  while (GeometricSum(first, high, count) < length) high *= 2;
+  for (int i = 0; i < 200 && low < high; ++i) {
+    const double middle = 0.5 * (low + high);
+    if (middle == low || middle == high) break;
+    (GeometricSum(first, middle, count) < length ? low : high) = middle;
+  }
+  const double g = 0.5 * (low + high);
+  std::vector<double> ends;
+  if (!(length > 0)) return ends;
+  ends.reserve(static_cast<std::size_t>(count));
+  for (int k = 1; k < count; ++k) ends.push_back(GeometricSum(first, g, k) / length);
+  ends.push_back(1);
+  return ends;
+}
+
+std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae) {
+  const int r = in.ThermalRefinement;
+  const double window = in.HeatingWindow;
+  std::vector<PassInterval> intervals;
+  const auto arrival = [&](int i) { return window / 3 + (i - 1) * window / (3.0 * lamellae); };
+  intervals.push_back({0, arrival(1), true, false, kStepsBeforeDeposit * r});
+  for (int i = 1; i < lamellae; ++i) {
+    intervals.push_back({arrival(i), arrival(i + 1), true, true, kStepsPerLamella * r});
+  }
+  intervals.push_back({arrival(lamellae), window, true, true, kStepsAfterDeposit * r});
+  intervals.push_back({window, in.PassPeriod, false, false, kStepsBetweenPasses * r});
+  return intervals;
+}
+
+int CoolingSteps(const InputParameters& in) {
+  return kStepsCooling * in.ThermalRefinement;
+}
+
+}  // namespace quillane

@@ -1,0 +1,62 @@
+#pragma once
+// The whole-deposit model's thermal field: finite volumes in enthalpy, implicit steps iterated
+// until each conserves energy. The discrete equations are written beside the code in
+// FieldSolver.cpp.
+
+#include <vector>
+
+#include "model/DepositField.h"
+#include "model/ModelState.h"
+
+namespace quillane {
+
+// Cells of the substrate at refinement 1; each refinement multiplies them.
+inline constexpr int kSubstrateCells = 16;
+// Ratio of neighbouring substrate cells at refinement 1, the smallest at the top face.
+inline constexpr double kSubstrateGrading = 1.3;
+// Laid lamellae share cells of at most this thickness at refinement 1.
+inline constexpr double kLaidCellThickness = 10e-6;
+
+// The substrate cut into graded cells, the whole plate at `temperature`, no deposit yet.
+// `lamellaThickness` is that of every lamella to come; laid lamellae share cells of at most
+// kLaidCellThickness / refinement.
+void LayOutField(DepositField& field, double substrateThickness, double lamellaThickness,
+                 int refinement, double temperature);
+
+// A lamella lands on the surface as a cell of its own at `particleTemperature`; the lamella laid
+// before it joins the laid cell below when that cell has room. Returns the enthalpy it brings,
+// J/m² (counted from the field's reference temperature).
+double LayLamella(DepositField& field, const RunMaterials& materials, double particleTemperature);
+
+// One backward-Euler step of `dt` seconds: cells, faces and the molten fractions iterated to
+// convergence. Returns the terms of the step's energy balance.
+FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
+                          const FaceExchange& exchange, double dt);
+
+// Enthalpy of a cell per unit area at `temperature`, J/m², from the field's reference.
+double CellEnthalpy(const DepositField& field, const FieldCell& cell, const RunMaterials& materials,
+                    double temperature);
+
+// The total enthalpy of the field per unit area, J/m².
+double FieldEnthalpy(const DepositField& field, const RunMaterials& materials);
+
+// Molten fraction at `temperature` of a material melting at `melting`: 0 up to 100 K below it,
+// 1 from 100 K above it, and a C¹ cubic between.
+double MoltenFraction(double temperature, double melting);
+
+// What the plate's mechanics see of the field: the substrate's profile, linear between its faces
+// and its cells' centres, integrated exactly; each lamella at the temperature of its cell.
+PlateTemperatures PlateTemperaturesOf(const DepositField& field);
+
+// The temperature of every laid lamella, lamella 1 first.
+std::vector<double> LamellaTemperatures(const DepositField& field);
+
+// The temperatures at `heights` (ascending, m above the substrate's top face), linear between
+// the faces and the cells' centres; NaN above the surface. Appended to `out`.
+void SampleField(const DepositField& field, const std::vector<double>& heights,
+                 std::vector<double>& out);
+
+// Thickness of the deposit laid so far, m.
+double DepositThickness(const DepositField& field);
+
+}  // namespace quillane

@@ -1,0 +1,230 @@
+// The whole-deposit model's thermal field against closed forms (a thick slab under a constant
+// flux, the steady state of a plate with its deposit, a thin plate cooling by convection and
+// radiation) and against its energy balance, step by step through whole runs.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "model/Deposit.h"
+#include "model/RunSink.h"
+#include "thermal/DepositRun.h"
+#include "thermal/FieldSolver.h"
+
+namespace quillane {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kFaceConvection = 147;       // W/(m²·K)
+constexpr double kFaceRadiation = 4.5352e-8;  // εσ, W/(m²·K⁴)
+
+MaterialRecord Row(double lambda, double rho, double cp, double melting = 0, double latent = 0) {
+  MaterialRecord row;
+  row.Lambda = lambda;
+  row.Rho = rho;
+  row.Cp = cp;
+  row.Tfusion = melting;
+  row.Lfusion = latent;
+  return row;
+}
+
+// Steel (316L), a plasma-sprayed NiCrAlY, alumina and C35 steel; the contact as shipped.
+const MaterialRecord kSteel = Row(16.3, 8000, 500, 1673, 280e3);
+const MaterialRecord kNiCrAlY = Row(9.0, 7300, 500, 1630, 300e3);
+const MaterialRecord kAlumina = Row(3.0, 3500, 880, 2327, 1.09e6);
+const MaterialRecord kC35 = Row(51.9, 7850, 486, 1768, 260e3);
+const MaterialRecord kContact = Row(1.0, 4000, 600);
+
+RunMaterials Materials(const MaterialRecord& substrate, const MaterialRecord& coating) {
+  return {substrate, kContact, coating};
+}
+
+double FaceLoss(double t, double gas, double room) {
+  return kFaceConvection * (t - gas) + kFaceRadiation * (std::pow(t, 4) - std::pow(room, 4));
+}
+
+TEST(DepositFieldTest, AThickSlabUnderAConstantFluxWarmsAsTheSemiInfiniteSolid) {
+  // Faces start at the gas and room temperature, so the losses stay below 0.5 % of the flux.
+  const double q = 1e7;
+  const double t0 = 293.15;
+  DepositField field;
+  LayOutField(field, 0.01, 1e-6, 4, t0);
+  const RunMaterials m = Materials(kSteel, kNiCrAlY);
+  const FaceExchange exchange{t0, t0, q, 0, 0};
+  const double effusivity = std::sqrt(kSteel.Lambda * kSteel.Rho * kSteel.Cp);
+  double t = 0;
+  for (const double end : {0.01, 0.03, 0.1}) {
+    while (t < end - 1e-12) {
+      StepField(field, m, exchange, 1e-5);
+      t += 1e-5;
+    }
+    const double rise = 2 * q * std::sqrt(t / kPi) / effusivity;
+    EXPECT_NEAR(field.Surface - t0, rise, 0.01 * rise) << "at " << t << " s";
+    EXPECT_NEAR(field.BackFace, t0, 1e-6) << "the back face has not felt it";
+  }
+}
+
+TEST(DepositFieldTest, TheSteadyStateOfAPlateWithItsDepositIsItsSeriesOfResistances) {
+  // 2 mm of steel, the contact and 100 µm of NiCrAlY under 300 kW/m²; a holder at the back.
+  DepositField field;
+  LayOutField(field, 0.002, 10e-6, 1, 500);
+  const RunMaterials m = Materials(kSteel, kNiCrAlY);
+  for (int i = 0; i < 10; ++i) LayLamella(field, m, 500);
+  const FaceExchange exchange{600, 300, 3e5, 2000, 400};
+  // Backward Euler with a step far beyond every time constant lands on the steady state.
+  for (int i = 0; i < 3; ++i) StepField(field, m, exchange, 1e9);
+  // The heat through the plate is what the back face gives to the gas, the room and the holder;
+  // the surface loses the rest of the flux.
+  const double back = field.BackFace;
+  const double through = FaceLoss(back, 600, 300) + 2000 * (back - 400);
+  const double resistance =
+      0.002 / kSteel.Lambda + 10e-6 / kContact.Lambda + 100e-6 / kNiCrAlY.Lambda;
+  EXPECT_NEAR(field.Surface - back, through * resistance, 1e-6);
+  EXPECT_NEAR(field.SubstrateTop - back, through * 0.002 / kSteel.Lambda, 1e-6);
+  EXPECT_NEAR(FaceLoss(field.Surface, 600, 300) + through, 3e5, 1e-6 * 3e5);
+}
+
+TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
+  // 0.2 mm of copper: its Biot number is 1e-4, so the plate is one temperature.
+  const MaterialRecord copper = Row(391, 8940, 385);
+  const double h = 2e-4;
+  const double gas = 400, room = 293.15;
+  DepositField field;
+  LayOutField(field, h, 1e-6, 1, 1000);
+  const RunMaterials m = Materials(copper, kNiCrAlY);
+  const FaceExchange exchange{gas, room, 0, 0, 0};
+  // ρ c h dT/dt = -2 loss(T), by classic Runge-Kutta with 1e-4 s steps.
+  const auto slope = [&](double t) {
+    return -2 * FaceLoss(t, gas, room) / (copper.Rho * copper.Cp * h);
+  };
+  double lumped = 1000;
+  for (int step = 1; step <= 20000; ++step) {
+    const double dt = 1e-4;
+    const double k1 = slope(lumped), k2 = slope(lumped + dt * k1 / 2);
+    const double k3 = slope(lumped + dt * k2 / 2), k4 = slope(lumped + dt * k3);
+    lumped += dt * (k1 + 2 * k2 + 2 * k3 + k4) / 6;
+    StepField(field, m, exchange, dt);
+    if (step % 5000 == 0) {
+      EXPECT_NEAR(field.Surface, lumped, 0.05) << "at " << step * 1e-4 << " s";
+      EXPECT_NEAR(field.BackFace, lumped, 0.05);
+    }
+  }
+  EXPECT_LT(lumped, 700) << "the plate has cooled well below its start";
+}
+
+// Follows a whole run: the field's enthalpy at every step against the heat through its faces
+// and the enthalpy of the lamellae that arrived.
+class EnergyAudit : public RunSink {
+ public:
+  EnergyAudit(const ModelState& state, const MaterialRecord& coating, double w)
+      : state_(state),
+        lamella_(
+            coating.Rho * w *
+            (coating.Cp * (state.Input.ParticleTemperature - state.Input.SubstrateTemperature) +
+             coating.Lfusion * MoltenFraction(state.Input.ParticleTemperature, coating.Tfusion))) {}
+
+  void ThermalRow(const ThermalRecord& row, bool) override {
+    const InputParameters& in = state_.Input;
+    const DepositField& field = state_.Field;
+    const double enthalpy = FieldEnthalpy(field, state_.Materials);
+    int laid = 0;
+    for (const FieldCell& cell : field.Cells) laid += cell.Lamellae;
+    const double dt = row.Time - time_;
+    const double middle = (row.Time + time_) / 2;
+    const bool spraying = middle < in.PassCount * in.PassPeriod;
+    const bool torch = spraying && std::fmod(middle, in.PassPeriod) < in.HeatingWindow;
+    const double gas = spraying ? in.GasTemperature : in.RoomTemperature;
+    const double top = FaceLoss(row.Temperature[2], gas, in.RoomTemperature);
+    const double back = FaceLoss(row.Temperature[0], gas, in.RoomTemperature);
+    const double flux = torch ? in.HeatFlux : 0;
+    const double arrived = (laid - laid_) * lamella_;
+    const double change = enthalpy - enthalpy_;
+    const double largest = std::max({std::fabs(change), std::fabs(arrived), dt * std::fabs(flux),
+                                     dt * std::fabs(top), dt * std::fabs(back)});
+    worst = std::max(worst, std::fabs(change - arrived - dt * (flux - top - back)) / largest);
+    if (laid > laid_) {
+      passGain.push_back(enthalpy_);
+      backBefore.push_back(back_);
+    }
+    back_ = row.Temperature[0];
+    time_ = row.Time;
+    enthalpy_ = enthalpy;
+    laid_ = laid;
+  }
+  void SingularMatrix() override {}
+  void Frame(ModelState&, StressFrame) override {}
+  bool Progress(double) override { return true; }
+
+  double worst = 0;
+  std::vector<double> passGain;    // the field's enthalpy before each arrival
+  std::vector<double> backBefore;  // the back face then
+
+ private:
+  const ModelState& state_;
+  double lamella_;
+  double time_ = 0;
+  double back_ = 0;
+  double enthalpy_ = 0;
+  int laid_ = 0;
+};
+
+ModelState WholeDepositState(const MaterialRecord& substrate, const MaterialRecord& coating) {
+  ModelState state;
+  ApplyDefaults(state);
+  state.Input.StressModel = kWholeDepositModel;
+  state.Materials = Materials(substrate, coating);
+  return state;
+}
+
+TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
+  const struct {
+    const char* name;
+    MaterialRecord substrate, coating;
+    int passes;
+    double pass, lamella, flux;
+  } cases[] = {{"NiCrAlY on 316L", kSteel, kNiCrAlY, 4, 25e-6, 1e-6, 5e5},
+               {"alumina on C35", kC35, kAlumina, 3, 30e-6, 10e-6, 2e6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModelState state = WholeDepositState(c.substrate, c.coating);
+    state.Input.PassCount = c.passes;
+    state.Input.PassThickness = c.pass;
+    state.Input.LamellaThickness = c.lamella;
+    state.Input.HeatFlux = c.flux;
+    state.Input.CoolingTime = 30;
+    EnergyAudit audit(state, c.coating, LaidLamellaThickness(state.Input));
+    RunDepositThermalHistory(state, audit);
+    EXPECT_LT(audit.worst, 1e-9);
+  }
+}
+
+TEST(DepositFieldTest, ThirtyPassesOfAluminaWithoutTorchGainNoMoreThanTheParticlesBring) {
+  // Everything at room temperature but the particles: they are the only heat the plate gets.
+  ModelState state = WholeDepositState(kC35, kAlumina);
+  InputParameters& in = state.Input;
+  in.PassCount = 30;
+  in.PassThickness = 10e-6;
+  in.LamellaThickness = 10e-6;
+  in.HeatFlux = 0;
+  in.SubstrateTemperature = in.GasTemperature = in.RoomTemperature = 293.15;
+  in.CoolingTime = 0;
+  const double w = LaidLamellaThickness(in);
+  EnergyAudit audit(state, kAlumina, w);
+  RunDepositThermalHistory(state, audit);
+  ASSERT_EQ(audit.passGain.size(), 30u);
+  // The enthalpy before each arrival: the gain of a pass is at most one lamella's enthalpy, and
+  // the plate's rise per pass at most that over its capacity.
+  const double particles =
+      kAlumina.Rho * w *
+      (kAlumina.Cp * (in.ParticleTemperature - in.SubstrateTemperature) + kAlumina.Lfusion);
+  const double bound = particles / (kC35.Rho * kC35.Cp * 0.002);
+  for (std::size_t p = 1; p < audit.passGain.size(); ++p) {
+    EXPECT_LE(audit.passGain[p] - audit.passGain[p - 1], particles) << "pass " << p;
+    EXPECT_LE(audit.backBefore[p] - audit.backBefore[p - 1], bound) << "pass " << p;
+  }
+  EXPECT_LT(audit.worst, 1e-9);
+}
+
+}  // namespace
+}  // namespace quillane
