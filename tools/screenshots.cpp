@@ -1,8 +1,9 @@
 // Pictures of every window after a real run of a case, for a person to look at: the input
 // window, the results with a charted column, the stress views, the deflection history, the
-// "Matériaux" window and its form, the "Étude paramétrique" window after a factorial study of
-// two quantities, after a sampled one and after a grid of many curves, and the "Ajustement sur
-// mesures" window after a fit of a record of the model. Run it offscreen:
+// thermal field of a whole-deposit case, the "Matériaux" window and its form, the "Étude
+// paramétrique" window after a factorial study of two quantities, after a sampled one and after a
+// grid of many curves, and the "Ajustement sur mesures" window after a fit of a record of the
+// model. Run it offscreen:
 //
 //   QT_QPA_PLATFORM=offscreen quillane-screenshots CASE.json OUTDIR [WIDTHxHEIGHT]
 //
@@ -37,6 +38,7 @@
 #include "ui/Materiaux.h"
 #include "ui/ResultWindows.h"
 #include "ui/Results.h"
+#include "ui/ThermalField.h"
 #include "ui/building.h"
 #include "ui/cooling.h"
 #include "widgets/ResultGridModel.h"
@@ -144,6 +146,9 @@ int main(int argc, char** argv) {
   shooter.Save(windows.BuildingWindow(), QStringLiteral("building"));
   shooter.Save(windows.CoolingWindow(), QStringLiteral("cooling"));
   shooter.Save(windows.ArrowWindow(), QStringLiteral("Arrow"));
+  if (run.State.Model == StressModelKind::WholeDeposit) {
+    shooter.Save(windows.FieldWindow(), QStringLiteral("ThermalField"));
+  }
   windows.BuildingWindow().zoomin_Click();
   shooter.Save(windows.BuildingWindow(), QStringLiteral("building_zoom"));
   windows.CoolingWindow().zoomin_Click();

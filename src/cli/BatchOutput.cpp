@@ -2,6 +2,13 @@
 
 #include <cmath>
 
+#include "graphics/FieldPicture.h"
+#include "graphics/SvgWriter.h"
+#include "io/AtomicFile.h"
+#ifdef QUILLANE_HAVE_PNG
+#include "raster/RasterPicture.h"
+#endif
+
 namespace quillane::cli {
 
 namespace {
@@ -44,6 +51,18 @@ bool BatchOutput::Progress(double fraction) {
 void BatchOutput::FinishProgress() {
   if (progressShown_) err_ << "\rRunning... done.  \n";
   progressShown_ = false;
+}
+
+void WriteFieldPictures(const ModelState& state, const std::filesystem::path& dir) {
+  if (state.Model != StressModelKind::WholeDeposit || state.Field.Picture.Times.empty()) return;
+  graphics::DrawingSurface surface(graphics::kFieldWidthTwips, graphics::kFieldHeightTwips);
+  graphics::DrawThermalField(state, surface);
+  AtomicFileSet files;
+  files.Add(dir / "field.svg", graphics::RenderSvg(surface), "picture");
+#ifdef QUILLANE_HAVE_PNG
+  files.Add(dir / "field.png", raster::PngWriter().Encode(surface), "picture");
+#endif
+  files.Publish();
 }
 
 }  // namespace quillane::cli

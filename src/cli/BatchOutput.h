@@ -1,9 +1,11 @@
 #pragma once
 // What the batch program does with a run's events: the five stress pictures drawn on display
-// lists, the singular-matrix report as a warning, progress on standard error for long runs.
+// lists, the singular-matrix report as a warning, progress on standard error for long runs;
+// and the picture of the whole-deposit model's thermal field once the run is over.
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 
 #include "graphics/StressSurfaces.h"
@@ -35,5 +37,10 @@ class BatchOutput : public RunSink {
   std::chrono::steady_clock::time_point lastProgress_;
   graphics::StressSurfaces surfaces_;
 };
+
+// The thermal field of a whole-deposit run as field.svg in dir, and as field.png too where the
+// program is built with Qt; nothing for a run that sampled no field. Both files are replaced
+// together or not at all.
+void WriteFieldPictures(const ModelState& state, const std::filesystem::path& dir);
 
 }  // namespace quillane::cli

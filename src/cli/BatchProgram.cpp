@@ -214,7 +214,9 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "Write the whole-deposit model's history as CSV to this file (time, event, "
                  "back-face and top-of-substrate temperatures, curvature, deflection)");
   app.add_option("--plots", o.Extra.Plots,
-                 "Write the five stress pictures as SVG into this folder");
+                 "Write the five stress pictures as SVG into this folder, and for a "
+                 "whole-deposit run its thermal field as field.svg (and field.png where the "
+                 "program is built with Qt)");
   app.add_option("--catalogue", o.CataloguePath,
                  "Materials catalogue (this file alone; by default the shipped catalogue with "
                  "the user's materials over it)")
@@ -375,7 +377,10 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
       summary.Write(SummaryJson(state));
       summary.Close();
     }
-    if (!o.Extra.Plots.empty()) graphics::WritePlots(output.Surfaces(), o.Extra.Plots);
+    if (!o.Extra.Plots.empty()) {
+      graphics::WritePlots(output.Surfaces(), o.Extra.Plots);
+      WriteFieldPictures(state, o.Extra.Plots);
+    }
   } catch (const std::exception& error) {
     err << "quillane-batch: the results were written to " << o.Paths.Thermal << " and "
         << o.Paths.Stress << ", but " << error.what() << "\n";

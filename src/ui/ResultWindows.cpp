@@ -1,9 +1,11 @@
 #include "ui/ResultWindows.h"
 
+#include "graphics/FieldPicture.h"
 #include "run/ResultWriter.h"
 #include "stress/DeflectionHistory.h"
 #include "ui/Arrow.h"
 #include "ui/Results.h"
+#include "ui/ThermalField.h"
 #include "ui/building.h"
 #include "ui/cooling.h"
 #include "widgets/ResultGridModel.h"
@@ -54,6 +56,10 @@ Results& ResultWindows::ResultsWindow() {
     connect(results_, &Results::CoolingViewRequested, this,
             [this] { ShowInFront(CoolingWindow()); });
     connect(results_, &Results::ArrowViewRequested, this, [this] { ShowInFront(ArrowWindow()); });
+    connect(results_, &Results::FieldViewRequested, this, [this] {
+      if (fieldDrawn_) ShowInFront(FieldWindow());
+    });
+    results_->EnableFieldView(fieldDrawn_);
     // Queued: the reset unloads the Results window, which must not happen while its own menu
     // is still delivering the click.
     connect(results_, &Results::FinClicked, this, &ResultWindows::FinRequested,
@@ -86,6 +92,15 @@ Arrow& ResultWindows::ArrowWindow() {
     ForgetOnClose(this, arrow_, arrow_.data());
   }
   return *arrow_;
+}
+
+ThermalField& ResultWindows::FieldWindow() {
+  if (!field_) {
+    field_ = new ThermalField();
+    ForgetOnClose(this, field_, field_.data());
+    field_->ShowDrawing(fieldDrawing_);
+  }
+  return *field_;
 }
 
 ResultGridModel& ResultWindows::Grid(GridId id) {
@@ -157,6 +172,20 @@ void ResultWindows::TakeIn(RunResults& results) {
   for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
   RefreshPictures();
   ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State));
+
+  fieldDrawn_ = results.State.Model == StressModelKind::WholeDeposit &&
+                !results.State.Field.Picture.Times.empty();
+  if (fieldDrawn_) {
+    graphics::DrawThermalField(results.State, fieldDrawing_);
+  } else {
+    fieldDrawing_.Cls();
+  }
+  ResultsWindow().EnableFieldView(fieldDrawn_);
+  // An open field window shows the new run's field, or none.
+  if (field_) {
+    field_->ShowDrawing(fieldDrawing_);
+    if (!fieldDrawn_) field_->hide();
+  }
 }
 
 void ResultWindows::ShowResults() {
@@ -175,6 +204,9 @@ void ResultWindows::Reset() {
   delete results_.data();
   delete cooling_.data();
   delete arrow_.data();
+  delete field_.data();
+  fieldDrawn_ = false;
+  fieldDrawing_.Cls();
 }
 
 }  // namespace quillane::ui

@@ -1,6 +1,7 @@
 #pragma once
-// The four result windows of the program (Results, building, cooling, Arrow), created on first
-// use and unloaded by "RAZ". Everything here lives on the interface thread.
+// The result windows of the program (Results, building, cooling, Arrow, and ThermalField after a
+// whole-deposit run), created on first use and unloaded by "RAZ". Everything here lives on the
+// interface thread.
 
 #include <QObject>
 #include <QPointer>
@@ -8,6 +9,7 @@
 #include <array>
 
 #include "graphics/DrawingSurface.h"
+#include "graphics/FieldPicture.h"
 #include "graphics/StressSurfaces.h"
 #include "model/ModelState.h"
 #include "run/ResultRowStore.h"
@@ -19,6 +21,7 @@ class Results;
 class building;
 class cooling;
 class Arrow;
+class ThermalField;
 class ResultGridModel;
 using session::RunResults;
 
@@ -52,6 +55,7 @@ class ResultWindows : public QObject {
   building& BuildingWindow();
   cooling& CoolingWindow();
   Arrow& ArrowWindow();
+  ThermalField& FieldWindow();
 
   // The grid of that id, in its window (created without being shown).
   ResultGridModel& Grid(GridId id);
@@ -63,12 +67,14 @@ class ResultWindows : public QObject {
   // A run's own copies: the state given, fresh rows, and the pictures as the windows show them
   // (a drawing goes on from the state its surface was left in).
   RunResults PrepareRun(const ModelState& state);
-  // A run that ended well: its rows, tables and pictures go to the windows.
+  // A run that ended well: its rows, tables and pictures go to the windows; the thermal field
+  // of a whole-deposit run is drawn, and "Champ thermique" is enabled for it only.
   void TakeIn(RunResults& results);
 
   void ShowResults();
   void HideStressWindows();
-  // "RAZ": unloads building, Results, cooling and Arrow, in this order.
+  // "RAZ": unloads building, Results, cooling, Arrow and ThermalField, in this order, and
+  // forgets the thermal field.
   void Reset();
 
  signals:
@@ -81,6 +87,10 @@ class ResultWindows : public QObject {
   QPointer<building> building_;
   QPointer<cooling> cooling_;
   QPointer<Arrow> arrow_;
+  QPointer<ThermalField> field_;
+  // The last run's thermal field, drawn once: the window may be closed and opened again.
+  graphics::DrawingSurface fieldDrawing_{graphics::kFieldWidthTwips, graphics::kFieldHeightTwips};
+  bool fieldDrawn_ = false;
 };
 
 }  // namespace quillane::ui

@@ -73,9 +73,10 @@ Results::Results(QWidget* parent)
                   {"Command5", QStringLiteral("Mask graphics")},
                   {"Command2", QStringLiteral("Building stress view")},
                   {"Command3", QStringLiteral("After cooling stress view")},
-                  {"Command4", QStringLiteral("Arrow view")}};
-  QPushButton* made[5] = {};
-  for (int i = 0; i < 5; ++i) {
+                  {"Command4", QStringLiteral("Arrow view")},
+                  {"Command6", QStringLiteral("Champ thermique")}};
+  QPushButton* made[6] = {};
+  for (int i = 0; i < 6; ++i) {
     made[i] = new QPushButton(kButtons[i].Text, central);
     made[i]->setObjectName(QString::fromLatin1(kButtons[i].Name));
     made[i]->setAutoDefault(false);
@@ -90,6 +91,9 @@ Results::Results(QWidget* parent)
   connect(made[2], &QPushButton::clicked, this, &Results::BuildingViewRequested);
   connect(made[3], &QPushButton::clicked, this, &Results::CoolingViewRequested);
   connect(made[4], &QPushButton::clicked, this, &Results::ArrowViewRequested);
+  fieldButton_ = made[5];
+  fieldButton_->setEnabled(false);
+  connect(fieldButton_, &QPushButton::clicked, this, &Results::FieldViewRequested);
 
   QAction* fin = menuBar()->addAction(QStringLiteral("Fin"));
   fin->setObjectName(QStringLiteral("Fin"));
@@ -167,6 +171,10 @@ void Results::Command5_Click() {
 
 bool Results::SaveChart(const QString& path) {
   return frame_->Save(path);
+}
+
+void Results::EnableFieldView(bool enabled) {
+  fieldButton_->setEnabled(enabled);
 }
 
 }  // namespace quillane::ui

@@ -1,12 +1,13 @@
 #pragma once
 // The thermal results window ("Results"): the grid Resultats with one row per thermal record,
 // the chart MSChart1 of one grid column against time, shown over the grid when the user
-// selects a cell, the button row that copies or hides the chart and opens the stress views,
-// and the menus "Fin" and "RAZ".
+// selects a cell, the button row that copies or hides the chart and opens the stress views and
+// the thermal field, and the menus "Fin" and "RAZ".
 
 #include "ui/ResultWindow.h"
 
 class QCustomPlot;
+class QPushButton;
 
 namespace quillane::ui {
 
@@ -38,11 +39,15 @@ class Results : public ResultWindow {
   // suffix. False when the file cannot be written or the suffix names no such format.
   bool SaveChart(const QString& path);
 
+  // "Champ thermique" opens the thermal field, which only a whole-deposit run samples.
+  void EnableFieldView(bool enabled);
+
  signals:
   // The buttons that open the stress views, and the two menus.
   void BuildingViewRequested();
   void CoolingViewRequested();
   void ArrowViewRequested();
+  void FieldViewRequested();
   void FinClicked();
   void RazClicked();
 
@@ -57,6 +62,7 @@ class Results : public ResultWindow {
   ResultGridView* view_ = nullptr;
   QCustomPlot* chart_ = nullptr;
   ChartFrame* frame_ = nullptr;
+  QPushButton* fieldButton_ = nullptr;
   int chartPoints_ = 0;
 };
 
