@@ -3,6 +3,7 @@
 // the substrate's cells graded towards its top face and each lamella a cell of its own when it
 // lands. Plain values only; thermal/ advances it and stress/ reads it.
 
+#include <array>
 #include <vector>
 
 namespace quillane {
@@ -30,7 +31,8 @@ struct DepositField {
   std::vector<FieldCell> Cells;
   int SubstrateCells = 0;
   double LamellaThickness = 0;  // m, every lamella laid
-  int MergeCount = 1;           // lamellae that may share a laid cell
+  int MergeCount = 1;           // lamellae that may share a laid cell near the surface
+  double DepthPerCell = 1;      // deeper cells merge below this many times their thickness
   // Enthalpies are counted from this temperature, so that a step's change is not lost beside
   // the heat a cell holds.
   double ReferenceTemperature = 0;
@@ -39,8 +41,9 @@ struct DepositField {
   double BackFace = 0;
   double SubstrateTop = 0;
   double Surface = 0;
-  // Working arrays of the step, sized to the cells and the two faces.
-  std::vector<double> Previous, Lower, Diagonal, Upper, Change, Start, Trial;
+  // Working arrays of the step: per cell, and per unknown (the faces and the cells).
+  std::vector<double> Previous, StepStart, Conductances;
+  std::vector<double> Unknowns, Lower, Diagonal, Upper, Change, Residual, Trial;
   FieldPicture Picture;
 };
 
@@ -53,11 +56,15 @@ struct FaceExchange {
   double BackTemperature = 0;  // K, the holder's
 };
 
-// The terms of one step's energy balance, J/m².
+// The terms of one step's energy balance, J/m². The heat through the faces is the weighted sum
+// of their exchanges at the step's three points (its start, its inner stage and its end).
 struct FieldStepEnergy {
-  double EnthalpyChange = 0;  // of every cell
-  double FaceHeat = 0;        // net heat in through both faces
-  double Largest = 0;         // the largest single term of the balance
+  double EnthalpyChange = 0;        // of every cell
+  double FaceHeat = 0;              // net heat in through both faces
+  double Largest = 0;               // the largest single term of the balance
+  std::array<double, 3> Back{};     // K, the back face at each point
+  std::array<double, 3> Surface{};  // K, the surface at each point
+  std::array<double, 3> Weight{};   // s, each point's share of the step
 };
 
 }  // namespace quillane

@@ -24,7 +24,7 @@ constexpr long kStepsPerProgress = 64;
 long StepCount(const InputParameters& in, const std::vector<PassInterval>& pass) {
   long steps = 0;
   for (const PassInterval& interval : pass) steps += interval.Steps;
-  return steps * in.PassCount + CoolingSteps(in);
+  return (steps * in.PassCount + kCoolingSteps) * in.ThermalRefinement;
 }
 
 class DepositThermalRun {
@@ -50,8 +50,14 @@ class DepositThermalRun {
         const PassInterval& interval = pass[i];
         if (interval.Arrival) LayLamellaNow(start + interval.Start);
         const FaceExchange exchange = Exchange(in_.GasTemperature, interval.Torch);
-        for (const double f : fractions[i]) {
-          Step(exchange, start + (interval.Start + f * (interval.End - interval.Start)));
+        const std::vector<double>& ends = fractions[i];
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+          // Within an interval that a lamella opens, the surface is that lamella cooling from
+          // the particles' temperature, at moments the grid picks: its peak is taken where the
+          // next lamella lands.
+          const bool peaks = interval.Arrival ? k + 1 == ends.size() : OnFirstGrid(k);
+          Step(exchange, start + (interval.Start + ends[k] * (interval.End - interval.Start)),
+               peaks);
         }
       }
       EndPass();
@@ -61,9 +67,10 @@ class DepositThermalRun {
     // The plate cools in room air.
     const double start = clock.ElapsedTime;
     const FaceExchange exchange = Exchange(in_.RoomTemperature, false);
-    for (const double f :
-         StepFractions(in_.CoolingTime, CoolingSteps(in_), in_.ThermalRefinement)) {
-      Step(exchange, start + f * in_.CoolingTime);
+    const std::vector<double> cooling =
+        StepFractions(in_.CoolingTime, kCoolingSteps, in_.ThermalRefinement);
+    for (std::size_t k = 0; k < cooling.size(); ++k) {
+      Step(exchange, start + cooling[k] * in_.CoolingTime, OnFirstGrid(k));
     }
     clock.PassNumber = in_.PassCount + 1;
   }
@@ -145,11 +152,18 @@ class DepositThermalRun {
     state_.Timeline.Events.push_back(arrival);
   }
 
-  void Step(const FaceExchange& exchange, double end) {
+  // Whether step k of an interval ends where a step of the grid at refinement 1 ends.
+  bool OnFirstGrid(std::size_t k) const {
+    return (k + 1) % static_cast<std::size_t>(in_.ThermalRefinement) == 0;
+  }
+
+  // `peaks`: the peaks are taken at the ends of the grid at refinement 1 only, the same times
+  // whatever the refinement, so that they converge as it grows.
+  void Step(const FaceExchange& exchange, double end, bool peaks) {
     Schedule& clock = state_.Clock;
     StepField(state_.Field, state_.Materials, exchange, end - clock.ElapsedTime);
     clock.ElapsedTime = end;
-    RecordRow();
+    RecordRow(peaks);
     if (clock.ElapsedTime >= nextSample_) Sample();
     if (++steps_ % kStepsPerProgress == 0 &&
         !sink_.Progress(static_cast<double>(steps_) / static_cast<double>(totalSteps_))) {
@@ -157,7 +171,7 @@ class DepositThermalRun {
     }
   }
 
-  void RecordRow() {
+  void RecordRow(bool peaks) {
     const DepositField& field = state_.Field;
     ThermalRecord record;
     record.Time = state_.Clock.ElapsedTime;
@@ -174,12 +188,16 @@ class DepositThermalRun {
     for (const double t : record.Temperature) {
       if (!std::isfinite(t)) statistics.NonFiniteTemperature = true;
     }
-    const auto peak = [first](double& kept, double value) {
-      kept = first ? value : std::max(kept, value);
-    };
-    peak(statistics.PeakSubstrateTemperature, field.BackFace);
-    peak(statistics.PeakInterfaceTemperature, field.SubstrateTop);
-    peak(statistics.PeakSurfaceTemperature, field.Surface);
+    if (peaks) {
+      const bool firstPeak = !peaked_;
+      const auto peak = [firstPeak](double& kept, double value) {
+        kept = firstPeak ? value : std::max(kept, value);
+      };
+      peak(statistics.PeakSubstrateTemperature, field.BackFace);
+      peak(statistics.PeakInterfaceTemperature, field.SubstrateTop);
+      peak(statistics.PeakSurfaceTemperature, field.Surface);
+      peaked_ = true;
+    }
     sink_.ThermalRow(record, false);
     ++statistics.ThermalRowCount;
     state_.Timeline.Events.push_back({record.Time, DepositEventKind::Row, field.BackFace,
@@ -198,6 +216,7 @@ class DepositThermalRun {
   const InputParameters& in_;
   int perPass_ = 1;
   long steps_ = 0;
+  bool peaked_ = false;
   long totalSteps_ = 1;
   double sampleSpacing_ = 0;
   double nextSample_ = 0;

@@ -8,10 +8,9 @@ namespace {
 
 // Steps of each interval at refinement 1.
 constexpr int kStepsBeforeDeposit = 16;
-constexpr int kStepsPerLamella = 6;
-constexpr int kStepsAfterDeposit = 16;
-constexpr int kStepsBetweenPasses = 24;
-constexpr int kStepsCooling = 40;
+constexpr int kStepsPerLamella = 12;
+constexpr int kStepsAfterDeposit = 32;
+constexpr int kStepsBetweenPasses = 48;
 constexpr double kFirstStep = 1e-4;  // s, at refinement 1
 
 // Sum of count steps growing by g from `first`: first (g^count - 1) / (g - 1).
@@ -25,8 +24,7 @@ double GeometricSum(double first, double g, int count) {
 std::vector<double> StepFractions(double length, int count, int refinement) {
   // The first step is near kFirstStep where the interval is long and near length / count where
   // it is short, smoothly in between, so the grid has no threshold in any input.
-  const double nominal = kFirstStep / refinement;
-  const double first = nominal * length / (length + count * nominal);
+  const double first = kFirstStep * length / (length + count * kFirstStep);
   // The growth g solves GeometricSum(first, g, count) = length; the sum rises with g.
   double low = 1;
   double high = 2;
@@ -39,28 +37,30 @@ std::vector<double> StepFractions(double length, int count, int refinement) {
   const double g = 0.5 * (low + high);
   std::vector<double> ends;
   if (!(length > 0)) return ends;
-  ends.reserve(static_cast<std::size_t>(count));
-  for (int k = 1; k < count; ++k) ends.push_back(GeometricSum(first, g, k) / length);
-  ends.push_back(1);
+  // Each step of the grid cut into `refinement` equal ones: the ends of the first grid stay
+  // ends of every finer one.
+  ends.reserve(static_cast<std::size_t>(count * refinement));
+  double start = 0;
+  for (int k = 1; k <= count; ++k) {
+    const double end = k == count ? 1 : GeometricSum(first, g, k) / length;
+    for (int j = 1; j < refinement; ++j) ends.push_back(start + (end - start) * j / refinement);
+    ends.push_back(end);
+    start = end;
+  }
   return ends;
 }
 
 std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae) {
-  const int r = in.ThermalRefinement;
   const double window = in.HeatingWindow;
   std::vector<PassInterval> intervals;
   const auto arrival = [&](int i) { return window / 3 + (i - 1) * window / (3.0 * lamellae); };
-  intervals.push_back({0, arrival(1), true, false, kStepsBeforeDeposit * r});
+  intervals.push_back({0, arrival(1), true, false, kStepsBeforeDeposit});
   for (int i = 1; i < lamellae; ++i) {
-    intervals.push_back({arrival(i), arrival(i + 1), true, true, kStepsPerLamella * r});
+    intervals.push_back({arrival(i), arrival(i + 1), true, true, kStepsPerLamella});
   }
-  intervals.push_back({arrival(lamellae), window, true, true, kStepsAfterDeposit * r});
-  intervals.push_back({window, in.PassPeriod, false, false, kStepsBetweenPasses * r});
+  intervals.push_back({arrival(lamellae), window, true, true, kStepsAfterDeposit});
+  intervals.push_back({window, in.PassPeriod, false, false, kStepsBetweenPasses});
   return intervals;
-}
-
-int CoolingSteps(const InputParameters& in) {
-  return kStepsCooling * in.ThermalRefinement;
 }
 
 }  // namespace quillane

@@ -14,7 +14,7 @@ struct PassInterval {
   double End = 0;
   bool Torch = false;    // the torch's flux enters the surface
   bool Arrival = false;  // a lamella lands at its start
-  int Steps = 0;
+  int Steps = 0;         // of the grid at refinement 1
 };
 
 // The intervals of a pass laying `lamellae` lamellae: heating before the first lamella, one
@@ -22,12 +22,13 @@ struct PassInterval {
 // the gases until the next pass.
 std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae);
 
-// Steps of the cooling in room air after the last pass.
-int CoolingSteps(const InputParameters& in);
+// Steps of the cooling in room air after the last pass, at refinement 1.
+inline constexpr int kCoolingSteps = 40;
 
-// The ends of `count` steps cutting an interval of `length` seconds, as fractions of it: steps
-// growing geometrically from a first step near 1e-4 s / refinement, so that each event is
-// followed closely. The last end is 1 itself.
+// The ends of the steps cutting an interval of `length` seconds, as fractions of it: `count`
+// steps growing geometrically from a first step near 1e-4 s, so that each event is followed
+// closely, each cut into `refinement` equal steps. Every refinement-th end is an end of the grid
+// at refinement 1; the last is 1 itself.
 std::vector<double> StepFractions(double length, int count, int refinement);
 
 }  // namespace quillane

@@ -11,11 +11,14 @@
 namespace quillane {
 
 // Cells of the substrate at refinement 1; each refinement multiplies them.
-inline constexpr int kSubstrateCells = 16;
+inline constexpr int kSubstrateCells = 24;
 // Ratio of neighbouring substrate cells at refinement 1, the smallest at the top face.
-inline constexpr double kSubstrateGrading = 1.3;
-// Laid lamellae share cells of at most this thickness at refinement 1.
+inline constexpr double kSubstrateGrading = 1.12;
+// Laid lamellae share cells of at most this thickness at refinement 1 near the surface...
 inline constexpr double kLaidCellThickness = 10e-6;
+// ...and cells of twice as many lamellae once they lie deeper than this many times their
+// thickness below it (times the refinement).
+inline constexpr double kDepthPerCell = 4;
 
 // The substrate cut into graded cells, the whole plate at `temperature`, no deposit yet.
 // `lamellaThickness` is that of every lamella to come; laid lamellae share cells of at most

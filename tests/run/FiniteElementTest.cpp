@@ -113,7 +113,7 @@ std::vector<FieldShot> DriveRun(ModelState& state) {
             exchange(in.GasTemperature, interval.Torch));
     }
   }
-  steps(time, in.CoolingTime, CoolingSteps(in), exchange(in.RoomTemperature, false));
+  steps(time, in.CoolingTime, kCoolingSteps, exchange(in.RoomTemperature, false));
   CoolToRoom(state);
   return shots;
 }
