@@ -32,7 +32,7 @@ struct DepositField {
   int SubstrateCells = 0;
   double LamellaThickness = 0;  // m, every lamella laid
   int MergeCount = 1;           // lamellae that may share a laid cell near the surface
-  double DepthPerCell = 1;      // deeper cells merge below this many times their thickness
+  int DepthPerCell = 1;         // deeper cells merge below this many times their thickness
   // Enthalpies are counted from this temperature, so that a step's change is not lost beside
   // the heat a cell holds.
   double ReferenceTemperature = 0;

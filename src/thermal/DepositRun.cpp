@@ -57,7 +57,7 @@ class DepositThermalRun {
           // next lamella lands.
           const bool peaks = interval.Arrival ? k + 1 == ends.size() : OnFirstGrid(k);
           Step(exchange, start + (interval.Start + ends[k] * (interval.End - interval.Start)),
-               peaks);
+               peaks, interval.Arrival && k == 0);
         }
       }
       EndPass();
@@ -159,9 +159,9 @@ class DepositThermalRun {
 
   // `peaks`: the peaks are taken at the ends of the grid at refinement 1 only, the same times
   // whatever the refinement, so that they converge as it grows.
-  void Step(const FaceExchange& exchange, double end, bool peaks) {
+  void Step(const FaceExchange& exchange, double end, bool peaks, bool afterLanding = false) {
     Schedule& clock = state_.Clock;
-    StepField(state_.Field, state_.Materials, exchange, end - clock.ElapsedTime);
+    StepField(state_.Field, state_.Materials, exchange, end - clock.ElapsedTime, afterLanding);
     clock.ElapsedTime = end;
     RecordRow(peaks);
     if (clock.ElapsedTime >= nextSample_) Sample();

@@ -11,7 +11,7 @@ constexpr int kStepsBeforeDeposit = 16;
 constexpr int kStepsPerLamella = 12;
 constexpr int kStepsAfterDeposit = 32;
 constexpr int kStepsBetweenPasses = 48;
-constexpr double kFirstStep = 1e-4;  // s, at refinement 1
+constexpr double kFirstStep = 3e-3;  // s
 
 // Sum of count steps growing by g from `first`: first (g^count - 1) / (g - 1).
 double GeometricSum(double first, double g, int count) {

@@ -26,7 +26,7 @@ std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae)
 inline constexpr int kCoolingSteps = 40;
 
 // The ends of the steps cutting an interval of `length` seconds, as fractions of it: `count`
-// steps growing geometrically from a first step near 1e-4 s, so that each event is followed
+// steps growing geometrically from a first step near 3e-3 s, so that each event is followed
 // closely, each cut into `refinement` equal steps. Every refinement-th end is an end of the grid
 // at refinement 1; the last is 1 itself.
 std::vector<double> StepFractions(double length, int count, int refinement);

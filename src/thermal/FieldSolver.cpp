@@ -40,7 +40,13 @@
 //   Σ [E_i(T^{n+1}) - E_i(T^n)] = dt [ (Q(T^n) + Q(T*)) / (2 (2 - γ)) + (1 - γ) Q(T^{n+1}) / (2 -
 //   γ) ]:
 //
-// every step conserves energy.
+// every step conserves energy. The first step after a lamella lands is backward Euler instead,
+//
+//   E_i(T^{n+1}) - E_i(T^n) = dt F_i(T^{n+1}),   Σ [E_i(T^{n+1}) - E_i(T^n)] = dt Q(T^{n+1}):
+//
+// the trapezoidal stage would take the faces' exchange at the step's start, when the new
+// lamella is still at the particles' temperature and radiates as much for the whole stage,
+// where it does for microseconds.
 
 namespace quillane {
 
@@ -279,14 +285,16 @@ void MergeLaidCells(DepositField& field, const RunMaterials& materials) {
     MergeCells(field, materials, n - 2);
     n = field.Cells.size();
   }
-  const double surface = DepositThickness(field);
+  // Lamellae are all as thick: depths and thicknesses compare as counts, exactly.
+  int above = field.Cells[n - 1].Lamellae;
   for (std::size_t i = n - 1; i-- > first + 1;) {
     const FieldCell& under = field.Cells[i - 1];
     const FieldCell& over = field.Cells[i];
-    const double depth = surface - (over.Bottom + over.Thickness);
     if (under.Lamellae == over.Lamellae && under.Lamellae >= field.MergeCount &&
-        depth >= field.DepthPerCell * (under.Thickness + over.Thickness)) {
+        above >= field.DepthPerCell * (under.Lamellae + over.Lamellae)) {
       MergeCells(field, materials, i - 1);
+    } else {
+      above += over.Lamellae;
     }
   }
 }
@@ -341,6 +349,19 @@ void BalanceFaces(DepositField& field, const RunMaterials& materials,
                                field.BackFace, [&](double t) { return BackLoss(exchange, t); });
   field.Surface = BalanceFace(1 / HalfResistance(top, materials), top.Temperature, exchange.TopFlux,
                               field.Surface, [&](double t) { return SurfaceLoss(exchange, t); });
+}
+
+// The end of a step: the substrate's top face, and the change of every cell's enthalpy.
+FieldStepEnergy Finish(DepositField& field, const RunMaterials& materials, FieldStepEnergy energy) {
+  field.SubstrateTop = SubstrateTopFace(field, materials);
+  for (std::size_t i = 0; i < field.Cells.size(); ++i) {
+    const double change =
+        CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature) -
+        field.StepStart[i];
+    energy.EnthalpyChange += change;
+    energy.Largest = std::max(energy.Largest, std::fabs(change));
+  }
+  return energy;
 }
 
 }  // namespace
@@ -490,7 +511,7 @@ double LayLamella(DepositField& field, const RunMaterials& materials, double par
 }
 
 FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
-                          const FaceExchange& exchange, double dt) {
+                          const FaceExchange& exchange, double dt, bool afterLanding) {
   const std::size_t n = field.Cells.size();
   std::vector<double>& start = field.StepStart;
   std::vector<double>& inflow = field.Change;
@@ -507,6 +528,19 @@ FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
     energy.Largest =
         std::max({energy.Largest, weight * std::fabs(exchange.TopFlux), weight * std::fabs(heat)});
   };
+  if (afterLanding) {
+    // Backward Euler: the stage's flux is taken at its end only, not while the lamella is still
+    // at the particles' temperature.
+    faces(0, 0);
+    faces(1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+      start[i] = CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
+      field.Previous[i] = start[i];
+    }
+    SolveStage(field, materials, exchange, dt);
+    faces(2, dt);
+    return Finish(field, materials, energy);
+  }
   faces(0, dt / (2 * (2 - kGamma)));
   // The trapezoidal stage.
   Gather(field, field.Unknowns);
@@ -527,14 +561,7 @@ FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
   }
   SolveStage(field, materials, exchange, dt * (1 - kGamma) / (2 - kGamma));
   faces(2, dt * (1 - kGamma) / (2 - kGamma));
-  field.SubstrateTop = SubstrateTopFace(field, materials);
-  for (std::size_t i = 0; i < n; ++i) {
-    const double change =
-        CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature) - start[i];
-    energy.EnthalpyChange += change;
-    energy.Largest = std::max(energy.Largest, std::fabs(change));
-  }
-  return energy;
+  return Finish(field, materials, energy);
 }
 
 }  // namespace quillane

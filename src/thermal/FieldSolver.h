@@ -14,11 +14,14 @@ namespace quillane {
 inline constexpr int kSubstrateCells = 24;
 // Ratio of neighbouring substrate cells at refinement 1, the smallest at the top face.
 inline constexpr double kSubstrateGrading = 1.12;
-// Laid lamellae share cells of at most this thickness at refinement 1 near the surface...
-inline constexpr double kLaidCellThickness = 10e-6;
+// Laid lamellae share cells of at most about 10 µm at refinement 1 near the surface... The
+// figure, 6√3 µm, is no round number: the lamella thicknesses users type (tenths or halves of
+// a micrometre) never divide it, so the count of lamellae a cell holds never sits on the edge
+// where a rounding step would change it.
+inline constexpr double kLaidCellThickness = 10.392304845413264e-6;
 // ...and cells of twice as many lamellae once they lie deeper than this many times their
 // thickness below it (times the refinement).
-inline constexpr double kDepthPerCell = 4;
+inline constexpr int kDepthPerCell = 4;
 
 // The substrate cut into graded cells, the whole plate at `temperature`, no deposit yet.
 // `lamellaThickness` is that of every lamella to come; laid lamellae share cells of at most
@@ -31,10 +34,11 @@ void LayOutField(DepositField& field, double substrateThickness, double lamellaT
 // J/m² (counted from the field's reference temperature).
 double LayLamella(DepositField& field, const RunMaterials& materials, double particleTemperature);
 
-// One backward-Euler step of `dt` seconds: cells, faces and the molten fractions iterated to
-// convergence. Returns the terms of the step's energy balance.
+// One step of `dt` seconds (TR-BDF2; backward Euler for the first after a lamella lands): cells,
+// faces and the molten fractions iterated to convergence. Returns the terms of the step's
+// energy balance.
 FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
-                          const FaceExchange& exchange, double dt);
+                          const FaceExchange& exchange, double dt, bool afterLanding = false);
 
 // Enthalpy of a cell per unit area at `temperature`, J/m², from the field's reference.
 double CellEnthalpy(const DepositField& field, const FieldCell& cell, const RunMaterials& materials,
