@@ -48,8 +48,8 @@ InputSpec Choice(const char* key, const char* caption, const char* control, cons
 
 // Whole number 1 to 8: cells and steps of the whole-deposit field multiplied.
 InputSpec Refinement() {
-  InputSpec spec = Integer("ThermalRefinement", "Raffinement du champ thermique (1 à 8)", 1,
-                           "Text21", "--thermal-refinement", "", &P::ThermalRefinement);
+  InputSpec spec = Integer("ThermalRefinement", "Raffinement thermique (1 à 8)", 1, "Text21",
+                           "--thermal-refinement", "", &P::ThermalRefinement);
   spec.Min = 1;
   spec.Max = 8;
   return spec;
@@ -142,15 +142,13 @@ const std::vector<InputSpec>& InputTable() {
       Choice("StressModel", "Modèle des contraintes", "Combo1", "--stress-model", &P::StressModel,
              kStressModels),
       // The whole-deposit model's thermal field.
-      Real("CoolingTime", "Refroidissement après la dernière passe (s)", "s", "s", 1, 0, 1e6, 600,
-           "Text18", "--cooling-time", kStrict, "", "", 0, &P::CoolingTime),
-      Real("BackFaceCoefficient", "Échange du support, face arrière (W/m²K)", "W/(m²·K)",
-           "W/(m²·K)", 1, 0, 1e6, 0, "Text19", "--back-face-coefficient", kStrict, "", "", 0,
-           &P::BackFaceCoefficient),
+      Real("CoolingTime", "Refroidissement final (s)", "s", "s", 1, 0, 1e6, 600, "Text18",
+           "--cooling-time", kStrict, "", "", 0, &P::CoolingTime),
+      Real("BackFaceCoefficient", "Échange face arrière (W/m²K)", "W/(m²·K)", "W/(m²·K)", 1, 0, 1e6,
+           0, "Text19", "--back-face-coefficient", kStrict, "", "", 0, &P::BackFaceCoefficient),
       // 0 stands for the plate's starting temperature.
-      Real("BackFaceTemperature", "Température du support (K, 0 : celle du substrat)", "K", "K", 1,
-           0, 1e4, 0, "Text20", "--back-face-temperature", kStrict, "", "", 10,
-           &P::BackFaceTemperature),
+      Real("BackFaceTemperature", "T du support (K, 0 : T substrat)", "K", "K", 1, 0, 1e4, 0,
+           "Text20", "--back-face-temperature", kStrict, "", "", 0, &P::BackFaceTemperature),
       Refinement(),
       Name("SubstrateMaterialName", "Substrat", "Datalist1", "--substrate",
            &P::SubstrateMaterialName),

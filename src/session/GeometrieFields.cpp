@@ -14,9 +14,10 @@ namespace quillane::session {
 namespace {
 
 // The control names of the boxes, in the order of FieldId.
-constexpr const char* kControls[] = {"Text1",  "Text2",  "Text3",  "Text4",  "Text5",  "Text6",
-                                     "Text7",  "Text8",  "text9",  "Text10", "Text12", "Text13",
-                                     "Text14", "Text15", "Text16", "Text17"};
+constexpr const char* kControls[] = {"Text1",  "Text2",  "Text3",  "Text4",  "Text5",
+                                     "Text6",  "Text7",  "Text8",  "text9",  "Text10",
+                                     "Text12", "Text13", "Text14", "Text15", "Text16",
+                                     "Text17", "Text18", "Text19", "Text20", "Text21"};
 static_assert(std::size(kControls) == kFieldCount);
 
 const std::vector<FieldInfo>& Table() {

@@ -15,7 +15,8 @@
 namespace quillane::session {
 
 // The boxes of the input window, in their load order (there is no box 11; the ninth is "text9";
-// "Text17", the room temperature, came later).
+// "Text17", the room temperature, and "Text18" to "Text21", the whole-deposit field's inputs,
+// came later).
 enum class FieldId {
   Text1,
   Text2,
@@ -33,8 +34,12 @@ enum class FieldId {
   Text15,
   Text16,
   Text17,
+  Text18,
+  Text19,
+  Text20,
+  Text21,
 };
-inline constexpr std::size_t kFieldCount = 16;
+inline constexpr std::size_t kFieldCount = 20;
 
 struct FieldInfo {
   FieldId Id;

@@ -247,6 +247,11 @@ void Geometrie::BuildWidgets() {
                      "Dépôt complet : toutes les lamelles de toutes les passes, chacune posée à "
                      "son heure, puis le refroidissement jusqu'à la température ambiante."));
   optionsGrid->addWidget(stressModel_, 3, 1);
+  // The whole-deposit model's field.
+  AddField(optionsGrid, 4, 0, Field(FieldId::Text18).Caption(), FieldId::Text18);
+  AddField(optionsGrid, 4, 1, Field(FieldId::Text21).Caption(), FieldId::Text21);
+  AddField(optionsGrid, 6, 0, Field(FieldId::Text19).Caption(), FieldId::Text19);
+  AddField(optionsGrid, 6, 1, Field(FieldId::Text20).Caption(), FieldId::Text20);
   connect(stressModel_, &QComboBox::activated, this, &Geometrie::OnStressModelPicked);
   optionsGrid->setColumnStretch(0, 1);
   optionsGrid->setColumnStretch(1, 1);
