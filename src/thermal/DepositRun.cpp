@@ -20,13 +20,6 @@ constexpr int kPictureHeights = 48;
 // Steps between two looks at the sink's progress (and its stop).
 constexpr long kStepsPerProgress = 64;
 
-// The steps of a run, for its progress.
-long StepCount(const InputParameters& in, const std::vector<PassInterval>& pass) {
-  long steps = 0;
-  for (const PassInterval& interval : pass) steps += interval.Steps;
-  return (steps * in.PassCount + kCoolingSteps) * in.ThermalRefinement;
-}
-
 class DepositThermalRun {
  public:
   DepositThermalRun(ModelState& state, RunSink& sink)
@@ -34,44 +27,30 @@ class DepositThermalRun {
 
   void Run() {
     Prepare();
-    const std::vector<PassInterval> pass = PassIntervals(in_, perPass_);
-    totalSteps_ = StepCount(in_, pass);
-    // Each kind of interval has one length: its grid is worked out once.
-    std::vector<std::vector<double>> fractions;
-    for (const PassInterval& interval : pass) {
-      fractions.push_back(
-          StepFractions(interval.End - interval.Start, interval.Steps, in_.ThermalRefinement));
-    }
+    totalSteps_ = ScheduleSteps(in_, perPass_);
     Schedule& clock = state_.Clock;
-    for (clock.PassNumber = 1; clock.PassNumber <= in_.PassCount; ++clock.PassNumber) {
-      const double start = (clock.PassNumber - 1) * in_.PassPeriod;
-      clock.LamellaIndex = 0;
-      for (std::size_t i = 0; i < pass.size(); ++i) {
-        const PassInterval& interval = pass[i];
-        if (interval.Arrival) LayLamellaNow(start + interval.Start);
-        const FaceExchange exchange = Exchange(in_.GasTemperature, interval.Torch);
-        const std::vector<double>& ends = fractions[i];
-        for (std::size_t k = 0; k < ends.size(); ++k) {
-          // Within an interval that a lamella opens, the surface is that lamella cooling from
-          // the particles' temperature, at moments the grid picks: its peak is taken where the
-          // next lamella lands.
-          const bool peaks = interval.Arrival ? k + 1 == ends.size() : OnFirstGrid(k);
-          Step(exchange, start + (interval.Start + ends[k] * (interval.End - interval.Start)),
-               peaks, interval.Arrival && k == 0);
-        }
+    ScheduleVisitor visit;
+    visit.Land = [&](int pass, double time) {
+      if (pass != clock.PassNumber) clock.LamellaIndex = 0;
+      clock.PassNumber = pass;
+      LayLamellaNow(time);
+    };
+    visit.Step = [&](const GridStep& step) {
+      if (!step.Spraying && !cooling_) {
+        // The plate cools in room air: the before-cooling table's lamellae are as they are now.
+        cooling_ = true;
+        clock.LamellaIndex = 0;
+        state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
       }
+      Step(step);
+    };
+    visit.EndPass = [&](int pass) {
+      clock.PassNumber = pass;
       EndPass();
-    }
+    };
+    WalkSchedule(in_, perPass_, visit);
+    if (!cooling_) state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
     clock.LamellaIndex = 0;
-    state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
-    // The plate cools in room air.
-    const double start = clock.ElapsedTime;
-    const FaceExchange exchange = Exchange(in_.RoomTemperature, false);
-    const std::vector<double> cooling =
-        StepFractions(in_.CoolingTime, kCoolingSteps, in_.ThermalRefinement);
-    for (std::size_t k = 0; k < cooling.size(); ++k) {
-      Step(exchange, start + cooling[k] * in_.CoolingTime, OnFirstGrid(k));
-    }
     clock.PassNumber = in_.PassCount + 1;
   }
 
@@ -134,11 +113,6 @@ class DepositThermalRun {
     nextSample_ = t + sampleSpacing_;
   }
 
-  FaceExchange Exchange(double gas, bool torch) const {
-    return {gas, in_.RoomTemperature, torch ? in_.HeatFlux : 0, in_.BackFaceCoefficient,
-            HolderTemperature(in_)};
-  }
-
   void LayLamellaNow(double time) {
     Schedule& clock = state_.Clock;
     clock.ElapsedTime = time;
@@ -152,18 +126,15 @@ class DepositThermalRun {
     state_.Timeline.Events.push_back(arrival);
   }
 
-  // Whether step k of an interval ends where a step of the grid at refinement 1 ends.
-  bool OnFirstGrid(std::size_t k) const {
-    return (k + 1) % static_cast<std::size_t>(in_.ThermalRefinement) == 0;
-  }
-
-  // `peaks`: the peaks are taken at the ends of the grid at refinement 1 only, the same times
-  // whatever the refinement, so that they converge as it grows.
-  void Step(const FaceExchange& exchange, double end, bool peaks, bool afterLanding = false) {
+  void Step(const GridStep& step) {
     Schedule& clock = state_.Clock;
-    StepField(state_.Field, state_.Materials, exchange, end - clock.ElapsedTime, afterLanding);
-    clock.ElapsedTime = end;
-    RecordRow(peaks);
+    const FaceExchange exchange{step.Spraying ? in_.GasTemperature : in_.RoomTemperature,
+                                in_.RoomTemperature, step.Torch ? in_.HeatFlux : 0,
+                                in_.BackFaceCoefficient, HolderTemperature(in_)};
+    StepField(state_.Field, state_.Materials, exchange, step.End - clock.ElapsedTime,
+              step.AfterLanding);
+    clock.ElapsedTime = step.End;
+    RecordRow(step.Peaks);
     if (clock.ElapsedTime >= nextSample_) Sample();
     if (++steps_ % kStepsPerProgress == 0 &&
         !sink_.Progress(static_cast<double>(steps_) / static_cast<double>(totalSteps_))) {
@@ -216,6 +187,7 @@ class DepositThermalRun {
   const InputParameters& in_;
   int perPass_ = 1;
   long steps_ = 0;
+  bool cooling_ = false;
   bool peaked_ = false;
   long totalSteps_ = 1;
   double sampleSpacing_ = 0;

@@ -63,4 +63,49 @@ std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae)
   return intervals;
 }
 
+void WalkSchedule(const InputParameters& in, int lamellae, const ScheduleVisitor& visit) {
+  const int r = in.ThermalRefinement;
+  const auto onFirstGrid = [r](std::size_t k) {
+    return (k + 1) % static_cast<std::size_t>(r) == 0;
+  };
+  const std::vector<PassInterval> pass = PassIntervals(in, lamellae);
+  // Each kind of interval has one length: its grid is worked out once.
+  std::vector<std::vector<double>> fractions;
+  for (const PassInterval& interval : pass) {
+    fractions.push_back(StepFractions(interval.End - interval.Start, interval.Steps, r));
+  }
+  for (int p = 1; p <= in.PassCount; ++p) {
+    const double start = (p - 1) * in.PassPeriod;
+    for (std::size_t i = 0; i < pass.size(); ++i) {
+      const PassInterval& interval = pass[i];
+      if (interval.Arrival) visit.Land(p, start + interval.Start);
+      const std::vector<double>& ends = fractions[i];
+      for (std::size_t k = 0; k < ends.size(); ++k) {
+        GridStep step;
+        step.End = start + (interval.Start + ends[k] * (interval.End - interval.Start));
+        step.Torch = interval.Torch;
+        step.AfterLanding = interval.Arrival && k == 0;
+        step.Peaks = interval.Arrival ? k + 1 == ends.size() : onFirstGrid(k);
+        visit.Step(step);
+      }
+    }
+    if (visit.EndPass) visit.EndPass(p);
+  }
+  const double start = in.PassCount * in.PassPeriod;
+  const std::vector<double> cooling = StepFractions(in.CoolingTime, kCoolingSteps, r);
+  for (std::size_t k = 0; k < cooling.size(); ++k) {
+    GridStep step;
+    step.End = start + cooling[k] * in.CoolingTime;
+    step.Spraying = false;
+    step.Peaks = onFirstGrid(k);
+    visit.Step(step);
+  }
+}
+
+long ScheduleSteps(const InputParameters& in, int lamellae) {
+  long steps = 0;
+  for (const PassInterval& interval : PassIntervals(in, lamellae)) steps += interval.Steps;
+  return (steps * in.PassCount + kCoolingSteps) * in.ThermalRefinement;
+}
+
 }  // namespace quillane

@@ -2,6 +2,7 @@
 // The time grid of the whole-deposit model's field, fixed by the spraying schedule and never by
 // the temperatures, so that results move smoothly with every input.
 
+#include <functional>
 #include <vector>
 
 #include "model/ModelState.h"
@@ -30,5 +31,30 @@ inline constexpr int kCoolingSteps = 40;
 // closely, each cut into `refinement` equal steps. Every refinement-th end is an end of the grid
 // at refinement 1; the last is 1 itself.
 std::vector<double> StepFractions(double length, int count, int refinement);
+
+// One step of a run's time grid.
+struct GridStep {
+  double End = 0;             // s since the run's start
+  bool Spraying = true;       // false in the cooling after the last pass, the gas at the room's
+  bool Torch = false;         // the torch's flux enters the surface
+  bool AfterLanding = false;  // the first step after a lamella landed
+  // Where the peaks are taken: the ends of the grid at refinement 1, the same times whatever the
+  // refinement, so that they converge as it grows; in an interval that a lamella opens, whose
+  // surface is that lamella cooling from the particles' temperature, only where the next lands.
+  bool Peaks = false;
+};
+
+// What a run does along its schedule, in time order (EndPass may be left empty).
+struct ScheduleVisitor {
+  std::function<void(int pass, double time)> Land;  // a lamella lands in pass 1, 2, ...
+  std::function<void(const GridStep&)> Step;
+  std::function<void(int pass)> EndPass;  // after the pass's last step
+};
+
+// Walks the schedule of a run laying `lamellae` per pass: every pass, then the cooling.
+void WalkSchedule(const InputParameters& in, int lamellae, const ScheduleVisitor& visit);
+
+// Steps of a whole run, for its progress.
+long ScheduleSteps(const InputParameters& in, int lamellae);
 
 }  // namespace quillane

@@ -81,39 +81,26 @@ std::vector<FieldShot> DriveRun(ModelState& state) {
 
   DepositField& field = state.Field;
   const RunMaterials& materials = state.Materials;
-  const int refinement = in.ThermalRefinement;
-  LayOutField(field, in.SubstrateThicknessInput, s.LamellaThicknessCopy, refinement,
+  LayOutField(field, in.SubstrateThicknessInput, s.LamellaThicknessCopy, in.ThermalRefinement,
               in.SubstrateTemperature);
   StartDepositPlate(state, in.SubstrateTemperature);
   std::vector<FieldShot> shots{ShotOf(field)};
   double time = 0;
-  const auto steps = [&](double start, double length, int count, const FaceExchange& exchange) {
-    for (const double f : StepFractions(length, count, refinement)) {
-      const double end = start + f * length;
-      StepField(field, materials, exchange, end - time);
-      time = end;
-      ApplyTemperatures(state, PlateTemperaturesOf(field));
-    }
+  ScheduleVisitor visit;
+  visit.Land = [&](int, double) {
+    shots.push_back(ShotOf(field));
+    LayLamella(field, materials, in.ParticleTemperature);
+    ApplyArrival(state, shots.back().Surface);
   };
-  const auto exchange = [&](double gas, bool torch) {
-    return FaceExchange{gas, in.RoomTemperature, torch ? in.HeatFlux : 0, in.BackFaceCoefficient,
-                        HolderTemperature(in)};
+  visit.Step = [&](const GridStep& step) {
+    const FaceExchange exchange{step.Spraying ? in.GasTemperature : in.RoomTemperature,
+                                in.RoomTemperature, step.Torch ? in.HeatFlux : 0,
+                                in.BackFaceCoefficient, HolderTemperature(in)};
+    StepField(field, materials, exchange, step.End - time, step.AfterLanding);
+    time = step.End;
+    ApplyTemperatures(state, PlateTemperaturesOf(field));
   };
-  const std::vector<PassInterval> pass = PassIntervals(in, perPass);
-  for (int p = 0; p < in.PassCount; ++p) {
-    const double start = p * in.PassPeriod;
-    for (const PassInterval& interval : pass) {
-      if (interval.Arrival) {
-        time = start + interval.Start;
-        shots.push_back(ShotOf(field));
-        LayLamella(field, materials, in.ParticleTemperature);
-        ApplyArrival(state, shots.back().Surface);
-      }
-      steps(start + interval.Start, interval.End - interval.Start, interval.Steps,
-            exchange(in.GasTemperature, interval.Torch));
-    }
-  }
-  steps(time, in.CoolingTime, kCoolingSteps, exchange(in.RoomTemperature, false));
+  WalkSchedule(in, perPass, visit);
   CoolToRoom(state);
   return shots;
 }

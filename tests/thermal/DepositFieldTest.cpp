@@ -125,52 +125,45 @@ struct EnergyAudit {
 
 EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
   const double w = LaidLamellaThickness(in);
-  const int perPass = LamellaePerPass(in);
   DepositField field;
   LayOutField(field, in.SubstrateThicknessInput, w, in.ThermalRefinement, in.SubstrateTemperature);
   EnergyAudit audit;
   double time = 0;
-  const auto steps = [&](double start, double length, int count, double gas, double flux) {
-    for (const double f : StepFractions(length, count, in.ThermalRefinement)) {
-      const double before = FieldEnthalpy(field, m);
-      const double dt = start + f * length - time;
-      const FieldStepEnergy e = StepField(field, m, {gas, in.RoomTemperature, flux, 0, 0}, dt);
-      double heat = 0;
-      double largest = 0;
-      for (int k = 0; k < 3; ++k) {
-        const double net = flux - FaceLoss(e.Surface[k], gas, in.RoomTemperature) -
-                           FaceLoss(e.Back[k], gas, in.RoomTemperature);
-        heat += e.Weight[k] * net;
-        largest = std::max({largest, e.Weight[k] * std::fabs(net), e.Weight[k] * flux});
-      }
-      const double change = FieldEnthalpy(field, m) - before;
-      EXPECT_NEAR(e.Weight[0] + e.Weight[1] + e.Weight[2], dt, 1e-12 * dt);
-      largest = std::max(largest, std::fabs(change));
-      audit.Worst = std::max(audit.Worst, std::fabs(change - heat) / largest);
-      time += dt;
-    }
+  ScheduleVisitor visit;
+  visit.Land = [&](int, double) {
+    audit.Enthalpy.push_back(FieldEnthalpy(field, m));
+    audit.BackBefore.push_back(field.BackFace);
+    const double brought = LayLamella(field, m, in.ParticleTemperature);
+    // The lamella brings its own enthalpy, at the particles' temperature and molten.
+    const MaterialRecord& c = m.Coating;
+    EXPECT_NEAR(brought,
+                c.Rho * w * (c.Cp * (in.ParticleTemperature - in.SubstrateTemperature) + c.Lfusion),
+                1e-12 * brought);
+    EXPECT_NEAR(FieldEnthalpy(field, m), audit.Enthalpy.back() + brought, 1e-9 * brought)
+        << "a merge keeps the enthalpy";
   };
-  for (int p = 0; p < in.PassCount; ++p) {
-    const double start = p * in.PassPeriod;
-    for (const PassInterval& interval : PassIntervals(in, perPass)) {
-      if (interval.Arrival) {
-        audit.Enthalpy.push_back(FieldEnthalpy(field, m));
-        audit.BackBefore.push_back(field.BackFace);
-        const double brought = LayLamella(field, m, in.ParticleTemperature);
-        // The lamella brings its own enthalpy, at the particles' temperature and molten.
-        const MaterialRecord& c = m.Coating;
-        EXPECT_NEAR(
-            brought,
-            c.Rho * w * (c.Cp * (in.ParticleTemperature - in.SubstrateTemperature) + c.Lfusion),
-            1e-12 * brought);
-        EXPECT_NEAR(FieldEnthalpy(field, m), audit.Enthalpy.back() + brought, 1e-9 * brought)
-            << "a merge keeps the enthalpy";
-      }
-      steps(start + interval.Start, interval.End - interval.Start, interval.Steps,
-            in.GasTemperature, interval.Torch ? in.HeatFlux : 0);
+  visit.Step = [&](const GridStep& step) {
+    const double gas = step.Spraying ? in.GasTemperature : in.RoomTemperature;
+    const double flux = step.Torch ? in.HeatFlux : 0;
+    const double before = FieldEnthalpy(field, m);
+    const double dt = step.End - time;
+    const FieldStepEnergy e =
+        StepField(field, m, {gas, in.RoomTemperature, flux, 0, 0}, dt, step.AfterLanding);
+    double heat = 0;
+    double largest = 0;
+    for (int k = 0; k < 3; ++k) {
+      const double net = flux - FaceLoss(e.Surface[k], gas, in.RoomTemperature) -
+                         FaceLoss(e.Back[k], gas, in.RoomTemperature);
+      heat += e.Weight[k] * net;
+      largest = std::max({largest, e.Weight[k] * std::fabs(net), e.Weight[k] * flux});
     }
-  }
-  steps(time, in.CoolingTime, kCoolingSteps, in.RoomTemperature, 0);
+    const double change = FieldEnthalpy(field, m) - before;
+    EXPECT_NEAR(e.Weight[0] + e.Weight[1] + e.Weight[2], dt, 1e-12 * dt);
+    largest = std::max(largest, std::fabs(change));
+    audit.Worst = std::max(audit.Worst, std::fabs(change - heat) / largest);
+    time = step.End;
+  };
+  WalkSchedule(in, LamellaePerPass(in), visit);
   return audit;
 }
 
