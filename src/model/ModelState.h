@@ -211,6 +211,15 @@ struct StressResults {
   std::vector<HistoryPoint> History;
   std::vector<double> PassEndCurvature;
   std::vector<std::size_t> PassEndPoints;  // points of the history by the end of each pass
+
+  // Every per-lamella array sized for lamellae 0 to `upper`, each element empty.
+  void SizeLamellaArrays(int upper) {
+    for (BasedArray<double>* array :
+         {&LamellaForce, &NeutralAxisPosition, &FlexuralRigidity, &Curvature, &SubstrateStressBack,
+          &SubstrateStressFront, &LamellaStress, &LamellaStressFinal, &Deflection, &LamellaTime}) {
+      array->Redim(0, upper);
+    }
+  }
 };
 
 // Spans published by the drawing routines for the strokes drawn right after a frame.

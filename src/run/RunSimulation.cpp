@@ -260,14 +260,7 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   stack.StepsSinceSetup = 0;
   clock.ElapsedTime = 0;
   // The stress model holds the lamellae of one pass.
-  const int stressed = clock.LamellaCount;
-  StressResults& s = state.Stress;
-  for (BasedArray<double>* array :
-       {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
-        &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
-        &s.Deflection, &s.LamellaTime}) {
-    array->Redim(0, stressed);
-  }
+  state.Stress.SizeLamellaArrays(clock.LamellaCount);
   SetUpLayerStack(state);
 
   clock.ElapsedTime = 0;

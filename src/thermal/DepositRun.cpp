@@ -56,37 +56,8 @@ class DepositThermalRun {
 
  private:
   void Prepare() {
-    state_.Model = StressModelKind::WholeDeposit;
-    state_.Statistics = RunStatistics{};
-    state_.Timeline = DepositTimeline{};
-    Schedule& clock = state_.Clock;
+    PrepareDepositRun(state_);
     perPass_ = LamellaePerPass(in_);
-    clock.LamellaCount = in_.PassCount * perPass_;
-    clock.LamellaPeriod = in_.HeatingWindow / perPass_ / 3.0;
-    clock.LamellaIndex = 0;
-    clock.PassNumber = 0;
-    clock.PassStartThickness = 0;
-    clock.ElapsedTime = 0;
-    clock.PassEndSurfaceTemperature = in_.SubstrateTemperature;
-    const double w = LaidLamellaThickness(in_);
-
-    StressResults& s = state_.Stress;
-    for (BasedArray<double>* array :
-         {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
-          &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
-          &s.Deflection, &s.LamellaTime}) {
-      array->Redim(0, clock.LamellaCount);
-    }
-    s.SubstrateThickness = in_.SubstrateThicknessInput;
-    s.LamellaThicknessCopy = w;
-    s.StressWidth = in_.SubstrateWidth;
-    s.Curvature(0) = in_.InitialCurvature;
-    TakeSubstrateConstants(state_.Stack, state_.Materials.Substrate);
-    TakeCoatingConstants(state_.Stack, state_.Materials.Coating);
-    state_.Stack.MeltingPoint = state_.Materials.Coating.Tfusion;
-
-    LayOutField(state_.Field, in_.SubstrateThicknessInput, w, in_.ThermalRefinement,
-                in_.SubstrateTemperature);
     PreparePicture(in_.PassCount * in_.PassThickness);
   }
 
@@ -195,6 +166,35 @@ class DepositThermalRun {
 };
 
 }  // namespace
+
+void PrepareDepositRun(ModelState& state) {
+  const InputParameters& in = state.Input;
+  state.Model = StressModelKind::WholeDeposit;
+  state.Statistics = RunStatistics{};
+  state.Timeline = DepositTimeline{};
+  Schedule& clock = state.Clock;
+  const int perPass = LamellaePerPass(in);
+  clock.LamellaCount = in.PassCount * perPass;
+  clock.LamellaPeriod = in.HeatingWindow / perPass / 3.0;
+  clock.LamellaIndex = 0;
+  clock.PassNumber = 0;
+  clock.PassStartThickness = 0;
+  clock.ElapsedTime = 0;
+  clock.PassEndSurfaceTemperature = in.SubstrateTemperature;
+  const double w = LaidLamellaThickness(in);
+
+  StressResults& s = state.Stress;
+  s.SizeLamellaArrays(clock.LamellaCount);
+  s.SubstrateThickness = in.SubstrateThicknessInput;
+  s.LamellaThicknessCopy = w;
+  s.StressWidth = in.SubstrateWidth;
+  s.Curvature(0) = in.InitialCurvature;
+  TakeSubstrateConstants(state.Stack, state.Materials.Substrate);
+  TakeCoatingConstants(state.Stack, state.Materials.Coating);
+  state.Stack.MeltingPoint = state.Materials.Coating.Tfusion;
+  LayOutField(state.Field, in.SubstrateThicknessInput, w, in.ThermalRefinement,
+              in.SubstrateTemperature);
+}
 
 double HolderTemperature(const InputParameters& in) {
   return in.BackFaceTemperature > 0 ? in.BackFaceTemperature : in.SubstrateTemperature;

@@ -12,6 +12,11 @@ namespace quillane {
 // picture and the run's statistics. Throws RunCancelled when the sink's progress asks to stop.
 void RunDepositThermalHistory(ModelState& state, RunSink& sink);
 
+// The state as the run starts: the clock, the per-lamella arrays sized for every lamella, the
+// plate's geometry and the constants the stress model reads, the field laid out at the plate's
+// starting temperature.
+void PrepareDepositRun(ModelState& state);
+
 // The temperature the back face's holder is at, K.
 double HolderTemperature(const InputParameters& in);
 

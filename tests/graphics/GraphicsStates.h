@@ -1,7 +1,6 @@
 #pragma once
 // Model states filled by hand for the drawing tests.
 
-#include "StressArrays.h"
 #include "model/ModelState.h"
 
 namespace quillane::graphics::test {
@@ -17,7 +16,7 @@ inline ModelState MakeStressState(int n, double e, double ts, double ymin = -0.3
   s.StressScale = 1e-9;
   s.StressAxisMin = ymin;
   s.StressAxisMax = ymax;
-  quillane::test::SizeStressArrays(s, n);
+  s.SizeLamellaArrays(n);
   for (int i = 0; i <= n; ++i) {
     s.NeutralAxisPosition(i) = -ts / 2 + i * e / 3;
     s.Curvature(i) = 0.05 * i;

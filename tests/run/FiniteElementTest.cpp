@@ -65,24 +65,9 @@ std::vector<double> BreakHeights(const DepositField& field) {
 std::vector<FieldShot> DriveRun(ModelState& state) {
   const InputParameters& in = state.Input;
   const int perPass = LamellaePerPass(in);
-  const int n = in.PassCount * perPass;
-  state.Clock.LamellaCount = n;
-  StressResults& s = state.Stress;
-  for (BasedArray<double>* array :
-       {&s.LamellaForce, &s.NeutralAxisPosition, &s.FlexuralRigidity, &s.Curvature,
-        &s.SubstrateStressBack, &s.SubstrateStressFront, &s.LamellaStress, &s.LamellaStressFinal,
-        &s.Deflection, &s.LamellaTime}) {
-    array->Redim(0, n);
-  }
-  s.SubstrateThickness = in.SubstrateThicknessInput;
-  s.LamellaThicknessCopy = LaidLamellaThickness(in);
-  s.StressWidth = in.SubstrateWidth;
-  s.Curvature(0) = in.InitialCurvature;
-
+  PrepareDepositRun(state);
   DepositField& field = state.Field;
   const RunMaterials& materials = state.Materials;
-  LayOutField(field, in.SubstrateThicknessInput, s.LamellaThicknessCopy, in.ThermalRefinement,
-              in.SubstrateTemperature);
   StartDepositPlate(state, in.SubstrateTemperature);
   std::vector<FieldShot> shots{ShotOf(field)};
   double time = 0;

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "RecordingSink.h"
-#include "StressArrays.h"
 #include "TestSupport.h"
 #include "stress/DeflectionHistory.h"
 
@@ -76,7 +75,7 @@ TEST(StressTablesTest, TablesBeforeAndAfterCoolingRowByRow) {
   test::TempDir dir;
   state.Clock.LamellaCount = 2;
   StressResults& s = state.Stress;
-  test::SizeStressArrays(s, 2);
+  s.SizeLamellaArrays(2);
   s.SubstrateThickness = 0.002;
   s.LamellaThicknessCopy = 1e-6;
   s.NeutralAxisPosition(2) = -0.00099925;

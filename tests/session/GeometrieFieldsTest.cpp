@@ -22,10 +22,11 @@ class FieldRulesTest : public ::testing::Test {
 
 TEST_F(FieldRulesTest, FieldsLoadInOrderWithTheirNamesAndTexts) {
   const std::pair<const char*, const char*> expected[] = {
-      {"Text1", "1"},   {"Text2", "4.50"},  {"Text3", "973"},   {"Text4", "1"},
-      {"Text5", "1."},  {"Text6", "02.0"},  {"Text7", "1.50"},  {"Text8", "5.0E+2"},
-      {"text9", "573"}, {"Text10", "3000"}, {"Text12", "0.02"}, {"Text13", "0.08"},
-      {"Text14", "1"},  {"Text15", "1"},    {"Text16", "0"},    {"Text17", "293.15"}};
+      {"Text1", "1"},    {"Text2", "4.50"},  {"Text3", "973"},   {"Text4", "1"},
+      {"Text5", "1."},   {"Text6", "02.0"},  {"Text7", "1.50"},  {"Text8", "5.0E+2"},
+      {"text9", "573"},  {"Text10", "3000"}, {"Text12", "0.02"}, {"Text13", "0.08"},
+      {"Text14", "1"},   {"Text15", "1"},    {"Text16", "0"},    {"Text17", "293.15"},
+      {"Text18", "600"}, {"Text19", "0"},    {"Text20", "0"},    {"Text21", "1"}};
   ASSERT_EQ(Fields().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     EXPECT_STREQ(Fields()[i].Name(), expected[i].first);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "RecordingSink.h"
-#include "StressArrays.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/StressDriver.h"
@@ -37,7 +36,7 @@ ModelState Prepared(const Specimen& c, const char* model = kOnePassModel,
   state.Input.RoomTemperature = c.room;
   state.Clock.LamellaCount = c.n;
   state.Clock.PassEndSurfaceTemperature = c.te;
-  test::SizeStressArrays(state.Stress, c.n);
+  state.Stress.SizeLamellaArrays(c.n);
   state.Stress.SubstrateThickness = c.h;
   state.Stress.StressWidth = 0.02;
   state.Stress.LamellaThicknessCopy = c.w;

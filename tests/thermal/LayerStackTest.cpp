@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "ModelFixture.h"
-#include "StressArrays.h"
 #include "model/Deposit.h"
 
 namespace quillane {
@@ -29,7 +28,7 @@ class LayerStackTest : public test::ModelFixture {
 
   void SetUp() override {
     ModelFixture::SetUp();
-    test::SizeStressArrays(state.Stress, 10);
+    state.Stress.SizeLamellaArrays(10);
     state.Input.LamellaThickness = 2e-6;
     state.Clock.PassStartThickness = 4e-6;
   }

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "ModelFixture.h"
-#include "StressArrays.h"
 #include "thermal/LayerStack.h"
 
 namespace quillane {
@@ -19,7 +18,7 @@ class ThermalStepTest : public test::ModelFixture {
   void SetUp() override {
     ModelFixture::SetUp();
     ResolveMaterials();
-    test::SizeStressArrays(state.Stress, 4);
+    state.Stress.SizeLamellaArrays(4);
   }
   void Setup(int lamella, int pass) {
     state.Clock.LamellaIndex = lamella;
