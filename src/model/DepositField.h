@@ -56,12 +56,10 @@ struct FaceExchange {
   double BackTemperature = 0;  // K, the holder's
 };
 
-// The terms of one step's energy balance, J/m². The heat through the faces is the weighted sum
-// of their exchanges at the step's three points (its start, its inner stage and its end).
-struct FieldStepEnergy {
-  double EnthalpyChange = 0;        // of every cell
-  double FaceHeat = 0;              // net heat in through both faces
-  double Largest = 0;               // the largest single term of the balance
+// The faces at a step's three points (its start, its inner stage and its end) and each point's
+// share of the step: the heat through the faces over the step is the weighted sum of their
+// exchanges at these points, and it equals the change of the cells' enthalpy.
+struct FieldStepFaces {
   std::array<double, 3> Back{};     // K, the back face at each point
   std::array<double, 3> Surface{};  // K, the surface at each point
   std::array<double, 3> Weight{};   // s, each point's share of the step

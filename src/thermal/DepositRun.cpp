@@ -150,7 +150,6 @@ class DepositThermalRun {
   void EndPass() {
     state_.Timeline.PassEnds.push_back(state_.Timeline.Events.size());
     state_.Clock.PassEndSurfaceTemperature = state_.Field.Surface;
-    state_.Clock.PassStartThickness = state_.Clock.PassNumber * in_.PassThickness;
   }
 
   ModelState& state_;
@@ -175,10 +174,8 @@ void PrepareDepositRun(ModelState& state) {
   Schedule& clock = state.Clock;
   const int perPass = LamellaePerPass(in);
   clock.LamellaCount = in.PassCount * perPass;
-  clock.LamellaPeriod = in.HeatingWindow / perPass / 3.0;
   clock.LamellaIndex = 0;
   clock.PassNumber = 0;
-  clock.PassStartThickness = 0;
   clock.ElapsedTime = 0;
   clock.PassEndSurfaceTemperature = in.SubstrateTemperature;
   const double w = LaidLamellaThickness(in);

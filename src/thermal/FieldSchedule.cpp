@@ -22,6 +22,8 @@ double GeometricSum(double first, double g, int count) {
 }  // namespace
 
 std::vector<double> StepFractions(double length, int count, int refinement) {
+  std::vector<double> ends;
+  if (!(length > 0)) return ends;
   // The first step is near kFirstStep where the interval is long and near length / count where
   // it is short, smoothly in between, so the grid has no threshold in any input.
   const double first = kFirstStep * length / (length + count * kFirstStep);
@@ -35,8 +37,6 @@ std::vector<double> StepFractions(double length, int count, int refinement) {
     (GeometricSum(first, middle, count) < length ? low : high) = middle;
   }
   const double g = 0.5 * (low + high);
-  std::vector<double> ends;
-  if (!(length > 0)) return ends;
   // Each step of the grid cut into `refinement` equal ones: the ends of the first grid stay
   // ends of every finer one.
   ends.reserve(static_cast<std::size_t>(count * refinement));

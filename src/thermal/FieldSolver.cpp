@@ -351,19 +351,6 @@ void BalanceFaces(DepositField& field, const RunMaterials& materials,
                               field.Surface, [&](double t) { return SurfaceLoss(exchange, t); });
 }
 
-// The end of a step: the substrate's top face, and the change of every cell's enthalpy.
-FieldStepEnergy Finish(DepositField& field, const RunMaterials& materials, FieldStepEnergy energy) {
-  field.SubstrateTop = SubstrateTopFace(field, materials);
-  for (std::size_t i = 0; i < field.Cells.size(); ++i) {
-    const double change =
-        CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature) -
-        field.StepStart[i];
-    energy.EnthalpyChange += change;
-    energy.Largest = std::max(energy.Largest, std::fabs(change));
-  }
-  return energy;
-}
-
 }  // namespace
 
 double MoltenFraction(double temperature, double melting) {
@@ -510,58 +497,51 @@ double LayLamella(DepositField& field, const RunMaterials& materials, double par
   return CellEnthalpy(field, lamella, materials, particleTemperature);
 }
 
-FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
-                          const FaceExchange& exchange, double dt, bool afterLanding) {
+FieldStepFaces StepField(DepositField& field, const RunMaterials& materials,
+                         const FaceExchange& exchange, double dt, bool afterLanding) {
   const std::size_t n = field.Cells.size();
   std::vector<double>& start = field.StepStart;
-  std::vector<double>& inflow = field.Change;
   ComputeConductances(field, materials);
   BalanceFaces(field, materials, exchange);
-  FieldStepEnergy energy;
-  const auto faces = [&](int k, double weight) {
-    energy.Back[k] = field.BackFace;
-    energy.Surface[k] = field.Surface;
-    energy.Weight[k] = weight;
-    const double heat = exchange.TopFlux - SurfaceLoss(exchange, field.Surface).Heat -
-                        BackLoss(exchange, field.BackFace).Heat;
-    energy.FaceHeat += weight * heat;
-    energy.Largest =
-        std::max({energy.Largest, weight * std::fabs(exchange.TopFlux), weight * std::fabs(heat)});
+  for (std::size_t i = 0; i < n; ++i) {
+    start[i] = CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
+  }
+  FieldStepFaces faces;
+  const auto keep = [&](int k, double weight) {
+    faces.Back[k] = field.BackFace;
+    faces.Surface[k] = field.Surface;
+    faces.Weight[k] = weight;
   };
   if (afterLanding) {
     // Backward Euler: the stage's flux is taken at its end only, not while the lamella is still
     // at the particles' temperature.
-    faces(0, 0);
-    faces(1, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-      start[i] = CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
-      field.Previous[i] = start[i];
-    }
+    keep(0, 0);
+    keep(1, 0);
+    field.Previous = start;
     SolveStage(field, materials, exchange, dt);
-    faces(2, dt);
-    return Finish(field, materials, energy);
+    keep(2, dt);
+  } else {
+    keep(0, dt / (2 * (2 - kGamma)));
+    // The trapezoidal stage.
+    std::vector<double>& inflow = field.Change;
+    Gather(field, field.Unknowns);
+    Residuals(field, materials, exchange, 0, field.Unknowns, inflow, false);
+    const double trapezoid = kGamma * dt / 2;
+    for (std::size_t i = 0; i < n; ++i) field.Previous[i] = start[i] + trapezoid * inflow[i + 1];
+    SolveStage(field, materials, exchange, trapezoid);
+    keep(1, dt / (2 * (2 - kGamma)));
+    // The backward stage.
+    const double scale = 1 / (kGamma * (2 - kGamma));
+    for (std::size_t i = 0; i < n; ++i) {
+      const double middle =
+          CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
+      field.Previous[i] = scale * (middle - (1 - kGamma) * (1 - kGamma) * start[i]);
+    }
+    SolveStage(field, materials, exchange, dt * (1 - kGamma) / (2 - kGamma));
+    keep(2, dt * (1 - kGamma) / (2 - kGamma));
   }
-  faces(0, dt / (2 * (2 - kGamma)));
-  // The trapezoidal stage.
-  Gather(field, field.Unknowns);
-  Residuals(field, materials, exchange, 0, field.Unknowns, inflow, false);
-  const double trapezoid = kGamma * dt / 2;
-  for (std::size_t i = 0; i < n; ++i) {
-    start[i] = CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
-    field.Previous[i] = start[i] + trapezoid * inflow[i + 1];
-  }
-  SolveStage(field, materials, exchange, trapezoid);
-  faces(1, dt / (2 * (2 - kGamma)));
-  // The backward stage.
-  const double scale = 1 / (kGamma * (2 - kGamma));
-  for (std::size_t i = 0; i < n; ++i) {
-    const double middle =
-        CellEnthalpy(field, field.Cells[i], materials, field.Cells[i].Temperature);
-    field.Previous[i] = scale * (middle - (1 - kGamma) * (1 - kGamma) * start[i]);
-  }
-  SolveStage(field, materials, exchange, dt * (1 - kGamma) / (2 - kGamma));
-  faces(2, dt * (1 - kGamma) / (2 - kGamma));
-  return Finish(field, materials, energy);
+  field.SubstrateTop = SubstrateTopFace(field, materials);
+  return faces;
 }
 
 }  // namespace quillane

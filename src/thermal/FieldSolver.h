@@ -35,10 +35,10 @@ void LayOutField(DepositField& field, double substrateThickness, double lamellaT
 double LayLamella(DepositField& field, const RunMaterials& materials, double particleTemperature);
 
 // One step of `dt` seconds (TR-BDF2; backward Euler for the first after a lamella lands): cells,
-// faces and the molten fractions iterated to convergence. Returns the terms of the step's
-// energy balance.
-FieldStepEnergy StepField(DepositField& field, const RunMaterials& materials,
-                          const FaceExchange& exchange, double dt, bool afterLanding = false);
+// faces and the molten fractions iterated to convergence. Returns the faces at the step's
+// points, whose exchanges make up its energy balance.
+FieldStepFaces StepField(DepositField& field, const RunMaterials& materials,
+                         const FaceExchange& exchange, double dt, bool afterLanding = false);
 
 // Enthalpy of a cell per unit area at `temperature`, J/m², from the field's reference.
 double CellEnthalpy(const DepositField& field, const FieldCell& cell, const RunMaterials& materials,

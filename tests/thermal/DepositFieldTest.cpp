@@ -147,7 +147,7 @@ EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
     const double flux = step.Torch ? in.HeatFlux : 0;
     const double before = FieldEnthalpy(field, m);
     const double dt = step.End - time;
-    const FieldStepEnergy e =
+    const FieldStepFaces e =
         StepField(field, m, {gas, in.RoomTemperature, flux, 0, 0}, dt, step.AfterLanding);
     double heat = 0;
     double largest = 0;
