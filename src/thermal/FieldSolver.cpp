@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "thermal/FaceConstants.h"
+
 // The discrete equations.
 //
 // Unknowns: the temperatures of the cells T_1 … T_N (bottom to top) and of the two faces, T_b at
@@ -52,8 +54,6 @@ namespace quillane {
 
 namespace {
 
-constexpr double kRadiation = 4.5352e-8;   // εσ of both faces, W/(m²·K⁴)
-constexpr double kConvection = 147;        // W/(m²·K), both faces
 constexpr double kMeltingHalfWidth = 100;  // K
 constexpr double kConverged = 1e-9;        // K, the last Newton change
 constexpr double kUncheckedChange = 1;     // K, a Newton change taken without a line search
@@ -90,9 +90,9 @@ struct FaceLoss {
 
 FaceLoss LossOf(double t, double gas, double room, double coefficient, double holder) {
   const double t2 = t * t;
-  return {kConvection * (t - gas) + kRadiation * (t2 * t2 - room * room * room * room) +
+  return {kFaceConvection * (t - gas) + kFaceRadiation * (t2 * t2 - room * room * room * room) +
               coefficient * (t - holder),
-          kConvection + 4 * kRadiation * t2 * t + coefficient};
+          kFaceConvection + 4 * kFaceRadiation * t2 * t + coefficient};
 }
 
 FaceLoss BackLoss(const FaceExchange& x, double t) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "thermal/FaceConstants.h"
 #include "thermal/LinearSolver.h"
 #include "thermal/ThermalRow.h"
 
@@ -9,9 +10,7 @@ namespace quillane {
 
 namespace {
 
-constexpr double kStefanBoltzmann = 4.5352e-8;  // as used by the model, W/(m²·K⁴)
-constexpr double kConvection = 147;             // W/(m²·K), both faces
-constexpr double kSurroundings = 300;           // K, radiation sink
+constexpr double kSurroundings = 300;  // K, radiation sink
 
 // Takes the properties of layer k from its catalogue row and leaves the constants the stress
 // model reads. Returns the effective heat capacity.
@@ -59,8 +58,8 @@ FaceAmbients UpdateHeatTransferCoefficients(ModelState& state) {
   const BasedArray<double>& t = stack.NodeTemperature;
   const int n = stack.NodeCount;
   HeatTransfer& heat = state.Heat;
-  heat.TopHeatCoeff = kConvection;
-  heat.BackHeatCoeff = kConvection;
+  heat.TopHeatCoeff = kFaceConvection;
+  heat.BackHeatCoeff = kFaceConvection;
   if (t(n - 1) - stack.TopGasTemperature <= 0) {
     heat.TopRadiativeCoeff = 0;
   } else {
@@ -68,19 +67,19 @@ FaceAmbients UpdateHeatTransferCoefficients(ModelState& state) {
     const double tm = t(m);
     if (tm == stack.TopGasTemperature) {
       // The limit of the linearised coefficient where the difference vanishes.
-      heat.TopRadiativeCoeff = 4 * kStefanBoltzmann * std::pow(tm, 3);
+      heat.TopRadiativeCoeff = 4 * kFaceRadiation * std::pow(tm, 3);
     } else {
-      heat.TopRadiativeCoeff = kStefanBoltzmann * (std::pow(tm, 4) - std::pow(kSurroundings, 4)) /
+      heat.TopRadiativeCoeff = kFaceRadiation * (std::pow(tm, 4) - std::pow(kSurroundings, 4)) /
                                (tm - stack.TopGasTemperature);
     }
   }
   double backRadiative = 0;
   if (t(1) - stack.BackGasTemperature > 0) {
-    backRadiative = kStefanBoltzmann * (std::pow(t(1), 4) - std::pow(kSurroundings, 4)) /
+    backRadiative = kFaceRadiation * (std::pow(t(1), 4) - std::pow(kSurroundings, 4)) /
                     (t(1) - stack.BackGasTemperature);
   }
-  heat.TopHeatCoeff = heat.TopRadiativeCoeff + kConvection;
-  heat.BackHeatCoeff = kConvection + backRadiative;
+  heat.TopHeatCoeff = heat.TopRadiativeCoeff + kFaceConvection;
+  heat.BackHeatCoeff = kFaceConvection + backRadiative;
   return {stack.BackGasTemperature, stack.TopGasTemperature};
 }
 
