@@ -1,7 +1,7 @@
 // Speed of the whole-deposit model against the one-pass model on the same case: 20 passes of
 // 100 lamellae. The whole deposit solves its own field (a tridiagonal system per step, over
-// cells that grow with the deposit) on a grid fixed by the schedule; the goal is at most 3 times
-// the one-pass run.
+// cells whose number grows with the logarithm of the deposit) on a grid fixed by the schedule;
+// the goal is at most 3 times the one-pass run.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
