@@ -11,9 +11,9 @@
 namespace quillane {
 
 // Cells of the substrate at refinement 1; each refinement multiplies them.
-inline constexpr int kSubstrateCells = 24;
+inline constexpr int kSubstrateCells = 32;
 // Ratio of neighbouring substrate cells at refinement 1, the smallest at the top face.
-inline constexpr double kSubstrateGrading = 1.12;
+inline constexpr double kSubstrateGrading = 1.09;
 // Laid lamellae share cells of at most about 10 µm at refinement 1 near the surface... The
 // figure, 6√3 µm, is no round number: the lamella thicknesses users type (tenths or halves of
 // a micrometre) never divide it, so the count of lamellae a cell holds never sits on the edge
