@@ -7,16 +7,22 @@
 #include <chrono>
 #include <filesystem>
 #include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "graphics/StressSurfaces.h"
+#include "io/AtomicFile.h"
 #include "model/RunSink.h"
 
 namespace quillane::cli {
 
 class BatchOutput : public RunSink {
  public:
-  // A run stops (RunCancelled) once `stop` is set, when given.
-  BatchOutput(std::ostream& err, bool showProgress, const std::atomic<bool>* stop = nullptr);
+  // A run stops (RunCancelled) once `stop` is set, when given. Without `drawPictures` the frames
+  // draw nothing: the pictures of a million lamellae hold a gigabyte of strokes.
+  BatchOutput(std::ostream& err, bool showProgress, const std::atomic<bool>* stop = nullptr,
+              bool drawPictures = true);
 
   void ThermalRow(const ThermalRecord&, bool) override {}
   void SingularMatrix() override;
@@ -31,6 +37,7 @@ class BatchOutput : public RunSink {
   std::ostream& err_;
   bool showProgress_;
   const std::atomic<bool>* stop_;
+  bool drawPictures_;
   bool progressShown_ = false;
   bool singularReported_ = false;
   std::chrono::steady_clock::time_point start_;
@@ -38,9 +45,22 @@ class BatchOutput : public RunSink {
   graphics::StressSurfaces surfaces_;
 };
 
-// The thermal field of a whole-deposit run as field.svg in dir, and as field.png too where the
-// program is built with Qt; nothing for a run that sampled no field. Both files are replaced
-// together or not at all.
-void WriteFieldPictures(const ModelState& state, const std::filesystem::path& dir);
+// The pictures --plots asks for: the five stress pictures, and for a whole-deposit run its
+// thermal field as field.svg (and field.png where the program is built with Qt).
+class PlotFiles {
+ public:
+  PlotFiles(std::filesystem::path dir, bool field);
+  // Every picture's path, for the check that no two outputs are one file.
+  std::vector<std::filesystem::path> Paths() const;
+  // Creates the folder and opens every picture in the set, before the run.
+  void Open(AtomicFileSet& files);
+  // Draws them once the run has ended, asking `watch` whether to go on between two pictures.
+  void Write(const ModelState& state, const graphics::StressSurfaces& surfaces, RunSink& watch);
+
+ private:
+  std::filesystem::path dir_;
+  bool field_;
+  std::vector<std::pair<std::string, AtomicFile*>> files_;
+};
 
 }  // namespace quillane::cli

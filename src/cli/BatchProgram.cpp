@@ -17,7 +17,6 @@
 #include "cli/Interrupt.h"
 #include "cli/StudyProgram.h"
 #include "format/NumberFormat.h"
-#include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
 #include "io/CaseFile.h"
 #include "io/MaterialsCsv.h"
@@ -168,18 +167,6 @@ struct Outputs {
   std::string Summary;
   std::string Plots;
 };
-
-// Checks the extra outputs before the run, so a bad path changes no file.
-void CheckOutputs(const Outputs& outputs, AtomicFile& summary) {
-  if (!outputs.Summary.empty()) summary.Open(outputs.Summary);
-  if (!outputs.Plots.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(outputs.Plots, error);
-    if (error || !std::filesystem::is_directory(outputs.Plots)) {
-      throw IoError("Cannot create the plot directory " + outputs.Plots + ".");
-    }
-  }
-}
 
 // Everything the command line asks for.
 struct BatchOptions {
@@ -343,19 +330,49 @@ void ApplyFlags(const CLI::App& app, BatchOptions& o, ModelState& state,
   throw InputError(faults);
 }
 
-// One run of the case: its two result files, then the summary and pictures asked for.
+// Every output of a run, named by its flag, for the check that no two are one file.
+std::vector<NamedOutput> NamedOutputs(const BatchOptions& o, const PlotFiles* plots) {
+  std::vector<NamedOutput> named = NamedResultFiles(o.Paths);
+  if (!o.Extra.Summary.empty()) named.push_back({"--summary", o.Extra.Summary});
+  if (plots != nullptr) {
+    for (const std::filesystem::path& path : plots->Paths()) named.push_back({"--plots", path});
+  }
+  return named;
+}
+
+// One run of the case: its result files, the summary and the pictures asked for, published
+// together.
 int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue& catalogue,
               std::ostream& out, std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
   ValidateRunInputs(state, &catalogue);
-  AtomicFile summary("summary file");
-  CheckOutputs(o.Extra, summary);
-  // Ctrl-C or SIGTERM stops the run, which then drops its temporary files.
+  std::optional<PlotFiles> plots;
+  if (!o.Extra.Plots.empty()) {
+    plots.emplace(o.Extra.Plots, ModelOf(state.Input) == StressModelKind::WholeDeposit);
+  }
+  CheckDistinctOutputs(NamedOutputs(o, plots ? &*plots : nullptr));
+  // Ctrl-C or SIGTERM stops the run, which then drops its temporary files; every long step
+  // watches it, up to the first rename.
   std::atomic<bool> stop{false};
-  BatchOutput output(err, !o.Quiet, &stop);
+  BatchOutput output(err, !o.Quiet, &stop, plots.has_value());
+  AtomicFile* summary = nullptr;
+  RunExtras extras;
+  // The history and the summary hold up to millions of values: the state keeps only what the
+  // pictures draw, and the files are written as they are made.
+  extras.WholeHistory = false;
+  extras.Open = [&](AtomicFileSet& files) {
+    if (plots) plots->Open(files);
+    if (!o.Extra.Summary.empty()) summary = &files.Open(o.Extra.Summary, "summary file");
+  };
+  extras.Write = [&](const ModelState& ended) {
+    if (plots) plots->Write(ended, output.Surfaces(), output);
+    if (summary != nullptr) {
+      WriteSummaryJson(ended, [&](std::string_view text) { summary->Write(text); });
+    }
+  };
   try {
     const StopOnInterrupt interrupt(stop);
-    ExecuteRun(state, &catalogue, o.Paths, output);
+    ExecuteRun(state, &catalogue, o.Paths, output, nullptr, extras);
   } catch (const RunCancelled&) {
     output.FinishProgress();
     err << "quillane-batch: stopped; no result file was changed.\n";
@@ -370,22 +387,6 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
                              "; no result file was changed.");
   }
   output.FinishProgress();
-  // The result files are published by now: a fault of the extra outputs must not read as if
-  // the run had changed nothing.
-  try {
-    if (!o.Extra.Summary.empty()) {
-      summary.Write(SummaryJson(state));
-      summary.Close();
-    }
-    if (!o.Extra.Plots.empty()) {
-      graphics::WritePlots(output.Surfaces(), o.Extra.Plots);
-      WriteFieldPictures(state, o.Extra.Plots);
-    }
-  } catch (const std::exception& error) {
-    err << "quillane-batch: the results were written to " << o.Paths.Thermal << " and "
-        << o.Paths.Stress << ", but " << error.what() << "\n";
-    return 1;
-  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   for (const std::string& warning : NonPhysicalWarnings(state)) {

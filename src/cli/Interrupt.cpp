@@ -28,6 +28,10 @@ void StopOnInterrupt::Watch() {
 StopOnInterrupt::~StopOnInterrupt() {
   finished_.store(true);
   watcher_.join();
+  // A signal that came after the watcher's last look is taken here too: unblocked, it would
+  // kill a program whose job has just ended well (its files published) as if it had stopped.
+  const timespec now{0, 0};
+  while (sigtimedwait(&signals_, nullptr, &now) > 0) request_();
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 

@@ -248,8 +248,10 @@ void AtomicFileSet::Add(const std::filesystem::path& target, std::string_view te
   Open(target, std::move(kind)).Write(text);
 }
 
-void AtomicFileSet::Publish() {
+void AtomicFileSet::Publish(const std::function<void()>& beforeRenames) {
+  for (const auto& file : files_) file->Flush();
   for (const auto& file : files_) file->Complete();
+  if (beforeRenames) beforeRenames();
   for (const auto& file : files_) file->Publish(false);
   std::vector<std::filesystem::path> folders;
   for (const auto& file : files_) {

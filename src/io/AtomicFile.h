@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,9 +77,10 @@ class AtomicFileSet {
   AtomicFile& Open(const std::filesystem::path& target, std::string kind);
   // A member of that text.
   void Add(const std::filesystem::path& target, std::string_view text, std::string kind);
-  // Completes every member, then renames them all. A fault before the first rename drops every
-  // temporary file and leaves every target as it was.
-  void Publish();
+  // Completes every member (each checked to be still the file written), calls `beforeRenames`
+  // when given (a last look at a stop, which may throw), then renames them all. A fault before the
+  // first rename drops every temporary file and leaves every target as it was.
+  void Publish(const std::function<void()>& beforeRenames = {});
 
  private:
   std::vector<std::unique_ptr<AtomicFile>> files_;

@@ -13,11 +13,64 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json PerLamella(const BasedArray<double>& values, int count) {
-  Json array = Json::array();
-  for (int i = 0; i <= count; ++i) array.push_back(values.Contains(i) ? values(i) : 0.0);
-  return array;
-}
+// Writes the summary's object as nlohmann's dump with an indent of one space writes it, a member
+// at a time: every value is a number, a string or an array of numbers, each written by the
+// library itself.
+class SummaryWriter {
+ public:
+  explicit SummaryWriter(const std::function<void(std::string_view)>& write) : write_(write) {
+    write_("{");
+  }
+
+  template <typename T>
+  void Value(const char* key, const T& value) {
+    Key(key);
+    write_(Json(value).dump());
+  }
+
+  template <typename Count, typename At>
+  void Array(const char* key, Count count, At at) {
+    Key(key);
+    if (count == 0) {
+      write_("[]");
+      return;
+    }
+    std::string text = "[\n";
+    for (Count i = 0; i < count; ++i) {
+      text += "  ";
+      text += Json(at(i)).dump();
+      text += i + 1 < count ? ",\n" : "\n ]";
+      // In pieces of a few hundred kilobytes.
+      if (text.size() > kPiece) {
+        write_(text);
+        text.clear();
+      }
+    }
+    write_(text);
+  }
+
+  void PerLamella(const char* key, const BasedArray<double>& values, int count) {
+    Array(key, count + 1, [&](int i) { return values.Contains(i) ? values(i) : 0.0; });
+  }
+
+  void Vector(const char* key, const std::vector<double>& values) {
+    Array(key, values.size(), [&](std::size_t i) { return values[i]; });
+  }
+
+  void End() { write_(first_ ? "}\n" : "\n}\n"); }
+
+ private:
+  static constexpr std::size_t kPiece = 1 << 18;
+
+  void Key(const char* key) {
+    write_(first_ ? "\n " : ",\n ");
+    first_ = false;
+    write_(Json(key).dump() + ": ");
+  }
+
+  const std::function<void(std::string_view)>& write_;
+  bool first_ = true;
+};
 
 std::string Fixed(double value, int decimals) {
   char text[64];
@@ -56,45 +109,51 @@ std::vector<double> FinalTemperatures(const ModelState& state) {
   return nodes;
 }
 
-std::string SummaryJson(const ModelState& state) {
+void WriteSummaryJson(const ModelState& state, const std::function<void(std::string_view)>& write) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
-  Json root;
-  root["LamellaCount"] = n;
-  root["ThermalRowCount"] = state.Statistics.ThermalRowCount;
-  root["ElapsedTime"] = state.Clock.ElapsedTime;
-  root["NodeTemperature"] = FinalTemperatures(state);
-  root["PassEndSurfaceTemperature"] = state.Clock.PassEndSurfaceTemperature;
-  root["LamellaForce"] = PerLamella(s.LamellaForce, n);
-  root["NeutralAxisPosition"] = PerLamella(s.NeutralAxisPosition, n);
-  root["FlexuralRigidity"] = PerLamella(s.FlexuralRigidity, n);
-  root["Curvature"] = PerLamella(s.Curvature, n);
-  root["Deflection"] = PerLamella(s.Deflection, n);
-  root["SubstrateStressBack"] = PerLamella(s.SubstrateStressBack, n);
-  root["SubstrateStressFront"] = PerLamella(s.SubstrateStressFront, n);
-  root["LamellaStress"] = PerLamella(s.LamellaStress, n);
-  root["FinalCurvature"] = s.FinalCurvature;
-  root["FinalDeflection"] = s.FinalDeflection;
-  root["SubstrateStressBackFinal"] = s.SubstrateStressBackFinal;
-  root["SubstrateStressFrontFinal"] = s.SubstrateStressFrontFinal;
-  root["LamellaStressFinal"] = PerLamella(s.LamellaStressFinal, n);
-  root["StressAxisMin"] = s.StressAxisMin;
-  root["StressAxisMax"] = s.StressAxisMax;
-  root["DeflectionAxisMin"] = s.DeflectionAxisMin;
-  root["DeflectionAxisMax"] = s.DeflectionAxisMax;
-  root["SingularMatrixEvents"] = state.Statistics.SingularMatrixEvents;
-  root["PeakSubstrateTemperature"] = state.Statistics.PeakSubstrateTemperature;
-  root["PeakInterfaceTemperature"] = state.Statistics.PeakInterfaceTemperature;
-  root["LamellaTime"] = PerLamella(s.LamellaTime, n);
-  root["StressModel"] = state.Input.StressModel;
-  root["RoomTemperature"] = state.Input.RoomTemperature;
+  SummaryWriter root(write);
+  root.Value("LamellaCount", n);
+  root.Value("ThermalRowCount", state.Statistics.ThermalRowCount);
+  root.Value("ElapsedTime", state.Clock.ElapsedTime);
+  root.Vector("NodeTemperature", FinalTemperatures(state));
+  root.Value("PassEndSurfaceTemperature", state.Clock.PassEndSurfaceTemperature);
+  root.PerLamella("LamellaForce", s.LamellaForce, n);
+  root.PerLamella("NeutralAxisPosition", s.NeutralAxisPosition, n);
+  root.PerLamella("FlexuralRigidity", s.FlexuralRigidity, n);
+  root.PerLamella("Curvature", s.Curvature, n);
+  root.PerLamella("Deflection", s.Deflection, n);
+  root.PerLamella("SubstrateStressBack", s.SubstrateStressBack, n);
+  root.PerLamella("SubstrateStressFront", s.SubstrateStressFront, n);
+  root.PerLamella("LamellaStress", s.LamellaStress, n);
+  root.Value("FinalCurvature", s.FinalCurvature);
+  root.Value("FinalDeflection", s.FinalDeflection);
+  root.Value("SubstrateStressBackFinal", s.SubstrateStressBackFinal);
+  root.Value("SubstrateStressFrontFinal", s.SubstrateStressFrontFinal);
+  root.PerLamella("LamellaStressFinal", s.LamellaStressFinal, n);
+  root.Value("StressAxisMin", s.StressAxisMin);
+  root.Value("StressAxisMax", s.StressAxisMax);
+  root.Value("DeflectionAxisMin", s.DeflectionAxisMin);
+  root.Value("DeflectionAxisMax", s.DeflectionAxisMax);
+  root.Value("SingularMatrixEvents", state.Statistics.SingularMatrixEvents);
+  root.Value("PeakSubstrateTemperature", state.Statistics.PeakSubstrateTemperature);
+  root.Value("PeakInterfaceTemperature", state.Statistics.PeakInterfaceTemperature);
+  root.PerLamella("LamellaTime", s.LamellaTime, n);
+  root.Value("StressModel", state.Input.StressModel);
+  root.Value("RoomTemperature", state.Input.RoomTemperature);
   // The deposit the stress model holds: one pass of lamellae, or the whole coating.
-  root["CoatingThickness"] = n * s.LamellaThicknessCopy;
+  root.Value("CoatingThickness", n * s.LamellaThicknessCopy);
   if (state.Model == StressModelKind::WholeDeposit) {
-    root["PassEndCurvature"] = s.PassEndCurvature;
-    root["PeakSurfaceTemperature"] = state.Statistics.PeakSurfaceTemperature;
+    root.Vector("PassEndCurvature", s.PassEndCurvature);
+    root.Value("PeakSurfaceTemperature", state.Statistics.PeakSurfaceTemperature);
   }
-  return root.dump(1) + "\n";
+  root.End();
+}
+
+std::string SummaryJson(const ModelState& state) {
+  std::string text;
+  WriteSummaryJson(state, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
 void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out) {

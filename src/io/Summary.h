@@ -2,8 +2,10 @@
 // The results of a run for scripts (JSON, every double in its shortest round-trip form) and
 // for people (a few lines in engineering units).
 
+#include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/ModelState.h"
@@ -11,6 +13,9 @@
 namespace quillane {
 
 std::string SummaryJson(const ModelState& state);
+// The same text handed to `write` piece by piece, so that a run of a million lamellae (ten
+// arrays of a million values) is never held whole.
+void WriteSummaryJson(const ModelState& state, const std::function<void(std::string_view)>& write);
 
 // The temperatures a run ends with, K: the nodes of the layer stack (node 1 the back face), or
 // the back face, the substrate's top face and the surface of the whole-deposit field.

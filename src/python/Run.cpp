@@ -12,6 +12,7 @@
 #include "fit/FitModel.h"
 #include "io/AtomicFile.h"
 #include "io/Summary.h"
+#include "model/Errors.h"
 #include "run/ResultWriter.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
@@ -28,6 +29,8 @@ using namespace pybind11::literals;
 
 // Time, the eight node temperatures and the stack thickness.
 constexpr std::size_t kThermalFields = ThermalRecord::kMaxNodes + 2;
+// Rows written again between two looks at a stop.
+constexpr std::size_t kRowsPerProgress = 4096;
 
 // Every thermal row of a run as numbers, with what the result file needs to write it again:
 // the node count and whether the run gave it as a repeat of the row before.
@@ -49,9 +52,13 @@ class KeptRows : public RunSink {
   void Frame(ModelState&, StressFrame) override {}
   bool Progress(double) override { return !stop_.stop_requested(); }
 
-  // Hands every row to the sink again, as the run gave them.
-  void Replay(RunSink& sink) const {
+  // Hands every row to the sink again, as the run gave them, asking `watch` now and then
+  // whether to go on.
+  void Replay(RunSink& sink, RunSink& watch) const {
     for (std::size_t row = 0; row < Nodes.size(); ++row) {
+      if (row % kRowsPerProgress == kRowsPerProgress - 1 && !watch.Progress(1.0)) {
+        throw RunCancelled();
+      }
       const double* values = &Values[row * kThermalFields];
       ThermalRecord record;
       record.Time = values[0];
@@ -210,20 +217,40 @@ std::shared_ptr<RunResult> Run(const py::object& runCase,
   return result;
 }
 
+// Asks the token whether to go on; told nothing else.
+class StopWatch : public NullSink {
+ public:
+  explicit StopWatch(std::stop_token stop) : stop_(std::move(stop)) {}
+  bool Progress(double) override { return !stop_.stop_requested(); }
+
+ private:
+  std::stop_token stop_;
+};
+
 void Write(const RunResult& self, const py::object& thermal, const py::object& stress,
            const py::object& history, const py::object& summary) {
   ResultPaths paths(ToPath(thermal).string(), ToPath(stress).string(),
                     history.is_none() ? std::string() : ToPath(history).string());
   const std::string summaryPath = summary.is_none() ? std::string() : ToPath(summary).string();
-  const py::gil_scoped_release release;
-  // The summary is checked first, so that a bad path changes no file.
-  AtomicFile summaryFile("summary file");
-  if (!summaryPath.empty()) summaryFile.Open(summaryPath);
-  WriteResultFiles(self.State, paths, [&](RunSink& sink) { self.Rows->Replay(sink); });
-  if (!summaryPath.empty()) {
-    summaryFile.Write(SummaryJson(self.State));
-    summaryFile.Close();
-  }
+  std::vector<NamedOutput> named = NamedResultFiles(paths);
+  if (!summaryPath.empty()) named.push_back({"--summary", summaryPath});
+  CheckDistinctOutputs(named);
+  // The summary is one of the set: a bad path changes no file, and it is renamed with the rest.
+  AtomicFile* summaryFile = nullptr;
+  RunExtras extras;
+  extras.Open = [&](AtomicFileSet& files) {
+    if (!summaryPath.empty()) summaryFile = &files.Open(summaryPath, "summary file");
+  };
+  extras.Write = [&](const ModelState& state) {
+    if (summaryFile != nullptr) {
+      WriteSummaryJson(state, [&](std::string_view text) { summaryFile->Write(text); });
+    }
+  };
+  RunInterruptibly([&](std::stop_token stop) {
+    StopWatch watch(std::move(stop));
+    WriteResultFiles(
+        self.State, paths, [&](RunSink& sink) { self.Rows->Replay(sink, watch); }, &watch, extras);
+  });
 }
 
 using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;

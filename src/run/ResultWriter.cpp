@@ -1,6 +1,7 @@
 #include "run/ResultWriter.h"
 
 #include "format/NumberFormat.h"
+#include "model/Errors.h"
 #include "stress/DeflectionHistory.h"
 
 namespace quillane {
@@ -11,6 +12,29 @@ using format::FormatG;
 
 std::string Row(const std::string& x, const std::string& value) {
   return x + '\t' + value;
+}
+
+// Lines between two looks at the watching sink's progress (and its stop).
+constexpr long kLinesPerProgress = 4096;
+
+// Counts the lines of a long table, asking the sink now and then whether to go on.
+class LineWatch {
+ public:
+  explicit LineWatch(RunSink* sink) : sink_(sink) {}
+  void Line() {
+    if (sink_ != nullptr && ++lines_ % kLinesPerProgress == 0 && !sink_->Progress(1.0)) {
+      throw RunCancelled();
+    }
+  }
+
+ private:
+  RunSink* sink_;
+  long lines_ = 0;
+};
+
+std::string LamellaLineBeforeCooling(const StressResults& s, int i, char separator) {
+  return Row(FormatG((i - 0.5) * s.LamellaThicknessCopy),
+             format::FormatS(s.LamellaStress(i), separator));
 }
 
 }  // namespace
@@ -47,7 +71,6 @@ void ResultWriter::ThermalRow(const ThermalRecord& record, bool repeat) {
 BeforeCoolingTable MakeBeforeCoolingTable(const ModelState& state) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
-  const double w = s.LamellaThicknessCopy;
   const char separator = state.Locale.DecimalSeparator;
   BeforeCoolingTable table;
   table.AxisLine = "POSITION DE L'AXE NEUTRE : \t" + FormatG(s.NeutralAxisPosition(n));
@@ -56,20 +79,27 @@ BeforeCoolingTable MakeBeforeCoolingTable(const ModelState& state) {
       Row(FormatG(-s.SubstrateThickness), format::FormatS(s.SubstrateStressBack(n), separator)),
       Row(FormatG(0), format::FormatS(s.SubstrateStressFront(n), separator))};
   table.LamellaLines.reserve(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) {
-    table.LamellaLines.push_back(
-        Row(FormatG((i - 0.5) * w), format::FormatS(s.LamellaStress(i), separator)));
-  }
+  for (int i = 1; i <= n; ++i)
+    table.LamellaLines.push_back(LamellaLineBeforeCooling(s, i, separator));
   return table;
 }
 
-void WriteBeforeCoolingTable(const ModelState& state, AtomicFile& thermalFile) {
-  const BeforeCoolingTable table = MakeBeforeCoolingTable(state);
-  thermalFile.WriteLine(table.AxisLine);
-  thermalFile.WriteLine(table.TitleLine);
+void WriteBeforeCoolingTable(const ModelState& state, AtomicFile& thermalFile, RunSink* watch) {
+  // Line by line: a whole deposit holds up to a million lamellae.
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  const char separator = state.Locale.DecimalSeparator;
+  thermalFile.WriteLine("POSITION DE L'AXE NEUTRE : \t" + FormatG(s.NeutralAxisPosition(n)));
+  thermalFile.WriteLine("CONTRAINTES AVANT REFROIDISSEMENT FINAL ");
   thermalFile.WriteLine("X\tSIGMA");
-  for (const std::string& line : table.SubstrateLines) thermalFile.WriteLine(line);
-  for (const std::string& line : table.LamellaLines) thermalFile.WriteLine(line);
+  thermalFile.WriteLine(
+      Row(FormatG(-s.SubstrateThickness), format::FormatS(s.SubstrateStressBack(n), separator)));
+  thermalFile.WriteLine(Row(FormatG(0), format::FormatS(s.SubstrateStressFront(n), separator)));
+  LineWatch lines(watch);
+  for (int i = 1; i <= n; ++i) {
+    lines.Line();
+    thermalFile.WriteLine(LamellaLineBeforeCooling(s, i, separator));
+  }
 }
 
 std::vector<std::string> AfterCoolingRows(const ModelState& state) {
@@ -94,20 +124,28 @@ const char* HistoryEventName(DepositEventKind kind) {
   return "";
 }
 
-std::string HistoryCsv(const ModelState& state) {
+void AppendHistoryLine(std::string& text, const HistoryPoint& point) {
   using format::FormatShortest;
-  std::string text = std::string(kHistoryHeading) + "\n";
-  for (const HistoryPoint& point : state.Stress.History) {
-    const DepositEvent& e = point.Event;
-    text += FormatShortest(e.Time) + ',' + HistoryEventName(e.Kind) + ',' +
-            FormatShortest(e.BackTemperature) + ',' + FormatShortest(e.TopSubstrateTemperature) +
-            ',' + FormatShortest(point.Curvature) + ',' + FormatShortest(point.Deflection) + ',' +
-            FormatShortest(e.SurfaceTemperature) + '\n';
-  }
-  return text;
+  const DepositEvent& e = point.Event;
+  text += FormatShortest(e.Time) + ',' + HistoryEventName(e.Kind) + ',' +
+          FormatShortest(e.BackTemperature) + ',' + FormatShortest(e.TopSubstrateTemperature) +
+          ',' + FormatShortest(point.Curvature) + ',' + FormatShortest(point.Deflection) + ',' +
+          FormatShortest(e.SurfaceTemperature) + '\n';
 }
 
-void WriteStressResultsFile(const ModelState& state, AtomicFile& file) {
+void WriteHistoryFile(const ModelState& state, AtomicFile& historyFile, RunSink* watch) {
+  historyFile.Write(std::string(kHistoryHeading) + "\n");
+  LineWatch lines(watch);
+  std::string line;
+  for (const HistoryPoint& point : state.Stress.History) {
+    lines.Line();
+    line.clear();
+    AppendHistoryLine(line, point);
+    historyFile.Write(line);
+  }
+}
+
+void WriteStressResultsFile(const ModelState& state, AtomicFile& file, RunSink* watch) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
   const double w = s.LamellaThicknessCopy;
@@ -115,13 +153,16 @@ void WriteStressResultsFile(const ModelState& state, AtomicFile& file) {
   file.WriteLine("X\tSIGMA");
   file.WriteLine(Row(FormatG(-s.SubstrateThickness), FormatG(s.SubstrateStressBackFinal)));
   file.WriteLine(Row(FormatG(0), FormatG(s.SubstrateStressFrontFinal)));
+  LineWatch lines(watch);
   for (int i = 1; i <= n; ++i) {
+    lines.Line();
     file.WriteLine(Row(FormatG((i - 0.5) * w), FormatG(s.LamellaStressFinal(i))));
   }
   file.WriteLine("FLECHES");
   file.WriteLine("temps\tfleches");
   file.WriteLine(Row(FormatG(0), FormatG(s.Deflection(0))));
   for (int i = 1; i <= n; ++i) {
+    lines.Line();
     file.WriteLine(Row(FormatG(kSecondsPerLamella * i), FormatG(s.Deflection(i))));
   }
   for (int i = 1; i < kCoolingSamples; ++i) {

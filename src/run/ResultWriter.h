@@ -41,14 +41,19 @@ struct BeforeCoolingTable {
   std::vector<std::string> LamellaLines;    // one per lamella, at mid-thickness
 };
 BeforeCoolingTable MakeBeforeCoolingTable(const ModelState& state);
-void WriteBeforeCoolingTable(const ModelState& state, AtomicFile& thermalFile);
+
+// The long tables below ask `watch`'s progress every few thousand lines, when given, and throw
+// RunCancelled when it says to stop.
+void WriteBeforeCoolingTable(const ModelState& state, AtomicFile& thermalFile,
+                             RunSink* watch = nullptr);
 
 // The after-cooling rows of the second grid: the bottom of each lamella and its final stress.
 std::vector<std::string> AfterCoolingRows(const ModelState& state);
 
 // The stress results file, once per run: the final stresses through the thickness, then the
 // deflection history.
-void WriteStressResultsFile(const ModelState& state, AtomicFile& stressFile);
+void WriteStressResultsFile(const ModelState& state, AtomicFile& stressFile,
+                            RunSink* watch = nullptr);
 
 // The whole-deposit model's history as CSV: a heading, then one line per point (time, event,
 // back-face and top-of-substrate temperatures, curvature, deflection, surface temperature), SI
@@ -57,7 +62,10 @@ void WriteStressResultsFile(const ModelState& state, AtomicFile& stressFile);
 inline constexpr const char* kHistoryHeading =
     "time,event,back_temperature,top_substrate_temperature,curvature,deflection,"
     "surface_temperature";
-std::string HistoryCsv(const ModelState& state);
+// One line of it, appended to `text`, for a file written as the run goes.
+void AppendHistoryLine(std::string& text, const HistoryPoint& point);
+// The whole file from the history the state kept.
+void WriteHistoryFile(const ModelState& state, AtomicFile& historyFile, RunSink* watch = nullptr);
 // "thermal", "lamella" or "cooling".
 const char* HistoryEventName(DepositEventKind kind);
 

@@ -6,6 +6,7 @@
 #include "run/ResultWriter.h"
 #include "run/Validation.h"
 #include "stress/StressDriver.h"
+#include "stress/WholeDeposit.h"
 #include "thermal/DepositRun.h"
 #include "thermal/LayerStack.h"
 #include "thermal/ThermalRow.h"
@@ -182,45 +183,50 @@ void CheckHistoryAsked(const ModelState& state, const ResultPaths& paths) {
 }
 
 // The files of a run, opened before it starts: until they are published, they are temporaries
-// that a failure drops.
-struct ResultFiles {
-  explicit ResultFiles(const ResultPaths& paths)
-      : Paths(paths), WithHistory(!paths.History.empty()) {
-    Thermal.Open(paths.Thermal);
-    Stress.Open(paths.Stress);
-    if (WithHistory) History.Open(paths.History);
+// that a failure drops. The extras come first, so that they are renamed before the result files.
+class ResultFiles {
+ public:
+  ResultFiles(const ResultPaths& paths, const RunExtras& extras) : extras_(extras) {
+    if (extras.Open) extras.Open(files_);
+    if (!paths.History.empty()) history_ = &files_.Open(paths.History, "history file");
+    stress_ = &files_.Open(paths.Stress, "result file");
+    thermal_ = &files_.Open(paths.Thermal, "result file");
   }
 
-  // The tables that follow the thermal rows, the stress file and the history, then every file
-  // published.
-  void Publish(const ModelState& state) {
-    WriteBeforeCoolingTable(state, Thermal);
-    WriteStressResultsFile(state, Stress);
-    if (WithHistory) History.Write(HistoryCsv(state));
-    // Every file reaches the disk before any replaces an earlier one, so a full disk cannot
-    // leave a new stress file beside the old thermal results.
-    if (WithHistory) History.Flush();
-    Stress.Flush();
-    Thermal.Flush();
-    // Every file is closed before the first is renamed, and the renames follow each other at
-    // once: only a kill between two renames can leave the stress file (or the history) new
-    // beside an old thermal file.
-    History.Complete();
-    Stress.Complete();
-    Thermal.Complete();
-    History.Publish(false);
-    Stress.Publish(false);
-    Thermal.Publish(false);
-    for (const std::string* path : {&Paths.Thermal, &Paths.Stress, &Paths.History}) {
-      if (!path->empty()) SyncFolder(std::filesystem::path(*path).parent_path());
-    }
+  AtomicFile* Thermal() const { return thermal_; }
+  AtomicFile* History() const { return history_; }
+
+  // The tables that follow the thermal rows, the stress file and the extras, then every file
+  // published: each reaches the disk before any replaces an earlier one (a full disk cannot leave
+  // a new stress file beside the old thermal results), and the renames follow each other at
+  // once, after a last look at the stop.
+  void Publish(const ModelState& state, RunSink& watch) {
+    WriteBeforeCoolingTable(state, *thermal_, &watch);
+    WriteStressResultsFile(state, *stress_, &watch);
+    if (extras_.Write) extras_.Write(state);
+    files_.Publish([&watch] {
+      if (!watch.Progress(1.0)) throw RunCancelled();
+    });
   }
 
-  const ResultPaths& Paths;
-  bool WithHistory;
-  AtomicFile Thermal;
-  AtomicFile Stress;
-  AtomicFile History{"history file"};
+ private:
+  const RunExtras& extras_;
+  AtomicFileSet files_;
+  AtomicFile* history_ = nullptr;
+  AtomicFile* stress_ = nullptr;
+  AtomicFile* thermal_ = nullptr;
+};
+
+// The plate follows the thermal run event by event.
+class FollowingPlate : public DepositEventSink {
+ public:
+  explicit FollowingPlate(DepositPlateFollower& follower) : follower_(follower) {}
+  void Begin() override { follower_.Start(); }
+  void Event(const DepositEvent& event) override { follower_.Event(event); }
+  void PassEnd() override { follower_.PassEnd(); }
+
+ private:
+  DepositPlateFollower& follower_;
 };
 
 // Every run starts like the first run of the program, from the rows the user picked.
@@ -269,30 +275,90 @@ void RunThermalHistory(ModelState& state, RunSink& sink) {
   while (clock.PassNumber <= passLimit) RunPass(state, sink, passLimit);
 }
 
-void RunSimulation(ModelState& state, RunSink& sink) {
-  RunThermalHistory(state, sink);
+void RunSimulation(ModelState& state, RunSink& sink, const HistoryKeeping& keeping) {
+  state.Model = ModelOf(state.Input);
+  if (state.Model != StressModelKind::WholeDeposit) {
+    RunThermalHistory(state, sink);
+    if (!sink.Progress(1.0)) throw RunCancelled();
+    RunStressModel(state, sink);
+    return;
+  }
+  DepositPlateFollower follower(state, sink, state.Input.PassCount, keeping);
+  FollowingPlate plate(follower);
+  RunDepositThermalHistory(state, sink, &plate);
   if (!sink.Progress(1.0)) throw RunCancelled();
-  RunStressModel(state, sink);
+  follower.Finish();
+}
+
+std::vector<NamedOutput> NamedResultFiles(const ResultPaths& paths) {
+  std::vector<NamedOutput> named{{"--thermal", paths.Thermal}, {"--stress", paths.Stress}};
+  if (!paths.History.empty()) named.push_back({"--history", paths.History});
+  return named;
+}
+
+void CheckDistinctOutputs(const std::vector<NamedOutput>& outputs) {
+  std::vector<std::filesystem::path> resolved;
+  for (const NamedOutput& output : outputs) {
+    std::error_code error;
+    // A device or a pipe is written to, never replaced: several outputs may go there.
+    const auto status = std::filesystem::status(output.Path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+      resolved.emplace_back();
+      continue;
+    }
+    std::filesystem::path path = std::filesystem::weakly_canonical(output.Path, error);
+    if (error) path = std::filesystem::absolute(output.Path, error).lexically_normal();
+    resolved.push_back(path);
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (resolved[i].empty() || resolved[i] != resolved[j]) continue;
+      throw InputError({outputs[j].Name + " (" + outputs[j].Path.string() + ") and " +
+                        outputs[i].Name + " (" + outputs[i].Path.string() +
+                        ") name the same file: one would replace the other."});
+    }
+  }
 }
 
 void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const ResultPaths& paths,
-                RunSink& observer, ResultRowStore* rows) {
+                RunSink& observer, ResultRowStore* rows, const RunExtras& extras) {
   ValidateRunInputs(state, catalogue);
   CheckHistoryAsked(state, paths);
-  ResultFiles files(paths);
-  ResultWriter writer(state.Locale.DecimalSeparator, observer, &files.Thermal, rows);
-  RunSimulation(state, writer);
-  files.Publish(state);
+  CheckDistinctOutputs(NamedResultFiles(paths));
+  ResultFiles files(paths, extras);
+  ResultWriter writer(state.Locale.DecimalSeparator, observer, files.Thermal(), rows);
+  HistoryKeeping keeping;
+  keeping.Whole = extras.WholeHistory;
+  if (!keeping.Whole && ModelOf(state.Input) == StressModelKind::WholeDeposit) {
+    keeping.EndTime = DepositRunEndTime(state.Input);
+  }
+  // The history goes to its file point by point, as the plate follows the run.
+  std::string line;
+  if (AtomicFile* history = files.History()) {
+    history->Write(std::string(kHistoryHeading) + "\n");
+    keeping.Point = [history, &line](const HistoryPoint& point) {
+      line.clear();
+      AppendHistoryLine(line, point);
+      history->Write(line);
+    };
+  }
+  RunSimulation(state, writer, keeping);
+  files.Publish(state, observer);
 }
 
 void WriteResultFiles(const ModelState& state, const ResultPaths& paths,
-                      const std::function<void(RunSink&)>& replayRows) {
+                      const std::function<void(RunSink&)>& replayRows, RunSink* watch,
+                      const RunExtras& extras) {
   CheckHistoryAsked(state, paths);
-  ResultFiles files(paths);
+  CheckDistinctOutputs(NamedResultFiles(paths));
+  ResultFiles files(paths, extras);
+  // The rows go to the files alone; `watch` is asked whether to go on, and told nothing else.
   NullSink none;
-  ResultWriter writer(state.Locale.DecimalSeparator, none, &files.Thermal, nullptr);
+  RunSink& stop = watch != nullptr ? *watch : none;
+  ResultWriter writer(state.Locale.DecimalSeparator, none, files.Thermal(), nullptr);
   replayRows(writer);
-  files.Publish(state);
+  if (AtomicFile* history = files.History()) WriteHistoryFile(state, *history, &stop);
+  files.Publish(state, stop);
 }
 
 }  // namespace quillane

@@ -1,5 +1,6 @@
 #include "stress/DeflectionHistory.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillane {
@@ -14,6 +15,10 @@ double DeflectionHistoryCoolingValue(const ModelState& state, int i) {
   const double u = (kCoolingSeconds / kCoolingSamples) * i;
   const double tau = kSecondsPerMetre * (n * s.LamellaThicknessCopy + s.SubstrateThickness);
   return s.FinalDeflection - (s.FinalDeflection - s.Deflection(n)) * std::exp((-u) / tau);
+}
+
+std::size_t HistoryColumn(double time, double span) {
+  return static_cast<std::size_t>(time / std::max(span, 1e-9) * kHistoryColumns);
 }
 
 double DeflectionHistorySeconds(const ModelState& state) {

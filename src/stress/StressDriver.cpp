@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/Errors.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/WholeDeposit.h"
 
 namespace quillane {
+
+namespace {
+// Lamellae of the build-up between two looks at the sink's progress (and its stop).
+constexpr int kLamellaePerProgress = 256;
+}  // namespace
 
 double StartDeflection(double length, double curvature) {
   if (curvature == 0) return 1e-9;
@@ -44,6 +50,10 @@ void RunStressModel(ModelState& state, RunSink& sink) {
   StartStressModel(state);
   Schedule& clock = state.Clock;
   for (clock.LamellaIndex = 1; clock.LamellaIndex <= clock.LamellaCount; ++clock.LamellaIndex) {
+    // Each lamella revisits those below it: a long pass takes seconds, and a stop is heard.
+    if (clock.LamellaIndex % kLamellaePerProgress == 0 && !sink.Progress(1.0)) {
+      throw RunCancelled();
+    }
     ComputeBuildUpStress(state);
     sink.Frame(state, StressFrame::BuildUp);
   }

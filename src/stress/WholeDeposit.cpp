@@ -1,9 +1,16 @@
 #include "stress/WholeDeposit.h"
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
+#include "model/Errors.h"
 #include "stress/BuildUpStress.h"
+#include "stress/DeflectionHistory.h"
 #include "stress/StressDriver.h"
 
 namespace quillane {
@@ -140,10 +147,17 @@ void Extend(double value, double& low, double& high) {
   high = MaxOf(high, value);
 }
 
+// The deflections of the history so far, folded into the range of the views.
+struct HistoryRange {
+  const DeflectionFold& Lowest;
+  const DeflectionFold& Highest;
+};
+
 // The stress range of the views (scaled) over the given substrate and lamella stresses, and the
 // deflection range over the whole history.
 void UpdateDisplayRanges(ModelState& state, double back, double front,
-                         const BasedArray<double>& lamellae, double extraDeflection) {
+                         const BasedArray<double>& lamellae, double extraDeflection,
+                         const HistoryRange& history) {
   StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
   double low = MinOf(back, front);
@@ -151,14 +165,11 @@ void UpdateDisplayRanges(ModelState& state, double back, double front,
   for (int i = 1; i <= n; ++i) Extend(lamellae(i), low, high);
   s.StressAxisMin = low * s.StressScale;
   s.StressAxisMax = high * s.StressScale;
-  s.DeflectionAxisMin = MinOf(s.Deflection(0), extraDeflection);
-  s.DeflectionAxisMax = MaxOf(s.Deflection(0), extraDeflection);
-  for (const HistoryPoint& point : s.History) {
-    Extend(point.Deflection, s.DeflectionAxisMin, s.DeflectionAxisMax);
-  }
+  s.DeflectionAxisMin = history.Lowest.From(MinOf(s.Deflection(0), extraDeflection));
+  s.DeflectionAxisMax = history.Highest.From(MaxOf(s.Deflection(0), extraDeflection));
 }
 
-void KeepFinal(ModelState& state) {
+void KeepFinal(ModelState& state, const HistoryRange& history) {
   StressResults& s = state.Stress;
   const DepositPlate& plate = s.Plate;
   const int n = state.Clock.LamellaCount;
@@ -169,10 +180,54 @@ void KeepFinal(ModelState& state) {
   s.SubstrateStressFrontFinal = plate.FrontStress;
   for (int i = 1; i <= n; ++i) s.LamellaStressFinal(i) = LaidLamellaStress(state, i, room);
   UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStressFinal,
-                      s.FinalDeflection);
+                      s.FinalDeflection, history);
 }
 
+// Element N of the per-lamella results and the before-cooling table: the plate at the end of
+// the last pass, with the field as it is then.
+void KeepBeforeCooling(ModelState& state, const std::vector<double>& lamellaTemperatures,
+                       const HistoryRange& history) {
+  StressResults& s = state.Stress;
+  const DepositPlate& plate = s.Plate;
+  const int n = state.Clock.LamellaCount;
+  if (lamellaTemperatures.size() < static_cast<std::size_t>(n)) {
+    throw std::logic_error("the timeline holds fewer lamella temperatures than lamellae");
+  }
+  for (int i = 1; i <= n; ++i) {
+    s.LamellaStress(i) =
+        LaidLamellaStress(state, i, lamellaTemperatures[static_cast<std::size_t>(i - 1)]);
+  }
+  s.Curvature(n) = plate.Curvature;
+  s.Deflection(n) = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
+  s.SubstrateStressBack(n) = plate.BackStress;
+  s.SubstrateStressFront(n) = plate.FrontStress;
+  UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStress, s.Deflection(n),
+                      history);
+}
+
+// Events between two looks at the sink's progress (and its stop).
+constexpr std::size_t kEventsPerProgress = 4096;
+
 }  // namespace
+
+void DeflectionFold::Add(double value) {
+  if (std::isnan(value)) {
+    // MinOf and MaxOf keep a NaN that comes second, and give way to whatever follows it.
+    restarted_ = true;
+    empty_ = true;
+  } else if (empty_) {
+    tail_ = value;
+    empty_ = false;
+  } else {
+    tail_ = lowest_ ? MinOf(tail_, value) : MaxOf(tail_, value);
+  }
+}
+
+double DeflectionFold::From(double start) const {
+  if (restarted_) return empty_ ? std::numeric_limits<double>::quiet_NaN() : tail_;
+  if (empty_) return start;
+  return lowest_ ? MinOf(start, tail_) : MaxOf(start, tail_);
+}
 
 void StartDepositPlate(ModelState& state, double temperature) {
   StartStressModel(state);
@@ -208,12 +263,6 @@ void ApplyTemperatures(ModelState& state, const PlateTemperatures& now) {
   plate.Temperatures = now;
 }
 
-void RecordHistoryPoint(ModelState& state, const DepositEvent& event) {
-  const double curvature = state.Stress.Plate.Curvature;
-  state.Stress.History.push_back(
-      {event, curvature, ShallowArcDeflection(state.Input.SpecimenLength, curvature)});
-}
-
 PlateTemperatures UniformTemperatures(const ModelState& state, double temperature) {
   const double h = state.Stress.SubstrateThickness;
   const double t = state.Stress.Plate.LaidCount * state.Stress.LamellaThicknessCopy;
@@ -232,68 +281,119 @@ double LaidLamellaStress(const ModelState& state, int i, double t) {
                state.Materials.Coating.dilat * (t - plate.LandingTemperature(i)));
 }
 
-void KeepBeforeCooling(ModelState& state, const std::vector<double>& lamellaTemperatures) {
-  StressResults& s = state.Stress;
-  const DepositPlate& plate = s.Plate;
-  const int n = state.Clock.LamellaCount;
-  if (lamellaTemperatures.size() < static_cast<std::size_t>(n)) {
-    throw std::logic_error("the timeline holds fewer lamella temperatures than lamellae");
-  }
-  for (int i = 1; i <= n; ++i) {
-    s.LamellaStress(i) =
-        LaidLamellaStress(state, i, lamellaTemperatures[static_cast<std::size_t>(i - 1)]);
-  }
-  s.Curvature(n) = plate.Curvature;
-  s.Deflection(n) = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
-  s.SubstrateStressBack(n) = plate.BackStress;
-  s.SubstrateStressFront(n) = plate.FrontStress;
-  UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStress, s.Deflection(n));
-}
-
 void CoolToRoom(ModelState& state) {
   ApplyTemperatures(state, UniformTemperatures(state, state.Input.RoomTemperature));
-  KeepFinal(state);
+  const DeflectionFold none(true);
+  KeepFinal(state, {none, none});
+}
+
+DepositPlateFollower::DepositPlateFollower(ModelState& state, RunSink& sink, int passes,
+                                           HistoryKeeping keeping)
+    : state_(state), sink_(sink), passes_(passes), keeping_(std::move(keeping)) {}
+
+void DepositPlateFollower::Start() {
+  StartDepositPlate(state_, state_.Input.SubstrateTemperature);
+  // With no pass, the plate is after its last pass from the start.
+  if (passes_ == 0) AfterLastPass();
+}
+
+void DepositPlateFollower::Event(const DepositEvent& event) {
+  if (event.Kind == DepositEventKind::Arrival) {
+    ApplyArrival(state_, event.SurfaceTemperature);
+  } else {
+    ApplyTemperatures(state_, event.Plate);
+  }
+  const double curvature = state_.Stress.Plate.Curvature;
+  Keep({event, curvature, ShallowArcDeflection(state_.Input.SpecimenLength, curvature)});
+}
+
+void DepositPlateFollower::PassEnd() {
+  StressResults& s = state_.Stress;
+  // The point the pass ended with is kept, so that the picture can mark it.
+  if (!keeping_.Whole) FlushDrawn(false);
+  s.PassEndCurvature.push_back(s.Plate.Curvature);
+  s.PassEndPoints.push_back(s.History.size());
+  if (++passesEnded_ == passes_) AfterLastPass();
+}
+
+void DepositPlateFollower::AfterLastPass() {
+  KeepBeforeCooling(state_, state_.Timeline.LamellaTemperatures, {lowest_, highest_});
+  state_.Clock.LamellaIndex = state_.Clock.LamellaCount;
+  sink_.Frame(state_, StressFrame::BuildUp);
+}
+
+void DepositPlateFollower::Finish() {
+  ApplyTemperatures(state_, UniformTemperatures(state_, state_.Input.RoomTemperature));
+  KeepFinal(state_, {lowest_, highest_});
+  StressResults& s = state_.Stress;
+  Schedule& clock = state_.Clock;
+  const double room = state_.Input.RoomTemperature;
+  DepositEvent cooled{clock.ElapsedTime, DepositEventKind::Cooling, room, room, room, {}};
+  cooled.Plate = s.Plate.Temperatures;
+  const double curvature = s.Plate.Curvature;
+  Keep({cooled, curvature, ShallowArcDeflection(state_.Input.SpecimenLength, curvature)});
+  if (!keeping_.Whole) FlushDrawn(true);
+  clock.LamellaIndex = clock.LamellaCount + 1;
+  sink_.Frame(state_, StressFrame::Cooling);
+  sink_.Frame(state_, StressFrame::DeflectionHistory);
+}
+
+void DepositPlateFollower::Keep(const HistoryPoint& point) {
+  if (keeping_.Point) keeping_.Point(point);
+  lowest_.Add(point.Deflection);
+  highest_.Add(point.Deflection);
+  std::vector<HistoryPoint>& history = state_.Stress.History;
+  const std::size_t number = points_++;
+  if (keeping_.Whole) {
+    history.push_back(point);
+    return;
+  }
+  const std::size_t column = HistoryColumn(point.Event.Time, keeping_.EndTime);
+  if (grouping_ && (column != column_ || point.Event.Kind == DepositEventKind::Cooling)) {
+    FlushDrawn(true);
+  }
+  latest_ = {number, point};
+  if (!grouping_) {
+    grouping_ = true;
+    column_ = column;
+    low_ = high_ = latest_;
+    history.push_back(point);
+    keptUpTo_ = number + 1;
+    return;
+  }
+  // As the picture folds a column: std::min and std::max, the earlier point on a tie.
+  if (point.Deflection < low_.Point.Deflection) low_ = latest_;
+  if (high_.Point.Deflection < point.Deflection) high_ = latest_;
+}
+
+void DepositPlateFollower::FlushDrawn(bool groupEnds) {
+  std::vector<HistoryPoint>& history = state_.Stress.History;
+  const Candidate* pending[] = {&low_, &high_, &latest_};
+  std::sort(std::begin(pending), std::end(pending),
+            [](const Candidate* a, const Candidate* b) { return a->Number < b->Number; });
+  for (const Candidate* candidate : pending) {
+    if (!grouping_ || candidate->Number < keptUpTo_) continue;
+    history.push_back(candidate->Point);
+    keptUpTo_ = candidate->Number + 1;
+  }
+  if (groupEnds) grouping_ = false;
 }
 
 void RunWholeDepositModel(ModelState& state, RunSink& sink) {
-  StartDepositPlate(state, state.Input.SubstrateTemperature);
   const DepositTimeline& timeline = state.Timeline;
-  StressResults& s = state.Stress;
-  s.History.reserve(timeline.Events.size() + 1);
-  Schedule& clock = state.Clock;
-  const std::size_t lastPassEnd = timeline.PassEnds.empty() ? 0 : timeline.PassEnds.back();
+  DepositPlateFollower follower(state, sink, static_cast<int>(timeline.PassEnds.size()));
+  state.Stress.History.reserve(timeline.Events.size() + 1);
+  follower.Start();
   std::size_t pass = 0;
-  const auto passEnds = [&](std::size_t recorded) {
-    while (pass < timeline.PassEnds.size() && timeline.PassEnds[pass] == recorded) {
-      s.PassEndCurvature.push_back(s.Plate.Curvature);
-      s.PassEndPoints.push_back(s.History.size());
+  for (std::size_t i = 0; i < timeline.Events.size(); ++i) {
+    if ((i + 1) % kEventsPerProgress == 0 && !sink.Progress(1.0)) throw RunCancelled();
+    follower.Event(timeline.Events[i]);
+    while (pass < timeline.PassEnds.size() && timeline.PassEnds[pass] == i + 1) {
+      follower.PassEnd();
       ++pass;
     }
-    if (recorded == lastPassEnd) {
-      KeepBeforeCooling(state, timeline.LamellaTemperatures);
-      clock.LamellaIndex = clock.LamellaCount;
-      sink.Frame(state, StressFrame::BuildUp);
-    }
-  };
-  passEnds(0);
-  for (std::size_t i = 0; i < timeline.Events.size(); ++i) {
-    const DepositEvent& event = timeline.Events[i];
-    if (event.Kind == DepositEventKind::Arrival) {
-      ApplyArrival(state, event.SurfaceTemperature);
-    } else {
-      ApplyTemperatures(state, event.Plate);
-    }
-    RecordHistoryPoint(state, event);
-    passEnds(i + 1);
   }
-  CoolToRoom(state);
-  const double room = state.Input.RoomTemperature;
-  DepositEvent cooled{clock.ElapsedTime, DepositEventKind::Cooling, room, room, room, {}};
-  cooled.Plate = s.Plate.Temperatures;
-  RecordHistoryPoint(state, cooled);
-  clock.LamellaIndex = clock.LamellaCount + 1;
-  sink.Frame(state, StressFrame::Cooling);
-  sink.Frame(state, StressFrame::DeflectionHistory);
+  follower.Finish();
 }
 
 }  // namespace quillane

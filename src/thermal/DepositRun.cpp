@@ -22,11 +22,12 @@ constexpr long kStepsPerProgress = 64;
 
 class DepositThermalRun {
  public:
-  DepositThermalRun(ModelState& state, RunSink& sink)
-      : state_(state), sink_(sink), in_(state.Input) {}
+  DepositThermalRun(ModelState& state, RunSink& sink, DepositEventSink* events)
+      : state_(state), sink_(sink), events_(events), in_(state.Input) {}
 
   void Run() {
     Prepare();
+    if (events_ != nullptr) events_->Begin();
     totalSteps_ = ScheduleSteps(in_, perPass_);
     Schedule& clock = state_.Clock;
     ScheduleVisitor visit;
@@ -94,7 +95,15 @@ class DepositThermalRun {
     DepositEvent arrival{
         time, DepositEventKind::Arrival, field.BackFace, field.SubstrateTop, field.Surface, {}};
     LayLamella(state_.Field, state_.Materials, in_.ParticleTemperature);
-    state_.Timeline.Events.push_back(arrival);
+    Hand(arrival);
+  }
+
+  void Hand(const DepositEvent& event) {
+    if (events_ != nullptr) {
+      events_->Event(event);
+    } else {
+      state_.Timeline.Events.push_back(event);
+    }
   }
 
   void Step(const GridStep& step) {
@@ -142,18 +151,27 @@ class DepositThermalRun {
     }
     sink_.ThermalRow(record, false);
     ++statistics.ThermalRowCount;
-    state_.Timeline.Events.push_back({record.Time, DepositEventKind::Row, field.BackFace,
-                                      field.SubstrateTop, field.Surface,
-                                      PlateTemperaturesOf(field)});
+    Hand({record.Time, DepositEventKind::Row, field.BackFace, field.SubstrateTop, field.Surface,
+          PlateTemperaturesOf(field)});
   }
 
   void EndPass() {
-    state_.Timeline.PassEnds.push_back(state_.Timeline.Events.size());
     state_.Clock.PassEndSurfaceTemperature = state_.Field.Surface;
+    if (events_ == nullptr) {
+      state_.Timeline.PassEnds.push_back(state_.Timeline.Events.size());
+      return;
+    }
+    // The field does not change before the cooling's first step, where a kept timeline takes
+    // the same temperatures.
+    if (state_.Clock.PassNumber == in_.PassCount) {
+      state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
+    }
+    events_->PassEnd();
   }
 
   ModelState& state_;
   RunSink& sink_;
+  DepositEventSink* events_;
   const InputParameters& in_;
   int perPass_ = 1;
   long steps_ = 0;
@@ -197,8 +215,18 @@ double HolderTemperature(const InputParameters& in) {
   return in.BackFaceTemperature > 0 ? in.BackFaceTemperature : in.SubstrateTemperature;
 }
 
-void RunDepositThermalHistory(ModelState& state, RunSink& sink) {
-  DepositThermalRun(state, sink).Run();
+void RunDepositThermalHistory(ModelState& state, RunSink& sink, DepositEventSink* events) {
+  DepositThermalRun(state, sink, events).Run();
+}
+
+double DepositRunEndTime(const InputParameters& in) {
+  // The clock moves to each landing and each step's end, nowhere else.
+  double end = 0;
+  ScheduleVisitor visit;
+  visit.Land = [&](int, double time) { end = time; };
+  visit.Step = [&](const GridStep& step) { end = step.End; };
+  WalkSchedule(in, LamellaePerPass(in), visit);
+  return end;
 }
 
 }  // namespace quillane

@@ -17,6 +17,7 @@
 #include "graphics/StressViews.h"
 #include "graphics/SvgWriter.h"
 #include "run/RunSimulation.h"
+#include "stress/DeflectionHistory.h"
 
 namespace quillane::cli {
 namespace {
@@ -215,6 +216,44 @@ TEST_F(BatchProgramTest, SkippedBuildUpFramesLeaveTheSamePictures) {
        {&graphics::StressSurfaces::BuildingPicture1, &graphics::StressSurfaces::BuildingPicture2}) {
     EXPECT_EQ(graphics::RenderSvg(output.Surfaces().*picture),
               graphics::RenderSvg(output.every.*picture));
+  }
+}
+
+// The batch program keeps only the points of the whole-deposit history that its picture draws:
+// the picture, the history file and the deflection range are those of a run keeping every point,
+// over passes of many points to a column of the picture.
+TEST_F(BatchProgramTest, AHistoryKeptForItsPictureDrawsAsTheWholeHistory) {
+  state.Input.StressModel = kWholeDepositModel;
+  state.Input.PassCount = 24;
+  state.Input.PassThickness = 25e-6;
+  struct Kept {
+    std::string picture, history;
+    StressResults stress;
+  };
+  std::vector<Kept> kept;
+  for (const bool whole : {true, false}) {
+    ModelState run = state;
+    std::ostringstream quiet;
+    BatchOutput output(quiet, false);
+    RunExtras extras;
+    extras.WholeHistory = whole;
+    paths.History = Path(whole ? "whole.csv" : "drawn.csv");
+    ExecuteRun(run, &catalogue, paths, output, nullptr, extras);
+    kept.push_back({graphics::RenderSvg(output.Surfaces().ArrowPicture1),
+                    test::ReadFile(paths.History), run.Stress});
+  }
+  const StressResults& whole = kept[0].stress;
+  const StressResults& drawn = kept[1].stress;
+  EXPECT_GT(whole.History.size(), 8 * kHistoryColumns);
+  EXPECT_LT(drawn.History.size(), whole.History.size() / 2);
+  EXPECT_TRUE(kept[0].picture == kept[1].picture);
+  EXPECT_TRUE(kept[0].history == kept[1].history);
+  EXPECT_EQ(drawn.DeflectionAxisMin, whole.DeflectionAxisMin);
+  EXPECT_EQ(drawn.DeflectionAxisMax, whole.DeflectionAxisMax);
+  ASSERT_EQ(drawn.PassEndPoints.size(), whole.PassEndPoints.size());
+  for (std::size_t p = 0; p < whole.PassEndPoints.size(); ++p) {
+    EXPECT_EQ(drawn.History[drawn.PassEndPoints[p] - 1].Event.Time,
+              whole.History[whole.PassEndPoints[p] - 1].Event.Time);
   }
 }
 

@@ -56,13 +56,44 @@ TEST_F(IoFaultTest, PathsNobodyCanWriteAreReportedBeforeTheRun) {
   EXPECT_TRUE(fs::is_empty(dir / "locked"));
 }
 
-// The summary is written once the result files are published: the message says so.
-TEST_F(IoFaultTest, FullDeviceForTheSummary) {
-  EXPECT_EQ(Run({"--summary", "/dev/full"}), 1);
-  EXPECT_THAT(err.str(), HasSubstr("the results were written to " + Path("Thermique.txt")));
-  EXPECT_THAT(err.str(), HasSubstr("/dev/full: No space left on device"));
-  EXPECT_NE(ReadFile(dir / "Thermique.txt"), kEarlierThermal);
-  EXPECT_EQ(Listing(dir.Path()), before);
+// The summary and the pictures are published with the result files, as one set: one that cannot
+// be written leaves every earlier file.
+TEST_F(IoFaultTest, ASummaryOrAPictureThatCannotBeWrittenKeepsTheEarlierResults) {
+  fs::create_directories(dir / "plots" / "arrow.svg");
+  before = Listing(dir.Path());
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--summary", "/dev/full"}, "/dev/full: No space left on device"},
+      {{"--plots", Path("plots")}, "arrow.svg: it is a directory"},
+  };
+  for (const auto& c : cases) ExpectRefused(Run(c.args), c.message);
+}
+
+// Two outputs that are one file, however named, are refused before the run; devices may be
+// shared.
+TEST_F(IoFaultTest, OutputsNamingOneFileAreRefused) {
+  fs::create_directory_symlink(dir.Path(), dir / "here");
+  before = Listing(dir.Path());
+  const std::string whole = (DataDir() / "fit" / "whole20" / "case.json").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--summary", Path("Thermique.txt")},
+       "--thermal (" + Path("Thermique.txt") + ") and --summary"},
+      {{"--stress", Path("Thermique.txt")},
+       "--thermal (" + Path("Thermique.txt") + ") and --stress"},
+      {{whole, "--passes", "1", "--history", Path("./Stress.txt")},
+       "--stress (" + Path("Stress.txt") + ") and --history"},
+      {{"--summary", Path("here/Stress.txt")}, "name the same file"},
+      {{"--summary", Path("plots/arrow.svg"), "--plots", Path("plots")}, "--summary"},
+  };
+  for (const auto& c : cases) ExpectRefused(Run(c.args), c.message);
+  EXPECT_FALSE(fs::exists(dir / "plots"));
+  EXPECT_EQ(Run({"--thermal", "/dev/null", "--stress", "/dev/null", "--summary", Path("s.json")}),
+            0);
 }
 
 // The real program under a file-size limit: a regular file stops growing past it, as on a full

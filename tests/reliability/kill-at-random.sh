@@ -2,7 +2,10 @@
 # Kills a study, a fit and an import with SIGKILL at ten random moments each, and checks that
 # every output is the earlier file or the new one, never partial and never a mix of the two
 # runs, and that --resume completes a killed study into the table of one never stopped, byte for
-# byte. Runs over the shipped catalogue, with the user's catalogue in a folder of its own.
+# byte. Then stops long runs with SIGINT and SIGTERM at random moments: each ends with status 130
+# and every earlier output as it was, or, where the signal came as the files were being renamed,
+# with status 0 and every output new. Runs over the shipped catalogue, with the user's catalogue
+# in a folder of its own.
 set -euo pipefail
 batch=$(realpath "$1")
 data=$(realpath "$2")
@@ -107,5 +110,56 @@ for ((i = 1; i <= kills; i++)); do
   "$batch" --export-materials now.csv >/dev/null || fail "import $i: the catalogue cannot be read"
   cmp -s now.csv before.csv || cmp -s now.csv after.csv ||
     fail "import $i: the catalogue holds part of the import"
+done
+
+# Long runs stopped by Ctrl-C or SIGTERM: the one-pass model over a pass of three thousand
+# lamellae, and the whole deposit with every output (history, summary and pictures).
+# stop_at_random prints the exit status and when the signal had been sent.
+stop_at_random() {
+  local duration=$1 signal=$2
+  shift 2
+  "$@" >/dev/null 2>&1 &
+  local pid=$!
+  local delay=$((RANDOM % duration))
+  sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
+  kill "-$signal" "$pid" 2>/dev/null || true
+  local sent
+  sent=$(date +%s.%N)
+  local code=0
+  wait "$pid" 2>/dev/null || code=$?
+  echo "$code $sent"
+}
+declare -A runs=(
+  [one-pass]="$data/p1/case.json --passes 1 --pass-thickness 3 --lamella-thickness 0.001"
+  [whole-deposit]="$data/fit/whole20/case.json --passes 20 --lamella-thickness 0.25 --history h.csv"
+)
+for run in "${!runs[@]}"; do
+  read -r -a args <<<"${runs[$run]}"
+  args+=(--summary s.json --plots p -q)
+  outputs=(Thermique.txt Stress.txt s.json p/arrow.svg p/cooling_global.svg)
+  [ "$run" = whole-deposit ] && outputs+=(h.csv p/field.svg)
+  mkdir -p "$run-old" "$run-new"
+  (cd "$run-old" && "$batch" "${args[@]}" --heat-flux 400)
+  duration=$(cd "$run-new" && elapsed_ms "$batch" "${args[@]}")
+  for ((i = 1; i <= kills; i++)); do
+    for signal in INT TERM; do
+      rm -rf r
+      cp -r "$run-old" r
+      read -r code sent < <(cd r && stop_at_random "$duration" "$signal" "$batch" "${args[@]}")
+      if [ "$code" = 130 ]; then
+        same_files r "$run-old" "${outputs[@]}" || fail "$run $signal $i: stopped, files changed"
+        [ -z "$(find r -name '.*.??????')" ] || fail "$run $signal $i: temporary files left"
+      elif [ "$code" = 0 ]; then
+        same_files r "$run-new" "${outputs[@]}" || fail "$run $signal $i: the outputs mix two runs"
+        # A signal is heard until the first rename: one sent well before it was ignored.
+        first=$(cd r && stat -c %.9Z "${outputs[@]}" | sort -n | head -n 1)
+        awk -v sent="$sent" -v first="$first" 'BEGIN { exit !(sent < first - 0.05) }' &&
+          fail "$run $signal $i: the signal came $(awk -v s="$sent" -v f="$first" \
+            'BEGIN { printf "%.3f", f - s }') s before the files were renamed, and was ignored"
+      else
+        fail "$run $signal $i: exit status $code"
+      fi
+    done
+  done
 done
 exit $status

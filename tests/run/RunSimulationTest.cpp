@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <limits>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelFixture.h"
@@ -68,6 +71,60 @@ TEST_F(RunSimulationTest, FailedOrCancelledRunsLeaveEarlierFilesUntouched) {
   state.Input.LamellaThickness = 0;
   EXPECT_THROW(Execute(), InputError);
   EXPECT_EQ(test::ReadFile(paths.Thermal), "earlier thermal");
+}
+
+// A stop asked once the thermal part is over (during the stress model, or once every frame is
+// drawn and only the tables and the history are left to write) is heard before any file is
+// renamed: the earlier files stay and no temporary file is left.
+TEST_F(RunSimulationTest, AStopAfterTheThermalRunIsHeardBeforeAnyFileChanges) {
+  class StopAtFrame : public test::RecordingSink {
+   public:
+    explicit StopAtFrame(std::string at) : at_(std::move(at)) {}
+    void Frame(ModelState& state, StressFrame frame) override {
+      RecordingSink::Frame(state, frame);
+      if (events.back().rfind(at_, 0) == 0) cancel = true;
+    }
+
+   private:
+    std::string at_;
+  };
+  const struct {
+    const char* model;
+    int passes;
+    double lamella;  // m
+    const char* at;  // the frame after which the stop is asked
+  } cases[] = {
+      // 1001 lamellae in the one pass the stress model builds.
+      {kOnePassModel, 1, 1e-8, "build-up 1"},
+      {kOnePassModel, 1, 1e-8, "history"},
+      {kWholeDepositModel, 2, 1e-6, "build-up"},
+      {kWholeDepositModel, 2, 1e-6, "history"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.model) + " " + c.at);
+    state.Input.StressModel = c.model;
+    state.Input.PassCount = c.passes;
+    state.Input.LamellaThickness = c.lamella;
+    const bool whole = ModelOf(state.Input) == StressModelKind::WholeDeposit;
+    const std::filesystem::path out = dir / "out";
+    std::filesystem::create_directories(out);
+    ResultPaths files((out / "t.txt").string(), (out / "s.txt").string(),
+                      whole ? (out / "h.csv").string() : std::string());
+    for (const std::string& path : {files.Thermal, files.Stress, files.History}) {
+      if (!path.empty()) test::WriteFile(path, "earlier");
+    }
+    const std::set<std::string> before = test::Listing(out);
+    StopAtFrame stop(c.at);
+    ModelState run = state;
+    EXPECT_THROW(ExecuteRun(run, &catalogue, files, stop), RunCancelled);
+    ASSERT_TRUE(stop.cancel) << "the frame came";
+    EXPECT_EQ(test::Listing(out), before);
+    for (const std::string& path : {files.Thermal, files.Stress, files.History}) {
+      if (!path.empty()) {
+        EXPECT_TRUE(test::ReadFile(path) == "earlier") << path;
+      }
+    }
+  }
 }
 
 // A run kept in memory and written afterwards gives the bytes of a run written as it goes, in

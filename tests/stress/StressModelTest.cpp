@@ -288,5 +288,34 @@ TEST(WholeDepositPlate, ATimelineWithMoreLamellaeThanTheModelHoldsIsRefused) {
   EXPECT_THROW(Stresses(state), std::logic_error);
 }
 
+// The deflection range folds a start known only at the end with every point before it: the same
+// value as folding them in order, whatever NaNs, infinities and signed zeros come.
+TEST(DeflectionFoldTest, FoldsAsMinOfAndMaxOfInOrder) {
+  const double nan = std::nan("");
+  const double inf = INFINITY;
+  const std::vector<std::vector<double>> sequences = {
+      {},          {1, 2, 3},     {3, 1, 2},   {nan},          {1, nan},
+      {nan, 2, 1}, {2, nan, 3},   {0.0, -0.0}, {-0.0, 0.0, 1}, {inf, -inf, nan, 5},
+      {5, 5, nan}, {-1, nan, nan}};
+  for (const std::vector<double>& values : sequences) {
+    for (const double start : {0.0, -0.0, 2.5, -7.0, nan, inf}) {
+      for (const bool lowest : {true, false}) {
+        DeflectionFold fold(lowest);
+        double expected = start;
+        for (const double v : values) {
+          fold.Add(v);
+          expected = lowest ? MinOf(expected, v) : MaxOf(expected, v);
+        }
+        const double got = fold.From(start);
+        const bool same = std::isnan(expected)
+                              ? std::isnan(got)
+                              : got == expected && std::signbit(got) == std::signbit(expected);
+        EXPECT_TRUE(same) << "start " << start << (lowest ? " min" : " max") << " of "
+                          << values.size() << " values: " << got << " not " << expected;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillane
