@@ -20,7 +20,8 @@ import quillane  # noqa: E402
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("case", help="case file (JSON, SI units)")
-    parser.add_argument("record", help="record CSV: time, curvature[, temperature]")
+    parser.add_argument("record", help="record CSV: time, curvature[, temperature]"
+                        "[, surface_temperature]")
     parser.add_argument("figure", help="the figure to write (PNG, SVG or PDF)")
     parser.add_argument("--params", default="coating.SigmaQ",
                         help="figures to fit, comma-separated (default coating.SigmaQ)")
@@ -30,7 +31,8 @@ def main():
     before = quillane.run(case)
     fitted = quillane.fit(case, args.record, args.params.split(","))
     for name in fitted.names:
-        print(f"{name} = {fitted.values[name]:.6g} ± {fitted.standard_errors[name]:.2g}")
+        low, high = fitted.intervals[name]
+        print(f"{name} = {fitted.values[name]:.6g}, 68 % interval {low:.4g} to {high:.4g}")
     print(f"{fitted.iterations} iterations, RMS {fitted.rms['curvature']:.2e} 1/m")
     for note in fitted.notes:
         print("note:", note)
@@ -55,11 +57,12 @@ def main():
 
 
 def shown(fitted, name):
-    """A fitted figure with its standard error, σq in MPa."""
-    value, error = fitted.values[name], fitted.standard_errors[name]
+    """A fitted figure with its 68 % interval, σq in MPa."""
+    value = fitted.values[name]
+    low, high = fitted.intervals[name]
     if name == "coating.SigmaQ":
-        return f"σq = {value / 1e6:.1f} ± {error / 1e6:.1f} MPa"
-    return f"{name} = {value:.4g} ± {error:.2g}"
+        return f"σq = {value / 1e6:.1f} MPa ({low / 1e6:.1f} to {high / 1e6:.1f})"
+    return f"{name} = {value:.4g} ({low:.4g} to {high:.4g})"
 
 
 def case_sigma(case):

@@ -3,9 +3,9 @@
 # figures or files, not memory or threads. `./quillane.sh test` leaves them out of the sanitizer
 # trees with `ctest -LE long`. A name that no test of the tree bears is passed over.
 set_tests_properties(
-  # Re-solves from both sides of a jump over a 20-pass history (31 s under AddressSanitizer);
-  # the restarts run in every fit of a thermal figure (CalibrationTest, the jump's checks).
-  WholeRecordFitTest.StartsOnEitherSideFindTheMinimumTheSolverMissed
+  # Forty fits of noisy records for the intervals' coverage; every fit's profile search runs in
+  # the other interval tests.
+  FitIntervalTest.IntervalsOfTwentyNoisyRecordsCoverTheTruthAsOften
   # The same heat-flux fit from three starts.
   WholeRecordFitTest.AHeatFluxFitOfAWholeRecordEndsAtItsTruthFromEveryStart
   # A 20-pass record fitted by the batch program, as FitOutputTest does with a short one.
@@ -22,3 +22,6 @@ set_tests_properties(
   # 400 twenty-pass runs; WholeDepositRunTest scans a shorter case under the sanitizers.
   WholeDepositRunTest.FourHundredHeatFluxesOverTwentyPassesShowNoStep
   PROPERTIES LABELS long)
+# Forty fits with their profiles: longer than the two minutes other tests are given.
+set_tests_properties(FitIntervalTest.IntervalsOfTwentyNoisyRecordsCoverTheTruthAsOften
+  PROPERTIES TIMEOUT 600)

@@ -1,7 +1,10 @@
 #include "cli/FitProgram.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <map>
+#include <sstream>
 
 #include "cli/Interrupt.h"
 #include "fit/CalibrationOutput.h"
@@ -63,30 +66,51 @@ void ReadNoise(const std::string& text, fit::FitSettings& settings) {
     const std::string name = item.substr(0, equals);
     const double value =
         equals == std::string::npos ? NAN : ReadNumber(item.substr(equals + 1), "--fit-noise");
-    if (!(value > 0) || (name != "curvature" && name != "temperature")) {
+    double* noise = name == "curvature"             ? &settings.CurvatureNoise
+                    : name == "temperature"         ? &settings.TemperatureNoise
+                    : name == "surface_temperature" ? &settings.SurfaceNoise
+                                                    : nullptr;
+    if (!(value > 0) || noise == nullptr) {
       throw fit::RecordError("--fit-noise: \"" + item +
-                             "\" is not curvature=SD or temperature=SD with SD above zero.");
+                             "\" is not curvature=SD, temperature=SD or surface_temperature=SD "
+                             "with SD above zero.");
     }
-    (name == "curvature" ? settings.CurvatureNoise : settings.TemperatureNoise) = value;
+    *noise = value;
   }
 }
 
 void PrintResult(const fit::FitResult& result, std::ostream& out) {
   out << "Fitted in " << result.Iterations << " iterations (" << result.Termination << ")\n";
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    const double low = result.IntervalLow[j];
+    const double high = result.IntervalHigh[j];
     out << "  " << result.Names[j] << " = " << format::FormatShortest(result.Value[j]);
-    if (std::isfinite(result.StandardError[j])) {
-      out << " ± " << format::FormatShortest(result.StandardError[j]);
+    if (std::isfinite(low) && std::isfinite(high)) {
+      // Digits enough to tell the ends apart, and two more.
+      const double size = std::max(std::fabs(low), std::fabs(high));
+      const int digits =
+          high > low && size > 0
+              ? std::clamp(static_cast<int>(std::ceil(std::log10(size / (high - low)))) + 2, 3, 17)
+              : 3;
+      const auto shown = [digits](double v) {
+        std::ostringstream text;
+        text << std::setprecision(digits) << v;
+        return text.str();
+      };
+      out << ", 68 % interval " << shown(low) << " to " << shown(high);
     }
-    if (j < result.IntervalFromScan.size() && result.IntervalFromScan[j]) {
-      out << " (within " << format::FormatShortest(result.IntervalLow[j]) << " to "
-          << format::FormatShortest(result.IntervalHigh[j]) << " by a scan; see the notes)";
+    if (std::isfinite(result.StandardError[j])) {
+      out << " (standard error " << format::FormatPattern(result.StandardError[j], "0.00E+00")
+          << ")";
     }
     out << "\n";
   }
   out << "  RMS residual: curvature " << format::FormatShortest(result.CurvatureRms) << " 1/m";
   if (std::isfinite(result.TemperatureRms)) {
     out << ", temperature " << format::FormatShortest(result.TemperatureRms) << " K";
+  }
+  if (std::isfinite(result.SurfaceRms)) {
+    out << ", surface temperature " << format::FormatShortest(result.SurfaceRms) << " K";
   }
   out << "\n";
 }
@@ -158,6 +182,13 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
   if (result.Cancelled) {
     err << "quillane-batch: the fit was stopped; nothing was written.\n";
     return 130;
+  }
+  if (result.Failed) {
+    err << "quillane-batch: the fit could not be made (" << result.Termination
+        << "): the model gives no finite misfit of this record at its start. Nothing was "
+           "written; an earlier fit in "
+        << dir.string() << " is kept.\n";
+    return 1;
   }
   // The outputs as a set: the earlier fit's files stay whole until every new one is complete.
   AtomicFileSet files;

@@ -47,53 +47,69 @@ FitParameter RequireFitParameter(std::string_view name,
                                  double lower = std::numeric_limits<double>::quiet_NaN(),
                                  double upper = std::numeric_limits<double>::quiet_NaN());
 
+// The one figure a fit has beyond the quantity table: how far the record's clock runs behind the
+// model's (s, added to every time of the record), as a trigger started late shows. Its bounds are
+// ±PassPeriod; MakeFitParameter gives it infinite bounds, which the fit narrows to those.
+inline constexpr std::string_view kTimeShift = "record.TimeShift";
+
 struct FitSettings {
   std::vector<FitParameter> Parameters;
   double CurvatureNoise = 0;    // 1/m; 0 to estimate it from the fit's residuals
-  double TemperatureNoise = 0;  // K; same
+  double TemperatureNoise = 0;  // K; same, for the back face
+  double SurfaceNoise = 0;      // K; same, for the top surface
   // Huber loss on the weighted residuals; an estimated noise is then 1.4826 times the median
   // absolute residual, which outliers do not inflate.
   bool Robust = false;
   int Jobs = 0;  // threads for the model runs; 0 for every core
 };
 
-// What the record tells of a fitted figure that the reader should know.
+// What the record tells of a fitted figure, or of the whole fit, that the reader should know.
+// The notes on the whole fit have no figure: their Parameter names a series or columns.
 enum class NoteKind {
-  Undetermined,  // the model does not change with it, or only together with another figure
-  LargeError,    // its standard error exceeds its value
-  // The model's response near the fitted value is not smooth: its slopes over the solver's step
-  // and over a step near one standard error disagree, so the covariance does not hold there.
-  Rough,
-  // A scan within ±5 standard errors found a lower misfit than where the solver stopped; the
-  // fit reports that point (Value).
+  // Its interval holds zero and reaches beyond its value's size: not even its sign is known.
+  LargeError,
+  // The misfit is not quadratic around it: the covariance's standard error (StandardError)
+  // differs by more than 10 % from the profile's distance to an end of the interval (Low, High),
+  // so no standard error is shown; the interval is the profile's.
+  NotQuadratic,
+  // A search around the fit (the profiles, or the one-pass model's restarts of a thermal figure)
+  // found a lower misfit than where the solver stopped; the fit was taken up again from there
+  // (Value).
   BetterPoint,
-  // The solver, started again from either side of a thermal figure (HeatFlux, contact.Lambda),
-  // found a lower misfit than where it first stopped; the fit reports that minimum (Value).
-  BetterStart,
-  // The fit stopped at a bound (Low or High, the other NaN): the record wants a value beyond it,
-  // and no standard error is claimed for it.
+  // The fit stopped at a bound (Low or High, the other NaN): the record wants a value beyond it.
   AtBound,
-  // Its standard error reaches half way or more to the nearer bound (Low or High, the other
-  // NaN): the bounds, not the record, decide where it lies.
-  NearBound,
-  // The others held, the misfit at either bound (Low and High) is within one unit of χ² of the
-  // fit's: the record says nothing of it, and it is left at its start (Value).
+  // The misfit, the other figures refitted, stays within one unit of χ² of its least from bound
+  // to bound (Low, High): the record says nothing of it, and it is left at its start (Value).
   FlatRange,
-  // The misfit changes by less than one unit of χ² from the fitted value to one bound (Low or
-  // High, the other NaN): the record only says on which side of Value it lies; no standard
-  // error is claimed.
+  // The misfit stays within one unit of χ² from the fitted value to one bound (Low or High, the
+  // other NaN): the record only says on which side of Value it lies.
   OneSided,
+  // The model does not follow the record's series named by Parameter ("curvature",
+  // "temperature", "surface_temperature"): with the noise given, its residuals' mean square is
+  // over 4 times the noise's (Value the RMS, StandardError the noise); with the noise estimated,
+  // their signs run in blocks too long for noise (Low runs where High are expected, a runs test
+  // at 1e-3).
+  PoorFit,
+  // The record's columns named by Parameter (", " between them) are read by no fit.
+  UnusedColumns,
+  // The one-pass model does not follow a record that runs past the first of the case's passes
+  // (Value passes): it follows the first alone; the whole-deposit model is the one to fit it
+  // with.
+  OnePassModel,
 };
 
 struct FitNote {
-  NoteKind Kind = NoteKind::Undetermined;
+  NoteKind Kind = NoteKind::LargeError;
   std::string Parameter;
   double Value = 0;                                                 // where the fit left it
   double StandardError = std::numeric_limits<double>::quiet_NaN();  // from the covariance
-  // Rough, BetterPoint and BetterStart: the interval the scan gives (SI), where the misfit stays
-  // within one unit of χ² of the least it found.
-  double Low = std::numeric_limits<double>::quiet_NaN();
+  double Low = std::numeric_limits<double>::quiet_NaN();            // the interval's ends (SI)
   double High = std::numeric_limits<double>::quiet_NaN();
+  // Whether the note is on the whole fit rather than on one figure.
+  bool OnFit() const {
+    return Kind == NoteKind::PoorFit || Kind == NoteKind::UnusedColumns ||
+           Kind == NoteKind::OnePassModel;
+  }
 };
 
 // The note as fit.json and the batch program give it.
@@ -112,35 +128,43 @@ struct FitResult {
   std::vector<std::string> Names;
   std::vector<double> Start;
   std::vector<double> Value;
-  std::vector<double> StandardError;             // NaN where the covariance is singular
+  // From the covariance, where it agrees with the profile within 10 % on both sides; NaN
+  // elsewhere (a note then gives the covariance's).
+  std::vector<double> StandardError;
   std::vector<std::vector<double>> Correlation;  // empty where the covariance is singular
-  // The interval each figure is known within: value ± standard error from the covariance, or,
-  // where the checks found the response rough or a better point near it, from the scan (NaN
-  // where neither gives one).
+  // The interval each figure is known within (68 %): the values where χ², the other figures
+  // refitted, stays within 1 of its least. An end the misfit never leaves that band before is
+  // the bound (the notes say so).
   std::vector<double> IntervalLow;
   std::vector<double> IntervalHigh;
-  std::vector<bool> IntervalFromScan;
-  // On figures the record cannot determine, or not as the covariance says. An Undetermined
-  // figure is left at its start value.
   std::vector<FitNote> Notes;
-  double CurvatureRms = 0;    // 1/m
-  double TemperatureRms = 0;  // K; NaN without temperatures
-  double CurvatureNoise = 0;  // the weights used
+  double CurvatureRms = 0;                                       // 1/m
+  double TemperatureRms = 0;                                     // K; NaN without temperatures
+  double SurfaceRms = std::numeric_limits<double>::quiet_NaN();  // K; NaN without them
+  double CurvatureNoise = 0;                                     // the weights used
   double TemperatureNoise = 0;
+  double SurfaceNoise = 0;
   int Iterations = 0;
   FitEnd End = FitEnd::Other;
   std::string Termination;  // the solver's own message
   bool Cancelled = false;
+  // The solver could not run (the model gave no finite misfit at the start): nothing holds.
+  bool Failed = false;
   int ModelRuns = 0;  // runs of the model the fit started
-  // The model at the fitted figures: at each record time, and the full histories for plots.
+  // The model at the fitted figures: at each record time (on the model's clock, shifted), and
+  // the full histories for plots.
   std::vector<double> ModelCurvature;
   std::vector<double> ModelTemperature;
+  std::vector<double> ModelSurface;
   // One-pass model: a curvature step per lamella, then the final cooling; whole-deposit model:
-  // every point of its history, then the cooling to room temperature.
+  // every point of its history, then the cooling to room temperature. On the record's clock.
   std::vector<double> CurveTime;
   std::vector<double> CurveCurvature;
-  std::vector<double> ThermalTime;  // every thermal row
+  std::vector<double> ThermalTime;  // every thermal row, on the record's clock
   std::vector<double> ThermalBack;
+  std::vector<double> ThermalSurface;
+  // The record's clock shift the fit found (s; 0 when not fitted).
+  double TimeShift = 0;
 };
 
 // How far a fit has come, after each iteration of the solver.
@@ -150,9 +174,9 @@ struct FitProgress {
   int ModelRuns = 0;
 };
 
-// `base` holds validated inputs with the picked rows in state.Materials. Before it reports, the
-// fit checks that the model's response near the optimum is smooth and that no point within ±5
-// standard errors (inside the bounds) fits better; notes tell where either fails. `progress` is
+// `base` holds validated inputs with the picked rows in state.Materials. After the solve, each
+// figure's interval comes from its misfit profile, and notes tell what the record does not
+// determine and whether the model follows it at all. `progress` is
 // called after each solver iteration; returning false stops the fit, as `stop` does. A stop ends
 // the model run under way and starts no other: the result then only tells it was cancelled and
 // after how many iterations. Throws FitSettingsError for a parameter that cannot be fitted.
@@ -162,7 +186,8 @@ FitResult FitRecord(const ModelState& base, const CalibrationRecord& record,
                     std::stop_token stop = {});
 
 // What sensors would record of a run of `state` (validated, rows picked), read as a fit reads
-// the model: the curvature and the back face's temperature at each of the times.
+// the model: the curvature and the back face's and the top surface's temperatures at each of the
+// times.
 CalibrationRecord RecordOfRun(ModelState state, const std::vector<double>& times);
 
 }  // namespace quillane::fit

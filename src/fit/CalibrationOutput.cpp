@@ -124,14 +124,13 @@ std::string FitJson(const FitResult& result) {
     nlohmann::ordered_json parameter = {{"value", Number(result.Value[j])},
                                         {"stderr", Number(result.StandardError[j])},
                                         {"start", Number(result.Start[j])}};
-    // value ± stderr from the covariance, or from the scan where the checks failed.
+    // Where χ², the other figures refitted, stays within 1 of its least.
     const bool interval = j < result.IntervalLow.size() && std::isfinite(result.IntervalLow[j]) &&
                           std::isfinite(result.IntervalHigh[j]);
     parameter["interval"] =
         interval ? nlohmann::ordered_json::array({result.IntervalLow[j], result.IntervalHigh[j]})
                  : nlohmann::ordered_json(nullptr);
-    parameter["interval_from"] =
-        j < result.IntervalFromScan.size() && result.IntervalFromScan[j] ? "scan" : "covariance";
+    parameter["interval_from"] = "profile";
     parameters[result.Names[j]] = parameter;
   }
   root["parameters"] = parameters;
@@ -143,11 +142,17 @@ std::string FitJson(const FitResult& result) {
   }
   root["correlation"] = result.Correlation.empty() ? nlohmann::ordered_json(nullptr) : correlation;
   root["rms"] = {{"curvature", Number(result.CurvatureRms)},
-                 {"temperature", Number(result.TemperatureRms)}};
+                 {"temperature", Number(result.TemperatureRms)},
+                 {"surface_temperature", Number(result.SurfaceRms)}};
   root["noise"] = {
       {"curvature", Number(result.CurvatureNoise)},
-      {"temperature", Number(std::isnan(result.TemperatureRms) ? result.TemperatureRms
-                                                               : result.TemperatureNoise)}};
+      {"temperature",
+       Number(std::isnan(result.TemperatureRms) ? result.TemperatureRms : result.TemperatureNoise)},
+      {"surface_temperature",
+       Number(std::isnan(result.SurfaceRms) ? result.SurfaceRms : result.SurfaceNoise)}};
+  if (std::find(result.Names.begin(), result.Names.end(), kTimeShift) != result.Names.end()) {
+    root["time_shift"] = result.TimeShift;
+  }
   root["iterations"] = result.Iterations;
   root["termination"] = result.Termination;
   nlohmann::ordered_json notes = nlohmann::ordered_json::array();
@@ -158,14 +163,21 @@ std::string FitJson(const FitResult& result) {
 
 graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitResult& result) {
   const float block = kMainHeight + kResidualHeight;
-  const float height = record.HasTemperature() ? 2 * block : block;
+  const float height = block * static_cast<float>(1 + (record.HasTemperature() ? 1 : 0) +
+                                                  (record.Has(Series::Surface) ? 1 : 0));
   DrawingSurface surface(static_cast<int>(kWidth) * DrawingSurface::kTwipsPerPixel,
                          static_cast<int>(height) * DrawingSurface::kTwipsPerPixel);
   DrawQuantity(surface, 0, "curvature", "1/m", record.Time, record.Curvature, result.ModelCurvature,
                result.CurveTime, result.CurveCurvature);
+  float top = block;
   if (record.HasTemperature()) {
-    DrawQuantity(surface, block, "back-face temperature", "K", record.Time, record.Temperature,
+    DrawQuantity(surface, top, "back-face temperature", "K", record.Time, record.Temperature,
                  result.ModelTemperature, result.ThermalTime, result.ThermalBack);
+    top += block;
+  }
+  if (record.Has(Series::Surface)) {
+    DrawQuantity(surface, top, "surface temperature", "K", record.Time, record.SurfaceTemperature,
+                 result.ModelSurface, result.ThermalTime, result.ThermalSurface);
   }
   return surface;
 }

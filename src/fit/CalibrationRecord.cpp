@@ -20,33 +20,63 @@ RecordFault MakeFault(RecordFault::Kind what, const std::string& origin, std::si
 
 }  // namespace
 
+const char* ColumnName(Series series) {
+  switch (series) {
+    case Series::Curvature:
+      return "curvature";
+    case Series::Back:
+      return "temperature";
+    case Series::Surface:
+      return "surface_temperature";
+  }
+  return "";
+}
+
+const std::vector<double>& CalibrationRecord::Values(Series series) const {
+  switch (series) {
+    case Series::Curvature:
+      return Curvature;
+    case Series::Back:
+      return Temperature;
+    case Series::Surface:
+      return SurfaceTemperature;
+  }
+  return Curvature;
+}
+
 CalibrationRecord ReadRecordText(std::string_view text, const std::string& origin) {
   const CsvText csv = ParseCsv(text, '#');
   if (csv.Lines.empty()) throw RecordError(MakeFault(RecordFault::Kind::Empty, origin));
   int timeColumn = -1;
   int curvatureColumn = -1;
   int temperatureColumn = -1;
+  int surfaceColumn = -1;
+  CalibrationRecord record;
   const CsvLine& header = csv.Lines.front();
   for (std::size_t i = 0; i < header.Fields.size(); ++i) {
     std::string name = header.Fields[i];
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    int* column = name == "time"          ? &timeColumn
-                  : name == "curvature"   ? &curvatureColumn
-                  : name == "temperature" ? &temperatureColumn
-                                          : nullptr;
+    int* column = name == "time"                  ? &timeColumn
+                  : name == "curvature"           ? &curvatureColumn
+                  : name == "temperature"         ? &temperatureColumn
+                  : name == "surface_temperature" ? &surfaceColumn
+                                                  : nullptr;
     if (column != nullptr && *column >= 0) {
       RecordFault twice = MakeFault(RecordFault::Kind::NamedTwice, origin, header.Number);
       twice.Column = name;
       throw RecordError(std::move(twice));
     }
-    if (column != nullptr) *column = static_cast<int>(i);
+    if (column != nullptr) {
+      *column = static_cast<int>(i);
+    } else {
+      record.UnusedColumns.push_back(header.Fields[i].empty() ? "(unnamed)" : header.Fields[i]);
+    }
   }
   if (timeColumn < 0 || curvatureColumn < 0) {
     throw RecordError(MakeFault(RecordFault::Kind::NoHeader, origin, header.Number));
   }
   const std::size_t columns = header.Fields.size();
-  CalibrationRecord record;
   for (std::size_t k = 1; k < csv.Lines.size(); ++k) {
     const CsvLine& line = csv.Lines[k];
     const auto fault = [&](RecordFault::Kind what) { return MakeFault(what, origin, line.Number); };
@@ -56,19 +86,21 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
       count.Expected = columns;
       throw RecordError(std::move(count));
     }
-    const auto number = [&](int column, const char* name, bool optional) {
+    const auto number = [&](int column, const char* name, bool optional, double limit) {
       const std::string& cell = line.Fields[static_cast<std::size_t>(column)];
       if (optional && cell.empty()) return std::nan("");
       const auto value = csv.Number(cell);
-      if (!value) {
-        RecordFault bad = fault(RecordFault::Kind::NotNumber);
+      if (!value || std::fabs(*value) > limit) {
+        RecordFault bad =
+            fault(value ? RecordFault::Kind::OutOfRange : RecordFault::Kind::NotNumber);
         bad.Column = name;
         bad.Cell = cell;
+        bad.Limit = limit;
         throw RecordError(std::move(bad));
       }
       return *value;
     };
-    const double time = number(timeColumn, "time", false);
+    const double time = number(timeColumn, "time", false, INFINITY);
     if (!record.Time.empty() && !(time > record.Time.back())) {
       RecordFault order = fault(RecordFault::Kind::NotAfter);
       order.Time = time;
@@ -76,9 +108,14 @@ CalibrationRecord ReadRecordText(std::string_view text, const std::string& origi
       throw RecordError(std::move(order));
     }
     record.Time.push_back(time);
-    record.Curvature.push_back(number(curvatureColumn, "curvature", false));
+    record.Curvature.push_back(number(curvatureColumn, "curvature", false, kLargestCurvature));
     if (temperatureColumn >= 0) {
-      record.Temperature.push_back(number(temperatureColumn, "temperature", true));
+      record.Temperature.push_back(
+          number(temperatureColumn, "temperature", true, kLargestTemperature));
+    }
+    if (surfaceColumn >= 0) {
+      record.SurfaceTemperature.push_back(
+          number(surfaceColumn, "surface_temperature", true, kLargestTemperature));
     }
   }
   if (record.Time.size() < 2) {
@@ -102,7 +139,7 @@ std::string English(const RecordFault& fault) {
     case Kind::NoHeader:
       return where +
              "the header must name the columns \"time\" (s) and \"curvature\" (1/m), and may "
-             "name \"temperature\" (K).";
+             "name \"temperature\" (K, the back face) and \"surface_temperature\" (K).";
     case Kind::FieldCount:
       return where + std::to_string(fault.Count) + " fields where the header names " +
              std::to_string(fault.Expected) + ".";
@@ -114,6 +151,11 @@ std::string English(const RecordFault& fault) {
              " s.";
     case Kind::TooFewRows:
       return where + "a record needs at least two rows of measurements.";
+    case Kind::OutOfRange:
+      return where + fault.Column + " \"" + fault.Cell + "\" is beyond " +
+             format::FormatShortest(fault.Limit) + (fault.Column == "curvature" ? " 1/m" : " K") +
+             " in size: no " + (fault.Column == "curvature" ? "plate bends" : "thermometer reads") +
+             " that far (a fault of typing or of units?).";
   }
   return fault.Origin + ": not a record.";
 }

@@ -1,9 +1,12 @@
 #pragma once
 // In-situ records for calibration: a CSV file with a header naming the columns `time` (s),
-// `curvature` (1/m) and optionally `temperature` (K, the substrate's back face). Commas or
-// semicolons separate the fields; with semicolons a decimal comma is read too. Blank lines and
-// lines starting with '#' are ignored.
+// `curvature` (1/m) and optionally `temperature` (K, the substrate's back face, as a
+// thermocouple reads it) and `surface_temperature` (K, the top surface, as a pyrometer reads
+// it). Commas, semicolons or tabs separate the fields; with semicolons or tabs a decimal comma is
+// read too. Blank lines and lines starting with '#' are ignored; other columns are kept by name
+// only, so that a fit can say it did not use them.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -25,6 +28,7 @@ struct RecordFault {
     NotNumber,   // Column's Cell is not a finite number
     NotAfter,    // Time does not come after Previous
     TooFewRows,  // fewer than two rows of measurements
+    OutOfRange,  // Column's Cell lies beyond Expected in size (no plate or thermometer reads it)
   };
   Kind What = Kind::Unreadable;
   std::string Origin;
@@ -33,6 +37,7 @@ struct RecordFault {
   std::string Cell;
   std::size_t Count = 0;
   std::size_t Expected = 0;
+  double Limit = 0;
   double Time = 0;
   double Previous = 0;
 };
@@ -53,11 +58,28 @@ class RecordError : public std::runtime_error {
   std::optional<RecordFault> fault_;
 };
 
+// The measured series a record may hold: the curvature, the back face's and the top surface's
+// temperatures. A fit weighs each by its own noise.
+enum class Series { Curvature, Back, Surface };
+inline constexpr std::size_t kSeriesCount = 3;
+using SeriesValues = std::array<double, kSeriesCount>;
+// "curvature", "temperature", "surface_temperature": the series' column.
+const char* ColumnName(Series series);
+
+// The largest curvature (1/m, a radius of 1 mm) and temperature (K) a record may hold: beyond
+// them a row is a typing or unit fault, and its weighted squares would overflow.
+inline constexpr double kLargestCurvature = 1e3;
+inline constexpr double kLargestTemperature = 1e5;
+
 struct CalibrationRecord {
   std::vector<double> Time;         // s, strictly increasing
   std::vector<double> Curvature;    // 1/m
   std::vector<double> Temperature;  // K; NaN where a row gives none; empty without the column
+  std::vector<double> SurfaceTemperature;  // K; the same
+  std::vector<std::string> UnusedColumns;  // named in the header, read by no fit
   bool HasTemperature() const { return !Temperature.empty(); }
+  bool Has(Series series) const { return !Values(series).empty(); }
+  const std::vector<double>& Values(Series series) const;
 };
 
 CalibrationRecord ReadRecordText(std::string_view text, const std::string& origin);

@@ -55,11 +55,22 @@ double CurvatureAt(const ModelState& state, double t) {
   return s.Curvature(k);
 }
 
+double TemperatureAt(const ModelState& state, const BackFaceSink& history, Series series,
+                     double t) {
+  // After a whole-deposit run the plate is at room temperature: its final curvature says so.
+  if (state.Model == StressModelKind::WholeDeposit && t > state.Clock.ElapsedTime) {
+    return state.Input.RoomTemperature;
+  }
+  return Interpolate(history.Time,
+                     series == Series::Surface ? history.Surface : history.Temperature, t);
+}
+
 FitModel::FitModel(const ModelState& base, std::vector<const QuantitySpec*> figures,
                    std::stop_token stop)
     : base_(base), figures_(std::move(figures)), stop_(std::move(stop)), history_(stop_) {
-  thermalFitted_ = std::any_of(figures_.begin(), figures_.end(),
-                               [](const QuantitySpec* figure) { return figure->Thermal(); });
+  thermalFitted_ = std::any_of(figures_.begin(), figures_.end(), [](const QuantitySpec* figure) {
+    return figure != nullptr && figure->Thermal();
+  });
   if (thermalFitted_) return;
   thermal_ = base_;
   Start();
@@ -80,7 +91,9 @@ void FitModel::Start() const {
 void FitModel::Evaluate(const std::vector<double>& values, Run& run) const {
   Start();
   run.State = thermalFitted_ ? base_ : thermal_;
-  for (std::size_t j = 0; j < figures_.size(); ++j) figures_[j]->Set(run.State, values[j]);
+  for (std::size_t j = 0; j < figures_.size(); ++j) {
+    if (figures_[j] != nullptr) figures_[j]->Set(run.State, values[j]);
+  }
   if (thermalFitted_) {
     run.OwnHistory = BackFaceSink(stop_);
     RunThermalHistory(run.State, run.OwnHistory);
@@ -101,17 +114,31 @@ Evaluator::Evaluator(const FitModel& model, const CalibrationRecord& record,
       scale_(std::move(scale)),
       lower_(std::move(lower)),
       upper_(std::move(upper)),
-      jobs_(jobs) {
-  for (std::size_t i = 0; i < record_.Time.size(); ++i) {
-    if (record_.HasTemperature() && !std::isnan(record_.Temperature[i]))
-      temperatureRows_.push_back(i);
+      jobs_(jobs),
+      shift_(scale_.size()),
+      held_(scale_.size(), false) {
+  for (std::size_t s = 0; s < kSeriesCount; ++s) {
+    const std::vector<double>& values = record_.Values(static_cast<Series>(s));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!std::isnan(values[i])) rows_[s].push_back(i);
+    }
+    first_[s + 1] = first_[s] + rows_[s].size();
   }
 }
 
-void Evaluator::SetNoise(double curvature, double temperature) {
+std::size_t Evaluator::Count(Series series) const {
+  return rows_[static_cast<std::size_t>(series)].size();
+}
+
+void Evaluator::SetNoise(const SeriesValues& noise) {
   const std::lock_guard lock(mutex_);
-  curvatureNoise_ = curvature;
-  temperatureNoise_ = temperature;
+  noise_ = noise;
+  points_.clear();
+}
+
+void Evaluator::Hold(std::vector<bool> held) {
+  const std::lock_guard lock(mutex_);
+  held_ = std::move(held);
   points_.clear();
 }
 
@@ -140,17 +167,45 @@ bool Evaluator::Residuals(const std::vector<double>& x, std::vector<double>& res
   } catch (const std::exception&) {
     return false;  // figures the model cannot use, or a stop
   }
+  return ResidualsOf(run, shift_ < x.size() ? x[shift_] * scale_[shift_] : 0, residual);
+}
+
+bool Evaluator::ResidualsOf(const FitModel::Run& run, double shift,
+                            std::vector<double>& residual) const {
   residual.assign(ResidualCount(), 0);
-  for (std::size_t i = 0; i < record_.Time.size(); ++i) {
-    residual[i] =
-        (CurvatureAt(run.State, record_.Time[i]) - record_.Curvature[i]) / curvatureNoise_;
-  }
-  for (std::size_t k = 0; k < temperatureRows_.size(); ++k) {
-    const std::size_t i = temperatureRows_[k];
-    const double model = Interpolate(run.History->Time, run.History->Temperature, record_.Time[i]);
-    residual[record_.Time.size() + k] = (model - record_.Temperature[i]) / temperatureNoise_;
+  for (std::size_t s = 0; s < kSeriesCount; ++s) {
+    const auto series = static_cast<Series>(s);
+    const std::vector<double>& measured = record_.Values(series);
+    for (std::size_t k = 0; k < rows_[s].size(); ++k) {
+      const std::size_t i = rows_[s][k];
+      // The record's time on the model's clock.
+      const double t = record_.Time[i] + shift;
+      const double model = series == Series::Curvature
+                               ? CurvatureAt(run.State, t)
+                               : TemperatureAt(run.State, *run.History, series, t);
+      residual[first_[s] + k] = (model - measured[i]) / noise_[s];
+    }
   }
   return std::all_of(residual.begin(), residual.end(), [](double r) { return std::isfinite(r); });
+}
+
+std::vector<double> Evaluator::ShiftCosts(const std::vector<double>& x,
+                                          const std::vector<double>& shifts) const {
+  std::vector<double> costs(shifts.size(), std::numeric_limits<double>::quiet_NaN());
+  FitModel::Run run;
+  try {
+    model_.Evaluate(Physical(x), run);
+  } catch (const std::exception&) {
+    return costs;
+  }
+  std::vector<double> residual;
+  for (std::size_t k = 0; k < shifts.size(); ++k) {
+    if (!ResidualsOf(run, shifts[k], residual)) continue;
+    double sum = 0;
+    for (const double r : residual) sum += r * r;
+    costs[k] = sum / 2;
+  }
+  return costs;
 }
 
 std::vector<double> Evaluator::Physical(const std::vector<double>& x) const {
@@ -185,8 +240,9 @@ bool Evaluator::Differences(const std::vector<double>& x, const std::vector<doub
   std::vector<std::pair<int, int>> pairs(p);  // probe index of x+h and x−h, −1 for x itself
   for (std::size_t j = 0; j < p; ++j) {
     const double h = steps[j];
-    const bool up = x[j] + h <= upper_[j];
-    const bool down = x[j] - h >= lower_[j];
+    const bool free = j >= held_.size() || !held_[j];
+    const bool up = free && x[j] + h <= upper_[j];
+    const bool down = free && x[j] - h >= lower_[j];
     std::vector<double> plus = x;
     std::vector<double> minus = x;
     plus[j] += up ? h : 0;

@@ -10,6 +10,7 @@ FittedMaterials FitMaterials(const ModelState& base, const FitResult& result,
   ModelState state = base;
   bool coating = false;
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
+    if (result.Names[j] == kTimeShift) continue;  // the record's, not the case's
     const QuantitySpec* figure = FindQuantity(result.Names[j]);
     if (figure == nullptr || !figure->Fittable) {
       EntryFault fault;

@@ -4,6 +4,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <set>
@@ -39,21 +40,36 @@ fit::CalibrationRecord ReadRecord(const py::object& record) {
       throw py::value_error(std::string("record: the columns need \"") + needed + "\".");
     }
   }
+  const char* const known[] = {"time", "curvature", "temperature", "surface_temperature"};
+  for (const auto& [key, value] : columns) {
+    const std::string name = py::str(key);
+    if (std::find_if(std::begin(known), std::end(known),
+                     [&](const char* k) { return name == k; }) == std::end(known)) {
+      throw py::value_error("record: \"" + name +
+                            "\" is not a column a fit reads (time, curvature, temperature, "
+                            "surface_temperature).");
+    }
+  }
   const auto column = [&](const char* name) { return columns[name].cast<std::vector<double>>(); };
   const std::vector<double> time = column("time");
-  const std::vector<double> curvature = column("curvature");
-  const bool temperatures = columns.contains("temperature");
-  const std::vector<double> temperature =
-      temperatures ? column("temperature") : std::vector<double>{};
-  if (curvature.size() != time.size() || (temperatures && temperature.size() != time.size())) {
-    throw py::value_error("record: the columns differ in length.");
+  std::vector<const char*> names = {"time", "curvature"};
+  std::vector<std::vector<double>> values = {time, column("curvature")};
+  for (const char* optional : {"temperature", "surface_temperature"}) {
+    if (!columns.contains(optional)) continue;
+    names.push_back(optional);
+    values.push_back(column(optional));
   }
-  std::string text = temperatures ? "time,curvature,temperature\n" : "time,curvature\n";
+  std::string text;
+  for (std::size_t c = 0; c < names.size(); ++c) text += (c > 0 ? "," : "") + std::string(names[c]);
+  text += "\n";
+  for (const std::vector<double>& v : values) {
+    if (v.size() != time.size()) throw py::value_error("record: the columns differ in length.");
+  }
   for (std::size_t i = 0; i < time.size(); ++i) {
-    text += format::FormatShortest(time[i]) + "," + format::FormatShortest(curvature[i]);
-    if (temperatures) {
-      text += "," +
-              (std::isnan(temperature[i]) ? std::string() : format::FormatShortest(temperature[i]));
+    for (std::size_t c = 0; c < values.size(); ++c) {
+      const double v = values[c][i];
+      text +=
+          (c > 0 ? "," : "") + (c > 1 && std::isnan(v) ? std::string() : format::FormatShortest(v));
     }
     text += "\n";
   }
@@ -85,13 +101,17 @@ fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::
   for (const auto& [key, value] : noise) {
     const std::string name = py::str(key);
     const double sd = value.cast<double>();
-    if (!(sd > 0) || (name != "curvature" && name != "temperature")) {
+    double* given = name == "curvature"             ? &settings.CurvatureNoise
+                    : name == "temperature"         ? &settings.TemperatureNoise
+                    : name == "surface_temperature" ? &settings.SurfaceNoise
+                                                    : nullptr;
+    if (!(sd > 0) || given == nullptr) {
       throw fit::RecordError(
-          "noise: give curvature and temperature standard deviations above "
+          "noise: give curvature, temperature and surface_temperature standard deviations above "
           "zero, not " +
           name + "=" + py::repr(value).cast<std::string>() + ".");
     }
-    (name == "curvature" ? settings.CurvatureNoise : settings.TemperatureNoise) = sd;
+    *given = sd;
   }
   settings.Robust = robust;
   if (jobs && *jobs < 1) throw py::value_error("jobs: give 1 or more, or None for every core.");
@@ -118,6 +138,10 @@ std::shared_ptr<FitOutcome> Fit(const py::object& fitCase, const py::object& rec
   RunInterruptibly([&](std::stop_token stop) {
     outcome->Result = fit::FitRecord(outcome->Base, outcome->Record, settings, {}, std::move(stop));
   });
+  if (outcome->Result.Failed) {
+    throw std::runtime_error("the fit could not be made (" + outcome->Result.Termination +
+                             "): the model gives no finite misfit of this record at its start.");
+  }
   return outcome;
 }
 
@@ -157,7 +181,25 @@ model's curves at the fitted figures.)");
   type.def_property_readonly(
       "standard_errors",
       [](const FitOutcome& self) { return ByName(self, self.Result.StandardError); },
-      "Standard error of each figure, SI units (NaN where the covariance is singular).");
+      "Standard error of each figure from the covariance, SI units, where it agrees with the "
+      "interval within 10 % (NaN elsewhere: see intervals and the notes).");
+  type.def_property_readonly(
+      "intervals",
+      [](const FitOutcome& self) {
+        py::dict named;
+        for (std::size_t j = 0; j < self.Result.Names.size(); ++j) {
+          named[self.Result.Names[j].c_str()] =
+              py::make_tuple(self.Result.IntervalLow[j], self.Result.IntervalHigh[j]);
+        }
+        return named;
+      },
+      "The 68 % interval of each figure, (low, high) in SI units: where chi-square, the other "
+      "figures refitted, stays within 1 of its least. An end at a bound means the record does "
+      "not close it (see the notes).");
+  type.def_property_readonly(
+      "time_shift", [](const FitOutcome& self) { return self.Result.TimeShift; },
+      "The record's clock shift the fit found (s, added to the record's times; 0 unless "
+      "record.TimeShift was fitted).");
   type.def_property_readonly(
       "correlation",
       [](const FitOutcome& self) -> py::object {
@@ -192,9 +234,11 @@ model's curves at the fitted figures.)");
       "rms",
       [](const FitOutcome& self) {
         return py::dict("curvature"_a = self.Result.CurvatureRms,
-                        "temperature"_a = self.Result.TemperatureRms);
+                        "temperature"_a = self.Result.TemperatureRms,
+                        "surface_temperature"_a = self.Result.SurfaceRms);
       },
-      "RMS residuals: curvature (1/m) and temperature (K; NaN without temperatures).");
+      "RMS residuals: curvature (1/m), back-face and surface temperatures (K; NaN where the "
+      "record has none).");
   type.def_property_readonly(
       "record_time", [](const FitOutcome& self) { return Array(self.Record.Time); },
       "The record's times, s.");
@@ -225,10 +269,11 @@ model's curves at the fitted figures.)");
              "catalogue"_a = py::none(), R"(Fits figures of the case to an in-situ record.
 
 case: a Case, a dict or a case file. record: a CSV file (time s, curvature 1/m, optional
-temperature K of the back face) or a dict of those columns. params: the figures to fit, named
-as the quantity table names them ("coating.SigmaQ", "HeatFlux", ...). bounds: {name: (low,
-high)} in SI units, None for the catalogue's bound. noise: {"curvature": SD, "temperature": SD}
-(default: estimated). robust: Huber loss. jobs: threads for the model runs (default every core).
+temperature K of the back face and surface_temperature K) or a dict of those columns. params:
+the figures to fit, named as the quantity table names them ("coating.SigmaQ", "HeatFlux", ...),
+and "record.TimeShift" for the record's clock. bounds: {name: (low, high)} in SI units, None
+for the catalogue's bound. noise: {"curvature": SD, "temperature": SD, "surface_temperature":
+SD} (default: estimated). robust: Huber loss. jobs: threads for the model runs (default every core).
 Returns a Fit. The lock is released while it runs; Ctrl-C stops it (KeyboardInterrupt).)");
 }
 

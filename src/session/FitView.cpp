@@ -9,44 +9,88 @@
 
 namespace quillane::session {
 
+namespace {
+
+// The figure's caption and display unit: the quantity table's, or the record's time shift.
+struct FigureShown {
+  std::string Caption;
+  std::string Unit;
+  double Factor = 1;  // SI value of one display unit
+};
+
+FigureShown ShownFigure(const std::string& name) {
+  if (name == fit::kTimeShift) return {"Décalage de l'horloge du relevé", "s", 1};
+  const QuantitySpec& figure = Quantity(name);
+  return {figure.Caption, figure.DisplayUnit, figure.DisplayFactor};
+}
+
+std::string SeriesCaption(const std::string& column) {
+  if (column == "curvature") return "la courbure";
+  if (column == "temperature") return "la température de la face arrière";
+  return "la température de surface";
+}
+
+// The note on the whole fit.
+std::string FrenchFitNote(const fit::FitNote& note, char separator) {
+  const auto figure = [&](double v) { return ExponentFigure(v, separator); };
+  switch (note.Kind) {
+    case fit::NoteKind::PoorFit: {
+      const std::string unit = note.Parameter == "curvature" ? " 1/m" : " K";
+      const std::string head = "Le modèle ne suit pas l'enregistrement : pour " +
+                               SeriesCaption(note.Parameter) + ", les résidus ont un RMS de " +
+                               figure(note.Value) + unit + ", ";
+      if (std::isnan(note.High)) {
+        return head + ExponentFigure(note.Value / note.StandardError, separator, 3) +
+               " fois le bruit donné (" + figure(note.StandardError) + unit + ").";
+      }
+      return head + "le bruit estimé sur eux, mais leurs signes se suivent en " +
+             format::FormatPattern(note.Low, "0") + " séries là où le bruit en donne environ " +
+             format::FormatPattern(note.High, "0") +
+             " : l'écart vient du modèle, non du bruit (horloge décalée, modèle inadapté, "
+             "grandeur non ajustée ?).";
+    }
+    case fit::NoteKind::UnusedColumns:
+      return "Les colonnes " + note.Parameter +
+             " de l'enregistrement ne servent pas : un ajustement lit time, curvature, "
+             "temperature et surface_temperature.";
+    case fit::NoteKind::OnePassModel:
+      return "L'enregistrement va au-delà de la première des " +
+             format::FormatPattern(note.Value, "0") +
+             " passes du cas, mais le modèle à une passe ne suit que la première : ajustez-le avec "
+             "le modèle du dépôt entier.";
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
 std::string FrenchNote(const fit::FitNote& note, char separator) {
-  const QuantitySpec& figure = Quantity(note.Parameter);
+  if (note.OnFit()) return FrenchFitNote(note, separator);
+  const FigureShown figure = ShownFigure(note.Parameter);
   // In the unit of the figure's box, as the table beside the note gives it.
   const auto shown = [&](double value) {
-    return ExponentFigure(figure.ToDisplay(value), separator) + " " + figure.DisplayUnit;
+    return ExponentFigure(value / figure.Factor, separator) + " " + figure.Unit;
   };
-  // How the notes of a scanned figure end.
-  const std::string interval = " garde l'écart au plus à une unité de khi-deux de son minimum de " +
-                               shown(note.Low) + " à " + shown(note.High) + ", l'intervalle donné.";
+  const std::string interval = shown(note.Low) + " à " + shown(note.High);
+  const std::string named = "la grandeur « " + figure.Caption + " »";
   switch (note.Kind) {
-    case fit::NoteKind::Undetermined:
-      return "La grandeur « " + figure.Caption +
-             " » ne peut pas être déterminée par cet enregistrement : la courbure et la "
-             "température du modèle n'en dépendent pas, ou seulement avec une autre grandeur. "
-             "Elle est restée à " +
-             shown(note.Value) + ".";
     case fit::NoteKind::LargeError:
       return "La grandeur « " + figure.Caption +
-             " » n'est pas déterminée par cet enregistrement : son écart type (" +
-             shown(note.StandardError) + ") dépasse sa valeur (" + shown(note.Value) + ").";
-    case fit::NoteKind::Rough:
-      return "Le modèle ne varie pas régulièrement avec la grandeur « " + figure.Caption +
-             " » près de " + shown(note.Value) +
-             " (ses pentes sur un petit et sur un plus grand pas diffèrent) : " +
-             (std::isnan(note.StandardError) ? std::string("la covariance n'en dit rien")
-                                             : "son écart type tiré de la covariance (" +
-                                                   shown(note.StandardError) + ") ne tient pas") +
-             ". Un balayage autour d'elle" + interval;
-    case fit::NoteKind::BetterStart:
-      return "Pour la grandeur « " + figure.Caption +
-             " », le solveur, relancé de part et d'autre de son premier arrêt, a trouvé un écart "
-             "plus faible à " +
-             shown(note.Value) + ", valeur retenue. Un balayage autour d'elle" + interval;
+             " » n'est pas déterminée par cet enregistrement : son intervalle, " + interval +
+             ", contient zéro et va au-delà de sa valeur " + shown(note.Value) +
+             " ; même son signe n'est pas connu.";
+    case fit::NoteKind::NotQuadratic:
+      return "Pour " + named + ", l'écart n'est pas quadratique autour de " + shown(note.Value) +
+             " : son écart type tiré de la covariance (" + shown(note.StandardError) +
+             ") ne tient pas. L'intervalle, " + interval +
+             ", est celui où l'écart, les autres grandeurs réajustées, reste à moins d'une unité "
+             "de khi-deux de son minimum.";
     case fit::NoteKind::BetterPoint:
-      return "Pour la grandeur « " + figure.Caption +
-             " », le solveur s'est arrêté avant le meilleur ajustement : un balayage à moins de 5 "
-             "écarts types a trouvé un écart plus faible à " +
-             shown(note.Value) + ", valeur retenue. Le balayage" + interval;
+      return "Pour " + named +
+             ", le solveur s'est arrêté avant le meilleur ajustement : une recherche autour a "
+             "trouvé un écart plus faible, et l'ajustement a repris de là (" +
+             shown(note.Value) + ").";
     case fit::NoteKind::AtBound: {
       const bool upper = !std::isnan(note.High);
       return "La grandeur « " + figure.Caption + " » est à sa borne " +
@@ -54,36 +98,27 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
              " : l'enregistrement en demande " + (upper ? "plus" : "moins") +
              ". Aucun écart type n'est donné pour elle.";
     }
-    case fit::NoteKind::NearBound: {
-      const bool upper = !std::isnan(note.High);
-      return "La grandeur « " + figure.Caption +
-             " » n'est pas déterminée par cet enregistrement : son écart type (" +
-             shown(note.StandardError) + ") est du même ordre que sa distance à sa borne " +
-             (upper ? "supérieure " : "inférieure ") + shown(upper ? note.High : note.Low) +
-             " ; ce sont les bornes, non l'enregistrement, qui fixent sa valeur " +
-             shown(note.Value) + ".";
-    }
     case fit::NoteKind::FlatRange:
       return "La grandeur « " + figure.Caption +
-             " » ne peut pas être déterminée par cet enregistrement : à ses deux bornes, " +
-             shown(note.Low) + " et " + shown(note.High) +
-             ", l'écart reste dans le bruit (une unité de khi-deux) de celui de l'ajustement. "
-             "Elle est restée à " +
+             " » ne peut pas être déterminée par cet enregistrement : d'une borne à l'autre, " +
+             interval +
+             ", l'écart, les autres grandeurs réajustées, reste dans le bruit (une unité de "
+             "khi-deux) de celui de l'ajustement. Elle est restée à " +
              shown(note.Value) + ".";
     case fit::NoteKind::OneSided: {
       const bool upper = !std::isnan(note.High);
       return "La grandeur « " + figure.Caption +
-             " » n'est pas déterminée par cet "
-             "enregistrement : de " +
-             shown(note.Value) + " à sa borne " + (upper ? "supérieure " : "inférieure ") +
+             " » n'est pas déterminée par cet enregistrement : de " + shown(note.Value) +
+             " à sa borne " + (upper ? "supérieure " : "inférieure ") +
              shown(upper ? note.High : note.Low) +
              ", l'écart change moins que le bruit (une unité de khi-deux) ; l'enregistrement dit "
              "seulement qu'elle n'est guère " +
              (upper ? "en dessous de " : "au-dessus de ") + shown(note.Value) +
              ". Aucun écart type n'est donné pour elle.";
     }
+    default:
+      return {};
   }
-  return {};
 }
 
 std::string FrenchEnd(const fit::FitResult& result) {
@@ -107,6 +142,9 @@ std::string FitSummary(const fit::FitResult& result, char separator) {
       "Résidus RMS : courbure " + ExponentFigure(result.CurvatureRms, separator, 4) + " 1/m";
   if (std::isfinite(result.TemperatureRms)) {
     text += ", température " + ExponentFigure(result.TemperatureRms, separator, 4) + " K";
+  }
+  if (std::isfinite(result.SurfaceRms)) {
+    text += ", température de surface " + ExponentFigure(result.SurfaceRms, separator, 4) + " K";
   }
   text += ".\nItérations : " + std::to_string(result.Iterations) +
           ". Fin du solveur : " + FrenchEnd(result) + ".";
@@ -182,6 +220,14 @@ std::string EndText(const fit::FitResult& result) {
   if (result.Cancelled) {
     return "Ajustement annulé après " + iterations + " itération(s) : rien n'a changé.";
   }
+  if (result.Failed) {
+    return "L'ajustement n'a pas pu être fait : le modèle ne donne pas d'écart fini avec cet "
+           "enregistrement à son départ. Rien n'a changé.";
+  }
+  if (!FollowsRecord(result)) {
+    return "Ajustement terminé en " + iterations +
+           " itérations, mais le modèle ne suit pas l'enregistrement : voir les remarques.";
+  }
   return "Ajustement terminé en " + iterations + " itérations." +
          (result.Notes.empty() ? "" : " Voir les remarques.");
 }
@@ -189,28 +235,36 @@ std::string EndText(const fit::FitResult& result) {
 std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) {
   std::vector<FitTableRow> rows;
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
-    const QuantitySpec& figure = Quantity(result.Names[j]);
-    FitTableRow row{figure.Caption,
-                    figure.Name,
-                    {figure.ToDisplay(result.Start[j]), figure.ToDisplay(result.Value[j]),
-                     figure.ToDisplay(result.StandardError[j])},
-                    {},
-                    figure.DisplayUnit};
+    const FigureShown figure = ShownFigure(result.Names[j]);
+    const auto display = [&](double si) { return si / figure.Factor; };
+    FitTableRow row{
+        figure.Caption,
+        result.Names[j],
+        {display(result.Start[j]), display(result.Value[j]), display(result.StandardError[j])},
+        {},
+        figure.Unit};
     // Three digits tell a standard error.
     for (std::size_t c = 0; c < 3; ++c) {
       row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
     }
-    // Where the response is not smooth the covariance's error does not hold: the interval a
-    // scan found stands in its place, as the notes and the batch program give it.
-    if (j < result.IntervalFromScan.size() && result.IntervalFromScan[j]) {
-      row.Values[2] = std::nan("");
-      row.Texts[2] = ExponentFigure(figure.ToDisplay(result.IntervalLow[j]), separator, 3) + " à " +
-                     ExponentFigure(figure.ToDisplay(result.IntervalHigh[j]), separator, 3) +
-                     " (balayage)";
+    // The interval always; the covariance's error beside it where it holds.
+    if (j < result.IntervalLow.size() && std::isfinite(result.IntervalLow[j]) &&
+        std::isfinite(result.IntervalHigh[j])) {
+      const std::string interval = ExponentFigure(display(result.IntervalLow[j]), separator, 3) +
+                                   " à " +
+                                   ExponentFigure(display(result.IntervalHigh[j]), separator, 3);
+      row.Texts[2] = std::isfinite(result.StandardError[j]) ? interval + " (± " + row.Texts[2] + ")"
+                                                            : interval;
     }
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+bool FollowsRecord(const fit::FitResult& result) {
+  return std::none_of(result.Notes.begin(), result.Notes.end(), [](const fit::FitNote& note) {
+    return note.Kind == fit::NoteKind::PoorFit || note.Kind == fit::NoteKind::OnePassModel;
+  });
 }
 
 namespace {
@@ -240,7 +294,7 @@ std::string RecordRefused(const std::string& path, const fit::RecordFault* fault
     case Kind::NoHeader:
       return head + line +
              "l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
-             "nommer « temperature » (K).";
+             "nommer « temperature » (K, face arrière) et « surface_temperature » (K).";
     case Kind::FieldCount:
       return head + line + std::to_string(fault->Count) + " champs là où l'en-tête en nomme " +
              std::to_string(fault->Expected) + ".";
@@ -251,6 +305,10 @@ std::string RecordRefused(const std::string& path, const fit::RecordFault* fault
              " s ne vient pas après le précédent, " + Shortest(fault->Previous, separator) + " s.";
     case Kind::TooFewRows:
       return head + line + "un enregistrement doit avoir au moins deux lignes de mesures.";
+    case Kind::OutOfRange:
+      return head + line + fault->Column + " « " + fault->Cell + " » dépasse " +
+             Shortest(fault->Limit, separator) + (fault->Column == "curvature" ? " 1/m" : " K") +
+             " en grandeur : aucune mesure n'en donne autant (faute de frappe ou d'unité ?).";
   }
   return head + "ce n'est pas un enregistrement.";
 }

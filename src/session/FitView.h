@@ -57,9 +57,9 @@ std::string IterationText(const fit::FitProgress& progress, char separator);
 std::string EndText(const fit::FitResult& result);
 
 // One line of the fitted values' table: the figure's caption (its name as the tooltip), the start,
-// fitted value and standard error (seven significant digits, three for the error; the interval a
-// scan found where the covariance does not hold) and the unit,
-// that of the figure's box (the heat flux in kW/m², as the input window gives it).
+// fitted value and the 68 % interval with the standard error beside it where the covariance holds
+// (seven significant digits, three for the interval) and the unit, that of the figure's box (the
+// heat flux in kW/m², as the input window gives it).
 struct FitTableRow {
   std::string Caption;
   std::string Name;
@@ -68,6 +68,9 @@ struct FitTableRow {
   std::string Unit;
 };
 std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator);
+// Whether the fit follows its record: no note says the model does not, or is the wrong one. A
+// fit that does not is applied only once the user confirms.
+bool FollowsRecord(const fit::FitResult& result);
 
 // The status line once the fitted figures were applied: what was saved and what was taken.
 std::string AppliedText(const fit::FittedMaterials& fitted);

@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "model/InputTable.h"
 #include "session/FitView.h"
 #include "session/RunReport.h"
 #include "session/WindowText.h"
@@ -67,8 +69,10 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
       job_(BackgroundJob::kWindowTickMs) {
   setObjectName(QStringLiteral("AjustementMesures"));
   setWindowTitle(QStringLiteral("Ajustement sur mesures"));
-  separator_ = links_.Source().State.Locale.DecimalSeparator;
+  const session::StudyBase base = links_.Source();
+  separator_ = base.State.Locale.DecimalSeparator;
   BuildWidgets();
+  ShowModel(base.State.Input.StressModel);
   connect(&job_, &BackgroundJob::Tick, this, &AjustementMesures::OnTick);
   connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
   SetRunning(false);
@@ -141,7 +145,16 @@ void AjustementMesures::BuildWidgets() {
   form->addWidget(curvatureNoise_, 1, 1);
   form->addWidget(new QLabel(QStringLiteral("Bruit de la température (K)"), options), 2, 0);
   form->addWidget(temperatureNoise_, 2, 1);
-  form->setRowStretch(3, 1);
+  // Which model the fit runs, in view, and changed here as in the input window.
+  stressModel_ = MakeModelChoice("FitStressModel", options);
+  form->addWidget(new QLabel(QString::fromUtf8(Input("StressModel").Caption), options), 3, 0);
+  form->addWidget(stressModel_, 3, 1);
+  connect(stressModel_, &QComboBox::activated, this, [this](int index) {
+    if (index >= 0 && links_.PickModel) {
+      links_.PickModel(stressModel_->itemData(index).toString().toStdString());
+    }
+  });
+  form->setRowStretch(4, 1);
   top->addWidget(options, 2);
   entries_ = new QWidget(central);
   entries_->setLayout(top);
@@ -177,7 +190,8 @@ void AjustementMesures::BuildWidgets() {
   resultLayout->setContentsMargins(0, 0, 0, 0);
   table_ = Named<QTableWidget>("FitTable", 0, 5, resultPane);
   table_->setHorizontalHeaderLabels({QStringLiteral("Grandeur"), QStringLiteral("Départ"),
-                                     QStringLiteral("Ajustée"), QStringLiteral("± écart type"),
+                                     QStringLiteral("Ajustée"),
+                                     QStringLiteral("Intervalle à 68 % (± écart type)"),
                                      QStringLiteral("Unité")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
@@ -337,7 +351,7 @@ void AjustementMesures::OnFinished() {
         QStringLiteral("L'ajustement a échoué :\n%1\nRien n'a changé.").arg(fault));
     return;
   }
-  if (done.Result->Cancelled) {
+  if (done.Result->Cancelled || done.Result->Failed) {
     SetRunning(false);
     Tell(Q(session::EndText(*done.Result)));
     return;
@@ -442,6 +456,15 @@ bool AjustementMesures::Appliquer() {
     QMessageBox::warning(this, windowTitle(), Q(saving.Refusal));
     return false;
   }
+  // A fit the model does not follow is applied only once the user says so, knowing it.
+  if (!session::FollowsRecord(*result_) &&
+      !Ask(this, windowTitle(),
+           QStringLiteral("Le modèle ne suit pas l'enregistrement (voir les remarques) : ses "
+                          "valeurs ajustées ne valent pas une mesure. Les appliquer quand même ?"),
+           QStringLiteral("Appliquer"))) {
+    Tell(QStringLiteral("Ajustement non appliqué : rien n'a changé."));
+    return false;
+  }
   // Rows of the user's catalogue change every later run: the user says so first.
   const std::string question = session::ApplyQuestion(*saving.Fitted);
   if (!question.empty() && !Ask(this, windowTitle(), Q(question), QStringLiteral("Appliquer"))) {
@@ -456,6 +479,10 @@ bool AjustementMesures::Appliquer() {
   links_.Apply(fitted.CoatingName, fitted.HeatFlux, saving.Write);
   Tell(Q(session::AppliedText(fitted)));
   return true;
+}
+
+void AjustementMesures::ShowModel(const std::string& value) {
+  ShowModelChoice(*stressModel_, value);
 }
 
 bool AjustementMesures::SaveChart(const QString& path) {

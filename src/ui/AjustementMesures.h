@@ -21,6 +21,7 @@
 #include "widgets/BackgroundJob.h"
 
 class QCheckBox;
+class QComboBox;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,8 @@ struct FitLinks {
   std::function<void(const std::string& coating, std::optional<double> heatFlux,
                      const session::RowsWrite& rows)>
       Apply;
+  // Has the input window take another stress model (one change it can undo).
+  std::function<void(const std::string& model)> PickModel;
 };
 
 class AjustementMesures : public QMainWindow {
@@ -63,6 +66,8 @@ class AjustementMesures : public QMainWindow {
   // row and take a fitted heat flux. False, telling why, when there is nothing to apply or it
   // cannot be applied now.
   bool Appliquer();
+  // The stress model the fit runs, as the input window holds it.
+  void ShowModel(const std::string& value);
   // The overlay as PNG, SVG or PDF, chosen by the file's suffix.
   bool SaveChart(const QString& path);
 
@@ -116,6 +121,7 @@ class AjustementMesures : public QMainWindow {
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;
   QLineEdit* temperatureNoise_ = nullptr;
+  QComboBox* stressModel_ = nullptr;
   QPushButton* ouvrir_ = nullptr;
   QPushButton* ajuster_ = nullptr;
   QPushButton* annuler_ = nullptr;

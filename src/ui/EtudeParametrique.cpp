@@ -23,6 +23,7 @@
 #include <limits>
 
 #include "graphics/ChartDrawing.h"
+#include "model/InputTable.h"
 #include "session/StudyView.h"
 #include "session/WindowText.h"
 #include "study/StudyDesign.h"
@@ -171,6 +172,13 @@ void EtudeParametrique::BuildWidgets() {
   planLine->addSpacing(12);
   planLine->addWidget(sampling_);
   planLine->addStretch(1);
+  // Which model the points run on, in view, and changed here as in the input window.
+  stressModel_ = MakeModelChoice("StudyStressModel", group);
+  planLine->addWidget(new QLabel(QString::fromUtf8(Input("StressModel").Caption), group));
+  planLine->addWidget(stressModel_);
+  connect(stressModel_, &QComboBox::activated, this, [this](int index) {
+    if (index >= 0 && pickModel_) pickModel_(stressModel_->itemData(index).toString().toStdString());
+  });
   groupLayout->addLayout(planLine);
   auto* grid = new QGridLayout;
   groupLayout->addLayout(grid);
@@ -275,8 +283,17 @@ void EtudeParametrique::BuildWidgets() {
 void EtudeParametrique::ResetRanges() {
   const StudyBase base = source_();
   separator_ = base.State.Locale.DecimalSeparator;
+  ShowModelChoice(*stressModel_, base.State.Input.StressModel);
   for (int i = 0; i < 2; ++i) ResetRange(i, base);
   OnPlanChanged();
+}
+
+void EtudeParametrique::ShowModel(const std::string& value) {
+  ShowModelChoice(*stressModel_, value);
+}
+
+void EtudeParametrique::OnModelPicked(std::function<void(const std::string&)> pick) {
+  pickModel_ = std::move(pick);
 }
 
 void EtudeParametrique::Reopen() {

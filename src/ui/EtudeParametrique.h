@@ -52,6 +52,10 @@ class EtudeParametrique : public QMainWindow {
   // rows are shown, so that the table, the chart and an export always come from the entries
   // beside them.
   void Reopen();
+  // The stress model the points run on, as the input window holds it; picking another here asks
+  // the input window to take it (`pick`).
+  void ShowModel(const std::string& value);
+  void OnModelPicked(std::function<void(const std::string&)> pick);
 
   // Reads and checks the entries and starts the study; false, telling why, when an entry or
   // the input window's inputs cannot be used.
@@ -125,6 +129,8 @@ class EtudeParametrique : public QMainWindow {
   void Tell(const QString& text);
 
   std::function<StudyBase()> source_;
+  std::function<void(const std::string&)> pickModel_;
+  QComboBox* stressModel_ = nullptr;
   session::StudyWork work_;
   Handoff<FinishedPoint> finishedPoints_;
   BackgroundJob worker_;  // after the handoff it fills: waited for before it goes

@@ -238,14 +238,7 @@ void Geometrie::BuildWidgets() {
   AddField(optionsGrid, 2, 0, Field(FieldId::Text17).Caption(), FieldId::Text17);
   const InputSpec& model = Input("StressModel");
   optionsGrid->addWidget(Caption(model.Caption, options), 2, 1);
-  stressModel_ = Named<QComboBox>(model.Control, options);
-  for (const InputChoice& choice : model.Choices) {
-    stressModel_->addItem(QString::fromUtf8(choice.Caption), QString::fromUtf8(choice.Value));
-  }
-  stressModel_->setToolTip(
-      QStringLiteral("Une passe : les lamelles d'une passe, refroidies depuis la fusion du dépôt.\n"
-                     "Dépôt complet : toutes les lamelles de toutes les passes, chacune posée à "
-                     "son heure, puis le refroidissement jusqu'à la température ambiante."));
+  stressModel_ = MakeModelChoice(model.Control, options);
   optionsGrid->addWidget(stressModel_, 3, 1);
   // The whole-deposit model's field.
   AddField(optionsGrid, 4, 0, Field(FieldId::Text18).Caption(), FieldId::Text18);
@@ -474,6 +467,7 @@ void Geometrie::OpenStudy() {
     // Each study starts from a copy of the inputs and of the catalogue as they are then.
     etude_ = new EtudeParametrique([this] { return StudyBase{state_, catalogue_}; }, this);
     etude_->setWindowFlag(Qt::Window);
+    etude_->OnModelPicked([this](const std::string& value) { PickStressModel(value); });
   } else {
     etude_->Reopen();
   }
@@ -489,7 +483,8 @@ void Geometrie::OpenFit() {
                    },
                    [this] { return !worker_.IsRunning(); },
                    [this](const std::string& coating, std::optional<double> heatFlux,
-                          const session::RowsWrite& rows) { TakeFit(coating, heatFlux, rows); }};
+                          const session::RowsWrite& rows) { TakeFit(coating, heatFlux, rows); },
+                   [this](const std::string& value) { PickStressModel(value); }};
     ajustement_ = new AjustementMesures(std::move(links), user_, this);
     ajustement_->setWindowFlag(Qt::Window);
   }
@@ -731,17 +726,23 @@ void Geometrie::OnMaterialPicked(bool substrate) {
 
 void Geometrie::OnStressModelPicked(int index) {
   if (restoring_ || index < 0) return;
-  const std::string value = stressModel_->itemData(index).toString().toStdString();
+  PickStressModel(stressModel_->itemData(index).toString().toStdString());
+}
+
+void Geometrie::PickStressModel(const std::string& value) {
   if (state_.Input.StressModel == value) return;
   const FormSnapshot before = Snapshot();
   state_.Input.StressModel = value;
   PushChange(QString::fromUtf8(Input("StressModel").Caption), before);
+  ShowStressModel();
 }
 
 void Geometrie::ShowStressModel() {
-  const QSignalBlocker blocker(stressModel_);
-  // A value no choice holds (from a case file) shows no choice; the run then tells why.
-  stressModel_->setCurrentIndex(stressModel_->findData(Q(state_.Input.StressModel)));
+  // A value no choice holds (from a case file) shows no choice; the run then tells why. The
+  // study and fit windows show the same model.
+  ShowModelChoice(*stressModel_, state_.Input.StressModel);
+  if (etude_) etude_->ShowModel(state_.Input.StressModel);
+  if (ajustement_) ajustement_->ShowModel(state_.Input.StressModel);
 }
 
 void Geometrie::UpdateExecutionEnabled() {

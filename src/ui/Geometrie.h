@@ -143,6 +143,8 @@ class Geometrie : public QMainWindow {
   void OnMaterialPicked(bool substrate);
   // The stress model's choice: picked by the user, or shown from the state.
   void OnStressModelPicked(int index);
+  // The stress model chosen here or in the study or fit window, as one change that can be undone.
+  void PickStressModel(const std::string& value);
   void ShowStressModel();
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);

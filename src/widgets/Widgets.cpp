@@ -1,5 +1,6 @@
 #include "widgets/Widgets.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -8,11 +9,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSettings>
 #include <QShortcut>
 #include <QTableWidgetItem>
 #include <QWidget>
 
+#include "model/InputTable.h"
 #include "session/WindowText.h"
 
 namespace quillane::ui {
@@ -119,6 +122,24 @@ QTableWidgetItem* NumberItem(const std::string& text, double value) {
   item->setData(Qt::UserRole, value);
   item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   return item;
+}
+
+QComboBox* MakeModelChoice(const char* name, QWidget* parent) {
+  const InputSpec& model = Input("StressModel");
+  auto* choice = Named<QComboBox>(name, parent);
+  for (const InputChoice& item : model.Choices) {
+    choice->addItem(QString::fromUtf8(item.Caption), QString::fromUtf8(item.Value));
+  }
+  choice->setToolTip(
+      QStringLiteral("Une passe : les lamelles d'une passe, refroidies depuis la fusion du dépôt.\n"
+                     "Dépôt complet : toutes les lamelles de toutes les passes, chacune posée à "
+                     "son heure, puis le refroidissement jusqu'à la température ambiante."));
+  return choice;
+}
+
+void ShowModelChoice(QComboBox& choice, const std::string& value) {
+  const QSignalBlocker blocker(&choice);
+  choice.setCurrentIndex(choice.findData(QString::fromStdString(value)));
 }
 
 }  // namespace quillane::ui

@@ -12,6 +12,7 @@
 
 #include "model/ModelState.h"
 
+class QComboBox;
 class QLocale;
 class QMainWindow;
 class QTableWidgetItem;
@@ -54,6 +55,13 @@ void RememberFolder(const char* dialog, const QString& chosenFile);
 // The cases opened or saved lately, the newest first, kept between sessions too.
 QStringList RecentCases();
 void AddRecentCase(const QString& path);
+
+// The stress model's choice, as the input window offers it (its captions, the value as each
+// item's data, the tooltip saying what each model does); the study and fit windows show it too,
+// so that the user sees which model their points run on.
+QComboBox* MakeModelChoice(const char* name, QWidget* parent);
+// Shows `value` in the choice without telling its listeners; a value no item holds shows none.
+void ShowModelChoice(QComboBox& choice, const std::string& value);
 
 // Escape and Ctrl+W close the window, as they do a secondary window of any desktop program.
 void CloseOnKeys(QWidget& window);

@@ -264,17 +264,38 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
     fit::FitNote note;
     const char* french;
   } notes[] = {
-      {{fit::NoteKind::Undetermined, "coating.dilat", 1.25e-5, kNaN},
-       "La grandeur « Dilatation thermique du dépôt » ne peut pas être déterminée par cet "
-       "enregistrement : la courbure et la température du modèle n'en dépendent pas, ou "
-       "seulement avec une autre grandeur. Elle est restée à 1,25E-05 1/K."},
-      {{fit::NoteKind::LargeError, "HeatFlux", 5e5, 7.5e5},
-       "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : "
-       "son écart type (7,5E+02 kW/m²) dépasse sa valeur (5E+02 kW/m²)."},
+      {{fit::NoteKind::NotQuadratic, "coating.dilat", 1.25e-5, 1e-8, 1.2e-5, 1.3e-5},
+       "Pour la grandeur « Dilatation thermique du dépôt », l'écart n'est pas quadratique autour "
+       "de 1,25E-05 1/K : son écart type tiré de la covariance (1E-08 1/K) ne tient pas. "
+       "L'intervalle, 1,2E-05 1/K à 1,3E-05 1/K, est celui où l'écart, les autres grandeurs "
+       "réajustées, reste à moins d'une unité de khi-deux de son minimum."},
+      {{fit::NoteKind::LargeError, "HeatFlux", 5e5, kNaN, -2e5, 1.3e6},
+       "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : son "
+       "intervalle, -2E+02 kW/m² à 1,3E+03 kW/m², contient zéro et va au-delà de sa valeur "
+       "5E+02 kW/m² ; même son signe n'est pas connu."},
       {{fit::NoteKind::FlatRange, "HeatFlux", 5e5, kNaN, 1e5, 2e6},
        "La grandeur « Flux thermique incident » ne peut pas être déterminée par cet "
-       "enregistrement : à ses deux bornes, 1E+02 kW/m² et 2E+03 kW/m², l'écart reste dans le "
-       "bruit (une unité de khi-deux) de celui de l'ajustement. Elle est restée à 5E+02 kW/m²."},
+       "enregistrement : d'une borne à l'autre, 1E+02 kW/m² à 2E+03 kW/m², l'écart, les autres "
+       "grandeurs réajustées, reste dans le bruit (une unité de khi-deux) de celui de "
+       "l'ajustement. Elle est restée à 5E+02 kW/m²."},
+      {{fit::NoteKind::BetterPoint, "record.TimeShift", 2.01},
+       "Pour la grandeur « Décalage de l'horloge du relevé », le solveur s'est arrêté avant le "
+       "meilleur ajustement : une recherche autour a trouvé un écart plus faible, et "
+       "l'ajustement a repris de là (2,01E+00 s)."},
+      {{fit::NoteKind::PoorFit, "curvature", 0.33, 0.002},
+       "Le modèle ne suit pas l'enregistrement : pour la courbure, les résidus ont un RMS de "
+       "3,3E-01 1/m, 1,65E+02 fois le bruit donné (2E-03 1/m)."},
+      {{fit::NoteKind::PoorFit, "surface_temperature", 3.5, 3.5, 12, 420.4},
+       "Le modèle ne suit pas l'enregistrement : pour la température de surface, les résidus ont "
+       "un RMS de 3,5E+00 K, le bruit estimé sur eux, mais leurs signes se suivent en 12 séries "
+       "là où le bruit en donne environ 420 : l'écart vient du modèle, non du bruit (horloge "
+       "décalée, modèle inadapté, grandeur non ajustée ?)."},
+      {{fit::NoteKind::UnusedColumns, "strain"},
+       "Les colonnes strain de l'enregistrement ne servent pas : un ajustement lit time, "
+       "curvature, temperature et surface_temperature."},
+      {{fit::NoteKind::OnePassModel, "", 20},
+       "L'enregistrement va au-delà de la première des 20 passes du cas, mais le modèle à une "
+       "passe ne suit que la première : ajustez-le avec le modèle du dépôt entier."},
       {{fit::NoteKind::OneSided, "HeatFlux", 5e5, kNaN, kNaN, 2e6},
        "La grandeur « Flux thermique incident » n'est pas déterminée par cet enregistrement : de "
        "5E+02 kW/m² à sa borne supérieure 2E+03 kW/m², l'écart change moins que le bruit (une "
@@ -371,14 +392,13 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   EXPECT_DOUBLE_EQ(rows[0].Values[1], 412.345678);
   EXPECT_EQ(rows[1].Unit, "1/K");
   EXPECT_EQ(std::tie(rows[1].Texts[1], rows[1].Texts[2]), std::tuple("1,234568E-05", "—"));
-  // A figure the model does not follow smoothly shows the scan's interval, not the covariance's.
-  result.IntervalFromScan = {true, false};
-  result.IntervalLow = {398000, kNaN};
-  result.IntervalHigh = {425500, kNaN};
-  const std::vector<FitTableRow> scanned = FitTable(result, ',');
-  EXPECT_EQ(scanned[0].Texts[2], "3,98E+02 à 4,26E+02 (balayage)");
-  EXPECT_TRUE(std::isnan(scanned[0].Values[2]));
-  EXPECT_EQ(scanned[1].Texts[2], "—");
+  // The profile's interval, with the covariance's error beside it where it holds.
+  result.IntervalLow = {411111, 1.2e-5};
+  result.IntervalHigh = {413580, 1.3e-5};
+  const std::vector<FitTableRow> profiled = FitTable(result, ',');
+  EXPECT_EQ(profiled[0].Texts[2], "4,11E+02 à 4,14E+02 (± 1,23E+00)");
+  EXPECT_EQ(profiled[1].Texts[2], "1,2E-05 à 1,3E-05");
+  EXPECT_TRUE(std::isnan(profiled[1].Values[2]));
 
   fit::FittedMaterials fitted;
   fitted.HeatFlux = 4e5;
@@ -402,7 +422,7 @@ TEST(FitViewTest, ARecordsFaultIsWordedInFrenchFromItsData) {
       {"time,time\n", "ligne 1 : la colonne « time » est nommée deux fois."},
       {"# essai\ntemps,courbure\n",
        "ligne 2 : l'en-tête doit nommer les colonnes « time » (s) et « curvature » (1/m), et peut "
-       "nommer « temperature » (K)."},
+       "nommer « temperature » (K, face arrière) et « surface_temperature » (K)."},
       {"time,curvature\n0,1,2\n", "ligne 2 : 3 champs là où l'en-tête en nomme 2."},
       {"time;curvature\n0;1,5\n0,5;abc\n", "ligne 3 : curvature « abc » n'est pas un nombre fini."},
       {"time,curvature\n0,1",

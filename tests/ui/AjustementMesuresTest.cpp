@@ -4,6 +4,7 @@
 
 #include <qcustomplot.h>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QTableWidget>
 #include <map>
@@ -130,6 +131,58 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   window->UndoStack().redo();
   EXPECT_EQ(UserCatalogue(dir / "user" / "materiaux.db").Read().size(), 1u);
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
+}
+
+// A record of the whole-deposit model fitted while the one-pass model is chosen: the fit and
+// study windows show the model and change it in the input window; the fit says the model does not follow,
+// beside the results, and applying it asks first.
+TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying) {
+  ModalWatcher watcher([](QWidget* modal) {
+    if (!ModalWatcher::Press(modal, QStringLiteral("Annuler"))) ModalWatcher::Dismiss(modal);
+  });
+  const QStringList& asked = watcher.MessageTexts;
+  Open();
+  ASSERT_TRUE(
+      window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
+  Trigger("FitWindow");
+  fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+  auto* model = Part<QComboBox>("FitStressModel");
+  ASSERT_TRUE(model != nullptr);
+  EXPECT_EQ(model->currentData().toString(), QString::fromStdString(kOnePassModel));
+  // Picked here, the input window takes it; undone there, this window follows.
+  model->setCurrentIndex(model->findData(QString::fromStdString(kWholeDepositModel)));
+  emit model->activated(model->currentIndex());
+  EXPECT_EQ(state.Input.StressModel, kWholeDepositModel);
+  ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}})));
+  window->UndoStack().undo();
+  EXPECT_EQ(state.Input.StressModel, kOnePassModel);
+  EXPECT_EQ(model->currentData().toString(), QString::fromStdString(kOnePassModel));
+  // The study window shows it too, and changes it alike.
+  Trigger("StudyWindow");
+  auto* studied = window->findChild<QComboBox*>(QStringLiteral("StudyStressModel"));
+  ASSERT_TRUE(studied != nullptr);
+  EXPECT_EQ(studied->currentData().toString(), QString::fromStdString(kOnePassModel));
+  studied->setCurrentIndex(studied->findData(QString::fromStdString(kWholeDepositModel)));
+  emit studied->activated(studied->currentIndex());
+  EXPECT_EQ(model->currentData().toString(), QString::fromStdString(kWholeDepositModel));
+  window->UndoStack().undo();
+  EXPECT_EQ(studied->currentData().toString(), QString::fromStdString(kOnePassModel));
+
+  Part<QCheckBox>("Fit_coating.SigmaQ")->setChecked(true);
+  QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
+  ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
+  EXPECT_TRUE(FitStatus().contains(QString::fromUtf8("ne suit pas l'enregistrement")))
+      << FitStatus().toStdString();
+  const QString summary = Part<QLabel>("FitSummary")->text();
+  EXPECT_TRUE(summary.contains(QString::fromUtf8("Le modèle ne suit pas l'enregistrement")))
+      << summary.toStdString();
+  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier"))) << summary.toStdString();
+  // Applying asks first; refused, nothing is written.
+  EXPECT_FALSE(fit->Appliquer());
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].contains(QString::fromUtf8("ne suit pas"))) << asked[0].toStdString();
+  EXPECT_FALSE(UserCatalogue(dir / "user" / "materiaux.db").Exists());
 }
 
 }  // namespace
