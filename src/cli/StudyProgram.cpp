@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -15,6 +14,7 @@
 #include "io/AtomicFile.h"
 #include "io/CaseFile.h"
 #include "io/FolderLock.h"
+#include "io/TextFile.h"
 #include "model/Errors.h"
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
@@ -39,13 +39,6 @@ constexpr auto kPointProgressInterval = std::chrono::milliseconds(500);
 constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 constexpr std::size_t kCheckpointsPerStudy = 20;
 constexpr int kSomePointsFailed = 3;
-
-std::string ReadWhole(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 // "3, 5-9, 12": the missing points, 1-based, in runs.
 std::string PointRanges(const study::StudyRows& rows) {
@@ -222,24 +215,27 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
       throw study::StudyError(outDir.string() + " holds no study to resume.");
     }
   }
-  if (ReadWhole(files.Study) != prepared.Text) {
+  if (ReadTextFile(files.Study, "study file", kMaxJsonFileBytes) != prepared.Text) {
     throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
                             "; run it without --resume, or into another folder.");
   }
   if (!std::filesystem::is_regular_file(files.Record)) {
     throw study::StudyError(outDir.string() + " holds no " + study::kRecordFileName +
-                            " telling what its rows were computed from (an earlier version "
-                            "wrote it); run the study without --resume.");
+                            ", which tells what its rows were computed from: it was removed, or "
+                            "never written there. Run the study without --resume, or into "
+                            "another folder.");
   }
   const std::string difference =
-      study::RecordDifference(ReadWhole(files.Record), prepared.Record, files.Record.string());
+      study::RecordDifference(ReadTextFile(files.Record, "study record", kMaxJsonFileBytes),
+                              prepared.Record, files.Record.string());
   if (!difference.empty()) {
     throw study::StudyError("Cannot resume the study in " + outDir.string() +
                             ": its rows were computed from other inputs: " + difference +
                             ". Run it without --resume, or into another folder.");
   }
-  study::StudyRows rows = study::ReadTableCsv(ReadWhole(files.Csv), files.Csv.string(),
-                                              prepared.Study, prepared.Points.size());
+  study::StudyRows rows =
+      study::ReadTableCsv(ReadTextFile(files.Csv, "results table", kMaxTableFileBytes),
+                          files.Csv.string(), prepared.Study, prepared.Points.size());
   study::CheckKeptRows(prepared.Study, prepared.Points, rows, catalogue, files.Csv.string());
   if (command.RetryFailed) {
     for (auto& row : rows) {
@@ -355,8 +351,27 @@ int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
   }
   std::size_t failed = 0;
   for (const auto& row : rows) failed += row->Status != study::kStatusOk ? 1 : 0;
-  AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, set);
-  set.Publish();
+  try {
+    AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, set);
+    set.Publish();
+  } catch (const IoError& error) {
+    // Every row is computed: a plot that cannot be written (a full disk) must not drop them. The
+    // tables go alone, as a checkpoint does, and a resume writes the plots.
+    try {
+      AtomicFileSet tables;
+      AddTables(prepared, rows, files, tables);
+      tables.Publish();
+    } catch (const IoError&) {
+      err << "quillane-batch: " << error.what() << " The rows of the last checkpoint are in "
+          << files.Csv.string()
+          << "; run again with --resume, once it can be written, to complete the study.\n";
+      return 1;
+    }
+    err << "quillane-batch: " << error.what() << " Every row is in " << files.Csv.string()
+        << " and results.json, but no plot was written; run again with --resume, once it can "
+           "be written, to write them.\n";
+    return 1;
+  }
   if (!command.Quiet) {
     out << rows.size() << (rows.size() == 1 ? " point" : " points") << " (" << failed
         << " failed) in " << format::FormatPattern(seconds, "0.0") << " s; results in "

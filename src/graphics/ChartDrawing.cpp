@@ -15,10 +15,16 @@ constexpr float kMarginRight = 45;
 constexpr float kMarginTop = 50;
 constexpr float kMarginBottom = 60;
 const RGB kGrid(225, 225, 225);
+// The narrowest span a chart ticks, relative to its values' magnitude and absolute: below them
+// ticks of 15 significant digits could not be told apart, or their step would not be a normal
+// double.
+constexpr double kNarrowestSpan = 1e-12;
+constexpr double kSmallestSpan = 1e-300;
 
 std::string TickText(double value, double step) {
   // Ticks are multiples of the step: round away the binary noise of k·step.
-  const double rounded = std::round(value / step) * step;
+  double rounded = std::round(value / step) * step;
+  if (!std::isfinite(rounded)) rounded = value;  // an outer tick at the largest doubles
   return format::FormatGeneral(std::fabs(rounded) < step * 1e-9 ? 0.0 : rounded);
 }
 
@@ -31,27 +37,37 @@ DrawingSurface& Cleared(DrawingSurface& surface) {
 }  // namespace
 
 std::vector<double> NiceTicks(double low, double high, int count) {
+  count = std::max(count, 1);
   // A range that cannot be ticked (not finite, or wider than a double holds) is shown as [0, 1].
   if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(high - low)) {
     low = 0;
     high = 1;
   }
-  if (!(high > low)) {
-    const double half = low == 0 ? 1 : std::fabs(low) * 0.1;
-    low -= half;
-    high += half;
+  // A span too narrow for its magnitude (ticks that k·step could not tell apart, their count
+  // past what a double counts exactly) or too small for a step of normal doubles (denormal
+  // values, whose steps underflow to zero) is one value to the chart: widened around it.
+  const double magnitude = std::max(std::fabs(low), std::fabs(high));
+  if (!(high - low > std::max(magnitude * kNarrowestSpan, kSmallestSpan))) {
+    const double middle = low + (high - low) / 2;
+    const double half = std::fabs(middle) > kSmallestSpan ? std::fabs(middle) * 0.1 : 1;
+    low = middle - half;
+    high = middle + half;
   }
-  const double raw = (high - low) / std::max(count, 1);
+  const double raw = (high - low) / count;
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   double step = power;
   for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
     step = factor * power;
     if (step >= raw) break;
   }
-  std::vector<double> ticks;
+  // At most count + 2 ticks: the step is no finer than the span over count.
   const double first = std::floor(low / step);
-  const double last = std::ceil(high / step);
-  for (double k = first; k <= last + 0.5; ++k) ticks.push_back(k * step);
+  const auto intervals = static_cast<int>(std::ceil(high / step) - first);
+  std::vector<double> ticks;
+  for (int k = 0; k <= intervals; ++k) ticks.push_back((first + k) * step);
+  // Next to the largest double no round tick lies beyond the values: the range's end is the tick.
+  if (!std::isfinite(ticks.front())) ticks.front() = low;
+  if (!std::isfinite(ticks.back())) ticks.back() = high;
   return ticks;
 }
 

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
 #include "io/JsonDepth.h"
+#include "io/TextFile.h"
+#include "materials/MaterialsCatalogue.h"
 #include "model/InputTable.h"
 
 namespace quillane {
@@ -85,22 +85,13 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
 // Where the reader stopped, counted from 1, from the byte it names.
 CaseFault SyntaxFault(std::string_view text, const std::string& origin, std::size_t byte) {
   CaseFault fault = MakeFault(Kind::NotJson, origin);
-  const std::size_t end = std::min(byte, text.size());
-  fault.Line = 1;
-  std::size_t lineStart = 0;
-  for (std::size_t i = 0; i + 1 < end; ++i) {
-    if (text[i] == '\n') {
-      ++fault.Line;
-      lineStart = i + 1;
-    }
-  }
-  fault.Column = end > lineStart ? end - lineStart : 1;
+  const TextPosition position = PositionOfByte(text, byte);
+  fault.Line = position.Line;
+  fault.Column = position.Column;
   return fault;
 }
 
-}  // namespace
-
-std::string English(const CaseFault& fault) {
+std::string EnglishText(const CaseFault& fault) {
   const std::string at = fault.Origin.empty() ? std::string() : fault.Origin + ": ";
   const std::string key = "\"" + fault.Key + "\"";
   std::string value;
@@ -119,6 +110,9 @@ std::string English(const CaseFault& fault) {
   switch (fault.What) {
     case Kind::Unreadable:
       return "Cannot read the case file " + fault.Origin + ".";
+    case Kind::TooLarge:
+      return "Cannot read the case file " + fault.Origin + ": it holds more than " +
+             SizeText(static_cast<std::size_t>(fault.High)) + ", far more than any case file.";
     case Kind::TooDeep:
       return at + "not a case file: " + JsonDepthText() + ".";
     case Kind::NotJson:
@@ -147,6 +141,14 @@ std::string English(const CaseFault& fault) {
       return key + " is not a finite number and cannot be saved.";
   }
   return at + "not a case file.";
+}
+
+}  // namespace
+
+std::string English(const CaseFault& fault) {
+  // Keys, texts and paths come from the file or the user: a terminal's escape or a byte that is
+  // not text would reach the terminal, or cut a message short.
+  return EscapedName(EnglishText(fault));
 }
 
 void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
@@ -186,13 +188,18 @@ void ApplyCaseText(std::string_view text, const std::string& origin, InputParame
 }
 
 void ReadCaseFile(const std::filesystem::path& path, InputParameters& in, std::string* catalogue) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw CaseError(MakeFault(Kind::Unreadable, path.string()));
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) throw CaseError(MakeFault(Kind::Unreadable, path.string()));
+  std::string text;
+  try {
+    text = ReadTextFile(path, "case file", kMaxJsonFileBytes);
+  } catch (const TextFileError& error) {
+    CaseFault fault =
+        MakeFault(error.What() == TextFileError::Kind::TooLarge ? Kind::TooLarge : Kind::Unreadable,
+                  path.string());
+    fault.High = static_cast<double>(error.Limit());
+    throw CaseError(std::move(fault));
+  }
   std::string named;
-  ApplyCaseText(text.str(), path.string(), in, &named);
+  ApplyCaseText(text, path.string(), in, &named);
   if (catalogue != nullptr && !named.empty()) {
     const std::filesystem::path file = named;
     *catalogue = (file.is_absolute() ? file : path.parent_path() / file).string();

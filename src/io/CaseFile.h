@@ -16,6 +16,7 @@ namespace quillane {
 struct CaseFault {
   enum class Kind {
     Unreadable,      // the file cannot be read
+    TooLarge,        // the file holds more than High bytes, more than any case file
     TooDeep,         // arrays and objects nest deeper than the reader allows
     NotJson,         // a syntax error at Line, Column
     NumberTooLarge,  // a number beyond the range of a double

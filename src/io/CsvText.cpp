@@ -1,8 +1,5 @@
 #include "io/CsvText.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "format/NumberFormat.h"
 
 namespace quillane {
@@ -65,7 +62,7 @@ bool HoldsOutsideQuotes(std::string_view line, char c) {
 
 std::optional<double> CsvText::Number(const std::string& field) const {
   auto value = format::ParseStrict(field, '.', '\0');
-  if (!value && Separator == ';') value = format::ParseStrict(field, ',', '\0');
+  if (!value && Separator != ',') value = format::ParseStrict(field, ',', '\0');
   return value;
 }
 
@@ -86,7 +83,10 @@ CsvText ParseCsv(std::string_view text, char comment) {
     if (first == std::string_view::npos) continue;
     if (comment != '\0' && line[first] == comment) continue;
     if (header) {
-      csv.Separator = HoldsOutsideQuotes(line, ';') ? ';' : ',';
+      csv.Separator = HoldsOutsideQuotes(line, ';')    ? ';'
+                      : HoldsOutsideQuotes(line, ',')  ? ','
+                      : HoldsOutsideQuotes(line, '\t') ? '\t'
+                                                       : ',';
       header = false;
     }
     CsvLine split = Split(line, csv.Separator);
@@ -97,18 +97,7 @@ CsvText ParseCsv(std::string_view text, char comment) {
 }
 
 std::string ReadCsvFile(const std::filesystem::path& path, const std::string& what) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw CsvError(
-        "Cannot read the " + what + " " + path.string() + ": it is a folder, not a file.", true);
-  }
-  std::ifstream file(path, std::ios::binary);
-  const std::string unreadable = "Cannot read the " + what + " " + path.string() + ".";
-  if (!file) throw CsvError(unreadable, false);
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) throw CsvError(unreadable, false);
-  return text.str();
+  return ReadTextFile(path, what, kMaxCsvFileBytes);
 }
 
 }  // namespace quillane

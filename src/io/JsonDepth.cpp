@@ -1,5 +1,6 @@
 #include "io/JsonDepth.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <vector>
@@ -79,6 +80,20 @@ std::string DuplicateJsonKey(std::string_view text) {
   KeyWatcher watcher;
   nlohmann::json::sax_parse(text, &watcher);
   return watcher.Duplicate;
+}
+
+TextPosition PositionOfByte(std::string_view text, std::size_t byte) {
+  TextPosition position;
+  const std::size_t end = std::min(byte, text.size());
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i + 1 < end; ++i) {
+    if (text[i] == '\n') {
+      ++position.Line;
+      lineStart = i + 1;
+    }
+  }
+  position.Column = end > lineStart ? end - lineStart : 1;
+  return position;
 }
 
 std::string JsonDepthText() {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <sstream>
+#include <unordered_map>
 
 #include "format/NumberFormat.h"
 #include "io/CsvText.h"
@@ -74,8 +75,8 @@ std::vector<CsvMaterial> ReadMaterialsCsv(const std::filesystem::path& path) {
       const auto value = format::ParseStrict(text, csv.Separator == ';' ? ',' : '.', ' ');
       if (!value) {
         throw fault(line.Number, std::string(kMaterialColumns[i].Name) + " of \"" +
-                                     row.Material.Row.Name + "\" is not a number: \"" + text +
-                                     "\".");
+                                     EscapedName(row.Material.Row.Name) + "\" is not a number: \"" +
+                                     EscapedName(text) + "\".");
       }
       row.Material.Row.*kMaterialColumns[i].Field = *value;
     }
@@ -87,6 +88,13 @@ std::vector<CsvMaterial> ReadMaterialsCsv(const std::filesystem::path& path) {
 
 std::string MaterialsCsvText(const MaterialsCatalogue& catalogue,
                              const std::vector<UserMaterial>& userRows) {
+  // The source of each user row by its folded name (the last row of a name, as the catalogue
+  // keeps it), so that each row finds its own in one look-up.
+  std::unordered_map<std::string, const std::string*> sources;
+  sources.reserve(userRows.size());
+  for (const UserMaterial& material : userRows) {
+    sources.insert_or_assign(FoldName(material.Row.Name), &material.Source);
+  }
   std::ostringstream out;
   out << "Matériaux";
   for (const MaterialColumn& column : kMaterialColumns) out << ',' << column.Name;
@@ -98,12 +106,8 @@ std::string MaterialsCsvText(const MaterialsCatalogue& catalogue,
     for (const MaterialColumn& column : kMaterialColumns) {
       out << ',' << format::FormatShortest(row.*column.Field);
     }
-    std::string source;
-    if (user) {
-      for (const UserMaterial& material : userRows) {
-        if (FoldName(material.Row.Name) == FoldName(row.Name)) source = material.Source;
-      }
-    }
+    const auto found = user ? sources.find(FoldName(row.Name)) : sources.end();
+    const std::string& source = found != sources.end() ? *found->second : std::string();
     out << ',' << (user ? "utilisateur" : "livré") << ',' << Quoted(source) << '\n';
   }
   return out.str();

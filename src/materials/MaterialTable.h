@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/MaterialRecord.h"
@@ -32,8 +33,13 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
                                               std::vector<std::string>* badRows = nullptr);
 
 // Turns SQLite's last error on the file into a CatalogueError naming it, as a fault of reading
-// or of `writing` (a locked, full or read-only file).
+// or of `writing` (a locked, full or read-only file, a journal that cannot be rolled back).
 [[noreturn]] void ThrowSqliteFault(sqlite3* db, const std::filesystem::path& path,
                                    bool writing = false);
+
+// Why no catalogue can be read or written at `path`, whatever it holds: "is a folder, not a
+// file", or a symbolic link to nothing or that loops (which SQLite would take for a missing
+// file). Empty when nothing is there or a file is.
+std::string UnusablePlace(const std::filesystem::path& path);
 
 }  // namespace quillane

@@ -3,9 +3,11 @@
 #include "materials/MaterialTable.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -110,8 +112,38 @@ double ReadNumber(sqlite3_stmt* statement, int column, const std::string& materi
     throw CatalogueError("Materials catalogue is not a valid SQLite database: " + path.string() +
                          " (" + sqlite3_errmsg(db) + ")");
   }
-  throw CatalogueError(std::string(writing ? "Cannot write" : "Cannot read") +
-                       " materials catalogue " + path.string() + ": " + sqlite3_errmsg(db));
+  const std::string verb = writing ? "Cannot write" : "Cannot read";
+  if (const std::string place = UnusablePlace(path); !place.empty()) {
+    throw CatalogueError(verb + " materials catalogue " + path.string() + ": it " + place);
+  }
+  // A write that was interrupted left its journal, which a reader must roll back first: SQLite
+  // tells a catalogue or folder it may not change as a read-only database or an I/O error.
+  std::error_code ignored;
+  const std::filesystem::path journal = path.string() + "-journal";
+  if ((code == SQLITE_IOERR || code == SQLITE_READONLY || code == SQLITE_CANTOPEN) &&
+      std::filesystem::exists(journal, ignored)) {
+    throw CatalogueError(verb + " materials catalogue " + path.string() +
+                         ": a write to it was interrupted, and its journal " + journal.string() +
+                         " cannot be rolled back by a program that may not change the catalogue "
+                         "and its folder");
+  }
+  throw CatalogueError(verb + " materials catalogue " + path.string() + ": " + sqlite3_errmsg(db));
+}
+
+std::string UnusablePlace(const std::filesystem::path& path) {
+  struct stat own {};
+  if (lstat(path.c_str(), &own) != 0) return {};
+  struct stat target {};
+  if (S_ISLNK(own.st_mode) && stat(path.c_str(), &target) != 0) {
+    if (errno == ELOOP) return "is a symbolic link that leads back to itself";
+    std::error_code ignored;
+    return "is a symbolic link to " + std::filesystem::read_symlink(path, ignored).string() +
+           ", which does not exist";
+  }
+  if (S_ISLNK(own.st_mode) ? S_ISDIR(target.st_mode) : S_ISDIR(own.st_mode)) {
+    return "is a folder, not a file";
+  }
+  return {};
 }
 
 void DbCloser::operator()(sqlite3* db) const {
@@ -206,6 +238,9 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
 void MaterialsCatalogue::Open(const std::filesystem::path& path) {
   // A failed Open leaves the catalogue closed, never half-filled.
   Close();
+  if (const std::string place = UnusablePlace(path); !place.empty()) {
+    throw CatalogueError("Materials catalogue " + path.string() + " " + place);
+  }
   std::error_code ignored;
   if (!std::filesystem::exists(path, ignored)) {
     throw CatalogueError("Materials catalogue not found: " + path.string());
@@ -308,26 +343,76 @@ std::string FoldName(std::string_view name) {
   return Fold(name);
 }
 
+namespace {
+
+// The length of the UTF-8 sequence starting at `at`, 0 when the bytes there are not one (a
+// stray continuation, a cut or overlong sequence, a surrogate, past U+10FFFF).
+std::size_t SequenceLength(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;  // the bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// C0 controls, DEL, and the C1 controls U+0080..U+009F (a terminal takes U+009B as the start
+// of an escape sequence).
+bool IsControl(std::string_view text, std::size_t at, std::size_t length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (length == 1) return lead < 0x20 || lead == 0x7F;
+  return length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F;
+}
+
+}  // namespace
+
 std::string EscapedName(std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
+  shown.reserve(name.size());
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t length = SequenceLength(name, i);
+    if (length != 0 && !IsControl(name, i, length)) {
+      shown.append(name, i, length);
+      i += length;
+      continue;
+    }
+    // A control character, byte by byte, or a byte that is not text.
+    for (std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
+      const auto byte = static_cast<unsigned char>(name[i]);
       shown += "\\x";
       shown += kHex[byte >> 4];
       shown += kHex[byte & 15];
-    } else {
-      shown += c;
     }
   }
   return shown;
 }
 
 bool HasControlCharacter(std::string_view name) {
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return true;
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t length = std::max<std::size_t>(SequenceLength(name, i), 1);
+    if (IsControl(name, i, length)) return true;
+    i += length;
   }
   return false;
 }

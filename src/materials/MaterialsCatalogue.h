@@ -60,8 +60,9 @@ class MaterialsCatalogue {
 // Names compared as the catalogue compares them: letter case ignored, accented capitals too.
 std::string FoldName(std::string_view name);
 
-// A name as a terminal or a message may show it: control characters (a NUL, the escape that
-// starts a terminal sequence, a line break) written as \xHH.
+// A name, or any text read from a file, as a terminal or a message may show it: control
+// characters (a NUL, the escape that starts a terminal sequence, a line break, the C1 controls)
+// and bytes that are not UTF-8 text written as \xHH, each byte of them.
 std::string EscapedName(std::string_view name);
 // Whether a name holds a control character, which no material name may.
 bool HasControlCharacter(std::string_view name);

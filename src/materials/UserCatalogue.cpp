@@ -1,11 +1,18 @@
 #include "materials/UserCatalogue.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "materials/MaterialTable.h"
 
@@ -174,6 +181,105 @@ class RowWriter {
   Statement insertSource_;
 };
 
+// The catalogue's place refused before SQLite opens it: SQLite would take a symbolic link to
+// nothing for a missing file, and tell a folder as an I/O fault.
+void RefusePlace(const std::filesystem::path& path) {
+  if (const std::string place = UnusablePlace(path); !place.empty()) {
+    throw CatalogueError("The user materials catalogue " + path.string() + " " + place);
+  }
+}
+
+// Whether the open file holds no table at all: an empty file, or one whose first write was
+// rolled back. Reading it first rolls back the journal an interrupted write left.
+bool HoldsNothing(sqlite3* db, const std::filesystem::path& path) {
+  Statement count = PrepareStatement(db, "SELECT count(*) FROM sqlite_master", path);
+  if (sqlite3_step(count.get()) != SQLITE_ROW) ThrowSqliteFault(db, path);
+  return sqlite3_column_int64(count.get(), 0) == 0;
+}
+
+[[noreturn]] void ThrowCreateFault(const std::filesystem::path& path, const std::string& reason) {
+  throw CatalogueError("Cannot create the user materials catalogue " + path.string() + ": " +
+                       reason + "; nothing was written");
+}
+
+// Writes the bytes to a new file of the folder that no name shows yet, so that a program
+// killed at any moment leaves nothing behind. Where the file system has no such files, a hidden
+// temporary name beside the target stands in (a kill can leave that one, which nothing reads).
+// Returns the open descriptor and that name.
+std::pair<int, std::string> WriteUnnamed(const std::filesystem::path& path,
+                                         std::string_view bytes) {
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  std::string named;
+  int descriptor = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (descriptor < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    named = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    descriptor = mkstemp(named.data());
+    if (descriptor >= 0) {
+      const mode_t mask = umask(0);
+      umask(mask);
+      fchmod(descriptor, 0666 & ~mask);
+    }
+  }
+  if (descriptor < 0) ThrowCreateFault(path, std::strerror(errno));
+  const auto fail = [&](int error) {
+    close(descriptor);
+    if (!named.empty()) unlink(named.c_str());
+    ThrowCreateFault(path, std::strerror(error));
+  };
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t wrote = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) fail(wrote == 0 ? ENOSPC : errno);
+    done += static_cast<std::size_t>(wrote);
+  }
+  // The content reaches the disk before any name shows it.
+  if (fsync(descriptor) != 0) fail(errno);
+  return {descriptor, named};
+}
+
+// Puts a complete database at `path`, where no file is: written whole beside it, then linked
+// under its name, which fails rather than replace a file another program made meanwhile. False
+// in that case; the caller then writes into that file.
+bool PlaceWhole(const std::filesystem::path& path, std::string_view bytes) {
+  const auto [descriptor, named] = WriteUnnamed(path, bytes);
+  const std::string unnamed = "/proc/self/fd/" + std::to_string(descriptor);
+  const int linked =
+      named.empty() ? linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)
+                    : link(named.c_str(), path.c_str());
+  const int error = errno;
+  close(descriptor);
+  if (!named.empty()) unlink(named.c_str());
+  if (linked != 0 && error == EEXIST) return false;
+  if (linked != 0) ThrowCreateFault(path, std::strerror(error));
+  // The new name itself reaches the disk.
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  const int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    fsync(directory);
+    close(directory);
+  }
+  return true;
+}
+
+// The change made to a new database in memory, its tables first, as the bytes of its file.
+std::string NewDatabase(const std::filesystem::path& path,
+                        const std::function<void(sqlite3*)>& change) {
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+  DbHandle db(raw);
+  if (opened != SQLITE_OK) ThrowCreateFault(path, sqlite3_errstr(opened));
+  Execute(db.get(), "BEGIN", path);
+  Execute(db.get(), kSchema, path);
+  change(db.get());
+  Execute(db.get(), "COMMIT", path);
+  sqlite3_int64 size = 0;
+  unsigned char* bytes = sqlite3_serialize(db.get(), "main", &size, 0);
+  if (bytes == nullptr) ThrowCreateFault(path, "out of memory");
+  std::string file(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+  sqlite3_free(bytes);
+  return file;
+}
+
 }  // namespace
 
 std::filesystem::path UserCatalogue::DefaultPath() {
@@ -190,16 +296,22 @@ std::filesystem::path UserCatalogue::DefaultPath() {
 }
 
 bool UserCatalogue::Exists() const {
-  std::error_code ignored;
-  return std::filesystem::exists(path_, ignored);
+  // A symbolic link counts, whatever it leads to: it is refused by name, never taken for no file.
+  struct stat own {};
+  return lstat(path_.c_str(), &own) == 0;
 }
 
 std::vector<UserMaterial> UserCatalogue::Read(std::vector<std::string>* badRows) const {
   if (!Exists()) return {};
+  RefusePlace(path_);
+  std::error_code error;
+  if (std::filesystem::file_size(path_, error) == 0 && !error) return {};
   // Opened for writing where the file allows it (SQLite falls back to reading only where it does
   // not), so that the journal of an import that was killed is rolled back here: a read-only
   // reader cannot, and would find the catalogue unreadable.
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
+  // An empty file, or one whose first write was killed before it ended, holds no materials.
+  if (HoldsNothing(db.get(), path_)) return {};
   std::vector<UserMaterial> materials;
   for (MaterialRecord& row : ReadMaterialTable(db.get(), path_, badRows)) {
     materials.push_back({std::move(row), {}});
@@ -229,35 +341,41 @@ std::vector<UserMaterial> UserCatalogue::Read(std::vector<std::string>* badRows)
 }
 
 void UserCatalogue::Save(const UserMaterial& material, const std::string& replacing) {
-  DbHandle db = OpenForWriting();
-  Transaction transaction(db.get(), path_);
-  PrepareWrite(db.get(), path_);
-  RowWriter(db.get(), path_).Save(material, replacing);
-  transaction.Commit();
+  Write([&](sqlite3* db) { RowWriter(db, path_).Save(material, replacing); });
 }
 
 void UserCatalogue::SaveAll(const std::vector<UserMaterial>& materials) {
-  DbHandle db = OpenForWriting();
-  Transaction transaction(db.get(), path_);
-  PrepareWrite(db.get(), path_);
-  RowWriter writer(db.get(), path_);
-  for (const UserMaterial& material : materials) writer.Save(material);
-  transaction.Commit();
+  Write([&](sqlite3* db) {
+    RowWriter writer(db, path_);
+    for (const UserMaterial& material : materials) writer.Save(material);
+  });
 }
 
-DbHandle UserCatalogue::OpenForWriting() const {
-  std::error_code error;
-  std::filesystem::create_directories(path_.parent_path(), error);
-  if (error) {
-    throw CatalogueError("Cannot create the folder of the user materials catalogue " +
-                         path_.parent_path().string() + ": " + error.message());
+void UserCatalogue::Write(const std::function<void(sqlite3*)>& change) {
+  RefusePlace(path_);
+  if (!Exists()) {
+    std::error_code error;
+    if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path(), error);
+    if (error) {
+      throw CatalogueError("Cannot create the folder of the user materials catalogue " +
+                           path_.parent_path().string() + ": " + error.message());
+    }
+    // A first write makes the file whole, so that one killed or failing leaves no file at all
+    // rather than an empty one beside its journal.
+    if (PlaceWhole(path_, NewDatabase(path_, change))) return;
   }
-  return OpenFile(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
+  Transaction transaction(db.get(), path_);
+  PrepareWrite(db.get(), path_);
+  change(db.get());
+  transaction.Commit();
 }
 
 void UserCatalogue::Remove(const std::string& name) {
   if (!Exists()) return;
+  RefusePlace(path_);
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
+  if (HoldsNothing(db.get(), path_)) return;
   Transaction transaction(db.get(), path_);
   RefuseDamaged(db.get(), path_);
   RowWriter(db.get(), path_).Delete(name);
@@ -266,12 +384,14 @@ void UserCatalogue::Remove(const std::string& name) {
 
 std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
                                       const std::vector<UserMaterial>& own) {
+  // The names of `own` by their folded form, each looked up once: linear in the rows.
+  std::unordered_set<std::string> replaced;
+  replaced.reserve(own.size());
+  for (const UserMaterial& mine : own) replaced.insert(FoldName(mine.Row.Name));
   std::vector<UserMaterial> rows;
+  rows.reserve(catalogue.Rows().size() + own.size());
   for (const MaterialRecord& row : catalogue.Rows()) {
-    const bool replaced = std::any_of(own.begin(), own.end(), [&row](const UserMaterial& mine) {
-      return FoldName(mine.Row.Name) == FoldName(row.Name);
-    });
-    if (!replaced) rows.push_back({row, ""});
+    if (!replaced.contains(FoldName(row.Name))) rows.push_back({row, ""});
   }
   rows.insert(rows.end(), own.begin(), own.end());
   return rows;

@@ -4,6 +4,7 @@
 // source or remark per row. Created on first write; the shipped catalogue is never written.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,25 +26,28 @@ class UserCatalogue {
 
   explicit UserCatalogue(std::filesystem::path path) : path_(std::move(path)) {}
   const std::filesystem::path& Path() const { return path_; }
+  // Whether anything is at the path: a symbolic link too, whatever it leads to.
   bool Exists() const;
 
-  // Every row with its source; none when the file does not exist yet. Throws CatalogueError
-  // naming the file when it is damaged (the file is left as it is); with `badRows`, a row that
-  // cannot be read is left out and its fault added there instead.
+  // Every row with its source; none when the file does not exist yet or holds no table (an
+  // empty file). Throws CatalogueError naming the file when it is damaged (the file is left as
+  // it is), a folder, or a symbolic link to nothing; with `badRows`, a row that cannot be read
+  // is left out and its fault added there instead.
   std::vector<UserMaterial> Read(std::vector<std::string>* badRows = nullptr) const;
 
   // Writes one row (replacing the row named `replacing`, letter case ignored, or a row of the
   // same name) or several at once; all of them or none reach the file. Creates the folder and
-  // the file when needed. Throws CatalogueError naming the file, and leaves a file holding rows
-  // that cannot be read as it is, so that the user can mend them.
+  // the file when needed, the file whole with its rows. Throws CatalogueError naming the file,
+  // and leaves a file holding rows that cannot be read as it is, so that the user can mend them.
   void Save(const UserMaterial& material, const std::string& replacing = {});
   void SaveAll(const std::vector<UserMaterial>& materials);
   // Removes the row of that name, letter case ignored.
   void Remove(const std::string& name);
 
  private:
-  // The file and its folder made where missing, opened for a write.
-  DbHandle OpenForWriting() const;
+  // Makes the change in one transaction: in the file, or in a new database placed there whole
+  // where there is no file yet.
+  void Write(const std::function<void(sqlite3*)>& change);
 
   std::filesystem::path path_;
 };

@@ -165,14 +165,16 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
   }
   const MaterialRecord* row = catalogue->FindMaterial(name);
   if (row == nullptr) {
-    // Both catalogues are named: the row may have been a user row, since deleted.
+    // Both catalogues are named: the row may have been a user row, since deleted. The name
+    // comes from a case file or a flag: shown with its control characters escaped.
+    const std::string shown = EscapedName(name);
     const std::string path = catalogue->Path().string();
     const std::string user = catalogue->UserPath().string();
     faults.push_back({nullptr,
-                      std::string("The ") + role.English + " material \"" + name +
+                      std::string("The ") + role.English + " material \"" + shown +
                           "\" is not in the catalogue " + path +
                           (user.empty() ? "." : " nor in the user materials " + user + "."),
-                      std::string("Le matériau ") + role.French + " « " + name + " » n'est " +
+                      std::string("Le matériau ") + role.French + " « " + shown + " » n'est " +
                           (user.empty() ? "pas dans le catalogue " + path + "."
                                         : "ni dans le catalogue " + path +
                                               " ni dans vos matériaux " + user + ".")});

@@ -127,6 +127,9 @@ std::string CaseFaultText(const CaseFault& fault, char separator) {
   switch (fault.What) {
     case Kind::Unreadable:
       return "Le fichier de cas " + fault.Origin + " ne peut pas être lu.";
+    case Kind::TooLarge:
+      return "Le fichier de cas " + fault.Origin + " dépasse " +
+             format::FormatGeneral(fault.High / 1048576, separator) + " Mio : ce n'est pas un cas.";
     case Kind::TooDeep:
       return at + "ce n'est pas un fichier de cas : tableaux et objets imbriqués sur plus de " +
              std::to_string(kMaxJsonDepth) + " niveaux.";

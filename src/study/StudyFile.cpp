@@ -1,13 +1,12 @@
 #include "study/StudyFile.h"
 
 #include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
 #include "io/JsonDepth.h"
+#include "io/TextFile.h"
 #include "study/StudyDesign.h"
 
 namespace quillane::study {
@@ -278,10 +277,15 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
   try {
     root = Json::parse(text);
   } catch (const Json::parse_error& error) {
-    throw StudyError(origin + ": not valid JSON: " + error.what());
-  } catch (const Json::out_of_range& error) {
+    // The reader's own text is for its developers (and quotes the bytes it met, text or not):
+    // told as a case file's fault is.
+    const TextPosition position = PositionOfByte(text, error.byte);
+    throw StudyError(origin + ": not valid JSON (syntax error at line " +
+                     std::to_string(position.Line) + ", column " + std::to_string(position.Column) +
+                     ").");
+  } catch (const Json::out_of_range&) {
     // A number beyond the double range ("1e400") is refused by the reader itself.
-    throw StudyError(origin + ": a number is beyond the range of a double (" + error.what() + ").");
+    throw StudyError(origin + ": a number is beyond the range of a double.");
   }
   const EntryReader reader(origin);
   if (const std::string twice = DuplicateJsonKey(text); !twice.empty()) {
@@ -329,11 +333,11 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
 }
 
 std::string ReadStudyFileText(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw StudyError("Cannot read the study file " + path.string() + ".");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  try {
+    return ReadTextFile(path, "study file", kMaxJsonFileBytes);
+  } catch (const TextFileError& error) {
+    throw StudyError(error.what());
+  }
 }
 
 Study ReadStudyFile(const std::filesystem::path& path, const InputParameters& defaults) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 #include "run/EntryFault.h"
 #include "run/QuantityTable.h"
@@ -17,12 +18,14 @@
 namespace quillane::study {
 
 // A study that cannot be used; the message names the file and the entry at fault. When the
-// fault is one the windows tell too, it comes as data as well.
+// fault is one the windows tell too, it comes as data as well. Keys, texts and paths in the
+// message come from files and users: their control characters and bytes that are not text are
+// shown escaped (\xHH), never sent to a terminal.
 class StudyError : public std::runtime_error {
  public:
-  explicit StudyError(const std::string& message) : std::runtime_error(message) {}
+  explicit StudyError(const std::string& message) : std::runtime_error(EscapedName(message)) {}
   StudyError(const std::string& message, EntryFault fault)
-      : std::runtime_error(message), fault_(std::move(fault)) {}
+      : std::runtime_error(EscapedName(message)), fault_(std::move(fault)) {}
   const std::optional<EntryFault>& Fault() const { return fault_; }
 
  private:

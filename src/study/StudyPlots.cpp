@@ -148,7 +148,9 @@ StudyPlot Histogram(const std::vector<double>& values, std::size_t r) {
   // Square-root rule, at least 5 bins.
   const std::size_t bins = std::max<std::size_t>(
       5, static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(values.size())))));
-  const double width = high > low ? (high - low) / static_cast<double>(bins) : 1;
+  // Equal values, or values so close (denormal ones) that a bin's width would be zero, share one.
+  const double spread = (high - low) / static_cast<double>(bins);
+  const double width = spread > 0 ? spread : 1;
   std::vector<double> counts(bins, 0);
   for (const double value : values) {
     counts[std::min(bins - 1, static_cast<std::size_t>((value - low) / width))] += 1;

@@ -105,6 +105,15 @@ std::optional<double> ExactLog(const Decimal& from, const Decimal& to, long long
   return NearestDouble(from.Digits, 1, from.Exponent + static_cast<int>(decades * i / steps));
 }
 
+// A logarithmic point from the doubles, where no decimal is exact. Ends too far apart in scale
+// (1e-300 to 1e10) overflow their ratio: those points weigh the ends' powers instead, each
+// within the ends' own range.
+double LogPoint(const ValueRange& range, double t) {
+  const double ratio = range.To / range.From;
+  if (std::isfinite(ratio)) return range.From * std::pow(ratio, t);
+  return std::pow(range.From, 1 - t) * std::pow(range.To, t);
+}
+
 }  // namespace
 
 std::vector<double> RangeValues(const ValueRange& range) {
@@ -117,7 +126,7 @@ std::vector<double> RangeValues(const ValueRange& range) {
         range.Log ? ExactLog(from, to, i, steps) : ExactLinear(from, to, i, steps);
     const double t = static_cast<double>(i) / static_cast<double>(steps);
     double value = exact       ? *exact
-                   : range.Log ? range.From * std::pow(range.To / range.From, t)
+                   : range.Log ? LogPoint(range, t)
                                : range.From + (range.To - range.From) * t;
     if (i == 0) value = range.From;
     if (i == steps) value = range.To;

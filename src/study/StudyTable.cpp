@@ -1,5 +1,6 @@
 #include "study/StudyTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -117,6 +118,20 @@ std::string TableJson(const Study& study, const StudyRows& rows) {
   return root.dump(1) + "\n";
 }
 
+namespace {
+
+// Whether a header is this study's own cut short: its first cells those of the study, the last
+// maybe cut within its name.
+bool IsCutShort(const std::vector<std::string>& cells, const std::vector<std::string>& columns) {
+  if (cells.empty() || cells.size() >= columns.size()) return false;
+  const std::size_t last = cells.size() - 1;
+  return std::equal(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(last),
+                    columns.begin()) &&
+         !cells[last].empty() && columns[last].compare(0, cells[last].size(), cells[last]) == 0;
+}
+
+}  // namespace
+
 StudyRows ReadTableCsv(std::string_view text, const std::string& origin, const Study& study,
                        std::size_t pointCount) {
   StudyRows rows(pointCount);
@@ -127,6 +142,12 @@ StudyRows ReadTableCsv(std::string_view text, const std::string& origin, const S
     const std::vector<std::string>& cells = line.Fields;
     const std::string where = origin + ", line " + std::to_string(line.Number) + ": ";
     if (k == 0) {
+      if (IsCutShort(cells, columns)) {
+        throw StudyError(where + "the header stops after \"" + cells.back() + "\", " +
+                         std::to_string(cells.size()) + " of this study's " +
+                         std::to_string(columns.size()) +
+                         " columns: the table was cut short and holds no rows.");
+      }
       if (cells != columns || csv.Separator != ',') {
         throw StudyError(where + "the columns are not those of this study (" + JoinLine(columns) +
                          "); it belongs to another study.");

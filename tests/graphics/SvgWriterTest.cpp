@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "GraphicsStates.h"
@@ -269,6 +271,30 @@ TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverTheRangeAndAPointIsWidened) {
     for (std::size_t i = 0; i < ticks.size(); ++i) {
       EXPECT_NEAR(ticks[i], c.ticks[i], 1e-12) << c.low << " to " << c.high << ", tick " << i;
     }
+  }
+}
+
+// Nearly equal values, denormal ones and values next to the largest double: a few finite,
+// increasing ticks that cover them (the step once fell below what k·step can count, or to zero).
+TEST(NiceTicksTest, AnyFiniteSpanGivesAFewFiniteTicksAroundIt) {
+  const double largest = std::numeric_limits<double>::max();
+  const std::pair<double, double> ranges[] = {
+      {600000, 600000.0000000002}, {5e-324, 1e-323},         {0, 5e-324},
+      {-1e-310, 1e-310},           {1e-300, 1e-299},         {1, std::nextafter(1.0, 2.0)},
+      {largest / 2, largest},      {-largest, -largest / 2},
+  };
+  for (const auto& [low, high] : ranges) {
+    const std::vector<double> ticks = NiceTicks(low, high, 5);
+    ASSERT_GE(ticks.size(), 2u) << low << " to " << high;
+    EXPECT_LE(ticks.size(), 7u) << low << " to " << high;
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+      EXPECT_TRUE(std::isfinite(ticks[i])) << low << " to " << high << ", tick " << i;
+      if (i > 0) {
+        EXPECT_LT(ticks[i - 1], ticks[i]) << low << " to " << high << ", tick " << i;
+      }
+    }
+    EXPECT_LE(ticks.front(), low) << low << " to " << high;
+    EXPECT_GE(ticks.back(), high) << low << " to " << high;
   }
 }
 

@@ -9,11 +9,13 @@
 
 #include <bit>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <random>
 
 #include "TestSupport.h"
+#include "io/TextFile.h"
 #include "model/Errors.h"
 #include "model/InputTable.h"
 
@@ -68,6 +70,8 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
       {R"({"PassCount": )", "case.json: not a valid JSON case file"},
       {"[1, 2]", "case.json: a case file must hold one JSON object."},
       {R"({"Passes": 2})", "case.json: unknown key \"Passes\"."},
+      // A terminal's escapes (C0 and C1) and a NUL, which once cut the message short.
+      {R"({"\u001b[31m\u0000\u009b": 2})", "case.json: unknown key \"\\x1B[31m\\x00\\xC2\\x9B\"."},
       // The reader keeps the last of two; the first would be lost unsaid.
       {R"({"PassCount": 2, "PassCount": 3})", "case.json: the key \"PassCount\" is given twice."},
       {R"({"PassCount": 2, "HeatFlux": "lots"})", "\"HeatFlux\" must be a number, not \"lots\"."},
@@ -110,6 +114,25 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
     ++reproducers;
   }
   EXPECT_GT(reproducers, 0);
+}
+
+// A device without end, or a file far larger than any case, is refused by its size before
+// it fills the memory (/dev/zero once took 4 GB).
+TEST(CaseFileTest, AFileLargerThanAnyCaseIsRefusedByName) {
+  const test::TempDir dir;
+  {
+    std::ofstream sparse(dir / "huge.json");
+    sparse << "{";
+  }
+  std::filesystem::resize_file(dir / "huge.json", kMaxJsonFileBytes + 1);
+  for (const std::filesystem::path& path :
+       {std::filesystem::path("/dev/zero"), dir / "huge.json"}) {
+    InputParameters in = DefaultInputs();
+    EXPECT_THAT([&] { ReadCaseFile(path, in); },
+                ThrowsMessage<CaseError>("Cannot read the case file " + path.string() +
+                                         ": it holds more than 64 MiB, far more than any case "
+                                         "file."));
+  }
 }
 
 TEST(CaseFileTest, EveryDoubleOfEveryInputReadsBackBitForBit) {

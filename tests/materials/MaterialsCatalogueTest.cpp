@@ -2,7 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -157,6 +160,41 @@ TEST(Open, ColumnsByNameAndNumbersWrittenAsText) {
   EXPECT_DOUBLE_EQ(catalogue.LookupMaterial("Fer").dilat, 1.18e-5);
 }
 
+// A folder, and a catalogue whose write was interrupted (its journal left beside it, which a
+// read-only reader cannot roll back), are told as what they are, not as SQLite's I/O faults.
+TEST(Open, AFolderOrAnInterruptedWriteIsToldAsSuch) {
+  TempDir dir;
+  const fs::path db = MakeDb(dir / "c.db", kCreate + kZinc);
+  fs::create_directory(dir / "folder.db");
+  const pid_t child = fork();
+  if (child == 0) {
+    // A long write, its pages spilled to the file before it is killed.
+    sqlite3* writer = nullptr;
+    sqlite3_open(db.c_str(), &writer);
+    sqlite3_exec(writer, "PRAGMA cache_size = 2; BEGIN", nullptr, nullptr, nullptr);
+    for (int i = 0; i < 2000; ++i) {
+      const std::string row = "INSERT INTO \"matériaux\" VALUES('" + std::string(200, 'm') +
+                              std::to_string(i) + "',1,1,1,1,1,1,0.3,1e-5,0)";
+      sqlite3_exec(writer, row.c_str(), nullptr, nullptr, nullptr);
+    }
+    kill(getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(fs::exists(db.string() + "-journal"));
+  const std::pair<fs::path, std::string> cases[] = {
+      {dir / "folder.db",
+       "Materials catalogue " + (dir / "folder.db").string() + " is a folder, not a file"},
+      {db, "Cannot read materials catalogue " + db.string() +
+               ": a write to it was interrupted, and its journal " + db.string() +
+               "-journal cannot be rolled back"},
+  };
+  for (const auto& [path, message] : cases) {
+    MaterialsCatalogue catalogue;
+    EXPECT_THAT(ErrorOf([&] { catalogue.Open(path); }), HasSubstr(message));
+  }
+}
+
 TEST(Lifetime, CopyCloseAndReopen) {
   // A run takes a copy: it reads the same rows whatever becomes of the original.
   auto first = std::make_unique<MaterialsCatalogue>(OpenBuilt());
@@ -273,6 +311,50 @@ TEST_F(UserCatalogueTest, BadRowsAreEachNamedTheGoodOnesKeptAndTheFileLeftAsItIs
   EXPECT_THROW(user.SaveAll({Material("Nouveau", 1, "")}), CatalogueError);
   EXPECT_THROW(user.Remove("Texte"), CatalogueError);
   EXPECT_TRUE(ReadFile(user.Path()) == bytes);
+}
+
+// What lies at the catalogue's path: an empty file holds no materials; a link to nothing, a
+// link that loops and a folder are refused by name, by reads and writes alike, and left so.
+TEST_F(UserCatalogueTest, AnEmptyFileHoldsNothingAndALinkToNothingOrAFolderIsRefusedByName) {
+  const fs::path folder = user.Path().parent_path();
+  const struct {
+    std::function<void()> make;
+    const char* told;  // empty: read as no materials, and written
+  } cases[] = {
+      {[&] { WriteFile(user.Path(), ""); }, ""},
+      {[&] { fs::create_symlink(dir / "nowhere.db", user.Path()); }, "is a symbolic link to "},
+      {[&] { fs::create_symlink(user.Path().filename(), user.Path()); },
+       "is a symbolic link that leads back to itself"},
+      {[&] { fs::create_directory(user.Path()); }, "is a folder, not a file"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    c.make();
+    SCOPED_TRACE(c.told);
+    if (c.told[0] == '\0') {
+      EXPECT_TRUE(user.Read().empty());
+      user.Save(Material("Mon acier", 15, ""));
+      EXPECT_EQ(user.Read().size(), 1u);
+      continue;
+    }
+    std::string fault;
+    OpenMergedCatalogue(dir / "p1.db", user, fault);
+    EXPECT_THAT(fault, HasSubstr(user.Path().string() + " " + c.told));
+    EXPECT_THAT(ErrorOf([&] { user.Save(Material("Mon acier", 15, "")); }), HasSubstr(c.told));
+    EXPECT_FALSE(fs::exists(dir / "nowhere.db"));
+  }
+}
+
+// A first write that fails leaves no file, where it once left an empty one beside its journal
+// that every later read refused.
+TEST_F(UserCatalogueTest, AFailedFirstWriteLeavesNoFile) {
+  EXPECT_THROW(user.SaveAll({Material("Bon", 1, ""), Material(std::string("A\0B", 3), 1, "")}),
+               CatalogueError);
+  EXPECT_FALSE(fs::exists(user.Path()));
+  std::string fault;
+  OpenMergedCatalogue(dir / "p1.db", user, fault);
+  EXPECT_EQ(fault, "");
 }
 
 TEST(UserCataloguePath, FollowsTheDataFolderOfTheUser) {

@@ -119,7 +119,15 @@ def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path,
     sigma = fitted.values["coating.SigmaQ"]
     error = fitted.standard_errors["coating.SigmaQ"]
     assert 0 < error < 1e6 and abs(sigma - 1.5e8) < 4 * error
-    assert fitted.json()["parameters"]["coating.SigmaQ"]["value"] == sigma
+    # The interval is the profile's; on this quadratic misfit the covariance's error is its half
+    # width, and both are given as fit.json gives them.
+    low, high = fitted.intervals["coating.SigmaQ"]
+    assert low < sigma < high and abs((high - low) / 2 / error - 1) < 0.1
+    told = fitted.json()["parameters"]["coating.SigmaQ"]
+    assert told["value"] == sigma and told["interval"] == [low, high]
+    assert fitted.time_shift == 0
+    with pytest.raises(ValueError, match="\"strain\" is not a column a fit reads"):
+        quillane.fit(CASE, {**record, "strain": times}, ["coating.SigmaQ"], catalogue=catalogue)
 
     lines = ["time,curvature"] + [f"{t!r},{c!r}" for t, c in zip(times, record["curvature"])]
     (tmp_path / "record.csv").write_text("\n".join(lines) + "\n")
@@ -139,6 +147,8 @@ BAD_CASES = [
     pytest.param({"PassCount": 2.5}, id="not whole"),
     pytest.param({"HeatFlux": "high"}, id="not a number"),
     pytest.param({"CoatingMaterialName": "Unobtainium"}, id="unknown material"),
+    # A terminal's escape and a NUL, which once cut Python's message short.
+    pytest.param({"CoatingMaterialName": "\x1b[31mRed\x00"}, id="escapes in a name"),
 ]
 
 
@@ -151,8 +161,30 @@ def test_a_bad_case_raises_with_the_batch_programs_message(tmp_path, batch, p1_d
     assert told.returncode == 1
     with pytest.raises(ValueError) as raised:
         quillane.run(path, quillane.Catalogue(p1_db))
+    assert str(raised.value).replace("\n", " ").isprintable()
     assert "quillane-batch: " + str(raised.value) + "\n" == told.stderr
     assert not list(tmp_path.glob("*.txt"))
+
+
+# A study file that is not text, and a key holding a terminal's escape: the same message from
+# both, in printable text (the reader's own text once quoted a raw byte, and Python then raised
+# an empty ValueError).
+@pytest.mark.parametrize("text", [
+    pytest.param(b"\x9b\x00\x01 not text", id="not text"),
+    pytest.param(b'{"vary": [{"input": "HeatFlux", "values": [1e6]}], "\\u001b[31m\\u009b": 1}',
+                 id="escapes in a key"),
+])
+def test_a_bad_study_raises_the_batch_programs_message_in_printable_text(tmp_path, batch, p1_db,
+                                                                         text):
+    path = tmp_path / "s.json"
+    path.write_bytes(text)
+    told = batch(DATA / "p1" / "case.json", "--catalogue", p1_db, "--study", path, "--out",
+                 tmp_path / "out", check=False)
+    assert told.returncode == 1
+    with pytest.raises(ValueError) as raised:
+        quillane.study(path, case=DATA / "p1" / "case.json", catalogue=quillane.Catalogue(p1_db))
+    assert str(raised.value).isprintable() and str(raised.value).startswith(str(path))
+    assert "quillane-batch: " + str(raised.value) + "\n" == told.stderr
 
 
 def test_a_bad_attribute_is_refused_and_the_case_kept():

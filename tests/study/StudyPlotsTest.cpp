@@ -131,5 +131,43 @@ TEST(StudyPlotsTest, AHistogramCountsEachPointOnceInItsBin) {
   EXPECT_LT(std::min(bars[0].X1, bars[0].X2), std::min(bars[1].X1, bars[1].X2));
 }
 
+// Values a double barely tells apart, and denormal results: every plot is drawn with every
+// point, on a few ticks (their loop once grew until memory ran out).
+TEST(StudyPlotsTest, NearlyEqualAndDenormalValuesArePlottedWithEveryPoint) {
+  const struct {
+    const char* study;
+    double results[3];
+    std::size_t drawn;  // markers on the first curve, or bars of the first histogram
+  } cases[] = {
+      {R"({"vary": [{"input": "HeatFlux",
+           "values": [600000, 600000.0000000001, 600000.0000000002]}]})",
+       {1, 1.0000000000000002, 1.0000000000000004},
+       3},
+      {R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6, 3e6]}]})", {5e-324, 1e-323, 0}, 3},
+      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}],
+           "design": {"latin-hypercube": {"samples": 3}}})",
+       {5e-324, 1e-323, 1e-323},
+       1},  // too close for bins of their own
+  };
+  for (const auto& c : cases) {
+    const Study study = StudyOf(c.study);
+    StudyRows rows;
+    for (std::size_t i = 0; i < 3; ++i) {
+      PointResult row{
+          {study.Vary[0].Values.empty() ? 1e6 : study.Vary[0].Values[i]}, {}, kStatusOk};
+      row.Results.fill(c.results[i]);
+      rows.push_back(row);
+    }
+    const std::vector<StudyPlot> plots = MakeStudyPlots(study, rows, "FinalCurvature");
+    ASSERT_FALSE(plots.empty()) << c.study;
+    const bool sampled = study.Design == DesignKind::LatinHypercube;
+    EXPECT_EQ(sampled ? Items(plots[0], ItemKind::Box, true).size()
+                      : Items(plots[0], ItemKind::Circle, false).size(),
+              c.drawn)
+        << c.study;
+    EXPECT_LT(plots[0].Surface.Items().size(), 200u) << c.study;
+  }
+}
+
 }  // namespace
 }  // namespace quillane::study

@@ -3,7 +3,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -64,9 +67,14 @@ TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "extra": 1})",
        "unknown key \"extra\""},
       {R"([1, 2])", "a study is a JSON object"},
-      {R"({"vary": )", "not valid JSON"},
+      // Told as a case file's faults are, never in the reader's own words (which quote the
+      // bytes met, text or not); keys and bytes that are not text escaped.
+      {R"({"vary": )", "s.json: not valid JSON (syntax error at line 1, column 9)."},
+      {std::string("\n\x9B\0not text", 11),
+       "s.json: not valid JSON (syntax error at line 2, column 1)."},
+      {R"({"vary": [], "\u001b[2J\u0000": 1})", "s.json: unknown key \"\\x1B[2J\\x00\"."},
       // Found by the fuzzer: the reader's overflow escaped as another exception.
-      {R"({"vary": [{"input": -1e400}]})", "beyond the range of a double"},
+      {R"({"vary": [{"input": -1e400}]})", "s.json: a number is beyond the range of a double."},
       // A base nested this deep overflowed the stack.
       {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
       {R"({"vary": [{"input": "HeatFlux", "values": [1e6], "from": 1e5, "to": 1e6, "steps": 2}]})",
@@ -133,6 +141,13 @@ TEST(StudyFileTest, RangeFaultsAreToldInFrench) {
       shown += (shown.empty() ? "" : " ") + format::FormatShortest(value);
     }
     EXPECT_EQ(shown, r.values);
+  }
+  // Ends whose ratio overflows a double: each point within a few units of its last place.
+  const std::vector<double> wide = RangeValues({1e-300, 1e10, 4, true});
+  ASSERT_EQ(wide.size(), 5u);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const long double exact = std::pow(10.0L, -300.0L + 77.5L * static_cast<long double>(i));
+    EXPECT_NEAR(static_cast<double>(wide[i] / exact), 1, 1e-15) << wide[i];
   }
 }
 
@@ -233,6 +248,11 @@ TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
   EXPECT_EQ(units["ThermalRowCount"], "");
   const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
+  // A table cut short within its header is told as such, not as another study's.
+  EXPECT_THAT([&] { ReadTableCsv(csv.substr(0, 24), "r.csv", study, 3); },
+              ThrowsMessage<StudyError>(
+                  StrEq("r.csv, line 1: the header stops after \"FinalCurv\", 3 of this "
+                        "study's 14 columns: the table was cut short and holds no rows.")));
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", study, 2), StudyError);
   // A row of the wrong width, or with a quote left open, is refused naming its line; the same
   // table as a spreadsheet saves it (byte-order mark, CRLF) reads back as written.
@@ -402,7 +422,7 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
        study,
        {},
        "p1.db",
-       "holds no inputs.json"},
+       "holds no inputs.json, which tells what its rows were computed from: it was removed"},
   };
   for (const auto& c : cases) {
     if (c.before) c.before();
@@ -562,6 +582,65 @@ TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) 
     }
     EXPECT_EQ(write(), 0) << err.str();
     EXPECT_EQ(test::Listing(dir / out).count(kFolderLockName), 0u);
+  }
+}
+
+// Files written past this size fail as on a full disk (SIGXFSZ ignored), while it lives.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  sighandler_t handler_;
+  rlimit saved_{};
+};
+
+// A plot that cannot be written at the end (a full disk, a folder in its way) keeps every row,
+// says that --resume completes the study, and the resume writes the plots.
+TEST_F(StudyProgramTest, APlotThatCannotBeWrittenKeepsEveryRowForTheResume) {
+  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6, 2e6]}]})";
+  ASSERT_EQ(Study(study, "whole"), 0) << err.str();
+  const std::filesystem::path plot = dir / "m" / "plots" / "FinalCurvature_vs_HeatFlux.svg";
+  const struct {
+    const char* fault;
+    std::function<int()> run;
+  } cases[] = {
+      // The tables are below the limit, every plot above it.
+      {"File too large",
+       [&] {
+         const FileSizeLimit full(2048);
+         return Study(study, "m");
+       }},
+      {"is a directory",
+       [&] {
+         std::filesystem::create_directories(plot);
+         const int status = Study(study, "m");
+         std::filesystem::remove(plot);
+         return status;
+       }},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir / "m");
+    EXPECT_EQ(c.run(), 1) << c.fault;
+    EXPECT_THAT(err.str(),
+                AllOf(HasSubstr(c.fault),
+                      HasSubstr("Every row is in " + (dir / "m" / "results.csv").string()),
+                      HasSubstr("run again with --resume")));
+    EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
+              test::ReadFile(dir / "whole" / "results.csv"));
+    ASSERT_EQ(Study(study, "m", {"--resume"}), 0) << err.str();
+    EXPECT_EQ(test::Listing(dir / "m" / "plots"), test::Listing(dir / "whole" / "plots"));
   }
 }
 
