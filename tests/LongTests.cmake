@@ -6,6 +6,12 @@ set_tests_properties(
   # Forty fits of noisy records for the intervals' coverage; every fit's profile search runs in
   # the other interval tests.
   FitIntervalTest.IntervalsOfTwentyNoisyRecordsCoverTheTruthAsOften
+  # Two figures with the record's clock, whose misfit is rough at the rows' scale, and the same
+  # record without it; TheClockAloneComesBackFromTheCurvature fits the clock under the sanitizers.
+  FitIntervalTest.AShiftedClockIsFittedOrTold
+  # Restarts beside the one-pass model's jumps, over 4 and 20 passes; CalibrationTest's heat-flux
+  # fit of the one-pass model runs them too.
+  WholeRecordFitTest.TheIntervalHoldsWhereTheResponseJumps
   # The same heat-flux fit from three starts.
   WholeRecordFitTest.AHeatFluxFitOfAWholeRecordEndsAtItsTruthFromEveryStart
   # A 20-pass record fitted by the batch program, as FitOutputTest does with a short one.

@@ -132,6 +132,9 @@ std::string English(const RecordFault& fault) {
       return "Cannot read the record " + fault.Origin + ".";
     case Kind::Folder:
       return "Cannot read the record " + fault.Origin + ": it is a folder, not a file.";
+    case Kind::TooLarge:
+      return "Cannot read the record " + fault.Origin + ": it is larger than " +
+             format::FormatShortest(fault.Limit / 1048576) + " MiB, which no record is.";
     case Kind::Empty:
       return fault.Origin + ": the record is empty; it needs a header row.";
     case Kind::NamedTwice:
@@ -166,7 +169,12 @@ CalibrationRecord ReadRecordFile(const std::filesystem::path& path) {
     text = ReadCsvFile(path, "record");
   } catch (const CsvError& error) {
     using Kind = RecordFault::Kind;
-    throw RecordError(MakeFault(error.Folder() ? Kind::Folder : Kind::Unreadable, path.string()));
+    const Kind what = error.What() == TextFileError::Kind::Folder     ? Kind::Folder
+                      : error.What() == TextFileError::Kind::TooLarge ? Kind::TooLarge
+                                                                      : Kind::Unreadable;
+    RecordFault fault = MakeFault(what, path.string());
+    fault.Limit = static_cast<double>(error.Limit());
+    throw RecordError(std::move(fault));
   }
   return ReadRecordText(text, path.string());
 }

@@ -21,6 +21,7 @@ struct RecordFault {
   enum class Kind {
     Unreadable,  // the file cannot be read
     Folder,      // the path is a folder
+    TooLarge,    // the file is larger than Limit bytes: not a record
     Empty,       // no header row
     NamedTwice,  // Column named twice in the header
     NoHeader,    // the header lacks "time" or "curvature"

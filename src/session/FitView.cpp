@@ -287,6 +287,9 @@ std::string RecordRefused(const std::string& path, const fit::RecordFault* fault
       return head + "le fichier ne peut pas être lu.";
     case Kind::Folder:
       return head + "c'est un dossier, pas un fichier.";
+    case Kind::TooLarge:
+      return head + "il dépasse " + Shortest(fault->Limit / 1048576, separator) +
+             " Mio, ce qu'aucun enregistrement n'atteint.";
     case Kind::Empty:
       return head + "l'enregistrement est vide ; il lui faut une ligne d'en-tête.";
     case Kind::NamedTwice:

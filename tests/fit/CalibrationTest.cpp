@@ -284,6 +284,12 @@ TEST(CalibrationRecordTest, BadRecordsAreRefusedWithTheirLine) {
   EXPECT_EQ(lab.UnusedColumns, (std::vector<std::string>{"strain", "(unnamed)"}));
   // A folder is told as one.
   const test::TempDir dir;
+  // So is a file no record could fill (sparse: it takes no room).
+  const std::filesystem::path huge = dir.Path() / "huge.csv";
+  test::WriteFile(huge, "time,curvature\n");
+  std::filesystem::resize_file(huge, std::uintmax_t{257} << 20);
+  EXPECT_THAT([&] { ReadRecordFile(huge); },
+              ThrowsMessage<RecordError>(HasSubstr("it is larger than 256 MiB")));
   EXPECT_THAT([&] { ReadRecordFile(dir.Path()); },
               ThrowsMessage<RecordError>(StrEq("Cannot read the record " + dir.Path().string() +
                                                ": it is a folder, not a file.")));

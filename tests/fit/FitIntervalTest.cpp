@@ -155,6 +155,19 @@ TEST_F(FitIntervalTest, AShiftedClockIsFittedOrTold) {
               ThrowsMessage<RecordError>(HasSubstr("whole-deposit model only")));
 }
 
+// The clock alone, from the curvature (as the sanitizer trees run it; the test above is long).
+TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
+  ThreeWholePasses();
+  CalibrationRecord record = Noisy(state, 7);
+  record.Temperature.clear();
+  record.SurfaceTemperature.clear();
+  for (double& t : record.Time) t -= 1.5;
+  const FitResult fit = FitRecord(state, record, WithNoise({std::string(kTimeShift)}));
+  EXPECT_NEAR(fit.TimeShift, 1.5, 0.05);
+  EXPECT_LE(fit.IntervalLow[0], fit.TimeShift);
+  EXPECT_GE(fit.IntervalHigh[0], fit.TimeShift);
+}
+
 TEST_F(FitIntervalTest, AWholeDepositRecordFittedWithTheOnePassModelGetsBothNotes) {
   ThreeWholePasses();
   const CalibrationRecord record = Noisy(With({{"coating.SigmaQ", 1.3e8}}), 3);
