@@ -247,12 +247,19 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
     for (std::size_t c = 0; c < 3; ++c) {
       row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
     }
-    // The interval always; the covariance's error beside it where it holds.
+    // The interval always, with digits enough to tell its ends apart; the covariance's error
+    // beside it where it holds.
     if (j < result.IntervalLow.size() && std::isfinite(result.IntervalLow[j]) &&
         std::isfinite(result.IntervalHigh[j])) {
-      const std::string interval = ExponentFigure(display(result.IntervalLow[j]), separator, 3) +
-                                   " à " +
-                                   ExponentFigure(display(result.IntervalHigh[j]), separator, 3);
+      const double low = display(result.IntervalLow[j]);
+      const double high = display(result.IntervalHigh[j]);
+      const double size = std::max(std::fabs(low), std::fabs(high));
+      const int digits =
+          high > low && size > 0
+              ? std::clamp(static_cast<int>(std::ceil(std::log10(size / (high - low)))) + 2, 3, 15)
+              : 3;
+      const std::string interval =
+          ExponentFigure(low, separator, digits) + " à " + ExponentFigure(high, separator, digits);
       row.Texts[2] = std::isfinite(result.StandardError[j]) ? interval + " (± " + row.Texts[2] + ")"
                                                             : interval;
     }

@@ -2,8 +2,8 @@
 
 #include <qcustomplot.h>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -189,10 +189,9 @@ void AjustementMesures::BuildWidgets() {
   auto* resultLayout = new QVBoxLayout(resultPane);
   resultLayout->setContentsMargins(0, 0, 0, 0);
   table_ = Named<QTableWidget>("FitTable", 0, 5, resultPane);
-  table_->setHorizontalHeaderLabels({QStringLiteral("Grandeur"), QStringLiteral("Départ"),
-                                     QStringLiteral("Ajustée"),
-                                     QStringLiteral("Intervalle à 68 % (± écart type)"),
-                                     QStringLiteral("Unité")});
+  table_->setHorizontalHeaderLabels(
+      {QStringLiteral("Grandeur"), QStringLiteral("Départ"), QStringLiteral("Ajustée"),
+       QStringLiteral("Intervalle à 68 % (± σ)"), QStringLiteral("Unité")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);

@@ -396,7 +396,7 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   result.IntervalLow = {411111, 1.2e-5};
   result.IntervalHigh = {413580, 1.3e-5};
   const std::vector<FitTableRow> profiled = FitTable(result, ',');
-  EXPECT_EQ(profiled[0].Texts[2], "4,11E+02 à 4,14E+02 (± 1,23E+00)");
+  EXPECT_EQ(profiled[0].Texts[2], "4,1111E+02 à 4,1358E+02 (± 1,23E+00)");
   EXPECT_EQ(profiled[1].Texts[2], "1,2E-05 à 1,3E-05");
   EXPECT_TRUE(std::isnan(profiled[1].Values[2]));
 
