@@ -66,10 +66,7 @@ void ReadNoise(const std::string& text, fit::FitSettings& settings) {
     const std::string name = item.substr(0, equals);
     const double value =
         equals == std::string::npos ? NAN : ReadNumber(item.substr(equals + 1), "--fit-noise");
-    double* noise = name == "curvature"             ? &settings.CurvatureNoise
-                    : name == "temperature"         ? &settings.TemperatureNoise
-                    : name == "surface_temperature" ? &settings.SurfaceNoise
-                                                    : nullptr;
+    double* noise = fit::NoiseOf(settings, name);
     if (!(value > 0) || noise == nullptr) {
       throw fit::RecordError("--fit-noise: \"" + item +
                              "\" is not curvature=SD, temperature=SD or surface_temperature=SD "
@@ -86,12 +83,7 @@ void PrintResult(const fit::FitResult& result, std::ostream& out) {
     const double high = result.IntervalHigh[j];
     out << "  " << result.Names[j] << " = " << format::FormatShortest(result.Value[j]);
     if (std::isfinite(low) && std::isfinite(high)) {
-      // Digits enough to tell the ends apart, and two more.
-      const double size = std::max(std::fabs(low), std::fabs(high));
-      const int digits =
-          high > low && size > 0
-              ? std::clamp(static_cast<int>(std::ceil(std::log10(size / (high - low)))) + 2, 3, 17)
-              : 3;
+      const int digits = fit::IntervalDigits(low, high);
       const auto shown = [digits](double v) {
         std::ostringstream text;
         text << std::setprecision(digits) << v;

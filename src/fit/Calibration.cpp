@@ -267,6 +267,19 @@ FitParameter RequireFitParameter(std::string_view name, double lower, double upp
   return std::get<FitParameter>(std::move(made));
 }
 
+double* NoiseOf(FitSettings& settings, std::string_view column) {
+  return column == ColumnName(Series::Curvature) ? &settings.CurvatureNoise
+         : column == ColumnName(Series::Back)    ? &settings.TemperatureNoise
+         : column == ColumnName(Series::Surface) ? &settings.SurfaceNoise
+                                                 : nullptr;
+}
+
+int IntervalDigits(double low, double high) {
+  const double size = std::max(std::fabs(low), std::fabs(high));
+  if (!(high > low) || !(size > 0)) return 3;
+  return std::clamp(static_cast<int>(std::ceil(std::log10(size / (high - low)))) + 2, 3, 15);
+}
+
 CalibrationRecord RecordOfRun(ModelState state, const std::vector<double>& times) {
   BackFaceSink history;
   RunSimulation(state, history);

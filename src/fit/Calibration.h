@@ -63,6 +63,13 @@ struct FitSettings {
   int Jobs = 0;  // threads for the model runs; 0 for every core
 };
 
+// The noise setting of the series a record's column names ("curvature", "temperature",
+// "surface_temperature"), as --fit-noise and Python name them; nullptr for any other name.
+double* NoiseOf(FitSettings& settings, std::string_view column);
+
+// The significant digits that tell an interval's ends apart, and two more (3 to 15).
+int IntervalDigits(double low, double high);
+
 // What the record tells of a fitted figure, or of the whole fit, that the reader should know.
 // The notes on the whole fit have no figure: their Parameter names a series or columns.
 enum class NoteKind {

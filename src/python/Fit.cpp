@@ -101,10 +101,7 @@ fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::
   for (const auto& [key, value] : noise) {
     const std::string name = py::str(key);
     const double sd = value.cast<double>();
-    double* given = name == "curvature"             ? &settings.CurvatureNoise
-                    : name == "temperature"         ? &settings.TemperatureNoise
-                    : name == "surface_temperature" ? &settings.SurfaceNoise
-                                                    : nullptr;
+    double* given = fit::NoiseOf(settings, name);
     if (!(sd > 0) || given == nullptr) {
       throw fit::RecordError(
           "noise: give curvature, temperature and surface_temperature standard deviations above "

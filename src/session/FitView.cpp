@@ -253,11 +253,7 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
         std::isfinite(result.IntervalHigh[j])) {
       const double low = display(result.IntervalLow[j]);
       const double high = display(result.IntervalHigh[j]);
-      const double size = std::max(std::fabs(low), std::fabs(high));
-      const int digits =
-          high > low && size > 0
-              ? std::clamp(static_cast<int>(std::ceil(std::log10(size / (high - low)))) + 2, 3, 15)
-              : 3;
+      const int digits = fit::IntervalDigits(low, high);
       const std::string interval =
           ExponentFigure(low, separator, digits) + " à " + ExponentFigure(high, separator, digits);
       row.Texts[2] = std::isfinite(result.StandardError[j]) ? interval + " (± " + row.Texts[2] + ")"
