@@ -4,8 +4,11 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "format/NumberFormat.h"
+#include "graphics/PixelMapping.h"
 #include "stress/DeflectionHistory.h"
 
 namespace quillane::graphics {
@@ -126,6 +129,62 @@ void DrawCurvaturePictogram(const ModelState& state, DrawingSurface& surface, bo
   }
 }
 
+// Lamellae First..Last whose right edges fall in one pixel column of the picture.
+struct LamellaColumn {
+  int First = 1;
+  int Last = 1;
+};
+
+// The lamellae 1..count grouped by the pixel column of their right edge. Lamellae at least a
+// pixel wide each get a column of their own, and are drawn one by one; thinner ones share it,
+// and a million of them then cost a few hundred strokes instead of millions of strokes that
+// paint the same pixels.
+std::vector<LamellaColumn> LamellaColumns(const DrawingSurface& surface, double e, int count) {
+  const PixelMap map(surface.Scale(), surface.WidthPixels(), surface.HeightPixels());
+  std::vector<LamellaColumn> columns;
+  double lastColumn = 0;
+  for (int i = 1; i <= count; ++i) {
+    const double column = std::floor(map.X(F(i * e)));
+    if (!columns.empty() && column == lastColumn) {
+      columns.back().Last = i;
+    } else {
+      columns.push_back({i, i});
+      lastColumn = column;
+    }
+  }
+  return columns;
+}
+
+// The boundary at the right edge of a column's last lamella.
+void DrawBoundary(DrawingSurface& surface, double e, const LamellaColumn& column, float yB,
+                  float yT) {
+  surface.Line(F(column.Last * e), yB, F(column.Last * e), yT, QBColor(13));
+}
+
+// The stress steps of a column's lamellae, one per pixel row they reach: a lamella alone is its
+// step, as are lamellae whose stresses fall on rows of their own; lamellae that share a row share
+// one step from the first's left edge to the last's right edge, which paints the same pixels.
+void DrawStressSteps(DrawingSurface& surface, double e, const LamellaColumn& column,
+                     const BasedArray<double>& stress, const char* name, double scale) {
+  struct Row {
+    float Y = 0;
+    int First = 0;
+    int Last = 0;
+  };
+  const PixelMap map(surface.Scale(), surface.WidthPixels(), surface.HeightPixels());
+  std::vector<Row> rows;
+  std::unordered_map<double, std::size_t> rowOf;
+  for (int i = column.First; i <= column.Last; ++i) {
+    const float y = F(At(stress, i, name) * scale);
+    const auto [at, added] = rowOf.try_emplace(std::floor(map.Y(y)), rows.size());
+    if (added) rows.push_back({y, i, i});
+    rows[at->second].Last = i;
+  }
+  for (const Row& row : rows) {
+    surface.Line(F((row.First - 1) * e), row.Y, F(row.Last * e), row.Y, QBColor(10));
+  }
+}
+
 }  // namespace
 
 std::string RadiusText(double curvature) {
@@ -216,10 +275,9 @@ void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
   DrawCurvaturePictogram(state, surface, zoom, curvature, k);
 
   surface.DrawWidth(3);
-  for (int i = 1; i <= k; ++i) {
-    surface.Line(F(i * e), yB, F(i * e), yT, QBColor(13));
-    const float y = F(At(stress.LamellaStress, i, "LamellaStress") * s);
-    surface.Line(F((i - 1) * e), y, F(i * e), y, QBColor(10));
+  for (const LamellaColumn& column : LamellaColumns(surface, e, k)) {
+    DrawBoundary(surface, e, column, yB, yT);
+    DrawStressSteps(surface, e, column, stress.LamellaStress, "LamellaStress", s);
   }
   surface.DrawWidth(1);
 }
@@ -236,7 +294,8 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   const float yB = F(edges.Y.Bottom);
   const float yT = F(edges.Y.Top);
 
-  for (int i = 1; i <= n; ++i) surface.Line(F(i * e), yB, F(i * e), yT, QBColor(13));
+  const std::vector<LamellaColumn> columns = LamellaColumns(surface, e, n);
+  for (const LamellaColumn& column : columns) DrawBoundary(surface, e, column, yB, yT);
   surface.DrawWidth(3);
   surface.Line(F(-ts), F(stress.SubstrateStressBackFinal * s), 0.0f,
                F(stress.SubstrateStressFrontFinal * s), QBColor(10));
@@ -244,9 +303,8 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   const float axis = F(At(stress.NeutralAxisPosition, n, "NeutralAxisPosition"));
   surface.Line(axis, yB, axis, yT, QBColor(10));
   surface.DrawWidth(3);
-  for (int i = 1; i <= n; ++i) {
-    const float y = F(At(stress.LamellaStressFinal, i, "LamellaStressFinal") * s);
-    surface.Line(F((i - 1) * e), y, F(i * e), y, QBColor(10));
+  for (const LamellaColumn& column : columns) {
+    DrawStressSteps(surface, e, column, stress.LamellaStressFinal, "LamellaStressFinal", s);
   }
   surface.DrawWidth(1);
 

@@ -193,7 +193,9 @@ TEST(StressViewsTest, DepositAndPictogramOfEachView) {
     EXPECT_EQ(LinesBetween(surface, -kTs, back * 1e-9, 0, front * 1e-9), 1u);
     const auto boundaries =
         ItemsWhere(surface, [](const DisplayItem& item) { return item.Colour == QBColor(13); });
-    EXPECT_EQ(boundaries.size(), static_cast<std::size_t>(m));
+    // Lamellae thinner than a pixel (all of them beside the substrate) share one boundary.
+    EXPECT_EQ(boundaries.size(), c.zoom ? static_cast<std::size_t>(m) : 1u);
+    EXPECT_EQ(boundaries.back().X1, static_cast<float>(m * kE));
     EXPECT_EQ(Texts(surface, c.radius).size(), 1u);
     EXPECT_EQ(Texts(surface, c.cooling ? "FLECHE=-1.350E-04" : "FLECHE=4.500E-05").size(), 1u);
     EXPECT_EQ(Texts(surface, c.cooling ? "COOLING" : "N=  2 ").size(), 1u);
@@ -205,6 +207,46 @@ TEST(StressViewsTest, DepositAndPictogramOfEachView) {
     for (std::size_t i = 0; i < arcs.size(); ++i) {
       EXPECT_FLOAT_EQ(arcs[i].X1, static_cast<float>(x[i % 2])) << i;
       EXPECT_EQ(arcs[i].StartAngle, up ? 2.35f : i < 2 ? 5.49f : 0.0f) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillane::graphics
+
+namespace quillane::graphics {
+namespace {
+
+// Lamellae far thinner than a pixel: a stroke per pixel column and stress row, over the same
+// stresses and up to the deposit's last edge, however many lamellae there are.
+TEST(StressViewsTest, ThinLamellaeCostStrokesPerPixelNotPerLamella) {
+  constexpr int kCount = 300000;
+  for (const bool cooling : {false, true}) {
+    for (const bool zoom : {false, true}) {
+      SCOPED_TRACE(testing::Message() << cooling << zoom);
+      ModelState state = MakeStressState(kCount, kE, kTs);
+      for (int i = 1; i <= kCount; ++i) {
+        state.Stress.LamellaStress(i) = state.Stress.LamellaStressFinal(i) = (i % 7 - 3) * 1e7;
+      }
+      DrawingSurface surface(6375, 4095);
+      (cooling ? DrawCoolingView : DrawBuildUpView)(state, surface, zoom);
+      EXPECT_LT(surface.Items().size(), 8 * surface.WidthPixels());  // 7 stresses a column
+      const auto steps = ItemsWhere(surface, [](const DisplayItem& item) {
+        return item.Colour == QBColor(10) && item.X1 >= 0 && item.Width == 3;
+      });
+      ASSERT_FALSE(steps.empty());
+      float low = steps[0].Y1;
+      float high = low;
+      for (const DisplayItem& step : steps) {
+        low = std::min({low, step.Y1, step.Y2});
+        high = std::max({high, step.Y1, step.Y2});
+      }
+      EXPECT_EQ(low, static_cast<float>(-3e7 * 1e-9));
+      EXPECT_EQ(high, static_cast<float>(3e7 * 1e-9));
+      const auto boundaries =
+          ItemsWhere(surface, [](const DisplayItem& item) { return item.Colour == QBColor(13); });
+      ASSERT_FALSE(boundaries.empty());
+      EXPECT_EQ(boundaries.back().X1, static_cast<float>(kCount * kE));
     }
   }
 }
