@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <iterator>
+#include <optional>
+#include <stdexcept>
 
 #include "graphics/FieldPicture.h"
 #include "graphics/SvgWriter.h"
@@ -59,31 +61,78 @@ void BatchOutput::FinishProgress() {
 
 namespace {
 
-// The stress pictures' files, as graphics::WritePlots names them.
+// The stress pictures, as graphics::WritePlots names them (without their extension).
 constexpr std::pair<graphics::DrawingSurface graphics::StressSurfaces::*, const char*> kPlots[] = {
-    {&graphics::StressSurfaces::BuildingPicture1, "building_global.svg"},
-    {&graphics::StressSurfaces::BuildingPicture2, "building_zoom.svg"},
-    {&graphics::StressSurfaces::CoolingPicture1, "cooling_global.svg"},
-    {&graphics::StressSurfaces::CoolingPicture2, "cooling_zoom.svg"},
-    {&graphics::StressSurfaces::ArrowPicture1, "arrow.svg"}};
+    {&graphics::StressSurfaces::BuildingPicture1, "building_global"},
+    {&graphics::StressSurfaces::BuildingPicture2, "building_zoom"},
+    {&graphics::StressSurfaces::CoolingPicture1, "cooling_global"},
+    {&graphics::StressSurfaces::CoolingPicture2, "cooling_zoom"},
+    {&graphics::StressSurfaces::ArrowPicture1, "arrow"}};
 
-std::vector<std::string> FieldNames() {
 #ifdef QUILLANE_HAVE_PNG
-  return {"field.svg", "field.png"};
+constexpr bool kHavePng = true;
 #else
-  return {"field.svg"};
+constexpr bool kHavePng = false;
 #endif
-}
+
+// Encodes pictures in the form their file's name ends with; the PNG encoder (with its window-less
+// application) is made once, for the first PNG picture.
+class PictureEncoder {
+ public:
+  std::string Encode(const graphics::DrawingSurface& surface, const std::string& name) {
+#ifdef QUILLANE_HAVE_PNG
+    if (name.ends_with(".png")) {
+      if (!png_) png_.emplace();
+      return png_->Encode(surface);
+    }
+#else
+    (void)name;
+#endif
+    return graphics::RenderSvg(surface);
+  }
+
+ private:
+#ifdef QUILLANE_HAVE_PNG
+  std::optional<raster::PngWriter> png_;
+#endif
+};
 
 }  // namespace
 
-PlotFiles::PlotFiles(std::filesystem::path dir, bool field) : dir_(std::move(dir)), field_(field) {}
+std::vector<std::string> PlotFormats::Names(const std::string& stem) const {
+  std::vector<std::string> names;
+  if (Svg) names.push_back(stem + ".svg");
+  if (Png) names.push_back(stem + ".png");
+  return names;
+}
+
+PlotFormats DefaultPlotFormats() {
+  return {true, kHavePng};
+}
+
+PlotFormats ReadPlotFormats(const std::string& text) {
+  PlotFormats formats{false, false};
+  if (text == "svg" || text == "svg,png" || text == "png,svg") formats.Svg = true;
+  if (text == "png" || text == "svg,png" || text == "png,svg") formats.Png = true;
+  if (!formats.Svg && !formats.Png) {
+    throw std::invalid_argument("\"" + text + "\" is not svg, png or svg,png");
+  }
+  if (formats.Png && !kHavePng) {
+    throw std::invalid_argument("this program was built without PNG pictures: use svg");
+  }
+  return formats;
+}
+
+PlotFiles::PlotFiles(std::filesystem::path dir, bool field, PlotFormats formats)
+    : dir_(std::move(dir)), field_(field), formats_(formats) {}
 
 std::vector<std::filesystem::path> PlotFiles::Paths() const {
   std::vector<std::filesystem::path> paths;
-  for (const auto& plot : kPlots) paths.push_back(dir_ / plot.second);
+  for (const auto& plot : kPlots) {
+    for (const std::string& name : formats_.Names(plot.second)) paths.push_back(dir_ / name);
+  }
   if (field_) {
-    for (const std::string& name : FieldNames()) paths.push_back(dir_ / name);
+    for (const std::string& name : formats_.Names("field")) paths.push_back(dir_ / name);
   }
   return paths;
 }
@@ -104,23 +153,21 @@ void PlotFiles::Write(const ModelState& state, const graphics::StressSurfaces& s
   const auto goOn = [&watch] {
     if (!watch.Progress(1.0)) throw RunCancelled();
   };
-  for (std::size_t i = 0; i < std::size(kPlots); ++i) {
-    goOn();
-    files_[i].second->Write(graphics::RenderSvg(surfaces.*kPlots[i].first));
+  PictureEncoder encoder;
+  std::size_t next = 0;
+  for (const auto& plot : kPlots) {
+    for (std::size_t form = 0; form < formats_.Names(plot.second).size(); ++form, ++next) {
+      goOn();
+      files_[next].second->Write(encoder.Encode(surfaces.*plot.first, files_[next].first));
+    }
   }
   if (!field_) return;
   graphics::DrawingSurface surface(graphics::kFieldWidthTwips, graphics::kFieldHeightTwips);
   goOn();
   graphics::DrawThermalField(state, surface);
-  for (std::size_t i = std::size(kPlots); i < files_.size(); ++i) {
+  for (; next < files_.size(); ++next) {
     goOn();
-#ifdef QUILLANE_HAVE_PNG
-    if (files_[i].first == "field.png") {
-      files_[i].second->Write(raster::PngWriter().Encode(surface));
-      continue;
-    }
-#endif
-    files_[i].second->Write(graphics::RenderSvg(surface));
+    files_[next].second->Write(encoder.Encode(surface, files_[next].first));
   }
 }
 

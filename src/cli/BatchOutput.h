@@ -45,11 +45,24 @@ class BatchOutput : public RunSink {
   graphics::StressSurfaces surfaces_;
 };
 
+// The forms pictures are written in (--plots-format): SVG, PNG (where the program is built with
+// Qt) or both, the default where both can be written.
+struct PlotFormats {
+  bool Svg = true;
+  bool Png = false;
+  // The file names of a picture named `stem`, one per form.
+  std::vector<std::string> Names(const std::string& stem) const;
+};
+PlotFormats DefaultPlotFormats();
+// "svg", "png", "svg,png" or "png,svg"; throws std::invalid_argument otherwise, and for PNG
+// where the program cannot write it.
+PlotFormats ReadPlotFormats(const std::string& text);
+
 // The pictures --plots asks for: the five stress pictures, and for a whole-deposit run its
-// thermal field as field.svg (and field.png where the program is built with Qt).
+// thermal field, in each form asked for.
 class PlotFiles {
  public:
-  PlotFiles(std::filesystem::path dir, bool field);
+  PlotFiles(std::filesystem::path dir, bool field, PlotFormats formats = DefaultPlotFormats());
   // Every picture's path, for the check that no two outputs are one file.
   std::vector<std::filesystem::path> Paths() const;
   // Creates the folder and opens every picture in the set, before the run.
@@ -60,6 +73,7 @@ class PlotFiles {
  private:
   std::filesystem::path dir_;
   bool field_;
+  PlotFormats formats_;
   std::vector<std::pair<std::string, AtomicFile*>> files_;
 };
 

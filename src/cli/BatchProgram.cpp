@@ -174,6 +174,7 @@ struct BatchOptions {
   ResultPaths Paths;
   std::string CataloguePath = DefaultCataloguePath().string();
   Outputs Extra;
+  std::string PlotsFormat = DefaultPlotFormats().Png ? "svg,png" : "svg";
   std::map<std::string, std::string> FlagTexts;  // by flag, as typed
   std::string ImportCsv;
   std::string ExportCsv;
@@ -201,9 +202,21 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "Write the whole-deposit model's history as CSV to this file (time, event, "
                  "back-face and top-of-substrate temperatures, curvature, deflection)");
   app.add_option("--plots", o.Extra.Plots,
-                 "Write the five stress pictures as SVG into this folder, and for a "
-                 "whole-deposit run its thermal field as field.svg (and field.png where the "
-                 "program is built with Qt)");
+                 "Write the five stress pictures into this folder, and for a whole-deposit run "
+                 "its thermal field (field.svg, field.png)");
+  app.add_option("--plots-format", o.PlotsFormat,
+                 "Forms of the pictures of --plots and of a study: svg, png or svg,png")
+      ->capture_default_str()
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            try {
+              ReadPlotFormats(text);
+              return std::string();
+            } catch (const std::invalid_argument& error) {
+              return std::string(error.what());
+            }
+          },
+          "FORMATS"));
   app.add_option("--catalogue", o.CataloguePath,
                  "Materials catalogue (this file alone; by default the shipped catalogue with "
                  "the user's materials over it)")
@@ -269,6 +282,7 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
       {!o.Study.Resume, "--resume", {"--retry-failed"}},
       {noFit, "--fit", {"--fit-params", "--fit-bounds", "--fit-noise", "--fit-robust"}},
       {noStudy && noFit, "--study or --fit", {"--out", "--jobs"}},
+      {noStudy && o.Extra.Plots.empty(), "--plots or --study", {"--plots-format"}},
   };
   // Each of these does one thing and stops; given together, one would be silently dropped.
   const char* alone[] = {"--study", "--fit", "--import-materials"};
@@ -348,7 +362,8 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
   ValidateRunInputs(state, &catalogue);
   std::optional<PlotFiles> plots;
   if (!o.Extra.Plots.empty()) {
-    plots.emplace(o.Extra.Plots, ModelOf(state.Input) == StressModelKind::WholeDeposit);
+    plots.emplace(o.Extra.Plots, ModelOf(state.Input) == StressModelKind::WholeDeposit,
+                  ReadPlotFormats(o.PlotsFormat));
   }
   CheckDistinctOutputs(NamedOutputs(o, plots ? &*plots : nullptr));
   // Ctrl-C or SIGTERM stops the run, which then drops its temporary files; every long step
@@ -436,7 +451,9 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostre
     if (o.Study.OutDir.empty())
       throw std::runtime_error("--study needs --out DIR for its results.");
     o.Study.Quiet = o.Quiet;
-    return RunStudyCommand(o.Study, state, catalogue, out, err);
+    StudyCommand study = o.Study;
+    study.Formats = ReadPlotFormats(o.PlotsFormat);
+    return RunStudyCommand(study, state, catalogue, out, err);
   }
   return RunSingle(o, state, catalogue, out, err);
 }

@@ -121,14 +121,16 @@ void CheckStudy(const study::Study& study, long long points, const StudyCommand&
   study::CheckStudyBase(study, command.StudyPath, catalogue);
 }
 
-// SVG always, PNG too where the program is built with Qt.
+// The plots in the forms asked for.
 void AddPlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir,
-              AtomicFileSet& files) {
-  study::AddStudyPlots(plots, dir, files);
+              const PlotFormats& formats, AtomicFileSet& files) {
+  // The folder is made there, whichever forms are asked for.
+  study::AddStudyPlots(formats.Svg ? plots : std::vector<study::StudyPlot>{}, dir, files);
 #ifdef QUILLANE_HAVE_PNG
-  const raster::PngWriter png;
+  if (!formats.Png) return;
+  const raster::PngWriter writer;
   for (const study::StudyPlot& plot : plots) {
-    files.Add(dir / (plot.Name + ".png"), png.Encode(plot.Surface), "picture");
+    files.Add(dir / (plot.Name + ".png"), writer.Encode(plot.Surface), "picture");
   }
 #endif
 }
@@ -352,7 +354,8 @@ int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
   std::size_t failed = 0;
   for (const auto& row : rows) failed += row->Status != study::kStatusOk ? 1 : 0;
   try {
-    AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, set);
+    AddPlots(study::MakeStudyPlots(study, rows, command.PlotResult), files.Plots, command.Formats,
+             set);
     set.Publish();
   } catch (const IoError& error) {
     // Every row is computed: a plot that cannot be written (a full disk) must not drop them. The

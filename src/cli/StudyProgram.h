@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/BatchOutput.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
 
@@ -20,6 +21,7 @@ struct StudyCommand {
   bool Force = false;        // more than the usual limit of points
   bool Quiet = false;
   std::string PlotResult = "FinalCurvature";
+  PlotFormats Formats = DefaultPlotFormats();  // of the plots
 };
 
 // Runs the study over `base` (the inputs the case file and flags gave). The finished rows are

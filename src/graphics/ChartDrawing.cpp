@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 #include "format/NumberFormat.h"
@@ -16,16 +17,48 @@ constexpr float kMarginTop = 50;
 constexpr float kMarginBottom = 60;
 const RGB kGrid(225, 225, 225);
 // The narrowest span a chart ticks, relative to its values' magnitude and absolute: below them
-// ticks of 15 significant digits could not be told apart, or their step would not be a normal
-// double.
-constexpr double kNarrowestSpan = 1e-12;
+// the values are one value to a reader (results that differ by rounding alone), or the step
+// would not be a normal double.
+constexpr double kNarrowestSpan = 1e-9;
 constexpr double kSmallestSpan = 1e-300;
 
+// A tick with the digits that tell it from its neighbours, no more: a step of 0.2 reads "55.4",
+// not the binary noise of 277·0.2.
 std::string TickText(double value, double step) {
   // Ticks are multiples of the step: round away the binary noise of k·step.
   double rounded = std::round(value / step) * step;
   if (!std::isfinite(rounded)) rounded = value;  // an outer tick at the largest doubles
-  return format::FormatGeneral(std::fabs(rounded) < step * 1e-9 ? 0.0 : rounded);
+  if (std::fabs(rounded) < step * 1e-9) rounded = 0.0;
+  // The digits down to the step's, and at least those of the whole part (1000000, not 1e+06).
+  const double magnitude = std::max(std::fabs(rounded), step);
+  const double whole = std::floor(std::log10(magnitude)) + 1;
+  const double down = whole - std::floor(std::log10(step));
+  const int digits = static_cast<int>(std::clamp(std::max(whole, down), 1.0, 15.0));
+  char text[40];
+  const auto end =
+      std::to_chars(text, text + sizeof text, rounded, std::chars_format::general, digits);
+  return std::string(text, end.ptr);
+}
+
+// A decade as it reads best: "0.001" to "10000" in full, "1e+06" beyond.
+std::string DecadeText(double value) {
+  char text[40];
+  const bool full = value >= 1e-3 && value < 1e5;
+  const auto end =
+      full ? std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7)
+           : std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 0);
+  return std::string(text, end.ptr);
+}
+
+// Decades covering [low, high] (low > 0), every one of them up to eight, or every second,
+// third… beyond, so that the labels keep apart.
+std::vector<double> DecadeTicks(double low, double high) {
+  const int first = static_cast<int>(std::floor(std::log10(low)));
+  const int last = std::max(first + 1, static_cast<int>(std::ceil(std::log10(high))));
+  const int every = (last - first + 7) / 8;
+  std::vector<double> ticks;
+  for (int k = first; k < last + every; k += every) ticks.push_back(std::pow(10.0, k));
+  return ticks;
 }
 
 // The surface emptied, for a chart that fills it.
@@ -73,53 +106,87 @@ std::vector<double> NiceTicks(double low, double high, int count) {
 
 ChartArea::ChartArea(DrawingSurface& surface, const std::string& title, const std::string& xLabel,
                      const std::string& yLabel, double xLow, double xHigh, double yLow,
-                     double yHigh)
+                     double yHigh, AxisScale xScale, AxisScale yScale)
     : ChartArea(Cleared(surface),
                 {0, 0, static_cast<float>(surface.WidthPixels()),
                  static_cast<float>(surface.HeightPixels())},
-                title, xLabel, yLabel, xLow, xHigh, yLow, yHigh) {}
+                title, xLabel, yLabel, xLow, xHigh, yLow, yHigh, xScale, yScale) {}
 
 ChartArea::ChartArea(DrawingSurface& surface, const ChartPanel& panel, const std::string& title,
                      const std::string& xLabel, const std::string& yLabel, double xLow,
-                     double xHigh, double yLow, double yHigh)
+                     double xHigh, double yLow, double yHigh, AxisScale xScale, AxisScale yScale)
     : surface_(surface),
       left_(panel.Left + kMarginLeft),
       right_(panel.Right - kMarginRight),
       top_(panel.Top + kMarginTop),
-      bottom_(panel.Bottom - kMarginBottom) {
+      bottom_(panel.Bottom - kMarginBottom),
+      xScale_(SpansDecades(xLow, xHigh) || xScale != AxisScale::Logarithmic ? xScale
+                                                                            : AxisScale::Linear),
+      yScale_(SpansDecades(yLow, yHigh) || yScale != AxisScale::Logarithmic ? yScale
+                                                                            : AxisScale::Linear) {
   surface_.ScaleMode(ScaleModeKind::Pixels);
-  const std::vector<double> xTicks = NiceTicks(xLow, xHigh);
-  const std::vector<double> yTicks = NiceTicks(yLow, yHigh);
+  const std::vector<double> xTicks = Ticks(xLow, xHigh, xScale_);
+  const std::vector<double> yTicks = Ticks(yLow, yHigh, yScale_);
   xLow_ = xTicks.front();
   xHigh_ = xTicks.back();
   yLow_ = yTicks.front();
   yHigh_ = yTicks.back();
-  const double xStep = xTicks[1] - xTicks[0];
-  const double yStep = yTicks[1] - yTicks[0];
   surface_.FontSize(11);
   Label(left_, panel.Top + 12, title);
   surface_.FontSize(9);
-  for (const double x : xTicks) {
-    surface_.Line(X(x), top_, X(x), bottom_, kGrid);
-    const std::string text = TickText(x, xStep);
-    Label(X(x) - surface_.TextWidth(text) / 2, bottom_ + 6, text);
+  if (xScale_ != AxisScale::Unticked) {
+    for (std::size_t i = 0; i < xTicks.size(); ++i) {
+      const double x = xTicks[i];
+      surface_.Line(X(x), top_, X(x), bottom_, kGrid);
+      const std::string text =
+          xScale_ == AxisScale::Linear ? TickText(x, xTicks[1] - xTicks[0]) : DecadeText(x);
+      Label(X(x) - surface_.TextWidth(text) / 2, bottom_ + 6, text);
+    }
   }
-  for (const double y : yTicks) {
-    surface_.Line(left_, Y(y), right_, Y(y), kGrid);
-    const std::string text = TickText(y, yStep);
-    Label(left_ - 6 - surface_.TextWidth(text), Y(y) - surface_.TextHeight(text) / 2, text);
+  if (yScale_ != AxisScale::Unticked) {
+    for (std::size_t i = 0; i < yTicks.size(); ++i) {
+      const double y = yTicks[i];
+      surface_.Line(left_, Y(y), right_, Y(y), kGrid);
+      const std::string text =
+          yScale_ == AxisScale::Linear ? TickText(y, yTicks[1] - yTicks[0]) : DecadeText(y);
+      Label(left_ - 6 - surface_.TextWidth(text), Y(y) - surface_.TextHeight(text) / 2, text);
+    }
   }
   surface_.Line(left_, top_, right_, bottom_, RGB(0, 0, 0), DrawingSurface::LineForm::Box);
   Label((left_ + right_) / 2 - surface_.TextWidth(xLabel) / 2, bottom_ + 30, xLabel);
   Label(panel.Left + 4, top_ - 22, yLabel);
 }
 
+std::vector<double> ChartArea::Ticks(double low, double high, AxisScale scale) const {
+  switch (scale) {
+    case AxisScale::Logarithmic:
+      return DecadeTicks(low, high);
+    case AxisScale::Unticked:
+      if (std::isfinite(low) && std::isfinite(high) && high > low) return {low, high};
+      break;
+    case AxisScale::Linear:
+      break;
+  }
+  return NiceTicks(low, high);
+}
+
+double ChartArea::Fraction(double value, double low, double high, AxisScale scale) {
+  if (scale == AxisScale::Logarithmic) {
+    return std::log(value / low) / std::log(high / low);
+  }
+  return (value - low) / (high - low);
+}
+
+bool SpansDecades(double low, double high) {
+  return low > 0 && std::isfinite(high) && high >= 100 * low;
+}
+
 float ChartArea::X(double x) const {
-  return static_cast<float>(left_ + (x - xLow_) / (xHigh_ - xLow_) * (right_ - left_));
+  return static_cast<float>(left_ + Fraction(x, xLow_, xHigh_, xScale_) * (right_ - left_));
 }
 
 float ChartArea::Y(double y) const {
-  return static_cast<float>(bottom_ - (y - yLow_) / (yHigh_ - yLow_) * (bottom_ - top_));
+  return static_cast<float>(bottom_ - Fraction(y, yLow_, yHigh_, yScale_) * (bottom_ - top_));
 }
 
 void ChartArea::Curve(const std::vector<double>& xs, const std::vector<double>& ys, RGB colour) {

@@ -14,6 +14,13 @@ namespace quillane::graphics {
 // of ten); a span of zero is widened around its value.
 std::vector<double> NiceTicks(double low, double high, int count = 5);
 
+// How an axis maps its values: evenly, by decades (positive values spanning a few of them), or
+// evenly without ticks (an axis of slots rather than values, as rows of a ranking).
+enum class AxisScale { Linear, Logarithmic, Unticked };
+
+// Whether values are better read on a logarithmic axis: all positive, over two decades or more.
+bool SpansDecades(double low, double high);
+
 // A part of a surface, in pixels, that holds one chart with its labels.
 struct ChartPanel {
   float Left = 0;
@@ -27,11 +34,13 @@ class ChartArea {
   // Clears the surface, draws the title, the frame and both axes with ticks and labels; the
   // plotting area then spans the outermost ticks.
   ChartArea(DrawingSurface& surface, const std::string& title, const std::string& xLabel,
-            const std::string& yLabel, double xLow, double xHigh, double yLow, double yHigh);
+            const std::string& yLabel, double xLow, double xHigh, double yLow, double yHigh,
+            AxisScale xScale = AxisScale::Linear, AxisScale yScale = AxisScale::Linear);
   // The same in one panel of the surface, which is not cleared (charts stacked on one surface).
   ChartArea(DrawingSurface& surface, const ChartPanel& panel, const std::string& title,
             const std::string& xLabel, const std::string& yLabel, double xLow, double xHigh,
-            double yLow, double yHigh);
+            double yLow, double yHigh, AxisScale xScale = AxisScale::Linear,
+            AxisScale yScale = AxisScale::Linear);
 
   // Pixel positions of data values.
   float X(double x) const;
@@ -50,6 +59,11 @@ class ChartArea {
   float Bottom() const { return bottom_; }
 
  private:
+  // The ticks of one axis over [low, high]; the axis's ends are the outermost ones.
+  std::vector<double> Ticks(double low, double high, AxisScale scale) const;
+  // Where a value lies between an axis's ends, 0 at the low end and 1 at the high one.
+  static double Fraction(double value, double low, double high, AxisScale scale);
+
   DrawingSurface& surface_;
   float left_;
   float right_;
@@ -59,6 +73,8 @@ class ChartArea {
   double xHigh_ = 1;
   double yLow_ = 0;
   double yHigh_ = 1;
+  AxisScale xScale_ = AxisScale::Linear;
+  AxisScale yScale_ = AxisScale::Linear;
 };
 
 // A colour of a blue-to-yellow scale for t in [0, 1] (perceptually ordered, printable in grey).

@@ -234,43 +234,6 @@ void ShadeCurves(StudyChart& chart, const study::Study& study, const std::vector
 
 }  // namespace
 
-Corner LegendCorner(const std::vector<StudyCurve>& curves, bool logX, double width, double height) {
-  // Each segment is followed in steps, so that a line crossing a corner counts there too.
-  constexpr int kSteps = 8;
-  const auto x = [logX](double value) { return logX ? std::log10(value) : value; };
-  std::vector<std::pair<double, double>> marks;
-  for (const StudyCurve& curve : curves) {
-    for (std::size_t i = 0; i < curve.X.size(); ++i) {
-      const int steps = i == 0 ? 1 : kSteps;
-      for (int k = 1; k <= steps; ++k) {
-        const double t = static_cast<double>(k) / steps;
-        const std::size_t from = i == 0 ? 0 : i - 1;
-        marks.emplace_back(x(curve.X[from]) + t * (x(curve.X[i]) - x(curve.X[from])),
-                           curve.Y[from] + t * (curve.Y[i] - curve.Y[from]));
-      }
-    }
-  }
-  if (marks.empty()) return Corner::TopRight;
-  const auto [left, right] = std::minmax_element(
-      marks.begin(), marks.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  const auto [low, high] = std::minmax_element(
-      marks.begin(), marks.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-  const double spanX = right->first - left->first;
-  const double spanY = high->second - low->second;
-  std::array<std::size_t, 4> hidden{};
-  for (const auto& [mx, my] : marks) {
-    const bool top = my >= high->second - height * spanY;
-    const bool bottom = my <= low->second + height * spanY;
-    const bool rightSide = mx >= right->first - width * spanX;
-    const bool leftSide = mx <= left->first + width * spanX;
-    hidden[static_cast<std::size_t>(Corner::TopRight)] += top && rightSide;
-    hidden[static_cast<std::size_t>(Corner::TopLeft)] += top && leftSide;
-    hidden[static_cast<std::size_t>(Corner::BottomRight)] += bottom && rightSide;
-    hidden[static_cast<std::size_t>(Corner::BottomLeft)] += bottom && leftSide;
-  }
-  return static_cast<Corner>(std::min_element(hidden.begin(), hidden.end()) - hidden.begin());
-}
-
 StudyChart ChartData(const study::Study& study, const study::StudyRows& rows,
                      const std::vector<bool>& logScales, std::size_t quantity, std::size_t result,
                      char separator) {

@@ -130,16 +130,6 @@ struct StudyCurve {
 // The most curves a legend tells apart; more are told apart by a colour scale.
 inline constexpr std::size_t kMostLegendCurves = 12;
 
-// A corner of the plot, in the order a legend prefers them.
-enum class Corner { TopRight, TopLeft, BottomRight, BottomLeft };
-
-// The corner where a legend of `width` × `height` (shares of the curves' span, 0 to 1) hides
-// least of the curves: each curve is followed along its segments (a logarithmic x axis on its
-// scale) and the stretches under the legend counted; the first corner in the order above wins a
-// tie.
-Corner LegendCorner(const std::vector<StudyCurve>& curves, bool logX, double width = 0.5,
-                    double height = 0.5);
-
 struct StudyChart {
   std::vector<StudyCurve> Curves;    // in rising order of Key
   std::optional<std::size_t> Other;  // the quantity whose values tell the curves apart

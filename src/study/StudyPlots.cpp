@@ -21,8 +21,9 @@ using graphics::RGB;
 
 constexpr int kWidthTwips = 800 * DrawingSurface::kTwipsPerPixel;
 constexpr int kHeightTwips = 500 * DrawingSurface::kTwipsPerPixel;
-// The results worth a plot: the counts are left to the table.
-constexpr std::size_t kHeadlineResults = 7;
+// The results worth a plot (the final state and the peak temperatures): the counts are left to
+// the table.
+constexpr std::size_t kHeadlineResults = 9;
 const RGB kBlue(31, 119, 180);
 
 // Four significant digits: enough to read a scale's ends.
@@ -69,6 +70,14 @@ std::pair<double, double> Extent(const std::vector<double>& values) {
   return {*low, *high};
 }
 
+// Values over decades (a logarithmic range of a study, or results that follow one) are read on
+// a logarithmic axis.
+graphics::AxisScale ScaleOf(const std::vector<double>& values) {
+  const auto [low, high] = Extent(values);
+  return graphics::SpansDecades(low, high) ? graphics::AxisScale::Logarithmic
+                                           : graphics::AxisScale::Linear;
+}
+
 StudyPlot ResultAgainst(const Study& study, const Series& series, std::size_t q, std::size_t r) {
   const std::string quantity = study.Vary[q].Name();
   const std::string result = kResultColumns[r].Name;
@@ -77,14 +86,17 @@ StudyPlot ResultAgainst(const Study& study, const Series& series, std::size_t q,
   const auto [yLow, yHigh] = Extent(series.Y);
   ChartArea chart(plot.Surface, result + " against " + quantity,
                   AxisLabel(quantity, study.Vary[q].Unit()),
-                  AxisLabel(result, kResultColumns[r].Unit), xLow, xHigh, yLow, yHigh);
+                  AxisLabel(result, kResultColumns[r].Unit), xLow, xHigh, yLow, yHigh,
+                  ScaleOf(series.X), ScaleOf(series.Y));
   chart.Curve(series.X, series.Y, kBlue);
   chart.Markers(series.X, series.Y, kBlue);
   return plot;
 }
 
-// Cell edges around sorted distinct values: halfway between neighbours.
-std::vector<double> CellEdges(std::vector<double> values) {
+// Cell edges around sorted distinct values: halfway between neighbours, on the axis's scale.
+std::vector<double> CellEdges(std::vector<double> values, graphics::AxisScale scale) {
+  const bool log = scale == graphics::AxisScale::Logarithmic;
+  for (double& value : values) value = log ? std::log10(value) : value;
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   std::vector<double> edges;
@@ -100,6 +112,7 @@ std::vector<double> CellEdges(std::vector<double> values) {
       edges.push_back((values[i - 1] + values[i]) / 2);
     }
   }
+  for (double& edge : edges) edge = log ? std::pow(10.0, edge) : edge;
   return edges;
 }
 
@@ -109,35 +122,62 @@ std::size_t CellOf(const std::vector<double>& edges, double value) {
       at - edges.begin() - 1, 0, static_cast<std::ptrdiff_t>(edges.size()) - 2));
 }
 
+// Where a result lies on the colour scale from low to high, by decades where it spans them.
+double ScalePosition(double value, double low, double high) {
+  if (!(high > low)) return 0.5;
+  if (graphics::SpansDecades(low, high)) return std::log(value / low) / std::log(high / low);
+  return (value - low) / (high - low);
+}
+
+// The colour scale right of the title: a bar of the scale's colours with the values at five
+// points along it, evenly spaced on the scale (by decades where it spans them).
+void DrawColourScale(const ChartArea& chart, DrawingSurface& surface, double low, double high) {
+  constexpr int kSteps = 40;
+  constexpr float kLength = 240;
+  const float x0 = chart.Right() - kLength;
+  for (int i = 0; i < kSteps; ++i) {
+    const float a = x0 + kLength * static_cast<float>(i) / kSteps;
+    const float b = x0 + kLength * static_cast<float>(i + 1) / kSteps;
+    surface.Line(a, 10, b, 22, graphics::ScaleColour((i + 0.5) / kSteps),
+                 DrawingSurface::LineForm::FilledBox);
+  }
+  const bool log = graphics::SpansDecades(low, high);
+  for (int k = 0; k <= 4; ++k) {
+    const double t = k / 4.0;
+    const double value = log ? low * std::pow(high / low, t) : low + (high - low) * t;
+    const std::string text = Short(high > low ? value : low);
+    const float x = x0 + kLength * static_cast<float>(t);
+    surface.Line(x, 22, x, 26, RGB(0, 0, 0));
+    surface.CurrentX(x - surface.TextWidth(text) / 2);
+    surface.CurrentY(28);
+    surface.ForeColor(RGB(0, 0, 0));
+    surface.Print({text}, graphics::PrintEnd::SameLine);
+    if (!(high > low)) break;
+  }
+}
+
 StudyPlot ColourMap(const Study& study, const StudyRows& rows, std::size_t r) {
   const std::string result = kResultColumns[r].Name;
   StudyPlot plot = NewPlot(result + "_map");
   const Series xs = Collect(study, rows, 0, r, [](std::size_t) { return true; });
   const Series ys = Collect(study, rows, 1, r, [](std::size_t) { return true; });
   if (xs.X.empty()) return plot;
-  const std::vector<double> xEdges = CellEdges(xs.X);
-  const std::vector<double> yEdges = CellEdges(ys.X);
+  const graphics::AxisScale xScale = ScaleOf(xs.X);
+  const graphics::AxisScale yScale = ScaleOf(ys.X);
+  const std::vector<double> xEdges = CellEdges(xs.X, xScale);
+  const std::vector<double> yEdges = CellEdges(ys.X, yScale);
   const auto [low, high] = Extent(xs.Y);
   ChartArea chart(plot.Surface, result + " (" + ShownUnit(kResultColumns[r].Unit).Unit + ")",
                   AxisLabel(study.Vary[0].Name(), study.Vary[0].Unit()),
                   AxisLabel(study.Vary[1].Name(), study.Vary[1].Unit()), xEdges.front(),
-                  xEdges.back(), yEdges.front(), yEdges.back());
+                  xEdges.back(), yEdges.front(), yEdges.back(), xScale, yScale);
   for (std::size_t i = 0; i < xs.X.size(); ++i) {
     const std::size_t cx = CellOf(xEdges, xs.X[i]);
     const std::size_t cy = CellOf(yEdges, ys.X[i]);
-    const double t = high > low ? (xs.Y[i] - low) / (high - low) : 0.5;
-    chart.Cell(xEdges[cx], yEdges[cy], xEdges[cx + 1], yEdges[cy + 1], graphics::ScaleColour(t));
+    chart.Cell(xEdges[cx], yEdges[cy], xEdges[cx + 1], yEdges[cy + 1],
+               graphics::ScaleColour(ScalePosition(xs.Y[i], low, high)));
   }
-  // The scale (in the unit shown, as Collect gives the results): its two ends and five colours
-  // beside the title.
-  const float x0 = chart.Right() - 260;
-  chart.Label(x0 - 8 - plot.Surface.TextWidth(Short(low)), 14, Short(low));
-  for (int i = 0; i < 5; ++i) {
-    plot.Surface.Line(x0 + 36.0f * static_cast<float>(i), 12,
-                      x0 + 36.0f * static_cast<float>(i + 1), 28, graphics::ScaleColour(i / 4.0),
-                      DrawingSurface::LineForm::FilledBox);
-  }
-  chart.Label(x0 + 186, 14, Short(high));
+  DrawColourScale(chart, plot.Surface, low, high);
   return plot;
 }
 
@@ -182,7 +222,8 @@ StudyPlot Influence(const Study& study, const StudyRows& rows, std::size_t r) {
   });
   const double n = static_cast<double>(ranked.size());
   ChartArea chart(plot.Surface, "Influence on " + result + " (Spearman's rank correlation)",
-                  "rank correlation", "", -1, 1, 0, n);
+                  "rank correlation", "", -1, 1, 0, n, graphics::AxisScale::Linear,
+                  graphics::AxisScale::Unticked);
   for (std::size_t k = 0; k < ranked.size(); ++k) {
     const double top = n - static_cast<double>(k);
     const double rho = ranked[k].first;

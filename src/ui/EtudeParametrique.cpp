@@ -51,20 +51,6 @@ QCPColorGradient BatchScale() {
   return gradient;
 }
 
-Qt::Alignment AlignmentOf(session::Corner corner) {
-  switch (corner) {
-    case session::Corner::TopLeft:
-      return Qt::AlignTop | Qt::AlignLeft;
-    case session::Corner::BottomRight:
-      return Qt::AlignBottom | Qt::AlignRight;
-    case session::Corner::BottomLeft:
-      return Qt::AlignBottom | Qt::AlignLeft;
-    case session::Corner::TopRight:
-      break;
-  }
-  return Qt::AlignTop | Qt::AlignRight;
-}
-
 }  // namespace
 
 EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget* parent,
@@ -177,7 +163,8 @@ void EtudeParametrique::BuildWidgets() {
   planLine->addWidget(new QLabel(QString::fromUtf8(Input("StressModel").Caption), group));
   planLine->addWidget(stressModel_);
   connect(stressModel_, &QComboBox::activated, this, [this](int index) {
-    if (index >= 0 && pickModel_) pickModel_(stressModel_->itemData(index).toString().toStdString());
+    if (index >= 0 && pickModel_)
+      pickModel_(stressModel_->itemData(index).toString().toStdString());
   });
   groupLayout->addLayout(planLine);
   auto* grid = new QGridLayout;
@@ -511,7 +498,6 @@ void EtudeParametrique::Plot() {
     if (!data.Scale) graph->addToLegend();
   }
   chart_->legend->setVisible(data.Other && !data.Curves.empty() && !data.Scale);
-  PlaceLegend(data);
   ShowColourScale(data);
   if (sampled) correlation_->setText(Q(session::CorrelationText(study_, Rows(), r, separator_)));
   ChartFrame::SetLogScale(*chart_->xAxis, data.LogX);
@@ -523,18 +509,6 @@ void EtudeParametrique::Plot() {
   }
   frame_->SetTitle(Q(data.Title));
   frame_->ResetView();
-}
-
-void EtudeParametrique::PlaceLegend(const session::StudyChart& data) {
-  if (!chart_->legend->visible()) return;
-  // The legend's share of the plot as last laid out; before the first layout, half each way.
-  const QSize legend = chart_->legend->minimumOuterSizeHint();
-  const QRect plot = chart_->axisRect()->rect();
-  const double width = plot.width() > 0 ? double(legend.width()) / plot.width() : 0.5;
-  const double height = plot.height() > 0 ? double(legend.height()) / plot.height() : 0.5;
-  chart_->axisRect()->insetLayout()->setInsetAlignment(
-      0, AlignmentOf(session::LegendCorner(data.Curves, data.LogX, std::min(width, 1.0),
-                                           std::min(height, 1.0))));
 }
 
 void EtudeParametrique::ShowColourScale(const session::StudyChart& data) {

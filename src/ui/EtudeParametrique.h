@@ -122,7 +122,6 @@ class EtudeParametrique : public QMainWindow {
   double Seconds() const;
   // The colour scale of many curves beside the plot, or none.
   // The legend in the corner where it hides least of the curves.
-  void PlaceLegend(const session::StudyChart& data);
   void ShowColourScale(const session::StudyChart& data);
   void OnFinished(bool stopped);
   void ChooseTableFile();

@@ -14,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -72,6 +73,75 @@ QString ChooseChartPath(QWidget* parent, const QString& suggested) {
   return Q(session::WithFilterSuffix(path.toStdString(), chosen.toStdString()));
 }
 
+// What a legend box at a corner would cover: data points weigh more than any number of
+// stretches of line between them.
+struct Covered {
+  int Points = 0;
+  int Lines = 0;
+  bool operator<(const Covered& other) const {
+    return Points != other.Points ? Points < other.Points : Lines < other.Lines;
+  }
+};
+
+// The box a legend would have, drawn in the corner `alignment` of the panel.
+QRectF LegendBox(const QCPAxisRect& panel, const QCPLegend& legend, Qt::Alignment alignment) {
+  const QSize size = legend.minimumOuterSizeHint();
+  const QRect area = panel.rect();
+  const double left =
+      alignment & Qt::AlignLeft ? area.left() : area.left() + area.width() - size.width();
+  const double top =
+      alignment & Qt::AlignTop ? area.top() : area.top() + area.height() - size.height();
+  const QMargins margins = legend.margins();
+  return QRectF(left + margins.left(), top + margins.top(),
+                size.width() - margins.left() - margins.right(),
+                size.height() - margins.top() - margins.bottom());
+}
+
+// The graphs drawn in the panel, as pixels, counted against a box (a marker's reach around it).
+Covered CoveredBy(const QCustomPlot& plot, const QCPAxisRect& panel, const QRectF& box) {
+  constexpr int kSteps = 8;
+  constexpr double kMarker = 4;
+  const QRectF reach = box.adjusted(-kMarker, -kMarker, kMarker, kMarker);
+  Covered covered;
+  for (int g = 0; g < plot.graphCount(); ++g) {
+    const QCPGraph& graph = *plot.graph(g);
+    if (graph.keyAxis()->axisRect() != &panel || !graph.visible()) continue;
+    const bool line = graph.lineStyle() != QCPGraph::lsNone;
+    QPointF last;
+    bool first = true;
+    for (const QCPGraphData& point : *graph.data()) {
+      const QPointF at(graph.keyAxis()->coordToPixel(point.key),
+                       graph.valueAxis()->coordToPixel(point.value));
+      if (!std::isfinite(at.x()) || !std::isfinite(at.y())) continue;
+      if (graph.scatterStyle().shape() != QCPScatterStyle::ssNone || !line) {
+        covered.Points += reach.contains(at);
+      }
+      for (int k = 1; line && !first && k < kSteps; ++k) {
+        covered.Lines += box.contains(last + (at - last) * k / kSteps);
+      }
+      last = at;
+      first = false;
+    }
+  }
+  return covered;
+}
+
+// The value axis of the panel grown upwards by the legend's height, so that the data, which it
+// held before, lies below the legend at the top.
+void MakeRoomAbove(QCPAxisRect& panel, const QCPLegend& legend) {
+  QCPAxis& axis = *panel.axis(QCPAxis::atLeft);
+  const double height = panel.rect().height();
+  const double room = legend.minimumOuterSizeHint().height() + 8;
+  if (height <= 2 * room) return;
+  const double grow = height / (height - room);
+  const QCPRange range = axis.range();
+  if (axis.scaleType() == QCPAxis::stLogarithmic) {
+    axis.setRangeUpper(range.lower * std::pow(range.upper / range.lower, grow));
+  } else {
+    axis.setRangeUpper(range.lower + (range.upper - range.lower) * grow);
+  }
+}
+
 void FitAxis(QCPAxis& axis) {
   axis.rescale();
   const QCPRange range = axis.range();
@@ -115,6 +185,7 @@ ChartFrame::ChartFrame(QCustomPlot& plot, QString fileName)
   connect(&plot_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { ShowMenu(position); });
   connect(&plot_, &QCustomPlot::mouseDoubleClick, this, [this] { ResetView(); });
+  connect(&plot_, &QCustomPlot::afterLayout, this, [this] { KeepLegendsClear(); });
 }
 
 QString ChartFrame::Title() const {
@@ -196,7 +267,37 @@ void ChartFrame::OnViewReset(std::function<void()> then) {
 void ChartFrame::ResetView() {
   FitAxes();
   if (afterReset_) afterReset_();
+  resetting_ = true;
   plot_.replot();
+  resetting_ = false;
+}
+
+void ChartFrame::KeepLegendsClear() {
+  constexpr Qt::Alignment kCorners[] = {Qt::AlignTop | Qt::AlignRight, Qt::AlignTop | Qt::AlignLeft,
+                                        Qt::AlignBottom | Qt::AlignRight,
+                                        Qt::AlignBottom | Qt::AlignLeft};
+  for (QCPAxisRect* panel : plot_.axisRects()) {
+    QCPLayoutInset& inset = *panel->insetLayout();
+    for (int i = 0; i < inset.elementCount(); ++i) {
+      auto* legend = qobject_cast<QCPLegend*>(inset.elementAt(i));
+      if (legend == nullptr || !legend->visible() || legend->itemCount() == 0) continue;
+      Qt::Alignment best = inset.insetAlignment(i);
+      Covered least = CoveredBy(plot_, *panel, LegendBox(*panel, *legend, best));
+      for (const Qt::Alignment corner : kCorners) {
+        const Covered covered = CoveredBy(plot_, *panel, LegendBox(*panel, *legend, corner));
+        if (covered < least) {
+          least = covered;
+          best = corner;
+        }
+      }
+      if (least.Points > 0 && resetting_) {
+        MakeRoomAbove(*panel, *legend);
+        best = Qt::AlignTop | Qt::AlignRight;
+      }
+      inset.setInsetAlignment(i, best);
+      inset.updateLayout();
+    }
+  }
 }
 
 void ChartFrame::ShowEmpty(const QString& title) {

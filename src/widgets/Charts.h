@@ -40,7 +40,7 @@ class ChartFrame : public QObject {
   QCPLayoutGrid& Panels() const;
   QCPAxisRect& AddPanel(int row, int column);
   // A legend of the panel's own in one of its corners, holding the graphs drawn against its
-  // value axis.
+  // value axis. Every legend moves to a corner where it covers no data (see KeepLegendsClear).
   QCPLegend& AddLegend(QCPAxisRect& panel, Qt::Alignment corner);
   // `follower` shows the range of `leader`, and fitting the axes leaves it to follow.
   void Follow(QCPAxis& follower, QCPAxis& leader);
@@ -68,6 +68,10 @@ class ChartFrame : public QObject {
 
  private:
   void ShowMenu(const QPoint& position);
+  // Each shown legend to the first corner of its panel, from the one it stands in, where it
+  // covers no data point and the fewest stretches of line. Where every corner covers a point
+  // and the view has just been reset, the value axis grows upwards until the top right is clear.
+  void KeepLegendsClear();
   void Report(const QString& text) const;
 
   QCustomPlot& plot_;
@@ -75,6 +79,7 @@ class ChartFrame : public QObject {
   QString fileName_;
   std::vector<QCPAxis*> followers_;
   std::function<void()> afterReset_;
+  bool resetting_ = false;
   std::function<void(const QString&)> report_;
 };
 

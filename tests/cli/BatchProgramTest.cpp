@@ -106,11 +106,23 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
         "Lamella stresses after cooling    -187.679 to -187.379 MPa"}) {
     EXPECT_NE(out.str().find(line), std::string::npos) << line << "\n" << out.str();
   }
-  for (const char* name : {"building_global.svg", "building_zoom.svg", "cooling_global.svg",
-                           "cooling_zoom.svg", "arrow.svg"}) {
-    EXPECT_NE(test::ReadFile(dir / "plots" / name).find("<svg"), std::string::npos) << name;
+  // Each picture in both forms by default, in the one asked for otherwise.
+  ASSERT_EQ(
+      Run({(reference / "case.json").string(), "--plots", Path("svg"), "--plots-format", "svg"}), 0)
+      << err.str();
+  for (const char* name :
+       {"building_global", "building_zoom", "cooling_global", "cooling_zoom", "arrow"}) {
+    const std::string stem = name;
+    EXPECT_NE(test::ReadFile(dir / "plots" / (stem + ".svg")).find("<svg"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir / "plots" / (stem + ".png")).substr(1, 3), "PNG") << name;
+    EXPECT_TRUE(std::filesystem::exists(dir / "svg" / (stem + ".svg"))) << name;
+    EXPECT_FALSE(std::filesystem::exists(dir / "svg" / (stem + ".png"))) << name;
   }
   EXPECT_TRUE(err.str().empty()) << err.str();
+  EXPECT_EQ(
+      Run({(reference / "case.json").string(), "--plots", Path("p"), "--plots-format", "gif"}), 2);
+  EXPECT_NE(err.str().find("\"gif\" is not svg, png or svg,png"), std::string::npos) << err.str();
+  err.str("");
 
   // Flags override the case, in the units of the window.
   test::WriteFile(dir / "case.json",

@@ -274,6 +274,36 @@ TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverTheRangeAndAPointIsWidened) {
   }
 }
 
+// The labels of a chart's x axis: the digits that tell neighbouring ticks apart and no binary
+// noise; values equal to nine digits are one value; decades on a logarithmic axis; none on an
+// axis of slots.
+TEST(ChartAreaTest, TickLabelsCarryTheDigitsThatTellThemApart) {
+  const struct {
+    double low, high;
+    AxisScale scale;
+    std::vector<std::string> labels;
+  } cases[] = {
+      {0.3, 2.2, AxisScale::Linear, {"0", "0.5", "1", "1.5", "2", "2.5"}},
+      {55.2, 56.2, AxisScale::Linear, {"55.2", "55.4", "55.6", "55.8", "56", "56.2"}},
+      {55.4 - 3e-12, 55.4 + 3e-12, AxisScale::Linear, {"45", "50", "55", "60", "65"}},
+      {0, 1e6, AxisScale::Linear, {"0", "200000", "400000", "600000", "800000", "1000000"}},
+      {2e-3, 50, AxisScale::Logarithmic, {"0.001", "0.01", "0.1", "1", "10", "100"}},
+      {2e3, 5e6, AxisScale::Logarithmic, {"1000", "10000", "1e+05", "1e+06", "1e+07"}},
+      {2, 5, AxisScale::Logarithmic, {"2", "3", "4", "5"}},  // less than two decades
+      {0, 3, AxisScale::Unticked, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.low << " to " << c.high);
+    DrawingSurface surface(800 * 15, 500 * 15);
+    const ChartArea chart(surface, "t", "x", "y", c.low, c.high, 1, 2, c.scale);
+    std::vector<std::string> labels;
+    for (const DisplayItem& item : surface.Items()) {
+      if (item.Kind == ItemKind::Text && item.Y1 == chart.Bottom() + 6) labels.push_back(item.Text);
+    }
+    EXPECT_EQ(labels, c.labels);
+  }
+}
+
 // Nearly equal values, denormal ones and values next to the largest double: a few finite,
 // increasing ticks that cover them (the step once fell below what k·step can count, or to zero).
 TEST(NiceTicksTest, AnyFiniteSpanGivesAFewFiniteTicksAroundIt) {

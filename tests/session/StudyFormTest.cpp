@@ -309,33 +309,6 @@ TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
   }
 }
 
-// The legend stands where the curves leave the most room, the top right when they leave it.
-TEST(StudyChartTest, TheLegendStandsInTheCornerTheCurvesLeaveEmpty) {
-  const auto curve = [](std::vector<double> x, std::vector<double> y) {
-    return StudyCurve{std::move(x), std::move(y), 0, {}, 0};
-  };
-  const struct {
-    std::vector<StudyCurve> Curves;
-    bool LogX;
-    Corner Want;
-  } cases[] = {
-      {{}, false, Corner::TopRight},
-      {{curve({1, 2, 3}, {3, 2, 1})}, false, Corner::TopRight},
-      // Rising curves fill the bottom left and the top right.
-      {{curve({300, 600, 900}, {1, 2, 3}), curve({300, 600, 900}, {2, 3, 4})},
-       false,
-       Corner::TopLeft},
-      {{curve({1, 2, 3}, {1, 3, 3})}, false, Corner::BottomRight},
-      {{curve({1, 2, 3}, {3, 3, 3}), curve({2.5, 3}, {1, 1.5})}, false, Corner::BottomLeft},
-      // On a logarithmic axis the dip at 20 lies right of the middle, on a linear one left of it.
-      {{curve({1, 20, 100}, {3, 1, 3})}, true, Corner::BottomLeft},
-      {{curve({1, 20, 100}, {3, 1, 3})}, false, Corner::BottomRight},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(LegendCorner(cases[i].Curves, cases[i].LogX), cases[i].Want) << i;
-  }
-}
-
 TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   const study::Study grid = TwoQuantities("HeatFlux", "coating.SigmaQ");
   // Six points of a 3 × 2 grid (SI), one unfinished and one that gave no result.

@@ -55,9 +55,15 @@ TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
   const std::vector<StudyPlot> plots = MakeStudyPlots(study, RowsOf(study), "FinalCurvature");
   ASSERT_EQ(plots.size(), 1u);
   EXPECT_EQ(plots[0].Name, "FinalCurvature_map");
-  // Six cells, then the five colours of the scale beside the title.
+  // Six cells, then the forty colours of the scale beside the title, labelled at five points.
   std::vector<DisplayItem> cells = Items(plots[0], ItemKind::Box, true);
-  ASSERT_EQ(cells.size(), 11u);
+  ASSERT_EQ(cells.size(), 46u);
+  const std::vector<DisplayItem> texts = Items(plots[0], ItemKind::Text, false);
+  for (const char* label : {"1e+06", "1.5e+06", "2e+06", "2.5e+06", "3e+06"}) {
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const DisplayItem& text) {
+      return text.Text == label;
+    })) << label;
+  }
   cells.resize(6);
   std::set<std::pair<float, float>> centres;
   std::set<float> lefts;
@@ -92,10 +98,11 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
   // A run whose deflection overflowed is left out of its plot, not drawn off the axis.
   rows[1]->Results[1] = INFINITY;
   const std::vector<StudyPlot> plots = MakeStudyPlots(study, rows, "FinalCurvature");
-  // Seven results against each of the two quantities, each over its own points.
-  ASSERT_EQ(plots.size(), 14u);
+  // Nine results against each of the two quantities, each over its own points.
+  ASSERT_EQ(plots.size(), 18u);
   EXPECT_EQ(plots[0].Name, "FinalCurvature_vs_HeatFlux");
-  EXPECT_EQ(plots[7].Name, "FinalCurvature_vs_PassCount");
+  EXPECT_EQ(plots[8].Name, "PeakInterfaceTemperature_vs_HeatFlux");
+  EXPECT_EQ(plots[9].Name, "FinalCurvature_vs_PassCount");
   const std::vector<DisplayItem> markers = Items(plots[0], ItemKind::Circle, false);
   ASSERT_EQ(markers.size(), 3u);
   // Larger flux, larger curvature: right of and above the previous marker.
@@ -103,7 +110,7 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
     EXPECT_GT(markers[i].X1, markers[i - 1].X1);
     EXPECT_LT(markers[i].Y1, markers[i - 1].Y1);
   }
-  EXPECT_EQ(Items(plots[7], ItemKind::Circle, false).size(), 2u);
+  EXPECT_EQ(Items(plots[9], ItemKind::Circle, false).size(), 2u);
   EXPECT_EQ(plots[1].Name, "FinalDeflection_vs_HeatFlux");
   EXPECT_EQ(Items(plots[1], ItemKind::Circle, false).size(), 2u);
 }
