@@ -295,7 +295,8 @@ void ChartFrame::KeepLegendsClear() {
         best = Qt::AlignTop | Qt::AlignRight;
       }
       inset.setInsetAlignment(i, best);
-      inset.updateLayout();
+      // The legend's box and the entries inside it, where the layout just put them.
+      inset.update(QCPLayoutElement::upLayout);
     }
   }
 }

@@ -59,8 +59,11 @@ TEST(ChartLegendTest, NoLegendBoxHoldsADataPoint) {
     }
     plot.legend->setVisible(true);
     frame.ResetView();
-    plot.replot();
     EXPECT_EQ(PointsUnderLegends(plot), 0);
+    // The entries moved with their box.
+    for (int i = 0; i < plot.legend->itemCount(); ++i) {
+      EXPECT_TRUE(plot.legend->rect().contains(plot.legend->item(i)->outerRect())) << i;
+    }
   }
 }
 
