@@ -500,9 +500,10 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   ReloadCatalogue();
   form_.TakeFit(coating, heatFlux);
   ShowInputs();
-  // The rows written go back with the inputs when the change is undone.
-  undoStack_->push(
-      new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before, Snapshot(), rows));
+  // A fitted "contact" row goes back with the inputs when the change is undone; a fitted
+  // coating's row stays.
+  undoStack_->push(new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before,
+                                   Snapshot(), session::UndoneWithInputs(rows)));
   Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
   return true;
 }
