@@ -444,6 +444,8 @@ void Geometrie::ShowGuide() {
   guide->setAttribute(Qt::WA_DeleteOnClose);
   auto* text = new QTextBrowser(guide);
   text->setOpenExternalLinks(true);
+  // Its pictures lie beside the README it links to.
+  text->setSearchPaths({QFileInfo(QFileInfo(file.fileName()).canonicalFilePath()).absolutePath()});
   text->setMarkdown(QString::fromUtf8(file.readAll()));
   auto* layout = new QVBoxLayout(guide);
   layout->addWidget(text);
