@@ -49,7 +49,8 @@ def main():
         def run_batch():
             started = time.perf_counter()
             done = subprocess.run([args.batch, "--study", path, "--out",
-                                   os.path.join(folder, "out"), "--jobs", str(os.cpu_count())],
+                                   os.path.join(folder, "out"), "--jobs", str(os.cpu_count()),
+                                   "--force"],
                                   capture_output=True, text=True, check=True)
             batch_whole.append(time.perf_counter() - started)
             batch_points.append(float(re.search(r" in ([0-9.]+) s;", done.stdout).group(1)))

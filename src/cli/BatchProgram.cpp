@@ -244,7 +244,9 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                "Compute only the points missing from <out>/results.csv");
   app.add_flag("--retry-failed", o.Study.RetryFailed,
                "With --resume, compute again the points that failed");
-  app.add_flag("--force", o.Study.Force, "Run a study of more than 100000 points");
+  app.add_flag("--force", o.Study.Force,
+               "Run a study of more than 100000 points, or over the study <out> holds (its files "
+               "are removed first)");
   app.add_option("--plot-result", o.Study.PlotResult,
                  "Result shown by the colour map of a two-quantity study")
       ->capture_default_str();

@@ -24,6 +24,7 @@
 #endif
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
+#include "study/StudyFolder.h"
 #include "study/StudyPlots.h"
 #include "study/StudyRecord.h"
 #include "study/StudyTable.h"
@@ -219,13 +220,12 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
   }
   if (ReadTextFile(files.Study, "study file", kMaxJsonFileBytes) != prepared.Text) {
     throw study::StudyError(command.StudyPath + " is not the study of " + outDir.string() +
-                            "; run it without --resume, or into another folder.");
+                            "; run it into another folder.");
   }
   if (!std::filesystem::is_regular_file(files.Record)) {
     throw study::StudyError(outDir.string() + " holds no " + study::kRecordFileName +
                             ", which tells what its rows were computed from: it was removed, or "
-                            "never written there. Run the study without --resume, or into "
-                            "another folder.");
+                            "never written there. Run the study into another folder.");
   }
   const std::string difference =
       study::RecordDifference(ReadTextFile(files.Record, "study record", kMaxJsonFileBytes),
@@ -233,7 +233,7 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
   if (!difference.empty()) {
     throw study::StudyError("Cannot resume the study in " + outDir.string() +
                             ": its rows were computed from other inputs: " + difference +
-                            ". Run it without --resume, or into another folder.");
+                            ". Run it into another folder.");
   }
   study::StudyRows rows =
       study::ReadTableCsv(ReadTextFile(files.Csv, "results table", kMaxTableFileBytes),
@@ -245,6 +245,25 @@ study::StudyRows KeptRows(const StudyCommand& command, const PreparedStudy& prep
     }
   }
   return rows;
+}
+
+// Why a new study does not run over the one `files` belong to: the same study is completed
+// with --resume, and any study is replaced with --force alone.
+std::string EarlierStudy(const StudyCommand& command, const PreparedStudy& prepared,
+                         const std::vector<std::filesystem::path>& files) {
+  const std::filesystem::path outDir = command.OutDir;
+  const StudyFiles own(outDir);
+  std::error_code error;
+  const bool same = std::filesystem::is_regular_file(own.Study, error) &&
+                    ReadTextFile(own.Study, "study file", kMaxJsonFileBytes) == prepared.Text;
+  const std::string held = " (" + study::FilesNamed(files, outDir) + ")";
+  if (same) {
+    return outDir.string() + " holds this study already" + held +
+           ". Give --resume to complete it, --force to compute it again from the start (its "
+           "files are removed first), or another --out folder.";
+  }
+  return outDir.string() + " holds another study" + held +
+         ". Give another --out folder, or --force to replace it (its files are removed first).";
 }
 
 // The output folder made ready and locked for this study alone, with the rows it already holds
@@ -277,6 +296,12 @@ OpenedOutput OpenOutput(const StudyCommand& command, const PreparedStudy& prepar
                   (error ? error.message() : std::string("it is not a folder")) + ".");
   }
   opened.Lock = std::make_unique<FolderLock>(outDir, writer);
+  // An earlier study's pictures or points left beside the new table would be read as its own.
+  const std::vector<std::filesystem::path> earlier = study::StudyFilesIn(outDir);
+  if (!earlier.empty()) {
+    if (!command.Force) throw study::StudyError(EarlierStudy(command, prepared, earlier));
+    study::ClearStudyFiles(outDir);
+  }
   CheckOutputPaths(files, command.KeepFiles);
   opened.Rows = study::StudyRows(prepared.Points.size());
   return opened;

@@ -18,7 +18,9 @@ struct StudyCommand {
   bool KeepFiles = false;
   bool Resume = false;
   bool RetryFailed = false;  // with Resume: the kept rows of failed points are computed again
-  bool Force = false;        // more than the usual limit of points
+  // More than the usual limit of points, or over the study the output folder holds (whose files
+  // are removed first).
+  bool Force = false;
   bool Quiet = false;
   std::string PlotResult = "FinalCurvature";
   PlotFormats Formats = DefaultPlotFormats();  // of the plots

@@ -32,11 +32,15 @@ bool IsFittable(const std::string& name) {
   return std::find(std::begin(kFittable), std::end(kFittable), name) != std::end(kFittable);
 }
 
-// The input window's caption without its unit: "Flux thermique incident (kW/m2)" gives
-// "Flux thermique incident".
+// The input window's caption without its unit, with single blanks: "Flux thermique incident
+// (kW/m2)" gives "Flux thermique incident", "Epaisseur d'une  lamelle(µm)" "Epaisseur d'une
+// lamelle".
 std::string PlainCaption(const char* caption) {
-  std::string text = caption;
-  const std::size_t unit = text.rfind(" (");
+  std::string text;
+  for (const char* c = caption; *c != '\0'; ++c) {
+    if (*c != ' ' || (!text.empty() && text.back() != ' ')) text += *c;
+  }
+  const std::size_t unit = text.rfind('(');
   if (unit != std::string::npos && text.back() == ')') text.erase(unit);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;

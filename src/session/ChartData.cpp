@@ -113,4 +113,12 @@ std::string GridColumnTitle(const ResultRowStore& grid, int column) {
   return title;
 }
 
+std::string GridValueAxis(const ResultRowStore& grid, int column) {
+  const std::string unit = Trimmed(grid.Cell(1, column));
+  if (unit == "K") return "Temperature (K)";
+  if (unit == "m") return "thickness (m)";
+  if (unit == "s") return "temps (secondes)";
+  return GridColumnTitle(grid, column);
+}
+
 }  // namespace quillane::session

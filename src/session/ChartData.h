@@ -44,4 +44,9 @@ std::vector<XYSeries> GridColumnSeries(const ResultRowStore& grid, int column, c
 // for a column without a name.
 std::string GridColumnTitle(const ResultRowStore& grid, int column);
 
+// The chart's value axis for a column, read from its unit in the second title row: temperatures
+// (K) as "Temperature (K)", the thickness column, which holds metres, as "thickness (m)", the
+// time as "temps (secondes)"; any other column by its title.
+std::string GridValueAxis(const ResultRowStore& grid, int column);
+
 }  // namespace quillane::session

@@ -1,6 +1,8 @@
 #include "session/FitForm.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <variant>
 
 #include "model/Errors.h"
@@ -166,6 +168,18 @@ void TakeBack(UserCatalogue& user, const RowsWrite& write) {
   if (!write.Replaced.empty()) user.SaveAll(write.Replaced);
 }
 
+RowsWrite UndoneWithInputs(const RowsWrite& write) {
+  RowsWrite contact;
+  const auto isContact = [](const UserMaterial& row) {
+    return FoldName(row.Row.Name) == FoldName(kContactName);
+  };
+  std::copy_if(write.Written.begin(), write.Written.end(), std::back_inserter(contact.Written),
+               isContact);
+  std::copy_if(write.Replaced.begin(), write.Replaced.end(), std::back_inserter(contact.Replaced),
+               isContact);
+  return contact;
+}
+
 FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
                      const std::string& recordName) {
   FitSaving saving;
@@ -193,7 +207,11 @@ std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
         "\n• la ligne « contact », que tous les calculs suivants utiliseront, quels que soient "
         "les matériaux choisis ;";
   }
-  return text + "\n\n« Annuler la saisie » reprend ce changement. Appliquer l'ajustement ?";
+  text += "\n\n« Annuler la saisie » reprend ce changement";
+  if (!fitted.CoatingName.empty()) {
+    text += " ; la ligne « " + fitted.CoatingName + " » reste toutefois dans vos matériaux";
+  }
+  return text + ". Appliquer l'ajustement ?";
 }
 
 bool WriteFit(FitSaving& saving, UserCatalogue& user) {

@@ -103,6 +103,10 @@ struct RowsWrite {
 RowsWrite WriteRows(UserCatalogue& user, std::vector<UserMaterial> rows);
 // Takes a write back: its rows removed, those it replaced written again. Throws CatalogueError.
 void TakeBack(UserCatalogue& user, const RowsWrite& write);
+// What of a fit's write "Annuler la saisie" takes back with the inputs: the "contact" row, which
+// every run uses whatever is picked. A fitted coating is a row of its own name, which the user
+// may have picked elsewhere since: it stays among the user's materials.
+RowsWrite UndoneWithInputs(const RowsWrite& write);
 
 // The fitted figures as the user's rows, for the input window to take: the rows to write, or why
 // none can be (a figure beyond the catalogue's bounds, or the user's file that cannot be

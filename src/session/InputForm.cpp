@@ -137,7 +137,7 @@ std::vector<FieldNote> FieldNotes(const ModelState& state) {
 std::vector<std::string> ResultFileFilters() {
   return NameFilters(
       "Tous les fichiers "
-      "(*.*)|*.*|Fichiers texte"
+      "(*.*)|*.*|Fichiers texte "
       "(*.txt)|*.txt|Fichiers batch (*.bat)|*.bat");
 }
 

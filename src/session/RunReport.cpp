@@ -1,6 +1,7 @@
 #include "session/RunReport.h"
 
 #include <exception>
+#include <string_view>
 #include <system_error>
 
 #include "format/NumberFormat.h"
@@ -208,6 +209,37 @@ std::string SaveQuestion(const std::string& path) {
   return "Le cas « " + CaseName(path) +
          " » a des modifications qui ne sont pas enregistrées. Les enregistrer avant de "
          "fermer ?";
+}
+
+std::string ProposedCaseFile(const std::string& path, const std::string& folder) {
+  constexpr std::string_view kSuffix = ".quillane.json";
+  if (path.empty()) return (std::filesystem::path(folder) / "cas.quillane.json").string();
+  std::string name = std::filesystem::path(path).filename().string();
+  if (name.ends_with(kSuffix)) return path;
+  if (name.ends_with(".json")) name.erase(name.size() - 5);
+  return (std::filesystem::path(path).parent_path() / (name + std::string(kSuffix))).string();
+}
+
+std::string QuitQuestion(const WorkInHand& work) {
+  std::vector<std::string> lost;
+  if (work.RunGoing) lost.emplace_back("le calcul en cours, qui n'écrira aucun fichier ;");
+  const std::string rows = std::to_string(work.StudyRows);
+  if (work.StudyGoing) {
+    lost.push_back("l'étude paramétrique en cours (" + rows + " points terminés sur " +
+                   std::to_string(work.StudyPoints) + ") ;");
+  } else if (work.StudyRows > 0 && !work.StudyExported) {
+    lost.push_back(work.StudyRows == 1
+                       ? "la ligne de l'étude paramétrique, qui n'est pas exportée ;"
+                       : "les " + rows +
+                             " lignes de l'étude paramétrique, qui ne sont pas "
+                             "exportées ;");
+  }
+  if (work.FitGoing) lost.emplace_back("l'ajustement en cours ;");
+  if (work.FitUnapplied) lost.emplace_back("l'ajustement terminé, qui n'est pas appliqué ;");
+  if (lost.empty()) return {};
+  // The last item ends the list: " ;" becomes ".".
+  lost.back().replace(lost.back().size() - 2, 2, ".");
+  return "Quitter Quillane maintenant perdrait :" + Bullets(lost) + "\n\nQuitter quand même ?";
 }
 
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing) {

@@ -2,6 +2,7 @@
 // How a run of the input window ends, without widgets: the outcome its thread hands over, and
 // what the window then says of it on the status line, beneath its commands and in a box.
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -63,6 +64,25 @@ std::string OtherCatalogue(const std::string& catalogue);
 std::string CaseTitle(const std::string& path);
 // The question asked before closing on unsaved changes of the case.
 std::string SaveQuestion(const std::string& path);
+
+// The file "Enregistrer sous…" proposes: the case's name with the suffix ".quillane.json", in the
+// case's folder ("/d/essai.json" gives "/d/essai.quillane.json"); "cas.quillane.json" in `folder`
+// for a case never opened or saved.
+std::string ProposedCaseFile(const std::string& path, const std::string& folder);
+
+// What quitting would lose: a run, a study or a fit under way, a study's rows not exported, a
+// finished fit not applied.
+struct WorkInHand {
+  bool RunGoing = false;
+  bool StudyGoing = false;
+  std::size_t StudyRows = 0;    // the rows the study window holds
+  std::size_t StudyPoints = 0;  // the points of its study
+  bool StudyExported = false;   // those rows, as they are, written to a file
+  bool FitGoing = false;
+  bool FitUnapplied = false;
+};
+// The question asked before quitting, naming each; empty when nothing would be lost.
+std::string QuitQuestion(const WorkInHand& work);
 
 // The status line after a case was opened: its path, and each picked material the catalogue
 // does not hold.

@@ -59,6 +59,25 @@ std::vector<std::string> FrenchFaults(const StudyReading& reading, const StudyFo
   return faults;
 }
 
+std::array<RowMarks, 2> MarkedEntries(const StudyReading& reading, const StudyForm& form,
+                                      char separator) {
+  std::array<RowMarks, 2> marks;
+  for (const StudyFormFault& fault : reading.Faults) {
+    const FaultKind kind = fault.Fault.Kind;
+    // A drawn value, or the quantity itself, is no fault of what was typed in De or À.
+    if (!fault.Row || fault.Drawn || *fault.Row >= marks.size() ||
+        kind == FaultKind::UnknownQuantity || kind == FaultKind::SameQuantity) {
+      continue;
+    }
+    RowMarks& mark = marks[*fault.Row];
+    const bool typed = kind == FaultKind::NotANumber;
+    mark.From = mark.From || !typed || fault.Fault.Field == "début";
+    mark.To = mark.To || !typed || fault.Fault.Field == "fin";
+    mark.Tip += (mark.Tip.empty() ? "" : "\n") + FrenchFault(fault, form, separator);
+  }
+  return marks;
+}
+
 std::string CellText(double value, char separator) {
   return std::isnan(value) ? std::string() : format::FormatGeneral(value, separator);
 }

@@ -3,6 +3,7 @@
 // French text: the quantities offered, which entries of a row the plan uses, the faults that
 // stop a study, the table's columns and cells, and the status line as the points finish.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -34,6 +35,17 @@ RangeHeaders RangeHeadersOf(StudyPlan plan);
 // The faults of a reading in French, the entries' first ("Grandeur 1 (HeatFlux) : …", a fault of
 // the whole study as a sentence of its own), then the inputs'.
 std::vector<std::string> FrenchFaults(const StudyReading& reading, const StudyForm& form,
+                                      char separator);
+
+// The entries of a row that stop a study, to be marked as soon as they are typed: the box of a
+// text that is not a number, both boxes of a range or a law that cannot be used; the faults in
+// French, one a line, as their tooltip.
+struct RowMarks {
+  bool From = false;
+  bool To = false;
+  std::string Tip;
+};
+std::array<RowMarks, 2> MarkedEntries(const StudyReading& reading, const StudyForm& form,
                                       char separator);
 
 // A number of the table as the input window writes numbers (15 significant digits, the locale's

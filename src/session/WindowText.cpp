@@ -1,6 +1,7 @@
 #include "session/WindowText.h"
 
 #include <filesystem>
+#include <system_error>
 
 namespace quillane::session {
 
@@ -78,6 +79,9 @@ std::string AboutText(const std::string& version, const std::filesystem::path& c
 }
 
 std::filesystem::path GuidePath(const std::filesystem::path& catalogue) {
+  const std::filesystem::path beside = catalogue.parent_path() / "README.md";
+  std::error_code error;
+  if (std::filesystem::is_regular_file(beside, error)) return beside;
   return catalogue.parent_path().parent_path() / "doc" / "quillane" / "README.md";
 }
 

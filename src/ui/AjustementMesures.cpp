@@ -2,7 +2,6 @@
 
 #include <qcustomplot.h>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -72,6 +71,7 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
   const session::StudyBase base = links_.Source();
   separator_ = base.State.Locale.DecimalSeparator;
   BuildWidgets();
+  AddKeys();
   ShowModel(base.State.Input.StressModel);
   connect(&job_, &BackgroundJob::Tick, this, &AjustementMesures::OnTick);
   connect(&job_, &BackgroundJob::Finished, this, [this](bool) { OnFinished(); });
@@ -235,6 +235,16 @@ void AjustementMesures::BuildWidgets() {
   connect(appliquer_, &QPushButton::clicked, this, [this] { Appliquer(); });
 }
 
+void AjustementMesures::AddKeys() {
+  GiveMnemonic(*ouvrir_, QStringLiteral("Ouvrir"));
+  GiveMnemonic(*ajuster_, QStringLiteral("juster"));
+  GiveMnemonic(*annuler_, QStringLiteral("Annuler"));
+  GiveMnemonic(*saveChart_, QStringLiteral("graphique"));
+  GiveMnemonic(*appliquer_, QStringLiteral("ppliquer"));
+  ajuster_->setToolTip(QStringLiteral("Lancer l'ajustement (F5)"));
+  PressOnKey(*this, *ajuster_, QKeySequence(Qt::Key_F5));
+}
+
 bool AjustementMesures::RefuseRecord(const std::string& box) {
   const session::RunReport told = session::Refusal(box, "Enregistrement refusé : ");
   Tell(Q(told.Status));
@@ -356,6 +366,7 @@ void AjustementMesures::OnFinished() {
     return;
   }
   result_ = done.Result;
+  applied_ = false;
   fitBase_ = runningBase_;
   SetRunning(false);
   iteration_->setText(QStringLiteral("%1 itérations").arg(result_->Iterations));
@@ -476,6 +487,7 @@ bool AjustementMesures::Appliquer() {
   }
   const fit::FittedMaterials& fitted = *saving.Fitted;
   links_.Apply(fitted.CoatingName, fitted.HeatFlux, saving.Write);
+  applied_ = true;
   Tell(Q(session::AppliedText(fitted)));
   return true;
 }
@@ -504,13 +516,9 @@ void AjustementMesures::Tell(const QString& text) {
   status_->setText(text);
 }
 
-void AjustementMesures::closeEvent(QCloseEvent* event) {
-  if (job_.IsRunning()) {
-    job_.CancelAndWait();
-    SetRunning(false);
-    Tell(QStringLiteral("Ajustement annulé à la fermeture de la fenêtre : rien n'a changé."));
-  }
-  event->accept();
+void AjustementMesures::AddWork(session::WorkInHand& work) const {
+  work.FitGoing = job_.IsRunning();
+  work.FitUnapplied = result_.has_value() && !applied_;
 }
 
 }  // namespace quillane::ui

@@ -17,6 +17,7 @@
 #include "materials/UserCatalogue.h"
 #include "model/ModelState.h"
 #include "session/FitForm.h"
+#include "session/RunReport.h"
 #include "session/StudyForm.h"
 #include "widgets/BackgroundJob.h"
 
@@ -70,14 +71,13 @@ class AjustementMesures : public QMainWindow {
   void ShowModel(const std::string& value);
   // The overlay as PNG, SVG or PDF, chosen by the file's suffix.
   bool SaveChart(const QString& path);
+  // What quitting would lose here: the fit under way, or one not applied.
+  void AddWork(session::WorkInHand& work) const;
 
   BackgroundJob& Worker() { return job_; }
   const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   struct ParameterRow {
@@ -88,6 +88,8 @@ class AjustementMesures : public QMainWindow {
   };
 
   void BuildWidgets();
+  // Alt and a letter press the commands; F5 starts the fit.
+  void AddKeys();
   // The entries as they are typed.
   session::FitForm Form() const;
   void SetRunning(bool running);
@@ -114,6 +116,7 @@ class AjustementMesures : public QMainWindow {
   std::optional<fit::FitResult> result_;
   ModelState fitBase_;
   ModelState runningBase_;
+  bool applied_ = false;  // the fit shown was applied
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;

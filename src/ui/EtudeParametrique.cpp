@@ -1,7 +1,6 @@
 #include "ui/EtudeParametrique.h"
 
 #include <qcustomplot.h>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -62,6 +61,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   setObjectName(QStringLiteral("EtudeParametrique"));
   setWindowTitle(QStringLiteral("Étude paramétrique"));
   BuildWidgets();
+  AddKeys();
   connect(&worker_, &BackgroundJob::Tick, this, &EtudeParametrique::TakeRows);
   connect(&worker_, &BackgroundJob::Finished, this, &EtudeParametrique::OnFinished);
   SetRunning(false);
@@ -73,6 +73,11 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
 
 EtudeParametrique::~EtudeParametrique() {
   worker_.CancelAndWait();
+  // The boxes outlive this object's members while the base class deletes them: a box that loses
+  // the focus on its way out must not read the entries.
+  for (const QuantityRow& row : quantities_) {
+    for (QLineEdit* box : {row.From, row.To}) box->disconnect(this);
+  }
 }
 
 void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent) {
@@ -121,6 +126,19 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   connect(row.Law, &QComboBox::currentIndexChanged, this,
           [this, index] { ResetRange(index, source_()); });
   connect(row.Steps, &QSpinBox::valueChanged, this, [this] { UpdatePointCount(); });
+  for (QLineEdit* box : {row.From, row.To}) {
+    connect(box, &QLineEdit::editingFinished, this, &EtudeParametrique::MarkEntries);
+  }
+  connect(row.Scale, &QComboBox::currentIndexChanged, this, &EtudeParametrique::MarkEntries);
+}
+
+void EtudeParametrique::AddKeys() {
+  GiveMnemonic(*lancer_, QStringLiteral("Lancer"));
+  GiveMnemonic(*annuler_, QStringLiteral("Annuler"));
+  GiveMnemonic(*exportTable_, QStringLiteral("Exporter"));
+  GiveMnemonic(*saveChart_, QStringLiteral("graphique"));
+  lancer_->setToolTip(QStringLiteral("Lancer l'étude (F5)"));
+  PressOnKey(*this, *lancer_, QKeySequence(Qt::Key_F5));
 }
 
 void EtudeParametrique::BuildWidgets() {
@@ -364,7 +382,39 @@ void EtudeParametrique::ResetRange(int index, const StudyBase& base) {
 }
 
 void EtudeParametrique::UpdatePointCount() {
-  pointCount_->setText(QStringLiteral("%1 points").arg(session::PointCount(Form())));
+  const long long points = session::PointCount(Form());
+  pointCount_->setText(QStringLiteral("%1 points").arg(points));
+  // Before any study the bar counts the points the entries ask for.
+  if (!worker_.IsRunning() && Rows().empty()) {
+    progress_->setRange(
+        0, static_cast<int>(std::clamp<long long>(points, 0, std::numeric_limits<int>::max())));
+    progress_->setValue(0);
+  }
+  MarkEntries();
+}
+
+void EtudeParametrique::MarkEntries() {
+  if (worker_.IsRunning()) return;
+  const session::StudyForm form = Form();
+  const session::StudyReading reading = session::ReadStudyForm(form, source_());
+  const auto marks = session::MarkedEntries(reading, form, separator_);
+  QString fault;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const QuantityRow& row = quantities_[i];
+    const session::RowControls use = session::RowControlsOf(form, i);
+    MarkBox(*row.From, marks[i].From);
+    MarkBox(*row.To, marks[i].To);
+    row.From->setToolTip(Q(marks[i].From ? marks[i].Tip : use.FromTip));
+    row.To->setToolTip(Q(marks[i].To ? marks[i].Tip : use.ToTip));
+    if (fault.isEmpty() && !marks[i].Tip.empty()) fault = Q(marks[i].Tip).section('\n', 0, 0);
+  }
+  if (!fault.isEmpty()) {
+    Tell(fault);
+    faultTold_ = true;
+  } else if (faultTold_ && reading.Ready()) {
+    Tell(QString());
+    faultTold_ = false;
+  }
 }
 
 bool EtudeParametrique::Lancer() {
@@ -376,6 +426,7 @@ bool EtudeParametrique::Lancer() {
   if (!reading.Ready()) {
     const std::vector<std::string> faults = session::FrenchFaults(reading, form, separator_);
     Tell(QStringLiteral("Étude non lancée : %1 donnée(s) à corriger.").arg(faults.size()));
+    faultTold_ = true;
     QMessageBox::warning(
         this, windowTitle(),
         QStringLiteral("L'étude ne peut pas démarrer :\n") + Q(session::Bullets(faults)));
@@ -388,6 +439,7 @@ bool EtudeParametrique::Lancer() {
   pace_.Restart();
   tablePace_.Restart();
   pending_.clear();
+  exported_ = false;
   {
     const QSignalBlocker blocker(axis_);
     axis_->clear();
@@ -531,6 +583,8 @@ bool EtudeParametrique::ExportTable(const QString& path) {
   const session::TableExport told = session::ExportTable(path.toStdString(), study_, Rows());
   Tell(Q(told.Text));
   if (told.Box) QMessageBox::warning(this, windowTitle(), Q(told.Text));
+  // Rows still to come are not in the file.
+  exported_ = told.Written && !worker_.IsRunning();
   return told.Written;
 }
 
@@ -550,18 +604,14 @@ void EtudeParametrique::ChooseTableFile() {
 
 void EtudeParametrique::Tell(const QString& text) {
   status_->setText(text);
+  faultTold_ = false;
 }
 
-void EtudeParametrique::closeEvent(QCloseEvent* event) {
-  // The rows of a study stopped by closing stay in the window for when it opens again.
-  if (worker_.IsRunning()) {
-    worker_.CancelAndWait();
-    TakeRows();
-    ListPending();
-    SetRunning(false);
-    Tell(QStringLiteral("Étude annulée à la fermeture de la fenêtre."));
-  }
-  event->accept();
+void EtudeParametrique::AddWork(session::WorkInHand& work) const {
+  work.StudyGoing = worker_.IsRunning();
+  work.StudyRows = FinishedPoints();
+  work.StudyPoints = Rows().size();
+  work.StudyExported = exported_;
 }
 
 }  // namespace quillane::ui

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "session/RedrawPace.h"
+#include "session/RunReport.h"
 #include "session/StudyForm.h"
 #include "study/StudyFile.h"
 #include "study/StudyTable.h"
@@ -85,8 +86,8 @@ class EtudeParametrique : public QMainWindow {
   // The chart as PNG, SVG or PDF, chosen by the file's suffix.
   bool SaveChart(const QString& path);
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
+  // What quitting would lose here: the study under way, or rows not exported.
+  void AddWork(session::WorkInHand& work) const;
 
  private:
   struct QuantityRow {
@@ -103,6 +104,8 @@ class EtudeParametrique : public QMainWindow {
 
   void BuildWidgets();
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
+  // Alt and a letter press the commands; F5 starts the study.
+  void AddKeys();
   // The entries as they stand, and a row's entries shown back in its boxes.
   session::StudyForm Form() const;
   void ShowRow(int index, const session::StudyRowEntry& entry);
@@ -112,6 +115,9 @@ class EtudeParametrique : public QMainWindow {
   void UpdateRowControls(int index);
   void OnPlanChanged();
   void UpdatePointCount();
+  // Marks the De and À boxes that stop a study, at once, with the fault as their tooltip; the
+  // status line tells the first fault, and is cleared once none is left.
+  void MarkEntries();
   void SetRunning(bool running);
   // Takes in the rows handed over since the last tick; the chart follows at its pace.
   void TakeRows();
@@ -142,6 +148,8 @@ class EtudeParametrique : public QMainWindow {
   session::RedrawPace pace_{0.03};
   session::RedrawPace tablePace_{0.03};
   std::vector<FinishedPoint> pending_;  // taken in, not yet listed
+  bool exported_ = false;               // the rows shown, as they are, written to a file
+  bool faultTold_ = false;              // the status line tells a fault of the entries
 
   std::array<QuantityRow, 2> quantities_;
   QWidget* entries_ = nullptr;

@@ -125,6 +125,8 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
           [this](bool clean) { setWindowModified(!clean); });
   BuildWidgets();
   BuildMenus();
+  WrapStatusMessages(*statusBar());
+  AddKeys();
   connect(&worker_, &RunWorker::Finished, this, &Geometrie::OnRunFinished);
   connect(&worker_, &RunWorker::ProgressChanged, this, [this](double fraction) {
     progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
@@ -135,6 +137,9 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
 
 Geometrie::~Geometrie() {
   worker_.CancelAndWait();
+  // The study and fit windows read this window's inputs and catalogue until they are gone.
+  delete etude_.data();
+  delete ajustement_.data();
   // The boxes outlive this object's members while the base class deletes them: they must
   // not reach the commit rules on their way out.
   for (QLineEdit* box : boxes_) {
@@ -340,10 +345,13 @@ void Geometrie::BuildMenus() {
   openAction_ = file->addAction(QStringLiteral("&Ouvrir un cas…"), this, &Geometrie::OpenCaseFile);
   openAction_->setObjectName(QStringLiteral("OpenCase"));
   openAction_->setShortcut(QKeySequence::Open);
-  saveAction_ =
-      file->addAction(QStringLiteral("&Enregistrer le cas…"), this, &Geometrie::SaveCaseFile);
+  saveAction_ = file->addAction(QStringLiteral("&Enregistrer le cas"), this, &Geometrie::SaveCase);
   saveAction_->setObjectName(QStringLiteral("SaveCase"));
   saveAction_->setShortcut(QKeySequence::Save);
+  saveAsAction_ =
+      file->addAction(QStringLiteral("Enregistrer &sous…"), this, &Geometrie::SaveCaseAs);
+  saveAsAction_->setObjectName(QStringLiteral("SaveCaseAs"));
+  saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   recentCases_ = file->addMenu(QStringLiteral("Fichiers &récents"));
   recentCases_->setObjectName(QStringLiteral("RecentCases"));
   FillRecentCases();
@@ -408,6 +416,15 @@ void Geometrie::BuildMenus() {
       ->setObjectName(QStringLiteral("About"));
 }
 
+void Geometrie::AddKeys() {
+  GiveMnemonic(*execution_, QStringLiteral("Execution"));
+  GiveMnemonic(*thermalButton_, QStringLiteral("thermique"));
+  GiveMnemonic(*stressButton_, QStringLiteral("stress"));
+  // Alt+A opens "Aide".
+  GiveMnemonic(*cancel_, QStringLiteral("nnuler"));
+  PressOnKey(*this, *execution_, QKeySequence(Qt::Key_F5));
+}
+
 void Geometrie::FillRecentCases() {
   recentCases_->clear();
   const QStringList recent = RecentCases();
@@ -444,6 +461,8 @@ void Geometrie::ShowGuide() {
   guide->setAttribute(Qt::WA_DeleteOnClose);
   auto* text = new QTextBrowser(guide);
   text->setOpenExternalLinks(true);
+  // Its pictures lie beside the README it links to.
+  text->setSearchPaths({QFileInfo(QFileInfo(file.fileName()).canonicalFilePath()).absolutePath()});
   text->setMarkdown(QString::fromUtf8(file.readAll()));
   auto* layout = new QVBoxLayout(guide);
   layout->addWidget(text);
@@ -500,9 +519,10 @@ bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFl
   ReloadCatalogue();
   form_.TakeFit(coating, heatFlux);
   ShowInputs();
-  // The rows written go back with the inputs when the change is undone.
-  undoStack_->push(
-      new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before, Snapshot(), rows));
+  // A fitted "contact" row goes back with the inputs when the change is undone; a fitted
+  // coating's row stays.
+  undoStack_->push(new FormCommand(*this, QStringLiteral("Ajustement sur mesures"), before,
+                                   Snapshot(), session::UndoneWithInputs(rows)));
   Inform(QStringLiteral("Valeurs ajustées reportées dans la saisie."));
   return true;
 }
@@ -696,14 +716,17 @@ void Geometrie::MarkRanges() {
   for (const FieldInfo& field : Fields()) {
     const session::FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
     QLineEdit* box = Box(field.Id);
-    if (box->property("outOfRange").toBool() != note.Outside) {
-      box->setProperty("outOfRange", note.Outside);
-      box->setStyleSheet(note.Outside ? QStringLiteral("QLineEdit { background: #fde2df; "
-                                                       "border: 1px solid #c0392b; }")
-                                      : QString());
-    }
+    MarkBox(*box, note.Outside);
     box->setToolTip(Q(note.Tip));
   }
+  ForgetMendedRefusal();
+}
+
+void Geometrie::ForgetMendedRefusal() {
+  if (summaryBeforeRefusal_.isNull() || !FindInputFaults(state_, &catalogue_).empty()) return;
+  if (statusBar()->currentMessage() == summary_->text()) statusBar()->clearMessage();
+  summary_->setText(summaryBeforeRefusal_);
+  summaryBeforeRefusal_ = QString();
 }
 
 void Geometrie::CommitPendingEdit() {
@@ -722,6 +745,7 @@ void Geometrie::OnMaterialPicked(bool substrate) {
   if (!form_.Pick(substrate, selected.first()->text().toStdString())) return;
   UpdateExecutionEnabled();
   PushChange(substrate ? QStringLiteral("Substrat") : QStringLiteral("Dépôt"), before);
+  ForgetMendedRefusal();
 }
 
 void Geometrie::OnStressModelPicked(int index) {
@@ -750,7 +774,7 @@ void Geometrie::UpdateExecutionEnabled() {
   const bool ready = !worker_.IsRunning() && form_.BothPicked();
   execution_->setEnabled(ready);
   execution_->setToolTip(
-      ready ? QStringLiteral("Lancer le calcul")
+      ready ? QStringLiteral("Lancer le calcul (F5)")
             : QStringLiteral("Choisir un substrat et un dépôt pour lancer un calcul"));
 }
 
@@ -802,15 +826,19 @@ void Geometrie::Execution() {
   CommitPendingEdit();
   const std::vector<InputFault> faults = FindInputFaults(state_, &catalogue_);
   if (!faults.empty()) {
+    if (summaryBeforeRefusal_.isNull()) summaryBeforeRefusal_ = summary_->text();
     Report(session::RefusedRun(faults));
     return;
   }
+  summaryBeforeRefusal_ = QString();
   SetRunning(true);
   progress_->setValue(0);
   if (!worker_.Start(RunWorker::ExecuteJob(catalogue_, paths_), windows_.PrepareRun(state_))) {
     SetRunning(false);
     return;
   }
+  // The other file dialogs start where the results go.
+  RememberFolder(kResultsFolder, QString::fromStdString(paths_.Thermal));
   windows_.ShowResults();
   windows_.HideStressWindows();
   // The summary of the run before does not stay beside the one under way.
@@ -825,6 +853,7 @@ void Geometrie::SetRunning(bool running) {
   stressButton_->setEnabled(!running);
   openAction_->setEnabled(!running);
   saveAction_->setEnabled(!running);
+  saveAsAction_->setEnabled(!running);
   defaultsAction_->setEnabled(!running);
   undoAction_->setEnabled(!running && undoStack_->canUndo());
   redoAction_->setEnabled(!running && undoStack_->canRedo());
@@ -877,6 +906,7 @@ bool Geometrie::ChooseResultFile(QFileDialog*& dialog, const char* name, const Q
   }
   const QString chosen = dialog->selectedFiles().first();
   path = chosen.toStdString();
+  RememberFolder(kResultsFolder, chosen);
   QMessageBox::information(this, QApplication::applicationName(), chosen, QMessageBox::Ok);
   return true;
 }
@@ -914,8 +944,22 @@ void Geometrie::Raz() {
   Inform(QStringLiteral("RAZ : fenêtres de résultats fermées ; les données sont conservées."));
 }
 
+session::WorkInHand Geometrie::WorkInHand() const {
+  session::WorkInHand work;
+  work.RunGoing = worker_.IsRunning();
+  if (etude_) etude_->AddWork(work);
+  if (ajustement_) ajustement_->AddWork(work);
+  return work;
+}
+
+bool Geometrie::QuitDespiteWork() {
+  const std::string question = session::QuitQuestion(WorkInHand());
+  return question.empty() ||
+         Ask(this, QApplication::applicationName(), Q(question), QStringLiteral("Quitter"));
+}
+
 void Geometrie::closeEvent(QCloseEvent* event) {
-  if (isWindowModified() && !SaveBeforeClosing()) {
+  if (!QuitDespiteWork() || (isWindowModified() && !SaveBeforeClosing())) {
     event->ignore();
     return;
   }
@@ -938,11 +982,7 @@ bool Geometrie::SaveBeforeClosing() {
   box.exec();
   if (box.clickedButton() == discard) return true;
   if (box.clickedButton() != save) return false;
-  if (caseFile_.isEmpty()) {
-    SaveCaseFile();
-  } else {
-    SaveCaseTo(caseFile_);
-  }
+  SaveCase();
   return !isWindowModified();
 }
 
@@ -966,15 +1006,25 @@ void Geometrie::OpenCaseFile() {
   OpenCaseFrom(path);
 }
 
-void Geometrie::SaveCaseFile() {
+void Geometrie::SaveCase() {
+  if (caseFile_.isEmpty()) {
+    SaveCaseAs();
+  } else {
+    SaveCaseTo(caseFile_);
+  }
+}
+
+void Geometrie::SaveCaseAs() {
   if (worker_.IsRunning()) return;
-  QFileDialog dialog(this, QStringLiteral("Enregistrer le cas"), RememberedFolder(kCaseDialog),
-                     QStringLiteral("Cas Quillane (*.json);;Tous les fichiers (*)"));
+  QFileDialog dialog(
+      this, QStringLiteral("Enregistrer le cas"), QString(),
+      QStringLiteral("Cas Quillane (*.quillane.json *.json);;Tous les fichiers (*)"));
   dialog.setObjectName(QStringLiteral("SaveCaseDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("json"));
-  dialog.selectFile(QStringLiteral("cas.json"));
+  dialog.setDefaultSuffix(QStringLiteral("quillane.json"));
+  dialog.selectFile(Q(session::ProposedCaseFile(caseFile_.toStdString(),
+                                                RememberedFolder(kCaseDialog).toStdString())));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();
   RememberFolder(kCaseDialog, path);

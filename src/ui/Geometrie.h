@@ -82,7 +82,8 @@ class Geometrie : public QMainWindow {
   void Fin();                // quits as closing does: asks about unsaved changes, cancels a run
   void Raz();                // unloads the result windows; the state is kept
   void OpenCaseFile();       // asks for a case file and applies it
-  void SaveCaseFile();       // asks for a file name and saves the case
+  void SaveCase();           // saves the case in its file; asks for one when it has none
+  void SaveCaseAs();         // asks for a file name and saves the case
   void RestoreDefaults();    // "Valeurs par défaut"
   void OpenMaterials();      // the "Matériaux" window
   void OpenStudy();          // the "Étude paramétrique" window
@@ -124,6 +125,8 @@ class Geometrie : public QMainWindow {
   void AddField(QGridLayout* grid, int row, int column, const char* caption, FieldId id,
                 const char* spinName = nullptr, int span = 1);
   void BuildMenus();
+  // Alt and a letter press the commands; F5 starts a run.
+  void AddKeys();
   void Load();
   void BindLists();
 
@@ -135,6 +138,8 @@ class Geometrie : public QMainWindow {
   // Marks every box whose value lies outside its range (with the reason as its tooltip; the
   // range otherwise).
   void MarkRanges();
+  // A refused run's summary goes once its faults are mended, giving back the one it covered.
+  void ForgetMendedRefusal();
   void SetBoxText(FieldId id, const QString& text);
   // Every box shows the form's text.
   void ShowForm();
@@ -153,6 +158,10 @@ class Geometrie : public QMainWindow {
   void Restore(const FormSnapshot& snapshot);
   void PushChange(const QString& text, const FormSnapshot& before);
 
+  // What quitting would lose: the run, the study and the fit under way or not saved.
+  session::WorkInHand WorkInHand() const;
+  // Asks before quitting when work would be lost; false when the window is to stay open.
+  bool QuitDespiteWork();
   // Asks whether to save the case's unsaved changes, and saves them when asked; false when
   // the window is to stay open (cancelled, or not saved).
   bool SaveBeforeClosing();
@@ -199,12 +208,14 @@ class Geometrie : public QMainWindow {
   QAction* openAction_ = nullptr;
   QMenu* recentCases_ = nullptr;
   QAction* saveAction_ = nullptr;
+  QAction* saveAsAction_ = nullptr;
   QAction* defaultsAction_ = nullptr;
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
 
-  QString caseFile_;        // the case as last opened or saved; empty before
-  bool restoring_ = false;  // while the window itself sets texts and selections
+  QString summaryBeforeRefusal_;  // null unless the summary tells a refused run
+  QString caseFile_;              // the case as last opened or saved; empty before
+  bool restoring_ = false;        // while the window itself sets texts and selections
 };
 
 }  // namespace quillane::ui

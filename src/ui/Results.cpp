@@ -133,6 +133,7 @@ void Results::PDraw_Click() {
     chartPoints_ += static_cast<int>(series.X.size());
   }
   const QString title = QString::fromStdString(session::GridColumnTitle(grid_->Store(), column));
+  chart_->yAxis->setLabel(QString::fromStdString(session::GridValueAxis(grid_->Store(), column)));
   if (chartPoints_ == 0) {
     // Nothing to plot (a column no row of the run filled): say so, with no range left over
     // from an earlier column.

@@ -1,17 +1,20 @@
 #include "widgets/Widgets.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QSignalBlocker>
 #include <QSettings>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTableWidgetItem>
 #include <QWidget>
 
@@ -65,6 +68,8 @@ void FitWithinScreen(QMainWindow& window, QSize wanted) {
     // Too big for this screen even at its smallest: the content scrolls.
     auto* scroll = Named<QScrollArea>("Scroll");
     scroll->setFrameShape(QFrame::NoFrame);
+    // The boxes inside take the focus, not the area around them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setWidget(window.takeCentralWidget());
     window.setCentralWidget(scroll);
@@ -81,9 +86,12 @@ QSettings UserSettings() {
 }  // namespace
 
 QString RememberedFolder(const char* dialog) {
-  return UserSettings()
-      .value(QStringLiteral("folders/") + QLatin1String(dialog), QDir::homePath())
-      .toString();
+  QSettings settings = UserSettings();
+  const QString results =
+      settings
+          .value(QStringLiteral("folders/") + QLatin1String(kResultsFolder), QDir::currentPath())
+          .toString();
+  return settings.value(QStringLiteral("folders/") + QLatin1String(dialog), results).toString();
 }
 
 void RememberFolder(const char* dialog, const QString& chosenFile) {
@@ -110,6 +118,41 @@ void CloseOnKeys(QWidget& window) {
     shortcut->setContext(Qt::WindowShortcut);
     QObject::connect(shortcut, &QShortcut::activated, &window, &QWidget::close);
   }
+}
+
+void MarkBox(QWidget& box, bool bad) {
+  if (box.property("outOfRange").toBool() == bad) return;
+  box.setProperty("outOfRange", bad);
+  box.setStyleSheet(bad ? QStringLiteral("QLineEdit { background: #fde2df; "
+                                         "border: 1px solid #c0392b; }")
+                        : QString());
+}
+
+void GiveMnemonic(QAbstractButton& button, const QString& at) {
+  QString text = button.text();
+  const qsizetype where = text.indexOf(at);
+  if (where < 0) return;
+  text.insert(where, QLatin1Char('&'));
+  button.setText(text);
+}
+
+void PressOnKey(QWidget& window, QAbstractButton& button, const QKeySequence& key) {
+  auto* shortcut = new QShortcut(key, &window);
+  shortcut->setContext(Qt::WindowShortcut);
+  // A disabled button ignores the click.
+  QObject::connect(shortcut, &QShortcut::activated, &button, &QAbstractButton::click);
+}
+
+void WrapStatusMessages(QStatusBar& bar) {
+  auto* label = new QLabel(&bar);
+  label->setObjectName(QStringLiteral("StatusMessage"));
+  label->setWordWrap(true);
+  label->setTextFormat(Qt::PlainText);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // One line even when empty, so that the window does not jump when a message comes.
+  label->setMinimumHeight(label->fontMetrics().lineSpacing());
+  bar.addPermanentWidget(label, 1);
+  QObject::connect(&bar, &QStatusBar::messageChanged, label, &QLabel::setText);
 }
 
 RegionalSettings SettingsOf(const QLocale& locale) {

@@ -12,9 +12,12 @@
 
 #include "model/ModelState.h"
 
+class QAbstractButton;
 class QComboBox;
+class QKeySequence;
 class QLocale;
 class QMainWindow;
+class QStatusBar;
 class QTableWidgetItem;
 class QWidget;
 
@@ -49,9 +52,12 @@ void ResizeWithinScreen(QWidget& window, int width, int height);
 void FitWithinScreen(QMainWindow& window, QSize wanted);
 
 // The folder a file dialog (`dialog`: "cas", "graphique"…) last chose a file in, kept between
-// sessions in the user's settings (~/.config/quillane/quillane.conf); the home folder at first.
+// sessions in the user's settings (~/.config/quillane/quillane.conf); at first, the folder of
+// the results (kResultsFolder), where the user works.
 QString RememberedFolder(const char* dialog);
 void RememberFolder(const char* dialog, const QString& chosenFile);
+// The folder of the result files last chosen or written (the current folder before any).
+inline constexpr const char* kResultsFolder = "resultats";
 // The cases opened or saved lately, the newest first, kept between sessions too.
 QStringList RecentCases();
 void AddRecentCase(const QString& path);
@@ -65,6 +71,18 @@ void ShowModelChoice(QComboBox& choice, const std::string& value);
 
 // Escape and Ctrl+W close the window, as they do a secondary window of any desktop program.
 void CloseOnKeys(QWidget& window);
+
+// Marks a box whose entry cannot be used (in red, with the property "outOfRange"), or unmarks it.
+void MarkBox(QWidget& box, bool bad);
+
+// Alt and the letter that begins `at` in the button's text press it: "nnuler" gives "A&nnuler".
+void GiveMnemonic(QAbstractButton& button, const QString& at);
+// `key` presses the button, while it is enabled, anywhere in `window`.
+void PressOnKey(QWidget& window, QAbstractButton& button, const QKeySequence& key);
+
+// The messages of a status bar wrap onto more lines instead of being cut at the window's edge:
+// a label across the bar shows them (the bar's own message has no room left beside it).
+void WrapStatusMessages(QStatusBar& bar);
 
 // The separators of a locale as the number routines take them.
 RegionalSettings SettingsOf(const QLocale& locale);

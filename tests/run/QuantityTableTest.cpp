@@ -58,6 +58,19 @@ TEST(QuantityTableTest, EachQuantityReadsAndWritesItsOwnPlaceOnly) {
   EXPECT_EQ(Quantity("HeatFlux").RowName(base.Input), "");
 }
 
+// A caption names the quantity alone: its unit is told apart, once, and blanks are single.
+TEST(QuantityTableTest, CaptionsLeaveTheirUnitToTheUnit) {
+  for (const auto& [name, caption] : {std::pair{"LamellaThickness", "Epaisseur d'une lamelle"},
+                                      {"HeatFlux", "Flux thermique incident"},
+                                      {"BackFaceTemperature", "T du support"}}) {
+    EXPECT_EQ(Quantity(name).Caption, caption);
+  }
+  for (const QuantitySpec& spec : QuantityTable()) {
+    EXPECT_EQ(spec.Caption.find('('), std::string::npos) << spec.Caption;
+    EXPECT_EQ(spec.Caption.find("  "), std::string::npos) << spec.Caption;
+  }
+}
+
 TEST(QuantityTableTest, FittableQuantitiesAreTheFiguresARecordShows) {
   // The names in their order, each flagged fittable.
   std::string names;

@@ -97,6 +97,9 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
   EXPECT_EQ(std::tuple(GridColumnTitle(grid, 0), GridColumnTitle(grid, 1), GridColumnTitle(grid, 2),
                        GridColumnTitle(grid, 9)),
             std::tuple("Temps (s)", "T", "Epaisseur (m)", "Colonne 10"));
+  // The value axis tells the unit the column holds.
+  EXPECT_EQ(std::tuple(GridValueAxis(grid, 0), GridValueAxis(grid, 1), GridValueAxis(grid, 2)),
+            std::tuple("temps (secondes)", "T", "thickness (m)"));
 }
 
 }  // namespace

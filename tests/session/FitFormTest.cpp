@@ -244,6 +244,11 @@ TEST_F(FitReadingTest, AWriteOfTheUsersRowsIsTakenBackExactly) {
     const RowsWrite write = WriteRows(user, {row("contact", 7, "ajusté"), row("B", 2, "")});
     EXPECT_EQ(write.Replaced.size(), c.Replaced);
     EXPECT_EQ(user.Read().size(), before.size() + 2 - c.Replaced);
+    // An undo takes back the contact row alone, and what it replaced.
+    const RowsWrite undone = UndoneWithInputs(write);
+    ASSERT_EQ(undone.Written.size(), 1u);
+    EXPECT_EQ(undone.Written[0].Row.Name, "contact");
+    EXPECT_EQ(undone.Replaced.size(), c.Replaced);
     TakeBack(user, write);
     EXPECT_EQ(told(user.Read()), told(before));
   }

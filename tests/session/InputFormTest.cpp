@@ -88,7 +88,7 @@ TEST_F(InputFormTest, ABoxTellsItsValueAndRange) {
             "Valeur : 3.456 µm\nPlage : 0.001 à 1000000 µm");
   // A value out of its range is marked and told: GeometrieTest.TheWindowLoadsAndCommitsByTheRules.
   EXPECT_EQ(ResultFileFilters(),
-            (std::vector<std::string>{"Tous les fichiers (*.*)", "Fichiers texte(*.txt)",
+            (std::vector<std::string>{"Tous les fichiers (*.*)", "Fichiers texte (*.txt)",
                                       "Fichiers batch (*.bat)"}));
 }
 

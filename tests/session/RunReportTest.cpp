@@ -182,5 +182,38 @@ TEST(RunReportTest, ARefusalTellsItsReasonOnTheStatusLine) {
   }
 }
 
+// "Enregistrer sous…" proposes the case's name as a Quillane case, in its folder.
+TEST(RunReportTest, SaveAsProposesTheCasesNameAsAQuillaneCaseInItsFolder) {
+  for (const auto& [path, proposed] : {std::pair{"", "/r/cas.quillane.json"},
+                                       {"/d/essai.json", "/d/essai.quillane.json"},
+                                       {"/d/essai.quillane.json", "/d/essai.quillane.json"},
+                                       {"/d/notes", "/d/notes.quillane.json"}}) {
+    EXPECT_EQ(ProposedCaseFile(path, "/r"), proposed) << path;
+  }
+}
+
+// Quitting asks only where work would be lost, naming each piece.
+TEST(RunReportTest, TheQuestionBeforeQuittingNamesWhatWouldBeLost) {
+  const struct {
+    WorkInHand Work;
+    const char* Lost;
+  } cases[] = {
+      {{}, ""},
+      {{.StudyRows = 3, .StudyPoints = 3, .StudyExported = true}, ""},
+      {{.RunGoing = true, .StudyGoing = true, .StudyRows = 12, .StudyPoints = 90601},
+       "\n• le calcul en cours, qui n'écrira aucun fichier ;\n• l'étude paramétrique en cours (12 "
+       "points terminés sur 90601)."},
+      {{.StudyRows = 9919, .StudyPoints = 9919, .FitUnapplied = true},
+       "\n• les 9919 lignes de l'étude paramétrique, qui ne sont pas exportées ;\n• l'ajustement "
+       "terminé, qui n'est pas appliqué."},
+  };
+  for (const auto& c : cases) {
+    const std::string lost = c.Lost;
+    EXPECT_EQ(QuitQuestion(c.Work), lost.empty() ? lost
+                                                 : "Quitter Quillane maintenant perdrait :" + lost +
+                                                       "\n\nQuitter quand même ?");
+  }
+}
+
 }  // namespace
 }  // namespace quillane::session

@@ -177,6 +177,29 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
 
 // Each bad entry is one fault of its row, alike in every field to the fault the batch program's
 // study file gives for the same entries (whose values are written in SI).
+// An entry at fault is marked as soon as it is typed: a text that is no number by its own box, a
+// range that cannot be used by both; a quantity chosen twice is no fault of De or À.
+TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
+  using Marked = std::array<bool, 4>;  // From1, To1, From2, To2
+  const struct {
+    StudyForm form;
+    Marked marked;
+  } cases[] = {
+      {Grid(Row("HeatFlux", "abc", "900", 2)), {true, false, false, false}},
+      {Grid(Row("HeatFlux", "300", "900", 2), Row("PassCount", "1", "x", 1)),
+       {false, false, false, true}},
+      {Grid(Row("HeatFlux", "900", "300", 2)), {true, true, false, false}},
+      {Grid(Row("HeatFlux", "1", "2", 1), Row("HeatFlux", "1", "2", 1)), {}},
+  };
+  for (const auto& c : cases) {
+    const auto marks = MarkedEntries(ReadStudyForm(c.form, base), c.form, '.');
+    EXPECT_EQ((Marked{marks[0].From, marks[0].To, marks[1].From, marks[1].To}), c.marked);
+    for (const RowMarks& mark : marks) EXPECT_EQ(mark.Tip.empty(), !mark.From && !mark.To);
+  }
+  EXPECT_EQ(MarkedEntries(ReadStudyForm(cases[0].form, base), cases[0].form, '.')[0].Tip,
+            "Grandeur 1 (HeatFlux) : le début « abc » n'est pas un nombre.");
+}
+
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;

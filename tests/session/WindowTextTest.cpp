@@ -63,6 +63,10 @@ TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies)
             "/usr/share/doc/quillane/README.md");
   EXPECT_EQ(GuidePath("/opt/q/share/quillane/Brelon.db").string(),
             "/opt/q/share/doc/quillane/README.md");
+  // In the build tree the README lies beside the programs.
+  const std::filesystem::path build = QUILLANE_BUILD_DIR;
+  EXPECT_EQ(GuidePath(build / "Brelon.db"), build / "README.md");
+  EXPECT_TRUE(std::filesystem::is_regular_file(build / "README.md"));
 }
 
 TEST(WindowTextTest, TheRecentFilesPutTheLastFirstOnceAndKeepEight) {

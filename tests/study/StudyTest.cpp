@@ -440,7 +440,9 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
     for (const auto& [name, text] : files) {
       EXPECT_EQ(test::ReadFile(dir / "m" / name), text) << name << " after " << c.message;
     }
-    ASSERT_EQ(Study(study, "m"), 0) << err.str();
+    // A refused resume never advises the command that would replace the earlier study.
+    EXPECT_THAT(err.str(), Not(AnyOf(HasSubstr("--force"), HasSubstr("without --resume"))));
+    ASSERT_EQ(Study(study, "m", {"--force"}), 0) << err.str();
   }
   // A folder that holds no study is not made by a resume.
   EXPECT_EQ(Study(study, "none", {"--resume"}), 1);
@@ -554,6 +556,45 @@ TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
   for (const char* file : {"results.csv", "results.json", "points/0002/Stress.txt"}) {
     EXPECT_EQ(test::ReadFile(dir / "out" / file), test::ReadFile(dir / "clean" / file)) << file;
+  }
+}
+
+// A study does not run over the study a folder holds: it is completed with --resume or replaced
+// with --force, which removes that study's files (its plots and points too) and nothing else.
+TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsItsFilesOnly) {
+  const std::string first = R"({"vary": [{"input": "PassCount", "values": [1, 2, 3]}]})";
+  const std::string second = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 8e5]}]})";
+  ASSERT_EQ(Study(first, "m", {"--keep-files"}), 0) << err.str();
+  ASSERT_EQ(Study(second, "other"), 0) << err.str();
+  const std::string mine = "a user's note\n";
+  for (const char* file : {"notes.txt", "plots/mine.svg", "points/0002/mine.txt"}) {
+    test::WriteFile(dir / "m" / file, mine);
+  }
+  const auto listing = test::Listing(dir / "m");
+  const struct {
+    std::string text;
+    const char* message;
+  } refused[] = {
+      {first, "holds this study already (study.json, inputs.json and "},
+      {second, "holds another study (study.json, inputs.json and "},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(Study(r.text, "m"), 1) << r.message;
+    EXPECT_THAT(err.str(), HasSubstr((dir / "m").string() + " " + r.message));
+    EXPECT_THAT(err.str(), HasSubstr(r.text == first ? "Give --resume to complete it"
+                                                     : "Give another --out folder, or --force"));
+    EXPECT_EQ(test::Listing(dir / "m"), listing);
+  }
+  ASSERT_EQ(Study(second, "m", {"--force"}), 0) << err.str();
+  EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
+            test::ReadFile(dir / "other" / "results.csv"));
+  std::set<std::string> plots = test::Listing(dir / "other" / "plots");
+  plots.insert("mine.svg");
+  EXPECT_EQ(test::Listing(dir / "m" / "plots"), plots);
+  EXPECT_EQ(test::Listing(dir / "m" / "points"), std::set<std::string>{"0002"});
+  EXPECT_EQ(test::Listing(dir / "m" / "points" / "0002"), std::set<std::string>{"mine.txt"});
+  for (const char* file : {"notes.txt", "plots/mine.svg", "points/0002/mine.txt"}) {
+    EXPECT_EQ(test::ReadFile(dir / "m" / file), mine) << file;
   }
 }
 

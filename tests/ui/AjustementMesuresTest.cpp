@@ -122,20 +122,21 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
   ASSERT_EQ(picked.size(), 1);
   EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));
-  // Undone, the row goes with the inputs; redone, it comes back.
+  // Undone, the picks and the heat flux go back and the saved row stays, as a case may name it;
+  // redone, it is picked again.
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY");
   EXPECT_EQ(state.Input.HeatFlux, 600000);
-  EXPECT_TRUE(UserCatalogue(dir / "user" / "materiaux.db").Read().empty());
-  EXPECT_EQ(window->Catalogue().FindMaterial("NiCrAlY (ajusté)"), nullptr);
+  EXPECT_EQ(UserCatalogue(dir / "user" / "materiaux.db").Read().size(), 1u);
+  EXPECT_NE(window->Catalogue().FindMaterial("NiCrAlY (ajusté)"), nullptr);
   window->UndoStack().redo();
   EXPECT_EQ(UserCatalogue(dir / "user" / "materiaux.db").Read().size(), 1u);
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
 }
 
 // A record of the whole-deposit model fitted while the one-pass model is chosen: the fit and
-// study windows show the model and change it in the input window; the fit says the model does not follow,
-// beside the results, and applying it asks first.
+// study windows show the model and change it in the input window; the fit says the model does not
+// follow, beside the results, and applying it asks first.
 TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying) {
   ModalWatcher watcher([](QWidget* modal) {
     if (!ModalWatcher::Press(modal, QStringLiteral("Annuler"))) ModalWatcher::Dismiss(modal);
@@ -177,7 +178,8 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
   const QString summary = Part<QLabel>("FitSummary")->text();
   EXPECT_TRUE(summary.contains(QString::fromUtf8("Le modèle ne suit pas l'enregistrement")))
       << summary.toStdString();
-  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier"))) << summary.toStdString();
+  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier")))
+      << summary.toStdString();
   // Applying asks first; refused, nothing is written.
   EXPECT_FALSE(fit->Appliquer());
   ASSERT_EQ(asked.size(), 1);

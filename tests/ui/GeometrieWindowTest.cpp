@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QToolButton>
+#include <nlohmann/json.hpp>
 
 #include "GeometrieTestSupport.h"
 
@@ -277,6 +278,56 @@ TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) 
   Trigger("About");
   ASSERT_EQ(about.MessageTexts.size(), 1);
   EXPECT_TRUE(about.MessageTexts[0].contains(QString::fromStdString((dir / "p1.db").string())));
+}
+
+// Tab follows the form, down the substrate and the options, then down the deposit, then the
+// commands; Alt and a letter press the commands, and F5 runs, as the tooltip says.
+TEST_F(GeometrieTest, TheKeyboardFollowsTheFormAndPressesTheCommands) {
+  Open();
+  PickBoth();
+  const QStringList form = {"Datalist1", "Text6",    "Text12",    "text9",  "Text16", "Text3",
+                            "Text13",    "Text1",    "Text17",    "Combo1", "Text18", "Text21",
+                            "Text19",    "Text20",   "Datalist2", "Text5",  "Text4",  "Text2",
+                            "Text7",     "Text8",    "Text10",    "Text14", "Text15", "Execution",
+                            "Command3",  "Command2", "Datalist1"};
+  Child<QListWidget>("Datalist1")->setFocus(Qt::TabFocusReason);
+  QStringList visited;
+  for (int i = 0; i < form.size(); ++i) {
+    visited << QApplication::focusWidget()->objectName();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(visited, form);
+  for (const auto& [button, letter] :
+       {std::pair{"Execution", Qt::Key_E}, {"Command3", Qt::Key_T}, {"Command2", Qt::Key_S}}) {
+    EXPECT_EQ(QKeySequence::mnemonic(Child<QPushButton>(button)->text()),
+              QKeySequence(Qt::ALT | letter))
+        << button;
+  }
+  EXPECT_TRUE(Execution()->toolTip().contains("F5"));
+  window->Paths() = {(dir / "t.txt").string(), (dir / "s.txt").string()};
+  QTest::keyClick(window.get(), Qt::Key_F5);
+  EXPECT_TRUE(window->Worker().IsRunning());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Worker().IsRunning(); }, 60000));
+  EXPECT_TRUE(std::filesystem::exists(dir / "t.txt"));
+}
+
+// Ctrl+S saves the case in its file at once; Ctrl+Shift+S proposes "<name>.quillane.json" beside
+// it.
+TEST_F(GeometrieTest, CtrlSSavesInPlaceAndSaveAsProposesAQuillaneCaseBesideIt) {
+  Open();
+  ASSERT_TRUE(window->SaveCaseTo(PathOf("essai.json")));
+  TypeAndLeave(FieldId::Text4, "3");
+  QStringList proposed;
+  ModalWatcher watcher([&proposed](QWidget* modal) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) proposed << dialog->selectedFiles();
+    ModalWatcher::Dismiss(modal);
+  });
+  QTest::keySequence(window.get(), QKeySequence::Save);
+  EXPECT_TRUE(proposed.isEmpty());
+  EXPECT_FALSE(window->isWindowModified());
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(dir / "essai.json"))["PassCount"], 3);
+  QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  EXPECT_EQ(proposed, QStringList{PathOf("essai.quillane.json")});
 }
 
 }  // namespace

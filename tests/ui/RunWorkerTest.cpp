@@ -215,16 +215,21 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
   Open();
   PickBoth();
   StartLongRun();
-  // Unsaved changes are offered for saving first; "Annuler" keeps the window and its run.
+  // The run is named first; "Annuler" keeps the window and its run.
   {
     ModalWatcher watcher([](QWidget* modal) { ModalWatcher::Press(modal, "Annuler"); });
     window->Fin();
-    EXPECT_EQ(watcher.MessageTexts.size(), 1);
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("le calcul en cours")));
   }
   EXPECT_TRUE(window->Worker().IsRunning());
+  // Then unsaved changes are offered for saving.
   {
-    ModalWatcher watcher([](QWidget* modal) { ModalWatcher::Press(modal, "Ne pas enregistrer"); });
+    ModalWatcher watcher([](QWidget* modal) {
+      if (!ModalWatcher::Press(modal, "Quitter")) ModalWatcher::Press(modal, "Ne pas enregistrer");
+    });
     window->Fin();
+    EXPECT_EQ(watcher.MessageTexts.size(), 2);
   }
   EXPECT_FALSE(window->Worker().IsRunning());
   ExpectEarlierFilesOnly();

@@ -343,5 +343,66 @@ TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
   EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
 }
 
+// Escape hides the window and the study goes on; quitting names the study under way, then its
+// rows until they are exported, and "Annuler" keeps the program and its study.
+TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
+  Open();
+  PickBoth();
+  TypeAndLeave(ui::FieldId::Text4, "20");
+  ShowStudy();
+  Set(1, {"HeatFlux", "300", "900", 1000, false});
+  QTest::mouseClick(Part<QPushButton>("Lancer"), Qt::LeftButton);
+  study->activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == study; }));
+  QTest::keyClick(study, Qt::Key_Escape);
+  EXPECT_FALSE(study->isVisible());
+  EXPECT_TRUE(study->Worker().IsRunning());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return study->FinishedPoints() > 1; }, 30000));
+  const auto quit = [this](const char* answer) {
+    ModalWatcher watcher([answer](QWidget* modal) { ModalWatcher::Press(modal, answer); });
+    window->close();
+    return watcher.MessageTexts;
+  };
+  const QStringList running = quit("Annuler");
+  ASSERT_EQ(running.size(), 1);
+  EXPECT_TRUE(running[0].contains(QString::fromUtf8("l'étude paramétrique en cours (")));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(study->Worker().IsRunning());
+  study->Annuler();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
+  const QStringList stopped = quit("Annuler");
+  ASSERT_EQ(stopped.size(), 1);
+  EXPECT_TRUE(stopped[0].contains(QString::fromUtf8("les %1 lignes de l'étude").arg(RowCount())));
+  ASSERT_TRUE(study->ExportTable(PathOf("t.csv")));
+  // Only the case's changes are left to ask about.
+  const QStringList exported = quit("Ne pas enregistrer");
+  ASSERT_EQ(exported.size(), 1);
+  EXPECT_TRUE(exported[0].startsWith(QString::fromUtf8("Le cas")));
+  EXPECT_FALSE(window->isVisible());
+}
+
+// A bad entry is marked and told as soon as it is left, and no longer once mended; before any
+// study the bar counts the points the entries ask for.
+TEST_F(StudyWindowTest, ABadEntryIsMarkedAtOnceAndThePointsAreCountedAlike) {
+  OpenStudy();
+  Set(1, {"HeatFlux", "300", "900", 4, false});
+  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "5 points");
+  EXPECT_EQ(Part<QProgressBar>("StudyProgress")->text(), "0 / 5 points");
+  auto* from = Part<QLineEdit>("From1");
+  from->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([from] { return from->hasFocus(); }));
+  from->selectAll();
+  QTest::keyClicks(from, "abc");
+  QTest::keyClick(from, Qt::Key_Tab);
+  EXPECT_TRUE(from->property("outOfRange").toBool());
+  EXPECT_FALSE(Part<QLineEdit>("To1")->property("outOfRange").toBool());
+  EXPECT_TRUE(Status().contains(QString::fromUtf8("« abc »"))) << Status().toStdString();
+  EXPECT_EQ(from->toolTip(), Status());
+  from->setText(QStringLiteral("300"));
+  emit from->editingFinished();
+  EXPECT_FALSE(from->property("outOfRange").toBool());
+  EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+}
+
 }  // namespace
 }  // namespace quillane::test
