@@ -5,6 +5,8 @@ import csv
 import json
 import math
 import os
+import pathlib
+import re
 import signal
 import subprocess
 import sys
@@ -39,7 +41,9 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
     catalogue = quillane.Catalogue(p1_db)
     result = quillane.run(case, catalogue)
     summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
+    stubs = (pathlib.Path(quillane.__file__).parent / "_quillane.pyi").read_text(encoding="utf-8")
     for key, expected in summary.items():
+        assert f"def {key}(self)" in stubs, key
         actual = getattr(result, key)
         if isinstance(expected, list):
             assert list(actual) == expected, key
