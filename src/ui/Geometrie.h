@@ -203,8 +203,9 @@ class Geometrie : public QMainWindow {
   QAction* undoAction_ = nullptr;
   QAction* redoAction_ = nullptr;
 
-  QString caseFile_;        // the case as last opened or saved; empty before
-  bool restoring_ = false;  // while the window itself sets texts and selections
+  QString caseFile_;          // the case as last opened or saved; empty before
+  bool shippedOnly_ = false;  // the shipped materials alone, as asked for when the user's fail
+  bool restoring_ = false;    // while the window itself sets texts and selections
 };
 
 }  // namespace quillane::ui

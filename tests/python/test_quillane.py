@@ -202,6 +202,27 @@ def test_a_bad_attribute_is_refused_and_the_case_kept():
         quillane.Catalogue.shipped().with_row("NiCrAlY", Poisson=1.5)
 
 
+# A user catalogue that cannot be read is refused by name, as by the batch program, until the
+# shipped materials are asked for; the user's file is left as it is.
+@pytest.mark.parametrize("call", [
+    pytest.param(lambda: quillane.Catalogue(), id="Catalogue"),
+    pytest.param(lambda: quillane.run(quillane.Case(PassCount=0)), id="run"),
+    pytest.param(lambda: quillane.study({"vary": [{"input": "PassCount", "values": [0]}]}),
+                 id="study"),
+])
+def test_damaged_user_materials_are_refused_unless_the_shipped_ones_are_asked_for(
+        tmp_path, monkeypatch, call):
+    user = tmp_path / "quillane" / "materiaux.db"
+    user.parent.mkdir()
+    user.write_text("not a database, but the user's file")
+    monkeypatch.setenv("XDG_DATA_HOME", str(tmp_path))
+    told = r"(?s)%s.*quillane\.Catalogue\.shipped\(\)" % re.escape(str(user))
+    with pytest.raises(ValueError, match=told):
+        call()
+    quillane.run(quillane.Case(PassCount=0), quillane.Catalogue.shipped())
+    assert user.read_text() == "not a database, but the user's file"
+
+
 # Long work in a child interpreter; it prints "started" just before the call Ctrl-C stops. The
 # study is long enough that a machine with many cores is still at it when the signal comes.
 LONG_WORK = {
