@@ -2,6 +2,7 @@
 # One entry point for a fresh machine: installs what is missing, builds, then
 #   ./quillane.sh run    runs the default case (the desktop window when a display is there)
 #   ./quillane.sh test   builds and passes the whole test suite
+#   ./quillane.sh check  builds the optimised tree and runs its tests, the long ones left out
 #   ./quillane.sh package   builds the Debian package and checks it with lintian
 #   ./quillane.sh screenshots [WIDTHxHEIGHT]   pictures of every window in build/screenshots
 set -euo pipefail
@@ -67,6 +68,12 @@ case "${1:-run}" in
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --output-on-failure -j "$jobs" -LE long)
     ;;
+  check)
+    # Day to day: one tree, and the tests that take seconds rather than minutes; `test` runs
+    # the long ones and the sanitizer trees too.
+    build build
+    (cd build && ctest --output-on-failure -j "$jobs" -LE long)
+    ;;
   screenshots)
     configure build
     cmake --build build -j "$jobs" --target programs quillane-screenshots
@@ -81,7 +88,7 @@ case "${1:-run}" in
     lintian --info "$deb" || { echo "lintian found errors" >&2; exit 1; }
     ;;
   *)
-    echo "usage: $0 [run|test|package|screenshots]" >&2
+    echo "usage: $0 [run|test|check|package|screenshots]" >&2
     exit 2
     ;;
 esac

@@ -310,25 +310,14 @@ std::string MisplacedOption(const CLI::App& app, const BatchOptions& o) {
 // the shipped one with the user's materials over it (alone with --shipped-materials).
 MaterialsCatalogue OpenCatalogue(const CLI::App& app, const BatchOptions& o,
                                  const std::string& caseCatalogue, const UserCatalogue& user) {
-  MaterialsCatalogue catalogue;
-  if (app.count("--catalogue")) {
-    catalogue.Open(o.CataloguePath);
-  } else if (!caseCatalogue.empty()) {
-    catalogue.Open(caseCatalogue);
-  } else if (o.ShippedMaterials) {
-    catalogue.Open(o.CataloguePath);
-  } else {
-    std::string userFault;
-    catalogue = OpenMergedCatalogue(o.CataloguePath, user, userFault);
-    // A user catalogue that cannot be read is left as it is, and never silently replaced by the
-    // shipped figures: the run stops unless asked for those.
-    if (!userFault.empty()) {
-      throw CatalogueError(userFault +
-                           ".\nYour materials cannot all be read, and nothing was run. Give "
-                           "--shipped-materials to run with the shipped materials alone.");
-    }
+  CatalogueChoice choice{o.CataloguePath, caseCatalogue, o.ShippedMaterials};
+  if (app.count("--catalogue")) choice.Alone = o.CataloguePath;
+  try {
+    return ChooseCatalogue(choice, user);
+  } catch (const DamagedUserCatalogue& error) {
+    throw CatalogueError(std::string(error.what()) +
+                         " Give --shipped-materials to run with the shipped materials alone.");
   }
-  return catalogue;
 }
 
 // Flags override the case file. Unreadable flags keep their earlier values, so the other inputs

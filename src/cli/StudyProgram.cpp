@@ -111,17 +111,6 @@ struct StudyFiles {
         Points(out / "points") {}
 };
 
-// Checks the study before any run: its points, the base case and the output folder.
-void CheckStudy(const study::Study& study, long long points, const StudyCommand& command,
-                const MaterialsCatalogue& catalogue) {
-  study::CheckPointCount(points, command.StudyPath, command.Force, "--force");
-  if (study::ResultIndex(command.PlotResult) < 0) {
-    throw study::StudyError("--plot-result: \"" + command.PlotResult +
-                            "\" is not a result column.");
-  }
-  study::CheckStudyBase(study, command.StudyPath, catalogue);
-}
-
 // The plots in the forms asked for.
 void AddPlots(const std::vector<study::StudyPlot>& plots, const std::filesystem::path& dir,
               const PlotFormats& formats, AtomicFileSet& files) {
@@ -154,12 +143,12 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   prepared.Text = study::ReadStudyFileText(path);
   prepared.Study =
       study::ReadStudyText(prepared.Text, command.StudyPath, base.Input, path.parent_path());
-  CheckStudy(prepared.Study, study::PointCount(prepared.Study), command, catalogue);
-  try {
-    prepared.Points = study::DesignPoints(prepared.Study);
-  } catch (const study::SampleError& error) {
-    throw study::StudyError(command.StudyPath + ": " + error.what());
+  if (study::ResultIndex(command.PlotResult) < 0) {
+    throw study::StudyError("--plot-result: \"" + command.PlotResult +
+                            "\" is not a result column.");
   }
+  prepared.Points = study::PointsOrThrow(
+      study::SetUpStudy(prepared.Study, catalogue, command.Force), command.StudyPath, "--force");
   prepared.Options.Jobs = command.Jobs;
   prepared.Options.Locale = base.Locale;
   if (command.KeepFiles) prepared.Options.KeepFilesIn = command.OutDir;

@@ -28,18 +28,17 @@ class SummaryWriter {
     write_(Json(value).dump());
   }
 
-  template <typename Count, typename At>
-  void Array(const char* key, Count count, At at) {
+  void Value(const char* key, const std::vector<double>& values) {
     Key(key);
-    if (count == 0) {
+    if (values.empty()) {
       write_("[]");
       return;
     }
     std::string text = "[\n";
-    for (Count i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
       text += "  ";
-      text += Json(at(i)).dump();
-      text += i + 1 < count ? ",\n" : "\n ]";
+      text += Json(values[i]).dump();
+      text += i + 1 < values.size() ? ",\n" : "\n ]";
       // In pieces of a few hundred kilobytes.
       if (text.size() > kPiece) {
         write_(text);
@@ -47,14 +46,6 @@ class SummaryWriter {
       }
     }
     write_(text);
-  }
-
-  void PerLamella(const char* key, const BasedArray<double>& values, int count) {
-    Array(key, count + 1, [&](int i) { return values.Contains(i) ? values(i) : 0.0; });
-  }
-
-  void Vector(const char* key, const std::vector<double>& values) {
-    Array(key, values.size(), [&](std::size_t i) { return values[i]; });
   }
 
   void End() { write_(first_ ? "}\n" : "\n}\n"); }
@@ -78,25 +69,186 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+// A line of the printed summary: its caption in a column of its own, then the value.
+std::string Line(const std::string& caption, const std::string& value) {
+  constexpr std::size_t kCaptionWidth = 34;
+  return "  " + caption + std::string(kCaptionWidth - caption.size(), ' ') + value + "\n";
+}
+
 std::string Passes(int count) {
   return std::to_string(count) + (count == 1 ? " pass" : " passes");
 }
 
-void PrintLamellae(const ModelState& state, std::ostream& out) {
+std::string PrintedLamellae(const ModelState& state) {
   const int n = state.Clock.LamellaCount;
   const int passes = state.Input.PassCount;
   if (state.Model != StressModelKind::WholeDeposit) {
-    out << "  Lamellae per pass                 " << n << " (" << Passes(passes) << ")\n";
-    return;
+    return Line("Lamellae per pass", std::to_string(n) + " (" + Passes(passes) + ")");
   }
-  out << "  Lamellae laid                     " << n << " (" << (passes > 0 ? n / passes : 0)
-      << " per pass, " << Passes(passes) << "), "
-      << Fixed(n * state.Stress.LamellaThicknessCopy * 1e6, 3) << " µm\n"
-      << "  Cooled to room temperature        " << Fixed(state.Input.RoomTemperature, 2)
-      << " K (whole-deposit model)\n";
+  return Line("Lamellae laid", std::to_string(n) + " (" +
+                                   std::to_string(passes > 0 ? n / passes : 0) + " per pass, " +
+                                   Passes(passes) + "), " +
+                                   Fixed(n * state.Stress.LamellaThicknessCopy * 1e6, 3) + " µm") +
+         Line("Cooled to room temperature",
+              Fixed(state.Input.RoomTemperature, 2) + " K (whole-deposit model)");
+}
+
+std::string PrintedTopTemperature(const ModelState& state) {
+  const std::vector<double> temperatures = FinalTemperatures(state);
+  const double top = temperatures.empty() ? state.Input.SubstrateTemperature : temperatures.back();
+  return Line("Final top-surface temperature", Fixed(top, 2) + " K");
+}
+
+std::string PrintedSubstrateStresses(const ModelState& state) {
+  const StressResults& s = state.Stress;
+  return Line("Substrate stress after cooling",
+              "back face " + Fixed(s.SubstrateStressBackFinal * 1e-6, 3) + " MPa, interface " +
+                  Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) + " MPa");
+}
+
+// The lowest and highest stress of the lamellae laid.
+std::string PrintedLamellaStresses(const ModelState& state) {
+  double lowest = 0;
+  double highest = 0;
+  for (int i = 1; i <= state.Clock.LamellaCount; ++i) {
+    const double value = state.Stress.LamellaStressFinal(i);
+    if (i == 1 || value < lowest) lowest = value;
+    if (i == 1 || value > highest) highest = value;
+  }
+  return Line("Lamella stresses after cooling",
+              Fixed(lowest * 1e-6, 3) + " to " + Fixed(highest * 1e-6, 3) + " MPa");
+}
+
+using Reader = SummaryValue (*)(const ModelState&);
+using Printer = std::string (*)(const ModelState&);
+
+SummaryField Field(const char* key, const char* doc, Reader read, Printer printed = nullptr) {
+  return {key, doc, read, false, printed};
+}
+
+SummaryField WholeDepositOnly(const char* key, const char* doc, Reader read) {
+  return {key, doc, read, true, nullptr};
+}
+
+template <double StressResults::*Member>
+SummaryValue Stress(const ModelState& state) {
+  return state.Stress.*Member;
+}
+
+template <double RunStatistics::*Member>
+SummaryValue Statistic(const ModelState& state) {
+  return state.Statistics.*Member;
+}
+
+template <long long RunStatistics::*Member>
+SummaryValue Count(const ModelState& state) {
+  return state.Statistics.*Member;
+}
+
+// Elements 0 to LamellaCount, 0 where the run left one unset.
+template <BasedArray<double> StressResults::*Member>
+SummaryValue Lamellae(const ModelState& state) {
+  const BasedArray<double>& values = state.Stress.*Member;
+  std::vector<double> copy;
+  copy.reserve(static_cast<std::size_t>(state.Clock.LamellaCount) + 1);
+  for (int i = 0; i <= state.Clock.LamellaCount; ++i) {
+    copy.push_back(values.Contains(i) ? values(i) : 0.0);
+  }
+  return copy;
 }
 
 }  // namespace
+
+const std::vector<SummaryField>& SummaryFields() {
+  using S = const ModelState&;
+  using R = StressResults;
+  static const std::vector<SummaryField> kFields = {
+      Field(
+          "LamellaCount",
+          "Lamellae the stress model holds: one pass's, or every lamella (whole-deposit model).",
+          [](S s) -> SummaryValue { return static_cast<long long>(s.Clock.LamellaCount); },
+          PrintedLamellae),
+      Field("ThermalRowCount", "Thermal rows written.", Count<&RunStatistics::ThermalRowCount>,
+            [](S s) {
+              return Line("Thermal rows written", std::to_string(s.Statistics.ThermalRowCount));
+            }),
+      Field(
+          "ElapsedTime", "Simulated time, s.",
+          [](S s) -> SummaryValue { return s.Clock.ElapsedTime; },
+          [](S s) { return Line("Simulated time", Fixed(s.Clock.ElapsedTime, 3) + " s"); }),
+      Field(
+          "NodeTemperature",
+          "Temperatures at the end, K: the nodes, node 1 the back face (one-pass model), or "
+          "the back face, the substrate's top face and the surface (whole-deposit model).",
+          [](S s) -> SummaryValue { return FinalTemperatures(s); }, PrintedTopTemperature),
+      Field("PassEndSurfaceTemperature", "Top-surface temperature at the end of the last pass, K.",
+            [](S s) -> SummaryValue { return s.Clock.PassEndSurfaceTemperature; }),
+      Field("LamellaForce", "Force of each lamella, N.", Lamellae<&R::LamellaForce>),
+      Field("NeutralAxisPosition", "Neutral axis after each lamella, m.",
+            Lamellae<&R::NeutralAxisPosition>),
+      Field("FlexuralRigidity", "Flexural rigidity after each lamella, N·m.",
+            Lamellae<&R::FlexuralRigidity>),
+      Field("Curvature", "Curvature after each lamella, 1/m.", Lamellae<&R::Curvature>),
+      Field("Deflection", "Deflection after each lamella, m.", Lamellae<&R::Deflection>),
+      Field("SubstrateStressBack", "Substrate stress at the back face after each lamella, Pa.",
+            Lamellae<&R::SubstrateStressBack>),
+      Field("SubstrateStressFront", "Substrate stress at the interface after each lamella, Pa.",
+            Lamellae<&R::SubstrateStressFront>),
+      Field("LamellaStress", "Stress of each lamella before the final cooling, Pa.",
+            Lamellae<&R::LamellaStress>),
+      Field(
+          "FinalCurvature", "Curvature after the final cooling, 1/m.", Stress<&R::FinalCurvature>,
+          [](S s) { return Line("Final curvature", Fixed(s.Stress.FinalCurvature, 6) + " 1/m"); }),
+      Field("FinalDeflection", "Deflection after the final cooling, m.",
+            Stress<&R::FinalDeflection>,
+            [](S s) {
+              return Line("Final deflection", Fixed(s.Stress.FinalDeflection * 1e6, 3) + " µm");
+            }),
+      Field("SubstrateStressBackFinal", "Substrate stress at the back face after cooling, Pa.",
+            Stress<&R::SubstrateStressBackFinal>, PrintedSubstrateStresses),
+      Field("SubstrateStressFrontFinal", "Substrate stress at the interface after cooling, Pa.",
+            Stress<&R::SubstrateStressFrontFinal>),
+      Field("LamellaStressFinal", "Stress of each lamella after the final cooling, Pa.",
+            Lamellae<&R::LamellaStressFinal>, PrintedLamellaStresses),
+      Field("StressAxisMin", "Lower end of the stress pictures' axis, GPa.",
+            Stress<&R::StressAxisMin>),
+      Field("StressAxisMax", "Upper end of the stress pictures' axis, GPa.",
+            Stress<&R::StressAxisMax>),
+      Field("DeflectionAxisMin", "Lower end of the deflection picture's axis, m.",
+            Stress<&R::DeflectionAxisMin>),
+      Field("DeflectionAxisMax", "Upper end of the deflection picture's axis, m.",
+            Stress<&R::DeflectionAxisMax>),
+      Field("SingularMatrixEvents",
+            "Thermal steps whose system was singular (they kept their temperatures).",
+            Count<&RunStatistics::SingularMatrixEvents>),
+      Field("PeakSubstrateTemperature",
+            "Hottest back face of the substrate over the thermal rows, K.",
+            Statistic<&RunStatistics::PeakSubstrateTemperature>),
+      Field("PeakInterfaceTemperature",
+            "Hottest substrate/coating interface over the thermal rows, K.",
+            Statistic<&RunStatistics::PeakInterfaceTemperature>),
+      Field("LamellaTime",
+            "When each lamella is laid, s (of the first pass in the one-pass model).",
+            Lamellae<&R::LamellaTime>),
+      Field("StressModel", "\"one-pass\" or \"whole-deposit\".",
+            [](S s) -> SummaryValue { return s.Input.StressModel; }),
+      Field("RoomTemperature", "Room temperature the plate cools to, K.",
+            [](S s) -> SummaryValue { return s.Input.RoomTemperature; }),
+      // The deposit the stress model holds: one pass of lamellae, or the whole coating.
+      Field(
+          "CoatingThickness", "Thickness of the deposit the stress model holds, m.",
+          [](S s) -> SummaryValue { return s.Clock.LamellaCount * s.Stress.LamellaThicknessCopy; }),
+      WholeDepositOnly(
+          "PassEndCurvature",
+          "Curvature at the end of each pass, 1/m (whole-deposit model; empty otherwise).",
+          [](S s) -> SummaryValue { return s.Stress.PassEndCurvature; }),
+      WholeDepositOnly("PeakSurfaceTemperature",
+                       "Hottest surface at the ends of the thermal steps, K (whole-deposit "
+                       "model; 0 otherwise).",
+                       Statistic<&RunStatistics::PeakSurfaceTemperature>),
+  };
+  return kFields;
+}
 
 std::vector<double> FinalTemperatures(const ModelState& state) {
   if (state.Model == StressModelKind::WholeDeposit) {
@@ -110,42 +262,11 @@ std::vector<double> FinalTemperatures(const ModelState& state) {
 }
 
 void WriteSummaryJson(const ModelState& state, const std::function<void(std::string_view)>& write) {
-  const StressResults& s = state.Stress;
-  const int n = state.Clock.LamellaCount;
   SummaryWriter root(write);
-  root.Value("LamellaCount", n);
-  root.Value("ThermalRowCount", state.Statistics.ThermalRowCount);
-  root.Value("ElapsedTime", state.Clock.ElapsedTime);
-  root.Vector("NodeTemperature", FinalTemperatures(state));
-  root.Value("PassEndSurfaceTemperature", state.Clock.PassEndSurfaceTemperature);
-  root.PerLamella("LamellaForce", s.LamellaForce, n);
-  root.PerLamella("NeutralAxisPosition", s.NeutralAxisPosition, n);
-  root.PerLamella("FlexuralRigidity", s.FlexuralRigidity, n);
-  root.PerLamella("Curvature", s.Curvature, n);
-  root.PerLamella("Deflection", s.Deflection, n);
-  root.PerLamella("SubstrateStressBack", s.SubstrateStressBack, n);
-  root.PerLamella("SubstrateStressFront", s.SubstrateStressFront, n);
-  root.PerLamella("LamellaStress", s.LamellaStress, n);
-  root.Value("FinalCurvature", s.FinalCurvature);
-  root.Value("FinalDeflection", s.FinalDeflection);
-  root.Value("SubstrateStressBackFinal", s.SubstrateStressBackFinal);
-  root.Value("SubstrateStressFrontFinal", s.SubstrateStressFrontFinal);
-  root.PerLamella("LamellaStressFinal", s.LamellaStressFinal, n);
-  root.Value("StressAxisMin", s.StressAxisMin);
-  root.Value("StressAxisMax", s.StressAxisMax);
-  root.Value("DeflectionAxisMin", s.DeflectionAxisMin);
-  root.Value("DeflectionAxisMax", s.DeflectionAxisMax);
-  root.Value("SingularMatrixEvents", state.Statistics.SingularMatrixEvents);
-  root.Value("PeakSubstrateTemperature", state.Statistics.PeakSubstrateTemperature);
-  root.Value("PeakInterfaceTemperature", state.Statistics.PeakInterfaceTemperature);
-  root.PerLamella("LamellaTime", s.LamellaTime, n);
-  root.Value("StressModel", state.Input.StressModel);
-  root.Value("RoomTemperature", state.Input.RoomTemperature);
-  // The deposit the stress model holds: one pass of lamellae, or the whole coating.
-  root.Value("CoatingThickness", n * s.LamellaThicknessCopy);
-  if (state.Model == StressModelKind::WholeDeposit) {
-    root.Vector("PassEndCurvature", s.PassEndCurvature);
-    root.Value("PeakSurfaceTemperature", state.Statistics.PeakSurfaceTemperature);
+  const bool wholeDeposit = state.Model == StressModelKind::WholeDeposit;
+  for (const SummaryField& field : SummaryFields()) {
+    if (field.WholeDepositOnly && !wholeDeposit) continue;
+    std::visit([&](const auto& value) { root.Value(field.Key, value); }, field.Read(state));
   }
   root.End();
 }
@@ -157,31 +278,12 @@ std::string SummaryJson(const ModelState& state) {
 }
 
 void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out) {
-  const StressResults& s = state.Stress;
-  const int n = state.Clock.LamellaCount;
-  double lowest = 0;
-  double highest = 0;
-  for (int i = 1; i <= n; ++i) {
-    const double value = s.LamellaStressFinal(i);
-    if (i == 1 || value < lowest) lowest = value;
-    if (i == 1 || value > highest) highest = value;
-  }
-  const std::vector<double> temperatures = FinalTemperatures(state);
-  const double top = temperatures.empty() ? state.Input.SubstrateTemperature : temperatures.back();
   out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
       << state.Input.CoatingMaterialName << "\n";
-  PrintLamellae(state, out);
-  out << "  Thermal rows written              " << state.Statistics.ThermalRowCount << "\n"
-      << "  Simulated time                    " << Fixed(state.Clock.ElapsedTime, 3) << " s\n"
-      << "  Final top-surface temperature     " << Fixed(top, 2) << " K\n"
-      << "  Final curvature                   " << Fixed(s.FinalCurvature, 6) << " 1/m\n"
-      << "  Final deflection                  " << Fixed(s.FinalDeflection * 1e6, 3) << " µm\n"
-      << "  Substrate stress after cooling    back face "
-      << Fixed(s.SubstrateStressBackFinal * 1e-6, 3) << " MPa, interface "
-      << Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) << " MPa\n"
-      << "  Lamella stresses after cooling    " << Fixed(lowest * 1e-6, 3) << " to "
-      << Fixed(highest * 1e-6, 3) << " MPa\n"
-      << "  Run time                          " << Fixed(runSeconds, 3) << " s\n";
+  for (const SummaryField& field : SummaryFields()) {
+    if (field.Printed != nullptr) out << field.Printed(state);
+  }
+  out << Line("Run time", Fixed(runSeconds, 3) + " s");
 }
 
 std::vector<RunWarning> FindRunWarnings(const ModelState& state) {

@@ -6,11 +6,30 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "model/ModelState.h"
 
 namespace quillane {
+
+// A value of the summary: a count, a number, a text, or numbers (a per-lamella array gives its
+// elements 0 to LamellaCount).
+using SummaryValue = std::variant<long long, double, std::string, std::vector<double>>;
+
+// One value of a run's summary, listed once for the JSON file, the printed summary and the
+// Python module's Result.
+struct SummaryField {
+  const char* Key;
+  const char* Doc;  // what it holds, with its SI unit
+  SummaryValue (*Read)(const ModelState&);
+  bool WholeDepositOnly;  // in the JSON file of a whole-deposit run alone
+  // Its lines in the printed summary, when it has any.
+  std::string (*Printed)(const ModelState&);
+};
+
+// Every value of the summary, in the order of the JSON file.
+const std::vector<SummaryField>& SummaryFields();
 
 std::string SummaryJson(const ModelState& state);
 // The same text handed to `write` piece by piece, so that a run of a million lamellae (ten

@@ -414,4 +414,16 @@ MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
   return catalogue;
 }
 
+MaterialsCatalogue ChooseCatalogue(const CatalogueChoice& choice, const UserCatalogue& user) {
+  if (!choice.Alone.empty() || choice.ShippedOnly) {
+    MaterialsCatalogue catalogue;
+    catalogue.Open(choice.Alone.empty() ? choice.Shipped : choice.Alone);
+    return catalogue;
+  }
+  std::string userFault;
+  MaterialsCatalogue catalogue = OpenMergedCatalogue(choice.Shipped, user, userFault);
+  if (!userFault.empty()) throw DamagedUserCatalogue(userFault);
+  return catalogue;
+}
+
 }  // namespace quillane

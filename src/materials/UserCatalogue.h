@@ -63,4 +63,31 @@ std::vector<UserMaterial> RowsWithOwn(const MaterialsCatalogue& catalogue,
 MaterialsCatalogue OpenMergedCatalogue(const std::filesystem::path& shipped,
                                        const UserCatalogue& user, std::string& userFault);
 
+// A user catalogue that cannot be read, or whose rows cannot all be: refused by name rather
+// than replaced, without a word, by the shipped figures. Fault() names the file or each row.
+class DamagedUserCatalogue : public CatalogueError {
+ public:
+  explicit DamagedUserCatalogue(const std::string& fault)
+      : CatalogueError(fault + ".\nYour materials cannot all be read, and nothing was run."),
+        fault_(fault) {}
+  const std::string& Fault() const { return fault_; }
+
+ private:
+  std::string fault_;
+};
+
+// Which catalogue a run reads, one policy for the batch program, the windows and the Python
+// module: a file given alone (--catalogue, or the fitted copy a case names), else the shipped
+// catalogue alone when the shipped materials are asked for, else the shipped catalogue with
+// the user's materials over it.
+struct CatalogueChoice {
+  std::filesystem::path Shipped;
+  std::filesystem::path Alone;  // empty when none is given
+  bool ShippedOnly = false;
+};
+
+// The catalogue chosen. Throws CatalogueError when a file cannot be opened, and
+// DamagedUserCatalogue when the user's materials cannot all be read.
+MaterialsCatalogue ChooseCatalogue(const CatalogueChoice& choice, const UserCatalogue& user);
+
 }  // namespace quillane

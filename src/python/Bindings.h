@@ -38,8 +38,8 @@ void BindFit(py::module_& module);
 Case ToCase(const py::object& source);
 
 // The catalogue a call runs with: the one given, else the one the case names, else the shipped
-// catalogue with the user's materials over it (a damaged user catalogue is told as a warning),
-// as the batch program chooses.
+// catalogue with the user's materials over it, as the batch program chooses (a damaged user
+// catalogue raises ValueError naming it).
 MaterialsCatalogue ChooseCatalogue(const std::optional<MaterialsCatalogue>& given,
                                    const Case& runCase);
 

@@ -26,16 +26,17 @@ const MaterialColumn* FindColumn(const std::string& name) {
   return nullptr;
 }
 
-MaterialsCatalogue MergedCatalogue() {
-  std::string userFault;
-  MaterialsCatalogue merged = OpenMergedCatalogue(
-      ShippedCataloguePath(), UserCatalogue(UserCatalogue::DefaultPath()), userFault);
-  // A damaged user catalogue is told and left as it is; the shipped one still serves.
-  if (!userFault.empty()) {
-    const std::string text = userFault + "; using the shipped materials.";
-    if (PyErr_WarnEx(PyExc_UserWarning, text.c_str(), 1) != 0) throw py::error_already_set();
+// The catalogue a call reads unless given one, as the batch program chooses it: a damaged
+// user catalogue is refused rather than replaced by the shipped figures.
+MaterialsCatalogue Chosen(const std::filesystem::path& alone = {}) {
+  try {
+    return quillane::ChooseCatalogue({ShippedCataloguePath(), alone, false},
+                                     UserCatalogue(UserCatalogue::DefaultPath()));
+  } catch (const DamagedUserCatalogue& error) {
+    throw CatalogueError(std::string(error.what()) +
+                         " Use quillane.Catalogue.shipped() to run with the shipped materials "
+                         "alone.");
   }
-  return merged;
 }
 
 MaterialsCatalogue OpenFile(const std::filesystem::path& path) {
@@ -104,22 +105,21 @@ std::filesystem::path ShippedCataloguePath() {
 
 MaterialsCatalogue ChooseCatalogue(const std::optional<MaterialsCatalogue>& given,
                                    const Case& runCase) {
-  if (given) return *given;
-  if (!runCase.CataloguePath.empty()) return OpenFile(runCase.CataloguePath);
-  return MergedCatalogue();
+  return given ? *given : Chosen(runCase.CataloguePath);
 }
 
 void BindCatalogue(py::module_& module) {
   py::class_<MaterialsCatalogue> type(module, "Catalogue", R"(The materials a run picks from.
 
 Catalogue() is the shipped catalogue with the user's own materials over it, as the batch program
-reads it by default; Catalogue(path) is that SQLite file alone (--catalogue);
-Catalogue.shipped() the shipped rows alone. Rows are dicts of the figures in SI units: Name,
+reads it by default (a user catalogue that cannot all be read raises ValueError naming it);
+Catalogue(path) is that SQLite file alone (--catalogue); Catalogue.shipped() the shipped rows
+alone (--shipped-materials). Rows are dicts of the figures in SI units: Name,
 Lambda (W/(m·K)), Rho (kg/m³), Cp (J/(kg·K)), Tfusion (K), Lfusion (J/kg), ModuleYoung (Pa),
 Poisson, dilat (1/K), SigmaQ (Pa). A catalogue is a plain copy: with_row() returns a changed
 copy and never writes a file.)");
   type.def(py::init([](const py::object& path) {
-             return path.is_none() ? MergedCatalogue() : OpenFile(ToPath(path));
+             return path.is_none() ? Chosen() : OpenFile(ToPath(path));
            }),
            "path"_a = py::none(),
            "The shipped catalogue with the user's materials over it, or the file given alone.");

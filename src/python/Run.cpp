@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <type_traits>
+#include <variant>
 
 #include "Bindings.h"
 #include "fit/FitModel.h"
@@ -84,16 +86,6 @@ struct RunResult {
   ModelState State;
   std::unique_ptr<KeptRows> Rows;
 };
-
-// Elements 0..LamellaCount, as the summary gives them.
-py::array_t<double> PerLamella(const RunResult& result, BasedArray<double> StressResults::*field) {
-  const BasedArray<double>& values = result.State.Stress.*field;
-  std::vector<double> copy;
-  for (int i = 0; i <= result.State.Clock.LamellaCount; ++i) {
-    copy.push_back(values.Contains(i) ? values(i) : 0.0);
-  }
-  return Array(copy);
-}
 
 // A record array of float columns from values stored row after row: a copy, or a read-only
 // view of them when `owner` (the object that keeps them) is given.
@@ -255,101 +247,28 @@ void Write(const RunResult& self, const py::object& thermal, const py::object& s
 
 using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;
 
-template <typename Get>
-void Scalar(ResultClass& type, const char* name, Get get, const char* doc) {
-  type.def_property_readonly(
-      name, [get](const RunResult& self) { return get(self.State); }, doc);
+// A summary value as Python holds it: an int, a float, a str or a NumPy array.
+py::object ToPython(const SummaryValue& value) {
+  return std::visit(
+      [](const auto& held) -> py::object {
+        using Held = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<Held, std::vector<double>>) {
+          return Array(held);
+        } else {
+          return py::cast(held);
+        }
+      },
+      value);
 }
 
-void Lamellae(ResultClass& type, const char* name, BasedArray<double> StressResults::*field,
-              const char* doc) {
-  type.def_property_readonly(
-      name, [field](const RunResult& self) { return PerLamella(self, field); }, doc);
-}
-
+// Every value of the batch program's summary, as an attribute of the same name.
 void BindSummary(ResultClass& type) {
-  using S = const ModelState&;
-  Scalar(
-      type, "LamellaCount", [](S s) { return s.Clock.LamellaCount; },
-      "Lamellae the stress model holds: one pass's, or every lamella (whole-deposit model).");
-  Scalar(
-      type, "ThermalRowCount", [](S s) { return s.Statistics.ThermalRowCount; },
-      "Thermal rows written.");
-  Scalar(
-      type, "ElapsedTime", [](S s) { return s.Clock.ElapsedTime; }, "Simulated time, s.");
-  Scalar(
-      type, "NodeTemperature", [](S s) { return Array(FinalTemperatures(s)); },
-      "Temperatures at the end, K: the nodes, node 1 the back face (one-pass model), or the "
-      "back face, the substrate's top face and the surface (whole-deposit model).");
-  Scalar(
-      type, "PassEndSurfaceTemperature", [](S s) { return s.Clock.PassEndSurfaceTemperature; },
-      "Top-surface temperature at the end of the last pass, K.");
-  Lamellae(type, "LamellaForce", &StressResults::LamellaForce, "Force of each lamella, N.");
-  Lamellae(type, "NeutralAxisPosition", &StressResults::NeutralAxisPosition,
-           "Neutral axis after each lamella, m.");
-  Lamellae(type, "FlexuralRigidity", &StressResults::FlexuralRigidity,
-           "Flexural rigidity after each lamella, N·m.");
-  Lamellae(type, "Curvature", &StressResults::Curvature, "Curvature after each lamella, 1/m.");
-  Lamellae(type, "Deflection", &StressResults::Deflection, "Deflection after each lamella, m.");
-  Lamellae(type, "SubstrateStressBack", &StressResults::SubstrateStressBack,
-           "Substrate stress at the back face after each lamella, Pa.");
-  Lamellae(type, "SubstrateStressFront", &StressResults::SubstrateStressFront,
-           "Substrate stress at the interface after each lamella, Pa.");
-  Lamellae(type, "LamellaStress", &StressResults::LamellaStress,
-           "Stress of each lamella before the final cooling, Pa.");
-  Lamellae(type, "LamellaStressFinal", &StressResults::LamellaStressFinal,
-           "Stress of each lamella after the final cooling, Pa.");
-  Lamellae(type, "LamellaTime", &StressResults::LamellaTime,
-           "When each lamella is laid, s (of the first pass in the one-pass model).");
-  Scalar(
-      type, "FinalCurvature", [](S s) { return s.Stress.FinalCurvature; },
-      "Curvature after the final cooling, 1/m.");
-  Scalar(
-      type, "FinalDeflection", [](S s) { return s.Stress.FinalDeflection; },
-      "Deflection after the final cooling, m.");
-  Scalar(
-      type, "SubstrateStressBackFinal", [](S s) { return s.Stress.SubstrateStressBackFinal; },
-      "Substrate stress at the back face after cooling, Pa.");
-  Scalar(
-      type, "SubstrateStressFrontFinal", [](S s) { return s.Stress.SubstrateStressFrontFinal; },
-      "Substrate stress at the interface after cooling, Pa.");
-  Scalar(
-      type, "StressAxisMin", [](S s) { return s.Stress.StressAxisMin; },
-      "Lower end of the stress pictures' axis, GPa.");
-  Scalar(
-      type, "StressAxisMax", [](S s) { return s.Stress.StressAxisMax; },
-      "Upper end of the stress pictures' axis, GPa.");
-  Scalar(
-      type, "DeflectionAxisMin", [](S s) { return s.Stress.DeflectionAxisMin; },
-      "Lower end of the deflection picture's axis, m.");
-  Scalar(
-      type, "DeflectionAxisMax", [](S s) { return s.Stress.DeflectionAxisMax; },
-      "Upper end of the deflection picture's axis, m.");
-  Scalar(
-      type, "SingularMatrixEvents", [](S s) { return s.Statistics.SingularMatrixEvents; },
-      "Thermal steps whose system was singular (they kept their temperatures).");
-  Scalar(
-      type, "PeakSubstrateTemperature", [](S s) { return s.Statistics.PeakSubstrateTemperature; },
-      "Hottest back face of the substrate over the thermal rows, K.");
-  Scalar(
-      type, "PeakInterfaceTemperature", [](S s) { return s.Statistics.PeakInterfaceTemperature; },
-      "Hottest substrate/coating interface over the thermal rows, K.");
-  Scalar(
-      type, "PeakSurfaceTemperature", [](S s) { return s.Statistics.PeakSurfaceTemperature; },
-      "Hottest surface at the ends of the thermal steps, K (whole-deposit model; 0 otherwise).");
-  Scalar(
-      type, "StressModel", [](S s) { return s.Input.StressModel; },
-      "\"one-pass\" or \"whole-deposit\".");
-  Scalar(
-      type, "RoomTemperature", [](S s) { return s.Input.RoomTemperature; },
-      "Room temperature the plate cools to, K.");
-  Scalar(
-      type, "CoatingThickness",
-      [](S s) { return s.Clock.LamellaCount * s.Stress.LamellaThicknessCopy; },
-      "Thickness of the deposit the stress model holds, m.");
-  Scalar(
-      type, "PassEndCurvature", [](S s) { return Array(s.Stress.PassEndCurvature); },
-      "Curvature at the end of each pass, 1/m (whole-deposit model; empty otherwise).");
+  for (const SummaryField& field : SummaryFields()) {
+    type.def_property_readonly(
+        field.Key,
+        [read = field.Read](const RunResult& self) { return ToPython(read(self.State)); },
+        field.Doc);
+  }
 }
 
 }  // namespace

@@ -62,9 +62,8 @@ py::dict RunStudy(const py::object& source, std::optional<int> jobs, const py::o
   const MaterialsCatalogue catalogue = ChooseCatalogue(given, base);
   const StudySource read = ReadSource(source);
   const study::Study study = study::ReadStudyText(read.Text, read.Origin, base.Inputs, read.Folder);
-  study::CheckPointCount(study::PointCount(study), read.Origin, force, "force=True");
-  study::CheckStudyBase(study, read.Origin, catalogue);
-  const std::vector<std::vector<double>> points = study::DesignPoints(study);
+  const std::vector<std::vector<double>> points =
+      study::PointsOrThrow(study::SetUpStudy(study, catalogue, force), read.Origin, "force=True");
   std::vector<std::size_t> todo(points.size());
   for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
   study::StudyOptions options;

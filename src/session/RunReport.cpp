@@ -251,12 +251,33 @@ std::string CaseOpened(const std::string& path, const std::vector<std::string>& 
   return text;
 }
 
-CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserCatalogue& user,
-                               bool first) {
+namespace {
+
+CatalogueOpening UserMaterialsRefused(const DamagedUserCatalogue& error, const UserCatalogue& user,
+                                      bool first) {
   CatalogueOpening opening;
-  std::string userFault;
+  opening.UserDamaged = true;
+  opening.Told.Status = "Vos matériaux n'ont pas tous pu être lus : " +
+                        (first ? user.Path().string() : error.Fault());
+  if (!first) return opening;
+  // The user's file is left as it is, and never silently replaced by the shipped figures.
+  opening.Told.Box = "Vos matériaux (" + user.Path().string() + ") n'ont pas tous pu être lus :\n" +
+                     error.Fault() +
+                     "\n\nVotre fichier n'est pas modifié. Aucun calcul ne prend les matériaux "
+                     "livrés à la place des vôtres : réparez ce fichier, ou calculez avec les "
+                     "matériaux livrés seuls.";
+  return opening;
+}
+
+}  // namespace
+
+CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserCatalogue& user,
+                               bool first, bool shippedOnly) {
+  CatalogueOpening opening;
   try {
-    opening.Catalogue = OpenMergedCatalogue(shipped, user, userFault);
+    opening.Catalogue = ChooseCatalogue({shipped, {}, shippedOnly}, user);
+  } catch (const DamagedUserCatalogue& error) {
+    return UserMaterialsRefused(error, user, first);
   } catch (const CatalogueError& error) {
     if (!first) {
       opening.Told.Status = std::string("Catalogue des matériaux illisible : ") + error.what();
@@ -267,20 +288,7 @@ CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserC
                        " n'a pas pu être ouvert :\n" + error.what() +
                        "\n\nLes listes de matériaux restent vides et aucun calcul n'est possible.";
     opening.Told.Critical = true;
-    return opening;
   }
-  if (userFault.empty()) return opening;
-  if (!first) {
-    opening.Told.Status = "Vos matériaux n'ont pas tous pu être lus : " + userFault;
-    return opening;
-  }
-  // The user's file is left as it is; the shipped materials and the user's rows that could be
-  // read still serve.
-  opening.Told.Status = "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string();
-  opening.Told.Box = "Vos matériaux (" + user.Path().string() + ") n'ont pas tous pu être lus :\n" +
-                     userFault +
-                     "\n\nLes matériaux du catalogue livré, et ceux des vôtres qui ont pu être "
-                     "lus, restent disponibles ; votre fichier n'est pas modifié.";
   return opening;
 }
 

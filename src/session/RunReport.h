@@ -88,15 +88,21 @@ std::string QuitQuestion(const WorkInHand& work);
 // does not hold.
 std::string CaseOpened(const std::string& path, const std::vector<std::string>& missing);
 
-// The catalogue of the window: the shipped one with the user's rows over it, or nothing when
-// the shipped one cannot be opened; what to tell of it. At the window's load (`first`) a fault
-// is told in a box too and the status line names the file; later the status line tells the
-// fault alone.
+// The catalogue of the window, chosen as a run of the batch program chooses it: the shipped
+// one with the user's rows over it (alone when `shippedOnly`), or nothing when a catalogue
+// cannot be opened or the user's materials cannot all be read; what to tell of it. At the
+// window's load (`first`) a fault is told in a box too and the status line names the file;
+// later the status line tells the fault alone.
 struct CatalogueOpening {
   std::optional<MaterialsCatalogue> Catalogue;
   RunReport Told;  // Status and Box only; all empty when everything was read
+  // The user's materials cannot all be read: the box asks whether to go on with the shipped
+  // materials alone.
+  bool UserDamaged = false;
 };
 CatalogueOpening OpenCatalogue(const std::filesystem::path& shipped, const UserCatalogue& user,
-                               bool first);
+                               bool first, bool shippedOnly = false);
+// The button of that box's question.
+inline constexpr const char* kShippedMaterialsAlone = "Matériaux livrés seuls";
 
 }  // namespace quillane::session

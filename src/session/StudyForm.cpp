@@ -181,22 +181,16 @@ StudyReading ReadStudyForm(const StudyForm& form, const StudyBase& base) {
     reading.LogScales.push_back(!sampled && row.Log);
     rowOf.push_back(i);
   }
-  const long long points = study::PointCount(study);
-  if (reading.Faults.empty() && points > study::kMaxPointsUnforced) {
-    EntryFault fault;
-    fault.Kind = FaultKind::TooManyPoints;
-    fault.Count = points;
-    fault.Max = static_cast<double>(study::kMaxPointsUnforced);
-    reading.Faults.push_back({fault, std::nullopt, false});
+  // The inputs that are not varied must allow a run, as for a single run; the count and the
+  // points mean something only for rows that all hold.
+  study::StudySetUp setUp = study::SetUpStudy(study, base.Catalogue, false, locale);
+  reading.InputFaults = std::move(setUp.BaseFaults);
+  if (!reading.Faults.empty()) return reading;
+  if (setUp.TooMany) reading.Faults.push_back({*setUp.TooMany, std::nullopt, false});
+  if (setUp.Sample) {
+    reading.Faults.push_back({*setUp.Sample->Fault(), rowOf[setUp.Sample->QuantityIndex()], true});
   }
-  // The inputs that are not varied must allow a run, as for a single run.
-  reading.InputFaults = FindInputFaults(base.State, &base.Catalogue);
-  if (!reading.Ready()) return reading;
-  try {
-    reading.Points = study::DesignPoints(study);
-  } catch (const study::SampleError& error) {
-    reading.Faults.push_back({*error.Fault(), rowOf[error.QuantityIndex()], true});
-  }
+  reading.Points = std::move(setUp.Points);
   return reading;
 }
 

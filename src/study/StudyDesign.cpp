@@ -85,32 +85,56 @@ std::vector<std::vector<double>> LatinHypercube(const Study& study) {
 
 }  // namespace
 
-void CheckPointCount(long long points, const std::string& origin, bool force,
-                     const std::string& forceOption) {
-  if (points > kMaxPointsHeld) {
-    const std::string count = points == std::numeric_limits<long long>::max()
-                                  ? "more than " + std::to_string(points)
-                                  : std::to_string(points);
-    throw StudyError(origin + ": design: the study has " + count + " points, more than the " +
-                     std::to_string(kMaxPointsHeld) + " a study can hold, even with " +
-                     forceOption + ".");
+StudySetUp SetUpStudy(const Study& study, const MaterialsCatalogue& catalogue, bool force,
+                      const RegionalSettings& locale) {
+  StudySetUp setUp;
+  const long long points = PointCount(study);
+  if (points > kMaxPointsHeld || (points > kMaxPointsUnforced && !force)) {
+    EntryFault fault;
+    fault.Kind = FaultKind::TooManyPoints;
+    fault.Count = points;
+    fault.Max = static_cast<double>(points > kMaxPointsHeld ? kMaxPointsHeld : kMaxPointsUnforced);
+    setUp.TooMany = fault;
   }
-  if (points <= kMaxPointsUnforced || force) return;
-  throw StudyError(origin + ": design: the study has " + std::to_string(points) +
-                   " points, more than " + std::to_string(kMaxPointsUnforced) + "; give " +
-                   forceOption + " to run it.");
-}
-
-void CheckStudyBase(const Study& study, const std::string& origin,
-                    const MaterialsCatalogue& catalogue) {
   ModelState base;
   ApplyDefaults(base);
   base.Input = study.Base;
-  std::vector<std::string> faults;
-  for (const InputFault& fault : FindInputFaults(base, &catalogue)) {
-    faults.push_back(origin + ": base: " + fault.English);
+  base.Locale = locale;
+  setUp.BaseFaults = FindInputFaults(base, &catalogue);
+  if (setUp.TooMany || !setUp.BaseFaults.empty()) return setUp;
+  try {
+    setUp.Points = DesignPoints(study);
+  } catch (const SampleError& error) {
+    setUp.Sample = error;
   }
-  if (!faults.empty()) throw InputError(faults);
+  return setUp;
+}
+
+std::vector<std::vector<double>> PointsOrThrow(StudySetUp setUp, const std::string& origin,
+                                               const std::string& forceOption) {
+  if (setUp.TooMany) {
+    const long long points = setUp.TooMany->Count;
+    if (setUp.TooMany->Max == static_cast<double>(kMaxPointsHeld)) {
+      const std::string count = points == std::numeric_limits<long long>::max()
+                                    ? "more than " + std::to_string(points)
+                                    : std::to_string(points);
+      throw StudyError(origin + ": design: the study has " + count + " points, more than the " +
+                       std::to_string(kMaxPointsHeld) + " a study can hold, even with " +
+                       forceOption + ".");
+    }
+    throw StudyError(origin + ": design: the study has " + std::to_string(points) +
+                     " points, more than " + std::to_string(kMaxPointsUnforced) + "; give " +
+                     forceOption + " to run it.");
+  }
+  if (!setUp.BaseFaults.empty()) {
+    std::vector<std::string> faults;
+    for (const InputFault& fault : setUp.BaseFaults) {
+      faults.push_back(origin + ": base: " + fault.English);
+    }
+    throw InputError(faults);
+  }
+  if (setUp.Sample) throw StudyError(origin + ": " + setUp.Sample->what());
+  return std::move(setUp.Points);
 }
 
 long long PointCount(const Study& study) {

@@ -3,10 +3,12 @@
 // around the base (one at a time), or a seeded latin hypercube.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "materials/MaterialsCatalogue.h"
+#include "run/Validation.h"
 #include "study/StudyFile.h"
 
 namespace quillane::study {
@@ -34,15 +36,29 @@ inline constexpr long long kMaxPointsHeld = 10000000;
 // The number of points the design gives, exact, or the largest long long where it is more.
 long long PointCount(const Study& study);
 
-// Refuses a study of more than kMaxPointsHeld points, and one of more than kMaxPointsUnforced
-// unless `force`: the StudyError names `origin` and the count, and tells to give `forceOption`.
-void CheckPointCount(long long points, const std::string& origin, bool force,
-                     const std::string& forceOption);
+// A study made ready for its first point, or what stops it, as data.
+struct StudySetUp {
+  std::vector<std::vector<double>> Points;  // once nothing stops the study
+  // More points than a study may have: TooManyPoints, with Count and Max the limit passed.
+  std::optional<EntryFault> TooMany;
+  std::vector<InputFault> BaseFaults;  // of the base case, as a single run finds them
+  std::optional<SampleError> Sample;   // a sampled value a quantity cannot take
 
-// Checks the study's base case as a single run checks it: throws InputError with every fault,
-// each after "<origin>: base: ".
-void CheckStudyBase(const Study& study, const std::string& origin,
-                    const MaterialsCatalogue& catalogue);
+  bool Ready() const { return !TooMany && BaseFaults.empty() && !Sample; }
+};
+
+// Sets a study up as the batch program, the Python module and the study window all do: its
+// points counted (more than kMaxPointsUnforced only with `force`, never more than
+// kMaxPointsHeld), its base case checked as a single run (its French faults written with
+// `locale`), then, when both hold, its points.
+StudySetUp SetUpStudy(const Study& study, const MaterialsCatalogue& catalogue, bool force,
+                      const RegionalSettings& locale = {});
+
+// The points of a study set up, or its first fault thrown after `origin`: a StudyError for the
+// count (telling to give `forceOption` where it helps) or a sampled value, an InputError with
+// every fault of the base case, each after "<origin>: base: ".
+std::vector<std::vector<double>> PointsOrThrow(StudySetUp setUp, const std::string& origin,
+                                               const std::string& forceOption);
 
 // One value per varied quantity, point after point. In a factorial study the first quantity
 // varies slowest. Throws SampleError when a sampled value falls outside what the quantity takes.

@@ -55,18 +55,10 @@ void SetUpLayerStack(ModelState& state) {
   stack.LayerCount = LayerCountFor(lamella, state.Clock.PassNumber);
   stack.NodeCount = stack.LayerCount + 1;
 
+  // What the stress model starts from that the layers know; the rest of its start is its own
+  // (StartStressModel).
   stress.Curvature(0) = in.InitialCurvature;
   stress.LamellaThicknessCopy = laid;
-  stress.NeutralAxisPosition(0) = -stress.SubstrateThickness / 2;
-  stress.SubstrateStressBack(0) = 0;
-  stress.SubstrateStressFront(0) = 0;
-  stress.SubstrateBiaxialModulus = stack.SubstrateYoung / (1 - stack.SubstratePoisson);
-  stress.CoatingBiaxialModulus = stack.CoatingYoung / (1 - stack.CoatingPoisson);
-  if (stress.Curvature(0) != 0) {
-    stress.Deflection(0) = in.SpecimenLength * in.SpecimenLength / (8 / stress.Curvature(0));
-  } else {
-    stress.Deflection(0) = 1e-9;
-  }
 
   RecreateWorkingArrays(stack);
 

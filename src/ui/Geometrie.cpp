@@ -549,7 +549,8 @@ void Geometrie::OnCatalogueEdited(const std::vector<session::RowChange>& changes
 }
 
 void Geometrie::ReloadCatalogue() {
-  session::CatalogueOpening opening = session::OpenCatalogue(options_.CataloguePath, user_, false);
+  session::CatalogueOpening opening =
+      session::OpenCatalogue(options_.CataloguePath, user_, false, shippedOnly_);
   if (!opening.Told.Status.empty()) Inform(Q(opening.Told.Status));
   if (!opening.Catalogue) return;
   catalogue_ = std::move(*opening.Catalogue);
@@ -570,11 +571,17 @@ void Geometrie::Load() {
   if (!opening.Told.Status.empty()) {
     statusBar()->showMessage(Q(opening.Told.Status));
     // Told once the window is on screen, so that the box has a parent to stand on.
-    QTimer::singleShot(0, this, [this, told = opening.Told] {
-      if (told.Critical) {
+    QTimer::singleShot(0, this, [this, told = opening.Told, damaged = opening.UserDamaged] {
+      if (!damaged) {
         QMessageBox::critical(this, QApplication::applicationName(), Q(told.Box));
-      } else {
-        QMessageBox::warning(this, QApplication::applicationName(), Q(told.Box));
+        return;
+      }
+      // Runs take the shipped figures in place of the user's only when asked to.
+      if (Ask(this, QApplication::applicationName(), Q(told.Box),
+              QString::fromUtf8(session::kShippedMaterialsAlone))) {
+        shippedOnly_ = true;
+        ReloadCatalogue();
+        Inform(QStringLiteral("Matériaux livrés seuls : vos matériaux ne sont pas utilisés."));
       }
     });
   }

@@ -215,6 +215,7 @@ class Geometrie : public QMainWindow {
 
   QString summaryBeforeRefusal_;  // null unless the summary tells a refused run
   QString caseFile_;              // the case as last opened or saved; empty before
+  bool shippedOnly_ = false;      // the shipped materials alone, as asked for when the user's fail
   bool restoring_ = false;        // while the window itself sets texts and selections
 };
 

@@ -5,6 +5,8 @@ import csv
 import json
 import math
 import os
+import pathlib
+import re
 import signal
 import subprocess
 import sys
@@ -39,7 +41,9 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
     catalogue = quillane.Catalogue(p1_db)
     result = quillane.run(case, catalogue)
     summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
+    stubs = (pathlib.Path(quillane.__file__).parent / "_quillane.pyi").read_text(encoding="utf-8")
     for key, expected in summary.items():
+        assert f"def {key}(self)" in stubs, key
         actual = getattr(result, key)
         if isinstance(expected, list):
             assert list(actual) == expected, key
@@ -196,6 +200,27 @@ def test_a_bad_attribute_is_refused_and_the_case_kept():
     assert case.PassCount == 3 and case.to_dict()["PassCount"] == 3
     with pytest.raises(ValueError, match='"NiCrAlY": Poisson is 1.5; it must be less than 1.'):
         quillane.Catalogue.shipped().with_row("NiCrAlY", Poisson=1.5)
+
+
+# A user catalogue that cannot be read is refused by name, as by the batch program, until the
+# shipped materials are asked for; the user's file is left as it is.
+@pytest.mark.parametrize("call", [
+    pytest.param(lambda: quillane.Catalogue(), id="Catalogue"),
+    pytest.param(lambda: quillane.run(quillane.Case(PassCount=0)), id="run"),
+    pytest.param(lambda: quillane.study({"vary": [{"input": "PassCount", "values": [0]}]}),
+                 id="study"),
+])
+def test_damaged_user_materials_are_refused_unless_the_shipped_ones_are_asked_for(
+        tmp_path, monkeypatch, call):
+    user = tmp_path / "quillane" / "materiaux.db"
+    user.parent.mkdir()
+    user.write_text("not a database, but the user's file")
+    monkeypatch.setenv("XDG_DATA_HOME", str(tmp_path))
+    told = r"(?s)%s.*quillane\.Catalogue\.shipped\(\)" % re.escape(str(user))
+    with pytest.raises(ValueError, match=told):
+        call()
+    quillane.run(quillane.Case(PassCount=0), quillane.Catalogue.shipped())
+    assert user.read_text() == "not a database, but the user's file"
 
 
 # Long work in a child interpreter; it prints "started" just before the call Ctrl-C stops. The

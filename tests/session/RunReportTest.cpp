@@ -98,7 +98,6 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
                                     : "Catalogue des matériaux illisible : ";
     EXPECT_EQ(missing.Told.Status.substr(0, start.size()), start);
   }
-  // A user row that cannot be read is named; the user's good row still serves.
   UserCatalogue(user).SaveAll(
       {{{"Bon", 15, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""},
        {{"Texte", 2, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""}});
@@ -107,14 +106,19 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
   const char* spoil = R"(UPDATE "matériaux" SET Lambda = 'beaucoup' WHERE "Matériaux" = 'Texte')";
   ASSERT_EQ(sqlite3_exec(db, spoil, nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
+  // A user row that cannot be read is named, and no catalogue serves in place of the user's
+  // until the shipped materials alone are asked for.
   const CatalogueOpening partial = OpenCatalogue(dir / "p1.db", user, true);
-  ASSERT_TRUE(partial.Catalogue);
-  EXPECT_NE(partial.Catalogue->FindMaterial("Bon"), nullptr);
-  EXPECT_EQ(partial.Catalogue->FindMaterial("Texte"), nullptr);
+  EXPECT_FALSE(partial.Catalogue);
+  EXPECT_TRUE(partial.UserDamaged);
   EXPECT_EQ(partial.Told.Status,
             "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string());
   EXPECT_NE(partial.Told.Box.find("\"Lambda\" for material \"Texte\""), std::string::npos)
       << partial.Told.Box;
+  const CatalogueOpening shipped = OpenCatalogue(dir / "p1.db", user, true, true);
+  ASSERT_TRUE(shipped.Catalogue);
+  EXPECT_EQ(shipped.Catalogue->FindMaterial("Bon"), nullptr);
+  EXPECT_EQ(shipped.Told.Status, "");
 }
 
 TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {

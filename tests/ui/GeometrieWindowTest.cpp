@@ -217,6 +217,25 @@ TEST_F(GeometrieTest, AMissingOrDamagedCatalogueIsReportedWithItsPath) {
   }
 }
 
+// The user's materials that cannot be read are never replaced by the shipped figures unasked.
+TEST_F(GeometrieTest, DamagedUserMaterialsLeaveNoListsUnlessTheShippedOnesAreAskedFor) {
+  const std::filesystem::path user = dir / "user" / "materiaux.db";
+  std::filesystem::create_directories(user.parent_path());
+  WriteFile(user, "not a database, but the user's file");
+  for (const char* answer : {"Annuler", session::kShippedMaterialsAlone}) {
+    ModalWatcher watcher([answer](QWidget* modal) {
+      ASSERT_TRUE(ModalWatcher::Press(modal, QString::fromUtf8(answer)));
+    });
+    Open(dir / "p1.db", QLocale::c(), false);
+    const int rows = answer == session::kShippedMaterialsAlone ? 3 : 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return watcher.MessageTexts.size() == 1 && !QApplication::activeModalWidget(); }));
+    EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromStdString(user.string())));
+    EXPECT_EQ(Child<QListWidget>("Datalist2")->count(), rows) << answer;
+  }
+  EXPECT_EQ(ReadFile(user), "not a database, but the user's file");
+}
+
 TEST_F(GeometrieTest, ACommaLocaleReadsBothSeparatorsAndFaultsStopARunBeforeItStarts) {
   Open(dir / "p1.db", QLocale(QLocale::French, QLocale::France));
   TypeAndLeave(FieldId::Text2, "1.5");
