@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "format/NumberFormat.h"
 #include "model/ModelState.h"
 #include "session/GeometrieFields.h"
 
@@ -90,6 +91,24 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
   for (double curvature : {1.0 / 3.0, 1e-5}) {
     state.Input.InitialCurvature = curvature;
     EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), curvature);
+  }
+}
+
+TEST_F(FieldRulesTest, TypedDecimalsReachTheStateAsTheirShortestSiFormAndShowAgain) {
+  // The value each text must give is the double its SI text reads as, bit for bit.
+  const std::tuple<FieldId, const char*, double> cases[] = {
+      {FieldId::Text1, "2,5", 2.5e-6},     {FieldId::Text5, "3,75", 3.75e-6},
+      {FieldId::Text5, "0,3", 3e-7},       {FieldId::Text6, "2,3", 2.3e-3},
+      {FieldId::Text6, "0,7", 7e-4},       {FieldId::Text8, "612,345", 612345},
+      {FieldId::Text8, "0,1", 100},        {FieldId::Text1, "1e3", 1e-3},
+      {FieldId::Text1, "0,000001", 1e-12}, {FieldId::Text5, "123456,789", 0.123456789},
+  };
+  state.Locale = RegionalSettings{',', ' '};
+  for (const auto& [id, text, value] : cases) {
+    ASSERT_TRUE(CommitField(state, id, text).Accepted) << text;
+    const InputSpec& input = *Field(id).Input;
+    EXPECT_EQ(input.Get(state.Input), value) << text;
+    EXPECT_EQ(input.ToDisplay(value), *format::ParseStrict(text, ',', ' ')) << text;
   }
 }
 
