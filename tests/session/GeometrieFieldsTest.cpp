@@ -94,6 +94,36 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
   }
 }
 
+TEST_F(FieldRulesTest, ALenientBoxReadsWhatIsNoNumberAndSaysWhatItRead) {
+  // Box, text, the value read (in the box's unit) and what the user is told ("" for nothing).
+  const std::tuple<FieldId, const char*, double, const char*> cases[] = {
+      {FieldId::Text4, "abc", 0,
+       "Nombre de passes : « abc » n'est pas un nombre ; la valeur retenue est 0."},
+      {FieldId::Text4, "3,9 passes", 3,
+       "Nombre de passes : « 3,9 passes » n'est pas un nombre ; la valeur retenue est 3."},
+      {FieldId::Text10, " 2500,5K", 2500.5,
+       "T particules incidentes (K) : « 2500,5K » n'est pas un nombre ; la valeur retenue est "
+       "2500,5."},
+      {FieldId::Text13, "", 0,
+       "Longueur du témoin (m) : la case est vide ; la valeur retenue est 0."},
+      {FieldId::Text14, "deux", 0,
+       "N° particule témoin : « deux » n'est pas un nombre ; la valeur retenue est 0."},
+      // Numbers as the rule reads them: blanks anywhere, the locale's separator, &H and &O.
+      {FieldId::Text4, " 1 2 ", 12, ""},
+      {FieldId::Text13, "0,125", 0.125, ""},
+      {FieldId::Text10, "&H10", 16, ""},
+      {FieldId::Text15, "-2,5e0", 2, ""},
+  };
+  for (const auto& [id, text, value, told] : cases) {
+    SetUp();
+    state.Locale = RegionalSettings{',', ' '};
+    const CommitOutcome outcome = CommitField(state, id, text);
+    EXPECT_TRUE(outcome.Accepted) << text;
+    EXPECT_EQ(Field(id).Input->Get(state.Input), value) << text;
+    EXPECT_EQ(outcome.Reason, told) << text;
+  }
+}
+
 TEST_F(FieldRulesTest, TypedDecimalsReachTheStateAsTheirShortestSiFormAndShowAgain) {
   // The value each text must give is the double its SI text reads as, bit for bit.
   const std::tuple<FieldId, const char*, double> cases[] = {
