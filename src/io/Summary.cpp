@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/NumberFormat.h"
+#include "model/InputTable.h"
 
 namespace quillane {
 
@@ -83,7 +84,10 @@ std::string PrintedLamellae(const ModelState& state) {
   const int n = state.Clock.LamellaCount;
   const int passes = state.Input.PassCount;
   if (state.Model != StressModelKind::WholeDeposit) {
-    return Line("Lamellae per pass", std::to_string(n) + " (" + Passes(passes) + ")");
+    return Line("Lamellae per pass", std::to_string(n) + " (" + Passes(passes) + ")") +
+           Line("Cooled to", Fixed(state.Clock.PassEndSurfaceTemperature, 2) +
+                                 " K, the surface at the end of the last pass (one-pass model: "
+                                 "not to RoomTemperature)");
   }
   return Line("Lamellae laid", std::to_string(n) + " (" +
                                    std::to_string(passes > 0 ? n / passes : 0) + " per pass, " +
@@ -286,14 +290,54 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
   out << Line("Run time", Fixed(runSeconds, 3) + " s");
 }
 
+namespace {
+
+using Kind = RunWarning::Kind;
+
+// Temperatures no spray process reaches: above the particles', or a substrate above its melting
+// point, which the model never melts.
+void AddImplausibleTemperatures(const ModelState& state, std::vector<RunWarning>& warnings) {
+  const RunStatistics& run = state.Statistics;
+  const double particles = state.Input.ParticleTemperature;
+  // A lamella lands a few millikelvins above the particles' temperature: 1 % is far beyond.
+  if (run.HighestTemperature > particles * 1.01) {
+    warnings.push_back({Kind::AboveParticles, run.HighestTemperature, 0, particles});
+  }
+  const double substrate = std::fmax(run.PeakSubstrateTemperature, run.PeakInterfaceTemperature);
+  const double melting = state.Materials.Substrate.Tfusion;
+  if (melting > 0 && substrate > melting) {
+    warnings.push_back({Kind::SubstrateMelts, substrate, 0, melting});
+  }
+}
+
+void AddRoomTemperature(const ModelState& state, std::vector<RunWarning>& warnings) {
+  const double room = state.Input.RoomTemperature;
+  if (room < kColdestRoom) warnings.push_back({Kind::RoomInCelsius, room});
+  if (state.Model == StressModelKind::OnePass && room != Input("RoomTemperature").Default) {
+    warnings.push_back(
+        {Kind::RoomTemperatureUnused, room, 0, state.Clock.PassEndSurfaceTemperature});
+  }
+}
+
+// A temperature as the warnings write it: to 0.1 K.
+std::string Kelvin(double value, char separator = '.') {
+  return format::FormatGeneral(std::round(value * 10) / 10, separator) + " K";
+}
+
+}  // namespace
+
 std::vector<RunWarning> FindRunWarnings(const ModelState& state) {
-  using Kind = RunWarning::Kind;
   std::vector<RunWarning> warnings;
   const RunStatistics& run = state.Statistics;
   if (run.NonFiniteTemperature) {
     warnings.push_back({Kind::NonFiniteTemperature});
   } else if (run.ThermalRowCount > 0 && run.LowestTemperature <= 0) {
     warnings.push_back({Kind::BelowAbsoluteZero, run.LowestTemperature});
+  }
+  // What the inputs of a run gave (a state no run filled has nothing to tell).
+  if (!run.NonFiniteTemperature && run.ThermalRowCount > 0) {
+    AddImplausibleTemperatures(state, warnings);
+    AddRoomTemperature(state, warnings);
   }
   const StressResults& s = state.Stress;
   for (double value : {s.FinalCurvature, s.FinalDeflection, s.SubstrateStressBackFinal,
@@ -332,6 +376,24 @@ std::string English(const RunWarning& warning) {
              "(a thin substrate under a thick deposit)";
     case RunWarning::Kind::SingularMatrix:
       return "Matrix singular  reported " + std::to_string(warning.Count) + " times";
+    case RunWarning::Kind::AboveParticles:
+      return "temperatures reach " + Kelvin(warning.Value) + ", above the particle temperature (" +
+             Kelvin(warning.Bound) +
+             "): no spray process heats this way; check the heat flux (HeatFlux in W/m², "
+             "--heat-flux in kW/m²)";
+    case RunWarning::Kind::SubstrateMelts:
+      return "the substrate reaches " + Kelvin(warning.Value) + ", above its melting point (" +
+             Kelvin(warning.Bound) +
+             "), which the model does not follow; check the heat flux and the substrate";
+    case RunWarning::Kind::RoomInCelsius:
+      return "RoomTemperature is " + Kelvin(warning.Value) +
+             ", below 200 K: it is in kelvin (20 °C is 293.15 K)";
+    case RunWarning::Kind::RoomTemperatureUnused:
+      return "the one-pass model does not use RoomTemperature (" + Kelvin(warning.Value) +
+             "): its final state is the coating cooled from its melting point to the surface "
+             "temperature at the end of the last pass (" +
+             Kelvin(warning.Bound) +
+             "), not to room temperature; the whole-deposit model cools to RoomTemperature";
   }
   return {};
 }
@@ -352,6 +414,24 @@ std::string French(const RunWarning& warning, char separator) {
              "sont pas physiques (un substrat mince sous un dépôt épais).";
     case RunWarning::Kind::SingularMatrix:
       return "Systèmes singuliers : " + std::to_string(warning.Count) + ".";
+    case RunWarning::Kind::AboveParticles:
+      return "Attention : des températures atteignent " + Kelvin(warning.Value, separator) +
+             ", au-dessus de celle des particules (" + Kelvin(warning.Bound, separator) +
+             ") : aucune projection ne chauffe ainsi ; vérifiez le flux thermique (en kW/m²).";
+    case RunWarning::Kind::SubstrateMelts:
+      return "Attention : le substrat atteint " + Kelvin(warning.Value, separator) +
+             ", au-dessus de sa température de fusion (" + Kelvin(warning.Bound, separator) +
+             "), que le modèle ne suit pas ; vérifiez le flux thermique et le substrat.";
+    case RunWarning::Kind::RoomInCelsius:
+      return "Attention : la température ambiante vaut " + Kelvin(warning.Value, separator) +
+             ", moins de 200 K : elle est en kelvins (20 °C font 293,15 K).";
+    case RunWarning::Kind::RoomTemperatureUnused:
+      return "Le modèle une passe n'utilise pas la température ambiante (" +
+             Kelvin(warning.Value, separator) +
+             ") : son état final est le dépôt refroidi de sa température de fusion à celle de la "
+             "surface en fin de dernière passe (" +
+             Kelvin(warning.Bound, separator) +
+             "), non à l'ambiante ; le modèle dépôt complet refroidit jusqu'à l'ambiante.";
   }
   return {};
 }

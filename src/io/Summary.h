@@ -51,11 +51,22 @@ struct RunWarning {
     NonFiniteResults,      // the final stresses or curvature
     CurvatureTooLarge,     // Value: the largest curvature, 1/m
     SingularMatrix,        // Count: the singular-matrix reports
+    // Inputs no spray process has (a flux in W/m² where kW/m² is meant, a room temperature in
+    // °C): the run goes on and says so.
+    AboveParticles,         // Value: the hottest temperature, K; Bound: the particles'
+    SubstrateMelts,         // Value: the hottest substrate face, K; Bound: its melting point
+    RoomInCelsius,          // Value: RoomTemperature, K, below kColdestRoom
+    RoomTemperatureUnused,  // one-pass model. Value: RoomTemperature; Bound: the surface
+                            // temperature at the end of the last pass, where its cooling ends
   };
   Kind What = Kind::NonFiniteTemperature;
   double Value = 0;
   long long Count = 0;
+  double Bound = 0;
 };
+
+// Below this a room temperature was most likely given in °C, K.
+inline constexpr double kColdestRoom = 200;
 
 std::vector<RunWarning> FindRunWarnings(const ModelState& state);
 std::string English(const RunWarning& warning);

@@ -1,6 +1,11 @@
 #include "model/InputTable.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace quillane {
 
@@ -68,7 +73,50 @@ std::string Listed(const InputSpec& input, const char* InputChoice::*part, const
   return text;
 }
 
+// The power of ten `factor` is exactly (as "1e-6" reads), if it is one.
+std::optional<int> DecimalPower(double factor) {
+  if (!(factor > 0) || !std::isfinite(factor)) return std::nullopt;
+  const int power = static_cast<int>(std::lround(std::log10(factor)));
+  const std::string text = "1e" + std::to_string(power);
+  double exact = 0;
+  std::from_chars(text.data(), text.data() + text.size(), exact);
+  return exact == factor ? std::optional<int>(power) : std::nullopt;
+}
+
+// The value × 10^power read from its shortest digits with the exponent moved; nullopt where the
+// result leaves the range of a double.
+std::optional<double> ShiftDecimal(double value, int power) {
+  char digits[64];
+  const char* begin = digits;
+  const char* end =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific).ptr;
+  const char* mark = std::find(begin, end, 'e');
+  int exponent = 0;
+  std::from_chars(mark + (mark[1] == '+' ? 2 : 1), end, exponent);
+  const std::string text = std::string(begin, mark) + "e" + std::to_string(exponent + power);
+  double shifted = 0;
+  const auto read = std::from_chars(text.data(), text.data() + text.size(), shifted);
+  if (read.ec != std::errc()) return std::nullopt;
+  return shifted;
+}
+
+double Scaled(double value, double factor, bool toSi) {
+  const std::optional<int> power = DecimalPower(factor);
+  if (power && value != 0 && std::isfinite(value)) {
+    if (const auto shifted = ShiftDecimal(value, toSi ? *power : -*power)) return *shifted;
+  }
+  return toSi ? value * factor : value / factor;
+}
+
 }  // namespace
+
+double ScaleToSi(double shown, double factor) {
+  return Scaled(shown, factor, true);
+}
+
+double ScaleFromSi(double si, double factor) {
+  return Scaled(si, factor, false);
+}
 
 double InputSpec::Get(const InputParameters& in) const {
   if (RealField != nullptr) return in.*RealField;

@@ -27,6 +27,13 @@ struct InputChoice {
   const char* Caption;
 };
 
+// A value in a unit worth `factor` SI units, in SI (ScaleToSi) and back (ScaleFromSi). Where the
+// factor is a power of ten (1e-6, 1e-3, 1000) the value's shortest decimal digits are shifted, so
+// that a decimal typed in one unit is the same decimal in the other: 2.5 µm is 2.5e-06 m, the
+// double "2.5e-6" reads as (2.5 × 1e-6 is 2.4999999999999998e-06), and shows as 2.5 again.
+double ScaleToSi(double shown, double factor);
+double ScaleFromSi(double si, double factor);
+
 struct InputSpec {
   const char* Key;  // model field and case-file key
   InputType Type;
@@ -54,12 +61,9 @@ struct InputSpec {
   // The value of a number input, in SI units.
   double Get(const InputParameters& in) const;
   void Set(InputParameters& in, double value) const;
-  // An SI value in the display unit, and back. A factor below 1 is applied as a product with
-  // its inverse (1e6, 1000), which is how the boxes have always shown their values.
-  double ToDisplay(double si) const {
-    return DisplayFactor < 1 ? si * (1 / DisplayFactor) : si / DisplayFactor;
-  }
-  double FromDisplay(double shown) const { return shown * DisplayFactor; }
+  // An SI value in the display unit, and back, by ScaleFromSi and ScaleToSi.
+  double ToDisplay(double si) const { return ScaleFromSi(si, DisplayFactor); }
+  double FromDisplay(double shown) const { return ScaleToSi(shown, DisplayFactor); }
 };
 
 // Every input, in the order of the input window's frames.

@@ -109,7 +109,7 @@ bool QuantitySpec::Thermal() const {
 }
 
 double QuantitySpec::ToDisplay(double si) const {
-  return Input != nullptr ? Input->ToDisplay(si) : si / DisplayFactor;
+  return Input != nullptr ? Input->ToDisplay(si) : ScaleFromSi(si, DisplayFactor);
 }
 
 double QuantitySpec::Get(const ModelState& state) const {

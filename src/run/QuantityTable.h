@@ -37,7 +37,7 @@ struct QuantitySpec {
   bool Thermal() const;  // changes the temperatures (a fit must then rerun the thermal model)
   // An SI value in the display unit, and back (as the input window's boxes convert).
   double ToDisplay(double si) const;
-  double FromDisplay(double shown) const { return shown * DisplayFactor; }
+  double FromDisplay(double shown) const { return ScaleToSi(shown, DisplayFactor); }
   // The value in a state whose rows are picked (state.Materials), and setting it there.
   double Get(const ModelState& state) const;
   void Set(ModelState& state, double value) const;

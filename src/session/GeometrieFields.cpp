@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
@@ -126,16 +127,44 @@ CommitOutcome CommitInteger(ModelState& state, const FieldInfo& field, double ma
   return outcome;
 }
 
+// Whether a lenient box's text is a number as typed: blanks anywhere aside, a number in the
+// locale's conventions or a hexadecimal or octal integer ("&H1F").
+bool WholeNumber(std::string_view text, const RegionalSettings& locale) {
+  std::string kept;
+  for (const char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') kept += c;
+  }
+  if (kept.size() > 2 && kept[0] == '&' && std::strchr("HhOo", kept[1]) != nullptr) return true;
+  return format::ParseStrict(kept, locale.DecimalSeparator, locale.GroupSeparator).has_value();
+}
+
+// A lenient box reads what leads its text and never refuses it, but a text that is not a number
+// is told, with the value it gave, as the strict boxes tell theirs.
+CommitOutcome NotedLenient(CommitOutcome outcome, const ModelState& state, const FieldInfo& field,
+                           std::string_view text) {
+  if (!outcome.Accepted || WholeNumber(text, state.Locale)) return outcome;
+  std::string shown = Trimmed(std::string(text));
+  const std::string value =
+      General(field.Input->ToDisplay(field.Input->Get(state.Input)), state.Locale);
+  outcome.Reason =
+      Trimmed(field.Caption()) + " : " +
+      (shown.empty() ? std::string("la case est vide") : "« " + shown + " » n'est pas un nombre") +
+      " ; la valeur retenue est " + value + ".";
+  return outcome;
+}
+
 CommitOutcome CommitLenient(ModelState& state, const FieldInfo& field, std::string_view text) {
   const double magnitude = std::fabs(LiveValue(text, state.Locale));
-  if (field.Input->Type == InputType::Integer) return CommitInteger(state, field, magnitude);
+  if (field.Input->Type == InputType::Integer) {
+    return NotedLenient(CommitInteger(state, field, magnitude), state, field, text);
+  }
   field.Input->Set(state.Input, magnitude);
   CommitOutcome outcome = Accepted(CommitText(state, field));
   // A live box's value follows its text, which is now the one shown.
   if (field.Id == FieldId::Text13) {
     state.Input.SpecimenLength = LiveValue(outcome.Shown, state.Locale);
   }
-  return outcome;
+  return NotedLenient(std::move(outcome), state, field, text);
 }
 
 }  // namespace

@@ -64,7 +64,9 @@ struct CommitOutcome {
   // Whether the box is given Shown (false: the box keeps the text as typed).
   bool Reformat = false;
   std::string Shown;
-  // Why a text was refused, in the user's language, for a status message or a balloon.
+  // Why a text was refused, in the user's language, for a status message or a balloon; or,
+  // for an accepted text that is not a number (a lenient box reads it all the same), what it
+  // was read as.
   std::string Reason;
 };
 

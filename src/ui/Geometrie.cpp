@@ -699,16 +699,24 @@ void Geometrie::Step(FieldId id, int direction) {
 
 void Geometrie::Committed(FieldId id, const session::CommitOutcome& outcome,
                           const FormSnapshot& before) {
-  if (!outcome.Accepted) {
+  const auto tell = [&] {
     const QString text = Q(outcome.Reason);
     QApplication::beep();
     statusBar()->showMessage(text, 20000);
     QLineEdit* box = Box(id);
     QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), text, box);
+  };
+  if (!outcome.Accepted) {
+    tell();
     return;
   }
   PushChange(QString::fromUtf8(Field(id).Caption()).trimmed(), before);
   MarkRanges();
+  // A text a lenient box read as a number it is not is told all the same.
+  if (!outcome.Reason.empty()) {
+    tell();
+    return;
+  }
   // The newest event speaks: an earlier refusal does not stay after a good entry.
   QLineEdit* box = Box(id);
   if (box->property("outOfRange").toBool()) {

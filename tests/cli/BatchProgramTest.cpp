@@ -136,6 +136,25 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
   EXPECT_NEAR(flagged["ElapsedTime"].get<double>(), 4.5, 1e-8) << "one pass";
 }
 
+// Inputs no spray process has run to the end, each with a warning that names it.
+TEST_F(BatchProgramTest, ImplausibleInputsRunWithAWarningThatNamesThem) {
+  const auto reference = (test::DataDir() / "p1" / "case.json").string();
+  const std::pair<std::vector<std::string>, std::vector<const char*>> cases[] = {
+      {{"--heat-flux", "500000"}, {"above the particle temperature (2400 K)", "melting point"}},
+      {{"--heat-flux", "2000", "--passes", "20"}, {"substrate reaches"}},
+      {{"--room-temperature", "20"}, {"below 200 K", "one-pass model does not use"}},
+      {{"--room-temperature", "20", "--stress-model", "whole-deposit"}, {"below 200 K"}},
+  };
+  for (const auto& [flags, told] : cases) {
+    std::vector<std::string> args{reference};
+    args.insert(args.end(), flags.begin(), flags.end());
+    ASSERT_EQ(Run(args), 0) << err.str();
+    const std::string said = err.str();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), static_cast<long>(told.size())) << said;
+    for (const char* text : told) EXPECT_THAT(said, HasSubstr(text)) << flags[1];
+  }
+}
+
 // The whole-deposit model over the reference case: its history file, its summary keys, and the
 // faults of its options.
 TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {

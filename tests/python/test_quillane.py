@@ -12,6 +12,7 @@ import subprocess
 import sys
 import threading
 import time
+import warnings
 
 import numpy as np
 import pytest
@@ -278,3 +279,21 @@ def test_a_long_run_leaves_the_interpreter_to_other_threads(p1_catalogue):
         time.sleep(0.002)
     worker.join()
     assert ticks > 20
+
+
+@pytest.mark.parametrize("keys,told", [
+    pytest.param({"HeatFlux": 5e8, "PassCount": 3},
+                 ["above the particle temperature (2400 K)", "above its melting point (1673 K)"],
+                 id="a flux in W/m2 typed as kW/m2"),
+    pytest.param({"RoomTemperature": 20},
+                 ["below 200 K", "the one-pass model does not use RoomTemperature (20 K)"],
+                 id="a room temperature in degrees C"),
+    pytest.param({}, [], id="a plausible case"),
+])
+def test_implausible_inputs_run_with_warnings_that_name_them(p1_catalogue, keys, told):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        result = quillane.run(quillane.Case(CASE, **keys), p1_catalogue)
+    assert len(result.warnings) == len(told) == len(caught), result.warnings
+    for text, warning, said in zip(told, result.warnings, caught):
+        assert text in warning and said.category is RuntimeWarning and str(said.message) == warning

@@ -157,5 +157,65 @@ TEST(RunWarningTest, EveryWarningIsFoundAndToldInBothLanguages) {
   EXPECT_EQ(worse[1].What, RunWarning::Kind::NonFiniteResults);
 }
 
+TEST(RunWarningTest, ImplausibleInputsAreToldInBothLanguages) {
+  using Kind = RunWarning::Kind;
+  const struct {
+    const char* What;
+    void (*Set)(ModelState&);
+    Kind Told;
+    const char* English;
+    const char* French;
+  } cases[] = {
+      {"a flux typed in W/m²", [](ModelState& s) { s.Statistics.HighestTemperature = 65712.79; },
+       Kind::AboveParticles,
+       "temperatures reach 65712.8 K, above the particle temperature (3000 K): no spray process "
+       "heats this way; check the heat flux (HeatFlux in W/m², --heat-flux in kW/m²)",
+       "Attention : des températures atteignent 65712,8 K, au-dessus de celle des particules "
+       "(3000 K) : aucune projection ne chauffe ainsi ; vérifiez le flux thermique (en kW/m²)."},
+      {"a melting substrate", [](ModelState& s) { s.Statistics.PeakInterfaceTemperature = 1790; },
+       Kind::SubstrateMelts,
+       "the substrate reaches 1790 K, above its melting point (1673 K), which the model does not "
+       "follow; check the heat flux and the substrate",
+       "Attention : le substrat atteint 1790 K, au-dessus de sa température de fusion (1673 K), "
+       "que le modèle ne suit pas ; vérifiez le flux thermique et le substrat."},
+      {"°C in the whole-deposit model",
+       [](ModelState& s) {
+         s.Model = StressModelKind::WholeDeposit;
+         s.Input.RoomTemperature = 20;
+       },
+       Kind::RoomInCelsius,
+       "RoomTemperature is 20 K, below 200 K: it is in kelvin (20 °C is 293.15 K)",
+       "Attention : la température ambiante vaut 20 K, moins de 200 K : elle est en kelvins "
+       "(20 °C font 293,15 K)."},
+      {"a room the one-pass model ignores", [](ModelState& s) { s.Input.RoomTemperature = 310; },
+       Kind::RoomTemperatureUnused,
+       "the one-pass model does not use RoomTemperature (310 K): its final state is the coating "
+       "cooled from its melting point to the surface temperature at the end of the last pass "
+       "(612.3 K), not to room temperature; the whole-deposit model cools to RoomTemperature",
+       "Le modèle une passe n'utilise pas la température ambiante (310 K) : son état final est "
+       "le dépôt refroidi de sa température de fusion à celle de la surface en fin de dernière "
+       "passe (612,3 K), non à l'ambiante ; le modèle dépôt complet refroidit jusqu'à "
+       "l'ambiante."},
+  };
+  for (const auto& c : cases) {
+    // A plausible one-pass run of steel, to which each case adds its fault.
+    ModelState state;
+    ApplyDefaults(state);
+    state.Statistics.ThermalRowCount = 10;
+    state.Statistics.LowestTemperature = 300;
+    state.Statistics.HighestTemperature = 3000.002;
+    state.Statistics.PeakInterfaceTemperature = 900;
+    state.Materials.Substrate.Tfusion = 1673;
+    state.Clock.PassEndSurfaceTemperature = 612.34;
+    EXPECT_TRUE(FindRunWarnings(state).empty()) << c.What;
+    c.Set(state);
+    const std::vector<RunWarning> warnings = FindRunWarnings(state);
+    ASSERT_EQ(warnings.size(), 1u) << c.What;
+    EXPECT_EQ(warnings[0].What, c.Told) << c.What;
+    EXPECT_EQ(English(warnings[0]), c.English) << c.What;
+    EXPECT_EQ(French(warnings[0], ','), c.French) << c.What;
+  }
+}
+
 }  // namespace
 }  // namespace quillane

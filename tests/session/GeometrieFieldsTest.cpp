@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "format/NumberFormat.h"
 #include "model/ModelState.h"
 #include "session/GeometrieFields.h"
 
@@ -90,6 +91,54 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
   for (double curvature : {1.0 / 3.0, 1e-5}) {
     state.Input.InitialCurvature = curvature;
     EXPECT_EQ(LiveValue(LoadText(state, FieldId::Text16), state.Locale), curvature);
+  }
+}
+
+TEST_F(FieldRulesTest, ALenientBoxReadsWhatIsNoNumberAndSaysWhatItRead) {
+  // Box, text, the value read (in the box's unit) and what the user is told ("" for nothing).
+  const std::tuple<FieldId, const char*, double, const char*> cases[] = {
+      {FieldId::Text4, "abc", 0,
+       "Nombre de passes : « abc » n'est pas un nombre ; la valeur retenue est 0."},
+      {FieldId::Text4, "3,9 passes", 3,
+       "Nombre de passes : « 3,9 passes » n'est pas un nombre ; la valeur retenue est 3."},
+      {FieldId::Text10, " 2500,5K", 2500.5,
+       "T particules incidentes (K) : « 2500,5K » n'est pas un nombre ; la valeur retenue est "
+       "2500,5."},
+      {FieldId::Text13, "", 0,
+       "Longueur du témoin (m) : la case est vide ; la valeur retenue est 0."},
+      {FieldId::Text14, "deux", 0,
+       "N° particule témoin : « deux » n'est pas un nombre ; la valeur retenue est 0."},
+      // Numbers as the rule reads them: blanks anywhere, the locale's separator, &H and &O.
+      {FieldId::Text4, " 1 2 ", 12, ""},
+      {FieldId::Text13, "0,125", 0.125, ""},
+      {FieldId::Text10, "&H10", 16, ""},
+      {FieldId::Text15, "-2,5e0", 2, ""},
+  };
+  for (const auto& [id, text, value, told] : cases) {
+    SetUp();
+    state.Locale = RegionalSettings{',', ' '};
+    const CommitOutcome outcome = CommitField(state, id, text);
+    EXPECT_TRUE(outcome.Accepted) << text;
+    EXPECT_EQ(Field(id).Input->Get(state.Input), value) << text;
+    EXPECT_EQ(outcome.Reason, told) << text;
+  }
+}
+
+TEST_F(FieldRulesTest, TypedDecimalsReachTheStateAsTheirShortestSiFormAndShowAgain) {
+  // The value each text must give is the double its SI text reads as, bit for bit.
+  const std::tuple<FieldId, const char*, double> cases[] = {
+      {FieldId::Text1, "2,5", 2.5e-6},     {FieldId::Text5, "3,75", 3.75e-6},
+      {FieldId::Text5, "0,3", 3e-7},       {FieldId::Text6, "2,3", 2.3e-3},
+      {FieldId::Text6, "0,7", 7e-4},       {FieldId::Text8, "612,345", 612345},
+      {FieldId::Text8, "0,1", 100},        {FieldId::Text1, "1e3", 1e-3},
+      {FieldId::Text1, "0,000001", 1e-12}, {FieldId::Text5, "123456,789", 0.123456789},
+  };
+  state.Locale = RegionalSettings{',', ' '};
+  for (const auto& [id, text, value] : cases) {
+    ASSERT_TRUE(CommitField(state, id, text).Accepted) << text;
+    const InputSpec& input = *Field(id).Input;
+    EXPECT_EQ(input.Get(state.Input), value) << text;
+    EXPECT_EQ(input.ToDisplay(value), *format::ParseStrict(text, ',', ' ')) << text;
   }
 }
 

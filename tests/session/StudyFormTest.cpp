@@ -125,6 +125,10 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, true}));
   EXPECT_EQ(std::pair(PointCount(form), reading.Points.size()), std::pair(6LL, std::size_t{6}));
   EXPECT_EQ(reading.Points[1], (std::vector<double>{250000, 1e9}));
+  // Typed decimals reach the study as the study file writes them: 3,75 µm is 3.75e-06 m.
+  const StudyReading thickness = ReadStudyForm(Grid(Row("PassThickness", "2,5", "5", 2)), base);
+  ASSERT_TRUE(thickness.Ready());
+  EXPECT_EQ(thickness.Study.Vary[0].Values, (std::vector<double>{2.5e-6, 3.75e-6, 5e-6}));
   // An empty row counts for nothing.
   EXPECT_EQ(PointCount(Grid(Row("", "", "", 2), Row("PassCount", "", "", 9))), 10);
 
