@@ -88,6 +88,8 @@ class AjustementMesures : public QMainWindow {
   };
 
   void BuildWidgets();
+  QWidget* BuildEntries(QWidget* parent);
+  QWidget* BuildResults(QWidget* parent);
   // The entries as they are typed.
   session::FitForm Form() const;
   void SetRunning(bool running);

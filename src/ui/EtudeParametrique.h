@@ -102,6 +102,8 @@ class EtudeParametrique : public QMainWindow {
   using FinishedPoint = session::FinishedPoint;
 
   void BuildWidgets();
+  QWidget* BuildEntries(QWidget* parent);
+  QWidget* BuildResults(QWidget* parent);
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
   // The entries as they stand, and a row's entries shown back in its boxes.
   session::StudyForm Form() const;
