@@ -1,7 +1,8 @@
 #pragma once
 // Every input of a run, listed once: its model field, case-file key, caption, units, range,
-// window control, batch flag and display patterns. Case files, batch flags and their help,
-// validation messages and the window's field rules are all derived from this table.
+// window control and its cell, batch flag and display patterns. Case files, batch flags and
+// their help, validation messages and the window's field rules and layout are all derived from
+// this table.
 
 #include <span>
 #include <string>
@@ -34,6 +35,20 @@ struct InputChoice {
 double ScaleToSi(double shown, double factor);
 double ScaleFromSi(double si, double factor);
 
+// The frames of the input window.
+enum class WindowFrame { None, Substrate, Deposit, Options };
+
+// Where the input window shows an input: its frame, and its cell there counted in fields (a
+// caption with its box; a wide one's caption spans both columns), with the spin button beside
+// its box when it has one. A material list stands at the top of its frame.
+struct WindowCell {
+  WindowFrame Frame = WindowFrame::None;
+  int Row = 0;
+  int Column = 0;
+  bool Wide = false;
+  const char* Spin = nullptr;  // object name of the spin button
+};
+
 struct InputSpec {
   const char* Key;  // model field and case-file key
   InputType Type;
@@ -57,6 +72,7 @@ struct InputSpec {
   // The values a text input takes, the default first; empty for the material names, which the
   // catalogue checks.
   std::span<const InputChoice> Choices;
+  WindowCell Cell{};
 
   // The value of a number input, in SI units.
   double Get(const InputParameters& in) const;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <tuple>
 
 #include "format/NumberFormat.h"
 #include "session/FormEntry.h"
@@ -175,6 +176,30 @@ const std::vector<FieldInfo>& Fields() {
 
 const FieldInfo& Field(FieldId id) {
   return Table().at(static_cast<std::size_t>(id));
+}
+
+const FieldInfo& FieldOf(const InputSpec& input) {
+  for (const FieldInfo& field : Table()) {
+    if (field.Input == &input) return field;
+  }
+  throw std::logic_error(std::string("no box for the input ") + input.Key);
+}
+
+bool IsMaterialList(const InputSpec& input) {
+  return input.Parse == FieldParse::List && input.Choices.empty();
+}
+
+std::vector<const InputSpec*> FrameInputs(WindowFrame frame) {
+  std::vector<const InputSpec*> inputs;
+  for (const InputSpec& input : InputTable()) {
+    if (input.Cell.Frame == frame) inputs.push_back(&input);
+  }
+  const auto place = [](const InputSpec* input) {
+    return std::tuple(!IsMaterialList(*input), input->Cell.Row, input->Cell.Column);
+  };
+  std::sort(inputs.begin(), inputs.end(),
+            [&place](const InputSpec* a, const InputSpec* b) { return place(a) < place(b); });
+  return inputs;
 }
 
 std::string LoadText(const ModelState& state, FieldId id) {

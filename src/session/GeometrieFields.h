@@ -55,6 +55,15 @@ struct FieldInfo {
 const std::vector<FieldInfo>& Fields();
 const FieldInfo& Field(FieldId id);
 
+// The box of an input; the input must have one.
+const FieldInfo& FieldOf(const InputSpec& input);
+
+// Whether the window shows an input as a list of the catalogue's materials.
+bool IsMaterialList(const InputSpec& input);
+// The inputs the window shows in a frame, in reading order so that Tab follows it: the material
+// list first, then the fields row by row.
+std::vector<const InputSpec*> FrameInputs(WindowFrame frame);
+
 // The text a box shows when the window loads (or after a case is opened), from the state.
 std::string LoadText(const ModelState& state, FieldId id);
 

@@ -85,31 +85,13 @@ AjustementMesures::~AjustementMesures() {
   job_.CancelAndWait();
 }
 
-void AjustementMesures::BuildWidgets() {
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(8, 8, 8, 8);
-
-  auto* recordLine = new QHBoxLayout;
-  ouvrir_ = Named<QPushButton>("OpenRecord", QStringLiteral("Ouvrir un enregistrement…"), central);
-  recordLabel_ =
-      Named<QLabel>("RecordLabel", QStringLiteral("Aucun enregistrement ouvert."), central);
-  recordLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  recordLine->addWidget(ouvrir_);
-  recordLine->addWidget(recordLabel_, 1);
-  layout->addLayout(recordLine);
-
-  auto* top = new QHBoxLayout;
-  auto* group = new QGroupBox(QStringLiteral("Grandeurs ajustées"), central);
+// The figures to fit with their bounds, beside the options of the fit.
+QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
+  auto* group = new QGroupBox(QStringLiteral("Grandeurs ajustées"), parent);
   auto* grid = new QGridLayout(group);
-  grid->addWidget(new QLabel(QStringLiteral("Grandeur"), group), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("min"), group), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("max"), group), 0, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Unité"), group), 0, 3);
-  const session::FitForm proposed = session::NewFitForm(separator_);
-  for (const session::FitFormRow& entry : proposed.Rows) {
+  AddGridRow(*grid, 0, group, {"Grandeur", "min", "max", "Unité"});
+  for (const session::FitFormRow& entry : session::NewFitForm(separator_).Rows) {
     const std::string& name = entry.Quantity->Name;
-    const int line = static_cast<int>(parameters_.size()) + 1;
     ParameterRow row{entry.Quantity};
     row.Fitted = Named<QCheckBox>(("Fit_" + name).c_str(),
                                   Q(entry.Quantity->Caption + " (" + name + ")"), group);
@@ -119,17 +101,14 @@ void AjustementMesures::BuildWidgets() {
       box->setToolTip(QStringLiteral("Bornes permises : %1 à %2 ; elles peuvent être resserrées")
                           .arg(Q(entry.Min), Q(entry.Max)));
     }
-    grid->addWidget(row.Fitted, line, 0);
-    grid->addWidget(row.Min, line, 1);
-    grid->addWidget(row.Max, line, 2);
-    grid->addWidget(new QLabel(Q(entry.Quantity->DisplayUnit), group), line, 3);
+    AddGridRow(*grid, static_cast<int>(parameters_.size()) + 1, group,
+               {row.Fitted, row.Min, row.Max, entry.Quantity->DisplayUnit.c_str()});
     parameters_.push_back(row);
   }
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
-  top->addWidget(group, 3);
 
-  auto* options = new QGroupBox(QStringLiteral("Options"), central);
+  auto* options = new QGroupBox(QStringLiteral("Options"), parent);
   auto* form = new QGridLayout(options);
   robust_ = Named<QCheckBox>("Robust", QStringLiteral("Pertes robustes (Huber)"), options);
   robust_->setToolTip(QStringLiteral("Réduit le poids des points aberrants"));
@@ -140,51 +119,30 @@ void AjustementMesures::BuildWidgets() {
     box->setToolTip(
         QStringLiteral("Écart type des mesures ; vide, il est estimé par l'ajustement"));
   }
-  form->addWidget(robust_, 0, 0, 1, 2);
-  form->addWidget(new QLabel(QStringLiteral("Bruit de la courbure (1/m)"), options), 1, 0);
-  form->addWidget(curvatureNoise_, 1, 1);
-  form->addWidget(new QLabel(QStringLiteral("Bruit de la température (K)"), options), 2, 0);
-  form->addWidget(temperatureNoise_, 2, 1);
   // Which model the fit runs, in view, and changed here as in the input window.
   stressModel_ = MakeModelChoice("FitStressModel", options);
-  form->addWidget(new QLabel(QString::fromUtf8(Input("StressModel").Caption), options), 3, 0);
-  form->addWidget(stressModel_, 3, 1);
   connect(stressModel_, &QComboBox::activated, this, [this](int index) {
     if (index >= 0 && links_.PickModel) {
       links_.PickModel(stressModel_->itemData(index).toString().toStdString());
     }
   });
+  form->addWidget(robust_, 0, 0, 1, 2);
+  AddGridRow(*form, 1, options, {"Bruit de la courbure (1/m)", curvatureNoise_});
+  AddGridRow(*form, 2, options, {"Bruit de la température (K)", temperatureNoise_});
+  AddGridRow(*form, 3, options, {Input("StressModel").Caption, stressModel_});
   form->setRowStretch(4, 1);
-  top->addWidget(options, 2);
-  entries_ = new QWidget(central);
-  entries_->setLayout(top);
+
+  auto* entries = new QWidget(parent);
+  auto* top = new QHBoxLayout(entries);
   top->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(entries_);
+  top->addWidget(group, 3);
+  top->addWidget(options, 2);
+  return entries;
+}
 
-  auto* commands = new QHBoxLayout;
-  ajuster_ = Named<QPushButton>("Ajuster", QStringLiteral("Ajuster"), central);
-  progress_ = Named<QProgressBar>("FitProgress", central);
-  progress_->setTextVisible(false);
-  progress_->setRange(0, 1);
-  progress_->setValue(0);
-  iteration_ = Named<QLabel>("FitIteration", central);
-  iteration_->setMinimumWidth(iteration_->fontMetrics().horizontalAdvance(
-      QStringLiteral("Itération 000 — coût 0,000E+00")));
-  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
-  annuler_->setToolTip(
-      QStringLiteral("Arrêter l'ajustement ; rien de ce qui est affiché ne change"));
-  commands->addWidget(ajuster_);
-  commands->addWidget(progress_, 1);
-  commands->addWidget(iteration_);
-  commands->addWidget(annuler_);
-  layout->addLayout(commands);
-  status_ = Named<QLabel>(
-      "FitStatus", QStringLiteral("Ouvrez un enregistrement, cochez les grandeurs à ajuster."),
-      central);
-  status_->setWordWrap(true);
-  layout->addWidget(status_);
-
-  auto* splitter = new QSplitter(Qt::Horizontal, central);
+// The fitted figures and the notes beside the chart of the record and the model.
+QWidget* AjustementMesures::BuildResults(QWidget* parent) {
+  auto* splitter = new QSplitter(Qt::Horizontal, parent);
   auto* resultPane = new QWidget(splitter);
   auto* resultLayout = new QVBoxLayout(resultPane);
   resultLayout->setContentsMargins(0, 0, 0, 0);
@@ -212,9 +170,40 @@ void AjustementMesures::BuildWidgets() {
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
   splitter->setSizes({520, 680});
-  layout->addWidget(splitter, 1);
+  return splitter;
+}
 
-  auto* files = new QHBoxLayout;
+void AjustementMesures::BuildWidgets() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(8, 8, 8, 8);
+  ouvrir_ = Named<QPushButton>("OpenRecord", QStringLiteral("Ouvrir un enregistrement…"), central);
+  recordLabel_ =
+      Named<QLabel>("RecordLabel", QStringLiteral("Aucun enregistrement ouvert."), central);
+  recordLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addLayout(MakeRow(central, {ouvrir_, {recordLabel_, 1}}));
+  entries_ = BuildEntries(central);
+  layout->addWidget(entries_);
+
+  ajuster_ = Named<QPushButton>("Ajuster", QStringLiteral("Ajuster"), central);
+  progress_ = Named<QProgressBar>("FitProgress", central);
+  progress_->setTextVisible(false);
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  iteration_ = Named<QLabel>("FitIteration", central);
+  iteration_->setMinimumWidth(iteration_->fontMetrics().horizontalAdvance(
+      QStringLiteral("Itération 000 — coût 0,000E+00")));
+  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
+  annuler_->setToolTip(
+      QStringLiteral("Arrêter l'ajustement ; rien de ce qui est affiché ne change"));
+  layout->addLayout(MakeRow(central, {ajuster_, {progress_, 1}, iteration_, annuler_}));
+  status_ = Named<QLabel>(
+      "FitStatus", QStringLiteral("Ouvrez un enregistrement, cochez les grandeurs à ajuster."),
+      central);
+  status_->setWordWrap(true);
+  layout->addWidget(status_);
+  layout->addWidget(BuildResults(central), 1);
+
   saveChart_ =
       Named<QPushButton>("SaveChart", QStringLiteral("Enregistrer le graphique…"), central);
   appliquer_ = Named<QPushButton>("Appliquer",
@@ -222,10 +211,7 @@ void AjustementMesures::BuildWidgets() {
   appliquer_->setToolTip(
       QStringLiteral("Enregistre les valeurs ajustées dans vos matériaux et les reporte dans la "
                      "fenêtre de saisie"));
-  files->addStretch(1);
-  files->addWidget(saveChart_);
-  files->addWidget(appliquer_);
-  layout->addLayout(files);
+  layout->addLayout(MakeRow(central, {Spring(), saveChart_, appliquer_}));
   setCentralWidget(central);
 
   connect(ouvrir_, &QPushButton::clicked, this, &AjustementMesures::ChooseRecord);

@@ -90,6 +90,8 @@ class AjustementMesures : public QMainWindow {
   void BuildWidgets();
   // Alt and a letter press the commands; F5 starts the fit.
   void AddKeys();
+  QWidget* BuildEntries(QWidget* parent);
+  QWidget* BuildResults(QWidget* parent);
   // The entries as they are typed.
   session::FitForm Form() const;
   void SetRunning(bool running);

@@ -110,14 +110,9 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   row.Law = Named<QComboBox>(("Law" + n).c_str(), parent);
   row.Law->addItem(QStringLiteral("uniforme"));
   row.Law->addItem(QStringLiteral("normale"));
-  grid->addWidget(new QLabel(Q("Grandeur " + n), parent), line, 0);
-  grid->addWidget(row.Name, line, 1);
-  grid->addWidget(row.From, line, 2);
-  grid->addWidget(row.To, line, 3);
-  grid->addWidget(row.Unit, line, 4);
-  grid->addWidget(row.Steps, line, 5);
-  grid->addWidget(row.Scale, line, 6);
-  grid->addWidget(row.Law, line, 7);
+  AddGridRow(*grid, line, parent,
+             {("Grandeur " + n).c_str(), row.Name, row.From, row.To, row.Unit, row.Steps, row.Scale,
+              row.Law});
   connect(row.Name, &QComboBox::currentIndexChanged, this, [this, index] {
     ResetRange(index, source_());
     UpdatePointCount();
@@ -141,24 +136,16 @@ void EtudeParametrique::AddKeys() {
   PressOnKey(*this, *lancer_, QKeySequence(Qt::Key_F5));
 }
 
-void EtudeParametrique::BuildWidgets() {
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(8, 8, 8, 8);
-
-  auto* group = new QGroupBox(QStringLiteral("Grandeurs étudiées"), central);
-  entries_ = group;
-  auto* groupLayout = new QVBoxLayout(group);
-  auto* planLine = new QHBoxLayout;
+// The plan, its samples and the stress model on one line, the two quantities' rows beneath.
+QWidget* EtudeParametrique::BuildEntries(QWidget* parent) {
+  auto* group = new QGroupBox(QStringLiteral("Grandeurs étudiées"), parent);
+  auto* layout = new QVBoxLayout(group);
   plan_ = Named<QComboBox>("Plan", group);
-  plan_->addItem(QStringLiteral("factoriel"));
-  plan_->addItem(QStringLiteral("hypercube latin"));
+  plan_->addItems({QStringLiteral("factoriel"), QStringLiteral("hypercube latin")});
   plan_->setToolTip(
       QStringLiteral("Factoriel : toutes les combinaisons des valeurs ; hypercube latin : "
                      "échantillons tirés selon la loi de chaque grandeur"));
   sampling_ = new QWidget(group);
-  auto* samplingLayout = new QHBoxLayout(sampling_);
-  samplingLayout->setContentsMargins(0, 0, 0, 0);
   samples_ = Named<QSpinBox>("Samples", sampling_);
   // 0 can be typed so that it is refused with the other faults, not silently raised.
   samples_->setRange(0, static_cast<int>(study::kMaxPointsUnforced));
@@ -166,60 +153,36 @@ void EtudeParametrique::BuildWidgets() {
   seed_ = Named<QSpinBox>("Seed", sampling_);
   seed_->setRange(0, std::numeric_limits<int>::max());
   seed_->setToolTip(QStringLiteral("La même graine redonne les mêmes échantillons"));
-  samplingLayout->addWidget(new QLabel(QStringLiteral("Échantillons"), sampling_));
-  samplingLayout->addWidget(samples_);
-  samplingLayout->addSpacing(12);
-  samplingLayout->addWidget(new QLabel(QStringLiteral("Graine"), sampling_));
-  samplingLayout->addWidget(seed_);
-  planLine->addWidget(new QLabel(QStringLiteral("Plan"), group));
-  planLine->addWidget(plan_);
-  planLine->addSpacing(12);
-  planLine->addWidget(sampling_);
-  planLine->addStretch(1);
+  QHBoxLayout* samplingLine =
+      MakeRow(sampling_, {"Échantillons", samples_, Gap(12), "Graine", seed_});
+  samplingLine->setContentsMargins(0, 0, 0, 0);
+  sampling_->setLayout(samplingLine);
   // Which model the points run on, in view, and changed here as in the input window.
   stressModel_ = MakeModelChoice("StudyStressModel", group);
-  planLine->addWidget(new QLabel(QString::fromUtf8(Input("StressModel").Caption), group));
-  planLine->addWidget(stressModel_);
   connect(stressModel_, &QComboBox::activated, this, [this](int index) {
     if (index >= 0 && pickModel_)
       pickModel_(stressModel_->itemData(index).toString().toStdString());
   });
-  groupLayout->addLayout(planLine);
+  layout->addLayout(MakeRow(group, {"Plan", plan_, Gap(12), sampling_, Spring(),
+                                    Input("StressModel").Caption, stressModel_}));
   auto* grid = new QGridLayout;
-  groupLayout->addLayout(grid);
-  const char* const headers[] = {"Grandeur", "De", "À", "Unité", "Intervalles", "Échelle", "Loi"};
-  for (int column = 1; column < 8; ++column) {
-    auto* header = new QLabel(QString::fromUtf8(headers[column - 1]), group);
-    grid->addWidget(header, 0, column);
-    if (column == 2) fromHeader_ = header;
-    if (column == 3) toHeader_ = header;
-  }
+  layout->addLayout(grid);
+  AddGridRow(*grid, 0, group,
+             {"", "Grandeur", "De", "À", "Unité", "Intervalles", "Échelle", "Loi"});
+  // "De" and "À" change their captions under a normal law.
+  fromHeader_ = qobject_cast<QLabel*>(grid->itemAtPosition(0, 2)->widget());
+  toHeader_ = qobject_cast<QLabel*>(grid->itemAtPosition(0, 3)->widget());
   BuildQuantityRow(0, grid, group);
   BuildQuantityRow(1, grid, group);
   grid->setColumnStretch(1, 3);
   grid->setColumnStretch(2, 1);
   grid->setColumnStretch(3, 1);
-  layout->addWidget(group);
+  return group;
+}
 
-  auto* commands = new QHBoxLayout;
-  pointCount_ = Named<QLabel>("PointCount", central);
-  lancer_ = Named<QPushButton>("Lancer", QStringLiteral("Lancer l'étude"), central);
-  progress_ = Named<QProgressBar>("StudyProgress", central);
-  progress_->setFormat(QStringLiteral("%v / %m points"));
-  progress_->setRange(0, 1);
-  progress_->setValue(0);
-  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
-  annuler_->setToolTip(QStringLiteral("Arrêter l'étude ; les points terminés restent au tableau"));
-  commands->addWidget(pointCount_);
-  commands->addWidget(lancer_);
-  commands->addWidget(progress_, 1);
-  commands->addWidget(annuler_);
-  layout->addLayout(commands);
-  status_ = Named<QLabel>("StudyStatus", QStringLiteral("Aucune étude lancée."), central);
-  status_->setWordWrap(true);
-  layout->addWidget(status_);
-
-  auto* splitter = new QSplitter(Qt::Horizontal, central);
+// The results table beside the chart of a result against a quantity.
+QWidget* EtudeParametrique::BuildResults(QWidget* parent) {
+  auto* splitter = new QSplitter(Qt::Horizontal, parent);
   table_ = Named<QTableView>("StudyTable", splitter);
   model_ = new StudyTableModel(table_);
   table_->setModel(model_);
@@ -232,15 +195,11 @@ void EtudeParametrique::BuildWidgets() {
   auto* chartPane = new QWidget(splitter);
   auto* chartLayout = new QVBoxLayout(chartPane);
   chartLayout->setContentsMargins(0, 0, 0, 0);
-  auto* choices = new QHBoxLayout;
   result_ = Named<QComboBox>("ResultChoice", chartPane);
   result_->addItems(Q(session::ResultChoices()));
   axis_ = Named<QComboBox>("AxisChoice", chartPane);
-  choices->addWidget(new QLabel(QStringLiteral("Résultat"), chartPane));
-  choices->addWidget(result_, 1);
-  choices->addWidget(new QLabel(QStringLiteral("en fonction de"), chartPane));
-  choices->addWidget(axis_, 1);
-  chartLayout->addLayout(choices);
+  chartLayout->addLayout(
+      MakeRow(chartPane, {"Résultat", {result_, 1}, "en fonction de", {axis_, 1}}));
   chart_ = Named<QCustomPlot>("StudyChart", chartPane);
   chart_->setMinimumSize(360, 280);
   frame_ = new ChartFrame(*chart_, QStringLiteral("etude.png"));
@@ -263,16 +222,32 @@ void EtudeParametrique::BuildWidgets() {
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({550, 550});
-  layout->addWidget(splitter, 1);
+  return splitter;
+}
 
-  auto* files = new QHBoxLayout;
+void EtudeParametrique::BuildWidgets() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(8, 8, 8, 8);
+  entries_ = BuildEntries(central);
+  layout->addWidget(entries_);
+  pointCount_ = Named<QLabel>("PointCount", central);
+  lancer_ = Named<QPushButton>("Lancer", QStringLiteral("Lancer l'étude"), central);
+  progress_ = Named<QProgressBar>("StudyProgress", central);
+  progress_->setFormat(QStringLiteral("%v / %m points"));
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  annuler_ = Named<QPushButton>("Annuler", QStringLiteral("Annuler"), central);
+  annuler_->setToolTip(QStringLiteral("Arrêter l'étude ; les points terminés restent au tableau"));
+  layout->addLayout(MakeRow(central, {pointCount_, lancer_, {progress_, 1}, annuler_}));
+  status_ = Named<QLabel>("StudyStatus", QStringLiteral("Aucune étude lancée."), central);
+  status_->setWordWrap(true);
+  layout->addWidget(status_);
+  layout->addWidget(BuildResults(central), 1);
   exportTable_ = Named<QPushButton>("ExportTable", QStringLiteral("Exporter le tableau…"), central);
   saveChart_ =
       Named<QPushButton>("SaveChart", QStringLiteral("Enregistrer le graphique…"), central);
-  files->addStretch(1);
-  files->addWidget(exportTable_);
-  files->addWidget(saveChart_);
-  layout->addLayout(files);
+  layout->addLayout(MakeRow(central, {Spring(), exportTable_, saveChart_}));
   setCentralWidget(central);
 
   connect(plan_, &QComboBox::currentIndexChanged, this, &EtudeParametrique::OnPlanChanged);

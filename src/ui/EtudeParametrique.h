@@ -103,6 +103,8 @@ class EtudeParametrique : public QMainWindow {
   using FinishedPoint = session::FinishedPoint;
 
   void BuildWidgets();
+  QWidget* BuildEntries(QWidget* parent);
+  QWidget* BuildResults(QWidget* parent);
   void BuildQuantityRow(int index, QGridLayout* grid, QWidget* parent);
   // Alt and a letter press the commands; F5 starts the study.
   void AddKeys();

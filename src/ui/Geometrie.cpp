@@ -169,6 +169,7 @@ QWidget* Geometrie::BoxWithSpin(FieldId id, const char* spinName, QWidget* paren
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(1);
   QLineEdit* box = MakeBox(id, holder);
+  holder->setFocusProxy(box);
   auto* spin = new UpDown(QString::fromUtf8(spinName), holder);
   spin->setFixedHeight(box->sizeHint().height());
   layout->addWidget(box, 1);
@@ -177,23 +178,61 @@ QWidget* Geometrie::BoxWithSpin(FieldId id, const char* spinName, QWidget* paren
   return holder;
 }
 
-void Geometrie::AddField(QGridLayout* grid, int row, int column, const char* caption, FieldId id,
-                         const char* spinName, int span) {
-  QWidget* parent = grid->parentWidget();
-  grid->addWidget(Caption(caption, parent), row, column, 1, span);
-  grid->addWidget(spinName != nullptr ? BoxWithSpin(id, spinName, parent) : MakeBox(id, parent),
-                  row + 1, column);
+QWidget* Geometrie::MakeInput(const InputSpec& input, QWidget* parent) {
+  if (!input.Choices.empty()) {
+    // The one input picked among choices: the stress model.
+    stressModel_ = MakeModelChoice(input.Control, parent);
+    connect(stressModel_, &QComboBox::activated, this, &Geometrie::OnStressModelPicked);
+    return stressModel_;
+  }
+  const FieldId id = session::FieldOf(input).Id;
+  return input.Cell.Spin != nullptr ? BoxWithSpin(id, input.Cell.Spin, parent)
+                                    : MakeBox(id, parent);
 }
 
-void Geometrie::BuildWidgets() {
-  auto* central = new QWidget(this);
-  auto* main = new QVBoxLayout(central);
-  // Tight spacing: the whole window fits a screen 768 pixels high with its title bar and panel.
-  main->setContentsMargins(8, 6, 8, 4);
-  main->setSpacing(4);
+QListWidget* Geometrie::MakeList(const InputSpec& input, QWidget* parent) {
+  auto* list = Named<QListWidget>(input.Control, parent);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  const bool substrate = input.TextField == &InputParameters::SubstrateMaterialName;
+  (substrate ? substrateList_ : coatingList_) = list;
+  connect(list, &QListWidget::itemSelectionChanged, this,
+          [this, substrate] { OnMaterialPicked(substrate); });
+  return list;
+}
 
-  // Legend of the model.
-  auto* titre = Named<QGroupBox>("Titre", QStringLiteral("Titre"), central);
+QGroupBox* Geometrie::BuildFrame(const FrameLook& look) {
+  auto* frame = Named<QGroupBox>(look.Name, QString::fromUtf8(look.Title), inputArea_);
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(8, 4, 8, 6);
+  auto* grid = new QGridLayout;
+  grid->setVerticalSpacing(look.Beside ? 3 : 2);
+  // Each input of the table in its cell, made in reading order so that Tab follows it: a
+  // material list at the top, the fields beneath, row by row.
+  for (const InputSpec* input : session::FrameInputs(look.Frame)) {
+    const WindowCell& cell = input->Cell;
+    if (session::IsMaterialList(*input)) {
+      layout->addWidget(MakeList(*input, frame), 1);
+      continue;
+    }
+    QLabel* caption = Caption(input->Caption, frame);
+    QWidget* field = MakeInput(*input, frame);
+    caption->setBuddy(field->focusProxy() != nullptr ? field->focusProxy() : field);
+    if (look.Beside) {
+      grid->addWidget(caption, cell.Row, 0);
+      grid->addWidget(field, cell.Row, 1);
+    } else {
+      grid->addWidget(caption, 2 * cell.Row, cell.Column, 1, cell.Wide ? 2 : 1);
+      grid->addWidget(field, 2 * cell.Row + 1, cell.Column);
+    }
+  }
+  grid->setColumnStretch(0, look.Beside ? 0 : 1);
+  grid->setColumnStretch(1, 1);
+  layout->addLayout(grid);
+  return frame;
+}
+
+QGroupBox* Geometrie::BuildLegend(QWidget* parent) {
+  auto* titre = Named<QGroupBox>("Titre", QStringLiteral("Titre"), parent);
   auto* legend = new QVBoxLayout(titre);
   legend->setSpacing(0);
   legend->setContentsMargins(8, 2, 8, 4);
@@ -208,128 +247,44 @@ void Geometrie::BuildWidgets() {
     }
     legend->addWidget(line);
   }
-  main->addWidget(titre);
+  return titre;
+}
 
-  inputArea_ = new QWidget(central);
-  auto* columns = new QHBoxLayout(inputArea_);
-  columns->setContentsMargins(0, 0, 0, 0);
-  auto* left = new QVBoxLayout;
-
-  // Substrate.
-  auto* substrat = Named<QGroupBox>("Substrat", QStringLiteral("Substrat"), inputArea_);
-  auto* substratLayout = new QVBoxLayout(substrat);
-  substratLayout->setContentsMargins(8, 4, 8, 6);
-  substrateList_ = Named<QListWidget>("Datalist1", substrat);
-  substratLayout->addWidget(substrateList_, 1);
-  auto* substratGrid = new QGridLayout;
-  substratLayout->addLayout(substratGrid);
-  substratGrid->setVerticalSpacing(2);
-  AddField(substratGrid, 0, 0, "épaisseur (mm)", FieldId::Text6, "ud3");
-  AddField(substratGrid, 0, 1, "largeur (m)", FieldId::Text12);
-  AddField(substratGrid, 2, 0, "Temperature", FieldId::text9, "ud1");
-  AddField(substratGrid, 2, 1, "1/Rcourbure", FieldId::Text16);
-  AddField(substratGrid, 4, 0, "Temperature des gaz convectifs", FieldId::Text3, "ud2", 2);
-  substratGrid->setColumnStretch(0, 1);
-  substratGrid->setColumnStretch(1, 1);
-  left->addWidget(substrat, 1);
-
-  // Options.
-  auto* options = Named<QGroupBox>("options", QStringLiteral("options"), inputArea_);
-  auto* optionsGrid = new QGridLayout(options);
-  optionsGrid->setContentsMargins(8, 4, 8, 6);
-  optionsGrid->setVerticalSpacing(2);
-  AddField(optionsGrid, 0, 0, "Longueur du témoin (m)", FieldId::Text13);
-  AddField(optionsGrid, 0, 1, "Epaisseur d'une  lamelle(µm)", FieldId::Text1);
-  AddField(optionsGrid, 2, 0, Field(FieldId::Text17).Caption(), FieldId::Text17);
-  const InputSpec& model = Input("StressModel");
-  optionsGrid->addWidget(Caption(model.Caption, options), 2, 1);
-  stressModel_ = MakeModelChoice(model.Control, options);
-  optionsGrid->addWidget(stressModel_, 3, 1);
-  // The whole-deposit model's field.
-  AddField(optionsGrid, 4, 0, Field(FieldId::Text18).Caption(), FieldId::Text18);
-  AddField(optionsGrid, 4, 1, Field(FieldId::Text21).Caption(), FieldId::Text21);
-  AddField(optionsGrid, 6, 0, Field(FieldId::Text19).Caption(), FieldId::Text19);
-  AddField(optionsGrid, 6, 1, Field(FieldId::Text20).Caption(), FieldId::Text20);
-  connect(stressModel_, &QComboBox::activated, this, &Geometrie::OnStressModelPicked);
-  optionsGrid->setColumnStretch(0, 1);
-  optionsGrid->setColumnStretch(1, 1);
-  left->addWidget(options);
-  columns->addLayout(left, 1);
-
-  // Deposit.
-  auto* depot = Named<QGroupBox>("Depot", QStringLiteral("Dépôt"), inputArea_);
-  auto* depotLayout = new QVBoxLayout(depot);
-  depotLayout->setContentsMargins(8, 4, 8, 6);
-  coatingList_ = Named<QListWidget>("Datalist2", depot);
-  depotLayout->addWidget(coatingList_, 1);
-  auto* depotGrid = new QGridLayout;
-  depotGrid->setVerticalSpacing(3);
-  const FieldId depotFields[] = {FieldId::Text5, FieldId::Text4,  FieldId::Text2,  FieldId::Text7,
-                                 FieldId::Text8, FieldId::Text10, FieldId::Text14, FieldId::Text15};
-  int row = 0;
-  for (FieldId id : depotFields) {
-    QLabel* caption = Caption(Field(id).Caption(), depot);
-    depotGrid->addWidget(caption, row, 0);
-    QLineEdit* box = MakeBox(id, depot);
-    caption->setBuddy(box);
-    depotGrid->addWidget(box, row, 1);
-    ++row;
-  }
-  depotGrid->setColumnStretch(1, 1);
-  depotLayout->addLayout(depotGrid);
-  columns->addWidget(depot, 1);
-  main->addWidget(inputArea_, 1);
-
-  for (QListWidget* list : {substrateList_, coatingList_}) {
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-  }
-  connect(substrateList_, &QListWidget::itemSelectionChanged, this,
-          [this] { OnMaterialPicked(true); });
-  connect(coatingList_, &QListWidget::itemSelectionChanged, this,
-          [this] { OnMaterialPicked(false); });
-
-  // Commands.
-  auto* commands = new QHBoxLayout;
-  execution_ = Named<QPushButton>("Execution", QStringLiteral("Execution calculs"), central);
+QHBoxLayout* Geometrie::BuildCommands(QWidget* parent) {
+  execution_ = Named<QPushButton>("Execution", QStringLiteral("Execution calculs"), parent);
   execution_->setEnabled(false);
   execution_->setToolTip(QStringLiteral("Choisir un substrat et un dépôt pour lancer un calcul"));
-  thermalButton_ = Named<QPushButton>(
-      "Command3", QStringLiteral("Choix fichier resultats (thermique)"), central);
+  thermalButton_ =
+      Named<QPushButton>("Command3", QStringLiteral("Choix fichier resultats (thermique)"), parent);
   stressButton_ =
-      Named<QPushButton>("Command2", QStringLiteral("Choix fichier resultats(stress)"), central);
+      Named<QPushButton>("Command2", QStringLiteral("Choix fichier resultats(stress)"), parent);
   for (QPushButton* button : {execution_, thermalButton_, stressButton_}) {
     button->setMinimumHeight(button->sizeHint().height() * 5 / 4);
-    commands->addWidget(button, 1);
   }
-  main->addLayout(commands);
-  summary_ = Named<QLabel>("RunSummary", QStringLiteral("Aucun calcul lancé."), central);
+  connect(execution_, &QPushButton::clicked, this, &Geometrie::Execution);
+  connect(thermalButton_, &QPushButton::clicked, this, &Geometrie::ChooseThermalFile);
+  connect(stressButton_, &QPushButton::clicked, this, &Geometrie::ChooseStressFile);
+  return MakeRow(parent, {{execution_, 1}, {thermalButton_, 1}, {stressButton_, 1}});
+}
+
+// What the last run did, with its progress and its cancel button beside it while one runs, so
+// that neither cuts the messages of the status line.
+QHBoxLayout* Geometrie::BuildRunRow(QWidget* parent) {
+  summary_ = Named<QLabel>("RunSummary", QStringLiteral("Aucun calcul lancé."), parent);
   summary_->setWordWrap(true);
   summary_->setTextFormat(Qt::PlainText);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Room for two lines from the start, so the window does not jump when a run reports.
   summary_->setMinimumHeight(summary_->fontMetrics().lineSpacing() * 2);
   summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  // The run's progress and its cancel button sit beside the summary, so that neither cuts the
-  // messages of the status line.
-  auto* runRow = new QHBoxLayout;
-  runRow->addWidget(summary_, 1);
-  progress_ = Named<QProgressBar>("RunProgress", central);
+  progress_ = Named<QProgressBar>("RunProgress", parent);
   progress_->setRange(0, 1000);
   progress_->setTextVisible(true);
   progress_->setFormat(QStringLiteral("%p %"));
   progress_->setMinimumWidth(160);
-  cancel_ = Named<QPushButton>("CancelRun", QStringLiteral("Annuler"), central);
+  cancel_ = Named<QPushButton>("CancelRun", QStringLiteral("Annuler"), parent);
   cancel_->setToolTip(
       QStringLiteral("Arrêter le calcul ; aucun fichier de résultats n'est modifié"));
-  runRow->addWidget(progress_, 0, Qt::AlignTop);
-  runRow->addWidget(cancel_, 0, Qt::AlignTop);
-  main->addLayout(runRow);
-  connect(execution_, &QPushButton::clicked, this, &Geometrie::Execution);
-  connect(thermalButton_, &QPushButton::clicked, this, &Geometrie::ChooseThermalFile);
-  connect(stressButton_, &QPushButton::clicked, this, &Geometrie::ChooseStressFile);
-
-  setCentralWidget(central);
-
   progress_->hide();
   cancel_->hide();
   connect(cancel_, &QPushButton::clicked, this, [this] {
@@ -337,6 +292,32 @@ void Geometrie::BuildWidgets() {
     cancel_->setEnabled(false);
     Inform(QStringLiteral("Annulation du calcul…"));
   });
+  QHBoxLayout* row = MakeRow(parent, {{summary_, 1}, progress_, cancel_});
+  row->setAlignment(progress_, Qt::AlignTop);
+  row->setAlignment(cancel_, Qt::AlignTop);
+  return row;
+}
+
+void Geometrie::BuildWidgets() {
+  auto* central = new QWidget(this);
+  auto* main = new QVBoxLayout(central);
+  // Tight spacing: the whole window fits a screen 768 pixels high with its title bar and panel.
+  main->setContentsMargins(8, 6, 8, 4);
+  main->setSpacing(4);
+  main->addWidget(BuildLegend(central));
+  // Substrate and options on the left, the deposit on the right.
+  inputArea_ = new QWidget(central);
+  auto* columns = new QHBoxLayout(inputArea_);
+  columns->setContentsMargins(0, 0, 0, 0);
+  auto* left = new QVBoxLayout;
+  left->addWidget(BuildFrame({WindowFrame::Substrate, "Substrat", "Substrat", false}), 1);
+  left->addWidget(BuildFrame({WindowFrame::Options, "options", "options", false}));
+  columns->addLayout(left, 1);
+  columns->addWidget(BuildFrame({WindowFrame::Deposit, "Depot", "Dépôt", true}), 1);
+  main->addWidget(inputArea_, 1);
+  main->addLayout(BuildCommands(central));
+  main->addLayout(BuildRunRow(central));
+  setCentralWidget(central);
 }
 
 void Geometrie::BuildMenus() {

@@ -28,8 +28,8 @@
 class QAction;
 class QComboBox;
 class QFileDialog;
-class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -118,12 +118,25 @@ class Geometrie : public QMainWindow {
   using FormSnapshot = session::InputForm::Snapshot;
   class FormCommand;
 
+  // The window's layout, its inputs in the cells the input table gives them.
   void BuildWidgets();
+  QGroupBox* BuildLegend(QWidget* parent);
+  // A frame of the window's inputs: its object name, its title, and whether each caption stands
+  // beside its box (a field a row) rather than over it (two fields a row).
+  struct FrameLook {
+    WindowFrame Frame;
+    const char* Name;
+    const char* Title;
+    bool Beside;
+  };
+  QGroupBox* BuildFrame(const FrameLook& look);
+  QHBoxLayout* BuildCommands(QWidget* parent);
+  QHBoxLayout* BuildRunRow(QWidget* parent);
+  // The control of an input: its box (with its spin button), or the stress model's choice.
+  QWidget* MakeInput(const InputSpec& input, QWidget* parent);
+  QListWidget* MakeList(const InputSpec& input, QWidget* parent);
   QLineEdit* MakeBox(FieldId id, QWidget* parent);
   QWidget* BoxWithSpin(FieldId id, const char* spinName, QWidget* parent);
-  // A caption (over `span` columns) with the box beneath it, and its spin button when named.
-  void AddField(QGridLayout* grid, int row, int column, const char* caption, FieldId id,
-                const char* spinName = nullptr, int span = 1);
   void BuildMenus();
   // Alt and a letter press the commands; F5 starts a run.
   void AddKeys();

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
@@ -33,6 +35,39 @@ void ShowInFront(QWidget& window) {
   window.show();
   window.raise();
   window.activateWindow();
+}
+
+namespace {
+
+QWidget* ItemWidget(const RowItem& item, QWidget* parent) {
+  if (item.Widget != nullptr || item.Caption == nullptr || item.Caption[0] == '\0') {
+    return item.Widget;
+  }
+  return new QLabel(QString::fromUtf8(item.Caption), parent);
+}
+
+}  // namespace
+
+QHBoxLayout* MakeRow(QWidget* parent, std::initializer_list<RowItem> items) {
+  auto* row = new QHBoxLayout;
+  for (const RowItem& item : items) {
+    if (QWidget* widget = ItemWidget(item, parent)) {
+      row->addWidget(widget, item.Stretch);
+    } else if (item.Blank > 0) {
+      row->addSpacing(item.Blank);
+    } else {
+      row->addStretch(item.Stretch);
+    }
+  }
+  return row;
+}
+
+void AddGridRow(QGridLayout& grid, int row, QWidget* parent, std::initializer_list<RowItem> items) {
+  int column = 0;
+  for (const RowItem& item : items) {
+    if (QWidget* widget = ItemWidget(item, parent)) grid.addWidget(widget, row, column);
+    ++column;
+  }
 }
 
 bool Ask(QWidget* parent, const QString& title, const QString& question, const QString& act) {

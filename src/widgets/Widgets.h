@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,8 @@
 class QAbstractButton;
 class QComboBox;
 class QKeySequence;
+class QGridLayout;
+class QHBoxLayout;
 class QLocale;
 class QMainWindow;
 class QStatusBar;
@@ -35,6 +38,30 @@ Widget* Named(const char* name, Args&&... args) {
   widget->setObjectName(QString::fromUtf8(name));
   return widget;
 }
+
+// An item of a row of widgets: a widget with its stretch, a caption (a label of the row's
+// parent), a blank of some pixels or a stretch alone.
+struct RowItem {
+  RowItem(QWidget* widget, int stretch = 0) : Widget(widget), Stretch(stretch) {}
+  RowItem(const char* caption) : Caption(caption) {}
+  QWidget* Widget = nullptr;
+  const char* Caption = nullptr;
+  int Stretch = 0;
+  int Blank = 0;  // pixels
+};
+inline RowItem Spring() {
+  return {static_cast<QWidget*>(nullptr), 1};
+}
+inline RowItem Gap(int pixels) {
+  RowItem item(static_cast<QWidget*>(nullptr));
+  item.Blank = pixels;
+  return item;
+}
+// The items side by side, left to right.
+QHBoxLayout* MakeRow(QWidget* parent, std::initializer_list<RowItem> items);
+// The widgets and captions of the items in line `row` of a grid, a column each from the first;
+// an empty caption or any other item leaves its cell empty.
+void AddGridRow(QGridLayout& grid, int row, QWidget* parent, std::initializer_list<RowItem> items);
 
 // Shows a window non-modal in front of the others.
 void ShowInFront(QWidget& window);

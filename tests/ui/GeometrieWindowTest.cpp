@@ -1,11 +1,14 @@
 // The input window as a user drives it: boxes, material lists, undo, case files, catalogues.
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QToolButton>
 #include <nlohmann/json.hpp>
+#include <map>
 
 #include "GeometrieTestSupport.h"
 
@@ -60,6 +63,31 @@ TEST_F(GeometrieTest, TheWindowLoadsAndCommitsByTheRulesAndMarksValuesOutOfRange
   EXPECT_FALSE(Box(FieldId::Text12)->property("outOfRange").toBool());
   window->UndoStack().undo();
   EXPECT_TRUE(Box(FieldId::Text12)->property("outOfRange").toBool());
+}
+
+// A new input of the table needs no layout code: each has its control in the frame its cell
+// names, the caption its buddy.
+TEST_F(GeometrieTest, EveryInputOfTheTableHasItsRowInTheWindow) {
+  Open();
+  const std::map<WindowFrame, const char*> frames = {{WindowFrame::Substrate, "Substrat"},
+                                                     {WindowFrame::Deposit, "Depot"},
+                                                     {WindowFrame::Options, "options"}};
+  for (const InputSpec& input : InputTable()) {
+    SCOPED_TRACE(input.Key);
+    ASSERT_TRUE(frames.contains(input.Cell.Frame));
+    auto* frame = Child<QGroupBox>(frames.at(input.Cell.Frame));
+    auto* control = frame->findChild<QWidget*>(QString::fromUtf8(input.Control));
+    ASSERT_NE(control, nullptr);
+    // A material list stands under its frame's title.
+    if (session::IsMaterialList(input)) continue;
+    int captions = 0;
+    for (const QLabel* label : frame->findChildren<QLabel*>()) {
+      if (label->text() != QString::fromUtf8(input.Caption)) continue;
+      ++captions;
+      EXPECT_EQ(label->buddy(), control);
+    }
+    EXPECT_EQ(captions, 1);
+  }
 }
 
 TEST_F(GeometrieTest, ACancelledFileChoiceKeepsTheFileChosenBefore) {
