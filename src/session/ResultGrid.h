@@ -13,6 +13,19 @@
 
 namespace quillane::session {
 
+// The longest text of each column of a store over its rows first..last: numbers of a column differ
+// in width by their count of characters, so only these need measuring.
+std::vector<std::string> LongestCells(const ResultRowStore& store, int first, int last);
+// Each text of `more` that is longer replaces the one of `longest` (which grows to its columns).
+void Widen(std::vector<std::string>& longest, const std::vector<std::string>& more);
+
+// The records of a grid (its rows after the two title rows, with its title rows before them), and
+// the longest text of each column of the records, as a grid hands them over and takes them back.
+struct GridRecords {
+  ResultRowStore Rows;
+  std::vector<std::string> Longest;
+};
+
 class ResultGrid {
  public:
   const ResultRowStore& Store() const { return store_; }
@@ -32,14 +45,16 @@ class ResultGrid {
   int CurrentColumn() const { return currentColumn_; }
   // False when the column already was the current one.
   bool SetCurrentColumn(int col);
-  void AddRow(std::string_view text) { store_.AppendRow(text); }
+  void AddRow(std::string_view text);
 
   // Whether the records of a run are taken whole: the grid holds no record yet and has the
   // run's columns.
   bool TakesWhole(const ResultRowStore& rows) const;
-  // Appends the records of a run (the rows of `rows` after its two title rows); a grid that
-  // takes them whole keeps its own title rows.
-  void AppendRecords(ResultRowStore&& rows);
+  // Appends the records of a run (the rows of `records.Rows` after its two title rows); a grid
+  // that takes them whole keeps its own title rows, and takes what was measured of them.
+  void AppendRecords(GridRecords&& records);
+  // Hands the records over, keeping the title rows, the widths and the current column.
+  GridRecords TakeRecords();
 
   // A row of words whose other cells are empty (no tab): it reads across the whole row.
   bool IsWordRow(int row) const;
@@ -48,12 +63,16 @@ class ResultGrid {
   // A column's title in a header: its first title row, and the second on a line of its own
   // when the grid has a second title row at all, so that every header has as many lines.
   std::string HeaderTitle(int col) const;
-  // The longest text of each column over rows first..last: numbers of a column differ in width
-  // by their count of characters, so only these need measuring.
-  std::vector<std::string> LongestCells(int first, int last) const;
+  // The longest text of each column of the records, kept as rows come: a view sizes its
+  // columns by them without reading a million rows.
+  const std::vector<std::string>& Longest() const { return longest_; }
 
  private:
+  // The records from `first` on were added or changed: their cells may be the longest now.
+  void Measure(int first);
+
   ResultRowStore store_;
+  std::vector<std::string> longest_;
   std::vector<int> widths_ = std::vector<int>(2, 0);
   int currentColumn_ = 0;
 };

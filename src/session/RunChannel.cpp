@@ -1,8 +1,37 @@
 #include "session/RunChannel.h"
 
+#include <algorithm>
+#include <string>
+
 #include "model/Errors.h"
 
 namespace quillane::session {
+
+void ReadyForWindows(RunResults& results) {
+  constexpr int kTitleRows = 2;
+  const int newest = results.Earlier.Rows.RowCount();
+  GridRecords& records = results.Records;
+  records = std::move(results.Earlier);
+  results.Earlier = {};
+  if (newest > kTitleRows) {
+    // A run's records follow those of the runs before, as the grid shows them.
+    std::string text;
+    for (int row = kTitleRows; row < results.Rows.RowCount(); ++row) {
+      results.Rows.RowText(row, text);
+      records.Rows.AppendRow(text);
+    }
+    results.Rows = ResultRowStore();
+  } else {
+    records.Rows = std::move(results.Rows);
+    records.Longest.clear();
+  }
+  Widen(records.Longest,
+        LongestCells(records.Rows, std::max(newest, kTitleRows), records.Rows.RowCount() - 1));
+  results.FieldDrawn = results.State.Model == StressModelKind::WholeDeposit &&
+                       !results.State.Field.Picture.Times.empty();
+  if (results.FieldDrawn) graphics::DrawThermalField(results.State, results.Field);
+  results.Ready = true;
+}
 
 struct RunChannel::Call {
   std::function<void()> Task;

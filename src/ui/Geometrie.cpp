@@ -130,7 +130,11 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
   connect(&worker_, &RunWorker::Finished, this, &Geometrie::OnRunFinished);
   connect(&worker_, &RunWorker::ProgressChanged, this, [this](double fraction) {
     progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
+    if (!worker_.IsLoading()) {
+      windows_.ShowRunProgress(QStringLiteral("Calcul en cours…"), fraction);
+    }
   });
+  connect(&worker_, &RunWorker::Loading, this, &Geometrie::OnLoading);
   Load();
   FitWithinScreen(*this, sizeHint());
 }
@@ -863,15 +867,27 @@ void Geometrie::SetRunning(bool running) {
   }
 }
 
+void Geometrie::OnLoading() {
+  // The files are written: there is nothing left to cancel.
+  cancel_->setEnabled(false);
+  progress_->setValue(progress_->maximum());
+  const QString loading = QStringLiteral("Chargement des résultats…");
+  Inform(loading);
+  summary_->setText(loading);
+  windows_.ShowRunProgress(loading, 1);
+}
+
 void Geometrie::OnRunFinished(const session::RunOutcome& outcome) {
   SetRunning(false);
+  RunResults results = worker_.TakeResults();
   if (outcome.What == session::RunOutcome::Kind::Completed) {
     // The run's rows, tables and pictures go to the result windows, and its state becomes
     // the window's.
-    RunResults results = worker_.TakeResults();
     windows_.TakeIn(results);
     state_ = std::move(results.State);
     QApplication::beep();
+  } else {
+    windows_.GiveBack(results);
   }
   const QLocale& locale = options_.Locale;
   Report(session::EndOfRun(outcome, state_, paths_,

@@ -185,6 +185,8 @@ class Geometrie : public QMainWindow {
   bool ChooseResultFile(QFileDialog*& dialog, const char* name, const QString& caption,
                         const char* proposed, std::string& path);
   void SetRunning(bool running);
+  // The run's files are written and its results are being made ready for the windows.
+  void OnLoading();
   void OnRunFinished(const session::RunOutcome& outcome);
   void Inform(const QString& text);
   // A run's report on the status line, beneath the commands and, when it has one, in a box.

@@ -144,10 +144,25 @@ RunResults ResultWindows::PrepareRun(const ModelState& state) {
   run.State = state;
   run.Rows.SetColumnCount(kThermalColumns);
   for (SurfaceId id : kSurfaceIds) SurfaceOf(run.Surfaces, id) = Surface(id);
+  // The run adds its records to those of the runs before off this thread; the Results window
+  // shows its progress meanwhile.
+  run.Earlier = Grid(GridId::Resultats).TakeRecords();
+  ResultsWindow().ShowRunProgress(QStringLiteral("Calcul en cours…"), 0);
   return run;
 }
 
+void ResultWindows::GiveBack(RunResults& results) {
+  Grid(GridId::Resultats).AppendRecords(std::move(results.Earlier));
+  results.Earlier = {};
+  ResultsWindow().EndRunProgress();
+}
+
+void ResultWindows::ShowRunProgress(const QString& text, double fraction) {
+  if (results_) results_->ShowRunProgress(text, fraction);
+}
+
 void ResultWindows::TakeIn(RunResults& results) {
+  if (!results.Ready) ReadyForWindows(results);
   ResultGridModel& rows = Grid(GridId::Resultats);
   rows.SetColumnCount(kThermalColumns);
   if (rows.RowCount() == 2) {
@@ -157,7 +172,8 @@ void ResultWindows::TakeIn(RunResults& results) {
   rows.SetColumnWidth(0, 1500);
   rows.SetColumnWidth(1, 1000);
   rows.SetCurrentColumn(0);
-  rows.AppendRecords(std::move(results.Rows));
+  rows.AppendRecords(std::move(results.Records));
+  ResultsWindow().EndRunProgress();
 
   const BeforeCoolingTable table = MakeBeforeCoolingTable(results.State);
   ResultGridModel& before = Grid(GridId::MSFlexGrid1);
@@ -169,14 +185,14 @@ void ResultWindows::TakeIn(RunResults& results) {
   ResultGridModel& after = Grid(GridId::MSFlexGrid2);
   for (const std::string& line : AfterCoolingRows(results.State)) after.AddRow(line);
 
-  for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
+  for (SurfaceId id : kSurfaceIds) Surface(id) = std::move(SurfaceOf(results.Surfaces, id));
   RefreshPictures();
   ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State));
 
-  fieldDrawn_ = results.State.Model == StressModelKind::WholeDeposit &&
-                !results.State.Field.Picture.Times.empty();
+  // Drawn with the results, off this thread.
+  fieldDrawn_ = results.FieldDrawn;
   if (fieldDrawn_) {
-    graphics::DrawThermalField(results.State, fieldDrawing_);
+    fieldDrawing_ = std::move(results.Field);
   } else {
     fieldDrawing_.Cls();
   }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <array>
 
@@ -65,11 +66,17 @@ class ResultWindows : public QObject {
   void RefreshPictures();
 
   // A run's own copies: the state given, fresh rows, and the pictures as the windows show them
-  // (a drawing goes on from the state its surface was left in).
+  // (a drawing goes on from the state its surface was left in). The Results window's records go
+  // with the run, which adds its own to them; the window shows the run's progress in their place.
   RunResults PrepareRun(const ModelState& state);
-  // A run that ended well: its rows, tables and pictures go to the windows; the thermal field
-  // of a whole-deposit run is drawn, and "Champ thermique" is enabled for it only.
+  // A run that ended well: its rows, tables and pictures go to the windows (made ready for them
+  // first, when the run did not do it); "Champ thermique" is enabled for a whole-deposit run
+  // only.
   void TakeIn(RunResults& results);
+  // A run that did not end well gives the records back: the windows are as they were.
+  void GiveBack(RunResults& results);
+  // The run's progress in the Results window, while it is open.
+  void ShowRunProgress(const QString& text, double fraction);
 
   void ShowResults();
   void HideStressWindows();

@@ -2,10 +2,15 @@
 
 #include <qcustomplot.h>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 #include "session/ChartData.h"
 #include "widgets/Charts.h"
@@ -61,6 +66,7 @@ Results::Results(QWidget* parent)
   chart_->setObjectName(QStringLiteral("MSChart1"));
   area->Place(view_, chart_);
   layout->addWidget(area, 1);
+  area_ = area;
   SetUpChart();
   chart_->hide();
 
@@ -103,7 +109,47 @@ Results::Results(QWidget* parent)
   connect(raz, &QAction::triggered, this, &Results::RazClicked);
 
   connect(grid_, &ResultGridModel::CellSelected, this, [this] { PDraw_Click(); });
+  AddRunPanel();
   ResizeWithinScreen(*this, 960, 640);
+}
+
+void Results::AddRunPanel() {
+  runPanel_ = Named<QWidget>("RunPanel");
+  auto* panel = new QVBoxLayout(runPanel_);
+  runText_ = Named<QLabel>("RunPanelText", runPanel_);
+  runText_->setAlignment(Qt::AlignCenter);
+  runProgress_ = Named<QProgressBar>("RunPanelProgress", runPanel_);
+  runProgress_->setRange(0, 1000);
+  runProgress_->setFormat(QStringLiteral("%p %"));
+  runProgress_->setMaximumWidth(480);
+  panel->addStretch(1);
+  panel->addWidget(runText_);
+  panel->addWidget(runProgress_, 0, Qt::AlignHCenter);
+  panel->addStretch(1);
+  auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+  layout->insertWidget(0, runPanel_, 1);
+  runPanel_->hide();
+}
+
+void Results::ShowRunProgress(const QString& text, double fraction) {
+  if (!runShown_) {
+    runShown_ = true;
+    area_->hide();
+    chart_->hide();
+    runPanel_->show();
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setEnabled(false);
+  }
+  runText_->setText(text);
+  runProgress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
+}
+
+void Results::EndRunProgress() {
+  if (!runShown_) return;
+  runShown_ = false;
+  runPanel_->hide();
+  area_->show();
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setEnabled(true);
+  fieldButton_->setEnabled(fieldView_);
 }
 
 void Results::SetUpChart() {
@@ -175,7 +221,8 @@ bool Results::SaveChart(const QString& path) {
 }
 
 void Results::EnableFieldView(bool enabled) {
-  fieldButton_->setEnabled(enabled);
+  fieldView_ = enabled;
+  fieldButton_->setEnabled(enabled && !runShown_);
 }
 
 }  // namespace quillane::ui

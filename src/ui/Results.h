@@ -7,6 +7,8 @@
 #include "ui/ResultWindow.h"
 
 class QCustomPlot;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace quillane::ui {
@@ -42,6 +44,12 @@ class Results : public ResultWindow {
   // "Champ thermique" opens the thermal field, which only a whole-deposit run samples.
   void EnableFieldView(bool enabled);
 
+  // While a run goes on, its progress (`text`, and the fraction done) in place of the grid, the
+  // chart and the buttons of the views, which would show the run before; EndRunProgress shows
+  // them again.
+  void ShowRunProgress(const QString& text, double fraction);
+  void EndRunProgress();
+
  signals:
   // The buttons that open the stress views, and the two menus.
   void BuildingViewRequested();
@@ -53,6 +61,8 @@ class Results : public ResultWindow {
 
  private:
   void SetUpChart();
+  // The run's progress, hidden until a run starts.
+  void AddRunPanel();
   // Point marks and a wider line only while few points are in view: marks for a million
   // records, or a wide antialiased line through them, would cost seconds per redraw, while a
   // thin sampled line takes milliseconds.
@@ -63,6 +73,13 @@ class Results : public ResultWindow {
   QCustomPlot* chart_ = nullptr;
   ChartFrame* frame_ = nullptr;
   QPushButton* fieldButton_ = nullptr;
+  QWidget* area_ = nullptr;     // the grid with the chart over it
+  QWidget* buttons_ = nullptr;  // the row of buttons beneath
+  QWidget* runPanel_ = nullptr;
+  QLabel* runText_ = nullptr;
+  QProgressBar* runProgress_ = nullptr;
+  bool fieldView_ = false;  // "Champ thermique" is enabled outside a run
+  bool runShown_ = false;   // the run's progress is shown
   int chartPoints_ = 0;
 };
 

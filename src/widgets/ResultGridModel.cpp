@@ -50,17 +50,26 @@ void ResultGridModel::AddRow(std::string_view text) {
   SchedulePublish();
 }
 
-void ResultGridModel::AppendRecords(ResultRowStore&& rows) {
-  if (!grid_.TakesWhole(rows)) {
-    grid_.AppendRecords(std::move(rows));
+void ResultGridModel::AppendRecords(session::GridRecords&& records) {
+  if (!grid_.TakesWhole(records.Rows)) {
+    grid_.AppendRecords(std::move(records));
     SchedulePublish();
     return;
   }
   beginResetModel();
-  grid_.AppendRecords(std::move(rows));
+  grid_.AppendRecords(std::move(records));
   publishedRows_ = grid_.RowCount();
   publishScheduled_ = false;
   endResetModel();
+}
+
+session::GridRecords ResultGridModel::TakeRecords() {
+  beginResetModel();
+  session::GridRecords records = grid_.TakeRecords();
+  publishedRows_ = grid_.RowCount();
+  publishScheduled_ = false;
+  endResetModel();
+  return records;
 }
 
 void ResultGridModel::SchedulePublish() {

@@ -33,9 +33,12 @@ class ResultGridModel : public QAbstractTableModel {
   void SetCurrentColumn(int col);
   int CurrentColumn() const { return grid_.CurrentColumn(); }
   void AddRow(std::string_view text);
-  // Appends the records of a finished run (the rows of `rows` after its two title rows). A grid
-  // that holds no record yet takes the store whole, with its own title rows put in it.
-  void AppendRecords(ResultRowStore&& rows);
+  // Appends the records of a finished run (the rows of `records.Rows` after its two title rows).
+  // A grid that holds no record yet takes the store whole, with its own title rows put in it,
+  // and what was measured of them.
+  void AppendRecords(session::GridRecords&& records);
+  // Hands the records over (for a run to add its own to them); the grid keeps its title rows.
+  session::GridRecords TakeRecords();
   std::string Cell(int row, int col) const { return grid_.Store().Cell(row, col); }
 
   int ColumnCount() const { return grid_.ColumnCount(); }

@@ -76,10 +76,9 @@ ResultGridView::ResultGridView(ResultGridModel* model, QWidget* parent)
 
   if (model->Titles() == ResultGridModel::TitleRows::AsHeader) {
     connect(columns, &QHeaderView::sectionClicked, this, &ResultGridView::OnTitleClicked);
-    connect(model, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex&, int first, int last) { FitLongColumns(first, last); });
-    connect(model, &QAbstractItemModel::modelReset, this,
-            [this] { FitLongColumns(0, model_->rowCount() - 1); });
+    // The grid keeps the longest cells of its records as they come.
+    connect(model, &QAbstractItemModel::rowsInserted, this, &ResultGridView::FitLongColumns);
+    connect(model, &QAbstractItemModel::modelReset, this, &ResultGridView::FitLongColumns);
   } else {
     const auto rowsChanged = [this](int first, int last) {
       SpanTextRows(first, last);
@@ -159,13 +158,12 @@ void ResultGridView::FitColumnsToContents(int firstViewRow, int lastViewRow) {
   }
 }
 
-void ResultGridView::FitLongColumns(int firstViewRow, int lastViewRow) {
+void ResultGridView::FitLongColumns() {
   const int columns = model_->ColumnCount();
   contentWidths_.resize(static_cast<std::size_t>(columns), 0);
-  // Only the longest text of each column is measured, so a million rows cost one pass over
-  // their text.
-  const std::vector<std::string> longest = model_->Grid().LongestCells(
-      model_->GridRow(std::max(firstViewRow, 0)), model_->GridRow(lastViewRow));
+  // Only the longest text of each column is measured: the grid keeps it as its records come.
+  std::vector<std::string> longest = model_->Grid().Longest();
+  longest.resize(static_cast<std::size_t>(columns));
   const int padding =
       2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8;
   const QFontMetrics titleMetrics(horizontalHeader()->font());

@@ -34,7 +34,7 @@ class ResultGridView : public QTableView {
   // Short tables: a column widens beyond its set width to the widest text it holds.
   void FitColumnsToContents(int firstViewRow, int lastViewRow);
   // Long tables of numbers: the same, measuring only the longest text of each column.
-  void FitLongColumns(int firstViewRow, int lastViewRow);
+  void FitLongColumns();
   // A click on a column's title chooses that column, as a click on one of its cells does.
   void OnTitleClicked(int col);
   void UpdateMinimumWidth();

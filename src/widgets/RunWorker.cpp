@@ -16,7 +16,10 @@ RunWorker::Job RunWorker::ExecuteJob(MaterialsCatalogue catalogue, ResultPaths p
 RunWorker::RunWorker(QWidget* dialogParent, QObject* parent)
     : QObject(parent), dialogParent_(dialogParent), job_(kProgressIntervalMs) {
   qRegisterMetaType<quillane::session::RunOutcome>();
-  connect(&job_, &BackgroundJob::Tick, this, [this] { emit ProgressChanged(Progress()); });
+  connect(&job_, &BackgroundJob::Tick, this, [this] {
+    emit ProgressChanged(Progress());
+    TellLoading();
+  });
   connect(&job_, &BackgroundJob::Finished, this, &RunWorker::OnJobFinished);
 }
 
@@ -49,10 +52,17 @@ bool RunWorker::Start(Job job, RunResults start) {
       job_.Start([job = std::move(job), channel, sink, own, outcome](std::stop_token stop) {
         // A stop request wakes a run waiting for the singular-matrix box.
         const std::stop_callback wake(stop, [&channel] { channel->Cancel(); });
-        outcome->Put(session::OutcomeOf([&] { job(*sink, *own); }));
+        outcome->Put(session::OutcomeOf([&] {
+          job(*sink, *own);
+          // The files are written; the results are made ready for the windows here, off the
+          // interface thread.
+          channel->SetLoading();
+          session::ReadyForWindows(*own);
+        }));
       });
   if (!started) return false;
   channel_ = std::move(channel);
+  loadingTold_ = false;
   results_ = std::move(results);
   outcome_ = std::move(outcome);
   return true;
@@ -77,7 +87,16 @@ RunResults RunWorker::TakeResults() {
   return taken;
 }
 
+void RunWorker::TellLoading() {
+  if (loadingTold_ || !channel_ || !channel_->Loading()) return;
+  loadingTold_ = true;
+  emit Loading();
+}
+
 void RunWorker::OnJobFinished() {
+  // Told even when the results were ready before the next tick, so that a run that ended well
+  // always passes through it.
+  TellLoading();
   std::vector<session::RunOutcome> outcomes = outcome_->Take();
   emit Finished(outcomes.empty() ? session::RunOutcome{} : outcomes.back());
 }

@@ -33,8 +33,10 @@ class RunWorker : public QObject {
   // (progress and cancel, the singular-matrix box, the stress pictures).
   using Job = std::function<void(RunSink& sink, RunResults& results)>;
 
-  // The usual job: validates, opens the files, runs, publishes the files. The run keeps its own
-  // copy of the catalogue, so that materials edited meanwhile do not reach it.
+  // The usual job: validates, opens the files, runs, publishes the files. Once a job has ended
+  // well, its results are made ready for the windows on the worker thread too
+  // (session::ReadyForWindows), so that taking them in costs the interface nothing. The run keeps
+  // its own copy of the catalogue, so that materials edited meanwhile do not reach it.
   static Job ExecuteJob(MaterialsCatalogue catalogue, ResultPaths paths);
 
   // dialogParent receives the singular-matrix box.
@@ -50,6 +52,8 @@ class RunWorker : public QObject {
   void Cancel();
   // Cancels a run in progress and waits for its thread, without reporting (for quitting).
   void CancelAndWait();
+  // Whether Loading was raised for the run under way.
+  bool IsLoading() const { return loadingTold_; }
   // Fraction of the run done, 0 to 1.
   double Progress() const;
   // After Finished: what the run left (for a completed run, its results).
@@ -62,15 +66,21 @@ class RunWorker : public QObject {
   // The thread has ended; TakeResults gives what it left.
   void Finished(const quillane::session::RunOutcome& outcome);
   void ProgressChanged(double fraction);
+  // The job has ended well and its results are being made ready for the windows: a cancel no
+  // longer stops anything.
+  void Loading();
 
  private:
   void OnJobFinished();
+  // Raises Loading once the run's files are written.
+  void TellLoading();
   void ShowSingularMatrix();
 
   QPointer<QWidget> dialogParent_;
   BackgroundJob job_;
   std::shared_ptr<session::RunChannel> channel_;
   std::unique_ptr<RunResults> results_;
+  bool loadingTold_ = false;
   std::shared_ptr<Handoff<session::RunOutcome>> outcome_;
 };
 

@@ -66,14 +66,24 @@ TEST(ResultGridTest, ARunsRecordsAreTakenWholeOnceThenAppended) {
   };
   ResultRowStore one = run("0\t300", "1\t310");
   EXPECT_TRUE(grid.TakesWhole(one));
-  grid.AppendRecords(std::move(one));
-  ResultRowStore two = run("0\t301", "1\t311");
+  // Taken whole, the records come with what was measured of them.
+  grid.AppendRecords({std::move(one), {"1", "310"}});
+  ResultRowStore two = run("0\t301", "10\t311");
   EXPECT_FALSE(grid.TakesWhole(two));
-  grid.AppendRecords(std::move(two));
+  grid.AppendRecords({std::move(two), {}});
   ASSERT_EQ(grid.RowCount(), 6);
   EXPECT_EQ(std::tuple(grid.Store().RowText(0), grid.Store().RowText(1), grid.Store().RowText(4)),
             std::tuple("Time\tT", "s\tK", "0\t301"));
   EXPECT_EQ(grid.HeaderTitle(1), "T\nK");
+  const std::vector<std::string> longest = {"10", "310"};
+  EXPECT_EQ(grid.Longest(), longest);
+  // Handed over for a run and given back, the records keep their titles and their measures.
+  GridRecords taken = grid.TakeRecords();
+  EXPECT_EQ(std::tuple(grid.RowCount(), grid.HeaderTitle(1), grid.Longest().size()),
+            std::tuple(2, "T\nK", 0u));
+  grid.AppendRecords(std::move(taken));
+  EXPECT_EQ(std::tuple(grid.RowCount(), grid.Store().RowText(5), grid.Longest()),
+            std::tuple(6, "10\t311", longest));
 }
 
 TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
@@ -88,8 +98,10 @@ TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
   EXPECT_EQ(std::tuple(grid.IsWordRow(1), grid.IsWordRow(2), grid.IsWordRow(3)),
             std::tuple(false, true, false));
   EXPECT_EQ(std::pair(grid.RightAligned(2), grid.RightAligned(3)), std::pair(false, true));
-  EXPECT_EQ(grid.LongestCells(3, 4), (std::vector<std::string>{"12.25", "-300", "7"}));
-  EXPECT_EQ(grid.LongestCells(4, 3), (std::vector<std::string>(3)));
+  EXPECT_EQ(LongestCells(grid.Store(), 3, 4), (std::vector<std::string>{"12.25", "-300", "7"}));
+  EXPECT_EQ(LongestCells(grid.Store(), 4, 3), (std::vector<std::string>(3)));
+  // The grid keeps the longest of its records as they come.
+  EXPECT_EQ(grid.Longest(), (std::vector<std::string>{"Avant refroidissement", "-300", "7"}));
 }
 
 }  // namespace

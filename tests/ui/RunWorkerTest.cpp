@@ -165,9 +165,11 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   StartLongRun();
-  // While the run goes on, the inputs are out of reach, "RAZ" is refused and the summary of
-  // the run before is gone.
+  // While the run goes on, the inputs are out of reach, "RAZ" is refused, the summary of the run
+  // before is gone, and the Results window shows the run's progress in place of the grid.
   EXPECT_EQ(Child<QLabel>("RunSummary")->text(), QString::fromUtf8("Calcul en cours…"));
+  auto* panel = results.findChild<QWidget*>(QStringLiteral("RunPanel"));
+  EXPECT_TRUE(panel->isVisible() && !results.GridView().isVisible());
   EXPECT_FALSE(Box(FieldId::Text1)->isEnabled());
   EXPECT_FALSE(Execution()->isEnabled());
   {
@@ -181,6 +183,7 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_TRUE(Status().contains(QString::fromUtf8("annulé"))) << Status().toStdString();
   // The grids, the chart and the pictures are those of the finished runs.
   QCoreApplication::processEvents();
+  EXPECT_TRUE(!panel->isVisible() && results.GridView().isVisible());
   EXPECT_EQ(grid.RowCount(), 2 * rows - 2);
   EXPECT_EQ(grid.Store().RowText(grid.RowCount() - 1), lastRow);
   results.GridView().setCurrentIndex(grid.index(grid.rowCount() - 1, 2));
@@ -209,6 +212,26 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_EQ(windows->Grid(ui::GridId::Resultats).RowCount(), 2);
   EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), 2);
   EXPECT_TRUE(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().empty());
+}
+
+// Once its files are written a run's results are made ready off the interface thread: the
+// windows say so and there is nothing left to cancel; then the grid shows them.
+TEST_F(RunTest, ARunsResultsLoadOffTheInterfaceThreadWithNothingLeftToCancel) {
+  Open();
+  PickBoth();
+  window->Paths() = {thermal.string(), stress.string()};
+  QStringList told;
+  QObject::connect(&window->Worker(), &ui::RunWorker::Loading, window.get(), [&] {
+    told << Status() << Child<QLabel>("RunSummary")->text()
+         << windows->ResultsWindow().findChild<QLabel*>(QStringLiteral("RunPanelText"))->text();
+    EXPECT_FALSE(Child<QPushButton>("CancelRun")->isEnabled());
+  });
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(told, QStringList(3, QString::fromUtf8("Chargement des résultats…")));
+  ui::Results& results = windows->ResultsWindow();
+  EXPECT_FALSE(results.findChild<QWidget*>(QStringLiteral("RunPanel"))->isVisible());
+  EXPECT_TRUE(results.GridView().isVisible());
+  EXPECT_GT(windows->Grid(ui::GridId::Resultats).RowCount(), 2);
 }
 
 TEST_F(RunTest, FinDuringARunStopsItFirst) {
