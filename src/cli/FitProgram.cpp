@@ -9,7 +9,6 @@
 #include "cli/Interrupt.h"
 #include "fit/CalibrationOutput.h"
 #include "format/NumberFormat.h"
-#include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
 #include "io/FolderLock.h"
 #include "model/Errors.h"
@@ -149,10 +148,7 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
   }
   const FolderLock lock(dir, "quillane-batch --fit " + command.RecordPath);
   // Every output must be writable before the fit runs, not found faulty after it.
-  for (const char* name :
-       {"fit.json", "fitted.db", "fitted_case.json", "overlay.svg", "overlay.png"}) {
-    AtomicFile("fit output").Open(dir / name);
-  }
+  for (const char* name : fit::kFitFolderFiles) AtomicFile("fit output").Open(dir / name);
 
   // Ctrl-C ends the model run under way, and the fit with it.
   std::stop_source stop;
@@ -184,14 +180,12 @@ int RunFitCommand(const FitCommand& command, ModelState base, const MaterialsCat
   }
   // The outputs as a set: the earlier fit's files stay whole until every new one is complete.
   AtomicFileSet files;
-  fit::AddFittedCase(files, dir, base, catalogue, result,
-                     std::filesystem::path(command.RecordPath).filename().string());
-  files.Add(dir / "fit.json", fit::FitJson(result), "fit file");
-  const graphics::DrawingSurface overlay = fit::DrawOverlay(record, result);
-  files.Add(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
+  std::function<std::string(const graphics::DrawingSurface&)> png;
 #ifdef QUILLANE_HAVE_PNG
-  files.Add(dir / "overlay.png", raster::PngWriter().Encode(overlay), "picture");
+  png = [](const graphics::DrawingSurface& picture) { return raster::PngWriter().Encode(picture); };
 #endif
+  fit::AddFitFolder(files, dir, base, catalogue, record, result,
+                    std::filesystem::path(command.RecordPath).filename().string(), png);
   files.Publish();
   for (const fit::FitNote& note : result.Notes) err << "note: " << fit::English(note) << "\n";
   if (!command.Quiet) {

@@ -6,6 +6,7 @@
 
 #include "fit/FittedMaterials.h"
 #include "graphics/ChartDrawing.h"
+#include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
 #include "io/CaseFile.h"
 #include "materials/UserCatalogue.h"
@@ -213,6 +214,17 @@ void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const
     text[kCaseCatalogueKey] = "fitted.db";
   }
   files.Add(dir / "fitted_case.json", text.dump(1) + "\n", "case file");
+}
+
+void AddFitFolder(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
+                  const MaterialsCatalogue& catalogue, const CalibrationRecord& record,
+                  const FitResult& result, const std::string& recordName,
+                  const std::function<std::string(const graphics::DrawingSurface&)>& png) {
+  AddFittedCase(files, dir, base, catalogue, result, recordName);
+  files.Add(dir / "fit.json", FitJson(result), "fit file");
+  const graphics::DrawingSurface overlay = DrawOverlay(record, result);
+  files.Add(dir / "overlay.svg", graphics::RenderSvg(overlay), "plot");
+  if (png) files.Add(dir / "overlay.png", png(overlay), "picture");
 }
 
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,

@@ -3,6 +3,7 @@
 // holds fitted material figures), and the overlay of the record and the model.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "fit/Calibration.h"
@@ -29,6 +30,17 @@ graphics::DrawingSurface DrawOverlay(const CalibrationRecord& record, const FitR
 void AddFittedCase(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
                    const MaterialsCatalogue& catalogue, const FitResult& result,
                    const std::string& recordName);
+// Every file of a fit's folder, in the order a writer checks them before a fit.
+inline constexpr const char* kFitFolderFiles[] = {"fit.json", "fitted.db", "fitted_case.json",
+                                                  "overlay.svg", "overlay.png"};
+// Adds a fit's folder to the files published together: fitted_case.json (with fitted.db, as
+// AddFittedCase adds them), fit.json and the overlay as SVG, and as PNG where `png` encodes one
+// (a program that draws with Qt). The batch program and the Python module both write this.
+void AddFitFolder(AtomicFileSet& files, const std::filesystem::path& dir, const ModelState& base,
+                  const MaterialsCatalogue& catalogue, const CalibrationRecord& record,
+                  const FitResult& result, const std::string& recordName,
+                  const std::function<std::string(const graphics::DrawingSurface&)>& png);
+
 // The same, written at once.
 void WriteFittedCase(const std::filesystem::path& dir, const ModelState& base,
                      const MaterialsCatalogue& catalogue, const FitResult& result,

@@ -261,6 +261,20 @@ void MaterialsCatalogue::Open(const std::filesystem::path& path) {
   open_ = true;
 }
 
+MaterialsCatalogue MaterialsCatalogue::FromRows(const std::filesystem::path& path,
+                                                std::vector<MaterialRecord> shipped,
+                                                const std::filesystem::path& userPath,
+                                                const std::vector<MaterialRecord>& user) {
+  MaterialsCatalogue catalogue;
+  catalogue.rows_ = std::move(shipped);
+  catalogue.origins_.assign(catalogue.rows_.size(), Origin::Shipped);
+  catalogue.Sort();
+  catalogue.path_ = path;
+  catalogue.open_ = true;
+  if (!user.empty() || !userPath.empty()) catalogue.AddUserRows(user, userPath);
+  return catalogue;
+}
+
 void MaterialsCatalogue::AddUserRows(const std::vector<MaterialRecord>& rows,
                                      const std::filesystem::path& userPath) {
   // The row of each key, looked up by hash: a merge costs one pass over each list, however many

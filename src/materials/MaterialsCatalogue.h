@@ -32,6 +32,13 @@ class MaterialsCatalogue {
   bool IsOpen() const { return open_; }
   const std::filesystem::path& Path() const { return path_; }
 
+  // A catalogue of rows read before, as Open and AddUserRows left it (a copy sent to another
+  // process): `shipped` from the file `path`, then `user` from `userPath` over them.
+  static MaterialsCatalogue FromRows(const std::filesystem::path& path,
+                                     std::vector<MaterialRecord> shipped,
+                                     const std::filesystem::path& userPath,
+                                     const std::vector<MaterialRecord>& user);
+
   // Lays the user's rows over the shipped ones (read from `userPath`, named in messages).
   void AddUserRows(const std::vector<MaterialRecord>& rows, const std::filesystem::path& userPath);
   const std::filesystem::path& UserPath() const { return userPath_; }

@@ -69,6 +69,9 @@ class BasedMatrix {
   }
 
   int Rows() const { return rows_; }
+  int Cols() const { return cols_; }
+  // Row after row.
+  const std::vector<T>& Values() const { return data_; }
 
  private:
   int rows_ = 0;

@@ -1,7 +1,9 @@
 // quillane.Case: the inputs of a run as attributes named as the case keys, in SI units, read
 // and checked by the batch program's own reader and validation.
 
+#include <cerrno>
 #include <cmath>
+#include <limits>
 #include <set>
 
 #include "Bindings.h"
@@ -119,8 +121,52 @@ std::string JsonText(const py::handle& object) {
   return py::module_::import("json").attr("dumps")(object, "default"_a = plain).cast<std::string>();
 }
 
-std::filesystem::path ToPath(const py::handle& path) {
-  return std::filesystem::path(py::module_::import("os").attr("fspath")(path).cast<std::string>());
+void WrongType(const std::string& what, const std::string& expected, const py::handle& value) {
+  throw py::type_error(what + ": give " + expected + ", not " + Py_TYPE(value.ptr())->tp_name +
+                       ".");
+}
+
+double ToNumber(const py::handle& value, const std::string& what) {
+  if (py::isinstance<py::str>(value) || PyNumber_Check(value.ptr()) == 0) {
+    WrongType(what, "a number", value);
+  }
+  const double number = PyFloat_AsDouble(value.ptr());
+  if (PyErr_Occurred() != nullptr) throw py::error_already_set();
+  return number;
+}
+
+std::optional<int> ToJobs(const py::object& jobs) {
+  if (jobs.is_none()) return std::nullopt;
+  if (!py::isinstance<py::int_>(jobs) || py::isinstance<py::bool_>(jobs)) {
+    WrongType("jobs", "a whole number from 1, or None for every core", jobs);
+  }
+  const long long count = jobs.cast<long long>();
+  if (count < 1 || count > std::numeric_limits<int>::max()) {
+    throw py::value_error("jobs: give 1 or more, or None for every core.");
+  }
+  return static_cast<int>(count);
+}
+
+std::filesystem::path ToPath(const py::handle& path, const std::string& what) {
+  if (!py::isinstance<py::str>(path) && !py::isinstance<py::bytes>(path) &&
+      !py::hasattr(path, "__fspath__")) {
+    WrongType(what, "a path (str or os.PathLike)", path);
+  }
+  const py::object text = py::module_::import("os").attr("fsdecode")(path);
+  return std::filesystem::path(text.cast<std::string>());
+}
+
+std::filesystem::path ExistingFile(const py::handle& path, const std::string& what) {
+  std::filesystem::path file = ToPath(path, what);
+  std::error_code error;
+  // A file that cannot be looked at is left to its reader, which tells why.
+  if (!std::filesystem::exists(file, error) && !error) {
+    const py::object raised = py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)(
+        ENOENT, "No such " + what, file.string());
+    PyErr_SetObject(PyExc_FileNotFoundError, raised.ptr());
+    throw py::error_already_set();
+  }
+  return file;
 }
 
 Case ToCase(const py::object& source) {
@@ -129,8 +175,10 @@ Case ToCase(const py::object& source) {
   Case made = DefaultCase();
   if (py::isinstance<py::dict>(source)) {
     ApplyKeys(source.cast<py::dict>(), made);
+  } else if (py::isinstance<py::str>(source) || py::hasattr(source, "__fspath__")) {
+    ReadCaseFile(ExistingFile(source, "case file"), made.Inputs, &made.CataloguePath);
   } else {
-    ReadCaseFile(ToPath(source), made.Inputs, &made.CataloguePath);
+    WrongType("case", "a Case, a dict of case keys or a case file (str or os.PathLike)", source);
   }
   CheckInputs(made);
   return made;
@@ -193,6 +241,13 @@ catalogue.)");
   type.def("__repr__", [](const Case& self) {
     return "quillane.Case(" + py::repr(CaseDict(self)).cast<std::string>() + ")";
   });
+  // Pickled as its keys, which any later version reads.
+  type.def(py::pickle([](const Case& self) { return CaseDict(self); },
+                      [](const py::dict& keys) {
+                        Case made = DefaultCase();
+                        ApplyKeys(keys, made);
+                        return made;
+                      }));
   type.def("__copy__", [](const Case& self) { return self; });
   type.def("__deepcopy__", [](const Case& self, const py::dict&) { return self; });
 }

@@ -2,7 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+
 #include "Bindings.h"
+#include "Pickle.h"
 #include "materials/UserCatalogue.h"
 #include "run/Validation.h"
 
@@ -46,21 +49,21 @@ MaterialsCatalogue OpenFile(const std::filesystem::path& path) {
 }
 
 // A copy with one row laid over the others: the row of that name changed, or a new one.
-MaterialsCatalogue WithRow(const MaterialsCatalogue& self, const py::object& row,
-                           const py::kwargs& figures) {
+Catalogue WithRow(const Catalogue& self, const py::object& row, const py::kwargs& figures) {
   py::dict given;
   if (py::isinstance<py::str>(row)) {
     given["Name"] = row;
   } else if (py::isinstance<py::dict>(row)) {
     given = py::dict(row);
   } else if (!row.is_none()) {
-    throw py::type_error("with_row takes a material name or a dict of its figures");
+    WrongType("with_row", "a material name or a dict of its figures", row);
   }
   for (const auto& [key, value] : figures) given[key] = value;
   if (!given.contains("Name")) throw py::value_error("with_row: the row needs a \"Name\".");
+  if (!py::isinstance<py::str>(given["Name"])) WrongType("with_row: Name", "a text", given["Name"]);
   MaterialRecord changed;
   changed.Name = given["Name"].cast<std::string>();
-  if (const MaterialRecord* existing = self.FindMaterial(changed.Name)) {
+  if (const MaterialRecord* existing = self.Rows.FindMaterial(changed.Name)) {
     changed = *existing;
   }
   for (const auto& [key, value] : given) {
@@ -72,17 +75,72 @@ MaterialsCatalogue WithRow(const MaterialsCatalogue& self, const py::object& row
                             "\" is not a figure of a material (Lambda, Rho, Cp, Tfusion, "
                             "Lfusion, ModuleYoung, Poisson, dilat, SigmaQ).");
     }
-    changed.*column->Field = value.cast<double>();
+    changed.*column->Field = ToNumber(value, "with_row: " + name);
   }
   std::string faults;
   for (const InputFault& fault : FindMaterialFaults(changed)) faults += "\n  " + fault.English;
   if (!faults.empty()) throw py::value_error("the row cannot be used:" + faults);
-  MaterialsCatalogue copy = self;
-  copy.AddUserRows({changed}, self.UserPath());
+  Catalogue copy = self;
+  copy.Rows.AddUserRows({changed}, self.Rows.UserPath());
+  const std::string key = FoldName(changed.Name);
+  if (std::none_of(copy.Changed.begin(), copy.Changed.end(),
+                   [&](const std::string& name) { return FoldName(name) == key; })) {
+    copy.Changed.push_back(changed.Name);
+  }
   return copy;
 }
 
+// Whether rows of the user's catalogue lie over the shipped ones (not counting those changed in
+// memory since).
+bool HoldsUserRows(const Catalogue& self) {
+  for (std::size_t i = 0; i < self.Rows.Rows().size(); ++i) {
+    const std::string key = FoldName(self.Rows.Rows()[i].Name);
+    const bool changed =
+        std::any_of(self.Changed.begin(), self.Changed.end(),
+                    [&](const std::string& name) { return FoldName(name) == key; });
+    if (self.Rows.OriginOf(i) == MaterialsCatalogue::Origin::User && !changed) return true;
+  }
+  return false;
+}
+
+std::string Repr(const Catalogue& self) {
+  std::string text = "<quillane.Catalogue " + self.Rows.Path().string();
+  const bool user = HoldsUserRows(self);
+  if (user) text += " with the user's rows of " + self.Rows.UserPath().string();
+  if (!self.Changed.empty()) {
+    text += user ? " and " : " with ";
+    for (std::size_t i = 0; i < self.Changed.size(); ++i) {
+      text += (i > 0 ? ", " : "") + self.Changed[i];
+    }
+    text += " changed in memory";
+  }
+  return text + ", " + std::to_string(self.Rows.Rows().size()) + " materials>";
+}
+
+py::bytes CatalogueBytes(const Catalogue& self) {
+  pickle::Writer out;
+  pickle::PutCatalogue(out, self.Rows);
+  out(self.Changed);
+  return py::bytes(out.Bytes());
+}
+
+Catalogue CatalogueFromBytes(const py::bytes& bytes) {
+  const std::string text = bytes;
+  pickle::Reader in(text);
+  Catalogue made;
+  made.Rows = pickle::TakeCatalogue(in);
+  in(made.Changed);
+  in.End();
+  return made;
+}
+
 }  // namespace
+
+MaterialsCatalogue ChooseCatalogue(const py::object& given, const Case& runCase) {
+  if (py::isinstance<Catalogue>(given)) return given.cast<const Catalogue&>().Rows;
+  if (!given.is_none()) WrongType("catalogue", "a quillane.Catalogue or None", given);
+  return Chosen(runCase.CataloguePath);
+}
 
 std::filesystem::path ShippedCataloguePath() {
   Dl_info info{};
@@ -103,13 +161,8 @@ std::filesystem::path ShippedCataloguePath() {
   return built;
 }
 
-MaterialsCatalogue ChooseCatalogue(const std::optional<MaterialsCatalogue>& given,
-                                   const Case& runCase) {
-  return given ? *given : Chosen(runCase.CataloguePath);
-}
-
 void BindCatalogue(py::module_& module) {
-  py::class_<MaterialsCatalogue> type(module, "Catalogue", R"(The materials a run picks from.
+  py::class_<Catalogue> type(module, "Catalogue", R"(The materials a run picks from.
 
 Catalogue() is the shipped catalogue with the user's own materials over it, as the batch program
 reads it by default (a user catalogue that cannot all be read raises ValueError naming it);
@@ -117,38 +170,59 @@ Catalogue(path) is that SQLite file alone (--catalogue); Catalogue.shipped() the
 alone (--shipped-materials). Rows are dicts of the figures in SI units: Name,
 Lambda (W/(m·K)), Rho (kg/m³), Cp (J/(kg·K)), Tfusion (K), Lfusion (J/kg), ModuleYoung (Pa),
 Poisson, dilat (1/K), SigmaQ (Pa). A catalogue is a plain copy: with_row() returns a changed
-copy and never writes a file.)");
+copy and never writes a file. Catalogues pickle (for multiprocessing or joblib) with their rows.)");
   type.def(py::init([](const py::object& path) {
-             return path.is_none() ? Chosen() : OpenFile(ToPath(path));
+             return Catalogue{path.is_none() ? Chosen()
+                                             : OpenFile(ExistingFile(path, "materials catalogue")),
+                              {}};
            }),
            "path"_a = py::none(),
            "The shipped catalogue with the user's materials over it, or the file given alone.");
   type.def_static(
-      "shipped", [] { return OpenFile(ShippedCataloguePath()); },
+      "shipped",
+      [] {
+        return Catalogue{OpenFile(ShippedCataloguePath()), {}};
+      },
       "The catalogue shipped with Quillane, without the user's materials.");
   type.def_property_readonly(
-      "path", [](const MaterialsCatalogue& self) { return self.Path().string(); },
-      "The catalogue file the rows were read from.");
+      "path",
+      [](const Catalogue& self) -> py::object {
+        if (!self.Changed.empty()) return py::none();
+        return py::str(self.Rows.Path().string());
+      },
+      "The catalogue file the rows were read from (the user's rows, if any, lie over them from "
+      "user_path); None for a copy with rows changed in memory, which no file holds: changed "
+      "names them.");
+  type.def_property_readonly(
+      "user_path",
+      [](const Catalogue& self) -> py::object {
+        if (!HoldsUserRows(self)) return py::none();
+        return py::str(self.Rows.UserPath().string());
+      },
+      "The user's catalogue whose rows lie over the shipped ones, or None where none do.");
+  type.def_property_readonly(
+      "changed", [](const Catalogue& self) { return self.Changed; },
+      "The names of the rows with_row changed or added in memory, in the order given.");
   type.def_property_readonly(
       "names",
-      [](const MaterialsCatalogue& self) {
+      [](const Catalogue& self) {
         std::vector<std::string> names;
-        for (const MaterialRecord& row : self.Rows()) names.push_back(row.Name);
+        for (const MaterialRecord& row : self.Rows.Rows()) names.push_back(row.Name);
         return names;
       },
       "The material names, in the order of the windows' pick lists.");
   type.def_property_readonly(
       "rows",
-      [](const MaterialsCatalogue& self) {
+      [](const Catalogue& self) {
         py::list rows;
-        for (const MaterialRecord& row : self.Rows()) rows.append(RowDict(row));
+        for (const MaterialRecord& row : self.Rows.Rows()) rows.append(RowDict(row));
         return rows;
       },
       "Every row as a dict of its figures (SI units).");
   type.def(
       "row",
-      [](const MaterialsCatalogue& self, const std::string& name) {
-        return RowDict(self.LookupMaterial(name));
+      [](const Catalogue& self, const std::string& name) {
+        return RowDict(self.Rows.LookupMaterial(name));
       },
       "name"_a, "The row of that name (letter case ignored), as a dict; ValueError when none.");
   type.def("with_row", &WithRow, "row"_a = py::none(),
@@ -156,15 +230,14 @@ copy and never writes a file.)");
 
 with_row("NiCrAlY", SigmaQ=1.5e8) changes figures of a row; with_row({"Name": "Mine", ...})
 adds a row (all nine figures) or replaces the row of that name. Figures are checked against the
-bounds runs use; a figure beyond them raises ValueError.)");
-  type.def("__len__", [](const MaterialsCatalogue& self) { return self.Rows().size(); });
-  type.def("__contains__", [](const MaterialsCatalogue& self, const std::string& name) {
-    return self.FindMaterial(name) != nullptr;
+bounds runs use; a figure beyond them raises ValueError, an unknown figure ValueError naming it,
+a figure that is not a number TypeError. The copy's path is None and its changed names the row.)");
+  type.def("__len__", [](const Catalogue& self) { return self.Rows.Rows().size(); });
+  type.def("__contains__", [](const Catalogue& self, const std::string& name) {
+    return self.Rows.FindMaterial(name) != nullptr;
   });
-  type.def("__repr__", [](const MaterialsCatalogue& self) {
-    return "<quillane.Catalogue " + self.Path().string() + ", " +
-           std::to_string(self.Rows().size()) + " materials>";
-  });
+  type.def("__repr__", &Repr);
+  type.def(py::pickle(&CatalogueBytes, &CatalogueFromBytes));
 }
 
 }  // namespace quillane::python

@@ -6,16 +6,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
+#include <tuple>
 
 #include "Bindings.h"
+#include "Pickle.h"
 #include "fit/CalibrationOutput.h"
 #include "format/NumberFormat.h"
 #include "graphics/SvgWriter.h"
 #include "io/AtomicFile.h"
+#include "io/FolderLock.h"
 #include "model/Errors.h"
 #include "run/Validation.h"
+#ifdef QUILLANE_HAVE_PNG
+#include "raster/RasterPicture.h"
+#endif
 
 namespace quillane::python {
 
@@ -33,7 +40,12 @@ struct FitOutcome {
 
 // A record given as columns is read as its CSV file would be, so that it is checked alike.
 fit::CalibrationRecord ReadRecord(const py::object& record) {
-  if (!py::isinstance<py::dict>(record)) return fit::ReadRecordFile(ToPath(record));
+  if (!py::isinstance<py::dict>(record)) {
+    if (!py::isinstance<py::str>(record) && !py::hasattr(record, "__fspath__")) {
+      WrongType("record", "a record file (str or os.PathLike) or a dict of its columns", record);
+    }
+    return fit::ReadRecordFile(ExistingFile(record, "record"));
+  }
   const py::dict columns = record.cast<py::dict>();
   for (const char* needed : {"time", "curvature"}) {
     if (!columns.contains(needed)) {
@@ -50,7 +62,17 @@ fit::CalibrationRecord ReadRecord(const py::object& record) {
                             "surface_temperature).");
     }
   }
-  const auto column = [&](const char* name) { return columns[name].cast<std::vector<double>>(); };
+  const auto column = [&](const char* name) {
+    std::vector<double> values;
+    const py::object given = columns[name];
+    if (py::isinstance<py::str>(given) || !py::hasattr(given, "__iter__")) {
+      WrongType(std::string("record: ") + name, "a sequence of numbers", given);
+    }
+    for (const py::handle value : given) {
+      values.push_back(ToNumber(value, std::string("record: ") + name));
+    }
+    return values;
+  };
   const std::vector<double> time = column("time");
   std::vector<const char*> names = {"time", "curvature"};
   std::vector<std::vector<double>> values = {time, column("curvature")};
@@ -76,6 +98,33 @@ fit::CalibrationRecord ReadRecord(const py::object& record) {
   return fit::ReadRecordText(text, "record");
 }
 
+// The figures to fit: one name, or a sequence of names.
+std::vector<std::string> ReadParams(const py::object& params) {
+  if (py::isinstance<py::str>(params)) return {params.cast<std::string>()};
+  const char* expected = "a figure's name or a list of names";
+  if (!py::hasattr(params, "__iter__")) WrongType("params", expected, params);
+  std::vector<std::string> names;
+  for (const py::handle name : params) {
+    if (!py::isinstance<py::str>(name)) WrongType("params", expected, name);
+    names.push_back(name.cast<std::string>());
+  }
+  return names;
+}
+
+// A figure's (low, high) bounds, either None for the catalogue's.
+std::pair<double, double> ReadBounds(const py::handle& given, const std::string& name) {
+  const std::string what = "bounds: " + name;
+  if (!py::isinstance<py::tuple>(given) && !py::isinstance<py::list>(given)) {
+    WrongType(what, "a pair (low, high), either None", given);
+  }
+  const py::sequence pair = py::reinterpret_borrow<py::sequence>(given);
+  if (pair.size() != 2) throw py::value_error(what + ": give a pair (low, high), either None.");
+  const auto end = [&](const py::handle value) {
+    return value.is_none() ? std::nan("") : ToNumber(value, what);
+  };
+  return {end(pair[0]), end(pair[1])};
+}
+
 fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::dict& bounds,
                               const py::dict& noise, bool robust, std::optional<int> jobs) {
   fit::FitSettings settings;
@@ -84,11 +133,7 @@ fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::
     if (!named.insert(name).second) throw fit::RecordError("params: " + name + " is named twice.");
     double low = std::nan("");
     double high = std::nan("");
-    if (bounds.contains(name)) {
-      const auto pair = bounds[name.c_str()].cast<std::pair<py::object, py::object>>();
-      if (!pair.first.is_none()) low = pair.first.cast<double>();
-      if (!pair.second.is_none()) high = pair.second.cast<double>();
-    }
+    if (bounds.contains(name)) std::tie(low, high) = ReadBounds(bounds[name.c_str()], name);
     settings.Parameters.push_back(fit::RequireFitParameter(name, low, high));
   }
   if (settings.Parameters.empty()) {
@@ -100,7 +145,7 @@ fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::
   }
   for (const auto& [key, value] : noise) {
     const std::string name = py::str(key);
-    const double sd = value.cast<double>();
+    const double sd = ToNumber(value, "noise: " + name);
     double* given = fit::NoiseOf(settings, name);
     if (!(sd > 0) || given == nullptr) {
       throw fit::RecordError(
@@ -111,20 +156,17 @@ fit::FitSettings ReadSettings(const std::vector<std::string>& params, const py::
     *given = sd;
   }
   settings.Robust = robust;
-  if (jobs && *jobs < 1) throw py::value_error("jobs: give 1 or more, or None for every core.");
   settings.Jobs = jobs.value_or(0);
   return settings;
 }
 
 std::shared_ptr<FitOutcome> Fit(const py::object& fitCase, const py::object& record,
-                                const std::vector<std::string>& params,
-                                const std::optional<py::dict>& bounds,
+                                const py::object& params, const std::optional<py::dict>& bounds,
                                 const std::optional<py::dict>& noise, bool robust,
-                                std::optional<int> jobs,
-                                const std::optional<MaterialsCatalogue>& given) {
+                                const py::object& jobs, const py::object& given) {
   auto outcome = std::make_shared<FitOutcome>();
-  const fit::FitSettings settings =
-      ReadSettings(params, bounds.value_or(py::dict()), noise.value_or(py::dict()), robust, jobs);
+  const fit::FitSettings settings = ReadSettings(ReadParams(params), bounds.value_or(py::dict()),
+                                                 noise.value_or(py::dict()), robust, ToJobs(jobs));
   outcome->Record = ReadRecord(record);
   outcome->RecordName =
       py::isinstance<py::dict>(record) ? "record" : ToPath(record).filename().string();
@@ -149,26 +191,51 @@ py::dict ByName(const FitOutcome& self, const std::vector<double>& values) {
   return named;
 }
 
+// The folder as the batch program's --fit --out writes it: every file published together
+// (the earlier fit's stay whole until the new ones are complete), the folder locked meanwhile.
 void WriteFolder(const FitOutcome& self, const py::object& folder) {
-  const std::filesystem::path dir = ToPath(folder);
-  const py::gil_scoped_release release;
+  const std::filesystem::path dir = ToPath(folder, "folder");
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error || !std::filesystem::is_directory(dir)) {
-    throw IoError("Cannot create the output folder " + dir.string() + ".");
+    throw IoError("Cannot create the output folder " + dir.string() + ": " +
+                  (error ? error.message() : std::string("it is not a folder")) + ".");
   }
-  AtomicFile::WriteWhole(dir / "fit.json", fit::FitJson(self.Result), "fit file");
-  fit::WriteFittedCase(dir, self.Base, self.Catalogue, self.Result, self.RecordName);
-  AtomicFile::WriteWhole(dir / "overlay.svg",
-                         graphics::RenderSvg(fit::DrawOverlay(self.Record, self.Result)), "plot");
+  const FolderLock lock(dir, "quillane.Fit.write");
+  std::function<std::string(const graphics::DrawingSurface&)> png;
+#ifdef QUILLANE_HAVE_PNG
+  png = [](const graphics::DrawingSurface& picture) { return raster::PngWriter().Encode(picture); };
+#endif
+  AtomicFileSet files;
+  fit::AddFitFolder(files, dir, self.Base, self.Catalogue, self.Record, self.Result,
+                    self.RecordName, png);
+  files.Publish();
+}
+
+py::bytes FitBytes(const FitOutcome& self) {
+  pickle::Writer out;
+  out(self.Result, self.Record, self.RecordName, self.Base);
+  pickle::PutCatalogue(out, self.Catalogue);
+  return py::bytes(out.Bytes());
+}
+
+std::shared_ptr<FitOutcome> FitFromBytes(const py::bytes& bytes) {
+  const std::string text = bytes;
+  pickle::Reader in(text);
+  auto outcome = std::make_shared<FitOutcome>();
+  in(outcome->Result, outcome->Record, outcome->RecordName, outcome->Base);
+  outcome->Catalogue = pickle::TakeCatalogue(in);
+  in.End();
+  return outcome;
 }
 
 }  // namespace
 
 void BindFit(py::module_& module) {
   py::class_<FitOutcome, std::shared_ptr<FitOutcome>> type(module, "Fit", R"(A fit's outcome:
-what the batch program's fit.json holds (values, standard errors, correlations, notes), and the
-model's curves at the fitted figures.)");
+what the batch program's fit.json holds (values, standard errors, intervals, correlations,
+notes), and the model's curves at the fitted figures. Fits pickle (for multiprocessing or
+joblib) whole.)");
   type.def_property_readonly(
       "names", [](const FitOutcome& self) { return self.Result.Names; },
       "The fitted figures, in the order asked.");
@@ -258,8 +325,11 @@ model's curves at the fitted figures.)");
       },
       "The batch program's fit.json, as a dict.");
   type.def("write", &WriteFolder, "folder"_a,
-           "Writes fit.json, fitted_case.json (with fitted.db when material figures were fitted) "
-           "and overlay.svg into the folder, as the batch program's --fit --out does.");
+           "Writes fit.json, fitted_case.json (with fitted.db when material figures were fitted), "
+           "overlay.svg and overlay.png (where the module draws with Qt, as the batch program "
+           "does) into the folder, as the batch program's --fit --out does: all together, the "
+           "earlier fit's files kept whole until the new ones are complete.");
+  type.def(py::pickle(&FitBytes, &FitFromBytes));
 
   module.def("fit", &Fit, "case"_a, "record"_a, "params"_a, "bounds"_a = py::none(),
              "noise"_a = py::none(), "robust"_a = false, "jobs"_a = py::none(),
@@ -267,8 +337,8 @@ model's curves at the fitted figures.)");
 
 case: a Case, a dict or a case file. record: a CSV file (time s, curvature 1/m, optional
 temperature K of the back face and surface_temperature K) or a dict of those columns. params:
-the figures to fit, named as the quantity table names them ("coating.SigmaQ", "HeatFlux", ...),
-and "record.TimeShift" for the record's clock. bounds: {name: (low, high)} in SI units, None
+the figures to fit (a name or a list of names), named as the quantity table names them
+("coating.SigmaQ", "HeatFlux", ...), and "record.TimeShift" for the record's clock. bounds: {name: (low, high)} in SI units, None
 for the catalogue's bound. noise: {"curvature": SD, "temperature": SD, "surface_temperature":
 SD} (default: estimated). robust: Huber loss. jobs: threads for the model runs (default every core).
 Returns a Fit. The lock is released while it runs; Ctrl-C stops it (KeyboardInterrupt).)");

@@ -1,8 +1,10 @@
 // The compiled part of the Python module quillane (quillane/__init__.py is its front): the
 // faults of the inputs, studies, records and catalogues raise ValueError with the batch
-// program's own messages, a file that cannot be written OSError.
+// program's own messages (TypeError for a value of the wrong kind), a file that cannot be
+// written OSError.
 
 #include "Bindings.h"
+#include "Pickle.h"
 #include "Version.h"
 #include "fit/CalibrationRecord.h"
 #include "io/CaseFile.h"
@@ -29,6 +31,11 @@ void Translate(std::exception_ptr thrown) {
   } catch (const IoError& error) {
     PyErr_SetString(PyExc_OSError, error.what());
   } catch (const CaseError& error) {
+    // A value of the wrong kind is a TypeError, as Python's own calls raise it.
+    const CaseFault::Kind kind = error.Fault().What;
+    const bool wrongType = kind == CaseFault::Kind::NotNumber || kind == CaseFault::Kind::NotText;
+    PyErr_SetString(wrongType ? PyExc_TypeError : PyExc_ValueError, error.what());
+  } catch (const pickle::PickleError& error) {
     PyErr_SetString(PyExc_ValueError, error.what());
   } catch (const study::StudyError& error) {
     PyErr_SetString(PyExc_ValueError, error.what());

@@ -11,10 +11,12 @@
 #include <variant>
 
 #include "Bindings.h"
+#include "Pickle.h"
 #include "fit/FitModel.h"
 #include "io/AtomicFile.h"
 #include "io/Summary.h"
 #include "model/Errors.h"
+#include "model/InputTable.h"
 #include "run/ResultWriter.h"
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
@@ -31,6 +33,8 @@ using namespace pybind11::literals;
 
 // Time, the eight node temperatures and the stack thickness.
 constexpr std::size_t kThermalFields = ThermalRecord::kMaxNodes + 2;
+// The unit of the stress pictures' axis, which the state and the summary file keep, Pa.
+constexpr double kGigapascal = 1e9;
 // Rows written again between two looks at a stop.
 constexpr std::size_t kRowsPerProgress = 4096;
 
@@ -169,7 +173,7 @@ ResultPaths ReadFiles(const py::dict& files) {
   ResultPaths paths;
   for (const auto& [key, value] : files) {
     const std::string name = py::str(key);
-    const std::string path = ToPath(value).string();
+    const std::string path = ToPath(value, "files: " + name).string();
     if (name == "thermal") {
       paths.Thermal = path;
     } else if (name == "stress") {
@@ -183,8 +187,7 @@ ResultPaths ReadFiles(const py::dict& files) {
   return paths;
 }
 
-std::shared_ptr<RunResult> Run(const py::object& runCase,
-                               const std::optional<MaterialsCatalogue>& given,
+std::shared_ptr<RunResult> Run(const py::object& runCase, const py::object& given,
                                const std::optional<py::dict>& files) {
   auto result = std::make_shared<RunResult>();
   result->Inputs = ToCase(runCase);
@@ -245,6 +248,40 @@ void Write(const RunResult& self, const py::object& thermal, const py::object& s
   });
 }
 
+// A result's bytes: its case, its state and its thermal rows, whole.
+py::bytes ResultBytes(const RunResult& self) {
+  pickle::Writer out;
+  out(self.Inputs.Inputs, self.Inputs.CataloguePath, self.State, self.Rows->Values,
+      self.Rows->Nodes, self.Rows->Repeats);
+  return py::bytes(out.Bytes());
+}
+
+std::shared_ptr<RunResult> ResultFromBytes(const py::bytes& bytes) {
+  const std::string text = bytes;
+  pickle::Reader in(text);
+  auto result = std::make_shared<RunResult>();
+  result->Rows = std::make_unique<KeptRows>(std::stop_token());
+  in(result->Inputs.Inputs, result->Inputs.CataloguePath, result->State, result->Rows->Values,
+     result->Rows->Nodes, result->Rows->Repeats);
+  in.End();
+  return result;
+}
+
+// Where the elements of the per-lamella arrays stand, m above the substrate's top face: the
+// deposit's top after each lamella (`middle` false; element 0 the bare substrate, 0), or each
+// lamella's mid-plane (`middle` true; element 0, which holds no lamella, NaN). Every lamella
+// is as thick as the others.
+py::array_t<double> LamellaHeights(const ModelState& state, bool middle) {
+  const double thickness = state.Stress.LamellaThicknessCopy;
+  std::vector<double> heights;
+  for (int k = 0; k <= state.Clock.LamellaCount; ++k) {
+    heights.push_back(!middle  ? k * thickness
+                      : k == 0 ? std::numeric_limits<double>::quiet_NaN()
+                               : (k - 0.5) * thickness);
+  }
+  return Array(heights);
+}
+
 using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;
 
 // A summary value as Python holds it: an int, a float, a str or a NumPy array.
@@ -264,6 +301,21 @@ py::object ToPython(const SummaryValue& value) {
 // Every value of the batch program's summary, as an attribute of the same name.
 void BindSummary(ResultClass& type) {
   for (const SummaryField& field : SummaryFields()) {
+    const std::string key = field.Key;
+    // The stress pictures' axis is in GPa in the summary file, as the pictures draw it; Python
+    // gives every value in SI units.
+    if (key == "StressAxisMin" || key == "StressAxisMax") {
+      type.def_property_readonly(
+          field.Key,
+          [read = field.Read](const RunResult& self) {
+            return ScaleToSi(std::get<double>(read(self.State)), kGigapascal);
+          },
+          (key == "StressAxisMin" ? "Lower end of the stress pictures' axis, Pa (GPa in the "
+                                    "summary file, as the pictures draw it)."
+                                  : "Upper end of the stress pictures' axis, Pa (GPa in the "
+                                    "summary file)."));
+      continue;
+    }
     type.def_property_readonly(
         field.Key,
         [read = field.Read](const RunResult& self) { return ToPython(read(self.State)); },
@@ -275,9 +327,27 @@ void BindSummary(ResultClass& type) {
 
 void BindRun(py::module_& module) {
   ResultClass type(module, "Result", R"(What a run gives: the values of the batch program's
-summary as attributes (SI units, the same numbers bit for bit), the thermal rows and the
-histories as NumPy record arrays, and write() for the result files.)");
+summary as attributes (SI units, the same numbers bit for bit; StressAxisMin and StressAxisMax
+in Pa where the summary file has GPa), the thermal rows and the histories as NumPy record
+arrays, and write() for the result files.
+
+The per-lamella arrays (LamellaForce to LamellaTime) have LamellaCount + 1 elements: element k
+is the plate just after lamella k is laid, and element 0 the bare substrate before the first
+(its initial curvature and deflection; no lamella, so no force or lamella stress: 0).
+deposit_thickness and lamella_height give where each element stands through the thickness.
+Results pickle (for multiprocessing or joblib) whole.)");
   BindSummary(type);
+  type.def_property_readonly(
+      "deposit_thickness", [](const RunResult& self) { return LamellaHeights(self.State, false); },
+      "Thickness of the deposit at each element of the per-lamella arrays, m: 0 for element 0 "
+      "(the bare substrate), k lamellae thick for element k. The x of Curvature, Deflection, "
+      "NeutralAxisPosition, FlexuralRigidity and the substrate stresses.");
+  type.def_property_readonly(
+      "lamella_height", [](const RunResult& self) { return LamellaHeights(self.State, true); },
+      "Height of each lamella's mid-plane above the substrate's top face, m (the stress "
+      "file's X); NaN for element 0, which holds no lamella. The y of LamellaStress and "
+      "LamellaStressFinal: plot(r.LamellaStressFinal[1:], r.lamella_height[1:]).");
+  type.def(py::pickle(&ResultBytes, &ResultFromBytes));
   type.def_property_readonly(
       "thermal",
       [](const py::object& self) {

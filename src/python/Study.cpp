@@ -26,7 +26,10 @@ StudySource ReadSource(const py::object& source) {
   if (py::isinstance<py::dict>(source)) {
     return {JsonText(source), "study", "."};
   }
-  const std::filesystem::path path = ToPath(source);
+  if (!py::isinstance<py::str>(source) && !py::hasattr(source, "__fspath__")) {
+    WrongType("study", "a study file (str or os.PathLike) or a dict in its form", source);
+  }
+  const std::filesystem::path path = ExistingFile(source, "study file");
   return {study::ReadStudyFileText(path), path.string(), path.parent_path()};
 }
 
@@ -55,9 +58,9 @@ py::dict Columns(const study::Study& study, const study::StudyRows& rows) {
   return table;
 }
 
-py::dict RunStudy(const py::object& source, std::optional<int> jobs, const py::object& baseCase,
-                  const std::optional<MaterialsCatalogue>& given, bool force) {
-  if (jobs && *jobs < 1) throw py::value_error("jobs: give 1 or more, or None for every core.");
+py::dict RunStudy(const py::object& source, const py::object& jobs, const py::object& baseCase,
+                  const py::object& given, bool force) {
+  const std::optional<int> threads = ToJobs(jobs);
   const Case base = ToCase(baseCase);
   const MaterialsCatalogue catalogue = ChooseCatalogue(given, base);
   const StudySource read = ReadSource(source);
@@ -67,7 +70,7 @@ py::dict RunStudy(const py::object& source, std::optional<int> jobs, const py::o
   std::vector<std::size_t> todo(points.size());
   for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
   study::StudyOptions options;
-  options.Jobs = jobs.value_or(0);
+  options.Jobs = threads.value_or(0);
   study::StudyRows rows(points.size());
   RunInterruptibly([&](std::stop_token stop) {
     study::RunPoints(

@@ -183,7 +183,10 @@ PngWriter::PngWriter() {
   // one (the batch runner) gets a window-less one while the writer lives, and Qt's notes about
   // that session (no runtime folder, say) are kept off the user's terminal.
   if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Set for this application only: a program that opens windows later (a Python session) finds
+  // its platform as it was.
+  setsPlatform_ = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  if (setsPlatform_) qputenv("QT_QPA_PLATFORM", "offscreen");
   previousHandler_ =
       qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   application_ = std::make_unique<QGuiApplication>(argc_, argv_);
@@ -193,6 +196,7 @@ PngWriter::PngWriter() {
 PngWriter::~PngWriter() {
   application_.reset();
   if (ownsApplication_) qInstallMessageHandler(previousHandler_);
+  if (setsPlatform_) qunsetenv("QT_QPA_PLATFORM");
 }
 
 void PngWriter::Write(const DrawingSurface& surface, const std::filesystem::path& path,

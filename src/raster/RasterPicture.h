@@ -41,6 +41,7 @@ class PngWriter {
   char name_[9] = "quillane";
   char* argv_[2] = {name_, nullptr};
   bool ownsApplication_ = false;
+  bool setsPlatform_ = false;
   QtMessageHandler previousHandler_ = nullptr;
   std::unique_ptr<QGuiApplication> application_;
 };

@@ -2,10 +2,13 @@
 messages, and Ctrl-C that stops long work without leaving a file behind."""
 
 import csv
+import decimal
 import json
 import math
+import multiprocessing
 import os
 import pathlib
+import pickle
 import re
 import signal
 import subprocess
@@ -48,9 +51,23 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
         actual = getattr(result, key)
         if isinstance(expected, list):
             assert list(actual) == expected, key
+        elif key in ("StressAxisMin", "StressAxisMax"):
+            # In Pa, where the summary file keeps the pictures' GPa: the same digits.
+            assert actual == float(decimal.Decimal(repr(expected)).scaleb(9)), key
         else:
             assert actual == expected and type(actual) is type(expected), key
     assert result.summary() == summary
+    # Where each element of the per-lamella arrays stands: the deposit's top after it, and the
+    # mid-plane of its lamella (the stress file's X), element 0 holding none.
+    heights = result.lamella_height
+    assert len(heights) == len(result.deposit_thickness) == result.LamellaCount + 1
+    assert math.isnan(heights[0]) and result.deposit_thickness[0] == 0
+    assert result.deposit_thickness[-1] == pytest.approx(result.CoatingThickness, rel=1e-15)
+    if model == "one-pass":
+        lines = (tmp_path / "batch" / "thermique.txt").read_text().splitlines()
+        table = lines[lines.index("X\tSIGMA") + 3:]
+        assert [float(line.split("\t")[0]) for line in table] == pytest.approx(heights[1:],
+                                                                               rel=1e-14)
 
     result.write(**{name: tmp_path / "written" / file for name, file in files.items()},
                  summary=tmp_path / "written" / "summary.json")
@@ -120,7 +137,9 @@ def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path,
     times = np.linspace(0.2, truth.ElapsedTime + 1, 40)
     noise = np.random.default_rng(7).normal(0, 1e-5, len(times))
     record = {"time": times, "curvature": truth.curvature_at(times) + noise}
-    fitted = quillane.fit(CASE, record, ["coating.SigmaQ"], catalogue=catalogue)
+    lines = ["time,curvature"] + [f"{t!r},{c!r}" for t, c in zip(times, record["curvature"])]
+    (tmp_path / "record.csv").write_text("\n".join(lines) + "\n")
+    fitted = quillane.fit(CASE, tmp_path / "record.csv", "coating.SigmaQ", catalogue=catalogue)
     sigma = fitted.values["coating.SigmaQ"]
     error = fitted.standard_errors["coating.SigmaQ"]
     assert 0 < error < 1e6 and abs(sigma - 1.5e8) < 4 * error
@@ -134,14 +153,19 @@ def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path,
     with pytest.raises(ValueError, match="\"strain\" is not a column a fit reads"):
         quillane.fit(CASE, {**record, "strain": times}, ["coating.SigmaQ"], catalogue=catalogue)
 
-    lines = ["time,curvature"] + [f"{t!r},{c!r}" for t, c in zip(times, record["curvature"])]
-    (tmp_path / "record.csv").write_text("\n".join(lines) + "\n")
     batch(CASE, "--catalogue", p1_db, "--fit", tmp_path / "record.csv", "--fit-params",
           "coating.SigmaQ", "--out", tmp_path / "batch", "--quiet")
+    # The module writes what the batch program writes (the overlay as PNG where it draws with
+    # Qt), and so does a fit that went through pickle.
     fitted.write(tmp_path / "module")
-    for file in ("fit.json", "fitted_case.json", "overlay.svg"):
-        assert (tmp_path / "module" / file).read_bytes() == (
-            tmp_path / "batch" / file).read_bytes(), file
+    pickle.loads(pickle.dumps(fitted)).write(tmp_path / "pickled")
+    written = sorted(path.name for path in (tmp_path / "batch").iterdir())
+    assert "overlay.svg" in written
+    for folder in ("module", "pickled"):
+        assert sorted(path.name for path in (tmp_path / folder).iterdir()) == written
+        for file in written:
+            assert (tmp_path / folder / file).read_bytes() == (
+                tmp_path / "batch" / file).read_bytes(), (folder, file)
 
 
 BAD_CASES = [
@@ -151,6 +175,7 @@ BAD_CASES = [
     pytest.param({"Bogus": 1}, id="unknown key"),
     pytest.param({"PassCount": 2.5}, id="not whole"),
     pytest.param({"HeatFlux": "high"}, id="not a number"),
+    pytest.param({"CoatingMaterialName": 3}, id="not a text"),
     pytest.param({"CoatingMaterialName": "Unobtainium"}, id="unknown material"),
     # A terminal's escape and a NUL, which once cut Python's message short.
     pytest.param({"CoatingMaterialName": "\x1b[31mRed\x00"}, id="escapes in a name"),
@@ -164,7 +189,9 @@ def test_a_bad_case_raises_with_the_batch_programs_message(tmp_path, batch, p1_d
     told = batch(path, "--catalogue", p1_db, "--thermal", tmp_path / "t.txt", "--stress",
                  tmp_path / "s.txt", check=False)
     assert told.returncode == 1
-    with pytest.raises(ValueError) as raised:
+    # A value of the wrong kind is a TypeError, as in Python's own calls.
+    wrong_type = any(isinstance(v, str) != k.endswith("Name") for k, v in keys.items())
+    with pytest.raises(TypeError if wrong_type else ValueError) as raised:
         quillane.run(path, quillane.Catalogue(p1_db))
     assert str(raised.value).replace("\n", " ").isprintable()
     assert "quillane-batch: " + str(raised.value) + "\n" == told.stderr
@@ -268,6 +295,7 @@ def test_a_case_reads_alike_from_a_file_a_dict_numpy_values_and_keywords(tmp_pat
         **quillane.Case().to_dict(), **keys}
 
 
+@pytest.mark.filterwarnings("ignore:the substrate reaches")
 def test_a_long_run_leaves_the_interpreter_to_other_threads(p1_catalogue):
     # Some 0.4 s of model; the main thread keeps ticking only if the run released the lock.
     worker = threading.Thread(target=quillane.run, args=(quillane.Case(PassCount=3000),
@@ -297,3 +325,72 @@ def test_implausible_inputs_run_with_warnings_that_name_them(p1_catalogue, keys,
     assert len(result.warnings) == len(told) == len(caught), result.warnings
     for text, warning, said in zip(told, result.warnings, caught):
         assert text in warning and said.category is RuntimeWarning and str(said.message) == warning
+
+
+def test_cases_results_and_catalogues_pickle_whole_and_go_to_other_processes(tmp_path, p1_catalogue):
+    catalogue = p1_catalogue.with_row("NiCrAlY", SigmaQ=1.5e8)
+    assert catalogue.path is None and catalogue.changed == ["NiCrAlY"]
+    assert p1_catalogue.path.endswith("p1.db") and p1_catalogue.changed == []
+    copy = pickle.loads(pickle.dumps(catalogue))
+    assert (copy.rows, copy.changed, copy.path, repr(copy)) == (
+        catalogue.rows, catalogue.changed, None, repr(catalogue))
+    cases = [quillane.Case(CASE, StressModel=model, PassCount=3)
+             for model in ("one-pass", "whole-deposit")]
+    assert [pickle.loads(pickle.dumps(case)) for case in cases] == cases
+    with multiprocessing.Pool(2) as pool:
+        results = pool.starmap(quillane.run, [(case, catalogue) for case in cases])
+    for case, result in zip(cases, results):
+        here = quillane.run(case, catalogue)
+        assert result.summary() == here.summary() and result.case == case
+        assert result.thermal.tobytes() == here.thermal.tobytes()
+        assert result.history.tolist() == here.history.tolist()
+        files = {"thermal": "t.txt", "stress": "s.txt", "summary": "summary.json"}
+        for name, made in (("there", result), ("here", here)):
+            (tmp_path / name).mkdir(exist_ok=True)
+            made.write(**{key: tmp_path / name / file for key, file in files.items()})
+        for file in files.values():
+            assert (tmp_path / "there" / file).read_bytes() == (tmp_path / "here" / file).read_bytes()
+    state = results[0].__getstate__()
+    for bad, told in ((state[:-200], "cut short"), (state + b"\0", "hold more"),
+                      (state.replace(b"quillane", b"quillanf", 1), "pickled by quillanf")):
+        with pytest.raises(ValueError, match=told):
+            quillane.Result.__new__(quillane.Result).__setstate__(bad)
+
+
+WRONG_CALLS = [
+    pytest.param(lambda c: quillane.Case(DATA / "none.json"), FileNotFoundError,
+                 r"No such case file: '.*none.json'", id="a missing case file"),
+    pytest.param(lambda c: quillane.Catalogue("none.db"), FileNotFoundError,
+                 "No such materials catalogue: 'none.db'", id="a missing catalogue"),
+    pytest.param(lambda c: quillane.study("none.json", catalogue=c), FileNotFoundError,
+                 "No such study file", id="a missing study"),
+    pytest.param(lambda c: quillane.fit(CASE, "none.csv", "coating.SigmaQ", catalogue=c),
+                 FileNotFoundError, "No such record", id="a missing record"),
+    pytest.param(lambda c: quillane.run(42, c), TypeError,
+                 "case: give a Case, a dict of case keys or a case file", id="a case"),
+    pytest.param(lambda c: quillane.run(CASE, "p1.db"), TypeError,
+                 "catalogue: give a quillane.Catalogue or None, not str", id="a catalogue"),
+    pytest.param(lambda c: c.with_row("NiCrAlY", SigmaQ="high"), TypeError,
+                 "with_row: SigmaQ: give a number, not str", id="a figure"),
+    pytest.param(lambda c: quillane.fit(CASE, {"time": "0 1", "curvature": [0, 1]},
+                                        "coating.SigmaQ", catalogue=c), TypeError,
+                 "record: time: give a sequence of numbers, not str", id="a record's column"),
+    pytest.param(lambda c: quillane.fit(CASE, "r.csv", "coating.SigmaQ", noise={"curvature": "1"},
+                                        catalogue=c), TypeError,
+                 "noise: curvature: give a number, not str", id="a noise"),
+    pytest.param(lambda c: quillane.study({"vary": []}, jobs=1.5, catalogue=c), TypeError,
+                 "jobs: give a whole number from 1, or None for every core, not float",
+                 id="jobs"),
+    pytest.param(lambda c: c.with_row({"Name": "NiCrAlY", "sigmaq": 1}), ValueError,
+                 '"sigmaq" is not a figure of a material', id="a row's unknown figure"),
+    pytest.param(lambda c: quillane.study({"vary": [{"input": "HeatFlux", "values": [1e6],
+                                                     "step": 1}]}, catalogue=c), ValueError,
+                 'unknown key "step"', id="a study's unknown key"),
+]
+
+
+@pytest.mark.parametrize("call,error,message", WRONG_CALLS)
+def test_a_wrong_call_raises_what_python_raises_with_our_message(p1_catalogue, call, error,
+                                                                 message):
+    with pytest.raises(error, match=message):
+        call(p1_catalogue)

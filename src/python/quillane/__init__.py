@@ -10,13 +10,40 @@ study() the results table of a parameter study, fit() the figures fitted to an i
 Every input and fault is the batch program's (quillane-batch): the same keys, ranges and
 messages, the same result files byte for byte. Long calls release the interpreter's lock, use
 every core where the batch program does, and stop on Ctrl-C (KeyboardInterrupt) without
-leaving a half-written file.
+leaving a half-written file. Cases, catalogues, results and fits pickle, so that
+multiprocessing and joblib send them to other processes and back whole.
 """
 
-from ._quillane import Case, Catalogue, Fit, Result, __version__, fit, run
-from ._quillane import _study
+from __future__ import annotations
+
+import typing
+
+from . import _quillane
+from ._quillane import Case, Catalogue, Fit, Result, __version__, _study
+
+if typing.TYPE_CHECKING:
+    from ._quillane import _CaseLike, _Floats, _Path
 
 __all__ = ["Case", "Catalogue", "Fit", "Result", "fit", "run", "study", "__version__"]
+
+
+# run and fit are Python functions over the compiled ones, so that they pickle by name and
+# multiprocessing.Pool.map(quillane.run, cases) sends them to other processes.
+def run(case: _CaseLike = None, catalogue: Catalogue | None = None,
+        files: typing.Mapping[str, _Path] | None = None) -> Result:
+    return _quillane.run(case, catalogue, files)
+
+
+def fit(case: _CaseLike, record: _Path | typing.Mapping[str, typing.Sequence[float] | _Floats],
+        params: str | typing.Sequence[str],
+        bounds: typing.Mapping[str, tuple[float | None, float | None]] | None = None,
+        noise: typing.Mapping[str, float] | None = None, robust: bool = False,
+        jobs: int | None = None, catalogue: Catalogue | None = None) -> Fit:
+    return _quillane.fit(case, record, params, bounds, noise, robust, jobs, catalogue)
+
+
+run.__doc__ = _quillane.run.__doc__
+fit.__doc__ = _quillane.fit.__doc__
 
 
 def study(study, jobs=None, case=None, catalogue=None, force=False):
