@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <numbers>
+#include <sstream>
 #include <stdexcept>
 
 #include "graphics/PixelMapping.h"
@@ -210,8 +211,9 @@ std::string PngWriter::Encode(const DrawingSurface& surface, double zoom) const 
   const double width = std::round(surface.WidthPixels() * zoom);
   const double height = std::round(surface.HeightPixels() * zoom);
   if (!(width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide)) {
-    Fail("Cannot paint a picture " + std::to_string(zoom) + " times the surface's size",
-         CAIRO_STATUS_INVALID_SIZE);
+    std::ostringstream what;
+    what << "Cannot paint a picture of " << width << " x " << height << " pixels";
+    Fail(what.str(), CAIRO_STATUS_INVALID_SIZE);
   }
   const std::unique_ptr<cairo_surface_t, SurfaceDeleter> image(cairo_image_surface_create(
       CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
