@@ -78,7 +78,7 @@ std::string AboutText(const std::string& version, const std::filesystem::path& c
 }
 
 std::filesystem::path GuidePath(const std::filesystem::path& catalogue) {
-  return catalogue.parent_path().parent_path() / "doc" / "quillane" / "README.md";
+  return catalogue.parent_path().parent_path() / "doc" / "quillane-batch" / "README.md";
 }
 
 }  // namespace quillane::session

@@ -40,9 +40,9 @@ std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
 // "À propos de Quillane": the version and the two catalogues the windows read.
 std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
                       const std::filesystem::path& userCatalogue);
-// The guide installed with the program: its README, in the package's documentation folder,
-// which lies beside the folder of the shipped catalogue (share/quillane/Brelon.db gives
-// share/doc/quillane/README.md).
+// The guide installed with the program: its README, in the documentation folder of the package
+// that ships the catalogue and the batch program, beside the catalogue's folder
+// (share/quillane/Brelon.db gives share/doc/quillane-batch/README.md).
 std::filesystem::path GuidePath(const std::filesystem::path& catalogue);
 
 }  // namespace quillane::session
