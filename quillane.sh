@@ -3,7 +3,7 @@
 #   ./quillane.sh run    runs the default case (the desktop window when a display is there)
 #   ./quillane.sh test   builds and passes the whole test suite
 #   ./quillane.sh check  builds the optimised tree and runs its tests, the long ones left out
-#   ./quillane.sh package   builds the Debian package and checks it with lintian
+#   ./quillane.sh package   builds the Debian packages and checks them with lintian
 #   ./quillane.sh screenshots [WIDTHxHEIGHT]   pictures of every window in build/screenshots
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -82,10 +82,16 @@ case "${1:-run}" in
     ;;
   package)
     build build
-    (cd build && cpack -G DEB)
-    deb=$(ls -t build/quillane_*_"$(dpkg --print-architecture)".deb | head -n 1)
-    echo "lintian $deb:"
-    lintian --info "$deb" || { echo "lintian found errors" >&2; exit 1; }
+    # The packages this build made, as CPack names them (quillane-batch, quillane, quillane-mpi).
+    debs=$(cd build && cpack -G DEB | tee /dev/stderr |
+      sed -n 's/^CPack: - package: \(.*\.deb\) generated\.$/\1/p')
+    [ -n "$debs" ] || { echo "CPack made no package" >&2; exit 1; }
+    status=0
+    for deb in $debs; do
+      echo "lintian $deb:"
+      lintian --info --fail-on error,warning "$deb" || status=1
+    done
+    [ $status -eq 0 ] || { echo "lintian found errors or warnings" >&2; exit 1; }
     ;;
   *)
     echo "usage: $0 [run|test|check|package|screenshots]" >&2

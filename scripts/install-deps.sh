@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev libqcustomplot-dev qt6-translations-l10n
   libopenmpi-dev openmpi-bin libceres-dev
-  fonts-dejavu-core xvfb xauth
+  libcairo2-dev fonts-dejavu-core xvfb xauth
   dpkg-dev desktop-file-utils appstream
   calculix-ccx
   python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib

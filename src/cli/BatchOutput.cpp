@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <iterator>
-#include <optional>
 #include <stdexcept>
 
 #include "graphics/FieldPicture.h"
@@ -75,27 +74,15 @@ constexpr bool kHavePng = true;
 constexpr bool kHavePng = false;
 #endif
 
-// Encodes pictures in the form their file's name ends with; the PNG encoder (with its window-less
-// application) is made once, for the first PNG picture.
-class PictureEncoder {
- public:
-  std::string Encode(const graphics::DrawingSurface& surface, const std::string& name) {
+// A picture in the form its file's name ends with.
+std::string EncodePicture(const graphics::DrawingSurface& surface, const std::string& name) {
 #ifdef QUILLANE_HAVE_PNG
-    if (name.ends_with(".png")) {
-      if (!png_) png_.emplace();
-      return png_->Encode(surface);
-    }
+  if (name.ends_with(".png")) return raster::PngWriter().Encode(surface);
 #else
-    (void)name;
+  (void)name;
 #endif
-    return graphics::RenderSvg(surface);
-  }
-
- private:
-#ifdef QUILLANE_HAVE_PNG
-  std::optional<raster::PngWriter> png_;
-#endif
-};
+  return graphics::RenderSvg(surface);
+}
 
 }  // namespace
 
@@ -153,12 +140,11 @@ void PlotFiles::Write(const ModelState& state, const graphics::StressSurfaces& s
   const auto goOn = [&watch] {
     if (!watch.Progress(1.0)) throw RunCancelled();
   };
-  PictureEncoder encoder;
   std::size_t next = 0;
   for (const auto& plot : kPlots) {
     for (std::size_t form = 0; form < formats_.Names(plot.second).size(); ++form, ++next) {
       goOn();
-      files_[next].second->Write(encoder.Encode(surfaces.*plot.first, files_[next].first));
+      files_[next].second->Write(EncodePicture(surfaces.*plot.first, files_[next].first));
     }
   }
   if (!field_) return;
@@ -167,7 +153,7 @@ void PlotFiles::Write(const ModelState& state, const graphics::StressSurfaces& s
   graphics::DrawThermalField(state, surface);
   for (; next < files_.size(); ++next) {
     goOn();
-    files_[next].second->Write(encoder.Encode(surface, files_[next].first));
+    files_[next].second->Write(EncodePicture(surface, files_[next].first));
   }
 }
 

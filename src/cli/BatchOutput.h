@@ -46,7 +46,7 @@ class BatchOutput : public RunSink {
 };
 
 // The forms pictures are written in (--plots-format): SVG, PNG (where the program is built with
-// Qt) or both, the default where both can be written.
+// cairo) or both, the default where both can be written.
 struct PlotFormats {
   bool Svg = true;
   bool Png = false;

@@ -1,10 +1,14 @@
 #include "cli/BatchProgram.h"
 
+#include <pthread.h>
 #include <CLI/CLI.hpp>
+
 #include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cmath>
+#include <csignal>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -410,8 +414,8 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
 }
 
 // What the parsed command line asks for, once the options are known to fit together.
-int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostream& out,
-             std::ostream& err) {
+int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, const BatchHost& host,
+             std::ostream& out, std::ostream& err) {
   UserCatalogue user(UserCatalogue::DefaultPath());
   if (!o.ImportCsv.empty()) return ImportMaterials(o.ImportCsv, user, out, err);
   std::string caseCatalogue;
@@ -444,6 +448,7 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostre
     o.Study.Quiet = o.Quiet;
     StudyCommand study = o.Study;
     study.Formats = ReadPlotFormats(o.PlotsFormat);
+    study.Ranks = host.Ranks;
     return RunStudyCommand(study, state, catalogue, out, err);
   }
   return RunSingle(o, state, catalogue, out, err);
@@ -451,7 +456,8 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, std::ostre
 
 }  // namespace
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const BatchHost& host) {
   ModelState state;
   ApplyDefaults(state);
   state.Input.SubstrateMaterialName = kDefaultSubstrate;
@@ -462,9 +468,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       "Quillane batch runner: simulates the build-up of a thermally sprayed coating "
       "(thermal history, residual stresses, curvature and deflection) and writes the "
       "result files.",
-      "quillane-batch"};
+      host.Name};
   BatchOptions options;
   DeclareOptions(app, options, state.Input);
+  const std::string usage = "\nRun " + host.Name + " --help for the options.\n";
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
@@ -472,27 +479,48 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out << app.help();
     return 0;
   } catch (const CLI::ParseError& error) {
-    err << "quillane-batch: " << error.what() << "\nRun quillane-batch --help for the options.\n";
+    err << host.Name << ": " << error.what() << usage;
     return 2;
   }
   if (options.Version) {
-    out << "quillane-batch " << kVersion << "\n";
+    out << host.Name << " " << kVersion << "\n";
     return 0;
   }
   if (const std::string misplaced = MisplacedOption(app, options); !misplaced.empty()) {
-    err << "quillane-batch: " << misplaced << "\nRun quillane-batch --help for the options.\n";
+    err << host.Name << ": " << misplaced << usage;
     return 2;
   }
   try {
-    return Dispatch(app, options, state, out, err);
+    return Dispatch(app, options, state, host, out, err);
   } catch (const InputError& error) {
-    err << "quillane-batch: the inputs cannot be used:\n";
+    err << host.Name << ": the inputs cannot be used:\n";
     for (const std::string& fault : error.Faults()) err << "  " << fault << "\n";
     return 1;
   } catch (const std::exception& error) {
-    err << "quillane-batch: " << error.what() << "\n";
+    err << host.Name << ": " << error.what() << "\n";
     return 1;
   }
+}
+
+int BatchMain(int argc, char** argv, const BatchHost& host) {
+  // Past a file-size limit (ulimit -f) a write fails with "File too large" and is reported as
+  // any other write fault, its temporary file removed, rather than the signal killing the
+  // program without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Ctrl-C and SIGTERM wait, blocked, for the watcher a long job starts, so that one sent while
+  // the program starts or reads its inputs stops the job as cleanly as one sent mid-run (and one
+  // sent to a background job, whose SIGINT the shell ignores, is still heard). One that no job
+  // took is delivered as the program ends.
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const int code = RunBatch(args, std::cout, std::cerr, host);
+  std::cout.flush();
+  pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+  return code;
 }
 
 }  // namespace quillane::cli

@@ -19,9 +19,6 @@
 #ifdef QUILLANE_HAVE_PNG
 #include "raster/RasterPicture.h"
 #endif
-#ifdef QUILLANE_MPI
-#include "study/mpi/StudyMpi.h"
-#endif
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyFolder.h"
@@ -157,24 +154,22 @@ PreparedStudy Prepare(const StudyCommand& command, const ModelState& base,
   return prepared;
 }
 
-#ifdef QUILLANE_MPI
 // A rank other than 0: computes what rank 0 hands out. Its faults are rank 0's too, which
 // tells them; this one stays quiet.
 int ServeRank(const StudyCommand& command, const ModelState& base,
-              const MaterialsCatalogue& catalogue, const study::MpiSession& session) {
+              const MaterialsCatalogue& catalogue, const study::StudyRanks& ranks) {
   try {
     const PreparedStudy prepared = Prepare(command, base, catalogue);
-    if (!session.Agree(true)) return 1;
+    if (!ranks.Agree(true)) return 1;
     std::stop_source stop;
     const StopOnInterrupt interrupt(stop);
-    study::ServePoints(prepared.Study, prepared.Points, catalogue, prepared.Options,
-                       stop.get_token());
+    ranks.ServePoints(prepared.Study, prepared.Points, catalogue, prepared.Options,
+                      stop.get_token());
     return 0;
   } catch (const std::exception&) {
     return 1;
   }
 }
-#endif
 
 // Every file the study will write must be writable before its first point runs: a target that
 // is a folder, or a folder nobody may write into, is told now.
@@ -405,27 +400,18 @@ int FinishStudy(const StudyCommand& command, const PreparedStudy& prepared,
 
 int RunStudyCommand(const StudyCommand& command, const ModelState& base,
                     const MaterialsCatalogue& catalogue, std::ostream& out, std::ostream& err) {
-#ifdef QUILLANE_MPI
-  std::unique_ptr<study::MpiSession> session;
-  if (study::LaunchedAsRanks()) session = std::make_unique<study::MpiSession>();
-  if (session != nullptr && session->Rank() > 0) {
-    return ServeRank(command, base, catalogue, *session);
-  }
-#endif
+  const std::unique_ptr<study::StudyRanks> ranks = command.Ranks ? command.Ranks() : nullptr;
+  if (ranks != nullptr && ranks->Rank() > 0) return ServeRank(command, base, catalogue, *ranks);
   const PreparedStudy prepared = Prepare(command, base, catalogue);
   const study::Study& study = prepared.Study;
   OpenedOutput output;
-#ifdef QUILLANE_MPI
   try {
     output = OpenOutput(command, prepared, catalogue);
   } catch (...) {
-    if (session != nullptr) session->Agree(false);
+    if (ranks != nullptr) ranks->Agree(false);
     throw;
   }
-  if (session != nullptr) session->Agree(true);
-#else
-  output = OpenOutput(command, prepared, catalogue);
-#endif
+  if (ranks != nullptr) ranks->Agree(true);
   study::StudyRows& rows = output.Rows;
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -441,17 +427,12 @@ int RunStudyCommand(const StudyCommand& command, const ModelState& base,
   std::stop_source stop;
   {
     const StopOnInterrupt interrupt(stop);
-#ifdef QUILLANE_MPI
-    if (session != nullptr) {
-      study::CoordinatePoints(*session, todo, study.Vary.size(), done, stop.get_token());
+    if (ranks != nullptr) {
+      ranks->CoordinatePoints(todo, study.Vary.size(), done, stop.get_token());
     } else {
       study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done,
                        stop.get_token());
     }
-#else
-    study::RunPoints(study, prepared.Points, todo, catalogue, prepared.Options, done,
-                     stop.get_token());
-#endif
   }
   progress.Finish();
   return FinishStudy(command, prepared, rows, progress.Seconds(), out, err);

@@ -2,12 +2,15 @@
 // quillane-batch --study: runs the points of a study file in parallel and writes the results
 // table (CSV and JSON) and its plots into an output folder.
 
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "cli/BatchOutput.h"
 #include "materials/MaterialsCatalogue.h"
 #include "model/ModelState.h"
+#include "study/StudyRanks.h"
 
 namespace quillane::cli {
 
@@ -24,6 +27,9 @@ struct StudyCommand {
   bool Quiet = false;
   std::string PlotResult = "FinalCurvature";
   PlotFormats Formats = DefaultPlotFormats();  // of the plots
+  // Made as the study starts: the ranks of the MPI job this process is one of, or none (the
+  // points then run on threads).
+  std::function<std::unique_ptr<study::StudyRanks>()> Ranks;
 };
 
 // Runs the study over `base` (the inputs the case file and flags gave). The finished rows are

@@ -36,6 +36,11 @@ inline double Snap(double p, int width) {
   return width % 2 == 1 ? std::floor(p) + 0.5 : std::floor(p + 0.5);
 }
 
+// Font sizes are in points, pictures at 96 pixels per inch (15 twips per pixel, 20 per point).
+constexpr double kPixelsPerPoint = 96.0 / 72.0;
+// A text line's baseline below its top, in em: the ascent of the usual sans-serif faces.
+constexpr double kAscentEm = 0.9;
+
 inline bool Finite(std::initializer_list<double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }

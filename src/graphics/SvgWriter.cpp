@@ -15,9 +15,6 @@ namespace quillane::graphics {
 
 namespace {
 
-constexpr double kPixelsPerPoint = 96.0 / 72.0;  // 15 twips per pixel, 20 twips per point
-// Baseline below the top of a text line, in em: the ascent of the usual sans-serif faces.
-constexpr double kAscentEm = 0.9;
 constexpr const char* kFontFamily =
     "'MS Sans Serif', 'Microsoft Sans Serif', 'DejaVu Sans', "
     "Arial, sans-serif";

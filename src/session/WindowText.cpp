@@ -82,7 +82,7 @@ std::filesystem::path GuidePath(const std::filesystem::path& catalogue) {
   const std::filesystem::path beside = catalogue.parent_path() / "README.md";
   std::error_code error;
   if (std::filesystem::is_regular_file(beside, error)) return beside;
-  return catalogue.parent_path().parent_path() / "doc" / "quillane" / "README.md";
+  return catalogue.parent_path().parent_path() / "doc" / "quillane-batch" / "README.md";
 }
 
 }  // namespace quillane::session

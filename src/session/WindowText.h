@@ -41,8 +41,9 @@ std::vector<std::string> WithRecent(const std::vector<std::string>& recent,
 std::string AboutText(const std::string& version, const std::filesystem::path& catalogue,
                       const std::filesystem::path& userCatalogue);
 // The guide, the program's README: beside the programs and the shipped catalogue where it lies
-// there (the build tree), otherwise in the package's documentation folder, which lies beside the
-// folder of the shipped catalogue (share/quillane/Brelon.db gives share/doc/quillane/README.md).
+// there (the build tree), otherwise in the documentation folder of the package that ships the
+// catalogue and the batch program, beside the catalogue's folder (share/quillane/Brelon.db gives
+// share/doc/quillane-batch/README.md).
 std::filesystem::path GuidePath(const std::filesystem::path& catalogue);
 
 }  // namespace quillane::session

@@ -222,25 +222,15 @@ TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
   };
   ASSERT_EQ(fit("0.004", -1).exitCode, 0);
   const std::map<std::string, std::string> earlier = Files(work / "fit");
-  // A build without Qt paints no PNG: its fit writes the four other files.
+  // A build without cairo paints no PNG: its fit writes the four other files.
   const bool painted = earlier.count("overlay.png") == 1;
   ASSERT_EQ(earlier.size(), painted ? 5u : 4u);
-  const auto size = [&](const char* name) {
-    return static_cast<long long>(earlier.at(name).size());
-  };
-  std::vector<std::pair<long long, std::string>> cases = {
-      {size("fitted.db") - 1, "Cannot write materials catalogue fit/fitted.db: disk I/O error"}};
-  if (painted) {
-    ASSERT_GT(size("overlay.png"), size("fitted.db"));
-    cases.push_back(
-        {size("overlay.png") - 1, "Cannot write the picture fit/overlay.png: File too large"});
-  }
-  for (const auto& [limit, message] : cases) {
-    const ProgramRun run = fit("0.005", limit);
-    EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_THAT(run.err, HasSubstr(message));
-    EXPECT_EQ(Files(work / "fit"), earlier) << message;
-  }
+  // A limit just under the catalogue's size stops it, the first file written. (The picture,
+  // smaller, cannot fail alone under a size limit; StudyOutputTest has pictures that do.)
+  const ProgramRun run = fit("0.005", static_cast<long long>(earlier.at("fitted.db").size()) - 1);
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Cannot write materials catalogue fit/fitted.db: disk I/O error"));
+  EXPECT_EQ(Files(work / "fit"), earlier);
   // Unlimited, the new fit replaces every file.
   ASSERT_EQ(fit("0.005", -1).exitCode, 0);
   EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier.at("fit.json"));

@@ -60,9 +60,9 @@ TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies)
             "thermique, contraintes résiduelles, courbure.\n\nCatalogue des matériaux : "
             "/usr/share/quillane/Brelon.db\nVos matériaux : /home/a/.local/m.db");
   EXPECT_EQ(GuidePath("/usr/share/quillane/Brelon.db").string(),
-            "/usr/share/doc/quillane/README.md");
+            "/usr/share/doc/quillane-batch/README.md");
   EXPECT_EQ(GuidePath("/opt/q/share/quillane/Brelon.db").string(),
-            "/opt/q/share/doc/quillane/README.md");
+            "/opt/q/share/doc/quillane-batch/README.md");
   // In the build tree the README lies beside the programs.
   const std::filesystem::path build = QUILLANE_BUILD_DIR;
   EXPECT_EQ(GuidePath(build / "Brelon.db"), build / "README.md");

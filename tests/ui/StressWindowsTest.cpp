@@ -32,7 +32,9 @@ TEST(PictureBox, DrawingsLandWhereTheUserScalePutsThemAndStayInTheirTarget) {
       [](auto& s) { s.Line(-1e6f, 50, 50, 50, QBColor(9)); },
       // From 0 to pi counter-clockwise passes through the top.
       [](auto& s) { s.Circle(50, 50, 20, QBColor(10), 0.0f, float(std::numbers::pi)); },
-      [](auto& s) { s.Circle(50, 50, 20, QBColor(10)); }};
+      [](auto& s) { s.Circle(50, 50, 20, QBColor(10)); },
+      // A line of no length: a dot of the pen's width.
+      [](auto& s) { s.Line(30, 30, 30, 30, QBColor(12)); }};
   // Drawing, rendered at zoom times its size at (offset, offset); the colour expected at the
   // user point (x, y) moved by (dx, dy) pixels.
   const std::tuple<int, int, int, double, double, int, int, QRgb> pixels[] = {
@@ -43,7 +45,8 @@ TEST(PictureBox, DrawingsLandWhereTheUserScalePutsThemAndStayInTheirTarget) {
       {1, 1, 100, 0, 50, -50, 0, kNone}, {1, 1, 100, 70, 90, 0, 0, kWhite},
       {2, 1, 0, 50, 50, 0, -85, kGreen}, {2, 1, 0, 50, 50, 0, 84, kWhite},
       {2, 1, 0, 50, 50, 0, 0, kWhite},   {3, 1, 0, 50, 50, 0, 84, kGreen},
-      {3, 1, 0, 50, 50, -85, 0, kGreen}};
+      {3, 1, 0, 50, 50, -85, 0, kGreen}, {4, 1, 0, 30, 30, 0, 0, kRed},
+      {4, 1, 0, 30, 30, 3, 0, kWhite}};
   for (const auto& [drawing, zoom, offset, x, y, dx, dy, colour] : pixels) {
     DrawingSurface surface(StressSurfaces::kProfileWidthTwips, StressSurfaces::kProfileHeightTwips);
     surface.ScaleMode(0);

@@ -58,10 +58,9 @@ bool MpiSession::Agree(bool go) const {
   return flag != 0;
 }
 
-void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>& todo,
-                      std::size_t quantities,
-                      const std::function<void(std::size_t, const PointResult&)>& done,
-                      std::stop_token stop) {
+void MpiSession::CoordinatePoints(const std::vector<std::size_t>& todo, std::size_t quantities,
+                                  const std::function<void(std::size_t, const PointResult&)>& done,
+                                  std::stop_token stop) const {
   std::size_t next = 0;
   int busy = 0;
   const auto handOut = [&](int rank) {
@@ -73,7 +72,7 @@ void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>&
       MPI_Send(nullptr, 0, MPI_UNSIGNED_LONG_LONG, rank, kStop, MPI_COMM_WORLD);
     }
   };
-  for (int rank = 1; rank < session.Size(); ++rank) handOut(rank);
+  for (int rank = 1; rank < size_; ++rank) handOut(rank);
   std::vector<double> packed(2 + quantities + kResultColumns.size());
   while (busy > 0) {
     // Polled, so that Ctrl-C is seen while every rank computes.
@@ -105,9 +104,9 @@ void CoordinatePoints(const MpiSession& session, const std::vector<std::size_t>&
   }
 }
 
-void ServePoints(const Study& study, const std::vector<std::vector<double>>& points,
-                 const MaterialsCatalogue& catalogue, const StudyOptions& options,
-                 std::stop_token stop) {
+void MpiSession::ServePoints(const Study& study, const std::vector<std::vector<double>>& points,
+                             const MaterialsCatalogue& catalogue, const StudyOptions& options,
+                             std::stop_token stop) const {
   for (;;) {
     MPI_Status status;
     unsigned long long index = 0;
