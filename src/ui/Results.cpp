@@ -121,7 +121,7 @@ void Results::AddRunPanel() {
   runProgress_ = Named<QProgressBar>("RunPanelProgress", runPanel_);
   runProgress_->setRange(0, 1000);
   runProgress_->setFormat(QStringLiteral("%p %"));
-  runProgress_->setMaximumWidth(480);
+  runProgress_->setMinimumWidth(320);
   panel->addStretch(1);
   panel->addWidget(runText_);
   panel->addWidget(runProgress_, 0, Qt::AlignHCenter);

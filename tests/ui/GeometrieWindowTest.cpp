@@ -111,6 +111,10 @@ TEST_F(GeometrieTest, ACancelledFileChoiceKeepsTheFileChosenBefore) {
   window->ChooseThermalFile();
   EXPECT_EQ(window->Paths().Thermal, chosen.string());
   EXPECT_EQ(openedIn.toStdString(), chosen.parent_path().string());
+  // A dialog not used yet opens where the results go.
+  openedIn.clear();
+  window->SaveCaseAs();
+  EXPECT_EQ(openedIn.toStdString(), chosen.parent_path().string());
 }
 
 TEST_F(GeometrieTest, EveryWindowOpensWithinTheScreenAndTheSecondaryOnesCloseByKeys) {
