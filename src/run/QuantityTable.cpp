@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "format/NumberFormat.h"
 #include "run/Validation.h"
 
 namespace quillane {
@@ -32,7 +33,7 @@ bool IsFittable(const std::string& name) {
   return std::find(std::begin(kFittable), std::end(kFittable), name) != std::end(kFittable);
 }
 
-// The input window's caption without its unit: "Flux thermique incident (kW/m2)" gives
+// The input window's caption without its unit: "Flux thermique incident (kW/m²)" gives
 // "Flux thermique incident".
 std::string PlainCaption(const char* caption) {
   std::string text = caption;
@@ -66,7 +67,10 @@ QuantitySpec FigureQuantity(const RoleWords& role, std::size_t column) {
   spec.Role = role.Role;
   spec.Column = &kMaterialColumns[column];
   spec.Unit = spec.Column->Unit;
-  spec.DisplayUnit = spec.Unit;
+  // Stresses and moduli in MPa, as the windows' tables show them.
+  const format::ShownUnit shown = format::TableUnit(spec.Unit);
+  spec.DisplayUnit = shown.Unit;
+  spec.DisplayFactor = shown.Factor;
   spec.Caption = std::string(kFigureCaptions[column]) + " " + role.Owner;
   spec.Min = bound.Min;
   spec.Max = bound.Max;

@@ -171,7 +171,8 @@ void ResultWindows::TakeIn(RunResults& results) {
 
   for (SurfaceId id : kSurfaceIds) Surface(id) = SurfaceOf(results.Surfaces, id);
   RefreshPictures();
-  ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State));
+  ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State),
+                             results.State.Locale.DecimalSeparator);
 
   fieldDrawn_ = results.State.Model == StressModelKind::WholeDeposit &&
                 !results.State.Field.Picture.Times.empty();

@@ -95,7 +95,9 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
   // The table holds the fitted values, the chart the record, the model and the residuals.
   ASSERT_EQ(fit->Table().rowCount(), 2);
-  EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(), result.Value[0]);
+  // In the unit of the figure's boxes (MPa).
+  EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(),
+            Quantity("coating.SigmaQ").ToDisplay(result.Value[0]));
   EXPECT_EQ(fit->Chart().axisRectCount(), 4);
 
   // The user is asked first, in words that say every later run takes the row; refused, nothing
@@ -134,8 +136,8 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
 }
 
 // A record of the whole-deposit model fitted while the one-pass model is chosen: the fit and
-// study windows show the model and change it in the input window; the fit says the model does not follow,
-// beside the results, and applying it asks first.
+// study windows show the model and change it in the input window; the fit says the model does not
+// follow, beside the results, and applying it asks first.
 TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying) {
   ModalWatcher watcher([](QWidget* modal) {
     if (!ModalWatcher::Press(modal, QStringLiteral("Annuler"))) ModalWatcher::Dismiss(modal);
@@ -177,7 +179,8 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
   const QString summary = Part<QLabel>("FitSummary")->text();
   EXPECT_TRUE(summary.contains(QString::fromUtf8("Le modèle ne suit pas l'enregistrement")))
       << summary.toStdString();
-  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier"))) << summary.toStdString();
+  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier")))
+      << summary.toStdString();
   // Applying asks first; refused, nothing is written.
   EXPECT_FALSE(fit->Appliquer());
   ASSERT_EQ(asked.size(), 1);
