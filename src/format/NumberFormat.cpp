@@ -569,6 +569,52 @@ double ParseLenient(std::string_view text) {
                   : std::numeric_limits<double>::infinity();
 }
 
+std::string FormatTableNumber(double value, char decimalSeparator, int digits) {
+  if (std::isnan(value)) return "—";
+  std::string out;
+  if (AppendNonFinite(out, value)) return out;
+  if (value == 0) return "0";
+  // The value rounded to its digits: "d.ddddde±x", trailing zeros then dropped.
+  char text[48];
+  const char* end = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                  std::chars_format::scientific, std::clamp(digits, 1, 17) - 1)
+                        .ptr;
+  const char* mark = std::find(static_cast<const char*>(text), end, 'e');
+  std::string mantissa;
+  for (const char* c = text; c != mark; ++c) {
+    if (*c != '.') mantissa += *c;
+  }
+  while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+  int exponent = 0;
+  std::from_chars(mark + (mark[1] == '+' ? 2 : 1), end, exponent);
+  if (value < 0) out += '-';
+  if (exponent >= -3 && exponent < 6) {
+    if (exponent < 0) {
+      out += '0';
+      out += decimalSeparator;
+      out.append(static_cast<std::size_t>(-exponent - 1), '0');
+      out += mantissa;
+      return out;
+    }
+    const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+    if (mantissa.size() < whole) mantissa.append(whole - mantissa.size(), '0');
+    out += mantissa.substr(0, whole);
+    if (mantissa.size() > whole) out += decimalSeparator + mantissa.substr(whole);
+    return out;
+  }
+  out += mantissa[0];
+  if (mantissa.size() > 1) out += decimalSeparator + mantissa.substr(1);
+  out += exponent < 0 ? "E-" : "E+";
+  if (std::abs(exponent) < 10) out += '0';
+  out += std::to_string(std::abs(exponent));
+  return out;
+}
+
+ShownUnit TableUnit(std::string_view siUnit) {
+  if (siUnit == "Pa") return {"MPa", 1e6};
+  return {std::string(siUnit), 1};
+}
+
 std::string FormatShortest(double value) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -62,6 +62,22 @@ std::string FormatG(double value);
 // The shortest text that reads back as the same double ("0.2", "1e-05").
 std::string FormatShortest(double value);
 
+// The windows' tables, beyond the Parts' own patterns, show every number alike: `digits`
+// significant digits with no trailing zero, the locale's separator, written out from 0.001 to
+// below 1e6 and with a power of ten beyond ("1,5E-06", "1,93E+11"); "—" for a value there is
+// not (NaN). The tables
+// align these to the right, give units in their headings and show stresses in MPa (TableUnit).
+inline constexpr int kTableDigits = 6;
+std::string FormatTableNumber(double value, char decimalSeparator, int digits = kTableDigits);
+
+// The unit the windows show values of an SI unit in, and the SI value of one of it: pascals as
+// megapascals, as stresses read; any other unit as it is.
+struct ShownUnit {
+  std::string Unit;
+  double Factor = 1;
+};
+ShownUnit TableUnit(std::string_view siUnit);
+
 // S() of the stress tables: the named "scientific" format "0.00E+00" with the locale's
 // separator; zero is "0.00E+00".
 std::string FormatS(double value, char decimalSeparator = '.');

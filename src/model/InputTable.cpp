@@ -158,7 +158,7 @@ const std::vector<InputSpec>& InputTable() {
          Real("HeatingWindow", "Créneau de chauffe (s)", "s", "s", 1, 1e-6, 1e6, 1.5, "Text7",
               "--heating-window", kStrict, "0.00", "0.00E-00", 0, &P::HeatingWindow)),
       At({kDeposit, 4, 0},
-         Real("HeatFlux", "Flux thermique incident (kW/m2)", "W/m²", "kW/m²", 1000, 0, 1e10, 500000,
+         Real("HeatFlux", "Flux thermique incident (kW/m²)", "W/m²", "kW/m²", 1000, 0, 1e10, 500000,
               "Text8", "--heat-flux", kStrict, "#0.0E+0", "0.00E+00", 0, &P::HeatFlux)),
       At({kDeposit, 5, 0},
          Real("ParticleTemperature", "T particules incidentes (K)", "K", "K", 1, 1, 1e4, 3000,

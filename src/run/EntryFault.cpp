@@ -197,10 +197,15 @@ std::string French(const EntryFault& f, char separator) {
       return "cochez au moins une grandeur à ajuster.";
     case FaultKind::BoundsReversed:
       return "le min doit être inférieur au max.";
-    case FaultKind::BoundsBeyond:
-      // As the fit window proposes them: SI figures.
-      return "les bornes doivent rester entre " + ExponentFigure(f.Min, separator) + " et " +
-             ExponentFigure(f.Max, separator) + ".";
+    case FaultKind::BoundsBeyond: {
+      // As the fit window proposes them, in the unit of the figure's boxes.
+      const auto bound = [&](double si) {
+        return ExponentFigure(f.Quantity != nullptr ? f.Quantity->ToDisplay(si) : si, separator);
+      };
+      const std::string unit = f.Quantity != nullptr ? f.Quantity->DisplayUnit : "";
+      return "les bornes doivent rester entre " + bound(f.Min) + " et " + bound(f.Max) +
+             (unit.empty() ? "" : " " + unit) + ".";
+    }
     case FaultKind::NoRecord:
       return "ouvrez d'abord un enregistrement.";
     case FaultKind::UnknownQuantity:

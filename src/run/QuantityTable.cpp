@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "format/NumberFormat.h"
 #include "run/Validation.h"
 
 namespace quillane {
@@ -33,7 +34,7 @@ bool IsFittable(const std::string& name) {
 }
 
 // The input window's caption without its unit, with single blanks: "Flux thermique incident
-// (kW/m2)" gives "Flux thermique incident", "Epaisseur d'une  lamelle(µm)" "Epaisseur d'une
+// (kW/m²)" gives "Flux thermique incident", "Epaisseur d'une  lamelle(µm)" "Epaisseur d'une
 // lamelle".
 std::string PlainCaption(const char* caption) {
   std::string text;
@@ -70,7 +71,10 @@ QuantitySpec FigureQuantity(const RoleWords& role, std::size_t column) {
   spec.Role = role.Role;
   spec.Column = &kMaterialColumns[column];
   spec.Unit = spec.Column->Unit;
-  spec.DisplayUnit = spec.Unit;
+  // Stresses and moduli in MPa, as the windows' tables show them.
+  const format::ShownUnit shown = format::TableUnit(spec.Unit);
+  spec.DisplayUnit = shown.Unit;
+  spec.DisplayFactor = shown.Factor;
   spec.Caption = std::string(kFigureCaptions[column]) + " " + role.Owner;
   spec.Min = bound.Min;
   spec.Max = bound.Max;

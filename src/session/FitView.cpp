@@ -70,7 +70,7 @@ std::string FrenchNote(const fit::FitNote& note, char separator) {
   const FigureShown figure = ShownFigure(note.Parameter);
   // In the unit of the figure's box, as the table beside the note gives it.
   const auto shown = [&](double value) {
-    return ExponentFigure(value / figure.Factor, separator) + " " + figure.Unit;
+    return ExponentFigure(ScaleFromSi(value, figure.Factor), separator) + " " + figure.Unit;
   };
   const std::string interval = shown(note.Low) + " à " + shown(note.High);
   const std::string named = "la grandeur « " + figure.Caption + " »";
@@ -138,13 +138,16 @@ std::string FrenchEnd(const fit::FitResult& result) {
 }
 
 std::string FitSummary(const fit::FitResult& result, char separator) {
-  std::string text =
-      "Résidus RMS : courbure " + ExponentFigure(result.CurvatureRms, separator, 4) + " 1/m";
+  // Four digits, as the table above writes numbers.
+  const auto rms = [separator](double value) {
+    return format::FormatTableNumber(value, separator, 4);
+  };
+  std::string text = "Résidus RMS : courbure " + rms(result.CurvatureRms) + " 1/m";
   if (std::isfinite(result.TemperatureRms)) {
-    text += ", température " + ExponentFigure(result.TemperatureRms, separator, 4) + " K";
+    text += ", température " + rms(result.TemperatureRms) + " K";
   }
   if (std::isfinite(result.SurfaceRms)) {
-    text += ", température de surface " + ExponentFigure(result.SurfaceRms, separator, 4) + " K";
+    text += ", température de surface " + rms(result.SurfaceRms) + " K";
   }
   text += ".\nItérations : " + std::to_string(result.Iterations) +
           ". Fin du solveur : " + FrenchEnd(result) + ".";
@@ -236,16 +239,16 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
   std::vector<FitTableRow> rows;
   for (std::size_t j = 0; j < result.Names.size(); ++j) {
     const FigureShown figure = ShownFigure(result.Names[j]);
-    const auto display = [&](double si) { return si / figure.Factor; };
+    const auto display = [&](double si) { return ScaleFromSi(si, figure.Factor); };
     FitTableRow row{
         figure.Caption,
         result.Names[j],
         {display(result.Start[j]), display(result.Value[j]), display(result.StandardError[j])},
         {},
         figure.Unit};
-    // Three digits tell a standard error.
+    // As every table shows numbers; three digits tell a standard error.
     for (std::size_t c = 0; c < 3; ++c) {
-      row.Texts[c] = ExponentFigure(row.Values[c], separator, c == 2 ? 3 : 7);
+      row.Texts[c] = format::FormatTableNumber(row.Values[c], separator, c == 2 ? 3 : 7);
     }
     // The interval always, with digits enough to tell its ends apart; the covariance's error
     // beside it where it holds.
@@ -254,8 +257,8 @@ std::vector<FitTableRow> FitTable(const fit::FitResult& result, char separator) 
       const double low = display(result.IntervalLow[j]);
       const double high = display(result.IntervalHigh[j]);
       const int digits = fit::IntervalDigits(low, high);
-      const std::string interval =
-          ExponentFigure(low, separator, digits) + " à " + ExponentFigure(high, separator, digits);
+      const std::string interval = format::FormatTableNumber(low, separator, digits) + " à " +
+                                   format::FormatTableNumber(high, separator, digits);
       row.Texts[2] = std::isfinite(result.StandardError[j]) ? interval + " (± " + row.Texts[2] + ")"
                                                             : interval;
     }

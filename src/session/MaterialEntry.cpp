@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "format/NumberFormat.h"
+#include "model/InputTable.h"
 #include "session/FormEntry.h"
 
 namespace quillane::session {
@@ -22,6 +23,7 @@ std::string FigureText(double value, char separator) {
     text.assign(fixed.data(), written.ptr);
   }
   std::replace(text.begin(), text.end(), '.', separator);
+  std::replace(text.begin(), text.end(), 'e', 'E');
   return text;
 }
 
@@ -80,7 +82,10 @@ std::string FigureCaption(const MaterialColumn& column) {
 
 std::vector<std::string> CatalogueHeaders() {
   std::vector<std::string> headers{"Matériaux", "Origine"};
-  for (const MaterialColumn& figure : kMaterialColumns) headers.push_back(FigureCaption(figure));
+  for (const MaterialColumn& figure : kMaterialColumns) {
+    const std::string unit = format::TableUnit(figure.Unit).Unit;
+    headers.push_back(unit.empty() ? figure.Name : std::string(figure.Name) + " (" + unit + ")");
+  }
   headers.emplace_back("Source");
   return headers;
 }
@@ -94,7 +99,9 @@ std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
     line.Mine = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     line.Cells = {row.Name, line.Mine ? "utilisateur" : "catalogue livré"};
     for (const MaterialColumn& figure : kMaterialColumns) {
-      line.Cells.push_back(FigureText(row.*figure.Field, separator));
+      const double factor = format::TableUnit(figure.Unit).Factor;
+      line.Cells.push_back(
+          format::FormatTableNumber(ScaleFromSi(row.*figure.Field, factor), separator));
     }
     std::string source;
     for (const UserMaterial& material : user) {

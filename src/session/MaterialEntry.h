@@ -21,8 +21,8 @@ struct MaterialEntries {
 };
 
 // A figure as its box and the table show it: its shortest exact digits with the locale's
-// `separator`, written out between 1e-4 and 1e7 and with an exponent beyond, so that editing a row
-// changes only what the user types; a figure not given yet shows as an empty box.
+// `separator`, written out between 1e-4 and 1e7 and with an exponent ("E") beyond, so that editing
+// a row changes only what the user types; a figure not given yet shows as an empty box.
 std::string FigureText(double value, char separator);
 MaterialEntries EntriesOf(const UserMaterial& material, char separator);
 
@@ -41,9 +41,12 @@ UserMaterial CopyOf(const MaterialRecord& row);
 // A figure's caption in the form: "Lambda (W/(m·K))", or the name alone without a unit.
 std::string FigureCaption(const MaterialColumn& column);
 
-// The table of the "Matériaux" window: its headings (each figure with its unit), then one line
-// per row of the catalogue
-// with its origin, its figures as the form shows them and, for the user's rows, their source.
+// The table of the "Matériaux" window: its headings (each figure with the unit the tables show
+// it in: stresses and moduli in MPa), then one line per row of the catalogue with its origin,
+// its figures as every table shows numbers (format::FormatTableNumber) and, for the user's
+// rows, their source.
+// The table's columns: the name, the origin, the figures from this one on, the source.
+inline constexpr std::size_t kFirstFigureColumn = 2;
 struct CatalogueLine {
   std::vector<std::string> Cells;
   bool Mine = false;  // a row of the user's

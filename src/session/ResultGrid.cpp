@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "format/NumberFormat.h"
+
 namespace quillane::session {
 
 namespace {
@@ -123,8 +125,11 @@ bool ResultGrid::IsWordRow(int row) const {
   return !store_.IsNumericRow(row) && !text.empty() && text.find('\t') == std::string::npos;
 }
 
-bool ResultGrid::RightAligned(int row) const {
-  return store_.IsNumericRow(row) && row >= 2;
+bool ResultGrid::RightAligned(int row, int col) const {
+  if (row < 2) return false;
+  if (store_.IsNumericRow(row)) return true;
+  // Rows of text hold numbers too (the stress tables, SIGMA with the locale's separator).
+  return format::ParseStrict(store_.Cell(row, col), ',', ' ').has_value();
 }
 
 std::string ResultGrid::HeaderTitle(int col) const {

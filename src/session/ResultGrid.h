@@ -58,8 +58,9 @@ class ResultGrid {
 
   // A row of words whose other cells are empty (no tab): it reads across the whole row.
   bool IsWordRow(int row) const;
-  // Numbers line up on the right, titles and words read from the left.
-  bool RightAligned(int row) const;
+  // Numbers line up on the right, titles and words read from the left: a cell below the title
+  // rows whose text reads as a number (with a point or a comma) is a number.
+  bool RightAligned(int row, int col) const;
   // A column's title in a header: its first title row, and the second on a line of its own
   // when the grid has a second title row at all, so that every header has as many lines.
   std::string HeaderTitle(int col) const;

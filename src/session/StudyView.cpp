@@ -79,7 +79,7 @@ std::array<RowMarks, 2> MarkedEntries(const StudyReading& reading, const StudyFo
 }
 
 std::string CellText(double value, char separator) {
-  return std::isnan(value) ? std::string() : format::FormatGeneral(value, separator);
+  return format::FormatTableNumber(value, separator);
 }
 
 std::string StateText(const study::PointResult& point) {

@@ -48,8 +48,8 @@ struct RowMarks {
 std::array<RowMarks, 2> MarkedEntries(const StudyReading& reading, const StudyForm& form,
                                       char separator);
 
-// A number of the table as the input window writes numbers (15 significant digits, the locale's
-// separator); empty for a result the point did not give.
+// A number of the table as every table of the windows shows numbers (format::FormatTableNumber):
+// "—" for a result the point did not give.
 std::string CellText(double value, char separator);
 // The state column: "ok", or "échec" with the fault as its tooltip.
 std::string StateText(const study::PointResult& point);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "format/NumberFormat.h"
 #include "widgets/PictureBox.h"
 #include "widgets/ResultGridModel.h"
 #include "widgets/ResultGridView.h"
@@ -123,8 +124,9 @@ void Arrow::RefreshPicture() {
   picture1_->update();
 }
 
-void Arrow::ShowTimeSpan(double seconds) {
-  timeSpan_->setText(QStringLiteral("temps : de 0 à %1 s").arg(seconds));
+void Arrow::ShowTimeSpan(double seconds, char separator) {
+  timeSpan_->setText(
+      QStringLiteral("temps : de 0 à %1 s").arg(Q(format::FormatTableNumber(seconds, separator))));
 }
 
 }  // namespace quillane::ui

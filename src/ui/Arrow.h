@@ -27,7 +27,7 @@ class Arrow : public ResultWindow {
 
   void RefreshPicture();
   // The time axis of the history, 0 to `seconds`, told under the picture.
-  void ShowTimeSpan(double seconds);
+  void ShowTimeSpan(double seconds, char separator);
 
  private:
   graphics::DrawingSurface surface_{graphics::StressSurfaces::kHistoryWidthTwips,

@@ -128,7 +128,13 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
   table_->setRowCount(static_cast<int>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (int col = 0; col < static_cast<int>(lines[i].Cells.size()); ++col) {
-      auto* item = new QTableWidgetItem(Q(lines[i].Cells[static_cast<std::size_t>(col)]));
+      const auto column = static_cast<std::size_t>(col);
+      auto* item = new QTableWidgetItem(Q(lines[i].Cells[column]));
+      // Figures align to the right, as numbers do in every table of the windows.
+      if (column >= session::kFirstFigureColumn &&
+          column < session::kFirstFigureColumn + kMaterialColumns.size()) {
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      }
       if (lines[i].Mine) {
         QFont font = item->font();
         font.setBold(col == 1);

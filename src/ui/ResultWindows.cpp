@@ -187,7 +187,8 @@ void ResultWindows::TakeIn(RunResults& results) {
 
   for (SurfaceId id : kSurfaceIds) Surface(id) = std::move(SurfaceOf(results.Surfaces, id));
   RefreshPictures();
-  ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State));
+  ArrowWindow().ShowTimeSpan(DeflectionHistorySeconds(results.State),
+                             results.State.Locale.DecimalSeparator);
 
   // Drawn with the results, off this thread.
   fieldDrawn_ = results.FieldDrawn;

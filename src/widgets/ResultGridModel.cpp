@@ -120,8 +120,9 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
       // Numbers line up on the right, titles and words read from the left.
-      return static_cast<int>(Qt::AlignVCenter |
-                              (grid_.RightAligned(row) ? Qt::AlignRight : Qt::AlignLeft));
+      return static_cast<int>(
+          Qt::AlignVCenter |
+          (grid_.RightAligned(row, index.column()) ? Qt::AlignRight : Qt::AlignLeft));
     case Qt::BackgroundRole:
       if (row < 2) return QApplication::palette().brush(QPalette::Button);
       return {};

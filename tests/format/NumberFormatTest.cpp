@@ -150,6 +150,37 @@ struct StrictCase {
   double expected;
 };
 
+// One way to show numbers in the windows' tables: significant digits, no trailing zero, the
+// locale's separator, a power of ten below 0.001 and from a million.
+TEST(FormatTableNumber, FormatsTable) {
+  const struct {
+    double value;
+    int digits;
+    const char* text;
+  } cases[] = {
+      {0.196320995474294, 6, "0,196321"},
+      {16.3, 6, "16,3"},
+      {193000, 6, "193000"},
+      {999999.7, 6, "1E+06"},
+      {1234567.89, 6, "1,23457E+06"},
+      {1.6e-5, 6, "1,6E-05"},
+      {0.001, 6, "0,001"},
+      {9.99e-4, 6, "9,99E-04"},
+      {-2.48, 6, "-2,48"},
+      {150.0668123, 7, "150,0668"},
+      {1.5e8, 3, "1,5E+08"},
+      {2e-300, 6, "2E-300"},
+      {-0.0, 6, "0"},
+      {std::nan(""), 6, "—"},
+      {-HUGE_VAL, 6, "-Inf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatTableNumber(c.value, ',', c.digits), c.text) << c.value;
+  }
+  EXPECT_EQ(FormatTableNumber(0.25, '.'), "0.25");
+  EXPECT_EQ(TableUnit("Pa").Unit + TableUnit("W/(m·K)").Unit, "MPaW/(m·K)");
+}
+
 TEST(ParseStrict, AcceptsTable) {
   const StrictCase cases[] = {
       {"1.5", '.', ',', 1.5}, {"  -2.5e3\t", '.', ',', -2500}, {"+7", '.', ',', 7},

@@ -115,8 +115,8 @@ TEST(EntryFaultTest, ValuesAreCheckedAgainstTheTableAndToldInBothLanguages) {
       {"coating.Poisson", 0.999, std::nullopt, "", ""},
       {"substrate.ModuleYoung", 10, FaultKind::OutOfRange,
        "the value 10 Pa lies outside the catalogue bounds 1000 to 1e+13 Pa.",
-       "la valeur 10 Pa est hors des limites du catalogue ; elle doit être comprise entre 1000 et "
-       "10000000000000 Pa."},
+       "la valeur 1E-05 MPa est hors des limites du catalogue ; elle doit être comprise entre "
+       "0,001 et 10000000 MPa."},
       {"InitialCurvature", 1e6, std::nullopt, "", ""},  // bounded across inputs, not alone
   };
   for (const ValueCase& c : cases) {

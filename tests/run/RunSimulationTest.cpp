@@ -193,7 +193,7 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
       {"HeatFlux", std::numeric_limits<double>::infinity(), 0, "one-pass", '.',
        "HeatFlux (--heat-flux) is not a finite number; it must lie between 0 W/m² and 10000000000 "
        "W/m² (--heat-flux takes 0 to 10000000 kW/m²).",
-       "Flux thermique incident (kW/m2) : la valeur n'est pas un nombre fini ; la valeur doit "
+       "Flux thermique incident (kW/m²) : la valeur n'est pas un nombre fini ; la valeur doit "
        "être comprise entre 0 et 10000000 kW/m²."},
       {"InitialCurvature", 26, 0, "one-pass", ',',
        "InitialCurvature (--curvature) is 26 1/m; a specimen of 0.08 m cannot bend more than 2 / "

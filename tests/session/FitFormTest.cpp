@@ -41,7 +41,8 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureAndEntriesGiveTheSettings)
   const struct {
     const char *name, *min, *max;
   } proposals[] = {
-      {"coating.SigmaQ", "-1E+10", "1E+10"}, {"coating.ModuleYoung", "1E+03", "1E+13"},
+      // Stresses and moduli in MPa, as the tables show them.
+      {"coating.SigmaQ", "-1E+04", "1E+04"}, {"coating.ModuleYoung", "1E-03", "1E+07"},
       {"coating.dilat", "-1E-03", "1E-03"},  {"HeatFlux", "0", "1E+07"},
       {"contact.Lambda", "1E-06", "1E+04"},
   };
@@ -111,17 +112,20 @@ TEST(FitFormTest, FaultsOfTheEntriesAreToldInTheWindowsFrench) {
 TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) {
   const struct {
     const char* name;
-    const char* low;  // as both the flag and the box take it; empty keeps the allowed bound
+    const char* low;  // as the flag takes it (SI); empty keeps the allowed bound
     const char* high;
     FaultKind kind;
-    const char* french;  // the window's wording, where it is checked
+    const char* french;            // the window's wording, where it is checked
+    const char* boxLow = nullptr;  // the same bounds in the box's unit, where it is not SI
+    const char* boxHigh = nullptr;
   } cases[] = {
       {"coating.SigmaQ", "2e8", "1e8", FaultKind::BoundsReversed,
-       "Contrainte de trempe du dépôt : le min doit être inférieur au max."},
-      {"coating.SigmaQ", "1e8", "1e8", FaultKind::BoundsReversed, nullptr},
+       "Contrainte de trempe du dépôt : le min doit être inférieur au max.", "200", "100"},
+      {"coating.SigmaQ", "1e8", "1e8", FaultKind::BoundsReversed, nullptr, "100", "100"},
       {"contact.Lambda", "", "-5", FaultKind::BoundsReversed, nullptr},
       {"coating.ModuleYoung", "1", "1e11", FaultKind::BoundsBeyond,
-       "Module d'Young du dépôt : les bornes doivent rester entre 1E+03 et 1E+13."},
+       "Module d'Young du dépôt : les bornes doivent rester entre 1E-03 et 1E+07 MPa.", "1e-6",
+       "1e5"},
       {"contact.Lambda", "2e4", "", FaultKind::BoundsReversed, nullptr},
       {"coating.dilat", "", "0.5", FaultKind::BoundsBeyond, nullptr},
   };
@@ -135,8 +139,9 @@ TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) 
     } catch (const fit::FitSettingsError& error) {
       batch = error.Fault();
     }
-    const FitEntries window =
-        ReadFitEntries(Checked(c.name, c.low, c.high), RegionalSettings{}, true);
+    const FitEntries window = ReadFitEntries(Checked(c.name, c.boxLow != nullptr ? c.boxLow : c.low,
+                                                     c.boxHigh != nullptr ? c.boxHigh : c.high),
+                                             RegionalSettings{}, true);
     ASSERT_TRUE(batch) << c.name << " " << c.low << ":" << c.high;
     ASSERT_EQ(window.Faults.size(), 1u) << c.name;
     EXPECT_EQ(batch->Kind, c.kind) << c.name;
@@ -323,7 +328,7 @@ TEST(FitViewTest, NotesAndTheSolversEndAreToldInFrenchFromTheirData) {
   result.Termination = "Residual and Jacobian evaluation failed";
   result.Notes = {notes[0].note};
   EXPECT_EQ(FitSummary(result, ','),
-            "Résidus RMS : courbure 1,235E-06 1/m, température 5E-01 K.\nItérations : 7. Fin du "
+            "Résidus RMS : courbure 1,235E-06 1/m, température 0,5 K.\nItérations : 7. Fin du "
             "solveur : Residual and Jacobian evaluation failed.\n\nRemarques :\n• " +
                 std::string(notes[0].french));
 }
@@ -393,7 +398,7 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   // The heat flux in kW/m², as the input window's box gives it.
   EXPECT_EQ(std::tie(rows[0].Caption, rows[0].Name, rows[0].Unit),
             std::tuple("Flux thermique incident", "HeatFlux", "kW/m²"));
-  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"5E+02", "4,123457E+02", "1,23E+00"}));
+  EXPECT_EQ(rows[0].Texts, (std::array<std::string, 3>{"500", "412,3457", "1,23"}));
   EXPECT_DOUBLE_EQ(rows[0].Values[1], 412.345678);
   EXPECT_EQ(rows[1].Unit, "1/K");
   EXPECT_EQ(std::tie(rows[1].Texts[1], rows[1].Texts[2]), std::tuple("1,234568E-05", "—"));
@@ -401,7 +406,7 @@ TEST(FitViewTest, TheRecordTheSolverAndTheFittedValuesAreWrittenForTheWindow) {
   result.IntervalLow = {411111, 1.2e-5};
   result.IntervalHigh = {413580, 1.3e-5};
   const std::vector<FitTableRow> profiled = FitTable(result, ',');
-  EXPECT_EQ(profiled[0].Texts[2], "4,1111E+02 à 4,1358E+02 (± 1,23E+00)");
+  EXPECT_EQ(profiled[0].Texts[2], "411,11 à 413,58 (± 1,23)");
   EXPECT_EQ(profiled[1].Texts[2], "1,2E-05 à 1,3E-05");
   EXPECT_TRUE(std::isnan(profiled[1].Values[2]));
 

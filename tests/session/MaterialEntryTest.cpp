@@ -29,7 +29,7 @@ TEST(MaterialEntryTest, ReadsBothSeparatorsAndTrimsTheTexts) {
     char Separator;
     const char* Lambda;
     const char* Young;
-  } shown[] = {{',', "16,2", "1,93e+11"}, {'.', "16.2", "1.93e+11"}};
+  } shown[] = {{',', "16,2", "1,93E+11"}, {'.', "16.2", "1.93E+11"}};
   for (const auto& c : shown) {
     const MaterialEntries entries = EntriesOf(*reading.Material, c.Separator);
     EXPECT_EQ(entries.Figures[0], c.Lambda);
@@ -46,7 +46,7 @@ TEST(MaterialEntryTest, FiguresOfEverydaySizeAreWrittenOutAndOthersKeepAnExponen
     const char* Text;
   } figures[] = {{3e5, "300000"},          {-3e5, "-300000"}, {280000, "280000"},
                  {1357.8, "1357,8"},       {0.25, "0,25"},    {1e-4, "0,0001"},
-                 {9.5e-5, "9,5e-05"},      {1e7, "1e+07"},    {1.93e11, "1,93e+11"},
+                 {9.5e-5, "9,5E-05"},      {1e7, "1E+07"},    {1.93e11, "1,93E+11"},
                  {6543210.5, "6543210,5"}, {0, "0"}};
   for (const auto& f : figures) {
     EXPECT_EQ(FigureText(f.Value, ','), f.Text) << f.Value;
@@ -111,8 +111,10 @@ class MaterialTableTest : public ::testing::Test {
 TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   const std::vector<std::string> headers = CatalogueHeaders();
   ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
-  EXPECT_EQ(std::tie(headers[0], headers[1], headers[2], headers[8], headers.back()),
-            std::tuple("Matériaux", "Origine", "Lambda (W/(m·K))", "Poisson", "Source"));
+  // Every figure with its unit, the stresses and moduli in MPa.
+  EXPECT_EQ(std::tie(headers[0], headers[1], headers[2], headers[7], headers[8], headers[10]),
+            std::tuple("Matériaux", "Origine", "Lambda (W/(m·K))", "ModuleYoung (MPa)", "Poisson",
+                       "SigmaQ (MPa)"));
   // The source is found whatever the case of the name.
   UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
   mine.Row.Name = "MON NICR";
@@ -131,8 +133,9 @@ TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) 
       continue;
     }
     ++found;
-    EXPECT_EQ(std::tie(cells[1], cells[2], cells.back()),
-              std::tuple("utilisateur", "16,2", "fiche 12"));
+    // Figures as every table shows numbers.
+    EXPECT_EQ(std::tie(cells[1], cells[2], cells[6], cells[7], cells[9], cells.back()),
+              std::tuple("utilisateur", "16,2", "270000", "193000", "1,6E-05", "fiche 12"));
   }
   EXPECT_EQ(found, 1);
 }

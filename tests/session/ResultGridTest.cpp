@@ -94,10 +94,15 @@ TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
   grid.AddRow("Avant refroidissement");
   grid.AddRow("1.5\t-300\t7");
   grid.AddRow("12.25\t2\t");
+  grid.AddRow(" 1.5E-06\t9,97E+07\tx");
   // Only words make a word row; an empty row is none.
   EXPECT_EQ(std::tuple(grid.IsWordRow(1), grid.IsWordRow(2), grid.IsWordRow(3)),
             std::tuple(false, true, false));
-  EXPECT_EQ(std::pair(grid.RightAligned(2), grid.RightAligned(3)), std::pair(false, true));
+  // Each number on the right, a row of text's numbers too (the stress tables' SIGMA has the
+  // locale's comma).
+  EXPECT_EQ(std::tuple(grid.RightAligned(2, 0), grid.RightAligned(3, 0), grid.RightAligned(5, 0),
+                       grid.RightAligned(5, 1), grid.RightAligned(5, 2)),
+            std::tuple(false, true, true, true, false));
   EXPECT_EQ(LongestCells(grid.Store(), 3, 4), (std::vector<std::string>{"12.25", "-300", "7"}));
   EXPECT_EQ(LongestCells(grid.Store(), 4, 3), (std::vector<std::string>(3)));
   // The grid keeps the longest of its records as they come.

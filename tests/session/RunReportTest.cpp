@@ -127,7 +127,7 @@ TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {
     const char* French;
   } cases[] = {
       {R"({"HeatFlux": "abc"})",
-       "cas.json : « Flux thermique incident (kW/m2) » (HeatFlux) doit être un nombre, pas "
+       "cas.json : « Flux thermique incident (kW/m²) » (HeatFlux) doit être un nombre, pas "
        "« abc »."},
       {"{\n  \"PassCount\": 2,\n  \"HeatFlux\": ]\n}",
        "cas.json : ce n'est pas un fichier de cas JSON valide (erreur de syntaxe ligne 3, colonne "

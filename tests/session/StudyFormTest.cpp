@@ -83,7 +83,7 @@ TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
       {"PassThickness", false, false, ',', "0,5", "1,5", 4},
       // Counts are whole, with one interval per value where there are few.
       {"PassCount", false, false, '.', "2", "5", 3},
-      {"coating.SigmaQ", false, false, '.', "50000000", "150000000", 4},
+      {"coating.SigmaQ", false, false, '.', "50", "150", 4},
       {"substrate.SigmaQ", false, false, '.', "0", "0", 4},
       {"contact.Lambda", false, false, '.', "0.5", "1.5", 4},
       {"", false, false, '.', "", "", 7},
@@ -112,7 +112,7 @@ TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
 TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   base.State.Locale.DecimalSeparator = ',';
   StudyForm form =
-      Grid(Row("HeatFlux", "250", "7,5e2", 2), Row("coating.SigmaQ", " 1e8 ", "1e9", 1, true));
+      Grid(Row("HeatFlux", "250", "7,5e2", 2), Row("coating.SigmaQ", " 1e2 ", "1000", 1, true));
   StudyReading reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
   const study::Study& study = reading.Study;
@@ -133,7 +133,7 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   EXPECT_EQ(PointCount(Grid(Row("", "", "", 2), Row("PassCount", "", "", 9))), 10);
 
   form = Sampled(8, Row("HeatFlux", "300", "900", 1, true),
-                 Row("coating.SigmaQ", "1e8", "2e7", 1, false, true));
+                 Row("coating.SigmaQ", "100", "20", 1, false, true));
   reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
   const study::Study& drawn = reading.Study;
@@ -227,7 +227,7 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
        R"({"input": "PassCount", "from": 1, "to": 3, "steps": 4})"},
       {Grid(Row("coating.Poisson", "0.5", "1.5", 2)), FaultKind::NotBelowOne, 0,
        R"({"input": "coating.Poisson", "from": 0.5, "to": 1.5, "steps": 2})"},
-      {Grid(Row("coating.ModuleYoung", "1e10", "1e20", 1)), FaultKind::OutOfRange, 0,
+      {Grid(Row("coating.ModuleYoung", "1e4", "1e14", 1)), FaultKind::OutOfRange, 0,
        R"({"input": "coating.ModuleYoung", "values": [1e10, 1e20]})"},
       {Grid(Row("HeatFlux", "1000", "2000", 1), Row("HeatFlux", "1000", "2000", 1)),
        FaultKind::SameQuantity, 1,
@@ -339,10 +339,10 @@ TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
 TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   const study::Study grid = TwoQuantities("HeatFlux", "coating.SigmaQ");
   // Six points of a 3 × 2 grid (SI), one unfinished and one that gave no result.
-  const study::StudyRows rows = {Point(1000, 20, 5e6), Point(1000, 10, 4e6),
-                                 Point(2500, 20, 7e6), std::nullopt,
-                                 Point(3000, 20, 9e6), Point(3000, 10, kNaN, "failed")};
-  // The quantities in the units of their boxes (kW/m², Pa), stresses in MPa, the other results
+  const study::StudyRows rows = {Point(1000, 20e6, 5e6), Point(1000, 10e6, 4e6),
+                                 Point(2500, 20e6, 7e6), std::nullopt,
+                                 Point(3000, 20e6, 9e6), Point(3000, 10e6, kNaN, "failed")};
+  // The quantities in the units of their boxes (kW/m², MPa), stresses in MPa, the other results
   // in SI.
   const auto view = [&](std::size_t quantity, std::size_t result, const char* xLabel,
                         const char* yLabel, const char* title, std::vector<double> keys,
@@ -363,8 +363,9 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   };
   view(0, 2, "HeatFlux (kW/m²)", "SubstrateStressBackFinal (MPa)",
        "SubstrateStressBackFinal en fonction de HeatFlux", {10, 20},
-       {"coating.SigmaQ = 10 Pa", "coating.SigmaQ = 20 Pa"}, {{1}, {1, 2.5, 3}}, {{4}, {5, 7, 9}});
-  view(1, 0, "coating.SigmaQ (Pa)", "FinalCurvature (1/m)",
+       {"coating.SigmaQ = 10 MPa", "coating.SigmaQ = 20 MPa"}, {{1}, {1, 2.5, 3}},
+       {{4}, {5, 7, 9}});
+  view(1, 0, "coating.SigmaQ (MPa)", "FinalCurvature (1/m)",
        "FinalCurvature en fonction de coating.SigmaQ", {1, 2.5, 3},
        {"HeatFlux = 1 kW/m²", "HeatFlux = 2,5 kW/m²", "HeatFlux = 3 kW/m²"}, {{20, 10}, {20}, {20}},
        {{5e6, 4e6}, {7e6}, {9e6}});

@@ -103,7 +103,7 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
                {1, 0, "3", 3, ""},
                {1, 1, "612,345", 612.345, ""},
                {1, 2, "2,5", 2.5, ""},
-               {1, 3, "", std::nan(""), ""},
+               {1, 3, "—", std::nan(""), ""},
                {1, 5, "-2,48", -2.48, ""},
                {1, 12, "12", 12, ""},
                {1, 14, "ok", std::nan(""), ""},
@@ -121,8 +121,10 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
   // Each column's longest text, heading included, whatever the order the rows came in.
   EXPECT_EQ(std::tie(grid.Widest()[0], grid.Widest()[1], grid.Widest()[14]),
             std::tuple("point", "HeatFlux (kW/m²)", "échec"));
+  // Every number as the tables show numbers: six digits, a power of ten from a million on.
   grid.Put(1, point(-1.23456789012345e9));
-  EXPECT_EQ(grid.Widest()[1], "-1234567,89012345");
+  EXPECT_EQ(grid.Text(1, 1), "-1,23457E+06");
+  EXPECT_EQ(grid.Widest()[1], "HeatFlux (kW/m²)");
   grid.Reset(study, 2, '.');
   EXPECT_EQ(grid.RowCount(), 0u);
   EXPECT_EQ(grid.Rows().size(), 2u);

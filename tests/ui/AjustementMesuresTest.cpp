@@ -95,7 +95,9 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
   // The table holds the fitted values, the chart the record, the model and the residuals.
   ASSERT_EQ(fit->Table().rowCount(), 2);
-  EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(), result.Value[0]);
+  // In the unit of the figure's boxes (MPa).
+  EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(),
+            Quantity("coating.SigmaQ").ToDisplay(result.Value[0]));
   EXPECT_EQ(fit->Chart().axisRectCount(), 4);
 
   // The user is asked first, in words that say every later run takes the row; refused, nothing

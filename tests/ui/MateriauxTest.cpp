@@ -22,6 +22,11 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   ASSERT_NE(materials, nullptr);
   QTableWidget& table = materials->Table();
   ASSERT_EQ(table.rowCount(), 3);
+  // Figures as every table shows numbers: to the right, moduli and stresses in MPa.
+  EXPECT_EQ(table.horizontalHeaderItem(7)->text(), QStringLiteral("ModuleYoung (MPa)"));
+  EXPECT_EQ(table.item(0, 7)->text(), QStringLiteral("193000"));
+  EXPECT_EQ(table.item(0, 7)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
+  EXPECT_EQ(table.item(0, 0)->textAlignment() & Qt::AlignRight, 0);
 
   // A figure out of its bounds keeps the form open and says which and why.
   QStringList faults;
