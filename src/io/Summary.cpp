@@ -292,7 +292,7 @@ void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out)
 
 namespace {
 
-using Kind = RunWarning::Kind;
+using WarningKind = RunWarning::Kind;
 
 // Temperatures no spray process reaches: above the particles', or a substrate above its melting
 // point, which the model never melts.
@@ -301,21 +301,21 @@ void AddImplausibleTemperatures(const ModelState& state, std::vector<RunWarning>
   const double particles = state.Input.ParticleTemperature;
   // A lamella lands a few millikelvins above the particles' temperature: 1 % is far beyond.
   if (run.HighestTemperature > particles * 1.01) {
-    warnings.push_back({Kind::AboveParticles, run.HighestTemperature, 0, particles});
+    warnings.push_back({WarningKind::AboveParticles, run.HighestTemperature, 0, particles});
   }
   const double substrate = std::fmax(run.PeakSubstrateTemperature, run.PeakInterfaceTemperature);
   const double melting = state.Materials.Substrate.Tfusion;
   if (melting > 0 && substrate > melting) {
-    warnings.push_back({Kind::SubstrateMelts, substrate, 0, melting});
+    warnings.push_back({WarningKind::SubstrateMelts, substrate, 0, melting});
   }
 }
 
 void AddRoomTemperature(const ModelState& state, std::vector<RunWarning>& warnings) {
   const double room = state.Input.RoomTemperature;
-  if (room < kColdestRoom) warnings.push_back({Kind::RoomInCelsius, room});
+  if (room < kColdestRoom) warnings.push_back({WarningKind::RoomInCelsius, room});
   if (state.Model == StressModelKind::OnePass && room != Input("RoomTemperature").Default) {
     warnings.push_back(
-        {Kind::RoomTemperatureUnused, room, 0, state.Clock.PassEndSurfaceTemperature});
+        {WarningKind::RoomTemperatureUnused, room, 0, state.Clock.PassEndSurfaceTemperature});
   }
 }
 
@@ -330,9 +330,9 @@ std::vector<RunWarning> FindRunWarnings(const ModelState& state) {
   std::vector<RunWarning> warnings;
   const RunStatistics& run = state.Statistics;
   if (run.NonFiniteTemperature) {
-    warnings.push_back({Kind::NonFiniteTemperature});
+    warnings.push_back({WarningKind::NonFiniteTemperature});
   } else if (run.ThermalRowCount > 0 && run.LowestTemperature <= 0) {
-    warnings.push_back({Kind::BelowAbsoluteZero, run.LowestTemperature});
+    warnings.push_back({WarningKind::BelowAbsoluteZero, run.LowestTemperature});
   }
   // What the inputs of a run gave (a state no run filled has nothing to tell).
   if (!run.NonFiniteTemperature && run.ThermalRowCount > 0) {
@@ -343,7 +343,7 @@ std::vector<RunWarning> FindRunWarnings(const ModelState& state) {
   for (double value : {s.FinalCurvature, s.FinalDeflection, s.SubstrateStressBackFinal,
                        s.SubstrateStressFrontFinal}) {
     if (!std::isfinite(value)) {
-      warnings.push_back({Kind::NonFiniteResults});
+      warnings.push_back({WarningKind::NonFiniteResults});
       break;
     }
   }
@@ -354,9 +354,10 @@ std::vector<RunWarning> FindRunWarnings(const ModelState& state) {
   for (int i = 0; i <= state.Clock.LamellaCount && s.Curvature.Contains(i); ++i) {
     largest = std::fmax(largest, std::fabs(s.Curvature(i)));
   }
-  if (length > 0 && largest > 2 / length) warnings.push_back({Kind::CurvatureTooLarge, largest});
+  if (length > 0 && largest > 2 / length)
+    warnings.push_back({WarningKind::CurvatureTooLarge, largest});
   if (run.SingularMatrixEvents > 0) {
-    warnings.push_back({Kind::SingularMatrix, 0, run.SingularMatrixEvents});
+    warnings.push_back({WarningKind::SingularMatrix, 0, run.SingularMatrixEvents});
   }
   return warnings;
 }
