@@ -47,7 +47,8 @@ Case ToCase(const py::object& source);
 
 // The catalogue a call runs with: the Catalogue given, else the one the case names, else the
 // shipped catalogue with the user's materials over it, as the batch program chooses (a damaged
-// user catalogue raises ValueError naming it). TypeError when `given` is neither None nor a Catalogue.
+// user catalogue raises ValueError naming it). TypeError when `given` is neither None nor a
+// Catalogue.
 MaterialsCatalogue ChooseCatalogue(const py::object& given, const Case& runCase);
 
 // The catalogue shipped with the module: Brelon.db at the top of the build tree, or in

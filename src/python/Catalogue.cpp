@@ -172,9 +172,9 @@ Lambda (W/(m·K)), Rho (kg/m³), Cp (J/(kg·K)), Tfusion (K), Lfusion (J/kg), Mo
 Poisson, dilat (1/K), SigmaQ (Pa). A catalogue is a plain copy: with_row() returns a changed
 copy and never writes a file. Catalogues pickle (for multiprocessing or joblib) with their rows.)");
   type.def(py::init([](const py::object& path) {
-             return Catalogue{path.is_none() ? Chosen()
-                                             : OpenFile(ExistingFile(path, "materials catalogue")),
-                              {}};
+             return Catalogue{
+                 path.is_none() ? Chosen() : OpenFile(ExistingFile(path, "materials catalogue")),
+                 {}};
            }),
            "path"_a = py::none(),
            "The shipped catalogue with the user's materials over it, or the file given alone.");

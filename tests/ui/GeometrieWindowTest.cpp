@@ -7,8 +7,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QToolButton>
-#include <nlohmann/json.hpp>
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "GeometrieTestSupport.h"
 
