@@ -3,17 +3,23 @@
 
 A fixed, seeded sample of faults is put, one at a time, into the sources that need no window
 (flipped comparisons, swapped operators, constants off by one). After each, the tests that need
-no window are built and run, but the long ones, which repeat shorter ones at length: a fault is
-caught when a test fails or times out. A fault that does
-not compile is not counted. Every source file is restored afterwards, whatever happens.
+no window are built and run, but the long ones (which repeat shorter ones at length) and those
+that kill programs at random moments (whose outcome is chance): a fault is caught when a test
+fails or times out. A fault that does not compile is not counted. Every source file is restored
+afterwards, whatever happens.
 
     scripts/mutation-test.py [--seed 11] [--count 40] [--build build-mutation] [--list]
+                             [--caught-in EARLIER.log]
+
+With --caught-in, only the faults an earlier run of the same sample caught are put in again: when
+tests were only taken away or rewritten, this tells whether every one of them is still caught.
 """
 
 import argparse
 import pathlib
 import random
 import re
+import signal
 import subprocess
 import sys
 
@@ -63,6 +69,11 @@ def sites():
     return found
 
 
+def where_of(site):
+    path, number, _, old, new = site
+    return f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}"
+
+
 def apply(site):
     path, number, column, old, new = site
     lines = path.read_text(encoding="utf-8").split("\n")
@@ -88,12 +99,20 @@ def main():
     parser.add_argument("--count", type=int, default=40)
     parser.add_argument("--build", default="build-mutation")
     parser.add_argument("--list", action="store_true", help="only list the sample")
+    parser.add_argument("--caught-in", help="only the faults this earlier run's output caught")
     args = parser.parse_args()
+    # A stopped run still restores the source it changed.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
     sample = random.Random(args.seed).sample(sites(), args.count)
+    if args.caught_in:
+        earlier = pathlib.Path(args.caught_in).read_text(encoding="utf-8").splitlines()
+        caught_before = {line[len("caught"):].strip() for line in earlier
+                         if line.startswith("caught ")}
+        sample = [site for site in sample if where_of(site) in caught_before]
     if args.list:
-        for path, number, _, old, new in sample:
-            print(f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}")
+        for site in sample:
+            print(where_of(site))
         return 0
 
     build = ROOT / args.build
@@ -102,22 +121,21 @@ def main():
     if run(configure, 600) != 0 or run(["cmake", "--build", str(build)], 3600) != 0:
         print("the unchanged sources do not build", file=sys.stderr)
         return 2
-    if run(["ctest", "--test-dir", str(build), "-j2", "-LE", "long", "--timeout", "120"], 1800) != 0:
+    tests = ["ctest", "--test-dir", str(build), "-j2", "-LE", "long|random", "--timeout", "120"]
+    if run(tests, 1800) != 0:
         print("the unchanged sources fail their tests", file=sys.stderr)
         return 2
 
     caught = survived = unviable = 0
     for site in sample:
-        path, number, _, old, new = site
-        where = f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}"
+        where = where_of(site)
         original = apply(site)
         try:
             if run(["cmake", "--build", str(build)], 1800) != 0:
                 unviable += 1
                 print(f"unviable  {where}", flush=True)
                 continue
-            result = run(["ctest", "--test-dir", str(build), "-j2", "-LE", "long", "--timeout",
-                          "120", "--stop-on-failure"], 900)
+            result = run(tests + ["--stop-on-failure"], 900)
             if result == 0:
                 survived += 1
                 print(f"SURVIVED  {where}", flush=True)
@@ -125,7 +143,7 @@ def main():
                 caught += 1
                 print(f"caught    {where}", flush=True)
         finally:
-            path.write_text(original, encoding="utf-8")
+            site[0].write_text(original, encoding="utf-8")
     run(["cmake", "--build", str(build)], 3600)
     viable = caught + survived
     print(f"seed {args.seed}: {caught} of {viable} faults caught "
