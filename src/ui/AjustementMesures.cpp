@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -31,6 +32,8 @@ namespace quillane::ui {
 namespace {
 
 // Tones of the palette: the record, the model and the residuals.
+// A cell's room beside its text on each side, its focus frame included.
+constexpr int kCellMargin = 6;
 constexpr std::size_t kMeasured = 0;
 constexpr std::size_t kModel = 1;
 constexpr std::size_t kResidual = 6;
@@ -78,7 +81,7 @@ AjustementMesures::AjustementMesures(FitLinks links, UserCatalogue& user, QWidge
   SetRunning(false);
   Plot();
   CloseOnKeys(*this);
-  FitWithinScreen(*this, QSize(1200, 760));
+  FitWithinScreen(*this, QSize(1200, 760), entries_);
 }
 
 AjustementMesures::~AjustementMesures() {
@@ -143,6 +146,7 @@ QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
 // The fitted figures and the notes beside the chart of the record and the model.
 QWidget* AjustementMesures::BuildResults(QWidget* parent) {
   auto* splitter = new QSplitter(Qt::Horizontal, parent);
+  results_ = splitter;
   auto* resultPane = new QWidget(splitter);
   auto* resultLayout = new QVBoxLayout(resultPane);
   resultLayout->setContentsMargins(0, 0, 0, 0);
@@ -152,7 +156,10 @@ QWidget* AjustementMesures::BuildResults(QWidget* parent) {
        QStringLiteral("Intervalle à 68 % (± σ)"), QStringLiteral("Unité")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
+  // The figures and their units in full; the captions take what is left, whole in their tips.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  table_->setTextElideMode(Qt::ElideMiddle);
   summary_ = Named<QLabel>("FitSummary", resultPane);
   summary_->setWordWrap(true);
   summary_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -160,7 +167,7 @@ QWidget* AjustementMesures::BuildResults(QWidget* parent) {
   resultLayout->addWidget(table_, 1);
   resultLayout->addWidget(summary_, 1);
   chart_ = Named<QCustomPlot>("FitChart", splitter);
-  chart_->setMinimumSize(420, 320);
+  chart_->setMinimumSize(360, 280);
   // Each panel has its own legend, filled by Plot.
   chart_->setAutoAddPlottableToLegend(false);
   frame_ = new ChartFrame(*chart_, QStringLiteral("ajustement.png"));
@@ -368,7 +375,7 @@ void AjustementMesures::ShowResult() {
   for (std::size_t j = 0; j < rows.size(); ++j) {
     const int row = static_cast<int>(j);
     auto* label = new QTableWidgetItem(Q(rows[j].Caption));
-    label->setToolTip(Q(rows[j].Name));
+    label->setToolTip(Q(rows[j].Caption + " (" + rows[j].Name + ")"));
     table_->setItem(row, 0, label);
     for (std::size_t c = 0; c < 3; ++c) {
       table_->setItem(row, static_cast<int>(c) + 1,
@@ -376,9 +383,30 @@ void AjustementMesures::ShowResult() {
     }
     table_->setItem(row, 4, new QTableWidgetItem(Q(rows[j].Unit)));
   }
-  table_->resizeColumnsToContents();
   summary_->setText(Q(session::FitSummary(result, separator_)));
   summary_->setToolTip(Q(result.Termination));
+  WidenTablePane();
+}
+
+void AjustementMesures::WidenTablePane() {
+  const QFontMetrics metrics = table_->fontMetrics();
+  const QHeaderView& header = *table_->horizontalHeader();
+  // Room for a few letters of the captions, which are whole in their tips.
+  int wanted = metrics.horizontalAdvance(QStringLiteral("Contrainte…")) + 2 * table_->frameWidth() +
+               table_->verticalScrollBar()->sizeHint().width();
+  for (int column = 1; column < table_->columnCount(); ++column) {
+    int widest = header.sectionSizeHint(column);
+    for (int row = 0; row < table_->rowCount(); ++row) {
+      if (const QTableWidgetItem* item = table_->item(row, column)) {
+        widest = std::max(widest, metrics.horizontalAdvance(item->text()) + 2 * kCellMargin);
+      }
+    }
+    wanted += widest;
+  }
+  const QList<int> sizes = results_->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  const int pane = std::min(wanted, total - chart_->minimumWidth());
+  if (pane > sizes.value(0)) results_->setSizes({pane, total - pane});
 }
 
 void AjustementMesures::Plot() {

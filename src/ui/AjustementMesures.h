@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 
 namespace quillane::ui {
@@ -98,6 +99,8 @@ class AjustementMesures : public QMainWindow {
   void OnTick();
   void OnFinished();
   void ShowResult();
+  // Widens the table's pane to show its figures whole, as far as the chart's least width allows.
+  void WidenTablePane();
   void Plot();
   void ChooseRecord();
   void Tell(const QString& text);
@@ -133,6 +136,7 @@ class AjustementMesures : public QMainWindow {
   QProgressBar* progress_ = nullptr;
   QLabel* iteration_ = nullptr;
   QLabel* status_ = nullptr;
+  QSplitter* results_ = nullptr;
   QTableWidget* table_ = nullptr;
   QLabel* summary_ = nullptr;
   QCustomPlot* chart_ = nullptr;

@@ -136,7 +136,7 @@ Geometrie::Geometrie(ModelState& state, ResultWindows& windows, GeometrieOptions
   });
   connect(&worker_, &RunWorker::Loading, this, &Geometrie::OnLoading);
   Load();
-  FitWithinScreen(*this, sizeHint());
+  FitWithinScreen(*this, sizeHint(), inputArea_);
 }
 
 Geometrie::~Geometrie() {
@@ -308,11 +308,15 @@ void Geometrie::BuildWidgets() {
   // Tight spacing: the whole window fits a screen 768 pixels high with its title bar and panel.
   main->setContentsMargins(8, 6, 8, 4);
   main->setSpacing(4);
-  main->addWidget(BuildLegend(central));
-  // Substrate and options on the left, the deposit on the right.
+  // The legend, then the substrate and options on the left, the deposit on the right: all that
+  // scrolls on a small screen, where the commands below stay in view.
   inputArea_ = new QWidget(central);
-  auto* columns = new QHBoxLayout(inputArea_);
-  columns->setContentsMargins(0, 0, 0, 0);
+  auto* entries = new QVBoxLayout(inputArea_);
+  entries->setContentsMargins(0, 0, 0, 0);
+  entries->setSpacing(4);
+  entries->addWidget(BuildLegend(inputArea_));
+  auto* columns = new QHBoxLayout;
+  entries->addLayout(columns, 1);
   auto* left = new QVBoxLayout;
   left->addWidget(BuildFrame({WindowFrame::Substrate, "Substrat", "Substrat", false}), 1);
   left->addWidget(BuildFrame({WindowFrame::Options, "options", "options", false}));

@@ -198,6 +198,7 @@ void ChartFrame::SetTitle(const QString& title) {
 
 void ChartFrame::NewPanels() {
   plot_.clearPlottables();
+  fitted_.clear();
   followers_.clear();
   QCPLayoutGrid* layout = plot_.plotLayout();
   if (layout->hasElement(1, 0)) layout->remove(layout->element(1, 0));
@@ -277,10 +278,21 @@ void ChartFrame::KeepLegendsClear() {
                                         Qt::AlignBottom | Qt::AlignRight,
                                         Qt::AlignBottom | Qt::AlignLeft};
   for (QCPAxisRect* panel : plot_.axisRects()) {
+    QCPAxis& value = *panel->axis(QCPAxis::atLeft);
+    const std::pair<double, double> range(value.range().lower, value.range().upper);
+    if (resetting_) fitted_[panel] = {range, range};
+    const auto fitted = fitted_.find(panel);
+    const bool asFitted = fitted != fitted_.end() && range == fitted->second.Shown;
+    if (asFitted) value.setRange(fitted->second.Data.first, fitted->second.Data.second);
     QCPLayoutInset& inset = *panel->insetLayout();
     for (int i = 0; i < inset.elementCount(); ++i) {
       auto* legend = qobject_cast<QCPLegend*>(inset.elementAt(i));
       if (legend == nullptr || !legend->visible() || legend->itemCount() == 0) continue;
+      // On a panel too small for it in a column, the legend lies in one row.
+      legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
+      if (legend->minimumOuterSizeHint().height() * 3 > panel->rect().height()) {
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+      }
       Qt::Alignment best = inset.insetAlignment(i);
       Covered least = CoveredBy(plot_, *panel, LegendBox(*panel, *legend, best));
       for (const Qt::Alignment corner : kCorners) {
@@ -290,7 +302,7 @@ void ChartFrame::KeepLegendsClear() {
           best = corner;
         }
       }
-      if (least.Points > 0 && resetting_) {
+      if (least.Points > 0 && asFitted) {
         MakeRoomAbove(*panel, *legend);
         best = Qt::AlignTop | Qt::AlignRight;
       }
@@ -298,6 +310,7 @@ void ChartFrame::KeepLegendsClear() {
       // The legend's box and the entries inside it, where the layout just put them.
       inset.update(QCPLayoutElement::upLayout);
     }
+    if (asFitted) fitted->second.Shown = {value.range().lower, value.range().upper};
   }
 }
 

@@ -9,6 +9,8 @@
 #include <QString>
 #include <cstddef>
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 class QCPAxis;
@@ -70,7 +72,8 @@ class ChartFrame : public QObject {
   void ShowMenu(const QPoint& position);
   // Each shown legend to the first corner of its panel, from the one it stands in, where it
   // covers no data point and the fewest stretches of line. Where every corner covers a point
-  // and the view has just been reset, the value axis grows upwards until the top right is clear.
+  // and the view is as the last reset left it (the panel may have been resized since), the
+  // value axis grows upwards from the data's range until the top right is clear.
   void KeepLegendsClear();
   void Report(const QString& text) const;
 
@@ -80,6 +83,13 @@ class ChartFrame : public QObject {
   std::vector<QCPAxis*> followers_;
   std::function<void()> afterReset_;
   bool resetting_ = false;
+  // Per panel, the value range the last reset fitted to the data and the one it showed, with
+  // room made above for the legend: a view still showing it is not the user's own.
+  struct FittedRange {
+    std::pair<double, double> Data;
+    std::pair<double, double> Shown;
+  };
+  std::map<const QCPAxisRect*, FittedRange> fitted_;
   std::function<void(const QString&)> report_;
 };
 

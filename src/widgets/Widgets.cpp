@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -96,19 +97,34 @@ void ResizeWithinScreen(QWidget& window, int width, int height) {
   window.resize(QSize(width, height).boundedTo(Room(window)));
 }
 
-void FitWithinScreen(QMainWindow& window, QSize wanted) {
+void FitWithinScreen(QMainWindow& window, QSize wanted, QWidget* scrolled) {
   const QSize room = Room(window);
   const QSize least = window.minimumSizeHint();
   if (least.width() > room.width() || least.height() > room.height()) {
-    // Too big for this screen even at its smallest: the content scrolls.
+    // Too big for this screen even at its smallest: the entries scroll.
     auto* scroll = Named<QScrollArea>("Scroll");
     scroll->setFrameShape(QFrame::NoFrame);
     // The boxes inside take the focus, not the area around them.
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
-    scroll->setWidget(window.takeCentralWidget());
-    window.setCentralWidget(scroll);
+    QLayout* holder = scrolled != nullptr && scrolled->parentWidget() != nullptr
+                          ? scrolled->parentWidget()->layout()
+                          : nullptr;
+    if (holder != nullptr && holder->indexOf(scrolled) >= 0) {
+      // In the entries' place, with their stretch; no wider than they need.
+      delete holder->replaceWidget(scrolled, scroll);
+      scroll->setWidget(scrolled);
+      scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      scroll->setMinimumWidth(scrolled->minimumSizeHint().width() +
+                              scroll->verticalScrollBar()->sizeHint().width());
+      holder->activate();
+    } else {
+      scroll->setWidget(window.takeCentralWidget());
+      window.setCentralWidget(scroll);
+    }
   }
+  // The window's least size is that of the new layout before it takes its size.
+  if (window.layout() != nullptr) window.layout()->activate();
   window.resize(wanted.boundedTo(room));
 }
 

@@ -75,8 +75,9 @@ bool Ask(QWidget* parent, const QString& title, const QString& question, const Q
 void ResizeWithinScreen(QWidget& window, int width, int height);
 
 // Gives a main window the size it wants within its screen; on a screen too small for its content,
-// the content goes in a scroll area rather than running off the screen.
-void FitWithinScreen(QMainWindow& window, QSize wanted);
+// `scrolled` (the window's entries, whose layout holds it) goes in a scroll area, so that the rows
+// of commands around it stay in view; without one, the whole content scrolls.
+void FitWithinScreen(QMainWindow& window, QSize wanted, QWidget* scrolled = nullptr);
 
 // The folder a file dialog (`dialog`: "cas", "graphique"…) last chose a file in, kept between
 // sessions in the user's settings (~/.config/quillane/quillane.conf); at first, the folder of

@@ -5,6 +5,7 @@
 #include <qcustomplot.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
 #include <map>
@@ -95,6 +96,22 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
   // The table holds the fitted values, the chart the record, the model and the residuals.
   ASSERT_EQ(fit->Table().rowCount(), 2);
+  // On a small screen, the headings and figures are whole and need no scrolling; the captions
+  // give way.
+  QTest::qWait(50);  // the table lays out
+  const QHeaderView& header = *fit->Table().horizontalHeader();
+  int width = 0;
+  for (int column = 0; column < header.count(); ++column) {
+    width += header.sectionSize(column);
+    if (column == 0) continue;
+    for (int row = 0; row < 2; ++row) {
+      const QString text = fit->Table().item(row, column)->text();
+      EXPECT_GE(header.sectionSize(column), header.fontMetrics().horizontalAdvance(text))
+          << text.toStdString();
+    }
+    EXPECT_GE(header.sectionSize(column), header.sectionSizeHint(column));
+  }
+  EXPECT_LE(width, fit->Table().viewport()->width());
   // In the unit of the figure's boxes (MPa).
   EXPECT_EQ(fit->Table().item(0, 2)->data(Qt::UserRole).toDouble(),
             Quantity("coating.SigmaQ").ToDisplay(result.Value[0]));

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QToolButton>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -130,8 +132,18 @@ TEST_F(GeometrieTest, EveryWindowOpensWithinTheScreenAndTheSecondaryOnesCloseByK
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (!top->isVisible()) continue;
     ++shown;
+    top->layout()->activate();
     EXPECT_LE(top->width() + 16, room.width()) << top->objectName().toStdString();
     EXPECT_LE(top->height() + 48, room.height()) << top->objectName().toStdString();
+    // Commands are in view: within the window, never in a part that scrolls.
+    for (QPushButton* button : top->findChildren<QPushButton*>()) {
+      if (button->window() != top || !button->isVisibleTo(top)) continue;
+      const QRect where(button->mapTo(top, QPoint(0, 0)), button->size());
+      EXPECT_TRUE(top->rect().contains(where)) << button->text().toStdString();
+      for (QWidget* up = button->parentWidget(); up != top; up = up->parentWidget()) {
+        EXPECT_EQ(qobject_cast<QScrollArea*>(up), nullptr) << button->text().toStdString();
+      }
+    }
   }
   EXPECT_GE(shown, 4);
   // The secondary windows close with Escape or Ctrl+W.
