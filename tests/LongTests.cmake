@@ -9,24 +9,12 @@ set_tests_properties(
   # Two figures with the record's clock, whose misfit is rough at the rows' scale, and the same
   # record without it; TheClockAloneComesBackFromTheCurvature fits the clock under the sanitizers.
   FitIntervalTest.AShiftedClockIsFittedOrTold
-  # Restarts beside the one-pass model's jumps, over 4 and 20 passes; CalibrationTest's heat-flux
-  # fit of the one-pass model runs them too.
-  WholeRecordFitTest.TheIntervalHoldsWhereTheResponseJumps
-  # The same heat-flux fit from three starts.
-  WholeRecordFitTest.AHeatFluxFitOfAWholeRecordEndsAtItsTruthFromEveryStart
-  # A 20-pass record fitted by the batch program, as FitOutputTest does with a short one.
-  WholeRecordFitTest.ANoisyTwentyPassRecordIsFittedWholeByTheBatchProgram
-  # A study of 40 long runs killed and resumed, files compared byte for byte (as the random kills,
-  # which run in the optimised tree only); StudyProgramTest resumes under the sanitizers.
-  StudyOutputTest.AKilledStudyKeepsItsCheckpointAndAResumeCompletesIt
   # The model against CalculiX, whose own run is most of its time; the whole-deposit runs it
   # checks run in WholeDepositRunTest.
   FiniteElementTest.AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTenThousand
   # The thermal field against CalculiX, whose own run is most of its time; the field's steps run
   # in DepositFieldTest.
   FieldCalculixTest.FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAndCooling
-  # 400 twenty-pass runs; WholeDepositRunTest scans a shorter case under the sanitizers.
-  WholeDepositRunTest.FourHundredHeatFluxesOverTwentyPassesShowNoStep
   PROPERTIES LABELS long)
 # Forty fits with their profiles: longer than the two minutes other tests are given.
 set_tests_properties(FitIntervalTest.IntervalsOfTwentyNoisyRecordsCoverTheTruthAsOften

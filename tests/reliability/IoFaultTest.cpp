@@ -170,36 +170,6 @@ TEST_F(IoFaultTest, StaleTemporaryFilesOfATargetAreRemovedAndNothingElse) {
   for (const auto& file : files) EXPECT_EQ(fs::exists(dir / file.name), file.kept) << file.name;
 }
 
-// A study killed outright keeps the rows it had checkpointed, and --resume completes them into
-// the table of a study never stopped, byte for byte.
-TEST(StudyOutputTest, AKilledStudyKeepsItsCheckpointAndAResumeCompletesIt) {
-  TempDir work;
-  BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");
-  WriteFile(work / "s.json",
-            R"({"vary": [{"input": "PassCount", "from": 100, "to": 139, "steps": 39}]})");
-  const auto study = [&](const std::string& out, std::vector<std::string> extra,
-                         const std::function<void(pid_t)>& whileRunning = {}) {
-    std::vector<std::string> args = {"--catalogue", "p1.db",  "--study", "s.json", "--out",
-                                     out,           "--jobs", "1",       "-q"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return RunProgram(args, work.Path(), -1, false, whileRunning);
-  };
-  ASSERT_EQ(study("whole", {}).exitCode, 0);
-  fs::create_directory(work / "m");
-  const ProgramRun killed = study("m", {}, [&](pid_t pid) {
-    ASSERT_TRUE(AppearsIn(work / "m", "results.csv")) << "no checkpoint";
-    kill(pid, SIGKILL);
-  });
-  ASSERT_EQ(killed.exitCode, 128 + SIGKILL) << "the study ended before the kill";
-  const std::string checkpoint = ReadFile(work / "m" / "results.csv");
-  EXPECT_GT(std::count(checkpoint.begin(), checkpoint.end(), '\n'), 2);
-  EXPECT_LT(checkpoint.size(), ReadFile(work / "whole" / "results.csv").size());
-  ASSERT_EQ(study("m", {"--resume"}).exitCode, 0);
-  for (const char* file : {"results.csv", "results.json", "study.json", "inputs.json"}) {
-    EXPECT_EQ(ReadFile(work / "m" / file), ReadFile(work / "whole" / file)) << file;
-  }
-}
-
 // Every regular file under `root`, by its path from there, with its bytes.
 std::map<std::string, std::string> Files(const fs::path& root) {
   std::map<std::string, std::string> found;

@@ -322,11 +322,5 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
   }
 }
 
-// 400 fluxes from 600 to 800 kW/m² over twenty passes: no step anywhere.
-TEST_F(WholeDepositRunTest, FourHundredHeatFluxesOverTwentyPassesShowNoStep) {
-  ResolveMaterials();
-  EXPECT_FALSE(HasJump(FinalCurvatures(ConvergenceCase(state, false), 600, 800, 400), 10));
-}
-
 }  // namespace
 }  // namespace quillane

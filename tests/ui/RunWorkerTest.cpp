@@ -88,26 +88,10 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   }
   EXPECT_TRUE(Status().contains(QString::fromUtf8("Calcul terminé"))) << Status().toStdString();
 
-  // Every record is a row of the thermal file, each field followed by a tab; the before-cooling
-  // table follows the records in the file and fills the first stress grid.
-  std::vector<std::string> lines = Lines(thermalText);
-  for (std::string& line : lines) line.pop_back();  // the "\r"
+  // Every record reached the grid and its view, below the two title rows shown as its header
+  // (the rows' text against the file is the grid's own test).
   const int records = grid.RowCount() - 2;
-  ASSERT_GT(static_cast<int>(lines.size()), records + 8);
-  for (int i = 0; i < records; ++i) {
-    std::string cells;
-    for (int col = 0; col < 10; ++col) cells += grid.Cell(i + 2, col) + "\t";
-    ASSERT_EQ(cells, lines[i]) << "record " << i;
-  }
-  ui::ResultGridModel& table = windows->Grid(ui::GridId::MSFlexGrid1);
-  EXPECT_EQ(table.Cell(0, 0) + "\t" + table.Cell(0, 1), lines[records]);
-  EXPECT_EQ(table.Cell(2, 0), lines[records + 1]);
-  ASSERT_EQ(table.RowCount(), 3 + 4);  // four lamellae
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(table.Cell(3 + i, 0) + "\t" + table.Cell(3 + i, 1), lines[records + 5 + i]);
-  }
-  EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid2).RowCount(), 2 + 4);
-  // Every record reached the view, below the two title rows shown as its header.
+  EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), 3 + 4);  // four lamellae
   EXPECT_EQ(grid.rowCount(), records);
   EXPECT_EQ(grid.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Temps\ns"));
 
