@@ -509,8 +509,10 @@ int BatchMain(int argc, char** argv, const BatchHost& host) {
   std::signal(SIGXFSZ, SIG_IGN);
   // Ctrl-C and SIGTERM wait, blocked, for the watcher a long job starts, so that one sent while
   // the program starts or reads its inputs stops the job as cleanly as one sent mid-run (and one
-  // sent to a background job, whose SIGINT the shell ignores, is still heard). One that no job
-  // took is delivered as the program ends.
+  // sent to a background job, whose SIGINT the shell ignores, is still heard). One that comes
+  // after the work ended well (its files published) stopped nothing: it is dropped, so that the
+  // program does not die as if stopped beside new files. Any other that no job took is delivered
+  // as the program ends.
   sigset_t stops;
   sigemptyset(&stops);
   sigaddset(&stops, SIGINT);
@@ -519,6 +521,11 @@ int BatchMain(int argc, char** argv, const BatchHost& host) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int code = RunBatch(args, std::cout, std::cerr, host);
   std::cout.flush();
+  if (code == 0) {
+    const timespec now{0, 0};
+    while (sigtimedwait(&stops, nullptr, &now) > 0) {
+    }
+  }
   pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
   return code;
 }
