@@ -400,7 +400,8 @@ std::string English(const RunWarning& warning) {
 }
 
 std::string French(const RunWarning& warning, char separator) {
-  const std::string value = format::FormatPattern(warning.Value, "0.###", separator);
+  // "30", not the pattern's "30,".
+  const std::string value = format::FormatTableNumber(warning.Value, separator);
   switch (warning.What) {
     case RunWarning::Kind::NonFiniteTemperature:
       return "Attention : des températures non finies ont été calculées.";

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -29,6 +30,62 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
   EXPECT_TRUE(out.good()) << "cannot write " << path;
+}
+
+namespace {
+
+// A message on one line of the reference file: its line breaks and backslashes escaped.
+std::string OnOneLine(const std::string& message) {
+  std::string line;
+  for (const char c : message) {
+    if (c == '\\') {
+      line += "\\\\";
+    } else if (c == '\n') {
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+void ExpectMessages(const std::string& family, const std::vector<std::string>& messages) {
+  const std::filesystem::path file = DataDir() / "messages.txt";
+  const std::string heading = "[" + family + "]";
+  // The file's families in order, each with its lines.
+  std::vector<std::pair<std::string, std::vector<std::string>>> families;
+  for (const std::string& line : Lines(ReadFile(file))) {
+    if (!line.empty() && line.front() == '[') {
+      families.emplace_back(line, std::vector<std::string>{});
+    } else if (!line.empty() && !families.empty()) {
+      families.back().second.push_back(line);
+    }
+  }
+  std::vector<std::string> shown;
+  for (const std::string& message : messages) shown.push_back(OnOneLine(message));
+  auto kept = std::find_if(families.begin(), families.end(),
+                           [&](const auto& entry) { return entry.first == heading; });
+  const char* update = std::getenv("QUILLANE_UPDATE_GOLDEN");
+  if (update != nullptr && std::string(update) == "1") {
+    if (kept == families.end()) kept = families.insert(families.end(), {heading, {}});
+    kept->second = shown;
+    std::string text;
+    for (const auto& [name, lines] : families) {
+      text += (text.empty() ? "" : "\n") + name + "\n";
+      for (const std::string& line : lines) text += line + "\n";
+    }
+    WriteFile(file, text);
+    return;
+  }
+  ASSERT_NE(kept, families.end()) << heading << " is not in " << file
+                                  << "; run with QUILLANE_UPDATE_GOLDEN=1 and review it";
+  const std::vector<std::string>& expected = kept->second;
+  for (std::size_t i = 0; i < std::max(expected.size(), shown.size()); ++i) {
+    EXPECT_EQ(i < shown.size() ? shown[i] : "(none)", i < expected.size() ? expected[i] : "(none)")
+        << heading << " message " << i + 1;
+  }
 }
 
 std::vector<std::string> Lines(const std::string& text) {

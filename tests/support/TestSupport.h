@@ -23,6 +23,12 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::vector<std::string> Lines(const std::string& text);
 std::set<std::string> Listing(const std::filesystem::path& dir);
 
+// Every wording of the program's faults, notes and warnings is kept in tests/data/messages.txt,
+// by family: a line "[family]" starts each, then one message per line, its own line breaks
+// written "\n". Expects `messages`, in order, to be the family's lines; with
+// QUILLANE_UPDATE_GOLDEN=1 it rewrites them instead, to be reviewed in the file's diff.
+void ExpectMessages(const std::string& family, const std::vector<std::string>& messages);
+
 // Builds an SQLite file from an SQL script (the catalogue sources are kept as SQL text).
 void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile);
 
