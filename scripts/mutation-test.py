@@ -9,13 +9,17 @@ fails or times out. A fault that does not compile is not counted. Every source f
 afterwards, whatever happens.
 
     scripts/mutation-test.py [--seed 11] [--count 40] [--build build-mutation] [--list]
-                             [--caught-in EARLIER.log]
+                             [--save-sample FILE | --sample FILE] [--caught-in EARLIER.log]
 
-With --caught-in, only the faults an earlier run of the same sample caught are put in again: when
-tests were only taken away or rewritten, this tells whether every one of them is still caught.
+--save-sample keeps the sample with the text of each line it changes; --sample puts the same
+faults into later sources, each found by its line's text (the nearest line that reads the same),
+and names them as they were named when saved. With --caught-in, only the faults an earlier run
+caught are put in again: when tests were only taken away or rewritten, this tells whether every
+one of them is still caught.
 """
 
 import argparse
+import json
 import pathlib
 import random
 import re
@@ -69,9 +73,42 @@ def sites():
     return found
 
 
+# Each fault's name as its sample was drawn: a fault replayed on later sources keeps it.
+NAMES = {}
+
+
 def where_of(site):
+    if site in NAMES:
+        return NAMES[site]
     path, number, _, old, new = site
     return f"{path.relative_to(ROOT)}:{number + 1}: {old} -> {new}"
+
+
+def save_sample(sample, file):
+    lines = []
+    for site in sample:
+        path, number, column, old, new = site
+        text = path.read_text(encoding="utf-8").split("\n")[number]
+        lines.append(json.dumps({"name": where_of(site), "path": str(path.relative_to(ROOT)),
+                                 "line": number, "text": text, "column": column, "old": old,
+                                 "new": new}, ensure_ascii=False))
+    file.write_text("\n".join(lines) + "\n", encoding="utf-8")
+
+
+def load_sample(file):
+    sample = []
+    for entry in map(json.loads, file.read_text(encoding="utf-8").splitlines()):
+        path = ROOT / entry["path"]
+        lines = path.read_text(encoding="utf-8").split("\n") if path.exists() else []
+        same = [n for n, text in enumerate(lines) if text == entry["text"]]
+        if not same:
+            print(f"gone      {entry['name']}", flush=True)
+            continue
+        number = min(same, key=lambda n: abs(n - entry["line"]))
+        site = (path, number, entry["column"], entry["old"], entry["new"])
+        NAMES[site] = entry["name"]
+        sample.append(site)
+    return sample
 
 
 def apply(site):
@@ -100,11 +137,20 @@ def main():
     parser.add_argument("--build", default="build-mutation")
     parser.add_argument("--list", action="store_true", help="only list the sample")
     parser.add_argument("--caught-in", help="only the faults this earlier run's output caught")
+    parser.add_argument("--save-sample", help="keep the sample in this file")
+    parser.add_argument("--sample", help="the sample kept in this file, in the sources as they are")
     args = parser.parse_args()
     # A stopped run still restores the source it changed.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
-    sample = random.Random(args.seed).sample(sites(), args.count)
+    if args.sample:
+        sample = load_sample(pathlib.Path(args.sample))
+    else:
+        sample = random.Random(args.seed).sample(sites(), args.count)
+        for site in sample:
+            NAMES[site] = where_of(site)
+    if args.save_sample:
+        save_sample(sample, pathlib.Path(args.save_sample))
     if args.caught_in:
         earlier = pathlib.Path(args.caught_in).read_text(encoding="utf-8").splitlines()
         caught_before = {line[len("caught"):].strip() for line in earlier

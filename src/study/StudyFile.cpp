@@ -308,7 +308,9 @@ Study ReadStudyText(std::string_view text, const std::string& origin,
         reader.Fail("\"base\" must be a case (an object) or the name of a case file.");
       }
     } catch (const CaseError& error) {
-      throw StudyError(origin + ": base: " + error.what());
+      // A base given inline is already named "s.json (base)"; a file names itself.
+      throw StudyError(base.is_object() ? std::string(error.what())
+                                        : origin + ": base: " + error.what());
     }
   }
   if (root.contains("design")) ReadDesign(root["design"], study, origin);

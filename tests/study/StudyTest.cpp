@@ -44,79 +44,62 @@ Study Read(const std::string& text) {
 // the file's alone.
 TEST(StudyFileTest, EachBadEntryIsRefusedNamingIt) {
   const std::string deep = R"({"base": {"HeatFlux": )" + std::string(100000, '[') + "}}";
-  const struct {
-    std::string text;
-    const char* message;
-  } cases[] = {
-      {R"({"vary": [{"input": "coating.Colour", "values": [1]}]})",
-       "vary[0] (\"coating.Colour\"): unknown quantity"},
-      {R"({"vary": [{"input": "CoatingMaterialName", "values": [1]}]})", "unknown quantity"},
-      {R"({"vary": [{"input": "HeatFlux", "values": []}]})", "non-empty list"},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}, {"input": "HeatFlux", "values": [2e6]}]})",
-       "vary[1] (\"HeatFlux\"): the quantity is already varied"},
-      {R"({"vary": []})", "at least one quantity"},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": "random"})",
-       "unknown design"},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "draws each quantity from a \"distribution\""},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})",
-       "belongs to a latin-hypercube study"},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "normal": [1e6, 1]}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "\"distribution\" must be"},
-      {R"({"base": {"Unknown": 1}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})", "base:"},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "extra": 1})",
-       "unknown key \"extra\""},
-      {R"([1, 2])", "a study is a JSON object"},
+  const std::string bad[] = {
+      R"({"vary": [{"input": "coating.Colour", "values": [1]}]})",
+      R"({"vary": [{"input": "CoatingMaterialName", "values": [1]}]})",
+      R"({"vary": [{"input": "HeatFlux", "values": []}]})",
+      R"({"vary": [{"input": "HeatFlux", "values": [1e6]}, {"input": "HeatFlux", "values": [2e6]}]})",
+      R"({"vary": []})",
+      R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": "random"})",
+      R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "design": {"latin-hypercube": {"samples": 4}}})",
+      R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6]}}]})",
+      R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "normal": [1e6, 1]}}], "design": {"latin-hypercube": {"samples": 4}}})",
+      R"({"base": {"Unknown": 1}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+      R"({"vary": [{"input": "HeatFlux", "values": [1e6]}], "extra": 1})",
+      R"([1, 2])",
       // Told as a case file's faults are, never in the reader's own words (which quote the
       // bytes met, text or not); keys and bytes that are not text escaped.
-      {R"({"vary": )", "s.json: not valid JSON (syntax error at line 1, column 9)."},
-      {std::string("\n\x9B\0not text", 11),
-       "s.json: not valid JSON (syntax error at line 2, column 1)."},
-      {R"({"vary": [], "\u001b[2J\u0000": 1})", "s.json: unknown key \"\\x1B[2J\\x00\"."},
+      R"({"vary": )",
+      std::string("\n\x9B\0not text", 11),
+      R"({"vary": [], "\u001b[2J\u0000": 1})",
       // Found by the fuzzer: the reader's overflow escaped as another exception.
-      {R"({"vary": [{"input": -1e400}]})", "s.json: a number is beyond the range of a double."},
+      R"({"vary": [{"input": -1e400}]})",
       // A base nested this deep overflowed the stack.
-      {deep, "s.json: not a study: arrays and objects nest more than 64 deep."},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6], "from": 1e5, "to": 1e6, "steps": 2}]})",
-       "vary[0] (\"HeatFlux\"): give either \"values\" or \"from\", \"to\" and \"steps\", not "
-       "both."},
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": -3}]})",
-       "\"steps\" must not be negative: -3."},
+      deep,
+      R"({"vary": [{"input": "HeatFlux", "values": [1e6], "from": 1e5, "to": 1e6, "steps": 2}]})",
+      R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": -3}]})",
       // One search for a repeated key at any depth (tests/io checks it at the top).
-      {R"({"base": {"PassCount": 2, "PassCount": 3}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       "s.json: the key \"PassCount\" is given twice."},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "\"truncate\" belongs to a normal law."},
-      {R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 1e5], "truncate": 1}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "\"truncate\" must be true or false."},
-      {R"({"vary": [{"input": "coating.Poisson", "distribution": {"normal": [-9, 0.5], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
-       "the normal law [-9, 0.5] puts almost nothing within the input's range [-1, 1]"},
+      R"({"base": {"PassCount": 2, "PassCount": 3}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+      R"({"vary": [{"input": "HeatFlux", "distribution": {"uniform": [1e6, 2e6], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
+      R"({"vary": [{"input": "HeatFlux", "distribution": {"normal": [1e6, 1e5], "truncate": 1}}], "design": {"latin-hypercube": {"samples": 4}}})",
+      R"({"vary": [{"input": "coating.Poisson", "distribution": {"normal": [-9, 0.5], "truncate": true}}], "design": {"latin-hypercube": {"samples": 4}}})",
   };
-  for (const auto& c : cases) {
-    EXPECT_THAT([&] { DesignPoints(Read(c.text)); },
-                ThrowsMessage<StudyError>(AllOf(StartsWith("s.json"), HasSubstr(c.message))))
-        << c.text;
+  std::vector<std::string> told;
+  for (const std::string& text : bad) {
+    try {
+      DesignPoints(Read(text));
+      ADD_FAILURE() << text;
+    } catch (const StudyError& error) {
+      told.push_back(error.what());
+    }
   }
+  test::ExpectMessages("study file faults", told);
 }
 
 TEST(StudyFileTest, RangeFaultsAreToldInFrench) {
-  const struct {
-    std::optional<EntryFault> fault;
-    const char* french;
-  } cases[] = {
-      {CheckRange({2.5, 1, 4, false}),
-       "l'intervalle est inversé : le début 2,5 est au-dessus de la fin 1."},
-      {CheckRange({1, 1, 4, false}), "l'intervalle de 1 à 1 est vide."},
-      {CheckRange({-1, 1, 4, true}),
-       "une échelle logarithmique demande des valeurs au-dessus de zéro, pas à partir de -1."},
-      {CheckRange({1, 2, 0, false}), "il faut au moins 1 intervalle."},
-      {CheckRange({1, 2, kMaxRangeSteps + 1, false}), "100001 intervalles, c'est plus que 100000."},
+  const std::optional<EntryFault> faults[] = {
+      CheckRange({2.5, 1, 4, false}),
+      CheckRange({1, 1, 4, false}),
+      CheckRange({-1, 1, 4, true}),
+      CheckRange({1, 2, 0, false}),
+      CheckRange({1, 2, kMaxRangeSteps + 1, false}),
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(c.fault) << c.french;
-    EXPECT_EQ(French(*c.fault, ','), c.french);
-    EXPECT_FALSE(English(*c.fault).empty()) << c.french;
+  std::vector<std::string> told;
+  for (const auto& fault : faults) {
+    ASSERT_TRUE(fault);
+    told.insert(told.end(), {English(*fault), French(*fault, ',')});
   }
+  test::ExpectMessages("range faults", told);
   EXPECT_FALSE(CheckRange({1e-3, 1, 3, true}));
   // Each point is the decimal a user would type, in its shortest form.
   const struct {
