@@ -59,51 +59,43 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
     return R"({"PassCount": )" + std::string(static_cast<std::size_t>(depth), '[') +
            std::string(static_cast<std::size_t>(depth), ']') + "}";
   };
-  const std::string tooDeep =
-      "case.json: not a case file: arrays and objects nest more than 64 deep.";
   // A long text is cut between characters, never inside one: here the 60th byte is the second
   // of a two-byte "é".
   std::string accented = R"({"HeatFlux": "ab)";
   for (int i = 0; i < 60; ++i) accented += "\xC3\xA9";
-  const std::string overflow = "a number is beyond the range of a double";
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {R"({"PassCount": )", "case.json: not a valid JSON case file"},
-      {"[1, 2]", "case.json: a case file must hold one JSON object."},
-      {R"({"Passes": 2})", "case.json: unknown key \"Passes\"."},
+  const std::vector<std::string> cases = {
+      R"({"PassCount": )",
+      "[1, 2]",
+      R"({"Passes": 2})",
       // A terminal's escapes (C0 and C1) and a NUL, which once cut the message short.
-      {R"({"\u001b[31m\u0000\u009b": 2})", "case.json: unknown key \"\\x1B[31m\\x00\\xC2\\x9B\"."},
+      R"({"\u001b[31m\u0000\u009b": 2})",
       // The reader keeps the last of two; the first would be lost unsaid.
-      {R"({"PassCount": 2, "PassCount": 3})", "case.json: the key \"PassCount\" is given twice."},
-      {R"({"PassCount": 2, "HeatFlux": "lots"})", "\"HeatFlux\" must be a number, not \"lots\"."},
-      {R"({"SubstrateMaterialName": 316})", "\"SubstrateMaterialName\" must be a text, not 316."},
-      {R"({"CoatingMaterialName": {"a": [1]}})",
-       "\"CoatingMaterialName\" must be a text, not an object."},
-      {nested(200000), tooDeep},
-      {nested(64), tooDeep},
-      {nested(63), "case.json: \"PassCount\" must be a number, not an array."},
-      {R"({"HeatFlux": "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})",
-       "\"HeatFlux\" must be a number, not \"[[[["},
-      {R"({"HeatFlux": ")" + std::string(100000, 'x') + "\"}",
-       "not \"" + std::string(59, 'x') + "...."},
-      {accented + "\"}", "\xC3\xA9...."},
+      R"({"PassCount": 2, "PassCount": 3})",
+      R"({"PassCount": 2, "HeatFlux": "lots"})",
+      R"({"SubstrateMaterialName": 316})",
+      R"({"CoatingMaterialName": {"a": [1]}})",
+      nested(200000),
+      nested(64),
+      nested(63),
+      R"({"HeatFlux": "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})",
+      R"({"HeatFlux": ")" + std::string(100000, 'x') + "\"}",
+      accented + "\"}",
       // A whole number too large for the field is told with its range, not as a fraction.
-      {R"({"PassCount": 2.5})", "\"PassCount\" must be a whole number, not 2.5."},
-      {R"({"PassCount": 1e10})",
-       "\"PassCount\" is 10000000000.0; it must lie between 0 and 32767."},
-      {R"({"WitnessCoat": -5000000000})",
-       "\"WitnessCoat\" is -5000000000; it must lie between 0 and 32767."},
+      R"({"PassCount": 2.5})",
+      R"({"PassCount": 1e10})",
+      R"({"WitnessCoat": -5000000000})",
       // Numbers beyond the double range escaped the reader as the JSON library's own error.
-      {R"({"HeatFlux": 1e400})", "case.json: " + overflow},
-      {R"({"PassCount": -1e309})", overflow},
-      {R"({"SpecimenLength": 1.8e308})", overflow},
-      {test::ReadFile(test::DataDir() / "reliability" / "case_number_overflow.json"), overflow},
+      R"({"HeatFlux": 1e400})",
+      R"({"PassCount": -1e309})",
+      R"({"SpecimenLength": 1.8e308})",
+      test::ReadFile(test::DataDir() / "reliability" / "case_number_overflow.json"),
   };
-  for (const auto& [text, message] : cases) {
-    SCOPED_TRACE(text.substr(0, 60));
+  std::vector<std::string> told;
+  for (const std::string& text : cases) {
     InputParameters in = DefaultInputs();
-    const std::string told = Apply(text, in);
-    EXPECT_NE(told.find(message), std::string::npos) << told;
+    told.push_back(Apply(text, in));
   }
+  test::ExpectMessages("case file faults", told);
   // Every stored reproducer is read or refused cleanly.
   int reproducers = 0;
   for (const auto& entry : std::filesystem::directory_iterator(test::DataDir() / "reliability")) {
