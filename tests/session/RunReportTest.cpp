@@ -122,44 +122,32 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
 }
 
 TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {
-  const struct {
-    const char* Text;
-    const char* French;
-  } cases[] = {
-      {R"({"HeatFlux": "abc"})",
-       "cas.json : « Flux thermique incident (kW/m²) » (HeatFlux) doit être un nombre, pas "
-       "« abc »."},
-      {"{\n  \"PassCount\": 2,\n  \"HeatFlux\": ]\n}",
-       "cas.json : ce n'est pas un fichier de cas JSON valide (erreur de syntaxe ligne 3, colonne "
-       "15)."},
-      {R"({"PassCount": 2.5})",
-       "cas.json : « Nombre de passes » (PassCount) doit être un nombre entier, pas 2.5."},
-      {R"({"PassCount": 1e10})",
-       "cas.json : « Nombre de passes » (PassCount) vaut 10000000000.0 ; la valeur doit être "
-       "comprise entre 0 et 32767."},
-      {R"({"CoatingMaterialName": [1]})",
-       "cas.json : « Dépôt » (CoatingMaterialName) doit être un texte, pas un tableau."},
-      {R"({"Passes": 2})", "cas.json : clé inconnue « Passes »."},
-      {R"({"PassCount": 2, "PassCount": 3})",
-       "cas.json : la clé « Nombre de passes » (PassCount) est donnée deux fois."},
-      {"[1]", "cas.json : un fichier de cas doit contenir un seul objet JSON."},
-      {R"({"HeatFlux": 1e400})",
-       "cas.json : un nombre dépasse l'étendue des nombres que le programme représente."},
+  const char* const cases[] = {
+      R"({"HeatFlux": "abc"})",
+      "{\n  \"PassCount\": 2,\n  \"HeatFlux\": ]\n}",
+      R"({"PassCount": 2.5})",
+      R"({"PassCount": 1e10})",
+      R"({"CoatingMaterialName": [1]})",
+      R"({"Passes": 2})",
+      R"({"PassCount": 2, "PassCount": 3})",
+      "[1]",
+      R"({"HeatFlux": 1e400})",
   };
-  for (const auto& c : cases) {
+  std::vector<std::string> told;
+  for (const char* text : cases) {
     InputParameters in = DefaultInputs();
     try {
-      ApplyCaseText(c.Text, "cas.json", in);
-      ADD_FAILURE() << c.Text;
+      ApplyCaseText(text, "cas.json", in);
+      ADD_FAILURE() << text;
     } catch (const CaseError& error) {
-      EXPECT_EQ(CaseFaultText(error.Fault(), ','), c.French) << c.Text;
+      told.push_back(CaseFaultText(error.Fault(), ','));
       // The batch program's English is the same fault's, and no reader's text reaches either.
       EXPECT_EQ(English(error.Fault()), error.what());
       EXPECT_EQ(std::string(error.what()).find("json.exception"), std::string::npos);
     }
   }
-  EXPECT_EQ(CaseNotOpened("/x/cas.json", nullptr, ','),
-            "Le cas n'a pas pu être ouvert :\nle fichier /x/cas.json ne peut pas être lu.");
+  told.push_back(CaseNotOpened("/x/cas.json", nullptr, ','));
+  test::ExpectMessages("case file faults in French", told);
 }
 
 // The status line keeps a refusal's first line (or the lead given) and its reason on one line.
