@@ -86,27 +86,21 @@ TEST(FitFormTest, FaultsOfTheEntriesAreToldInTheWindowsFrench) {
   const struct {
     FitForm form;
     bool record;
-    std::vector<std::string> french;  // the bounds' other faults: the next test
+    std::size_t faults;  // the bounds' other faults: the next test
   } cases[] = {
       // Without a record, the form's own faults wait for one.
-      {NewFitForm('.'), false, {"Ouvrez d'abord un enregistrement."}},
-      {NewFitForm('.'), true, {"Cochez au moins une grandeur à ajuster."}},
-      {Checked("coating.SigmaQ", "abc", "1e8x"),
-       true,
-       {"Contrainte de trempe du dépôt : le min « abc » n'est pas un nombre.",
-        "Contrainte de trempe du dépôt : le max « 1e8x » n'est pas un nombre."}},
-      {noise,
-       true,
-       {"Bruit de la courbure : « -1 » n'est pas un nombre positif.",
-        "Bruit de la température : « x » n'est pas un nombre positif."}},
+      {NewFitForm('.'), false, 1},
+      {NewFitForm('.'), true, 1},
+      {Checked("coating.SigmaQ", "abc", "1e8x"), true, 2},
+      {noise, true, 2},
   };
+  std::vector<std::string> told;
   for (const auto& c : cases) {
     const FitEntries read = ReadFitEntries(c.form, RegionalSettings{}, c.record);
-    ASSERT_EQ(read.Faults.size(), c.french.size()) << c.french[0];
-    for (std::size_t i = 0; i < c.french.size(); ++i) {
-      EXPECT_EQ(FrenchFitFault(read.Faults[i], '.'), c.french[i]);
-    }
+    ASSERT_EQ(read.Faults.size(), c.faults);
+    for (const auto& fault : read.Faults) told.push_back(FrenchFitFault(fault, '.'));
   }
+  test::ExpectMessages("fit entry faults in French", told);
 }
 
 TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) {
