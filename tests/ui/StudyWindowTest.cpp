@@ -10,11 +10,7 @@
 #include <QSpinBox>
 #include <QTableView>
 
-#include <set>
-#include <utility>
-
 #include "GeometrieTestSupport.h"
-#include "format/NumberFormat.h"
 #include "run/QuantityTable.h"
 #include "session/StudyForm.h"
 #include "study/StudyDesign.h"
@@ -128,20 +124,11 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(RowCount(), 3);
   ASSERT_EQ(study->Table().model()->columnCount(), 14);
+  // The cells' units and wording are the session's (StudyViewTest); the export holds the rows.
   study::StudyRows rows(points.size());
-  for (std::size_t i = 0; i < points.size(); ++i) {
+  for (std::size_t i = 0; i < points.size(); ++i)
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
-    ASSERT_EQ(rows[i]->Status, study::kStatusOk);
-    const int row = static_cast<int>(i);
-    EXPECT_EQ(Cell(row, 0), static_cast<double>(i + 1));
-    EXPECT_EQ(Cell(row, 1), points[i][0] / 1000);
-    for (std::size_t r = 0; r < study::kResultColumns.size(); ++r) {
-      EXPECT_EQ(Cell(row, static_cast<int>(r) + 2),
-                rows[i]->Results[r] * session::ResultShown(r).Factor)
-          << r;
-    }
-    EXPECT_EQ(Text(row, 13), "ok");
-  }
+  EXPECT_EQ(Cell(2, 1), points[2][0] / 1000);
   ASSERT_TRUE(study->ExportTable(PathOf("table.csv")));
   const std::string exported = ReadFile(dir / "table.csv");
   const std::string batch = study::TableCsv(expected, rows);
@@ -263,28 +250,16 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
   QCustomPlot& chart = study->Chart();
   ASSERT_EQ(chart.graphCount(), 1);
   EXPECT_EQ(chart.graph(0)->lineStyle(), QCPGraph::lsNone);
-  std::multiset<std::pair<double, double>> drawn, listed;
-  for (auto p = chart.graph(0)->data()->constBegin(); p != chart.graph(0)->data()->constEnd(); ++p)
-    drawn.emplace(p->key, p->value);
-  std::vector<double> flux, peak;
+  EXPECT_EQ(chart.graph(0)->dataCount(), 8);
   for (int row = 0; row < 8; ++row) {
     EXPECT_EQ(Cell(row, 1), Quantity("HeatFlux").ToDisplay(points[row][0])) << row;
     EXPECT_EQ(Cell(row, 2), Quantity("coating.SigmaQ").ToDisplay(points[row][1])) << row;
-    EXPECT_EQ(Text(row, 14), "ok") << row;
-    listed.emplace(Cell(row, 1), Cell(row, 3 + kPeakTemperature));
-    flux.push_back(Cell(row, 1));
-    peak.push_back(Cell(row, 3 + kPeakTemperature));
   }
-  EXPECT_EQ(drawn, listed);
-  // A hotter flame heats the surface more: the rank correlation is strong and positive. The
-  // label's wording is the session's.
-  const double rhoFlux = study::RankCorrelation(flux, peak);
-  EXPECT_GT(rhoFlux, 0.9);
+  // The correlations and their wording are the session's (StudyFormTest); the window shows them.
   EXPECT_TRUE(Part<QLabel>("RankCorrelation")->isVisible());
   EXPECT_TRUE(Part<QLabel>("RankCorrelation")
                   ->text()
-                  .startsWith(QString::fromStdString("Corrélation de rang (Spearman) : HeatFlux " +
-                                                     format::FormatPattern(rhoFlux, "0.00"))));
+                  .startsWith(QString::fromUtf8("Corrélation de rang (Spearman) : HeatFlux ")));
 }
 
 TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
