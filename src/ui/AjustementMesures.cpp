@@ -31,9 +31,9 @@ namespace quillane::ui {
 
 namespace {
 
-// Tones of the palette: the record, the model and the residuals.
 // A cell's room beside its text on each side, its focus frame included.
 constexpr int kCellMargin = 6;
+// Tones of the palette: the record, the model and the residuals.
 constexpr std::size_t kMeasured = 0;
 constexpr std::size_t kModel = 1;
 constexpr std::size_t kResidual = 6;
