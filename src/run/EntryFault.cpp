@@ -119,6 +119,7 @@ std::string English(const EntryFault& f) {
     case FaultKind::DeviationNotPositive:
       return "the standard deviation must be above zero, not " + Number(f.Value2) + ".";
     case FaultKind::NotANumber:
+      if (f.Text.empty()) return field + " is empty.";
       return field + " \"" + f.Text + "\" is not a number.";
     case FaultKind::NotPositive:
       return field + " \"" + f.Text + "\" is not a positive number.";
@@ -183,6 +184,7 @@ std::string French(const EntryFault& f, char separator) {
     case FaultKind::DeviationNotPositive:
       return "l'écart type doit être au-dessus de zéro, pas " + shown.Bare(f.Value2) + ".";
     case FaultKind::NotANumber:
+      if (f.Text.empty()) return BoxArticle(f.Field) + f.Field + " est vide.";
       return BoxArticle(f.Field) + f.Field + " « " + f.Text + " » n'est pas un nombre.";
     case FaultKind::NotPositive:
       return "« " + f.Text + " » n'est pas un nombre positif.";

@@ -219,9 +219,11 @@ std::string IterationText(const fit::FitProgress& progress, char separator) {
 }
 
 std::string EndText(const fit::FitResult& result) {
-  const std::string iterations = std::to_string(result.Iterations);
+  // French takes the singular for 0 and 1.
+  const std::string iterations =
+      std::to_string(result.Iterations) + (result.Iterations > 1 ? " itérations" : " itération");
   if (result.Cancelled) {
-    return "Ajustement annulé après " + iterations + " itération(s) : rien n'a changé.";
+    return "Ajustement annulé après " + iterations + " : rien n'a changé.";
   }
   if (result.Failed) {
     return "L'ajustement n'a pas pu être fait : le modèle ne donne pas d'écart fini avec cet "
@@ -229,9 +231,9 @@ std::string EndText(const fit::FitResult& result) {
   }
   if (!FollowsRecord(result)) {
     return "Ajustement terminé en " + iterations +
-           " itérations, mais le modèle ne suit pas l'enregistrement : voir les remarques.";
+           ", mais le modèle ne suit pas l'enregistrement : voir les remarques.";
   }
-  return "Ajustement terminé en " + iterations + " itérations." +
+  return "Ajustement terminé en " + iterations + "." +
          (result.Notes.empty() ? "" : " Voir les remarques.");
 }
 

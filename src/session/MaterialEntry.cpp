@@ -50,8 +50,13 @@ MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separat
     const auto value = format::ParseStrict(text, ',', ' ');
     if (!value) {
       const std::string column = kMaterialColumns[i].Name;
-      reading.Faults.push_back({nullptr, column + ": \"" + text + "\" is not a number.",
-                                column + " : « " + text + " » n'est pas un nombre."});
+      if (Trimmed(text).empty()) {
+        reading.Faults.push_back(
+            {nullptr, column + ": the box is empty.", column + " : la case est vide."});
+      } else {
+        reading.Faults.push_back({nullptr, column + ": \"" + text + "\" is not a number.",
+                                  column + " : « " + text + " » n'est pas un nombre."});
+      }
       continue;
     }
     material.Row.*kMaterialColumns[i].Field = *value;

@@ -101,7 +101,7 @@ std::string KeyText(const std::string& key) {
   return "« " + std::string(input->Caption) + " » (" + key + ")";
 }
 
-std::string ValueText(const CaseFault& fault) {
+std::string ValueText(const CaseFault& fault, char separator) {
   switch (fault.ValueShape) {
     case CaseFault::Shape::Array:
       return "un tableau";
@@ -116,7 +116,10 @@ std::string ValueText(const CaseFault& fault) {
     case CaseFault::Shape::Scalar:
       break;
   }
-  return fault.Value;
+  // A number as the window writes numbers, with the user's decimal separator; true, false and
+  // null as the file has them.
+  const auto number = format::ParseStrict(fault.Value);
+  return number ? format::FormatGeneral(*number, separator) : fault.Value;
 }
 
 }  // namespace
@@ -148,15 +151,16 @@ std::string CaseFaultText(const CaseFault& fault, char separator) {
     case Kind::UnknownKey:
       return at + "clé inconnue " + key + ".";
     case Kind::NotNumber:
-      return at + key + " doit être un nombre, pas " + ValueText(fault) + ".";
+      return at + key + " doit être un nombre, pas " + ValueText(fault, separator) + ".";
     case Kind::NotWhole:
-      return at + key + " doit être un nombre entier, pas " + ValueText(fault) + ".";
+      return at + key + " doit être un nombre entier, pas " + ValueText(fault, separator) + ".";
     case Kind::OutOfRange:
-      return at + key + " vaut " + ValueText(fault) + " ; la valeur doit être comprise entre " +
+      return at + key + " vaut " + ValueText(fault, separator) +
+             " ; la valeur doit être comprise entre " +
              format::FormatGeneral(fault.Low, separator) + " et " +
              format::FormatGeneral(fault.High, separator) + ".";
     case Kind::NotText:
-      return at + key + " doit être un texte, pas " + ValueText(fault) + ".";
+      return at + key + " doit être un texte, pas " + ValueText(fault, separator) + ".";
     case Kind::NotFinite:
       return key + " n'est pas un nombre fini : le cas ne peut pas être enregistré.";
   }
