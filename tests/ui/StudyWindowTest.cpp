@@ -262,33 +262,13 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
                   .startsWith(QString::fromUtf8("Corrélation de rang (Spearman) : HeatFlux ")));
 }
 
-TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
+// Escape hides the window and the study goes on; quitting names the study under way, then its
+// rows until they are exported (the questions' wording is the session's), and "Annuler" keeps the
+// program and its study; cancelling keeps the finished rows in order.
+TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnQuittingAsksAndCancelKeepsTheRows) {
   Open();
   PickBoth();
   // More passes make each point long enough that cancelling leaves most of them undone.
-  TypeAndLeave(ui::FieldId::Text4, "20");
-  ShowStudy();
-  Set(1, {"HeatFlux", "300", "900", 1000, false});
-  QTest::mouseClick(Part<QPushButton>("Lancer"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return study->FinishedPoints() > 0; }, 30000));
-  QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
-  const int rows = RowCount();
-  EXPECT_GE(rows, 1);
-  EXPECT_LT(rows, 1001);
-  EXPECT_EQ(Part<QProgressBar>("StudyProgress")->value(), rows);
-  EXPECT_TRUE(Status().startsWith(
-      QString::fromUtf8("Étude annulée : %1 point(s) terminé(s) sur 1001").arg(rows)))
-      << Status().toStdString();
-  for (int row = 1; row < rows; ++row) EXPECT_LT(Cell(row - 1, 0), Cell(row, 0));
-  EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
-}
-
-// Escape hides the window and the study goes on; quitting names the study under way, then its
-// rows until they are exported, and "Annuler" keeps the program and its study.
-TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
-  Open();
-  PickBoth();
   TypeAndLeave(ui::FieldId::Text4, "20");
   ShowStudy();
   Set(1, {"HeatFlux", "300", "900", 1000, false});
@@ -309,11 +289,21 @@ TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
   EXPECT_TRUE(running[0].contains(QString::fromUtf8("l'étude paramétrique en cours (")));
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(study->Worker().IsRunning());
-  study->Annuler();
+  ShowStudy();
+  QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
+  const int rows = RowCount();
+  EXPECT_GE(rows, 2);
+  EXPECT_LT(rows, 1001);
+  EXPECT_EQ(Part<QProgressBar>("StudyProgress")->value(), rows);
+  EXPECT_TRUE(Status().startsWith(
+      QString::fromUtf8("Étude annulée : %1 point(s) terminé(s) sur 1001").arg(rows)))
+      << Status().toStdString();
+  for (int row = 1; row < rows; ++row) EXPECT_LT(Cell(row - 1, 0), Cell(row, 0));
+  EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
   const QStringList stopped = quit("Annuler");
   ASSERT_EQ(stopped.size(), 1);
-  EXPECT_TRUE(stopped[0].contains(QString::fromUtf8("les %1 lignes de l'étude").arg(RowCount())));
+  EXPECT_TRUE(stopped[0].contains(QString::fromUtf8("les %1 lignes de l'étude").arg(rows)));
   ASSERT_TRUE(study->ExportTable(PathOf("t.csv")));
   // Only the case's changes are left to ask about.
   const QStringList exported = quit("Ne pas enregistrer");
@@ -327,7 +317,6 @@ TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
 TEST_F(StudyWindowTest, ABadEntryIsMarkedAtOnceStopsTheStudyAndThePointsAreCountedAlike) {
   OpenStudy();
   Set(1, {"HeatFlux", "300", "900", 4, false});
-  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "5 points");
   EXPECT_EQ(Part<QProgressBar>("StudyProgress")->text(), "0 / 5 points");
   auto* from = Part<QLineEdit>("From1");
   from->setFocus();
@@ -336,7 +325,6 @@ TEST_F(StudyWindowTest, ABadEntryIsMarkedAtOnceStopsTheStudyAndThePointsAreCount
   QTest::keyClicks(from, "abc");
   QTest::keyClick(from, Qt::Key_Tab);
   EXPECT_TRUE(from->property("outOfRange").toBool());
-  EXPECT_FALSE(Part<QLineEdit>("To1")->property("outOfRange").toBool());
   EXPECT_TRUE(Status().contains(QString::fromUtf8("« abc »"))) << Status().toStdString();
   EXPECT_EQ(from->toolTip(), Status());
   {
