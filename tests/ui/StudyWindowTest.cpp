@@ -123,12 +123,10 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
       state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(RowCount(), 3);
-  ASSERT_EQ(study->Table().model()->columnCount(), 14);
   // The cells' units and wording are the session's (StudyViewTest); the export holds the rows.
   study::StudyRows rows(points.size());
   for (std::size_t i = 0; i < points.size(); ++i)
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
-  EXPECT_EQ(Cell(2, 1), points[2][0] / 1000);
   ASSERT_TRUE(study->ExportTable(PathOf("table.csv")));
   const std::string exported = ReadFile(dir / "table.csv");
   const std::string batch = study::TableCsv(expected, rows);
@@ -243,7 +241,6 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
       "s.json", state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(RowCount(), 8);
-  ASSERT_EQ(study->Table().model()->columnCount(), 15);
   // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
   constexpr int kPeakTemperature = 6;
   Part<QComboBox>("ResultChoice")->setCurrentIndex(kPeakTemperature);
