@@ -153,13 +153,12 @@ TEST(SvgWriterTest, ArcsAndEllipses) {
   const std::string quarter =
       "<path d=\"M 254.9 136.5 A 42.4 42.4 0 0 0 212.5 94.1\" stroke=\"#0e0000\" "
       "stroke-width=\"1\"/>";
-  DrawingSurface upward = UpwardSurface();
-  upward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_THAT(RenderSvg(upward), HasSubstr(quarter)) << RenderSvg(upward);
   // The same quarter with y growing downwards still turns counter-clockwise on the screen.
-  DrawingSurface downward = UpwardSurface(false);
-  downward.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
-  EXPECT_THAT(RenderSvg(downward), HasSubstr(quarter));
+  for (const bool upward : {true, false}) {
+    DrawingSurface quadrant = UpwardSurface(upward);
+    quadrant.Circle(5, 2.5f, 1, RGB::FromValue(14), 0.0f, static_cast<float>(std::numbers::pi / 2));
+    EXPECT_THAT(RenderSvg(quadrant), HasSubstr(quarter)) << upward;
+  }
 
   DrawingSurface surface = UpwardSurface();
   surface.Circle(5, 2.5f, 1, std::nullopt, 0.0f, 4.0f);

@@ -2,7 +2,6 @@
 // a bad record is refused, and applying saves and picks the fitted coating. How the results are
 // worded and charted is the session's (FitFormTest).
 
-#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>

@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
 #include <map>

@@ -1,8 +1,6 @@
 // Runs off the interface thread: a window run writes what a headless run writes and the result
 // windows show it; cancelling or quitting changes no file and no window.
 
-#include <qcustomplot.h>
-
 #include <QHeaderView>
 
 #include "GeometrieTestSupport.h"

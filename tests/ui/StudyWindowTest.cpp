@@ -2,7 +2,6 @@
 // entries are refused before any run and cancelling keeps the finished rows. The rules behind
 // the entries, the table and the charts are the session's (StudyFormTest, StudyViewTest).
 
-#include <qcustomplot.h>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
