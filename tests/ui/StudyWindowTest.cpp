@@ -137,9 +137,9 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
   EXPECT_EQ(exported.substr(0, headings.size()), headings);
   EXPECT_EQ(exported.substr(headings.size()), batch.substr(batch.find('\n') + 1));
 
-  // The chart: a zoom is undone from the menu; stresses in MPa, as in the table.
+  // The chart (its wording is StudyChartTest's): a zoom is undone from the menu; stresses in
+  // MPa, as in the table.
   EXPECT_EQ(ChartTitle(chart), "FinalCurvature en fonction de HeatFlux");
-  EXPECT_EQ(chart.xAxis->label(), QString::fromUtf8("HeatFlux (kW/m²)"));
   const QCPRange fittedX = chart.xAxis->range(), fittedY = chart.yAxis->range();
   chart.xAxis->setRange(0, 10);
   chart.yAxis->setRange(0, 10);
@@ -184,7 +184,6 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOtherOnALegendOrAC
   OpenStudy();
   Set(1, {"HeatFlux", "300", "900", 1, true});
   Set(2, {"SubstrateTemperature", "300", "365", 13, false});
-  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "28 points");
   RunToEnd();
   ASSERT_EQ(RowCount(), 28);
   QCustomPlot& chart = study->Chart();
