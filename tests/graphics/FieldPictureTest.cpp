@@ -32,18 +32,11 @@ struct DrawnBoxes {
   std::vector<DisplayItem> Scale;
 };
 
-float BoxLeft(const DisplayItem& box) {
-  return std::min(box.X1, box.X2);
-}
-float BoxRight(const DisplayItem& box) {
-  return std::max(box.X1, box.X2);
-}
-float BoxTop(const DisplayItem& box) {
-  return std::min(box.Y1, box.Y2);
-}
-float BoxBottom(const DisplayItem& box) {
-  return std::max(box.Y1, box.Y2);
-}
+// A box's edges, whichever corners it was drawn from.
+const auto BoxLeft = [](const DisplayItem& box) { return std::min(box.X1, box.X2); };
+const auto BoxRight = [](const DisplayItem& box) { return std::max(box.X1, box.X2); };
+const auto BoxTop = [](const DisplayItem& box) { return std::min(box.Y1, box.Y2); };
+const auto BoxBottom = [](const DisplayItem& box) { return std::max(box.Y1, box.Y2); };
 
 DrawnBoxes FilledBoxes(const DrawingSurface& surface) {
   std::vector<DisplayItem> filled;

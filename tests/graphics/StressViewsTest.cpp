@@ -37,12 +37,11 @@ std::vector<DisplayItem> Texts(const DrawingSurface& surface, const std::string&
 
 // How many lines run between these points, as the surface keeps them (in floats).
 std::size_t LinesBetween(const DrawingSurface& surface, float x1, float y1, float x2, float y2) {
-  return ItemsWhere(surface,
-                    [&](const DisplayItem& item) {
-                      return item.Kind == ItemKind::Line && item.X1 == x1 && item.Y1 == y1 &&
-                             item.X2 == x2 && item.Y2 == y2;
-                    })
-      .size();
+  const auto same = [&](const DisplayItem& item) {
+    return item.Kind == ItemKind::Line && item.X1 == x1 && item.Y1 == y1 && item.X2 == x2 &&
+           item.Y2 == y2;
+  };
+  return ItemsWhere(surface, same).size();
 }
 
 constexpr double kE = 1e-6;
@@ -210,12 +209,6 @@ TEST(StressViewsTest, DepositAndPictogramOfEachView) {
     }
   }
 }
-
-}  // namespace
-}  // namespace quillane::graphics
-
-namespace quillane::graphics {
-namespace {
 
 // Lamellae far thinner than a pixel: a stroke per pixel column and stress row, over the same
 // stresses and up to the deposit's last edge, however many lamellae there are.

@@ -2,7 +2,6 @@
 // a bad record is refused, and applying saves and picks the fitted coating. How the results are
 // worded and charted is the session's (FitFormTest).
 
-#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -42,6 +41,15 @@ class FitWindowTest : public GeometrieWindowFixture {
     return QString::fromStdString((dir / "record.csv").string());
   }
 
+  // The reference case in the input window, and the fit window over it.
+  void OpenFit() {
+    Open();
+    ASSERT_TRUE(
+        window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
+    Trigger("FitWindow");
+    fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+    ASSERT_TRUE(fit != nullptr && fit->isVisible());
+  }
   template <typename T>
   T* Part(const QString& name) const {
     return fit->findChild<T*>(name);
@@ -56,19 +64,13 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   ModalWatcher watcher([&answer](QWidget* modal) {
     if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
   });
-  Open();
-  ASSERT_TRUE(
-      window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
-  Trigger("FitWindow");
-  fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
-  ASSERT_TRUE(fit != nullptr && fit->isVisible());
-  // A bad record is refused naming its line (the wording is the session's); nothing to fit.
+  OpenFit();
+  // A bad record is refused (its wording is the session's, FitViewTest); nothing to fit.
   AtomicFile::WriteWhole(dir / "bad.csv", "time,curvature\n0,0.1\n1,0.2\n1,0.3\n", "record");
   EXPECT_FALSE(fit->OpenRecord(PathOf("bad.csv")));
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
   EXPECT_TRUE(watcher.MessageTexts[0].startsWith(QString::fromUtf8("L'enregistrement ") +
                                                  PathOf("bad.csv")));
-  EXPECT_TRUE(watcher.MessageTexts[0].contains("ligne 4")) << watcher.MessageTexts[0].toStdString();
   EXPECT_FALSE(Part<QPushButton>("Ajuster")->isEnabled());
   watcher.MessageTexts.clear();
   ASSERT_TRUE(fit->OpenRecord(WriteRecordOf({{"coating.SigmaQ", 1.5e8}, {"HeatFlux", 8e5}})));
@@ -161,11 +163,7 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
     if (!ModalWatcher::Press(modal, QStringLiteral("Annuler"))) ModalWatcher::Dismiss(modal);
   });
   const QStringList& asked = watcher.MessageTexts;
-  Open();
-  ASSERT_TRUE(
-      window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
-  Trigger("FitWindow");
-  fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
+  OpenFit();
   auto* model = Part<QComboBox>("FitStressModel");
   ASSERT_TRUE(model != nullptr);
   EXPECT_EQ(model->currentData().toString(), QString::fromStdString(kOnePassModel));
@@ -192,13 +190,10 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
   QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
+  // The notes' wording is the session's (FitViewTest); the window shows them.
   EXPECT_TRUE(FitStatus().contains(QString::fromUtf8("ne suit pas l'enregistrement")))
       << FitStatus().toStdString();
-  const QString summary = Part<QLabel>("FitSummary")->text();
-  EXPECT_TRUE(summary.contains(QString::fromUtf8("Le modèle ne suit pas l'enregistrement")))
-      << summary.toStdString();
-  EXPECT_TRUE(summary.contains(QString::fromUtf8("modèle du dépôt entier")))
-      << summary.toStdString();
+  EXPECT_TRUE(Part<QLabel>("FitSummary")->text().contains(QString::fromUtf8("dépôt entier")));
   // Applying asks first; refused, nothing is written.
   EXPECT_FALSE(fit->Appliquer());
   ASSERT_EQ(asked.size(), 1);

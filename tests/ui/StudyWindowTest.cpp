@@ -2,7 +2,6 @@
 // entries are refused before any run and cancelling keeps the finished rows. The rules behind
 // the entries, the table and the charts are the session's (StudyFormTest, StudyViewTest).
 
-#include <qcustomplot.h>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -123,12 +122,10 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
       state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(RowCount(), 3);
-  ASSERT_EQ(study->Table().model()->columnCount(), 14);
   // The cells' units and wording are the session's (StudyViewTest); the export holds the rows.
   study::StudyRows rows(points.size());
   for (std::size_t i = 0; i < points.size(); ++i)
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
-  EXPECT_EQ(Cell(2, 1), points[2][0] / 1000);
   ASSERT_TRUE(study->ExportTable(PathOf("table.csv")));
   const std::string exported = ReadFile(dir / "table.csv");
   const std::string batch = study::TableCsv(expected, rows);
@@ -140,9 +137,9 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
   EXPECT_EQ(exported.substr(0, headings.size()), headings);
   EXPECT_EQ(exported.substr(headings.size()), batch.substr(batch.find('\n') + 1));
 
-  // The chart: a zoom is undone from the menu; stresses in MPa, as in the table.
+  // The chart (its wording is StudyChartTest's): a zoom is undone from the menu; stresses in
+  // MPa, as in the table.
   EXPECT_EQ(ChartTitle(chart), "FinalCurvature en fonction de HeatFlux");
-  EXPECT_EQ(chart.xAxis->label(), QString::fromUtf8("HeatFlux (kW/m²)"));
   const QCPRange fittedX = chart.xAxis->range(), fittedY = chart.yAxis->range();
   chart.xAxis->setRange(0, 10);
   chart.yAxis->setRange(0, 10);
@@ -187,7 +184,6 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOtherOnALegendOrAC
   OpenStudy();
   Set(1, {"HeatFlux", "300", "900", 1, true});
   Set(2, {"SubstrateTemperature", "300", "365", 13, false});
-  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "28 points");
   RunToEnd();
   ASSERT_EQ(RowCount(), 28);
   QCustomPlot& chart = study->Chart();
@@ -243,7 +239,6 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
       "s.json", state.Input, {});
   const auto points = study::DesignPoints(expected);
   ASSERT_EQ(RowCount(), 8);
-  ASSERT_EQ(study->Table().model()->columnCount(), 15);
   // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
   constexpr int kPeakTemperature = 6;
   Part<QComboBox>("ResultChoice")->setCurrentIndex(kPeakTemperature);
@@ -262,33 +257,13 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
                   .startsWith(QString::fromUtf8("Corrélation de rang (Spearman) : HeatFlux ")));
 }
 
-TEST_F(StudyWindowTest, CancelKeepsTheFinishedRowsInOrder) {
+// Escape hides the window and the study goes on; quitting names the study under way, then its
+// rows until they are exported (the questions' wording is the session's), and "Annuler" keeps the
+// program and its study; cancelling keeps the finished rows in order.
+TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnQuittingAsksAndCancelKeepsTheRows) {
   Open();
   PickBoth();
   // More passes make each point long enough that cancelling leaves most of them undone.
-  TypeAndLeave(ui::FieldId::Text4, "20");
-  ShowStudy();
-  Set(1, {"HeatFlux", "300", "900", 1000, false});
-  QTest::mouseClick(Part<QPushButton>("Lancer"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return study->FinishedPoints() > 0; }, 30000));
-  QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
-  const int rows = RowCount();
-  EXPECT_GE(rows, 1);
-  EXPECT_LT(rows, 1001);
-  EXPECT_EQ(Part<QProgressBar>("StudyProgress")->value(), rows);
-  EXPECT_TRUE(Status().startsWith(
-      QString::fromUtf8("Étude annulée : %1 point(s) terminé(s) sur 1001").arg(rows)))
-      << Status().toStdString();
-  for (int row = 1; row < rows; ++row) EXPECT_LT(Cell(row - 1, 0), Cell(row, 0));
-  EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
-}
-
-// Escape hides the window and the study goes on; quitting names the study under way, then its
-// rows until they are exported, and "Annuler" keeps the program and its study.
-TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
-  Open();
-  PickBoth();
   TypeAndLeave(ui::FieldId::Text4, "20");
   ShowStudy();
   Set(1, {"HeatFlux", "300", "900", 1000, false});
@@ -309,11 +284,21 @@ TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
   EXPECT_TRUE(running[0].contains(QString::fromUtf8("l'étude paramétrique en cours (")));
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(study->Worker().IsRunning());
-  study->Annuler();
+  ShowStudy();
+  QTest::mouseClick(Part<QPushButton>("Annuler"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !study->Worker().IsRunning(); }, 30000));
+  const int rows = RowCount();
+  EXPECT_GE(rows, 2);
+  EXPECT_LT(rows, 1001);
+  EXPECT_EQ(Part<QProgressBar>("StudyProgress")->value(), rows);
+  EXPECT_TRUE(Status().startsWith(
+      QString::fromUtf8("Étude annulée : %1 point(s) terminé(s) sur 1001").arg(rows)))
+      << Status().toStdString();
+  for (int row = 1; row < rows; ++row) EXPECT_LT(Cell(row - 1, 0), Cell(row, 0));
+  EXPECT_TRUE(Part<QPushButton>("Lancer")->isEnabled());
   const QStringList stopped = quit("Annuler");
   ASSERT_EQ(stopped.size(), 1);
-  EXPECT_TRUE(stopped[0].contains(QString::fromUtf8("les %1 lignes de l'étude").arg(RowCount())));
+  EXPECT_TRUE(stopped[0].contains(QString::fromUtf8("les %1 lignes de l'étude").arg(rows)));
   ASSERT_TRUE(study->ExportTable(PathOf("t.csv")));
   // Only the case's changes are left to ask about.
   const QStringList exported = quit("Ne pas enregistrer");
@@ -327,7 +312,6 @@ TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnAndQuittingAsksFirst) {
 TEST_F(StudyWindowTest, ABadEntryIsMarkedAtOnceStopsTheStudyAndThePointsAreCountedAlike) {
   OpenStudy();
   Set(1, {"HeatFlux", "300", "900", 4, false});
-  EXPECT_EQ(Part<QLabel>("PointCount")->text(), "5 points");
   EXPECT_EQ(Part<QProgressBar>("StudyProgress")->text(), "0 / 5 points");
   auto* from = Part<QLineEdit>("From1");
   from->setFocus();
@@ -336,7 +320,6 @@ TEST_F(StudyWindowTest, ABadEntryIsMarkedAtOnceStopsTheStudyAndThePointsAreCount
   QTest::keyClicks(from, "abc");
   QTest::keyClick(from, Qt::Key_Tab);
   EXPECT_TRUE(from->property("outOfRange").toBool());
-  EXPECT_FALSE(Part<QLineEdit>("To1")->property("outOfRange").toBool());
   EXPECT_TRUE(Status().contains(QString::fromUtf8("« abc »"))) << Status().toStdString();
   EXPECT_EQ(from->toolTip(), Status());
   {
