@@ -273,8 +273,7 @@ class StudyProgramTest : public ::testing::Test {
   int Study(const std::string& text, const std::string& out, std::vector<std::string> extra = {},
             const std::string& catalogue = "p1.db") {
     test::WriteFile(dir / "s.json", text);
-    extra.insert(extra.begin(), {(test::DataDir() / "p1" / "case.json").string(), "--study",
-                                 (dir / "s.json").string(), "--out", (dir / out).string()});
+    extra.insert(extra.begin(), {kCase, "--study", In("s.json"), "--out", In(out)});
     return Batch(extra, catalogue);
   }
   // changed.db: the small catalogue whose coating has SigmaQ 2e8.
@@ -285,6 +284,9 @@ class StudyProgramTest : public ::testing::Test {
     test::WriteFile(dir / "changed.sql", sql);
     test::BuildDatabase(dir / "changed.sql", dir / "changed.db");
   }
+  std::string In(const std::filesystem::path& name) const { return (dir / name).string(); }
+  std::string Text(const std::filesystem::path& name) const { return test::ReadFile(dir / name); }
+  const std::string kCase = (test::DataDir() / "p1" / "case.json").string();
   test::TempDir dir;
   std::ostringstream err;
 };
@@ -294,21 +296,20 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
       {"input": "coating.SigmaQ", "values": [5e7, 2e8]}]})";
   ASSERT_EQ(Study(study, "one", {"--jobs", "1", "--keep-files"}), 0) << err.str();
   ASSERT_EQ(Study(study, "three", {"--jobs", "3"}), 0) << err.str();
-  const std::string csv = test::ReadFile(dir / "one" / "results.csv");
-  EXPECT_EQ(test::ReadFile(dir / "three" / "results.csv"), csv);
+  const std::string csv = Text("one/results.csv");
+  EXPECT_EQ(Text("three/results.csv"), csv);
   EXPECT_FALSE(std::filesystem::exists(dir / "three" / "points"));
   EXPECT_TRUE(std::filesystem::exists(dir / "three" / "plots" / "FinalCurvature_map.svg"));
-  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"))["rows"];
+  const json table = json::parse(Text("one/results.json"))["rows"];
   ASSERT_EQ(table.size(), 4u);
   // Point 4 by hand: the case, the flag, and a catalogue whose coating has that SigmaQ.
   ChangedCatalogue();
-  ASSERT_EQ(Batch({(test::DataDir() / "p1" / "case.json").string(), "--pass-thickness", "4",
-                   "--summary", (dir / "single.json").string(), "--thermal",
-                   (dir / "t.txt").string(), "--stress", (dir / "s.txt").string()},
+  ASSERT_EQ(Batch({kCase, "--pass-thickness", "4", "--summary", In("single.json"), "--thermal",
+                   In("t.txt"), "--stress", In("s.txt")},
                   "changed.db"),
             0)
       << err.str();
-  const json single = json::parse(test::ReadFile(dir / "single.json"));
+  const json single = json::parse(Text("single.json"));
   const json& row = table[3];
   EXPECT_EQ(row["PassThickness"], 4e-6);
   EXPECT_EQ(row["coating.SigmaQ"], 2e8);
@@ -322,22 +323,20 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(row["LamellaStressFinalMin"], *lowest);
   EXPECT_EQ(row["LamellaStressFinalMax"], *highest);
   // The kept files are those of a single run with the point's inputs.
-  EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
-            test::ReadFile(dir / "s.txt"));
-  EXPECT_EQ(json::parse(test::ReadFile(dir / "one" / "points" / "0004" / "summary.json")), single);
+  EXPECT_EQ(Text("one/points/0004/Stress.txt"), Text("s.txt"));
+  EXPECT_EQ(json::parse(Text("one/points/0004/summary.json")), single);
   // Its case.json runs it again alone, the changed coating in the catalogue copy it names.
   std::ostringstream out;
-  ASSERT_EQ(cli::RunBatch({(dir / "one" / "points" / "0004" / "case.json").string(), "--summary",
-                           (dir / "again.json").string(), "--thermal", (dir / "t2.txt").string(),
-                           "--stress", (dir / "s2.txt").string(), "--quiet"},
+  ASSERT_EQ(cli::RunBatch({In("one/points/0004/case.json"), "--summary", In("again.json"),
+                           "--thermal", In("t2.txt"), "--stress", In("s2.txt"), "--quiet"},
                           out, err),
             0)
       << err.str();
-  EXPECT_EQ(json::parse(test::ReadFile(dir / "again.json")), single);
+  EXPECT_EQ(json::parse(Text("again.json")), single);
   // The folder holds the base case as the case file resolved it.
   InputParameters base = DefaultInputs();
   ReadCaseFile(test::DataDir() / "p1" / "case.json", base);
-  EXPECT_EQ(test::ReadFile(dir / "one" / "base_case.json"), CaseText(base));
+  EXPECT_EQ(Text("one/base_case.json"), CaseText(base));
 }
 
 TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows) {
@@ -348,11 +347,11 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   // Every point ran, one failed: the table holds its fault and the status says so.
   ASSERT_EQ(Study(study, "out", {"--keep-files"}), 3) << err.str();
   EXPECT_THAT(err.str(), HasSubstr("1 point failed; the faults are in the status column of"));
-  const std::string full = test::ReadFile(dir / "out" / "results.csv");
+  const std::string full = Text("out/results.csv");
   EXPECT_THAT(full, HasSubstr("\n2,50,6e+05,,,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"));
   EXPECT_THAT(full, HasSubstr("\n4,0.2,8e+05,"));
   // Its case was kept before it ran: the failed point can be run alone too.
-  const json failed = json::parse(test::ReadFile(dir / "out" / "points" / "0002" / "case.json"));
+  const json failed = json::parse(Text("out/points/0002/case.json"));
   EXPECT_EQ(failed["InitialCurvature"], 50);
   EXPECT_FALSE(failed.contains("Catalogue"));
   // Drop rows 1 and 3, as a stopped study leaves them; a resumed one computes just those.
@@ -363,7 +362,7 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   }
   test::WriteFile(dir / "out" / "results.csv", kept);
   ASSERT_EQ(Study(study, "out", {"--resume", "--keep-files"}), 3) << err.str();
-  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), full);
+  EXPECT_EQ(Text("out/results.csv"), full);
   // Another study cannot be resumed into that folder.
   EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out",
                   {"--resume", "--keep-files"}),
@@ -381,31 +380,26 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
   ASSERT_EQ(Study(study, "m"), 0) << err.str();
   ChangedCatalogue();
   const struct {
-    std::function<void()> before;  // what an earlier program or a kill left in the folder
-    std::string text;
-    std::vector<std::string> extra;
-    std::string catalogue;
     std::string message;
+    std::vector<std::string> extra;
+    std::string catalogue = "p1.db";
+    std::function<void()> before = {};  // what an earlier program or a kill left in the folder
+    const std::string* text = nullptr;  // the study's own where null
   } cases[] = {
       // A study killed at once into the folder of another left its study.json there.
-      {[&] { test::WriteFile(dir / "m" / "study.json", other); },
-       other,
+      {"point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05",
        {},
        "p1.db",
-       "point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05"},
-      {{},
-       study,
-       {"--heat-flux", "5000"},
-       "p1.db",
-       "base.HeatFlux is 5e+06 now, 6e+05 in " + (dir / "m" / "inputs.json").string()},
-      {{}, study, {"--substrate-temperature", "400"}, "p1.db", "base.SubstrateTemperature is 400"},
-      {{}, study, {}, "changed.db", "materials.coating.SigmaQ is 2e+08 now, 1e+08 in"},
-      {{}, study, {"--keep-files"}, "p1.db", "kept files is true now, false"},
-      {[&] { std::filesystem::remove(dir / "m" / "inputs.json"); },
-       study,
+       [&] { test::WriteFile(dir / "m" / "study.json", other); },
+       &other},
+      {"base.HeatFlux is 5e+06 now, 6e+05 in " + In("m/inputs.json"), {"--heat-flux", "5000"}},
+      {"base.SubstrateTemperature is 400", {"--substrate-temperature", "400"}},
+      {"materials.coating.SigmaQ is 2e+08 now, 1e+08 in", {}, "changed.db"},
+      {"kept files is true now, false", {"--keep-files"}},
+      {"holds no inputs.json, which tells what its rows were computed from: it was removed",
        {},
        "p1.db",
-       "holds no inputs.json, which tells what its rows were computed from: it was removed"},
+       [&] { std::filesystem::remove(dir / "m" / "inputs.json"); }},
   };
   for (const auto& c : cases) {
     if (c.before) c.before();
@@ -417,7 +411,7 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
     }
     std::vector<std::string> extra = c.extra;
     extra.push_back("--resume");
-    EXPECT_EQ(Study(c.text, "m", extra, c.catalogue), 1) << c.message;
+    EXPECT_EQ(Study(c.text ? *c.text : study, "m", extra, c.catalogue), 1) << c.message;
     EXPECT_THAT(err.str(), HasSubstr(c.message));
     EXPECT_EQ(test::Listing(dir / "m"), listing) << c.message;
     for (const auto& [name, text] : files) {
@@ -499,18 +493,12 @@ TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
   std::filesystem::create_directories(dir / "kept");
   test::WriteFile(dir / "kept" / "points", "a file");
   const struct {
-    std::string out;
-    std::vector<std::string> extra;
-    std::string message;
+    std::string out, message;
+    std::vector<std::string> extra = {};
   } cases[] = {
-      {"plain/out",
-       {},
-       "Cannot create the output folder " + (dir / "plain/out").string() + ": Not a directory."},
-      {"busy",
-       {},
-       "Cannot write the results table " + (dir / "busy/results.csv").string() +
-           ": it is a directory."},
-      {"kept", {"--keep-files"}, "Cannot create the folder " + (dir / "kept/points").string()},
+      {"plain/out", "Cannot create the output folder " + In("plain/out") + ": Not a directory."},
+      {"busy", "Cannot write the results table " + In("busy/results.csv") + ": it is a directory."},
+      {"kept", "Cannot create the folder " + In("kept/points"), {"--keep-files"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Study(study, c.out, c.extra), 1) << c.out;
@@ -530,10 +518,10 @@ TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   test::WriteFile(dir / "out" / "points" / "0002", "in the way");
   EXPECT_EQ(Study(study, "out", {"--keep-files"}), 3);
   std::filesystem::remove(dir / "out" / "points" / "0002");
-  const std::string failed = test::ReadFile(dir / "out" / "results.csv");
-  EXPECT_NE(failed, test::ReadFile(dir / "clean" / "results.csv"));
+  const std::string failed = Text("out/results.csv");
+  EXPECT_NE(failed, Text("clean/results.csv"));
   EXPECT_EQ(Study(study, "out", {"--keep-files", "--resume"}), 3);
-  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), failed);
+  EXPECT_EQ(Text("out/results.csv"), failed);
   EXPECT_EQ(Study(study, "out", {"--keep-files", "--retry-failed"}), 2);
   EXPECT_THAT(err.str(), HasSubstr("--retry-failed goes with --resume."));
   ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
@@ -563,14 +551,13 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
   };
   for (const auto& r : refused) {
     EXPECT_EQ(Study(r.text, "m"), 1) << r.message;
-    EXPECT_THAT(err.str(), HasSubstr((dir / "m").string() + " " + r.message));
+    EXPECT_THAT(err.str(), HasSubstr(In("m") + " " + r.message));
     EXPECT_THAT(err.str(), HasSubstr(r.text == first ? "Give --resume to complete it"
                                                      : "Give another --out folder, or --force"));
     EXPECT_EQ(test::Listing(dir / "m"), listing);
   }
   ASSERT_EQ(Study(second, "m", {"--force"}), 0) << err.str();
-  EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
-            test::ReadFile(dir / "other" / "results.csv"));
+  EXPECT_EQ(Text("m/results.csv"), Text("other/results.csv"));
   std::set<std::string> plots = test::Listing(dir / "other" / "plots");
   plots.insert("mine.svg");
   EXPECT_EQ(test::Listing(dir / "m" / "plots"), plots);
@@ -586,13 +573,8 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
 TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
   test::WriteFile(dir / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n12;0.004\n");
-  const std::vector<std::string> fit = {(test::DataDir() / "p1" / "case.json").string(),
-                                        "--fit",
-                                        (dir / "rec.csv").string(),
-                                        "--fit-params",
-                                        "coating.SigmaQ",
-                                        "--out",
-                                        (dir / "f").string()};
+  const std::vector<std::string> fit = {
+      kCase, "--fit", In("rec.csv"), "--fit-params", "coating.SigmaQ", "--out", In("f")};
   for (const std::string out : {"m", "f"}) {
     const auto write = [&] { return out == "m" ? Study(study, out) : Batch(fit); };
     std::filesystem::create_directories(dir / out);
@@ -610,24 +592,18 @@ TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) 
 }
 
 // Files written past this size fail as on a full disk (SIGXFSZ ignored), while it lives.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{bytes, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
   ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, handler_);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  sighandler_t handler_;
-  rlimit saved_{};
+  sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
 };
 
 // A plot that cannot be written at the end (a full disk, a folder in its way) keeps every row,
@@ -658,11 +634,9 @@ TEST_F(StudyProgramTest, APlotThatCannotBeWrittenKeepsEveryRowForTheResume) {
     std::filesystem::remove_all(dir / "m");
     EXPECT_EQ(c.run(), 1) << c.fault;
     EXPECT_THAT(err.str(),
-                AllOf(HasSubstr(c.fault),
-                      HasSubstr("Every row is in " + (dir / "m" / "results.csv").string()),
+                AllOf(HasSubstr(c.fault), HasSubstr("Every row is in " + In("m/results.csv")),
                       HasSubstr("run again with --resume")));
-    EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
-              test::ReadFile(dir / "whole" / "results.csv"));
+    EXPECT_EQ(Text("m/results.csv"), Text("whole/results.csv"));
     ASSERT_EQ(Study(study, "m", {"--resume"}), 0) << err.str();
     EXPECT_EQ(test::Listing(dir / "m" / "plots"), test::Listing(dir / "whole" / "plots"));
   }
