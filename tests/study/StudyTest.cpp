@@ -138,19 +138,16 @@ TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
   Study study = Read(R"({"base": {"PassCount": 3}, "vary": [
       {"input": "PassThickness", "from": 1e-5, "to": 3e-5, "steps": 2},
       {"input": "HeatFlux", "from": 1e5, "to": 1e7, "steps": 2, "scale": "log"}]})");
-  EXPECT_EQ(study.Base.PassCount, 3);
-  EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{1e-5, 2e-5, 3e-5}));
-  EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e5, 1e6, 1e7}));
+  using Values = std::vector<double>;
+  EXPECT_EQ(std::tie(study.Base.PassCount, study.Vary[0].Values, study.Vary[1].Values),
+            std::tuple(3, Values{1e-5, 2e-5, 3e-5}, Values{1e5, 1e6, 1e7}));
   const auto factorial = DesignPoints(study);
-  ASSERT_EQ(PointCount(study), 9);
-  ASSERT_EQ(factorial.size(), 9u);
-  EXPECT_EQ(factorial[1], (std::vector<double>{1e-5, study.Vary[1].Values[1]}));
-  EXPECT_EQ(factorial[3][0], 2e-5);
+  ASSERT_EQ(std::pair(PointCount(study), factorial.size()), std::pair(9LL, std::size_t{9}));
+  EXPECT_EQ(std::pair(factorial[1], factorial[3][0]), std::pair(Values{1e-5, 1e6}, 2e-5));
   study.Design = DesignKind::OneAtATime;
   const auto alone = DesignPoints(study);
-  ASSERT_EQ(PointCount(study), 6);
-  ASSERT_EQ(alone.size(), 6u);
-  EXPECT_EQ(alone[4][1], study.Vary[1].Values[1]);
+  ASSERT_EQ(std::pair(PointCount(study), alone.size()), std::pair(6LL, std::size_t{6}));
+  EXPECT_EQ(alone[4][1], 1e6);
   EXPECT_TRUE(std::isnan(alone[4][0]));
 }
 
@@ -226,9 +223,9 @@ TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
   EXPECT_THAT(text, HasSubstr("\"ThermalRowCount\": 394,"));
   const json units = json::parse(text)["units"];
   ASSERT_EQ(units.size(), TableColumns(study).size() - 1);
-  EXPECT_EQ(units["HeatFlux"], "W/m²");
-  EXPECT_EQ(units["PeakInterfaceTemperature"], "K");
-  EXPECT_EQ(units["ThermalRowCount"], "");
+  EXPECT_EQ(
+      std::tie(units["HeatFlux"], units["PeakInterfaceTemperature"], units["ThermalRowCount"]),
+      std::tuple("W/m²", "K", ""));
   const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
   // A table cut short within its header is told as such, not as another study's.
@@ -429,34 +426,31 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
 
 TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   const struct {
-    std::string text;
-    std::vector<std::string> extra;
     ::testing::Matcher<std::string> message;
+    std::string text;
+    std::vector<std::string> extra = {};
   } cases[] = {
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
-                    {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
-       {},
-       HasSubstr("more than 100000; give --force")},
+      {HasSubstr("more than 100000; give --force"),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
+                    {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})"},
       // 1e15 points: named exactly, and refused even when forced.
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
+      {HasSubstr("the study has 1000000000000000 points, more than the 10000000 a study can hold, "
+                 "even with --force."),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
                     {"input": "coating.SigmaQ", "from": 1e7, "to": 2e8, "steps": 99999},
                     {"input": "PassThickness", "from": 1e-6, "to": 2e-5, "steps": 99999}]})",
-       {"--force"},
-       HasSubstr("the study has 1000000000000000 points, more than the 10000000 a study can hold, "
-                 "even with --force.")},
-      {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       {},
-       HasSubstr("s.json: base: PassThickness")},
+       {"--force"}},
+      {HasSubstr("s.json: base: PassThickness"),
+       R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})"},
       // A draw out of range names the file and tells how to keep the draws within it.
-      {R"({"design": {"latin-hypercube": {"samples": 200}},
-          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
-       {},
-       AllOf(HasSubstr("s.json: vary[0] (\"coating.Poisson\"): sample "),
+      {AllOf(HasSubstr("s.json: vary[0] (\"coating.Poisson\"): sample "),
              HasSubstr("Give \"truncate\": true beside \"normal\" to draw within the input's "
-                       "range."))},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       {"--plot-result", "Colour"},
-       HasSubstr("is not a result column")},
+                       "range.")),
+       R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})"},
+      {HasSubstr("is not a result column"),
+       R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       {"--plot-result", "Colour"}},
   };
   // Options of a study or a fit without one are a misuse, not silently ignored; options that
   // cannot be honoured are told by name, not as a range of 309 digits.
