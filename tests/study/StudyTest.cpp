@@ -636,10 +636,9 @@ TEST_F(StudyProgramTest, APlotThatCannotBeWrittenKeepsEveryRowForTheResume) {
 TEST_F(StudyProgramTest, AStoppedStudyReportsOnlyFinishedPoints) {
   MaterialsCatalogue catalogue;
   catalogue.Open(dir / "p1.db");
-  study::Study study =
-      Read(R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 7}]})");
-  study.Base.SubstrateMaterialName = "Acier 316L";
-  study.Base.CoatingMaterialName = "NiCrAlY";
+  const study::Study study =
+      Read(R"({"base": {"SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY"},
+               "vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 7}]})");
   const auto points = DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
   std::iota(todo.begin(), todo.end(), 0);
