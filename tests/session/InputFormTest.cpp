@@ -27,9 +27,8 @@ TEST_F(InputFormTest, OnlyAnEditedBoxCommitsAndARefusalChangesNothing) {
   // A refusal keeps the value and the text (accepted commits: the snapshot and window tests).
   const auto refused = form.Commit(FieldId::Text8, "abc");
   ASSERT_TRUE(refused);
-  EXPECT_FALSE(refused->Accepted);
-  EXPECT_EQ(state.Input.HeatFlux, 512345);
-  EXPECT_EQ(form.Shown(FieldId::Text8), LoadText(state, FieldId::Text8));
+  EXPECT_EQ(std::tuple(refused->Accepted, state.Input.HeatFlux, form.Shown(FieldId::Text8)),
+            std::tuple(false, 512345.0, LoadText(state, FieldId::Text8)));
 }
 
 TEST_F(InputFormTest, ASnapshotBringsBackTheAcceptedTextsNotAHalfTypedEdit) {
@@ -38,8 +37,8 @@ TEST_F(InputFormTest, ASnapshotBringsBackTheAcceptedTextsNotAHalfTypedEdit) {
   form.Type(FieldId::Text13, "0.5");  // typed, not accepted
   EXPECT_EQ(state.Input.SpecimenLength, 0.5);
   const InputForm::Snapshot after = form.Take();
-  EXPECT_EQ(after.Input.SpecimenLength, before.Input.SpecimenLength);
-  EXPECT_EQ(after.Input.SubstrateThicknessInput, 0.003);
+  EXPECT_EQ(std::tie(after.Input.SpecimenLength, after.Input.SubstrateThicknessInput),
+            std::tuple(before.Input.SpecimenLength, 0.003));
   form.Restore(before);
   EXPECT_EQ(state.Input, before.Input);
   EXPECT_EQ(form.Take(), before);
@@ -51,12 +50,11 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
                   R"({"HeatFlux": 600000, "CoatingMaterialName": "Inconnu", "PassCount": 3})");
   ASSERT_TRUE(form.Commit(FieldId::Text6, "3")->Accepted);
   EXPECT_EQ(form.OpenCase(dir / "case.json"), "");
-  EXPECT_EQ(state.Input.HeatFlux, 600000);
-  EXPECT_EQ(state.Input.SubstrateThicknessInput, DefaultInputs().SubstrateThicknessInput)
-      << "a key the case leaves out takes its default, not what was typed";
-  EXPECT_EQ(state.Input.SubstrateMaterialName, "");
-  EXPECT_EQ(form.Shown(FieldId::Text4), "3");
-  EXPECT_FALSE(form.BothPicked());
+  // A key the case leaves out takes its default, not what was typed.
+  EXPECT_EQ(std::tie(state.Input.HeatFlux, state.Input.SubstrateThicknessInput,
+                     state.Input.SubstrateMaterialName),
+            std::tuple(600000, DefaultInputs().SubstrateThicknessInput, ""));
+  EXPECT_EQ(std::tuple(form.Shown(FieldId::Text4), form.BothPicked()), std::tuple("3", false));
   EXPECT_EQ(form.MissingMaterials(MaterialsCatalogue{}), std::vector<std::string>{"Inconnu"});
   // A file that cannot be read changes nothing.
   EXPECT_ANY_THROW(form.OpenCase(dir / "missing.json"));
@@ -64,16 +62,15 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
 
   EXPECT_TRUE(form.Pick(true, "Acier 316L"));
   EXPECT_FALSE(form.Pick(true, "Acier 316L"));
-  form.RestoreDefaults();
-  EXPECT_EQ(state.Input.HeatFlux, DefaultInputs().HeatFlux);
-  EXPECT_EQ(state.Input.SubstrateMaterialName, "Acier 316L") << "the picks stay";
-  EXPECT_EQ(state.Input.CoatingMaterialName, "Inconnu");
+  form.RestoreDefaults();  // the picks stay
+  EXPECT_EQ(std::tie(state.Input.HeatFlux, state.Input.SubstrateMaterialName,
+                     state.Input.CoatingMaterialName),
+            std::tuple(DefaultInputs().HeatFlux, "Acier 316L", "Inconnu"));
 
   form.TakeFit("NiCrAlY (ajusté)", 612345.0);
-  EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
-  EXPECT_EQ(state.Input.HeatFlux, 612345);
-  EXPECT_EQ(form.Shown(FieldId::Text8), LoadText(state, FieldId::Text8));
-  EXPECT_TRUE(form.BothPicked());
+  EXPECT_EQ(std::tuple(state.Input.CoatingMaterialName, state.Input.HeatFlux,
+                       form.Shown(FieldId::Text8), form.BothPicked()),
+            std::tuple("NiCrAlY (ajusté)", 612345.0, LoadText(state, FieldId::Text8), true));
 }
 
 TEST_F(InputFormTest, ABoxTellsItsValueAndRange) {

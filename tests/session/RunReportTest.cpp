@@ -88,12 +88,10 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
   for (const bool first : {true, false}) {
     const CatalogueOpening good = OpenCatalogue(dir / "p1.db", user, first);
     ASSERT_TRUE(good.Catalogue);
-    EXPECT_FALSE(good.Catalogue->Rows().empty());
-    EXPECT_EQ(good.Told.Status, "");
+    EXPECT_EQ(std::tuple(good.Catalogue->Rows().empty(), good.Told.Status), std::tuple(false, ""));
     const CatalogueOpening missing = OpenCatalogue(dir / "absent.db", user, first);
-    EXPECT_FALSE(missing.Catalogue);
-    EXPECT_EQ(missing.Told.Critical, first);
-    EXPECT_EQ(missing.Told.Box.empty(), !first);
+    EXPECT_EQ(std::tuple(bool(missing.Catalogue), missing.Told.Critical, missing.Told.Box.empty()),
+              std::tuple(false, first, !first));
     const std::string start = first ? "Catalogue des matériaux introuvable ou illisible : "
                                     : "Catalogue des matériaux illisible : ";
     EXPECT_EQ(missing.Told.Status.substr(0, start.size()), start);
@@ -109,10 +107,9 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
   // A user row that cannot be read is named, and no catalogue serves in place of the user's
   // until the shipped materials alone are asked for.
   const CatalogueOpening partial = OpenCatalogue(dir / "p1.db", user, true);
-  EXPECT_FALSE(partial.Catalogue);
-  EXPECT_TRUE(partial.UserDamaged);
-  EXPECT_EQ(partial.Told.Status,
-            "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string());
+  EXPECT_EQ(std::tuple(bool(partial.Catalogue), partial.UserDamaged, partial.Told.Status),
+            std::tuple(false, true,
+                       "Vos matériaux n'ont pas tous pu être lus : " + user.Path().string()));
   EXPECT_NE(partial.Told.Box.find("\"Lambda\" for material \"Texte\""), std::string::npos)
       << partial.Told.Box;
   const CatalogueOpening shipped = OpenCatalogue(dir / "p1.db", user, true, true);

@@ -116,12 +116,12 @@ TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {
   StudyReading reading = ReadStudyForm(form, base);
   ASSERT_TRUE(reading.Ready());
   const study::Study& study = reading.Study;
-  EXPECT_EQ(study.Base, base.State.Input);
-  EXPECT_EQ(study.Design, study::DesignKind::Factorial);
+  using Values = std::vector<double>;
+  EXPECT_EQ(std::tie(study.Base, study.Design),
+            std::tuple(base.State.Input, study::DesignKind::Factorial));
   ASSERT_EQ(study.Vary.size(), 2u);
-  EXPECT_EQ(study.Vary[0].Name(), "HeatFlux");
-  EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{250000, 500000, 750000}));
-  EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e8, 1e9}));
+  EXPECT_EQ(std::tuple(study.Vary[0].Name(), study.Vary[0].Values, study.Vary[1].Values),
+            std::tuple("HeatFlux", Values{250000, 500000, 750000}, Values{1e8, 1e9}));
   EXPECT_EQ(reading.LogScales, (std::vector<bool>{false, true}));
   EXPECT_EQ(std::pair(PointCount(form), reading.Points.size()), std::pair(6LL, std::size_t{6}));
   EXPECT_EQ(reading.Points[1], (std::vector<double>{250000, 1e9}));
@@ -158,29 +158,26 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
     const StudyReading reading = ReadStudyForm(form, base);
     ASSERT_EQ(reading.Faults.size(), 1u) << row;
     const StudyFormFault& fault = reading.Faults[0];
-    EXPECT_TRUE(fault.Drawn);
-    EXPECT_EQ(fault.Row, row);
-    EXPECT_EQ(fault.Fault.Quantity, &Quantity("coating.Poisson"));
+    EXPECT_EQ(std::tie(fault.Drawn, fault.Row, fault.Fault.Quantity),
+              std::tuple(true, row, &Quantity("coating.Poisson")));
     EXPECT_TRUE(CheckValue(Quantity("coating.Poisson"), fault.Fault.Value));
     EXPECT_TRUE(reading.Points.empty());
   }
   // The inputs that are not varied must allow a run; the entries are still all read.
   base.State.Input.PassThickness = 9;
   const StudyReading reading = ReadStudyForm(Grid(Row("HeatFlux", "900", "300", 2)), base);
-  EXPECT_EQ(reading.Faults.size(), 1u);
-  ASSERT_EQ(reading.InputFaults.size(), 1u);
+  ASSERT_EQ(std::pair(reading.Faults.size(), reading.InputFaults.size()),
+            std::pair(std::size_t{1}, std::size_t{1}));
   EXPECT_EQ(reading.InputFaults[0].Input, &Input("PassThickness"));
   EXPECT_FALSE(reading.Ready());
   // In French the entries' faults come first, the inputs' last.
   const std::vector<std::string> french =
       FrenchFaults(reading, Grid(Row("HeatFlux", "900", "300", 2)), ',');
   ASSERT_EQ(french.size(), 2u);
-  EXPECT_EQ(french[0].rfind("Grandeur 1 (HeatFlux) : ", 0), 0u) << french[0];
-  EXPECT_EQ(french[1], reading.InputFaults[0].French);
+  EXPECT_EQ(std::pair(french[0].rfind("Grandeur 1 (HeatFlux) : ", 0), french[1]),
+            std::pair(std::size_t{0}, reading.InputFaults[0].French));
 }
 
-// Each bad entry is one fault of its row, alike in every field to the fault the batch program's
-// study file gives for the same entries (whose values are written in SI).
 // An entry at fault is marked as soon as it is typed: a text that is no number by its own box, a
 // range that cannot be used by both; a quantity chosen twice is no fault of De or À.
 TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
@@ -204,6 +201,8 @@ TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
             "Grandeur 1 (HeatFlux) : le début « abc » n'est pas un nombre.");
 }
 
+// Each bad entry is one fault of its row, alike in every field to the fault the batch program's
+// study file gives for the same entries (whose values are written in SI).
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;
@@ -280,8 +279,8 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const StudyReading many = ReadStudyForm(
       Grid(Row("HeatFlux", "1", "2", 999), Row("coating.SigmaQ", "1", "2", 999)), base);
   ASSERT_EQ(many.Faults.size(), 1u);
-  EXPECT_EQ(many.Faults[0].Fault.Kind, FaultKind::TooManyPoints);
-  EXPECT_EQ(many.Faults[0].Row, std::nullopt);
+  EXPECT_EQ(std::tie(many.Faults[0].Fault.Kind, many.Faults[0].Row),
+            std::tuple(FaultKind::TooManyPoints, std::nullopt));
   EXPECT_EQ(French(many.Faults[0].Fault, ','),
             "l'étude compterait 1000000 points, plus que 100000 ; réduisez le nombre "
             "d'intervalles.");
@@ -328,9 +327,8 @@ TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
     ASSERT_EQ(chart.Curves.size(), c.Keys);
     EXPECT_EQ(chart.Scale, c.Scale) << c.Keys;
     if (!c.Scale) continue;
-    EXPECT_EQ(chart.ScaleLog, c.Log);
-    EXPECT_EQ(chart.ScaleLabel, "SubstrateWidth (m)");
-    EXPECT_EQ(chart.Curves.front().Shade, 0);
+    EXPECT_EQ(std::tie(chart.ScaleLog, chart.ScaleLabel, chart.Curves.front().Shade),
+              std::tuple(c.Log, "SubstrateWidth (m)", 0));
     EXPECT_NEAR(chart.Curves[1].Shade, c.SecondShade, 1e-12);
     EXPECT_DOUBLE_EQ(chart.Curves.back().Shade, 1);
   }
@@ -349,9 +347,8 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
                         std::vector<std::string> names, std::vector<std::vector<double>> x,
                         std::vector<std::vector<double>> y) {
     const StudyChart chart = ChartData(grid, rows, {false, true}, quantity, result, ',');
-    EXPECT_EQ(chart.Other, 1 - quantity);
-    EXPECT_FALSE(chart.Cloud);
-    EXPECT_EQ(chart.LogX, quantity == 1);
+    EXPECT_EQ(std::tie(chart.Other, chart.Cloud, chart.LogX),
+              std::tuple(1 - quantity, false, quantity == 1));
     EXPECT_EQ(std::tie(chart.XLabel, chart.YLabel, chart.Title), std::tie(xLabel, yLabel, title));
     ASSERT_EQ(chart.Curves.size(), keys.size()) << title;
     for (std::size_t k = 0; k < keys.size(); ++k) {
@@ -372,16 +369,14 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   // The choice of results names the units the chart shows (the study grid's headings check more).
   const std::vector<std::string> choices = ResultChoices();
   ASSERT_EQ(choices.size(), study::kResultColumns.size());
-  EXPECT_EQ(choices[4], "LamellaStressFinalMin (MPa)");
-  EXPECT_EQ(choices[10], "SingularMatrixEvents");
+  EXPECT_EQ(std::tie(choices[4], choices[10]),
+            std::tuple("LamellaStressFinalMin (MPa)", "SingularMatrixEvents"));
 
   // Samples are one cloud, whatever the values of the other quantity, and have no legend.
   study::Study sampled = grid;
   sampled.Design = study::DesignKind::LatinHypercube;
   const StudyChart cloud = ChartData(sampled, rows, {}, 0, 6, '.');
-  EXPECT_TRUE(cloud.Cloud);
-  EXPECT_FALSE(cloud.Other);
-  EXPECT_FALSE(cloud.LogX);
+  EXPECT_EQ(std::tie(cloud.Cloud, cloud.Other, cloud.LogX), std::tuple(true, std::nullopt, false));
   ASSERT_EQ(cloud.Curves.size(), 1u);
   EXPECT_EQ(cloud.Curves[0].Name, "");
   EXPECT_THAT(cloud.Curves[0].X, Pointwise(DoubleEq(), std::vector<double>{1, 1, 2.5, 3}));
@@ -392,17 +387,14 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   thickness.Vary[0].Spec = &Quantity("PassThickness");
   const StudyChart single =
       ChartData(thickness, {Point(2e-6, kNaN, 1), Point(5e-6, kNaN, 2)}, {false}, 0, 1, '.');
-  EXPECT_EQ(single.XLabel, "PassThickness (µm)");
-  EXPECT_FALSE(single.Other);
+  EXPECT_EQ(std::tie(single.XLabel, single.Other), std::tuple("PassThickness (µm)", std::nullopt));
   ASSERT_EQ(single.Curves.size(), 1u);
   EXPECT_THAT(single.Curves[0].X, Pointwise(DoubleEq(), std::vector<double>{2, 5}));
 
   // The correlations take the points that gave the result (Spearman's rho of {1000, 1000, 2500,
   // 3000} and {20, 10, 20, 20} against {5, 4, 7, 9}: 4.5/sqrt(22.5) and 3/sqrt(15)).
   const std::vector<double> rho = RankCorrelations(sampled, rows, 2);
-  ASSERT_EQ(rho.size(), 2u);
-  EXPECT_DOUBLE_EQ(rho[0], 4.5 / std::sqrt(22.5));
-  EXPECT_DOUBLE_EQ(rho[1], 3 / std::sqrt(15.0));
+  EXPECT_THAT(rho, Pointwise(DoubleEq(), {4.5 / std::sqrt(22.5), 3 / std::sqrt(15.0)}));
   EXPECT_EQ(CorrelationText(sampled, rows, 2, ','),
             "Corrélation de rang (Spearman) : HeatFlux 0,95 ; coating.SigmaQ 0,77");
   // A result that never varies has no rank correlation.

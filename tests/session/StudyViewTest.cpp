@@ -41,8 +41,9 @@ TEST(StudyViewTest, ARowOffersTheEntriesItsPlanUses) {
     form.Rows[1].Normal = c.normal;
     EXPECT_EQ(fields(RowControlsOf(form, 1)), fields(c.want)) << c.quantity;
   }
-  EXPECT_EQ(RangeHeadersOf(StudyPlan::Factorial).To, "À");
-  EXPECT_EQ(RangeHeadersOf(StudyPlan::LatinHypercube).From, "De ou moyenne");
+  EXPECT_EQ(std::tuple(RangeHeadersOf(StudyPlan::Factorial).To,
+                       RangeHeadersOf(StudyPlan::LatinHypercube).From),
+            std::tuple("À", "De ou moyenne"));
   EXPECT_EQ(ChoiceText({"HeatFlux", "Flux thermique", "kW/m²"}),
             "HeatFlux — Flux thermique (kW/m²)");
 }
@@ -71,9 +72,8 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
   const std::vector<std::string> headings = {"point", "HeatFlux (kW/m²)", "PassThickness (µm)",
                                              "FinalCurvature (1/m)"};
   EXPECT_EQ(std::vector<std::string>(grid.Headers().begin(), grid.Headers().begin() + 4), headings);
-  EXPECT_EQ(grid.Headers()[5], "SubstrateStressBackFinal (MPa)");
-  EXPECT_EQ(grid.Headers()[10], "PeakSubstrateTemperature (K)");
-  EXPECT_EQ(grid.Headers().back(), "état");
+  EXPECT_EQ(std::tie(grid.Headers()[5], grid.Headers()[10], grid.Headers().back()),
+            std::tuple("SubstrateStressBackFinal (MPa)", "PeakSubstrateTemperature (K)", "état"));
   // Points come in out of order, once each, and only those of the study.
   const struct {
     std::size_t Index;
@@ -92,8 +92,7 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
         << a.Index;
   }
   ASSERT_EQ(grid.RowCount(), 3u);
-  EXPECT_TRUE(grid.AfterLast(4));
-  EXPECT_FALSE(grid.AfterLast(1));
+  EXPECT_EQ(std::pair(grid.AfterLast(4), grid.AfterLast(1)), std::pair(true, false));
   const struct {
     std::size_t Line, Column;
     const char* Text;
@@ -116,19 +115,18 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
     EXPECT_EQ(grid.Tip(cell.Line, cell.Column), cell.Tip);
   }
   // The rows kept are the points' own, in SI, for the exported files.
-  EXPECT_EQ(grid.Rows()[2]->Values[0], 612345);
-  EXPECT_FALSE(grid.Rows()[1]);
+  EXPECT_EQ(std::pair(grid.Rows()[1].has_value(), grid.Rows()[2]->Values[0]),
+            std::pair(false, 612345.0));
   // Each column's longest text, heading included, whatever the order the rows came in.
   EXPECT_EQ(std::tie(grid.Widest()[0], grid.Widest()[1], grid.Widest()[14]),
             std::tuple("point", "HeatFlux (kW/m²)", "échec"));
   // Every number as the tables show numbers: six digits, a power of ten from a million on.
   grid.Put(1, point(-1.23456789012345e9));
-  EXPECT_EQ(grid.Text(1, 1), "-1,23457E+06");
-  EXPECT_EQ(grid.Widest()[1], "HeatFlux (kW/m²)");
+  EXPECT_EQ(std::tuple(grid.Text(1, 1), grid.Widest()[1]),
+            std::tuple("-1,23457E+06", "HeatFlux (kW/m²)"));
   grid.Reset(study, 2, '.');
-  EXPECT_EQ(grid.RowCount(), 0u);
-  EXPECT_EQ(grid.Rows().size(), 2u);
-  EXPECT_EQ(grid.Widest()[1], "HeatFlux (kW/m²)");
+  EXPECT_EQ(std::tuple(grid.RowCount(), grid.Rows().size(), grid.Widest()[1]),
+            std::tuple(0u, 2u, "HeatFlux (kW/m²)"));
 }
 
 TEST(StudyViewTest, AChartIsDrawnAgainOnlyAfterItsCostTimesTheShareGiven) {

@@ -66,17 +66,14 @@ TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
   }
   cells.resize(6);
   std::set<std::pair<float, float>> centres;
-  std::set<float> lefts;
-  std::set<float> widths;
+  std::set<float> lefts, widths;
   for (const DisplayItem& cell : cells) {
     centres.insert({(cell.X1 + cell.X2) / 2, (cell.Y1 + cell.Y2) / 2});
     lefts.insert(std::min(cell.X1, cell.X2));
     widths.insert(std::round(std::fabs(cell.X2 - cell.X1) * 100) / 100);
   }
-  EXPECT_EQ(centres.size(), 6u);
-  EXPECT_EQ(lefts.size(), 3u);
   // Evenly spaced values give cells of one width, edge to edge.
-  EXPECT_EQ(widths.size(), 1u);
+  EXPECT_EQ(std::tuple(centres.size(), lefts.size(), widths.size()), std::tuple(6u, 3u, 1u));
   const float width = *widths.begin();
   EXPECT_NEAR(*std::next(lefts.begin()) - *lefts.begin(), width, 0.01);
   // A quantity of one value still gets cells of some height.
@@ -87,8 +84,8 @@ TEST(StudyPlotsTest, AColourMapHasOneCellPerPointTilingTheGrid) {
     EXPECT_GT(std::fabs(cell.Y2 - cell.Y1), 1);
   }
   // The colours follow the values: the largest sum is the last stop of the scale.
-  EXPECT_EQ(cells.back().Colour, graphics::ScaleColour(1));
-  EXPECT_EQ(cells.front().Colour, graphics::ScaleColour(0));
+  EXPECT_EQ(std::tie(cells.front().Colour, cells.back().Colour),
+            std::tuple(graphics::ScaleColour(0), graphics::ScaleColour(1)));
 }
 
 TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
@@ -100,9 +97,9 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
   const std::vector<StudyPlot> plots = MakeStudyPlots(study, rows, "FinalCurvature");
   // Nine results against each of the two quantities, each over its own points.
   ASSERT_EQ(plots.size(), 18u);
-  EXPECT_EQ(plots[0].Name, "FinalCurvature_vs_HeatFlux");
-  EXPECT_EQ(plots[8].Name, "PeakInterfaceTemperature_vs_HeatFlux");
-  EXPECT_EQ(plots[9].Name, "FinalCurvature_vs_PassCount");
+  EXPECT_EQ(std::tie(plots[0].Name, plots[1].Name, plots[8].Name, plots[9].Name),
+            std::tuple("FinalCurvature_vs_HeatFlux", "FinalDeflection_vs_HeatFlux",
+                       "PeakInterfaceTemperature_vs_HeatFlux", "FinalCurvature_vs_PassCount"));
   const std::vector<DisplayItem> markers = Items(plots[0], ItemKind::Circle, false);
   ASSERT_EQ(markers.size(), 3u);
   // Larger flux, larger curvature: right of and above the previous marker.
@@ -110,9 +107,9 @@ TEST(StudyPlotsTest, CurvesMarkEveryPointInOrderAndLeaveOutWhatNoAxisHolds) {
     EXPECT_GT(markers[i].X1, markers[i - 1].X1);
     EXPECT_LT(markers[i].Y1, markers[i - 1].Y1);
   }
-  EXPECT_EQ(Items(plots[9], ItemKind::Circle, false).size(), 2u);
-  EXPECT_EQ(plots[1].Name, "FinalDeflection_vs_HeatFlux");
-  EXPECT_EQ(Items(plots[1], ItemKind::Circle, false).size(), 2u);
+  EXPECT_EQ(std::tuple(Items(plots[9], ItemKind::Circle, false).size(),
+                       Items(plots[1], ItemKind::Circle, false).size()),
+            std::tuple(2u, 2u));
 }
 
 // Eight points at 0 and one at 1: five bins, the first holding eight, the last one, the three

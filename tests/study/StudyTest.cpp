@@ -138,19 +138,16 @@ TEST(StudyDesignTest, GridsCombineValuesInTheStudysOrder) {
   Study study = Read(R"({"base": {"PassCount": 3}, "vary": [
       {"input": "PassThickness", "from": 1e-5, "to": 3e-5, "steps": 2},
       {"input": "HeatFlux", "from": 1e5, "to": 1e7, "steps": 2, "scale": "log"}]})");
-  EXPECT_EQ(study.Base.PassCount, 3);
-  EXPECT_EQ(study.Vary[0].Values, (std::vector<double>{1e-5, 2e-5, 3e-5}));
-  EXPECT_EQ(study.Vary[1].Values, (std::vector<double>{1e5, 1e6, 1e7}));
+  using Values = std::vector<double>;
+  EXPECT_EQ(std::tie(study.Base.PassCount, study.Vary[0].Values, study.Vary[1].Values),
+            std::tuple(3, Values{1e-5, 2e-5, 3e-5}, Values{1e5, 1e6, 1e7}));
   const auto factorial = DesignPoints(study);
-  ASSERT_EQ(PointCount(study), 9);
-  ASSERT_EQ(factorial.size(), 9u);
-  EXPECT_EQ(factorial[1], (std::vector<double>{1e-5, study.Vary[1].Values[1]}));
-  EXPECT_EQ(factorial[3][0], 2e-5);
+  ASSERT_EQ(std::pair(PointCount(study), factorial.size()), std::pair(9LL, std::size_t{9}));
+  EXPECT_EQ(std::pair(factorial[1], factorial[3][0]), std::pair(Values{1e-5, 1e6}, 2e-5));
   study.Design = DesignKind::OneAtATime;
   const auto alone = DesignPoints(study);
-  ASSERT_EQ(PointCount(study), 6);
-  ASSERT_EQ(alone.size(), 6u);
-  EXPECT_EQ(alone[4][1], study.Vary[1].Values[1]);
+  ASSERT_EQ(std::pair(PointCount(study), alone.size()), std::pair(6LL, std::size_t{6}));
+  EXPECT_EQ(alone[4][1], 1e6);
   EXPECT_TRUE(std::isnan(alone[4][0]));
 }
 
@@ -160,8 +157,7 @@ TEST(StudyDesignTest, LatinHypercubePutsOneSampleInEachStratumReproducibly) {
       {"input": "coating.SigmaQ", "distribution": {"normal": [1e8, 1e7]}}]})";
   const auto points = DesignPoints(Read(text));
   EXPECT_EQ(points, DesignPoints(Read(text)));
-  std::vector<int> uniform(50, 0);
-  std::vector<int> normal(50, 0);
+  std::vector<int> uniform(50, 0), normal(50, 0);
   for (const auto& point : points) {
     ++uniform[static_cast<int>((point[0] - 1e6) / 1e6 * 50)];
     const double p = 0.5 * std::erfc(-(point[1] - 1e8) / 1e7 / std::sqrt(2.0));
@@ -215,20 +211,18 @@ TEST(StudyTableTest, TablesReadBackAndRanksCorrelate) {
             "ThermalRowCount,SingularMatrixEvents,status");
   EXPECT_THAT(csv, HasSubstr("\n1,1e+06,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,0.1,394,0.1,ok\n"));
   const StudyRows back = ReadTableCsv(csv, "r.csv", study, 3);
-  EXPECT_FALSE(back[1]);
-  EXPECT_EQ(TableCsv(study, back), csv);
+  EXPECT_EQ(std::tuple(back[1].has_value(), TableCsv(study, back)), std::tuple(false, csv));
   const std::string text = TableJson(study, rows);
   const json table = json::parse(text)["rows"];
   ASSERT_EQ(table.size(), 2u);
-  EXPECT_EQ(table[1]["point"], 3);
-  EXPECT_TRUE(table[1]["FinalCurvature"].is_null());
+  EXPECT_EQ(std::tuple(table[1]["point"], table[1]["FinalCurvature"]), std::tuple(3, nullptr));
   // A count is written as an integer; every column has its unit.
   EXPECT_THAT(text, HasSubstr("\"ThermalRowCount\": 394,"));
   const json units = json::parse(text)["units"];
   ASSERT_EQ(units.size(), TableColumns(study).size() - 1);
-  EXPECT_EQ(units["HeatFlux"], "W/m²");
-  EXPECT_EQ(units["PeakInterfaceTemperature"], "K");
-  EXPECT_EQ(units["ThermalRowCount"], "");
+  EXPECT_EQ(
+      std::tie(units["HeatFlux"], units["PeakInterfaceTemperature"], units["ThermalRowCount"]),
+      std::tuple("W/m²", "K", ""));
   const Study other = Read(R"({"vary": [{"input": "PassCount", "values": [1]}]})");
   EXPECT_THROW(ReadTableCsv(csv, "r.csv", other, 3), StudyError);
   // A table cut short within its header is told as such, not as another study's.
@@ -273,8 +267,7 @@ class StudyProgramTest : public ::testing::Test {
   int Study(const std::string& text, const std::string& out, std::vector<std::string> extra = {},
             const std::string& catalogue = "p1.db") {
     test::WriteFile(dir / "s.json", text);
-    extra.insert(extra.begin(), {(test::DataDir() / "p1" / "case.json").string(), "--study",
-                                 (dir / "s.json").string(), "--out", (dir / out).string()});
+    extra.insert(extra.begin(), {kCase, "--study", In("s.json"), "--out", In(out)});
     return Batch(extra, catalogue);
   }
   // changed.db: the small catalogue whose coating has SigmaQ 2e8.
@@ -285,6 +278,9 @@ class StudyProgramTest : public ::testing::Test {
     test::WriteFile(dir / "changed.sql", sql);
     test::BuildDatabase(dir / "changed.sql", dir / "changed.db");
   }
+  std::string In(const std::filesystem::path& name) const { return (dir / name).string(); }
+  std::string Text(const std::filesystem::path& name) const { return test::ReadFile(dir / name); }
+  const std::string kCase = (test::DataDir() / "p1" / "case.json").string();
   test::TempDir dir;
   std::ostringstream err;
 };
@@ -294,21 +290,20 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
       {"input": "coating.SigmaQ", "values": [5e7, 2e8]}]})";
   ASSERT_EQ(Study(study, "one", {"--jobs", "1", "--keep-files"}), 0) << err.str();
   ASSERT_EQ(Study(study, "three", {"--jobs", "3"}), 0) << err.str();
-  const std::string csv = test::ReadFile(dir / "one" / "results.csv");
-  EXPECT_EQ(test::ReadFile(dir / "three" / "results.csv"), csv);
+  const std::string csv = Text("one/results.csv");
+  EXPECT_EQ(Text("three/results.csv"), csv);
   EXPECT_FALSE(std::filesystem::exists(dir / "three" / "points"));
   EXPECT_TRUE(std::filesystem::exists(dir / "three" / "plots" / "FinalCurvature_map.svg"));
-  const json table = json::parse(test::ReadFile(dir / "one" / "results.json"))["rows"];
+  const json table = json::parse(Text("one/results.json"))["rows"];
   ASSERT_EQ(table.size(), 4u);
   // Point 4 by hand: the case, the flag, and a catalogue whose coating has that SigmaQ.
   ChangedCatalogue();
-  ASSERT_EQ(Batch({(test::DataDir() / "p1" / "case.json").string(), "--pass-thickness", "4",
-                   "--summary", (dir / "single.json").string(), "--thermal",
-                   (dir / "t.txt").string(), "--stress", (dir / "s.txt").string()},
+  ASSERT_EQ(Batch({kCase, "--pass-thickness", "4", "--summary", In("single.json"), "--thermal",
+                   In("t.txt"), "--stress", In("s.txt")},
                   "changed.db"),
             0)
       << err.str();
-  const json single = json::parse(test::ReadFile(dir / "single.json"));
+  const json single = json::parse(Text("single.json"));
   const json& row = table[3];
   EXPECT_EQ(row["PassThickness"], 4e-6);
   EXPECT_EQ(row["coating.SigmaQ"], 2e8);
@@ -322,22 +317,20 @@ TEST_F(StudyProgramTest, RowsEqualSingleRunsWhateverTheThreads) {
   EXPECT_EQ(row["LamellaStressFinalMin"], *lowest);
   EXPECT_EQ(row["LamellaStressFinalMax"], *highest);
   // The kept files are those of a single run with the point's inputs.
-  EXPECT_EQ(test::ReadFile(dir / "one" / "points" / "0004" / "Stress.txt"),
-            test::ReadFile(dir / "s.txt"));
-  EXPECT_EQ(json::parse(test::ReadFile(dir / "one" / "points" / "0004" / "summary.json")), single);
+  EXPECT_EQ(Text("one/points/0004/Stress.txt"), Text("s.txt"));
+  EXPECT_EQ(json::parse(Text("one/points/0004/summary.json")), single);
   // Its case.json runs it again alone, the changed coating in the catalogue copy it names.
   std::ostringstream out;
-  ASSERT_EQ(cli::RunBatch({(dir / "one" / "points" / "0004" / "case.json").string(), "--summary",
-                           (dir / "again.json").string(), "--thermal", (dir / "t2.txt").string(),
-                           "--stress", (dir / "s2.txt").string(), "--quiet"},
+  ASSERT_EQ(cli::RunBatch({In("one/points/0004/case.json"), "--summary", In("again.json"),
+                           "--thermal", In("t2.txt"), "--stress", In("s2.txt"), "--quiet"},
                           out, err),
             0)
       << err.str();
-  EXPECT_EQ(json::parse(test::ReadFile(dir / "again.json")), single);
+  EXPECT_EQ(json::parse(Text("again.json")), single);
   // The folder holds the base case as the case file resolved it.
   InputParameters base = DefaultInputs();
   ReadCaseFile(test::DataDir() / "p1" / "case.json", base);
-  EXPECT_EQ(test::ReadFile(dir / "one" / "base_case.json"), CaseText(base));
+  EXPECT_EQ(Text("one/base_case.json"), CaseText(base));
 }
 
 TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows) {
@@ -348,11 +341,11 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   // Every point ran, one failed: the table holds its fault and the status says so.
   ASSERT_EQ(Study(study, "out", {"--keep-files"}), 3) << err.str();
   EXPECT_THAT(err.str(), HasSubstr("1 point failed; the faults are in the status column of"));
-  const std::string full = test::ReadFile(dir / "out" / "results.csv");
+  const std::string full = Text("out/results.csv");
   EXPECT_THAT(full, HasSubstr("\n2,50,6e+05,,,,,,,,,,,,InitialCurvature (--curvature) is 50 1/m;"));
   EXPECT_THAT(full, HasSubstr("\n4,0.2,8e+05,"));
   // Its case was kept before it ran: the failed point can be run alone too.
-  const json failed = json::parse(test::ReadFile(dir / "out" / "points" / "0002" / "case.json"));
+  const json failed = json::parse(Text("out/points/0002/case.json"));
   EXPECT_EQ(failed["InitialCurvature"], 50);
   EXPECT_FALSE(failed.contains("Catalogue"));
   // Drop rows 1 and 3, as a stopped study leaves them; a resumed one computes just those.
@@ -363,7 +356,7 @@ TEST_F(StudyProgramTest, ResumeComputesOnlyTheMissingRowsAndFailedPointsAreRows)
   }
   test::WriteFile(dir / "out" / "results.csv", kept);
   ASSERT_EQ(Study(study, "out", {"--resume", "--keep-files"}), 3) << err.str();
-  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), full);
+  EXPECT_EQ(Text("out/results.csv"), full);
   // Another study cannot be resumed into that folder.
   EXPECT_EQ(Study(R"({"vary": [{"input": "HeatFlux", "values": [4e5]}]})", "out",
                   {"--resume", "--keep-files"}),
@@ -381,31 +374,26 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
   ASSERT_EQ(Study(study, "m"), 0) << err.str();
   ChangedCatalogue();
   const struct {
-    std::function<void()> before;  // what an earlier program or a kill left in the folder
-    std::string text;
-    std::vector<std::string> extra;
-    std::string catalogue;
     std::string message;
+    std::vector<std::string> extra;
+    std::string catalogue = "p1.db";
+    std::function<void()> before = {};  // what an earlier program or a kill left in the folder
+    const std::string* text = nullptr;  // the study's own where null
   } cases[] = {
       // A study killed at once into the folder of another left its study.json there.
-      {[&] { test::WriteFile(dir / "m" / "study.json", other); },
-       other,
+      {"point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05",
        {},
        "p1.db",
-       "point 2 has PassThickness 1.5e-05, but this study's point 2 has 2e-05"},
-      {{},
-       study,
-       {"--heat-flux", "5000"},
-       "p1.db",
-       "base.HeatFlux is 5e+06 now, 6e+05 in " + (dir / "m" / "inputs.json").string()},
-      {{}, study, {"--substrate-temperature", "400"}, "p1.db", "base.SubstrateTemperature is 400"},
-      {{}, study, {}, "changed.db", "materials.coating.SigmaQ is 2e+08 now, 1e+08 in"},
-      {{}, study, {"--keep-files"}, "p1.db", "kept files is true now, false"},
-      {[&] { std::filesystem::remove(dir / "m" / "inputs.json"); },
-       study,
+       [&] { test::WriteFile(dir / "m" / "study.json", other); },
+       &other},
+      {"base.HeatFlux is 5e+06 now, 6e+05 in " + In("m/inputs.json"), {"--heat-flux", "5000"}},
+      {"base.SubstrateTemperature is 400", {"--substrate-temperature", "400"}},
+      {"materials.coating.SigmaQ is 2e+08 now, 1e+08 in", {}, "changed.db"},
+      {"kept files is true now, false", {"--keep-files"}},
+      {"holds no inputs.json, which tells what its rows were computed from: it was removed",
        {},
        "p1.db",
-       "holds no inputs.json, which tells what its rows were computed from: it was removed"},
+       [&] { std::filesystem::remove(dir / "m" / "inputs.json"); }},
   };
   for (const auto& c : cases) {
     if (c.before) c.before();
@@ -417,7 +405,7 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
     }
     std::vector<std::string> extra = c.extra;
     extra.push_back("--resume");
-    EXPECT_EQ(Study(c.text, "m", extra, c.catalogue), 1) << c.message;
+    EXPECT_EQ(Study(c.text ? *c.text : study, "m", extra, c.catalogue), 1) << c.message;
     EXPECT_THAT(err.str(), HasSubstr(c.message));
     EXPECT_EQ(test::Listing(dir / "m"), listing) << c.message;
     for (const auto& [name, text] : files) {
@@ -435,34 +423,31 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
 
 TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   const struct {
-    std::string text;
-    std::vector<std::string> extra;
     ::testing::Matcher<std::string> message;
+    std::string text;
+    std::vector<std::string> extra = {};
   } cases[] = {
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
-                    {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})",
-       {},
-       HasSubstr("more than 100000; give --force")},
+      {HasSubstr("more than 100000; give --force"),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
+                    {"input": "PassCount", "from": 1, "to": 300, "steps": 299}]})"},
       // 1e15 points: named exactly, and refused even when forced.
-      {R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
+      {HasSubstr("the study has 1000000000000000 points, more than the 10000000 a study can hold, "
+                 "even with --force."),
+       R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 99999},
                     {"input": "coating.SigmaQ", "from": 1e7, "to": 2e8, "steps": 99999},
                     {"input": "PassThickness", "from": 1e-6, "to": 2e-5, "steps": 99999}]})",
-       {"--force"},
-       HasSubstr("the study has 1000000000000000 points, more than the 10000000 a study can hold, "
-                 "even with --force.")},
-      {R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       {},
-       HasSubstr("s.json: base: PassThickness")},
+       {"--force"}},
+      {HasSubstr("s.json: base: PassThickness"),
+       R"({"base": {"PassThickness": 9}, "vary": [{"input": "HeatFlux", "values": [1e6]}]})"},
       // A draw out of range names the file and tells how to keep the draws within it.
-      {R"({"design": {"latin-hypercube": {"samples": 200}},
-          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})",
-       {},
-       AllOf(HasSubstr("s.json: vary[0] (\"coating.Poisson\"): sample "),
+      {AllOf(HasSubstr("s.json: vary[0] (\"coating.Poisson\"): sample "),
              HasSubstr("Give \"truncate\": true beside \"normal\" to draw within the input's "
-                       "range."))},
-      {R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       {"--plot-result", "Colour"},
-       HasSubstr("is not a result column")},
+                       "range.")),
+       R"({"design": {"latin-hypercube": {"samples": 200}},
+          "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})"},
+      {HasSubstr("is not a result column"),
+       R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
+       {"--plot-result", "Colour"}},
   };
   // Options of a study or a fit without one are a misuse, not silently ignored; options that
   // cannot be honoured are told by name, not as a range of 309 digits.
@@ -499,18 +484,12 @@ TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
   std::filesystem::create_directories(dir / "kept");
   test::WriteFile(dir / "kept" / "points", "a file");
   const struct {
-    std::string out;
-    std::vector<std::string> extra;
-    std::string message;
+    std::string out, message;
+    std::vector<std::string> extra = {};
   } cases[] = {
-      {"plain/out",
-       {},
-       "Cannot create the output folder " + (dir / "plain/out").string() + ": Not a directory."},
-      {"busy",
-       {},
-       "Cannot write the results table " + (dir / "busy/results.csv").string() +
-           ": it is a directory."},
-      {"kept", {"--keep-files"}, "Cannot create the folder " + (dir / "kept/points").string()},
+      {"plain/out", "Cannot create the output folder " + In("plain/out") + ": Not a directory."},
+      {"busy", "Cannot write the results table " + In("busy/results.csv") + ": it is a directory."},
+      {"kept", "Cannot create the folder " + In("kept/points"), {"--keep-files"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Study(study, c.out, c.extra), 1) << c.out;
@@ -530,10 +509,10 @@ TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   test::WriteFile(dir / "out" / "points" / "0002", "in the way");
   EXPECT_EQ(Study(study, "out", {"--keep-files"}), 3);
   std::filesystem::remove(dir / "out" / "points" / "0002");
-  const std::string failed = test::ReadFile(dir / "out" / "results.csv");
-  EXPECT_NE(failed, test::ReadFile(dir / "clean" / "results.csv"));
+  const std::string failed = Text("out/results.csv");
+  EXPECT_NE(failed, Text("clean/results.csv"));
   EXPECT_EQ(Study(study, "out", {"--keep-files", "--resume"}), 3);
-  EXPECT_EQ(test::ReadFile(dir / "out" / "results.csv"), failed);
+  EXPECT_EQ(Text("out/results.csv"), failed);
   EXPECT_EQ(Study(study, "out", {"--keep-files", "--retry-failed"}), 2);
   EXPECT_THAT(err.str(), HasSubstr("--retry-failed goes with --resume."));
   ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
@@ -563,14 +542,13 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
   };
   for (const auto& r : refused) {
     EXPECT_EQ(Study(r.text, "m"), 1) << r.message;
-    EXPECT_THAT(err.str(), HasSubstr((dir / "m").string() + " " + r.message));
+    EXPECT_THAT(err.str(), HasSubstr(In("m") + " " + r.message));
     EXPECT_THAT(err.str(), HasSubstr(r.text == first ? "Give --resume to complete it"
                                                      : "Give another --out folder, or --force"));
     EXPECT_EQ(test::Listing(dir / "m"), listing);
   }
   ASSERT_EQ(Study(second, "m", {"--force"}), 0) << err.str();
-  EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
-            test::ReadFile(dir / "other" / "results.csv"));
+  EXPECT_EQ(Text("m/results.csv"), Text("other/results.csv"));
   std::set<std::string> plots = test::Listing(dir / "other" / "plots");
   plots.insert("mine.svg");
   EXPECT_EQ(test::Listing(dir / "m" / "plots"), plots);
@@ -586,13 +564,8 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
 TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
   test::WriteFile(dir / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n12;0.004\n");
-  const std::vector<std::string> fit = {(test::DataDir() / "p1" / "case.json").string(),
-                                        "--fit",
-                                        (dir / "rec.csv").string(),
-                                        "--fit-params",
-                                        "coating.SigmaQ",
-                                        "--out",
-                                        (dir / "f").string()};
+  const std::vector<std::string> fit = {
+      kCase, "--fit", In("rec.csv"), "--fit-params", "coating.SigmaQ", "--out", In("f")};
   for (const std::string out : {"m", "f"}) {
     const auto write = [&] { return out == "m" ? Study(study, out) : Batch(fit); };
     std::filesystem::create_directories(dir / out);
@@ -610,24 +583,18 @@ TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) 
 }
 
 // Files written past this size fail as on a full disk (SIGXFSZ ignored), while it lives.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{bytes, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
   ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, handler_);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  sighandler_t handler_;
-  rlimit saved_{};
+  sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
 };
 
 // A plot that cannot be written at the end (a full disk, a folder in its way) keeps every row,
@@ -658,11 +625,9 @@ TEST_F(StudyProgramTest, APlotThatCannotBeWrittenKeepsEveryRowForTheResume) {
     std::filesystem::remove_all(dir / "m");
     EXPECT_EQ(c.run(), 1) << c.fault;
     EXPECT_THAT(err.str(),
-                AllOf(HasSubstr(c.fault),
-                      HasSubstr("Every row is in " + (dir / "m" / "results.csv").string()),
+                AllOf(HasSubstr(c.fault), HasSubstr("Every row is in " + In("m/results.csv")),
                       HasSubstr("run again with --resume")));
-    EXPECT_EQ(test::ReadFile(dir / "m" / "results.csv"),
-              test::ReadFile(dir / "whole" / "results.csv"));
+    EXPECT_EQ(Text("m/results.csv"), Text("whole/results.csv"));
     ASSERT_EQ(Study(study, "m", {"--resume"}), 0) << err.str();
     EXPECT_EQ(test::Listing(dir / "m" / "plots"), test::Listing(dir / "whole" / "plots"));
   }
@@ -671,10 +636,9 @@ TEST_F(StudyProgramTest, APlotThatCannotBeWrittenKeepsEveryRowForTheResume) {
 TEST_F(StudyProgramTest, AStoppedStudyReportsOnlyFinishedPoints) {
   MaterialsCatalogue catalogue;
   catalogue.Open(dir / "p1.db");
-  study::Study study =
-      Read(R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 7}]})");
-  study.Base.SubstrateMaterialName = "Acier 316L";
-  study.Base.CoatingMaterialName = "NiCrAlY";
+  const study::Study study =
+      Read(R"({"base": {"SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY"},
+               "vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 7}]})");
   const auto points = DesignPoints(study);
   std::vector<std::size_t> todo(points.size());
   std::iota(todo.begin(), todo.end(), 0);
