@@ -1,11 +1,24 @@
 // One QApplication for the window tests, offscreen on a screen as small as the windows must fit
-// (1024 × 640) unless QT_QPA_PLATFORM names another platform, with settings of their own.
+// (1024 × 640) unless QT_QPA_PLATFORM names another platform, with settings of their own,
+// cleared before each test.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+
+namespace {
+
+// Every test starts as on a first start: no recent case nor folder of an earlier test.
+class FreshSettings : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    QSettings(QStringLiteral("quillane"), QStringLiteral("quillane")).clear();
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const QString screen =
@@ -24,6 +37,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QFile::remove(screen);  // read once the application has started
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);
   const int status = RUN_ALL_TESTS();
   QDir(settings).removeRecursively();
   return status;
