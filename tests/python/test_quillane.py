@@ -305,9 +305,6 @@ def test_a_long_run_leaves_the_interpreter_to_other_threads(p1_catalogue):
     pytest.param({"HeatFlux": 5e8, "PassCount": 3},
                  ["above the particle temperature (2400 K)", "above its melting point (1673 K)"],
                  id="a flux in W/m2 typed as kW/m2"),
-    pytest.param({"RoomTemperature": 20},
-                 ["below 200 K", "the one-pass model does not use RoomTemperature (20 K)"],
-                 id="a room temperature in degrees C"),
     pytest.param({}, [], id="a plausible case"),
 ])
 def test_implausible_inputs_run_with_warnings_that_name_them(p1_catalogue, keys, told):
