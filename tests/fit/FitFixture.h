@@ -17,7 +17,6 @@
 namespace quillane::fit {
 
 using ::testing::HasSubstr;
-using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
 class FitFixture : public test::ModelFixture {

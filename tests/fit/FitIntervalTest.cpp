@@ -155,7 +155,8 @@ TEST_F(FitIntervalTest, AShiftedClockIsFittedOrTold) {
               ThrowsMessage<RecordError>(HasSubstr("whole-deposit model only")));
 }
 
-// The clock alone, from the curvature (as the sanitizer trees run it; the test above is long).
+// The clock alone, from the curvature (as the sanitizer trees run it; the test above is long);
+// and the same record fitted with the one-pass model.
 TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
   ThreeWholePasses();
   CalibrationRecord record = Noisy(state, 7);
@@ -166,16 +167,14 @@ TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
   EXPECT_NEAR(fit.TimeShift, 1.5, 0.05);
   EXPECT_LE(fit.IntervalLow[0], fit.TimeShift);
   EXPECT_GE(fit.IntervalHigh[0], fit.TimeShift);
-}
-
-TEST_F(FitIntervalTest, AWholeDepositRecordFittedWithTheOnePassModelGetsBothNotes) {
-  ThreeWholePasses();
-  const CalibrationRecord record = Noisy(With({{"coating.SigmaQ", 1.3e8}}), 3);
+  // Fitted with the one-pass model, the record of three passes is told so, as well as followed
+  // poorly.
   state.Input.StressModel = kOnePassModel;
   ResolveMaterials();
-  const FitResult fit = FitRecord(state, record, WithNoise({"coating.SigmaQ"}));
   std::vector<NoteKind> kinds;
-  for (const FitNote& note : fit.Notes) kinds.push_back(note.Kind);
+  for (const FitNote& note : FitRecord(state, record, WithNoise({"coating.SigmaQ"})).Notes) {
+    kinds.push_back(note.Kind);
+  }
   EXPECT_THAT(kinds, ::testing::IsSupersetOf({NoteKind::PoorFit, NoteKind::OnePassModel}));
 }
 

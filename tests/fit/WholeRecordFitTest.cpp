@@ -66,14 +66,9 @@ TEST_F(WholeRecordFitTest, ARecordOrNoiseNoFitCanWeighIsRefusedAndTheEarlierFitK
     const std::filesystem::path record = c.noise[0] == '\0' ? dir / c.record : data / "record.csv";
     std::ostringstream out;
     std::ostringstream err;
-    std::vector<std::string> args = {(data / "case.json").string(),
-                                     "--fit",
-                                     record.string(),
-                                     "--fit-params",
-                                     "coating.SigmaQ",
-                                     "--out",
-                                     (dir / "fit").string(),
-                                     "-q"};
+    std::vector<std::string> args = {(data / "case.json").string(), "--fit", record.string()};
+    args.insert(args.end(), {"--fit-params", "coating.SigmaQ", "--out", (dir / "fit").string()});
+    args.push_back("-q");
     if (c.noise[0] != '\0') args.insert(args.end(), {"--fit-noise", c.noise});
     EXPECT_NE(cli::RunBatch(args, out, err), 0) << c.told;
     EXPECT_THAT(err.str(), HasSubstr(c.told));

@@ -25,72 +25,48 @@ const bool kRoot = geteuid() == 0;
 
 class IoFaultTest : public ResultFolderTest {};
 
-TEST_F(IoFaultTest, PathsNobodyCanWriteAreReportedBeforeTheRun) {
+// Outputs that cannot be written, or two that are one file however named, are refused and leave
+// every earlier file: the summary and the pictures are published with the result files, as one
+// set. Devices may be shared.
+TEST_F(IoFaultTest, OutputsThatCannotBeWrittenOrNameOneFileAreRefused) {
   WriteFile(dir / "plain", "a regular file");
-  before.insert("plain");
   fs::create_directory(dir / "locked");
   fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  before.insert("locked");
-  const struct {
-    const char* flag;
-    std::string path;
-    std::string message;
-  } cases[] = {
-      {"--thermal", Path("plain") + "/Thermique.txt", "Not a directory"},
-      {"--summary", Path("plain") + "/s.json", "Not a directory"},
-      {"--thermal", Path("missing") + "/t.txt", "Cannot create the result file"},
-      {"--summary", "/proc/quillane-summary.json", "Cannot create the summary file"},
-      {"--plots", Path("plain") + "/plots", "Cannot create the plot directory"},
-      {"--thermal", dir.Path().string(), "it is a directory"},
-      {"--summary", dir.Path().string(), "is a directory"},
-      {"--thermal", Path("locked") + "/Thermique.txt", "Permission denied"},
-      // The stress file is closed first, so the thermal file is never published.
-      {"--stress", "/dev/full", "No space left on device"},
-  };
-  for (const auto& c : cases) {
-    // Root writes into a folder of mode 0555.
-    if (c.message == "Permission denied" && kRoot) continue;
-    ExpectRefused(Run({c.flag, c.path}), c.message);
-    EXPECT_THAT(err.str(), HasSubstr(c.path)) << "the path is named";
-  }
-  EXPECT_TRUE(fs::is_empty(dir / "locked"));
-}
-
-// The summary and the pictures are published with the result files, as one set: one that cannot
-// be written leaves every earlier file.
-TEST_F(IoFaultTest, ASummaryOrAPictureThatCannotBeWrittenKeepsTheEarlierResults) {
-  fs::create_directories(dir / "plots" / "arrow.svg");
-  before = Listing(dir.Path());
-  const struct {
-    std::vector<std::string> args;
-    std::string message;
-  } cases[] = {
-      {{"--summary", "/dev/full"}, "/dev/full: No space left on device"},
-      {{"--plots", Path("plots")}, "arrow.svg: it is a directory"},
-  };
-  for (const auto& c : cases) ExpectRefused(Run(c.args), c.message);
-}
-
-// Two outputs that are one file, however named, are refused before the run; devices may be
-// shared.
-TEST_F(IoFaultTest, OutputsNamingOneFileAreRefused) {
+  fs::create_directories(dir / "pictures" / "arrow.svg");
   fs::create_directory_symlink(dir.Path(), dir / "here");
   before = Listing(dir.Path());
   const std::string whole = (DataDir() / "fit" / "whole20" / "case.json").string();
+  const std::string thermal = "--thermal (" + Path("Thermique.txt") + ") and ";
   const struct {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
-      {{"--summary", Path("Thermique.txt")},
-       "--thermal (" + Path("Thermique.txt") + ") and --summary"},
-      {{"--stress", Path("Thermique.txt")},
-       "--thermal (" + Path("Thermique.txt") + ") and --stress"},
+      {{"--thermal", Path("plain") + "/Thermique.txt"}, "Not a directory"},
+      {{"--summary", Path("plain") + "/s.json"}, "Not a directory"},
+      {{"--thermal", Path("missing") + "/t.txt"}, "Cannot create the result file"},
+      {{"--summary", "/proc/quillane-summary.json"}, "Cannot create the summary file"},
+      {{"--plots", Path("plain") + "/plots"}, "Cannot create the plot directory"},
+      {{"--thermal", dir.Path().string()}, "it is a directory"},
+      {{"--summary", dir.Path().string()}, "is a directory"},
+      {{"--thermal", Path("locked") + "/Thermique.txt"}, "Permission denied"},
+      // The stress file is closed first, so the thermal file is never published.
+      {{"--stress", "/dev/full"}, "No space left on device"},
+      {{"--summary", "/dev/full"}, "/dev/full: No space left on device"},
+      {{"--plots", Path("pictures")}, Path("pictures") + "/arrow.svg: it is a directory"},
+      {{"--summary", Path("Thermique.txt")}, thermal + "--summary"},
+      {{"--stress", Path("Thermique.txt")}, thermal + "--stress"},
       {{whole, "--passes", "1", "--history", Path("./Stress.txt")},
        "--stress (" + Path("Stress.txt") + ") and --history"},
       {{"--summary", Path("here/Stress.txt")}, "name the same file"},
       {{"--summary", Path("plots/arrow.svg"), "--plots", Path("plots")}, "--summary"},
   };
-  for (const auto& c : cases) ExpectRefused(Run(c.args), c.message);
+  for (const auto& c : cases) {
+    // Root writes into a folder of mode 0555.
+    if (c.message == "Permission denied" && kRoot) continue;
+    ExpectRefused(Run(c.args), c.message);
+    EXPECT_THAT(err.str(), HasSubstr(c.args.back())) << "the path is named";
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "locked"));
   EXPECT_FALSE(fs::exists(dir / "plots"));
   EXPECT_EQ(Run({"--thermal", "/dev/null", "--stress", "/dev/null", "--summary", Path("s.json")}),
             0);

@@ -23,21 +23,17 @@ ThermalRecord Record(int nodes, double time) {
 
 // The comma locale's row is pinned by the writer's test below.
 TEST(ThermalRowFormatterTest, RowsHoldTenTabEndedFields) {
-  const struct {
-    char separator;
-    ThermalRecord record;
-    const char* text;
-  } rows[] = {
-      {'.', Record(4, 125.5), "125.500000000\t574.00\t575.00\t576.00\t577.00\t\t\t\t\t.002003\t"},
-      {'.', Record(8, 0.0000000015),
+  const std::pair<ThermalRecord, const char*> rows[] = {
+      {Record(4, 125.5), "125.500000000\t574.00\t575.00\t576.00\t577.00\t\t\t\t\t.002003\t"},
+      {Record(8, 0.0000000015),
        "00.000000002\t574.00\t575.00\t576.00\t577.00\t578.00\t579.00\t580.00\t581.00\t.002003\t"},
-      {'.', Record(0, 0), "00.000000000\t\t\t\t\t\t\t\t\t.002003\t"},
+      {Record(0, 0), "00.000000000\t\t\t\t\t\t\t\t\t.002003\t"},
   };
-  for (const auto& row : rows) {
-    ThermalRowFormatter formatter(row.separator);
-    EXPECT_EQ(formatter.Format(row.record, false), row.text);
+  for (const auto& [record, text] : rows) {
+    ThermalRowFormatter formatter('.');
+    EXPECT_EQ(formatter.Format(record, false), text);
     // A repeat is the text made last time, whatever record comes with it.
-    EXPECT_EQ(formatter.Format(Record(1, 99), true), row.text);
+    EXPECT_EQ(formatter.Format(Record(1, 99), true), text);
   }
 }
 
