@@ -9,6 +9,7 @@
 
 #include "format/NumberFormat.h"
 #include "graphics/PixelMapping.h"
+#include "model/Deposit.h"
 #include "stress/DeflectionHistory.h"
 
 namespace quillane::graphics {
@@ -65,13 +66,12 @@ struct ProfileEdges {
 };
 
 ProfileEdges ComputeProfileEdges(const ModelState& state, bool zoom) {
-  const int n = state.Clock.LamellaCount;
-  const double e = state.Stress.LamellaThicknessCopy;
+  const double top = DepositTop(state.Stress, state.Clock.LamellaCount);
   const double ts = state.Stress.SubstrateThickness;
   ProfileEdges edges;
-  edges.Sx = zoom ? n * e : n * e + ts;
+  edges.Sx = zoom ? top : top + ts;
   edges.Left = zoom ? -edges.Sx / 5 : -ts - edges.Sx / 5;
-  edges.Right = n * e + edges.Sx / 5;
+  edges.Right = top + edges.Sx / 5;
   edges.Y = FrameAxis(state.Stress.StressAxisMin, state.Stress.StressAxisMax);
   return edges;
 }
@@ -111,17 +111,17 @@ void DrawCurvaturePictogram(const ModelState& state, DrawingSurface& surface, bo
                             double curvature, int m) {
   const double sx = state.Views.ProfileSpanX;
   const double ts = state.Stress.SubstrateThickness;
-  const double e = state.Stress.LamellaThicknessCopy;
+  const double top = DepositTop(state.Stress, m);
   const float radius = F(sx / 20);
   const double leftOrigin = zoom ? 0.0 : -ts;
   if (curvature > 0) {
     const float left = F(leftOrigin - sx / 30);
-    const float right = F(m * e + sx / 10);
+    const float right = F(top + sx / 10);
     surface.Circle(left, 0.0f, radius, kPictogramColour, 2.35f, 3.92f, 1.0f);
     surface.Circle(right, 0.0f, radius, kPictogramColour, 2.35f, 3.92f, 1.0f);
   } else {
     const float left = F(leftOrigin - sx / 10);
-    const float right = F(m * e + sx / 30);
+    const float right = F(top + sx / 30);
     surface.Circle(left, 0.0f, radius, kPictogramColour, 5.49f, 6.28f, 1.0f);
     surface.Circle(right, 0.0f, radius, kPictogramColour, 5.49f, 6.28f, 1.0f);
     surface.Circle(left, 0.0f, radius, kPictogramColour, 0.0f, 0.785f, 1.0f);
@@ -139,12 +139,13 @@ struct LamellaColumn {
 // pixel wide each get a column of their own, and are drawn one by one; thinner ones share it,
 // and a million of them then cost a few hundred strokes instead of millions of strokes that
 // paint the same pixels.
-std::vector<LamellaColumn> LamellaColumns(const DrawingSurface& surface, double e, int count) {
+std::vector<LamellaColumn> LamellaColumns(const DrawingSurface& surface,
+                                          const StressResults& stress, int count) {
   const PixelMap map(surface.Scale(), surface.WidthPixels(), surface.HeightPixels());
   std::vector<LamellaColumn> columns;
   double lastColumn = 0;
   for (int i = 1; i <= count; ++i) {
-    const double column = std::floor(map.X(F(i * e)));
+    const double column = std::floor(map.X(F(DepositTop(stress, i))));
     if (!columns.empty() && column == lastColumn) {
       columns.back().Last = i;
     } else {
@@ -156,16 +157,18 @@ std::vector<LamellaColumn> LamellaColumns(const DrawingSurface& surface, double 
 }
 
 // The boundary at the right edge of a column's last lamella.
-void DrawBoundary(DrawingSurface& surface, double e, const LamellaColumn& column, float yB,
-                  float yT) {
-  surface.Line(F(column.Last * e), yB, F(column.Last * e), yT, QBColor(13));
+void DrawBoundary(DrawingSurface& surface, const StressResults& stress, const LamellaColumn& column,
+                  float yB, float yT) {
+  const float x = F(DepositTop(stress, column.Last));
+  surface.Line(x, yB, x, yT, QBColor(13));
 }
 
 // The stress steps of a column's lamellae, one per pixel row they reach: a lamella alone is its
 // step, as are lamellae whose stresses fall on rows of their own; lamellae that share a row share
 // one step from the first's left edge to the last's right edge, which paints the same pixels.
-void DrawStressSteps(DrawingSurface& surface, double e, const LamellaColumn& column,
-                     const BasedArray<double>& stress, const char* name, double scale) {
+void DrawStressSteps(DrawingSurface& surface, const StressResults& results,
+                     const LamellaColumn& column, const BasedArray<double>& stress,
+                     const char* name, double scale) {
   struct Row {
     float Y = 0;
     int First = 0;
@@ -181,7 +184,8 @@ void DrawStressSteps(DrawingSurface& surface, double e, const LamellaColumn& col
     rows[at->second].Last = i;
   }
   for (const Row& row : rows) {
-    surface.Line(F((row.First - 1) * e), row.Y, F(row.Last * e), row.Y, QBColor(10));
+    surface.Line(F(DepositTop(results, row.First - 1)), row.Y, F(DepositTop(results, row.Last)),
+                 row.Y, QBColor(10));
   }
 }
 
@@ -252,7 +256,6 @@ void DrawProfileFrame(ModelState& state, DrawingSurface& surface, bool zoom) {
 void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
   const StressResults& stress = state.Stress;
   const int k = state.Clock.LamellaIndex;
-  const double e = stress.LamellaThicknessCopy;
   const double ts = stress.SubstrateThickness;
   const double s = stress.StressScale;
 
@@ -275,9 +278,9 @@ void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
   DrawCurvaturePictogram(state, surface, zoom, curvature, k);
 
   surface.DrawWidth(3);
-  for (const LamellaColumn& column : LamellaColumns(surface, e, k)) {
-    DrawBoundary(surface, e, column, yB, yT);
-    DrawStressSteps(surface, e, column, stress.LamellaStress, "LamellaStress", s);
+  for (const LamellaColumn& column : LamellaColumns(surface, stress, k)) {
+    DrawBoundary(surface, stress, column, yB, yT);
+    DrawStressSteps(surface, stress, column, stress.LamellaStress, "LamellaStress", s);
   }
   surface.DrawWidth(1);
 }
@@ -285,7 +288,6 @@ void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
 void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   const StressResults& stress = state.Stress;
   const int n = state.Clock.LamellaCount;
-  const double e = stress.LamellaThicknessCopy;
   const double ts = stress.SubstrateThickness;
   const double s = stress.StressScale;
 
@@ -294,8 +296,8 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   const float yB = F(edges.Y.Bottom);
   const float yT = F(edges.Y.Top);
 
-  const std::vector<LamellaColumn> columns = LamellaColumns(surface, e, n);
-  for (const LamellaColumn& column : columns) DrawBoundary(surface, e, column, yB, yT);
+  const std::vector<LamellaColumn> columns = LamellaColumns(surface, stress, n);
+  for (const LamellaColumn& column : columns) DrawBoundary(surface, stress, column, yB, yT);
   surface.DrawWidth(3);
   surface.Line(F(-ts), F(stress.SubstrateStressBackFinal * s), 0.0f,
                F(stress.SubstrateStressFrontFinal * s), QBColor(10));
@@ -304,7 +306,7 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
   surface.Line(axis, yB, axis, yT, QBColor(10));
   surface.DrawWidth(3);
   for (const LamellaColumn& column : columns) {
-    DrawStressSteps(surface, e, column, stress.LamellaStressFinal, "LamellaStressFinal", s);
+    DrawStressSteps(surface, stress, column, stress.LamellaStressFinal, "LamellaStressFinal", s);
   }
   surface.DrawWidth(1);
 

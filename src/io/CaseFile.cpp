@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "format/NumberFormat.h"
 #include "io/AtomicFile.h"
@@ -82,6 +84,89 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
   }
 }
 
+// The figures of a coat's spraying it may give, by their inputs' keys.
+struct CoatKey {
+  const char* Key;
+  std::optional<double> CoatInput::*Field;
+};
+constexpr CoatKey kCoatKeys[] = {
+    {"PassThickness", &CoatInput::PassThickness},
+    {"LamellaThickness", &CoatInput::LamellaThickness},
+    {"PassPeriod", &CoatInput::PassPeriod},
+    {"HeatingWindow", &CoatInput::HeatingWindow},
+    {"HeatFlux", &CoatInput::HeatFlux},
+    {"ParticleTemperature", &CoatInput::ParticleTemperature},
+};
+constexpr const char* kMaterialKey = "Material";
+constexpr const char* kPauseKey = "PauseBefore";
+
+// A fault of coat `number`'s key.
+CaseError CoatFault(CaseError error, int number) {
+  CaseFault fault = error.Fault();
+  fault.Coat = number;
+  return CaseError(std::move(fault));
+}
+
+CoatInput ReadCoat(const Json& object, int number, const std::string& origin) {
+  if (!object.is_object()) throw CaseError(MakeFault(Kind::NotCoats, origin, kCoatsKey));
+  CoatInput coat;
+  for (const auto& [key, value] : object.items()) {
+    try {
+      if (key == kMaterialKey) {
+        if (!value.is_string()) throw CaseError(Faulty(Kind::NotText, origin, key, value));
+        coat.Material = value.get<std::string>();
+      } else if (key == "PassCount") {
+        coat.PassCount = IntegerOf(value, Input("PassCount"), origin);
+      } else if (key == kPauseKey) {
+        coat.PauseBefore = NumberOf(value, key, origin);
+      } else {
+        const auto* figure = std::find_if(std::begin(kCoatKeys), std::end(kCoatKeys),
+                                          [&key](const CoatKey& k) { return key == k.Key; });
+        if (figure == std::end(kCoatKeys)) {
+          throw CaseError(MakeFault(Kind::UnknownKey, origin, key));
+        }
+        coat.*figure->Field = NumberOf(value, key, origin);
+      }
+    } catch (const CaseError& error) {
+      throw CoatFault(error, number);
+    }
+  }
+  return coat;
+}
+
+std::vector<CoatInput> ReadCoats(const Json& value, const std::string& origin) {
+  if (!value.is_array()) throw CaseError(MakeFault(Kind::NotCoats, origin, kCoatsKey));
+  std::vector<CoatInput> coats;
+  for (const Json& coat : value) {
+    coats.push_back(ReadCoat(coat, static_cast<int>(coats.size()) + 1, origin));
+  }
+  return coats;
+}
+
+Json CoatsJson(const std::vector<CoatInput>& coats) {
+  Json list = Json::array();
+  for (std::size_t k = 0; k < coats.size(); ++k) {
+    const CoatInput& coat = coats[k];
+    const auto finite = [&k](const char* key, double value) {
+      if (std::isfinite(value)) return value;
+      CaseFault fault = MakeFault(Kind::NotFinite, std::string(), key);
+      fault.Coat = static_cast<int>(k) + 1;
+      throw CaseError(std::move(fault));
+    };
+    Json object = Json::object();
+    object[kMaterialKey] = coat.Material;
+    object["PassCount"] = coat.PassCount;
+    for (const CoatKey& figure : kCoatKeys) {
+      if ((coat.*figure.Field).has_value()) {
+        object[figure.Key] = finite(figure.Key, *(coat.*figure.Field));
+      }
+    }
+    if (coat.PauseBefore != 0) object[kPauseKey] = finite(kPauseKey, coat.PauseBefore);
+    list.push_back(std::move(object));
+  }
+  return list;
+}
+
 // Where the reader stopped, counted from 1, from the byte it names.
 CaseFault SyntaxFault(std::string_view text, const std::string& origin, std::size_t byte) {
   CaseFault fault = MakeFault(Kind::NotJson, origin);
@@ -93,7 +178,8 @@ CaseFault SyntaxFault(std::string_view text, const std::string& origin, std::siz
 
 std::string EnglishText(const CaseFault& fault) {
   const std::string at = fault.Origin.empty() ? std::string() : fault.Origin + ": ";
-  const std::string key = "\"" + fault.Key + "\"";
+  const std::string key =
+      "\"" + fault.Key + "\"" + (fault.Coat > 0 ? " of coat " + std::to_string(fault.Coat) : "");
   std::string value;
   switch (fault.ValueShape) {
     case CaseFault::Shape::Array:
@@ -139,6 +225,8 @@ std::string EnglishText(const CaseFault& fault) {
       return at + key + " must be a text, not " + value + ".";
     case Kind::NotFinite:
       return key + " is not a finite number and cannot be saved.";
+    case Kind::NotCoats:
+      return at + "\"Coats\" must be a list of coats, each an object of keys.";
   }
   return at + "not a case file.";
 }
@@ -175,6 +263,10 @@ void ApplyCaseText(std::string_view text, const std::string& origin, InputParame
       if (!value.is_string() || value.get<std::string>().empty()) {
         throw CaseError(MakeFault(Kind::NotCatalogue, origin, key));
       }
+      continue;
+    }
+    if (key == kCoatsKey) {
+      read.Coats = ReadCoats(value, origin);
       continue;
     }
     const InputSpec* input = FindInput(key);
@@ -226,6 +318,7 @@ std::string CaseText(const InputParameters& in) {
         break;
     }
   }
+  if (!in.Coats.empty()) root[kCoatsKey] = CoatsJson(in.Coats);
   // Bytes that are not valid UTF-8 (a name typed in another encoding) are replaced rather than
   // refused.
   return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -29,12 +29,14 @@ struct CaseFault {
     OutOfRange,  // a whole number beyond Low..High
     NotText,
     NotFinite,  // a value that cannot be saved
+    NotCoats,   // the coats are not a list of objects
   };
   // How a wrong value is shown: its JSON text for a scalar, its kind alone for the others.
   enum class Shape { Scalar, Text, Array, Object };
   Kind What = Kind::Unreadable;
   std::string Origin;  // the file; empty for a case being saved
   std::string Key;
+  int Coat = 0;       // the coat (from 1) whose key it is; 0 for the case's own keys
   std::string Value;  // its JSON text (a text within its quotes), cut after 60 bytes
   Shape ValueShape = Shape::Scalar;
   std::size_t Line = 0;
@@ -63,6 +65,10 @@ class CaseError : public std::runtime_error {
 // path relative to the case file; `catalogue` receives it (the file's own folder joined) when
 // given, and stays as it is when the case names none.
 inline constexpr const char* kCaseCatalogueKey = "Catalogue";
+// The coats of a coating system, a list of objects: each names its "Material" and "PassCount",
+// may give any of the figures of its spraying (PassThickness, LamellaThickness, PassPeriod,
+// HeatingWindow, HeatFlux, ParticleTemperature) and a "PauseBefore" in seconds.
+inline constexpr const char* kCoatsKey = "Coats";
 void ApplyCaseText(std::string_view text, const std::string& origin, InputParameters& in,
                    std::string* catalogue = nullptr);
 void ReadCaseFile(const std::filesystem::path& path, InputParameters& in,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/NumberFormat.h"
+#include "model/Deposit.h"
 #include "model/InputTable.h"
 
 namespace quillane {
@@ -89,12 +90,27 @@ std::string PrintedLamellae(const ModelState& state) {
                                  " K, the surface at the end of the last pass (one-pass model: "
                                  "not to RoomTemperature)");
   }
-  return Line("Lamellae laid", std::to_string(n) + " (" +
-                                   std::to_string(passes > 0 ? n / passes : 0) + " per pass, " +
-                                   Passes(passes) + "), " +
-                                   Fixed(n * state.Stress.LamellaThicknessCopy * 1e6, 3) + " µm") +
-         Line("Cooled to room temperature",
-              Fixed(state.Input.RoomTemperature, 2) + " K (whole-deposit model)");
+  const std::vector<SprayedCoat>& coats = state.Stress.Coats;
+  std::string laid;
+  if (coats.size() <= 1) {
+    laid = Line("Lamellae laid", std::to_string(n) + " (" +
+                                     std::to_string(passes > 0 ? n / passes : 0) + " per pass, " +
+                                     Passes(passes) + "), " +
+                                     Fixed(DepositTop(state.Stress, n) * 1e6, 3) + " µm");
+  } else {
+    laid =
+        Line("Lamellae laid", std::to_string(n) + " in " + std::to_string(coats.size()) +
+                                  " coats, " + Fixed(DepositTop(state.Stress, n) * 1e6, 3) + " µm");
+    for (std::size_t k = 0; k < coats.size(); ++k) {
+      const SprayedCoat& coat = coats[k];
+      laid += Line("  Coat " + std::to_string(k + 1),
+                   coat.Material + ", " + std::to_string(coat.LamellaePerPass) + " per pass, " +
+                       Passes(coat.PassCount) + ", " +
+                       Fixed(coat.Lamellae * coat.LaidThickness * 1e6, 3) + " µm");
+    }
+  }
+  return laid + Line("Cooled to room temperature",
+                     Fixed(state.Input.RoomTemperature, 2) + " K (whole-deposit model)");
 }
 
 std::string PrintedTopTemperature(const ModelState& state) {
@@ -239,9 +255,8 @@ const std::vector<SummaryField>& SummaryFields() {
       Field("RoomTemperature", "Room temperature the plate cools to, K.",
             [](S s) -> SummaryValue { return s.Input.RoomTemperature; }),
       // The deposit the stress model holds: one pass of lamellae, or the whole coating.
-      Field(
-          "CoatingThickness", "Thickness of the deposit the stress model holds, m.",
-          [](S s) -> SummaryValue { return s.Clock.LamellaCount * s.Stress.LamellaThicknessCopy; }),
+      Field("CoatingThickness", "Thickness of the deposit the stress model holds, m.",
+            [](S s) -> SummaryValue { return DepositTop(s.Stress, s.Clock.LamellaCount); }),
       WholeDepositOnly(
           "PassEndCurvature",
           "Curvature at the end of each pass, 1/m (whole-deposit model; empty otherwise).",

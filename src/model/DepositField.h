@@ -17,6 +17,16 @@ struct FieldCell {
   CellMaterial Material = CellMaterial::Substrate;
   double Temperature = 0;  // K, the cell's mean
   int Lamellae = 0;        // laid lamellae it holds; 0 in the substrate
+  int FirstLamella = 0;    // the deposit's number of its lowest lamella
+  int Coat = 0;            // the coat of its lowest lamella (0 the first)
+};
+
+// A coat as the field lays it.
+struct FieldCoat {
+  double LamellaThickness = 0;  // m
+  // Neighbouring coats of one group (alike in every thermal figure and lamella thickness)
+  // share cells as the lamellae of one coat do, so that such coats are laid as one coat is.
+  int Group = 0;
 };
 
 // The field sampled for its picture: temperature against time and height.
@@ -30,9 +40,13 @@ struct FieldPicture {
 struct DepositField {
   std::vector<FieldCell> Cells;
   int SubstrateCells = 0;
-  double LamellaThickness = 0;  // m, every lamella laid
-  int MergeCount = 1;           // lamellae that may share a laid cell near the surface
-  int DepthPerCell = 1;         // deeper cells merge below this many times their thickness
+  // Per coat: how it is laid, how many of its lamellae may share a laid cell near the surface,
+  // and the deposit's number of its first lamella (0 until one is laid).
+  std::vector<FieldCoat> Coats;
+  std::vector<int> MergeCount;
+  std::vector<int> FirstLamella;
+  int Laid = 0;          // lamellae laid
+  int DepthPerCell = 1;  // deeper cells merge below this many times their thickness
   // Enthalpies are counted from this temperature, so that a step's change is not lost beside
   // the heat a cell holds.
   double ReferenceTemperature = 0;

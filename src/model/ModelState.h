@@ -7,6 +7,8 @@
 // stored as int so that counters derived from them (PassNumber reaches PassCount + 1) cannot
 // overflow. "Optional numbers" of the model (empty reads as 0) are plain doubles starting at 0.
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,46 @@ namespace quillane {
 // own time on the plate as it then is, and cooled to room temperature.
 inline constexpr const char* kOnePassModel = "one-pass";
 inline constexpr const char* kWholeDepositModel = "whole-deposit";
+
+// A coat of a coating system (a bond coat under a top coat, say), as a case gives it: its
+// material and passes, and the figures of its spraying that differ from the case's own.
+struct CoatInput {
+  std::string Material;
+  int PassCount = 0;
+  std::optional<double> PassThickness;        // m
+  std::optional<double> LamellaThickness;     // m
+  std::optional<double> PassPeriod;           // s
+  std::optional<double> HeatingWindow;        // s
+  std::optional<double> HeatFlux;             // W/m²
+  std::optional<double> ParticleTemperature;  // K
+  double PauseBefore = 0;  // s, the plate cooling in the gases while the gun is changed
+
+  bool operator==(const CoatInput&) const = default;
+};
+
+// The most coats a case sprays.
+inline constexpr int kMaxCoats = 6;
+
+// A coat as a run sprays it: every figure of its spraying given, and where its lamellae lie.
+struct SprayedCoat {
+  std::string Material;
+  int PassCount = 0;
+  double PassThickness = 0;        // m
+  double LamellaThickness = 0;     // m, as given
+  double PassPeriod = 0;           // s
+  double HeatingWindow = 0;        // s
+  double HeatFlux = 0;             // W/m²
+  double ParticleTemperature = 0;  // K
+  double PauseBefore = 0;          // s
+  int LamellaePerPass = 1;
+  double LaidThickness = 0;  // m, each of its lamellae as laid
+  int FirstLamella = 1;      // the number of its first lamella in the deposit
+  int Lamellae = 0;          // PassCount × LamellaePerPass
+  double Base = 0;           // m, the thickness of the coats under it
+  double Start = 0;          // s, when its first pass starts
+
+  bool operator==(const SprayedCoat&) const = default;
+};
 
 // Inputs of the input window, committed by its field rules.
 struct InputParameters {
@@ -48,6 +90,9 @@ struct InputParameters {
   int WitnessCoat = 0;             // read by no computation
   std::string SubstrateMaterialName;
   std::string CoatingMaterialName;
+  // Whole-deposit model only: the coats in spraying order. Empty for one coat of
+  // CoatingMaterialName sprayed as the inputs above say.
+  std::vector<CoatInput> Coats;
 
   bool operator==(const InputParameters&) const = default;
 };
@@ -115,15 +160,15 @@ struct LayerStack {
 };
 
 // What the whole-deposit plate sees of the temperatures at one moment: the substrate's faces
-// and the integrals of its profile over -h <= y <= 0, and the sums over the laid lamellae of
-// w T_j and w T_j y_j (T_j a lamella's temperature, y_j its mid-plane).
+// and the integrals of its profile over -h <= y <= 0, and, coat by coat, the sums over its laid
+// lamellae of w T_j and w T_j y_j (T_j a lamella's temperature, y_j its mid-plane).
 struct PlateTemperatures {
-  double Back = 0;             // K
-  double Front = 0;            // K
-  double SubstrateSum = 0;     // ∫ T dy, K·m
-  double SubstrateMoment = 0;  // ∫ T y dy, K·m²
-  double CoatingSum = 0;       // K·m
-  double CoatingMoment = 0;    // K·m²
+  double Back = 0;                             // K
+  double Front = 0;                            // K
+  double SubstrateSum = 0;                     // ∫ T dy, K·m
+  double SubstrateMoment = 0;                  // ∫ T y dy, K·m²
+  std::array<double, kMaxCoats> CoatSum{};     // K·m
+  std::array<double, kMaxCoats> CoatMoment{};  // K·m²
 };
 
 // The moments of the whole-deposit history.
@@ -196,7 +241,8 @@ struct StressResults {
   double SubstrateBiaxialModulus = 0;
   double CoatingBiaxialModulus = 0;
   double SubstrateThickness = 0;    // m, left by the layer set-up
-  double LamellaThicknessCopy = 0;  // m, left by the layer set-up
+  double LamellaThicknessCopy = 0;  // m, left by the layer set-up; the first coat's
+  std::vector<SprayedCoat> Coats;   // the whole-deposit model's; empty in the one-pass model
   double StressWidth = 0;           // m, SubstrateWidth as the run starts
   double FinalCurvature = 0;
   double FinalDeflection = 0;
@@ -229,11 +275,13 @@ struct ViewSpans {
   double DeflectionSpan = 0;
 };
 
-// The catalogue rows a run uses, copied in before it starts.
+// The catalogue rows a run uses, copied in before it starts. Coating is the first coat's row;
+// LaterCoats those of the coats sprayed over it, in order (SprayedCoats).
 struct RunMaterials {
   MaterialRecord Substrate;
   MaterialRecord Contact;
   MaterialRecord Coating;
+  std::vector<MaterialRecord> LaterCoats;
 };
 
 // The user's regional conventions for numbers written in the result files and boxes.

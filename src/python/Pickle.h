@@ -4,9 +4,11 @@
 // written: a field added to a record stops the build here until it is listed. The bytes start
 // with the module's version, and only that version reads them.
 
+#include <array>
 #include <concepts>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -62,6 +64,15 @@ template <typename T>
 struct IsBasedMatrix<BasedMatrix<T>> : std::true_type {};
 
 template <typename T>
+struct IsArrayOf : std::false_type {};
+template <typename T, std::size_t N>
+struct IsArrayOf<std::array<T, N>> : std::true_type {};
+template <typename T>
+struct IsOptional : std::false_type {};
+template <typename T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+template <typename T>
 constexpr bool kPlain = std::is_arithmetic_v<T> || std::is_enum_v<T>;
 
 inline std::string VersionTag() {
@@ -95,6 +106,11 @@ class Writer {
       } else {
         for (const auto& item : value) Put(item);
       }
+    } else if constexpr (IsArrayOf<T>::value) {
+      for (const auto& item : value) Put(item);
+    } else if constexpr (IsOptional<T>::value) {
+      Put(value.has_value());
+      if (value) Put(*value);
     } else if constexpr (IsBased<T>::value) {
       Put(value.Lower());
       Put(value.Values());
@@ -162,6 +178,13 @@ class Reader {
         value.clear();
         for (std::size_t i = 0; i < size; ++i) Take(value.emplace_back());
       }
+    } else if constexpr (IsArrayOf<T>::value) {
+      for (auto& item : value) Take(item);
+    } else if constexpr (IsOptional<T>::value) {
+      bool given = false;
+      Take(given);
+      value.reset();
+      if (given) Take(value.emplace());
     } else if constexpr (IsBased<T>::value) {
       int lower = 0;
       std::remove_cvref_t<decltype(value.Values())> items;
@@ -190,14 +213,29 @@ class Reader {
 
 // The fields of each record, in their declared order.
 
+template <typename A, Is<CoatInput> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(CoatInput, 9);
+  a(s.Material, s.PassCount, s.PassThickness, s.LamellaThickness, s.PassPeriod, s.HeatingWindow,
+    s.HeatFlux, s.ParticleTemperature, s.PauseBefore);
+}
+
+template <typename A, Is<SprayedCoat> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(SprayedCoat, 15);
+  a(s.Material, s.PassCount, s.PassThickness, s.LamellaThickness, s.PassPeriod, s.HeatingWindow,
+    s.HeatFlux, s.ParticleTemperature, s.PauseBefore, s.LamellaePerPass, s.LaidThickness,
+    s.FirstLamella, s.Lamellae, s.Base, s.Start);
+}
+
 template <typename A, Is<InputParameters> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(InputParameters, 23);
+  QUILLANE_EVERY_FIELD(InputParameters, 24);
   a(s.PassThickness, s.LamellaThickness, s.PassCount, s.PassPeriod, s.HeatingWindow, s.HeatFlux,
     s.ParticleTemperature, s.SubstrateThicknessInput, s.SubstrateWidth, s.SubstrateTemperature,
     s.GasTemperature, s.SpecimenLength, s.InitialCurvature, s.RoomTemperature, s.StressModel,
     s.CoolingTime, s.BackFaceCoefficient, s.BackFaceTemperature, s.ThermalRefinement,
-    s.WitnessParticle, s.WitnessCoat, s.SubstrateMaterialName, s.CoatingMaterialName);
+    s.WitnessParticle, s.WitnessCoat, s.SubstrateMaterialName, s.CoatingMaterialName, s.Coats);
 }
 
 template <typename A, Is<HeatTransfer> S>
@@ -225,8 +263,14 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<FieldCell> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(FieldCell, 5);
-  a(s.Bottom, s.Thickness, s.Material, s.Temperature, s.Lamellae);
+  QUILLANE_EVERY_FIELD(FieldCell, 7);
+  a(s.Bottom, s.Thickness, s.Material, s.Temperature, s.Lamellae, s.FirstLamella, s.Coat);
+}
+
+template <typename A, Is<FieldCoat> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(FieldCoat, 2);
+  a(s.LamellaThickness, s.Group);
 }
 
 template <typename A, Is<FieldPicture> S>
@@ -237,8 +281,8 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<DepositField> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositField, 20);
-  a(s.Cells, s.SubstrateCells, s.LamellaThickness, s.MergeCount, s.DepthPerCell,
+  QUILLANE_EVERY_FIELD(DepositField, 22);
+  a(s.Cells, s.SubstrateCells, s.Coats, s.MergeCount, s.FirstLamella, s.Laid, s.DepthPerCell,
     s.ReferenceTemperature, s.BackFace, s.SubstrateTop, s.Surface, s.Previous, s.StepStart,
     s.Conductances, s.Unknowns, s.Lower, s.Diagonal, s.Upper, s.Change, s.Residual, s.Trial,
     s.Picture);
@@ -247,7 +291,7 @@ void Fields(A& a, S& s) {
 template <typename A, Is<PlateTemperatures> S>
 void Fields(A& a, S& s) {
   QUILLANE_EVERY_FIELD(PlateTemperatures, 6);
-  a(s.Back, s.Front, s.SubstrateSum, s.SubstrateMoment, s.CoatingSum, s.CoatingMoment);
+  a(s.Back, s.Front, s.SubstrateSum, s.SubstrateMoment, s.CoatSum, s.CoatMoment);
 }
 
 template <typename A, Is<DepositEvent> S>
@@ -277,11 +321,11 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<StressResults> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(StressResults, 28);
+  QUILLANE_EVERY_FIELD(StressResults, 29);
   a(s.LamellaForce, s.NeutralAxisPosition, s.FlexuralRigidity, s.Curvature, s.SubstrateStressBack,
     s.SubstrateStressFront, s.LamellaStress, s.LamellaStressFinal, s.Deflection, s.LamellaTime,
     s.StressScale, s.SubstrateBiaxialModulus, s.CoatingBiaxialModulus, s.SubstrateThickness,
-    s.LamellaThicknessCopy, s.StressWidth, s.FinalCurvature, s.FinalDeflection,
+    s.LamellaThicknessCopy, s.Coats, s.StressWidth, s.FinalCurvature, s.FinalDeflection,
     s.SubstrateStressBackFinal, s.SubstrateStressFrontFinal, s.StressAxisMin, s.StressAxisMax,
     s.DeflectionAxisMin, s.DeflectionAxisMax, s.Plate, s.History, s.PassEndCurvature,
     s.PassEndPoints);
@@ -302,8 +346,8 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<RunMaterials> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(RunMaterials, 3);
-  a(s.Substrate, s.Contact, s.Coating);
+  QUILLANE_EVERY_FIELD(RunMaterials, 4);
+  a(s.Substrate, s.Contact, s.Coating, s.LaterCoats);
 }
 
 template <typename A, Is<RunStatistics> S>

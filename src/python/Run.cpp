@@ -15,6 +15,7 @@
 #include "fit/FitModel.h"
 #include "io/AtomicFile.h"
 #include "io/Summary.h"
+#include "model/Deposit.h"
 #include "model/Errors.h"
 #include "model/InputTable.h"
 #include "run/ResultWriter.h"
@@ -269,15 +270,13 @@ std::shared_ptr<RunResult> ResultFromBytes(const py::bytes& bytes) {
 
 // Where the elements of the per-lamella arrays stand, m above the substrate's top face: the
 // deposit's top after each lamella (`middle` false; element 0 the bare substrate, 0), or each
-// lamella's mid-plane (`middle` true; element 0, which holds no lamella, NaN). Every lamella
-// is as thick as the others.
+// lamella's mid-plane (`middle` true; element 0, which holds no lamella, NaN).
 py::array_t<double> LamellaHeights(const ModelState& state, bool middle) {
-  const double thickness = state.Stress.LamellaThicknessCopy;
   std::vector<double> heights;
   for (int k = 0; k <= state.Clock.LamellaCount; ++k) {
-    heights.push_back(!middle  ? k * thickness
+    heights.push_back(!middle  ? DepositTop(state.Stress, k)
                       : k == 0 ? std::numeric_limits<double>::quiet_NaN()
-                               : (k - 0.5) * thickness);
+                               : LamellaMid(state.Stress, k));
   }
   return Array(heights);
 }

@@ -1,6 +1,7 @@
 #include "run/ResultWriter.h"
 
 #include "format/NumberFormat.h"
+#include "model/Deposit.h"
 #include "model/Errors.h"
 #include "stress/DeflectionHistory.h"
 
@@ -33,8 +34,7 @@ class LineWatch {
 };
 
 std::string LamellaLineBeforeCooling(const StressResults& s, int i, char separator) {
-  return Row(FormatG((i - 0.5) * s.LamellaThicknessCopy),
-             format::FormatS(s.LamellaStress(i), separator));
+  return Row(FormatG(LamellaMid(s, i)), format::FormatS(s.LamellaStress(i), separator));
 }
 
 }  // namespace
@@ -106,8 +106,7 @@ std::vector<std::string> AfterCoolingRows(const ModelState& state) {
   const StressResults& s = state.Stress;
   std::vector<std::string> rows;
   for (int i = 1; i <= state.Clock.LamellaCount; ++i) {
-    rows.push_back(
-        Row(FormatG((i - 1) * s.LamellaThicknessCopy), FormatG(s.LamellaStressFinal(i))));
+    rows.push_back(Row(FormatG(DepositTop(s, i - 1)), FormatG(s.LamellaStressFinal(i))));
   }
   return rows;
 }
@@ -148,7 +147,6 @@ void WriteHistoryFile(const ModelState& state, AtomicFile& historyFile, RunSink*
 void WriteStressResultsFile(const ModelState& state, AtomicFile& file, RunSink* watch) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
-  const double w = s.LamellaThicknessCopy;
   file.WriteLine("CONTRAINTES FINALES");
   file.WriteLine("X\tSIGMA");
   file.WriteLine(Row(FormatG(-s.SubstrateThickness), FormatG(s.SubstrateStressBackFinal)));
@@ -156,7 +154,7 @@ void WriteStressResultsFile(const ModelState& state, AtomicFile& file, RunSink* 
   LineWatch lines(watch);
   for (int i = 1; i <= n; ++i) {
     lines.Line();
-    file.WriteLine(Row(FormatG((i - 0.5) * w), FormatG(s.LamellaStressFinal(i))));
+    file.WriteLine(Row(FormatG(LamellaMid(s, i)), FormatG(s.LamellaStressFinal(i))));
   }
   file.WriteLine("FLECHES");
   file.WriteLine("temps\tfleches");

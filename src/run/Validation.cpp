@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "format/NumberFormat.h"
 #include "model/Deposit.h"
@@ -114,7 +115,10 @@ void CheckChoices(const InputParameters& in, std::vector<InputFault>& faults) {
 // The whole-deposit model keeps every lamella of every pass.
 void CheckWholeDepositSize(const InputParameters& in, std::vector<InputFault>& faults) {
   const InputSpec& passes = Input("PassCount");
-  if (ModelOf(in) != StressModelKind::WholeDeposit || !WithinRange(passes, in.PassCount)) return;
+  if (ModelOf(in) != StressModelKind::WholeDeposit || !in.Coats.empty() ||
+      !WithinRange(passes, in.PassCount)) {
+    return;
+  }
   const double lamellae = static_cast<double>(in.PassCount) * LamellaePerPass(in);
   if (lamellae <= kMaxWholeDepositLamellae) return;
   const std::string count = General(lamellae);
@@ -132,8 +136,9 @@ void CheckWholeDepositWindow(const InputParameters& in, char separator,
                              std::vector<InputFault>& faults) {
   const InputSpec& window = Input("HeatingWindow");
   const InputSpec& period = Input("PassPeriod");
-  if (ModelOf(in) != StressModelKind::WholeDeposit || !WithinRange(window, in.HeatingWindow) ||
-      !WithinRange(period, in.PassPeriod) || in.HeatingWindow <= in.PassPeriod) {
+  if (ModelOf(in) != StressModelKind::WholeDeposit || !in.Coats.empty() ||
+      !WithinRange(window, in.HeatingWindow) || !WithinRange(period, in.PassPeriod) ||
+      in.HeatingWindow <= in.PassPeriod) {
     return;
   }
   faults.push_back(
@@ -180,6 +185,128 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
                                               " ni dans vos matériaux " + user + ".")});
   }
   return row;
+}
+
+// The figures a coat may set for itself, by their inputs' keys.
+struct CoatFigure {
+  const char* Key;
+  std::optional<double> CoatInput::*Field;
+};
+constexpr CoatFigure kCoatFigures[] = {
+    {"PassThickness", &CoatInput::PassThickness},
+    {"LamellaThickness", &CoatInput::LamellaThickness},
+    {"PassPeriod", &CoatInput::PassPeriod},
+    {"HeatingWindow", &CoatInput::HeatingWindow},
+    {"HeatFlux", &CoatInput::HeatFlux},
+    {"ParticleTemperature", &CoatInput::ParticleTemperature},
+};
+
+// Longest pause between two coats, s: a day.
+constexpr double kLongestPause = 86400;
+
+// The faults of one coat, each told with its number; whether its figures are all in range.
+bool CheckCoat(const InputParameters& in, std::size_t k, char separator,
+               std::vector<InputFault>& faults) {
+  const CoatInput& coat = in.Coats[k];
+  const std::string english = "Coat " + std::to_string(k + 1) + ": ";
+  const std::string french = "Couche " + std::to_string(k + 1) + " : ";
+  const auto told = [&](InputFault fault) {
+    fault.English = english + fault.English;
+    fault.French = french + fault.French;
+    faults.push_back(std::move(fault));
+    return false;
+  };
+  bool sound = true;
+  const auto check = [&](const InputSpec& input, double value) {
+    if (!std::isfinite(value)) sound = told(NotFinite(input, separator));
+    if (std::isfinite(value) && !WithinRange(input, value)) {
+      sound = told(OutOfRange(input, value, separator));
+    }
+  };
+  check(Input("PassCount"), coat.PassCount);
+  for (const CoatFigure& figure : kCoatFigures) {
+    if ((coat.*figure.Field).has_value()) check(Input(figure.Key), *(coat.*figure.Field));
+  }
+  if (!(coat.PauseBefore >= 0 && coat.PauseBefore <= kLongestPause)) {
+    const bool finite = std::isfinite(coat.PauseBefore);
+    sound =
+        told({nullptr,
+              "PauseBefore " +
+                  (finite ? "is " + General(coat.PauseBefore) + " s" : "is not a finite number") +
+                  "; it must lie between 0 and " + General(kLongestPause) + " s.",
+              "la pause avant la couche " +
+                  (finite ? "vaut " + format::FormatGeneral(coat.PauseBefore, separator) + " s"
+                          : "n'est pas un nombre fini") +
+                  " ; la valeur doit être comprise entre 0 et " +
+                  format::FormatGeneral(kLongestPause, separator) + " s."});
+  }
+  if (!sound) return false;
+  const double pass = coat.PassThickness.value_or(in.PassThickness);
+  const double lamella = coat.LamellaThickness.value_or(in.LamellaThickness);
+  const double period = coat.PassPeriod.value_or(in.PassPeriod);
+  const double window = coat.HeatingWindow.value_or(in.HeatingWindow);
+  if (!(pass / lamella < kMaxInteger)) {
+    return told({&Input("PassThickness"),
+                 "PassThickness / LamellaThickness is " + General(pass / lamella) +
+                     "; a pass must hold fewer than 32767 lamellae.",
+                 "épaisseur par passe / épaisseur d'une lamelle vaut " +
+                     format::FormatGeneral(pass / lamella, separator) +
+                     " ; une passe doit compter moins de 32767 lamelles."});
+  }
+  if (window > period) {
+    return told({&Input("HeatingWindow"),
+                 "HeatingWindow is " + General(window) + " s; it cannot exceed PassPeriod (" +
+                     General(period) + " s).",
+                 "la fenêtre de chauffe vaut " + format::FormatGeneral(window, separator) +
+                     " s ; elle ne peut dépasser la période d'une passe (" +
+                     format::FormatGeneral(period, separator) + " s)."});
+  }
+  return true;
+}
+
+// A coating system: the whole-deposit model only, at most kMaxCoats coats, each sound and of a
+// material the catalogue holds. The rows found are appended to `rows`.
+void CheckCoats(const InputParameters& in, const MaterialsCatalogue* catalogue, char separator,
+                std::vector<InputFault>& faults, std::vector<const MaterialRecord*>& rows) {
+  if (ModelOf(in) != StressModelKind::WholeDeposit) {
+    faults.push_back({&Input("StressModel"),
+                      "Coats: the one-pass model sprays a single coat; coats need the "
+                      "whole-deposit model (StressModel \"whole-deposit\").",
+                      "Couches : le modèle d'une passe ne projette qu'une couche ; les couches "
+                      "demandent le modèle du dépôt complet."});
+    return;
+  }
+  if (in.Coats.size() > static_cast<std::size_t>(kMaxCoats)) {
+    faults.push_back({nullptr,
+                      "Coats: " + std::to_string(in.Coats.size()) +
+                          " coats are given; a case sprays at most " + std::to_string(kMaxCoats) +
+                          ".",
+                      "Couches : " + std::to_string(in.Coats.size()) +
+                          " couches sont données ; un cas en projette au plus " +
+                          std::to_string(kMaxCoats) + "."});
+    return;
+  }
+  bool sound = true;
+  for (std::size_t k = 0; k < in.Coats.size(); ++k) {
+    sound = CheckCoat(in, k, separator, faults) && sound;
+    const std::string number = std::to_string(k + 1);
+    const std::string english = "coat " + number;
+    const std::string french = "de la couche " + number;
+    rows.push_back(
+        FindRow(catalogue, in.Coats[k].Material, {english.c_str(), french.c_str()}, faults));
+  }
+  if (!sound) return;
+  double lamellae = 0;
+  for (const SprayedCoat& coat : SprayedCoats(in)) lamellae += coat.Lamellae;
+  if (lamellae > kMaxWholeDepositLamellae) {
+    const std::string count = General(lamellae);
+    const std::string limit = General(kMaxWholeDepositLamellae);
+    faults.push_back({&Input("PassCount"),
+                      "Coats: their lamellae number " + count +
+                          "; the whole-deposit model keeps at most " + limit + " lamellae.",
+                      "Couches : leurs lamelles sont " + count +
+                          " ; le modèle du dépôt complet garde au plus " + limit + " lamelles."});
+  }
 }
 
 }  // namespace
@@ -265,12 +392,16 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
              " m ne peut pas être courbé au-delà de 2 / longueur = " +
              format::FormatGeneral(limit, separator) + " 1/m."});
   }
-  const MaterialRecord* rows[] = {
-      FindRow(catalogue, in.SubstrateMaterialName, {"substrate", "de substrat"}, faults),
-      FindRow(catalogue, in.CoatingMaterialName, {"coating", "de dépôt"}, faults),
-      catalogue != nullptr && catalogue->IsOpen()
-          ? FindRow(catalogue, kContactName, {"contact layer", "de contact"}, faults)
-          : nullptr};
+  std::vector<const MaterialRecord*> rows = {
+      FindRow(catalogue, in.SubstrateMaterialName, {"substrate", "de substrat"}, faults)};
+  if (in.Coats.empty()) {
+    rows.push_back(FindRow(catalogue, in.CoatingMaterialName, {"coating", "de dépôt"}, faults));
+  } else {
+    CheckCoats(in, catalogue, separator, faults, rows);
+  }
+  if (catalogue != nullptr && catalogue->IsOpen()) {
+    rows.push_back(FindRow(catalogue, kContactName, {"contact layer", "de contact"}, faults));
+  }
   for (const MaterialRecord* row : rows) {
     if (row != nullptr) CheckMaterialRow(*row, faults, separator);
   }
@@ -293,8 +424,17 @@ void ValidateRunInputs(ModelState& state, const MaterialsCatalogue* catalogue) {
     throw InputError(std::move(messages));
   }
   state.Materials.Substrate = catalogue->LookupMaterial(state.Input.SubstrateMaterialName);
-  state.Materials.Coating = catalogue->LookupMaterial(state.Input.CoatingMaterialName);
   state.Materials.Contact = catalogue->LookupMaterial(kContactName);
+  state.Materials.LaterCoats.clear();
+  if (state.Input.Coats.empty()) {
+    state.Materials.Coating = catalogue->LookupMaterial(state.Input.CoatingMaterialName);
+    return;
+  }
+  const std::vector<SprayedCoat> coats = SprayedCoats(state.Input);
+  state.Materials.Coating = catalogue->LookupMaterial(coats.front().Material);
+  for (std::size_t k = 1; k < coats.size(); ++k) {
+    state.Materials.LaterCoats.push_back(catalogue->LookupMaterial(coats[k].Material));
+  }
 }
 
 }  // namespace quillane

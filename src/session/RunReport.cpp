@@ -127,7 +127,8 @@ std::string ValueText(const CaseFault& fault, char separator) {
 std::string CaseFaultText(const CaseFault& fault, char separator) {
   using Kind = CaseFault::Kind;
   const std::string at = fault.Origin.empty() ? std::string() : fault.Origin + " : ";
-  const std::string key = KeyText(fault.Key);
+  const std::string key =
+      KeyText(fault.Key) + (fault.Coat > 0 ? " de la couche " + std::to_string(fault.Coat) : "");
   switch (fault.What) {
     case Kind::Unreadable:
       return "Le fichier de cas " + fault.Origin + " ne peut pas être lu.";
@@ -163,6 +164,8 @@ std::string CaseFaultText(const CaseFault& fault, char separator) {
       return at + key + " doit être un texte, pas " + ValueText(fault, separator) + ".";
     case Kind::NotFinite:
       return key + " n'est pas un nombre fini : le cas ne peut pas être enregistré.";
+    case Kind::NotCoats:
+      return at + "« Coats » doit être une liste de couches, chacune un objet de clés.";
   }
   return at + "ce n'est pas un fichier de cas.";
 }

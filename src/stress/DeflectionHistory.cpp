@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/Deposit.h"
+
 namespace quillane {
 
 namespace {
@@ -13,7 +15,7 @@ double DeflectionHistoryCoolingValue(const ModelState& state, int i) {
   const StressResults& s = state.Stress;
   const int n = state.Clock.LamellaCount;
   const double u = (kCoolingSeconds / kCoolingSamples) * i;
-  const double tau = kSecondsPerMetre * (n * s.LamellaThicknessCopy + s.SubstrateThickness);
+  const double tau = kSecondsPerMetre * (DepositTop(s, n) + s.SubstrateThickness);
   return s.FinalDeflection - (s.FinalDeflection - s.Deflection(n)) * std::exp((-u) / tau);
 }
 

@@ -1,6 +1,7 @@
 #include "stress/WholeDeposit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/Deposit.h"
 #include "model/Errors.h"
 #include "stress/BuildUpStress.h"
 #include "stress/DeflectionHistory.h"
@@ -17,23 +19,64 @@ namespace quillane {
 
 namespace {
 
+// The constants of a coat: its lamellae and the figures of its row.
+struct CoatConstants {
+  double W = 0;   // lamella thickness
+  double Ed = 0;  // biaxial modulus
+  double AlphaD = 0;
+  double SigmaQ = 0;
+  int First = 1;    // its first lamella
+  int Count = 0;    // its lamellae
+  double Base = 0;  // m, the coats under it
+};
+
 // The constants of the plate, from the rows the run picked.
 struct PlateConstants {
   double H = 0;   // substrate thickness
-  double W = 0;   // lamella thickness
-  double Es = 0;  // biaxial moduli
-  double Ed = 0;
-  double AlphaS = 0;  // expansion coefficients
-  double AlphaD = 0;
-  double SigmaQ = 0;
+  double Es = 0;  // biaxial modulus
+  double AlphaS = 0;
+  std::array<CoatConstants, kMaxCoats> Coats{};
+  std::size_t CoatCount = 1;
+
+  // The thickness of coat k laid when `laid` lamellae of the deposit are.
+  double Laid(std::size_t k, int laid) const {
+    const CoatConstants& coat = Coats[k];
+    return std::clamp(laid - coat.First + 1, 0, coat.Count) * coat.W;
+  }
+  std::size_t CoatOf(int lamella) const {
+    std::size_t k = 0;
+    while (k + 1 < CoatCount && Coats[k + 1].First <= lamella) ++k;
+    return k;
+  }
 };
 
 PlateConstants ConstantsOf(const ModelState& state) {
   const StressResults& s = state.Stress;
   const RunMaterials& m = state.Materials;
-  return {s.SubstrateThickness,    s.LamellaThicknessCopy, s.SubstrateBiaxialModulus,
-          s.CoatingBiaxialModulus, m.Substrate.dilat,      m.Coating.dilat,
-          m.Coating.SigmaQ};
+  PlateConstants c;
+  c.H = s.SubstrateThickness;
+  c.Es = s.SubstrateBiaxialModulus;
+  c.AlphaS = m.Substrate.dilat;
+  // A plate set up without its coats (a bare model state) holds one coat of the coating.
+  c.Coats[0] = {s.LamellaThicknessCopy,
+                s.CoatingBiaxialModulus,
+                m.Coating.dilat,
+                m.Coating.SigmaQ,
+                1,
+                std::numeric_limits<int>::max(),
+                0};
+  if (s.Coats.empty()) return c;
+  c.CoatCount = s.Coats.size();
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    const SprayedCoat& coat = s.Coats[k];
+    const MaterialRecord& row = CoatRow(m, k);
+    c.Coats[k] = {
+        coat.LaidThickness, k == 0 ? s.CoatingBiaxialModulus : row.ModuleYoung / (1 - row.Poisson),
+        row.dilat,          row.SigmaQ,
+        coat.FirstLamella,  coat.Lamellae,
+        coat.Base};
+  }
+  return c;
 }
 
 // The section of the plate with `laid` lamellae, per unit width: axial stiffness ∫E', neutral
@@ -46,13 +89,24 @@ struct Section {
 
 Section SectionOf(const PlateConstants& c, int laid) {
   const double h = c.H;
-  const double t = laid * c.W;
   Section section;
-  section.Stiffness = c.Es * h + c.Ed * t;
-  section.Axis = (c.Ed * t * t - c.Es * h * h) / (2 * section.Stiffness);
+  section.Stiffness = c.Es * h;
+  double moment = 0;  // Σ E' (b² - a²) over the coats laid between a and b
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    const CoatConstants& coat = c.Coats[k];
+    const double t = c.Laid(k, laid);
+    section.Stiffness += coat.Ed * t;
+    moment += coat.Ed * t * (2 * coat.Base + t);
+  }
+  section.Axis = (moment - c.Es * h * h) / (2 * section.Stiffness);
   const double d = section.Axis;
-  section.Rigidity =
-      c.Es * h * (h * h / 3 + h * d + d * d) + c.Ed * t * (t * t / 3 - t * d + d * d);
+  section.Rigidity = c.Es * h * (h * h / 3 + h * d + d * d);
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    // ∫ (y - δ)² dy over the coat, its bottom at u = a - δ.
+    const double t = c.Laid(k, laid);
+    const double u = c.Coats[k].Base - d;
+    section.Rigidity += c.Coats[k].Ed * t * (t * t / 3 + t * u + u * u);
+  }
   return section;
 }
 
@@ -83,21 +137,25 @@ StrainChange Superpose(DepositPlate& plate, const PlateConstants& c, const Secti
   return change;
 }
 
-// The substrate takes αs ΔT(y) and each laid lamella αd ΔT_j; only the integrals of ΔT and
-// ΔT y over each material are needed.
+// The substrate takes αs ΔT(y) and each laid lamella its coat's αd ΔT_j; only the integrals of
+// ΔT and ΔT y over each material are needed.
 Eigenstrain ThermalEigenstrain(const PlateConstants& c, const Section& section,
                                const PlateTemperatures& before, const PlateTemperatures& now) {
   const double d = section.Axis;
   const double substrateSum = now.SubstrateSum - before.SubstrateSum;
   const double substrateMoment = now.SubstrateMoment - before.SubstrateMoment;
-  const double coatingSum = now.CoatingSum - before.CoatingSum;
-  const double coatingMoment = now.CoatingMoment - before.CoatingMoment;
   Eigenstrain e;
   e.Back = c.AlphaS * (now.Back - before.Back);
   e.Front = c.AlphaS * (now.Front - before.Front);
-  e.Force = c.Es * c.AlphaS * substrateSum + c.Ed * c.AlphaD * coatingSum;
-  e.Moment = c.Es * c.AlphaS * (substrateMoment - d * substrateSum) +
-             c.Ed * c.AlphaD * (coatingMoment - d * coatingSum);
+  e.Force = c.Es * c.AlphaS * substrateSum;
+  e.Moment = c.Es * c.AlphaS * (substrateMoment - d * substrateSum);
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    const CoatConstants& coat = c.Coats[k];
+    const double coatSum = now.CoatSum[k] - before.CoatSum[k];
+    const double coatMoment = now.CoatMoment[k] - before.CoatMoment[k];
+    e.Force += coat.Ed * coat.AlphaD * coatSum;
+    e.Moment += coat.Ed * coat.AlphaD * (coatMoment - d * coatSum);
+  }
   return e;
 }
 
@@ -108,7 +166,8 @@ void RecordArrival(ModelState& state, const PlateConstants& c, const Section& be
   const DepositPlate& plate = s.Plate;
   const double b = s.StressWidth;
   // The share of the quenching force the plate below the lamella carries.
-  s.LamellaForce(j) = c.SigmaQ * b * c.W * before.Stiffness / after.Stiffness;
+  const CoatConstants& coat = c.Coats[c.CoatOf(j)];
+  s.LamellaForce(j) = coat.SigmaQ * b * coat.W * before.Stiffness / after.Stiffness;
   s.NeutralAxisPosition(j) = after.Axis;
   s.FlexuralRigidity(j) = b * after.Rigidity;
   s.Curvature(j) = plate.Curvature;
@@ -125,20 +184,22 @@ void LandLamella(ModelState& state, const PlateConstants& c, double landing) {
   }
   const Section before = SectionOf(c, j - 1);
   const Section after = SectionOf(c, j);
-  const double mid = (j - 0.5) * c.W;
+  const std::size_t k = c.CoatOf(j);
+  const CoatConstants& coat = c.Coats[k];
+  const double mid = coat.Base + (j - coat.First + 0.5) * coat.W;
   Eigenstrain e;
-  e.Force = -c.SigmaQ * c.W;
+  e.Force = -coat.SigmaQ * coat.W;
   e.Moment = e.Force * (mid - after.Axis);
   plate.LaidCount = j;
   const StrainChange change = Superpose(plate, c, after, e);
   plate.ArrivalStress(j) =
-      c.Ed * (change.Uniform - change.Curvature * (mid - after.Axis)) + c.SigmaQ;
+      coat.Ed * (change.Uniform - change.Curvature * (mid - after.Axis)) + coat.SigmaQ;
   plate.ArrivalShift(j) = plate.CoatingShift;
   plate.ArrivalCurvature(j) = plate.Curvature;
   plate.LandingTemperature(j) = landing;
   // Its thermal strain is counted from the surface it landed on.
-  plate.Temperatures.CoatingSum += c.W * landing;
-  plate.Temperatures.CoatingMoment += c.W * mid * landing;
+  plate.Temperatures.CoatSum[k] += coat.W * landing;
+  plate.Temperatures.CoatMoment[k] += coat.W * mid * landing;
   RecordArrival(state, c, before, after, j);
 }
 
@@ -265,20 +326,25 @@ void ApplyTemperatures(ModelState& state, const PlateTemperatures& now) {
 
 PlateTemperatures UniformTemperatures(const ModelState& state, double temperature) {
   const double h = state.Stress.SubstrateThickness;
-  const double t = state.Stress.Plate.LaidCount * state.Stress.LamellaThicknessCopy;
-  return {temperature,     temperature,
-          temperature * h, -temperature * h * h / 2,
-          temperature * t, temperature * t * t / 2};
+  const PlateConstants c = ConstantsOf(state);
+  PlateTemperatures uniform{temperature, temperature, temperature * h, -temperature * h * h / 2,
+                            {},          {}};
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    const double t = c.Laid(k, state.Stress.Plate.LaidCount);
+    uniform.CoatSum[k] = temperature * t;
+    uniform.CoatMoment[k] = temperature * t * (2 * c.Coats[k].Base + t) / 2;
+  }
+  return uniform;
 }
 
 double LaidLamellaStress(const ModelState& state, int i, double t) {
   const DepositPlate& plate = state.Stress.Plate;
-  const double mid = (i - 0.5) * state.Stress.LamellaThicknessCopy;
-  const double ed = state.Stress.CoatingBiaxialModulus;
-  return plate.ArrivalStress(i) +
-         ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
-               (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
-               state.Materials.Coating.dilat * (t - plate.LandingTemperature(i)));
+  const PlateConstants c = ConstantsOf(state);
+  const CoatConstants& coat = c.Coats[c.CoatOf(i)];
+  const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
+  return plate.ArrivalStress(i) + coat.Ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
+                                             (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
+                                             coat.AlphaD * (t - plate.LandingTemperature(i)));
 }
 
 void CoolToRoom(ModelState& state) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "model/Deposit.h"
 #include "model/Errors.h"
@@ -28,13 +29,14 @@ class DepositThermalRun {
   void Run() {
     Prepare();
     if (events_ != nullptr) events_->Begin();
-    totalSteps_ = ScheduleSteps(in_, perPass_);
+    const std::vector<SprayedCoat>& coats = state_.Stress.Coats;
+    totalSteps_ = ScheduleSteps(in_, coats);
     Schedule& clock = state_.Clock;
     ScheduleVisitor visit;
-    visit.Land = [&](int pass, double time) {
+    visit.Land = [&](int pass, double time, std::size_t coat) {
       if (pass != clock.PassNumber) clock.LamellaIndex = 0;
       clock.PassNumber = pass;
-      LayLamellaNow(time);
+      LayLamellaNow(time, coat);
     };
     visit.Step = [&](const GridStep& step) {
       if (!step.Spraying && !cooling_) {
@@ -49,20 +51,27 @@ class DepositThermalRun {
       clock.PassNumber = pass;
       EndPass();
     };
-    WalkSchedule(in_, perPass_, visit);
+    WalkSchedule(in_, coats, visit);
     if (!cooling_) state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
     clock.LamellaIndex = 0;
-    clock.PassNumber = in_.PassCount + 1;
+    clock.PassNumber = passes_ + 1;
   }
 
  private:
   void Prepare() {
     PrepareDepositRun(state_);
-    perPass_ = LamellaePerPass(in_);
-    PreparePicture(in_.PassCount * in_.PassThickness);
+    const std::vector<SprayedCoat>& coats = state_.Stress.Coats;
+    passes_ = 0;
+    double thickness = 0;
+    for (const SprayedCoat& coat : coats) {
+      passes_ += coat.PassCount;
+      thickness += coat.PassCount * coat.PassThickness;
+    }
+    const SprayedCoat& last = coats.back();
+    PreparePicture(thickness, last.Start + last.PassCount * last.PassPeriod);
   }
 
-  void PreparePicture(double depositThickness) {
+  void PreparePicture(double depositThickness, double sprayingEnd) {
     FieldPicture& picture = state_.Field.Picture;
     const double h = in_.SubstrateThicknessInput;
     for (int i = 0; i < kPictureHeights; ++i) {
@@ -73,7 +82,7 @@ class DepositThermalRun {
         picture.Heights.push_back(depositThickness * i / kPictureHeights);
       }
     }
-    sampleSpacing_ = (in_.PassCount * in_.PassPeriod + in_.CoolingTime) / kPictureTimes;
+    sampleSpacing_ = (sprayingEnd + in_.CoolingTime) / kPictureTimes;
     Sample();
   }
 
@@ -85,16 +94,16 @@ class DepositThermalRun {
     nextSample_ = t + sampleSpacing_;
   }
 
-  void LayLamellaNow(double time) {
+  void LayLamellaNow(double time, std::size_t coat) {
     Schedule& clock = state_.Clock;
     clock.ElapsedTime = time;
     ++clock.LamellaIndex;
-    const int laid = (clock.PassNumber - 1) * perPass_ + clock.LamellaIndex;
-    state_.Stress.LamellaTime(laid) = time;
+    state_.Stress.LamellaTime(++laid_) = time;
     const DepositField& field = state_.Field;
     DepositEvent arrival{
         time, DepositEventKind::Arrival, field.BackFace, field.SubstrateTop, field.Surface, {}};
-    LayLamella(state_.Field, state_.Materials, in_.ParticleTemperature);
+    LayLamella(state_.Field, state_.Materials, static_cast<int>(coat),
+               state_.Stress.Coats[coat].ParticleTemperature);
     Hand(arrival);
   }
 
@@ -108,9 +117,10 @@ class DepositThermalRun {
 
   void Step(const GridStep& step) {
     Schedule& clock = state_.Clock;
+    const double flux = step.Torch ? state_.Stress.Coats[step.Coat].HeatFlux : 0;
     const FaceExchange exchange{step.Spraying ? in_.GasTemperature : in_.RoomTemperature,
-                                in_.RoomTemperature, step.Torch ? in_.HeatFlux : 0,
-                                in_.BackFaceCoefficient, HolderTemperature(in_)};
+                                in_.RoomTemperature, flux, in_.BackFaceCoefficient,
+                                HolderTemperature(in_)};
     StepField(state_.Field, state_.Materials, exchange, step.End - clock.ElapsedTime,
               step.AfterLanding);
     clock.ElapsedTime = step.End;
@@ -163,7 +173,7 @@ class DepositThermalRun {
     }
     // The field does not change before the cooling's first step, where a kept timeline takes
     // the same temperatures.
-    if (state_.Clock.PassNumber == in_.PassCount) {
+    if (state_.Clock.PassNumber == passes_) {
       state_.Timeline.LamellaTemperatures = LamellaTemperatures(state_.Field);
     }
     events_->PassEnd();
@@ -173,7 +183,8 @@ class DepositThermalRun {
   RunSink& sink_;
   DepositEventSink* events_;
   const InputParameters& in_;
-  int perPass_ = 1;
+  int passes_ = 0;  // of every coat
+  int laid_ = 0;
   long steps_ = 0;
   bool cooling_ = false;
   bool peaked_ = false;
@@ -190,25 +201,28 @@ void PrepareDepositRun(ModelState& state) {
   state.Statistics = RunStatistics{};
   state.Timeline = DepositTimeline{};
   Schedule& clock = state.Clock;
-  const int perPass = LamellaePerPass(in);
-  clock.LamellaCount = in.PassCount * perPass;
+  StressResults& s = state.Stress;
+  s.Coats = SprayedCoats(in);
+  if (state.Materials.LaterCoats.size() + 1 != s.Coats.size()) {
+    throw std::logic_error("the rows of the coats were not picked for these inputs");
+  }
+  clock.LamellaCount = 0;
+  for (const SprayedCoat& coat : s.Coats) clock.LamellaCount += coat.Lamellae;
   clock.LamellaIndex = 0;
   clock.PassNumber = 0;
   clock.ElapsedTime = 0;
   clock.PassEndSurfaceTemperature = in.SubstrateTemperature;
-  const double w = LaidLamellaThickness(in);
 
-  StressResults& s = state.Stress;
   s.SizeLamellaArrays(clock.LamellaCount);
   s.SubstrateThickness = in.SubstrateThicknessInput;
-  s.LamellaThicknessCopy = w;
+  s.LamellaThicknessCopy = s.Coats.front().LaidThickness;
   s.StressWidth = in.SubstrateWidth;
   s.Curvature(0) = in.InitialCurvature;
   TakeSubstrateConstants(state.Stack, state.Materials.Substrate);
   TakeCoatingConstants(state.Stack, state.Materials.Coating);
   state.Stack.MeltingPoint = state.Materials.Coating.Tfusion;
-  LayOutField(state.Field, in.SubstrateThicknessInput, w, in.ThermalRefinement,
-              in.SubstrateTemperature);
+  LayOutField(state.Field, in.SubstrateThicknessInput, FieldCoats(s.Coats, state.Materials),
+              in.ThermalRefinement, in.SubstrateTemperature);
 }
 
 double HolderTemperature(const InputParameters& in) {
@@ -223,9 +237,9 @@ double DepositRunEndTime(const InputParameters& in) {
   // The clock moves to each landing and each step's end, nowhere else.
   double end = 0;
   ScheduleVisitor visit;
-  visit.Land = [&](int, double time) { end = time; };
+  visit.Land = [&](int, double time, std::size_t) { end = time; };
   visit.Step = [&](const GridStep& step) { end = step.End; };
-  WalkSchedule(in, LamellaePerPass(in), visit);
+  WalkSchedule(in, SprayedCoats(in), visit);
   return end;
 }
 

@@ -50,8 +50,9 @@ std::vector<double> StepFractions(double length, int count, int refinement) {
   return ends;
 }
 
-std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae) {
-  const double window = in.HeatingWindow;
+std::vector<PassInterval> PassIntervals(const SprayedCoat& coat) {
+  const double window = coat.HeatingWindow;
+  const int lamellae = coat.LamellaePerPass;
   std::vector<PassInterval> intervals;
   const auto arrival = [&](int i) { return window / 3 + (i - 1) * window / (3.0 * lamellae); };
   intervals.push_back({0, arrival(1), true, false, kStepsBeforeDeposit});
@@ -59,53 +60,75 @@ std::vector<PassInterval> PassIntervals(const InputParameters& in, int lamellae)
     intervals.push_back({arrival(i), arrival(i + 1), true, true, kStepsPerLamella});
   }
   intervals.push_back({arrival(lamellae), window, true, true, kStepsAfterDeposit});
-  intervals.push_back({window, in.PassPeriod, false, false, kStepsBetweenPasses});
+  intervals.push_back({window, coat.PassPeriod, false, false, kStepsBetweenPasses});
   return intervals;
 }
 
-void WalkSchedule(const InputParameters& in, int lamellae, const ScheduleVisitor& visit) {
+void WalkSchedule(const InputParameters& in, const std::vector<SprayedCoat>& coats,
+                  const ScheduleVisitor& visit) {
   const int r = in.ThermalRefinement;
   const auto onFirstGrid = [r](std::size_t k) {
     return (k + 1) % static_cast<std::size_t>(r) == 0;
   };
-  const std::vector<PassInterval> pass = PassIntervals(in, lamellae);
-  // Each kind of interval has one length: its grid is worked out once.
-  std::vector<std::vector<double>> fractions;
-  for (const PassInterval& interval : pass) {
-    fractions.push_back(StepFractions(interval.End - interval.Start, interval.Steps, r));
-  }
-  for (int p = 1; p <= in.PassCount; ++p) {
-    const double start = (p - 1) * in.PassPeriod;
-    for (std::size_t i = 0; i < pass.size(); ++i) {
-      const PassInterval& interval = pass[i];
-      if (interval.Arrival) visit.Land(p, start + interval.Start);
-      const std::vector<double>& ends = fractions[i];
-      for (std::size_t k = 0; k < ends.size(); ++k) {
-        GridStep step;
-        step.End = start + (interval.Start + ends[k] * (interval.End - interval.Start));
-        step.Torch = interval.Torch;
-        step.AfterLanding = interval.Arrival && k == 0;
-        step.Peaks = interval.Arrival ? k + 1 == ends.size() : onFirstGrid(k);
-        visit.Step(step);
-      }
+  int passes = 0;
+  double end = 0;
+  for (std::size_t c = 0; c < coats.size(); ++c) {
+    const SprayedCoat& coat = coats[c];
+    // The pause before the coat: the plate cools in the gases, the torch away.
+    const std::vector<double> pause = StepFractions(coat.PauseBefore, kStepsBetweenPasses, r);
+    for (std::size_t k = 0; k < pause.size(); ++k) {
+      GridStep step;
+      step.End = end + pause[k] * coat.PauseBefore;
+      step.Coat = c;
+      step.Peaks = onFirstGrid(k);
+      visit.Step(step);
     }
-    if (visit.EndPass) visit.EndPass(p);
+    const std::vector<PassInterval> pass = PassIntervals(coat);
+    // Each kind of interval has one length: its grid is worked out once.
+    std::vector<std::vector<double>> fractions;
+    for (const PassInterval& interval : pass) {
+      fractions.push_back(StepFractions(interval.End - interval.Start, interval.Steps, r));
+    }
+    for (int p = 1; p <= coat.PassCount; ++p) {
+      const double start = coat.Start + (p - 1) * coat.PassPeriod;
+      ++passes;
+      for (std::size_t i = 0; i < pass.size(); ++i) {
+        const PassInterval& interval = pass[i];
+        if (interval.Arrival) visit.Land(passes, start + interval.Start, c);
+        const std::vector<double>& ends = fractions[i];
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+          GridStep step;
+          step.End = start + (interval.Start + ends[k] * (interval.End - interval.Start));
+          step.Torch = interval.Torch;
+          step.AfterLanding = interval.Arrival && k == 0;
+          step.Coat = c;
+          step.Peaks = interval.Arrival ? k + 1 == ends.size() : onFirstGrid(k);
+          visit.Step(step);
+        }
+      }
+      if (visit.EndPass) visit.EndPass(passes);
+    }
+    end = coat.Start + coat.PassCount * coat.PassPeriod;
   }
-  const double start = in.PassCount * in.PassPeriod;
   const std::vector<double> cooling = StepFractions(in.CoolingTime, kCoolingSteps, r);
   for (std::size_t k = 0; k < cooling.size(); ++k) {
     GridStep step;
-    step.End = start + cooling[k] * in.CoolingTime;
+    step.End = end + cooling[k] * in.CoolingTime;
     step.Spraying = false;
+    step.Coat = coats.empty() ? 0 : coats.size() - 1;
     step.Peaks = onFirstGrid(k);
     visit.Step(step);
   }
 }
 
-long ScheduleSteps(const InputParameters& in, int lamellae) {
-  long steps = 0;
-  for (const PassInterval& interval : PassIntervals(in, lamellae)) steps += interval.Steps;
-  return (steps * in.PassCount + kCoolingSteps) * in.ThermalRefinement;
+long ScheduleSteps(const InputParameters& in, const std::vector<SprayedCoat>& coats) {
+  long steps = kCoolingSteps;
+  for (const SprayedCoat& coat : coats) {
+    long pass = 0;
+    for (const PassInterval& interval : PassIntervals(coat)) pass += interval.Steps;
+    steps += pass * coat.PassCount + (coat.PauseBefore > 0 ? kStepsBetweenPasses : 0);
+  }
+  return steps * in.ThermalRefinement;
 }
 
 }  // namespace quillane

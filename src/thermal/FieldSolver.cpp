@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "model/Deposit.h"
 #include "thermal/FaceConstants.h"
 
 // The discrete equations.
@@ -63,7 +64,9 @@ constexpr int kMaxHalvings = 40;
 constexpr double kGamma = 0.58578643762690495;  // 2 - √2
 
 const MaterialRecord& RowOf(const FieldCell& cell, const RunMaterials& materials) {
-  return cell.Material == CellMaterial::Substrate ? materials.Substrate : materials.Coating;
+  return cell.Material == CellMaterial::Substrate
+             ? materials.Substrate
+             : CoatRow(materials, static_cast<std::size_t>(cell.Coat));
 }
 
 double MoltenSlope(double temperature, double melting) {
@@ -113,7 +116,7 @@ double Conductance(const DepositField& field, const RunMaterials& materials, std
   const FieldCell& above = field.Cells[i + 1];
   double resistance = HalfResistance(below, materials) + HalfResistance(above, materials);
   if (below.Material == CellMaterial::Substrate && above.Material == CellMaterial::Coating) {
-    resistance += field.LamellaThickness / materials.Contact.Lambda;
+    resistance += field.Coats.front().LamellaThickness / materials.Contact.Lambda;
   }
   return 1 / resistance;
 }
@@ -231,6 +234,15 @@ double NewtonIteration(DepositField& field, const RunMaterials& materials,
   }
 }
 
+// The deposit's number of the first lamella laid after coat `coat`'s; past the last laid when
+// no later coat has begun.
+int NextCoatStart(const DepositField& field, std::size_t coat) {
+  for (std::size_t k = coat + 1; k < field.FirstLamella.size(); ++k) {
+    if (field.FirstLamella[k] > 0) return field.FirstLamella[k];
+  }
+  return field.Laid + 1;
+}
+
 double SubstrateTopFace(const DepositField& field, const RunMaterials& materials) {
   const std::size_t top = static_cast<std::size_t>(field.SubstrateCells) - 1;
   if (top + 1 == field.Cells.size()) return field.Surface;
@@ -273,24 +285,32 @@ void MergeCells(DepositField& field, const RunMaterials& materials, std::size_t 
   field.Cells.erase(field.Cells.begin() + static_cast<std::ptrdiff_t>(i) + 1);
 }
 
-// The lamella below the surface joins the laid cell under it while that cell has room; deeper
-// down, where the deposit changes as slowly as the substrate, two neighbouring cells of as many
-// lamellae become one once they lie deeper than kDepthPerCell times their joint thickness. So
-// the cells stay at most MergeCount lamellae near the surface and their number grows with the
-// logarithm of the deposit's thickness, not with it; every merge depends on lamella counts only.
+// The lamella below the surface joins the laid cell under it while that cell, of the same coat,
+// has room; deeper down, where the deposit changes as slowly as the substrate, two neighbouring
+// cells of as many lamellae become one once they lie deeper than kDepthPerCell times their joint
+// thickness. So the cells stay at most MergeCount lamellae near the surface and their number
+// grows with the logarithm of each coat's thickness, not with it; every merge depends on lamella
+// counts only. The cells of a coat keep their size once another coat covers them.
 void MergeLaidCells(DepositField& field, const RunMaterials& materials) {
   const std::size_t first = static_cast<std::size_t>(field.SubstrateCells);
   std::size_t n = field.Cells.size();
-  if (n >= first + 2 && field.Cells[n - 2].Lamellae + 1 <= field.MergeCount) {
+  const auto group = [&field](const FieldCell& cell) {
+    return field.Coats[static_cast<std::size_t>(cell.Coat)].Group;
+  };
+  const int top = group(field.Cells[n - 1]);
+  const int room = field.MergeCount[static_cast<std::size_t>(field.Cells[n - 1].Coat)];
+  if (n >= first + 2 && group(field.Cells[n - 2]) == top &&
+      field.Cells[n - 2].Lamellae + 1 <= room) {
     MergeCells(field, materials, n - 2);
     n = field.Cells.size();
   }
-  // Lamellae are all as thick: depths and thicknesses compare as counts, exactly.
+  // A group's lamellae are all as thick: depths and thicknesses compare as counts, exactly.
   int above = field.Cells[n - 1].Lamellae;
   for (std::size_t i = n - 1; i-- > first + 1;) {
     const FieldCell& under = field.Cells[i - 1];
     const FieldCell& over = field.Cells[i];
-    if (under.Lamellae == over.Lamellae && under.Lamellae >= field.MergeCount &&
+    if (group(under) != top) break;
+    if (under.Lamellae == over.Lamellae && under.Lamellae >= room &&
         above >= field.DepthPerCell * (under.Lamellae + over.Lamellae)) {
       MergeCells(field, materials, i - 1);
     } else {
@@ -399,8 +419,25 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
   add(y, previous, 0, field.SubstrateTop);
   for (std::size_t i = substrate; i < field.Cells.size(); ++i) {
     const FieldCell& cell = field.Cells[i];
-    t.CoatingSum += cell.Thickness * cell.Temperature;
-    t.CoatingMoment += cell.Thickness * (cell.Bottom + cell.Thickness / 2) * cell.Temperature;
+    std::size_t coat = static_cast<std::size_t>(cell.Coat);
+    const int last = cell.FirstLamella + cell.Lamellae - 1;
+    if (last < NextCoatStart(field, coat)) {
+      t.CoatSum[coat] += cell.Thickness * cell.Temperature;
+      t.CoatMoment[coat] += cell.Thickness * (cell.Bottom + cell.Thickness / 2) * cell.Temperature;
+      continue;
+    }
+    // A cell of a group across coats: each coat's share at the cell's temperature.
+    int from = cell.FirstLamella;
+    double bottom = cell.Bottom;
+    while (from <= last) {
+      const int to = std::min(last, NextCoatStart(field, coat) - 1);
+      const double thickness = (to - from + 1) * field.Coats[coat].LamellaThickness;
+      t.CoatSum[coat] += thickness * cell.Temperature;
+      t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * cell.Temperature;
+      bottom += thickness;
+      from = to + 1;
+      ++coat;
+    }
   }
   return t;
 }
@@ -457,17 +494,39 @@ double DepositThickness(const DepositField& field) {
   return top.Material == CellMaterial::Coating ? top.Bottom + top.Thickness : 0;
 }
 
-void LayOutField(DepositField& field, double substrateThickness, double lamellaThickness,
-                 int refinement, double temperature) {
+std::vector<FieldCoat> FieldCoats(const std::vector<SprayedCoat>& coats,
+                                  const RunMaterials& materials) {
+  std::vector<FieldCoat> laid;
+  for (std::size_t k = 0; k < coats.size(); ++k) {
+    const MaterialRecord& row = CoatRow(materials, k);
+    FieldCoat coat{coats[k].LaidThickness, static_cast<int>(k)};
+    if (k > 0) {
+      const MaterialRecord& under = CoatRow(materials, k - 1);
+      if (row.Lambda == under.Lambda && row.Rho == under.Rho && row.Cp == under.Cp &&
+          row.Tfusion == under.Tfusion && row.Lfusion == under.Lfusion &&
+          coat.LamellaThickness == laid.back().LamellaThickness) {
+        coat.Group = laid.back().Group;
+      }
+    }
+    laid.push_back(coat);
+  }
+  return laid;
+}
+
+void LayOutField(DepositField& field, double substrateThickness,
+                 const std::vector<FieldCoat>& coats, int refinement, double temperature) {
   const int count = kSubstrateCells * refinement;
   const double ratio = std::pow(kSubstrateGrading, 1.0 / refinement);
   // Cell k from the top is s_0 ratio^k; the count is fixed so that every cell moves smoothly
   // with the substrate's thickness.
   const double top = substrateThickness * (ratio - 1) / (std::pow(ratio, count) - 1);
   field = DepositField{};
-  field.LamellaThickness = lamellaThickness;
-  field.MergeCount =
-      std::max(1, static_cast<int>(std::floor(kLaidCellThickness / refinement / lamellaThickness)));
+  field.Coats = coats;
+  for (const FieldCoat& coat : coats) {
+    field.MergeCount.push_back(std::max(
+        1, static_cast<int>(std::floor(kLaidCellThickness / refinement / coat.LamellaThickness))));
+  }
+  field.FirstLamella.assign(coats.size(), 0);
   field.ReferenceTemperature = temperature;
   field.DepthPerCell = kDepthPerCell * refinement;
   field.SubstrateCells = count;
@@ -484,12 +543,17 @@ void LayOutField(DepositField& field, double substrateThickness, double lamellaT
   SizeWorkingArrays(field);
 }
 
-double LayLamella(DepositField& field, const RunMaterials& materials, double particleTemperature) {
+double LayLamella(DepositField& field, const RunMaterials& materials, int coat,
+                  double particleTemperature) {
   MergeLaidCells(field, materials);
   FieldCell lamella;
   lamella.Bottom = std::max(DepositThickness(field), 0.0);
-  lamella.Thickness = field.LamellaThickness;
+  const std::size_t k = static_cast<std::size_t>(coat);
+  lamella.Thickness = field.Coats.at(k).LamellaThickness;
   lamella.Material = CellMaterial::Coating;
+  lamella.Coat = coat;
+  lamella.FirstLamella = ++field.Laid;
+  if (field.FirstLamella[k] == 0) field.FirstLamella[k] = lamella.FirstLamella;
   lamella.Temperature = particleTemperature;
   lamella.Lamellae = 1;
   field.Cells.push_back(lamella);

@@ -23,16 +23,22 @@ inline constexpr double kLaidCellThickness = 10.392304845413264e-6;
 // thickness below it (times the refinement).
 inline constexpr int kDepthPerCell = 4;
 
-// The substrate cut into graded cells, the whole plate at `temperature`, no deposit yet.
-// `lamellaThickness` is that of every lamella to come; laid lamellae share cells of at most
-// kLaidCellThickness / refinement.
-void LayOutField(DepositField& field, double substrateThickness, double lamellaThickness,
-                 int refinement, double temperature);
+// The substrate cut into graded cells, the whole plate at `temperature`, no deposit yet, to be
+// covered by `coats` in order; laid lamellae of a group of coats share cells of at most
+// kLaidCellThickness / refinement, never with another group's.
+void LayOutField(DepositField& field, double substrateThickness,
+                 const std::vector<FieldCoat>& coats, int refinement, double temperature);
 
-// A lamella lands on the surface as a cell of its own at `particleTemperature`; the lamella laid
-// before it joins the laid cell below when that cell has room. Returns the enthalpy it brings,
-// J/m² (counted from the field's reference temperature).
-double LayLamella(DepositField& field, const RunMaterials& materials, double particleTemperature);
+// The coats of a run as the field lays them: a coat joins the group of the coat under it when
+// their rows have the same thermal figures and their lamellae the same thickness.
+std::vector<FieldCoat> FieldCoats(const std::vector<SprayedCoat>& coats,
+                                  const RunMaterials& materials);
+
+// A lamella of coat `coat` lands on the surface as a cell of its own at `particleTemperature`;
+// the lamella laid before it joins the laid cell below when that cell has room. Returns the
+// enthalpy it brings, J/m² (counted from the field's reference temperature).
+double LayLamella(DepositField& field, const RunMaterials& materials, int coat,
+                  double particleTemperature);
 
 // One step of `dt` seconds (TR-BDF2; backward Euler for the first after a lamella lands): cells,
 // faces and the molten fractions iterated to convergence. Returns the faces at the step's

@@ -89,6 +89,12 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
       R"({"PassCount": -1e309})",
       R"({"SpecimenLength": 1.8e308})",
       test::ReadFile(test::DataDir() / "reliability" / "case_number_overflow.json"),
+      // A coat's fault names the coat.
+      R"({"Coats": {"Material": "NiCrAlY"}})",
+      R"({"Coats": [2]})",
+      R"({"Coats": [{"Material": "NiCrAlY", "PassCount": 2}, {"Material": 3}]})",
+      R"({"Coats": [{"Material": "NiCrAlY", "PassCount": 2.5}]})",
+      R"({"Coats": [{"Material": "NiCrAlY", "Flux": 5e5}]})",
   };
   std::vector<std::string> told;
   for (const std::string& text : cases) {
@@ -171,10 +177,23 @@ TEST(CaseFileTest, SavedCasesHoldEveryKeyAndReplaceTheEarlierFileWhole) {
   InputParameters saved = DefaultInputs();
   saved.PassThickness = 0.1 + 0.2;
   saved.SubstrateMaterialName = "Acier \"316L\"";
+  CoatInput bond;
+  bond.Material = "NiCrAlY";
+  bond.PassCount = 3;
+  bond.HeatFlux = 0.1 + 0.7;
+  CoatInput top;
+  top.Material = "Zircone yttriée";
+  top.PassCount = 20;
+  top.LamellaThickness = 1.0 / 3 * 1e-5;
+  top.PauseBefore = 45;
+  saved.Coats = {bond, top};
   test::WriteFile(dir / "case.json", "earlier");
   SaveCaseFile(dir / "case.json", saved);
   const auto json = nlohmann::json::parse(test::ReadFile(dir / "case.json"));
-  EXPECT_EQ(json.size(), InputTable().size());
+  EXPECT_EQ(json.size(), InputTable().size() + 1);
+  // A coat holds only what it gives.
+  EXPECT_EQ(json["Coats"][0].size(), 3u);
+  EXPECT_EQ(json["Coats"][1].size(), 4u);
   for (const InputSpec& input : InputTable()) EXPECT_TRUE(json.contains(input.Key)) << input.Key;
   EXPECT_EQ(json["SubstrateMaterialName"], saved.SubstrateMaterialName);
   InputParameters read = DefaultInputs();
@@ -184,6 +203,15 @@ TEST(CaseFileTest, SavedCasesHoldEveryKeyAndReplaceTheEarlierFileWhole) {
   const std::string before = test::ReadFile(dir / "case.json");
   saved.ParticleTemperature = std::numeric_limits<double>::infinity();
   EXPECT_THROW(SaveCaseFile(dir / "case.json", saved), CaseError);
+  saved.ParticleTemperature = 1500;
+  saved.Coats[1].HeatFlux = std::nan("");
+  try {
+    SaveCaseFile(dir / "case.json", saved);
+    ADD_FAILURE() << "a coat's NaN was saved";
+  } catch (const CaseError& error) {
+    EXPECT_STREQ(error.what(),
+                 "\"HeatFlux\" of coat 2 is not a finite number and cannot be saved.");
+  }
   EXPECT_EQ(test::ReadFile(dir / "case.json"), before);
   // Nothing but the case is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),

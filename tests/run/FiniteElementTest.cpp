@@ -64,28 +64,28 @@ std::vector<double> BreakHeights(const DepositField& field) {
 // as a run sets it up. Returns the field at the start and just before each arrival.
 std::vector<FieldShot> DriveRun(ModelState& state) {
   const InputParameters& in = state.Input;
-  const int perPass = LamellaePerPass(in);
   PrepareDepositRun(state);
+  const std::vector<SprayedCoat>& coats = state.Stress.Coats;
   DepositField& field = state.Field;
   const RunMaterials& materials = state.Materials;
   StartDepositPlate(state, in.SubstrateTemperature);
   std::vector<FieldShot> shots{ShotOf(field)};
   double time = 0;
   ScheduleVisitor visit;
-  visit.Land = [&](int, double) {
+  visit.Land = [&](int, double, std::size_t k) {
     shots.push_back(ShotOf(field));
-    LayLamella(field, materials, in.ParticleTemperature);
+    LayLamella(field, materials, static_cast<int>(k), coats[k].ParticleTemperature);
     ApplyArrival(state, shots.back().Surface);
   };
   visit.Step = [&](const GridStep& step) {
     const FaceExchange exchange{step.Spraying ? in.GasTemperature : in.RoomTemperature,
-                                in.RoomTemperature, step.Torch ? in.HeatFlux : 0,
+                                in.RoomTemperature, step.Torch ? coats[step.Coat].HeatFlux : 0,
                                 in.BackFaceCoefficient, HolderTemperature(in)};
     StepField(field, materials, exchange, step.End - time, step.AfterLanding);
     time = step.End;
     ApplyTemperatures(state, PlateTemperaturesOf(field));
   };
-  WalkSchedule(in, perPass, visit);
+  WalkSchedule(in, coats, visit);
   CoolToRoom(state);
   return shots;
 }

@@ -221,5 +221,60 @@ TEST_F(ValidationTest, MessagesNameTheInputItsFlagAndItsRange) {
   test::ExpectMessages("input faults", told);
 }
 
+// A coating system: each coat's fault is told with its number, in both languages; sound coats
+// pick their rows in spraying order.
+TEST_F(ValidationTest, EachCoatIsCheckedAndToldByItsNumber) {
+  state.Input.StressModel = kWholeDepositModel;
+  CoatInput bond;
+  bond.Material = "NiCrAlY";
+  bond.PassCount = 2;
+  CoatInput top = bond;
+  top.Material = "Acier 316L";
+  top.PassCount = 3;
+  const auto with = [&](auto change) {
+    std::vector<CoatInput> coats = {bond, top};
+    change(coats);
+    return coats;
+  };
+  const std::vector<std::vector<CoatInput>> cases = {
+      with([](auto& c) { c[1].Material = "Unobtainium"; }),
+      with([](auto& c) { c[1].HeatFlux = -1; }),
+      with([](auto& c) { c[0].PassCount = -2; }),
+      with([](auto& c) { c[1].PauseBefore = std::nan(""); }),
+      with([](auto& c) { c[1].HeatingWindow = 20; }),
+      with([](auto& c) {
+        c[0].PassThickness = 1e-3;
+        c[0].LamellaThickness = 1e-8;
+      }),
+      with([](auto& c) { c.assign(7, c[0]); }),
+  };
+  std::vector<std::string> told;
+  for (const std::vector<CoatInput>& coats : cases) {
+    state.Input.Coats = coats;
+    const std::vector<InputFault> faults = FindInputFaults(state, &catalogue);
+    ASSERT_EQ(faults.size(), 1u) << coats.size();
+    for (std::string text : {faults[0].English, faults[0].French}) {
+      // The catalogue lies in a folder of its own each time.
+      const std::string folder = dir.Path().string();
+      if (const auto at = text.find(folder); at != std::string::npos) {
+        text.replace(at, folder.size(), "<dir>");
+      }
+      told.push_back(text);
+    }
+  }
+  // The one-pass model sprays one coat.
+  state.Input.Coats = {bond, top};
+  state.Input.StressModel = kOnePassModel;
+  for (const InputFault& fault : FindInputFaults(state, &catalogue)) {
+    told.insert(told.end(), {fault.English, fault.French});
+  }
+  test::ExpectMessages("coat faults", told);
+  state.Input.StressModel = kWholeDepositModel;
+  ValidateRunInputs(state, &catalogue);
+  EXPECT_EQ(state.Materials.Coating.Name, "NiCrAlY");
+  ASSERT_EQ(state.Materials.LaterCoats.size(), 1u);
+  EXPECT_EQ(state.Materials.LaterCoats[0].Name, "Acier 316L");
+}
+
 }  // namespace
 }  // namespace quillane

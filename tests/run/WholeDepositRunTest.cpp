@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelFixture.h"
@@ -276,13 +279,78 @@ TEST_F(WholeDepositRunTest, FourTimesFinerCellsAndStepsMovePeaksByLessThanHalfAK
   }
 }
 
+// The final curvature and each pass's end curvature within 1e-6 of themselves.
+void ExpectCurvaturesClose(const StressResults& s, const StressResults& reference,
+                           const std::string& what) {
+  EXPECT_NEAR(s.FinalCurvature, reference.FinalCurvature,
+              1e-6 * std::fabs(reference.FinalCurvature))
+      << what;
+  ASSERT_EQ(s.PassEndCurvature.size(), reference.PassEndCurvature.size()) << what;
+  for (std::size_t p = 0; p < reference.PassEndCurvature.size(); ++p) {
+    EXPECT_NEAR(s.PassEndCurvature[p], reference.PassEndCurvature[p],
+                1e-6 * std::fabs(reference.PassEndCurvature[p]))
+        << what << ", pass " << p + 1;
+  }
+}
+
+void SmallWholeDeposit(InputParameters& in) {
+  in.PassCount = 4;
+  in.PassThickness = 12e-6;
+  in.LamellaThickness = 3e-6;
+  in.CoolingTime = 60;
+}
+
+// Two coats of one material and process are the one-coat run of their passes to the last bit;
+// any figure of the second moved by 1e-10 of itself (which makes it a coat apart) moves the
+// curvatures by less than a millionth.
+TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyApart) {
+  SmallWholeDeposit(state.Input);
+  ResolveMaterials();
+  ModelState one = state;
+  RunSimulation(one, sink);
+  CoatInput first;
+  first.Material = "NiCrAlY";
+  first.PassCount = 1;
+  CoatInput second = first;
+  second.PassCount = 3;
+  state.Input.Coats = {first, second};
+  ResolveMaterials();
+  ModelState two = state;
+  RunSimulation(two, sink);
+  ASSERT_EQ(two.Stress.History.size(), one.Stress.History.size());
+  for (std::size_t i = 0; i < one.Stress.History.size(); ++i) {
+    ASSERT_EQ(two.Stress.History[i].Curvature, one.Stress.History[i].Curvature) << i;
+  }
+  EXPECT_EQ(two.Stress.LamellaStressFinal.Values(), one.Stress.LamellaStressFinal.Values());
+  const InputParameters& in = state.Input;
+  const std::pair<std::optional<double> CoatInput::*, double> figures[] = {
+      {&CoatInput::PassThickness, in.PassThickness},
+      {&CoatInput::LamellaThickness, in.LamellaThickness},
+      {&CoatInput::PassPeriod, in.PassPeriod},
+      {&CoatInput::HeatingWindow, in.HeatingWindow},
+      {&CoatInput::HeatFlux, in.HeatFlux},
+      {&CoatInput::ParticleTemperature, in.ParticleTemperature}};
+  for (const auto& [field, value] : figures) {
+    ModelState moved = state;
+    moved.Input.Coats[1].*field = value * (1 + 1e-10);
+    ValidateRunInputs(moved, &catalogue);
+    NullSink none;
+    RunSimulation(moved, none);
+    ExpectCurvaturesClose(moved.Stress, one.Stress,
+                          "the second coat's figure " + std::to_string(&field - &figures[0].first));
+  }
+  ModelState paused = state;
+  paused.Input.Coats[1].PauseBefore = 1e-9;
+  ValidateRunInputs(paused, &catalogue);
+  NullSink none;
+  RunSimulation(paused, none);
+  ExpectCurvaturesClose(paused.Stress, one.Stress, "a pause of a nanosecond");
+}
+
 // Every input and every figure of the rows a run uses, moved by 1e-10 of itself, moves the
 // final curvature and each pass's end curvature by less than 1e-6 of themselves.
 TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvaturesByAMillionth) {
-  state.Input.PassCount = 4;
-  state.Input.PassThickness = 12e-6;
-  state.Input.LamellaThickness = 3e-6;
-  state.Input.CoolingTime = 60;
+  SmallWholeDeposit(state.Input);
   state.Input.InitialCurvature = 0.05;
   state.Input.BackFaceCoefficient = 500;
   state.Input.BackFaceTemperature = 550;
@@ -290,17 +358,6 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
   const ModelState base = state;
   RunSimulation(state, sink);
   const StressResults reference = state.Stress;
-  const auto expectClose = [&](const ModelState& moved, const std::string& what) {
-    const StressResults& s = moved.Stress;
-    EXPECT_NEAR(s.FinalCurvature, reference.FinalCurvature,
-                1e-6 * std::fabs(reference.FinalCurvature))
-        << what;
-    for (std::size_t p = 0; p < reference.PassEndCurvature.size(); ++p) {
-      EXPECT_NEAR(s.PassEndCurvature[p], reference.PassEndCurvature[p],
-                  1e-6 * std::fabs(reference.PassEndCurvature[p]))
-          << what << ", pass " << p + 1;
-    }
-  };
   // The table of quantities holds every number input and every figure of the three rows.
   for (const QuantitySpec& spec : QuantityTable()) {
     if (spec.Whole || spec.Get(base) == 0) continue;
@@ -308,7 +365,7 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
     spec.Set(moved, spec.Get(base) * (1 + 1e-10));
     NullSink none;
     RunSimulation(moved, none);
-    expectClose(moved, spec.Name);
+    ExpectCurvaturesClose(moved.Stress, reference, spec.Name);
   }
 }
 

@@ -129,6 +129,8 @@ TEST(RunReportTest, ACaseFileFaultIsWordedInFrenchFromItsData) {
       R"({"PassCount": 2, "PassCount": 3})",
       "[1]",
       R"({"HeatFlux": 1e400})",
+      R"({"Coats": 3})",
+      R"({"Coats": [{"Material": "NiCrAlY", "HeatFlux": "fort"}]})",
   };
   std::vector<std::string> told;
   for (const char* text : cases) {

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "RecordingSink.h"
+#include "model/Deposit.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/StressDriver.h"
@@ -72,13 +74,11 @@ StressResults Stresses(ModelState state) {
   return state.Stress;
 }
 
-// An event of the whole deposit with `laid` lamellae on the specimen: the substrate's profile
-// linear from `back` to `top`, every lamella at `top`; an arrival lands on a surface at `top`.
-DepositEvent At(const Specimen& p, DepositEventKind kind, double back, double top, int laid = 0) {
-  const double t = laid * p.w;
+// An event of the whole deposit on the bare specimen: the substrate's profile linear from `back`
+// to `top`; an arrival lands on a surface at `top`.
+DepositEvent At(const Specimen& p, DepositEventKind kind, double back, double top) {
   const PlateTemperatures plate{
-      back,           top, p.h * (back + top) / 2, -p.h * p.h * (2 * back + top) / 6, top * t,
-      top * t * t / 2};
+      back, top, p.h * (back + top) / 2, -p.h * p.h * (2 * back + top) / 6, {}, {}};
   return {0, kind, back, top, top, plate};
 }
 
@@ -276,6 +276,69 @@ TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBime
     // The coating expands less than its substrate: it ends compressed, its side convex.
     EXPECT_LT(s.LamellaStressFinal(1), 0);
     EXPECT_LT(s.FinalCurvature, p.curvature0);
+  }
+}
+
+// Three layers bonded flat and cooled together, each free to shrink by its own strain: the
+// curvature that balances their forces and moments, the strain c + k y through the strip (y up,
+// the substrate below 0); a plate bent coating side concave has k < 0.
+double ThreeLayerCurvature(const std::array<double, 3>& modulus,
+                           const std::array<double, 3>& bottom, const std::array<double, 3>& top,
+                           const std::array<double, 3>& freeStrain) {
+  double a11 = 0, a12 = 0, a22 = 0, b1 = 0, b2 = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const double e = modulus[i];
+    const double m0 = top[i] - bottom[i];
+    const double m1 = (top[i] * top[i] - bottom[i] * bottom[i]) / 2;
+    const double m2 = (std::pow(top[i], 3) - std::pow(bottom[i], 3)) / 3;
+    a11 += e * m0;
+    a12 += e * m1;
+    a22 += e * m2;
+    b1 += e * freeStrain[i] * m0;
+    b2 += e * freeStrain[i] * m1;
+  }
+  return (a11 * b2 - a12 * b1) / (a11 * a22 - a12 * a12);
+}
+
+TEST(WholeDepositPlate, TwoCoatsOfOneLamellaCooledTogetherBendAsAThreeLayerStrip) {
+  // Each coat's lamella against the substrate: thickness ratio, modulus ratio, expansion.
+  const struct {
+    double m1, r1, alpha1, m2, r2, alpha2;
+  } cases[] = {{0.05, 1.0, 14e-6, 0.3, 0.25, 10e-6},
+               {0.5, 0.6, 13e-6, 0.5, 2.0, 5e-6},
+               {0.02, 1.2, 16e-6, 1.5, 0.1, 20e-6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.m2);
+    Specimen p;
+    p.n = 2;
+    p.sigmaQ = 0;
+    p.w = c.m1 * p.h;
+    p.ed = c.r1 * p.es;
+    p.alphaD = c.alpha1;
+    ModelState state = Prepared(
+        p, kWholeDepositModel,
+        {At(p, DepositEventKind::Row, 640, 640), At(p, DepositEventKind::Arrival, 640, 640),
+         At(p, DepositEventKind::Arrival, 640, 640)});
+    const double w2 = c.m2 * p.h;
+    state.Stress.Coats.resize(2);
+    for (int k = 0; k < 2; ++k) {
+      SprayedCoat& coat = state.Stress.Coats[static_cast<std::size_t>(k)];
+      coat.Lamellae = 1;
+      coat.FirstLamella = k + 1;
+      coat.LaidThickness = k == 0 ? p.w : w2;
+      coat.Base = k == 0 ? 0 : p.w;
+    }
+    MaterialRecord top = state.Materials.Coating;
+    top.ModuleYoung = c.r2 * p.es;
+    top.dilat = c.alpha2;
+    state.Materials.LaterCoats = {top};
+    const StressResults s = Stresses(state);
+    EXPECT_NEAR(s.History[2].Curvature, p.curvature0, 1e-12) << "no quenching stress";
+    const double cooling = p.room - 640;
+    const double k =
+        ThreeLayerCurvature({p.es, p.ed, top.ModuleYoung}, {-p.h, 0, p.w}, {0, p.w, p.w + w2},
+                            {p.alphaS * cooling, c.alpha1 * cooling, c.alpha2 * cooling});
+    EXPECT_NEAR(s.FinalCurvature - s.History[2].Curvature, -k, 1e-11 * std::fabs(k));
   }
 }
 

@@ -37,7 +37,7 @@ const MaterialRecord kC35 = Row(51.9, 7850, 486, 1768, 260e3);
 const MaterialRecord kContact = Row(1.0, 4000, 600);
 
 RunMaterials Materials(const MaterialRecord& substrate, const MaterialRecord& coating) {
-  return {substrate, kContact, coating};
+  return {substrate, kContact, coating, {}};
 }
 
 double FaceLoss(double t, double gas, double room) {
@@ -49,7 +49,7 @@ TEST(DepositFieldTest, AThickSlabUnderAConstantFluxWarmsAsTheSemiInfiniteSolid) 
   const double q = 1e7;
   const double t0 = 293.15;
   DepositField field;
-  LayOutField(field, 0.01, 1e-6, 4, t0);
+  LayOutField(field, 0.01, {{1e-6, 0}}, 4, t0);
   const RunMaterials m = Materials(kSteel, kNiCrAlY);
   const FaceExchange exchange{t0, t0, q, 0, 0};
   const double effusivity = std::sqrt(kSteel.Lambda * kSteel.Rho * kSteel.Cp);
@@ -68,9 +68,9 @@ TEST(DepositFieldTest, AThickSlabUnderAConstantFluxWarmsAsTheSemiInfiniteSolid) 
 TEST(DepositFieldTest, TheSteadyStateOfAPlateWithItsDepositIsItsSeriesOfResistances) {
   // 2 mm of steel, the contact and 100 µm of NiCrAlY under 300 kW/m²; a holder at the back.
   DepositField field;
-  LayOutField(field, 0.002, 10e-6, 1, 500);
+  LayOutField(field, 0.002, {{10e-6, 0}}, 1, 500);
   const RunMaterials m = Materials(kSteel, kNiCrAlY);
-  for (int i = 0; i < 10; ++i) LayLamella(field, m, 500);
+  for (int i = 0; i < 10; ++i) LayLamella(field, m, 0, 500);
   const FaceExchange exchange{600, 300, 3e5, 2000, 400};
   // Backward Euler with a step far beyond every time constant lands on the steady state.
   for (int i = 0; i < 3; ++i) StepField(field, m, exchange, 1e9);
@@ -91,7 +91,7 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   const double h = 2e-4;
   const double gas = 400, room = 293.15;
   DepositField field;
-  LayOutField(field, h, 1e-6, 1, 1000);
+  LayOutField(field, h, {{1e-6, 0}}, 1, 1000);
   const RunMaterials m = Materials(copper, kNiCrAlY);
   const FaceExchange exchange{gas, room, 0, 0, 0};
   // ρ c h dT/dt = -2 loss(T), by classic Runge-Kutta with 1e-4 s steps.
@@ -124,27 +124,30 @@ struct EnergyAudit {
 };
 
 EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
-  const double w = LaidLamellaThickness(in);
+  const std::vector<SprayedCoat> coats = SprayedCoats(in);
   DepositField field;
-  LayOutField(field, in.SubstrateThicknessInput, w, in.ThermalRefinement, in.SubstrateTemperature);
+  LayOutField(field, in.SubstrateThicknessInput, FieldCoats(coats, m), in.ThermalRefinement,
+              in.SubstrateTemperature);
   EnergyAudit audit;
   double time = 0;
   ScheduleVisitor visit;
-  visit.Land = [&](int, double) {
+  visit.Land = [&](int, double, std::size_t k) {
     audit.Enthalpy.push_back(FieldEnthalpy(field, m));
     audit.BackBefore.push_back(field.BackFace);
-    const double brought = LayLamella(field, m, in.ParticleTemperature);
+    const SprayedCoat& coat = coats[k];
+    const double brought = LayLamella(field, m, static_cast<int>(k), coat.ParticleTemperature);
     // The lamella brings its own enthalpy, at the particles' temperature and molten.
-    const MaterialRecord& c = m.Coating;
+    const MaterialRecord& c = CoatRow(m, k);
     EXPECT_NEAR(brought,
-                c.Rho * w * (c.Cp * (in.ParticleTemperature - in.SubstrateTemperature) + c.Lfusion),
+                c.Rho * coat.LaidThickness *
+                    (c.Cp * (coat.ParticleTemperature - in.SubstrateTemperature) + c.Lfusion),
                 1e-12 * brought);
     EXPECT_NEAR(FieldEnthalpy(field, m), audit.Enthalpy.back() + brought, 1e-9 * brought)
         << "a merge keeps the enthalpy";
   };
   visit.Step = [&](const GridStep& step) {
     const double gas = step.Spraying ? in.GasTemperature : in.RoomTemperature;
-    const double flux = step.Torch ? in.HeatFlux : 0;
+    const double flux = step.Torch ? coats[step.Coat].HeatFlux : 0;
     const double before = FieldEnthalpy(field, m);
     const double dt = step.End - time;
     const FieldStepFaces e =
@@ -163,7 +166,7 @@ EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
     audit.Worst = std::max(audit.Worst, std::fabs(change - heat) / largest);
     time = step.End;
   };
-  WalkSchedule(in, LamellaePerPass(in), visit);
+  WalkSchedule(in, coats, visit);
   return audit;
 }
 
@@ -174,13 +177,23 @@ InputParameters WholeDepositInputs() {
 }
 
 TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
+  // A second coat, when given: alumina by a hotter torch after a pause, on thicker lamellae.
+  CoatInput top;
+  top.Material = "alumina";
+  top.PassCount = 2;
+  top.LamellaThickness = 5e-6;
+  top.HeatFlux = 1.5e6;
+  top.ParticleTemperature = 2600;
+  top.PauseBefore = 20;
   const struct {
     const char* name;
     MaterialRecord substrate, coating;
     int passes;
     double pass, lamella, flux;
-  } cases[] = {{"NiCrAlY on 316L", kSteel, kNiCrAlY, 4, 25e-6, 1e-6, 5e5},
-               {"alumina on C35", kC35, kAlumina, 3, 30e-6, 10e-6, 2e6}};
+    bool topCoat;
+  } cases[] = {{"NiCrAlY on 316L", kSteel, kNiCrAlY, 4, 25e-6, 1e-6, 5e5, false},
+               {"alumina on C35", kC35, kAlumina, 3, 30e-6, 10e-6, 2e6, false},
+               {"alumina over NiCrAlY on 316L", kSteel, kNiCrAlY, 2, 25e-6, 1e-6, 5e5, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     InputParameters in = WholeDepositInputs();
@@ -189,7 +202,15 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
     in.LamellaThickness = c.lamella;
     in.HeatFlux = c.flux;
     in.CoolingTime = 30;
-    EXPECT_LT(AuditRun(in, Materials(c.substrate, c.coating)).Worst, 1e-9);
+    RunMaterials materials = Materials(c.substrate, c.coating);
+    if (c.topCoat) {
+      CoatInput bond;
+      bond.Material = "NiCrAlY";
+      bond.PassCount = c.passes;
+      in.Coats = {bond, top};
+      materials.LaterCoats = {kAlumina};
+    }
+    EXPECT_LT(AuditRun(in, materials).Worst, 1e-9);
   }
 }
 

@@ -179,8 +179,8 @@ TEST(FieldCalculixTest, FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAn
     SCOPED_TRACE("refinement " + std::to_string(refinement));
     // The whole deposit laid at the plate's temperature before the first step.
     DepositField field;
-    LayOutField(field, kColumnSubstrate, kColumnLamella, refinement, kColumnStart);
-    for (int i = 0; i < kColumnLamellae; ++i) LayLamella(field, materials, kColumnStart);
+    LayOutField(field, kColumnSubstrate, {{kColumnLamella, 0}}, refinement, kColumnStart);
+    for (int i = 0; i < kColumnLamellae; ++i) LayLamella(field, materials, 0, kColumnStart);
     std::array<double, 3> largest{};
     double time = 0;
     for (std::size_t p = 0; p < phases.size(); ++p) {
