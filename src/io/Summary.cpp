@@ -83,7 +83,9 @@ std::string Passes(int count) {
 
 std::string PrintedLamellae(const ModelState& state) {
   const int n = state.Clock.LamellaCount;
-  const int passes = state.Input.PassCount;
+  const int passes = state.Model == StressModelKind::WholeDeposit
+                         ? SprayedPasses(state.Stress.Coats)
+                         : state.Input.PassCount;
   if (state.Model != StressModelKind::WholeDeposit) {
     return Line("Lamellae per pass", std::to_string(n) + " (" + Passes(passes) + ")") +
            Line("Cooled to", Fixed(state.Clock.PassEndSurfaceTemperature, 2) +
@@ -297,8 +299,16 @@ std::string SummaryJson(const ModelState& state) {
 }
 
 void PrintSummary(const ModelState& state, double runSeconds, std::ostream& out) {
-  out << "Substrate " << state.Input.SubstrateMaterialName << ", coating "
-      << state.Input.CoatingMaterialName << "\n";
+  const std::vector<SprayedCoat>& coats = state.Stress.Coats;
+  out << "Substrate " << state.Input.SubstrateMaterialName;
+  if (coats.size() > 1) {
+    // In spraying order, the top coat last.
+    out << ", coats " << coats.front().Material;
+    for (std::size_t k = 1; k < coats.size(); ++k) out << " then " << coats[k].Material;
+  } else {
+    out << ", coating " << (coats.empty() ? state.Input.CoatingMaterialName : coats[0].Material);
+  }
+  out << "\n";
   for (const SummaryField& field : SummaryFields()) {
     if (field.Printed != nullptr) out << field.Printed(state);
   }

@@ -79,6 +79,12 @@ std::vector<SprayedCoat> SprayedCoats(const InputParameters& in) {
   return coats;
 }
 
+int SprayedPasses(const std::vector<SprayedCoat>& coats) {
+  int passes = 0;
+  for (const SprayedCoat& coat : coats) passes += coat.PassCount;
+  return passes;
+}
+
 std::size_t CoatOf(const std::vector<SprayedCoat>& coats, int i) {
   std::size_t coat = 0;
   while (coat + 1 < coats.size() && coats[coat + 1].FirstLamella <= i) ++coat;

@@ -23,6 +23,9 @@ double LaidLamellaThickness(const InputParameters& in);
 // run is the one of a single coat of their summed passes.
 std::vector<SprayedCoat> SprayedCoats(const InputParameters& in);
 
+// The passes of every coat of a whole-deposit run.
+int SprayedPasses(const std::vector<SprayedCoat>& coats);
+
 // The coat holding lamella i (1 to the deposit's count), by its index in `coats`.
 std::size_t CoatOf(const std::vector<SprayedCoat>& coats, int i);
 

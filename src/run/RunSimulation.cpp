@@ -283,7 +283,7 @@ void RunSimulation(ModelState& state, RunSink& sink, const HistoryKeeping& keepi
     RunStressModel(state, sink);
     return;
   }
-  DepositPlateFollower follower(state, sink, state.Input.PassCount, keeping);
+  DepositPlateFollower follower(state, sink, SprayedPasses(SprayedCoats(state.Input)), keeping);
   FollowingPlate plate(follower);
   RunDepositThermalHistory(state, sink, &plate);
   if (!sink.Progress(1.0)) throw RunCancelled();

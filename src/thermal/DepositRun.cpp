@@ -61,12 +61,9 @@ class DepositThermalRun {
   void Prepare() {
     PrepareDepositRun(state_);
     const std::vector<SprayedCoat>& coats = state_.Stress.Coats;
-    passes_ = 0;
+    passes_ = SprayedPasses(coats);
     double thickness = 0;
-    for (const SprayedCoat& coat : coats) {
-      passes_ += coat.PassCount;
-      thickness += coat.PassCount * coat.PassThickness;
-    }
+    for (const SprayedCoat& coat : coats) thickness += coat.PassCount * coat.PassThickness;
     const SprayedCoat& last = coats.back();
     PreparePicture(thickness, last.Start + last.PassCount * last.PassPeriod);
   }
