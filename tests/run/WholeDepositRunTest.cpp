@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "ModelFixture.h"
+#include "io/CaseFile.h"
+#include "model/Deposit.h"
 #include "run/QuantityTable.h"
 #include "stress/StressDriver.h"
 #include "stress/WholeDeposit.h"
@@ -345,6 +347,23 @@ TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyA
   NullSink none;
   RunSimulation(paused, none);
   ExpectCurvaturesClose(paused.Stress, one.Stress, "a pause of a nanosecond");
+}
+
+// The example of a bond coat under a top coat, whose case keeps its own PassCount of 1: every
+// coat's passes are sprayed, the top coat after its pause, each lamella where its coat lays it.
+TEST_F(WholeDepositRunTest, ABondCoatAndATopCoatAreSprayedEachOnItsOwnSchedule) {
+  MaterialsCatalogue shipped;
+  shipped.Open(test::BuildDir() / "Brelon.db");
+  ReadCaseFile(test::DataDir() / "coats" / "case.json", state.Input);
+  ValidateRunInputs(state, &shipped);
+  RunSimulation(state, sink);
+  const StressResults& s = state.Stress;
+  ASSERT_EQ(state.Clock.LamellaCount, 150);
+  EXPECT_EQ(s.PassEndCurvature.size(), 30u);
+  EXPECT_DOUBLE_EQ(LamellaMid(s, 51), 100e-6 + 1.5e-6);
+  EXPECT_DOUBLE_EQ(DepositTop(s, 150), 400e-6);
+  // The bond coat's ten passes of 6 s, then a minute's pause before the top coat's first lamella.
+  EXPECT_DOUBLE_EQ(s.LamellaTime(51) - s.LamellaTime(50), 60 + 6 - 0.3 / 3 - 4 * 0.3 / 15 + 0.5 / 3);
 }
 
 // Every input and every figure of the rows a run uses, moved by 1e-10 of itself, moves the
