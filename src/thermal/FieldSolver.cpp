@@ -116,7 +116,9 @@ double Conductance(const DepositField& field, const RunMaterials& materials, std
   const FieldCell& above = field.Cells[i + 1];
   double resistance = HalfResistance(below, materials) + HalfResistance(above, materials);
   if (below.Material == CellMaterial::Substrate && above.Material == CellMaterial::Coating) {
-    resistance += field.Coats.front().LamellaThickness / materials.Contact.Lambda;
+    // The contact layer is as thick as a lamella of the first coat laid.
+    resistance += field.Coats[static_cast<std::size_t>(above.Coat)].LamellaThickness /
+                  materials.Contact.Lambda;
   }
   return 1 / resistance;
 }
