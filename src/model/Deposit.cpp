@@ -13,8 +13,9 @@ int WholeDepositLamellae(double passThickness, double lamellaThickness) {
 }
 
 // Whether `next` only goes on spraying `coat`.
-bool GoesOn(const SprayedCoat& coat, const SprayedCoat& next) {
+bool GoesOn(const SprayedCoat& coat, const SprayedCoat& next, const RunMaterials& materials) {
   return next.PauseBefore == 0 && next.Material == coat.Material &&
+         CoatRow(materials, next.Given) == CoatRow(materials, coat.Given) &&
          next.PassThickness == coat.PassThickness &&
          next.LamellaThickness == coat.LamellaThickness && next.PassPeriod == coat.PassPeriod &&
          next.HeatingWindow == coat.HeatingWindow && next.HeatFlux == coat.HeatFlux &&
@@ -35,7 +36,7 @@ double LaidLamellaThickness(const InputParameters& in) {
   return in.PassThickness / LamellaePerPass(in);
 }
 
-std::vector<SprayedCoat> SprayedCoats(const InputParameters& in) {
+std::vector<SprayedCoat> SprayedCoats(const InputParameters& in, const RunMaterials& materials) {
   std::vector<CoatInput> given = in.Coats;
   if (given.empty()) {
     CoatInput only;
@@ -44,8 +45,10 @@ std::vector<SprayedCoat> SprayedCoats(const InputParameters& in) {
     given.push_back(only);
   }
   std::vector<SprayedCoat> coats;
-  for (const CoatInput& g : given) {
+  for (std::size_t k = 0; k < given.size(); ++k) {
+    const CoatInput& g = given[k];
     SprayedCoat coat;
+    coat.Given = k;
     coat.Material = g.Material;
     coat.PassCount = g.PassCount;
     coat.PassThickness = g.PassThickness.value_or(in.PassThickness);
@@ -55,7 +58,7 @@ std::vector<SprayedCoat> SprayedCoats(const InputParameters& in) {
     coat.HeatFlux = g.HeatFlux.value_or(in.HeatFlux);
     coat.ParticleTemperature = g.ParticleTemperature.value_or(in.ParticleTemperature);
     coat.PauseBefore = g.PauseBefore;
-    if (!coats.empty() && GoesOn(coats.back(), coat)) {
+    if (!coats.empty() && GoesOn(coats.back(), coat, materials)) {
       coats.back().PassCount += coat.PassCount;
     } else {
       coats.push_back(coat);

@@ -19,9 +19,9 @@ double LaidLamellaThickness(const InputParameters& in);
 
 // The coats of a whole-deposit run in spraying order: the case's Coats, each figure it leaves
 // out taken from the case, or one coat of CoatingMaterialName. A coat sprayed at once (no pause)
-// with the material and every figure of the coat under it goes on with that coat, so that the
-// run is the one of a single coat of their summed passes.
-std::vector<SprayedCoat> SprayedCoats(const InputParameters& in);
+// with the row (`materials`, as ValidateRunInputs picks them) and every figure of the coat under
+// it goes on with that coat, so that the run is the one of a single coat of their summed passes.
+std::vector<SprayedCoat> SprayedCoats(const InputParameters& in, const RunMaterials& materials);
 
 // The passes of every coat of a whole-deposit run.
 int SprayedPasses(const std::vector<SprayedCoat>& coats);
@@ -35,7 +35,7 @@ std::size_t CoatOf(const std::vector<SprayedCoat>& coats, int i);
 double LamellaMid(const StressResults& stress, int i);
 double DepositTop(const StressResults& stress, int i);
 
-// The catalogue row of coat `coat` of a run (0 the first).
+// The catalogue row of the case's coat `coat` (0 the first; SprayedCoat::Given).
 const MaterialRecord& CoatRow(const RunMaterials& materials, std::size_t coat);
 
 }  // namespace quillane

@@ -19,6 +19,7 @@ struct FieldCell {
   int Lamellae = 0;        // laid lamellae it holds; 0 in the substrate
   int FirstLamella = 0;    // the deposit's number of its lowest lamella
   int Coat = 0;            // the coat of its lowest lamella (0 the first)
+  std::size_t Row = 0;     // the row of its figures (CoatRow)
 };
 
 // A coat as the field lays it.
@@ -27,6 +28,7 @@ struct FieldCoat {
   // Neighbouring coats of one group (alike in every thermal figure and lamella thickness)
   // share cells as the lamellae of one coat do, so that such coats are laid as one coat is.
   int Group = 0;
+  std::size_t Row = 0;  // the row of its figures (CoatRow)
 };
 
 // The field sampled for its picture: temperature against time and height.

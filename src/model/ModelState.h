@@ -60,6 +60,7 @@ struct SprayedCoat {
   int Lamellae = 0;          // PassCount × LamellaePerPass
   double Base = 0;           // m, the thickness of the coats under it
   double Start = 0;          // s, when its first pass starts
+  std::size_t Given = 0;     // the first of the case's coats it sprays, whose row it takes
 
   bool operator==(const SprayedCoat&) const = default;
 };
@@ -276,7 +277,7 @@ struct ViewSpans {
 };
 
 // The catalogue rows a run uses, copied in before it starts. Coating is the first coat's row;
-// LaterCoats those of the coats sprayed over it, in order (SprayedCoats).
+// LaterCoats those of the case's later coats, in order (InputParameters::Coats[1] on).
 struct RunMaterials {
   MaterialRecord Substrate;
   MaterialRecord Contact;

@@ -222,10 +222,10 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<SprayedCoat> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(SprayedCoat, 15);
+  QUILLANE_EVERY_FIELD(SprayedCoat, 16);
   a(s.Material, s.PassCount, s.PassThickness, s.LamellaThickness, s.PassPeriod, s.HeatingWindow,
     s.HeatFlux, s.ParticleTemperature, s.PauseBefore, s.LamellaePerPass, s.LaidThickness,
-    s.FirstLamella, s.Lamellae, s.Base, s.Start);
+    s.FirstLamella, s.Lamellae, s.Base, s.Start, s.Given);
 }
 
 template <typename A, Is<InputParameters> S>
@@ -263,14 +263,14 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<FieldCell> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(FieldCell, 7);
-  a(s.Bottom, s.Thickness, s.Material, s.Temperature, s.Lamellae, s.FirstLamella, s.Coat);
+  QUILLANE_EVERY_FIELD(FieldCell, 8);
+  a(s.Bottom, s.Thickness, s.Material, s.Temperature, s.Lamellae, s.FirstLamella, s.Coat, s.Row);
 }
 
 template <typename A, Is<FieldCoat> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(FieldCoat, 2);
-  a(s.LamellaThickness, s.Group);
+  QUILLANE_EVERY_FIELD(FieldCoat, 3);
+  a(s.LamellaThickness, s.Group, s.Row);
 }
 
 template <typename A, Is<FieldPicture> S>

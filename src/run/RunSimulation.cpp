@@ -283,7 +283,8 @@ void RunSimulation(ModelState& state, RunSink& sink, const HistoryKeeping& keepi
     RunStressModel(state, sink);
     return;
   }
-  DepositPlateFollower follower(state, sink, SprayedPasses(SprayedCoats(state.Input)), keeping);
+  DepositPlateFollower follower(state, sink,
+                                SprayedPasses(SprayedCoats(state.Input, state.Materials)), keeping);
   FollowingPlate plate(follower);
   RunDepositThermalHistory(state, sink, &plate);
   if (!sink.Progress(1.0)) throw RunCancelled();
@@ -330,7 +331,7 @@ void ExecuteRun(ModelState& state, const MaterialsCatalogue* catalogue, const Re
   HistoryKeeping keeping;
   keeping.Whole = extras.WholeHistory;
   if (!keeping.Whole && ModelOf(state.Input) == StressModelKind::WholeDeposit) {
-    keeping.EndTime = DepositRunEndTime(state.Input);
+    keeping.EndTime = DepositRunEndTime(state.Input, state.Materials);
   }
   // The history goes to its file point by point, as the plate follows the run.
   std::string line;

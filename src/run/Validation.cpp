@@ -297,7 +297,12 @@ void CheckCoats(const InputParameters& in, const MaterialsCatalogue* catalogue, 
   }
   if (!sound) return;
   double lamellae = 0;
-  for (const SprayedCoat& coat : SprayedCoats(in)) lamellae += coat.Lamellae;
+  for (const CoatInput& coat : in.Coats) {
+    InputParameters sprayed = in;
+    sprayed.PassThickness = coat.PassThickness.value_or(in.PassThickness);
+    sprayed.LamellaThickness = coat.LamellaThickness.value_or(in.LamellaThickness);
+    lamellae += static_cast<double>(coat.PassCount) * LamellaePerPass(sprayed);
+  }
   if (lamellae > kMaxWholeDepositLamellae) {
     const std::string count = General(lamellae);
     const std::string limit = General(kMaxWholeDepositLamellae);
@@ -430,7 +435,7 @@ void ValidateRunInputs(ModelState& state, const MaterialsCatalogue* catalogue) {
     state.Materials.Coating = catalogue->LookupMaterial(state.Input.CoatingMaterialName);
     return;
   }
-  const std::vector<SprayedCoat> coats = SprayedCoats(state.Input);
+  const std::vector<CoatInput>& coats = state.Input.Coats;
   state.Materials.Coating = catalogue->LookupMaterial(coats.front().Material);
   for (std::size_t k = 1; k < coats.size(); ++k) {
     state.Materials.LaterCoats.push_back(catalogue->LookupMaterial(coats[k].Material));

@@ -69,7 +69,7 @@ PlateConstants ConstantsOf(const ModelState& state) {
   c.CoatCount = s.Coats.size();
   for (std::size_t k = 0; k < c.CoatCount; ++k) {
     const SprayedCoat& coat = s.Coats[k];
-    const MaterialRecord& row = CoatRow(m, k);
+    const MaterialRecord& row = CoatRow(m, coat.Given);
     c.Coats[k] = {
         coat.LaidThickness, k == 0 ? s.CoatingBiaxialModulus : row.ModuleYoung / (1 - row.Poisson),
         row.dilat,          row.SigmaQ,

@@ -199,10 +199,10 @@ void PrepareDepositRun(ModelState& state) {
   state.Timeline = DepositTimeline{};
   Schedule& clock = state.Clock;
   StressResults& s = state.Stress;
-  s.Coats = SprayedCoats(in);
-  if (state.Materials.LaterCoats.size() + 1 != s.Coats.size()) {
+  if (state.Materials.LaterCoats.size() + 1 != std::max<std::size_t>(in.Coats.size(), 1)) {
     throw std::logic_error("the rows of the coats were not picked for these inputs");
   }
+  s.Coats = SprayedCoats(in, state.Materials);
   clock.LamellaCount = 0;
   for (const SprayedCoat& coat : s.Coats) clock.LamellaCount += coat.Lamellae;
   clock.LamellaIndex = 0;
@@ -230,13 +230,13 @@ void RunDepositThermalHistory(ModelState& state, RunSink& sink, DepositEventSink
   DepositThermalRun(state, sink, events).Run();
 }
 
-double DepositRunEndTime(const InputParameters& in) {
+double DepositRunEndTime(const InputParameters& in, const RunMaterials& materials) {
   // The clock moves to each landing and each step's end, nowhere else.
   double end = 0;
   ScheduleVisitor visit;
   visit.Land = [&](int, double time, std::size_t) { end = time; };
   visit.Step = [&](const GridStep& step) { end = step.End; };
-  WalkSchedule(in, SprayedCoats(in), visit);
+  WalkSchedule(in, SprayedCoats(in, materials), visit);
   return end;
 }
 

@@ -28,7 +28,7 @@ class DepositEventSink {
 void RunDepositThermalHistory(ModelState& state, RunSink& sink, DepositEventSink* events = nullptr);
 
 // The clock at the end of the run (its last step), known before it runs.
-double DepositRunEndTime(const InputParameters& in);
+double DepositRunEndTime(const InputParameters& in, const RunMaterials& materials);
 
 // The state as the run starts: the clock, the per-lamella arrays sized for every lamella, the
 // plate's geometry and the constants the stress model reads, the field laid out at the plate's

@@ -64,9 +64,8 @@ constexpr int kMaxHalvings = 40;
 constexpr double kGamma = 0.58578643762690495;  // 2 - √2
 
 const MaterialRecord& RowOf(const FieldCell& cell, const RunMaterials& materials) {
-  return cell.Material == CellMaterial::Substrate
-             ? materials.Substrate
-             : CoatRow(materials, static_cast<std::size_t>(cell.Coat));
+  return cell.Material == CellMaterial::Substrate ? materials.Substrate
+                                                  : CoatRow(materials, cell.Row);
 }
 
 double MoltenSlope(double temperature, double melting) {
@@ -500,10 +499,10 @@ std::vector<FieldCoat> FieldCoats(const std::vector<SprayedCoat>& coats,
                                   const RunMaterials& materials) {
   std::vector<FieldCoat> laid;
   for (std::size_t k = 0; k < coats.size(); ++k) {
-    const MaterialRecord& row = CoatRow(materials, k);
-    FieldCoat coat{coats[k].LaidThickness, static_cast<int>(k)};
+    const MaterialRecord& row = CoatRow(materials, coats[k].Given);
+    FieldCoat coat{coats[k].LaidThickness, static_cast<int>(k), coats[k].Given};
     if (k > 0) {
-      const MaterialRecord& under = CoatRow(materials, k - 1);
+      const MaterialRecord& under = CoatRow(materials, coats[k - 1].Given);
       if (row.Lambda == under.Lambda && row.Rho == under.Rho && row.Cp == under.Cp &&
           row.Tfusion == under.Tfusion && row.Lfusion == under.Lfusion &&
           coat.LamellaThickness == laid.back().LamellaThickness) {
@@ -554,6 +553,7 @@ double LayLamella(DepositField& field, const RunMaterials& materials, int coat,
   lamella.Thickness = field.Coats.at(k).LamellaThickness;
   lamella.Material = CellMaterial::Coating;
   lamella.Coat = coat;
+  lamella.Row = field.Coats[k].Row;
   lamella.FirstLamella = ++field.Laid;
   if (field.FirstLamella[k] == 0) field.FirstLamella[k] = lamella.FirstLamella;
   lamella.Temperature = particleTemperature;

@@ -347,6 +347,12 @@ TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyA
   NullSink none;
   RunSimulation(paused, none);
   ExpectCurvaturesClose(paused.Stress, one.Stress, "a pause of a nanosecond");
+  // The second coat's own row, as a study or a fit changes it, makes it a coat apart too.
+  ModelState own = state;
+  own.Materials.LaterCoats.at(0).SigmaQ *= 1 + 1e-10;
+  RunSimulation(own, none);
+  EXPECT_EQ(own.Stress.Coats.size(), 2u);
+  ExpectCurvaturesClose(own.Stress, one.Stress, "the second coat's quenching stress");
 }
 
 // The example of a bond coat under a top coat, whose case keeps its own PassCount of 1: every
@@ -363,7 +369,8 @@ TEST_F(WholeDepositRunTest, ABondCoatAndATopCoatAreSprayedEachOnItsOwnSchedule) 
   EXPECT_DOUBLE_EQ(LamellaMid(s, 51), 100e-6 + 1.5e-6);
   EXPECT_DOUBLE_EQ(DepositTop(s, 150), 400e-6);
   // The bond coat's ten passes of 6 s, then a minute's pause before the top coat's first lamella.
-  EXPECT_DOUBLE_EQ(s.LamellaTime(51) - s.LamellaTime(50), 60 + 6 - 0.3 / 3 - 4 * 0.3 / 15 + 0.5 / 3);
+  EXPECT_DOUBLE_EQ(s.LamellaTime(51) - s.LamellaTime(50),
+                   60 + 6 - 0.3 / 3 - 4 * 0.3 / 15 + 0.5 / 3);
 }
 
 // Every input and every figure of the rows a run uses, moved by 1e-10 of itself, moves the

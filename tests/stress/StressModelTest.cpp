@@ -327,6 +327,7 @@ TEST(WholeDepositPlate, TwoCoatsOfOneLamellaCooledTogetherBendAsAThreeLayerStrip
       coat.FirstLamella = k + 1;
       coat.LaidThickness = k == 0 ? p.w : w2;
       coat.Base = k == 0 ? 0 : p.w;
+      coat.Given = static_cast<std::size_t>(k);
     }
     MaterialRecord top = state.Materials.Coating;
     top.ModuleYoung = c.r2 * p.es;

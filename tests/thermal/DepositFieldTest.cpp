@@ -49,7 +49,7 @@ TEST(DepositFieldTest, AThickSlabUnderAConstantFluxWarmsAsTheSemiInfiniteSolid) 
   const double q = 1e7;
   const double t0 = 293.15;
   DepositField field;
-  LayOutField(field, 0.01, {{1e-6, 0}}, 4, t0);
+  LayOutField(field, 0.01, {{1e-6, 0, 0}}, 4, t0);
   const RunMaterials m = Materials(kSteel, kNiCrAlY);
   const FaceExchange exchange{t0, t0, q, 0, 0};
   const double effusivity = std::sqrt(kSteel.Lambda * kSteel.Rho * kSteel.Cp);
@@ -68,7 +68,7 @@ TEST(DepositFieldTest, AThickSlabUnderAConstantFluxWarmsAsTheSemiInfiniteSolid) 
 TEST(DepositFieldTest, TheSteadyStateOfAPlateWithItsDepositIsItsSeriesOfResistances) {
   // 2 mm of steel, the contact and 100 µm of NiCrAlY under 300 kW/m²; a holder at the back.
   DepositField field;
-  LayOutField(field, 0.002, {{10e-6, 0}}, 1, 500);
+  LayOutField(field, 0.002, {{10e-6, 0, 0}}, 1, 500);
   const RunMaterials m = Materials(kSteel, kNiCrAlY);
   for (int i = 0; i < 10; ++i) LayLamella(field, m, 0, 500);
   const FaceExchange exchange{600, 300, 3e5, 2000, 400};
@@ -91,7 +91,7 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   const double h = 2e-4;
   const double gas = 400, room = 293.15;
   DepositField field;
-  LayOutField(field, h, {{1e-6, 0}}, 1, 1000);
+  LayOutField(field, h, {{1e-6, 0, 0}}, 1, 1000);
   const RunMaterials m = Materials(copper, kNiCrAlY);
   const FaceExchange exchange{gas, room, 0, 0, 0};
   // ρ c h dT/dt = -2 loss(T), by classic Runge-Kutta with 1e-4 s steps.
@@ -124,7 +124,7 @@ struct EnergyAudit {
 };
 
 EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
-  const std::vector<SprayedCoat> coats = SprayedCoats(in);
+  const std::vector<SprayedCoat> coats = SprayedCoats(in, m);
   DepositField field;
   LayOutField(field, in.SubstrateThicknessInput, FieldCoats(coats, m), in.ThermalRefinement,
               in.SubstrateTemperature);
@@ -137,7 +137,7 @@ EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
     const SprayedCoat& coat = coats[k];
     const double brought = LayLamella(field, m, static_cast<int>(k), coat.ParticleTemperature);
     // The lamella brings its own enthalpy, at the particles' temperature and molten.
-    const MaterialRecord& c = CoatRow(m, k);
+    const MaterialRecord& c = CoatRow(m, coat.Given);
     EXPECT_NEAR(brought,
                 c.Rho * coat.LaidThickness *
                     (c.Cp * (coat.ParticleTemperature - in.SubstrateTemperature) + c.Lfusion),

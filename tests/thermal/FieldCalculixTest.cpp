@@ -179,7 +179,7 @@ TEST(FieldCalculixTest, FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAn
     SCOPED_TRACE("refinement " + std::to_string(refinement));
     // The whole deposit laid at the plate's temperature before the first step.
     DepositField field;
-    LayOutField(field, kColumnSubstrate, {{kColumnLamella, 0}}, refinement, kColumnStart);
+    LayOutField(field, kColumnSubstrate, {{kColumnLamella, 0, 0}}, refinement, kColumnStart);
     for (int i = 0; i < kColumnLamellae; ++i) LayLamella(field, materials, 0, kColumnStart);
     std::array<double, 3> largest{};
     double time = 0;
