@@ -4,9 +4,9 @@
 // is linear in its eigenstrains, so all that happens between two such moments is one load on the
 // disc of that moment: the quench of a lamella just laid and the field's change until the next
 // moment (the last one's until room temperature). Each lamella has its coat's modulus, expansion
-// and quench. The substrate's profile is linear between its faces and its
-// cells' centres, and its element rows break there, so the quadratic elements carry it exactly;
-// each lamella is a layer of its own at its cell's temperature. The disc shares only the field
+// and quench. The substrate's profile is linear between its faces and its cells' centres, and its
+// element rows break there, so the quadratic elements carry it exactly; each lamella is a layer
+// of its own at its cell's temperature. The disc shares only the field
 // with the plate: it solves axisymmetric elasticity, with no section, neutral axis or plate
 // assumption, so the summed responses (centre curvature fitted over the inner third of the back
 // face, after each coat and at room temperature, and stresses at mid-radius) check the plate's
