@@ -129,31 +129,67 @@ void DrawCurvaturePictogram(const ModelState& state, DrawingSurface& surface, bo
   }
 }
 
-// Lamellae First..Last whose right edges fall in one pixel column of the picture.
+// The stress steps of a run of one coat keep the colour they always had; in a coating system
+// each coat has its own, and a line of yet another marks where one coat meets the next.
+constexpr int kStepColours[kMaxCoats] = {10, 12, 1, 6, 5, 2};
+constexpr int kCoatBoundaryColour = 3;
+
+// Whether the views tell the coats apart: only a run of several coats does.
+bool SeveralCoats(const StressResults& stress) {
+  return stress.Coats.size() > 1;
+}
+
+// Lamellae First..Last of one coat whose right edges fall in one pixel column of the picture.
 struct LamellaColumn {
   int First = 1;
   int Last = 1;
+  std::size_t Coat = 0;
 };
 
 // The lamellae 1..count grouped by the pixel column of their right edge. Lamellae at least a
 // pixel wide each get a column of their own, and are drawn one by one; thinner ones share it,
 // and a million of them then cost a few hundred strokes instead of millions of strokes that
-// paint the same pixels.
+// paint the same pixels. A column never spans two coats, whose steps differ in colour.
 std::vector<LamellaColumn> LamellaColumns(const DrawingSurface& surface,
                                           const StressResults& stress, int count) {
   const PixelMap map(surface.Scale(), surface.WidthPixels(), surface.HeightPixels());
+  const bool several = SeveralCoats(stress);
   std::vector<LamellaColumn> columns;
   double lastColumn = 0;
+  std::size_t coat = 0;
   for (int i = 1; i <= count; ++i) {
+    while (several && coat + 1 < stress.Coats.size() && stress.Coats[coat + 1].FirstLamella <= i) {
+      ++coat;
+    }
     const double column = std::floor(map.X(F(DepositTop(stress, i))));
-    if (!columns.empty() && column == lastColumn) {
+    if (!columns.empty() && column == lastColumn && coat == columns.back().Coat) {
       columns.back().Last = i;
     } else {
-      columns.push_back({i, i});
+      columns.push_back({i, i, coat});
       lastColumn = column;
     }
   }
   return columns;
+}
+
+// The colour of a column's stress steps.
+RGB StepColour(const LamellaColumn& column) {
+  return QBColor(kStepColours[column.Coat % kMaxCoats]);
+}
+
+// A line at the top of each coat that another one covers among the first `laid` lamellae.
+void DrawCoatBoundaries(DrawingSurface& surface, const StressResults& stress, int laid, float yB,
+                        float yT) {
+  if (!SeveralCoats(stress)) return;
+  const int width = surface.DrawWidth();
+  surface.DrawWidth(3);
+  for (std::size_t k = 1; k < stress.Coats.size(); ++k) {
+    const int first = stress.Coats[k].FirstLamella;
+    if (first > laid) break;
+    const float x = F(DepositTop(stress, first - 1));
+    surface.Line(x, yB, x, yT, QBColor(kCoatBoundaryColour));
+  }
+  surface.DrawWidth(width);
 }
 
 // The boundary at the right edge of a column's last lamella.
@@ -183,9 +219,10 @@ void DrawStressSteps(DrawingSurface& surface, const StressResults& results,
     if (added) rows.push_back({y, i, i});
     rows[at->second].Last = i;
   }
+  const RGB colour = StepColour(column);
   for (const Row& row : rows) {
     surface.Line(F(DepositTop(results, row.First - 1)), row.Y, F(DepositTop(results, row.Last)),
-                 row.Y, QBColor(10));
+                 row.Y, colour);
   }
 }
 
@@ -283,6 +320,7 @@ void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom) {
     DrawStressSteps(surface, stress, column, stress.LamellaStress, "LamellaStress", s);
   }
   surface.DrawWidth(1);
+  DrawCoatBoundaries(surface, stress, k, yB, yT);
 }
 
 void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
@@ -309,6 +347,7 @@ void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom) {
     DrawStressSteps(surface, stress, column, stress.LamellaStressFinal, "LamellaStressFinal", s);
   }
   surface.DrawWidth(1);
+  DrawCoatBoundaries(surface, stress, n, yB, yT);
 
   DrawHeaderTexts(surface, RadiusText(stress.FinalCurvature),
                   DeflectionText(stress.FinalDeflection), {"COOLING"});

@@ -18,10 +18,13 @@ void DrawProfileFrame(ModelState& state, DrawingSurface& surface, bool zoom);
 
 // The profile after lamella k = LamellaIndex: substrate stroke, one flat stroke per lamella
 // laid so far, lamella boundaries, neutral axis, radius of curvature, deflection and the
-// bending pictogram. Sets the font size of the surface to 6 points.
+// bending pictogram. Sets the font size of the surface to 6 points. In a run of several coats,
+// each coat's strokes have a colour of their own and a line of another marks the top of each
+// coat covered by the next.
 void DrawBuildUpView(ModelState& state, DrawingSurface& surface, bool zoom);
 
-// The profile after final cooling, with the same elements for all LamellaCount lamellae.
+// The profile after final cooling, with the same elements (coats told apart as above) for all
+// LamellaCount lamellae.
 void DrawCoolingView(ModelState& state, DrawingSurface& surface, bool zoom);
 
 // The deflection against a fixed time schedule: one mark per lamella every 4 s, the cooling

@@ -244,5 +244,50 @@ TEST(StressViewsTest, ThinLamellaeCostStrokesPerPixelNotPerLamella) {
   }
 }
 
+// A bond coat of two lamellae under a top coat of two twice as thick: each lamella's step in its
+// coat's colour within its coat, and a line of a third colour at the bond coat's top once the top
+// coat is on it; lamellae thinner than a pixel share a column only within a coat.
+TEST(StressViewsTest, EachCoatsStepsInItsOwnColourWithABoundaryAtItsTop) {
+  const struct {
+    bool cooling, zoom;
+    int laid;
+    std::size_t boundaries;
+  } cases[] = {{false, true, 4, 1}, {false, false, 2, 0}, {true, false, 4, 1}, {true, true, 4, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cooling << c.zoom << c.laid);
+    ModelState state = MakeStressState(4, kE, kTs);
+    state.Clock.LamellaIndex = c.laid;
+    state.Stress.Coats.resize(2);
+    for (int k = 0; k < 2; ++k) {
+      SprayedCoat& coat = state.Stress.Coats[static_cast<std::size_t>(k)];
+      coat.LaidThickness = (k + 1) * kE;
+      coat.FirstLamella = 1 + 2 * k;
+      coat.Lamellae = 2;
+      coat.Base = 2 * k * kE;
+    }
+    DrawingSurface surface(6375, 4095);
+    (c.cooling ? DrawCoolingView : DrawBuildUpView)(state, surface, c.zoom);
+    for (int i = 1; i <= c.laid; ++i) {
+      const int k = i <= 2 ? 0 : 1;
+      const auto y = static_cast<float>(
+          (c.cooling ? state.Stress.LamellaStressFinal(i) : state.Stress.LamellaStress(i)) * 1e-9);
+      const auto steps = ItemsWhere(surface, [&](const DisplayItem& item) {
+        return item.Width == 3 && item.Y1 == y && item.Y2 == y;
+      });
+      ASSERT_EQ(steps.size(), 1u) << i;
+      EXPECT_EQ(steps[0].Colour, QBColor(k == 0 ? 10 : 12)) << i;
+      EXPECT_GE(steps[0].X1, static_cast<float>(2 * k * kE)) << i;
+      EXPECT_LE(steps[0].X2, static_cast<float>((2 + 4 * k) * kE)) << i;
+    }
+    const auto x = static_cast<float>(2 * kE);
+    const auto boundaries =
+        ItemsWhere(surface, [](const DisplayItem& item) { return item.Colour == QBColor(3); });
+    EXPECT_EQ(boundaries.size(), c.boundaries);
+    for (const DisplayItem& line : boundaries) {
+      EXPECT_TRUE(line.X1 == x && line.X2 == x && line.Y1 == -0.4f && line.Y2 == 0.3f);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillane::graphics
