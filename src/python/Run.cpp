@@ -283,7 +283,7 @@ py::array_t<double> LamellaHeights(const ModelState& state, bool middle) {
 
 using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;
 
-// A summary value as Python holds it: an int, a float, a str or a NumPy array.
+// A summary value as Python holds it: an int, a float, a str, a NumPy array or a list of str.
 py::object ToPython(const SummaryValue& value) {
   return std::visit(
       [](const auto& held) -> py::object {
