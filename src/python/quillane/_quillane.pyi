@@ -32,6 +32,7 @@ class Case:
     StressModel: str  # "one-pass" or "whole-deposit"
     SubstrateMaterialName: str
     CoatingMaterialName: str
+    Coats: list[dict[str, Any]]  # the coating system, as the case file's "Coats"
     def __init__(self, source: Case | Mapping[str, Any] | _Path | None = None, **keys: Any) -> None: ...
     @property
     def catalogue_path(self) -> str | None: ...
