@@ -331,11 +331,14 @@ const std::vector<SummaryField>& SummaryFields() {
                        "coat of no lamella).",
                        CoatStress<&StressSpread::Mean>),
       WholeDepositOnly("CoatLowestStress",
-                       "Lowest stress of each coat's lamellae after the final cooling, Pa.",
+                       "Lowest stress of each coat's lamellae after the final cooling, Pa (0 for a "
+                       "coat of no lamella).",
                        CoatStress<&StressSpread::Lowest>),
-      WholeDepositOnly("CoatHighestStress",
-                       "Highest stress of each coat's lamellae after the final cooling, Pa.",
-                       CoatStress<&StressSpread::Highest>),
+      WholeDepositOnly(
+          "CoatHighestStress",
+          "Highest stress of each coat's lamellae after the final cooling, Pa (0 for a "
+          "coat of no lamella).",
+          CoatStress<&StressSpread::Highest>),
   };
   return kFields;
 }
