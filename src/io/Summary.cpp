@@ -16,8 +16,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Writes the summary's object as nlohmann's dump with an indent of one space writes it, a member
-// at a time: every value is a number, a string or an array of numbers, each written by the
-// library itself.
+// at a time: every value is a number, a string or an array of numbers or strings, each element
+// written by the library itself.
 class SummaryWriter {
  public:
   explicit SummaryWriter(const std::function<void(std::string_view)>& write) : write_(write) {
@@ -30,7 +30,8 @@ class SummaryWriter {
     write_(Json(value).dump());
   }
 
-  void Value(const char* key, const std::vector<double>& values) {
+  template <typename T>
+  void Value(const char* key, const std::vector<T>& values) {
     Key(key);
     if (values.empty()) {
       write_("[]");
@@ -128,17 +129,47 @@ std::string PrintedSubstrateStresses(const ModelState& state) {
                   Fixed(s.SubstrateStressFrontFinal * 1e-6, 3) + " MPa");
 }
 
-// The lowest and highest stress of the lamellae laid.
-std::string PrintedLamellaStresses(const ModelState& state) {
-  double lowest = 0;
-  double highest = 0;
-  for (int i = 1; i <= state.Clock.LamellaCount; ++i) {
-    const double value = state.Stress.LamellaStressFinal(i);
-    if (i == 1 || value < lowest) lowest = value;
-    if (i == 1 || value > highest) highest = value;
+// The stresses of a run of lamellae after the final cooling, Pa; all 0 for none.
+struct StressSpread {
+  double Mean = 0;
+  double Lowest = 0;
+  double Highest = 0;
+};
+
+StressSpread SpreadOf(const StressResults& stress, int first, int count) {
+  StressSpread spread;
+  double sum = 0;
+  for (int i = first; i < first + count; ++i) {
+    const double value = stress.LamellaStressFinal(i);
+    sum += value;
+    if (i == first || value < spread.Lowest) spread.Lowest = value;
+    if (i == first || value > spread.Highest) spread.Highest = value;
   }
-  return Line("Lamella stresses after cooling",
-              Fixed(lowest * 1e-6, 3) + " to " + Fixed(highest * 1e-6, 3) + " MPa");
+  if (count > 0) spread.Mean = sum / count;
+  return spread;
+}
+
+StressSpread CoatSpread(const StressResults& stress, const SprayedCoat& coat) {
+  return SpreadOf(stress, coat.FirstLamella, coat.Lamellae);
+}
+
+std::string Megapascals(double lowest, double highest) {
+  return Fixed(lowest * 1e-6, 3) + " to " + Fixed(highest * 1e-6, 3) + " MPa";
+}
+
+// The lowest and highest stress of the lamellae laid, then each coat's when there are several.
+std::string PrintedLamellaStresses(const ModelState& state) {
+  const StressSpread all = SpreadOf(state.Stress, 1, state.Clock.LamellaCount);
+  std::string lines = Line("Lamella stresses after cooling", Megapascals(all.Lowest, all.Highest));
+  const std::vector<SprayedCoat>& coats = state.Stress.Coats;
+  if (coats.size() <= 1) return lines;
+  for (std::size_t k = 0; k < coats.size(); ++k) {
+    const StressSpread coat = CoatSpread(state.Stress, coats[k]);
+    lines +=
+        Line("  Coat " + std::to_string(k + 1), "mean " + Fixed(coat.Mean * 1e-6, 3) + " MPa, " +
+                                                    Megapascals(coat.Lowest, coat.Highest));
+  }
+  return lines;
 }
 
 using Reader = SummaryValue (*)(const ModelState&);
@@ -165,6 +196,21 @@ SummaryValue Statistic(const ModelState& state) {
 template <long long RunStatistics::*Member>
 SummaryValue Count(const ModelState& state) {
   return state.Statistics.*Member;
+}
+
+// An element per sprayed coat, as StressResults::Coats lists them.
+template <typename T>
+std::vector<T> PerCoat(const ModelState& state, T (*of)(const StressResults&, const SprayedCoat&)) {
+  std::vector<T> values;
+  for (const SprayedCoat& coat : state.Stress.Coats) values.push_back(of(state.Stress, coat));
+  return values;
+}
+
+template <double StressSpread::*Member>
+SummaryValue CoatStress(const ModelState& state) {
+  return PerCoat<double>(state, [](const StressResults& stress, const SprayedCoat& coat) {
+    return CoatSpread(stress, coat).*Member;
+  });
 }
 
 // Elements 0 to LamellaCount, 0 where the run left one unset.
@@ -267,6 +313,34 @@ const std::vector<SummaryField>& SummaryFields() {
                        "Hottest surface at the ends of the thermal steps, K (whole-deposit "
                        "model; 0 otherwise).",
                        Statistic<&RunStatistics::PeakSurfaceTemperature>),
+      // The coats as sprayed, neighbours identical in everything and sprayed at once joined.
+      WholeDepositOnly("CoatMaterial", "Material of each coat, in spraying order.",
+                       [](S s) -> SummaryValue {
+                         return PerCoat<std::string>(
+                             s, [](const StressResults&, const SprayedCoat& coat) {
+                               return coat.Material;
+                             });
+                       }),
+      WholeDepositOnly("CoatThickness", "Thickness of each coat, m.",
+                       [](S s) -> SummaryValue {
+                         return PerCoat<double>(s,
+                                                [](const StressResults&, const SprayedCoat& coat) {
+                                                  return coat.Lamellae * coat.LaidThickness;
+                                                });
+                       }),
+      WholeDepositOnly("CoatMeanStress",
+                       "Mean stress of each coat's lamellae after the final cooling, Pa (0 for a "
+                       "coat of no lamella).",
+                       CoatStress<&StressSpread::Mean>),
+      WholeDepositOnly("CoatLowestStress",
+                       "Lowest stress of each coat's lamellae after the final cooling, Pa (0 for a "
+                       "coat of no lamella).",
+                       CoatStress<&StressSpread::Lowest>),
+      WholeDepositOnly(
+          "CoatHighestStress",
+          "Highest stress of each coat's lamellae after the final cooling, Pa (0 for a "
+          "coat of no lamella).",
+          CoatStress<&StressSpread::Highest>),
   };
   return kFields;
 }

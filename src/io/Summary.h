@@ -13,9 +13,11 @@
 
 namespace quillane {
 
-// A value of the summary: a count, a number, a text, or numbers (a per-lamella array gives its
-// elements 0 to LamellaCount).
-using SummaryValue = std::variant<long long, double, std::string, std::vector<double>>;
+// A value of the summary: a count, a number, a text, numbers (a per-lamella array gives its
+// elements 0 to LamellaCount; a per-coat one an element per sprayed coat) or texts (one per
+// coat).
+using SummaryValue =
+    std::variant<long long, double, std::string, std::vector<double>, std::vector<std::string>>;
 
 // One value of a run's summary, listed once for the JSON file, the printed summary and the
 // Python module's Result.

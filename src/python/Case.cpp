@@ -3,8 +3,10 @@
 
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <set>
+#include <string_view>
 
 #include "Bindings.h"
 #include "format/NumberFormat.h"
@@ -43,6 +45,23 @@ bool NonFiniteFloat(const py::handle& value) {
   return py::isinstance<py::float_>(value) && !std::isfinite(value.cast<double>());
 }
 
+// JSON has no infinity, and a case file cannot give a coat one: a coat's figure that is not
+// finite is refused before the reader sees it.
+void CheckCoatsFinite(const py::handle& coats) {
+  if (!py::isinstance<py::list>(coats) && !py::isinstance<py::tuple>(coats)) return;
+  int number = 0;
+  for (const py::handle& coat : coats) {
+    ++number;
+    if (!py::isinstance<py::dict>(coat)) continue;
+    for (const auto& [key, value] : coat.cast<py::dict>()) {
+      if (NonFiniteFloat(value)) {
+        throw py::value_error(std::string(kCoatsKey) + ": \"" + py::str(key).cast<std::string>() +
+                              "\" of coat " + std::to_string(number) + " is not a finite number.");
+      }
+    }
+  }
+}
+
 // Applies the keys through the case-file reader, so that an unknown key or a value of the wrong
 // type is told as the batch program tells it. JSON has no infinity: a number input given one
 // is set after the reader, and the validation tells it.
@@ -50,6 +69,7 @@ void ApplyKeys(const py::dict& keys, Case& target) {
   py::dict finite;
   std::vector<std::pair<const InputSpec*, double>> nonFinite;
   for (const auto& [key, value] : keys) {
+    if (py::str(key).cast<std::string>() == kCoatsKey) CheckCoatsFinite(value);
     const InputSpec* input = FindInput(py::str(key));
     if (input != nullptr && input->Type == InputType::Real && NonFiniteFloat(value)) {
       nonFinite.emplace_back(input, value.cast<double>());
@@ -65,16 +85,44 @@ void ApplyKeys(const py::dict& keys, Case& target) {
   target.CataloguePath = catalogue;
 }
 
-// Throws InputError with the faults of the inputs (those of `only` when given); the materials
-// are checked when a run has its catalogue.
-void CheckInputs(const Case& checked, const InputSpec* only = nullptr) {
+// A fault of the coats ("Coat 2: ..." or "Coats: ..."), some of which name no single input.
+bool OfCoats(const InputFault& fault) {
+  const std::string_view text = fault.English;
+  return text.starts_with("Coat ") || text.starts_with("Coats: ");
+}
+
+// Throws InputError with the faults of the inputs that `keep` keeps; the materials are checked
+// when a run has its catalogue.
+void CheckInputs(const Case& checked, const std::function<bool(const InputFault&)>& keep) {
   std::vector<std::string> faults;
   for (const InputFault& fault : FindInputFaults(checked.State(), nullptr)) {
-    if (fault.Input != nullptr && (only == nullptr || fault.Input == only)) {
-      faults.push_back(fault.English);
-    }
+    if (keep(fault)) faults.push_back(fault.English);
   }
   if (!faults.empty()) throw InputError(faults);
+}
+
+// Every fault of the inputs and coats, those of one input, or those of the coats.
+void CheckInputs(const Case& checked) {
+  CheckInputs(checked,
+              [](const InputFault& fault) { return fault.Input != nullptr || OfCoats(fault); });
+}
+
+void CheckInputs(const Case& checked, const InputSpec* only) {
+  CheckInputs(checked, [only](const InputFault& fault) { return fault.Input == only; });
+}
+
+void CheckCoats(const Case& checked) {
+  CheckInputs(checked, OfCoats);
+}
+
+// The coats as the case file holds them: a list of objects, a figure only when the coat gives
+// it (the file's own writer words them).
+py::list CoatsList(const InputParameters& in) {
+  if (in.Coats.empty()) return py::list();
+  InputParameters coats = DefaultInputs();
+  coats.Coats = in.Coats;
+  const py::object read = py::module_::import("json").attr("loads")(CaseText(coats));
+  return read[kCoatsKey].cast<py::list>();
 }
 
 std::string InputDoc(const InputSpec& input) {
@@ -92,6 +140,7 @@ std::string InputDoc(const InputSpec& input) {
 py::dict CaseDict(const Case& source) {
   py::dict keys;
   for (const InputSpec& input : InputTable()) keys[input.Key] = ValueOf(input, source.Inputs);
+  if (!source.Inputs.Coats.empty()) keys[kCoatsKey] = CoatsList(source.Inputs);
   if (!source.CataloguePath.empty()) keys[kCaseCatalogueKey] = source.CataloguePath;
   return keys;
 }
@@ -189,7 +238,8 @@ void BindCase(py::module_& module) {
 
 Case() holds the batch program's defaults (NiCrAlY on 316L steel); Case(dict) and
 Case(path_to_case_file) apply the keys given over them, as a case file does; keyword arguments
-apply after that. Attributes are named as the case keys, in SI units. Values are checked as the
+apply after that. Attributes are named as the case keys, in SI units; Coats is the coating
+system, a list of dicts as the case file holds it. Values are checked as the
 batch program checks them: a bad one raises ValueError with the batch program's message, which
 names the key, its flag and its allowed range. The materials are looked up when a run has its
 catalogue.)");
@@ -210,6 +260,24 @@ catalogue.)");
         },
         InputDoc(input).c_str());
   }
+  type.def_property(
+      kCoatsKey, [](const Case& self) { return CoatsList(self.Inputs); },
+      [](Case& self, const py::object& value) {
+        Case changed = self;
+        py::dict keys;
+        keys[kCoatsKey] = value;
+        ApplyKeys(keys, changed);
+        CheckCoats(changed);
+        self = changed;
+      },
+      ("Coats: the coating system, a list of dicts, one per coat in spraying order (whole-deposit "
+       "model; at most " +
+       std::to_string(kMaxCoats) +
+       "). Each names its Material and PassCount and may give PassThickness, "
+       "LamellaThickness, PassPeriod, HeatingWindow, HeatFlux and ParticleTemperature (the "
+       "case's own where left out) and PauseBefore (s, before it starts). Empty: one coat of "
+       "CoatingMaterialName.")
+          .c_str());
   type.def_property_readonly(
       "catalogue_path",
       [](const Case& self) -> py::object {

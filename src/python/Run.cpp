@@ -283,7 +283,7 @@ py::array_t<double> LamellaHeights(const ModelState& state, bool middle) {
 
 using ResultClass = py::class_<RunResult, std::shared_ptr<RunResult>>;
 
-// A summary value as Python holds it: an int, a float, a str or a NumPy array.
+// A summary value as Python holds it: an int, a float, a str, a NumPy array or a list of str.
 py::object ToPython(const SummaryValue& value) {
   return std::visit(
       [](const auto& held) -> py::object {
@@ -334,6 +334,8 @@ The per-lamella arrays (LamellaForce to LamellaTime) have LamellaCount + 1 eleme
 is the plate just after lamella k is laid, and element 0 the bare substrate before the first
 (its initial curvature and deflection; no lamella, so no force or lamella stress: 0).
 deposit_thickness and lamella_height give where each element stands through the thickness.
+CoatMaterial to CoatHighestStress (whole-deposit model) hold an element per coat as sprayed,
+neighbouring coats alike in everything and sprayed at once counting as one.
 Results pickle (for multiprocessing or joblib) whole.)");
   BindSummary(type);
   type.def_property_readonly(

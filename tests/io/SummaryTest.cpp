@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "ModelFixture.h"
 
@@ -41,6 +45,40 @@ TEST_F(SummaryTest, PiecesMakeTheLibrarysOwnText) {
     EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(1) + "\n");
     EXPECT_EQ(text, SummaryJson(run));
   }
+}
+
+// Two coats (the second under another flux, after a pause) of 4 lamellae a pass: coat 1 holds
+// lamellae 1 to 4, coat 2 lamellae 5 to 16, and each gives the stresses of its own lamellae.
+TEST_F(SummaryTest, EachCoatGivesItsThicknessAndTheStressesOfItsLamellae) {
+  state.Input.StressModel = kWholeDepositModel;
+  state.Input.PassThickness = 12e-6;
+  state.Input.LamellaThickness = 3e-6;
+  state.Input.PassCount = 4;
+  CoatInput first;
+  first.Material = "NiCrAlY";
+  first.PassCount = 1;
+  CoatInput second = first;
+  second.PassCount = 3;
+  second.HeatFlux = 5e5;
+  second.PauseBefore = 20;
+  state.Input.Coats = {first, second};
+  ResolveMaterials();
+  RunSimulation(state, sink);
+  const nlohmann::json summary = nlohmann::json::parse(SummaryJson(state));
+  EXPECT_EQ(summary["CoatMaterial"], nlohmann::json({"NiCrAlY", "NiCrAlY"}));
+  double thickness = 0;
+  for (const auto& [k, first, last] : {std::tuple{0, 1, 4}, std::tuple{1, 5, 16}}) {
+    std::vector<double> stresses;
+    for (int i = first; i <= last; ++i) stresses.push_back(state.Stress.LamellaStressFinal(i));
+    const auto [lowest, highest] = std::minmax_element(stresses.begin(), stresses.end());
+    const double mean = std::accumulate(stresses.begin(), stresses.end(), 0.0) / stresses.size();
+    EXPECT_DOUBLE_EQ(summary["CoatMeanStress"][k].get<double>(), mean) << k;
+    EXPECT_EQ(summary["CoatLowestStress"][k].get<double>(), *lowest) << k;
+    EXPECT_EQ(summary["CoatHighestStress"][k].get<double>(), *highest) << k;
+    EXPECT_NEAR(summary["CoatThickness"][k].get<double>(), stresses.size() * 3e-6, 1e-18) << k;
+    thickness += summary["CoatThickness"][k].get<double>();
+  }
+  EXPECT_NEAR(thickness, summary["CoatingThickness"].get<double>(), 1e-18);
 }
 
 }  // namespace

@@ -25,23 +25,32 @@ from conftest import DATA
 
 CASE = DATA / "p1" / "case.json"
 
+# Two coats of the one coating material: the second under a lower flux, after a pause.
+TWO_COATS = {"PassCount": 3, "Coats": [
+    {"Material": "NiCrAlY", "PassCount": 1},
+    {"Material": "NiCrAlY", "PassCount": 2, "HeatFlux": 4e5, "PauseBefore": 5.0}]}
+
 MODELS = [
-    pytest.param("one-pass", [], id="one-pass"),
-    pytest.param("whole-deposit", ["history"], id="whole-deposit"),
+    pytest.param("one-pass", [], {}, id="one-pass"),
+    pytest.param("whole-deposit", ["history"], {}, id="whole-deposit"),
+    pytest.param("whole-deposit", ["history"], TWO_COATS, id="two coats"),
 ]
 
 
-@pytest.mark.parametrize("model,extra", MODELS)
-def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, model, extra):
+@pytest.mark.parametrize("model,extra,keys", MODELS)
+def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, model, extra,
+                                                          keys):
     files = {"thermal": "thermique.txt", "stress": "stress.txt"}
     files.update({name: name + ".csv" for name in extra})
     for folder in ("batch", "written", "during"):
         (tmp_path / folder).mkdir()
+    case_file = tmp_path / "case.json"
+    case_file.write_text(json.dumps({**json.loads(CASE.read_text()), **keys}))
     flags = [f"--{name}={tmp_path / 'batch' / file}" for name, file in files.items()]
-    batch(CASE, "--stress-model", model, "--catalogue", p1_db, "--quiet", *flags,
+    batch(case_file, "--stress-model", model, "--catalogue", p1_db, "--quiet", *flags,
           "--summary", tmp_path / "batch" / "summary.json")
 
-    case = quillane.Case(CASE, StressModel=model)
+    case = quillane.Case(CASE, StressModel=model, **keys)
     catalogue = quillane.Catalogue(p1_db)
     result = quillane.run(case, catalogue)
     summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
@@ -80,6 +89,10 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
             assert (tmp_path / "during" / file).read_bytes() == expected, file
     assert len(result.history) == (0 if model == "one-pass" else len(
         (tmp_path / "batch" / "history.csv").read_text().splitlines()) - 1)
+    coats = keys.get("Coats", [{"Material": "NiCrAlY"}] if model != "one-pass" else [])
+    assert result.CoatMaterial == [coat["Material"] for coat in coats]
+    if coats:
+        assert sum(result.CoatThickness) == pytest.approx(result.CoatingThickness, rel=1e-15)
 
 
 def test_the_thermal_array_holds_the_rows_of_the_file(p1_catalogue):
@@ -179,6 +192,13 @@ BAD_INPUTS = [
     pytest.param("case", {"CoatingMaterialName": "Unobtainium"}, id="unknown material"),
     # A terminal's escape and a NUL, which once cut Python's message short.
     pytest.param("case", {"CoatingMaterialName": "\x1b[31mRed\x00"}, id="escapes in a name"),
+    pytest.param("case", {"StressModel": "whole-deposit", "Coats": [
+        {"Material": "NiCrAlY", "PassCount": 1}, {"Material": 3, "PassCount": 1}]},
+                 id="a coat's material not a text"),
+    pytest.param("case", {"StressModel": "whole-deposit", "Coats": [
+        {"Material": "NiCrAlY", "PassCount": 1, "PauseBefore": -1}]}, id="a coat's pause"),
+    pytest.param("case", {"Coats": [{"Material": "NiCrAlY", "PassCount": 1}]},
+                 id="coats in the one-pass model"),
     # A study file that is not text, and a key holding a terminal's escape (the reader's own text
     # once quoted a raw byte, and Python then raised an empty ValueError).
     pytest.param("study", b"\x9b\x00\x01 not text", id="a study not text"),
@@ -197,7 +217,7 @@ def test_a_bad_case_or_study_raises_the_batch_programs_message(tmp_path, batch, 
         told = batch(path, "--catalogue", p1_db, "--thermal", tmp_path / "t.txt", "--stress",
                      tmp_path / "s.txt", check=False)
         # A value of the wrong kind is a TypeError, as in Python's own calls.
-        wrong_type = any(isinstance(v, str) != k.endswith("Name") for k, v in given.items())
+        wrong_type = re.search(r"must be a (number|text), not", told.stderr) is not None
         with pytest.raises(TypeError if wrong_type else ValueError) as raised:
             quillane.run(path, catalogue)
         message = str(raised.value).replace("\n", " ")
@@ -220,6 +240,17 @@ def test_a_bad_attribute_is_refused_and_the_case_kept():
     assert case == quillane.Case() and case.PassCount == quillane.Case().PassCount
     case.PassCount = 3
     assert case.PassCount == 3 and case.to_dict()["PassCount"] == 3
+    coated = quillane.Case(StressModel="whole-deposit", **TWO_COATS)
+    for bad, told in (([{"Material": "NiCrAlY", "PassCount": 1}] * 7, "at most 6"),
+                      ([{"Material": "NiCrAlY", "PassCount": 1, "HeatFlux": math.inf}],
+                       '"HeatFlux" of coat 1 is not a finite number')):
+        with pytest.raises(ValueError, match=told):
+            coated.Coats = bad
+    with pytest.raises(ValueError, match="coats need the whole-deposit model"):
+        coated.StressModel = "one-pass"
+    assert coated.Coats == TWO_COATS["Coats"]
+    coated.Coats = []
+    assert coated == quillane.Case(StressModel="whole-deposit", PassCount=3)
 
 
 # A user catalogue that cannot be read is refused by name, as by the batch program, until the
@@ -274,10 +305,11 @@ def test_ctrl_c_stops_long_work_and_leaves_no_file(tmp_path, p1_db, work):
 
 
 def test_a_case_reads_alike_from_a_file_a_dict_numpy_values_and_keywords(tmp_path):
-    from_file = quillane.Case(CASE)
-    keys = json.loads(CASE.read_text())
+    keys = {**json.loads(CASE.read_text()), "StressModel": "whole-deposit", **TWO_COATS}
+    (tmp_path / "case.json").write_text(json.dumps(keys))
+    from_file = quillane.Case(tmp_path / "case.json")
     numpy_keys = {key: (np.float64(v) if isinstance(v, float) else np.int64(v))
-                  if not isinstance(v, str) else v for key, v in keys.items()}
+                  if not isinstance(v, (str, list)) else v for key, v in keys.items()}
     for made in (quillane.Case(keys), quillane.Case(numpy_keys), quillane.Case(**keys),
                  quillane.Case().replace(**keys)):
         assert made == from_file and made.to_dict() == from_file.to_dict()
@@ -325,6 +357,7 @@ def test_cases_results_and_catalogues_pickle_whole_and_go_to_other_processes(tmp
         catalogue.rows, catalogue.changed, None, repr(catalogue))
     cases = [quillane.Case(CASE, StressModel=model, PassCount=3)
              for model in ("one-pass", "whole-deposit")]
+    cases.append(cases[-1].replace(**TWO_COATS))
     assert [pickle.loads(pickle.dumps(case)) for case in cases] == cases
     with multiprocessing.Pool(2) as pool:
         results = pool.starmap(quillane.run, [(case, catalogue) for case in cases])
