@@ -51,11 +51,20 @@ Couches::Couches(QWidget* parent) : QWidget(parent) {
   const std::vector<session::CoatColumn>& columns = session::CoatColumns();
   table_ = Named<QTableWidget>("CoatTable", 0, static_cast<int>(columns.size()), this);
   QStringList headers;
-  for (const session::CoatColumn& column : columns) headers << Q(column.Header);
+  // The unit under the name: narrower columns, more of them in view.
+  for (const session::CoatColumn& column : columns) {
+    headers << Q(column.Header).replace(QStringLiteral(" ("), QStringLiteral("\n("));
+  }
   table_->setHorizontalHeaderLabels(headers);
   table_->setItemDelegate(new PlaceholderDelegate(table_));
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // The figures as wide as their texts; the materials' lists narrower than their longest name,
+  // so that more of the figures are in view in the deposit's half of the window (the table
+  // scrolls for the rest).
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
+  table_->setColumnWidth(
+      0, table_->fontMetrics().horizontalAdvance(QStringLiteral("Acier 316L")) + 40);
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   add_ = Named<QPushButton>("AddCoat", QStringLiteral("Ajouter une couche"), this);
   remove_ = Named<QPushButton>("RemoveCoat", QStringLiteral("Retirer la couche"), this);
