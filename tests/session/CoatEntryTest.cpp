@@ -97,6 +97,12 @@ TEST_F(CoatEntryTest, OnlyTheCellsAtFaultAreMarkedNotTheCasesBoxes) {
   EXPECT_FALSE(FieldNotes(state)[static_cast<std::size_t>(FieldId::Text8)].Outside);
   InputForm form(state);
   EXPECT_FALSE(form.BothPicked());
+  // The coats' materials are the picks: each missing one named once.
+  state.Input.Coats[0].Material = "NiCrAlY";
+  EXPECT_TRUE(form.BothPicked());
+  state.Input.CoatingMaterialName = "Inutilisé";
+  EXPECT_EQ(form.MissingMaterials(MaterialsCatalogue{}),
+            (std::vector<std::string>{"Acier 316L", "NiCrAlY"}));
 }
 
 TEST_F(CoatEntryTest, CoatsStartFromTheCaseAndStayWithinOneToSix) {
