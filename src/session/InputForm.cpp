@@ -1,5 +1,6 @@
 #include "session/InputForm.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "io/CaseFile.h"
@@ -65,8 +66,11 @@ std::string InputForm::OpenCase(const std::filesystem::path& path) {
 
 std::vector<std::string> InputForm::MissingMaterials(const MaterialsCatalogue& catalogue) const {
   std::vector<std::string> missing;
-  for (const std::string* name :
-       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
+  std::vector<const std::string*> names = {&state_.Input.SubstrateMaterialName};
+  if (state_.Input.Coats.empty()) names.push_back(&state_.Input.CoatingMaterialName);
+  for (const CoatInput& coat : state_.Input.Coats) names.push_back(&coat.Material);
+  for (const std::string* name : names) {
+    if (std::find(missing.begin(), missing.end(), *name) != missing.end()) continue;
     if (!name->empty() && (!catalogue.IsOpen() || catalogue.FindMaterial(*name) == nullptr)) {
       missing.push_back(*name);
     }
@@ -104,8 +108,10 @@ bool InputForm::Pick(bool substrate, const std::string& name) {
 bool InputForm::FollowCatalogue(const std::vector<RowChange>& changes,
                                 const MaterialsCatalogue& catalogue) {
   bool changed = false;
-  for (std::string* picked :
-       {&state_.Input.SubstrateMaterialName, &state_.Input.CoatingMaterialName}) {
+  std::vector<std::string*> picks = {&state_.Input.SubstrateMaterialName,
+                                     &state_.Input.CoatingMaterialName};
+  for (CoatInput& coat : state_.Input.Coats) picks.push_back(&coat.Material);
+  for (std::string* picked : picks) {
     std::string followed = FollowedPick(*picked, changes, catalogue);
     changed = changed || followed != *picked;
     *picked = std::move(followed);
@@ -114,7 +120,11 @@ bool InputForm::FollowCatalogue(const std::vector<RowChange>& changes,
 }
 
 bool InputForm::BothPicked() const {
-  return !state_.Input.SubstrateMaterialName.empty() && !state_.Input.CoatingMaterialName.empty();
+  const InputParameters& in = state_.Input;
+  if (in.SubstrateMaterialName.empty()) return false;
+  if (in.Coats.empty()) return !in.CoatingMaterialName.empty();
+  return std::none_of(in.Coats.begin(), in.Coats.end(),
+                      [](const CoatInput& coat) { return coat.Material.empty(); });
 }
 
 std::vector<FieldNote> FieldNotes(const ModelState& state) {
@@ -123,7 +133,8 @@ std::vector<FieldNote> FieldNotes(const ModelState& state) {
   for (const FieldInfo& field : Fields()) {
     FieldNote& note = notes[static_cast<std::size_t>(field.Id)];
     for (const InputFault& fault : faults) {
-      if (fault.Input != field.Input) continue;
+      // A coat's faults belong to its cells in the coats' table, not to the case's boxes.
+      if (fault.Input != field.Input || fault.French.starts_with("Couche")) continue;
       note.Tip += (note.Outside ? "\n" : "") + fault.French;
       note.Outside = true;
     }

@@ -47,7 +47,7 @@ class InputForm {
   // Returns the catalogue the case names ("" for none); throws, changing nothing, when the
   // file cannot be read.
   std::string OpenCase(const std::filesystem::path& path);
-  // The picked materials that `catalogue` does not hold.
+  // The picked materials that `catalogue` does not hold (the coats' with coats), each once.
   std::vector<std::string> MissingMaterials(const MaterialsCatalogue& catalogue) const;
   // The defaults of the inputs; the picked materials stay.
   void RestoreDefaults();
@@ -57,7 +57,7 @@ class InputForm {
   bool Pick(bool substrate, const std::string& name);
   // Both picks once rows of the catalogue were replaced or deleted; true when one changed.
   bool FollowCatalogue(const std::vector<RowChange>& changes, const MaterialsCatalogue& catalogue);
-  // A run can start once both materials are named.
+  // A run can start once both materials are named (with coats, every coat's).
   bool BothPicked() const;
 
  private:

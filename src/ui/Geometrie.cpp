@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -23,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
@@ -33,8 +35,10 @@
 
 #include "Version.h"
 #include "io/CaseFile.h"
+#include "session/CoatEntry.h"
 #include "session/WindowText.h"
 #include "ui/AjustementMesures.h"
+#include "ui/Couches.h"
 #include "ui/EtudeParametrique.h"
 #include "ui/Materiaux.h"
 #include "widgets/UpDown.h"
@@ -151,6 +155,7 @@ Geometrie::~Geometrie() {
     box->disconnect(this);
   }
   for (QListWidget* list : {substrateList_, coatingList_}) list->disconnect(this);
+  couches_->disconnect(this);
   // Clearing the stack on its deletion announces that nothing is left to undo.
   undoStack_->disconnect(this);
 }
@@ -204,6 +209,32 @@ QListWidget* Geometrie::MakeList(const InputSpec& input, QWidget* parent) {
   return list;
 }
 
+QWidget* Geometrie::MakeCoatingChoice(const InputSpec& input, QWidget* parent) {
+  auto* holder = new QWidget(parent);
+  auto* layout = new QVBoxLayout(holder);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  severalCoats_ = Named<QCheckBox>("PlusieursCouches", QStringLiteral("Plusieurs couches"), holder);
+  severalCoats_->setToolTip(
+      QStringLiteral("Un système de couches (sous-couche et couche de finition, par exemple), "
+                     "chacune avec son matériau et ses passes : modèle du dépôt complet"));
+  couches_ = new Couches(holder);
+  couches_->hide();
+  layout->addWidget(severalCoats_);
+  layout->addWidget(MakeList(input, holder), 1);
+  layout->addWidget(couches_, 1);
+  connect(severalCoats_, &QCheckBox::clicked, this, &Geometrie::OnCoatsToggled);
+  connect(couches_, &Couches::CellEdited, this, &Geometrie::OnCoatEdited);
+  connect(couches_, &Couches::AddClicked, this,
+          [this] { ChangeCoats(QStringLiteral("Ajouter une couche"), session::AddCoat); });
+  connect(couches_, &Couches::RemoveClicked, this, [this](int coat) {
+    ChangeCoats(QStringLiteral("Retirer la couche %1").arg(coat + 1), [coat](InputParameters& in) {
+      return session::RemoveCoat(in, static_cast<std::size_t>(coat));
+    });
+  });
+  return holder;
+}
+
 QGroupBox* Geometrie::BuildFrame(const FrameLook& look) {
   auto* frame = Named<QGroupBox>(look.Name, QString::fromUtf8(look.Title), inputArea_);
   auto* layout = new QVBoxLayout(frame);
@@ -215,7 +246,8 @@ QGroupBox* Geometrie::BuildFrame(const FrameLook& look) {
   for (const InputSpec* input : session::FrameInputs(look.Frame)) {
     const WindowCell& cell = input->Cell;
     if (session::IsMaterialList(*input)) {
-      layout->addWidget(MakeList(*input, frame), 1);
+      const bool coating = input->TextField == &InputParameters::CoatingMaterialName;
+      layout->addWidget(coating ? MakeCoatingChoice(*input, frame) : MakeList(*input, frame), 1);
       continue;
     }
     QLabel* caption = Caption(input->Caption, frame);
@@ -549,6 +581,7 @@ void Geometrie::ReloadCatalogue() {
   BindLists();
   SelectMaterial(substrateList_, state_.Input.SubstrateMaterialName);
   SelectMaterial(coatingList_, state_.Input.CoatingMaterialName);
+  ShowCoats();
   restoring_ = false;
   if (materiaux_) materiaux_->Show(catalogue_);
 }
@@ -628,6 +661,61 @@ void Geometrie::ShowInputs() {
   restoring_ = false;
   UpdateExecutionEnabled();
   MarkRanges();
+}
+
+void Geometrie::ShowCoats() {
+  const bool several = !state_.Input.Coats.empty();
+  severalCoats_->setChecked(several);
+  severalCoats_->setEnabled(several || state_.Input.StressModel == kWholeDepositModel);
+  coatingList_->setVisible(!several);
+  couches_->setVisible(several);
+  couches_->Show(state_, catalogue_, session::CoatNotes(state_, &catalogue_));
+}
+
+void Geometrie::OnCoatsToggled(bool several) {
+  if (restoring_) return;
+  ChangeCoats(QStringLiteral("Plusieurs couches"), [several](InputParameters& in) {
+    several ? session::StartCoats(in) : session::StopCoats(in);
+    return true;
+  });
+}
+
+void Geometrie::ChangeCoats(const QString& text,
+                            const std::function<bool(InputParameters&)>& change) {
+  if (worker_.IsRunning()) return;
+  CommitPendingEdit();
+  const FormSnapshot before = Snapshot();
+  if (!change(state_.Input)) return;
+  ShowInputs();
+  PushChange(text, before);
+}
+
+void Geometrie::OnCoatEdited(int coat, int column, const QString& text) {
+  if (restoring_ || worker_.IsRunning()) return;
+  const FormSnapshot before = Snapshot();
+  const auto at = static_cast<std::size_t>(column);
+  const std::optional<session::CommitOutcome> outcome =
+      session::CommitCoatCell(state_, static_cast<std::size_t>(coat), at, text.toStdString());
+  // The cell shows what the coat now holds: a refused text goes, a number is shown again.
+  MarkRanges();
+  if (!outcome) return;
+  if (!outcome->Accepted) {
+    QApplication::beep();
+    statusBar()->showMessage(Q(outcome->Reason), 20000);
+    return;
+  }
+  UpdateExecutionEnabled();
+  PushChange(
+      QStringLiteral("Couche %1 : %2").arg(coat + 1).arg(Q(session::CoatColumns()[at].Header)),
+      before);
+  if (couches_->Marked(coat, column)) {
+    const QTableWidget& table = *couches_->Table();
+    const QTableWidgetItem* item = table.item(coat, column);
+    statusBar()->showMessage(item != nullptr ? item->toolTip()
+                                             : table.cellWidget(coat, column)->toolTip());
+  } else {
+    statusBar()->clearMessage();
+  }
 }
 
 bool Geometrie::eventFilter(QObject* watched, QEvent* event) {
@@ -723,6 +811,7 @@ void Geometrie::MarkRanges() {
     MarkBox(*box, note.Outside);
     box->setToolTip(Q(note.Tip));
   }
+  ShowCoats();
   ForgetMendedRefusal();
 }
 
@@ -735,6 +824,11 @@ void Geometrie::ForgetMendedRefusal() {
 
 void Geometrie::CommitPendingEdit() {
   QWidget* focus = QApplication::focusWidget();
+  // A cell being typed commits as leaving it would.
+  if (focus != nullptr && couches_->isAncestorOf(focus) && qobject_cast<QLineEdit*>(focus)) {
+    focus->clearFocus();
+    return;
+  }
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
     if (boxes_[i] == focus) Commit(static_cast<FieldId>(i));
   }
@@ -771,6 +865,8 @@ void Geometrie::ShowStressModel() {
   ShowModelChoice(*stressModel_, state_.Input.StressModel);
   if (etude_) etude_->ShowModel(state_.Input.StressModel);
   if (ajustement_) ajustement_->ShowModel(state_.Input.StressModel);
+  severalCoats_->setEnabled(!state_.Input.Coats.empty() ||
+                            state_.Input.StressModel == kWholeDepositModel);
 }
 
 void Geometrie::UpdateExecutionEnabled() {

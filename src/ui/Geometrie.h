@@ -26,6 +26,7 @@
 #include "widgets/RunWorker.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFileDialog;
 class QGroupBox;
@@ -48,6 +49,7 @@ using session::Fields;
 using session::LoadText;
 
 class AjustementMesures;
+class Couches;
 class EtudeParametrique;
 class Materiaux;
 
@@ -74,6 +76,8 @@ class Geometrie : public QMainWindow {
   // Where the next run writes its result files.
   ResultPaths& Paths() { return paths_; }
   QUndoStack& UndoStack() const { return *undoStack_; }
+  // The coats' table, shown in place of the coating list while the case sprays several coats.
+  Couches& CoatTable() const { return *couches_; }
 
   // Commands of the window, as the menus and buttons call them.
   void Execution();          // "Execution calculs"
@@ -166,6 +170,15 @@ class Geometrie : public QMainWindow {
   void ShowStressModel();
   void UpdateExecutionEnabled();
   void SelectMaterial(QListWidget* list, const std::string& name);
+  // The coating's list and the "Plusieurs couches" check box, with the coats' table below them.
+  QWidget* MakeCoatingChoice(const InputSpec& input, QWidget* parent);
+  // The coats' table or the coating list, as the case has coats or not, with its marks; the
+  // check box is offered with the whole-deposit model (or to go back to one coat).
+  void ShowCoats();
+  void OnCoatsToggled(bool several);
+  void OnCoatEdited(int coat, int column, const QString& text);
+  // A coat added or removed, as one change that can be undone.
+  void ChangeCoats(const QString& text, const std::function<bool(InputParameters&)>& change);
 
   FormSnapshot Snapshot() const;
   void Restore(const FormSnapshot& snapshot);
@@ -210,6 +223,8 @@ class Geometrie : public QMainWindow {
   QComboBox* stressModel_ = nullptr;  // "Combo1"
   QListWidget* substrateList_ = nullptr;
   QListWidget* coatingList_ = nullptr;
+  QCheckBox* severalCoats_ = nullptr;  // "Plusieurs couches"
+  Couches* couches_ = nullptr;
   QPushButton* execution_ = nullptr;
   QPushButton* thermalButton_ = nullptr;
   QPushButton* stressButton_ = nullptr;

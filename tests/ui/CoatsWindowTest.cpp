@@ -1,0 +1,96 @@
+// The input window's coats' table as a user drives it: a case's coats opened, edited, saved.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTableWidget>
+
+#include "GeometrieTestSupport.h"
+#include "session/CoatEntry.h"
+#include "ui/Couches.h"
+
+namespace quillane::test {
+namespace {
+
+class CoatsWindowTest : public GeometrieWindowFixture {
+ protected:
+  QTableWidget& Table() const { return *window->CoatTable().Table(); }
+  // Types into a cell through its editor and presses Enter, as a user does.
+  void TypeInCell(int row, int column, const QString& text) {
+    Table().setCurrentCell(row, column);
+    Table().editItem(Table().item(row, column));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The table takes the editor's text once back in its event loop.
+    QPointer<QLineEdit> gone(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&gone] { return gone.isNull(); }, 2000));
+  }
+  int Column(const char* header) const {
+    for (std::size_t c = 0; c < session::CoatColumns().size(); ++c) {
+      if (session::CoatColumns()[c].Header.starts_with(header)) return static_cast<int>(c);
+    }
+    throw std::logic_error(header);
+  }
+};
+
+TEST_F(CoatsWindowTest, ACaseWithTwoCoatsOpensIntoTheTableAndSavesThemBack) {
+  WriteFile(dir / "two.json", R"({"StressModel": "whole-deposit", "PassCount": 4,
+    "SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY",
+    "Coats": [{"Material": "NiCrAlY", "PassCount": 3, "HeatFlux": 600000},
+              {"Material": "Acier 316L", "PassCount": 5, "HeatingWindow": 1.0,
+               "PauseBefore": 20}]})");
+  Open();
+  auto* several = Child<QCheckBox>("PlusieursCouches");
+  // Coats are the whole-deposit model's only.
+  EXPECT_EQ(std::tuple(several->isChecked(), several->isEnabled(), Table().isVisible()),
+            std::tuple(false, false, false));
+  ASSERT_TRUE(window->OpenCaseFrom(PathOf("two.json")));
+  const std::vector<CoatInput> opened = state.Input.Coats;
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_TRUE(several->isChecked());
+  EXPECT_TRUE(Table().isVisible());
+  EXPECT_FALSE(Child<QListWidget>("Datalist2")->isVisible());
+  EXPECT_EQ(Table().rowCount(), 2);
+  EXPECT_EQ(Table().item(0, Column("Flux"))->text(), "600");
+  EXPECT_EQ(Table().item(1, Column("Pause"))->text(), "20");
+  EXPECT_EQ(qobject_cast<QComboBox*>(Table().cellWidget(1, 0))->currentText(), "Acier 316L");
+
+  // An edit reaches the coat; a refused one is told and changes nothing; out of range is marked.
+  TypeInCell(1, Column("Flux"), "800");
+  EXPECT_EQ(state.Input.Coats[1].HeatFlux, 800000);
+  TypeInCell(1, Column("Passes"), "abc");
+  EXPECT_EQ(state.Input.Coats[1].PassCount, 5);
+  EXPECT_EQ(Table().item(1, Column("Passes"))->text(), "5");
+  EXPECT_TRUE(Status().startsWith("Couche 2, Passes : « abc »")) << Status().toStdString();
+  TypeInCell(0, Column("T particules"), "-4");
+  EXPECT_TRUE(window->CoatTable().Marked(0, Column("T particules")));
+  EXPECT_EQ(Status(), Table().item(0, Column("T particules"))->toolTip());
+  window->UndoStack().undo();
+  EXPECT_FALSE(window->CoatTable().Marked(0, Column("T particules")));
+  EXPECT_EQ(state.Input.Coats[1].HeatFlux, 800000);
+  window->UndoStack().undo();
+  EXPECT_EQ(state.Input.Coats, opened);
+
+  // A coat added and the case saved: reopening gives the same coats.
+  Child<QPushButton>("AddCoat")->click();
+  ASSERT_EQ(state.Input.Coats.size(), 3u);
+  const std::vector<CoatInput> saved = state.Input.Coats;
+  ASSERT_TRUE(window->SaveCaseTo(PathOf("saved.json")));
+  several->click();  // back to one coat
+  EXPECT_TRUE(state.Input.Coats.empty());
+  EXPECT_TRUE(Child<QListWidget>("Datalist2")->isVisible());
+  ASSERT_TRUE(window->OpenCaseFrom(PathOf("saved.json")));
+  EXPECT_EQ(state.Input.Coats, saved);
+  EXPECT_EQ(Table().rowCount(), 3);
+
+  // With the table shown the window still fits the smallest screen.
+  const QRect room = window->screen()->availableGeometry();
+  window->layout()->activate();
+  EXPECT_LE(window->width() + 16, room.width());
+  EXPECT_LE(window->height() + 48, room.height());
+}
+
+}  // namespace
+}  // namespace quillane::test
