@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 
 #include "format/NumberFormat.h"
 #include "run/Validation.h"
@@ -64,6 +68,35 @@ QuantitySpec InputQuantity(const InputSpec& input) {
   return spec;
 }
 
+// A coat's own spraying inputs, named "coat2.HeatFlux", and the pause before it.
+constexpr const char* kCoatInputs[] = {"PassCount",          "PassThickness", "LamellaThickness",
+                                       "PassPeriod",         "HeatingWindow", "HeatFlux",
+                                       "ParticleTemperature"};
+constexpr const char* kPauseName = "PauseBefore";
+
+std::string CoatPrefix(int coat) {
+  return "coat" + std::to_string(coat) + ".";
+}
+
+QuantitySpec CoatInputQuantity(int coat, const char* key) {
+  QuantitySpec spec;
+  if (key == std::string(kPauseName)) {
+    spec.Name = key;
+    spec.Unit = spec.DisplayUnit = "s";
+    spec.Caption = "Pause avant la couche";
+    spec.Min = 0;
+    spec.Max = kLongestPause;
+  } else {
+    spec = InputQuantity(Input(key));
+    spec.Fittable = false;
+  }
+  spec.Name = CoatPrefix(coat) + spec.Name;
+  spec.Role = QuantityRole::CoatInput;
+  spec.Caption += " de la couche " + std::to_string(coat);
+  spec.Coat = coat;
+  return spec;
+}
+
 QuantitySpec FigureQuantity(const RoleWords& role, std::size_t column) {
   const MaterialBound& bound = MaterialBounds()[column];
   QuantitySpec spec;
@@ -82,19 +115,39 @@ QuantitySpec FigureQuantity(const RoleWords& role, std::size_t column) {
   return spec;
 }
 
-// The picked row of a role, const or not.
+// The picked row of a quantity, const or not.
 template <typename State>
-auto& Row(State& state, QuantityRole role) {
-  switch (role) {
+auto& Row(State& state, const QuantitySpec& spec) {
+  switch (spec.Role) {
     case QuantityRole::Substrate:
       return state.Materials.Substrate;
     case QuantityRole::Coating:
       return state.Materials.Coating;
+    case QuantityRole::CoatFigure:
+      return state.Materials.LaterCoats.at(static_cast<std::size_t>(spec.Coat - 2));
     case QuantityRole::Contact:
     case QuantityRole::Input:
+    case QuantityRole::CoatInput:
       break;
   }
   return state.Materials.Contact;
+}
+
+// The field of a coat that coat input `spec` sets.
+std::optional<double> CoatInput::*CoatField(const QuantitySpec& spec) {
+  const std::string key = spec.Name.substr(spec.Name.find('.') + 1);
+  using Field = std::optional<double> CoatInput::*;
+  const std::pair<const char*, Field> fields[] = {
+      {"PassThickness", &CoatInput::PassThickness},
+      {"LamellaThickness", &CoatInput::LamellaThickness},
+      {"PassPeriod", &CoatInput::PassPeriod},
+      {"HeatingWindow", &CoatInput::HeatingWindow},
+      {"HeatFlux", &CoatInput::HeatFlux},
+      {"ParticleTemperature", &CoatInput::ParticleTemperature}};
+  for (const auto& [name, field] : fields) {
+    if (key == name) return field;
+  }
+  throw std::logic_error(spec.Name + " sets no figure of a coat");
 }
 
 }  // namespace
@@ -117,15 +170,42 @@ double QuantitySpec::ToDisplay(double si) const {
 }
 
 double QuantitySpec::Get(const ModelState& state) const {
-  if (Input != nullptr) return Input->Get(state.Input);
-  return Row(state, Role).*(Column->Field);
+  const std::vector<CoatInput>& coats = state.Input.Coats;
+  const std::size_t coat = static_cast<std::size_t>(Coat - 1);
+  switch (Role) {
+    case QuantityRole::Input:
+      return Input->Get(state.Input);
+    case QuantityRole::CoatInput: {
+      if (coat >= coats.size()) return std::nan("");
+      if (Input == nullptr) return coats[coat].PauseBefore;
+      if (Whole) return coats[coat].PassCount;
+      return (coats[coat].*CoatField(*this)).value_or(Input->Get(state.Input));
+    }
+    case QuantityRole::CoatFigure:
+      if (coat >= coats.size() || coat > state.Materials.LaterCoats.size()) return std::nan("");
+      break;
+    default:
+      break;
+  }
+  return Row(state, *this).*(Column->Field);
 }
 
 void QuantitySpec::Set(ModelState& state, double value) const {
-  if (Input != nullptr) {
+  std::vector<CoatInput>& coats = state.Input.Coats;
+  const std::size_t coat = static_cast<std::size_t>(Coat - 1);
+  if (Role == QuantityRole::Input) {
     Input->Set(state.Input, value);
+  } else if (Role == QuantityRole::CoatInput) {
+    if (coat >= coats.size()) throw std::out_of_range(Name + ": the case has no such coat");
+    if (Input == nullptr) {
+      coats[coat].PauseBefore = value;
+    } else if (Whole) {
+      coats[coat].PassCount = static_cast<int>(value);
+    } else {
+      coats[coat].*CoatField(*this) = value;
+    }
   } else {
-    Row(state, Role).*(Column->Field) = value;
+    Row(state, *this).*(Column->Field) = value;
   }
 }
 
@@ -134,9 +214,14 @@ std::string QuantitySpec::RowName(const InputParameters& inputs) const {
     case QuantityRole::Substrate:
       return inputs.SubstrateMaterialName;
     case QuantityRole::Coating:
-      return inputs.CoatingMaterialName;
+      return inputs.Coats.empty() ? inputs.CoatingMaterialName : inputs.Coats.front().Material;
+    case QuantityRole::CoatFigure:
+      return static_cast<std::size_t>(Coat) <= inputs.Coats.size()
+                 ? inputs.Coats[static_cast<std::size_t>(Coat - 1)].Material
+                 : std::string();
     case QuantityRole::Contact:
       return kContactName;
+    case QuantityRole::CoatInput:
     case QuantityRole::Input:
       break;
   }
@@ -145,8 +230,9 @@ std::string QuantitySpec::RowName(const InputParameters& inputs) const {
 
 UnknownQuantity::UnknownQuantity(const std::string& name)
     : std::invalid_argument("unknown quantity \"" + name +
-                            "\"; give a numeric case key such as \"PassThickness\" or a material "
-                            "figure such as \"coating.SigmaQ\"."),
+                            "\"; give a numeric case key such as \"PassThickness\", a material "
+                            "figure such as \"coating.SigmaQ\", or a coat's such as "
+                            "\"coat2.HeatFlux\" or \"coat2.SigmaQ\"."),
       name_(name) {}
 
 const std::vector<QuantitySpec>& QuantityTable() {
@@ -158,6 +244,19 @@ const std::vector<QuantitySpec>& QuantityTable() {
     for (const RoleWords& role : kRoles) {
       for (std::size_t column = 0; column < kMaterialColumns.size(); ++column) {
         table.push_back(FigureQuantity(role, column));
+      }
+    }
+    for (int coat = 1; coat <= kMaxCoats; ++coat) {
+      for (const char* key : kCoatInputs) table.push_back(CoatInputQuantity(coat, key));
+      table.push_back(CoatInputQuantity(coat, kPauseName));
+      if (coat == 1) continue;
+      const std::string owner = "de la couche " + std::to_string(coat);
+      const std::string prefix = CoatPrefix(coat);
+      for (std::size_t column = 0; column < kMaterialColumns.size(); ++column) {
+        QuantitySpec spec =
+            FigureQuantity({QuantityRole::CoatFigure, prefix.c_str(), owner.c_str()}, column);
+        spec.Coat = coat;
+        table.push_back(spec);
       }
     }
     return table;

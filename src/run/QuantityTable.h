@@ -1,6 +1,7 @@
 #pragma once
 // Every quantity a study can vary and a fit can fit, listed once: the number inputs of the input
-// table and the figures of the three picked rows (substrate, coating, contact). Study files, the
+// table, the figures of the three picked rows (substrate, coating, contact), and for a coating
+// system each coat's own spraying inputs and the figures of the later coats' rows. Study files, the
 // study runner, the fit, both windows and the batch program's help all read this table, so a
 // name means the same thing everywhere and an unknown name is an error everywhere.
 
@@ -15,8 +16,10 @@
 
 namespace quillane {
 
-// Where a quantity lives: an input of the case, or a figure of one of the picked rows.
-enum class QuantityRole { Input, Substrate, Coating, Contact };
+// Where a quantity lives: an input of the case, a figure of one of the picked rows, an input of
+// one of the case's coats, or a figure of a later coat's row (the first coat's row is the
+// coating's).
+enum class QuantityRole { Input, Substrate, Coating, Contact, CoatInput, CoatFigure };
 
 struct QuantitySpec {
   std::string Name;  // as files and flags write it: "PassThickness", "coating.SigmaQ"
@@ -32,13 +35,16 @@ struct QuantitySpec {
   double Min = 0;                          // SI: the input's range or the catalogue's bounds
   double Max = 0;
   bool Fittable = false;  // a record can be fitted to it
+  int Coat = 0;           // the coat (from 1) of a coat's quantity; 0 for the others
 
-  bool IsInput() const { return Role == QuantityRole::Input; }
+  // An input of the case or of one of its coats, within its allowed range.
+  bool IsInput() const { return Role == QuantityRole::Input || Role == QuantityRole::CoatInput; }
   bool Thermal() const;  // changes the temperatures (a fit must then rerun the thermal model)
   // An SI value in the display unit, and back (as the input window's boxes convert).
   double ToDisplay(double si) const;
   double FromDisplay(double shown) const { return ScaleToSi(shown, DisplayFactor); }
-  // The value in a state whose rows are picked (state.Materials), and setting it there.
+  // The value in a state whose rows are picked (state.Materials), and setting it there; a coat's
+  // quantity needs the coat in the case (NaN from Get otherwise; Set throws).
   double Get(const ModelState& state) const;
   void Set(ModelState& state, double value) const;
   // The catalogue row a material figure belongs to, as the inputs pick it.

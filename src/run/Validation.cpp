@@ -201,9 +201,6 @@ constexpr CoatFigure kCoatFigures[] = {
     {"ParticleTemperature", &CoatInput::ParticleTemperature},
 };
 
-// Longest pause between two coats, s: a day.
-constexpr double kLongestPause = 86400;
-
 // The faults of one coat, each told with its number; whether its figures are all in range.
 bool CheckCoat(const InputParameters& in, std::size_t k, char separator,
                std::vector<InputFault>& faults) {

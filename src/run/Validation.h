@@ -15,6 +15,9 @@ namespace quillane {
 // Most lamellae the whole-deposit model keeps (every lamella of every pass, each with its sums).
 inline constexpr double kMaxWholeDepositLamellae = 1e6;
 
+// Longest pause before a coat, s: a day.
+inline constexpr double kLongestPause = 86400;
+
 // The catalogue row of the thermal contact layer between the first coat and the substrate.
 inline constexpr const char* kContactName = "contact";
 

@@ -66,6 +66,8 @@ std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::Valu
 std::vector<QuantityChoice> StudyQuantityChoices() {
   std::vector<QuantityChoice> choices;
   for (const QuantitySpec& spec : QuantityTable()) {
+    // A coat's quantities are given in study files: the window's list keeps to one coat.
+    if (spec.Coat > 0) continue;
     choices.push_back({spec.Name, spec.Caption, spec.DisplayUnit});
   }
   return choices;

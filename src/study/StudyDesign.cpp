@@ -101,6 +101,16 @@ StudySetUp SetUpStudy(const Study& study, const MaterialsCatalogue& catalogue, b
   base.Input = study.Base;
   base.Locale = locale;
   setUp.BaseFaults = FindInputFaults(base, &catalogue);
+  // A coat's quantity needs that coat in the base case.
+  const std::size_t coats = study.Base.Coats.size();
+  for (const Quantity& quantity : study.Vary) {
+    const QuantitySpec& spec = *quantity.Spec;
+    if (spec.Coat == 0 || static_cast<std::size_t>(spec.Coat) <= coats) continue;
+    const std::string count = std::to_string(coats);
+    setUp.BaseFaults.push_back(
+        {nullptr, spec.Name + ": the base case lists " + count + " coats (Coats).",
+         spec.Name + " : le cas de base compte " + count + " couches (Coats)."});
+  }
   if (setUp.TooMany || !setUp.BaseFaults.empty()) return setUp;
   try {
     setUp.Points = DesignPoints(study);

@@ -50,8 +50,8 @@ std::vector<MaterialRecord> ApplyPoint(const Study& study, const std::vector<dou
   for (std::size_t q = 0; q < study.Vary.size(); ++q) {
     const QuantitySpec& quantity = *study.Vary[q].Spec;
     if (quantity.IsInput()) {
-      if (!std::isnan(values[q])) quantity.Input->Set(state.Input, values[q]);
-      used[q] = quantity.Input->Get(state.Input);
+      if (!std::isnan(values[q])) quantity.Set(state, values[q]);
+      used[q] = quantity.Get(state);
       continue;
     }
     const std::string name = quantity.RowName(state.Input);

@@ -19,7 +19,9 @@ TEST(QuantityTableTest, ListsEveryNumberInputAndEveryFigureOfTheThreeRowsOnce) {
   }
   std::size_t inputs = 0;
   for (const InputSpec& input : InputTable()) inputs += input.Type != InputType::Text ? 1 : 0;
-  EXPECT_EQ(names.size(), inputs + 3 * kMaterialColumns.size());
+  // Each coat's seven spraying inputs and its pause, and the later coats' figures.
+  EXPECT_EQ(names.size(), inputs + 3 * kMaterialColumns.size() + kMaxCoats * 8 +
+                              (kMaxCoats - 1) * kMaterialColumns.size());
   // Names a file may hold but no quantity has.
   for (const char* name : {"", "SubstrateMaterialName", "coating.", "Coating.SigmaQ",
                            "substrate.Name", "heatflux", "coating.SigmaQ "}) {
@@ -40,6 +42,20 @@ TEST(QuantityTableTest, EachQuantityReadsAndWritesItsOwnPlaceOnly) {
   ApplyDefaults(base);
   base.Input.SubstrateMaterialName = "Acier";
   base.Input.CoatingMaterialName = "NiCr";
+  for (int k = 1; k <= kMaxCoats; ++k) {
+    CoatInput coat;
+    coat.Material = "Couche " + std::to_string(k);
+    coat.PassCount = k;
+    // Every figure given, so that setting one back restores the coat exactly.
+    for (auto field :
+         {&CoatInput::PassThickness, &CoatInput::LamellaThickness, &CoatInput::PassPeriod,
+          &CoatInput::HeatingWindow, &CoatInput::ParticleTemperature}) {
+      coat.*field = k;
+    }
+    coat.HeatFlux = 1e5 * k;
+    base.Input.Coats.push_back(coat);
+    if (k > 1) base.Materials.LaterCoats.push_back({});
+  }
   for (const QuantitySpec& spec : QuantityTable()) {
     ModelState state = base;
     const double value = spec.Whole ? 7 : 0.375;
@@ -51,7 +67,18 @@ TEST(QuantityTableTest, EachQuantityReadsAndWritesItsOwnPlaceOnly) {
     EXPECT_EQ(state.Materials.Substrate, base.Materials.Substrate) << spec.Name;
     EXPECT_EQ(state.Materials.Coating, base.Materials.Coating) << spec.Name;
     EXPECT_EQ(state.Materials.Contact, base.Materials.Contact) << spec.Name;
+    EXPECT_EQ(state.Materials.LaterCoats, base.Materials.LaterCoats) << spec.Name;
   }
+  // A coat's input left out is the case's own; a coat the case lacks has none.
+  EXPECT_EQ(Quantity("coat2.HeatFlux").Get(base), 2e5);
+  base.Input.Coats[1].PassPeriod.reset();
+  EXPECT_EQ(Quantity("coat2.PassPeriod").Get(base), base.Input.PassPeriod);
+  EXPECT_EQ(Quantity("coat3.Rho").RowName(base.Input), "Couche 3");
+  EXPECT_EQ(Quantity("coating.Rho").RowName(base.Input), "Couche 1");
+  base.Input.Coats.resize(2);
+  EXPECT_TRUE(std::isnan(Quantity("coat3.HeatFlux").Get(base)));
+  EXPECT_THROW(Quantity("coat3.HeatFlux").Set(base, 1), std::out_of_range);
+  base.Input.Coats.clear();
   EXPECT_EQ(Quantity("substrate.Rho").RowName(base.Input), "Acier");
   EXPECT_EQ(Quantity("coating.Rho").RowName(base.Input), "NiCr");
   EXPECT_EQ(Quantity("contact.Rho").RowName(base.Input), "contact");

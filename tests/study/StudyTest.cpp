@@ -17,13 +17,17 @@
 #include <set>
 #include <sstream>
 
+#include "RecordingSink.h"
 #include "TestSupport.h"
 #include "cli/BatchProgram.h"
 #include "format/NumberFormat.h"
 #include "io/CaseFile.h"
 #include "io/FolderLock.h"
+#include "run/RunSimulation.h"
+#include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
+#include "study/StudyRunner.h"
 #include "study/StudyTable.h"
 
 namespace quillane::study {
@@ -38,6 +42,47 @@ using ::testing::ThrowsMessage;
 
 Study Read(const std::string& text) {
   return ReadStudyText(text, "s.json", DefaultInputs(), std::filesystem::path());
+}
+
+// A coat's own input and a figure of a later coat's material vary as any quantity does: each
+// point is the run of the case so changed. A coat the base case lacks is refused before any point.
+TEST(StudyCoatsTest, ACoatsInputAndItsMaterialsFigureVaryAndAMissingCoatIsRefused) {
+  MaterialsCatalogue shipped;
+  shipped.Open(test::BuildDir() / "Brelon.db");
+  InputParameters base = DefaultInputs();
+  ReadCaseFile(test::DataDir() / "coats" / "case.json", base);
+  base.Coats[0].PassCount = 2;
+  base.Coats[1].PassCount = 2;
+  const Study study = ReadStudyText(
+      R"({"vary": [{"input": "coat2.HeatFlux", "values": [5e5, 9e5]},
+                   {"input": "coat2.SigmaQ", "values": [1e7, 5e7]}]})",
+      "s.json", base, {});
+  StudySetUp setUp = SetUpStudy(study, shipped, false, {});
+  ASSERT_TRUE(setUp.BaseFaults.empty()) << setUp.BaseFaults[0].English;
+  ASSERT_EQ(setUp.Points.size(), 4u);
+  std::set<double> curvatures;
+  for (const std::vector<double>& values : setUp.Points) {
+    const PointResult point = RunPoint(study, values, shipped, {}, 0);
+    ASSERT_EQ(point.Status, kStatusOk);
+    EXPECT_EQ(point.Values, values);
+    curvatures.insert(point.Results[0]);
+    // The same run, set up by hand.
+    ModelState alone;
+    ApplyDefaults(alone);
+    alone.Input = base;
+    alone.Input.Coats[1].HeatFlux = values[0];
+    ValidateRunInputs(alone, &shipped);
+    alone.Materials.LaterCoats[0].SigmaQ = values[1];
+    test::RecordingSink sink;
+    RunSimulation(alone, sink);
+    EXPECT_EQ(point.Results[0], alone.Stress.FinalCurvature);
+  }
+  EXPECT_EQ(curvatures.size(), 4u);
+  const Study beyond = ReadStudyText(R"({"vary": [{"input": "coat3.HeatFlux", "values": [5e5]}]})",
+                                     "s.json", base, {});
+  setUp = SetUpStudy(beyond, shipped, false, {});
+  ASSERT_EQ(setUp.BaseFaults.size(), 1u);
+  EXPECT_EQ(setUp.BaseFaults[0].English, "coat3.HeatFlux: the base case lists 2 coats (Coats).");
 }
 
 // The faults a study window can also make are compared with its own in tests/session; these are
