@@ -57,6 +57,13 @@ Scaled SetUp(const ModelState& base, const FitSettings& settings, FitResult& res
     const bool shift = parameter.Name == kTimeShift;
     if (shift) parameter = ShiftBounds(base, parameter);
     const QuantitySpec* figure = shift ? nullptr : &Quantity(parameter.Name);
+    if (figure != nullptr && figure->Coat > 0 && std::isnan(figure->Get(base))) {
+      EntryFault fault;
+      fault.Kind = FaultKind::NoSuchCoat;
+      fault.Text = figure->Name;
+      fault.Count = static_cast<long long>(base.Input.Coats.size());
+      throw FitSettingsError(fault);
+    }
     const double start =
         std::clamp(shift ? 0.0 : figure->Get(base), parameter.Lower, parameter.Upper);
     const double scale =

@@ -145,6 +145,8 @@ std::string English(const EntryFault& f) {
              "figure such as \"coating.SigmaQ\".";
     case FaultKind::NotFittable:
       return "\"" + f.Text + "\" cannot be fitted; choose among " + FittableNames() + ".";
+    case FaultKind::NoSuchCoat:
+      return "\"" + f.Text + "\": the case lists " + std::to_string(f.Count) + " coats (Coats).";
   }
   return {};
 }
@@ -214,6 +216,8 @@ std::string French(const EntryFault& f, char separator) {
       return "grandeur inconnue.";
     case FaultKind::NotFittable:
       return "« " + f.Text + " » ne peut pas être ajustée.";
+    case FaultKind::NoSuchCoat:
+      return "« " + f.Text + " » : le cas compte " + std::to_string(f.Count) + " couches (Coats).";
   }
   return {};
 }

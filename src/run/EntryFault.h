@@ -42,6 +42,7 @@ enum class FaultKind {
   NoRecord,         // a fit without a record
   UnknownQuantity,  // Text names no quantity of the quantity table
   NotFittable,      // Text names no quantity a record can be fitted to
+  NoSuchCoat,       // Text names a coat's quantity; the case lists Count coats
 };
 
 struct EntryFault {

@@ -33,6 +33,9 @@ constexpr std::array<const char*, kMaterialColumns.size()> kFigureCaptions = {
 constexpr const char* kFittable[] = {"coating.SigmaQ", "coating.ModuleYoung", "coating.dilat",
                                      "HeatFlux", "contact.Lambda"};
 
+// A later coat's row shows in a record as the coating's does: the same three figures.
+constexpr const char* kCoatFittable[] = {"SigmaQ", "ModuleYoung", "dilat"};
+
 bool IsFittable(const std::string& name) {
   return std::find(std::begin(kFittable), std::end(kFittable), name) != std::end(kFittable);
 }
@@ -256,6 +259,9 @@ const std::vector<QuantitySpec>& QuantityTable() {
         QuantitySpec spec =
             FigureQuantity({QuantityRole::CoatFigure, prefix.c_str(), owner.c_str()}, column);
         spec.Coat = coat;
+        spec.Fittable =
+            std::find(std::begin(kCoatFittable), std::end(kCoatFittable),
+                      std::string(kMaterialColumns[column].Name)) != std::end(kCoatFittable);
         table.push_back(spec);
       }
     }
@@ -290,7 +296,7 @@ std::string FittableNames() {
     if (i > 0) text += i + 1 == count ? " and " : ", ";
     text += kFittable[i];
   }
-  return text;
+  return text + " (and coat2.SigmaQ, coat2.ModuleYoung, coat2.dilat for a later coat)";
 }
 
 }  // namespace quillane

@@ -87,7 +87,11 @@ void InputForm::RestoreDefaults() {
 }
 
 void InputForm::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
-  if (!coating.empty()) state_.Input.CoatingMaterialName = coating;
+  if (!coating.empty()) {
+    state_.Input.CoatingMaterialName = coating;
+    // With coats, the fitted coating is the first coat's material.
+    if (!state_.Input.Coats.empty()) state_.Input.Coats.front().Material = coating;
+  }
   if (!heatFlux) return;
   state_.Input.HeatFlux = *heatFlux;
   for (const FieldInfo& field : Fields()) {

@@ -462,6 +462,33 @@ TEST_F(CalibrationTest, TheWindowAndTheFittedCaseTakeTheSameMaterialRows) {
   EXPECT_THROW(WriteFittedCase(dir / "beyond", state, catalogue, beyond, "r.csv"), InputError);
 }
 
+// A later coat's figure comes back from a record as the coating's do, for that coat alone: two
+// coats of NiCrAlY, the second's quenching stress fitted and its row kept apart.
+TEST_F(CalibrationTest, ALaterCoatsFigureIsFittedForThatCoatAlone) {
+  ThreeWholePasses();
+  CoatInput bond;
+  bond.Material = "NiCrAlY";
+  bond.PassCount = 2;
+  CoatInput top = bond;
+  top.PassCount = 1;
+  top.PassThickness = 40e-6;
+  state.Input.Coats = {bond, top};
+  ResolveMaterials();
+  const CalibrationRecord record = RecordOf(With({{"coat2.SigmaQ", 3e7}}), 0.05, 3);
+  const FitResult result = FitRecord(state, record, Fitting({"coat2.SigmaQ"}));
+  EXPECT_EQ(result.Start[0], state.Materials.Coating.SigmaQ);
+  EXPECT_NEAR(result.Value[0], 3e7, 1e-6 * 3e7) << result.Termination;
+  const FittedMaterials fitted = FitMaterials(state, result, "r.csv");
+  ASSERT_EQ(fitted.Rows.size(), 1u);
+  EXPECT_EQ(fitted.Rows[0].Row.Name, "NiCrAlY (ajusté, couche 2)");
+  EXPECT_EQ(fitted.Rows[0].Row.SigmaQ, result.Value[0]);
+  EXPECT_EQ(fitted.Inputs.Coats[1].Material, fitted.Rows[0].Row.Name);
+  EXPECT_EQ(fitted.Inputs.Coats[0].Material, "NiCrAlY");
+  EXPECT_THAT(
+      [&] { FitRecord(state, record, Fitting({"coat3.dilat"})); },
+      ThrowsMessage<FitSettingsError>(HasSubstr("\"coat3.dilat\": the case lists 2 coats")));
+}
+
 TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
   const struct {
     const char* name;
@@ -472,7 +499,8 @@ TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
   } cases[] = {
       {"coating.Lambda", NAN, NAN, FaultKind::NotFittable,
        "\"coating.Lambda\" cannot be fitted; choose among coating.SigmaQ, coating.ModuleYoung, "
-       "coating.dilat, HeatFlux and contact.Lambda."},
+       "coating.dilat, HeatFlux and contact.Lambda (and coat2.SigmaQ, coat2.ModuleYoung, "
+       "coat2.dilat for a later coat)."},
       {"nothing", NAN, NAN, FaultKind::NotFittable, "\"nothing\" cannot be fitted"},
       {"coating.SigmaQ", 2e8, 1e8, FaultKind::BoundsReversed,
        "coating.SigmaQ: the bounds 2e+08 to 1e+08 are reversed or empty."},
