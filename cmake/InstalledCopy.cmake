@@ -11,6 +11,7 @@ foreach(pair
     "tests/data/fit/whole20|${examples}/whole20"
     "tests/data/p1/case.json|${examples}/case.json"
     "tests/data/study/small.json|${examples}/study.json"
+    "tests/data/coats/case.json|${examples}/coats.json"
     "(docs/compare_record.png)|(examples/compare_record.png)"
     "build/quillane-batch|${PREFIX}/bin/quillane-batch"
     "`build/quillane |`${PREFIX}/bin/quillane ")

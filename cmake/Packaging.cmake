@@ -75,6 +75,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/tests/data/p1/case.json DESTINATION ${QUILLANE
         COMPONENT batch)
 install(FILES ${CMAKE_SOURCE_DIR}/tests/data/study/small.json DESTINATION ${QUILLANE_DOC}/examples
         RENAME study.json COMPONENT batch)
+install(FILES ${CMAKE_SOURCE_DIR}/tests/data/coats/case.json DESTINATION ${QUILLANE_DOC}/examples
+        RENAME coats.json COMPONENT batch)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/tests/data/fit/whole20 DESTINATION ${QUILLANE_DOC}/examples
         COMPONENT batch)
 # Every package has its copyright and changelog in its own documentation folder.
