@@ -23,6 +23,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QEvent;
+class QGroupBox;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
@@ -41,11 +43,11 @@ struct FitLinks {
   std::function<session::StudyBase()> Source;
   // Whether the input window can take fitted figures now (not while a run owns its state).
   std::function<bool()> CanApply;
-  // Reads the catalogue again and applies the fit: picks the coating row when one is named,
-  // sets the heat flux when one is given; `rows` is the write of the user's rows, undone with
-  // the rest.
-  std::function<void(const std::string& coating, std::optional<double> heatFlux,
-                     const session::RowsWrite& rows)>
+  // Reads the catalogue again and applies the fit: picks the coating row when one is named and
+  // each coat's fitted row (`coats`, by coat, empty where none was fitted), sets the heat flux
+  // when one is given; `rows` is the write of the user's rows, undone with the rest.
+  std::function<void(const std::string& coating, const std::vector<std::string>& coats,
+                     std::optional<double> heatFlux, const session::RowsWrite& rows)>
       Apply;
   // Has the input window take another stress model (one change it can undo).
   std::function<void(const std::string& model)> PickModel;
@@ -75,10 +77,18 @@ class AjustementMesures : public QMainWindow {
   // What quitting would lose here: the fit under way, or one not applied.
   void AddWork(session::WorkInHand& work) const;
 
+  // Lists the figures of the coats the input window's case has now, keeping what is typed for
+  // the figures still listed; nothing changes while a fit runs.
+  void FollowCase();
+
   BackgroundJob& Worker() { return job_; }
   const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
+
+ protected:
+  // Shown or brought to the front: the rows follow the input window's coats.
+  bool event(QEvent* event) override;
 
  private:
   struct ParameterRow {
@@ -92,6 +102,8 @@ class AjustementMesures : public QMainWindow {
   // Alt and a letter press the commands; F5 starts the fit.
   void AddKeys();
   QWidget* BuildEntries(QWidget* parent);
+  // The figures' rows of `form`, in place of those shown.
+  void ShowParameters(const session::FitForm& form);
   QWidget* BuildResults(QWidget* parent);
   // The entries as they are typed.
   session::FitForm Form() const;
@@ -125,6 +137,8 @@ class AjustementMesures : public QMainWindow {
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
+  QGroupBox* parameterGroup_ = nullptr;
+  QWidget* parameterRows_ = nullptr;  // the rows of parameters_, made anew when they change
   std::vector<ParameterRow> parameters_;
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;

@@ -67,7 +67,7 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
                      state.Input.CoatingMaterialName),
             std::tuple(DefaultInputs().HeatFlux, "Acier 316L", "Inconnu"));
 
-  form.TakeFit("NiCrAlY (ajusté)", 612345.0);
+  form.TakeFit("NiCrAlY (ajusté)", {}, 612345.0);
   EXPECT_EQ(std::tuple(state.Input.CoatingMaterialName, state.Input.HeatFlux,
                        form.Shown(FieldId::Text8), form.BothPicked()),
             std::tuple("NiCrAlY (ajusté)", 612345.0, LoadText(state, FieldId::Text8), true));

@@ -65,7 +65,7 @@ EntryFault Comparable(EntryFault fault) {
 TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
   std::size_t oneCoat = 0;
   for (const QuantitySpec& spec : QuantityTable()) oneCoat += spec.Coat == 0 ? 1 : 0;
-  ASSERT_EQ(StudyQuantityChoices().size(), oneCoat);
+  ASSERT_EQ(StudyQuantityChoices(0).size(), oneCoat);
   base.State.Input.PassCount = 3;
   base.State.Input.InitialCurvature = -2;
   const struct {
