@@ -38,11 +38,15 @@ ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator) {
 }
 
 std::vector<const QuantitySpec*> FitQuantities(std::size_t coats) {
-  std::vector<const QuantitySpec*> list = FittableQuantities();
-  for (const QuantitySpec& spec : QuantityTable()) {
-    if (spec.Role == QuantityRole::CoatFigure && spec.Fittable &&
-        static_cast<std::size_t>(spec.Coat) <= coats) {
-      list.push_back(&spec);
+  const std::vector<const QuantitySpec*> oneCoat = FittableQuantities();
+  std::vector<const QuantitySpec*> list = oneCoat;
+  // A later coat's figures in the order of the coating's.
+  for (std::size_t coat = 2; coat <= coats; ++coat) {
+    for (const QuantitySpec* figure : oneCoat) {
+      if (figure->Role != QuantityRole::Coating) continue;
+      const QuantitySpec* own =
+          FindQuantity("coat" + std::to_string(coat) + "." + figure->Column->Name);
+      if (own != nullptr && own->Fittable) list.push_back(own);
     }
   }
   return list;
