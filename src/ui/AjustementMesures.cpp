@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
@@ -92,8 +93,12 @@ AjustementMesures::~AjustementMesures() {
 // The figures to fit with their bounds, beside the options of the fit.
 QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
   auto* group = new QGroupBox(QStringLiteral("Grandeurs ajustées"), parent);
-  parameterGroup_ = group;
-  new QVBoxLayout(group);
+  // A case of many coats lists many rows: beyond the one-coat figures, they scroll.
+  parameterScroll_ = Named<QScrollArea>("FitFigures", group);
+  parameterScroll_->setWidgetResizable(true);
+  parameterScroll_->setFrameShape(QFrame::NoFrame);
+  parameterScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  (new QVBoxLayout(group))->addWidget(parameterScroll_);
   ShowParameters(session::NewFitForm(separator_, links_.Source().State.Input.Coats.size()));
 
   auto* options = new QGroupBox(QStringLiteral("Options"), parent);
@@ -130,9 +135,8 @@ QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
 
 void AjustementMesures::ShowParameters(const session::FitForm& form) {
   // The rows are made anew as one widget, so that the grid holds no rows of figures gone.
-  delete parameterRows_;
   parameters_.clear();
-  parameterRows_ = new QWidget(parameterGroup_);
+  parameterRows_ = new QWidget(parameterScroll_);
   auto* grid = new QGridLayout(parameterRows_);
   grid->setContentsMargins(0, 0, 0, 0);
   AddGridRow(*grid, 0, parameterRows_, {"Grandeur", "min", "max", "Unité"});
@@ -155,7 +159,16 @@ void AjustementMesures::ShowParameters(const session::FitForm& form) {
   }
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
-  parameterGroup_->layout()->addWidget(parameterRows_);
+  parameterScroll_->setWidget(parameterRows_);  // deletes the rows shown before
+  // Room for the header and the one-coat figures at least, for every row at most.
+  const QSize whole = parameterRows_->sizeHint();
+  const int shown = static_cast<int>(session::FitQuantities(0).size()) + 1;
+  const int lines = static_cast<int>(parameters_.size()) + 1;
+  parameterScroll_->setMinimumHeight(whole.height() * std::min(shown, lines) / lines);
+  parameterScroll_->setMaximumHeight(whole.height());
+  parameterScroll_->setMinimumWidth(
+      parameterRows_->minimumSizeHint().width() +
+      (lines > shown ? parameterScroll_->verticalScrollBar()->sizeHint().width() : 0));
 }
 
 void AjustementMesures::FollowCase() {

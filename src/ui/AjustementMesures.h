@@ -24,11 +24,11 @@
 class QCheckBox;
 class QComboBox;
 class QEvent;
-class QGroupBox;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QSplitter;
 class QTableWidget;
@@ -67,8 +67,8 @@ class AjustementMesures : public QMainWindow {
   // Stops the fit under way; nothing the window shows changes.
   void Annuler();
   // Saves the fitted material figures as user rows, then has the input window pick the coating
-  // row and take a fitted heat flux. False, telling why, when there is nothing to apply or it
-  // cannot be applied now.
+  // row and each later coat's fitted row, and take a fitted heat flux. False, telling why, when
+  // there is nothing to apply or it cannot be applied now.
   bool Appliquer();
   // The stress model the fit runs, as the input window holds it.
   void ShowModel(const std::string& value);
@@ -137,7 +137,7 @@ class AjustementMesures : public QMainWindow {
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
-  QGroupBox* parameterGroup_ = nullptr;
+  QScrollArea* parameterScroll_ = nullptr;
   QWidget* parameterRows_ = nullptr;  // the rows of parameters_, made anew when they change
   std::vector<ParameterRow> parameters_;
   QCheckBox* robust_ = nullptr;
