@@ -242,7 +242,8 @@ std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
     if (coats[k].empty()) continue;
     text += "\n• « " + coats[k] + " », choisi pour la couche " + std::to_string(k + 1) +
             " ; tous les calculs suivants qui le choisissent prendront ces valeurs ;";
-    kept.push_back(coats[k]);
+    // A row two coats pick is named once.
+    if (std::find(kept.begin(), kept.end(), coats[k]) == kept.end()) kept.push_back(coats[k]);
   }
   if (fitted.Contact) {
     text +=

@@ -42,7 +42,8 @@ class EtudeParametrique : public QMainWindow {
   Q_OBJECT
  public:
   // `source` gives a copy of the input window's current inputs and catalogue; it is asked when
-  // the ranges are filled and when a study starts. `work` runs the points.
+  // the ranges are filled, when the window is brought to the front or opened again (the lists
+  // follow the case's coats) and when a study starts. `work` runs the points.
   explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr,
                              session::StudyWork work = session::RunStudy);
   ~EtudeParametrique() override;
