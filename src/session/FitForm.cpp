@@ -37,13 +37,46 @@ ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator) {
           ExponentFigure(quantity.ToDisplay(quantity.Max), separator)};
 }
 
-FitForm NewFitForm(char separator) {
-  FitForm form;
-  for (const QuantitySpec* quantity : FittableQuantities()) {
-    const ProposedBounds bounds = ProposeBounds(*quantity, separator);
-    form.Rows.push_back({quantity, false, bounds.Min, bounds.Max});
+std::vector<const QuantitySpec*> FitQuantities(std::size_t coats) {
+  const std::vector<const QuantitySpec*> oneCoat = FittableQuantities();
+  std::vector<const QuantitySpec*> list = oneCoat;
+  // A later coat's figures in the order of the coating's.
+  for (std::size_t coat = 2; coat <= coats; ++coat) {
+    for (const QuantitySpec* figure : oneCoat) {
+      if (figure->Role != QuantityRole::Coating) continue;
+      const QuantitySpec* own =
+          FindQuantity("coat" + std::to_string(coat) + "." + figure->Column->Name);
+      if (own != nullptr && own->Fittable) list.push_back(own);
+    }
   }
+  return list;
+}
+
+FitForm NewFitForm(char separator, std::size_t coats) {
+  FitForm form;
+  FollowCoats(form, coats, separator);
   return form;
+}
+
+bool FollowCoats(FitForm& form, std::size_t coats, char separator) {
+  std::vector<FitFormRow> rows;
+  for (const QuantitySpec* quantity : FitQuantities(coats)) {
+    const auto kept =
+        std::find_if(form.Rows.begin(), form.Rows.end(),
+                     [quantity](const FitFormRow& row) { return row.Quantity == quantity; });
+    if (kept != form.Rows.end()) {
+      rows.push_back(std::move(*kept));
+      continue;
+    }
+    const ProposedBounds bounds = ProposeBounds(*quantity, separator);
+    rows.push_back({quantity, false, bounds.Min, bounds.Max});
+  }
+  const bool same =
+      rows.size() == form.Rows.size() &&
+      std::equal(rows.begin(), rows.end(), form.Rows.begin(),
+                 [](const FitFormRow& a, const FitFormRow& b) { return a.Quantity == b.Quantity; });
+  form.Rows = std::move(rows);
+  return !same;
 }
 
 FitEntries ReadFitEntries(const FitForm& form, const RegionalSettings& locale, bool haveRecord) {
@@ -197,10 +230,20 @@ FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
 std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
   if (fitted.Rows.empty()) return {};
   std::string text = "Appliquer l'ajustement écrit dans vos matériaux :";
+  std::vector<std::string> kept;  // the rows an undo leaves among the user's materials
   if (!fitted.CoatingName.empty()) {
     text += "\n• « " + fitted.CoatingName +
             " », choisi comme dépôt ; tous les calculs suivants qui le choisissent prendront "
             "ces valeurs ;";
+    kept.push_back(fitted.CoatingName);
+  }
+  const std::vector<std::string> coats = FittedCoats(fitted);
+  for (std::size_t k = 1; k < coats.size(); ++k) {
+    if (coats[k].empty()) continue;
+    text += "\n• « " + coats[k] + " », choisi pour la couche " + std::to_string(k + 1) +
+            " ; tous les calculs suivants qui le choisissent prendront ces valeurs ;";
+    // A row two coats pick is named once.
+    if (std::find(kept.begin(), kept.end(), coats[k]) == kept.end()) kept.push_back(coats[k]);
   }
   if (fitted.Contact) {
     text +=
@@ -208,10 +251,28 @@ std::string ApplyQuestion(const fit::FittedMaterials& fitted) {
         "les matériaux choisis ;";
   }
   text += "\n\n« Annuler la saisie » reprend ce changement";
-  if (!fitted.CoatingName.empty()) {
-    text += " ; la ligne « " + fitted.CoatingName + " » reste toutefois dans vos matériaux";
+  if (kept.size() == 1) {
+    text += " ; la ligne « " + kept.front() + " » reste toutefois dans vos matériaux";
+  } else if (!kept.empty()) {
+    text += " ; les lignes";
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      text += (i == 0 ? " « " : i + 1 == kept.size() ? " et « " : ", « ") + kept[i] + " »";
+    }
+    text += " restent toutefois dans vos matériaux";
   }
   return text + ". Appliquer l'ajustement ?";
+}
+
+std::vector<std::string> FittedCoats(const fit::FittedMaterials& fitted) {
+  std::vector<std::string> coats;
+  for (const CoatInput& coat : fitted.Inputs.Coats) {
+    const bool written =
+        std::any_of(fitted.Rows.begin(), fitted.Rows.end(), [&coat](const UserMaterial& row) {
+          return row.Row.Name == coat.Material && FoldName(row.Row.Name) != FoldName(kContactName);
+        });
+    coats.push_back(written ? coat.Material : std::string());
+  }
+  return coats;
 }
 
 bool WriteFit(FitSaving& saving, UserCatalogue& user) {

@@ -31,7 +31,7 @@ struct FitFormRow {
 };
 
 struct FitForm {
-  std::vector<FitFormRow> Rows;  // FittableQuantities(), in their order
+  std::vector<FitFormRow> Rows;  // FitQuantities(coats) of the case, in their order
   std::string CurvatureNoise;    // 1/m; empty: the fit estimates it
   std::string TemperatureNoise;  // K; same
   bool Robust = false;
@@ -48,9 +48,16 @@ struct ProposedBounds {
 };
 ProposedBounds ProposeBounds(const QuantitySpec& quantity, char separator);
 
+// The figures the window offers for a case of `coats` coats: FittableQuantities(), then those of
+// each later coat's row the case has, coat by coat.
+std::vector<const QuantitySpec*> FitQuantities(std::size_t coats);
+
 // The form as the window opens: nothing checked, every figure's bounds proposed, the noise left
 // to the fit.
-FitForm NewFitForm(char separator);
+FitForm NewFitForm(char separator, std::size_t coats = 0);
+// The rows once the case has `coats` coats: those of figures still offered keep their entries,
+// the others go, and new ones come as the window opens them. False when the rows are the same.
+bool FollowCoats(FitForm& form, std::size_t coats, char separator);
 
 // The settings the entries describe, or the faults that stop the fit: NoRecord first when there
 // is no record, then for each checked figure its bounds as typed (NotANumber naming "min" or
@@ -122,6 +129,9 @@ FitSaving PrepareFit(const ModelState& base, const fit::FitResult& result,
 // The question asked before the rows are written, saying what every later run takes from them;
 // empty when the fit writes no row (a fitted heat flux alone).
 std::string ApplyQuestion(const fit::FittedMaterials& fitted);
+// The fitted rows each coat of the fitted case picks, by coat (the first coat's is the coating's);
+// empty for a coat whose row was not fitted.
+std::vector<std::string> FittedCoats(const fit::FittedMaterials& fitted);
 // Writes the prepared rows; false, with the refusal, when the user's file cannot be written.
 bool WriteFit(FitSaving& saving, UserCatalogue& user);
 

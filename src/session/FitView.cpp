@@ -6,6 +6,7 @@
 #include "format/NumberFormat.h"
 #include "run/EntryFault.h"
 #include "run/QuantityTable.h"
+#include "session/FitForm.h"
 
 namespace quillane::session {
 
@@ -328,6 +329,12 @@ std::string AppliedText(const fit::FittedMaterials& fitted) {
   std::vector<std::string> done;
   if (!fitted.CoatingName.empty()) {
     done.push_back("matériau « " + fitted.CoatingName + " » enregistré et choisi comme dépôt");
+  }
+  const std::vector<std::string> coats = FittedCoats(fitted);
+  for (std::size_t k = 1; k < coats.size(); ++k) {
+    if (coats[k].empty()) continue;
+    done.push_back("matériau « " + coats[k] + " » enregistré et choisi pour la couche " +
+                   std::to_string(k + 1));
   }
   if (fitted.Contact) done.emplace_back("ligne « contact » de vos matériaux enregistrée");
   if (fitted.HeatFlux) done.emplace_back("flux thermique reporté dans la fenêtre de saisie");

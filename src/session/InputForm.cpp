@@ -86,11 +86,16 @@ void InputForm::RestoreDefaults() {
   ShowState();
 }
 
-void InputForm::TakeFit(const std::string& coating, std::optional<double> heatFlux) {
+void InputForm::TakeFit(const std::string& coating, const std::vector<std::string>& coats,
+                        std::optional<double> heatFlux) {
   if (!coating.empty()) {
     state_.Input.CoatingMaterialName = coating;
     // With coats, the fitted coating is the first coat's material.
     if (!state_.Input.Coats.empty()) state_.Input.Coats.front().Material = coating;
+  }
+  std::vector<CoatInput>& picked = state_.Input.Coats;
+  for (std::size_t k = 0; k < std::min(coats.size(), picked.size()); ++k) {
+    if (!coats[k].empty()) picked[k].Material = coats[k];
   }
   if (!heatFlux) return;
   state_.Input.HeatFlux = *heatFlux;

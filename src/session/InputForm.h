@@ -51,8 +51,11 @@ class InputForm {
   std::vector<std::string> MissingMaterials(const MaterialsCatalogue& catalogue) const;
   // The defaults of the inputs; the picked materials stay.
   void RestoreDefaults();
-  // A fit taken in: the fitted coating row picked (when named) and the fitted heat flux.
-  void TakeFit(const std::string& coating, std::optional<double> heatFlux);
+  // A fit taken in: the fitted coating row picked (when named), each coat's fitted row (`coats`
+  // by coat, empty where none was fitted; a coat the case no longer has is left) and the fitted
+  // heat flux.
+  void TakeFit(const std::string& coating, const std::vector<std::string>& coats,
+               std::optional<double> heatFlux);
   // Picks a row as substrate or coating; false when it was already the one.
   bool Pick(bool substrate, const std::string& name);
   // Both picks once rows of the catalogue were replaced or deleted; true when one changed.

@@ -63,11 +63,12 @@ std::optional<EntryFault> ReadRange(study::Quantity& quantity, const study::Valu
 
 }  // namespace
 
-std::vector<QuantityChoice> StudyQuantityChoices() {
+std::vector<QuantityChoice> StudyQuantityChoices(std::size_t coats,
+                                                 const std::vector<std::string>& kept) {
   std::vector<QuantityChoice> choices;
   for (const QuantitySpec& spec : QuantityTable()) {
-    // A coat's quantities are given in study files: the window's list keeps to one coat.
-    if (spec.Coat > 0) continue;
+    const bool ofCase = static_cast<std::size_t>(spec.Coat) <= coats;
+    if (!ofCase && std::find(kept.begin(), kept.end(), spec.Name) == kept.end()) continue;
     choices.push_back({spec.Name, spec.Caption, spec.DisplayUnit});
   }
   return choices;

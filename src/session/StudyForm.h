@@ -63,8 +63,11 @@ struct QuantityChoice {
   std::string Caption;
   std::string DisplayUnit;
 };
-// Every quantity of the quantity table, in its order.
-std::vector<QuantityChoice> StudyQuantityChoices();
+// The quantities of the quantity table, in its order, that a case of `coats` coats has (none of
+// a coat's without coats), and those named in `kept` even when the case lacks their coat, so that
+// a row's choice never changes behind its entries.
+std::vector<QuantityChoice> StudyQuantityChoices(std::size_t coats,
+                                                 const std::vector<std::string>& kept = {});
 
 // The quantity a row names; nullptr for none or an unknown name.
 const QuantitySpec* RowQuantity(const StudyRowEntry& row);

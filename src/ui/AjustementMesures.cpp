@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
@@ -91,25 +93,13 @@ AjustementMesures::~AjustementMesures() {
 // The figures to fit with their bounds, beside the options of the fit.
 QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
   auto* group = new QGroupBox(QStringLiteral("Grandeurs ajustées"), parent);
-  auto* grid = new QGridLayout(group);
-  AddGridRow(*grid, 0, group, {"Grandeur", "min", "max", "Unité"});
-  for (const session::FitFormRow& entry : session::NewFitForm(separator_).Rows) {
-    const std::string& name = entry.Quantity->Name;
-    ParameterRow row{entry.Quantity};
-    row.Fitted = Named<QCheckBox>(("Fit_" + name).c_str(),
-                                  Q(entry.Quantity->Caption + " (" + name + ")"), group);
-    row.Min = Named<QLineEdit>(("Min_" + name).c_str(), Q(entry.Min), group);
-    row.Max = Named<QLineEdit>(("Max_" + name).c_str(), Q(entry.Max), group);
-    for (QLineEdit* box : {row.Min, row.Max}) {
-      box->setToolTip(QStringLiteral("Bornes permises : %1 à %2 ; elles peuvent être resserrées")
-                          .arg(Q(entry.Min), Q(entry.Max)));
-    }
-    AddGridRow(*grid, static_cast<int>(parameters_.size()) + 1, group,
-               {row.Fitted, row.Min, row.Max, entry.Quantity->DisplayUnit.c_str()});
-    parameters_.push_back(row);
-  }
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(2, 1);
+  // A case of many coats lists many rows: beyond the one-coat figures, they scroll.
+  parameterScroll_ = Named<QScrollArea>("FitFigures", group);
+  parameterScroll_->setWidgetResizable(true);
+  parameterScroll_->setFrameShape(QFrame::NoFrame);
+  parameterScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  (new QVBoxLayout(group))->addWidget(parameterScroll_);
+  ShowParameters(session::NewFitForm(separator_, links_.Source().State.Input.Coats.size()));
 
   auto* options = new QGroupBox(QStringLiteral("Options"), parent);
   auto* form = new QGridLayout(options);
@@ -141,6 +131,57 @@ QWidget* AjustementMesures::BuildEntries(QWidget* parent) {
   top->addWidget(group, 3);
   top->addWidget(options, 2);
   return entries;
+}
+
+void AjustementMesures::ShowParameters(const session::FitForm& form) {
+  // The rows are made anew as one widget, so that the grid holds no rows of figures gone.
+  parameters_.clear();
+  parameterRows_ = new QWidget(parameterScroll_);
+  auto* grid = new QGridLayout(parameterRows_);
+  grid->setContentsMargins(0, 0, 0, 0);
+  AddGridRow(*grid, 0, parameterRows_, {"Grandeur", "min", "max", "Unité"});
+  for (const session::FitFormRow& entry : form.Rows) {
+    const std::string& name = entry.Quantity->Name;
+    const session::ProposedBounds allowed = session::ProposeBounds(*entry.Quantity, separator_);
+    ParameterRow row{entry.Quantity};
+    row.Fitted = Named<QCheckBox>(("Fit_" + name).c_str(),
+                                  Q(entry.Quantity->Caption + " (" + name + ")"), parameterRows_);
+    row.Fitted->setChecked(entry.Checked);
+    row.Min = Named<QLineEdit>(("Min_" + name).c_str(), Q(entry.Min), parameterRows_);
+    row.Max = Named<QLineEdit>(("Max_" + name).c_str(), Q(entry.Max), parameterRows_);
+    for (QLineEdit* box : {row.Min, row.Max}) {
+      box->setToolTip(QStringLiteral("Bornes permises : %1 à %2 ; elles peuvent être resserrées")
+                          .arg(Q(allowed.Min), Q(allowed.Max)));
+    }
+    AddGridRow(*grid, static_cast<int>(parameters_.size()) + 1, parameterRows_,
+               {row.Fitted, row.Min, row.Max, entry.Quantity->DisplayUnit.c_str()});
+    parameters_.push_back(row);
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(2, 1);
+  parameterScroll_->setWidget(parameterRows_);  // deletes the rows shown before
+  // Room for the header and the one-coat figures at least, for every row at most.
+  const QSize whole = parameterRows_->sizeHint();
+  const int shown = static_cast<int>(session::FitQuantities(0).size()) + 1;
+  const int lines = static_cast<int>(parameters_.size()) + 1;
+  parameterScroll_->setMinimumHeight(whole.height() * std::min(shown, lines) / lines);
+  parameterScroll_->setMaximumHeight(whole.height());
+  parameterScroll_->setMinimumWidth(
+      parameterRows_->minimumSizeHint().width() +
+      (lines > shown ? parameterScroll_->verticalScrollBar()->sizeHint().width() : 0));
+}
+
+void AjustementMesures::FollowCase() {
+  if (job_.IsRunning()) return;
+  session::FitForm form = Form();
+  if (session::FollowCoats(form, links_.Source().State.Input.Coats.size(), separator_)) {
+    ShowParameters(form);
+  }
+}
+
+bool AjustementMesures::event(QEvent* event) {
+  if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) FollowCase();
+  return QMainWindow::event(event);
 }
 
 // The fitted figures and the notes beside the chart of the record and the model.
@@ -284,6 +325,7 @@ session::FitForm AjustementMesures::Form() const {
 
 bool AjustementMesures::Ajuster() {
   if (job_.IsRunning()) return false;
+  FollowCase();
   session::StudyBase base = links_.Source();
   separator_ = base.State.Locale.DecimalSeparator;
   session::FitReading reading =
@@ -500,7 +542,7 @@ bool AjustementMesures::Appliquer() {
     return false;
   }
   const fit::FittedMaterials& fitted = *saving.Fitted;
-  links_.Apply(fitted.CoatingName, fitted.HeatFlux, saving.Write);
+  links_.Apply(fitted.CoatingName, session::FittedCoats(fitted), fitted.HeatFlux, saving.Write);
   applied_ = true;
   Tell(Q(session::AppliedText(fitted)));
   return true;

@@ -23,10 +23,12 @@
 
 class QCheckBox;
 class QComboBox;
+class QEvent;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QSplitter;
 class QTableWidget;
@@ -41,11 +43,11 @@ struct FitLinks {
   std::function<session::StudyBase()> Source;
   // Whether the input window can take fitted figures now (not while a run owns its state).
   std::function<bool()> CanApply;
-  // Reads the catalogue again and applies the fit: picks the coating row when one is named,
-  // sets the heat flux when one is given; `rows` is the write of the user's rows, undone with
-  // the rest.
-  std::function<void(const std::string& coating, std::optional<double> heatFlux,
-                     const session::RowsWrite& rows)>
+  // Reads the catalogue again and applies the fit: picks the coating row when one is named and
+  // each coat's fitted row (`coats`, by coat, empty where none was fitted), sets the heat flux
+  // when one is given; `rows` is the write of the user's rows, undone with the rest.
+  std::function<void(const std::string& coating, const std::vector<std::string>& coats,
+                     std::optional<double> heatFlux, const session::RowsWrite& rows)>
       Apply;
   // Has the input window take another stress model (one change it can undo).
   std::function<void(const std::string& model)> PickModel;
@@ -65,8 +67,8 @@ class AjustementMesures : public QMainWindow {
   // Stops the fit under way; nothing the window shows changes.
   void Annuler();
   // Saves the fitted material figures as user rows, then has the input window pick the coating
-  // row and take a fitted heat flux. False, telling why, when there is nothing to apply or it
-  // cannot be applied now.
+  // row and each later coat's fitted row, and take a fitted heat flux. False, telling why, when
+  // there is nothing to apply or it cannot be applied now.
   bool Appliquer();
   // The stress model the fit runs, as the input window holds it.
   void ShowModel(const std::string& value);
@@ -75,10 +77,18 @@ class AjustementMesures : public QMainWindow {
   // What quitting would lose here: the fit under way, or one not applied.
   void AddWork(session::WorkInHand& work) const;
 
+  // Lists the figures of the coats the input window's case has now, keeping what is typed for
+  // the figures still listed; nothing changes while a fit runs.
+  void FollowCase();
+
   BackgroundJob& Worker() { return job_; }
   const std::optional<fit::FitResult>& Result() const { return result_; }
   QTableWidget& Table() const { return *table_; }
   QCustomPlot& Chart() const { return *chart_; }
+
+ protected:
+  // Shown or brought to the front: the rows follow the input window's coats.
+  bool event(QEvent* event) override;
 
  private:
   struct ParameterRow {
@@ -92,6 +102,8 @@ class AjustementMesures : public QMainWindow {
   // Alt and a letter press the commands; F5 starts the fit.
   void AddKeys();
   QWidget* BuildEntries(QWidget* parent);
+  // The figures' rows of `form`, in place of those shown.
+  void ShowParameters(const session::FitForm& form);
   QWidget* BuildResults(QWidget* parent);
   // The entries as they are typed.
   session::FitForm Form() const;
@@ -125,6 +137,8 @@ class AjustementMesures : public QMainWindow {
 
   QLabel* recordLabel_ = nullptr;
   QWidget* entries_ = nullptr;
+  QScrollArea* parameterScroll_ = nullptr;
+  QWidget* parameterRows_ = nullptr;  // the rows of parameters_, made anew when they change
   std::vector<ParameterRow> parameters_;
   QCheckBox* robust_ = nullptr;
   QLineEdit* curvatureNoise_ = nullptr;

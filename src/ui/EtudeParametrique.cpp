@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -65,6 +66,7 @@ EtudeParametrique::EtudeParametrique(std::function<StudyBase()> source, QWidget*
   connect(&worker_, &BackgroundJob::Tick, this, &EtudeParametrique::TakeRows);
   connect(&worker_, &BackgroundJob::Finished, this, &EtudeParametrique::OnFinished);
   SetRunning(false);
+  FollowCase();
   ResetRanges();
   Plot();
   CloseOnKeys(*this);
@@ -86,7 +88,8 @@ void EtudeParametrique::BuildQuantityRow(int index, QGridLayout* grid, QWidget* 
   const int line = index + 1;
   row.Name = Named<QComboBox>(("Quantity" + n).c_str(), parent);
   if (index == 1) row.Name->addItem(QStringLiteral("(aucune)"), QString());
-  for (const session::QuantityChoice& choice : session::StudyQuantityChoices()) {
+  // The coats' quantities come once the case is known (FollowCase).
+  for (const session::QuantityChoice& choice : session::StudyQuantityChoices(0)) {
     row.Name->addItem(Q(session::ChoiceText(choice)), Q(choice.Name));
   }
   row.Name->setMaxVisibleItems(20);
@@ -277,7 +280,38 @@ void EtudeParametrique::OnModelPicked(std::function<void(const std::string&)> pi
 }
 
 void EtudeParametrique::Reopen() {
+  FollowCase();
   if (!worker_.IsRunning() && FinishedPoints() == 0) ResetRanges();
+}
+
+void EtudeParametrique::FollowCase() {
+  if (worker_.IsRunning()) return;
+  const std::size_t coats = source_().State.Input.Coats.size();
+  for (std::size_t i = 0; i < quantities_.size(); ++i) {
+    QComboBox& box = *quantities_[i].Name;
+    const QString chosen = box.currentData().toString();
+    const std::vector<session::QuantityChoice> choices =
+        session::StudyQuantityChoices(coats, {chosen.toStdString()});
+    // The second row's first item is "(aucune)".
+    const int first = i == 0 ? 0 : 1;
+    bool same = box.count() == first + static_cast<int>(choices.size());
+    for (std::size_t c = 0; same && c < choices.size(); ++c) {
+      same = box.itemData(first + static_cast<int>(c)).toString() == Q(choices[c].Name);
+    }
+    if (same) continue;
+    // The choice stays the same, and so do its entries.
+    const QSignalBlocker blocker(&box);
+    while (box.count() > first) box.removeItem(box.count() - 1);
+    for (const session::QuantityChoice& choice : choices) {
+      box.addItem(Q(session::ChoiceText(choice)), Q(choice.Name));
+    }
+    box.setCurrentIndex(std::max(0, box.findData(chosen)));
+  }
+}
+
+bool EtudeParametrique::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FollowCase();
+  return QMainWindow::event(event);
 }
 
 std::size_t EtudeParametrique::FinishedPoints() const {
@@ -394,6 +428,7 @@ void EtudeParametrique::MarkEntries() {
 
 bool EtudeParametrique::Lancer() {
   if (worker_.IsRunning()) return false;
+  FollowCase();
   StudyBase base = source_();
   separator_ = base.State.Locale.DecimalSeparator;
   const session::StudyForm form = Form();

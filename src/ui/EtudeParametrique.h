@@ -27,6 +27,7 @@ class QCPColorScale;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QEvent;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -41,7 +42,8 @@ class EtudeParametrique : public QMainWindow {
   Q_OBJECT
  public:
   // `source` gives a copy of the input window's current inputs and catalogue; it is asked when
-  // the ranges are filled and when a study starts. `work` runs the points.
+  // the ranges are filled, when the window is brought to the front or opened again (the lists
+  // follow the case's coats) and when a study starts. `work` runs the points.
   explicit EtudeParametrique(std::function<StudyBase()> source, QWidget* parent = nullptr,
                              session::StudyWork work = session::RunStudy);
   ~EtudeParametrique() override;
@@ -53,6 +55,9 @@ class EtudeParametrique : public QMainWindow {
   // rows are shown, so that the table, the chart and an export always come from the entries
   // beside them.
   void Reopen();
+  // Lists the quantities of the coats the input window's case has now; a quantity a row has
+  // chosen stays listed. Nothing changes while a study runs.
+  void FollowCase();
   // The stress model the points run on, as the input window holds it; picking another here asks
   // the input window to take it (`pick`).
   void ShowModel(const std::string& value);
@@ -88,6 +93,10 @@ class EtudeParametrique : public QMainWindow {
 
   // What quitting would lose here: the study under way, or rows not exported.
   void AddWork(session::WorkInHand& work) const;
+
+ protected:
+  // Brought to the front: the lists follow the input window's coats.
+  bool event(QEvent* event) override;
 
  private:
   struct QuantityRow {

@@ -522,8 +522,10 @@ void Geometrie::OpenFit() {
                      return StudyBase{state_, catalogue_};
                    },
                    [this] { return !worker_.IsRunning(); },
-                   [this](const std::string& coating, std::optional<double> heatFlux,
-                          const session::RowsWrite& rows) { TakeFit(coating, heatFlux, rows); },
+                   [this](const std::string& coating, const std::vector<std::string>& coats,
+                          std::optional<double> heatFlux, const session::RowsWrite& rows) {
+                     TakeFit(coating, coats, heatFlux, rows);
+                   },
                    [this](const std::string& value) { PickStressModel(value); }};
     ajustement_ = new AjustementMesures(std::move(links), user_, this);
     ajustement_->setWindowFlag(Qt::Window);
@@ -531,14 +533,14 @@ void Geometrie::OpenFit() {
   ShowInFront(*ajustement_);
 }
 
-bool Geometrie::TakeFit(const std::string& coating, std::optional<double> heatFlux,
-                        const session::RowsWrite& rows) {
+bool Geometrie::TakeFit(const std::string& coating, const std::vector<std::string>& coats,
+                        std::optional<double> heatFlux, const session::RowsWrite& rows) {
   if (worker_.IsRunning()) return false;
   CommitPendingEdit();
   const FormSnapshot before = Snapshot();
   // Fitted figures may have been saved as user rows: the lists show them before one is picked.
   ReloadCatalogue();
-  form_.TakeFit(coating, heatFlux);
+  form_.TakeFit(coating, coats, heatFlux);
   ShowInputs();
   // A fitted "contact" row goes back with the inputs when the change is undone; a fitted
   // coating's row stays.

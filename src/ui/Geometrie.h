@@ -95,10 +95,10 @@ class Geometrie : public QMainWindow {
   void ShowAbout();          // "À propos de Quillane": the version and the catalogues
   void ShowGuide();          // "Guide": the installed README
   // Takes a fit in as one change that can be undone: reads the catalogue again, picks the
-  // coating row when one is named and sets the heat flux when one is given. Refused (false)
-  // while a run owns the state.
-  bool TakeFit(const std::string& coating, std::optional<double> heatFlux,
-               const session::RowsWrite& rows = {});
+  // coating row when one is named and each coat's fitted row (`coats`, by coat), and sets the
+  // heat flux when one is given. Refused (false) while a run owns the state.
+  bool TakeFit(const std::string& coating, const std::vector<std::string>& coats,
+               std::optional<double> heatFlux, const session::RowsWrite& rows = {});
   // Reads the catalogue again after the user's materials changed; the lists follow.
   void ReloadCatalogue();
   void OnCatalogueEdited(const std::vector<session::RowChange>& changes);

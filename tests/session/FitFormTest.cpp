@@ -79,6 +79,49 @@ TEST(FitFormTest, TheWindowProposesEveryFittableFigureAndEntriesGiveTheSettings)
       std::tuple(1.5e-5, 0.5, true));
 }
 
+TEST(FitFormTest, TheRowsFollowTheCaseCoatsAndKeepWhatIsTypedForTheFiguresThatStay) {
+  FitForm form = NewFitForm('.', 3);
+  const auto coatRows = [&form] {
+    std::string names;
+    for (std::size_t i = FittableQuantities().size(); i < form.Rows.size(); ++i) {
+      const FitFormRow& row = form.Rows[i];
+      names += row.Quantity->Name + (row.Checked ? "* " + row.Min + " " : " ");
+    }
+    return names;
+  };
+  EXPECT_EQ(coatRows(),
+            "coat2.SigmaQ coat2.ModuleYoung coat2.dilat coat3.SigmaQ coat3.ModuleYoung "
+            "coat3.dilat ");
+  Row(form, "coat2.SigmaQ") = {&Quantity("coat2.SigmaQ"), true, "5", "90"};
+  Row(form, "coat3.dilat").Checked = true;
+  Row(form, "HeatFlux").Checked = true;
+  const struct {
+    std::size_t coats;
+    bool changed;
+    const char* rows;
+  } steps[] = {
+      {3, false,
+       "coat2.SigmaQ* 5 coat2.ModuleYoung coat2.dilat coat3.SigmaQ coat3.ModuleYoung "
+       "coat3.dilat* -1E-03 "},
+      {1, true, ""},
+      {0, false, ""},
+      {2, true, "coat2.SigmaQ coat2.ModuleYoung coat2.dilat "},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(FollowCoats(form, step.coats, '.'), step.changed) << step.coats;
+    EXPECT_EQ(coatRows(), step.rows) << step.coats;
+    // The one-coat figures keep their entries throughout.
+    ASSERT_TRUE(Row(form, "HeatFlux").Checked);
+  }
+  // A later coat's figure is read as any other.
+  Row(form, "coat2.ModuleYoung") = {&Quantity("coat2.ModuleYoung"), true, "1000", ""};
+  const FitEntries read = ReadFitEntries(form, RegionalSettings{}, true);
+  ASSERT_TRUE(read.Faults.empty()) << French(read.Faults[0], '.');
+  ASSERT_EQ(read.Settings.Parameters.size(), 2u);
+  EXPECT_EQ(std::tie(read.Settings.Parameters[1].Name, read.Settings.Parameters[1].Lower),
+            std::tuple("coat2.ModuleYoung", 1e9));
+}
+
 TEST(FitFormTest, FaultsOfTheEntriesAreToldInTheWindowsFrench) {
   FitForm noise = Checked("coating.SigmaQ");
   noise.CurvatureNoise = "-1";
@@ -209,6 +252,38 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
   EXPECT_EQ(
       beyond.Refusal.rfind("Les valeurs ajustées ne peuvent pas être enregistrées :\n\n• ", 0), 0u)
       << beyond.Refusal;
+}
+
+TEST_F(FitReadingTest, ALaterCoatsFittedRowIsNamedForItsCoatAskedAboutAndTold) {
+  inputs.Input.StressModel = kWholeDepositModel;
+  inputs.Input.Coats.resize(3);
+  for (CoatInput& coat : inputs.Input.Coats) coat.Material = "NiCrAlY";
+  inputs.Input.Coats[1].Material = "Acier 316L";
+  FitForm form = NewFitForm('.', 3);
+  Row(form, "coat3.ModuleYoung").Checked = true;
+  const FitReading ready = ReadFitForm(form, true, inputs, catalogue);
+  ASSERT_TRUE(ready.Ready()) << FrenchFaults(ready, '.')[0];
+  fit::FitResult result;
+  const struct {
+    std::vector<std::string> names;
+    std::vector<std::string> coats;  // FittedCoats
+  } cases[] = {
+      {{"coat3.ModuleYoung"}, {"", "", "NiCrAlY (ajusté, couche 3)"}},
+      {{"coating.SigmaQ", "coat2.dilat", "contact.Lambda"},
+       {"NiCrAlY (ajusté)", "Acier 316L (ajusté, couche 2)", ""}},
+  };
+  std::vector<std::string> told;
+  for (const auto& c : cases) {
+    result.Names = c.names;
+    result.Value.clear();
+    for (const std::string& name : c.names) result.Value.push_back(Quantity(name).Get(ready.Base));
+    const FitSaving saving = PrepareFit(ready.Base, result, "essai.csv");
+    ASSERT_TRUE(saving.Fitted) << saving.Refusal;
+    EXPECT_EQ(FittedCoats(*saving.Fitted), c.coats);
+    told.push_back(ApplyQuestion(*saving.Fitted));
+    told.push_back(AppliedText(*saving.Fitted));
+  }
+  test::ExpectMessages("fit of later coats", told);
 }
 
 TEST_F(FitReadingTest, AWriteOfTheUsersRowsIsTakenBackExactly) {

@@ -65,7 +65,7 @@ EntryFault Comparable(EntryFault fault) {
 TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
   std::size_t oneCoat = 0;
   for (const QuantitySpec& spec : QuantityTable()) oneCoat += spec.Coat == 0 ? 1 : 0;
-  ASSERT_EQ(StudyQuantityChoices().size(), oneCoat);
+  ASSERT_EQ(StudyQuantityChoices(0).size(), oneCoat);
   base.State.Input.PassCount = 3;
   base.State.Input.InitialCurvature = -2;
   const struct {
@@ -109,6 +109,64 @@ TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
   EXPECT_EQ(form.Rows[0].From + " " + form.Rows[0].To + " " + std::to_string(form.Rows[0].Steps),
             "1 2 1");
   EXPECT_EQ(form.Rows[1].From + form.Rows[1].To + std::to_string(form.Rows[1].Steps), "7");
+}
+
+TEST_F(StudyFormTest, TheListOffersTheCoatsTheCaseHasAndRangesStartFromACoatsValue) {
+  std::size_t oneCoat = 0;
+  for (const QuantitySpec& spec : QuantityTable()) oneCoat += spec.Coat == 0 ? 1 : 0;
+  const std::size_t own = 8;                                // a coat's spraying inputs
+  const std::size_t later = own + kMaterialColumns.size();  // and its row's figures
+  using Counts = std::vector<std::size_t>;
+  const struct {
+    std::size_t coats;
+    std::vector<std::string> kept;
+    Counts perCoat;  // quantities listed of coats 1 to 6
+  } cases[] = {
+      {0, {}, {0, 0, 0, 0, 0, 0}},
+      {0, {"", "HeatFlux"}, {0, 0, 0, 0, 0, 0}},
+      // A row's choice stays listed when the case has lost its coat.
+      {0, {"coat3.SigmaQ"}, {0, 0, 1, 0, 0, 0}},
+      {2, {"coat1.HeatFlux", "coat5.PassCount"}, {own, later, 0, 0, 1, 0}},
+      {kMaxCoats, {}, {own, later, later, later, later, later}},
+  };
+  for (const auto& c : cases) {
+    Counts perCoat(kMaxCoats, 0);
+    std::size_t others = 0;
+    std::size_t previous = 0;  // table order
+    for (const QuantityChoice& choice : StudyQuantityChoices(c.coats, c.kept)) {
+      const QuantitySpec& spec = Quantity(choice.Name);
+      const std::size_t at = static_cast<std::size_t>(&spec - QuantityTable().data());
+      EXPECT_TRUE(others + perCoat[0] == 0 || at > previous) << choice.Name;
+      previous = at;
+      EXPECT_EQ(choice.Caption, spec.Caption);
+      if (spec.Coat == 0)
+        ++others;
+      else
+        ++perCoat[static_cast<std::size_t>(spec.Coat - 1)];
+    }
+    EXPECT_EQ(std::tie(others, perCoat), std::tie(oneCoat, c.perCoat)) << c.coats;
+  }
+
+  // A coat's inputs start from the coat's own value, or the case's where it has none; a later
+  // coat's figures from its row.
+  base.State.Input.Coats.resize(2);
+  base.State.Input.Coats[0].Material = "NiCrAlY";
+  base.State.Input.Coats[1].Material = "Acier 316L";
+  base.State.Input.Coats[1].HeatFlux = 8e5;
+  base.State.Input.Coats[1].PauseBefore = 4;
+  const struct {
+    const char *quantity, *from, *to;
+  } ranges[] = {
+      {"coat2.HeatFlux", "400", "1200"},        {"coat1.HeatFlux", "250", "750"},
+      {"coat2.PauseBefore", "2", "6"},          {"coat2.SigmaQ", "0", "0"},
+      {"coat2.ModuleYoung", "96500", "289500"}, {"coat3.HeatFlux", "", ""},
+  };
+  for (const auto& r : ranges) {
+    StudyForm form = Grid(Row(r.quantity, "x", "y", 4));
+    ProposeRange(form, 0, base);
+    EXPECT_EQ(form.Rows[0].From + " " + form.Rows[0].To, r.from + std::string(" ") + r.to)
+        << r.quantity;
+  }
 }
 
 TEST_F(StudyFormTest, EntriesGiveTheStudyInSiUnitsAndItsPoints) {

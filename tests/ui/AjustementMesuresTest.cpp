@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <map>
 
@@ -17,6 +18,7 @@
 #include "run/RunSimulation.h"
 #include "run/Validation.h"
 #include "ui/AjustementMesures.h"
+#include "ui/EtudeParametrique.h"
 
 namespace quillane::test {
 namespace {
@@ -202,6 +204,55 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(QString::fromUtf8("ne suit pas"))) << asked[0].toStdString();
   EXPECT_FALSE(UserCatalogue(dir / "user" / "materiaux.db").Exists());
+}
+
+// The fit and study windows list the figures of the coats the input window's case has, following
+// it when brought to the front or opened again; a fitted later coat's row is picked for its coat.
+TEST_F(FitWindowTest, TheWindowsListTheCoatsOfTheCaseAndAFitPicksACoatsRow) {
+  WriteFile(dir / "two.json", R"({"StressModel": "whole-deposit",
+    "SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY",
+    "Coats": [{"Material": "NiCrAlY", "PassCount": 3},
+              {"Material": "Acier 316L", "PassCount": 5, "PauseBefore": 20}]})");
+  OpenFit();
+  Trigger("StudyWindow");
+  auto* study = window->findChild<ui::EtudeParametrique*>(QStringLiteral("EtudeParametrique"));
+  ASSERT_TRUE(study != nullptr);
+  auto* quantity = study->findChild<QComboBox*>(QStringLiteral("Quantity1"));
+  Part<QLineEdit>("Min_HeatFlux")->setText(QStringLiteral("100"));
+  const auto listed = [&] {
+    return std::pair(Part<QCheckBox>("Fit_coat2.SigmaQ") != nullptr,
+                     quantity->findData(QStringLiteral("coat2.SigmaQ")) >= 0);
+  };
+  EXPECT_EQ(listed(), std::pair(false, false));
+  const struct {
+    const char* file;
+    bool coats;
+  } cases[] = {{"two.json", true}, {"p1/case.json", false}};
+  for (const auto& c : cases) {
+    const std::filesystem::path path = c.coats ? dir / c.file : DataDir() / c.file;
+    ASSERT_TRUE(window->OpenCaseFrom(QString::fromStdString(path.string())));
+    // Brought to the front, each window follows; what was typed for a figure that stays stays.
+    // The offscreen screen shares the input window's activation with the others: the
+    // activation the window would get is sent.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(fit, &activate);
+    Trigger("StudyWindow");
+    EXPECT_EQ(listed(), std::pair(c.coats, c.coats)) << c.file;
+    EXPECT_EQ(Part<QLineEdit>("Min_HeatFlux")->text(), QStringLiteral("100"));
+    if (!c.coats) {
+      // A row's choice stays listed, so that its entries never change behind it.
+      EXPECT_EQ(quantity->currentData().toString(), QStringLiteral("coat2.PauseBefore"));
+      continue;
+    }
+    // A coat's quantity starts its range from the coat's value.
+    quantity->setCurrentIndex(quantity->findData(QStringLiteral("coat2.PauseBefore")));
+    EXPECT_EQ(study->findChild<QLineEdit*>(QStringLiteral("From1"))->text(), QStringLiteral("10"));
+    // A fitted later coat's row is picked for its coat, as one change that can be undone.
+    ASSERT_TRUE(window->TakeFit("", {"", "NiCrAlY"}, std::nullopt));
+    EXPECT_EQ(state.Input.Coats[1].Material, "NiCrAlY");
+    window->UndoStack().undo();
+    EXPECT_EQ(state.Input.Coats[1].Material, "Acier 316L");
+  }
 }
 
 }  // namespace
