@@ -11,9 +11,6 @@ namespace quillane::session {
 
 namespace {
 
-// The longest pause between two coats a run accepts, s (a day).
-constexpr double kLongestPause = 86400;
-
 CoatColumn FigureColumn(const char* name, const char* key,
                         std::optional<double> CoatInput::*field) {
   const InputSpec& input = Input(key);
@@ -21,7 +18,7 @@ CoatColumn FigureColumn(const char* name, const char* key,
           field};
 }
 
-std::string General(double value, const RegionalSettings& locale) {
+std::string CellNumber(double value, const RegionalSettings& locale) {
   return format::FormatGeneral(value, locale.DecimalSeparator);
 }
 
@@ -29,14 +26,14 @@ const CoatColumn& ColumnAt(std::size_t column) {
   return CoatColumns().at(column);
 }
 
-CommitOutcome Refused(std::size_t coat, const CoatColumn& column, const std::string& reason) {
+CommitOutcome CellRefused(std::size_t coat, const CoatColumn& column, const std::string& reason) {
   CommitOutcome outcome;
   outcome.Reason = "Couche " + std::to_string(coat + 1) + ", " + column.Header + " : " + reason +
                    " ; la valeur précédente est conservée.";
   return outcome;
 }
 
-CommitOutcome Accepted(std::string shown) {
+CommitOutcome CellTaken(std::string shown) {
   CommitOutcome outcome;
   outcome.Accepted = true;
   outcome.Reformat = true;
@@ -92,18 +89,18 @@ std::string CoatCellText(const ModelState& state, std::size_t coat, std::size_t 
       return std::to_string(in.PassCount);
     case CoatColumnKind::Figure: {
       const std::optional<double>& value = in.*at.Field;
-      return value ? General(at.Input->ToDisplay(*value), state.Locale) : std::string();
+      return value ? CellNumber(at.Input->ToDisplay(*value), state.Locale) : std::string();
     }
     case CoatColumnKind::Pause:
       break;
   }
-  return General(in.PauseBefore, state.Locale);
+  return CellNumber(in.PauseBefore, state.Locale);
 }
 
 std::string CoatCellPlaceholder(const ModelState& state, std::size_t column) {
   const CoatColumn& at = ColumnAt(column);
   if (at.Kind != CoatColumnKind::Figure) return "";
-  return General(at.Input->ToDisplay(at.Input->Get(state.Input)), state.Locale);
+  return CellNumber(at.Input->ToDisplay(at.Input->Get(state.Input)), state.Locale);
 }
 
 std::optional<CommitOutcome> CommitCoatCell(ModelState& state, std::size_t coat, std::size_t column,
@@ -113,36 +110,36 @@ std::optional<CommitOutcome> CommitCoatCell(ModelState& state, std::size_t coat,
   const CoatColumn& at = ColumnAt(column);
   const std::string typed = Trimmed(std::string(text));
   if (at.Kind == CoatColumnKind::Material) {
-    if (typed.empty()) return Refused(coat, at, "aucun matériau n'est choisi");
+    if (typed.empty()) return CellRefused(coat, at, "aucun matériau n'est choisi");
     target.Material = typed;
-    return Accepted(typed);
+    return CellTaken(typed);
   }
   if (typed.empty()) {
     // An empty figure is the case's own; an empty pause is none.
-    if (at.Kind == CoatColumnKind::PassCount) return Refused(coat, at, "la case est vide");
+    if (at.Kind == CoatColumnKind::PassCount) return CellRefused(coat, at, "la case est vide");
     if (at.Kind == CoatColumnKind::Figure) target.*at.Field = std::nullopt;
     if (at.Kind == CoatColumnKind::Pause) target.PauseBefore = 0;
-    return Accepted(CoatCellText(state, coat, column));
+    return CellTaken(CoatCellText(state, coat, column));
   }
   const RegionalSettings& locale = state.Locale;
   const auto number = format::ParseStrict(typed, locale.DecimalSeparator, locale.GroupSeparator);
   if (!number && std::isinf(LiveValue(typed, locale))) {
-    return Refused(coat, at, "la valeur est trop grande");
+    return CellRefused(coat, at, "la valeur est trop grande");
   }
-  if (!number) return Refused(coat, at, "« " + typed + " » n'est pas un nombre");
+  if (!number) return CellRefused(coat, at, "« " + typed + " » n'est pas un nombre");
   switch (at.Kind) {
     case CoatColumnKind::PassCount:
       if (*number != std::floor(*number)) {
-        return Refused(coat, at, "« " + typed + " » n'est pas un nombre entier");
+        return CellRefused(coat, at, "« " + typed + " » n'est pas un nombre entier");
       }
       if (std::fabs(*number) > kMaxInteger) {
-        return Refused(coat, at, typed + " dépasse " + std::to_string(kMaxInteger));
+        return CellRefused(coat, at, typed + " dépasse " + std::to_string(kMaxInteger));
       }
       target.PassCount = static_cast<int>(*number);
       break;
     case CoatColumnKind::Figure: {
       const double value = at.Input->FromDisplay(*number);
-      if (!std::isfinite(value)) return Refused(coat, at, "la valeur est trop grande");
+      if (!std::isfinite(value)) return CellRefused(coat, at, "la valeur est trop grande");
       target.*at.Field = value;
       break;
     }
@@ -152,7 +149,7 @@ std::optional<CommitOutcome> CommitCoatCell(ModelState& state, std::size_t coat,
     case CoatColumnKind::Material:
       break;
   }
-  return Accepted(CoatCellText(state, coat, column));
+  return CellTaken(CoatCellText(state, coat, column));
 }
 
 void StartCoats(InputParameters& in) {
@@ -201,7 +198,7 @@ std::vector<std::vector<FieldNote>> CoatNotes(const ModelState& state,
       if (note.Outside) continue;
       const CoatColumn& at = CoatColumns()[c];
       if (at.Kind == CoatColumnKind::Pause) {
-        note.Tip = "Plage : 0 à " + General(kLongestPause, state.Locale) + " s";
+        note.Tip = "Plage : 0 à " + CellNumber(kLongestPause, state.Locale) + " s";
       } else if (at.Input != nullptr) {
         note.Tip = RangeText(FieldOf(*at.Input), state.Locale);
         if (at.Kind == CoatColumnKind::Figure && !(state.Input.Coats[k].*at.Field)) {
