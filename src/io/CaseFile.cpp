@@ -84,19 +84,6 @@ void ApplyValue(const InputSpec& input, const Json& value, const std::string& or
   }
 }
 
-// The figures of a coat's spraying it may give, by their inputs' keys.
-struct CoatKey {
-  const char* Key;
-  std::optional<double> CoatInput::*Field;
-};
-constexpr CoatKey kCoatKeys[] = {
-    {"PassThickness", &CoatInput::PassThickness},
-    {"LamellaThickness", &CoatInput::LamellaThickness},
-    {"PassPeriod", &CoatInput::PassPeriod},
-    {"HeatingWindow", &CoatInput::HeatingWindow},
-    {"HeatFlux", &CoatInput::HeatFlux},
-    {"ParticleTemperature", &CoatInput::ParticleTemperature},
-};
 constexpr const char* kMaterialKey = "Material";
 constexpr const char* kPauseKey = "PauseBefore";
 
@@ -120,9 +107,9 @@ CoatInput ReadCoat(const Json& object, int number, const std::string& origin) {
       } else if (key == kPauseKey) {
         coat.PauseBefore = NumberOf(value, key, origin);
       } else {
-        const auto* figure = std::find_if(std::begin(kCoatKeys), std::end(kCoatKeys),
-                                          [&key](const CoatKey& k) { return key == k.Key; });
-        if (figure == std::end(kCoatKeys)) {
+        const auto* figure = std::find_if(kCoatFigures.begin(), kCoatFigures.end(),
+                                          [&key](const CoatFigure& k) { return key == k.Key; });
+        if (figure == kCoatFigures.end()) {
           throw CaseError(MakeFault(Kind::UnknownKey, origin, key));
         }
         coat.*figure->Field = NumberOf(value, key, origin);
@@ -156,7 +143,7 @@ Json CoatsJson(const std::vector<CoatInput>& coats) {
     Json object = Json::object();
     object[kMaterialKey] = coat.Material;
     object["PassCount"] = coat.PassCount;
-    for (const CoatKey& figure : kCoatKeys) {
+    for (const CoatFigure& figure : kCoatFigures) {
       if ((coat.*figure.Field).has_value()) {
         object[figure.Key] = finite(figure.Key, *(coat.*figure.Field));
       }

@@ -40,6 +40,20 @@ struct CoatInput {
   bool operator==(const CoatInput&) const = default;
 };
 
+// The figures of its spraying a coat may give, by the keys of the case's own.
+struct CoatFigure {
+  const char* Key;
+  std::optional<double> CoatInput::*Field;
+};
+inline constexpr std::array<CoatFigure, 6> kCoatFigures = {{
+    {"PassThickness", &CoatInput::PassThickness},
+    {"LamellaThickness", &CoatInput::LamellaThickness},
+    {"PassPeriod", &CoatInput::PassPeriod},
+    {"HeatingWindow", &CoatInput::HeatingWindow},
+    {"HeatFlux", &CoatInput::HeatFlux},
+    {"ParticleTemperature", &CoatInput::ParticleTemperature},
+}};
+
 // The most coats a case sprays.
 inline constexpr int kMaxCoats = 6;
 

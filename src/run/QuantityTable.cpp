@@ -71,10 +71,7 @@ QuantitySpec InputQuantity(const InputSpec& input) {
   return spec;
 }
 
-// A coat's own spraying inputs, named "coat2.HeatFlux", and the pause before it.
-constexpr const char* kCoatInputs[] = {"PassCount",          "PassThickness", "LamellaThickness",
-                                       "PassPeriod",         "HeatingWindow", "HeatFlux",
-                                       "ParticleTemperature"};
+// A coat's own spraying inputs are named "coat2.HeatFlux", and so is the pause before it.
 constexpr const char* kPauseName = "PauseBefore";
 
 std::string CoatPrefix(int coat) {
@@ -139,16 +136,8 @@ auto& Row(State& state, const QuantitySpec& spec) {
 // The field of a coat that coat input `spec` sets.
 std::optional<double> CoatInput::*CoatField(const QuantitySpec& spec) {
   const std::string key = spec.Name.substr(spec.Name.find('.') + 1);
-  using Field = std::optional<double> CoatInput::*;
-  const std::pair<const char*, Field> fields[] = {
-      {"PassThickness", &CoatInput::PassThickness},
-      {"LamellaThickness", &CoatInput::LamellaThickness},
-      {"PassPeriod", &CoatInput::PassPeriod},
-      {"HeatingWindow", &CoatInput::HeatingWindow},
-      {"HeatFlux", &CoatInput::HeatFlux},
-      {"ParticleTemperature", &CoatInput::ParticleTemperature}};
-  for (const auto& [name, field] : fields) {
-    if (key == name) return field;
+  for (const CoatFigure& figure : kCoatFigures) {
+    if (key == figure.Key) return figure.Field;
   }
   throw std::logic_error(spec.Name + " sets no figure of a coat");
 }
@@ -250,7 +239,10 @@ const std::vector<QuantitySpec>& QuantityTable() {
       }
     }
     for (int coat = 1; coat <= kMaxCoats; ++coat) {
-      for (const char* key : kCoatInputs) table.push_back(CoatInputQuantity(coat, key));
+      table.push_back(CoatInputQuantity(coat, "PassCount"));
+      for (const CoatFigure& figure : kCoatFigures) {
+        table.push_back(CoatInputQuantity(coat, figure.Key));
+      }
       table.push_back(CoatInputQuantity(coat, kPauseName));
       if (coat == 1) continue;
       const std::string owner = "de la couche " + std::to_string(coat);

@@ -187,20 +187,6 @@ const MaterialRecord* FindRow(const MaterialsCatalogue* catalogue, const std::st
   return row;
 }
 
-// The figures a coat may set for itself, by their inputs' keys.
-struct CoatFigure {
-  const char* Key;
-  std::optional<double> CoatInput::*Field;
-};
-constexpr CoatFigure kCoatFigures[] = {
-    {"PassThickness", &CoatInput::PassThickness},
-    {"LamellaThickness", &CoatInput::LamellaThickness},
-    {"PassPeriod", &CoatInput::PassPeriod},
-    {"HeatingWindow", &CoatInput::HeatingWindow},
-    {"HeatFlux", &CoatInput::HeatFlux},
-    {"ParticleTemperature", &CoatInput::ParticleTemperature},
-};
-
 // The faults of one coat, each told with its number; whether its figures are all in range.
 bool CheckCoat(const InputParameters& in, std::size_t k, char separator,
                std::vector<InputFault>& faults) {
