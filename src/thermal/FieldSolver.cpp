@@ -1,6 +1,7 @@
 #include "thermal/FieldSolver.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 
@@ -63,9 +64,11 @@ constexpr int kMaxIterations = 200;
 constexpr int kMaxHalvings = 40;
 constexpr double kGamma = 0.58578643762690495;  // 2 - √2
 
+// Called for every cell at every Newton iteration: kept to two branches (CoatRow's rows, whose
+// count PrepareDepositRun checks).
 const MaterialRecord& RowOf(const FieldCell& cell, const RunMaterials& materials) {
-  return cell.Material == CellMaterial::Substrate ? materials.Substrate
-                                                  : CoatRow(materials, cell.Row);
+  if (cell.Material == CellMaterial::Substrate) return materials.Substrate;
+  return cell.Row == 0 ? materials.Coating : materials.LaterCoats[cell.Row - 1];
 }
 
 double MoltenSlope(double temperature, double melting) {
@@ -418,11 +421,16 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
     previous = cell.Temperature;
   }
   add(y, previous, 0, field.SubstrateTop);
+  // Where each coat's successor starts, worked out once for every cell.
+  std::array<int, kMaxCoats> next{};
+  for (std::size_t k = 0; k < field.FirstLamella.size() && k < next.size(); ++k) {
+    next[k] = NextCoatStart(field, k);
+  }
   for (std::size_t i = substrate; i < field.Cells.size(); ++i) {
     const FieldCell& cell = field.Cells[i];
     std::size_t coat = static_cast<std::size_t>(cell.Coat);
     const int last = cell.FirstLamella + cell.Lamellae - 1;
-    if (last < NextCoatStart(field, coat)) {
+    if (last < next[coat]) {
       t.CoatSum[coat] += cell.Thickness * cell.Temperature;
       t.CoatMoment[coat] += cell.Thickness * (cell.Bottom + cell.Thickness / 2) * cell.Temperature;
       continue;
@@ -431,7 +439,7 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
     int from = cell.FirstLamella;
     double bottom = cell.Bottom;
     while (from <= last) {
-      const int to = std::min(last, NextCoatStart(field, coat) - 1);
+      const int to = std::min(last, next[coat] - 1);
       const double thickness = (to - from + 1) * field.Coats[coat].LamellaThickness;
       t.CoatSum[coat] += thickness * cell.Temperature;
       t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * cell.Temperature;
