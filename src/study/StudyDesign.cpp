@@ -101,15 +101,34 @@ StudySetUp SetUpStudy(const Study& study, const MaterialsCatalogue& catalogue, b
   base.Input = study.Base;
   base.Locale = locale;
   setUp.BaseFaults = FindInputFaults(base, &catalogue);
-  // A coat's quantity needs that coat in the base case.
-  const std::size_t coats = study.Base.Coats.size();
+  // A coat's quantity needs that coat in the base case; a case's own spraying input that every
+  // coat gives for itself would change nothing.
+  const std::vector<CoatInput>& given = study.Base.Coats;
+  const std::string count = std::to_string(given.size());
   for (const Quantity& quantity : study.Vary) {
     const QuantitySpec& spec = *quantity.Spec;
-    if (spec.Coat == 0 || static_cast<std::size_t>(spec.Coat) <= coats) continue;
-    const std::string count = std::to_string(coats);
+    if (spec.Coat > 0 && static_cast<std::size_t>(spec.Coat) > given.size()) {
+      setUp.BaseFaults.push_back(
+          {nullptr, spec.Name + ": the base case lists " + count + " coats (Coats).",
+           spec.Name + " : le cas de base compte " + count + " couches (Coats)."});
+    }
+    if (spec.Role != QuantityRole::Input || given.empty()) continue;
+    const auto figure = std::find_if(kCoatFigures.begin(), kCoatFigures.end(),
+                                     [&spec](const CoatFigure& f) { return spec.Name == f.Key; });
+    const bool overridden =
+        spec.Name == "PassCount" ||
+        (figure != kCoatFigures.end() &&
+         std::all_of(given.begin(), given.end(), [&figure](const CoatInput& coat) {
+           return (coat.*figure->Field).has_value();
+         }));
+    if (!overridden) continue;
     setUp.BaseFaults.push_back(
-        {nullptr, spec.Name + ": the base case lists " + count + " coats (Coats).",
-         spec.Name + " : le cas de base compte " + count + " couches (Coats)."});
+        {nullptr,
+         spec.Name + ": every coat of the base case gives its own (Coats); vary coat1." +
+             spec.Name + " and the others instead.",
+         spec.Name +
+             " : chaque couche du cas de base donne la sienne (Coats) ; faire varier coat1." +
+             spec.Name + " et les autres à la place."});
   }
   if (setUp.TooMany || !setUp.BaseFaults.empty()) return setUp;
   try {

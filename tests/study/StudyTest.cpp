@@ -83,6 +83,17 @@ TEST(StudyCoatsTest, ACoatsInputAndItsMaterialsFigureVaryAndAMissingCoatIsRefuse
   setUp = SetUpStudy(beyond, shipped, false, {});
   ASSERT_EQ(setUp.BaseFaults.size(), 1u);
   EXPECT_EQ(setUp.BaseFaults[0].English, "coat3.HeatFlux: the base case lists 2 coats (Coats).");
+  // The case's own flux, which both coats give for themselves, and its pass count, would change
+  // nothing; its substrate's temperature would.
+  const Study overridden = ReadStudyText(
+      R"({"vary": [{"input": "HeatFlux", "values": [5e5]}, {"input": "PassCount", "values": [3]},
+                   {"input": "SubstrateTemperature", "values": [400]}]})",
+      "s.json", base, {});
+  setUp = SetUpStudy(overridden, shipped, false, {});
+  ASSERT_EQ(setUp.BaseFaults.size(), 2u);
+  EXPECT_EQ(setUp.BaseFaults[0].English,
+            "HeatFlux: every coat of the base case gives its own (Coats); vary coat1.HeatFlux and "
+            "the others instead.");
 }
 
 // The faults a study window can also make are compared with its own in tests/session; these are
