@@ -166,13 +166,18 @@ int main(int argc, char** argv) {
     shooter.Save(form, QStringLiteral("MaterialForm"));
   }
 
-  // A study of the heat flux and the deposit's quenching stress, around the case's values.
+  // A study of the heat flux and the deposit's quenching stress, around the case's values; of
+  // the top coat's, for a case of coats (whose own flux the coats may all replace).
   input.OpenStudy();
   if (auto* study = input.findChild<ui::EtudeParametrique*>(QStringLiteral("EtudeParametrique"))) {
     auto* first = study->findChild<QComboBox*>(QStringLiteral("Quantity1"));
     auto* second = study->findChild<QComboBox*>(QStringLiteral("Quantity2"));
-    first->setCurrentIndex(first->findData(QStringLiteral("HeatFlux")));
-    second->setCurrentIndex(second->findData(QStringLiteral("coating.SigmaQ")));
+    const std::size_t coats = state.Input.Coats.size();
+    const QString top = QStringLiteral("coat%1.").arg(coats);
+    first->setCurrentIndex(
+        first->findData(coats > 0 ? top + QStringLiteral("HeatFlux") : QStringLiteral("HeatFlux")));
+    second->setCurrentIndex(second->findData(coats > 1 ? top + QStringLiteral("SigmaQ")
+                                                       : QStringLiteral("coating.SigmaQ")));
     study->findChild<QSpinBox*>(QStringLiteral("Steps2"))->setValue(2);
     if (study->Lancer()) {
       while (study->Worker().IsRunning()) {
