@@ -203,6 +203,16 @@ void LandLamella(ModelState& state, const PlateConstants& c, double landing) {
   RecordArrival(state, c, before, after, j);
 }
 
+// LaidLamellaStress with the plate's constants worked out once, for a loop over the lamellae.
+double StressOfLaid(const ModelState& state, const PlateConstants& c, int i, double t) {
+  const DepositPlate& plate = state.Stress.Plate;
+  const CoatConstants& coat = c.Coats[c.CoatOf(i)];
+  const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
+  return plate.ArrivalStress(i) + coat.Ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
+                                             (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
+                                             coat.AlphaD * (t - plate.LandingTemperature(i)));
+}
+
 void Extend(double value, double& low, double& high) {
   low = MinOf(low, value);
   high = MaxOf(high, value);
@@ -239,7 +249,8 @@ void KeepFinal(ModelState& state, const HistoryRange& history) {
   s.FinalDeflection = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
   s.SubstrateStressBackFinal = plate.BackStress;
   s.SubstrateStressFrontFinal = plate.FrontStress;
-  for (int i = 1; i <= n; ++i) s.LamellaStressFinal(i) = LaidLamellaStress(state, i, room);
+  const PlateConstants c = ConstantsOf(state);
+  for (int i = 1; i <= n; ++i) s.LamellaStressFinal(i) = StressOfLaid(state, c, i, room);
   UpdateDisplayRanges(state, plate.BackStress, plate.FrontStress, s.LamellaStressFinal,
                       s.FinalDeflection, history);
 }
@@ -254,9 +265,10 @@ void KeepBeforeCooling(ModelState& state, const std::vector<double>& lamellaTemp
   if (lamellaTemperatures.size() < static_cast<std::size_t>(n)) {
     throw std::logic_error("the timeline holds fewer lamella temperatures than lamellae");
   }
+  const PlateConstants c = ConstantsOf(state);
   for (int i = 1; i <= n; ++i) {
     s.LamellaStress(i) =
-        LaidLamellaStress(state, i, lamellaTemperatures[static_cast<std::size_t>(i - 1)]);
+        StressOfLaid(state, c, i, lamellaTemperatures[static_cast<std::size_t>(i - 1)]);
   }
   s.Curvature(n) = plate.Curvature;
   s.Deflection(n) = ShallowArcDeflection(state.Input.SpecimenLength, plate.Curvature);
@@ -338,13 +350,7 @@ PlateTemperatures UniformTemperatures(const ModelState& state, double temperatur
 }
 
 double LaidLamellaStress(const ModelState& state, int i, double t) {
-  const DepositPlate& plate = state.Stress.Plate;
-  const PlateConstants c = ConstantsOf(state);
-  const CoatConstants& coat = c.Coats[c.CoatOf(i)];
-  const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
-  return plate.ArrivalStress(i) + coat.Ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
-                                             (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
-                                             coat.AlphaD * (t - plate.LandingTemperature(i)));
+  return StressOfLaid(state, ConstantsOf(state), i, t);
 }
 
 void CoolToRoom(ModelState& state) {
