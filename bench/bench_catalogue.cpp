@@ -24,7 +24,7 @@ std::vector<UserMaterial> Rows(int count, std::size_t nameLength) {
   for (int i = 0; i < count; ++i) {
     std::string name = "M" + std::to_string(i);
     name.resize(std::max(name.size(), nameLength), 'x');
-    rows.push_back({{name, 1, 1, 1, 1, 1, 1e9, 0.3, 1e-6, 0}, "bench"});
+    rows.push_back({{name, 1, 1, 1, 1, 1, 1e9, 0.3, 1e-6, 0, {}}, "bench"});
   }
   return rows;
 }

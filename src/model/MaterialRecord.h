@@ -1,8 +1,30 @@
 #pragma once
 #include <array>
 #include <string>
+#include <vector>
 
 namespace quillane {
+
+// A point of a figure given against temperature.
+struct FigurePoint {
+  double Temperature = 0;  // K
+  double Value = 0;        // in the figure's SI unit
+  bool operator==(const FigurePoint&) const = default;
+};
+
+// A figure's points in rising temperature: linear between them, constant beyond. Empty where
+// the figure is the row's constant.
+using FigureTable = std::vector<FigurePoint>;
+
+// The figures a row may give against temperature.
+struct FigureTables {
+  FigureTable Lambda;
+  FigureTable Cp;
+  FigureTable ModuleYoung;
+  FigureTable dilat;
+  FigureTable SigmaQ;  // against the temperature of the surface a lamella lands on
+  bool operator==(const FigureTables&) const = default;
+};
 
 // One row of the materials catalogue, in SI units. The row named "contact" describes the
 // thermal contact layer between the first coat and the substrate.
@@ -17,6 +39,9 @@ struct MaterialRecord {
   double Poisson = 0;      // Poisson's ratio
   double dilat = 0;        // linear expansion coefficient, 1/K
   double SigmaQ = 0;       // quenching stress of a deposited lamella, Pa
+  // Where a figure has points, the whole-deposit model takes them in place of its constant,
+  // which the catalogue keeps as it was stored.
+  FigureTables Tables;
 
   bool operator==(const MaterialRecord&) const = default;
 };
@@ -37,6 +62,20 @@ inline constexpr std::array<MaterialColumn, 9> kMaterialColumns = {{
     {"Poisson", &MaterialRecord::Poisson, ""},
     {"dilat", &MaterialRecord::dilat, "1/K"},
     {"SigmaQ", &MaterialRecord::SigmaQ, "Pa"},
+}};
+
+// The figures that may be tables, each with its constant.
+struct TableFigure {
+  const char* Name;
+  double MaterialRecord::*Constant;
+  FigureTable FigureTables::*Points;
+};
+inline constexpr std::array<TableFigure, 5> kTableFigures = {{
+    {"Lambda", &MaterialRecord::Lambda, &FigureTables::Lambda},
+    {"Cp", &MaterialRecord::Cp, &FigureTables::Cp},
+    {"ModuleYoung", &MaterialRecord::ModuleYoung, &FigureTables::ModuleYoung},
+    {"dilat", &MaterialRecord::dilat, &FigureTables::dilat},
+    {"SigmaQ", &MaterialRecord::SigmaQ, &FigureTables::SigmaQ},
 }};
 
 }  // namespace quillane

@@ -337,11 +337,23 @@ void Fields(A& a, S& s) {
   a(s.ProfileSpanX, s.ProfileSpanY, s.DeflectionSpan);
 }
 
+template <typename A, Is<FigurePoint> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(FigurePoint, 2);
+  a(s.Temperature, s.Value);
+}
+
+template <typename A, Is<FigureTables> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(FigureTables, 5);
+  a(s.Lambda, s.Cp, s.ModuleYoung, s.dilat, s.SigmaQ);
+}
+
 template <typename A, Is<MaterialRecord> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(MaterialRecord, 10);
+  QUILLANE_EVERY_FIELD(MaterialRecord, 11);
   a(s.Name, s.Lambda, s.Rho, s.Cp, s.Tfusion, s.Lfusion, s.ModuleYoung, s.Poisson, s.dilat,
-    s.SigmaQ);
+    s.SigmaQ, s.Tables);
 }
 
 template <typename A, Is<RunMaterials> S>

@@ -229,7 +229,7 @@ class UserCatalogueTest : public ::testing::Test {
 
   static UserMaterial Material(const std::string& name, double lambda, const std::string& source) {
     UserMaterial material;
-    material.Row = {name, lambda, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6};
+    material.Row = {name, lambda, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6, {}};
     material.Source = source;
     return material;
   }

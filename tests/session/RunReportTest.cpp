@@ -97,8 +97,8 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
     EXPECT_EQ(missing.Told.Status.substr(0, start.size()), start);
   }
   UserCatalogue(user).SaveAll(
-      {{{"Bon", 15, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""},
-       {{"Texte", 2, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6}, ""}});
+      {{{"Bon", 15, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6, {}}, ""},
+       {{"Texte", 2, 7800, 480, 1650, 290000, 100e9, 0.3, 13e-6, 150e6, {}}, ""}});
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(user.Path().c_str(), &db), SQLITE_OK);
   const char* spoil = R"(UPDATE "matériaux" SET Lambda = 'beaucoup' WHERE "Matériaux" = 'Texte')";

@@ -109,7 +109,7 @@ TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
 // the faces radiating while they are hotter than the gas.
 TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   MaterialRecord& copper = state.Materials.Substrate;
-  copper = {"copper", 390, 8900, 385, 1356, 205000, 117e9, 0.34, 17e-6, 0};
+  copper = {"copper", 390, 8900, 385, 1356, 205000, 117e9, 0.34, 17e-6, 0, {}};
   state.Input.SubstrateThicknessInput = 5e-4;
   state.Input.SubstrateTemperature = 900;
   state.Clock.ElapsedTime = 0;
