@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "ModelFixture.h"
 #include "TestSupport.h"
 #include "cli/FitProgram.h"
 #include "fit/CalibrationRecord.h"
@@ -189,29 +190,18 @@ TEST(FitFormTest, TheBatchProgramAndTheWindowGiveTheSameFaultsForTheSameBounds) 
   }
 }
 
-class FitReadingTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
-    catalogue.Open(dir / "p1.db");
-    ApplyDefaults(inputs);
-    inputs.Input.SubstrateMaterialName = "Acier 316L";
-    inputs.Input.CoatingMaterialName = "NiCrAlY";
-  }
-  test::TempDir dir;
-  MaterialsCatalogue catalogue;
-  ModelState inputs;
-};
+// The default case with both materials of the test catalogue picked.
+using FitReadingTest = test::ModelFixture;
 
 TEST_F(FitReadingTest, TheInputsAreCheckedAsForARunAndValidatedWithTheirRows) {
-  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, inputs, catalogue);
+  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, state, catalogue);
   ASSERT_TRUE(ready.Ready()) << FrenchFaults(ready, '.')[0];
   EXPECT_EQ(ready.Base.Materials.Coating, *catalogue.FindMaterial("NiCrAlY"));
   EXPECT_EQ(ready.Settings.Parameters.size(), 1u);
 
   // A fault of the entries and one of the inputs, each told in the window's French.
-  inputs.Input.CoatingMaterialName = "Unobtainium";
-  const FitReading faulty = ReadFitForm(NewFitForm('.'), true, inputs, catalogue);
+  state.Input.CoatingMaterialName = "Unobtainium";
+  const FitReading faulty = ReadFitForm(NewFitForm('.'), true, state, catalogue);
   EXPECT_FALSE(faulty.Ready());
   const std::vector<std::string> french = FrenchFaults(faulty, '.');
   ASSERT_FALSE(faulty.InputFaults.empty());
@@ -222,7 +212,7 @@ TEST_F(FitReadingTest, TheInputsAreCheckedAsForARunAndValidatedWithTheirRows) {
 }
 
 TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
-  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, inputs, catalogue);
+  const FitReading ready = ReadFitForm(Checked("coating.SigmaQ"), true, state, catalogue);
   ASSERT_TRUE(ready.Ready());
   UserCatalogue user(dir / "materiaux.db");
   fit::FitResult result;
@@ -255,13 +245,13 @@ TEST_F(FitReadingTest, AFitIsSavedAsTheUsersRowsOrNothingIsSaved) {
 }
 
 TEST_F(FitReadingTest, ALaterCoatsFittedRowIsNamedForItsCoatAskedAboutAndTold) {
-  inputs.Input.StressModel = kWholeDepositModel;
-  inputs.Input.Coats.resize(3);
-  for (CoatInput& coat : inputs.Input.Coats) coat.Material = "NiCrAlY";
-  inputs.Input.Coats[1].Material = "Acier 316L";
+  state.Input.StressModel = kWholeDepositModel;
+  state.Input.Coats.resize(3);
+  for (CoatInput& coat : state.Input.Coats) coat.Material = "NiCrAlY";
+  state.Input.Coats[1].Material = "Acier 316L";
   FitForm form = NewFitForm('.', 3);
   Row(form, "coat3.ModuleYoung").Checked = true;
-  const FitReading ready = ReadFitForm(form, true, inputs, catalogue);
+  const FitReading ready = ReadFitForm(form, true, state, catalogue);
   ASSERT_TRUE(ready.Ready()) << FrenchFaults(ready, '.')[0];
   fit::FitResult result;
   const struct {

@@ -71,30 +71,26 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
   EXPECT_EQ(std::tuple(state.Input.CoatingMaterialName, state.Input.HeatFlux,
                        form.Shown(FieldId::Text8), form.BothPicked()),
             std::tuple("NiCrAlY (ajusté)", 612345.0, LoadText(state, FieldId::Text8), true));
-}
-
-TEST_F(InputFormTest, AFitPicksEachCoatsFittedRowForTheCoatsTheCaseStillHas) {
+  // A fit picks each coat's fitted row, for the coats the case still has.
   using Names = std::vector<std::string>;
   const struct {
     const char* coating;
-    Names fitted;
-    Names coats;  // after
-  } cases[] = {
+    Names fitted, coats;  // coats: after
+  } fits[] = {
       {"", {"", "", "C (ajusté, couche 3)"}, {"A", "B", "C (ajusté, couche 3)"}},
       {"A (ajusté)",
        {"A (ajusté)", "B (ajusté, couche 2)"},
        {"A (ajusté)", "B (ajusté, couche 2)", "C"}},
-      // Coats the case has lost since the fit are left.
       {"", {"", "", "", "D (ajusté, couche 4)"}, {"A", "B", "C"}},
   };
-  for (const auto& c : cases) {
+  for (const auto& fit : fits) {
     state.Input.Coats.assign(3, CoatInput{});
     for (std::size_t k = 0; k < 3; ++k)
       state.Input.Coats[k].Material = std::string(1, char('A' + k));
-    form.TakeFit(c.coating, c.fitted, std::nullopt);
+    form.TakeFit(fit.coating, fit.fitted, std::nullopt);
     Names coats;
     for (const CoatInput& coat : state.Input.Coats) coats.push_back(coat.Material);
-    EXPECT_EQ(coats, c.coats) << c.coating;
+    EXPECT_EQ(coats, fit.coats) << fit.coating;
   }
 }
 

@@ -1,4 +1,4 @@
-// The input window's coats' table as a user drives it: a case's coats opened, edited, saved.
+// The input window's coats' table as a user drives it: a case's coats opened, edited, undone.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,7 +35,7 @@ class CoatsWindowTest : public GeometrieWindowFixture {
   }
 };
 
-TEST_F(CoatsWindowTest, ACaseWithTwoCoatsOpensIntoTheTableAndSavesThemBack) {
+TEST_F(CoatsWindowTest, ACaseWithTwoCoatsOpensIntoTheTableWhoseEditsAreUndone) {
   WriteFile(dir / "two.json", R"({"StressModel": "whole-deposit", "PassCount": 4,
     "SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY",
     "Coats": [{"Material": "NiCrAlY", "PassCount": 3, "HeatFlux": 600000},
@@ -73,23 +73,18 @@ TEST_F(CoatsWindowTest, ACaseWithTwoCoatsOpensIntoTheTableAndSavesThemBack) {
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.Coats, opened);
 
-  // A coat added and the case saved: reopening gives the same coats.
+  // A coat added shows as a row; back to one coat, the coating list returns. (Saving the coats
+  // is the case file's round trip, opening them into the table the open above.)
   Child<QPushButton>("AddCoat")->click();
-  ASSERT_EQ(state.Input.Coats.size(), 3u);
-  const std::vector<CoatInput> saved = state.Input.Coats;
-  ASSERT_TRUE(window->SaveCaseTo(PathOf("saved.json")));
-  several->click();  // back to one coat
-  EXPECT_TRUE(state.Input.Coats.empty());
-  EXPECT_TRUE(Child<QListWidget>("Datalist2")->isVisible());
-  ASSERT_TRUE(window->OpenCaseFrom(PathOf("saved.json")));
-  EXPECT_EQ(state.Input.Coats, saved);
-  EXPECT_EQ(Table().rowCount(), 3);
-
+  EXPECT_EQ(std::tuple(state.Input.Coats.size(), Table().rowCount()), std::tuple(3u, 3));
   // With the table shown the window still fits the smallest screen.
   const QRect room = window->screen()->availableGeometry();
   window->layout()->activate();
   EXPECT_LE(window->width() + 16, room.width());
   EXPECT_LE(window->height() + 48, room.height());
+  several->click();
+  EXPECT_TRUE(state.Input.Coats.empty());
+  EXPECT_TRUE(Child<QListWidget>("Datalist2")->isVisible());
 }
 
 }  // namespace
