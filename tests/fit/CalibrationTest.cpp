@@ -489,7 +489,7 @@ TEST_F(CalibrationTest, ALaterCoatsFigureIsFittedForThatCoatAlone) {
       ThrowsMessage<FitSettingsError>(HasSubstr("\"coat3.dilat\": the case lists 2 coats")));
 }
 
-TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
+TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTableAndEachEntryReadWhole) {
   const struct {
     const char* name;
     double low;
@@ -520,20 +520,17 @@ TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTable) {
   FitSettings settings;
   settings.Parameters = {{"coating.Poisson", 0, 0.5}};
   EXPECT_THROW(FitRecord(ModelState{}, CalibrationRecord{}, settings), FitSettingsError);
-}
-
-// --fit-bounds entries: NAME=LOW:HIGH, a side left empty keeping the table's bound.
-TEST(FitSettingsTest, BoundsWithoutTheirEqualsOrColonAreRefused) {
+  // --fit-bounds entries: NAME=LOW:HIGH, a side left empty keeping the table's bound.
   const struct {
     const char* bounds;
     double low;  // NaN: refused, naming the entry
     double high;
-  } cases[] = {
+  } entries[] = {
       {"coating.SigmaQ=1e7:5e8", 1e7, 5e8}, {"coating.SigmaQ=:5e8", -1e10, 5e8},
       {"coating.SigmaQ1e7:5e8", NAN, NAN},  {"coating.SigmaQ=1e7", NAN, NAN},
       {"coating.SigmaQ", NAN, NAN},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : entries) {
     cli::FitCommand command;
     command.Parameters = "coating.SigmaQ";
     command.Bounds = c.bounds;
