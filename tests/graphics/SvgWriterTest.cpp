@@ -251,7 +251,7 @@ TEST(WritePlotsTest, FailuresNameThePath) {
 
 // The chart's ticks: steps of 1, 2 or 5 times a power of ten, no finer than the range over
 // `count`, covering the range; a range of no width is widened around its value.
-TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverTheRangeAndAPointIsWidened) {
+TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverAnyFiniteRangeAndAPointIsWidened) {
   const struct {
     double low, high;
     std::vector<double> ticks;
@@ -269,6 +269,26 @@ TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverTheRangeAndAPointIsWidened) {
     const std::vector<double> ticks = NiceTicks(c.low, c.high, 5);
     ASSERT_EQ(ticks.size(), c.ticks.size());
     for (std::size_t i = 0; i < ticks.size(); ++i) EXPECT_NEAR(ticks[i], c.ticks[i], 1e-12) << i;
+  }
+  // Nearly equal values, denormal ones and values next to the largest double: a few finite,
+  // increasing ticks that cover them (the step once fell below what k·step can count, or to zero).
+  const double largest = std::numeric_limits<double>::max();
+  const std::pair<double, double> ranges[] = {
+      {600000, 600000.0000000002}, {5e-324, 1e-323},         {0, 5e-324},
+      {-1e-310, 1e-310},           {1e-300, 1e-299},         {1, std::nextafter(1.0, 2.0)},
+      {largest / 2, largest},      {-largest, -largest / 2},
+  };
+  for (const auto& [low, high] : ranges) {
+    SCOPED_TRACE(testing::Message() << low << " to " << high);
+    const std::vector<double> ticks = NiceTicks(low, high, 5);
+    ASSERT_GE(ticks.size(), 2u);
+    EXPECT_LE(ticks.size(), 7u);
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+      EXPECT_TRUE(std::isfinite(ticks[i])) << "tick " << i;
+      EXPECT_TRUE(i == 0 || ticks[i - 1] < ticks[i]) << "tick " << i;
+    }
+    EXPECT_LE(ticks.front(), low);
+    EXPECT_GE(ticks.back(), high);
   }
 }
 
@@ -299,29 +319,6 @@ TEST(ChartAreaTest, TickLabelsCarryTheDigitsThatTellThemApart) {
       if (item.Kind == ItemKind::Text && item.Y1 == chart.Bottom() + 6) labels.push_back(item.Text);
     }
     EXPECT_EQ(labels, c.labels);
-  }
-}
-
-// Nearly equal values, denormal ones and values next to the largest double: a few finite,
-// increasing ticks that cover them (the step once fell below what k·step can count, or to zero).
-TEST(NiceTicksTest, AnyFiniteSpanGivesAFewFiniteTicksAroundIt) {
-  const double largest = std::numeric_limits<double>::max();
-  const std::pair<double, double> ranges[] = {
-      {600000, 600000.0000000002}, {5e-324, 1e-323},         {0, 5e-324},
-      {-1e-310, 1e-310},           {1e-300, 1e-299},         {1, std::nextafter(1.0, 2.0)},
-      {largest / 2, largest},      {-largest, -largest / 2},
-  };
-  for (const auto& [low, high] : ranges) {
-    SCOPED_TRACE(testing::Message() << low << " to " << high);
-    const std::vector<double> ticks = NiceTicks(low, high, 5);
-    ASSERT_GE(ticks.size(), 2u);
-    EXPECT_LE(ticks.size(), 7u);
-    for (std::size_t i = 0; i < ticks.size(); ++i) {
-      EXPECT_TRUE(std::isfinite(ticks[i])) << "tick " << i;
-      EXPECT_TRUE(i == 0 || ticks[i - 1] < ticks[i]) << "tick " << i;
-    }
-    EXPECT_LE(ticks.front(), low);
-    EXPECT_GE(ticks.back(), high);
   }
 }
 
