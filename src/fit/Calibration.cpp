@@ -64,6 +64,14 @@ Scaled SetUp(const ModelState& base, const FitSettings& settings, FitResult& res
       fault.Count = static_cast<long long>(base.Input.Coats.size());
       throw FitSettingsError(fault);
     }
+    const MaterialRecord* row = figure != nullptr ? figure->PickedRow(base) : nullptr;
+    if (row != nullptr && figure->IsTable(*row)) {
+      EntryFault fault;
+      fault.Kind = FaultKind::TableFigure;
+      fault.Text = figure->Name;
+      fault.Field = row->Name;
+      throw FitSettingsError(fault);
+    }
     const double start =
         std::clamp(shift ? 0.0 : figure->Get(base), parameter.Lower, parameter.Upper);
     const double scale =

@@ -59,6 +59,9 @@ struct DepositField {
   double Surface = 0;
   // Working arrays of the step: per cell, and per unknown (the faces and the cells).
   std::vector<double> Previous, StepStart, Conductances;
+  // Where a conductivity is a table, the conductances follow the temperatures within a step.
+  bool VaryingConductivity = false;
+  std::vector<double> SlopeBelow, SlopeAbove;
   std::vector<double> Unknowns, Lower, Diagonal, Upper, Change, Residual, Trial;
   FieldPicture Picture;
 };

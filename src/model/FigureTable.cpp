@@ -1,5 +1,6 @@
 #include "model/FigureTable.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillane {
@@ -38,6 +39,27 @@ double FigureAt(const FigureTable& points, double constant, double temperature) 
     if (temperature <= points[i].Temperature) return Between(points[i - 1], points[i], temperature);
   }
   return points.back().Value;
+}
+
+double FigureSlope(const FigureTable& points, double temperature) {
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    const FigurePoint& a = points[i - 1];
+    const FigurePoint& b = points[i];
+    if (temperature >= a.Temperature && temperature < b.Temperature) {
+      return (b.Value - a.Value) / (b.Temperature - a.Temperature);
+    }
+  }
+  return 0;
+}
+
+double ExpansionOf(const MaterialRecord& row, double temperature) {
+  const FigureTable& points = row.Tables.dilat;
+  if (points.empty()) return temperature;
+  return FigureIntegral(points, row.dilat, points.front().Temperature, temperature);
+}
+
+double ExpansionScale(const MaterialRecord& row) {
+  return row.Tables.dilat.empty() ? row.dilat : 1;
 }
 
 double FigureIntegral(const FigureTable& points, double constant, double from, double to) {

@@ -11,8 +11,18 @@ namespace quillane {
 // points and the nearest point's value beyond them.
 double FigureAt(const FigureTable& points, double constant, double temperature);
 
+// d figure / dT at `temperature`: 0 beyond the points and for a constant; on a point, the slope
+// of the segment above it.
+double FigureSlope(const FigureTable& points, double temperature);
+
 // ∫ figure dT from `from` to `to` (either order), exact for the piecewise linear figure.
 double FigureIntegral(const FigureTable& points, double constant, double from, double to);
+
+// The plate's thermal strain of a material is ExpansionScale(row) · ExpansionOf(row, T): its
+// temperature times its expansion coefficient where that is a constant (the plain formula), else
+// ∫ α dT from the table's first point.
+double ExpansionOf(const MaterialRecord& row, double temperature);
+double ExpansionScale(const MaterialRecord& row);
 
 // True where the points hold one value (or there are none): the figure is that constant.
 bool HoldsOneValue(const FigureTable& points);

@@ -176,14 +176,16 @@ struct LayerStack {
 
 // What the whole-deposit plate sees of the temperatures at one moment: the substrate's faces
 // and the integrals of its profile over -h <= y <= 0, and, coat by coat, the sums over its laid
-// lamellae of w T_j and w T_j y_j (T_j a lamella's temperature, y_j its mid-plane).
+// lamellae of w Θ_j and w Θ_j y_j (y_j a lamella's mid-plane). Θ is each material's ExpansionOf
+// its temperature (FigureTable.h): the temperature itself (K) where its expansion coefficient is
+// a constant, its thermal strain ∫ α dT where that is a table.
 struct PlateTemperatures {
-  double Back = 0;                             // K
-  double Front = 0;                            // K
-  double SubstrateSum = 0;                     // ∫ T dy, K·m
-  double SubstrateMoment = 0;                  // ∫ T y dy, K·m²
-  std::array<double, kMaxCoats> CoatSum{};     // K·m
-  std::array<double, kMaxCoats> CoatMoment{};  // K·m²
+  double Back = 0;                             // Θ
+  double Front = 0;                            // Θ
+  double SubstrateSum = 0;                     // ∫ Θ dy
+  double SubstrateMoment = 0;                  // ∫ Θ y dy
+  std::array<double, kMaxCoats> CoatSum{};     // Σ w Θ_j
+  std::array<double, kMaxCoats> CoatMoment{};  // Σ w Θ_j y_j
 };
 
 // The moments of the whole-deposit history.

@@ -281,10 +281,10 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<DepositField> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositField, 22);
+  QUILLANE_EVERY_FIELD(DepositField, 25);
   a(s.Cells, s.SubstrateCells, s.Coats, s.MergeCount, s.FirstLamella, s.Laid, s.DepthPerCell,
     s.ReferenceTemperature, s.BackFace, s.SubstrateTop, s.Surface, s.Previous, s.StepStart,
-    s.Conductances, s.Unknowns, s.Lower, s.Diagonal, s.Upper, s.Change, s.Residual, s.Trial,
+    s.Conductances, s.VaryingConductivity, s.SlopeBelow, s.SlopeAbove, s.Unknowns, s.Lower, s.Diagonal, s.Upper, s.Change, s.Residual, s.Trial,
     s.Picture);
 }
 

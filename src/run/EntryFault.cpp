@@ -147,6 +147,9 @@ std::string English(const EntryFault& f) {
       return "\"" + f.Text + "\" cannot be fitted; choose among " + FittableNames() + ".";
     case FaultKind::NoSuchCoat:
       return "\"" + f.Text + "\": the case lists " + std::to_string(f.Count) + " coats (Coats).";
+    case FaultKind::TableFigure:
+      return "\"" + f.Text + "\": \"" + f.Field +
+             "\" gives it against temperature; a fit moves a constant figure.";
   }
   return {};
 }
@@ -218,6 +221,10 @@ std::string French(const EntryFault& f, char separator) {
       return "« " + f.Text + " » ne peut pas être ajustée.";
     case FaultKind::NoSuchCoat:
       return "« " + f.Text + " » : le cas compte " + std::to_string(f.Count) + " couches (Coats).";
+    case FaultKind::TableFigure:
+      return "« " + f.Text + " » : « " + f.Field +
+             " » le donne en fonction de la température ; un ajustement fait varier une valeur "
+             "constante.";
   }
   return {};
 }

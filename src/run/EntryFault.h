@@ -43,6 +43,7 @@ enum class FaultKind {
   UnknownQuantity,  // Text names no quantity of the quantity table
   NotFittable,      // Text names no quantity a record can be fitted to
   NoSuchCoat,       // Text names a coat's quantity; the case lists Count coats
+  TableFigure,      // Text names a figure that the row named Field gives against temperature
 };
 
 struct EntryFault {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "format/NumberFormat.h"
+#include "model/FigureTable.h"
 #include "run/Validation.h"
 
 namespace quillane {
@@ -159,6 +160,23 @@ bool QuantitySpec::Thermal() const {
 
 double QuantitySpec::ToDisplay(double si) const {
   return Input != nullptr ? Input->ToDisplay(si) : ScaleFromSi(si, DisplayFactor);
+}
+
+bool QuantitySpec::IsTable(const MaterialRecord& row) const {
+  if (Column == nullptr) return false;
+  for (const TableFigure& figure : kTableFigures) {
+    if (figure.Constant == Column->Field) return !HoldsOneValue(row.Tables.*figure.Points);
+  }
+  return false;
+}
+
+const MaterialRecord* QuantitySpec::PickedRow(const ModelState& state) const {
+  if (Column == nullptr) return nullptr;
+  if (Role == QuantityRole::CoatFigure &&
+      static_cast<std::size_t>(Coat - 1) > state.Materials.LaterCoats.size()) {
+    return nullptr;
+  }
+  return &Row(state, *this);
 }
 
 double QuantitySpec::Get(const ModelState& state) const {

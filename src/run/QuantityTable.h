@@ -49,6 +49,12 @@ struct QuantitySpec {
   void Set(ModelState& state, double value) const;
   // The catalogue row a material figure belongs to, as the inputs pick it.
   std::string RowName(const InputParameters& inputs) const;
+  // A material figure that `row` gives against temperature (points that do not hold one
+  // value): studies and fits move constants only.
+  bool IsTable(const MaterialRecord& row) const;
+  // The picked row (state.Materials) of a material figure; nullptr for an input or a coat the
+  // case lacks.
+  const MaterialRecord* PickedRow(const ModelState& state) const;
 };
 
 // A name no quantity has; the message names it and says what names are.

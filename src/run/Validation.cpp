@@ -8,6 +8,7 @@
 #include "format/NumberFormat.h"
 #include "model/Deposit.h"
 #include "model/Errors.h"
+#include "model/FigureTable.h"
 
 namespace quillane {
 
@@ -94,6 +95,85 @@ void CheckMaterialRow(const MaterialRecord& row, std::vector<InputFault>& faults
           {nullptr, english + " is " + General(value) + "; it must lie between " + range + ".",
            caption + " vaut " + french(value) + " ; la valeur doit être comprise entre " +
                french(bound.Min) + " et " + WithUnit(french(bound.Max), bound.Column.Unit) + "."});
+    }
+  }
+}
+
+// The points of each figure the row gives against temperature: a sound table, every value within
+// the figure's bounds.
+void CheckMaterialTables(const MaterialRecord& row, std::vector<InputFault>& faults,
+                         char separator) {
+  const auto french = [separator](double value) { return format::FormatGeneral(value, separator); };
+  for (const TableFigure& figure : kTableFigures) {
+    const FigureTable& points = row.Tables.*figure.Points;
+    if (points.empty()) continue;
+    const std::string english =
+        "Material \"" + row.Name + "\": " + figure.Name + " against temperature";
+    const std::string caption =
+        "Matériau « " + row.Name + " » : " + figure.Name + " en fonction de la température";
+    const TableFault fault = FindTableFault(points);
+    if (!fault.English.empty()) {
+      faults.push_back(
+          {nullptr, english + ": " + fault.English + ".", caption + " : " + fault.French + "."});
+      continue;
+    }
+    for (const MaterialBound& bound : MaterialBounds()) {
+      if (bound.Column.Field != figure.Constant) continue;
+      for (const FigurePoint& point : points) {
+        if (point.Value >= bound.Min && point.Value <= bound.Max) continue;
+        faults.push_back(
+            {nullptr,
+             english + ": " + General(point.Value) + " at " + General(point.Temperature) +
+                 " K; it must lie between " + General(bound.Min) + " and " +
+                 WithUnit(General(bound.Max), bound.Column.Unit) + ".",
+             caption + " : " + french(point.Value) + " à " + french(point.Temperature) +
+                 " K ; la valeur doit être comprise entre " + french(bound.Min) + " et " +
+                 WithUnit(french(bound.Max), bound.Column.Unit) + "."});
+        break;
+      }
+    }
+  }
+}
+
+// Figures against temperature are the whole-deposit model's: the one-pass model keeps the
+// constants of its lumped layers, and the contact layer's conductance is a constant.
+void CheckTablesTaken(const InputParameters& in, const std::vector<const MaterialRecord*>& rows,
+                      std::vector<InputFault>& faults) {
+  for (const MaterialRecord* row : rows) {
+    if (row == nullptr) continue;
+    const MaterialRecord folded = WithConstantsFolded(*row);
+    std::string figures;
+    for (const TableFigure& figure : kTableFigures) {
+      if ((folded.Tables.*figure.Points).empty()) continue;
+      figures += (figures.empty() ? "" : ", ") + std::string(figure.Name);
+    }
+    if (figures.empty()) continue;
+    const std::string english = "Material \"" + row->Name + "\": " + figures;
+    const std::string french = "Matériau « " + row->Name + " » : " + figures;
+    if (!folded.Tables.ModuleYoung.empty()) {
+      // The plate keeps one modulus per material, so that each event costs the same however
+      // many lamellae are laid.
+      faults.push_back({nullptr,
+                        "Material \"" + row->Name +
+                            "\": ModuleYoung against temperature; the plate takes a constant "
+                            "modulus.",
+                        "Matériau « " + row->Name +
+                            " » : ModuleYoung en fonction de la température ; la plaque prend "
+                            "un module constant."});
+    }
+    if (row->Name == kContactName && !folded.Tables.Lambda.empty()) {
+      faults.push_back({nullptr,
+                        english + " against temperature; the contact layer takes a constant "
+                                  "Lambda.",
+                        french + " en fonction de la température ; la couche de contact prend "
+                                 "un Lambda constant."});
+    } else if (row->Name != kContactName && ModelOf(in) != StressModelKind::WholeDeposit) {
+      faults.push_back(
+          {&Input("StressModel"),
+           english + " against temperature; the one-pass model takes constant figures (choose "
+                     "StressModel \"whole-deposit\").",
+           french + " en fonction de la température ; le modèle d'une passe prend des valeurs "
+                    "constantes (choisissez le modèle du dépôt complet)."});
     }
   }
 }
@@ -325,6 +405,7 @@ const std::vector<MaterialBound>& MaterialBounds() {
 std::vector<InputFault> FindMaterialFaults(const MaterialRecord& row, char separator) {
   std::vector<InputFault> faults;
   CheckMaterialRow(row, faults, separator);
+  CheckMaterialTables(row, faults, separator);
   return faults;
 }
 
@@ -391,8 +472,11 @@ std::vector<InputFault> FindInputFaults(const ModelState& state,
     rows.push_back(FindRow(catalogue, kContactName, {"contact layer", "de contact"}, faults));
   }
   for (const MaterialRecord* row : rows) {
-    if (row != nullptr) CheckMaterialRow(*row, faults, separator);
+    if (row == nullptr) continue;
+    CheckMaterialRow(*row, faults, separator);
+    CheckMaterialTables(*row, faults, separator);
   }
+  CheckTablesTaken(in, rows, faults);
   // A fault met twice (the same row picked twice, a closed catalogue) is told once.
   std::vector<InputFault> unique;
   for (InputFault& fault : faults) {
@@ -411,17 +495,21 @@ void ValidateRunInputs(ModelState& state, const MaterialsCatalogue* catalogue) {
     for (const InputFault& fault : faults) messages.push_back(fault.English);
     throw InputError(std::move(messages));
   }
-  state.Materials.Substrate = catalogue->LookupMaterial(state.Input.SubstrateMaterialName);
-  state.Materials.Contact = catalogue->LookupMaterial(kContactName);
+  // A table that holds one value is that constant, to the last bit of every result.
+  const auto row = [catalogue](const std::string& name) {
+    return WithConstantsFolded(catalogue->LookupMaterial(name));
+  };
+  state.Materials.Substrate = row(state.Input.SubstrateMaterialName);
+  state.Materials.Contact = row(kContactName);
   state.Materials.LaterCoats.clear();
   if (state.Input.Coats.empty()) {
-    state.Materials.Coating = catalogue->LookupMaterial(state.Input.CoatingMaterialName);
+    state.Materials.Coating = row(state.Input.CoatingMaterialName);
     return;
   }
   const std::vector<CoatInput>& coats = state.Input.Coats;
-  state.Materials.Coating = catalogue->LookupMaterial(coats.front().Material);
+  state.Materials.Coating = row(coats.front().Material);
   for (std::size_t k = 1; k < coats.size(); ++k) {
-    state.Materials.LaterCoats.push_back(catalogue->LookupMaterial(coats[k].Material));
+    state.Materials.LaterCoats.push_back(row(coats[k].Material));
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "model/Deposit.h"
 #include "model/Errors.h"
+#include "model/FigureTable.h"
 #include "stress/BuildUpStress.h"
 #include "stress/DeflectionHistory.h"
 #include "stress/StressDriver.h"
@@ -21,20 +22,27 @@ namespace {
 
 // The constants of a coat: its lamellae and the figures of its row.
 struct CoatConstants {
-  double W = 0;   // lamella thickness
-  double Ed = 0;  // biaxial modulus
-  double AlphaD = 0;
+  double W = 0;       // lamella thickness
+  double Ed = 0;      // biaxial modulus
+  double AlphaD = 0;  // ExpansionScale
   double SigmaQ = 0;
   int First = 1;    // its first lamella
   int Count = 0;    // its lamellae
   double Base = 0;  // m, the coats under it
+  const MaterialRecord* Row = nullptr;
+
+  // The quenching stress of a lamella landing on a surface at `landing` K.
+  double QuenchingStress(double landing) const {
+    return FigureAt(Row->Tables.SigmaQ, SigmaQ, landing);
+  }
 };
 
 // The constants of the plate, from the rows the run picked.
 struct PlateConstants {
-  double H = 0;   // substrate thickness
-  double Es = 0;  // biaxial modulus
-  double AlphaS = 0;
+  double H = 0;       // substrate thickness
+  double Es = 0;      // biaxial modulus
+  double AlphaS = 0;  // ExpansionScale
+  const MaterialRecord* Substrate = nullptr;
   std::array<CoatConstants, kMaxCoats> Coats{};
   std::size_t CoatCount = 1;
 
@@ -56,25 +64,27 @@ PlateConstants ConstantsOf(const ModelState& state) {
   PlateConstants c;
   c.H = s.SubstrateThickness;
   c.Es = s.SubstrateBiaxialModulus;
-  c.AlphaS = m.Substrate.dilat;
+  c.AlphaS = ExpansionScale(m.Substrate);
+  c.Substrate = &m.Substrate;
   // A plate set up without its coats (a bare model state) holds one coat of the coating.
   c.Coats[0] = {s.LamellaThicknessCopy,
                 s.CoatingBiaxialModulus,
-                m.Coating.dilat,
+                ExpansionScale(m.Coating),
                 m.Coating.SigmaQ,
                 1,
                 std::numeric_limits<int>::max(),
-                0};
+                0,
+                &m.Coating};
   if (s.Coats.empty()) return c;
   c.CoatCount = s.Coats.size();
   for (std::size_t k = 0; k < c.CoatCount; ++k) {
     const SprayedCoat& coat = s.Coats[k];
     const MaterialRecord& row = CoatRow(m, coat.Given);
     c.Coats[k] = {
-        coat.LaidThickness, k == 0 ? s.CoatingBiaxialModulus : row.ModuleYoung / (1 - row.Poisson),
-        row.dilat,          row.SigmaQ,
-        coat.FirstLamella,  coat.Lamellae,
-        coat.Base};
+        coat.LaidThickness,  k == 0 ? s.CoatingBiaxialModulus : row.ModuleYoung / (1 - row.Poisson),
+        ExpansionScale(row), row.SigmaQ,
+        coat.FirstLamella,   coat.Lamellae,
+        coat.Base,           &row};
   }
   return c;
 }
@@ -161,13 +171,13 @@ Eigenstrain ThermalEigenstrain(const PlateConstants& c, const Section& section,
 
 // The per-lamella results of the tables, as the plate is just after arrival j.
 void RecordArrival(ModelState& state, const PlateConstants& c, const Section& before,
-                   const Section& after, int j) {
+                   const Section& after, int j, double sigmaQ) {
   StressResults& s = state.Stress;
   const DepositPlate& plate = s.Plate;
   const double b = s.StressWidth;
   // The share of the quenching force the plate below the lamella carries.
   const CoatConstants& coat = c.Coats[c.CoatOf(j)];
-  s.LamellaForce(j) = coat.SigmaQ * b * coat.W * before.Stiffness / after.Stiffness;
+  s.LamellaForce(j) = sigmaQ * b * coat.W * before.Stiffness / after.Stiffness;
   s.NeutralAxisPosition(j) = after.Axis;
   s.FlexuralRigidity(j) = b * after.Rigidity;
   s.Curvature(j) = plate.Curvature;
@@ -187,20 +197,22 @@ void LandLamella(ModelState& state, const PlateConstants& c, double landing) {
   const std::size_t k = c.CoatOf(j);
   const CoatConstants& coat = c.Coats[k];
   const double mid = coat.Base + (j - coat.First + 0.5) * coat.W;
+  const double sigmaQ = coat.QuenchingStress(landing);
   Eigenstrain e;
-  e.Force = -coat.SigmaQ * coat.W;
+  e.Force = -sigmaQ * coat.W;
   e.Moment = e.Force * (mid - after.Axis);
   plate.LaidCount = j;
   const StrainChange change = Superpose(plate, c, after, e);
   plate.ArrivalStress(j) =
-      coat.Ed * (change.Uniform - change.Curvature * (mid - after.Axis)) + coat.SigmaQ;
+      coat.Ed * (change.Uniform - change.Curvature * (mid - after.Axis)) + sigmaQ;
   plate.ArrivalShift(j) = plate.CoatingShift;
   plate.ArrivalCurvature(j) = plate.Curvature;
   plate.LandingTemperature(j) = landing;
   // Its thermal strain is counted from the surface it landed on.
-  plate.Temperatures.CoatSum[k] += coat.W * landing;
-  plate.Temperatures.CoatMoment[k] += coat.W * mid * landing;
-  RecordArrival(state, c, before, after, j);
+  const double expansion = ExpansionOf(*coat.Row, landing);
+  plate.Temperatures.CoatSum[k] += coat.W * expansion;
+  plate.Temperatures.CoatMoment[k] += coat.W * mid * expansion;
+  RecordArrival(state, c, before, after, j, sigmaQ);
 }
 
 // LaidLamellaStress with the plate's constants worked out once, for a loop over the lamellae.
@@ -208,9 +220,11 @@ double StressOfLaid(const ModelState& state, const PlateConstants& c, int i, dou
   const DepositPlate& plate = state.Stress.Plate;
   const CoatConstants& coat = c.Coats[c.CoatOf(i)];
   const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
-  return plate.ArrivalStress(i) + coat.Ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
-                                             (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
-                                             coat.AlphaD * (t - plate.LandingTemperature(i)));
+  return plate.ArrivalStress(i) +
+         coat.Ed * ((plate.CoatingShift - plate.ArrivalShift(i)) -
+                    (plate.Curvature - plate.ArrivalCurvature(i)) * mid -
+                    coat.AlphaD * (ExpansionOf(*coat.Row, t) -
+                                   ExpansionOf(*coat.Row, plate.LandingTemperature(i))));
 }
 
 void Extend(double value, double& low, double& high) {
@@ -339,12 +353,13 @@ void ApplyTemperatures(ModelState& state, const PlateTemperatures& now) {
 PlateTemperatures UniformTemperatures(const ModelState& state, double temperature) {
   const double h = state.Stress.SubstrateThickness;
   const PlateConstants c = ConstantsOf(state);
-  PlateTemperatures uniform{temperature, temperature, temperature * h, -temperature * h * h / 2,
-                            {},          {}};
+  const double substrate = ExpansionOf(state.Materials.Substrate, temperature);
+  PlateTemperatures uniform{substrate, substrate, substrate * h, -substrate * h * h / 2, {}, {}};
   for (std::size_t k = 0; k < c.CoatCount; ++k) {
     const double t = c.Laid(k, state.Stress.Plate.LaidCount);
-    uniform.CoatSum[k] = temperature * t;
-    uniform.CoatMoment[k] = temperature * t * (2 * c.Coats[k].Base + t) / 2;
+    const double coat = ExpansionOf(*c.Coats[k].Row, temperature);
+    uniform.CoatSum[k] = coat * t;
+    uniform.CoatMoment[k] = coat * t * (2 * c.Coats[k].Base + t) / 2;
   }
   return uniform;
 }

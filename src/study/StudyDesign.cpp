@@ -112,6 +112,17 @@ StudySetUp SetUpStudy(const Study& study, const MaterialsCatalogue& catalogue, b
           {nullptr, spec.Name + ": the base case lists " + count + " coats (Coats).",
            spec.Name + " : le cas de base compte " + count + " couches (Coats)."});
     }
+    const MaterialRecord* row =
+        spec.Column != nullptr ? catalogue.FindMaterial(spec.RowName(study.Base)) : nullptr;
+    if (row != nullptr && spec.IsTable(*row)) {
+      setUp.BaseFaults.push_back(
+          {nullptr,
+           spec.Name + ": \"" + row->Name +
+               "\" gives it against temperature; a study varies a constant figure.",
+           spec.Name + " : « " + row->Name +
+               " » le donne en fonction de la température ; une étude fait varier une valeur "
+               "constante."});
+    }
     if (spec.Role != QuantityRole::Input || given.empty()) continue;
     const auto figure = std::find_if(kCoatFigures.begin(), kCoatFigures.end(),
                                      [&spec](const CoatFigure& f) { return spec.Name == f.Key; });

@@ -159,7 +159,7 @@ class DepositThermalRun {
     sink_.ThermalRow(record, false);
     ++statistics.ThermalRowCount;
     Hand({record.Time, DepositEventKind::Row, field.BackFace, field.SubstrateTop, field.Surface,
-          PlateTemperaturesOf(field)});
+          PlateTemperaturesOf(field, state_.Materials)});
   }
 
   void EndPass() {

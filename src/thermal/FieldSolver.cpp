@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "model/Deposit.h"
+#include "model/FigureTable.h"
 #include "thermal/FaceConstants.h"
 
 // The discrete equations.
@@ -84,7 +85,8 @@ double LatentHeat(const MaterialRecord& row) {
 double Capacity(const FieldCell& cell, const RunMaterials& materials, double temperature) {
   const MaterialRecord& row = RowOf(cell, materials);
   return cell.Thickness * row.Rho *
-         (row.Cp + LatentHeat(row) * MoltenSlope(temperature, row.Tfusion));
+         (FigureAt(row.Tables.Cp, row.Cp, temperature) +
+          LatentHeat(row) * MoltenSlope(temperature, row.Tfusion));
 }
 
 // Heat a face loses to its surroundings, W/m², and its derivative in the face's temperature.
@@ -108,21 +110,44 @@ FaceLoss SurfaceLoss(const FaceExchange& x, double t) {
   return LossOf(t, x.GasTemperature, x.RoomTemperature, 0, 0);
 }
 
-double HalfResistance(const FieldCell& cell, const RunMaterials& materials) {
-  return cell.Thickness / (2 * RowOf(cell, materials).Lambda);
+double Conductivity(const MaterialRecord& row, double temperature) {
+  return FigureAt(row.Tables.Lambda, row.Lambda, temperature);
 }
 
-// Conductance between cell i and cell i + 1, W/(m²·K).
-double Conductance(const DepositField& field, const RunMaterials& materials, std::size_t i) {
-  const FieldCell& below = field.Cells[i];
-  const FieldCell& above = field.Cells[i + 1];
-  double resistance = HalfResistance(below, materials) + HalfResistance(above, materials);
-  if (below.Material == CellMaterial::Substrate && above.Material == CellMaterial::Coating) {
+// The resistance of half a cell at `temperature`, K·m²/W.
+double HalfResistance(const FieldCell& cell, const RunMaterials& materials, double temperature) {
+  return cell.Thickness / (2 * Conductivity(RowOf(cell, materials), temperature));
+}
+
+double HalfResistance(const FieldCell& cell, const RunMaterials& materials) {
+  return HalfResistance(cell, materials, cell.Temperature);
+}
+
+// d(1 / HalfResistance) / dT of a cell at `temperature`.
+double HalfConductanceSlope(const FieldCell& cell, const RunMaterials& materials,
+                            double temperature) {
+  const MaterialRecord& row = RowOf(cell, materials);
+  return 2 * FigureSlope(row.Tables.Lambda, temperature) / cell.Thickness;
+}
+
+// Conductance between cell i and cell i + 1 at temperatures `below` and `above`, W/(m²·K).
+double Conductance(const DepositField& field, const RunMaterials& materials, std::size_t i,
+                   double below, double above) {
+  const FieldCell& under = field.Cells[i];
+  const FieldCell& over = field.Cells[i + 1];
+  double resistance =
+      HalfResistance(under, materials, below) + HalfResistance(over, materials, above);
+  if (under.Material == CellMaterial::Substrate && over.Material == CellMaterial::Coating) {
     // The contact layer is as thick as a lamella of the first coat laid.
-    resistance += field.Coats[static_cast<std::size_t>(above.Coat)].LamellaThickness /
+    resistance += field.Coats[static_cast<std::size_t>(over.Coat)].LamellaThickness /
                   materials.Contact.Lambda;
   }
   return 1 / resistance;
+}
+
+double Conductance(const DepositField& field, const RunMaterials& materials, std::size_t i) {
+  return Conductance(field, materials, i, field.Cells[i].Temperature,
+                     field.Cells[i + 1].Temperature);
 }
 
 // Solves the tridiagonal system (lower, diagonal, upper) x = rhs in place of rhs (Thomas). The
@@ -140,8 +165,8 @@ void SolveTridiagonal(std::vector<double>& lower, std::vector<double>& diagonal,
 }
 
 // The conductances of the step: g[0] from the back face to the first cell, g[i] from cell i to
-// cell i + 1 (counting from 1), g[N] from the last cell to the surface. They depend on the cells
-// only, not on the temperatures.
+// cell i + 1 (counting from 1), g[N] from the last cell to the surface. Where no conductivity is
+// a table they depend on the cells only, and are worked out once per step.
 void ComputeConductances(DepositField& field, const RunMaterials& materials) {
   const std::size_t n = field.Cells.size();
   std::vector<double>& g = field.Conductances;
@@ -149,6 +174,44 @@ void ComputeConductances(DepositField& field, const RunMaterials& materials) {
   g[0] = 1 / HalfResistance(field.Cells.front(), materials);
   for (std::size_t i = 0; i + 1 < n; ++i) g[i + 1] = Conductance(field, materials, i);
   g[n] = 1 / HalfResistance(field.Cells.back(), materials);
+}
+
+// Where a conductivity is a table: the conductances at the temperatures `u` (the unknowns), and
+// the derivatives of g[i] in the temperature below it (SlopeBelow) and above it (SlopeAbove),
+// from 1 / g = Σ s / (2 λ(T)): ∂g/∂T = g² s λ'(T) / (2 λ²) for each half cell.
+void ComputeConductancesAt(DepositField& field, const RunMaterials& materials,
+                           const std::vector<double>& u) {
+  const std::size_t n = field.Cells.size();
+  std::vector<double>& g = field.Conductances;
+  std::vector<double>& below = field.SlopeBelow;
+  std::vector<double>& above = field.SlopeAbove;
+  g.resize(n + 1);
+  below.assign(n + 1, 0);
+  above.assign(n + 1, 0);
+  const auto halfSlope = [&](std::size_t cell, double conductance) {
+    const double half = 1 / HalfResistance(field.Cells[cell], materials, u[cell + 1]);
+    const double ratio = conductance / half;
+    return ratio * ratio * HalfConductanceSlope(field.Cells[cell], materials, u[cell + 1]);
+  };
+  g[0] = 1 / HalfResistance(field.Cells.front(), materials, u[1]);
+  above[0] = HalfConductanceSlope(field.Cells.front(), materials, u[1]);
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    g[i + 1] = Conductance(field, materials, i, u[i + 1], u[i + 2]);
+    below[i + 1] = halfSlope(i, g[i + 1]);
+    above[i + 1] = halfSlope(i + 1, g[i + 1]);
+  }
+  g[n] = 1 / HalfResistance(field.Cells.back(), materials, u[n]);
+  below[n] = HalfConductanceSlope(field.Cells.back(), materials, u[n]);
+}
+
+bool ConductivityVaries(const RunMaterials& materials) {
+  if (!materials.Substrate.Tables.Lambda.empty() || !materials.Coating.Tables.Lambda.empty()) {
+    return true;
+  }
+  for (const MaterialRecord& row : materials.LaterCoats) {
+    if (!row.Tables.Lambda.empty()) return true;
+  }
+  return false;
 }
 
 // The unknowns as one array: the back face, the cells bottom to top, the surface.
@@ -166,6 +229,22 @@ void Scatter(DepositField& field, const std::vector<double>& u) {
   field.Surface = u[n + 1];
 }
 
+// The terms of the Jacobian from conductances that change with temperature: the heat g_i
+// (u_i - u_{i+1}) from unknown i to unknown i + 1 moves with both through g_i too.
+void AddConductanceSlopes(DepositField& field, const std::vector<double>& u) {
+  const std::size_t last = field.Cells.size() + 1;
+  for (std::size_t i = 0; i < last; ++i) {
+    const double drop = u[i] - u[i + 1];
+    const double byBelow = drop * field.SlopeBelow[i];
+    const double byAbove = drop * field.SlopeAbove[i];
+    // Unknown i loses the heat, unknown i + 1 gains it.
+    field.Diagonal[i] -= byBelow;
+    field.Upper[i] -= byAbove;
+    field.Lower[i + 1] += byBelow;
+    field.Diagonal[i + 1] += byAbove;
+  }
+}
+
 // The residuals of a stage E(T) - Previous = θ F(T) at the temperatures `u`, W/m², into `r`;
 // with `jacobian` their derivatives too (the tridiagonal lower, diagonal and upper). With θ = 0
 // the cells' residuals are their inflows F_i alone. Returns Σ r².
@@ -173,6 +252,7 @@ double Residuals(DepositField& field, const RunMaterials& materials, const FaceE
                  double theta, const std::vector<double>& u, std::vector<double>& r,
                  bool jacobian) {
   const std::size_t n = field.Cells.size();
+  if (field.VaryingConductivity) ComputeConductancesAt(field, materials, u);
   const std::vector<double>& g = field.Conductances;
   std::vector<double>& lower = field.Lower;
   std::vector<double>& diagonal = field.Diagonal;
@@ -202,6 +282,7 @@ double Residuals(DepositField& field, const RunMaterials& materials, const FaceE
     lower[n + 1] = g[n];
     diagonal[n + 1] = -g[n] - top.Slope;
     upper[n + 1] = 0;
+    if (field.VaryingConductivity) AddConductanceSlopes(field, u);
   }
   double sum = 0;
   for (const double value : r) sum += value * value;
@@ -388,7 +469,7 @@ double CellEnthalpy(const DepositField& field, const FieldCell& cell, const RunM
                     double temperature) {
   const MaterialRecord& row = RowOf(cell, materials);
   return cell.Thickness * row.Rho *
-         (row.Cp * (temperature - field.ReferenceTemperature) +
+         (FigureIntegral(row.Tables.Cp, row.Cp, field.ReferenceTemperature, temperature) +
           LatentHeat(row) * MoltenFraction(temperature, row.Tfusion));
 }
 
@@ -400,20 +481,52 @@ double FieldEnthalpy(const DepositField& field, const RunMaterials& materials) {
   return sum;
 }
 
-PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
+PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMaterials& materials) {
+  const MaterialRecord& substrate = materials.Substrate;
+  const FigureTable& expansion = substrate.Tables.dilat;
   PlateTemperatures t;
-  t.Back = field.BackFace;
-  t.Front = field.SubstrateTop;
-  // ∫ T dy and ∫ T y dy of each piece, linear from (y0, t0) to (y1, t1).
-  const auto add = [&t](double y0, double t0, double y1, double t1) {
+  t.Back = ExpansionOf(substrate, field.BackFace);
+  t.Front = ExpansionOf(substrate, field.SubstrateTop);
+  // ∫ Θ dy and ∫ Θ y dy of each piece, T linear from (y0, t0) to (y1, t1). Θ = T where the
+  // expansion is a constant; else Θ is quadratic in T between the table's points, so the piece
+  // is cut where T crosses them and Simpson's rule is exact on each part.
+  const auto simpson = [&](double y0, double t0, double y1, double t1) {
     const double dy = y1 - y0;
-    t.SubstrateSum += dy * (t0 + t1) / 2;
-    t.SubstrateMoment += dy * (t0 * (2 * y0 + y1) + t1 * (y0 + 2 * y1)) / 6;
+    const double ym = (y0 + y1) / 2;
+    const double e0 = ExpansionOf(substrate, t0);
+    const double em = ExpansionOf(substrate, (t0 + t1) / 2);
+    const double e1 = ExpansionOf(substrate, t1);
+    t.SubstrateSum += dy * (e0 + 4 * em + e1) / 6;
+    t.SubstrateMoment += dy * (e0 * y0 + 4 * em * ym + e1 * y1) / 6;
+  };
+  const auto add = [&](double y0, double t0, double y1, double t1) {
+    const double dy = y1 - y0;
+    if (expansion.empty()) {
+      t.SubstrateSum += dy * (t0 + t1) / 2;
+      t.SubstrateMoment += dy * (t0 * (2 * y0 + y1) + t1 * (y0 + 2 * y1)) / 6;
+      return;
+    }
+    double ya = y0, ta = t0;
+    // Where T crosses the table's points, in order along the piece.
+    std::vector<double> cuts;
+    for (const FigurePoint& point : expansion) {
+      const double crossing = (point.Temperature - t0) / (t1 - t0);
+      if (crossing > 0 && crossing < 1) cuts.push_back(crossing);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    for (const double cut : cuts) {
+      const double yb = y0 + cut * dy;
+      const double tb = t0 + cut * (t1 - t0);
+      simpson(ya, ta, yb, tb);
+      ya = yb;
+      ta = tb;
+    }
+    simpson(ya, ta, y1, t1);
   };
   double y = field.Cells.front().Bottom;
   double previous = field.BackFace;
-  const std::size_t substrate = static_cast<std::size_t>(field.SubstrateCells);
-  for (std::size_t i = 0; i < substrate; ++i) {
+  const std::size_t substrateCells = static_cast<std::size_t>(field.SubstrateCells);
+  for (std::size_t i = 0; i < substrateCells; ++i) {
     const FieldCell& cell = field.Cells[i];
     const double centre = cell.Bottom + cell.Thickness / 2;
     add(y, previous, centre, cell.Temperature);
@@ -426,13 +539,17 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
   for (std::size_t k = 0; k < field.FirstLamella.size() && k < next.size(); ++k) {
     next[k] = NextCoatStart(field, k);
   }
-  for (std::size_t i = substrate; i < field.Cells.size(); ++i) {
+  const auto addCoat = [&](std::size_t coat, double thickness, double bottom, double temperature) {
+    const double e = ExpansionOf(CoatRow(materials, field.Coats[coat].Row), temperature);
+    t.CoatSum[coat] += thickness * e;
+    t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * e;
+  };
+  for (std::size_t i = substrateCells; i < field.Cells.size(); ++i) {
     const FieldCell& cell = field.Cells[i];
     std::size_t coat = static_cast<std::size_t>(cell.Coat);
     const int last = cell.FirstLamella + cell.Lamellae - 1;
     if (last < next[coat]) {
-      t.CoatSum[coat] += cell.Thickness * cell.Temperature;
-      t.CoatMoment[coat] += cell.Thickness * (cell.Bottom + cell.Thickness / 2) * cell.Temperature;
+      addCoat(coat, cell.Thickness, cell.Bottom, cell.Temperature);
       continue;
     }
     // A cell of a group across coats: each coat's share at the cell's temperature.
@@ -441,8 +558,7 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field) {
     while (from <= last) {
       const int to = std::min(last, next[coat] - 1);
       const double thickness = (to - from + 1) * field.Coats[coat].LamellaThickness;
-      t.CoatSum[coat] += thickness * cell.Temperature;
-      t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * cell.Temperature;
+      addCoat(coat, thickness, bottom, cell.Temperature);
       bottom += thickness;
       from = to + 1;
       ++coat;
@@ -513,6 +629,7 @@ std::vector<FieldCoat> FieldCoats(const std::vector<SprayedCoat>& coats,
       const MaterialRecord& under = CoatRow(materials, coats[k - 1].Given);
       if (row.Lambda == under.Lambda && row.Rho == under.Rho && row.Cp == under.Cp &&
           row.Tfusion == under.Tfusion && row.Lfusion == under.Lfusion &&
+          row.Tables.Lambda == under.Tables.Lambda && row.Tables.Cp == under.Tables.Cp &&
           coat.LamellaThickness == laid.back().LamellaThickness) {
         coat.Group = laid.back().Group;
       }
@@ -575,6 +692,7 @@ FieldStepFaces StepField(DepositField& field, const RunMaterials& materials,
                          const FaceExchange& exchange, double dt, bool afterLanding) {
   const std::size_t n = field.Cells.size();
   std::vector<double>& start = field.StepStart;
+  field.VaryingConductivity = ConductivityVaries(materials);
   ComputeConductances(field, materials);
   BalanceFaces(field, materials, exchange);
   for (std::size_t i = 0; i < n; ++i) {

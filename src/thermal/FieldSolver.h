@@ -58,8 +58,10 @@ double FieldEnthalpy(const DepositField& field, const RunMaterials& materials);
 double MoltenFraction(double temperature, double melting);
 
 // What the plate's mechanics see of the field: the substrate's profile, linear between its faces
-// and its cells' centres, integrated exactly; each lamella at the temperature of its cell.
-PlateTemperatures PlateTemperaturesOf(const DepositField& field);
+// and its cells' centres, integrated exactly; each lamella at the temperature of its cell. The
+// integrals are of each material's ExpansionOf, so that an expansion given against temperature
+// strains each point by ∫ α dT.
+PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMaterials& materials);
 
 // The temperature of every laid lamella, lamella 1 first.
 std::vector<double> LamellaTemperatures(const DepositField& field);

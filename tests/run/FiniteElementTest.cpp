@@ -96,7 +96,7 @@ std::vector<FieldShot> DriveRun(ModelState& state, std::vector<double>& coatEnds
                                 in.BackFaceCoefficient, HolderTemperature(in)};
     StepField(field, materials, exchange, step.End - time, step.AfterLanding);
     time = step.End;
-    ApplyTemperatures(state, PlateTemperaturesOf(field));
+    ApplyTemperatures(state, PlateTemperaturesOf(field, materials));
   };
   visit.EndPass = [&](int pass) {
     if (std::find(lastPasses.begin(), lastPasses.end(), pass) == lastPasses.end()) return;

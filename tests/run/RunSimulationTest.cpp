@@ -276,5 +276,45 @@ TEST_F(ValidationTest, EachCoatIsCheckedAndToldByItsNumber) {
   EXPECT_EQ(state.Materials.LaterCoats[0].Name, "Acier 316L");
 }
 
+// Each case gives a row points (a figure of the coating unless `row` says) under a model: no
+// fault, or one told in both languages.
+TEST_F(ValidationTest, FiguresAgainstTemperatureAreCheckedAndTakenByTheWholeDepositModelOnly) {
+  const struct {
+    const char* row;
+    FigureTable FigureTables::*figure;
+    FigureTable points;
+    const char* model;
+    bool fault;
+  } cases[] = {
+      {"NiCrAlY", &FigureTables::SigmaQ, {{400, 2e8}, {700, 5e7}}, kWholeDepositModel, false},
+      {"NiCrAlY", &FigureTables::Lambda, {{400, 9}}, kWholeDepositModel, true},
+      {"NiCrAlY", &FigureTables::Cp, {{400, 500}, {400, 510}}, kWholeDepositModel, true},
+      {"NiCrAlY", &FigureTables::Cp, {{-5, 500}, {400, 510}}, kWholeDepositModel, true},
+      {"NiCrAlY", &FigureTables::Lambda, {{300, 9}, {900, 0}}, kWholeDepositModel, true},
+      {"NiCrAlY",
+       &FigureTables::dilat,
+       {{300, 1e-5}, {900, std::nan("")}},
+       kWholeDepositModel,
+       true},
+      {"NiCrAlY", &FigureTables::dilat, {{300, 1e-5}, {900, 2e-5}}, kOnePassModel, true},
+      {"NiCrAlY", &FigureTables::dilat, {{300, 1e-5}, {900, 1e-5}}, kOnePassModel, false},
+      {"NiCrAlY", &FigureTables::ModuleYoung, {{300, 2e11}, {900, 1e11}}, kWholeDepositModel, true},
+      {"contact", &FigureTables::Lambda, {{300, 1}, {900, 2}}, kWholeDepositModel, true},
+  };
+  std::vector<std::string> told;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(told.size());
+    MaterialRecord row = catalogue.LookupMaterial(c.row);
+    row.Tables.*c.figure = c.points;
+    MaterialsCatalogue own = catalogue;
+    own.AddUserRows({row}, dir / "own.db");
+    state.Input.StressModel = c.model;
+    const std::vector<InputFault> faults = FindInputFaults(state, &own);
+    ASSERT_EQ(faults.size(), c.fault ? 1u : 0u);
+    for (const InputFault& fault : faults) told.insert(told.end(), {fault.English, fault.French});
+  }
+  test::ExpectMessages("figure tables", told);
+}
+
 }  // namespace
 }  // namespace quillane

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "ModelFixture.h"
 #include "io/CaseFile.h"
 #include "model/Deposit.h"
+#include "model/FigureTable.h"
 #include "run/QuantityTable.h"
 #include "stress/StressDriver.h"
 #include "stress/WholeDeposit.h"
@@ -30,13 +32,14 @@ class WholeDepositRunTest : public test::ModelFixture {
 
 // Curvatures of the progressive deposition of `count` lamellae after Tsui and Clyne: misfit
 // force with its arm to the axis before the lamella, rigidity after it.
+// Lamella k's misfit is sigmaQ(k).
 std::vector<double> BuildUpCurvatures(int count, double h, double w, double b, double es, double ed,
-                                      double sigmaQ, double curvature0) {
+                                      const std::function<double(int)>& sigmaQ, double curvature0) {
   std::vector<double> curvature{curvature0};
   double axisBefore = -h / 2;
   for (int k = 1; k <= count; ++k) {
     const double kw = k * w;
-    const double force = sigmaQ * b * w * (h * es + (k - 1) * w * ed) / (h * es + k * w * ed);
+    const double force = sigmaQ(k) * b * w * (h * es + (k - 1) * w * ed) / (h * es + k * w * ed);
     const double axis = (kw * kw * ed - h * h * es) / (2 * (kw * ed + h * es));
     const double rigidity = ed * b * kw * (kw * kw / 3 - kw * axis + axis * axis) +
                             es * b * h * (h * h / 3 + h * axis + axis * axis);
@@ -75,10 +78,10 @@ TEST_F(WholeDepositRunTest, WithoutExpansionTheCurvaturesAreTheBuildUpOfEveryLam
     const double w = c.passThickness / c.perPass;
     const MaterialRecord& sub = state.Materials.Substrate;
     const MaterialRecord& coat = state.Materials.Coating;
-    const std::vector<double> expected =
-        BuildUpCurvatures(n, state.Input.SubstrateThicknessInput, w, state.Input.SubstrateWidth,
-                          sub.ModuleYoung / (1 - sub.Poisson),
-                          coat.ModuleYoung / (1 - coat.Poisson), coat.SigmaQ, c.curvature0);
+    const std::vector<double> expected = BuildUpCurvatures(
+        n, state.Input.SubstrateThicknessInput, w, state.Input.SubstrateWidth,
+        sub.ModuleYoung / (1 - sub.Poisson), coat.ModuleYoung / (1 - coat.Poisson),
+        [&coat](int) { return coat.SigmaQ; }, c.curvature0);
     int k = 0;
     double lastTime = 0;
     for (const HistoryPoint& point : state.Stress.History) {
@@ -102,6 +105,42 @@ TEST_F(WholeDepositRunTest, WithoutExpansionTheCurvaturesAreTheBuildUpOfEveryLam
     ASSERT_EQ(state.Stress.PassEndCurvature.size(), static_cast<std::size_t>(c.passes));
     EXPECT_NEAR(state.Stress.PassEndCurvature.back(), expected[n], 1e-12 * std::fabs(expected[n]));
   }
+}
+
+TEST_F(WholeDepositRunTest, AQuenchingStressAgainstTheLandingTemperatureIsEachLamellasOwnMisfit) {
+  // Nothing expands: each lamella adds the build-up's curvature of the misfit of the surface it
+  // landed on, which the torch warms from lamella to lamella.
+  state.Input.PassCount = 3;
+  state.Input.PassThickness = 4e-6;
+  state.Input.LamellaThickness = 1e-6;
+  ResolveMaterials();
+  for (MaterialRecord* row :
+       {&state.Materials.Substrate, &state.Materials.Coating, &state.Materials.Contact}) {
+    row->dilat = 0;
+  }
+  state.Materials.Coating.Tables.SigmaQ = {{400, 2.5e8}, {700, 0.5e8}};
+  RunSimulation(state, sink);
+  const StressResults& s = state.Stress;
+  const int n = state.Clock.LamellaCount;
+  ASSERT_EQ(n, 12);
+  const auto misfit = [&s](int k) {
+    const double t = s.Plate.LandingTemperature(k);
+    return 2.5e8 - 2e8 * std::clamp((t - 400) / 300, 0.0, 1.0);
+  };
+  EXPECT_GT(misfit(1) - misfit(n), 1e6) << "the surface warms through the passes";
+  const MaterialRecord& sub = state.Materials.Substrate;
+  const MaterialRecord& coat = state.Materials.Coating;
+  const std::vector<double> expected =
+      BuildUpCurvatures(n, state.Input.SubstrateThicknessInput, 1e-6, state.Input.SubstrateWidth,
+                        sub.ModuleYoung / (1 - sub.Poisson), coat.ModuleYoung / (1 - coat.Poisson),
+                        misfit, state.Input.InitialCurvature);
+  int k = 0;
+  for (const HistoryPoint& point : s.History) {
+    if (point.Event.Kind != DepositEventKind::Arrival) continue;
+    ++k;
+    EXPECT_NEAR(point.Curvature, expected[k], 1e-12 * std::fabs(expected[n])) << "lamella " << k;
+  }
+  EXPECT_EQ(k, n);
 }
 
 // Net force and moment (about the interface) per unit width of the plate as it is: each
@@ -393,6 +432,45 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
     NullSink none;
     RunSimulation(moved, none);
     ExpectCurvaturesClose(moved.Stress, reference, spec.Name);
+  }
+}
+
+// Points that hold one value are that constant, to the last bit of every result; points that
+// move by 1e-10 over their range take the tables' path and move the curvatures by less than a
+// millionth.
+TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNothing) {
+  SmallWholeDeposit(state.Input);
+  ResolveMaterials();
+  ModelState constant = state;
+  RunSimulation(constant, sink);
+  for (const double slope : {0.0, 1e-10}) {
+    SCOPED_TRACE(slope);
+    std::vector<MaterialRecord> rows;
+    for (const char* name : {"Acier 316L", "NiCrAlY"}) {
+      MaterialRecord row = catalogue.LookupMaterial(name);
+      for (const TableFigure& figure : kTableFigures) {
+        if (figure.Points == &FigureTables::ModuleYoung && slope > 0) continue;
+        const double value = row.*figure.Constant;
+        row.Tables.*figure.Points = {{250, value}, {900, value * (1 + slope)}, {2000, value}};
+      }
+      rows.push_back(row);
+    }
+    catalogue.AddUserRows(rows, dir / "own.db");
+    ResolveMaterials();
+    ASSERT_EQ(HasTables(state.Materials.Coating), slope > 0);
+    ModelState tabled = state;
+    NullSink none;
+    RunSimulation(tabled, none);
+    if (slope > 0) {
+      ExpectCurvaturesClose(tabled.Stress, constant.Stress, "a slope of 1e-10");
+      continue;
+    }
+    ASSERT_EQ(tabled.Stress.History.size(), constant.Stress.History.size());
+    for (std::size_t i = 0; i < constant.Stress.History.size(); ++i) {
+      ASSERT_EQ(tabled.Stress.History[i].Curvature, constant.Stress.History[i].Curvature) << i;
+    }
+    EXPECT_EQ(tabled.Stress.LamellaStressFinal.Values(),
+              constant.Stress.LamellaStressFinal.Values());
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <stdexcept>
@@ -276,6 +277,49 @@ TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBime
     // The coating expands less than its substrate: it ends compressed, its side convex.
     EXPECT_LT(s.LamellaStressFinal(1), 0);
     EXPECT_LT(s.FinalCurvature, p.curvature0);
+  }
+}
+
+// ∫ α dT from `from` to `to` of a table, by the midpoint rule on a million steps.
+double ExpansionIntegral(const FigureTable& alpha, double from, double to) {
+  const int steps = 1000000;
+  const double dt = (to - from) / steps;
+  double sum = 0;
+  for (int i = 0; i < steps; ++i) {
+    const double t = from + (i + 0.5) * dt;
+    std::size_t k = 1;
+    while (k + 1 < alpha.size() && alpha[k].Temperature < t) ++k;
+    const FigurePoint& a = alpha[k - 1];
+    const FigurePoint& b = alpha[k];
+    const double x = std::clamp((t - a.Temperature) / (b.Temperature - a.Temperature), 0.0, 1.0);
+    sum += (a.Value + x * (b.Value - a.Value)) * dt;
+  }
+  return sum;
+}
+
+TEST(WholeDepositPlate, ExpansionsAgainstTemperatureMakeTimoshenkosBimetalWithTheirIntegral) {
+  // A superalloy whose expansion rises strongly above 800 K, under a ceramic's; the points lie
+  // on both sides of the range cooled through, and within it.
+  const FigureTable substrate = {{300, 12e-6}, {800, 14e-6}, {1100, 18e-6}};
+  const FigureTable coating = {{350, 9e-6}, {900, 11e-6}};
+  const double landing[] = {640, 1000, 320};
+  for (const double t : landing) {
+    SCOPED_TRACE(t);
+    Specimen p;
+    p.n = 1;
+    p.sigmaQ = 0;
+    p.w = 0.3 * p.h;
+    p.ed = 0.4 * p.es;
+    p.t0 = t;
+    ModelState state = Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Arrival, t, t)});
+    state.Materials.Substrate.Tables.dilat = substrate;
+    state.Materials.Coating.Tables.dilat = coating;
+    const StressResults s = Stresses(state);
+    const double misfit =
+        ExpansionIntegral(coating, p.room, t) - ExpansionIntegral(substrate, p.room, t);
+    const double timoshenko = Timoshenko(misfit, p.w, p.h, p.ed / p.es);
+    EXPECT_NEAR(s.FinalCurvature - s.History[0].Curvature, timoshenko,
+                1e-9 * std::fabs(timoshenko));
   }
 }
 
