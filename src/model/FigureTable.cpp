@@ -32,8 +32,7 @@ double IntegralUpTo(const FigureTable& points, double from, double t) {
 
 }  // namespace
 
-double FigureAt(const FigureTable& points, double constant, double temperature) {
-  if (points.empty()) return constant;
+double TableValue(const FigureTable& points, double temperature) {
   if (temperature <= points.front().Temperature) return points.front().Value;
   for (std::size_t i = 1; i < points.size(); ++i) {
     if (temperature <= points[i].Temperature) return Between(points[i - 1], points[i], temperature);
@@ -52,19 +51,8 @@ double FigureSlope(const FigureTable& points, double temperature) {
   return 0;
 }
 
-double ExpansionOf(const MaterialRecord& row, double temperature) {
-  const FigureTable& points = row.Tables.dilat;
-  if (points.empty()) return temperature;
-  return FigureIntegral(points, row.dilat, points.front().Temperature, temperature);
-}
-
-double ExpansionScale(const MaterialRecord& row) {
-  return row.Tables.dilat.empty() ? row.dilat : 1;
-}
-
-double FigureIntegral(const FigureTable& points, double constant, double from, double to) {
-  if (points.empty()) return constant * (to - from);
-  if (to < from) return -FigureIntegral(points, constant, to, from);
+double TableIntegral(const FigureTable& points, double from, double to) {
+  if (to < from) return -TableIntegral(points, to, from);
   return IntegralUpTo(points, from, to);
 }
 

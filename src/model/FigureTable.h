@@ -7,22 +7,36 @@
 
 namespace quillane {
 
-// The figure at `temperature`: `constant` where `points` is empty, else linear between the
-// points and the nearest point's value beyond them.
-double FigureAt(const FigureTable& points, double constant, double temperature);
-
+// The figure of points that are not empty at `temperature`: linear between the points and the
+// nearest point's value beyond them.
+double TableValue(const FigureTable& points, double temperature);
+// ∫ figure dT from `from` to `to` (either order) for points that are not empty, exact for the
+// piecewise linear figure.
+double TableIntegral(const FigureTable& points, double from, double to);
 // d figure / dT at `temperature`: 0 beyond the points and for a constant; on a point, the slope
 // of the segment above it.
 double FigureSlope(const FigureTable& points, double temperature);
 
-// ∫ figure dT from `from` to `to` (either order), exact for the piecewise linear figure.
-double FigureIntegral(const FigureTable& points, double constant, double from, double to);
+// The figure: `constant` where `points` is empty, else the table's value. Inline, since the
+// field asks for every cell at every iteration and a constant must cost nothing.
+inline double FigureAt(const FigureTable& points, double constant, double temperature) {
+  return points.empty() ? constant : TableValue(points, temperature);
+}
+inline double FigureIntegral(const FigureTable& points, double constant, double from, double to) {
+  return points.empty() ? constant * (to - from) : TableIntegral(points, from, to);
+}
 
 // The plate's thermal strain of a material is ExpansionScale(row) · ExpansionOf(row, T): its
 // temperature times its expansion coefficient where that is a constant (the plain formula), else
 // ∫ α dT from the table's first point.
-double ExpansionOf(const MaterialRecord& row, double temperature);
-double ExpansionScale(const MaterialRecord& row);
+inline double ExpansionOf(const MaterialRecord& row, double temperature) {
+  const FigureTable& points = row.Tables.dilat;
+  return points.empty() ? temperature
+                        : TableIntegral(points, points.front().Temperature, temperature);
+}
+inline double ExpansionScale(const MaterialRecord& row) {
+  return row.Tables.dilat.empty() ? row.dilat : 1;
+}
 
 // True where the points hold one value (or there are none): the figure is that constant.
 bool HoldsOneValue(const FigureTable& points);

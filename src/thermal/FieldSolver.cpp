@@ -14,7 +14,7 @@
 // Unknowns: the temperatures of the cells T_1 … T_N (bottom to top) and of the two faces, T_b at
 // the back (y = -h) and T_s at the surface. A cell of thickness s holds, per unit area,
 //
-//   E(T) = s ρ [ cp (T - T_ref) + L f(T) ],      f the molten fraction (MoltenFraction),
+//   E(T) = s ρ [ ∫ cp dT from T_ref + L f(T) ],  f the molten fraction (MoltenFraction),
 //
 // so that its capacity dE/dT = s ρ (cp + L f'(T)) carries the latent heat where it melts or
 // freezes, cell by cell. Two neighbouring cells exchange G (T_i - T_{i+1}) with
@@ -22,7 +22,9 @@
 //   1 / G = s_i / (2 λ_i) + s_{i+1} / (2 λ_{i+1})   (+ w / λ_contact between the substrate and
 //                                                      the first lamella),
 //
-// and a face exchanges with its cell through the half cell, G = 2 λ / s. The faces hold no heat:
+// and a face exchanges with its cell through the half cell, G = 2 λ / s. A conductivity given
+// against temperature is λ_i = λ(T_i), the cell's at its own temperature: the conductances then
+// follow the iterate, and Newton's Jacobian carries their derivatives. The faces hold no heat:
 //
 //   back face:  G_b (T_1 - T_b) = h_c (T_b - T_gas) + εσ (T_b⁴ - T_room⁴) + H (T_b - T_holder)
 //   surface:    G_s (T_N - T_s) + q_torch = h_c (T_s - T_gas) + εσ (T_s⁴ - T_room⁴)
@@ -82,11 +84,22 @@ double LatentHeat(const MaterialRecord& row) {
   return row.Tfusion > 0 ? row.Lfusion : 0;
 }
 
-double Capacity(const FieldCell& cell, const RunMaterials& materials, double temperature) {
+// Both are called for every cell at every Newton iteration: kept inline, the tables' calls
+// notwithstanding.
+[[gnu::always_inline]] inline double Capacity(const FieldCell& cell, const RunMaterials& materials,
+                                              double temperature) {
   const MaterialRecord& row = RowOf(cell, materials);
   return cell.Thickness * row.Rho *
          (FigureAt(row.Tables.Cp, row.Cp, temperature) +
           LatentHeat(row) * MoltenSlope(temperature, row.Tfusion));
+}
+
+[[gnu::always_inline]] inline double Enthalpy(const DepositField& field, const FieldCell& cell,
+                                              const RunMaterials& materials, double temperature) {
+  const MaterialRecord& row = RowOf(cell, materials);
+  return cell.Thickness * row.Rho *
+         (FigureIntegral(row.Tables.Cp, row.Cp, field.ReferenceTemperature, temperature) +
+          LatentHeat(row) * MoltenFraction(temperature, row.Tfusion));
 }
 
 // Heat a face loses to its surroundings, W/m², and its derivative in the face's temperature.
@@ -268,7 +281,7 @@ double Residuals(DepositField& field, const RunMaterials& materials, const FaceE
     const FieldCell& cell = field.Cells[k - 1];
     const double t = u[k];
     const double stored =
-        theta > 0 ? (CellEnthalpy(field, cell, materials, t) - field.Previous[k - 1]) / theta : 0;
+        theta > 0 ? (Enthalpy(field, cell, materials, t) - field.Previous[k - 1]) / theta : 0;
     r[k] = -stored + g[k - 1] * (u[k - 1] - t) + g[k] * (u[k + 1] - t);
     if (jacobian) {
       lower[k] = g[k - 1];
@@ -344,11 +357,10 @@ double TemperatureOfEnthalpy(const DepositField& field, const FieldCell& cell,
   double t = guess;
   for (int i = 0; i < kMaxIterations; ++i) {
     const double change =
-        (enthalpy - CellEnthalpy(field, cell, materials, t)) / Capacity(cell, materials, t);
+        (enthalpy - Enthalpy(field, cell, materials, t)) / Capacity(cell, materials, t);
     t += std::clamp(change, -kLargestChange, kLargestChange);
     if (std::fabs(change) <= kConverged) {
-      return t +
-             (enthalpy - CellEnthalpy(field, cell, materials, t)) / Capacity(cell, materials, t);
+      return t + (enthalpy - Enthalpy(field, cell, materials, t)) / Capacity(cell, materials, t);
     }
   }
   throw std::runtime_error("the temperature of a merged cell did not converge");
@@ -358,8 +370,8 @@ double TemperatureOfEnthalpy(const DepositField& field, const FieldCell& cell,
 void MergeCells(DepositField& field, const RunMaterials& materials, std::size_t i) {
   FieldCell& under = field.Cells[i];
   const FieldCell& over = field.Cells[i + 1];
-  const double enthalpy = CellEnthalpy(field, under, materials, under.Temperature) +
-                          CellEnthalpy(field, over, materials, over.Temperature);
+  const double enthalpy = Enthalpy(field, under, materials, under.Temperature) +
+                          Enthalpy(field, over, materials, over.Temperature);
   const double guess = (under.Thickness * under.Temperature + over.Thickness * over.Temperature) /
                        (under.Thickness + over.Thickness);
   FieldCell merged = under;
@@ -467,10 +479,7 @@ double MoltenFraction(double temperature, double melting) {
 
 double CellEnthalpy(const DepositField& field, const FieldCell& cell, const RunMaterials& materials,
                     double temperature) {
-  const MaterialRecord& row = RowOf(cell, materials);
-  return cell.Thickness * row.Rho *
-         (FigureIntegral(row.Tables.Cp, row.Cp, field.ReferenceTemperature, temperature) +
-          LatentHeat(row) * MoltenFraction(temperature, row.Tfusion));
+  return Enthalpy(field, cell, materials, temperature);
 }
 
 double FieldEnthalpy(const DepositField& field, const RunMaterials& materials) {
@@ -539,8 +548,13 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMateri
   for (std::size_t k = 0; k < field.FirstLamella.size() && k < next.size(); ++k) {
     next[k] = NextCoatStart(field, k);
   }
+  // Each coat's row, looked up once rather than for every cell.
+  std::array<const MaterialRecord*, kMaxCoats> rows{};
+  for (std::size_t k = 0; k < field.Coats.size() && k < rows.size(); ++k) {
+    rows[k] = &CoatRow(materials, field.Coats[k].Row);
+  }
   const auto addCoat = [&](std::size_t coat, double thickness, double bottom, double temperature) {
-    const double e = ExpansionOf(CoatRow(materials, field.Coats[coat].Row), temperature);
+    const double e = ExpansionOf(*rows[coat], temperature);
     t.CoatSum[coat] += thickness * e;
     t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * e;
   };

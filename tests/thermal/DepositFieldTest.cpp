@@ -101,7 +101,7 @@ TEST(DepositFieldTest, TheSteadyStateOfAPlateWithItsDepositIsItsSeriesOfResistan
 }
 
 // ∫ f dT of a table (constant beyond its points) by Simpson's rule on 20,000 steps.
-double TableIntegral(const FigureTable& f, double from, double to) {
+double SimpsonIntegral(const FigureTable& f, double from, double to) {
   const auto at = [&f](double t) {
     if (t <= f.front().Temperature) return f.front().Value;
     for (std::size_t k = 1; k < f.size(); ++k) {
@@ -144,9 +144,9 @@ TEST(DepositFieldTest, ConductivitiesAgainstTemperatureCarryTheSteadyFluxOfKirch
     ASSERT_LT(under, 710);
     ASSERT_GT(field.Surface, 710);
     const double error =
-        std::max(std::fabs(TableIntegral(steel.Tables.Lambda, back, field.SubstrateTop) / 0.002 -
+        std::max(std::fabs(SimpsonIntegral(steel.Tables.Lambda, back, field.SubstrateTop) / 0.002 -
                            through),
-                 std::fabs(TableIntegral(zirconia.Tables.Lambda, under, field.Surface) / 300e-6 -
+                 std::fabs(SimpsonIntegral(zirconia.Tables.Lambda, under, field.Surface) / 300e-6 -
                            through)) /
         through;
     EXPECT_LT(error, 1e-5);
@@ -238,7 +238,7 @@ EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
     const double heat =
         c.Tables.Cp.empty()
             ? c.Cp * (coat.ParticleTemperature - in.SubstrateTemperature)
-            : TableIntegral(c.Tables.Cp, in.SubstrateTemperature, coat.ParticleTemperature);
+            : SimpsonIntegral(c.Tables.Cp, in.SubstrateTemperature, coat.ParticleTemperature);
     EXPECT_NEAR(brought, c.Rho * coat.LaidThickness * (heat + c.Lfusion), 1e-9 * brought);
     EXPECT_NEAR(FieldEnthalpy(field, m), audit.Enthalpy.back() + brought, 1e-9 * brought)
         << "a merge keeps the enthalpy";
