@@ -487,6 +487,11 @@ TEST_F(CalibrationTest, ALaterCoatsFigureIsFittedForThatCoatAlone) {
   EXPECT_THAT(
       [&] { FitRecord(state, record, Fitting({"coat3.dilat"})); },
       ThrowsMessage<FitSettingsError>(HasSubstr("\"coat3.dilat\": the case lists 2 coats")));
+  // A figure the row gives against temperature is not one number to fit.
+  state.Materials.LaterCoats[0].Tables.SigmaQ = {{400, 1e8}, {700, 5e7}};
+  EXPECT_THAT([&] { FitRecord(state, record, Fitting({"coat2.SigmaQ"})); },
+              ThrowsMessage<FitSettingsError>(
+                  HasSubstr("\"coat2.SigmaQ\": \"NiCrAlY\" gives it against temperature")));
 }
 
 TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTableAndEachEntryReadWhole) {

@@ -94,6 +94,16 @@ TEST(StudyCoatsTest, ACoatsInputAndItsMaterialsFigureVaryAndAMissingCoatIsRefuse
   EXPECT_EQ(setUp.BaseFaults[0].English,
             "HeatFlux: every coat of the base case gives its own (Coats); vary coat1.HeatFlux and "
             "the others instead.");
+  // A figure its row gives against temperature is not one number to vary.
+  MaterialRecord tabled = shipped.LookupMaterial("Zircone yttriée");
+  tabled.Tables.SigmaQ = {{400, 1e8}, {700, 5e7}};
+  MaterialsCatalogue own = shipped;
+  own.AddUserRows({tabled}, "own.db");
+  setUp = SetUpStudy(study, own, false, {});
+  ASSERT_EQ(setUp.BaseFaults.size(), 1u);
+  EXPECT_EQ(setUp.BaseFaults[0].English,
+            "coat2.SigmaQ: \"Zircone yttriée\" gives it against temperature; a study varies a "
+            "constant figure.");
 }
 
 // The faults a study window can also make are compared with its own in tests/session; these are
