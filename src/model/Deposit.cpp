@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/FigureTable.h"
+
 namespace quillane {
 
 namespace {
@@ -108,6 +110,19 @@ double DepositTop(const StressResults& stress, int i) {
 
 const MaterialRecord& CoatRow(const RunMaterials& materials, std::size_t coat) {
   return coat == 0 ? materials.Coating : materials.LaterCoats.at(coat - 1);
+}
+
+bool ModuliVary(const RunMaterials& materials) {
+  if (!materials.Substrate.Tables.ModuleYoung.empty()) return true;
+  if (!materials.Coating.Tables.ModuleYoung.empty()) return true;
+  for (const MaterialRecord& row : materials.LaterCoats) {
+    if (!row.Tables.ModuleYoung.empty()) return true;
+  }
+  return false;
+}
+
+double BiaxialModulus(const MaterialRecord& row, double temperature) {
+  return FigureAt(row.Tables.ModuleYoung, row.ModuleYoung, temperature) / (1 - row.Poisson);
 }
 
 }  // namespace quillane

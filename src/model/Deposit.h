@@ -35,6 +35,13 @@ std::size_t CoatOf(const std::vector<SprayedCoat>& coats, int i);
 double LamellaMid(const StressResults& stress, int i);
 double DepositTop(const StressResults& stress, int i);
 
+// Whether a row the plate reads gives its modulus against temperature (a table that holds one
+// value is its constant, as ValidateRunInputs leaves it).
+bool ModuliVary(const RunMaterials& materials);
+
+// The biaxial modulus E / (1 - ν) of a row at `temperature`, Pa.
+double BiaxialModulus(const MaterialRecord& row, double temperature);
+
 // The catalogue row of the case's coat `coat` (0 the first; SprayedCoat::Given).
 const MaterialRecord& CoatRow(const RunMaterials& materials, std::size_t coat);
 

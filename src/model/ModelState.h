@@ -195,6 +195,25 @@ enum class DepositEventKind {
   Cooling,  // the plate cools to room temperature (the last event)
 };
 
+// A laid cell of the field as the plate sees it where a modulus changes with temperature.
+struct LaidCell {
+  int FirstLamella = 0;  // the deposit's number of its lowest lamella
+  int Lamellae = 0;
+  double Temperature = 0;  // K
+};
+
+// What the plate needs of the field where a modulus is given against temperature (then each
+// point's stress depends on its own temperature): the substrate's integrals over -h <= y <= 0 of
+// its biaxial modulus E'(T(y)), and every laid cell.
+struct ModulusField {
+  double Stiffness = 0;     // ∫ E' dy
+  double First = 0;         // ∫ E' y dy
+  double Second = 0;        // ∫ E' y² dy
+  double Strain = 0;        // ∫ E' Θ dy (Θ as in PlateTemperatures)
+  double StrainMoment = 0;  // ∫ E' Θ y dy
+  std::vector<LaidCell> Cells;
+};
+
 struct DepositEvent {
   double Time = 0;  // s
   DepositEventKind Kind = DepositEventKind::Row;
@@ -203,6 +222,9 @@ struct DepositEvent {
   double SurfaceTemperature = 0;       // K, the top face of the plate; at an arrival, the
                                        // surface the lamella lands on
   PlateTemperatures Plate;             // after a thermal step
+  // Where a modulus changes with temperature, the field at this event (an arrival's with the
+  // new lamella laid); valid while the event is handed on, never kept with it.
+  const ModulusField* Moduli = nullptr;
 };
 
 // Written by the whole-deposit model's thermal run, read by its stress model: the stress model
@@ -212,6 +234,7 @@ struct DepositTimeline {
   std::vector<DepositEvent> Events;         // in time order
   std::vector<std::size_t> PassEnds;        // events recorded by the end of each pass
   std::vector<double> LamellaTemperatures;  // K, each lamella at the end of the last pass
+  std::vector<ModulusField> Moduli;         // per event, where a modulus changes with temperature
 };
 
 // A point of the whole-deposit history: the event and the plate's bending just after it.
@@ -237,6 +260,15 @@ struct DepositPlate {
   BasedArray<double> LandingTemperature;  // [1..N], K, the surface each lamella landed on
   BasedArray<double> ArrivalShift;        // [1..N], CoatingShift just after arrival
   BasedArray<double> ArrivalCurvature;    // [1..N], Curvature just after arrival
+  // Where a modulus changes with temperature, each point's stress is E'(T) (ε - s Θ - ε0): its
+  // strain less its thermal strain and the strain ε0 it was laid with (a lamella's) or bent to
+  // at the start (the substrate's, -κ0 y - s Θ0). Per lamella ε0 and the running sums of w ε0
+  // and w ε0 y over the lamellae laid ([0..N]).
+  BasedArray<double> LaidStrain;
+  BasedArray<double> LaidStrainSum;
+  BasedArray<double> LaidStrainMoment;
+  double StartCurvature = 0;  // κ0
+  double StartExpansion = 0;  // Θ0 of the substrate
 };
 
 // Per-lamella results and the values of the stress model; arrays indexed 0..LamellaCount. In the

@@ -284,8 +284,8 @@ void Fields(A& a, S& s) {
   QUILLANE_EVERY_FIELD(DepositField, 25);
   a(s.Cells, s.SubstrateCells, s.Coats, s.MergeCount, s.FirstLamella, s.Laid, s.DepthPerCell,
     s.ReferenceTemperature, s.BackFace, s.SubstrateTop, s.Surface, s.Previous, s.StepStart,
-    s.Conductances, s.VaryingConductivity, s.SlopeBelow, s.SlopeAbove, s.Unknowns, s.Lower, s.Diagonal, s.Upper, s.Change, s.Residual, s.Trial,
-    s.Picture);
+    s.Conductances, s.VaryingConductivity, s.SlopeBelow, s.SlopeAbove, s.Unknowns, s.Lower,
+    s.Diagonal, s.Upper, s.Change, s.Residual, s.Trial, s.Picture);
 }
 
 template <typename A, Is<PlateTemperatures> S>
@@ -296,14 +296,27 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<DepositEvent> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositEvent, 6);
+  // Moduli points into the run while the event is handed on: never pickled.
+  QUILLANE_EVERY_FIELD(DepositEvent, 7);
   a(s.Time, s.Kind, s.BackTemperature, s.TopSubstrateTemperature, s.SurfaceTemperature, s.Plate);
 }
 
 template <typename A, Is<DepositTimeline> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositTimeline, 3);
-  a(s.Events, s.PassEnds, s.LamellaTemperatures);
+  QUILLANE_EVERY_FIELD(DepositTimeline, 4);
+  a(s.Events, s.PassEnds, s.LamellaTemperatures, s.Moduli);
+}
+
+template <typename A, Is<LaidCell> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(LaidCell, 3);
+  a(s.FirstLamella, s.Lamellae, s.Temperature);
+}
+
+template <typename A, Is<ModulusField> S>
+void Fields(A& a, S& s) {
+  QUILLANE_EVERY_FIELD(ModulusField, 6);
+  a(s.Stiffness, s.First, s.Second, s.Strain, s.StrainMoment, s.Cells);
 }
 
 template <typename A, Is<HistoryPoint> S>
@@ -314,9 +327,10 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<DepositPlate> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositPlate, 10);
+  QUILLANE_EVERY_FIELD(DepositPlate, 15);
   a(s.LaidCount, s.Curvature, s.BackStress, s.FrontStress, s.CoatingShift, s.Temperatures,
-    s.ArrivalStress, s.LandingTemperature, s.ArrivalShift, s.ArrivalCurvature);
+    s.ArrivalStress, s.LandingTemperature, s.ArrivalShift, s.ArrivalCurvature, s.LaidStrain,
+    s.LaidStrainSum, s.LaidStrainMoment, s.StartCurvature, s.StartExpansion);
 }
 
 template <typename A, Is<StressResults> S>

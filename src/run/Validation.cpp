@@ -150,17 +150,6 @@ void CheckTablesTaken(const InputParameters& in, const std::vector<const Materia
     if (figures.empty()) continue;
     const std::string english = "Material \"" + row->Name + "\": " + figures;
     const std::string french = "Matériau « " + row->Name + " » : " + figures;
-    if (!folded.Tables.ModuleYoung.empty()) {
-      // The plate keeps one modulus per material, so that each event costs the same however
-      // many lamellae are laid.
-      faults.push_back({nullptr,
-                        "Material \"" + row->Name +
-                            "\": ModuleYoung against temperature; the plate takes a constant "
-                            "modulus.",
-                        "Matériau « " + row->Name +
-                            " » : ModuleYoung en fonction de la température ; la plaque prend "
-                            "un module constant."});
-    }
     if (row->Name == kContactName && !folded.Tables.Lambda.empty()) {
       faults.push_back({nullptr,
                         english + " against temperature; the contact layer takes a constant "

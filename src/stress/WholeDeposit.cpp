@@ -45,6 +45,7 @@ struct PlateConstants {
   const MaterialRecord* Substrate = nullptr;
   std::array<CoatConstants, kMaxCoats> Coats{};
   std::size_t CoatCount = 1;
+  bool ModuliVary = false;  // the plate in total form (BalanceModulusPlate)
 
   // The thickness of coat k laid when `laid` lamellae of the deposit are.
   double Laid(std::size_t k, int laid) const {
@@ -66,6 +67,7 @@ PlateConstants ConstantsOf(const ModelState& state) {
   c.Es = s.SubstrateBiaxialModulus;
   c.AlphaS = ExpansionScale(m.Substrate);
   c.Substrate = &m.Substrate;
+  c.ModuliVary = ModuliVary(m);
   // A plate set up without its coats (a bare model state) holds one coat of the coating.
   c.Coats[0] = {s.LamellaThicknessCopy,
                 s.CoatingBiaxialModulus,
@@ -216,8 +218,11 @@ void LandLamella(ModelState& state, const PlateConstants& c, double landing) {
 }
 
 // LaidLamellaStress with the plate's constants worked out once, for a loop over the lamellae.
+double ModulusLaidStress(const DepositPlate& plate, const PlateConstants& c, int i, double t);
+
 double StressOfLaid(const ModelState& state, const PlateConstants& c, int i, double t) {
   const DepositPlate& plate = state.Stress.Plate;
+  if (c.ModuliVary) return ModulusLaidStress(plate, c, i, t);
   const CoatConstants& coat = c.Coats[c.CoatOf(i)];
   const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
   return plate.ArrivalStress(i) +
@@ -292,6 +297,132 @@ void KeepBeforeCooling(ModelState& state, const std::vector<double>& lamellaTemp
                       history);
 }
 
+// Where a modulus changes with temperature, the plate is thermoelastic in total form: each
+// point's stress is E'(T) (ε - s Θ(T) - ε0), with ε = S - κ y its strain (S, the CoatingShift, at
+// y = 0), s Θ its thermal strain (PlateTemperatures) and ε0 the strain it was laid with. Force
+// and moment balance, ∫ E' (ε - s Θ - ε0) (1, y) dy = 0, give S and κ from the plate as it now
+// is, whatever its path; with constant moduli this is the incremental plate above. The sums:
+// A11 = ∫ E', A12 = ∫ E' y, A22 = ∫ E' y², B1 = ∫ E' (s Θ + ε0), B2 = ∫ E' (s Θ + ε0) y.
+struct ModulusSums {
+  double A11 = 0;
+  double A12 = 0;
+  double A22 = 0;
+  double B1 = 0;
+  double B2 = 0;
+
+  Section AsSection() const { return {A11, A12 / A11, A22 - A12 * A12 / A11}; }
+};
+
+// Lamellae `from` to `to` of one coat at temperature `t`, their ε0 from the plate's sums.
+void AddLaid(ModulusSums& m, const DepositPlate& plate, const CoatConstants& coat, int from, int to,
+             double t) {
+  const double e = BiaxialModulus(*coat.Row, t);
+  const double thickness = (to - from + 1) * coat.W;
+  const double mid = coat.Base + (from - coat.First) * coat.W + thickness / 2;
+  const double strain = coat.AlphaD * ExpansionOf(*coat.Row, t) * thickness;
+  m.A11 += e * thickness;
+  m.A12 += e * thickness * mid;
+  m.A22 += e * thickness * (mid * mid + thickness * thickness / 12);
+  m.B1 += e * (strain + plate.LaidStrainSum(to) - plate.LaidStrainSum(from - 1));
+  m.B2 += e * (strain * mid + plate.LaidStrainMoment(to) - plate.LaidStrainMoment(from - 1));
+}
+
+ModulusSums SumsOf(const DepositPlate& plate, const PlateConstants& c, const ModulusField& moduli) {
+  // The substrate's ε0 = -κ0 y - s Θ0: bent to κ0 at the start and unstressed.
+  const double s = c.AlphaS;
+  ModulusSums m{moduli.Stiffness, moduli.First, moduli.Second,
+                s * moduli.Strain - plate.StartCurvature * moduli.First -
+                    s * plate.StartExpansion * moduli.Stiffness,
+                s * moduli.StrainMoment - plate.StartCurvature * moduli.Second -
+                    s * plate.StartExpansion * moduli.First};
+  for (const LaidCell& cell : moduli.Cells) {
+    const int last = cell.FirstLamella + cell.Lamellae - 1;
+    for (int from = cell.FirstLamella; from <= last;) {
+      const CoatConstants& coat = c.Coats[c.CoatOf(from)];
+      const int to = std::min(last, coat.Count - 1 + coat.First);
+      AddLaid(m, plate, coat, from, to, cell.Temperature);
+      from = to + 1;
+    }
+  }
+  return m;
+}
+
+// The balance of the plate as `m` sums it, with its substrate's faces at `back` and `front` K.
+void BalanceModulusPlate(ModelState& state, const PlateConstants& c, const ModulusSums& m,
+                         double back, double front) {
+  DepositPlate& plate = state.Stress.Plate;
+  const double det = m.A12 * m.A12 - m.A11 * m.A22;
+  plate.CoatingShift = (m.A12 * m.B2 - m.A22 * m.B1) / det;
+  plate.Curvature = (m.A11 * m.B2 - m.A12 * m.B1) / det;
+  const MaterialRecord& substrate = *c.Substrate;
+  const auto thermal = [&](double t) {
+    return c.AlphaS * (ExpansionOf(substrate, t) - plate.StartExpansion);
+  };
+  plate.BackStress =
+      BiaxialModulus(substrate, back) *
+      (plate.CoatingShift + (plate.Curvature - plate.StartCurvature) * c.H - thermal(back));
+  plate.FrontStress = BiaxialModulus(substrate, front) * (plate.CoatingShift - thermal(front));
+}
+
+double ModulusLaidStress(const DepositPlate& plate, const PlateConstants& c, int i, double t) {
+  const CoatConstants& coat = c.Coats[c.CoatOf(i)];
+  const double mid = coat.Base + (i - coat.First + 0.5) * coat.W;
+  return BiaxialModulus(*coat.Row, t) *
+         (plate.CoatingShift - plate.Curvature * mid - coat.AlphaD * ExpansionOf(*coat.Row, t) -
+          plate.LaidStrain(i));
+}
+
+// Lamella LaidCount + 1 lands on a surface at `landing` K with its quenching stress: its ε0 makes
+// its stress σq before the plate answers. `moduli` holds it as its own cell, the last.
+void LandOnModulusPlate(ModelState& state, const PlateConstants& c, const DepositEvent& event) {
+  DepositPlate& plate = state.Stress.Plate;
+  const int j = plate.LaidCount + 1;
+  if (!plate.LaidStrain.Contains(j)) {
+    throw std::logic_error("the run lays more lamellae than the stress model holds");
+  }
+  const double landing = event.SurfaceTemperature;
+  const CoatConstants& coat = c.Coats[c.CoatOf(j)];
+  const double mid = coat.Base + (j - coat.First + 0.5) * coat.W;
+  const double sigmaQ = coat.QuenchingStress(landing);
+  const double strain = plate.CoatingShift - plate.Curvature * mid -
+                        coat.AlphaD * ExpansionOf(*coat.Row, landing) -
+                        sigmaQ / BiaxialModulus(*coat.Row, landing);
+  plate.LaidStrain(j) = strain;
+  plate.LaidStrainSum(j) = plate.LaidStrainSum(j - 1) + coat.W * strain;
+  plate.LaidStrainMoment(j) = plate.LaidStrainMoment(j - 1) + coat.W * strain * mid;
+  ModulusField moduli = *event.Moduli;
+  if (moduli.Cells.empty() || moduli.Cells.back().FirstLamella != j) {
+    throw std::logic_error("an arrival's field does not hold the lamella as its last cell");
+  }
+  moduli.Cells.back().Temperature = landing;
+  const ModulusSums after = SumsOf(plate, c, moduli);
+  moduli.Cells.pop_back();
+  const ModulusSums before = SumsOf(plate, c, moduli);
+  plate.LaidCount = j;
+  BalanceModulusPlate(state, c, after, event.BackTemperature, event.TopSubstrateTemperature);
+  plate.ArrivalStress(j) = ModulusLaidStress(plate, c, j, landing);
+  plate.ArrivalShift(j) = plate.CoatingShift;
+  plate.ArrivalCurvature(j) = plate.Curvature;
+  plate.LandingTemperature(j) = landing;
+  RecordArrival(state, c, before.AsSection(), after.AsSection(), j, sigmaQ);
+}
+
+// The plate of moduli against temperature at one temperature throughout.
+ModulusField UniformModulusField(const ModelState& state, const PlateConstants& c,
+                                 double temperature) {
+  const double h = c.H;
+  const double e = BiaxialModulus(*c.Substrate, temperature);
+  const double theta = ExpansionOf(*c.Substrate, temperature);
+  ModulusField moduli{e * h,         -e * h * h / 2,         e * h * h * h / 3,
+                      e * theta * h, -e * theta * h * h / 2, {}};
+  const int laid = state.Stress.Plate.LaidCount;
+  for (std::size_t k = 0; k < c.CoatCount; ++k) {
+    const int count = std::clamp(laid - c.Coats[k].First + 1, 0, c.Coats[k].Count);
+    if (count > 0) moduli.Cells.push_back({c.Coats[k].First, count, temperature});
+  }
+  return moduli;
+}
+
 // Events between two looks at the sink's progress (and its stop).
 constexpr std::size_t kEventsPerProgress = 4096;
 
@@ -333,6 +464,13 @@ void StartDepositPlate(ModelState& state, double temperature) {
   plate.ArrivalShift.Redim(1, n);
   plate.ArrivalCurvature.Redim(1, n);
   plate.LandingTemperature.Redim(1, n);
+  if (ModuliVary(state.Materials)) {
+    plate.LaidStrain.Redim(1, n);
+    plate.LaidStrainSum.Redim(0, n);
+    plate.LaidStrainMoment.Redim(0, n);
+    plate.StartCurvature = plate.Curvature;
+    plate.StartExpansion = ExpansionOf(substrate, temperature);
+  }
   s.History.clear();
   s.PassEndCurvature.clear();
   s.PassEndPoints.clear();
@@ -348,6 +486,17 @@ void ApplyTemperatures(ModelState& state, const PlateTemperatures& now) {
   const Section section = SectionOf(c, plate.LaidCount);
   Superpose(plate, c, section, ThermalEigenstrain(c, section, plate.Temperatures, now));
   plate.Temperatures = now;
+}
+
+void PlateAtUniformTemperature(ModelState& state, double temperature) {
+  const PlateConstants c = ConstantsOf(state);
+  if (!c.ModuliVary) {
+    ApplyTemperatures(state, UniformTemperatures(state, temperature));
+    return;
+  }
+  const ModulusField moduli = UniformModulusField(state, c, temperature);
+  BalanceModulusPlate(state, c, SumsOf(state.Stress.Plate, c, moduli), temperature, temperature);
+  state.Stress.Plate.Temperatures = UniformTemperatures(state, temperature);
 }
 
 PlateTemperatures UniformTemperatures(const ModelState& state, double temperature) {
@@ -369,7 +518,7 @@ double LaidLamellaStress(const ModelState& state, int i, double t) {
 }
 
 void CoolToRoom(ModelState& state) {
-  ApplyTemperatures(state, UniformTemperatures(state, state.Input.RoomTemperature));
+  PlateAtUniformTemperature(state, state.Input.RoomTemperature);
   const DeflectionFold none(true);
   KeepFinal(state, {none, none});
 }
@@ -385,13 +534,27 @@ void DepositPlateFollower::Start() {
 }
 
 void DepositPlateFollower::Event(const DepositEvent& event) {
-  if (event.Kind == DepositEventKind::Arrival) {
+  if (event.Moduli != nullptr) {
+    const PlateConstants c = ConstantsOf(state_);
+    if (event.Kind == DepositEventKind::Arrival) {
+      LandOnModulusPlate(state_, c, event);
+    } else {
+      BalanceModulusPlate(state_, c, SumsOf(state_.Stress.Plate, c, *event.Moduli),
+                          event.BackTemperature, event.TopSubstrateTemperature);
+      state_.Stress.Plate.Temperatures = event.Plate;
+    }
+  } else if (ModuliVary(state_.Materials)) {
+    throw std::logic_error("a modulus changes with temperature but the event holds no field");
+  } else if (event.Kind == DepositEventKind::Arrival) {
     ApplyArrival(state_, event.SurfaceTemperature);
   } else {
     ApplyTemperatures(state_, event.Plate);
   }
   const double curvature = state_.Stress.Plate.Curvature;
-  Keep({event, curvature, ShallowArcDeflection(state_.Input.SpecimenLength, curvature)});
+  HistoryPoint point{event, curvature,
+                     ShallowArcDeflection(state_.Input.SpecimenLength, curvature)};
+  point.Event.Moduli = nullptr;
+  Keep(point);
 }
 
 void DepositPlateFollower::PassEnd() {
@@ -410,12 +573,12 @@ void DepositPlateFollower::AfterLastPass() {
 }
 
 void DepositPlateFollower::Finish() {
-  ApplyTemperatures(state_, UniformTemperatures(state_, state_.Input.RoomTemperature));
+  PlateAtUniformTemperature(state_, state_.Input.RoomTemperature);
   KeepFinal(state_, {lowest_, highest_});
   StressResults& s = state_.Stress;
   Schedule& clock = state_.Clock;
   const double room = state_.Input.RoomTemperature;
-  DepositEvent cooled{clock.ElapsedTime, DepositEventKind::Cooling, room, room, room, {}};
+  DepositEvent cooled{clock.ElapsedTime, DepositEventKind::Cooling, room, room, room, {}, nullptr};
   cooled.Plate = s.Plate.Temperatures;
   const double curvature = s.Plate.Curvature;
   Keep({cooled, curvature, ShallowArcDeflection(state_.Input.SpecimenLength, curvature)});
@@ -474,7 +637,9 @@ void RunWholeDepositModel(ModelState& state, RunSink& sink) {
   std::size_t pass = 0;
   for (std::size_t i = 0; i < timeline.Events.size(); ++i) {
     if ((i + 1) % kEventsPerProgress == 0 && !sink.Progress(1.0)) throw RunCancelled();
-    follower.Event(timeline.Events[i]);
+    DepositEvent event = timeline.Events[i];
+    if (i < timeline.Moduli.size()) event.Moduli = &timeline.Moduli[i];
+    follower.Event(event);
     while (pass < timeline.PassEnds.size() && timeline.PassEnds[pass] == i + 1) {
       follower.PassEnd();
       ++pass;

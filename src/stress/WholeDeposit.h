@@ -100,6 +100,9 @@ void ApplyArrival(ModelState& state, double landing);
 // αd ΔT_j.
 void ApplyTemperatures(ModelState& state, const PlateTemperatures& now);
 
+// The plate brought to `temperature` throughout, as the cooling after the last pass brings it.
+void PlateAtUniformTemperature(ModelState& state, double temperature);
+
 // Every point of the plate (the laid lamellae included) at `temperature`.
 PlateTemperatures UniformTemperatures(const ModelState& state, double temperature);
 

@@ -62,6 +62,7 @@ class DepositThermalRun {
     PrepareDepositRun(state_);
     const std::vector<SprayedCoat>& coats = state_.Stress.Coats;
     passes_ = SprayedPasses(coats);
+    moduliVary_ = ModuliVary(state_.Materials);
     double thickness = 0;
     for (const SprayedCoat& coat : coats) thickness += coat.PassCount * coat.PassThickness;
     const SprayedCoat& last = coats.back();
@@ -98,18 +99,28 @@ class DepositThermalRun {
     state_.Stress.LamellaTime(++laid_) = time;
     const DepositField& field = state_.Field;
     DepositEvent arrival{
-        time, DepositEventKind::Arrival, field.BackFace, field.SubstrateTop, field.Surface, {}};
+        time,   DepositEventKind::Arrival, field.BackFace, field.SubstrateTop, field.Surface, {},
+        nullptr};
     LayLamella(state_.Field, state_.Materials, static_cast<int>(coat),
                state_.Stress.Coats[coat].ParticleTemperature);
     Hand(arrival);
   }
 
-  void Hand(const DepositEvent& event) {
+  void Hand(DepositEvent event) {
+    // Where a modulus changes with temperature the plate reads the field itself, which a kept
+    // timeline keeps beside the event.
+    ModulusField moduli;
+    if (moduliVary_) {
+      moduli = ModulusFieldOf(state_.Field, state_.Materials);
+      event.Moduli = &moduli;
+    }
     if (events_ != nullptr) {
       events_->Event(event);
-    } else {
-      state_.Timeline.Events.push_back(event);
+      return;
     }
+    event.Moduli = nullptr;
+    state_.Timeline.Events.push_back(event);
+    if (moduliVary_) state_.Timeline.Moduli.push_back(std::move(moduli));
   }
 
   void Step(const GridStep& step) {
@@ -159,7 +170,7 @@ class DepositThermalRun {
     sink_.ThermalRow(record, false);
     ++statistics.ThermalRowCount;
     Hand({record.Time, DepositEventKind::Row, field.BackFace, field.SubstrateTop, field.Surface,
-          PlateTemperaturesOf(field, state_.Materials)});
+          PlateTemperaturesOf(field, state_.Materials), nullptr});
   }
 
   void EndPass() {
@@ -182,6 +193,7 @@ class DepositThermalRun {
   const InputParameters& in_;
   int passes_ = 0;  // of every coat
   int laid_ = 0;
+  bool moduliVary_ = false;
   long steps_ = 0;
   bool cooling_ = false;
   bool peaked_ = false;

@@ -581,6 +581,67 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMateri
   return t;
 }
 
+ModulusField ModulusFieldOf(const DepositField& field, const RunMaterials& materials) {
+  const MaterialRecord& substrate = materials.Substrate;
+  ModulusField moduli;
+  // Three Gauss points on each part of a piece of the profile, cut where T crosses a point of
+  // either table: E' and Θ are then polynomials of degree one and two in y, and every integrand
+  // of degree four at most, which the rule integrates exactly.
+  constexpr double kNode = 0.7745966692414834;  // √(3/5)
+  constexpr std::array<double, 3> kNodes = {-kNode, 0, kNode};
+  constexpr std::array<double, 3> kWeights = {5.0 / 9, 8.0 / 9, 5.0 / 9};
+  const auto gauss = [&](double y0, double t0, double y1, double t1) {
+    for (std::size_t g = 0; g < 3; ++g) {
+      const double x = (1 + kNodes[g]) / 2;
+      const double y = y0 + x * (y1 - y0);
+      const double t = t0 + x * (t1 - t0);
+      const double weight = kWeights[g] * (y1 - y0) / 2 * BiaxialModulus(substrate, t);
+      const double theta = ExpansionOf(substrate, t);
+      moduli.Stiffness += weight;
+      moduli.First += weight * y;
+      moduli.Second += weight * y * y;
+      moduli.Strain += weight * theta;
+      moduli.StrainMoment += weight * theta * y;
+    }
+  };
+  std::vector<double> cuts;
+  const auto piece = [&](double y0, double t0, double y1, double t1) {
+    cuts.clear();
+    for (const FigureTable* table : {&substrate.Tables.ModuleYoung, &substrate.Tables.dilat}) {
+      for (const FigurePoint& point : *table) {
+        const double crossing = (point.Temperature - t0) / (t1 - t0);
+        if (crossing > 0 && crossing < 1) cuts.push_back(crossing);
+      }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    double ya = y0, ta = t0;
+    for (const double cut : cuts) {
+      const double yb = y0 + cut * (y1 - y0);
+      const double tb = t0 + cut * (t1 - t0);
+      gauss(ya, ta, yb, tb);
+      ya = yb;
+      ta = tb;
+    }
+    gauss(ya, ta, y1, t1);
+  };
+  double y = field.Cells.front().Bottom;
+  double previous = field.BackFace;
+  const std::size_t substrateCells = static_cast<std::size_t>(field.SubstrateCells);
+  for (std::size_t i = 0; i < substrateCells; ++i) {
+    const FieldCell& cell = field.Cells[i];
+    const double centre = cell.Bottom + cell.Thickness / 2;
+    piece(y, previous, centre, cell.Temperature);
+    y = centre;
+    previous = cell.Temperature;
+  }
+  piece(y, previous, 0, field.SubstrateTop);
+  for (std::size_t i = substrateCells; i < field.Cells.size(); ++i) {
+    const FieldCell& cell = field.Cells[i];
+    moduli.Cells.push_back({cell.FirstLamella, cell.Lamellae, cell.Temperature});
+  }
+  return moduli;
+}
+
 std::vector<double> LamellaTemperatures(const DepositField& field) {
   std::vector<double> temperatures;
   for (std::size_t i = static_cast<std::size_t>(field.SubstrateCells); i < field.Cells.size();

@@ -63,6 +63,11 @@ double MoltenFraction(double temperature, double melting);
 // strains each point by ∫ α dT.
 PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMaterials& materials);
 
+// What the plate needs of the field where a modulus changes with temperature: the substrate's
+// integrals of E'(T(y)) over the profile PlateTemperaturesOf integrates, exact for tables linear
+// between their points, and the laid cells.
+ModulusField ModulusFieldOf(const DepositField& field, const RunMaterials& materials);
+
 // The temperature of every laid lamella, lamella 1 first.
 std::vector<double> LamellaTemperatures(const DepositField& field);
 

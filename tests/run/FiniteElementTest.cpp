@@ -354,7 +354,8 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
                     "finite-element check of the whole-deposit model is skipped.";
   }
   // A titanium alloy's: a slow conductor, whose skin is steep under a strong flux.
-  const MaterialRecord titanium{"Ti-6Al-4V", 6.7, 4430, 526, 1933, 2.86e5, 114e9, 0.34, 8.6e-6, 0, {}};
+  const MaterialRecord titanium{"Ti-6Al-4V", 6.7,  4430,   526, 1933, 2.86e5,
+                                114e9,       0.34, 8.6e-6, 0,   {}};
   // A thin deposit and one as thick as its substrate, two passes of two lamellae each, on a
   // coating half as stiff as its substrate; a thick slow plate heated hard under a few
   // lamellae, where the substrate's resolved profile carries the load; and a stiff bond coat

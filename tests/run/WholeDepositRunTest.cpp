@@ -449,7 +449,6 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     for (const char* name : {"Acier 316L", "NiCrAlY"}) {
       MaterialRecord row = catalogue.LookupMaterial(name);
       for (const TableFigure& figure : kTableFigures) {
-        if (figure.Points == &FigureTables::ModuleYoung && slope > 0) continue;
         const double value = row.*figure.Constant;
         row.Tables.*figure.Points = {{250, value}, {900, value * (1 + slope)}, {2000, value}};
       }
