@@ -12,6 +12,7 @@
 
 #include "RecordingSink.h"
 #include "model/Deposit.h"
+#include "model/FigureTable.h"
 #include "stress/BuildUpStress.h"
 #include "stress/FinalCooling.h"
 #include "stress/StressDriver.h"
@@ -320,6 +321,56 @@ TEST(WholeDepositPlate, ExpansionsAgainstTemperatureMakeTimoshenkosBimetalWithTh
     const double timoshenko = Timoshenko(misfit, p.w, p.h, p.ed / p.es);
     EXPECT_NEAR(s.FinalCurvature - s.History[0].Curvature, timoshenko,
                 1e-9 * std::fabs(timoshenko));
+  }
+}
+
+TEST(WholeDepositPlate, ModuliAgainstTemperatureBendABimetalAsTheModuliAtItsTemperatureDo) {
+  // A lamella lands unstressed on a plate as hot, both of moduli (and expansions) that change
+  // with temperature; cooled to the room, the strip is Timoshenko's bimetal of the misfit
+  // ∫ (αd - αs) dT with the moduli of the room: elastic in total form, the stress of each point
+  // is its modulus at its temperature times its elastic strain, whatever the path.
+  const struct {
+    FigureTable es, ed, alphaS, alphaD;
+  } cases[] = {
+      {{{300, 200e9}, {900, 150e9}}, {{300, 50e9}, {500, 80e9}, {1000, 20e9}}, {}, {}},
+      {{{300, 120e9}, {700, 190e9}},
+       {{600, 100e9}, {800, 70e9}},
+       {{300, 12e-6}, {800, 14e-6}},
+       {{350, 9e-6}, {900, 11e-6}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ed.size());
+    Specimen p;
+    p.n = 1;
+    p.sigmaQ = 0;
+    p.w = 0.3 * p.h;
+    p.t0 = 850;
+    ModelState state =
+        Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Arrival, p.t0, p.t0)});
+    MaterialRecord& substrate = state.Materials.Substrate;
+    MaterialRecord& coating = state.Materials.Coating;
+    substrate.Tables.ModuleYoung = c.es;
+    coating.Tables.ModuleYoung = c.ed;
+    substrate.Tables.dilat = c.alphaS;
+    coating.Tables.dilat = c.alphaD;
+    // The field at the arrival, uniform: the substrate's integrals and the lamella's cell.
+    const double e = FigureAt(c.es, 0, p.t0);
+    const double theta = c.alphaS.empty() ? p.t0 : ExpansionOf(substrate, p.t0);
+    state.Timeline.Moduli = {{e * p.h,
+                              -e * p.h * p.h / 2,
+                              e * p.h * p.h * p.h / 3,
+                              e * theta * p.h,
+                              -e * theta * p.h * p.h / 2,
+                              {{1, 1, p.t0}}}};
+    const StressResults s = Stresses(state);
+    EXPECT_NEAR(s.History[0].Curvature, p.curvature0, 1e-15) << "no quenching stress";
+    const auto integral = [&p](const FigureTable& alpha, double constant) {
+      return alpha.empty() ? constant * (p.t0 - p.room) : ExpansionIntegral(alpha, p.room, p.t0);
+    };
+    const double misfit = integral(c.alphaD, p.alphaD) - integral(c.alphaS, p.alphaS);
+    const double ratio = FigureAt(c.ed, 0, p.room) / FigureAt(c.es, 0, p.room);
+    const double timoshenko = Timoshenko(misfit, p.w, p.h, ratio);
+    EXPECT_NEAR(s.FinalCurvature - p.curvature0, timoshenko, 1e-9 * std::fabs(timoshenko));
   }
 }
 
