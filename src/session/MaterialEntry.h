@@ -67,8 +67,8 @@ std::string FigureCaption(const MaterialColumn& column);
 
 // The table of the "Matériaux" window: its headings (each figure with the unit the tables show
 // it in: stresses and moduli in MPa), then one line per row of the catalogue with its origin,
-// its figures as every table shows numbers (format::FormatTableNumber) and, for the user's
-// rows, their source.
+// its figures as every table shows numbers (format::FormatTableNumber; a figure given against
+// temperature followed by " †") and, for the user's rows, their source.
 // The table's columns: the name, the origin, the figures from this one on, the source.
 inline constexpr std::size_t kFirstFigureColumn = 2;
 struct CatalogueLine {

@@ -304,6 +304,11 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
       if (column >= session::kFirstFigureColumn &&
           column < session::kFirstFigureColumn + kMaterialColumns.size()) {
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (item->text().endsWith(QString::fromUtf8("†"))) {
+          item->setToolTip(
+              QStringLiteral("Donnée en fonction de la température ; « Modifier… » "
+                             "montre ses points."));
+        }
       }
       if (lines[i].Mine) {
         QFont font = item->font();
