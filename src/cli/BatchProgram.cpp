@@ -486,12 +486,21 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, const Batc
   if (!o.ExportCsv.empty()) {
     const std::vector<UserMaterial> own =
         o.ShippedMaterials ? std::vector<UserMaterial>() : user.Read();
-    const std::string points = MaterialPointsCsvText(catalogue);
+    std::string points = MaterialPointsCsvText(catalogue);
     const std::filesystem::path pointsPath = PointsCsvPath(o.ExportCsv);
+    // A points file of an earlier export is emptied rather than left to be imported with rows
+    // it no longer matches.
+    std::error_code ignored;
+    const bool earlier = std::filesystem::exists(pointsPath, ignored);
+    if (points.empty() && earlier) points = MaterialPointsCsvHeader();
     AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, own), "materials file");
     if (!points.empty()) AtomicFile::WriteWhole(pointsPath, points, "materials points file");
     out << catalogue.Rows().size() << " materials written to " << o.ExportCsv;
-    if (!points.empty()) out << ", their points against temperature to " << pointsPath.string();
+    if (!points.empty()) {
+      out << (points == MaterialPointsCsvHeader() ? ", no points against temperature to "
+                                                  : ", their points against temperature to ")
+          << pointsPath.string();
+    }
     out << "\n";
     return 0;
   }

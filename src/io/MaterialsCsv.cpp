@@ -244,10 +244,15 @@ std::string MaterialPointsCsvText(const MaterialsCatalogue& catalogue) {
     }
   }
   if (out.view().empty()) return {};
+  return MaterialPointsCsvHeader() + out.str();
+}
+
+std::string MaterialPointsCsvHeader() {
   std::string header;
-  for (const char* field : kPointsHeader)
+  for (const char* field : kPointsHeader) {
     header += (header.empty() ? "" : ",") + std::string(field);
-  return header + '\n' + out.str();
+  }
+  return header + '\n';
 }
 
 std::filesystem::path PointsCsvPath(const std::filesystem::path& rows) {

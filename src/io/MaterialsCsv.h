@@ -59,6 +59,8 @@ std::string MaterialsCsvText(const MaterialsCatalogue& catalogue,
 
 // The points of every row that has some, in the second form; empty when no row has any.
 std::string MaterialPointsCsvText(const MaterialsCatalogue& catalogue);
+// The second form's header line, with its line end: a file of no points.
+std::string MaterialPointsCsvHeader();
 // Where an export of rows to `rows` writes the points: beside it, "materials.csv" giving
 // "materials.points.csv".
 std::filesystem::path PointsCsvPath(const std::filesystem::path& rows);

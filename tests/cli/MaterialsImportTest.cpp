@@ -142,6 +142,9 @@ TEST_F(MaterialsImportTest, PointsAgainstTemperatureRoundTripAndAreMarkedInTheLi
                         "  Mon acier: Lambda 2 points from 300 to 800 K\n"
                         "  NiCrAlY: Cp 2 points from 300 to 1000 K; SigmaQ 2 points from 293 to "
                         "900 K\n"));
+  // An export without points empties the points file an earlier one left beside it.
+  ASSERT_EQ(Run({"--shipped-materials", "--export-materials", (dir / "all.csv").string()}), 0);
+  EXPECT_EQ(test::ReadFile(dir / "all.points.csv"), "material,figure,temperature,value\n");
 }
 
 // A point that cannot be read, of no known material, or that makes no table is named by its
