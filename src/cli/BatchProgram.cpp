@@ -172,13 +172,12 @@ int ImportMaterials(const std::vector<std::string>& files, const std::filesystem
     for (const CsvMaterial& row : read[k].Rows) {
       const std::string line = "line " + std::to_string(row.Line);
       const std::string where = files[k] + ", " + line + ": ";
-      const auto [first, added] =
-          seen.emplace(FoldName(row.Material.Row.Name), files.size() > 1 ? where : line);
+      // A name met in another file of the import is told with that file's name.
+      const auto [first, added] = seen.emplace(FoldName(row.Material.Row.Name),
+                                               files.size() > 1 ? files[k] + ", " + line : line);
       if (!added) {
-        faults.push_back(
-            where + "\"" + row.Material.Row.Name + "\" is already on " +
-            (files.size() > 1 ? first->second.substr(0, first->second.size() - 2) : first->second) +
-            ".");
+        faults.push_back(where + "\"" + row.Material.Row.Name + "\" is already on " +
+                         first->second + ".");
       }
       for (const InputFault& fault : FindMaterialFaults(row.Material.Row)) {
         faults.push_back(where + fault.English);
