@@ -159,11 +159,16 @@ int main(int argc, char** argv) {
     shooter.Save(*materials, QStringLiteral("Materiaux"));
     UserMaterial sample;
     sample.Row = input.Catalogue().Rows().front();
+    // A conductivity given against temperature, as a row may give it.
+    sample.Row.Tables.Lambda = {{300, 16.3}, {700, 20.4}, {1200, 26.1}};
     ui::MaterialForm form(QStringLiteral("Modifier un matériau"), sample,
                           state.Locale.DecimalSeparator);
     form.findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText(QStringLiteral("0"));
     form.accept();  // shows what is wrong
     shooter.Save(form, QStringLiteral("MaterialForm"));
+    ui::PointsDialog points(kTableFigures[0], sample.Row.Tables.Lambda,
+                            state.Locale.DecimalSeparator);
+    shooter.Save(points, QStringLiteral("PointsDialog"));
   }
 
   // A study of the heat flux and the deposit's quenching stress, around the case's values; of

@@ -125,33 +125,64 @@ void ListMaterials(const MaterialsCatalogue& catalogue, std::ostream& out) {
   if (!catalogue.UserPath().empty()) {
     out << "  (rows marked * are the user's, from " << catalogue.UserPath().string() << ")\n";
   }
+  // A figure given against temperature shows its constant marked; the points are told below.
+  const auto shown = [](const MaterialRecord& row, double MaterialRecord::*field, double scale) {
+    std::string text = format::FormatGeneral(row.*field * scale);
+    for (const TableFigure& figure : kTableFigures) {
+      if (figure.Constant == field && !(row.Tables.*figure.Points).empty()) text += "†";
+    }
+    return text;
+  };
+  std::string tables;
   for (std::size_t i = 0; i < catalogue.Rows().size(); ++i) {
     const MaterialRecord& row = catalogue.Rows()[i];
     const bool user = catalogue.OriginOf(i) == MaterialsCatalogue::Origin::User;
     out << (user ? "* " : "  ") << EscapedName(row.Name) << "  (λ "
-        << format::FormatGeneral(row.Lambda) << " W/m·K, E "
-        << format::FormatGeneral(row.ModuleYoung * 1e-9) << " GPa, Tf "
+        << shown(row, &MaterialRecord::Lambda, 1) << " W/m·K, E "
+        << shown(row, &MaterialRecord::ModuleYoung, 1e-9) << " GPa, Tf "
         << format::FormatGeneral(row.Tfusion) << " K, σq "
-        << format::FormatGeneral(row.SigmaQ * 1e-6) << " MPa)\n";
+        << shown(row, &MaterialRecord::SigmaQ, 1e-6) << " MPa)\n";
+    std::string given;
+    for (const TableFigure& figure : kTableFigures) {
+      const FigureTable& points = row.Tables.*figure.Points;
+      if (points.empty()) continue;
+      given += (given.empty() ? "" : "; ") + std::string(figure.Name) + " " +
+               std::to_string(points.size()) + " points from " +
+               format::FormatGeneral(points.front().Temperature) + " to " +
+               format::FormatGeneral(points.back().Temperature) + " K";
+    }
+    if (!given.empty()) tables += "  " + EscapedName(row.Name) + ": " + given + "\n";
+  }
+  if (!tables.empty()) {
+    out << "† given against temperature (the constant shown is the row's own):\n" << tables;
   }
 }
 
-// Checks every row of a CSV before any is written: each figure within the bounds runs use, no
-// name twice. All the rows or none reach the user catalogue.
-int ImportMaterials(const std::string& csv, UserCatalogue& user, std::ostream& out,
-                    std::ostream& err) {
-  const std::vector<CsvMaterial> rows = ReadMaterialsCsv(csv);
+// Checks every row of the files before any is written: each figure within the bounds runs use,
+// no name twice, points only of materials the catalogue or the rows imported hold. All the rows
+// or none reach the user catalogue.
+int ImportMaterials(const std::vector<std::string>& files, const std::filesystem::path& shipped,
+                    UserCatalogue& user, std::ostream& out, std::ostream& err) {
+  std::vector<MaterialsCsv> read;
+  for (const std::string& file : files) read.push_back(ReadMaterialsCsv(file));
   std::vector<std::string> faults;
-  std::map<std::string, int> seen;
-  for (const CsvMaterial& row : rows) {
-    const std::string where = csv + ", line " + std::to_string(row.Line) + ": ";
-    const auto [first, added] = seen.emplace(FoldName(row.Material.Row.Name), row.Line);
-    if (!added) {
-      faults.push_back(where + "\"" + row.Material.Row.Name + "\" is already on line " +
-                       std::to_string(first->second) + ".");
-    }
-    for (const InputFault& fault : FindMaterialFaults(row.Material.Row)) {
-      faults.push_back(where + fault.English);
+  std::map<std::string, std::string> seen;  // where each name was met
+  std::vector<UserMaterial> materials;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    for (const CsvMaterial& row : read[k].Rows) {
+      const std::string line = "line " + std::to_string(row.Line);
+      const std::string where = files[k] + ", " + line + ": ";
+      // A name met in another file of the import is told with that file's name.
+      const auto [first, added] = seen.emplace(FoldName(row.Material.Row.Name),
+                                               files.size() > 1 ? files[k] + ", " + line : line);
+      if (!added) {
+        faults.push_back(where + "\"" + row.Material.Row.Name + "\" is already on " +
+                         first->second + ".");
+      }
+      for (const InputFault& fault : FindMaterialFaults(row.Material.Row)) {
+        faults.push_back(where + fault.English);
+      }
+      materials.push_back(row.Material);
     }
   }
   if (!faults.empty()) {
@@ -159,11 +190,34 @@ int ImportMaterials(const std::string& csv, UserCatalogue& user, std::ostream& o
     for (const std::string& fault : faults) err << "  " << fault << "\n";
     return 1;
   }
-  std::vector<UserMaterial> materials;
-  for (const CsvMaterial& row : rows) materials.push_back(row.Material);
+  // Points go to the rows imported, else to the user's rows, else to the shipped rows, which
+  // they turn into user rows of their own.
+  std::optional<std::vector<UserMaterial>> own;
+  std::optional<MaterialsCatalogue> catalogue;
+  UserMaterial found;
+  const auto known = [&](const std::string& name) -> const UserMaterial* {
+    if (!own) own = user.Read();
+    for (const UserMaterial& material : *own) {
+      if (FoldName(material.Row.Name) == FoldName(name)) return &material;
+    }
+    if (!catalogue) catalogue.emplace().Open(shipped);
+    const MaterialRecord* row = catalogue->FindMaterial(name);
+    if (row == nullptr) return nullptr;
+    found = {*row, ""};
+    return &found;
+  };
+  std::size_t pointCount = 0;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    AddCsvPoints(files[k], read[k].Points, materials, known);
+    pointCount += read[k].Points.size();
+  }
   user.SaveAll(materials);
-  out << materials.size() << (materials.size() == 1 ? " material" : " materials")
-      << " imported into " << user.Path().string() << "\n";
+  out << materials.size() << (materials.size() == 1 ? " material" : " materials");
+  if (pointCount > 0) {
+    out << " (with " << pointCount << (pointCount == 1 ? " point" : " points")
+        << " against temperature)";
+  }
+  out << " imported into " << user.Path().string() << "\n";
   return 0;
 }
 
@@ -180,7 +234,7 @@ struct BatchOptions {
   Outputs Extra;
   std::string PlotsFormat = DefaultPlotFormats().Png ? "svg,png" : "svg";
   std::map<std::string, std::string> FlagTexts;  // by flag, as typed
-  std::string ImportCsv;
+  std::vector<std::string> ImportCsv;
   std::string ExportCsv;
   StudyCommand Study;
   FitCommand Fit;
@@ -226,9 +280,12 @@ void DeclareOptions(CLI::App& app, BatchOptions& o, const InputParameters& defau
                  "the user's materials over it)")
       ->capture_default_str();
   app.add_option("--import-materials", o.ImportCsv,
-                 "Add the materials of a CSV file to the user catalogue, all or none, and stop");
+                 "Add the materials of CSV files to the user catalogue, all or none, and stop: "
+                 "files of rows, and files of points against temperature (header "
+                 "material,figure,temperature,value) for rows imported or already there");
   app.add_option("--export-materials", o.ExportCsv,
-                 "Write the materials (shipped and user's) to a CSV file and stop");
+                 "Write the materials (shipped and user's) to a CSV file and stop; their points "
+                 "against temperature, if any, go to a file beside it (NAME.points.csv)");
   app.add_option("--study", o.Study.StudyPath,
                  "Run the parameter study of this JSON file (its base case over the case and "
                  "flags given) and write its results table and plots into --out");
@@ -417,7 +474,9 @@ int RunSingle(const BatchOptions& o, ModelState& state, const MaterialsCatalogue
 int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, const BatchHost& host,
              std::ostream& out, std::ostream& err) {
   UserCatalogue user(UserCatalogue::DefaultPath());
-  if (!o.ImportCsv.empty()) return ImportMaterials(o.ImportCsv, user, out, err);
+  if (!o.ImportCsv.empty()) {
+    return ImportMaterials(o.ImportCsv, o.CataloguePath, user, out, err);
+  }
   std::string caseCatalogue;
   if (!o.CasePath.empty() && o.ExportCsv.empty() && !o.ListMaterials) {
     ReadCaseFile(o.CasePath, state.Input, &caseCatalogue);
@@ -426,8 +485,22 @@ int Dispatch(const CLI::App& app, BatchOptions& o, ModelState& state, const Batc
   if (!o.ExportCsv.empty()) {
     const std::vector<UserMaterial> own =
         o.ShippedMaterials ? std::vector<UserMaterial>() : user.Read();
+    std::string points = MaterialPointsCsvText(catalogue);
+    const std::filesystem::path pointsPath = PointsCsvPath(o.ExportCsv);
+    // A points file of an earlier export is emptied rather than left to be imported with rows
+    // it no longer matches.
+    std::error_code ignored;
+    const bool earlier = std::filesystem::exists(pointsPath, ignored);
+    if (points.empty() && earlier) points = MaterialPointsCsvHeader();
     AtomicFile::WriteWhole(o.ExportCsv, MaterialsCsvText(catalogue, own), "materials file");
-    out << catalogue.Rows().size() << " materials written to " << o.ExportCsv << "\n";
+    if (!points.empty()) AtomicFile::WriteWhole(pointsPath, points, "materials points file");
+    out << catalogue.Rows().size() << " materials written to " << o.ExportCsv;
+    if (!points.empty()) {
+      out << (points == MaterialPointsCsvHeader() ? ", no points against temperature to "
+                                                  : ", their points against temperature to ")
+          << pointsPath.string();
+    }
+    out << "\n";
     return 0;
   }
   if (o.ListMaterials) {

@@ -26,9 +26,10 @@ using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 // A prepared statement; throws CatalogueError naming the file.
 Statement PrepareStatement(sqlite3* db, const char* sql, const std::filesystem::path& path);
 
-// Every row of the table, checked as the catalogue checks them; throws CatalogueError. With
-// `badRows`, a row that cannot be read (no name, a cell that is not a number) is left out
-// and its fault added there; without, it throws CatalogueError.
+// Every row of the table, checked as the catalogue checks them, with its points from the side
+// table "points" where the file has one; throws CatalogueError. With `badRows`, a row that
+// cannot be read (no name, a cell that is not a number, points of an unknown figure or that
+// make no table) is left out and its fault added there; without, it throws CatalogueError.
 std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem::path& path,
                                               std::vector<std::string>* badRows = nullptr);
 

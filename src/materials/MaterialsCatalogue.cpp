@@ -1,6 +1,7 @@
 #include "materials/MaterialsCatalogue.h"
 
 #include "materials/MaterialTable.h"
+#include "model/FigureTable.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -22,6 +23,11 @@ namespace {
 constexpr const char* kTable = "matériaux";
 
 constexpr const char* kNameColumn = "Matériaux";
+
+constexpr const char* kPointsTable = "points";
+constexpr const char* kFigureColumn = "Figure";
+constexpr const char* kTemperatureColumn = "Température";
+constexpr const char* kValueColumn = "Valeur";
 
 // Case folding for names: ASCII letters as SQLite NOCASE does, plus the Latin-1 capitals
 // (À..Þ but ×) and Œ, Ÿ written in UTF-8, so "ZIRCONE YTTRIÉE" finds "Zircone yttriée".
@@ -165,30 +171,125 @@ Statement PrepareStatement(sqlite3* db, const char* sql, const std::filesystem::
 
 namespace {
 
-// Checked through the schema first so that a missing table gets its own message rather than
-// SQLite's generic "no such table" text.
-void RequireTable(sqlite3* db, const std::filesystem::path& path) {
+bool HasTable(sqlite3* db, const char* table, const std::filesystem::path& path) {
   Statement query = PrepareStatement(
       db,
       "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
       path);
-  sqlite3_bind_text(query.get(), 1, kTable, -1, SQLITE_STATIC);
+  sqlite3_bind_text(query.get(), 1, table, -1, SQLITE_STATIC);
   const int step = sqlite3_step(query.get());
-  if (step == SQLITE_DONE) {
+  if (step != SQLITE_ROW && step != SQLITE_DONE) ThrowSqliteFault(db, path);
+  return step == SQLITE_ROW;
+}
+
+// Checked through the schema first so that a missing table gets its own message rather than
+// SQLite's generic "no such table" text.
+void RequireTable(sqlite3* db, const std::filesystem::path& path) {
+  if (!HasTable(db, kTable, path)) {
     throw CatalogueError("Materials catalogue " + path.string() + " has no table " +
                          Quoted(kTable));
   }
-  if (step != SQLITE_ROW) ThrowSqliteFault(db, path);
 }
 
-int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesystem::path& path) {
+int FindColumn(sqlite3_stmt* statement, const char* wanted, const std::filesystem::path& path,
+               const char* table = kTable) {
   const std::string key = Fold(wanted);
   for (int i = 0; i < sqlite3_column_count(statement); ++i) {
     const char* name = sqlite3_column_name(statement, i);
     if (name != nullptr && Fold(name) == key) return i;
   }
-  throw CatalogueError("Column " + Quoted(wanted) + " is missing from table " + Quoted(kTable) +
+  throw CatalogueError("Column " + Quoted(wanted) + " is missing from table " + Quoted(table) +
                        Where(path));
+}
+
+std::string TextOf(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text == nullptr
+             ? std::string()
+             : std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+const TableFigure* FindFigure(std::string_view name) {
+  for (const TableFigure& figure : kTableFigures) {
+    if (Fold(figure.Name) == Fold(name)) return &figure;
+  }
+  return nullptr;
+}
+
+// Gives the rows the points of the side table, where the file has one. A row whose points
+// cannot be read, or do not make a table, is left out and its fault added to `faults`, one per
+// row. Points of no row are left alone: no run can see them.
+void ReadPoints(sqlite3* db, const std::filesystem::path& path, std::vector<MaterialRecord>& rows,
+                std::vector<std::string>& faults) {
+  if (!HasTable(db, kPointsTable, path)) return;
+  Statement select = PrepareStatement(db, "SELECT * FROM \"points\"", path);
+  const int columns[] = {FindColumn(select.get(), kNameColumn, path, kPointsTable),
+                         FindColumn(select.get(), kFigureColumn, path, kPointsTable),
+                         FindColumn(select.get(), kTemperatureColumn, path, kPointsTable),
+                         FindColumn(select.get(), kValueColumn, path, kPointsTable)};
+  // A point belongs to the row of its exact name, else to the rows of its name whatever the
+  // letter case, as a hand-made file may write it.
+  std::unordered_map<std::string, std::vector<std::size_t>> exact;
+  std::unordered_map<std::string, std::vector<std::size_t>> folded;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    exact[rows[i].Name].push_back(i);
+    folded[Fold(rows[i].Name)].push_back(i);
+  }
+  std::vector<std::string> rowFault(rows.size());
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+    const std::string name = TextOf(select.get(), columns[0]);
+    const std::vector<std::size_t>* owners = nullptr;
+    if (const auto same = exact.find(name); same != exact.end()) {
+      owners = &same->second;
+    } else if (const auto alike = folded.find(Fold(name)); alike != folded.end()) {
+      owners = &alike->second;
+    }
+    if (owners == nullptr) continue;
+    const std::string figureName = TextOf(select.get(), columns[1]);
+    for (const std::size_t i : *owners) {
+      if (!rowFault[i].empty()) continue;
+      const TableFigure* figure = FindFigure(figureName);
+      if (figure == nullptr) {
+        rowFault[i] = "Points of material " + Quoted(rows[i].Name) + Where(path) + " name " +
+                      Quoted(figureName) + ", which is not a figure given against temperature " +
+                      "(Lambda, Cp, ModuleYoung, dilat, SigmaQ)";
+        continue;
+      }
+      try {
+        FigurePoint point;
+        point.Temperature =
+            ReadNumber(select.get(), columns[2], rows[i].Name, kTemperatureColumn, path);
+        point.Value = ReadNumber(select.get(), columns[3], rows[i].Name, kValueColumn, path);
+        (rows[i].Tables.*figure->Points).push_back(point);
+      } catch (const CatalogueError& error) {
+        rowFault[i] = std::string("Points of table ") + Quoted(kPointsTable) + ": " + error.what();
+      }
+    }
+  }
+  if (step != SQLITE_DONE) ThrowSqliteFault(db, path);
+  std::vector<MaterialRecord> kept;
+  kept.reserve(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    // The file keeps a set of points: in rising temperature they make the table, and two at
+    // one temperature are then told.
+    for (const TableFigure& figure : kTableFigures) {
+      FigureTable& points = rows[i].Tables.*figure.Points;
+      if (points.empty() || !rowFault[i].empty()) continue;
+      std::stable_sort(points.begin(), points.end(),
+                       [](const auto& a, const auto& b) { return a.Temperature < b.Temperature; });
+      if (const TableFault fault = FindTableFault(points); !fault.English.empty()) {
+        rowFault[i] = "Points of " + Quoted(figure.Name) + " for material " + Quoted(rows[i].Name) +
+                      Where(path) + " are not a table: " + fault.English;
+      }
+    }
+    if (rowFault[i].empty()) {
+      kept.push_back(std::move(rows[i]));
+    } else {
+      faults.push_back(std::move(rowFault[i]));
+    }
+  }
+  rows = std::move(kept);
 }
 
 // The row under the statement's cursor; throws CatalogueError naming what cannot be read.
@@ -232,6 +333,10 @@ std::vector<MaterialRecord> ReadMaterialTable(sqlite3* db, const std::filesystem
     }
   }
   if (step != SQLITE_DONE) ThrowSqliteFault(db, path);
+  std::vector<std::string> pointFaults;
+  ReadPoints(db, path, rows, pointFaults);
+  if (!pointFaults.empty() && badRows == nullptr) throw CatalogueError(pointFaults.front());
+  if (badRows != nullptr) badRows->insert(badRows->end(), pointFaults.begin(), pointFaults.end());
   return rows;
 }
 

@@ -15,18 +15,26 @@
 #include <unordered_set>
 
 #include "materials/MaterialTable.h"
+#include "model/FigureTable.h"
 
 namespace quillane {
 
 namespace {
 
-// The columns of the shipped table, exactly.
+// The columns of the shipped table, exactly, then the side tables. A row's points go with it:
+// deleting the row deletes them, whichever program deletes it (one that knows nothing of
+// points included), so that no points outlive their row and reach a later row of that name.
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS \"matériaux\" (\"Matériaux\" TEXT PRIMARY KEY COLLATE NOCASE, "
     "\"Lambda\" REAL, \"Rho\" REAL, \"Cp\" REAL, \"Tfusion\" REAL, \"Lfusion\" REAL, "
     "\"ModuleYoung\" REAL, \"Poisson\" REAL, \"dilat\" REAL, \"SigmaQ\" REAL);"
     "CREATE TABLE IF NOT EXISTS \"sources\" (\"Matériaux\" TEXT PRIMARY KEY COLLATE NOCASE, "
-    "\"Source\" TEXT);";
+    "\"Source\" TEXT);"
+    "CREATE TABLE IF NOT EXISTS \"points\" (\"Matériaux\" TEXT NOT NULL COLLATE NOCASE, "
+    "\"Figure\" TEXT NOT NULL, \"Température\" REAL NOT NULL, \"Valeur\" REAL NOT NULL, "
+    "PRIMARY KEY (\"Matériaux\", \"Figure\", \"Température\"));"
+    "CREATE TRIGGER IF NOT EXISTS \"points du matériau\" AFTER DELETE ON \"matériaux\" BEGIN "
+    "DELETE FROM \"points\" WHERE \"Matériaux\" = OLD.\"Matériaux\"; END;";
 
 DbHandle OpenFile(const std::filesystem::path& path, int flags) {
   sqlite3* raw = nullptr;
@@ -130,7 +138,11 @@ class RowWriter {
                                     "INSERT INTO \"matériaux\" VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
                                     "?8, ?9, ?10)",
                                     path)),
-        insertSource_(PrepareStatement(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path)) {}
+        insertSource_(PrepareStatement(db, "INSERT INTO \"sources\" VALUES (?1, ?2)", path)),
+        insertPoint_(PrepareStatement(db,
+                                      "INSERT INTO \"points\" (\"Matériaux\", \"Figure\", "
+                                      "\"Température\", \"Valeur\") VALUES (?1, ?2, ?3, ?4)",
+                                      path)) {}
 
   void Delete(const std::string& name) {
     const auto found = names_.find(FoldName(name));
@@ -153,6 +165,17 @@ class RowWriter {
                            "\" holds a control character; nothing was written to " +
                            path_.string() + ".");
     }
+    // Points that make no table would make the row unreadable: refused before anything is
+    // written.
+    for (const TableFigure& figure : kTableFigures) {
+      const FigureTable& points = r.Tables.*figure.Points;
+      if (points.empty()) continue;
+      if (const TableFault fault = FindTableFault(points); !fault.English.empty()) {
+        throw CatalogueError("The points of " + std::string(figure.Name) + " of \"" +
+                             EscapedName(r.Name) + "\" are not a table: " + fault.English +
+                             "; nothing was written to " + path_.string() + ".");
+      }
+    }
     sqlite3_bind_text(insertRow_.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
     const double values[] = {r.Lambda,      r.Rho,     r.Cp,    r.Tfusion, r.Lfusion,
                              r.ModuleYoung, r.Poisson, r.dilat, r.SigmaQ};
@@ -161,6 +184,15 @@ class RowWriter {
     sqlite3_bind_text(insertSource_.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(insertSource_.get(), 2, material.Source.c_str(), -1, SQLITE_TRANSIENT);
     Run(db_, insertSource_.get(), path_);
+    for (const TableFigure& figure : kTableFigures) {
+      for (const FigurePoint& point : r.Tables.*figure.Points) {
+        sqlite3_bind_text(insertPoint_.get(), 1, r.Name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insertPoint_.get(), 2, figure.Name, -1, SQLITE_STATIC);
+        sqlite3_bind_double(insertPoint_.get(), 3, point.Temperature);
+        sqlite3_bind_double(insertPoint_.get(), 4, point.Value);
+        Run(db_, insertPoint_.get(), path_);
+      }
+    }
     names_[FoldName(r.Name)].push_back(r.Name);
   }
 
@@ -179,6 +211,7 @@ class RowWriter {
   Statement deleteSource_;
   Statement insertRow_;
   Statement insertSource_;
+  Statement insertPoint_;
 };
 
 // The catalogue's place refused before SQLite opens it: SQLite would take a symbolic link to
@@ -377,7 +410,8 @@ void UserCatalogue::Remove(const std::string& name) {
   DbHandle db = OpenFile(path_, SQLITE_OPEN_READWRITE);
   if (HoldsNothing(db.get(), path_)) return;
   Transaction transaction(db.get(), path_);
-  RefuseDamaged(db.get(), path_);
+  // The side tables made where missing: the deletion carries the row's points.
+  PrepareWrite(db.get(), path_);
   RowWriter(db.get(), path_).Delete(name);
   transaction.Commit();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The user's own materials: an SQLite file in the user's data folder with the same table
-// "matériaux" as the shipped catalogue (same columns) and a side table "sources" holding a
-// source or remark per row. Created on first write; the shipped catalogue is never written.
+// "matériaux" as the shipped catalogue (same columns), a side table "sources" holding a
+// source or remark per row, and a side table "points" holding the figures a row gives against
+// temperature ("Matériaux", "Figure", "Température" in K, "Valeur" in SI units), written and
+// deleted with their row. Created on first write; the shipped catalogue is never written.
 
 #include <filesystem>
 #include <functional>

@@ -7,6 +7,7 @@
 #include "Bindings.h"
 #include "Pickle.h"
 #include "materials/UserCatalogue.h"
+#include "model/FigureTable.h"
 #include "run/Validation.h"
 
 namespace quillane::python {
@@ -19,7 +20,60 @@ py::dict RowDict(const MaterialRecord& row) {
   py::dict figures;
   figures["Name"] = row.Name;
   for (const MaterialColumn& column : kMaterialColumns) figures[column.Name] = row.*column.Field;
+  // The figures given against temperature, each as its (temperature, value) pairs.
+  py::dict tables;
+  for (const TableFigure& figure : kTableFigures) {
+    const FigureTable& points = row.Tables.*figure.Points;
+    if (points.empty()) continue;
+    py::list pairs;
+    for (const FigurePoint& point : points)
+      pairs.append(py::make_tuple(point.Temperature, point.Value));
+    tables[figure.Name] = pairs;
+  }
+  figures["tables"] = tables;
   return figures;
+}
+
+// Lays the tables given over the row's: each figure named takes its points, None or an empty
+// list makes it the row's constant again.
+void SetTables(MaterialRecord& row, const py::handle& given) {
+  if (!py::isinstance<py::dict>(given)) {
+    WrongType("with_row: tables", "a dict of figure: [(temperature, value), ...]", given);
+  }
+  const auto isPairs = [](const py::handle& value) {
+    return py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value) &&
+           !py::isinstance<py::bytes>(value);
+  };
+  for (const auto& [key, value] : given.cast<py::dict>()) {
+    const std::string name = py::str(key);
+    const TableFigure* figure = nullptr;
+    for (const TableFigure& each : kTableFigures) {
+      if (name == each.Name) figure = &each;
+    }
+    if (figure == nullptr) {
+      throw py::value_error("with_row: tables: \"" + name +
+                            "\" is not a figure given against temperature (Lambda, Cp, "
+                            "ModuleYoung, dilat, SigmaQ).");
+    }
+    const std::string what = "with_row: tables: " + name;
+    FigureTable points;
+    if (!value.is_none()) {
+      if (!isPairs(value)) WrongType(what, "a list of (temperature, value) pairs", value);
+      for (const py::handle item : value.cast<py::sequence>()) {
+        if (!isPairs(item) || py::len(item) != 2) {
+          WrongType(what, "(temperature, value) pairs", item);
+        }
+        const auto pair = py::reinterpret_borrow<py::sequence>(item);
+        points.push_back({ToNumber(pair[0], what + ": temperature"), ToNumber(pair[1], what)});
+      }
+    }
+    if (!points.empty()) {
+      if (const TableFault fault = FindTableFault(points); !fault.English.empty()) {
+        throw py::value_error(what + ": the points are not a table: " + fault.English + ".");
+      }
+    }
+    row.Tables.*figure->Points = std::move(points);
+  }
 }
 
 const MaterialColumn* FindColumn(const std::string& name) {
@@ -69,6 +123,10 @@ Catalogue WithRow(const Catalogue& self, const py::object& row, const py::kwargs
   for (const auto& [key, value] : given) {
     const std::string name = py::str(key);
     if (name == "Name") continue;
+    if (name == "tables") {
+      SetTables(changed, value);
+      continue;
+    }
     const MaterialColumn* column = FindColumn(name);
     if (column == nullptr) {
       throw py::value_error("with_row: \"" + name +
@@ -169,7 +227,9 @@ reads it by default (a user catalogue that cannot all be read raises ValueError 
 Catalogue(path) is that SQLite file alone (--catalogue); Catalogue.shipped() the shipped rows
 alone (--shipped-materials). Rows are dicts of the figures in SI units: Name,
 Lambda (W/(m·K)), Rho (kg/m³), Cp (J/(kg·K)), Tfusion (K), Lfusion (J/kg), ModuleYoung (Pa),
-Poisson, dilat (1/K), SigmaQ (Pa). A catalogue is a plain copy: with_row() returns a changed
+Poisson, dilat (1/K), SigmaQ (Pa), and tables: the figures given against temperature, each a
+list of (temperature in K, value) pairs in rising temperature, linear between them and constant
+beyond ({} where none is; the figure's own key keeps the row's constant). A catalogue is a plain copy: with_row() returns a changed
 copy and never writes a file. Catalogues pickle (for multiprocessing or joblib) with their rows.)");
   type.def(py::init([](const py::object& path) {
              return Catalogue{
@@ -229,8 +289,10 @@ copy and never writes a file. Catalogues pickle (for multiprocessing or joblib) 
            R"(A copy with one row changed or added.
 
 with_row("NiCrAlY", SigmaQ=1.5e8) changes figures of a row; with_row({"Name": "Mine", ...})
-adds a row (all nine figures) or replaces the row of that name. Figures are checked against the
-bounds runs use; a figure beyond them raises ValueError, an unknown figure ValueError naming it,
+adds a row (all nine figures) or replaces the row of that name. with_row("NiCrAlY",
+tables={"Lambda": [(300, 9), (1200, 14)]}) gives figures against temperature (None or [] makes
+a figure the row's constant again); points that make no table raise ValueError. Figures are
+checked against the bounds runs use; a figure beyond them raises ValueError, an unknown figure ValueError naming it,
 a figure that is not a number TypeError. The copy's path is None and its changed names the row.)");
   type.def("__len__", [](const Catalogue& self) { return self.Rows.Rows().size(); });
   type.def("__contains__", [](const Catalogue& self, const std::string& name) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "format/NumberFormat.h"
+#include "model/FigureTable.h"
 #include "model/InputTable.h"
 #include "session/FormEntry.h"
 
@@ -31,6 +32,7 @@ MaterialEntries EntriesOf(const UserMaterial& material, char separator) {
   MaterialEntries entries;
   entries.Name = material.Row.Name;
   entries.Source = material.Source;
+  entries.Tables = material.Row.Tables;
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     entries.Figures[i] = FigureText(material.Row.*kMaterialColumns[i].Field, separator);
   }
@@ -61,9 +63,101 @@ MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separat
     }
     material.Row.*kMaterialColumns[i].Field = *value;
   }
+  // The points were checked as they were entered; checked again, so that no row of points
+  // that make no table is ever written.
+  material.Row.Tables = entries.Tables;
+  for (const TableFigure& figure : kTableFigures) {
+    const FigureTable& points = entries.Tables.*figure.Points;
+    if (points.empty()) continue;
+    if (const TableFault fault = FindTableFault(points); !fault.English.empty()) {
+      const std::string name = figure.Name;
+      reading.Faults.push_back({nullptr, name + " against temperature: " + fault.English + ".",
+                                name + " en fonction de la température : " + fault.French + "."});
+    }
+  }
   if (reading.Faults.empty()) reading.Faults = FindMaterialFaults(material.Row, separator);
   if (reading.Faults.empty()) reading.Material = std::move(material);
   return reading;
+}
+
+std::vector<PointEntry> PointTexts(const FigureTable& points, char separator) {
+  std::vector<PointEntry> lines;
+  for (const FigurePoint& point : points) {
+    lines.push_back({FigureText(point.Temperature, separator), FigureText(point.Value, separator)});
+  }
+  return lines;
+}
+
+PointsReading ReadPointEntries(const TableFigure& figure, const std::vector<PointEntry>& lines) {
+  PointsReading reading;
+  FigureTable points;
+  const std::string name = figure.Name;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (Trimmed(lines[i][0]).empty() && Trimmed(lines[i][1]).empty()) continue;
+    FigurePoint point;
+    double* into[] = {&point.Temperature, &point.Value};
+    const char* what[] = {"temperature", "value"};
+    const char* quoi[] = {"température", "valeur"};
+    bool read = true;
+    for (std::size_t k = 0; k < 2; ++k) {
+      const std::string& text = lines[i][k];
+      const auto value = format::ParseStrict(text, ',', ' ');
+      if (value) {
+        *into[k] = *value;
+        continue;
+      }
+      read = false;
+      const std::string line = std::to_string(i + 1);
+      reading.Faults.push_back(
+          {nullptr,
+           name + ", point " + line + ": the " + what[k] + " \"" + text + "\" is not a number.",
+           name + ", point " + line + " : la " + quoi[k] + " « " + text +
+               " » n'est pas un nombre."});
+    }
+    if (read) points.push_back(point);
+  }
+  if (!reading.Faults.empty()) return reading;
+  std::stable_sort(points.begin(), points.end(),
+                   [](const auto& a, const auto& b) { return a.Temperature < b.Temperature; });
+  if (!points.empty()) {
+    if (const TableFault fault = FindTableFault(points); !fault.English.empty()) {
+      reading.Faults.push_back({nullptr, name + " against temperature: " + fault.English + ".",
+                                name + " en fonction de la température : " + fault.French + "."});
+      return reading;
+    }
+  }
+  reading.Points = std::move(points);
+  return reading;
+}
+
+std::string PointsButtonText(const FigureTable& points) {
+  if (points.empty()) return "Points…";
+  return std::to_string(points.size()) + " points…";
+}
+
+std::array<std::string, 2> PointHeaders(const TableFigure& figure) {
+  std::string unit;
+  for (const MaterialColumn& column : kMaterialColumns) {
+    if (column.Field == figure.Constant) unit = column.Unit;
+  }
+  return {"Température (K)",
+          unit.empty() ? std::string(figure.Name) : std::string(figure.Name) + " (" + unit + ")"};
+}
+
+FigureCurve CurveOf(const FigureTable& points) {
+  FigureCurve curve;
+  if (points.empty()) return curve;
+  const double span = points.back().Temperature - points.front().Temperature;
+  const double margin = span > 0 ? span / 10 : 10;
+  curve.Temperatures.push_back(points.front().Temperature - margin);
+  curve.Values.push_back(points.front().Value);
+  for (const FigurePoint& point : points) {
+    curve.Temperatures.push_back(point.Temperature);
+    curve.Values.push_back(point.Value);
+  }
+  curve.Temperatures.push_back(points.back().Temperature + margin);
+  curve.Values.push_back(points.back().Value);
+  return curve;
 }
 
 UserMaterial NewMaterial() {
@@ -107,6 +201,15 @@ std::vector<CatalogueLine> CatalogueLines(const MaterialsCatalogue& catalogue,
       const double factor = format::TableUnit(figure.Unit).Factor;
       line.Cells.push_back(
           format::FormatTableNumber(ScaleFromSi(row.*figure.Field, factor), separator));
+    }
+    // A figure given against temperature shows its constant marked.
+    for (const TableFigure& figure : kTableFigures) {
+      if ((row.Tables.*figure.Points).empty()) continue;
+      for (std::size_t k = 0; k < kMaterialColumns.size(); ++k) {
+        if (kMaterialColumns[k].Field == figure.Constant) {
+          line.Cells[kFirstFigureColumn + k] += " †";
+        }
+      }
     }
     std::string source;
     for (const UserMaterial& material : user) {

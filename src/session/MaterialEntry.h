@@ -18,6 +18,7 @@ struct MaterialEntries {
   std::string Name;
   std::array<std::string, kMaterialColumns.size()> Figures;  // in the catalogue's column order
   std::string Source;
+  FigureTables Tables;  // the figures given against temperature, as read by ReadPointEntries
 };
 
 // A figure as its box and the table show it: its shortest exact digits with the locale's
@@ -34,6 +35,29 @@ struct MaterialReading {
 // the faults' French writes numbers with `separator`.
 MaterialReading ReadMaterialEntries(const MaterialEntries& entries, char separator);
 
+// The points of one figure as its little table shows them: a temperature and a value a line.
+using PointEntry = std::array<std::string, 2>;
+std::vector<PointEntry> PointTexts(const FigureTable& points, char separator);
+struct PointsReading {
+  std::optional<FigureTable> Points;  // in rising temperature; empty for the row's constant
+  std::vector<InputFault> Faults;     // otherwise, every reason
+};
+// Lines left blank are skipped; the others give the points, in any order. No point at all
+// makes the figure the row's constant again.
+PointsReading ReadPointEntries(const TableFigure& figure, const std::vector<PointEntry>& lines);
+// The points' button in the form: "Points…", or "3 points…" where the figure has some.
+std::string PointsButtonText(const FigureTable& points);
+// The table's captions: "Température (K)" and the figure with its unit.
+std::array<std::string, 2> PointHeaders(const TableFigure& figure);
+
+// The curve drawn for a figure's points: linear between them and flat beyond, over the points'
+// span and a tenth of it on each side.
+struct FigureCurve {
+  std::vector<double> Temperatures;
+  std::vector<double> Values;
+};
+FigureCurve CurveOf(const FigureTable& points);
+
 // A new row to fill in (no figure given yet), and a copy of a row under a name of its own.
 UserMaterial NewMaterial();
 UserMaterial CopyOf(const MaterialRecord& row);
@@ -43,8 +67,8 @@ std::string FigureCaption(const MaterialColumn& column);
 
 // The table of the "Matériaux" window: its headings (each figure with the unit the tables show
 // it in: stresses and moduli in MPa), then one line per row of the catalogue with its origin,
-// its figures as every table shows numbers (format::FormatTableNumber) and, for the user's
-// rows, their source.
+// its figures as every table shows numbers (format::FormatTableNumber; a figure given against
+// temperature followed by " †") and, for the user's rows, their source.
 // The table's columns: the name, the origin, the figures from this one on, the source.
 inline constexpr std::size_t kFirstFigureColumn = 2;
 struct CatalogueLine {

@@ -1,5 +1,6 @@
 #include "ui/Materiaux.h"
 
+#include <qcustomplot.h>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -13,9 +14,149 @@
 #include <QVBoxLayout>
 
 #include "session/MaterialEntry.h"
+#include "widgets/Charts.h"
 #include "widgets/Widgets.h"
 
 namespace quillane::ui {
+
+// ---- PointsDialog ----
+
+PointsDialog::PointsDialog(const TableFigure& figure, const FigureTable& points, char separator,
+                           QWidget* parent)
+    : QDialog(parent), figure_(figure) {
+  setObjectName(QStringLiteral("PointsDialog"));
+  setWindowTitle(QStringLiteral("%1 en fonction de la température").arg(Q(figure.Name)));
+  auto* layout = new QVBoxLayout(this);
+  auto* panes = new QHBoxLayout;
+  auto* left = new QVBoxLayout;
+  table_ = Named<QTableWidget>("PointTable", this);
+  const std::array<std::string, 2> headers = session::PointHeaders(figure);
+  table_->setColumnCount(2);
+  table_->setHorizontalHeaderLabels({Q(headers[0]), Q(headers[1])});
+  table_->verticalHeader()->hide();
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  const std::vector<session::PointEntry> lines = session::PointTexts(points, separator);
+  table_->setRowCount(static_cast<int>(lines.size()));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (int k = 0; k < 2; ++k) {
+      auto* item = new QTableWidgetItem(Q(lines[i][static_cast<std::size_t>(k)]));
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table_->setItem(static_cast<int>(i), k, item);
+    }
+  }
+  left->addWidget(table_, 1);
+  auto* edits = new QHBoxLayout;
+  auto* add = Named<QPushButton>("AddPoint", QStringLiteral("Ajouter un point"), this);
+  auto* remove = Named<QPushButton>("RemovePoint", QStringLiteral("Retirer le point"), this);
+  connect(add, &QPushButton::clicked, this, &PointsDialog::AddPoint);
+  connect(remove, &QPushButton::clicked, this, &PointsDialog::RemovePoint);
+  edits->addWidget(add);
+  edits->addWidget(remove);
+  left->addLayout(edits);
+  panes->addLayout(left, 2);
+  chart_ = Named<QCustomPlot>("PointChart", this);
+  chart_->setMinimumSize(340, 240);
+  frame_ = new ChartFrame(*chart_, QStringLiteral("%1.png").arg(Q(figure.Name)));
+  chart_->xAxis->setLabel(Q(headers[0]));
+  chart_->yAxis->setLabel(Q(headers[1]));
+  panes->addWidget(chart_, 3);
+  layout->addLayout(panes, 1);
+  faults_ = Named<QLabel>("PointFaults", this);
+  faults_->setWordWrap(true);
+  faults_->setStyleSheet(QStringLiteral("color: #b03a2e;"));
+  layout->addWidget(faults_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Valider"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &PointsDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &PointsDialog::reject);
+  layout->addWidget(buttons);
+  connect(table_, &QTableWidget::cellChanged, this, [this] { Redraw(); });
+  Redraw();
+  ResizeWithinScreen(*this, 760, 400);
+}
+
+namespace {
+
+std::vector<session::PointEntry> EntriesOf(const QTableWidget& table) {
+  std::vector<session::PointEntry> lines;
+  for (int row = 0; row < table.rowCount(); ++row) {
+    session::PointEntry line;
+    for (int k = 0; k < 2; ++k) {
+      const QTableWidgetItem* item = table.item(row, k);
+      line[static_cast<std::size_t>(k)] = item != nullptr ? item->text().toStdString() : "";
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+}  // namespace
+
+void PointsDialog::AddPoint() {
+  const auto selected = table_->selectionModel()->selectedRows();
+  const int at = selected.isEmpty() ? table_->rowCount() : selected.first().row() + 1;
+  table_->insertRow(at);
+  for (int k = 0; k < 2; ++k) {
+    auto* item = new QTableWidgetItem;
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table_->setItem(at, k, item);
+  }
+  table_->setCurrentCell(at, 0);
+}
+
+void PointsDialog::RemovePoint() {
+  const auto selected = table_->selectionModel()->selectedRows();
+  if (selected.isEmpty()) {
+    faults_->setText(QStringLiteral("Choisissez d'abord le point à retirer."));
+    return;
+  }
+  table_->removeRow(selected.first().row());
+  Redraw();
+}
+
+void PointsDialog::Redraw() {
+  const session::PointsReading reading = session::ReadPointEntries(figure_, EntriesOf(*table_));
+  chart_->clearGraphs();
+  const QString title = Q(figure_.Name);
+  if (!reading.Points || reading.Points->empty()) {
+    frame_->ShowEmpty(title);
+    chart_->replot();
+    return;
+  }
+  frame_->SetTitle(title);
+  const session::FigureCurve curve = session::CurveOf(*reading.Points);
+  QCPGraph* line = chart_->addGraph();
+  line->setPen(QPen(ChartTone(0), 2));
+  line->setData(QVector<double>(curve.Temperatures.begin(), curve.Temperatures.end()),
+                QVector<double>(curve.Values.begin(), curve.Values.end()), true);
+  QCPGraph* marks = chart_->addGraph();
+  marks->setLineStyle(QCPGraph::lsNone);
+  marks->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, ChartTone(0), 6));
+  QVector<double> temperatures;
+  QVector<double> values;
+  for (const FigurePoint& point : *reading.Points) {
+    temperatures << point.Temperature;
+    values << point.Value;
+  }
+  marks->setData(temperatures, values, true);
+  frame_->FitAxes();
+  chart_->replot();
+}
+
+void PointsDialog::accept() {
+  session::PointsReading reading = session::ReadPointEntries(figure_, EntriesOf(*table_));
+  if (!reading.Points) {
+    QStringList faults;
+    for (const InputFault& fault : reading.Faults) faults << Q(fault.French);
+    faults_->setText(faults.join(QLatin1Char('\n')));
+    return;
+  }
+  result_ = std::move(reading.Points);
+  QDialog::accept();
+}
 
 // ---- MaterialForm ----
 
@@ -29,9 +170,29 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, c
   const session::MaterialEntries entries = session::EntriesOf(material, separator);
   name_ = Named<QLineEdit>("Matériaux", Q(entries.Name), this);
   form->addRow(QStringLiteral("Matériaux"), name_);
+  tables_ = entries.Tables;
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     figures_[i] = Named<QLineEdit>(kMaterialColumns[i].Name, Q(entries.Figures[i]), this);
-    form->addRow(Q(session::FigureCaption(kMaterialColumns[i])), figures_[i]);
+    std::size_t table = kTableFigures.size();
+    for (std::size_t k = 0; k < kTableFigures.size(); ++k) {
+      if (kTableFigures[k].Constant == kMaterialColumns[i].Field) table = k;
+    }
+    if (table == kTableFigures.size()) {
+      form->addRow(Q(session::FigureCaption(kMaterialColumns[i])), figures_[i]);
+      continue;
+    }
+    // A figure that may be given against temperature has its points beside its constant.
+    const std::string name = "Points" + std::string(kTableFigures[table].Name);
+    auto* button = Named<QPushButton>(
+        name.c_str(), Q(session::PointsButtonText(tables_.*kTableFigures[table].Points)), this);
+    button->setToolTip(QStringLiteral("Points de %1 en fonction de la température")
+                           .arg(Q(kTableFigures[table].Name)));
+    connect(button, &QPushButton::clicked, this, [this, table] { EditPoints(table); });
+    pointButtons_[table] = button;
+    auto* line = new QHBoxLayout;
+    line->addWidget(figures_[i], 1);
+    line->addWidget(button);
+    form->addRow(Q(session::FigureCaption(kMaterialColumns[i])), line);
   }
   source_ = Named<QLineEdit>("Source", Q(entries.Source), this);
   source_->setPlaceholderText(QStringLiteral("source des valeurs, remarque"));
@@ -52,6 +213,7 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, c
 
 void MaterialForm::accept() {
   session::MaterialEntries entries;
+  entries.Tables = tables_;
   entries.Name = name_->text().toStdString();
   entries.Source = source_->text().toStdString();
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
@@ -68,6 +230,14 @@ void MaterialForm::accept() {
   }
   result_ = std::move(reading.Material);
   QDialog::accept();
+}
+
+void MaterialForm::EditPoints(std::size_t index) {
+  const TableFigure& figure = kTableFigures.at(index);
+  PointsDialog dialog(figure, tables_.*figure.Points, separator_, this);
+  if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
+  tables_.*figure.Points = *dialog.Result();
+  pointButtons_[index]->setText(Q(session::PointsButtonText(tables_.*figure.Points)));
 }
 
 // ---- Materiaux ----
@@ -134,6 +304,11 @@ void Materiaux::Show(const MaterialsCatalogue& catalogue) {
       if (column >= session::kFirstFigureColumn &&
           column < session::kFirstFigureColumn + kMaterialColumns.size()) {
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (item->text().endsWith(QString::fromUtf8("†"))) {
+          item->setToolTip(
+              QStringLiteral("Donnée en fonction de la température ; « Modifier… » "
+                             "montre ses points."));
+        }
       }
       if (lines[i].Mine) {
         QFont font = item->font();

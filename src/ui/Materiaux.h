@@ -11,11 +11,45 @@
 #include "materials/UserCatalogue.h"
 #include "session/MaterialEntry.h"
 
+class QCustomPlot;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
 
 namespace quillane::ui {
+
+class ChartFrame;
+
+// The points of one figure against temperature: a small table of temperature and value (SI
+// units) with lines to add and remove, and the figure's curve beside it, linear between the
+// points and flat beyond. Accepting checks the points and tells what is wrong instead of
+// closing; no point at all makes the figure the row's constant again.
+class PointsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  PointsDialog(const TableFigure& figure, const FigureTable& points, char separator,
+               QWidget* parent = nullptr);
+  // The points as the table gives them, in rising temperature, once accepted.
+  const std::optional<FigureTable>& Result() const { return result_; }
+  QTableWidget& Table() const { return *table_; }
+
+  // A blank line after the selected one (or at the end), and the selected line removed.
+  void AddPoint();
+  void RemovePoint();
+  void accept() override;
+
+ private:
+  // The curve of the points as they read now; the chart says so when they make no table.
+  void Redraw();
+
+  const TableFigure& figure_;
+  QTableWidget* table_;
+  QCustomPlot* chart_;
+  ChartFrame* frame_;
+  QLabel* faults_;
+  std::optional<FigureTable> result_;
+};
 
 // The form of one material: its name, the nine figures (SI units, the catalogue's columns) and
 // its source. Accepting checks the figures and shows what is wrong instead of closing.
@@ -29,10 +63,14 @@ class MaterialForm : public QDialog {
   const std::optional<UserMaterial>& Result() const { return result_; }
 
   void accept() override;
+  // Opens the points of the figure kTableFigures[index]; what is accepted is saved with the row.
+  void EditPoints(std::size_t index);
 
  private:
   QLineEdit* name_;
   std::array<QLineEdit*, 9> figures_{};
+  std::array<QPushButton*, kTableFigures.size()> pointButtons_{};
+  FigureTables tables_;
   QLineEdit* source_;
   QLabel* faults_;
   char separator_;

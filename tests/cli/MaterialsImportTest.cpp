@@ -105,6 +105,76 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
   EXPECT_EQ(out.str().find("* NiCrAlY"), std::string::npos);
 }
 
+// Points against temperature travel in their own form beside the rows: imported onto rows of
+// the same import or of the catalogue, exported beside the rows, read back the same, and marked
+// in the listing.
+TEST_F(MaterialsImportTest, PointsAgainstTemperatureRoundTripAndAreMarkedInTheListing) {
+  test::WriteFile(dir / "m.csv", std::string(kHeader) +
+                                     "Mon acier;15;7900;500;1700;270000;190e9;0,3;16e-6;1e8;\n");
+  test::WriteFile(dir / "p.csv",
+                  "material,figure,temperature,value\n"
+                  "mon acier,Lambda,800,21.5\nMon acier,Lambda,300,15\n"
+                  "NiCrAlY,SigmaQ,293,1.5e8\nNiCrAlY,SigmaQ,900,5e7\nNiCrAlY,Cp,300,450\n"
+                  "NiCrAlY,Cp,1000,600\n");
+  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string(), (dir / "p.csv").string()}), 0)
+      << err.str();
+  EXPECT_THAT(out.str(), HasSubstr("2 materials (with 6 points against temperature) imported"));
+  ASSERT_EQ(Run({"--export-materials", (dir / "all.csv").string()}), 0) << err.str();
+  EXPECT_THAT(out.str(), HasSubstr("their points against temperature to " +
+                                   (dir / "all.points.csv").string()));
+  const std::string points =
+      "material,figure,temperature,value\n"
+      "Mon acier,Lambda,300,15\nMon acier,Lambda,800,21.5\n"
+      "NiCrAlY,Cp,300,450\nNiCrAlY,Cp,1000,600\nNiCrAlY,SigmaQ,293,1.5e+08\n"
+      "NiCrAlY,SigmaQ,900,5e+07\n";
+  EXPECT_EQ(test::ReadFile(dir / "all.points.csv"), points);
+  std::filesystem::remove(userFile);
+  ASSERT_EQ(
+      Run({"--import-materials", (dir / "all.points.csv").string(), (dir / "all.csv").string()}), 0)
+      << err.str();
+  ASSERT_EQ(Run({"--export-materials", (dir / "again.csv").string()}), 0) << err.str();
+  EXPECT_EQ(test::ReadFile(dir / "again.points.csv"), points);
+  ASSERT_EQ(Run({"--list-materials"}), 0) << err.str();
+  EXPECT_THAT(out.str(), HasSubstr("* Mon acier  (λ 15† W/m·K, E 190 GPa, Tf 1700 K, σq 100 MPa)"));
+  EXPECT_THAT(out.str(), HasSubstr("* NiCrAlY  (λ 9 W/m·K, E 120 GPa, Tf 1630 K, σq 100† MPa)\n"));
+  EXPECT_THAT(out.str(),
+              HasSubstr("\n† given against temperature (the constant shown is the row's own):\n"
+                        "  Mon acier: Lambda 2 points from 300 to 800 K\n"
+                        "  NiCrAlY: Cp 2 points from 300 to 1000 K; SigmaQ 2 points from 293 to "
+                        "900 K\n"));
+  // An export without points empties the points file an earlier one left beside it.
+  ASSERT_EQ(Run({"--shipped-materials", "--export-materials", (dir / "all.csv").string()}), 0);
+  EXPECT_EQ(test::ReadFile(dir / "all.points.csv"), "material,figure,temperature,value\n");
+}
+
+// A point that cannot be read, of no known material, or that makes no table is named by its
+// line, and nothing is imported.
+TEST_F(MaterialsImportTest, BadPointsImportNothingAndNameTheirLines) {
+  const std::string header = "material,figure,temperature,value\n";
+  const std::string rows = std::string(kHeader) + "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n";
+  const std::string good = "A,Lambda,300,1\nA,Lambda,600,2\n";
+  const char* cases[] = {
+      "Inconnu,Cp,300,1\nInconnu,Cp,600,2\n",
+      "A,Rho,300,1\n",
+      "A,Cp,chaud,1\n",
+      "A,Cp,300\n",
+      "A,Cp,300,1\n",
+      "A,Cp,300,1\nA,dilat,300,1\nA,Cp,300,2\n",
+  };
+  std::vector<std::string> messages;
+  for (const char* points : cases) {
+    test::WriteFile(dir / "m.csv", rows);
+    test::WriteFile(dir / "p.csv", header + good + points);
+    EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string(), (dir / "p.csv").string()}), 1)
+        << points;
+    EXPECT_FALSE(std::filesystem::exists(userFile)) << points;
+    std::string told = err.str();
+    told.replace(told.find(dir.Path().string()), dir.Path().string().size(), "<dir>");
+    messages.push_back(told);
+  }
+  test::ExpectMessages("materials points csv", messages);
+}
+
 // A catalogue another program holds locked cannot be written: told as a fault of writing.
 TEST_F(MaterialsImportTest, AnImportIntoALockedCatalogueIsToldAsAWriteFault) {
   test::WriteFile(dir / "m.csv", std::string(kHeader) + "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n");

@@ -49,7 +49,7 @@ TEST(CsvTextTest, AMaterialsFileWithAByteOrderMarkImportsItsRows) {
   test::WriteFile(dir / "m.csv", "\xEF\xBB\xBF" + header +
                                      "\"Acier; doux\";15;7900;500;1700;270000;190e9;0,3;16e-6;0;"
                                      "\"manuel, p. 3\"\r\n");
-  const std::vector<CsvMaterial> rows = ReadMaterialsCsv(dir / "m.csv");
+  const std::vector<CsvMaterial> rows = ReadMaterialsCsv(dir / "m.csv").Rows;
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].Material.Row.Name, "Acier; doux");
   EXPECT_EQ(rows[0].Material.Row.Poisson, 0.3);

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "TestSupport.h"
+#include "materials/MaterialTable.h"
 #include "materials/UserCatalogue.h"
 
 namespace quillane {
@@ -346,6 +347,88 @@ TEST_F(UserCatalogueTest, AFailedFirstWriteLeavesNoFile) {
   std::string fault;
   OpenMergedCatalogue(dir / "p1.db", user, fault);
   EXPECT_EQ(fault, "");
+}
+
+// Points against temperature go with their row: saved, read, carried by a rename and deleted
+// with it; the shipped reader reads them too, and a file without them reads as before.
+TEST_F(UserCatalogueTest, PointsGoWithTheirRow) {
+  UserMaterial tabled = Material("Tabulé", 15, "");
+  tabled.Row.Tables.Lambda = {{300, 15}, {800, 21.5}, {1200, 27}};
+  tabled.Row.Tables.SigmaQ = {{293, 1.5e8}, {900, 0.5e8}};
+  user.SaveAll({tabled, Material("Plain", 2, "")});
+  const auto byName = [&](const std::string& name) {
+    for (const UserMaterial& row : user.Read()) {
+      if (row.Row.Name == name) return row.Row;
+    }
+    return MaterialRecord{};
+  };
+  EXPECT_EQ(byName("Tabulé"), tabled.Row);
+  EXPECT_EQ(byName("Plain").Tables, FigureTables{});
+  tabled.Row.Name = "Renommé";
+  user.Save(tabled, "TABULÉ");
+  EXPECT_EQ(byName("Renommé"), tabled.Row);
+  MaterialsCatalogue shippedReader;
+  shippedReader.Open(user.Path());
+  EXPECT_EQ(shippedReader.LookupMaterial("renommé").Tables, tabled.Row.Tables);
+  user.Remove("Renommé");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(user.Path().c_str(), &db), SQLITE_OK);
+  // A row deleted by a program that knows nothing of points takes its points along too.
+  user.Save(tabled);
+  sqlite3_exec(db, "DELETE FROM \"matériaux\" WHERE \"Matériaux\" = 'Renommé'", nullptr, nullptr,
+               nullptr);
+  sqlite3_stmt* count = nullptr;
+  sqlite3_prepare_v2(db, "SELECT count(*) FROM points", -1, &count, nullptr);
+  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(count, 0), 0);
+  sqlite3_finalize(count);
+  sqlite3_close(db);
+  // Points that make no table are refused before anything is written.
+  tabled.Row.Tables.Cp = {{400, 500}};
+  std::string told = ErrorOf([&] { user.Save(tabled); });
+  told.replace(told.find(user.Path().string()), user.Path().string().size(), "materiaux.db");
+  test::ExpectMessages("user catalogue points", {told});
+  EXPECT_EQ(user.Read().size(), 1u);
+}
+
+// Points that cannot be read, of an unknown figure or that make no table, make their row a bad
+// row, named; the others still read.
+TEST(Points, BadPointsMakeTheirRowABadRow) {
+  const std::string points =
+      "CREATE TABLE points (\"Matériaux\", Figure, \"Température\", Valeur);"
+      "INSERT INTO \"matériaux\" VALUES('Bon',1,1,1,1,1,1,0.3,1e-5,0);"
+      "INSERT INTO points VALUES('Bon','Cp',600,700),('bon','Cp',300,500),('Autre','x',1,1);";
+  const struct {
+    const char* rows;
+    const char* told;
+  } cases[] = {
+      {"('Zinc','Rho',300,1),('Zinc','Rho',600,2)", "name \"Rho\", which is not a figure"},
+      {"('Zinc','Lambda',300,'chaud'),('Zinc','Lambda',600,2)", "is not a number: \"chaud\""},
+      {"('Zinc','Lambda',300,1)", "a table needs at least two points"},
+      {"('Zinc','dilat',300,1e-5),('Zinc','dilat',300,2e-5)", "must rise"},
+      {"('Zinc','SigmaQ',-10,1),('Zinc','SigmaQ',600,2)", "above 0 K"},
+  };
+  std::vector<std::string> messages;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.told);
+    TempDir dir;
+    const fs::path path =
+        MakeDb(dir / "c.db", kCreate + kZinc + points + "INSERT INTO points VALUES" + c.rows + ";");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    std::vector<std::string> bad;
+    const std::vector<MaterialRecord> rows = ReadMaterialTable(db, path, &bad);
+    sqlite3_close(db);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Tables.Cp, (FigureTable{{300, 500}, {600, 700}}));
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_THAT(bad[0], HasSubstr("\"Zinc\""));
+    EXPECT_THAT(bad[0], HasSubstr(c.told));
+    messages.push_back(bad[0].replace(bad[0].find(path.string()), path.string().size(), "c.db"));
+    MaterialsCatalogue shipped;
+    EXPECT_THAT(ErrorOf([&] { shipped.Open(path); }), HasSubstr(c.told));
+  }
+  test::ExpectMessages("catalogue points", messages);
 }
 
 // Under XDG_DATA_HOME, as the batch program's import tests find it; else in the home folder.

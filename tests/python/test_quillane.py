@@ -11,6 +11,7 @@ import pathlib
 import pickle
 import re
 import signal
+import sqlite3
 import subprocess
 import sys
 import threading
@@ -379,6 +380,27 @@ def test_cases_results_and_catalogues_pickle_whole_and_go_to_other_processes(tmp
             quillane.Result.__new__(quillane.Result).__setstate__(bad)
 
 
+def test_figures_against_temperature_read_change_and_export_as_the_batch_program_does(
+        tmp_path, batch, p1_db):
+    with sqlite3.connect(p1_db) as db:
+        db.executescript('CREATE TABLE points ("Matériaux", Figure, "Température", Valeur);'
+                         "INSERT INTO points VALUES ('NiCrAlY', 'Lambda', 1200, 14),"
+                         "('NiCrAlY', 'Lambda', 300, 9);")
+    db.close()
+    catalogue = quillane.Catalogue(p1_db)
+    row = catalogue.row("NiCrAlY")
+    assert row["Lambda"] == 9 and row["tables"] == {"Lambda": [(300, 9), (1200, 14)]}
+    assert catalogue.row("contact")["tables"] == {}
+    changed = catalogue.with_row("NiCrAlY", tables={"Lambda": None, "SigmaQ": [(293, 1.5e8),
+                                                                               (900, 5e7)]})
+    assert changed.row("NiCrAlY")["tables"] == {"SigmaQ": [(293, 1.5e8), (900, 5e7)]}
+    assert pickle.loads(pickle.dumps(changed)).rows == changed.rows
+    assert catalogue.with_row(row).rows == catalogue.rows
+    batch("--catalogue", p1_db, "--export-materials", tmp_path / "all.csv")
+    assert (tmp_path / "all.points.csv").read_text().splitlines() == [
+        "material,figure,temperature,value", "NiCrAlY,Lambda,300,9", "NiCrAlY,Lambda,1200,14"]
+
+
 WRONG_CALLS = [
     pytest.param(lambda c: quillane.Case(DATA / "none.json"), FileNotFoundError,
                  r"No such case file: '.*none.json'", id="a missing case file"),
@@ -405,6 +427,14 @@ WRONG_CALLS = [
                  id="jobs"),
     pytest.param(lambda c: c.with_row({"Name": "NiCrAlY", "sigmaq": 1}), ValueError,
                  '"sigmaq" is not a figure of a material', id="a row's unknown figure"),
+    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Cp": [(300, 450)]}), ValueError,
+                 "with_row: tables: Cp: the points are not a table: a table needs at least two "
+                 "points", id="a table of one point"),
+    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Rho": []}), ValueError,
+                 '"Rho" is not a figure given against temperature', id="a table's figure"),
+    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Cp": [300, 450]}), TypeError,
+                 r"with_row: tables: Cp: give \(temperature, value\) pairs, not int",
+                 id="a table's point"),
     pytest.param(lambda c: c.with_row("NiCrAlY", Poisson=1.5), ValueError,
                  '"NiCrAlY": Poisson is 1.5; it must be less than 1.', id="a row's figure"),
     pytest.param(lambda c: quillane.study({"vary": [{"input": "HeatFlux", "values": [1e6],

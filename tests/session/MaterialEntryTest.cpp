@@ -84,6 +84,46 @@ TEST(MaterialEntryTest, NewRowsStartEmptyAndCopiesTakeANameOfTheirOwn) {
   EXPECT_EQ(std::tie(copy.Row.Name, copy.Row.Lambda), std::tuple("NiCrAlY (copie)", 4.5));
 }
 
+// A figure's points as its little table gives them: read in any order, blank lines skipped,
+// every fault told; the row carries them and its table line marks the figure.
+TEST(MaterialEntryTest, PointsAreReadCheckedAndCarriedByTheRow) {
+  const TableFigure& lambda = kTableFigures[0];
+  const PointsReading read =
+      ReadPointEntries(lambda, {{"800", "21,5"}, {" ", ""}, {"300", "15"}, {"1,2E+03", "27"}});
+  ASSERT_TRUE(read.Points);
+  const FigureTable points{{300, 15}, {800, 21.5}, {1200, 27}};
+  EXPECT_EQ(*read.Points, points);
+  EXPECT_EQ(PointTexts(points, ','),
+            (std::vector<PointEntry>{{"300", "15"}, {"800", "21,5"}, {"1200", "27"}}));
+  EXPECT_EQ(ReadPointEntries(lambda, {{"", ""}}).Points, FigureTable{});
+  EXPECT_EQ(PointsButtonText(points), "3 points…");
+  EXPECT_EQ(PointsButtonText({}), "Points…");
+  const FigureCurve curve = CurveOf(points);
+  EXPECT_EQ(curve.Temperatures, (std::vector<double>{210, 300, 800, 1200, 1290}));
+  EXPECT_EQ(curve.Values, (std::vector<double>{15, 15, 21.5, 27, 27}));
+
+  const std::vector<std::vector<PointEntry>> bad = {{{"300", "chaud"}, {"froid", "1"}},
+                                                    {{"300", "15"}},
+                                                    {{"300", "15"}, {"300", "16"}},
+                                                    {{"0", "15"}, {"300", "16"}}};
+  std::vector<std::string> told;
+  for (const auto& lines : bad) {
+    const PointsReading reading = ReadPointEntries(lambda, lines);
+    EXPECT_FALSE(reading.Points);
+    for (const InputFault& fault : reading.Faults) told.push_back(fault.French);
+  }
+  test::ExpectMessages("material points faults", told);
+
+  MaterialEntries entries = Steel();
+  entries.Tables.Lambda = points;
+  const MaterialReading row = ReadMaterialEntries(entries, ',');
+  ASSERT_TRUE(row.Material);
+  EXPECT_EQ(row.Material->Row.Tables.Lambda, points);
+  EXPECT_EQ(EntriesOf(*row.Material, ',').Tables, entries.Tables);
+  entries.Tables.Cp = {{300, 500}};
+  EXPECT_FALSE(ReadMaterialEntries(entries, ',').Material);
+}
+
 // The shipped rows of the small catalogue, with (`with`) or without the user's "Mon NiCr" over
 // them.
 class MaterialTableTest : public ::testing::Test {
@@ -93,6 +133,7 @@ class MaterialTableTest : public ::testing::Test {
     UserCatalogue mine(dir / "mine.db");
     MaterialEntries entries = Steel();
     entries.Name = "Mon NiCr";
+    entries.Tables.SigmaQ = {{293, 0}, {900, 1e6}};
     mine.Save(*ReadMaterialEntries(entries, ',').Material);
     std::string fault;
     with = OpenMergedCatalogue(dir / "p1.db", mine, fault);
@@ -130,6 +171,8 @@ TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) 
     // Figures as every table shows numbers.
     EXPECT_EQ(std::tie(cells[1], cells[2], cells[6], cells[7], cells[9], cells.back()),
               std::tuple("utilisateur", "16,2", "270000", "193000", "1,6E-05", "fiche 12"));
+    // A figure given against temperature is marked.
+    EXPECT_EQ(cells[10], "0 †");
   }
   EXPECT_EQ(found, 1);
 }

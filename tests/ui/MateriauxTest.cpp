@@ -1,6 +1,7 @@
 // The "Matériaux" window: figures checked before a row is written, shipped rows kept, lists
 // following at once. The rows' rules and wording are the session's (MaterialEntryTest).
 
+#include <qcustomplot.h>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -93,6 +94,62 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   EXPECT_FALSE(Execution()->isEnabled());
   EXPECT_EQ(window->UndoStack().undoText(), QString::fromUtf8("Matériaux"));
   EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
+}
+
+// Points edited in the form are checked as they are accepted, drawn, and saved with the row.
+TEST_F(MateriauxTest, PointsEditedInTheFormReachTheSavedRow) {
+  Open();
+  window->OpenMaterials();
+  auto* materials = window->findChild<ui::Materiaux*>(QStringLiteral("Materiaux"));
+  ASSERT_NE(materials, nullptr);
+  QTableWidget& table = materials->Table();
+  ASSERT_EQ(table.item(0, 0)->text(), QStringLiteral("Acier 316L"));
+  table.selectRow(0);
+  QStringList faults;
+  int graphs = 0;
+  bool opened = false;
+  bool edited = false;
+  ModalWatcher watcher([&](QWidget* modal) {
+    if (auto* points = qobject_cast<ui::PointsDialog*>(modal)) {
+      QTableWidget& lines = points->Table();
+      points->AddPoint();
+      points->AddPoint();
+      const char* texts[2][2] = {{"300", "15"}, {"300", "20,5"}};
+      for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+          lines.item(row, column)->setText(QString::fromLatin1(texts[row][column]));
+        }
+      }
+      points->accept();
+      faults << points->findChild<QLabel*>(QStringLiteral("PointFaults"))->text();
+      lines.item(1, 0)->setText(QStringLiteral("900"));
+      graphs = points->findChild<QCustomPlot*>(QStringLiteral("PointChart"))->graphCount();
+      points->accept();
+      edited = true;
+      return;
+    }
+    auto* form = qobject_cast<ui::MaterialForm*>(modal);
+    if (form == nullptr) return ModalWatcher::Dismiss(modal);
+    // The points open from the form's own loop, where the watcher sees them.
+    if (!edited) {
+      if (!opened) QTimer::singleShot(0, form, [form] { form->EditPoints(0); });
+      opened = true;
+      return;
+    }
+    EXPECT_EQ(form->findChild<QPushButton*>(QStringLiteral("PointsLambda"))->text(),
+              QString::fromUtf8("2 points…"));
+    form->accept();
+  });
+  materials->Modifier();
+  ASSERT_EQ(faults.size(), 1);
+  EXPECT_EQ(faults[0], QString::fromUtf8("Lambda en fonction de la température : ses températures "
+                                         "doivent croître d'un point au suivant."));
+  EXPECT_EQ(graphs, 2);  // the curve and its points
+  const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].Row.Name, "Acier 316L");
+  EXPECT_EQ(saved[0].Row.Tables.Lambda, (FigureTable{{300, 15}, {900, 20.5}}));
+  EXPECT_TRUE(table.item(0, 2)->text().endsWith(QString::fromUtf8("†")));
 }
 
 }  // namespace
