@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "ModelFixture.h"
 #include "io/CaseFile.h"
+#include "io/MaterialsCsv.h"
 #include "model/Deposit.h"
 #include "model/FigureTable.h"
 #include "run/QuantityTable.h"
@@ -470,6 +472,46 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     }
     EXPECT_EQ(tabled.Stress.LamellaStressFinal.Values(),
               constant.Stress.LamellaStressFinal.Values());
+  }
+}
+
+// NiCr sprayed on mild steel preheated to 293, 473 and 573 K. With a constant quenching stress
+// the coating's mean stress rises with the preheat (the mismatch of the cooling grows); with one
+// that falls as the surface the lamellae land on is hotter, it falls.
+TEST_F(WholeDepositRunTest, APreheatSeriesFollowsTheQuenchingStressOfTheLandingTemperature) {
+  const std::filesystem::path folder = test::DataDir() / "preheat";
+  std::vector<UserMaterial> rows;
+  for (const CsvMaterial& row : ReadMaterialsCsv(folder / "materials.csv").Rows) {
+    rows.push_back(row.Material);
+  }
+  AddCsvPoints(folder / "points.csv", ReadMaterialsCsv(folder / "points.csv").Points, rows,
+               [](const std::string&) { return nullptr; });
+  std::vector<MaterialRecord> tabled;
+  for (const UserMaterial& row : rows) tabled.push_back(row.Row);
+  std::vector<MaterialRecord> constant = tabled;
+  for (MaterialRecord& row : constant) row.Tables = {};
+  ReadCaseFile(folder / "case.json", state.Input);
+  for (const bool table : {false, true}) {
+    SCOPED_TRACE(table);
+    catalogue.AddUserRows(table ? tabled : constant, dir / "own.db");
+    double previous = table ? 1e12 : -1e12;
+    for (const double preheat : {293.15, 473.15, 573.15}) {
+      ModelState run = state;
+      run.Input.SubstrateTemperature = preheat;
+      ValidateRunInputs(run, &catalogue);
+      NullSink none;
+      RunSimulation(run, none);
+      double mean = 0;
+      for (int i = 1; i <= run.Clock.LamellaCount; ++i) mean += run.Stress.LamellaStressFinal(i);
+      mean /= run.Clock.LamellaCount;
+      EXPECT_GT(mean, 1e8) << "tensile";
+      if (table) {
+        EXPECT_LT(mean, previous - 5e6) << preheat;
+      } else {
+        EXPECT_GT(mean, previous + 5e6) << preheat;
+      }
+      previous = mean;
+    }
   }
 }
 
