@@ -274,7 +274,7 @@ TEST_F(WholeDepositRunTest, TheFinalCurvatureMovesSmoothlyWithTheHeatFlux) {
 }
 
 // The twenty-pass NiCrAlY case of the fit records, and a 6 mm titanium plate under 2 MW/m²,
-// whose skin the torch heats far above its back.
+// whose skin the torch heats far above its back, its figures against temperature.
 ModelState ConvergenceCase(ModelState state, bool titanium) {
   state.Input.PassCount = titanium ? 3 : 20;
   state.Input.PassThickness = titanium ? 50e-6 : 25e-6;
@@ -286,6 +286,10 @@ ModelState ConvergenceCase(ModelState state, bool titanium) {
     MaterialRecord& ti = state.Materials.Substrate;
     ti.Lambda = 6.7, ti.Rho = 4430, ti.Cp = 526, ti.Tfusion = 1933, ti.Lfusion = 286e3;
     ti.ModuleYoung = 114e9, ti.Poisson = 0.33, ti.dilat = 8.6e-6;
+    ti.Tables.Lambda = {{300, 6.7}, {700, 12}, {1100, 17.5}};
+    ti.Tables.Cp = {{300, 526}, {800, 650}};
+    ti.Tables.ModuleYoung = {{300, 114e9}, {800, 90e9}};
+    ti.Tables.dilat = {{300, 8.6e-6}, {800, 10e-6}};
   }
   return state;
 }
