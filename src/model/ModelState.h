@@ -269,6 +269,7 @@ struct DepositPlate {
   BasedArray<double> LaidStrainMoment;
   double StartCurvature = 0;  // κ0
   double StartExpansion = 0;  // Θ0 of the substrate
+  ModulusField Moduli;        // the field at the last event, which an arrival lands on
 };
 
 // Per-lamella results and the values of the stress model; arrays indexed 0..LamellaCount. In the

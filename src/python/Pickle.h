@@ -327,10 +327,10 @@ void Fields(A& a, S& s) {
 
 template <typename A, Is<DepositPlate> S>
 void Fields(A& a, S& s) {
-  QUILLANE_EVERY_FIELD(DepositPlate, 15);
+  QUILLANE_EVERY_FIELD(DepositPlate, 16);
   a(s.LaidCount, s.Curvature, s.BackStress, s.FrontStress, s.CoatingShift, s.Temperatures,
     s.ArrivalStress, s.LandingTemperature, s.ArrivalShift, s.ArrivalCurvature, s.LaidStrain,
-    s.LaidStrainSum, s.LaidStrainMoment, s.StartCurvature, s.StartExpansion);
+    s.LaidStrainSum, s.LaidStrainMoment, s.StartCurvature, s.StartExpansion, s.Moduli);
 }
 
 template <typename A, Is<StressResults> S>

@@ -313,7 +313,8 @@ struct ModulusSums {
   Section AsSection() const { return {A11, A12 / A11, A22 - A12 * A12 / A11}; }
 };
 
-// Lamellae `from` to `to` of one coat at temperature `t`, their ε0 from the plate's sums.
+// Lamellae `from` to `to` of one coat at temperature `t`, their ε0 from the plate's sums (of w ε0
+// and of ∫ ε0 y dy over each lamella).
 void AddLaid(ModulusSums& m, const DepositPlate& plate, const CoatConstants& coat, int from, int to,
              double t) {
   const double e = BiaxialModulus(*coat.Row, t);
@@ -372,8 +373,8 @@ double ModulusLaidStress(const DepositPlate& plate, const PlateConstants& c, int
           plate.LaidStrain(i));
 }
 
-// Lamella LaidCount + 1 lands on a surface at `landing` K with its quenching stress: its ε0 makes
-// its stress σq before the plate answers. `moduli` holds it as its own cell, the last.
+// Lamella LaidCount + 1 lands on a surface at `landing` K with its quenching stress, on the plate
+// as the last event left it: its ε0 makes its stress σq before the plate answers.
 void LandOnModulusPlate(ModelState& state, const PlateConstants& c, const DepositEvent& event) {
   DepositPlate& plate = state.Stress.Plate;
   const int j = plate.LaidCount + 1;
@@ -387,17 +388,15 @@ void LandOnModulusPlate(ModelState& state, const PlateConstants& c, const Deposi
   const double strain = plate.CoatingShift - plate.Curvature * mid -
                         coat.AlphaD * ExpansionOf(*coat.Row, landing) -
                         sigmaQ / BiaxialModulus(*coat.Row, landing);
+  // Unstressed but for σq on the plate as it was, the lamella's ε0 follows that plate's
+  // curvature across it: ε0(y) = ε0 - κ (y - mid).
   plate.LaidStrain(j) = strain;
   plate.LaidStrainSum(j) = plate.LaidStrainSum(j - 1) + coat.W * strain;
-  plate.LaidStrainMoment(j) = plate.LaidStrainMoment(j - 1) + coat.W * strain * mid;
-  ModulusField moduli = *event.Moduli;
-  if (moduli.Cells.empty() || moduli.Cells.back().FirstLamella != j) {
-    throw std::logic_error("an arrival's field does not hold the lamella as its last cell");
-  }
-  moduli.Cells.back().Temperature = landing;
-  const ModulusSums after = SumsOf(plate, c, moduli);
-  moduli.Cells.pop_back();
-  const ModulusSums before = SumsOf(plate, c, moduli);
+  plate.LaidStrainMoment(j) = plate.LaidStrainMoment(j - 1) + coat.W * strain * mid -
+                              plate.Curvature * coat.W * coat.W * coat.W / 12;
+  const ModulusSums before = SumsOf(plate, c, plate.Moduli);
+  plate.Moduli.Cells.push_back({j, 1, landing});
+  const ModulusSums after = SumsOf(plate, c, plate.Moduli);
   plate.LaidCount = j;
   BalanceModulusPlate(state, c, after, event.BackTemperature, event.TopSubstrateTemperature);
   plate.ArrivalStress(j) = ModulusLaidStress(plate, c, j, landing);
@@ -470,6 +469,7 @@ void StartDepositPlate(ModelState& state, double temperature) {
     plate.LaidStrainMoment.Redim(0, n);
     plate.StartCurvature = plate.Curvature;
     plate.StartExpansion = ExpansionOf(substrate, temperature);
+    plate.Moduli = UniformModulusField(state, ConstantsOf(state), temperature);
   }
   s.History.clear();
   s.PassEndCurvature.clear();
@@ -529,22 +529,25 @@ DepositPlateFollower::DepositPlateFollower(ModelState& state, RunSink& sink, int
 
 void DepositPlateFollower::Start() {
   StartDepositPlate(state_, state_.Input.SubstrateTemperature);
+  moduliVary_ = ModuliVary(state_.Materials);
   // With no pass, the plate is after its last pass from the start.
   if (passes_ == 0) AfterLastPass();
 }
 
 void DepositPlateFollower::Event(const DepositEvent& event) {
-  if (event.Moduli != nullptr) {
+  if (moduliVary_) {
     const PlateConstants c = ConstantsOf(state_);
+    DepositPlate& plate = state_.Stress.Plate;
     if (event.Kind == DepositEventKind::Arrival) {
       LandOnModulusPlate(state_, c, event);
+    } else if (event.Moduli == nullptr) {
+      throw std::logic_error("a modulus changes with temperature but the event holds no field");
     } else {
-      BalanceModulusPlate(state_, c, SumsOf(state_.Stress.Plate, c, *event.Moduli),
-                          event.BackTemperature, event.TopSubstrateTemperature);
-      state_.Stress.Plate.Temperatures = event.Plate;
+      plate.Moduli = *event.Moduli;
+      BalanceModulusPlate(state_, c, SumsOf(plate, c, plate.Moduli), event.BackTemperature,
+                          event.TopSubstrateTemperature);
+      plate.Temperatures = event.Plate;
     }
-  } else if (ModuliVary(state_.Materials)) {
-    throw std::logic_error("a modulus changes with temperature but the event holds no field");
   } else if (event.Kind == DepositEventKind::Arrival) {
     ApplyArrival(state_, event.SurfaceTemperature);
   } else {

@@ -66,6 +66,7 @@ class DepositPlateFollower {
   int passes_;
   HistoryKeeping keeping_;
   int passesEnded_ = 0;
+  bool moduliVary_ = false;  // the plate in total form, which reads each event's field
   // Where only the drawn points are kept: the column group being followed (DeflectionHistory.h),
   // its first point already kept, its lowest, highest and latest points not yet kept, by their
   // number in the whole history.

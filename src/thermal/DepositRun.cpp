@@ -107,10 +107,10 @@ class DepositThermalRun {
   }
 
   void Hand(DepositEvent event) {
-    // Where a modulus changes with temperature the plate reads the field itself, which a kept
-    // timeline keeps beside the event.
+    // Where a modulus changes with temperature the plate reads the field after each step, which
+    // a kept timeline keeps beside the event (an arrival lands on the plate as it was).
     ModulusField moduli;
-    if (moduliVary_) {
+    if (moduliVary_ && event.Kind == DepositEventKind::Row) {
       moduli = ModulusFieldOf(state_.Field, state_.Materials);
       event.Moduli = &moduli;
     }
@@ -120,6 +120,7 @@ class DepositThermalRun {
     }
     event.Moduli = nullptr;
     state_.Timeline.Events.push_back(event);
+    // Kept for every event, so that the replay finds each event's by its number.
     if (moduliVary_) state_.Timeline.Moduli.push_back(std::move(moduli));
   }
 
