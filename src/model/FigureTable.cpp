@@ -40,15 +40,16 @@ double TableValue(const FigureTable& points, double temperature) {
   return points.back().Value;
 }
 
-double FigureSlope(const FigureTable& points, double temperature) {
+FigureValue TableValueAndSlope(const FigureTable& points, double temperature) {
+  if (temperature < points.front().Temperature) return {points.front().Value, 0};
   for (std::size_t i = 1; i < points.size(); ++i) {
     const FigurePoint& a = points[i - 1];
     const FigurePoint& b = points[i];
-    if (temperature >= a.Temperature && temperature < b.Temperature) {
-      return (b.Value - a.Value) / (b.Temperature - a.Temperature);
+    if (temperature < b.Temperature) {
+      return {Between(a, b, temperature), (b.Value - a.Value) / (b.Temperature - a.Temperature)};
     }
   }
-  return 0;
+  return {points.back().Value, 0};
 }
 
 double TableIntegral(const FigureTable& points, double from, double to) {

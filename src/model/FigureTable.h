@@ -13,9 +13,16 @@ double TableValue(const FigureTable& points, double temperature);
 // ∫ figure dT from `from` to `to` (either order) for points that are not empty, exact for the
 // piecewise linear figure.
 double TableIntegral(const FigureTable& points, double from, double to);
-// d figure / dT at `temperature`: 0 beyond the points and for a constant; on a point, the slope
-// of the segment above it.
-double FigureSlope(const FigureTable& points, double temperature);
+// A figure and its derivative in temperature (0 beyond the points and for a constant; on a
+// point, the slope of the segment above it).
+struct FigureValue {
+  double Value = 0;
+  double Slope = 0;
+};
+FigureValue TableValueAndSlope(const FigureTable& points, double temperature);
+inline FigureValue FigureAndSlope(const FigureTable& points, double constant, double temperature) {
+  return points.empty() ? FigureValue{constant, 0} : TableValueAndSlope(points, temperature);
+}
 
 // The figure: `constant` where `points` is empty, else the table's value. Inline, since the
 // field asks for every cell at every iteration and a constant must cost nothing.

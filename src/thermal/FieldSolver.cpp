@@ -136,11 +136,14 @@ double HalfResistance(const FieldCell& cell, const RunMaterials& materials) {
   return HalfResistance(cell, materials, cell.Temperature);
 }
 
-// d(1 / HalfResistance) / dT of a cell at `temperature`.
-double HalfConductanceSlope(const FieldCell& cell, const RunMaterials& materials,
-                            double temperature) {
-  const MaterialRecord& row = RowOf(cell, materials);
-  return 2 * FigureSlope(row.Tables.Lambda, temperature) / cell.Thickness;
+// The contact layer's resistance between cell i and cell i + 1: between the substrate and the
+// first lamella only, as thick as a lamella of the first coat laid.
+double ContactResistance(const DepositField& field, const RunMaterials& materials, std::size_t i) {
+  const FieldCell& under = field.Cells[i];
+  const FieldCell& over = field.Cells[i + 1];
+  if (under.Material != CellMaterial::Substrate || over.Material != CellMaterial::Coating) return 0;
+  return field.Coats[static_cast<std::size_t>(over.Coat)].LamellaThickness /
+         materials.Contact.Lambda;
 }
 
 // Conductance between cell i and cell i + 1 at temperatures `below` and `above`, W/(m²·K).
@@ -148,14 +151,8 @@ double Conductance(const DepositField& field, const RunMaterials& materials, std
                    double below, double above) {
   const FieldCell& under = field.Cells[i];
   const FieldCell& over = field.Cells[i + 1];
-  double resistance =
-      HalfResistance(under, materials, below) + HalfResistance(over, materials, above);
-  if (under.Material == CellMaterial::Substrate && over.Material == CellMaterial::Coating) {
-    // The contact layer is as thick as a lamella of the first coat laid.
-    resistance += field.Coats[static_cast<std::size_t>(over.Coat)].LamellaThickness /
-                  materials.Contact.Lambda;
-  }
-  return 1 / resistance;
+  return 1 / (HalfResistance(under, materials, below) + HalfResistance(over, materials, above) +
+              ContactResistance(field, materials, i));
 }
 
 double Conductance(const DepositField& field, const RunMaterials& materials, std::size_t i) {
@@ -199,22 +196,31 @@ void ComputeConductancesAt(DepositField& field, const RunMaterials& materials,
   std::vector<double>& below = field.SlopeBelow;
   std::vector<double>& above = field.SlopeAbove;
   g.resize(n + 1);
-  below.assign(n + 1, 0);
-  above.assign(n + 1, 0);
-  const auto halfSlope = [&](std::size_t cell, double conductance) {
-    const double half = 1 / HalfResistance(field.Cells[cell], materials, u[cell + 1]);
-    const double ratio = conductance / half;
-    return ratio * ratio * HalfConductanceSlope(field.Cells[cell], materials, u[cell + 1]);
+  below.resize(n + 1);
+  above.resize(n + 1);
+  // Each cell's half conductance 2 λ / s and its derivative, looked up once.
+  const auto halfOf = [&](std::size_t i) {
+    const FieldCell& cell = field.Cells[i];
+    const MaterialRecord& row = RowOf(cell, materials);
+    const FigureValue lambda = FigureAndSlope(row.Tables.Lambda, row.Lambda, u[i + 1]);
+    return FigureValue{2 * lambda.Value / cell.Thickness, 2 * lambda.Slope / cell.Thickness};
   };
-  g[0] = 1 / HalfResistance(field.Cells.front(), materials, u[1]);
-  above[0] = HalfConductanceSlope(field.Cells.front(), materials, u[1]);
+  FigureValue under = halfOf(0);
+  g[0] = under.Value;
+  below[0] = 0;
+  above[0] = under.Slope;
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    g[i + 1] = Conductance(field, materials, i, u[i + 1], u[i + 2]);
-    below[i + 1] = halfSlope(i, g[i + 1]);
-    above[i + 1] = halfSlope(i + 1, g[i + 1]);
+    const FigureValue over = halfOf(i + 1);
+    g[i + 1] = 1 / (1 / under.Value + 1 / over.Value + ContactResistance(field, materials, i));
+    const double a = g[i + 1] / under.Value;
+    const double b = g[i + 1] / over.Value;
+    below[i + 1] = a * a * under.Slope;
+    above[i + 1] = b * b * over.Slope;
+    under = over;
   }
-  g[n] = 1 / HalfResistance(field.Cells.back(), materials, u[n]);
-  below[n] = HalfConductanceSlope(field.Cells.back(), materials, u[n]);
+  g[n] = under.Value;
+  below[n] = under.Slope;
+  above[n] = 0;
 }
 
 bool ConductivityVaries(const RunMaterials& materials) {
