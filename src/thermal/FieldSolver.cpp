@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <stdexcept>
 
 #include "model/Deposit.h"
@@ -474,6 +475,44 @@ void BalanceFaces(DepositField& field, const RunMaterials& materials,
                               field.Surface, [&](double t) { return SurfaceLoss(exchange, t); });
 }
 
+// Walks the substrate's profile, linear between its faces and its cells' centres, bottom to top:
+// visit(y0, t0, y1, t1) for each piece, cut into parts where its temperature crosses a point of
+// one of `tables`.
+template <class Visit>
+void ForEachSubstratePart(const DepositField& field,
+                          std::initializer_list<const FigureTable*> tables, Visit visit) {
+  std::vector<double> cuts;
+  const auto piece = [&](double y0, double t0, double y1, double t1) {
+    cuts.clear();
+    for (const FigureTable* table : tables) {
+      for (const FigurePoint& point : *table) {
+        const double crossing = (point.Temperature - t0) / (t1 - t0);
+        if (crossing > 0 && crossing < 1) cuts.push_back(crossing);
+      }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    double ya = y0, ta = t0;
+    for (const double cut : cuts) {
+      const double yb = y0 + cut * (y1 - y0);
+      const double tb = t0 + cut * (t1 - t0);
+      visit(ya, ta, yb, tb);
+      ya = yb;
+      ta = tb;
+    }
+    visit(ya, ta, y1, t1);
+  };
+  double y = field.Cells.front().Bottom;
+  double previous = field.BackFace;
+  for (int i = 0; i < field.SubstrateCells; ++i) {
+    const FieldCell& cell = field.Cells[static_cast<std::size_t>(i)];
+    const double centre = cell.Bottom + cell.Thickness / 2;
+    piece(y, previous, centre, cell.Temperature);
+    y = centre;
+    previous = cell.Temperature;
+  }
+  piece(y, previous, 0, field.SubstrateTop);
+}
+
 }  // namespace
 
 double MoltenFraction(double temperature, double melting) {
@@ -502,53 +541,23 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMateri
   PlateTemperatures t;
   t.Back = ExpansionOf(substrate, field.BackFace);
   t.Front = ExpansionOf(substrate, field.SubstrateTop);
-  // ∫ Θ dy and ∫ Θ y dy of each piece, T linear from (y0, t0) to (y1, t1). Θ = T where the
-  // expansion is a constant; else Θ is quadratic in T between the table's points, so the piece
-  // is cut where T crosses them and Simpson's rule is exact on each part.
-  const auto simpson = [&](double y0, double t0, double y1, double t1) {
-    const double dy = y1 - y0;
-    const double ym = (y0 + y1) / 2;
-    const double e0 = ExpansionOf(substrate, t0);
-    const double em = ExpansionOf(substrate, (t0 + t1) / 2);
-    const double e1 = ExpansionOf(substrate, t1);
-    t.SubstrateSum += dy * (e0 + 4 * em + e1) / 6;
-    t.SubstrateMoment += dy * (e0 * y0 + 4 * em * ym + e1 * y1) / 6;
-  };
-  const auto add = [&](double y0, double t0, double y1, double t1) {
+  // ∫ Θ dy and ∫ Θ y dy of each part, T linear from (y0, t0) to (y1, t1): exactly, for Θ = T
+  // where the expansion is a constant; else Θ is quadratic in T between the table's points,
+  // where the parts are cut, and Simpson's rule is exact on each.
+  ForEachSubstratePart(field, {&expansion}, [&](double y0, double t0, double y1, double t1) {
     const double dy = y1 - y0;
     if (expansion.empty()) {
       t.SubstrateSum += dy * (t0 + t1) / 2;
       t.SubstrateMoment += dy * (t0 * (2 * y0 + y1) + t1 * (y0 + 2 * y1)) / 6;
       return;
     }
-    double ya = y0, ta = t0;
-    // Where T crosses the table's points, in order along the piece.
-    std::vector<double> cuts;
-    for (const FigurePoint& point : expansion) {
-      const double crossing = (point.Temperature - t0) / (t1 - t0);
-      if (crossing > 0 && crossing < 1) cuts.push_back(crossing);
-    }
-    std::sort(cuts.begin(), cuts.end());
-    for (const double cut : cuts) {
-      const double yb = y0 + cut * dy;
-      const double tb = t0 + cut * (t1 - t0);
-      simpson(ya, ta, yb, tb);
-      ya = yb;
-      ta = tb;
-    }
-    simpson(ya, ta, y1, t1);
-  };
-  double y = field.Cells.front().Bottom;
-  double previous = field.BackFace;
-  const std::size_t substrateCells = static_cast<std::size_t>(field.SubstrateCells);
-  for (std::size_t i = 0; i < substrateCells; ++i) {
-    const FieldCell& cell = field.Cells[i];
-    const double centre = cell.Bottom + cell.Thickness / 2;
-    add(y, previous, centre, cell.Temperature);
-    y = centre;
-    previous = cell.Temperature;
-  }
-  add(y, previous, 0, field.SubstrateTop);
+    const double ym = (y0 + y1) / 2;
+    const double e0 = ExpansionOf(substrate, t0);
+    const double em = ExpansionOf(substrate, (t0 + t1) / 2);
+    const double e1 = ExpansionOf(substrate, t1);
+    t.SubstrateSum += dy * (e0 + 4 * em + e1) / 6;
+    t.SubstrateMoment += dy * (e0 * y0 + 4 * em * ym + e1 * y1) / 6;
+  });
   // Where each coat's successor starts, worked out once for every cell.
   std::array<int, kMaxCoats> next{};
   for (std::size_t k = 0; k < field.FirstLamella.size() && k < next.size(); ++k) {
@@ -564,7 +573,8 @@ PlateTemperatures PlateTemperaturesOf(const DepositField& field, const RunMateri
     t.CoatSum[coat] += thickness * e;
     t.CoatMoment[coat] += thickness * (bottom + thickness / 2) * e;
   };
-  for (std::size_t i = substrateCells; i < field.Cells.size(); ++i) {
+  for (std::size_t i = static_cast<std::size_t>(field.SubstrateCells); i < field.Cells.size();
+       ++i) {
     const FieldCell& cell = field.Cells[i];
     std::size_t coat = static_cast<std::size_t>(cell.Coat);
     const int last = cell.FirstLamella + cell.Lamellae - 1;
@@ -610,38 +620,9 @@ ModulusField ModulusFieldOf(const DepositField& field, const RunMaterials& mater
       moduli.StrainMoment += weight * theta * y;
     }
   };
-  std::vector<double> cuts;
-  const auto piece = [&](double y0, double t0, double y1, double t1) {
-    cuts.clear();
-    for (const FigureTable* table : {&substrate.Tables.ModuleYoung, &substrate.Tables.dilat}) {
-      for (const FigurePoint& point : *table) {
-        const double crossing = (point.Temperature - t0) / (t1 - t0);
-        if (crossing > 0 && crossing < 1) cuts.push_back(crossing);
-      }
-    }
-    std::sort(cuts.begin(), cuts.end());
-    double ya = y0, ta = t0;
-    for (const double cut : cuts) {
-      const double yb = y0 + cut * (y1 - y0);
-      const double tb = t0 + cut * (t1 - t0);
-      gauss(ya, ta, yb, tb);
-      ya = yb;
-      ta = tb;
-    }
-    gauss(ya, ta, y1, t1);
-  };
-  double y = field.Cells.front().Bottom;
-  double previous = field.BackFace;
-  const std::size_t substrateCells = static_cast<std::size_t>(field.SubstrateCells);
-  for (std::size_t i = 0; i < substrateCells; ++i) {
-    const FieldCell& cell = field.Cells[i];
-    const double centre = cell.Bottom + cell.Thickness / 2;
-    piece(y, previous, centre, cell.Temperature);
-    y = centre;
-    previous = cell.Temperature;
-  }
-  piece(y, previous, 0, field.SubstrateTop);
-  for (std::size_t i = substrateCells; i < field.Cells.size(); ++i) {
+  ForEachSubstratePart(field, {&substrate.Tables.ModuleYoung, &substrate.Tables.dilat}, gauss);
+  for (std::size_t i = static_cast<std::size_t>(field.SubstrateCells); i < field.Cells.size();
+       ++i) {
     const FieldCell& cell = field.Cells[i];
     moduli.Cells.push_back({cell.FirstLamella, cell.Lamellae, cell.Temperature});
   }
