@@ -20,6 +20,13 @@ OrderedJson RowJson(const MaterialsCatalogue& catalogue, const std::string& name
   if (row == nullptr) return nullptr;
   OrderedJson figures = {{"Name", row->Name}};
   for (const MaterialColumn& column : kMaterialColumns) figures[column.Name] = row->*column.Field;
+  // The figures given against temperature, as [temperature, value] pairs, where there are some.
+  for (const TableFigure& figure : kTableFigures) {
+    const FigureTable& points = row->Tables.*figure.Points;
+    if (points.empty()) continue;
+    OrderedJson& table = figures["Tables"][figure.Name];
+    for (const FigurePoint& point : points) table.push_back({point.Temperature, point.Value});
+  }
   return figures;
 }
 
@@ -55,6 +62,10 @@ std::string StudyRecordJson(const Study& study, const MaterialsCatalogue& catalo
   record["materials"] = {{"substrate", RowJson(catalogue, study.Base.SubstrateMaterialName)},
                          {"coating", RowJson(catalogue, study.Base.CoatingMaterialName)},
                          {"contact", RowJson(catalogue, kContactName)}};
+  // Each coat's row, where the case sprays coats: a resumed study must find them unchanged too.
+  for (const CoatInput& coat : study.Base.Coats) {
+    record["materials"]["coats"].push_back(RowJson(catalogue, coat.Material));
+  }
   // The kept result files show numbers with the user's separators.
   record["kept files"] = !options.KeepFilesIn.empty();
   if (!options.KeepFilesIn.empty()) {

@@ -27,6 +27,7 @@
 #include "run/Validation.h"
 #include "study/StudyDesign.h"
 #include "study/StudyPlots.h"
+#include "study/StudyRecord.h"
 #include "study/StudyRunner.h"
 #include "study/StudyTable.h"
 
@@ -99,6 +100,10 @@ TEST(StudyCoatsTest, ACoatsInputAndItsMaterialsFigureVaryAndAMissingCoatIsRefuse
   tabled.Tables.SigmaQ = {{400, 1e8}, {700, 5e7}};
   MaterialsCatalogue own = shipped;
   own.AddUserRows({tabled}, "own.db");
+  // A resume finds a coat's row changed, its points against temperature too.
+  EXPECT_THAT(RecordDifference(StudyRecordJson(study, shipped, {}, "p"),
+                               StudyRecordJson(study, own, {}, "p"), "r"),
+              HasSubstr("materials.coats.1.Tables.SigmaQ"));
   setUp = SetUpStudy(study, own, false, {});
   ASSERT_EQ(setUp.BaseFaults.size(), 1u);
   EXPECT_EQ(setUp.BaseFaults[0].English,
