@@ -19,6 +19,27 @@
 
 namespace quillane::ui {
 
+namespace {
+
+// A dialog's line of faults, in red, and its two buttons under it: `ok` accepts, "Annuler"
+// rejects. Returns the line.
+QLabel* AddFaultsAndButtons(QDialog& dialog, QVBoxLayout& layout, const char* faultsName,
+                            const QString& ok) {
+  auto* faults = Named<QLabel>(faultsName, &dialog);
+  faults->setWordWrap(true);
+  faults->setStyleSheet(QStringLiteral("color: #b03a2e;"));
+  layout.addWidget(faults);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(ok);
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout.addWidget(buttons);
+  return faults;
+}
+
+}  // namespace
+
 // ---- PointsDialog ----
 
 PointsDialog::PointsDialog(const TableFigure& figure, const FigureTable& points, char separator,
@@ -63,16 +84,7 @@ PointsDialog::PointsDialog(const TableFigure& figure, const FigureTable& points,
   chart_->yAxis->setLabel(Q(headers[1]));
   panes->addWidget(chart_, 3);
   layout->addLayout(panes, 1);
-  faults_ = Named<QLabel>("PointFaults", this);
-  faults_->setWordWrap(true);
-  faults_->setStyleSheet(QStringLiteral("color: #b03a2e;"));
-  layout->addWidget(faults_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Valider"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &PointsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &PointsDialog::reject);
-  layout->addWidget(buttons);
+  faults_ = AddFaultsAndButtons(*this, *layout, "PointFaults", QStringLiteral("Valider"));
   connect(table_, &QTableWidget::cellChanged, this, [this] { Redraw(); });
   Redraw();
   ResizeWithinScreen(*this, 760, 400);
@@ -198,16 +210,7 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, c
   source_->setPlaceholderText(QStringLiteral("source des valeurs, remarque"));
   form->addRow(QStringLiteral("Source"), source_);
   layout->addLayout(form);
-  faults_ = Named<QLabel>("Faults", this);
-  faults_->setWordWrap(true);
-  faults_->setStyleSheet(QStringLiteral("color: #b03a2e;"));
-  layout->addWidget(faults_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Enregistrer"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &MaterialForm::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &MaterialForm::reject);
-  layout->addWidget(buttons);
+  faults_ = AddFaultsAndButtons(*this, *layout, "Faults", QStringLiteral("Enregistrer"));
   setMinimumWidth(460);
 }
 
