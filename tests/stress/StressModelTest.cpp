@@ -298,64 +298,42 @@ double ExpansionIntegral(const FigureTable& alpha, double from, double to) {
   return sum;
 }
 
-TEST(WholeDepositPlate, ExpansionsAgainstTemperatureMakeTimoshenkosBimetalWithTheirIntegral) {
-  // A superalloy whose expansion rises strongly above 800 K, under a ceramic's; the points lie
-  // on both sides of the range cooled through, and within it.
-  const FigureTable substrate = {{300, 12e-6}, {800, 14e-6}, {1100, 18e-6}};
-  const FigureTable coating = {{350, 9e-6}, {900, 11e-6}};
-  const double landing[] = {640, 1000, 320};
-  for (const double t : landing) {
-    SCOPED_TRACE(t);
+TEST(WholeDepositPlate, FiguresAgainstTemperatureMakeTimoshenkosBimetalAtTheRoomsModuli) {
+  // A lamella lands unstressed on a plate as hot and cools to the room: Timoshenko's bimetal of
+  // the misfit ∫ (αd - αs) dT, with the moduli of the room (elastic in total form, each point's
+  // stress is its modulus at its temperature times its elastic strain, whatever the path). A
+  // superalloy whose expansion rises strongly above 800 K under a ceramic's, points on both sides
+  // of the range cooled through and within it; moduli that rise or fall.
+  const FigureTable superalloy = {{300, 12e-6}, {800, 14e-6}, {1100, 18e-6}};
+  const FigureTable ceramic = {{350, 9e-6}, {900, 11e-6}};
+  const struct {
+    FigureTable es, ed, alphaS, alphaD;
+    double landing;
+  } cases[] = {
+      {{}, {}, superalloy, ceramic, 640},
+      {{}, {}, superalloy, ceramic, 1000},
+      {{}, {}, superalloy, ceramic, 320},
+      {{{300, 200e9}, {900, 150e9}}, {{300, 50e9}, {500, 80e9}, {1000, 20e9}}, {}, {}, 850},
+      {{{300, 120e9}, {700, 190e9}}, {{600, 100e9}, {800, 70e9}}, superalloy, ceramic, 850},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.landing);
     Specimen p;
     p.n = 1;
     p.sigmaQ = 0;
     p.w = 0.3 * p.h;
     p.ed = 0.4 * p.es;
-    p.t0 = t;
-    ModelState state = Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Arrival, t, t)});
-    state.Materials.Substrate.Tables.dilat = substrate;
-    state.Materials.Coating.Tables.dilat = coating;
-    const StressResults s = Stresses(state);
-    const double misfit =
-        ExpansionIntegral(coating, p.room, t) - ExpansionIntegral(substrate, p.room, t);
-    const double timoshenko = Timoshenko(misfit, p.w, p.h, p.ed / p.es);
-    EXPECT_NEAR(s.FinalCurvature - s.History[0].Curvature, timoshenko,
-                1e-9 * std::fabs(timoshenko));
-  }
-}
-
-TEST(WholeDepositPlate, ModuliAgainstTemperatureBendABimetalAsTheModuliAtItsTemperatureDo) {
-  // A lamella lands unstressed on a plate as hot, both of moduli (and expansions) that change
-  // with temperature; cooled to the room, the strip is Timoshenko's bimetal of the misfit
-  // ∫ (αd - αs) dT with the moduli of the room: elastic in total form, the stress of each point
-  // is its modulus at its temperature times its elastic strain, whatever the path.
-  const struct {
-    FigureTable es, ed, alphaS, alphaD;
-  } cases[] = {
-      {{{300, 200e9}, {900, 150e9}}, {{300, 50e9}, {500, 80e9}, {1000, 20e9}}, {}, {}},
-      {{{300, 120e9}, {700, 190e9}},
-       {{600, 100e9}, {800, 70e9}},
-       {{300, 12e-6}, {800, 14e-6}},
-       {{350, 9e-6}, {900, 11e-6}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.ed.size());
-    Specimen p;
-    p.n = 1;
-    p.sigmaQ = 0;
-    p.w = 0.3 * p.h;
-    p.t0 = 850;
+    p.t0 = c.landing;
     ModelState state =
         Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Arrival, p.t0, p.t0)});
     MaterialRecord& substrate = state.Materials.Substrate;
     MaterialRecord& coating = state.Materials.Coating;
-    substrate.Tables.ModuleYoung = c.es;
-    coating.Tables.ModuleYoung = c.ed;
-    substrate.Tables.dilat = c.alphaS;
-    coating.Tables.dilat = c.alphaD;
-    // The field at the arrival, uniform: the substrate's integrals and the lamella's cell.
-    const double e = FigureAt(c.es, 0, p.t0);
-    const double theta = c.alphaS.empty() ? p.t0 : ExpansionOf(substrate, p.t0);
+    substrate.Tables = {{}, {}, c.es, c.alphaS, {}};
+    coating.Tables = {{}, {}, c.ed, c.alphaD, {}};
+    // The field at the arrival, uniform, which the plate in total form reads: the substrate's
+    // integrals and the lamella's cell.
+    const double e = FigureAt(c.es, p.es, p.t0);
+    const double theta = ExpansionOf(substrate, p.t0);
     state.Timeline.Moduli = {{e * p.h,
                               -e * p.h * p.h / 2,
                               e * p.h * p.h * p.h / 3,
@@ -368,7 +346,7 @@ TEST(WholeDepositPlate, ModuliAgainstTemperatureBendABimetalAsTheModuliAtItsTemp
       return alpha.empty() ? constant * (p.t0 - p.room) : ExpansionIntegral(alpha, p.room, p.t0);
     };
     const double misfit = integral(c.alphaD, p.alphaD) - integral(c.alphaS, p.alphaS);
-    const double ratio = FigureAt(c.ed, 0, p.room) / FigureAt(c.es, 0, p.room);
+    const double ratio = FigureAt(c.ed, p.ed, p.room) / FigureAt(c.es, p.es, p.room);
     const double timoshenko = Timoshenko(misfit, p.w, p.h, ratio);
     EXPECT_NEAR(s.FinalCurvature - p.curvature0, timoshenko, 1e-9 * std::fabs(timoshenko));
   }
