@@ -60,9 +60,7 @@ std::vector<CsvPoint> ReadPoints(const std::filesystem::path& path, const CsvTex
     CsvPoint point;
     point.Line = static_cast<int>(line.Number);
     point.Material = NameOf(path, line, line.Fields[0]);
-    for (const TableFigure& figure : kTableFigures) {
-      if (FoldName(figure.Name) == FoldName(line.Fields[1])) point.Figure = &figure;
-    }
+    point.Figure = TableFigureNamed(line.Fields[1]);
     if (point.Figure == nullptr) {
       throw LineFault(path, line.Number,
                       "\"" + EscapedName(line.Fields[1]) +

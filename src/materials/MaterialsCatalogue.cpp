@@ -209,13 +209,6 @@ std::string TextOf(sqlite3_stmt* statement, int column) {
              : std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
 }
 
-const TableFigure* FindFigure(std::string_view name) {
-  for (const TableFigure& figure : kTableFigures) {
-    if (Fold(figure.Name) == Fold(name)) return &figure;
-  }
-  return nullptr;
-}
-
 // Gives the rows the points of the side table, where the file has one. A row whose points
 // cannot be read, or do not make a table, is left out and its fault added to `faults`, one per
 // row. Points of no row are left alone: no run can see them.
@@ -249,7 +242,7 @@ void ReadPoints(sqlite3* db, const std::filesystem::path& path, std::vector<Mate
     const std::string figureName = TextOf(select.get(), columns[1]);
     for (const std::size_t i : *owners) {
       if (!rowFault[i].empty()) continue;
-      const TableFigure* figure = FindFigure(figureName);
+      const TableFigure* figure = TableFigureNamed(figureName);
       if (figure == nullptr) {
         rowFault[i] = "Points of material " + Quoted(rows[i].Name) + Where(path) + " name " +
                       Quoted(figureName) + ", which is not a figure given against temperature " +

@@ -57,6 +57,29 @@ double TableIntegral(const FigureTable& points, double from, double to) {
   return IntegralUpTo(points, from, to);
 }
 
+const TableFigure* TableFigureOf(double MaterialRecord::*constant) {
+  for (const TableFigure& figure : kTableFigures) {
+    if (figure.Constant == constant) return &figure;
+  }
+  return nullptr;
+}
+
+const TableFigure* TableFigureNamed(std::string_view name) {
+  // The names are ASCII: a name of other letters matches none of them anyway.
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (const TableFigure& figure : kTableFigures) {
+    const std::string_view candidate = figure.Name;
+    if (candidate.size() == name.size() &&
+        std::equal(candidate.begin(), candidate.end(), name.begin(),
+                   [&](char a, char b) { return lower(a) == lower(b); })) {
+      return &figure;
+    }
+  }
+  return nullptr;
+}
+
 bool HoldsOneValue(const FigureTable& points) {
   for (const FigurePoint& point : points) {
     if (point.Value != points.front().Value) return false;

@@ -2,6 +2,7 @@
 // Figures given against temperature: their value, their integral, and the checks of their points.
 
 #include <string>
+#include <string_view>
 
 #include "model/MaterialRecord.h"
 
@@ -44,6 +45,11 @@ inline double ExpansionOf(const MaterialRecord& row, double temperature) {
 inline double ExpansionScale(const MaterialRecord& row) {
   return row.Tables.dilat.empty() ? row.dilat : 1;
 }
+
+// The figure that may be a table whose constant is `constant`; nullptr for the others.
+const TableFigure* TableFigureOf(double MaterialRecord::*constant);
+// The figure that may be a table named `name`, letter case ignored; nullptr when none is.
+const TableFigure* TableFigureNamed(std::string_view name);
 
 // True where the points hold one value (or there are none): the figure is that constant.
 bool HoldsOneValue(const FigureTable& points);

@@ -163,11 +163,8 @@ double QuantitySpec::ToDisplay(double si) const {
 }
 
 bool QuantitySpec::IsTable(const MaterialRecord& row) const {
-  if (Column == nullptr) return false;
-  for (const TableFigure& figure : kTableFigures) {
-    if (figure.Constant == Column->Field) return !HoldsOneValue(row.Tables.*figure.Points);
-  }
-  return false;
+  const TableFigure* figure = Column != nullptr ? TableFigureOf(Column->Field) : nullptr;
+  return figure != nullptr && !HoldsOneValue(row.Tables.*figure->Points);
 }
 
 const MaterialRecord* QuantitySpec::PickedRow(const ModelState& state) const {

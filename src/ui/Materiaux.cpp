@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "model/FigureTable.h"
 #include "session/MaterialEntry.h"
 #include "widgets/Charts.h"
 #include "widgets/Widgets.h"
@@ -185,20 +186,18 @@ MaterialForm::MaterialForm(const QString& title, const UserMaterial& material, c
   tables_ = entries.Tables;
   for (std::size_t i = 0; i < kMaterialColumns.size(); ++i) {
     figures_[i] = Named<QLineEdit>(kMaterialColumns[i].Name, Q(entries.Figures[i]), this);
-    std::size_t table = kTableFigures.size();
-    for (std::size_t k = 0; k < kTableFigures.size(); ++k) {
-      if (kTableFigures[k].Constant == kMaterialColumns[i].Field) table = k;
-    }
-    if (table == kTableFigures.size()) {
+    const TableFigure* figure = TableFigureOf(kMaterialColumns[i].Field);
+    if (figure == nullptr) {
       form->addRow(Q(session::FigureCaption(kMaterialColumns[i])), figures_[i]);
       continue;
     }
     // A figure that may be given against temperature has its points beside its constant.
-    const std::string name = "Points" + std::string(kTableFigures[table].Name);
-    auto* button = Named<QPushButton>(
-        name.c_str(), Q(session::PointsButtonText(tables_.*kTableFigures[table].Points)), this);
-    button->setToolTip(QStringLiteral("Points de %1 en fonction de la température")
-                           .arg(Q(kTableFigures[table].Name)));
+    const std::size_t table = static_cast<std::size_t>(figure - kTableFigures.data());
+    const std::string name = "Points" + std::string(figure->Name);
+    auto* button = Named<QPushButton>(name.c_str(),
+                                      Q(session::PointsButtonText(tables_.*figure->Points)), this);
+    button->setToolTip(
+        QStringLiteral("Points de %1 en fonction de la température").arg(Q(figure->Name)));
     connect(button, &QPushButton::clicked, this, [this, table] { EditPoints(table); });
     pointButtons_[table] = button;
     auto* line = new QHBoxLayout;
