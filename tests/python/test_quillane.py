@@ -33,14 +33,13 @@ TWO_COATS = {"PassCount": 3, "Coats": [
 
 MODELS = [
     pytest.param("one-pass", [], {}, id="one-pass"),
-    pytest.param("whole-deposit", ["history"], {}, id="whole-deposit"),
     pytest.param("whole-deposit", ["history"], TWO_COATS, id="two coats"),
 ]
 
 
 @pytest.mark.parametrize("model,extra,keys", MODELS)
-def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, model, extra,
-                                                          keys):
+def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, p1_catalogue,
+                                                          model, extra, keys):
     files = {"thermal": "thermique.txt", "stress": "stress.txt"}
     files.update({name: name + ".csv" for name in extra})
     for folder in ("batch", "written", "during"):
@@ -52,8 +51,7 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
           "--summary", tmp_path / "batch" / "summary.json")
 
     case = quillane.Case(CASE, StressModel=model, **keys)
-    catalogue = quillane.Catalogue(p1_db)
-    result = quillane.run(case, catalogue)
+    result = quillane.run(case, p1_catalogue)
     summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
     stubs = (pathlib.Path(quillane.__file__).parent / "_quillane.pyi").read_text(encoding="utf-8")
     for key, expected in summary.items():
@@ -81,7 +79,7 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
 
     result.write(**{name: tmp_path / "written" / file for name, file in files.items()},
                  summary=tmp_path / "written" / "summary.json")
-    during = quillane.run(case, catalogue, files={n: tmp_path / "during" / f for n, f in files.items()})
+    during = quillane.run(case, p1_catalogue, files={n: tmp_path / "during" / f for n, f in files.items()})
     assert during.FinalCurvature == result.FinalCurvature
     for file in [*files.values(), "summary.json"]:
         expected = (tmp_path / "batch" / file).read_bytes()
@@ -90,7 +88,7 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
             assert (tmp_path / "during" / file).read_bytes() == expected, file
     assert len(result.history) == (0 if model == "one-pass" else len(
         (tmp_path / "batch" / "history.csv").read_text().splitlines()) - 1)
-    coats = keys.get("Coats", [{"Material": "NiCrAlY"}] if model != "one-pass" else [])
+    coats = keys.get("Coats", [])
     assert result.CoatMaterial == [coat["Material"] for coat in coats]
     if coats:
         assert sum(result.CoatThickness) == pytest.approx(result.CoatingThickness, rel=1e-15)
@@ -154,15 +152,12 @@ def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path,
     lines = ["time,curvature"] + [f"{t!r},{c!r}" for t, c in zip(times, record["curvature"])]
     (tmp_path / "record.csv").write_text("\n".join(lines) + "\n")
     fitted = quillane.fit(CASE, tmp_path / "record.csv", "coating.SigmaQ", catalogue=catalogue)
-    sigma = fitted.values["coating.SigmaQ"]
-    error = fitted.standard_errors["coating.SigmaQ"]
-    assert 0 < error < 1e6 and abs(sigma - 1.5e8) < 4 * error
-    # The interval is the profile's; on this quadratic misfit the covariance's error is its half
-    # width, and both are given as fit.json gives them.
-    low, high = fitted.intervals["coating.SigmaQ"]
-    assert low < sigma < high and abs((high - low) / 2 / error - 1) < 0.1
+    # Each figure as fit.json gives it; the recovery itself is the C++ tests'.
     told = fitted.json()["parameters"]["coating.SigmaQ"]
-    assert told["value"] == sigma and told["interval"] == [low, high]
+    assert (told["value"], told["stderr"], told["interval"]) == (
+        fitted.values["coating.SigmaQ"], fitted.standard_errors["coating.SigmaQ"],
+        list(fitted.intervals["coating.SigmaQ"]))
+    assert abs(told["value"] - 1.5e8) < 4 * told["stderr"]
     assert fitted.time_shift == 0
     with pytest.raises(ValueError, match="\"strain\" is not a column a fit reads"):
         quillane.fit(CASE, {**record, "strain": times}, ["coating.SigmaQ"], catalogue=catalogue)
@@ -183,23 +178,12 @@ def test_a_fit_recovers_sigma_q_and_writes_the_batch_programs_fit_json(tmp_path,
 
 
 BAD_INPUTS = [
-    pytest.param("case", {"PassCount": -1}, id="out of range"),
     pytest.param("case", {"HeatFlux": -1, "SpecimenLength": 2}, id="two faults"),
-    pytest.param("case", {"InitialCurvature": 100}, id="across inputs"),
     pytest.param("case", {"Bogus": 1}, id="unknown key"),
-    pytest.param("case", {"PassCount": 2.5}, id="not whole"),
     pytest.param("case", {"HeatFlux": "high"}, id="not a number"),
     pytest.param("case", {"CoatingMaterialName": 3}, id="not a text"),
-    pytest.param("case", {"CoatingMaterialName": "Unobtainium"}, id="unknown material"),
     # A terminal's escape and a NUL, which once cut Python's message short.
     pytest.param("case", {"CoatingMaterialName": "\x1b[31mRed\x00"}, id="escapes in a name"),
-    pytest.param("case", {"StressModel": "whole-deposit", "Coats": [
-        {"Material": "NiCrAlY", "PassCount": 1}, {"Material": 3, "PassCount": 1}]},
-                 id="a coat's material not a text"),
-    pytest.param("case", {"StressModel": "whole-deposit", "Coats": [
-        {"Material": "NiCrAlY", "PassCount": 1, "PauseBefore": -1}]}, id="a coat's pause"),
-    pytest.param("case", {"Coats": [{"Material": "NiCrAlY", "PassCount": 1}]},
-                 id="coats in the one-pass model"),
     # A study file that is not text, and a key holding a terminal's escape (the reader's own text
     # once quoted a raw byte, and Python then raised an empty ValueError).
     pytest.param("study", b"\x9b\x00\x01 not text", id="a study not text"),
@@ -209,24 +193,23 @@ BAD_INPUTS = [
 
 
 @pytest.mark.parametrize("kind,given", BAD_INPUTS)
-def test_a_bad_case_or_study_raises_the_batch_programs_message(tmp_path, batch, p1_db, kind,
-                                                               given):
+def test_a_bad_case_or_study_raises_the_batch_programs_message(tmp_path, batch, p1_db,
+                                                               p1_catalogue, kind, given):
     path = tmp_path / "bad.json"
     path.write_bytes(given if kind == "study" else json.dumps(given).encode())
-    catalogue = quillane.Catalogue(p1_db)
     if kind == "case":
         told = batch(path, "--catalogue", p1_db, "--thermal", tmp_path / "t.txt", "--stress",
                      tmp_path / "s.txt", check=False)
         # A value of the wrong kind is a TypeError, as in Python's own calls.
         wrong_type = re.search(r"must be a (number|text), not", told.stderr) is not None
         with pytest.raises(TypeError if wrong_type else ValueError) as raised:
-            quillane.run(path, catalogue)
+            quillane.run(path, p1_catalogue)
         message = str(raised.value).replace("\n", " ")
     else:
         told = batch(CASE, "--catalogue", p1_db, "--study", path, "--out", tmp_path / "out",
                      check=False)
         with pytest.raises(ValueError) as raised:
-            quillane.study(path, case=CASE, catalogue=catalogue)
+            quillane.study(path, case=CASE, catalogue=p1_catalogue)
         message = str(raised.value)
         assert message.startswith(str(path))
     assert told.returncode == 1 and message.isprintable()
