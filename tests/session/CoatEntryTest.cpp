@@ -90,8 +90,7 @@ TEST_F(CoatEntryTest, OnlyTheCellsAtFaultAreMarkedNotTheCasesBoxes) {
       if (fault) told.push_back(notes[k][c].Tip);
     }
   }
-  EXPECT_EQ(notes[0][Column("Flux")].Tip,
-            "Vide : la valeur du cas, 500 kW/m²\nPlage : 0 à 10000000 kW/m²");
+  told.push_back(notes[0][Column("Flux")].Tip);  // a sound cell's
   test::ExpectMessages("coat cell notes in French", told);
   // The case's own flux box is sound.
   EXPECT_FALSE(FieldNotes(state)[static_cast<std::size_t>(FieldId::Text8)].Outside);

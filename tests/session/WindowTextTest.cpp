@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "session/WindowText.h"
 
 namespace quillane::session {
@@ -55,10 +56,8 @@ TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
 }
 
 TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies) {
-  EXPECT_EQ(AboutText("1.2.0", "/usr/share/quillane/Brelon.db", "/home/a/.local/m.db"),
-            "Quillane 1.2.0\nConstruction d'un dépôt projeté sur une plaque : histoire "
-            "thermique, contraintes résiduelles, courbure.\n\nCatalogue des matériaux : "
-            "/usr/share/quillane/Brelon.db\nVos matériaux : /home/a/.local/m.db");
+  test::ExpectMessages("about the program", {AboutText("1.2.0", "/usr/share/quillane/Brelon.db",
+                                                       "/home/a/.local/m.db")});
   EXPECT_EQ(GuidePath("/usr/share/quillane/Brelon.db").string(),
             "/usr/share/doc/quillane-batch/README.md");
   EXPECT_EQ(GuidePath("/opt/q/share/quillane/Brelon.db").string(),
