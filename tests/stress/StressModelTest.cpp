@@ -110,9 +110,7 @@ std::pair<double, double> Net(const ModelState& state, double back, double front
 }
 
 TEST(StressModelTest, EveryStateBalancesItsForcesAndMoments) {
-  Specimen c;
-  c.n = 6;
-  c.curvature0 = 0.3;
+  const Specimen c{.n = 6, .curvature0 = 0.3};
   ModelState state = Prepared(c);
   const StressResults& s = state.Stress;
   state.Stress.NeutralAxisPosition(0) = -c.h / 2;
@@ -137,8 +135,7 @@ TEST(StressModelTest, EveryStateBalancesItsForcesAndMoments) {
 }
 
 TEST(StressModelTest, ThinDepositOnEqualModuliFollowsStoney) {
-  Specimen c;
-  c.n = 20;
+  Specimen c{.n = 20};
   c.ed = c.es;
   const double stoney = 6 * c.sigmaQ * c.n * c.w / (c.es * c.h * c.h);
   EXPECT_NEAR(Stresses(Prepared(c)).Curvature(c.n), stoney, 0.03 * stoney);
@@ -146,9 +143,7 @@ TEST(StressModelTest, ThinDepositOnEqualModuliFollowsStoney) {
 
 // Cooling shrinks the layer that expands more the most: the other side turns convex.
 TEST(StressModelTest, CoolingCurvatureIsTheBilayerValue) {
-  Specimen c;
-  c.n = 50;
-  c.w = 2e-5;  // a 1 mm deposit on 2 mm of substrate
+  const Specimen c{.n = 50, .w = 2e-5};  // a 1 mm deposit on 2 mm of substrate
   const StressResults s = Stresses(Prepared(c));
   const double misfit = (c.alphaD - c.alphaS) * (c.tm - c.te);
   const double timoshenko = Timoshenko(misfit, c.n * c.w, c.h, c.ed / c.es);
@@ -157,8 +152,7 @@ TEST(StressModelTest, CoolingCurvatureIsTheBilayerValue) {
 
 TEST(StressModelTest, WorkedCasesOfTheBuildUp) {
   // No quenching stress on a flat plate: nothing bends, nothing is stressed.
-  Specimen flat;
-  flat.sigmaQ = 0;
+  Specimen flat{.sigmaQ = 0};
   flat.alphaD = flat.alphaS;
   StressResults s = Stresses(Prepared(flat));
   for (int k = 1; k <= flat.n; ++k) {
@@ -169,8 +163,7 @@ TEST(StressModelTest, WorkedCasesOfTheBuildUp) {
   EXPECT_EQ(s.Deflection(0), 1e-9);
 
   // Equal moduli and a substrate as thick as one lamella: the axis sits at the interface.
-  Specimen equal;
-  equal.n = 1;
+  Specimen equal{.n = 1};
   equal.ed = equal.es;
   equal.h = equal.w;
   s = Stresses(Prepared(equal));
@@ -187,10 +180,11 @@ TEST(StressModelTest, WorkedCasesOfTheBuildUp) {
 }
 
 TEST(StressModelTest, NoMismatchLeavesTheBuildUpStresses) {
-  Specimen c;
-  for (int variant = 0; variant < 2; ++variant) {
-    if (variant == 0) c.alphaD = c.alphaS;
-    if (variant == 1) c.te = c.tm;
+  // Either no expansion mismatch or no cooling, each alone.
+  Specimen sameExpansion, noCooling;
+  sameExpansion.alphaD = sameExpansion.alphaS;
+  noCooling.te = noCooling.tm;
+  for (const Specimen& c : {sameExpansion, noCooling}) {
     const StressResults s = Stresses(Prepared(c));
     EXPECT_EQ(s.FinalCurvature, s.Curvature(c.n));
     EXPECT_EQ(s.SubstrateStressBackFinal, s.SubstrateStressBack(c.n));
@@ -227,9 +221,7 @@ TEST(WholeDepositPlate, ABarePlateBendsWithoutStressUnderALinearTemperatureChang
   } cases[] = {{0, 650, 720}, {0.3, 900, 610}, {-0.1, 600, 600}, {0.05, 1500, 300.5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.top);
-    Specimen p;
-    p.n = 0;
-    p.curvature0 = c.curvature0;
+    const Specimen p{.n = 0, .curvature0 = c.curvature0};
     const ModelState state =
         Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Row, c.back, c.top)});
     // Just after the change, the plate is bent but holds no stress.
@@ -259,12 +251,9 @@ TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBime
   } cases[] = {{0.05, 1.0 / 3}, {0.5, 1.0 / 3}, {1, 1}, {0.2, 3}, {2, 0.6}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.m);
-    Specimen p;
-    p.n = 1;
-    p.sigmaQ = 0;
+    Specimen p{.n = 1, .sigmaQ = 0, .curvature0 = 0.12};
     p.w = c.m * p.h;
     p.ed = c.r * p.es;
-    p.curvature0 = 0.12;
     // Heated uniformly before the lamella lands on a surface as hot, then cooled to the room.
     const StressResults s = Stresses(Prepared(
         p, kWholeDepositModel,
@@ -318,12 +307,9 @@ TEST(WholeDepositPlate, FiguresAgainstTemperatureMakeTimoshenkosBimetalAtTheRoom
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.landing);
-    Specimen p;
-    p.n = 1;
-    p.sigmaQ = 0;
+    Specimen p{.n = 1, .sigmaQ = 0, .t0 = c.landing};
     p.w = 0.3 * p.h;
     p.ed = 0.4 * p.es;
-    p.t0 = c.landing;
     ModelState state =
         Prepared(p, kWholeDepositModel, {At(p, DepositEventKind::Arrival, p.t0, p.t0)});
     MaterialRecord& substrate = state.Materials.Substrate;
@@ -382,12 +368,9 @@ TEST(WholeDepositPlate, TwoCoatsOfOneLamellaCooledTogetherBendAsAThreeLayerStrip
                {0.02, 1.2, 16e-6, 1.5, 0.1, 20e-6}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.m2);
-    Specimen p;
-    p.n = 2;
-    p.sigmaQ = 0;
+    Specimen p{.n = 2, .sigmaQ = 0, .alphaD = c.alpha1};
     p.w = c.m1 * p.h;
     p.ed = c.r1 * p.es;
-    p.alphaD = c.alpha1;
     ModelState state = Prepared(
         p, kWholeDepositModel,
         {At(p, DepositEventKind::Row, 640, 640), At(p, DepositEventKind::Arrival, 640, 640),
@@ -417,8 +400,7 @@ TEST(WholeDepositPlate, TwoCoatsOfOneLamellaCooledTogetherBendAsAThreeLayerStrip
 }
 
 TEST(WholeDepositPlate, ATimelineWithMoreLamellaeThanTheModelHoldsIsRefused) {
-  Specimen p;
-  p.n = 1;
+  const Specimen p{.n = 1};
   const ModelState state = Prepared(
       p, kWholeDepositModel,
       {At(p, DepositEventKind::Arrival, 600, 600), At(p, DepositEventKind::Arrival, 600, 600)});
