@@ -165,8 +165,7 @@ TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
   for (double& t : record.Time) t -= 1.5;
   const FitResult fit = FitRecord(state, record, WithNoise({std::string(kTimeShift)}));
   EXPECT_NEAR(fit.TimeShift, 1.5, 0.05);
-  EXPECT_LE(fit.IntervalLow[0], fit.TimeShift);
-  EXPECT_GE(fit.IntervalHigh[0], fit.TimeShift);
+  EXPECT_TRUE(fit.IntervalLow[0] <= fit.TimeShift && fit.TimeShift <= fit.IntervalHigh[0]);
   // Fitted with the one-pass model, the record of three passes is told so, as well as followed
   // poorly.
   state.Input.StressModel = kOnePassModel;

@@ -55,18 +55,16 @@ TEST_F(WholeRecordFitTest, ARecordOrNoiseNoFitCanWeighIsRefusedAndTheEarlierFitK
   test::WriteFile(dir / "fit" / "fit.json", "earlier\n");
   test::WriteFile(dir / "huge.csv", "time,curvature\n0,0.1\n1,1e308\n");
   const struct {
-    const char* record;
+    std::filesystem::path record;
     const char* noise;
     const char* told;
   } cases[] = {
-      {"huge.csv", "", "line 3: curvature \"1e308\" is beyond 1000 1/m"},
-      {"record.csv", "curvature=1e-320", "the curvature noise 1e-320 1/m is too small"},
+      {dir / "huge.csv", "", "line 3: curvature \"1e308\" is beyond 1000 1/m"},
+      {data / "record.csv", "curvature=1e-320", "the curvature noise 1e-320 1/m is too small"},
   };
   for (const auto& c : cases) {
-    const std::filesystem::path record = c.noise[0] == '\0' ? dir / c.record : data / "record.csv";
-    std::ostringstream out;
-    std::ostringstream err;
-    std::vector<std::string> args = {(data / "case.json").string(), "--fit", record.string()};
+    std::ostringstream out, err;
+    std::vector<std::string> args = {(data / "case.json").string(), "--fit", c.record.string()};
     args.insert(args.end(), {"--fit-params", "coating.SigmaQ", "--out", (dir / "fit").string()});
     args.push_back("-q");
     if (c.noise[0] != '\0') args.insert(args.end(), {"--fit-noise", c.noise});
