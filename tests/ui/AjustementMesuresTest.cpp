@@ -48,9 +48,7 @@ class FitWindowTest : public GeometrieWindowFixture {
     Open();
     ASSERT_TRUE(
         window->OpenCaseFrom(QString::fromStdString((DataDir() / "p1" / "case.json").string())));
-    Trigger("FitWindow");
-    fit = window->findChild<ui::AjustementMesures*>(QStringLiteral("AjustementMesures"));
-    ASSERT_TRUE(fit != nullptr && fit->isVisible());
+    fit = Show<ui::AjustementMesures>("FitWindow", "AjustementMesures");
   }
   template <typename T>
   T* Part(const QString& name) const {
@@ -214,9 +212,7 @@ TEST_F(FitWindowTest, TheWindowsListTheCoatsOfTheCaseAndAFitPicksACoatsRow) {
     "Coats": [{"Material": "NiCrAlY", "PassCount": 3},
               {"Material": "Acier 316L", "PassCount": 5, "PauseBefore": 20}]})");
   OpenFit();
-  Trigger("StudyWindow");
-  auto* study = window->findChild<ui::EtudeParametrique*>(QStringLiteral("EtudeParametrique"));
-  ASSERT_TRUE(study != nullptr);
+  auto* study = Show<ui::EtudeParametrique>("StudyWindow", "EtudeParametrique");
   auto* quantity = study->findChild<QComboBox*>(QStringLiteral("Quantity1"));
   Part<QLineEdit>("Min_HeatFlux")->setText(QStringLiteral("100"));
   const auto listed = [&] {

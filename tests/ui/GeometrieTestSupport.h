@@ -1,6 +1,5 @@
 #pragma once
-// Helpers of the window tests: the input window over the reference catalogue, typing into boxes
-// as a user does, and a watcher that answers modal dialogs.
+// The input window over the reference catalogue, driven as a user does, and a watcher of dialogs.
 
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
@@ -24,8 +23,8 @@
 
 namespace quillane::test {
 
-// Answers every modal dialog that opens while it lives, by the handler or by pressing the first
-// button of a message box (rejecting any other dialog); keeps the texts of the boxes seen.
+// Answers every modal dialog opened while it lives (by default, a box's first button or a
+// rejection) and keeps the texts of the message boxes.
 struct ModalWatcher : QObject {
   explicit ModalWatcher(std::function<void(QWidget*)> handler = {}) : handler_(handler) {
     timer_.setInterval(15);
@@ -34,7 +33,6 @@ struct ModalWatcher : QObject {
   }
 
   QStringList MessageTexts;
-  // Clicks the message box's button of that text; false when it has none.
   static bool Press(QWidget* widget, const QString& text) {
     auto* box = qobject_cast<QMessageBox*>(widget);
     for (QAbstractButton* button : box != nullptr ? box->buttons() : QList<QAbstractButton*>{}) {
@@ -45,7 +43,7 @@ struct ModalWatcher : QObject {
     }
     return false;
   }
-  // Types a path into a file dialog and accepts it, as a user does; other dialogs are dismissed.
+  // Types a path into a file dialog and accepts it; other dialogs are dismissed.
   static void ChooseFile(QWidget* widget, const QString& path) {
     auto* dialog = qobject_cast<QFileDialog*>(widget);
     if (dialog == nullptr) return Dismiss(widget);
@@ -107,7 +105,16 @@ class GeometrieWindowFixture : public ::testing::Test {
   QPushButton* Execution() const { return Child<QPushButton>("Execution"); }
   QString Status() const { return window->statusBar()->currentMessage(); }
 
-  // Types over a box's text, the box having the focus; Leave tabs away as a user does.
+  // Opens a secondary window by its action; it is found by its name.
+  template <typename T>
+  T* Show(const char* action, const char* name) {
+    Trigger(action);
+    auto* shown = Child<T>(name);
+    EXPECT_TRUE(shown != nullptr && shown->isVisible()) << name;
+    return shown;
+  }
+
+  // Types over a box's text, the box having the focus; Enter tabs away as a user does.
   void Type(ui::FieldId id, const QString& text) {
     QLineEdit* box = Box(id);
     box->setFocus(Qt::MouseFocusReason);
@@ -116,13 +123,11 @@ class GeometrieWindowFixture : public ::testing::Test {
     QTest::keyClick(box, Qt::Key_Delete);
     QTest::keyClicks(box, text);
   }
-  void Leave(ui::FieldId id) { QTest::keyClick(Box(id), Qt::Key_Tab); }
-  void TypeAndLeave(ui::FieldId id, const QString& text) {
-    Type(id, text);
-    Leave(id);
-  }
-  void TypeAll(std::initializer_list<std::pair<ui::FieldId, const char*>> texts) {
-    for (const auto& [id, text] : texts) TypeAndLeave(id, text);
+  void Enter(std::initializer_list<std::pair<ui::FieldId, const char*>> texts) {
+    for (const auto& [id, text] : texts) {
+      Type(id, text);
+      QTest::keyClick(Box(id), Qt::Key_Tab);
+    }
   }
   void PickBoth() {
     Pick("Datalist1", "Acier 316L");

@@ -18,9 +18,7 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   Open();
   const std::string shippedBytes = ReadFile(dir / "p1.db");
   Pick("Datalist1", "Acier 316L");
-  window->OpenMaterials();
-  auto* materials = window->findChild<ui::Materiaux*>(QStringLiteral("Materiaux"));
-  ASSERT_NE(materials, nullptr);
+  auto* materials = Show<ui::Materiaux>("MaterialsWindow", "Materiaux");
   QTableWidget& table = materials->Table();
   ASSERT_EQ(table.rowCount(), 3);
   // The session's cells (MaterialTableTest), numbers to the right.
@@ -99,9 +97,7 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
 // Points edited in the form are checked as they are accepted, drawn, and saved with the row.
 TEST_F(MateriauxTest, PointsEditedInTheFormReachTheSavedRow) {
   Open();
-  window->OpenMaterials();
-  auto* materials = window->findChild<ui::Materiaux*>(QStringLiteral("Materiaux"));
-  ASSERT_NE(materials, nullptr);
+  auto* materials = Show<ui::Materiaux>("MaterialsWindow", "Materiaux");
   QTableWidget& table = materials->Table();
   ASSERT_EQ(table.item(0, 0)->text(), QStringLiteral("Acier 316L"));
   table.selectRow(0);

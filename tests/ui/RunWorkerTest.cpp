@@ -23,7 +23,7 @@ class RunTest : public GeometrieWindowFixture {
  protected:
   // A run long enough to be stopped half-way, over earlier results.
   void StartLongRun() {
-    TypeAll({{FieldId::Text4, "32767"}, {FieldId::Text5, "20"}});
+    Enter({{FieldId::Text4, "32767"}, {FieldId::Text5, "20"}});
     window->Paths() = {thermal.string(), stress.string()};
     WriteFile(thermal, "earlier thermal results\r\n");
     WriteFile(stress, "earlier stress results\r\n");
@@ -50,9 +50,9 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   Open();
   // The reference case, typed as a user would; files never chosen go to the current directory.
   PickBoth();
-  TypeAll({{FieldId::Text5, "3"}, {FieldId::Text4, "2"}, {FieldId::Text8, "600"}});
-  TypeAll({{FieldId::Text10, "2400"}, {FieldId::Text6, "2.5"}, {FieldId::Text13, "0.06"}});
-  TypeAndLeave(FieldId::Text16, "0.2");
+  Enter({{FieldId::Text5, "3"}, {FieldId::Text4, "2"}, {FieldId::Text8, "600"}});
+  Enter({{FieldId::Text10, "2400"}, {FieldId::Text6, "2.5"}, {FieldId::Text13, "0.06"}});
+  Enter({{FieldId::Text16, "0.2"}});
   const auto before = std::filesystem::current_path();
   std::filesystem::current_path(dir.Path());
   // Once its files are written a run's results are made ready off the interface thread: the
