@@ -124,12 +124,10 @@ std::vector<DiscLoad> LoadsOf(const ModelState& state, const std::vector<FieldSh
   const std::vector<SprayedCoat>& coats = state.Stress.Coats;
   const double room = state.Input.RoomTemperature;
   const int n = state.Clock.LamellaCount;
-  const FieldShot cooled{std::vector<double>(shots.front().Substrate.size(), room),
-                         std::vector<double>(static_cast<std::size_t>(n), room),
-                         room,
-                         n,
-                         false,
-                         false};
+  const FieldShot cooled{.Substrate = std::vector<double>(shots.front().Substrate.size(), room),
+                         .Lamellae = std::vector<double>(static_cast<std::size_t>(n), room),
+                         .Surface = room,
+                         .Laid = n};
   std::vector<DiscLoad> loads;
   for (std::size_t k = 0; k < shots.size(); ++k) {
     const FieldShot& from = shots[k];
@@ -353,6 +351,8 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
     GTEST_SKIP() << "CalculiX (ccx, Debian package calculix-ccx) is not installed: the "
                     "finite-element check of the whole-deposit model is skipped.";
   }
+  const std::vector<CoatCase> bondAndTop = {{2, 100e-6, 50e-6, 0, 200e9, 14e-6, 1e8},
+                                            {2, 200e-6, 100e-6, 5, 50e9, 10e-6, 2e7}};
   // A titanium alloy's: a slow conductor, whose skin is steep under a strong flux.
   const MaterialRecord titanium{"Ti-6Al-4V", 6.7,  4430,   526, 1933, 2.86e5,
                                 114e9,       0.34, 8.6e-6, 0,   {}};
@@ -370,19 +370,10 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
     const MaterialRecord* substrate;  // the catalogue's when null
     int columns;
     std::vector<CoatCase> coats;  // none: one coat of the case's own figures
-  } cases[] = {
-      {"thin", 0.002, 100e-6, 50e-6, 2, 500e3, nullptr, 300, {}},
-      {"thick", 0.001, 500e-6, 250e-6, 2, 500e3, nullptr, 150, {}},
-      {"steep skin", 0.006, 150e-6, 50e-6, 1, 2e6, &titanium, 60, {}},
-      {"bond and top coats",
-       0.0015,
-       100e-6,
-       50e-6,
-       2,
-       500e3,
-       nullptr,
-       200,
-       {{2, 100e-6, 50e-6, 0, 200e9, 14e-6, 1e8}, {2, 200e-6, 100e-6, 5, 50e9, 10e-6, 2e7}}}};
+  } cases[] = {{"thin", 0.002, 100e-6, 50e-6, 2, 500e3, nullptr, 300, {}},
+               {"thick", 0.001, 500e-6, 250e-6, 2, 500e3, nullptr, 150, {}},
+               {"steep skin", 0.006, 150e-6, 50e-6, 1, 2e6, &titanium, 60, {}},
+               {"bond and top coats", 0.0015, 100e-6, 50e-6, 2, 500e3, nullptr, 200, bondAndTop}};
   const ModelState base = state;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -435,10 +426,8 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
       if (k + 1 < shots.size() && shots[k + 1].CoatEnd) fe[coat++] = fe[ends];
     }
     std::vector<double> model = coatEnds;
-    for (const double value : {s.FinalCurvature - s.Curvature(0), s.SubstrateStressBackFinal,
-                               s.SubstrateStressFrontFinal}) {
-      model.push_back(value);
-    }
+    model.insert(model.end(), {s.FinalCurvature - s.Curvature(0), s.SubstrateStressBackFinal,
+                               s.SubstrateStressFrontFinal});
     for (int i = 1; i <= disc.Lamellae(); ++i) model.push_back(s.LamellaStressFinal(i));
     for (std::size_t i = 0; i < model.size(); ++i) {
       EXPECT_NEAR(fe[i], model[i], 1e-4 * std::fabs(model[i])) << "value " << i;

@@ -279,31 +279,24 @@ TEST_F(ValidationTest, EachCoatIsCheckedAndToldByItsNumber) {
 // Each case gives a row points (a figure of the coating unless `row` says) under a model: no
 // fault, or one told in both languages.
 TEST_F(ValidationTest, FiguresAgainstTemperatureAreCheckedAndTakenByTheWholeDepositModelOnly) {
+  using F = FigureTables;
   const struct {
-    const char* row;
     FigureTable FigureTables::*figure;
     FigureTable points;
     const char* model;
     bool fault;
+    const char* row = "NiCrAlY";
   } cases[] = {
-      {"NiCrAlY", &FigureTables::SigmaQ, {{400, 2e8}, {700, 5e7}}, kWholeDepositModel, false},
-      {"NiCrAlY", &FigureTables::Lambda, {{400, 9}}, kWholeDepositModel, true},
-      {"NiCrAlY", &FigureTables::Cp, {{400, 500}, {400, 510}}, kWholeDepositModel, true},
-      {"NiCrAlY", &FigureTables::Cp, {{-5, 500}, {400, 510}}, kWholeDepositModel, true},
-      {"NiCrAlY", &FigureTables::Lambda, {{300, 9}, {900, 0}}, kWholeDepositModel, true},
-      {"NiCrAlY",
-       &FigureTables::dilat,
-       {{300, 1e-5}, {900, std::nan("")}},
-       kWholeDepositModel,
-       true},
-      {"NiCrAlY", &FigureTables::dilat, {{300, 1e-5}, {900, 2e-5}}, kOnePassModel, true},
-      {"NiCrAlY", &FigureTables::dilat, {{300, 1e-5}, {900, 1e-5}}, kOnePassModel, false},
-      {"NiCrAlY",
-       &FigureTables::ModuleYoung,
-       {{300, 2e11}, {900, 1e11}},
-       kWholeDepositModel,
-       false},
-      {"contact", &FigureTables::Lambda, {{300, 1}, {900, 2}}, kWholeDepositModel, true},
+      {&F::SigmaQ, {{400, 2e8}, {700, 5e7}}, kWholeDepositModel, false},
+      {&F::Lambda, {{400, 9}}, kWholeDepositModel, true},
+      {&F::Cp, {{400, 500}, {400, 510}}, kWholeDepositModel, true},
+      {&F::Cp, {{-5, 500}, {400, 510}}, kWholeDepositModel, true},
+      {&F::Lambda, {{300, 9}, {900, 0}}, kWholeDepositModel, true},
+      {&F::dilat, {{300, 1e-5}, {900, std::nan("")}}, kWholeDepositModel, true},
+      {&F::dilat, {{300, 1e-5}, {900, 2e-5}}, kOnePassModel, true},
+      {&F::dilat, {{300, 1e-5}, {900, 1e-5}}, kOnePassModel, false},
+      {&F::ModuleYoung, {{300, 2e11}, {900, 1e11}}, kWholeDepositModel, false},
+      {&F::Lambda, {{300, 1}, {900, 2}}, kWholeDepositModel, true, "contact"},
   };
   std::vector<std::string> told;
   for (const auto& c : cases) {

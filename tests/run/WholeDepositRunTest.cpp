@@ -349,16 +349,14 @@ TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyA
     if (spec.Coat != 2 || spec.Whole || spec.Get(state) == 0) continue;
     ModelState moved = state;
     spec.Set(moved, spec.Get(state) * (1 + 1e-10));
-    NullSink none;
-    RunSimulation(moved, none);
+    RunSimulation(moved, sink);
     EXPECT_EQ(moved.Stress.Coats.size(), 2u) << spec.Name;
     ExpectCurvaturesClose(moved.Stress, one.Stress, spec.Name);
   }
   ModelState paused = state;
   paused.Input.Coats[1].PauseBefore = 1e-9;
   ValidateRunInputs(paused, &catalogue);
-  NullSink none;
-  RunSimulation(paused, none);
+  RunSimulation(paused, sink);
   ExpectCurvaturesClose(paused.Stress, one.Stress, "a pause of a nanosecond");
 }
 
@@ -397,8 +395,7 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
     if (spec.Whole || spec.Coat > 0 || spec.Get(base) == 0) continue;
     ModelState moved = base;
     spec.Set(moved, spec.Get(base) * (1 + 1e-10));
-    NullSink none;
-    RunSimulation(moved, none);
+    RunSimulation(moved, sink);
     ExpectCurvaturesClose(moved.Stress, reference, spec.Name);
   }
 }
@@ -426,8 +423,7 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     ResolveMaterials();
     ASSERT_EQ(HasTables(state.Materials.Coating), slope > 0);
     ModelState tabled = state;
-    NullSink none;
-    RunSimulation(tabled, none);
+    RunSimulation(tabled, sink);
     if (slope > 0) {
       ExpectCurvaturesClose(tabled.Stress, constant.Stress, "a slope of 1e-10");
       continue;
@@ -446,8 +442,7 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     row->Tables = {};
     row->Tables.ModuleYoung = {{300, row->ModuleYoung}, {900, row->ModuleYoung}};
   }
-  NullSink none;
-  RunSimulation(total, none);
+  RunSimulation(total, sink);
   const StressResults& a = total.Stress;
   const StressResults& b = constant.Stress;
   ASSERT_EQ(a.History.size(), b.History.size());
@@ -486,8 +481,7 @@ TEST_F(WholeDepositRunTest, APreheatSeriesFollowsTheQuenchingStressOfTheLandingT
       ModelState run = state;
       run.Input.SubstrateTemperature = preheat;
       ValidateRunInputs(run, &catalogue);
-      NullSink none;
-      RunSimulation(run, none);
+      RunSimulation(run, sink);
       double mean = 0;
       for (int i = 1; i <= run.Clock.LamellaCount; ++i) mean += run.Stress.LamellaStressFinal(i);
       mean /= run.Clock.LamellaCount;

@@ -210,8 +210,8 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   EXPECT_LT(lumped, 700) << "the plate has cooled well below its start";
 }
 
-// A whole schedule of passes and the cooling after them, run on the field directly: at every
-// step, the change of the field's enthalpy against the lamellae that arrived and the heat
+// The whole deposit's schedule of passes and the cooling after them, run on the field directly: at
+// every step, the change of the field's enthalpy against the lamellae that arrived and the heat
 // through the faces, which the test works out from the faces' temperatures at the step's three
 // points with its own exchange laws.
 struct EnergyAudit {
@@ -220,7 +220,8 @@ struct EnergyAudit {
   std::vector<double> BackBefore;  // the back face then, K
 };
 
-EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
+EnergyAudit AuditRun(InputParameters in, const RunMaterials& m) {
+  in.StressModel = kWholeDepositModel;
   const std::vector<SprayedCoat> coats = SprayedCoats(in, m);
   DepositField field;
   LayOutField(field, in.SubstrateThicknessInput, FieldCoats(coats, m), in.ThermalRefinement,
@@ -268,12 +269,6 @@ EnergyAudit AuditRun(const InputParameters& in, const RunMaterials& m) {
   return audit;
 }
 
-InputParameters WholeDepositInputs() {
-  InputParameters in = DefaultInputs();
-  in.StressModel = kWholeDepositModel;
-  return in;
-}
-
 TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
   // A second coat, when given: alumina by a hotter torch after a pause, on thicker lamellae.
   CoatInput top;
@@ -296,7 +291,7 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
                {"alumina over NiCrAlY on 316L", kSteel, kNiCrAlY, 2, 25e-6, 1e-6, 5e5, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    InputParameters in = WholeDepositInputs();
+    InputParameters in = DefaultInputs();
     in.PassCount = c.passes;
     in.PassThickness = c.pass;
     in.LamellaThickness = c.lamella;
@@ -316,7 +311,7 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
 
 TEST(DepositFieldTest, ThirtyPassesOfAluminaWithoutTorchGainNoMoreThanTheParticlesBring) {
   // Everything at room temperature but the particles: they are the only heat the plate gets.
-  InputParameters in = WholeDepositInputs();
+  InputParameters in = DefaultInputs();
   in.PassCount = 30;
   in.PassThickness = 10e-6;
   in.LamellaThickness = 10e-6;
