@@ -55,9 +55,8 @@ TEST(ChartDataTest, TickLabelsShowJustEnoughDigitsToDiffer) {
       // A single tick reads as a whole step.
       {{3}, '.', {"3"}},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(TickLabels(c.ticks, c.decimal), c.labels) << c.labels.front();
-  }
 }
 
 TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {

@@ -18,9 +18,8 @@ class CoatEntryTest : public ::testing::Test {
     StartCoats(state.Input);
   }
   std::size_t Column(const char* header) const {
-    for (std::size_t c = 0; c < CoatColumns().size(); ++c) {
+    for (std::size_t c = 0; c < CoatColumns().size(); ++c)
       if (CoatColumns()[c].Header.starts_with(header)) return c;
-    }
     throw std::logic_error(header);
   }
   ModelState state;

@@ -218,9 +218,8 @@ TEST_F(MaterialTableTest, APickFollowsItsRowReplacedAndIsClearedWhenItsRowIsGone
       // A case's material missing from the catalogue stays named until the run tells it.
       {"Ancien", {{"Mon NiCr", "Autre"}}, &with, "Ancien"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(FollowedPick(c.Picked, c.Changes, *c.After), c.Followed) << c.Picked;
-  }
 }
 
 }  // namespace

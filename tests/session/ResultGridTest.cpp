@@ -39,9 +39,8 @@ TEST(ResultGridTest, WidthsAndTheCurrentColumnChangeOnlyWhenTheyDo) {
   ResultGrid grid;
   grid.SetColumnCount(4);
   // Set once, the width is no change; a column beyond the grid has none.
-  for (const auto& [column, changed] : {std::pair{1, true}, {1, false}, {4, false}, {-1, false}}) {
+  for (const auto& [column, changed] : {std::pair{1, true}, {1, false}, {4, false}, {-1, false}})
     EXPECT_EQ(grid.SetColumnWidth(column, 1500), changed) << column;
-  }
   EXPECT_EQ(std::pair(grid.ColumnWidthTwips(1), grid.ColumnWidthTwips(9)), std::pair(1500, 0));
   EXPECT_TRUE(grid.SetCurrentColumn(3));
   EXPECT_FALSE(grid.SetCurrentColumn(3));

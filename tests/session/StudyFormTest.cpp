@@ -55,9 +55,8 @@ StudyForm Sampled(long long samples, StudyRowEntry first, StudyRowEntry second =
 
 // A fault whose unset figures (NaN) compare equal, to compare two faults in every field.
 EntryFault Comparable(EntryFault fault) {
-  for (double* figure : {&fault.Value, &fault.Value2, &fault.Min, &fault.Max}) {
+  for (double* figure : {&fault.Value, &fault.Value2, &fault.Min, &fault.Max})
     if (std::isnan(*figure)) *figure = -HUGE_VAL;
-  }
   return fault;
 }
 
@@ -368,9 +367,8 @@ TEST(StudyChartTest, MoreCurvesThanALegendTellsApartGoOnAColourScale) {
   for (const auto& c : cases) {
     study::StudyRows rows;
     for (std::size_t k = 0; k < c.Keys; ++k) {
-      for (const double flux : {1e5, 2e5}) {
+      for (const double flux : {1e5, 2e5})
         rows.push_back(Point(flux, 1e-3 * std::pow(2.0, static_cast<double>(k)), 1));
-      }
     }
     const StudyChart chart = ChartData(grid, rows, {false, c.Log}, 0, 0, ',');
     ASSERT_EQ(chart.Curves.size(), c.Keys);

@@ -161,9 +161,8 @@ TEST(StudyViewTest, TheStatusLineFollowsThePoints) {
   for (const auto& c : cases) {
     // The points finish out of order: the rows left empty are the unfinished ones.
     study::StudyRows rows(8);
-    for (std::size_t i = 0; i < c.finished; ++i) {
+    for (std::size_t i = 0; i < c.finished; ++i)
       rows[7 - i] = study::PointResult{{}, {}, i < c.failed ? "diverged" : study::kStatusOk};
-    }
     told.push_back(EndText(rows, c.stopped, 1.25, ','));
   }
   test::ExpectMessages("study status line", told);

@@ -61,9 +61,8 @@ TEST(ChartLegendTest, NoLegendBoxHoldsADataPoint) {
     frame.ResetView();
     EXPECT_EQ(PointsUnderLegends(plot), 0);
     // The entries moved with their box.
-    for (int i = 0; i < plot.legend->itemCount(); ++i) {
+    for (int i = 0; i < plot.legend->itemCount(); ++i)
       EXPECT_TRUE(plot.legend->rect().contains(plot.legend->item(i)->outerRect())) << i;
-    }
   }
 }
 
