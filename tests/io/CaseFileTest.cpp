@@ -9,7 +9,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -118,10 +117,7 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
 // it fills the memory (/dev/zero once took 4 GB).
 TEST(CaseFileTest, AFileLargerThanAnyCaseIsRefusedByName) {
   const test::TempDir dir;
-  {
-    std::ofstream sparse(dir / "huge.json");
-    sparse << "{";
-  }
+  test::WriteFile(dir / "huge.json", "{");
   std::filesystem::resize_file(dir / "huge.json", kMaxJsonFileBytes + 1);
   for (const std::filesystem::path& path :
        {std::filesystem::path("/dev/zero"), dir / "huge.json"}) {
@@ -205,18 +201,12 @@ TEST(CaseFileTest, SavedCasesHoldEveryKeyAndReplaceTheEarlierFileWhole) {
   EXPECT_THROW(SaveCaseFile(dir / "case.json", saved), CaseError);
   saved.ParticleTemperature = 1500;
   saved.Coats[1].HeatFlux = std::nan("");
-  try {
-    SaveCaseFile(dir / "case.json", saved);
-    ADD_FAILURE() << "a coat's NaN was saved";
-  } catch (const CaseError& error) {
-    EXPECT_STREQ(error.what(),
-                 "\"HeatFlux\" of coat 2 is not a finite number and cannot be saved.");
-  }
+  EXPECT_THAT([&] { SaveCaseFile(dir / "case.json", saved); },
+              ThrowsMessage<CaseError>(
+                  "\"HeatFlux\" of coat 2 is not a finite number and cannot be saved."));
   EXPECT_EQ(test::ReadFile(dir / "case.json"), before);
   // Nothing but the case is left in the folder.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(test::Listing(dir.Path()), std::set<std::string>{"case.json"});
   EXPECT_THROW(SaveCaseFile(dir / "no such folder" / "case.json", read), IoError);
   // Read from a file, faults name it as given.
   const auto reproducer = test::DataDir() / "reliability" / "case_number_overflow.json";

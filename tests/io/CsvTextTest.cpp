@@ -1,6 +1,7 @@
 // The one CSV reader: what spreadsheets write (byte-order mark, CRLF, quotes, ';' with decimal
 // commas) reads as the plain text does, for records and materials alike.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -56,13 +57,10 @@ TEST(CsvTextTest, AMaterialsFileWithAByteOrderMarkImportsItsRows) {
   EXPECT_EQ(rows[0].Material.Source, "manuel, p. 3");
   EXPECT_EQ(rows[0].Line, 2);
   // A folder is told as a folder.
-  try {
-    ReadMaterialsCsv(dir.Path());
-    ADD_FAILURE() << "a folder was read";
-  } catch (const MaterialsCsvError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot read the materials file " + dir.Path().string() +
-                                             ": it is a folder, not a file.");
-  }
+  EXPECT_THAT([&] { ReadMaterialsCsv(dir.Path()); },
+              testing::ThrowsMessage<MaterialsCsvError>("Cannot read the materials file " +
+                                                        dir.Path().string() +
+                                                        ": it is a folder, not a file."));
 }
 
 }  // namespace
