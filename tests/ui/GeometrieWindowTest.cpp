@@ -30,8 +30,6 @@ TEST_F(GeometrieTest, TheWindowLoadsAndCommitsByTheRulesAndMarksValuesOutOfRange
   // Boxes commit on focus-out, Enter and the spin buttons only, by the field rules.
   Type(FieldId::Text8, "250");
   EXPECT_EQ(state.Input.HeatFlux, 500000);
-  QTest::keyClick(Box(FieldId::Text8), Qt::Key_Tab);
-  EXPECT_EQ(Shown(FieldId::Text8), "2.50E+02");
   Type(FieldId::Text2, "6");
   QTest::keyClick(Box(FieldId::Text2), Qt::Key_Return);
   EXPECT_EQ(state.Input.PassPeriod, 6);
@@ -56,31 +54,47 @@ TEST_F(GeometrieTest, TheWindowLoadsAndCommitsByTheRulesAndMarksValuesOutOfRange
   EXPECT_FALSE(Box(FieldId::Text12)->property("outOfRange").toBool());
   window->UndoStack().undo();
   EXPECT_TRUE(Box(FieldId::Text12)->property("outOfRange").toBool());
-}
 
-// A new input of the table needs no layout code: each has its control in the frame its cell
-// names, the caption its buddy.
-TEST_F(GeometrieTest, EveryInputOfTheTableHasItsRowInTheWindow) {
-  Open();
-  const std::map<WindowFrame, const char*> frames = {{WindowFrame::Substrate, "Substrat"},
-                                                     {WindowFrame::Deposit, "Depot"},
-                                                     {WindowFrame::Options, "options"}};
-  for (const InputSpec& input : InputTable()) {
-    SCOPED_TRACE(input.Key);
-    ASSERT_TRUE(frames.contains(input.Cell.Frame));
-    auto* frame = Child<QGroupBox>(frames.at(input.Cell.Frame));
-    auto* control = frame->findChild<QWidget*>(QString::fromUtf8(input.Control));
-    ASSERT_NE(control, nullptr);
-    // A material list stands under its frame's title.
-    if (session::IsMaterialList(input)) continue;
-    int captions = 0;
-    for (const QLabel* label : frame->findChildren<QLabel*>()) {
-      if (label->text() != QString::fromUtf8(input.Caption)) continue;
-      ++captions;
-      EXPECT_EQ(label->buddy(), control);
-    }
-    EXPECT_EQ(captions, 1);
-  }
+  // Both picks enable the run.
+  Pick("Datalist2", "NiCrAlY");
+  EXPECT_FALSE(Execution()->isEnabled());
+  Enter({{FieldId::Text8, "250"}, {FieldId::Text2, "3"}});
+  Pick("Datalist1", "contact");
+  EXPECT_TRUE(Execution()->isEnabled());
+
+  // With no edit pending in the focused box, Ctrl+Z undoes the last committed change.
+  Box(FieldId::Text1)->setFocus();
+  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(state.Input.SubstrateMaterialName.empty());
+  EXPECT_TRUE(Status().contains(QString::fromUtf8("Annulé : Substrat"))) << Status().toStdString();
+  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Shown(FieldId::Text2), period);
+  EXPECT_EQ(state.Input.HeatFlux, 600000);
+  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Shown(FieldId::Text8), "2.50E+02");
+  // While a box holds an edit, Ctrl+Z belongs to the box.
+  Type(FieldId::Text4, "7");
+  QTest::keyClick(Box(FieldId::Text4), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(state.Input.HeatFlux, 250000);
+  EXPECT_NE(Shown(FieldId::Text4), "7");
+
+  // The defaults come back (the picks stay: InputFormTest) as one step of undo.
+  Trigger("Defaults");
+  EXPECT_EQ(state.Input.HeatFlux, 500000);
+  Trigger("Undo");
+  EXPECT_EQ(state.Input.HeatFlux, 250000);
+
+  // The stress model is undone as boxes are.
+  auto* model = Child<QComboBox>("Combo1");
+  model->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(QTest::qWaitFor([model] { return model->hasFocus(); }, 2000));
+  QTest::keyClick(model, Qt::Key_Down);
+  EXPECT_EQ(state.Input.StressModel, "whole-deposit");
+  Trigger("Undo");
+  EXPECT_EQ(model->currentText(), "une passe");
+  Trigger("Redo");
+  EXPECT_EQ(model->currentText(), QString::fromUtf8("dépôt complet"));
 }
 
 TEST_F(GeometrieTest, ACancelledFileChoiceKeepsTheFileChosenBefore) {
@@ -153,49 +167,6 @@ TEST_F(GeometrieTest, EveryWindowOpensWithinTheScreenAndTheSecondaryOnesCloseByK
       EXPECT_FALSE(opened->isVisible()) << name << ' ' << keys.toString().toStdString();
     }
   }
-}
-
-TEST_F(GeometrieTest, PicksEnableTheRunAndEveryCommitCanBeUndone) {
-  Open();
-  Pick("Datalist2", "NiCrAlY");
-  EXPECT_FALSE(Execution()->isEnabled());
-  Enter({{FieldId::Text8, "250"}, {FieldId::Text2, "3"}});
-  Pick("Datalist1", "contact");
-  EXPECT_TRUE(Execution()->isEnabled());
-
-  // With no edit pending in the focused box, Ctrl+Z undoes the last committed change.
-  Box(FieldId::Text1)->setFocus();
-  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_TRUE(state.Input.SubstrateMaterialName.empty());
-  EXPECT_TRUE(Status().contains(QString::fromUtf8("Annulé : Substrat"))) << Status().toStdString();
-  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
-  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(Shown(FieldId::Text2), "4.50");
-  EXPECT_EQ(state.Input.HeatFlux, 500000);
-  QTest::keyClick(Box(FieldId::Text1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(Shown(FieldId::Text8), "2.50E+02");
-  // While a box holds an edit, Ctrl+Z belongs to the box.
-  Type(FieldId::Text4, "7");
-  QTest::keyClick(Box(FieldId::Text4), Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(state.Input.HeatFlux, 250000);
-  EXPECT_NE(Shown(FieldId::Text4), "7");
-
-  // The defaults come back (the picks stay: InputFormTest) as one step of undo.
-  Trigger("Defaults");
-  EXPECT_EQ(state.Input.HeatFlux, 500000);
-  Trigger("Undo");
-  EXPECT_EQ(state.Input.HeatFlux, 250000);
-
-  // The stress model is undone as boxes are.
-  auto* model = Child<QComboBox>("Combo1");
-  model->setFocus(Qt::MouseFocusReason);
-  ASSERT_TRUE(QTest::qWaitFor([model] { return model->hasFocus(); }, 2000));
-  QTest::keyClick(model, Qt::Key_Down);
-  EXPECT_EQ(state.Input.StressModel, "whole-deposit");
-  Trigger("Undo");
-  EXPECT_EQ(model->currentText(), "une passe");
-  Trigger("Redo");
-  EXPECT_EQ(model->currentText(), QString::fromUtf8("dépôt complet"));
 }
 
 TEST_F(GeometrieTest, ASavedCaseReopensEveryBoxAndAFaultyOneChangesNothing) {
@@ -352,10 +323,30 @@ TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) 
   EXPECT_TRUE(about.MessageTexts[0].contains(QString::fromStdString((dir / "p1.db").string())));
 }
 
-// Tab follows the form, down the substrate and the options, then down the deposit, then the
-// commands; Alt and a letter press the commands, and F5 runs, as the tooltip says.
-TEST_F(GeometrieTest, TheKeyboardFollowsTheFormAndPressesTheCommands) {
+// A new input of the table needs no layout code: each has its control in the frame its cell
+// names, the caption its buddy. Tab follows the form, down the substrate and the options, then
+// down the deposit, then the commands; Alt and a letter press the commands, F5 runs.
+TEST_F(GeometrieTest, EveryInputHasItsRowAndTheKeyboardFollowsTheFormAndPressesTheCommands) {
   Open();
+  const std::map<WindowFrame, const char*> frames = {{WindowFrame::Substrate, "Substrat"},
+                                                     {WindowFrame::Deposit, "Depot"},
+                                                     {WindowFrame::Options, "options"}};
+  for (const InputSpec& input : InputTable()) {
+    SCOPED_TRACE(input.Key);
+    ASSERT_TRUE(frames.contains(input.Cell.Frame));
+    auto* frame = Child<QGroupBox>(frames.at(input.Cell.Frame));
+    auto* control = frame->findChild<QWidget*>(QString::fromUtf8(input.Control));
+    ASSERT_NE(control, nullptr);
+    // A material list stands under its frame's title.
+    if (session::IsMaterialList(input)) continue;
+    int captions = 0;
+    for (const QLabel* label : frame->findChildren<QLabel*>()) {
+      if (label->text() != QString::fromUtf8(input.Caption)) continue;
+      ++captions;
+      EXPECT_EQ(label->buddy(), control);
+    }
+    EXPECT_EQ(captions, 1);
+  }
   PickBoth();
   const QStringList form = {"Datalist1", "Text6",    "Text12",    "text9",  "Text16", "Text3",
                             "Text13",    "Text1",    "Text17",    "Combo1", "Text18", "Text21",

@@ -1,5 +1,4 @@
-// Runs off the interface thread: a window run writes what a headless run writes and the result
-// windows show it; cancelling or quitting changes no file and no window.
+// Runs off the interface thread, started, shown and stopped from the windows.
 
 #include <QHeaderView>
 
@@ -80,7 +79,8 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_TRUE(thermalText == ReadFile(paths.Thermal)) << "thermal files differ";
   EXPECT_EQ(ReadFile(dir / "Stress.txt"), ReadFile(paths.Stress));
   ui::ResultGridModel& grid = windows->Grid(ui::GridId::Resultats);
-  ASSERT_EQ(grid.RowCount() - 2, reference.Statistics.ThermalRowCount);
+  const int records = reference.Statistics.ThermalRowCount;
+  ASSERT_EQ(grid.RowCount() - 2, records);
   // The pictures drawn on the worker's copies are the windows' now.
   for (const auto& [id, drawn] : {std::pair{ui::kSurfaceIds[0], &surfaces.BuildingPicture1},
                                   {ui::kSurfaceIds[1], &surfaces.BuildingPicture2},
@@ -94,7 +94,6 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_TRUE(Status().contains(QString::fromUtf8("Calcul terminé"))) << Status().toStdString();
 
   // Every record reached the grid and its view (how the grid shows them is the grid's own test).
-  const int records = grid.RowCount() - 2;
   EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), 3 + 4);  // four lamellae
   EXPECT_EQ(grid.rowCount(), records);
 
@@ -226,6 +225,7 @@ TEST_F(RunTest, FinDuringARunStopsItFirst) {
   ExpectEarlierFilesOnly();
 }
 
+// The singular matrix box the worker waits for (RunChannelTest) is shown too.
 TEST_F(RunTest, AFileThatCannotBeCreatedIsReportedAndNoOtherIsWritten) {
   Open();
   PickBoth();
@@ -237,12 +237,7 @@ TEST_F(RunTest, AFileThatCannotBeCreatedIsReportedAndNoOtherIsWritten) {
   EXPECT_TRUE(watcher.MessageTexts[0].contains("no such folder"));
   EXPECT_TRUE(Status().contains(QString::fromUtf8("échoué")));
   EXPECT_FALSE(std::filesystem::exists(dir / "s.txt"));
-}
-
-// The worker waiting for the box is RunChannelTest's; the window shows it.
-TEST_F(RunTest, TheSingularMatrixBoxIsShown) {
-  Open();
-  ModalWatcher watcher;
+  watcher.MessageTexts.clear();
   ASSERT_TRUE(window->Worker().Start(
       [](RunSink& sink, ui::RunResults&) {
         sink.SingularMatrix();
