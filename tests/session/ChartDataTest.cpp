@@ -1,5 +1,6 @@
-// What the charts draw, without a window: the margins of an axis, the labels of its ticks, and
-// a column of the results grid as series against time.
+// The result grid and the charts without a view: blocks of text filled line by line, widths, the
+// current column, a run's records taken in, what a view shows of the rows; an axis's margins, the
+// labels of its ticks, and a column of the grid as series against time.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "session/ChartData.h"
+#include "session/ResultGrid.h"
 
 namespace quillane::session {
 namespace {
@@ -99,6 +101,103 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
   // The value axis tells the unit the column holds.
   EXPECT_EQ(std::tuple(GridValueAxis(grid, 0), GridValueAxis(grid, 1), GridValueAxis(grid, 2)),
             std::tuple("temps (secondes)", "T", "thickness (m)"));
+}
+
+TEST(ResultGridTest, ABlockIsFilledOneLineARow) {
+  ResultGrid grid;
+  grid.SetColumnCount(3);
+  grid.AddRow("");
+  grid.AddRow("");
+  const struct {
+    int firstRow, lastRow, firstCol, lastCol;
+    const char* text;
+    std::vector<int> filled;
+  } cases[] = {
+      {0, 1, 0, 2, "a\tb\tc\rd\te", {0, 1}},
+      {2, 5, 1, 2, "x\ty\rz", {2, 3}},   // rows beyond the grid are ignored
+      {-1, 0, 0, 0, "skipped\rq", {0}},  // a row above the grid takes its line
+      {1, 3, 2, 2, "only", {1}},         // fewer lines than rows
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(grid.FillBlock(c.firstRow, c.lastRow, c.firstCol, c.lastCol, c.text), c.filled)
+        << c.text;
+  }
+  const ResultRowStore& store = grid.Store();
+  EXPECT_EQ(std::tuple(store.RowText(0), store.RowText(1), store.RowText(2), store.RowText(3)),
+            std::tuple("q\tb\tc", "d\te\tonly", "\tx\ty", "\tz"));
+}
+
+TEST(ResultGridTest, WidthsAndTheCurrentColumnChangeOnlyWhenTheyDo) {
+  ResultGrid grid;
+  grid.SetColumnCount(4);
+  // Set once, the width is no change; a column beyond the grid has none.
+  for (const auto& [column, changed] : {std::pair{1, true}, {1, false}, {4, false}, {-1, false}})
+    EXPECT_EQ(grid.SetColumnWidth(column, 1500), changed) << column;
+  EXPECT_EQ(std::pair(grid.ColumnWidthTwips(1), grid.ColumnWidthTwips(9)), std::pair(1500, 0));
+  EXPECT_TRUE(grid.SetCurrentColumn(3));
+  EXPECT_FALSE(grid.SetCurrentColumn(3));
+  // A narrower grid keeps the current column within it, and the widths of its columns.
+  grid.SetColumnCount(2);
+  EXPECT_EQ(grid.CurrentColumn(), 1);
+  EXPECT_EQ(grid.ColumnWidthTwips(1), 1500);
+  grid.SetColumnCount(5);
+  EXPECT_EQ(grid.ColumnWidthTwips(3), 0);
+}
+
+TEST(ResultGridTest, ARunsRecordsAreTakenWholeOnceThenAppended) {
+  ResultGrid grid;
+  grid.SetColumnCount(2);
+  grid.FillBlock(0, 1, 0, 1, "Time\tT\rs\tK");
+  const auto run = [](const char* first, const char* second) {
+    ResultRowStore rows;
+    rows.SetColumnCount(2);
+    rows.AppendRow(first);
+    rows.AppendRow(second);
+    return rows;
+  };
+  ResultRowStore one = run("0\t300", "1\t310");
+  EXPECT_TRUE(grid.TakesWhole(one));
+  // Taken whole, the records come with what was measured of them.
+  grid.AppendRecords({std::move(one), {"1", "310"}});
+  ResultRowStore two = run("0\t301", "10\t311");
+  EXPECT_FALSE(grid.TakesWhole(two));
+  grid.AppendRecords({std::move(two), {}});
+  ASSERT_EQ(grid.RowCount(), 6);
+  EXPECT_EQ(std::tuple(grid.Store().RowText(0), grid.Store().RowText(1), grid.Store().RowText(4)),
+            std::tuple("Time\tT", "s\tK", "0\t301"));
+  EXPECT_EQ(grid.HeaderTitle(1), "T\nK");
+  const std::vector<std::string> longest = {"10", "310"};
+  EXPECT_EQ(grid.Longest(), longest);
+  // Handed over for a run and given back, the records keep their titles and their measures.
+  GridRecords taken = grid.TakeRecords();
+  EXPECT_EQ(std::tuple(grid.RowCount(), grid.HeaderTitle(1), grid.Longest().size()),
+            std::tuple(2, "T\nK", 0u));
+  grid.AppendRecords(std::move(taken));
+  EXPECT_EQ(std::tuple(grid.RowCount(), grid.Store().RowText(5), grid.Longest()),
+            std::tuple(6, "10\t311", longest));
+}
+
+TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
+  ResultGrid grid;
+  grid.SetColumnCount(3);
+  grid.FillBlock(0, 0, 0, 2, "Time\tT\tq");
+  EXPECT_EQ(grid.HeaderTitle(0), "Time");  // no second title row, no second line
+  grid.AddRow("Avant refroidissement");
+  grid.AddRow("1.5\t-300\t7");
+  grid.AddRow("12.25\t2\t");
+  grid.AddRow(" 1.5E-06\t9,97E+07\tx");
+  // Only words make a word row; an empty row is none.
+  EXPECT_EQ(std::tuple(grid.IsWordRow(1), grid.IsWordRow(2), grid.IsWordRow(3)),
+            std::tuple(false, true, false));
+  // Each number on the right, a row of text's numbers too (the stress tables' SIGMA has the
+  // locale's comma).
+  EXPECT_EQ(std::tuple(grid.RightAligned(2, 0), grid.RightAligned(3, 0), grid.RightAligned(5, 0),
+                       grid.RightAligned(5, 1), grid.RightAligned(5, 2)),
+            std::tuple(false, true, true, true, false));
+  EXPECT_EQ(LongestCells(grid.Store(), 3, 4), (std::vector<std::string>{"12.25", "-300", "7"}));
+  EXPECT_EQ(LongestCells(grid.Store(), 4, 3), (std::vector<std::string>(3)));
+  // The grid keeps the longest of its records as they come.
+  EXPECT_EQ(grid.Longest(), (std::vector<std::string>{"Avant refroidissement", "9,97E+07", "7"}));
 }
 
 }  // namespace

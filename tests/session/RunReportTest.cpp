@@ -1,13 +1,21 @@
-// How a run of the input window ends and what the window says of it, without a window.
+// A run of the input window without a window: what it shares with the interface thread (a call
+// made there while the run waits, a cancel that wakes it, the progress), how it ends and what the
+// window says of it.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "model/Errors.h"
+#include "session/Handoff.h"
+#include "session/RunChannel.h"
 #include "session/RunReport.h"
 
 namespace quillane::session {
@@ -188,6 +196,59 @@ TEST(RunReportTest, TheQuestionsBeforeQuittingOrClosingNameWhatWouldBeLost) {
   // The question before closing names the case (the titles: GeometrieTest.TheTitleNamesTheCase…).
   test::ExpectMessages("questions before quitting",
                        {told[2], told[3], SaveQuestion(""), SaveQuestion("/tmp/a b/essai.json")});
+}
+
+using Task = std::function<void()>;
+
+// The interface thread's queue: what the run posted, once it has posted it.
+std::vector<Task> Posted(Handoff<Task>& queue) {
+  std::vector<Task> tasks;
+  while ((tasks = queue.Take()).empty()) std::this_thread::yield();
+  return tasks;
+}
+
+TEST(RunChannelTest, ACallWaitsForTheInterfaceAndACancelWakesIt) {
+  auto channel = std::make_shared<RunChannel>();
+  Handoff<Task> queue;
+  const RunChannel::Post post = [&queue](Task task) { queue.Put(std::move(task)); };
+  bool ran = false;
+  std::thread run([&] { channel->CallOnInterface(post, [&ran] { ran = true; }); });
+  Posted(queue)[0]();
+  run.join();
+  EXPECT_TRUE(ran);
+
+  // Cancelled before the interface ran it: the run stops, and the task is skipped afterwards.
+  ran = false;
+  bool stopped = false;
+  std::thread waiting([&] {
+    try {
+      channel->CallOnInterface(post, [&ran] { ran = true; });
+    } catch (const RunCancelled&) {
+      stopped = true;
+    }
+  });
+  const std::vector<Task> late = Posted(queue);
+  channel->Cancel();
+  waiting.join();
+  late[0]();
+  EXPECT_TRUE(stopped);
+  EXPECT_FALSE(ran);
+  // Once cancelled, a call does not wait for the interface at all.
+  EXPECT_THROW(channel->CallOnInterface(post, [] {}), RunCancelled);
+}
+
+TEST(RunChannelTest, TheSinkTellsTheProgressAndStopsACancelledRun) {
+  auto channel = std::make_shared<RunChannel>();
+  graphics::StressSurfaces surfaces;
+  ChannelSink sink(
+      channel, [](Task task) { task(); }, surfaces, [] {});
+  EXPECT_TRUE(sink.Progress(0.25));
+  EXPECT_EQ(channel->Progress(), 0.25);
+  channel->Cancel();
+  EXPECT_FALSE(sink.Progress(0.5));
+  EXPECT_EQ(channel->Progress(), 0.5);
+  ModelState state;
+  EXPECT_THROW(sink.Frame(state, StressFrame::Cooling), RunCancelled);
 }
 
 }  // namespace
