@@ -1,16 +1,13 @@
-// The whole-deposit plate against a free disc of axisymmetric 8-node elements (CalculiX), of
-// radius 30 times its final thickness. The test steps the thermal field and the plate itself, as
-// a run does, and keeps the field just before each arrival and at the end of each coat. The plate
-// is linear in its eigenstrains, so all that happens between two such moments is one load on the
-// disc of that moment: the quench of a lamella just laid and the field's change until the next
-// moment (the last one's until room temperature). Each lamella has its coat's modulus, expansion
-// and quench. The substrate's profile is linear between its faces and its cells' centres, and its
-// element rows break there, so the quadratic elements carry it exactly; each lamella is a layer
-// of its own at its cell's temperature. The disc shares only the field
-// with the plate: it solves axisymmetric elasticity, with no section, neutral axis or plate
-// assumption, so the summed responses (centre curvature fitted over the inner third of the back
-// face, after each coat and at room temperature, and stresses at mid-radius) check the plate's
-// mechanics; they must agree within 1e-4.
+// The whole-deposit plate against a free disc of axisymmetric 8-node elements (CalculiX) of
+// radius 30 times its final thickness, which shares only the thermal field with it: no section,
+// neutral axis or plate assumption. The plate is linear in its eigenstrains, so between two kept
+// moments (just before each arrival, each coat's end) all that happens is one load on the disc of
+// that moment: the quench of the lamella just laid and the field's change until the next moment
+// (the last one's to room temperature). The substrate's element rows break where its profile
+// does (faces, cells' centres), so the quadratic elements carry it exactly; each lamella is a
+// layer at its cell's temperature. The summed responses (centre curvature fitted over the inner
+// third of the back face, after each coat and at room temperature; stresses at mid-radius) must
+// agree within 1e-4.
 
 #include <gtest/gtest.h>
 
@@ -68,9 +65,8 @@ std::vector<double> BreakHeights(const DepositField& field) {
   return heights;
 }
 
-// The field and the plate stepped through the whole run as a run steps them, the state set up
-// as a run sets it up. Returns the field at the start, just before each arrival and at each
-// coat's end, and keeps the plate's curvature change at each coat's end.
+// The field and the plate stepped through the run as a run steps them: the field at the start,
+// just before each arrival and at each coat's end, and the curvature change at each coat's end.
 std::vector<FieldShot> DriveRun(ModelState& state, std::vector<double>& coatEnds) {
   const InputParameters& in = state.Input;
   PrepareDepositRun(state);
@@ -116,9 +112,8 @@ struct DiscLoad {
   std::vector<double> Lamellae;
 };
 
-// The loads of the run: on the disc of the lamellae laid at a shot, the quench of a lamella
-// landing then and the field's change until the next shot, the last one's to room temperature.
-// A lamella's thermal strain counts from the surface it landed on.
+// The loads of the run, one a shot; a lamella's thermal strain counts from the surface it
+// landed on.
 std::vector<DiscLoad> LoadsOf(const ModelState& state, const std::vector<FieldShot>& shots) {
   const MaterialRecord& substrate = state.Materials.Substrate;
   const std::vector<SprayedCoat>& coats = state.Stress.Coats;
@@ -149,9 +144,8 @@ std::vector<DiscLoad> LoadsOf(const ModelState& state, const std::vector<FieldSh
   return loads;
 }
 
-// A substrate whose profile breaks at `Breaks` (the back face at -H to the top face at 0) under
-// lamellae whose tops lie at `Tops` (0 first, for the substrate's top face), each of its coat's
-// row, meshed in `Columns` element columns.
+// A substrate whose profile breaks at `Breaks` (-H to 0) under lamellae whose tops lie at `Tops`
+// (0 first, for the substrate's top face), meshed in `Columns` element columns.
 struct Disc {
   double H;
   std::vector<double> Tops;
@@ -164,9 +158,8 @@ struct Disc {
 };
 
 // The mesh of a disc with `laid` lamellae: element rows between the substrate's break points,
-// then one per lamella, and columns. The eigenstrain jumps at each layer's faces, so each layer
-// has rows of nodes of its own, tied to the layer below by equations; node numbers run on the
-// grid of corner and mid-side points.
+// then one per lamella. The eigenstrain jumps at each layer's faces, so each layer has node rows
+// of its own, tied to the layer below by equations.
 struct DiscMesh {
   DiscMesh(const Disc& d, int laid) : disc(d), heights(d.Breaks) {
     for (int i = 1; i <= laid; ++i) heights.push_back(d.Tops[static_cast<std::size_t>(i)]);
@@ -212,9 +205,8 @@ double SubstrateStrain(const Disc& disc, const DiscLoad& load, double y) {
   return load.Substrate[k - 1] + (load.Substrate[k] - load.Substrate[k - 1]) * (y - y0) / (y1 - y0);
 }
 
-// The input file of one load: a material per layer, the eigenstrain as the thermal strain of a
-// unit expansion, the back face's displacements and the stresses (with the points' coordinates)
-// of the mid-radius column.
+// The input file of one load: the eigenstrain as the thermal strain of a unit expansion; the
+// back face's displacements and the mid-radius column's stresses printed.
 std::string DiscInput(const Disc& disc, const DiscLoad& load) {
   const DiscMesh mesh(disc, load.Laid);
   std::ostringstream in;
@@ -287,8 +279,8 @@ double LineAt(const std::vector<std::pair<double, double>>& points, double x) {
 }
 
 // A disc's response to one load: the curvature change, then the in-plane stress changes at
-// mid-radius at the substrate's back face and top and at each lamella's mid-plane. Each
-// element's stress is linear in y, so a line through its points gives it at any height.
+// mid-radius at the substrate's faces and each lamella's mid-plane. Each element's stress is
+// linear in y, so a line through its points gives it at any height.
 std::vector<double> Solve(const Disc& disc, const DiscLoad& load,
                           const std::filesystem::path& dir) {
   std::ofstream(dir / "disc.inp") << DiscInput(disc, load);
@@ -338,8 +330,7 @@ std::vector<double> Solve(const Disc& disc, const DiscLoad& load,
 
 class FiniteElementTest : public test::ModelFixture {};
 
-// A coat of a case's system: its passes and lamellae, the pause before it, and the figures of
-// its row that load the plate (Poisson's ratio is the substrate's).
+// A coat of a case's system and the figures of its row that load the plate.
 struct CoatCase {
   int passes;
   double pass, lamella, pause;
@@ -356,12 +347,11 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
   // A titanium alloy's: a slow conductor, whose skin is steep under a strong flux.
   const MaterialRecord titanium{"Ti-6Al-4V", 6.7,  4430,   526, 1933, 2.86e5,
                                 114e9,       0.34, 8.6e-6, 0,   {}};
-  // A thin deposit and one as thick as its substrate, two passes of two lamellae each, on a
-  // coating half as stiff as its substrate; a thick slow plate heated hard under a few
-  // lamellae, where the substrate's resolved profile carries the load; and a stiff bond coat
-  // under a compliant top coat of thicker lamellae, sprayed after a pause, on steel. Poisson's
-  // ratios are equal: a mismatch bends the finite disc by a part in about t / R more (3e-4 at
-  // this radius), which the plate rightly ignores.
+  // A thin deposit and one as thick as its substrate, on a coating half as stiff; a thick slow
+  // plate heated hard under a few lamellae, where the substrate's resolved profile carries the
+  // load; a stiff bond coat under a compliant top coat sprayed after a pause. Poisson's ratios
+  // are equal: a mismatch bends the finite disc by about t / R more (3e-4 here), which the plate
+  // rightly ignores.
   const struct {
     const char* name;
     double h, pass, lamella;
@@ -414,8 +404,7 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
       disc.Tops.push_back(DepositTop(s, i));
       disc.Rows.push_back(CoatRow(state.Materials, CoatOf(s.Coats, i)));
     }
-    // The curvature change at each coat's end, then at room temperature, the substrate's
-    // stresses and each lamella's.
+    // The curvature changes at each coat's end and at room temperature, then the stresses.
     const std::size_t ends = coatEnds.size();
     std::vector<double> fe(ends + 3 + static_cast<std::size_t>(disc.Lamellae()), 0.0);
     const std::vector<DiscLoad> loads = LoadsOf(state, shots);

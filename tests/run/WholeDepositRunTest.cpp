@@ -30,9 +30,8 @@ class WholeDepositRunTest : public test::ModelFixture {
   }
 };
 
-// Curvatures of the progressive deposition of `count` lamellae after Tsui and Clyne: misfit
-// force with its arm to the axis before the lamella, rigidity after it.
-// Lamella k's misfit is sigmaQ(k).
+// Curvatures of the progressive deposition of `count` lamellae after Tsui and Clyne: lamella k's
+// misfit sigmaQ(k) as a force with its arm to the axis before the lamella, rigidity after it.
 std::vector<double> BuildUpCurvatures(int count, double h, double w, double b, double es, double ed,
                                       const std::function<double(int)>& sigmaQ, double curvature0) {
   std::vector<double> curvature{curvature0};
@@ -195,8 +194,7 @@ TEST_F(WholeDepositRunTest, ThePlateAfterTheLastPassAndAtRoomTemperatureBalances
     EXPECT_NEAR(b.Moment, 0, 1e-9 * b.Scale * (h + t));
   };
   expectBalanced(replay, state.Timeline.LamellaTemperatures);
-  // The lamellae were not all at one temperature: the balance holds across the deposit's own
-  // gradient.
+  // The lamellae were not all at one temperature: the balance holds across their gradient.
   const auto [coolest, hottest] = std::minmax_element(state.Timeline.LamellaTemperatures.begin(),
                                                       state.Timeline.LamellaTemperatures.end());
   EXPECT_GT(*hottest - *coolest, 0.01);
@@ -301,7 +299,6 @@ TEST_F(WholeDepositRunTest, FourTimesFinerCellsAndStepsMovePeaksByLessThanHalfAK
   }
 }
 
-// The final curvature and each pass's end curvature within 1e-6 of themselves.
 void ExpectCurvaturesClose(const StressResults& s, const StressResults& reference,
                            const std::string& what) {
   EXPECT_NEAR(s.FinalCurvature, reference.FinalCurvature,
@@ -389,7 +386,6 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
   const ModelState base = state;
   RunSimulation(state, sink);
   const StressResults reference = state.Stress;
-  // The table of quantities holds every number input and every figure of the three rows.
   for (const QuantitySpec& spec : QuantityTable()) {
     // A coat's quantities have a test of their own, on a case of coats.
     if (spec.Whole || spec.Coat > 0 || spec.Get(base) == 0) continue;
@@ -400,9 +396,8 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
   }
 }
 
-// Points that hold one value are that constant, to the last bit of every result; points that
-// move by 1e-10 over their range take the tables' path and move the curvatures by less than a
-// millionth.
+// Points that hold one value are that constant, to the last bit; points that move by 1e-10 over
+// their range take the tables' path and move the curvatures by less than a millionth.
 TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNothing) {
   SmallWholeDeposit(state.Input);
   ResolveMaterials();
