@@ -1,6 +1,4 @@
-// The "Ajustement sur mesures" window: a record of the model gives back the figures that made it,
-// a bad record is refused, and applying saves and picks the fitted coating. How the results are
-// worded and charted is the session's (FitFormTest).
+// The "Ajustement sur mesures" window; how its results are worded and charted is FitFormTest's.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,7 +86,6 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_FALSE(Part<QPushButton>("Appliquer")->isEnabled());
 
   QTest::mouseClick(Part<QPushButton>("Ajuster"), Qt::LeftButton);
-  ASSERT_TRUE(fit->Worker().IsRunning());
   ASSERT_TRUE(QTest::qWaitFor([this] { return !fit->Worker().IsRunning(); }, 90000));
   ASSERT_TRUE(fit->Result()) << FitStatus().toStdString();
   const fit::FitResult result = *fit->Result();
@@ -96,10 +93,9 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_NEAR(result.Value[0] / 1.5e8, 1, 1e-6) << result.Termination;
   EXPECT_NEAR(result.Value[1] / 8e5, 1, 1e-6) << result.Termination;
   EXPECT_TRUE(watcher.MessageTexts.isEmpty()) << watcher.MessageTexts.join('\n').toStdString();
-  // The table holds the fitted values, the chart the record, the model and the residuals.
+  // The table holds the fitted values, whole and unscrolled on a small screen, the chart the
+  // record, the model and the residuals.
   ASSERT_EQ(fit->Table().rowCount(), 2);
-  // On a small screen, the headings and figures are whole and need no scrolling; the captions
-  // give way.
   const QHeaderView& header = *fit->Table().horizontalHeader();
   const auto columnsWidth = [&header] {
     int width = 0;
@@ -122,8 +118,7 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
             Quantity("coating.SigmaQ").ToDisplay(result.Value[0]));
   EXPECT_EQ(fit->Chart().axisRectCount(), 4);
 
-  // The user is asked first, in words that say every later run takes the row; refused, nothing
-  // is written.
+  // The user is asked first (every later run takes the row); refused, nothing is written.
   EXPECT_FALSE(fit->Appliquer());
   ASSERT_EQ(watcher.MessageTexts.size(), 1);
   EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("tous les calculs suivants")))
@@ -143,11 +138,9 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   // The input window picks it and takes the fitted heat flux, as one change it can undo.
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
   EXPECT_EQ(state.Input.HeatFlux, result.Value[1]);
-  const auto picked = Child<QListWidget>("Datalist2")->selectedItems();
-  ASSERT_EQ(picked.size(), 1);
-  EXPECT_EQ(picked.front()->text(), QString::fromUtf8("NiCrAlY (ajusté)"));
-  // Undone, the picks and the heat flux go back and the saved row stays, as a case may name it;
-  // redone, it is picked again.
+  EXPECT_EQ(Child<QListWidget>("Datalist2")->selectedItems().value(0)->text(),
+            QString::fromUtf8("NiCrAlY (ajusté)"));
+  // Undone, the picks and the heat flux go back; the saved row stays, as a case may name it.
   window->UndoStack().undo();
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY");
   EXPECT_EQ(state.Input.HeatFlux, 600000);
@@ -158,14 +151,11 @@ TEST_F(FitWindowTest, ARecordOfTheModelGivesBackItsFiguresWhichApplyingSavesAndP
   EXPECT_EQ(state.Input.CoatingMaterialName, "NiCrAlY (ajusté)");
 }
 
-// A record of the whole-deposit model fitted while the one-pass model is chosen: the fit and
-// study windows show the model and change it in the input window; the fit says the model does not
-// follow, beside the results, and applying it asks first.
+// A record of the whole-deposit model fitted while the one-pass model is chosen.
 TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying) {
   ModalWatcher watcher([](QWidget* modal) {
     if (!ModalWatcher::Press(modal, QStringLiteral("Annuler"))) ModalWatcher::Dismiss(modal);
   });
-  const QStringList& asked = watcher.MessageTexts;
   OpenFit();
   auto* model = Part<QComboBox>("FitStressModel");
   ASSERT_TRUE(model != nullptr);
@@ -197,15 +187,12 @@ TEST_F(FitWindowTest, TheModelIsInViewAndAFitThatDoesNotFollowAsksBeforeApplying
   EXPECT_TRUE(FitStatus().contains(QString::fromUtf8("ne suit pas l'enregistrement")))
       << FitStatus().toStdString();
   EXPECT_TRUE(Part<QLabel>("FitSummary")->text().contains(QString::fromUtf8("dépôt entier")));
-  // Applying asks first; refused, nothing is written.
   EXPECT_FALSE(fit->Appliquer());
-  ASSERT_EQ(asked.size(), 1);
-  EXPECT_TRUE(asked[0].contains(QString::fromUtf8("ne suit pas"))) << asked[0].toStdString();
+  ASSERT_EQ(watcher.MessageTexts.size(), 1);
+  EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("ne suit pas")));
   EXPECT_FALSE(UserCatalogue(dir / "user" / "materiaux.db").Exists());
 }
 
-// The fit and study windows list the figures of the coats the input window's case has, following
-// it when brought to the front or opened again; a fitted later coat's row is picked for its coat.
 TEST_F(FitWindowTest, TheWindowsListTheCoatsOfTheCaseAndAFitPicksACoatsRow) {
   WriteFile(dir / "two.json", R"({"StressModel": "whole-deposit",
     "SubstrateMaterialName": "Acier 316L", "CoatingMaterialName": "NiCrAlY",
@@ -228,8 +215,7 @@ TEST_F(FitWindowTest, TheWindowsListTheCoatsOfTheCaseAndAFitPicksACoatsRow) {
     const std::filesystem::path path = c.coats ? dir / c.file : DataDir() / c.file;
     ASSERT_TRUE(window->OpenCaseFrom(QString::fromStdString(path.string())));
     // Brought to the front, each window follows; what was typed for a figure that stays stays.
-    // The offscreen screen shares the input window's activation with the others: the
-    // activation the window would get is sent.
+    // Offscreen, the windows share one activation: the fit window's is sent.
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(fit, &activate);
     Trigger("StudyWindow");

@@ -1,5 +1,4 @@
-// The "Matériaux" window: figures checked before a row is written, shipped rows kept, lists
-// following at once. The rows' rules and wording are the session's (MaterialEntryTest).
+// The "Matériaux" window; the rows' rules and wording are MaterialEntryTest's.
 
 #include <qcustomplot.h>
 #include <QLabel>
@@ -14,7 +13,7 @@ namespace {
 
 class MateriauxTest : public GeometrieWindowFixture {};
 
-TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
+TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndPointAndTheListsFollowAtOnce) {
   Open();
   const std::string shippedBytes = ReadFile(dir / "p1.db");
   Pick("Datalist1", "Acier 316L");
@@ -27,78 +26,72 @@ TEST_F(MateriauxTest, TheEditorChecksEveryFigureAndTheListsFollowAtOnce) {
   EXPECT_EQ(table.item(0, 0)->textAlignment() & Qt::AlignRight, 0);
 
   // A figure out of its bounds keeps the form open and says which and why.
-  QStringList faults;
-  QStringList questions;
-  QString answer = QStringLiteral("Annuler");
-  ModalWatcher watcher([&](QWidget* modal) {
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      questions << box->text();
-      if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
-      return;
-    }
-    auto* form = qobject_cast<ui::MaterialForm*>(modal);
-    if (form == nullptr) return ModalWatcher::Dismiss(modal);
-    form->findChild<QLineEdit*>(QString::fromUtf8("Matériaux"))
-        ->setText(QStringLiteral("Mon NiCr"));
-    const std::pair<const char*, const char*> figures[] = {
-        {"Lambda", "0"},     {"Rho", "7800"},       {"Cp", "480"},
-        {"Tfusion", "1650"}, {"Lfusion", "290000"}, {"ModuleYoung", "1e11"},
-        {"Poisson", "0.3"},  {"dilat", "1,3e-5"},   {"SigmaQ", "150e6"}};
-    for (const auto& [column, text] : figures) {
-      form->findChild<QLineEdit*>(QString::fromLatin1(column))->setText(QString::fromUtf8(text));
-    }
-    form->findChild<QLineEdit*>(QStringLiteral("Source"))->setText("essai");
-    form->accept();
-    faults << form->findChild<QLabel*>(QStringLiteral("Faults"))->text();
-    EXPECT_TRUE(form->isVisible());
-    form->findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText("12,5");
-    form->accept();
-  });
-  materials->Ajouter();
-  // The fault's wording is the session's (MaterialEntryTest).
-  ASSERT_EQ(faults.size(), 1);
-  EXPECT_TRUE(faults[0].startsWith(QString::fromUtf8("Matériau « Mon NiCr » : Lambda vaut 0 ;")));
+  {
+    QStringList faults;
+    QString answer = QStringLiteral("Annuler");
+    ModalWatcher watcher([&](QWidget* modal) {
+      if (qobject_cast<QMessageBox*>(modal) != nullptr) {
+        if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
+        return;
+      }
+      auto* form = qobject_cast<ui::MaterialForm*>(modal);
+      if (form == nullptr) return ModalWatcher::Dismiss(modal);
+      form->findChild<QLineEdit*>(QString::fromUtf8("Matériaux"))
+          ->setText(QStringLiteral("Mon NiCr"));
+      const std::pair<const char*, const char*> figures[] = {
+          {"Lambda", "0"},     {"Rho", "7800"},       {"Cp", "480"},
+          {"Tfusion", "1650"}, {"Lfusion", "290000"}, {"ModuleYoung", "1e11"},
+          {"Poisson", "0.3"},  {"dilat", "1,3e-5"},   {"SigmaQ", "150e6"}};
+      for (const auto& [column, text] : figures) {
+        form->findChild<QLineEdit*>(QString::fromLatin1(column))->setText(QString::fromUtf8(text));
+      }
+      form->findChild<QLineEdit*>(QStringLiteral("Source"))->setText("essai");
+      form->accept();
+      faults << form->findChild<QLabel*>(QStringLiteral("Faults"))->text();
+      EXPECT_TRUE(form->isVisible());
+      form->findChild<QLineEdit*>(QStringLiteral("Lambda"))->setText("12,5");
+      form->accept();
+    });
+    materials->Ajouter();
+    // The fault's wording is the session's (MaterialEntryTest).
+    ASSERT_EQ(faults.size(), 1);
+    EXPECT_TRUE(faults[0].startsWith(QString::fromUtf8("Matériau « Mon NiCr » : Lambda vaut 0 ;")));
 
-  const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_EQ(saved[0].Row.Lambda, 12.5);
-  EXPECT_EQ(saved[0].Source, "essai");
-  // The input window's lists have it at once, and the pick is kept.
-  EXPECT_EQ(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).size(), 1);
-  EXPECT_EQ(Child<QListWidget>("Datalist1")->selectedItems().value(0)->text(), "Acier 316L");
-  ASSERT_EQ(table.rowCount(), 4);
+    const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].Row.Lambda, 12.5);
+    EXPECT_EQ(saved[0].Source, "essai");
+    // The input window's lists have it at once, and the pick is kept.
+    EXPECT_EQ(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).size(), 1);
+    EXPECT_EQ(Child<QListWidget>("Datalist1")->selectedItems().value(0)->text(), "Acier 316L");
+    ASSERT_EQ(table.rowCount(), 4);
 
-  Pick("Datalist2", "Mon NiCr");
-  EXPECT_TRUE(Execution()->isEnabled());
-  // Shipped rows cannot be deleted; the user's can, once the user says so.
-  table.selectRow(0);
-  materials->Supprimer();
-  EXPECT_EQ(table.rowCount(), 4);
-  EXPECT_TRUE(questions.isEmpty());
-  const auto mine = table.findItems("Mon NiCr", Qt::MatchExactly);
-  ASSERT_EQ(mine.size(), 1);
-  table.selectRow(mine.first()->row());
-  materials->Supprimer();
-  EXPECT_EQ(table.rowCount(), 4);
-  ASSERT_EQ(questions.size(), 1);
-  EXPECT_TRUE(questions[0].contains(QString::fromUtf8("« Mon NiCr »")));
-  answer = QStringLiteral("Supprimer");
-  materials->Supprimer();
-  EXPECT_EQ(table.rowCount(), 3);
-  EXPECT_TRUE(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).isEmpty());
-  // The deleted pick is no longer picked: no run is offered that would be refused, and undo
-  // brings the pick back with its change.
-  EXPECT_EQ(state.Input.CoatingMaterialName, "");
-  EXPECT_FALSE(Execution()->isEnabled());
-  EXPECT_EQ(window->UndoStack().undoText(), QString::fromUtf8("Matériaux"));
-  EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
-}
+    Pick("Datalist2", "Mon NiCr");
+    EXPECT_TRUE(Execution()->isEnabled());
+    // Shipped rows cannot be deleted; the user's can, once the user says so.
+    table.selectRow(0);
+    materials->Supprimer();
+    EXPECT_EQ(table.rowCount(), 4);
+    EXPECT_TRUE(watcher.MessageTexts.isEmpty());
+    const auto mine = table.findItems("Mon NiCr", Qt::MatchExactly);
+    ASSERT_EQ(mine.size(), 1);
+    table.selectRow(mine.first()->row());
+    materials->Supprimer();
+    EXPECT_EQ(table.rowCount(), 4);
+    ASSERT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_TRUE(watcher.MessageTexts[0].contains(QString::fromUtf8("« Mon NiCr »")));
+    answer = QStringLiteral("Supprimer");
+    materials->Supprimer();
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_TRUE(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).isEmpty());
+    // The deleted pick is no longer picked: no run is offered that would be refused, and undo
+    // brings the pick back with its change.
+    EXPECT_EQ(state.Input.CoatingMaterialName, "");
+    EXPECT_FALSE(Execution()->isEnabled());
+    EXPECT_EQ(window->UndoStack().undoText(), QString::fromUtf8("Matériaux"));
+  }
 
-// Points edited in the form are checked as they are accepted, drawn, and saved with the row.
-TEST_F(MateriauxTest, PointsEditedInTheFormReachTheSavedRow) {
-  Open();
-  auto* materials = Show<ui::Materiaux>("MaterialsWindow", "Materiaux");
-  QTableWidget& table = materials->Table();
+  // Points edited in the form are checked as they are accepted, drawn, and saved with the row.
   ASSERT_EQ(table.item(0, 0)->text(), QStringLiteral("Acier 316L"));
   table.selectRow(0);
   QStringList faults;
@@ -138,14 +131,14 @@ TEST_F(MateriauxTest, PointsEditedInTheFormReachTheSavedRow) {
   });
   materials->Modifier();
   ASSERT_EQ(faults.size(), 1);
-  EXPECT_EQ(faults[0], QString::fromUtf8("Lambda en fonction de la température : ses températures "
-                                         "doivent croître d'un point au suivant."));
+  EXPECT_TRUE(faults[0].startsWith(QString::fromUtf8("Lambda en fonction de la température :")));
   EXPECT_EQ(graphs, 2);  // the curve and its points
   const std::vector<UserMaterial> saved = UserCatalogue(dir / "user" / "materiaux.db").Read();
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].Row.Name, "Acier 316L");
   EXPECT_EQ(saved[0].Row.Tables.Lambda, (FigureTable{{300, 15}, {900, 20.5}}));
   EXPECT_TRUE(table.item(0, 2)->text().endsWith(QString::fromUtf8("†")));
+  EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
 }
 
 }  // namespace
