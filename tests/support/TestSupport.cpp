@@ -37,15 +37,7 @@ namespace {
 // A message on one line of the reference file: its line breaks and backslashes escaped.
 std::string OnOneLine(const std::string& message) {
   std::string line;
-  for (const char c : message) {
-    if (c == '\\') {
-      line += "\\\\";
-    } else if (c == '\n') {
-      line += "\\n";
-    } else {
-      line += c;
-    }
-  }
+  for (const char c : message) line += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
   return line;
 }
 
