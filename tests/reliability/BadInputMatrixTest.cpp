@@ -17,7 +17,6 @@ namespace quillane::test {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Inputs set over the defaults (SI, or names) and a piece of each fault expected (none: it runs).
 struct Setting {

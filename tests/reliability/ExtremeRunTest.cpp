@@ -35,8 +35,12 @@ class ExtremeRunTest : public ResultFolderTest {
     args.insert(args.end(), {"--catalogue", Catalogue(), "--summary", "summary.json", "-q"});
     run = RunProgram(args, dir.Path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    // JSON writes a value that is not a number as null.
     for (const char* file : {"Thermique.txt", "Stress.txt", "summary.json"}) {
-      EXPECT_EQ(CountNonFinite(dir / file), 0) << file;
+      const std::string text = ReadFile(dir / file);
+      for (const char* word : {"NaN", "Inf", "null"}) {
+        EXPECT_EQ(text.find(word), std::string::npos) << word << " in " << file;
+      }
     }
     // The thermal rows are counted, not kept, so the peak does not grow with the run.
     EXPECT_TRUE(run.maxResidentKb <= run.parentPeakKb || run.maxResidentKb < kMemoryLimitKb)

@@ -81,16 +81,6 @@ inline bool AppearsIn(const std::filesystem::path& dir, const std::string& prefi
   return false;
 }
 
-// "NaN", "Inf" and "null" (how JSON writes them) in a file.
-inline long long CountNonFinite(const std::filesystem::path& path) {
-  const std::string text = ReadFile(path);
-  long long count = 0;
-  for (const std::string word : {"NaN", "Inf", "null"}) {
-    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
-  }
-  return count;
-}
-
 inline constexpr const char* kEarlierThermal = "earlier thermal\r\n";
 inline constexpr const char* kEarlierStress = "earlier stress\r\n";
 inline constexpr const char* kEarlierSummary = "{\"earlier\": true}\n";
