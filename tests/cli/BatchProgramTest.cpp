@@ -40,7 +40,6 @@ void ExpectClose(const json& actual, const json& expected, const std::string& pa
 
 class BatchProgramTest : public test::ModelFixture {
  protected:
-  // Runs with the small catalogue and both result files in the folder.
   int Run(std::vector<std::string> args, bool quiet = true) {
     args.insert(args.end(), {"--catalogue", Path("p1.db"), "--thermal", Path("thermique.txt"),
                              "--stress", Path("stress.txt")});
@@ -130,7 +129,6 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
   EXPECT_NEAR(flagged["ElapsedTime"].get<double>(), 4.5, 1e-8) << "one pass";
 }
 
-// Inputs no spray process has run to the end, each with a warning that names it.
 TEST_F(BatchProgramTest, ImplausibleInputsRunWithAWarningThatNamesThem) {
   const auto reference = (test::DataDir() / "p1" / "case.json").string();
   const std::pair<std::vector<std::string>, std::vector<const char*>> cases[] = {

@@ -1,7 +1,4 @@
-// Calibration: a record holds what the model gives at its times; records of the model itself are
-// fitted back to the figures that made them; the noise of a record shows in the standard errors;
-// bad records and settings are refused with their line; and a fit's rows reach the window and
-// the fitted case alike.
+// Calibration against records of the model itself, whose figures are known.
 
 #include <gtest/gtest.h>
 
@@ -203,7 +200,6 @@ TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
   // Left where it was, not where the solver wandered.
   EXPECT_EQ(std::tie(note.Kind, note.Parameter, note.Value, result.Value[1]),
             std::tuple(NoteKind::FlatRange, "coating.dilat", result.Start[1], result.Start[1]));
-  // fit.json tells it in English.
   const auto json = nlohmann::json::parse(FitJson(result));
   EXPECT_EQ(json["notes"], nlohmann::json::array({English(note)}));
   EXPECT_TRUE(json["rms"]["temperature"].is_null());
@@ -333,7 +329,6 @@ TEST_F(CalibrationTest, AFigureTheMisfitBarelyFeelsIsNotDetermined) {
       EXPECT_EQ(std::tie(result.Start[0], result.Value[0], note.Value, note.Low, note.High),
                 std::tuple(1000, 1000, 1000, 1000, 1e4));
     }
-    // fit.json says the same.
     const auto shown = nlohmann::json::parse(FitJson(result))["parameters"]["contact.Lambda"];
     EXPECT_EQ(shown["value"].get<double>(), result.Value[0]);
     EXPECT_TRUE(shown["stderr"].is_null());

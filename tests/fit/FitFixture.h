@@ -43,14 +43,12 @@ class FitFixture : public test::ModelFixture {
     ResolveMaterials();
   }
 
-  // The state with these figures changed.
   ModelState With(const std::map<std::string, double>& figures) const {
     ModelState changed = state;
     for (const auto& [name, value] : figures) Quantity(name).Set(changed, value);
     return changed;
   }
 
-  // When a run of the state ends.
   double End() const {
     ModelState run = state;
     NullSink none;

@@ -1,7 +1,5 @@
-// Intervals from the misfit profile and the notes on a fit that does not follow its record, on
-// noisy records the whole-deposit model made at known figures: the interval's ends checked by
-// fits made apart from it, the coverage of twenty records, a record whose clock is shifted, a
-// record fitted with the wrong model, and a pyrometer column.
+// Intervals from the misfit profile, and the notes on a fit that does not follow its record, on
+// noisy records the whole-deposit model made at known figures.
 
 #include <gtest/gtest.h>
 
@@ -74,7 +72,6 @@ TEST_F(FitIntervalTest, TheIntervalHoldsEveryValueWithinOneUnitOfChiSquare) {
     for (const double end : {fit.IntervalLow[j], fit.IntervalHigh[j]}) {
       const double outward = end < fit.Value[j] ? -1 : 1;
       for (const double step : {-0.03, 0.03}) {
-        // The figure held at v, the other fitted again.
         const double v = end + outward * step * half;
         const FitResult held = FitRecord(With({{names[j], v}}), record, WithNoise({names[1 - j]}));
         const double rise = ChiSquare(record, held) - least;
@@ -177,8 +174,6 @@ TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
   EXPECT_THAT(kinds, ::testing::IsSupersetOf({NoteKind::PoorFit, NoteKind::OnePassModel}));
 }
 
-// The pyrometer's column weighs in: the heat flux is known more closely with it than from a
-// coarse curvature alone.
 TEST_F(FitIntervalTest, ASurfaceTemperatureColumnTightensTheHeatFlux) {
   ThreeWholePasses();
   CalibrationRecord record = Noisy(With({{"HeatFlux", 7.5e5}}), 9, 2e-3);

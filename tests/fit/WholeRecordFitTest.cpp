@@ -1,6 +1,4 @@
-// Fits of whole records of the whole-deposit model: a record the model made gives back the
-// expansion from the rows after the cooling; records no fit can weigh are refused; long
-// histories and records are drawn with a few items per pixel column.
+// Fits of whole records of the whole-deposit model, and their overlays.
 
 #include <gtest/gtest.h>
 
@@ -48,7 +46,6 @@ TEST_F(WholeRecordFitTest, TheRowsAfterTheCoolingAloneGiveTheExpansion) {
   EXPECT_NEAR(result.CurvatureNoise / 2e-5, 1, 0.15);
 }
 
-// Records and noise no fit can weigh are refused by name before any fit, and the earlier fit stays.
 TEST_F(WholeRecordFitTest, ARecordOrNoiseNoFitCanWeighIsRefusedAndTheEarlierFitKept) {
   const std::filesystem::path data = test::DataDir() / "fit" / "whole20";
   std::filesystem::create_directories(dir / "fit");
@@ -111,7 +108,6 @@ TEST(FitOverlayTest, ALongHistoryOrRecordIsDrawnWithAFewItemsPerPixelColumnAndKe
     flat.ModelCurvature.push_back(0);
   }
   const double lowest = *std::min_element(longRecord.Curvature.begin(), longRecord.Curvature.end());
-  // The model's history.
   const auto [strokes, strokesTop] = Drawn(DrawOverlay(shortRecord, longCurve), true);
   EXPECT_LT(strokes, 4000u);
   FitResult three = longCurve;

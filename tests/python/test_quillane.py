@@ -117,16 +117,11 @@ def test_the_thermal_array_holds_the_rows_of_the_file(p1_catalogue):
         result.Curvature[0], result.Curvature[2], result.FinalCurvature]
 
 
-def read_csv_table(path):
-    with open(path, newline="") as file:
-        rows = list(csv.reader(file))
-    return rows[0], rows[1:]
-
-
 def test_a_studys_table_equals_the_batch_programs_results_csv(tmp_path, batch, p1_db):
     study = DATA / "study" / "small.json"
     batch("--study", study, "--out", tmp_path / "out", "--catalogue", p1_db, "--quiet")
-    header, lines = read_csv_table(tmp_path / "out" / "results.csv")
+    with open(tmp_path / "out" / "results.csv", newline="") as file:
+        header, *lines = csv.reader(file)
     table = quillane.study(study, catalogue=quillane.Catalogue(p1_db), jobs=2)
     assert list(table.keys()) == header
     columns = {name: np.asarray(table[name]) for name in header}

@@ -537,7 +537,6 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   }
 }
 
-// Every output path is checked before the first point, and a fault names its reason.
 TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
   test::WriteFile(dir / "plain", "a file");
@@ -560,8 +559,7 @@ TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
   }
 }
 
-// A point that failed for a reason since removed is computed again by --resume --retry-failed,
-// and only then; the table is then that of a study that never failed.
+// Only with --resume; the table is then that of a study that never failed.
 TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 6e5, 8e5]}]})";
   ASSERT_EQ(Study(study, "clean", {"--keep-files"}), 0) << err.str();
@@ -589,10 +587,8 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
   const std::string second = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 8e5]}]})";
   ASSERT_EQ(Study(first, "m", {"--keep-files"}), 0) << err.str();
   ASSERT_EQ(Study(second, "other"), 0) << err.str();
-  const std::string mine = "a user's note\n";
-  for (const char* file : {"notes.txt", "plots/mine.svg", "points/0002/mine.txt"}) {
-    test::WriteFile(dir / "m" / file, mine);
-  }
+  const char* const mine[] = {"notes.txt", "plots/mine.svg", "points/0002/mine.txt"};
+  for (const char* file : mine) test::WriteFile(dir / "m" / file, "a user's note\n");
   const auto listing = test::Listing(dir / "m");
   const struct {
     std::string text;
@@ -615,13 +611,10 @@ TEST_F(StudyProgramTest, AFolderHoldingAStudyIsRefusedUnlessForcedWhichClearsIts
   EXPECT_EQ(test::Listing(dir / "m" / "plots"), plots);
   EXPECT_EQ(test::Listing(dir / "m" / "points"), std::set<std::string>{"0002"});
   EXPECT_EQ(test::Listing(dir / "m" / "points" / "0002"), std::set<std::string>{"mine.txt"});
-  for (const char* file : {"notes.txt", "plots/mine.svg", "points/0002/mine.txt"}) {
-    EXPECT_EQ(test::ReadFile(dir / "m" / file), mine) << file;
-  }
+  for (const char* file : mine) EXPECT_EQ(test::ReadFile(dir / "m" / file), "a user's note\n");
 }
 
-// A second program writing into a folder a study or a fit holds is refused, naming the first;
-// once the first ends, the folder is free again and holds no lock file.
+// Once the first ends, the folder is free again and holds no lock file.
 TEST_F(StudyProgramTest, ASecondWriterIntoTheSameFolderIsRefusedNamingTheFirst) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
   test::WriteFile(dir / "rec.csv", "time;curvature\n1;0.001\n3;0.002\n12;0.004\n");
