@@ -231,8 +231,7 @@ TEST_F(RunTest, AFileThatCannotBeCreatedIsReportedAndNoOtherIsWritten) {
   PickBoth();
   window->Paths() = {(dir / "no such folder" / "t.txt").string(), (dir / "s.txt").string()};
   ModalWatcher watcher;
-  QTest::mouseClick(Execution(), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Worker().IsRunning(); }, 60000));
+  ASSERT_TRUE(RunToEnd());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.MessageTexts.isEmpty(); }, 5000));
   EXPECT_TRUE(watcher.MessageTexts[0].contains("no such folder"));
   EXPECT_TRUE(Status().contains(QString::fromUtf8("échoué")));

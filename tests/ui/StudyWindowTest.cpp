@@ -1,6 +1,5 @@
-// The "Étude paramétrique" window: its rows are the batch program's, its charts follow them, bad
-// entries are refused before any run and cancelling keeps the finished rows. The rules behind
-// the entries, the table and the charts are the session's (StudyFormTest, StudyViewTest).
+// The "Étude paramétrique" window; the rules behind its entries, table and charts are
+// StudyFormTest's and StudyViewTest's.
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,9 +10,7 @@
 
 #include "GeometrieTestSupport.h"
 #include "run/QuantityTable.h"
-#include "session/StudyForm.h"
 #include "study/StudyDesign.h"
-#include "study/StudyPlots.h"
 #include "study/StudyRunner.h"
 #include "ui/AjustementMesures.h"
 #include "ui/EtudeParametrique.h"
@@ -60,8 +57,7 @@ class StudyWindowTest : public GeometrieWindowFixture {
   T* Part(const QString& name) const {
     return study->findChild<T*>(name);
   }
-  // Chooses the quantity of row 1 or 2 and, when given, its range; the law first, as choosing
-  // it proposes entries of its own.
+  // Chooses row 1 or 2's quantity and, when given, its range; the law first, as it proposes some.
   void Set(int row, const Entry& entry) {
     const QString n = QString::number(row);
     auto* name = Part<QComboBox>("Quantity" + n);
@@ -86,7 +82,6 @@ class StudyWindowTest : public GeometrieWindowFixture {
   }
   // A cell's number, in the unit of its column.
   double Cell(int row, int column) const { return Data(row, column, Qt::UserRole).toDouble(); }
-  QString Text(int row, int column) const { return Data(row, column, Qt::DisplayRole).toString(); }
   int RowCount() const { return study->Table().model()->rowCount(); }
   QString Status() const { return Part<QLabel>("StudyStatus")->text(); }
 
@@ -114,7 +109,6 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
       R"({"vary": [{"input": "HeatFlux", "from": 250000, "to": 750000, "steps": 2}]})", "s.json",
       state.Input, {});
   const auto points = study::DesignPoints(expected);
-  ASSERT_EQ(RowCount(), 3);
   study::StudyRows rows(points.size());
   for (std::size_t i = 0; i < points.size(); ++i)
     rows[i] = study::RunPoint(expected, points[i], window->Catalogue(), {}, i);
@@ -230,7 +224,8 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOtherOnALegendOrAC
   const QFontMetrics metrics(table.font());
   for (int column = 0; column < table.model()->columnCount(); ++column) {
     for (int row = 0; row < RowCount(); ++row) {
-      EXPECT_LT(metrics.horizontalAdvance(Text(row, column)), table.columnWidth(column))
+      EXPECT_LT(metrics.horizontalAdvance(Data(row, column, Qt::DisplayRole).toString()),
+                table.columnWidth(column))
           << row << ',' << column;
     }
   }
