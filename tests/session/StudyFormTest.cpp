@@ -24,7 +24,9 @@ namespace {
 
 using test::kNaN;
 using ::testing::DoubleEq;
+using ::testing::ElementsAre;
 using ::testing::Pointwise;
+using ::testing::StartsWith;
 
 // The default case with both materials of the test catalogue picked.
 class StudyFormTest : public ::testing::Test {
@@ -69,8 +71,7 @@ EntryFault Comparable(EntryFault fault) {
 TEST_F(StudyFormTest, TheRangeStartsAroundTheCurrentValueInTheUnitOfTheBox) {
   base.State.Input.PassCount = 3;
   base.State.Input.InitialCurvature = -2;
-  // A coat's inputs start from the coat's own value, or the case's where it has none; a later
-  // coat's figures from its row.
+  // A coat's inputs start from its own value, else the case's; a later coat's figures from its row.
   base.State.Input.Coats.resize(2);
   base.State.Input.Coats[0].Material = "NiCrAlY";
   base.State.Input.Coats[1].Material = "Acier 316L";
@@ -224,11 +225,8 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
             std::pair(std::size_t{1}, std::size_t{1}));
   EXPECT_EQ(reading.InputFaults[0].Input, &Input("PassThickness"));
   // In French the entries' faults come first, the inputs' last.
-  const std::vector<std::string> french =
-      FrenchFaults(reading, Grid(Row("HeatFlux", "900", "300", 2)), ',');
-  ASSERT_EQ(french.size(), 2u);
-  EXPECT_EQ(std::pair(french[0].rfind("Grandeur 1 (HeatFlux) : ", 0), french[1]),
-            std::pair(std::size_t{0}, reading.InputFaults[0].French));
+  EXPECT_THAT(FrenchFaults(reading, Grid(Row("HeatFlux", "900", "300", 2)), ','),
+              ElementsAre(StartsWith("Grandeur 1 (HeatFlux) : "), reading.InputFaults[0].French));
 }
 
 // An entry at fault is marked as soon as it is typed: a text that is no number by its own box, a
@@ -254,8 +252,8 @@ TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
             "Grandeur 1 (HeatFlux) : le début « abc » n'est pas un nombre.");
 }
 
-// Each bad entry is one fault of its row, alike in every field to the fault the batch program's
-// study file gives for the same entries (whose values are written in SI).
+// Each bad entry is one fault of its row, alike in every field to the study file's for the same
+// entries (written in SI).
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;
@@ -329,8 +327,7 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
       }
     }
   }
-  // Too many points in all: a fault of the whole study, which the file finds only when drawing up
-  // its points.
+  // Too many points in all: a fault of the whole study (the file's only when drawing its points).
   const StudyReading many = ReadStudyForm(
       Grid(Row("HeatFlux", "1", "2", 999), Row("coating.SigmaQ", "1", "2", 999)), base);
   ASSERT_EQ(many.Faults.size(), 1u);
@@ -393,8 +390,7 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   const study::StudyRows rows = {Point(1000, 20e6, 5e6), Point(1000, 10e6, 4e6),
                                  Point(2500, 20e6, 7e6), std::nullopt,
                                  Point(3000, 20e6, 9e6), Point(3000, 10e6, kNaN, "failed")};
-  // The quantities in the units of their boxes (kW/m², MPa), stresses in MPa, the other results
-  // in SI.
+  // The quantities in their boxes' units (kW/m², MPa), stresses in MPa, other results in SI.
   const auto view = [&](std::size_t quantity, std::size_t result, const char* xLabel,
                         const char* yLabel, const char* title, std::vector<double> keys,
                         std::vector<std::string> names, std::vector<std::vector<double>> x,
@@ -593,8 +589,7 @@ TEST(StudyViewTest, TheStatusLineFollowsThePoints) {
   test::ExpectMessages("study status line", told);
 }
 
-// An export writes the batch program's table or nothing, and says which (the table's bytes are
-// compared with the batch program's in StudyWindowTest).
+// The table's bytes are compared with the batch program's in StudyWindowTest.
 TEST(StudyViewTest, AnExportWritesTheWholeTableOrNothingAndSaysWhich) {
   test::TempDir dir;
   const study::Study study = Varying("HeatFlux");
