@@ -148,12 +148,8 @@ TEST(RunWarningTest, EveryWarningIsFoundAndToldInBothLanguages) {
   state.Statistics.SingularMatrixEvents = 2;
   state.Input.SpecimenLength = 0.08;
   state.Stress.FinalCurvature = 30;  // a radius below 4 cm
-  const std::vector<RunWarning> warnings = FindRunWarnings(state);
-  ASSERT_EQ(warnings.size(), 3u);
-  EXPECT_EQ(warnings[1].What, RunWarning::Kind::CurvatureTooLarge);
-  EXPECT_EQ(warnings[1].Value, 30);
   std::vector<std::string> told;
-  for (const RunWarning& warning : warnings) {
+  for (const RunWarning& warning : FindRunWarnings(state)) {
     told.insert(told.end(), {English(warning), French(warning, ',')});
   }
   told.push_back(NonPhysicalWarnings(state).back());
@@ -167,24 +163,19 @@ TEST(RunWarningTest, EveryWarningIsFoundAndToldInBothLanguages) {
 }
 
 TEST(RunWarningTest, ImplausibleInputsAreToldInBothLanguages) {
-  using Kind = RunWarning::Kind;
+  // Each case's warning is told by its wording alone.
   const struct {
     const char* What;
     void (*Set)(ModelState&);
-    Kind Told;
   } cases[] = {
-      {"a flux typed in W/m²", [](ModelState& s) { s.Statistics.HighestTemperature = 65712.79; },
-       Kind::AboveParticles},
-      {"a melting substrate", [](ModelState& s) { s.Statistics.PeakInterfaceTemperature = 1790; },
-       Kind::SubstrateMelts},
+      {"a flux typed in W/m²", [](ModelState& s) { s.Statistics.HighestTemperature = 65712.79; }},
+      {"a melting substrate", [](ModelState& s) { s.Statistics.PeakInterfaceTemperature = 1790; }},
       {"°C in the whole-deposit model",
        [](ModelState& s) {
          s.Model = StressModelKind::WholeDeposit;
          s.Input.RoomTemperature = 20;
-       },
-       Kind::RoomInCelsius},
-      {"a room the one-pass model ignores", [](ModelState& s) { s.Input.RoomTemperature = 310; },
-       Kind::RoomTemperatureUnused},
+       }},
+      {"a room the one-pass model ignores", [](ModelState& s) { s.Input.RoomTemperature = 310; }},
   };
   std::vector<std::string> told;
   for (const auto& c : cases) {
@@ -201,7 +192,6 @@ TEST(RunWarningTest, ImplausibleInputsAreToldInBothLanguages) {
     c.Set(state);
     const std::vector<RunWarning> warnings = FindRunWarnings(state);
     ASSERT_EQ(warnings.size(), 1u) << c.What;
-    EXPECT_EQ(warnings[0].What, c.Told) << c.What;
     told.insert(told.end(), {English(warnings[0]), French(warnings[0], ',')});
   }
   test::ExpectMessages("implausible inputs", told);
