@@ -143,38 +143,26 @@ class MaterialTableTest : public ::testing::Test {
   MaterialsCatalogue with, without;
 };
 
+// The headings, then each row's cells: figures with their units (stresses and moduli in MPa) as
+// every table shows numbers, a figure given against temperature marked, the user's source.
 TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
-  const std::vector<std::string> headers = CatalogueHeaders();
-  ASSERT_EQ(headers.size(), kMaterialColumns.size() + 3);
-  // Every figure with its unit, the stresses and moduli in MPa.
-  EXPECT_EQ(std::tie(headers[0], headers[1], headers[2], headers[7], headers[8], headers[10]),
-            std::tuple("Matériaux", "Origine", "Lambda (W/(m·K))", "ModuleYoung (MPa)", "Poisson",
-                       "SigmaQ (MPa)"));
+  const auto joined = [](const std::vector<std::string>& cells) {
+    std::string line;
+    for (const std::string& cell : cells) line += "|" + cell;
+    return line + "|";
+  };
   // The source is found whatever the case of the name.
   UserMaterial mine = *ReadMaterialEntries(Steel(), ',').Material;
   mine.Row.Name = "MON NICR";
+  std::vector<std::string> told = {joined(CatalogueHeaders())};
   const std::vector<CatalogueLine> lines = CatalogueLines(with, {mine}, ',');
-  ASSERT_EQ(lines.size(), with.Rows().size());
-  int found = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::vector<std::string>& cells = lines[i].Cells;
-    ASSERT_EQ(cells.size(), headers.size());
-    EXPECT_EQ(cells[0], with.Rows()[i].Name);
     // A shipped row is never written nor deleted.
     EXPECT_EQ(Removable(with, i), lines[i].Mine);
     EXPECT_EQ(Replacing(with, i), lines[i].Mine ? with.Rows()[i].Name : "");
-    if (!lines[i].Mine) {
-      EXPECT_EQ(std::tie(cells[1], cells.back()), std::tuple("catalogue livré", ""));
-      continue;
-    }
-    ++found;
-    // Figures as every table shows numbers.
-    EXPECT_EQ(std::tie(cells[1], cells[2], cells[6], cells[7], cells[9], cells.back()),
-              std::tuple("utilisateur", "16,2", "270000", "193000", "1,6E-05", "fiche 12"));
-    // A figure given against temperature is marked.
-    EXPECT_EQ(cells[10], "0 †");
+    told.push_back(joined(lines[i].Cells));
   }
-  EXPECT_EQ(found, 1);
+  test::ExpectMessages("materials table", told);
 }
 
 // Only the first and the fourth save ask (the reference file keeps no empty line).
