@@ -71,13 +71,10 @@ TEST(FieldPictureTest, CellsTakeTheColourOfTheirTemperatureAndUnlaidCellsStayBla
   ASSERT_EQ(boxes.Map.size(), 11u);
   EXPECT_EQ(boxes.Scale.size(), static_cast<std::size_t>(kFieldColourLevels));
 
-  float left = HUGE_VALF, right = -HUGE_VALF, top = HUGE_VALF, bottom = -HUGE_VALF;
-  for (const DisplayItem& box : boxes.Map) {
-    left = std::min(left, BoxLeft(box));
-    right = std::max(right, BoxRight(box));
-    top = std::min(top, BoxTop(box));
-    bottom = std::max(bottom, BoxBottom(box));
-  }
+  const float left = BoxLeft(std::ranges::min(boxes.Map, {}, BoxLeft));
+  const float right = BoxRight(std::ranges::max(boxes.Map, {}, BoxRight));
+  const float top = BoxTop(std::ranges::min(boxes.Map, {}, BoxTop));
+  const float bottom = BoxBottom(std::ranges::max(boxes.Map, {}, BoxBottom));
   const auto at = [&](bool atRight, bool atTop) {
     const auto found = std::find_if(boxes.Map.begin(), boxes.Map.end(), [&](const DisplayItem& b) {
       return (atRight ? BoxRight(b) == right : BoxLeft(b) == left) &&
@@ -119,8 +116,7 @@ TEST(FieldPictureTest, BoxesStayFewWhateverTheSampleAndRowCounts) {
   const DrawnBoxes boxes = FilledBoxes(surface);
   const double columns = surface.WidthPixels() / kFieldPixelsPerColumn;
   EXPECT_LE(static_cast<double>(boxes.Map.size()), 3 * columns + 1);
-  float bottom = -HUGE_VALF;
-  for (const DisplayItem& box : boxes.Map) bottom = std::max(bottom, BoxBottom(box));
+  const float bottom = BoxBottom(std::ranges::max(boxes.Map, {}, BoxBottom));
   EXPECT_EQ(std::count_if(boxes.Map.begin(), boxes.Map.end(),
                           [&](const DisplayItem& box) { return BoxBottom(box) == bottom; }),
             1);

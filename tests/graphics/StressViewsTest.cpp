@@ -108,9 +108,8 @@ TEST(StressViewsTest, AWholeDepositHistoryIsDrawnAgainstTheRunsTime) {
   s.PassEndPoints = {kPoints / 2, kPoints - 1};
   DrawingSurface history(6615, 4095);
   DrawDeflectionHistory(state, history);
-  std::size_t strokes = 0;
+  std::size_t strokes = 0, marks = 0;
   float lowest = 1, highest = -1, latest = 0;
-  std::size_t marks = 0;
   for (const DisplayItem& item : history.Items()) {
     if (item.Colour != QBColor(10)) continue;
     if (item.Kind == ItemKind::Circle) ++marks;
