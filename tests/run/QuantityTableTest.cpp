@@ -47,11 +47,7 @@ TEST(QuantityTableTest, EachQuantityReadsAndWritesItsOwnPlaceOnly) {
     coat.Material = "Couche " + std::to_string(k);
     coat.PassCount = k;
     // Every figure given, so that setting one back restores the coat exactly.
-    for (auto field :
-         {&CoatInput::PassThickness, &CoatInput::LamellaThickness, &CoatInput::PassPeriod,
-          &CoatInput::HeatingWindow, &CoatInput::ParticleTemperature}) {
-      coat.*field = k;
-    }
+    for (const CoatFigure& figure : kCoatFigures) coat.*figure.Field = k;
     coat.HeatFlux = 1e5 * k;
     base.Input.Coats.push_back(coat);
     if (k > 1) base.Materials.LaterCoats.push_back({});

@@ -28,6 +28,17 @@ class WholeDepositRunTest : public test::ModelFixture {
     ModelFixture::SetUp();
     state.Input.StressModel = kWholeDepositModel;
   }
+  // A small case of four passes set in `state`, its rows picked, and its run.
+  ModelState SmallRun() {
+    state.Input.PassCount = 4;
+    state.Input.PassThickness = 12e-6;
+    state.Input.LamellaThickness = 3e-6;
+    state.Input.CoolingTime = 60;
+    ResolveMaterials();
+    ModelState run = state;
+    RunSimulation(run, sink);
+    return run;
+  }
 };
 
 // Curvatures of the progressive deposition of `count` lamellae after Tsui and Clyne: lamella k's
@@ -312,21 +323,11 @@ void ExpectCurvaturesClose(const StressResults& s, const StressResults& referenc
   }
 }
 
-void SmallWholeDeposit(InputParameters& in) {
-  in.PassCount = 4;
-  in.PassThickness = 12e-6;
-  in.LamellaThickness = 3e-6;
-  in.CoolingTime = 60;
-}
-
 // Two coats of one material and process are the one-coat run of their passes to the last bit;
 // any input or figure of the second moved by 1e-10 of itself (which makes it a coat apart), or a
 // pause of a nanosecond before it, moves the curvatures by less than a millionth.
 TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyApart) {
-  SmallWholeDeposit(state.Input);
-  ResolveMaterials();
-  ModelState one = state;
-  RunSimulation(one, sink);
+  const ModelState one = SmallRun();
   CoatInput first;
   first.Material = "NiCrAlY";
   first.PassCount = 1;
@@ -378,19 +379,15 @@ TEST_F(WholeDepositRunTest, ABondCoatAndATopCoatAreSprayedEachOnItsOwnSchedule) 
 // Every input and every figure of the rows a run uses, moved by 1e-10 of itself, moves the
 // final curvature and each pass's end curvature by less than 1e-6 of themselves.
 TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvaturesByAMillionth) {
-  SmallWholeDeposit(state.Input);
   state.Input.InitialCurvature = 0.05;
   state.Input.BackFaceCoefficient = 500;
   state.Input.BackFaceTemperature = 550;
-  ResolveMaterials();
-  const ModelState base = state;
-  RunSimulation(state, sink);
-  const StressResults reference = state.Stress;
+  const StressResults reference = SmallRun().Stress;
   for (const QuantitySpec& spec : QuantityTable()) {
     // A coat's quantities have a test of their own, on a case of coats.
-    if (spec.Whole || spec.Coat > 0 || spec.Get(base) == 0) continue;
-    ModelState moved = base;
-    spec.Set(moved, spec.Get(base) * (1 + 1e-10));
+    if (spec.Whole || spec.Coat > 0 || spec.Get(state) == 0) continue;
+    ModelState moved = state;
+    spec.Set(moved, spec.Get(state) * (1 + 1e-10));
     RunSimulation(moved, sink);
     ExpectCurvaturesClose(moved.Stress, reference, spec.Name);
   }
@@ -399,10 +396,7 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
 // Points that hold one value are that constant, to the last bit; points that move by 1e-10 over
 // their range take the tables' path and move the curvatures by less than a millionth.
 TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNothing) {
-  SmallWholeDeposit(state.Input);
-  ResolveMaterials();
-  ModelState constant = state;
-  RunSimulation(constant, sink);
+  const ModelState constant = SmallRun();
   for (const double slope : {0.0, 1e-10}) {
     SCOPED_TRACE(slope);
     std::vector<MaterialRecord> rows;
