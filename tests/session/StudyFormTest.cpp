@@ -490,11 +490,6 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
   StudyGrid grid;
   grid.Reset(study, 4, ',');
   ASSERT_EQ(grid.ColumnCount(), 3 + study::kResultColumns.size() + 1);
-  const std::vector<std::string> headings = {"point", "HeatFlux (kW/m²)", "PassThickness (µm)",
-                                             "FinalCurvature (1/m)"};
-  EXPECT_EQ(std::vector<std::string>(grid.Headers().begin(), grid.Headers().begin() + 4), headings);
-  EXPECT_EQ(std::tie(grid.Headers()[5], grid.Headers()[10], grid.Headers().back()),
-            std::tuple("SubstrateStressBackFinal (MPa)", "PeakSubstrateTemperature (K)", "état"));
   // Points come in out of order, once each, and only those of the study.
   const struct {
     std::size_t Index;
@@ -514,26 +509,26 @@ TEST(StudyViewTest, TheTableListsFinishedPointsInOrderInTheUnitsOfTheBoxes) {
   }
   ASSERT_EQ(grid.RowCount(), 3u);
   EXPECT_EQ(std::pair(grid.AfterLast(4), grid.AfterLast(1)), std::pair(true, false));
+  // The headings, then each line's texts, a cell's tip after it; a number in the units shown.
+  std::vector<std::string> told(1);
+  for (const std::string& heading : grid.Headers()) told[0] += heading + "|";
+  for (std::size_t line = 0; line < grid.RowCount(); ++line) {
+    told.emplace_back();
+    for (std::size_t column = 0; column < grid.ColumnCount(); ++column) {
+      const std::string tip = grid.Tip(line, column);
+      told.back() += grid.Text(line, column) + (tip.empty() ? "|" : " (" + tip + ")|");
+    }
+  }
+  test::ExpectMessages("study table", told);
   const struct {
     std::size_t Line, Column;
-    const char* Text;
     double Number;
-    const char* Tip;
-  } cells[] = {{0, 0, "1", 1, ""},
-               {1, 0, "3", 3, ""},
-               {1, 1, "612,345", 612.345, ""},
-               {1, 2, "2,5", 2.5, ""},
-               {1, 3, "—", std::nan(""), ""},
-               {1, 5, "-2,48", -2.48, ""},
-               {1, 12, "12", 12, ""},
-               {1, 14, "ok", std::nan(""), ""},
-               {2, 14, "échec", std::nan(""), "diverged"}};
+  } cells[] = {{0, 0, 1},     {1, 0, 3},   {1, 1, 612.345},      {1, 2, 2.5},
+               {1, 5, -2.48}, {1, 12, 12}, {1, 3, std::nan("")}, {1, 14, std::nan("")}};
   for (const auto& cell : cells) {
-    EXPECT_EQ(grid.Text(cell.Line, cell.Column), cell.Text) << cell.Line << ',' << cell.Column;
     const double number = grid.Number(cell.Line, cell.Column);
     EXPECT_TRUE(number == cell.Number || (std::isnan(number) && std::isnan(cell.Number)))
         << cell.Line << ',' << cell.Column;
-    EXPECT_EQ(grid.Tip(cell.Line, cell.Column), cell.Tip);
   }
   // The rows kept are the points' own, in SI, for the exported files.
   EXPECT_EQ(std::pair(grid.Rows()[1].has_value(), grid.Rows()[2]->Values[0]),
