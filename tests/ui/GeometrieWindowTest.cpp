@@ -191,8 +191,7 @@ TEST_F(GeometrieTest, ASavedCaseReopensEveryBoxAndAFaultyOneChangesNothing) {
   EXPECT_EQ(Child<QListWidget>("Datalist2")->selectedItems().value(0)->text(), "NiCrAlY");
   EXPECT_EQ(Child<QComboBox>("Combo1")->currentText(), QString::fromUtf8("dépôt complet"));
 
-  // A faulty case is told (in the session's words) and changes nothing; a case made for another
-  // catalogue opens, and the user is told its figures are not used.
+  // A faulty case is told and changes nothing; one made for another catalogue opens, told so.
   WriteFile(dir / "bad.json", R"({"HeatFlux": "hot"})");
   WriteFile(dir / "fitted.json", R"({"HeatFlux": 700000, "Catalogue": "fitted.db"})");
   const std::tuple<const char*, bool, double> opened[] = {{"bad.json", false, 600000},
@@ -210,8 +209,7 @@ TEST_F(GeometrieTest, ASavedCaseReopensEveryBoxAndAFaultyOneChangesNothing) {
   EXPECT_EQ(state.Input.HeatFlux, 500000);
 }
 
-// A catalogue that cannot be read is told with its path; so are the user's materials, never
-// replaced by the shipped figures unasked.
+// The user's materials that cannot be read are never replaced by the shipped figures unasked.
 TEST_F(GeometrieTest, AMissingOrDamagedCatalogueIsReportedWithItsPath) {
   const std::filesystem::path user = dir / "user" / "materiaux.db";
   WriteFile(dir / "bad.db", "not a database at all\n");
@@ -323,9 +321,8 @@ TEST_F(GeometrieTest, TheTitleNamesTheCaseMarksChangesAndClosingAsksToSaveThem) 
   EXPECT_TRUE(about.MessageTexts[0].contains(QString::fromStdString((dir / "p1.db").string())));
 }
 
-// A new input of the table needs no layout code: each has its control in the frame its cell
-// names, the caption its buddy. Tab follows the form, down the substrate and the options, then
-// down the deposit, then the commands; Alt and a letter press the commands, F5 runs.
+// A new input needs no layout code: its control lies in its cell's frame, its caption its buddy.
+// Tab follows the form, Alt and a letter press the commands, F5 runs.
 TEST_F(GeometrieTest, EveryInputHasItsRowAndTheKeyboardFollowsTheFormAndPressesTheCommands) {
   Open();
   const std::map<WindowFrame, const char*> frames = {{WindowFrame::Substrate, "Substrat"},

@@ -22,6 +22,8 @@ class RunTest : public GeometrieWindowFixture {
  protected:
   // A run long enough to be stopped half-way, over earlier results.
   void StartLongRun() {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     Enter({{FieldId::Text4, "32767"}, {FieldId::Text5, "20"}});
     window->Paths() = {thermal.string(), stress.string()};
     WriteFile(thermal, "earlier thermal results\r\n");
@@ -45,7 +47,7 @@ class RunTest : public GeometrieWindowFixture {
   std::set<std::string> files;
 };
 
-TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNothing) {
+TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOrQuitOneChangesNothing) {
   Open();
   // The reference case, typed as a user would; files never chosen go to the current directory.
   PickBoth();
@@ -54,8 +56,7 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   Enter({{FieldId::Text16, "0.2"}});
   const auto before = std::filesystem::current_path();
   std::filesystem::current_path(dir.Path());
-  // Once its files are written a run's results are made ready off the interface thread: the
-  // windows say so and there is nothing left to cancel.
+  // Once the files are written the results load off the interface thread: told, no cancel left.
   QStringList told;
   const auto loading =
       QObject::connect(&window->Worker(), &ui::RunWorker::Loading, window.get(), [&] {
@@ -122,8 +123,7 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
                      std::stod(grid.Cell(2 + i, 2)));
   }
 
-  // After cancelled choices, a second run writes the same to the files it wrote before (a cancel
-  // is no choice) and appends to the grid.
+  // After cancelled file choices (no choice), a second run rewrites the same files and appends.
   const int rows = grid.RowCount();
   std::filesystem::remove(dir / "Thermique.txt");
   std::filesystem::remove(dir / "Stress.txt");
@@ -149,11 +149,8 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   // With that column charted, a long run is started, then cancelled.
   const auto picture = windows->Surface(ui::SurfaceId::ArrowPicture1).Items().size();
   const int stressRows = windows->Grid(ui::GridId::MSFlexGrid1).RowCount();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   StartLongRun();
-  // While the run goes on, the inputs are out of reach, "RAZ" is refused, the summary of the run
-  // before is gone, and the Results window shows the run's progress in place of the grid.
+  // Meanwhile the inputs are out of reach, "RAZ" is refused, progress replaces summary and grid.
   EXPECT_EQ(Child<QLabel>("RunSummary")->text(), QString::fromUtf8("Calcul en cours…"));
   auto* panel = results.findChild<QWidget*>(QStringLiteral("RunPanel"));
   EXPECT_TRUE(panel->isVisible() && !results.GridView().isVisible());
@@ -199,13 +196,9 @@ TEST_F(RunTest, AWindowRunWritesWhatAHeadlessRunWritesAndACancelledOneChangesNot
   EXPECT_EQ(windows->Grid(ui::GridId::Resultats).RowCount(), 2);
   EXPECT_EQ(windows->Grid(ui::GridId::MSFlexGrid1).RowCount(), 2);
   EXPECT_TRUE(windows->Surface(ui::SurfaceId::ArrowPicture1).Items().empty());
-}
 
-TEST_F(RunTest, FinDuringARunStopsItFirst) {
-  Open();
-  PickBoth();
+  // "Fin" during a run names it first; "Annuler" keeps the window and its run.
   StartLongRun();
-  // The run is named first; "Annuler" keeps the window and its run.
   {
     ModalWatcher watcher([](QWidget* modal) { ModalWatcher::Press(modal, "Annuler"); });
     window->Fin();

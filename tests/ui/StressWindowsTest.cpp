@@ -1,5 +1,4 @@
-// The picture boxes of the stress windows replay their display lists where the surface's scale
-// puts them.
+// The picture boxes of the stress windows replay their display lists.
 
 #include <gtest/gtest.h>
 

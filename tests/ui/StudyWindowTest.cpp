@@ -267,9 +267,7 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
                   .startsWith(QString::fromUtf8("Corrélation de rang (Spearman) : HeatFlux ")));
 }
 
-// Escape hides the window and the study goes on; quitting names the study under way, then its
-// rows until they are exported (the questions' wording is the session's), and "Annuler" keeps the
-// program and its study; cancelling keeps the finished rows in order.
+// Quitting names the study under way, then its rows until exported (wording: RunReportTest).
 TEST_F(StudyWindowTest, EscapeHidesAStudyThatGoesOnQuittingAsksAndCancelKeepsTheRows) {
   Open();
   PickBoth();

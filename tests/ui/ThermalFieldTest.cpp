@@ -1,5 +1,4 @@
-// "Champ thermique" in the results window: offered after a whole-deposit run only, it opens the
-// thermal field that run drew.
+// "Champ thermique" in the results window opens the thermal field the run drew.
 
 #include <gtest/gtest.h>
 
