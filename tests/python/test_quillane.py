@@ -358,8 +358,7 @@ def test_cases_results_and_catalogues_pickle_whole_and_go_to_other_processes(tmp
             quillane.Result.__new__(quillane.Result).__setstate__(bad)
 
 
-def test_figures_against_temperature_read_change_and_export_as_the_batch_program_does(
-        tmp_path, batch, p1_db):
+def test_figures_against_temperature_are_read_changed_and_pickled(p1_db):
     with sqlite3.connect(p1_db) as db:
         db.executescript('CREATE TABLE points ("Matériaux", Figure, "Température", Valeur);'
                          "INSERT INTO points VALUES ('NiCrAlY', 'Lambda', 1200, 14),"
@@ -374,9 +373,6 @@ def test_figures_against_temperature_read_change_and_export_as_the_batch_program
     assert changed.row("NiCrAlY")["tables"] == {"SigmaQ": [(293, 1.5e8), (900, 5e7)]}
     assert pickle.loads(pickle.dumps(changed)).rows == changed.rows
     assert catalogue.with_row(row).rows == catalogue.rows
-    batch("--catalogue", p1_db, "--export-materials", tmp_path / "all.csv")
-    assert (tmp_path / "all.points.csv").read_text().splitlines() == [
-        "material,figure,temperature,value", "NiCrAlY,Lambda,300,9", "NiCrAlY,Lambda,1200,14"]
 
 
 WRONG_CALLS = [

@@ -482,11 +482,18 @@ TEST_F(StudyProgramTest, AResumeRefusesRowsOfOtherInputsAndChangesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "none"));
 }
 
+// Studies that cannot run, and output paths that cannot be written, are told before any point.
 TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
+  const std::string one = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
+  test::WriteFile(dir / "plain", "a file");
+  std::filesystem::create_directories(dir / "busy" / "results.csv");
+  std::filesystem::create_directories(dir / "kept");
+  test::WriteFile(dir / "kept" / "points", "a file");
   const struct {
     ::testing::Matcher<std::string> message;
     std::string text;
     std::vector<std::string> extra = {};
+    std::string out = "refused";
   } cases[] = {
       {HasSubstr("more than 100000; give --force"),
        R"({"vary": [{"input": "HeatFlux", "from": 1e5, "to": 1e6, "steps": 400},
@@ -506,9 +513,17 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
                        "range.")),
        R"({"design": {"latin-hypercube": {"samples": 200}},
           "vary": [{"input": "coating.Poisson", "distribution": {"normal": [0.3, 0.5]}}]})"},
-      {HasSubstr("is not a result column"),
-       R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})",
-       {"--plot-result", "Colour"}},
+      {HasSubstr("is not a result column"), one, {"--plot-result", "Colour"}},
+      {HasSubstr("Cannot create the output folder " + In("plain/out") + ": Not a directory."),
+       one,
+       {},
+       "plain/out"},
+      {HasSubstr("Cannot write the results table " + In("busy/results.csv") +
+                 ": it is a directory."),
+       one,
+       {},
+       "busy"},
+      {HasSubstr("Cannot create the folder " + In("kept/points")), one, {"--keep-files"}, "kept"},
   };
   // Options of a study or a fit without one are a misuse, not silently ignored; options that
   // cannot be honoured are told by name, not as a range of 309 digits.
@@ -531,31 +546,10 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
     EXPECT_LT(err.str().size(), 200u) << err.str();
   }
   for (const auto& c : cases) {
-    EXPECT_EQ(Study(c.text, "refused", c.extra), 1) << c.text;
+    EXPECT_EQ(Study(c.text, c.out, c.extra), 1) << c.text;
     EXPECT_THAT(err.str(), c.message);
-    EXPECT_FALSE(std::filesystem::exists(dir / "refused" / "results.csv"));
-  }
-}
-
-TEST_F(StudyProgramTest, OutputPathsThatCannotBeWrittenAreToldBeforeAnyPoint) {
-  const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [1e6]}]})";
-  test::WriteFile(dir / "plain", "a file");
-  std::filesystem::create_directories(dir / "busy" / "results.csv");
-  std::filesystem::create_directories(dir / "kept");
-  test::WriteFile(dir / "kept" / "points", "a file");
-  const struct {
-    std::string out, message;
-    std::vector<std::string> extra = {};
-  } cases[] = {
-      {"plain/out", "Cannot create the output folder " + In("plain/out") + ": Not a directory."},
-      {"busy", "Cannot write the results table " + In("busy/results.csv") + ": it is a directory."},
-      {"kept", "Cannot create the folder " + In("kept/points"), {"--keep-files"}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Study(study, c.out, c.extra), 1) << c.out;
-    EXPECT_THAT(err.str(), HasSubstr(c.message));
-    EXPECT_FALSE(std::filesystem::exists(dir / "busy" / "study.json"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "kept" / "results.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir / c.out / "study.json")) << c.out;
+    EXPECT_FALSE(std::filesystem::is_regular_file(dir / c.out / "results.csv")) << c.out;
   }
 }
 
