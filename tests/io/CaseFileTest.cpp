@@ -35,8 +35,7 @@ bool SameBits(const InputParameters& a, const InputParameters& b) {
   return a == b;
 }
 
-// Reads the case over the defaults: either it is taken whole, or CaseError names the file and
-// leaves every input as it was. Returns the message, empty on success.
+// Reads the case over the given inputs; returns CaseError's message, empty on success.
 std::string Apply(const std::string& text, InputParameters& in) {
   const InputParameters before = in;
   try {
@@ -101,7 +100,6 @@ TEST(CaseFileTest, FaultsNameTheFileAndTheKeyAndKeepEveryInput) {
     told.push_back(Apply(text, in));
   }
   test::ExpectMessages("case file faults", told);
-  // Every stored reproducer is read or refused cleanly.
   int reproducers = 0;
   for (const auto& entry : std::filesystem::directory_iterator(test::DataDir() / "reliability")) {
     if (entry.path().filename().string().rfind("case_", 0) != 0) continue;
@@ -167,7 +165,6 @@ TEST(CaseFileTest, EveryDoubleOfEveryInputReadsBackBitForBit) {
   EXPECT_EQ(in, DefaultInputs());
 }
 
-// Saved through a temporary file: the earlier case is replaced whole or kept.
 TEST(CaseFileTest, SavedCasesHoldEveryKeyAndReplaceTheEarlierFileWhole) {
   test::TempDir dir;
   InputParameters saved = DefaultInputs();
@@ -205,7 +202,6 @@ TEST(CaseFileTest, SavedCasesHoldEveryKeyAndReplaceTheEarlierFileWhole) {
               ThrowsMessage<CaseError>(
                   "\"HeatFlux\" of coat 2 is not a finite number and cannot be saved."));
   EXPECT_EQ(test::ReadFile(dir / "case.json"), before);
-  // Nothing but the case is left in the folder.
   EXPECT_EQ(test::Listing(dir.Path()), std::set<std::string>{"case.json"});
   EXPECT_THROW(SaveCaseFile(dir / "no such folder" / "case.json", read), IoError);
   // Read from a file, faults name it as given.

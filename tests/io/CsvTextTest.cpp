@@ -56,7 +56,6 @@ TEST(CsvTextTest, AMaterialsFileWithAByteOrderMarkImportsItsRows) {
   EXPECT_EQ(rows[0].Material.Row.Poisson, 0.3);
   EXPECT_EQ(rows[0].Material.Source, "manuel, p. 3");
   EXPECT_EQ(rows[0].Line, 2);
-  // A folder is told as a folder.
   EXPECT_THAT([&] { ReadMaterialsCsv(dir.Path()); },
               testing::ThrowsMessage<MaterialsCsvError>("Cannot read the materials file " +
                                                         dir.Path().string() +

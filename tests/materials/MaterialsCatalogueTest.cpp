@@ -32,8 +32,7 @@ const std::string kCreate =
     "ModuleYoung, Poisson, dilat, SigmaQ);";
 const std::string kZinc = "INSERT INTO \"matériaux\" VALUES('Zinc',1,1,1,1,1,1,0.3,1e-5,0);";
 
-// Runs SQL text on a database file, made when missing, as the build does (and as another program
-// would write it).
+// Runs SQL text on a database file, made when missing, as the build does.
 fs::path MakeDb(const fs::path& path, const std::string& sql) {
   WriteFile(fs::path(path).concat(".sql"), sql);
   BuildDatabase(fs::path(path).concat(".sql"), path);
@@ -132,7 +131,6 @@ TEST(Lookup, IgnoresLetterCaseButNothingElse) {
             "Unknown material \"x' OR '1'='1\" in " + path.string());
 }
 
-// Columns by name in any order and case; numbers kept as text read as numbers.
 TEST(Open, ColumnsByNameAndNumbersWrittenAsText) {
   TempDir dir;
   MaterialsCatalogue catalogue;
@@ -258,8 +256,6 @@ TEST_F(UserCatalogueTest, UserRowsOverrideOrAddByNameAndTheShippedFileIsNeverWri
   EXPECT_TRUE(ReadFile(dir / "p1.db") == shippedBytes);
 }
 
-// Rows that cannot be read are each named and left out; the others still count, and no write
-// touches the file until the user mends it.
 TEST_F(UserCatalogueTest, BadRowsAreEachNamedTheGoodOnesKeptAndTheFileLeftAsItIs) {
   user.SaveAll({Material("Bon", 15, "essai"), Material("Texte", 2, ""), Material("Vide", 3, "")});
   MakeDb(user.Path(),
@@ -280,8 +276,7 @@ TEST_F(UserCatalogueTest, BadRowsAreEachNamedTheGoodOnesKeptAndTheFileLeftAsItIs
   EXPECT_TRUE(ReadFile(user.Path()) == bytes);
 }
 
-// What lies at the catalogue's path: an empty file holds no materials; a file that is no
-// database, a link to nothing, a link that loops and a folder are refused by name, by reads and
+// A file that is no database, a link to nothing or that loops, a folder: refused by reads and
 // writes alike, and left so, the shipped rows standing alone.
 TEST_F(UserCatalogueTest, AnEmptyFileHoldsNothingAndALinkToNothingOrAFolderIsRefusedByName) {
   const fs::path folder = user.Path().parent_path();
@@ -369,8 +364,7 @@ TEST_F(UserCatalogueTest, PointsGoWithTheirRow) {
   EXPECT_EQ(byName("Renommé").Tables, FigureTables{});
 }
 
-// Points that cannot be read, of an unknown figure or that make no table, make their row a bad
-// row, named; the others still read.
+// Points that cannot be read, of an unknown figure or that make no table: the others still read.
 TEST(Points, BadPointsMakeTheirRowABadRow) {
   const std::string points =
       "CREATE TABLE points (\"Matériaux\", Figure, \"Température\", Valeur);"

@@ -201,7 +201,6 @@ TEST_F(CatalogueFaultTest, EveryFaultIsToldWithTheFileMaterialAndColumn) {
   expectRefused(catalogueDir / "pages.db", "not a valid SQLite");
 }
 
-// The real program: exit status 1, one message on standard error, nothing on standard output.
 TEST_F(CatalogueFaultTest, TheProgramItselfRefusesWithOneMessage) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"--heat-flux", "nan"}, "--heat-flux: \"nan\" is not a number."},

@@ -11,8 +11,7 @@
 namespace quillane::test {
 namespace {
 
-// Opens a damaged catalogue: it either opens, and every row is then found by its name, or
-// CatalogueError names the file; returns the message, empty when it opened.
+// Opens a damaged catalogue; returns CatalogueError's message, empty when it opened.
 std::string OpenDamaged(const std::filesystem::path& file) {
   MaterialsCatalogue catalogue;
   try {

@@ -25,9 +25,7 @@ const bool kRoot = geteuid() == 0;
 
 class IoFaultTest : public ResultFolderTest {};
 
-// Outputs that cannot be written, or two that are one file however named, are refused and leave
-// every earlier file: the summary and the pictures are published with the result files, as one
-// set. Devices may be shared.
+// The summary and pictures are published with the result files, as one set. Devices may be shared.
 TEST_F(IoFaultTest, OutputsThatCannotBeWrittenOrNameOneFileAreRefused) {
   WriteFile(dir / "plain", "a regular file");
   fs::create_directory(dir / "locked");
@@ -108,8 +106,6 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
   }
 }
 
-// Ctrl-C or SIGTERM during a long run stops it: the temporary files go, the earlier result
-// files stay, and the program says so.
 TEST_F(IoFaultTest, ASignalledRunRemovesItsTemporaryFiles) {
   for (const int signal : {SIGINT, SIGTERM}) {
     const ProgramRun run = RunProgram({"--passes", "5000", "--catalogue", Catalogue(), "-q"},
