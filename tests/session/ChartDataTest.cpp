@@ -1,6 +1,4 @@
-// The result grid and the charts without a view: blocks of text filled line by line, widths, the
-// current column, a run's records taken in, what a view shows of the rows; an axis's margins, the
-// labels of its ticks, and a column of the grid as series against time.
+// The result grid and what the charts draw of it, without a view.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The input window's logic without widgets: the boxes' rules, the form's commits and snapshots,
-// and the coats' table.
+// The input window's logic without widgets: the boxes' rules, the form, the coats' table.
 
 #include <gtest/gtest.h>
 

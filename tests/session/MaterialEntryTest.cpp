@@ -124,8 +124,7 @@ TEST(MaterialEntryTest, PointsAreReadCheckedAndCarriedByTheRow) {
   EXPECT_FALSE(ReadMaterialEntries(entries, ',').Material);
 }
 
-// The shipped rows of the small catalogue, with (`with`) or without the user's "Mon NiCr" over
-// them.
+// The small catalogue's shipped rows, with (`with`) or without the user's "Mon NiCr" over them.
 class MaterialTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -143,8 +142,7 @@ class MaterialTableTest : public ::testing::Test {
   MaterialsCatalogue with, without;
 };
 
-// The headings, then each row's cells: figures with their units (stresses and moduli in MPa) as
-// every table shows numbers, a figure given against temperature marked, the user's source.
+// Figures as every table shows numbers (stresses and moduli in MPa), a figure against T marked.
 TEST_F(MaterialTableTest, TheTableShowsEveryRowWithItsOriginAndTheUsersSources) {
   const auto joined = [](const std::vector<std::string>& cells) {
     std::string line;

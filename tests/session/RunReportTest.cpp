@@ -1,5 +1,4 @@
-// A run of the input window without a window: what it shares with the interface thread, how it
-// ends and what the window says of it.
+// A run of the input window without a window: its thread's channel, its end and what is told.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -175,8 +174,7 @@ TEST(RunReportTest, SaveAsProposesTheCasesNameAsAQuillaneCaseInItsFolder) {
   }
 }
 
-// Quitting asks only where work would be lost, naming each piece; closing names the case (the
-// titles: GeometrieTest.TheTitleNamesTheCase…).
+// Quitting asks only where work would be lost, naming each piece; closing names the case.
 TEST(RunReportTest, TheQuestionsBeforeQuittingOrClosingNameWhatWouldBeLost) {
   const WorkInHand cases[] = {
       {},

@@ -1,5 +1,4 @@
-// The study window without a window: proposed ranges, the study the entries give or its faults
-// (the study file's own for the same entries), the data of the chart, the table and the texts.
+// The study window without a window: its entries and their faults, its chart, table and texts.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -252,8 +251,7 @@ TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
             "Grandeur 1 (HeatFlux) : le début « abc » n'est pas un nombre.");
 }
 
-// Each bad entry is one fault of its row, alike in every field to the study file's for the same
-// entries (written in SI).
+// Each bad entry is one fault of its row, alike in every field to the study file's (in SI).
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;

@@ -1,6 +1,4 @@
-// What the windows write alike, without a window: fault lists, the separators of a locale and
-// the file names their dialogs give; and the desktop program's answers before any window (help,
-// the version, options neither the program's nor Qt's).
+// What the windows write alike, and the desktop program's answers before any window.
 
 #include <gtest/gtest.h>
 
