@@ -37,6 +37,7 @@ class MaterialsImportTest : public ::testing::Test {
     err.str("");
     return RunBatch(args, out, err);
   }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
 
   test::TempDir dir;
   const std::filesystem::path userFile = dir / "data" / "quillane" / "materiaux.db";
@@ -73,8 +74,8 @@ TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
   for (const auto& [csv, table] : cases) {
     test::WriteFile(dir / "m.csv", kHeader + csv);
     test::WriteFile(dir / "p.csv", "material,figure,temperature,value\n" + table);
-    std::vector<std::string> args = {"--import-materials", (dir / "m.csv").string()};
-    if (!table.empty()) args.push_back((dir / "p.csv").string());
+    std::vector<std::string> args = {"--import-materials", Path("m.csv")};
+    if (!table.empty()) args.push_back(Path("p.csv"));
     EXPECT_EQ(Run(args), 1) << csv << table;
     EXPECT_FALSE(std::filesystem::exists(userFile)) << csv << table;
     std::string told = err.str();
@@ -91,10 +92,10 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
                                      "NiCrAlY;10,5;7800;480;1650;290000;100e9;0,3;13e-6;150e6;"
                                      "mesure 2026\n"
                                      "\"Mon; acier\";15;7900;500;1700;270000;190e9;0,3;16e-6;0;\n");
-  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--import-materials", Path("m.csv")}), 0) << err.str();
   EXPECT_THAT(out.str(), HasSubstr("2 materials imported into " + userFile.string()));
 
-  ASSERT_EQ(Run({"--export-materials", (dir / "all.csv").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--export-materials", Path("all.csv")}), 0) << err.str();
   const std::string exported = test::ReadFile(dir / "all.csv");
   EXPECT_THAT(exported,
               HasSubstr("NiCrAlY,10.5,7800,480,1650,290000,1e+11,0.3,1.3e-05,1.5e+08,utilisateur,"
@@ -104,8 +105,8 @@ TEST_F(MaterialsImportTest, ImportedRowsOverrideTheShippedOnesInRunsAndExports) 
 
   // The export reads back as an import of the same figures, bit for bit (every row is then the
   // user's).
-  ASSERT_EQ(Run({"--import-materials", (dir / "all.csv").string()}), 0) << err.str();
-  ASSERT_EQ(Run({"--export-materials", (dir / "again.csv").string()}), 0);
+  ASSERT_EQ(Run({"--import-materials", Path("all.csv")}), 0) << err.str();
+  ASSERT_EQ(Run({"--export-materials", Path("again.csv")}), 0);
   std::string expected = exported;
   for (std::size_t at; (at = expected.find(",livré,")) != std::string::npos;) {
     expected.replace(at, std::string(",livré,").size(), ",utilisateur,");
@@ -131,12 +132,11 @@ TEST_F(MaterialsImportTest, PointsAgainstTemperatureRoundTripAndAreMarkedInTheLi
                   "mon acier,Lambda,800,21.5\nMon acier,Lambda,300,15\n"
                   "NiCrAlY,SigmaQ,293,1.5e8\nNiCrAlY,SigmaQ,900,5e7\nNiCrAlY,Cp,300,450\n"
                   "NiCrAlY,Cp,1000,600\n");
-  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string(), (dir / "p.csv").string()}), 0)
-      << err.str();
+  ASSERT_EQ(Run({"--import-materials", Path("m.csv"), Path("p.csv")}), 0) << err.str();
   EXPECT_THAT(out.str(), HasSubstr("2 materials (with 6 points against temperature) imported"));
-  ASSERT_EQ(Run({"--export-materials", (dir / "all.csv").string()}), 0) << err.str();
-  EXPECT_THAT(out.str(), HasSubstr("their points against temperature to " +
-                                   (dir / "all.points.csv").string()));
+  ASSERT_EQ(Run({"--export-materials", Path("all.csv")}), 0) << err.str();
+  EXPECT_THAT(out.str(),
+              HasSubstr("their points against temperature to " + Path("all.points.csv")));
   const std::string points =
       "material,figure,temperature,value\n"
       "Mon acier,Lambda,300,15\nMon acier,Lambda,800,21.5\n"
@@ -144,10 +144,8 @@ TEST_F(MaterialsImportTest, PointsAgainstTemperatureRoundTripAndAreMarkedInTheLi
       "NiCrAlY,SigmaQ,900,5e+07\n";
   EXPECT_EQ(test::ReadFile(dir / "all.points.csv"), points);
   std::filesystem::remove(userFile);
-  ASSERT_EQ(
-      Run({"--import-materials", (dir / "all.points.csv").string(), (dir / "all.csv").string()}), 0)
-      << err.str();
-  ASSERT_EQ(Run({"--export-materials", (dir / "again.csv").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--import-materials", Path("all.points.csv"), Path("all.csv")}), 0) << err.str();
+  ASSERT_EQ(Run({"--export-materials", Path("again.csv")}), 0) << err.str();
   EXPECT_EQ(test::ReadFile(dir / "again.points.csv"), points);
   ASSERT_EQ(Run({"--list-materials"}), 0) << err.str();
   EXPECT_THAT(out.str(), HasSubstr("* Mon acier  (λ 15† W/m·K, E 190 GPa, Tf 1700 K, σq 100 MPa)"));
@@ -158,17 +156,17 @@ TEST_F(MaterialsImportTest, PointsAgainstTemperatureRoundTripAndAreMarkedInTheLi
                         "  NiCrAlY: Cp 2 points from 300 to 1000 K; SigmaQ 2 points from 293 to "
                         "900 K\n"));
   // An export without points empties the points file an earlier one left beside it.
-  ASSERT_EQ(Run({"--shipped-materials", "--export-materials", (dir / "all.csv").string()}), 0);
+  ASSERT_EQ(Run({"--shipped-materials", "--export-materials", Path("all.csv")}), 0);
   EXPECT_EQ(test::ReadFile(dir / "all.points.csv"), "material,figure,temperature,value\n");
 }
 
 TEST_F(MaterialsImportTest, AnImportIntoALockedCatalogueIsToldAsAWriteFault) {
   test::WriteFile(dir / "m.csv", std::string(kHeader) + "A;1;1;1;1;1;1e9;0,3;1e-6;0;\n");
-  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--import-materials", Path("m.csv")}), 0) << err.str();
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(userFile.c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  EXPECT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 1);
+  EXPECT_EQ(Run({"--import-materials", Path("m.csv")}), 1);
   EXPECT_THAT(err.str(), HasSubstr("Cannot write materials catalogue " + userFile.string() +
                                    ": database is locked"));
   sqlite3_close(other);
@@ -183,7 +181,7 @@ TEST_F(MaterialsImportTest, ListedNamesShowTheirControlCharactersEscaped) {
              "1, 1, 1, 1, 1e9, 0.3, 1e-6, 0);\n");
   test::WriteFile(dir / "c.sql", sql);
   test::BuildDatabase(dir / "c.sql", dir / "c.db");
-  ASSERT_EQ(Run({"--list-materials", "--catalogue", (dir / "c.db").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--list-materials", "--catalogue", Path("c.db")}), 0) << err.str();
   EXPECT_THAT(out.str(), HasSubstr("\n  Red\\x1B[31m\\x0Ax  (λ 1 W/m·K"));
   EXPECT_EQ(out.str().find('\x1B'), std::string::npos);
 }
@@ -194,7 +192,7 @@ TEST_F(MaterialsImportTest, ListedNamesShowTheirControlCharactersEscaped) {
 TEST_F(MaterialsImportTest, AKilledImportIsRolledBackAndAnUnreadableCatalogueStopsRuns) {
   test::WriteFile(dir / "m.csv", std::string(kHeader) +
                                      "NiCrAlY;10,5;7800;480;1650;290000;100e9;0,3;13e-6;4e8;\n");
-  ASSERT_EQ(Run({"--import-materials", (dir / "m.csv").string()}), 0) << err.str();
+  ASSERT_EQ(Run({"--import-materials", Path("m.csv")}), 0) << err.str();
   const pid_t child = fork();
   if (child == 0) {
     // A long import, its pages spilled to the file before it is killed.
@@ -223,7 +221,7 @@ TEST_F(MaterialsImportTest, AKilledImportIsRolledBackAndAnUnreadableCatalogueSto
   test::WriteFile(userFile, "not a database, but the user's file");
   for (const char* command : {"--list-materials", "--export-materials"}) {
     std::vector<std::string> args = {command};
-    if (args[0] == "--export-materials") args.push_back((dir / "all.csv").string());
+    if (args[0] == "--export-materials") args.push_back(Path("all.csv"));
     EXPECT_EQ(Run(args), 1) << command;
     EXPECT_THAT(err.str(), HasSubstr(userFile.string()));
     EXPECT_THAT(err.str(),
