@@ -388,36 +388,28 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   const study::StudyRows rows = {Point(1000, 20e6, 5e6), Point(1000, 10e6, 4e6),
                                  Point(2500, 20e6, 7e6), std::nullopt,
                                  Point(3000, 20e6, 9e6), Point(3000, 10e6, kNaN, "failed")};
-  // The quantities in their boxes' units (kW/m², MPa), stresses in MPa, other results in SI.
-  const auto view = [&](std::size_t quantity, std::size_t result, const char* xLabel,
-                        const char* yLabel, const char* title, std::vector<double> keys,
-                        std::vector<std::string> names, std::vector<std::vector<double>> x,
-                        std::vector<std::vector<double>> y) {
+  // The quantities in their boxes' units (kW/m², MPa), stresses in MPa, other results in SI; the
+  // labels, title and curves' names told.
+  std::vector<std::string> told;
+  const auto view = [&](std::size_t quantity, std::size_t result, std::vector<double> keys,
+                        std::vector<std::vector<double>> x, std::vector<std::vector<double>> y) {
     const StudyChart chart = ChartData(grid, rows, {false, true}, quantity, result, ',');
     EXPECT_EQ(std::tie(chart.Other, chart.Cloud, chart.LogX),
               std::tuple(1 - quantity, false, quantity == 1));
-    EXPECT_EQ(std::tie(chart.XLabel, chart.YLabel, chart.Title), std::tie(xLabel, yLabel, title));
-    ASSERT_EQ(chart.Curves.size(), keys.size()) << title;
+    told.insert(told.end(), {chart.XLabel, chart.YLabel, chart.Title});
+    ASSERT_EQ(chart.Curves.size(), keys.size()) << chart.Title;
     for (std::size_t k = 0; k < keys.size(); ++k) {
       EXPECT_DOUBLE_EQ(chart.Curves[k].Key, keys[k]);
-      EXPECT_EQ(chart.Curves[k].Name, names[k]);
+      told.push_back(chart.Curves[k].Name);
       EXPECT_THAT(chart.Curves[k].X, Pointwise(DoubleEq(), x[k]));
       EXPECT_THAT(chart.Curves[k].Y, Pointwise(DoubleEq(), y[k]));
     }
   };
-  view(0, 2, "HeatFlux (kW/m²)", "SubstrateStressBackFinal (MPa)",
-       "SubstrateStressBackFinal en fonction de HeatFlux", {10, 20},
-       {"coating.SigmaQ = 10 MPa", "coating.SigmaQ = 20 MPa"}, {{1}, {1, 2.5, 3}},
-       {{4}, {5, 7, 9}});
-  view(1, 0, "coating.SigmaQ (MPa)", "FinalCurvature (1/m)",
-       "FinalCurvature en fonction de coating.SigmaQ", {1, 2.5, 3},
-       {"HeatFlux = 1 kW/m²", "HeatFlux = 2,5 kW/m²", "HeatFlux = 3 kW/m²"}, {{20, 10}, {20}, {20}},
-       {{5e6, 4e6}, {7e6}, {9e6}});
-  // The choice of results names the units the chart shows (the study grid's headings check more).
+  view(0, 2, {10, 20}, {{1}, {1, 2.5, 3}}, {{4}, {5, 7, 9}});
+  view(1, 0, {1, 2.5, 3}, {{20, 10}, {20}, {20}}, {{5e6, 4e6}, {7e6}, {9e6}});
+  // The choice of results names the units the chart shows.
   const std::vector<std::string> choices = ResultChoices();
-  ASSERT_EQ(choices.size(), study::kResultColumns.size());
-  EXPECT_EQ(std::tie(choices[4], choices[10]),
-            std::tuple("LamellaStressFinalMin (MPa)", "SingularMatrixEvents"));
+  told.insert(told.end(), choices.begin(), choices.end());
 
   // Samples are one cloud, whatever the values of the other quantity, and have no legend.
   study::Study sampled = grid;
@@ -431,7 +423,8 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   // A varied thickness shows in µm.
   const StudyChart single = ChartData(
       Varying("PassThickness"), {Point(2e-6, kNaN, 1), Point(5e-6, kNaN, 2)}, {false}, 0, 1, '.');
-  EXPECT_EQ(std::tie(single.XLabel, single.Other), std::tuple("PassThickness (µm)", std::nullopt));
+  EXPECT_EQ(single.Other, std::nullopt);
+  told.push_back(single.XLabel);
   ASSERT_EQ(single.Curves.size(), 1u);
   EXPECT_THAT(single.Curves[0].X, Pointwise(DoubleEq(), std::vector<double>{2, 5}));
 
@@ -439,11 +432,10 @@ TEST(StudyChartTest, CurvesGroupThePointsByTheOtherQuantityInTheUnitsShown) {
   // 3000} and {20, 10, 20, 20} against {5, 4, 7, 9}: 4.5/sqrt(22.5) and 3/sqrt(15)).
   const std::vector<double> rho = RankCorrelations(sampled, rows, 2);
   EXPECT_THAT(rho, Pointwise(DoubleEq(), {4.5 / std::sqrt(22.5), 3 / std::sqrt(15.0)}));
-  EXPECT_EQ(CorrelationText(sampled, rows, 2, ','),
-            "Corrélation de rang (Spearman) : HeatFlux 0,95 ; coating.SigmaQ 0,77");
+  told.push_back(CorrelationText(sampled, rows, 2, ','));
   // A result that never varies has no rank correlation.
-  EXPECT_EQ(CorrelationText(sampled, {Point(1000, 10, 1), Point(2000, 20, 1)}, 2, '.'),
-            "Corrélation de rang (Spearman) : HeatFlux indéfinie ; coating.SigmaQ indéfinie");
+  told.push_back(CorrelationText(sampled, {Point(1000, 10, 1), Point(2000, 20, 1)}, 2, '.'));
+  test::ExpectMessages("study chart texts", told);
 }
 
 TEST(StudyViewTest, ARowOffersTheEntriesItsPlanUses) {
