@@ -49,15 +49,15 @@ std::string ErrorOf(const std::function<void()>& action) {
   return {};
 }
 
-MaterialsCatalogue OpenBuilt() {
+MaterialsCatalogue Opened(const fs::path& path = BuildDir() / "Brelon.db") {
   MaterialsCatalogue catalogue;
-  catalogue.Open(BuildDir() / "Brelon.db");
+  catalogue.Open(path);
   return catalogue;
 }
 
 TEST(BuiltCatalogue, HoldsSaneMaterialsSortedByNameAndStaysUntouched) {
   const std::string before = ReadFile(BuildDir() / "Brelon.db");
-  const MaterialsCatalogue catalogue = OpenBuilt();
+  const MaterialsCatalogue catalogue = Opened();
   EXPECT_EQ(ReadFile(BuildDir() / "Brelon.db"), before);
   const auto& rows = catalogue.Rows();
   EXPECT_GE(rows.size(), 14u);
@@ -85,11 +85,10 @@ TEST(BuiltCatalogue, HoldsSaneMaterialsSortedByNameAndStaysUntouched) {
 // The reference case was computed with these rows: the shipped catalogue must agree with it.
 TEST(BuiltCatalogue, AgreesWithTheReferenceCatalogueWhereRowsAreShared) {
   TempDir dir;
-  MaterialsCatalogue reference;
   BuildDatabase(DataDir() / "p1" / "catalogue.sql", dir / "reference.db");
-  reference.Open(dir / "reference.db");
+  const MaterialsCatalogue reference = Opened(dir / "reference.db");
   ASSERT_EQ(reference.Rows().size(), 3u);
-  const MaterialsCatalogue built = OpenBuilt();
+  const MaterialsCatalogue built = Opened();
   for (const MaterialRecord& want : reference.Rows()) {
     EXPECT_EQ(built.LookupMaterial(want.Name), want) << want.Name;
   }
@@ -104,8 +103,7 @@ TEST(Lookup, IgnoresLetterCaseButNothingElse) {
     sql += "INSERT INTO \"matériaux\" VALUES('" + std::string(name) + "',1,1,1,1,1,1,0.3,1e-5,0);";
   }
   const fs::path path = MakeDb(dir / "names.db", sql);
-  MaterialsCatalogue catalogue;
-  catalogue.Open(path);
+  const MaterialsCatalogue catalogue = Opened(path);
   std::vector<std::string> names;
   for (const MaterialRecord& row : catalogue.Rows()) names.push_back(row.Name);
   EXPECT_EQ(names, (std::vector<std::string>{"Acier d'Inox", "Molybdène", "NiCrAlY",
@@ -133,13 +131,13 @@ TEST(Lookup, IgnoresLetterCaseButNothingElse) {
 
 TEST(Open, ColumnsByNameAndNumbersWrittenAsText) {
   TempDir dir;
-  MaterialsCatalogue catalogue;
-  catalogue.Open(MakeDb(dir / "c.db",
-                        "CREATE TABLE \"MATéRIAUX\" (SIGMAQ, extra, DILAT, poisson, moduleyoung, "
-                        "LFUSION, tfusion, cp, rho, lambda, \"MATÉRIAUX\");"
-                        "INSERT INTO \"MATéRIAUX\" VALUES(9,'x',8,7,6,5,4,3,2,1,'Verre');"
-                        "INSERT INTO \"MATéRIAUX\" VALUES(0,'y','1.18e-5',0.29,211e9,2.47e5,"
-                        "1811,449,'7874',' +80.2 ','Fer');"));
+  const MaterialsCatalogue catalogue =
+      Opened(MakeDb(dir / "c.db",
+                    "CREATE TABLE \"MATéRIAUX\" (SIGMAQ, extra, DILAT, poisson, moduleyoung, "
+                    "LFUSION, tfusion, cp, rho, lambda, \"MATÉRIAUX\");"
+                    "INSERT INTO \"MATéRIAUX\" VALUES(9,'x',8,7,6,5,4,3,2,1,'Verre');"
+                    "INSERT INTO \"MATéRIAUX\" VALUES(0,'y','1.18e-5',0.29,211e9,2.47e5,"
+                    "1811,449,'7874',' +80.2 ','Fer');"));
   const MaterialRecord& row = catalogue.LookupMaterial("verre");
   const std::vector<double> got{row.Lambda,      row.Rho,     row.Cp,    row.Tfusion, row.Lfusion,
                                 row.ModuleYoung, row.Poisson, row.dilat, row.SigmaQ};
@@ -186,7 +184,7 @@ TEST(Open, AFolderOrAnInterruptedWriteIsToldAsSuch) {
 
 TEST(Lifetime, CopyCloseAndReopen) {
   // A run takes a copy: it reads the same rows whatever becomes of the original.
-  auto first = std::make_unique<MaterialsCatalogue>(OpenBuilt());
+  auto first = std::make_unique<MaterialsCatalogue>(Opened());
   const std::size_t count = first->Rows().size();
   MaterialsCatalogue copy(*first);
   first.reset();
@@ -346,9 +344,7 @@ TEST_F(UserCatalogueTest, PointsGoWithTheirRow) {
   tabled.Row.Name = "Renommé";
   user.Save(tabled, "TABULÉ");
   EXPECT_EQ(byName("Renommé"), tabled.Row);
-  MaterialsCatalogue shippedReader;
-  shippedReader.Open(user.Path());
-  EXPECT_EQ(shippedReader.LookupMaterial("renommé").Tables, tabled.Row.Tables);
+  EXPECT_EQ(Opened(user.Path()).LookupMaterial("renommé").Tables, tabled.Row.Tables);
   user.Remove("Renommé");
   // A row deleted by a program that knows nothing of points takes its points along too: a row
   // of that name added later, the same way, has none.
