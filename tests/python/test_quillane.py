@@ -31,26 +31,24 @@ TWO_COATS = {"PassCount": 3, "Coats": [
     {"Material": "NiCrAlY", "PassCount": 1},
     {"Material": "NiCrAlY", "PassCount": 2, "HeatFlux": 4e5, "PauseBefore": 5.0}]}
 
-MODELS = [
-    pytest.param("one-pass", [], {}, id="one-pass"),
-    pytest.param("whole-deposit", ["history"], TWO_COATS, id="two coats"),
-]
 
-
-@pytest.mark.parametrize("model,extra,keys", MODELS)
+@pytest.mark.parametrize("keys", [{}, {"StressModel": "whole-deposit", **TWO_COATS}],
+                         ids=["one-pass", "two coats"])
 def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db, p1_catalogue,
-                                                          model, extra, keys):
+                                                          keys):
+    coats = keys.get("Coats", [])
     files = {"thermal": "thermique.txt", "stress": "stress.txt"}
-    files.update({name: name + ".csv" for name in extra})
+    if coats:
+        files["history"] = "history.csv"
     for folder in ("batch", "written", "during"):
         (tmp_path / folder).mkdir()
     case_file = tmp_path / "case.json"
     case_file.write_text(json.dumps({**json.loads(CASE.read_text()), **keys}))
     flags = [f"--{name}={tmp_path / 'batch' / file}" for name, file in files.items()]
-    batch(case_file, "--stress-model", model, "--catalogue", p1_db, "--quiet", *flags,
-          "--summary", tmp_path / "batch" / "summary.json")
+    batch(case_file, "--catalogue", p1_db, "--quiet", *flags, "--summary",
+          tmp_path / "batch" / "summary.json")
 
-    case = quillane.Case(CASE, StressModel=model, **keys)
+    case = quillane.Case(CASE, **keys)
     result = quillane.run(case, p1_catalogue)
     summary = json.loads((tmp_path / "batch" / "summary.json").read_text())
     stubs = (pathlib.Path(quillane.__file__).parent / "_quillane.pyi").read_text(encoding="utf-8")
@@ -71,7 +69,7 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
     assert len(heights) == len(result.deposit_thickness) == result.LamellaCount + 1
     assert math.isnan(heights[0]) and result.deposit_thickness[0] == 0
     assert result.deposit_thickness[-1] == pytest.approx(result.CoatingThickness, rel=1e-15)
-    if model == "one-pass":
+    if not coats:
         lines = (tmp_path / "batch" / "thermique.txt").read_text().splitlines()
         table = lines[lines.index("X\tSIGMA") + 3:]
         assert [float(line.split("\t")[0]) for line in table] == pytest.approx(heights[1:],
@@ -86,9 +84,8 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
         assert (tmp_path / "written" / file).read_bytes() == expected, file
         if file != "summary.json":
             assert (tmp_path / "during" / file).read_bytes() == expected, file
-    assert len(result.history) == (0 if model == "one-pass" else len(
+    assert len(result.history) == (0 if not coats else len(
         (tmp_path / "batch" / "history.csv").read_text().splitlines()) - 1)
-    coats = keys.get("Coats", [])
     assert result.CoatMaterial == [coat["Material"] for coat in coats]
     if coats:
         assert sum(result.CoatThickness) == pytest.approx(result.CoatingThickness, rel=1e-15)
