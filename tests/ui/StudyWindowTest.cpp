@@ -164,7 +164,7 @@ TEST_F(StudyWindowTest, OneQuantityGivesTheBatchTableAndItsChartWithTheSharedMen
   EXPECT_EQ(ChartMenu(windows->ResultsWindow().Chart()), menu);
 }
 
-TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOtherOnALegendOrAColourScale) {
+TEST_F(StudyWindowTest, TwoQuantitiesGiveCurvesOnALegendOrAColourScaleOrWhenSampledACloud) {
   OpenStudy();
   Set(1, {"HeatFlux", "300", "900", 1, true});
   Set(2, {"SubstrateTemperature", "300", "365", 13, false});
@@ -229,10 +229,8 @@ TEST_F(StudyWindowTest, TwoQuantitiesGiveOneCurvePerValueOfTheOtherOnALegendOrAC
           << row << ',' << column;
     }
   }
-}
 
-TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelations) {
-  OpenStudy();
+  // A sampled study: the drawn points as a cloud, with their rank correlations.
   Part<QComboBox>("Plan")->setCurrentIndex(1);
   Set(1, {"HeatFlux", "300", "900", 1, false, false});
   Set(2, {"coating.SigmaQ", "100", "20", 1, false, true});  // MPa
@@ -252,7 +250,6 @@ TEST_F(StudyWindowTest, SampledStudyGivesTheDrawnPointsAsACloudWithRankCorrelati
   // One cloud of points, no line, each a row of the table: (heat flux, peak temperature).
   constexpr int kPeakTemperature = 6;
   Part<QComboBox>("ResultChoice")->setCurrentIndex(kPeakTemperature);
-  QCustomPlot& chart = study->Chart();
   ASSERT_EQ(chart.graphCount(), 1);
   EXPECT_EQ(chart.graph(0)->lineStyle(), QCPGraph::lsNone);
   EXPECT_EQ(chart.graph(0)->dataCount(), 8);
