@@ -228,30 +228,9 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
               ElementsAre(StartsWith("Grandeur 1 (HeatFlux) : "), reading.InputFaults[0].French));
 }
 
-// An entry at fault is marked as soon as it is typed: a text that is no number by its own box, a
-// range that cannot be used by both; a quantity chosen twice is no fault of De or À.
-TEST_F(StudyFormTest, TheEntriesAtFaultAreMarkedByTheirBoxes) {
-  using Marked = std::array<bool, 4>;  // From1, To1, From2, To2
-  const struct {
-    StudyForm form;
-    Marked marked;
-  } cases[] = {
-      {Grid(Row("HeatFlux", "abc", "900", 2)), {true, false, false, false}},
-      {Grid(Row("HeatFlux", "300", "900", 2), Row("PassCount", "1", "x", 1)),
-       {false, false, false, true}},
-      {Grid(Row("HeatFlux", "900", "300", 2)), {true, true, false, false}},
-      {Grid(Row("HeatFlux", "1", "2", 1), Row("HeatFlux", "1", "2", 1)), {}},
-  };
-  for (const auto& c : cases) {
-    const auto marks = MarkedEntries(ReadStudyForm(c.form, base), c.form, '.');
-    EXPECT_EQ((Marked{marks[0].From, marks[0].To, marks[1].From, marks[1].To}), c.marked);
-    for (const RowMarks& mark : marks) EXPECT_EQ(mark.Tip.empty(), !mark.From && !mark.To);
-  }
-  EXPECT_EQ(MarkedEntries(ReadStudyForm(cases[0].form, base), cases[0].form, '.')[0].Tip,
-            "Grandeur 1 (HeatFlux) : le début « abc » n'est pas un nombre.");
-}
-
-// Each bad entry is one fault of its row, alike in every field to the study file's (in SI).
+// Each bad entry is one fault of its row, alike in every field to the study file's (in SI). It is
+// marked as soon as it is typed: a range that cannot be used by both its boxes, a text that is no
+// number by its own; the quantity's own faults (chosen twice, unknown) mark neither De nor À.
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;
@@ -294,7 +273,7 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
       {Sampled(4, Row("HeatFlux", "1000", "0", 1, false, true)), FaultKind::DeviationNotPositive, 0,
        R"({"input": "HeatFlux", "distribution": {"normal": [1e6, 0]}})"},
   };
-  std::vector<std::string> told;  // in the window's French
+  std::vector<std::string> told;  // in the window's French, as the tip of the boxes marked
   for (const auto& c : cases) {
     const std::string design = c.form.Sampled() ? R"("design": {"latin-hypercube": {"samples": )" +
                                                       std::to_string(c.form.Samples) + "}}, "
@@ -308,7 +287,16 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
     EXPECT_EQ(std::tuple(fault.Fault.Kind, fault.Row, fault.Drawn),
               std::tuple(c.kind, c.row, false))
         << English(fault.Fault);
-    told.push_back(French(fault.Fault, ','));
+    const auto marks = MarkedEntries(reading, c.form, ',');
+    const bool boxes =
+        c.row && c.kind != FaultKind::UnknownQuantity && c.kind != FaultKind::SameQuantity;
+    for (std::size_t r = 0; r < marks.size(); ++r) {
+      const bool marked = boxes && r == *c.row;
+      EXPECT_EQ(std::tuple(marks[r].From, marks[r].To, marks[r].Tip.empty()),
+                std::tuple(marked, marked, !marked))
+          << file;
+    }
+    told.push_back(boxes ? marks[*c.row].Tip : French(fault.Fault, ','));
     try {
       study::ReadStudyText(file, "s.json", base.State.Input, {});
       ADD_FAILURE() << "accepted: " << file;
@@ -333,12 +321,17 @@ TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
             std::tuple(FaultKind::TooManyPoints, std::nullopt));
   told.push_back(French(many.Faults[0].Fault, ','));
   // Texts that are not numbers: both told, each with its box and text.
-  const QuantitySpec& flux = Quantity("HeatFlux");
-  const StudyReading words = ReadStudyForm(Grid(Row("HeatFlux", "abc", "3,0", 2)), base);
+  const StudyForm typed = Grid(Row("HeatFlux", "abc", "900", 2), Row("PassCount", "1", "3,0", 1));
+  const StudyReading words = ReadStudyForm(typed, base);
   ASSERT_EQ(words.Faults.size(), 2u);
-  EXPECT_EQ(Comparable(words.Faults[0].Fault), Comparable(NotANumber(&flux, "début", "abc")));
-  EXPECT_EQ(Comparable(words.Faults[1].Fault), Comparable(NotANumber(&flux, "fin", "3,0")));
-  told.push_back(French(words.Faults[1].Fault, '.'));
+  EXPECT_EQ(Comparable(words.Faults[0].Fault),
+            Comparable(NotANumber(&Quantity("HeatFlux"), "début", "abc")));
+  EXPECT_EQ(Comparable(words.Faults[1].Fault),
+            Comparable(NotANumber(&Quantity("PassCount"), "fin", "3,0")));
+  const auto marks = MarkedEntries(words, typed, '.');
+  EXPECT_EQ((std::array{marks[0].From, marks[0].To, marks[1].From, marks[1].To}),
+            (std::array{true, false, false, true}));
+  told.insert(told.end(), {marks[0].Tip, marks[1].Tip});
   test::ExpectMessages("study entry faults in French", told);
 }
 
