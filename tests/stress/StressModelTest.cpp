@@ -359,15 +359,13 @@ TEST(WholeDepositPlate, TwoCoatsOfOneLamellaCooledTogetherBendAsAThreeLayerStrip
         {At(p, DepositEventKind::Row, 640, 640), At(p, DepositEventKind::Arrival, 640, 640),
          At(p, DepositEventKind::Arrival, 640, 640)});
     const double w2 = c.m2 * p.h;
-    state.Stress.Coats.resize(2);
-    for (int k = 0; k < 2; ++k) {
-      SprayedCoat& coat = state.Stress.Coats[static_cast<std::size_t>(k)];
-      coat.Lamellae = 1;
-      coat.FirstLamella = k + 1;
-      coat.LaidThickness = k == 0 ? p.w : w2;
-      coat.Base = k == 0 ? 0 : p.w;
-      coat.Given = static_cast<std::size_t>(k);
-    }
+    state.Stress.Coats = {{.Material = "", .LaidThickness = p.w, .FirstLamella = 1, .Lamellae = 1},
+                          {.Material = "",
+                           .LaidThickness = w2,
+                           .FirstLamella = 2,
+                           .Lamellae = 1,
+                           .Base = p.w,
+                           .Given = 1}};
     MaterialRecord top = state.Materials.Coating;
     top.ModuleYoung = c.r2 * p.es;
     top.dilat = c.alpha2;

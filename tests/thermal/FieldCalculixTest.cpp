@@ -114,12 +114,8 @@ std::string ColumnInput(const ColumnMesh& mesh, const RunMaterials& m,
   // ρc of 1 J/(m³·K) against the deposit's 3e6: the contact is a resistance alone.
   layer("CONTACT", substrate + 1, substrate + 1, m.Contact.Lambda, 1);
   layer("COATING", substrate + 2, mesh.Elements(), m.Coating.Lambda, m.Coating.Rho * m.Coating.Cp);
-  const auto [back, top, surface] = mesh.Probes();
-  in << "*ELSET, ELSET=BACK\n1\n*ELSET, ELSET=TOP\n"
-     << mesh.Elements() << "\n*NSET, NSET=PROBES\n"
-     << back << "\n"
-     << top << "\n"
-     << surface << "\n";
+  in << "*ELSET, ELSET=BACK\n1\n*ELSET, ELSET=TOP\n" << mesh.Elements() << "\n*NSET, NSET=PROBES\n";
+  for (const int probe : mesh.Probes()) in << probe << "\n";
   in << "*PHYSICAL CONSTANTS, ABSOLUTE ZERO=0, STEFAN BOLTZMANN=5.669E-8\n"
      << "*INITIAL CONDITIONS, TYPE=TEMPERATURE\nNALL, " << kColumnStart << "\n";
   for (const ColumnPhase& p : phases) {
