@@ -107,8 +107,6 @@ TEST(QuantityTableTest, FittableQuantitiesAreTheFiguresARecordShows) {
   EXPECT_FALSE(Quantity("coating.dilat").Thermal());
 }
 
-// Values checked against the table; the faults' wordings, in English then French, are the
-// reference file's.
 TEST(EntryFaultTest, ValuesAreCheckedAgainstTheTableAndToldInBothLanguages) {
   const struct {
     const char* Name;
@@ -159,7 +157,6 @@ TEST(RunWarningTest, EveryWarningIsFoundAndToldInBothLanguages) {
 }
 
 TEST(RunWarningTest, ImplausibleInputsAreToldInBothLanguages) {
-  // Each case's warning is told by its wording alone.
   const struct {
     const char* What;
     void (*Set)(ModelState&);

@@ -24,8 +24,6 @@ class RunSimulationTest : public test::ModelFixture {
   void Execute(ResultRowStore* rows = nullptr) { ExecuteRun(state, &catalogue, paths, sink, rows); }
 };
 
-// The file, the row store and the sink see the same rows, then the frames; progress never goes
-// back.
 TEST_F(RunSimulationTest, RowsFramesAndProgressReachTheFileTheStoreAndTheSink) {
   ResultRowStore rows;
   rows.SetColumnCount(kThermalColumns);

@@ -210,10 +210,9 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   EXPECT_LT(lumped, 700) << "the plate has cooled well below its start";
 }
 
-// The whole deposit's schedule of passes and the cooling after them, run on the field directly: at
-// every step, the change of the field's enthalpy against the lamellae that arrived and the heat
-// through the faces, which the test works out from the faces' temperatures at the step's three
-// points with its own exchange laws.
+// The whole deposit's schedule run on the field directly: at every step, the change of the
+// field's enthalpy against the lamellae that arrived and the heat through the faces, worked out
+// from the faces' temperatures at the step's three points with the test's own exchange laws.
 struct EnergyAudit {
   double Worst = 0;                // |imbalance| / largest term, over the steps
   std::vector<double> Enthalpy;    // the field's before each arrival, J/m²

@@ -1,11 +1,9 @@
-// The whole-deposit model's thermal field against a finite-element model of the same column of
-// plate, run by CalculiX: one column of DC3D8 bricks with insulated sides, a laid ceramic deposit
-// on a steel substrate and between them the contact as a layer of the lamella's thickness and the
-// contact's conductivity that holds (next to) no heat. Three torch passes, then a cooling in room
-// air; the back face, the top of the substrate and the surface must agree within 1 K at the end
-// of every heating window and every pass, halfway through the cooling and at its end. The two
-// share nothing but the physics: the elements have their own graded mesh (five a lamella), their
-// own film and radiation loads and their own, coarser time increments.
+// The whole-deposit model's thermal field against CalculiX on the same column of plate: DC3D8
+// bricks with insulated sides, a ceramic deposit on steel with the contact between them as a layer
+// that holds (next to) no heat. Three torch passes, then a cooling in room air; the back face, the
+// top of the substrate and the surface agree within 1 K at the end of every heating window and
+// pass, halfway through the cooling and at its end. The two share nothing but the physics: the
+// elements have their own graded mesh, film and radiation loads and coarser time increments.
 
 #include <gtest/gtest.h>
 
