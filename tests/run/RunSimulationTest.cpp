@@ -268,7 +268,7 @@ TEST_F(ValidationTest, EachCoatIsCheckedAndToldByItsNumber) {
 TEST_F(ValidationTest, FiguresAgainstTemperatureAreCheckedAndTakenByTheWholeDepositModelOnly) {
   using F = FigureTables;
   const struct {
-    FigureTable FigureTables::*figure;
+    FigureTable F::*figure;
     FigureTable points;
     const char* model;
     bool fault;
