@@ -38,19 +38,6 @@ const MaterialRecord kAlumina = Row(3.0, 3500, 880, 2327, 1.09e6);
 const MaterialRecord kC35 = Row(51.9, 7850, 486, 1768, 260e3);
 const MaterialRecord kContact = Row(1.0, 4000, 600);
 
-// Conductivity and heat capacity against temperature, a table's point on each side of the
-// ranges a run passes through and within them.
-MaterialRecord Tabled(MaterialRecord row, FigureTable lambda, FigureTable cp) {
-  row.Tables.Lambda = std::move(lambda);
-  row.Tables.Cp = std::move(cp);
-  return row;
-}
-const MaterialRecord kTabledSteel =
-    Tabled(kSteel, {{300, 14}, {500, 17}, {900, 23}}, {{300, 470}, {600, 540}, {1000, 600}});
-const MaterialRecord kTabledCeramic =
-    Tabled(Row(2.0, 5900, 500, 1900, 7e5), {{300, 2.6}, {1500, 1.6}},
-           {{300, 450}, {800, 600}, {2000, 660}});
-
 RunMaterials Materials(const MaterialRecord& substrate, const MaterialRecord& coating) {
   return {substrate, kContact, coating, {}};
 }
@@ -277,6 +264,14 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
   top.HeatFlux = 1.5e6;
   top.ParticleTemperature = 2600;
   top.PauseBefore = 20;
+  // Conductivity and heat capacity against temperature, a point on each side of the ranges the
+  // run passes through and within them.
+  MaterialRecord tabledSteel = kSteel;
+  tabledSteel.Tables.Lambda = {{300, 14}, {500, 17}, {900, 23}};
+  tabledSteel.Tables.Cp = {{300, 470}, {600, 540}, {1000, 600}};
+  MaterialRecord ceramic = Row(2.0, 5900, 500, 1900, 7e5);
+  ceramic.Tables.Lambda = {{300, 2.6}, {1500, 1.6}};
+  ceramic.Tables.Cp = {{300, 450}, {800, 600}, {2000, 660}};
   const struct {
     const char* name;
     MaterialRecord substrate, coating;
@@ -284,8 +279,8 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
     double pass, lamella, flux;
     bool topCoat;
   } cases[] = {{"NiCrAlY on 316L", kSteel, kNiCrAlY, 4, 25e-6, 1e-6, 5e5, false},
-               {"a ceramic on a steel, both against temperature", kTabledSteel, kTabledCeramic, 3,
-                20e-6, 2e-6, 8e5, false},
+               {"a ceramic on a steel, both against temperature", tabledSteel, ceramic, 3, 20e-6,
+                2e-6, 8e5, false},
                {"alumina on C35", kC35, kAlumina, 3, 30e-6, 10e-6, 2e6, false},
                {"alumina over NiCrAlY on 316L", kSteel, kNiCrAlY, 2, 25e-6, 1e-6, 5e5, true}};
   for (const auto& c : cases) {
