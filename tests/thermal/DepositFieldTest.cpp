@@ -21,22 +21,13 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kFaceConvection = 147;       // W/(m²·K)
 constexpr double kFaceRadiation = 4.5352e-8;  // εσ, W/(m²·K⁴)
 
-MaterialRecord Row(double lambda, double rho, double cp, double melting = 0, double latent = 0) {
-  MaterialRecord row;
-  row.Lambda = lambda;
-  row.Rho = rho;
-  row.Cp = cp;
-  row.Tfusion = melting;
-  row.Lfusion = latent;
-  return row;
-}
-
-// Steel (316L), a plasma-sprayed NiCrAlY, alumina and C35 steel; the contact as shipped.
-const MaterialRecord kSteel = Row(16.3, 8000, 500, 1673, 280e3);
-const MaterialRecord kNiCrAlY = Row(9.0, 7300, 500, 1630, 300e3);
-const MaterialRecord kAlumina = Row(3.0, 3500, 880, 2327, 1.09e6);
-const MaterialRecord kC35 = Row(51.9, 7850, 486, 1768, 260e3);
-const MaterialRecord kContact = Row(1.0, 4000, 600);
+// Steel (316L), a plasma-sprayed NiCrAlY, alumina and C35 steel; the contact as shipped: λ, ρ, c,
+// melting point and latent heat, all the field reads of a row.
+const MaterialRecord kSteel{"", 16.3, 8000, 500, 1673, 280e3, 0, 0, 0, 0, {}};
+const MaterialRecord kNiCrAlY{"", 9.0, 7300, 500, 1630, 300e3, 0, 0, 0, 0, {}};
+const MaterialRecord kAlumina{"", 3.0, 3500, 880, 2327, 1.09e6, 0, 0, 0, 0, {}};
+const MaterialRecord kC35{"", 51.9, 7850, 486, 1768, 260e3, 0, 0, 0, 0, {}};
+const MaterialRecord kContact{"", 1.0, 4000, 600, 0, 0, 0, 0, 0, 0, {}};
 
 RunMaterials Materials(const MaterialRecord& substrate, const MaterialRecord& coating) {
   return {substrate, kContact, coating, {}};
@@ -113,7 +104,7 @@ TEST(DepositFieldTest, ConductivitiesAgainstTemperatureCarryTheSteadyFluxOfKirch
   // (650 K and 710 K here) leaves an error that finer cells shrink.
   MaterialRecord steel = kSteel;
   steel.Tables.Lambda = {{300, 12}, {650, 19}, {1200, 28}};
-  MaterialRecord zirconia = Row(2.0, 5900, 500);
+  MaterialRecord zirconia{"", 2.0, 5900, 500, 0, 0, 0, 0, 0, 0, {}};
   zirconia.Tables.Lambda = {{300, 2.6}, {710, 2.2}, {1500, 1.6}};
   const RunMaterials m = Materials(steel, zirconia);
   double previous = 1;
@@ -171,7 +162,7 @@ TEST(DepositFieldTest, ConductivitiesAgainstTemperatureCarryTheSteadyFluxOfKirch
 
 TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   // 0.2 mm of copper: its Biot number is 1e-4, so the plate is one temperature.
-  const MaterialRecord copper = Row(391, 8940, 385);
+  const MaterialRecord copper{"", 391, 8940, 385, 0, 0, 0, 0, 0, 0, {}};
   const double h = 2e-4;
   const double gas = 400, room = 293.15;
   DepositField field;
@@ -269,7 +260,7 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
   MaterialRecord tabledSteel = kSteel;
   tabledSteel.Tables.Lambda = {{300, 14}, {500, 17}, {900, 23}};
   tabledSteel.Tables.Cp = {{300, 470}, {600, 540}, {1000, 600}};
-  MaterialRecord ceramic = Row(2.0, 5900, 500, 1900, 7e5);
+  MaterialRecord ceramic{"", 2.0, 5900, 500, 1900, 7e5, 0, 0, 0, 0, {}};
   ceramic.Tables.Lambda = {{300, 2.6}, {1500, 1.6}};
   ceramic.Tables.Cp = {{300, 450}, {800, 600}, {2000, 660}};
   const struct {
