@@ -35,9 +35,7 @@ class WholeDepositRunTest : public test::ModelFixture {
     state.Input.LamellaThickness = 3e-6;
     state.Input.CoolingTime = 60;
     ResolveMaterials();
-    ModelState run = state;
-    RunSimulation(run, sink);
-    return run;
+    return Ran(state);
   }
 };
 
@@ -59,9 +57,8 @@ std::vector<double> BuildUpCurvatures(int count, double h, double w, double b, d
   return curvature;
 }
 
-// Nothing expands: each lamella adds the build-up's curvature of its misfit, which is the
-// quenching stress of the surface it landed on when given against temperature (the torch warms
-// it from lamella to lamella), and the temperatures bend nothing, not even the final cooling.
+// Nothing expands: each lamella adds the build-up's curvature of its misfit (tabled: the quenching
+// stress at the surface it landed on), and the temperatures bend nothing, not even the cooling.
 TEST_F(WholeDepositRunTest, WithoutExpansionTheCurvaturesAreTheBuildUpOfEveryLamella) {
   const struct {
     int passes;
@@ -129,11 +126,8 @@ TEST_F(WholeDepositRunTest, WithoutExpansionTheCurvaturesAreTheBuildUpOfEveryLam
   }
 }
 
-// Net force and moment (about the interface) per unit width of the plate as it is: each
-// lamella's stress is linear across it (its temperature is uniform), with the mid-plane stress
-// and a slope -Ed' (κ - κ just before its arrival); the substrate's is Es' (ε(y) - αs ΔT(y)), with
-// its total strain ε linear between the faces and ΔT its temperature's change since the start,
-// whose integrals the plate's temperatures hold. So the integrals are exact.
+// Net force and moment (about the interface) per unit width, integrated exactly: a lamella's
+// stress is linear across it (slope -Ed' (κ - κ at its arrival)), the substrate's Es' (ε - αs ΔT).
 struct Balance {
   double Force = 0;
   double Moment = 0;
@@ -181,7 +175,6 @@ TEST_F(WholeDepositRunTest, ThePlateAfterTheLastPassAndAtRoomTemperatureBalances
   state.Input.CoolingTime = 20;
   ResolveMaterials();
   RunThermalHistory(state, sink);
-  // The plate at the end of the last pass, then at room temperature.
   ModelState replay = state;
   StartDepositPlate(replay, state.Input.SubstrateTemperature);
   const std::size_t lastPass = state.Timeline.PassEnds.back();
@@ -212,12 +205,11 @@ TEST_F(WholeDepositRunTest, ThePlateAfterTheLastPassAndAtRoomTemperatureBalances
   const std::vector<double> room(static_cast<std::size_t>(state.Clock.LamellaCount),
                                  state.Input.RoomTemperature);
   expectBalanced(state, room);
-  // The run kept the same plate after the last pass as the replay.
   EXPECT_EQ(state.Stress.Curvature(state.Clock.LamellaCount), replay.Stress.Plate.Curvature);
 }
 
-// Whether a sampled response has a jump: a second difference far beyond the spread of the
-// first differences (their median absolute deviation, which one jump does not move).
+// A jump: a second difference far beyond the first differences' median absolute deviation,
+// which one jump does not move.
 bool HasJump(const std::vector<double>& values, double multiple) {
   std::vector<double> first;
   for (std::size_t i = 1; i < values.size(); ++i) first.push_back(values[i] - values[i - 1]);
@@ -250,14 +242,13 @@ TEST_F(WholeDepositRunTest, TheFinalCurvatureMovesSmoothlyWithTheHeatFlux) {
   state.Input.PassCount = 7;
   ResolveMaterials();
   EXPECT_FALSE(HasJump(FinalCurvatures(state, 699, 701, 200), 10));
-  // The one-pass model's back face is pinned to the gases as it passes them, at some fluxes
-  // and not others: the same look finds its jumps.
+  // The one-pass model pins the back face to the gases at some fluxes: the same look finds it.
   state.Input.StressModel = kOnePassModel;
   EXPECT_TRUE(HasJump(FinalCurvatures(state, 680.4, 681.2, 200), 10));
 }
 
-// The twenty-pass NiCrAlY case of the fit records, and a 6 mm titanium plate under 2 MW/m²,
-// whose skin the torch heats far above its back, its figures against temperature.
+// The fit records' twenty-pass case, and a 6 mm titanium plate under 2 MW/m² with tabled figures,
+// whose skin the torch heats far above its back.
 ModelState ConvergenceCase(ModelState state, bool titanium) {
   state.Input.PassCount = titanium ? 3 : 20;
   state.Input.PassThickness = titanium ? 50e-6 : 25e-6;
@@ -291,8 +282,7 @@ TEST_F(WholeDepositRunTest, FourTimesFinerCellsAndStepsMovePeaksByLessThanHalfAK
     EXPECT_NEAR(a.PeakSubstrateTemperature, b.PeakSubstrateTemperature, 0.5);
     EXPECT_NEAR(a.PeakInterfaceTemperature, b.PeakInterfaceTemperature, 0.5);
     EXPECT_NEAR(a.PeakSurfaceTemperature, b.PeakSurfaceTemperature, 0.5);
-    // Curvatures within 0.2 %: of themselves, or of the largest bending of the run where the
-    // plate passes through flat at a pass's end.
+    // Curvatures within 0.2 %, of the run's largest bending where a pass ends near flat.
     double scale = 0;
     for (const HistoryPoint& point : fine.Stress.History) {
       scale = std::max(scale, std::fabs(point.Curvature));
@@ -322,9 +312,8 @@ void ExpectCurvaturesClose(const StressResults& s, const StressResults& referenc
   }
 }
 
-// Two coats of one material and process are the one-coat run of their passes to the last bit;
-// any input or figure of the second moved by 1e-10 of itself (which makes it a coat apart), or a
-// pause of a nanosecond before it, moves the curvatures by less than a millionth.
+// Two coats of one process are the one-coat run to the last bit; any figure of the second moved
+// by 1e-10 of itself, or a nanosecond's pause before it, moves the curvatures by under 1e-6.
 TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyApart) {
   const ModelState one = SmallRun();
   CoatInput first;
@@ -334,15 +323,13 @@ TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyA
   second.PassCount = 3;
   state.Input.Coats = {first, second};
   ResolveMaterials();
-  ModelState two = state;
-  RunSimulation(two, sink);
+  const ModelState two = Ran(state);
   ASSERT_EQ(two.Stress.History.size(), one.Stress.History.size());
   for (std::size_t i = 0; i < one.Stress.History.size(); ++i) {
     ASSERT_EQ(two.Stress.History[i].Curvature, one.Stress.History[i].Curvature) << i;
   }
   EXPECT_EQ(two.Stress.LamellaStressFinal.Values(), one.Stress.LamellaStressFinal.Values());
   for (const QuantitySpec& spec : QuantityTable()) {
-    // The second coat's inputs, and its own row as a study or a fit changes it.
     if (spec.Coat != 2 || spec.Whole || spec.Get(state) == 0) continue;
     ModelState moved = state;
     spec.Set(moved, spec.Get(state) * (1 + 1e-10));
@@ -357,8 +344,8 @@ TEST_F(WholeDepositRunTest, TwoCoatsOfOneProcessAreTheOneCoatRunAndMoveSmoothlyA
   ExpectCurvaturesClose(paused.Stress, one.Stress, "a pause of a nanosecond");
 }
 
-// The example of a bond coat under a top coat, whose case keeps its own PassCount of 1: every
-// coat's passes are sprayed, the top coat after its pause, each lamella where its coat lays it.
+// The bond coat and top coat example (its case keeps its own PassCount of 1): every coat's passes
+// are sprayed, the top coat after its pause.
 TEST_F(WholeDepositRunTest, ABondCoatAndATopCoatAreSprayedEachOnItsOwnSchedule) {
   MaterialsCatalogue shipped;
   shipped.Open(test::BuildDir() / "Brelon.db");
@@ -375,8 +362,6 @@ TEST_F(WholeDepositRunTest, ABondCoatAndATopCoatAreSprayedEachOnItsOwnSchedule) 
                    60 + 6 - 0.3 / 3 - 4 * 0.3 / 15 + 0.5 / 3);
 }
 
-// Every input and every figure of the rows a run uses, moved by 1e-10 of itself, moves the
-// final curvature and each pass's end curvature by less than 1e-6 of themselves.
 TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvaturesByAMillionth) {
   state.Input.InitialCurvature = 0.05;
   state.Input.BackFaceCoefficient = 500;
@@ -392,8 +377,7 @@ TEST_F(WholeDepositRunTest, NoInputNorFigureMovedByOneTenBillionthMovesTheCurvat
   }
 }
 
-// Points that hold one value are that constant, to the last bit; points that move by 1e-10 over
-// their range take the tables' path and move the curvatures by less than a millionth.
+// Points of one value are the constant to the last bit; a slope of 1e-10 moves nothing.
 TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNothing) {
   const ModelState constant = SmallRun();
   for (const double slope : {0.0, 1e-10}) {
@@ -410,8 +394,7 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     catalogue.AddUserRows(rows, dir / "own.db");
     ResolveMaterials();
     ASSERT_EQ(HasTables(state.Materials.Coating), slope > 0);
-    ModelState tabled = state;
-    RunSimulation(tabled, sink);
+    const ModelState tabled = Ran(state);
     if (slope > 0) {
       ExpectCurvaturesClose(tabled.Stress, constant.Stress, "a slope of 1e-10");
       continue;
@@ -423,8 +406,8 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
     EXPECT_EQ(tabled.Stress.LamellaStressFinal.Values(),
               constant.Stress.LamellaStressFinal.Values());
   }
-  // The plate in total form, which a modulus table selects, is the incremental plate when the
-  // moduli do not change, to rounding: the same rows with a modulus table of one value, unfolded.
+  // The plate in total form (a modulus table selects it) is the incremental one, to rounding,
+  // when the moduli do not change.
   ModelState total = constant;
   for (MaterialRecord* row : {&total.Materials.Substrate, &total.Materials.Coating}) {
     row->Tables = {};
@@ -445,9 +428,8 @@ TEST_F(WholeDepositRunTest, TablesOfOneValueAreTheConstantAndATinySlopeMovesNoth
   EXPECT_NEAR(a.SubstrateStressBackFinal, b.SubstrateStressBackFinal, 1e-3);
 }
 
-// NiCr sprayed on mild steel preheated to 293, 473 and 573 K. With a constant quenching stress
-// the coating's mean stress rises with the preheat (the mismatch of the cooling grows); with one
-// that falls as the surface the lamellae land on is hotter, it falls.
+// NiCr on mild steel preheated to 293, 473, 573 K: a constant quenching stress's mean stress rises
+// with the preheat (more cooling mismatch); one falling with the landing temperature makes it fall.
 TEST_F(WholeDepositRunTest, APreheatSeriesFollowsTheQuenchingStressOfTheLandingTemperature) {
   const std::filesystem::path folder = test::DataDir() / "preheat";
   std::vector<UserMaterial> rows;

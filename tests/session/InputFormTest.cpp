@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "ModelFixture.h"
 #include "format/NumberFormat.h"
-#include "model/ModelState.h"
 #include "session/CoatEntry.h"
 #include "session/GeometrieFields.h"
 #include "session/InputForm.h"
@@ -18,9 +17,7 @@ using Read = double (*)(const InputParameters&);
 class InputFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ApplyDefaults(state);
-    state.Input.SubstrateMaterialName = "Acier 316L";
-    state.Input.CoatingMaterialName = "NiCrAlY";
+    test::DefaultCase(state);
     form.ShowState();
   }
   ModelState state;

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ModelFixture.h"
 #include "session/FormEntry.h"
 #include "session/RedrawPace.h"
 #include "session/StudyForm.h"
@@ -27,15 +27,12 @@ using ::testing::ElementsAre;
 using ::testing::Pointwise;
 using ::testing::StartsWith;
 
-// The default case with both materials of the test catalogue picked.
 class StudyFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::BuildDatabase(test::DataDir() / "p1" / "catalogue.sql", dir / "p1.db");
     base.Catalogue.Open(dir / "p1.db");
-    ApplyDefaults(base.State);
-    base.State.Input.SubstrateMaterialName = "Acier 316L";
-    base.State.Input.CoatingMaterialName = "NiCrAlY";
+    test::DefaultCase(base.State);
   }
   test::TempDir dir;
   StudyBase base;

@@ -1,13 +1,8 @@
-// The whole-deposit model's thermal field against CalculiX on the same column of plate: DC3D8
-// bricks with insulated sides, a ceramic deposit on steel with the contact between them as a layer
-// that holds (next to) no heat. Three torch passes, then a cooling in room air; the back face, the
-// top of the substrate and the surface agree within 1 K at the end of every heating window and
-// pass, halfway through the cooling and at its end. The two share nothing but the physics: the
-// elements have their own graded mesh, film and radiation loads and coarser time increments.
+// The thermal field against CalculiX (DC3D8 bricks, their own graded mesh and time increments) on
+// a column of ceramic on steel: three passes and a cooling agree within 1 K at three depths.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -173,7 +168,6 @@ TEST(FieldCalculixTest, FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAn
     DepositField field;
     LayOutField(field, kColumnSubstrate, {{kColumnLamella, 0, 0}}, refinement, kColumnStart);
     for (int i = 0; i < kColumnLamellae; ++i) LayLamella(field, materials, 0, kColumnStart);
-    std::array<double, 3> largest{};
     double time = 0;
     for (std::size_t p = 0; p < phases.size(); ++p) {
       const FaceExchange exchange{phases[p].Gas, kColumnRoom, phases[p].Flux, 0, 0};
@@ -186,15 +180,8 @@ TEST(FieldCalculixTest, FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAn
       const std::array<double, 3> ours{field.BackFace, field.SubstrateTop, field.Surface};
       for (std::size_t q = 0; q < 3; ++q) {
         const double theirs = prints[p].Temperatures.at(mesh.Probes()[q]);
-        largest[q] = std::max(largest[q], std::fabs(ours[q] - theirs));
         EXPECT_NEAR(ours[q], theirs, 1.0) << probes[q] << " at " << time << " s";
       }
-    }
-    // Kept in the XML report: the margin left under the kelvin.
-    for (std::size_t q = 0; q < 3; ++q) {
-      RecordProperty("largest_difference_K_" + std::string(probes[q]) + "_refinement_" +
-                         std::to_string(refinement),
-                     std::to_string(largest[q]));
     }
   }
 }
