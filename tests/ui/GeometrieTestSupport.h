@@ -2,7 +2,6 @@
 // The input window over the reference catalogue, driven as a user does, and a watcher of dialogs.
 
 #include <gtest/gtest.h>
-#include <qcustomplot.h>
 
 #include <QAction>
 #include <QApplication>
@@ -69,11 +68,6 @@ struct ModalWatcher : QObject {
   QTimer timer_;
   QWidget* busy_ = nullptr;
 };
-
-inline QString ChartTitle(QCustomPlot& chart) {
-  auto* title = qobject_cast<QCPTextElement*>(chart.plotLayout()->element(0, 0));
-  return title != nullptr ? title->text() : QString();
-}
 
 class GeometrieWindowFixture : public ::testing::Test {
  protected:
