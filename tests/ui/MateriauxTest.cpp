@@ -23,7 +23,12 @@ TEST_F(MateriauxTest, AnEditedRowAndItsPointsReachTheSavedRowsAndNeverTheShipped
   // A figure out of its bounds keeps the form open and says which and why.
   {
     QStringList faults;
+    QString answer = QStringLiteral("Annuler");
     ModalWatcher watcher([&](QWidget* modal) {
+      if (qobject_cast<QMessageBox*>(modal) != nullptr) {
+        if (!ModalWatcher::Press(modal, answer)) ModalWatcher::Dismiss(modal);
+        return;
+      }
       auto* form = qobject_cast<ui::MaterialForm*>(modal);
       if (form == nullptr) return ModalWatcher::Dismiss(modal);
       form->findChild<QLineEdit*>(QString::fromUtf8("Matériaux"))
@@ -54,6 +59,21 @@ TEST_F(MateriauxTest, AnEditedRowAndItsPointsReachTheSavedRowsAndNeverTheShipped
     // The input window's lists have it at once, and the pick is kept.
     EXPECT_EQ(Child<QListWidget>("Datalist2")->findItems("Mon NiCr", Qt::MatchExactly).size(), 1);
     EXPECT_EQ(Child<QListWidget>("Datalist1")->selectedItems().value(0)->text(), "Acier 316L");
+
+    // The user's row goes once the user says so (a shipped row never: MaterialTableTest), and a
+    // pick of it is cleared, so that no run is offered that would be refused.
+    Pick("Datalist2", "Mon NiCr");
+    ASSERT_TRUE(Execution()->isEnabled());
+    table.selectRow(table.findItems("Mon NiCr", Qt::MatchExactly).value(0)->row());
+    materials->Supprimer();
+    EXPECT_EQ(watcher.MessageTexts.size(), 1);
+    EXPECT_EQ(table.rowCount(), 4);
+    answer = QStringLiteral("Supprimer");
+    materials->Supprimer();
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_TRUE(UserCatalogue(dir / "user" / "materiaux.db").Read().empty());
+    EXPECT_EQ(state.Input.CoatingMaterialName, "");
+    EXPECT_FALSE(Execution()->isEnabled());
   }
 
   // Points edited in the form are checked as they are accepted and saved with the row.
