@@ -62,7 +62,6 @@ TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
       {a + "B;1;x;1;1;1;1e9;0,3;1e-6;0;\n", ""},
       // A NUL cut the name short, and the row replaced the shipped steel.
       {a + std::string("Acier 316L\0junk;1;1;1;1;1;1e9;0,3;1e-6;0;\n", 42), ""},
-      {a + "\"Red\x1B[31m\";1;1;1;1;1;1e9;0,3;1e-6;0;\n", ""},
       {a, good + "Inconnu,Cp,300,1\nInconnu,Cp,600,2\n"},
       {a, good + "A,Rho,300,1\n"},
       {a, good + "A,Cp,chaud,1\n"},
