@@ -29,8 +29,7 @@ def p1_catalogue(p1_db):
 
 @pytest.fixture
 def batch():
-    """Runs quillane-batch with the arguments given (in the C locale, as the module writes
-    numbers); returns the finished process."""
+    """Runs quillane-batch in the C locale, as the module writes numbers; returns the process."""
     program = os.environ["QUILLANE_BATCH_PROGRAM"]
 
     def run(*args, check=True):

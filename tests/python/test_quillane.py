@@ -90,8 +90,8 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
             assert (tmp_path / "during" / file).read_bytes() == expected, file
     history = (tmp_path / "batch" / "history.csv").read_text().splitlines()
     assert len(result.history) == len(history) - 1
-    assert result.CoatMaterial == ["NiCrAlY", "NiCrAlY"]
-    assert sum(result.CoatThickness) == pytest.approx(result.CoatingThickness, rel=1e-15)
+    times, heights, temperatures = result.field
+    assert temperatures.shape == (len(times), len(heights)) and times[-1] == result.ElapsedTime
 
 
 def test_a_studys_table_equals_the_batch_programs_results_csv(tmp_path, batch, p1_db):
@@ -193,8 +193,6 @@ def test_a_bad_attribute_is_refused_and_the_case_kept():
     with pytest.raises(ValueError, match="coats need the whole-deposit model"):
         coated.StressModel = "one-pass"
     assert coated.Coats == TWO_COATS["Coats"]
-    coated.Coats = []
-    assert coated == quillane.Case(StressModel="whole-deposit", PassCount=3)
 
 
 # A user catalogue that cannot be read is refused by name, as by the batch program, until the
@@ -323,42 +321,39 @@ def test_figures_against_temperature_are_read_changed_and_pickled(p1_db):
     assert catalogue.with_row(row).rows == catalogue.rows
 
 
+# The message is each case's id.
 WRONG_CALLS = [
-    pytest.param(lambda c: quillane.Case(DATA / "none.json"), FileNotFoundError,
-                 r"No such case file: '.*none.json'", id="a missing case file"),
-    pytest.param(lambda c: quillane.Catalogue("none.db"), FileNotFoundError,
-                 "No such materials catalogue: 'none.db'", id="a missing catalogue"),
-    pytest.param(lambda c: quillane.run(42, c), TypeError,
-                 "case: give a Case, a dict of case keys or a case file", id="a case"),
-    pytest.param(lambda c: quillane.run(CASE, "p1.db"), TypeError,
-                 "catalogue: give a quillane.Catalogue or None, not str", id="a catalogue"),
-    pytest.param(lambda c: c.with_row("NiCrAlY", SigmaQ="high"), TypeError,
-                 "with_row: SigmaQ: give a number, not str", id="a figure"),
-    pytest.param(lambda c: quillane.fit(CASE, {"time": "0 1", "curvature": [0, 1]},
-                                        "coating.SigmaQ", catalogue=c), TypeError,
-                 "record: time: give a sequence of numbers, not str", id="a record's column"),
-    pytest.param(lambda c: quillane.fit(CASE, "r.csv", "coating.SigmaQ", noise={"curvature": "1"},
-                                        catalogue=c), TypeError,
-                 "noise: curvature: give a number, not str", id="a noise"),
-    pytest.param(lambda c: quillane.study({"vary": []}, jobs=1.5, catalogue=c), TypeError,
-                 "jobs: give a whole number from 1, or None for every core, not float",
-                 id="jobs"),
-    pytest.param(lambda c: c.with_row({"Name": "NiCrAlY", "sigmaq": 1}), ValueError,
-                 '"sigmaq" is not a figure of a material', id="a row's unknown figure"),
-    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Cp": [(300, 450)]}), ValueError,
-                 "with_row: tables: Cp: the points are not a table: a table needs at least two "
-                 "points", id="a table of one point"),
-    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Rho": []}), ValueError,
-                 '"Rho" is not a figure given against temperature', id="a table's figure"),
-    pytest.param(lambda c: c.with_row("NiCrAlY", tables={"Cp": [300, 450]}), TypeError,
-                 r"with_row: tables: Cp: give \(temperature, value\) pairs, not int",
-                 id="a table's point"),
-    pytest.param(lambda c: c.with_row("NiCrAlY", Poisson=1.5), ValueError,
-                 '"NiCrAlY": Poisson is 1.5; it must be less than 1.', id="a row's figure"),
+    (lambda c: quillane.Case(DATA / "none.json"), FileNotFoundError,
+     r"No such case file: '.*none.json'"),
+    (lambda c: quillane.Catalogue("none.db"), FileNotFoundError,
+     "No such materials catalogue: 'none.db'"),
+    (lambda c: quillane.run(42, c), TypeError,
+     "case: give a Case, a dict of case keys or a case file"),
+    (lambda c: quillane.run(CASE, "p1.db"), TypeError,
+     "catalogue: give a quillane.Catalogue or None, not str"),
+    (lambda c: c.with_row("NiCrAlY", SigmaQ="high"), TypeError,
+     "with_row: SigmaQ: give a number, not str"),
+    (lambda c: quillane.fit(CASE, {"time": "0 1", "curvature": [0, 1]}, "coating.SigmaQ",
+                            catalogue=c), TypeError,
+     "record: time: give a sequence of numbers, not str"),
+    (lambda c: quillane.fit(CASE, "r.csv", "coating.SigmaQ", noise={"curvature": "1"},
+                            catalogue=c), TypeError, "noise: curvature: give a number, not str"),
+    (lambda c: quillane.study({"vary": []}, jobs=1.5, catalogue=c), TypeError,
+     "jobs: give a whole number from 1, or None for every core, not float"),
+    (lambda c: c.with_row({"Name": "NiCrAlY", "sigmaq": 1}), ValueError,
+     '"sigmaq" is not a figure of a material'),
+    (lambda c: c.with_row("NiCrAlY", tables={"Cp": [(300, 450)]}), ValueError,
+     "with_row: tables: Cp: the points are not a table: a table needs at least two points"),
+    (lambda c: c.with_row("NiCrAlY", tables={"Rho": []}), ValueError,
+     '"Rho" is not a figure given against temperature'),
+    (lambda c: c.with_row("NiCrAlY", tables={"Cp": [300, 450]}), TypeError,
+     r"with_row: tables: Cp: give \(temperature, value\) pairs, not int"),
+    (lambda c: c.with_row("NiCrAlY", Poisson=1.5), ValueError,
+     '"NiCrAlY": Poisson is 1.5; it must be less than 1.'),
 ]
 
 
-@pytest.mark.parametrize("call,error,message", WRONG_CALLS)
+@pytest.mark.parametrize("call,error,message", WRONG_CALLS, ids=[c[2] for c in WRONG_CALLS])
 def test_a_wrong_call_raises_what_python_raises_with_our_message(p1_catalogue, call, error,
                                                                  message):
     with pytest.raises(error, match=message):
