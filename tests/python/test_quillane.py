@@ -90,8 +90,8 @@ def test_a_run_gives_the_batch_programs_numbers_and_files(tmp_path, batch, p1_db
             assert (tmp_path / "during" / file).read_bytes() == expected, file
     history = (tmp_path / "batch" / "history.csv").read_text().splitlines()
     assert len(result.history) == len(history) - 1
-    times, heights, temperatures = result.field
-    assert temperatures.shape == (len(times), len(heights)) and times[-1] == result.ElapsedTime
+    times, levels, temperatures = result.field
+    assert temperatures.shape == (len(times), len(levels)) and times[-1] == result.ElapsedTime
 
 
 def test_a_studys_table_equals_the_batch_programs_results_csv(tmp_path, batch, p1_db):
