@@ -164,15 +164,12 @@ def test_a_bad_case_or_study_raises_the_batch_programs_message(tmp_path, batch, 
         wrong_type = re.search(r"must be a (number|text), not", told.stderr) is not None
         with pytest.raises(TypeError if wrong_type else ValueError) as raised:
             quillane.run(path, p1_catalogue)
-        message = str(raised.value).replace("\n", " ")
     else:
         told = batch(CASE, "--catalogue", p1_db, "--study", path, "--out", tmp_path / "out",
                      check=False)
         with pytest.raises(ValueError) as raised:
             quillane.study(path, case=CASE, catalogue=p1_catalogue)
-        message = str(raised.value)
-        assert message.startswith(str(path))
-    assert told.returncode == 1 and message.isprintable()
+    assert told.returncode == 1 and str(raised.value).replace("\n", " ").isprintable()
     assert "quillane-batch: " + str(raised.value) + "\n" == told.stderr
     assert not list(tmp_path.glob("*.txt"))
 
