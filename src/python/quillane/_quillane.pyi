@@ -29,6 +29,10 @@ class Case:
     InitialCurvature: float  # 1/m
     LamellaThickness: float  # m
     RoomTemperature: float  # K
+    BackFaceCoefficient: float  # W/(m²·K)
+    BackFaceTemperature: float  # K, 0 for the substrate's own
+    CoolingTime: float  # s
+    ThermalRefinement: int
     StressModel: str  # "one-pass" or "whole-deposit"
     SubstrateMaterialName: str
     CoatingMaterialName: str
@@ -125,8 +129,6 @@ class Result:
     @property
     def CoatingThickness(self) -> float: ...
     @property
-    def PeakSurfaceTemperature(self) -> float: ...
-    @property
     def PassEndCurvature(self) -> _Floats: ...
     @property
     def CoatMaterial(self) -> list[str]: ...
@@ -148,6 +150,8 @@ class Result:
     def curvature_history(self) -> np.recarray: ...
     @property
     def history(self) -> np.recarray: ...
+    @property
+    def field(self) -> tuple[_Floats, _Floats, _Floats]: ...
     @property
     def warnings(self) -> list[str]: ...
     @property
