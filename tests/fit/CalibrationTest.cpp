@@ -19,10 +19,8 @@ namespace {
 // The one-pass reference case, whose run ends at 9 s; its records go on to 12 s.
 using CalibrationTest = FitFixture;
 
-// Read from the run itself, not as the fit reads it, a record row holds: in the one-pass model,
-// the curvature of the last lamella laid by its time; in the whole-deposit model, the history at
-// its time, linear between two points; at the end, the plate before its cooling, and after it
-// the room-temperature state; and the back face's temperature, linear between thermal rows.
+// Read from the run, not as the fit reads it: the one-pass model's last laid curvature, the whole
+// deposit's history linear between points, the cooled end, the back face linear between rows.
 TEST_F(CalibrationTest, ARecordRowMeetsTheModelsHistoryAtItsTime) {
   for (const bool whole : {false, true}) {
     SCOPED_TRACE(whole ? "whole-deposit" : "one-pass");
@@ -189,8 +187,7 @@ TEST_F(CalibrationTest, TheRobustLossKeepsOutliersFromPullingTheFit) {
 }
 
 TEST_F(CalibrationTest, AFigureTheRecordCannotSeeIsToldInPlainWords) {
-  // A record of the curvature alone that ends at 8 s: the expansion acts only in the final
-  // cooling, after it.
+  // A curvature record ending at 8 s: the expansion acts only in the cooling after it.
   CalibrationRecord record = RecordOf(With({{"coating.SigmaQ", 1.5e8}}), 0.05, -1);
   record.Temperature.clear();
   record.SurfaceTemperature.clear();
@@ -214,8 +211,7 @@ double SquaredMisfit(const std::vector<double>& model, const std::vector<double>
   return sum;
 }
 
-// fit.json's temperature misfit equals a sum made apart from the fit: the model run again at
-// the fitted figures against the noisy record.
+// fit.json's temperature misfit is the model run again at the fitted figures against the record.
 TEST_F(CalibrationTest, TheTemperatureMisfitIsTheRecordsOwn) {
   CalibrationRecord record = RecordOf(With({{"coating.SigmaQ", 1.5e8}}), 0.05, 3);
   std::mt19937_64 engine(7);
@@ -413,8 +409,7 @@ TEST_F(CalibrationTest, TheWindowAndTheFittedCaseTakeTheSameMaterialRows) {
     EXPECT_EQ(fitted.Inputs.CoatingMaterialName,
               fitted.CoatingName.empty() ? state.Input.CoatingMaterialName : fitted.CoatingName);
 
-    // The batch program's fitted.db holds those rows over the whole catalogue, and the fitted
-    // case picks them.
+    // The batch program's fitted.db holds those rows over the catalogue; the case picks them.
     const std::filesystem::path out = dir / ("case" + std::to_string(&c - cases));
     std::filesystem::create_directories(out);
     WriteFittedCase(out, state, catalogue, result, "record.csv");

@@ -33,8 +33,7 @@ class FitFixture : public test::ModelFixture {
     return settings;
   }
 
-  // Three passes of 20 µm in lamellae of 2 µm of the whole-deposit model: a small case whose
-  // curvature moves visibly.
+  // A small whole-deposit case whose curvature moves visibly.
   void ThreeWholePasses() {
     state.Input.StressModel = kWholeDepositModel;
     state.Input.PassCount = 3;

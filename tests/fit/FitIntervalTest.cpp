@@ -118,9 +118,8 @@ TEST_F(FitIntervalTest, IntervalsOfTwentyNoisyRecordsCoverTheTruthAsOften) {
   }
 }
 
-// A record whose trigger came 2 s late (the curvature and a thermocouple on the back face):
-// fitted with the clock's shift, the shift comes back and the figure stays within its interval;
-// without it, the fit says the model does not follow.
+// A trigger 2 s late: fitted with the clock's shift, the shift comes back and the figure stays
+// in its interval; without it, the fit says the model does not follow.
 TEST_F(FitIntervalTest, AShiftedClockIsFittedOrTold) {
   ThreeWholePasses();
   const ModelState truth = With({{"coating.SigmaQ", 1.3e8}});
@@ -163,8 +162,7 @@ TEST_F(FitIntervalTest, TheClockAloneComesBackFromTheCurvature) {
   const FitResult fit = FitRecord(state, record, WithNoise({std::string(kTimeShift)}));
   EXPECT_NEAR(fit.TimeShift, 1.5, 0.05);
   EXPECT_TRUE(fit.IntervalLow[0] <= fit.TimeShift && fit.TimeShift <= fit.IntervalHigh[0]);
-  // Fitted with the one-pass model, the record of three passes is told so, as well as followed
-  // poorly.
+  // The one-pass model is told unfit for three passes' record, and follows it poorly.
   state.Input.StressModel = kOnePassModel;
   ResolveMaterials();
   std::vector<NoteKind> kinds;

@@ -87,9 +87,8 @@ std::pair<std::size_t, float> Drawn(const graphics::DrawingSurface& surface, boo
   return {count, top};
 }
 
-// 200,000 points of a fast oscillation with one spike, as a whole-deposit history has a point per
-// thermal row (or a long record has rows), are drawn with a few strokes (points) per pixel column;
-// the spike reaches as high as in a picture of the same extents in three points.
+// 200,000 points (a whole-deposit history has one a thermal row) with one spike: a few strokes a
+// pixel column, the spike as high as in a three-point picture of the same extents.
 TEST(FitOverlayTest, ALongHistoryOrRecordIsDrawnWithAFewItemsPerPixelColumnAndKeepsItsExtremes) {
   CalibrationRecord shortRecord{{0, 100}, {0, 0}, {}, {}, {}};
   FitResult flat;

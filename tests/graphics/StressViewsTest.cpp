@@ -240,9 +240,8 @@ TEST(StressViewsTest, ThinLamellaeCostStrokesPerPixelNotPerLamella) {
   }
 }
 
-// A bond coat of two lamellae under a top coat of two twice as thick: each lamella's step in its
-// coat's colour within its coat, and a line of a third colour at the bond coat's top once the top
-// coat is on it; lamellae thinner than a pixel share a column only within a coat.
+// A bond coat under a top coat twice as thick: steps in their coat's colour, a third colour at the
+// bond coat's top once covered; lamellae thinner than a pixel share a column only within a coat.
 TEST(StressViewsTest, EachCoatsStepsInItsOwnColourWithABoundaryAtItsTop) {
   const struct {
     bool cooling, zoom;

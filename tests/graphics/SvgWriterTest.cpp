@@ -190,9 +190,8 @@ TEST(SvgWriterTest, GeometryFarOffTheSurfaceIsCutOrLeftOut) {
   EXPECT_THAT(svg, Not(HasSubstr("gone")));
 }
 
-// The five pictures of the sample run, written as a run's export writes them, against the
-// reviewed pictures in tests/data/graphics. QUILLANE_UPDATE_GOLDEN=1 rewrites those instead
-// (review the change by eye, for instance converted with rsvg-convert, before keeping it).
+// Against the reviewed pictures in tests/data/graphics; QUILLANE_UPDATE_GOLDEN=1 rewrites them
+// (review by eye, e.g. through rsvg-convert, before keeping them).
 TEST(WritePlotsTest, SampleRunMatchesTheReviewedPictures) {
   // Four lamellae of 1 µm on 2.5 mm drawn in the order of a run onto one set of surfaces.
   ModelState state = test::MakeStressState(4, 1e-6, 2.5e-3, -0.18, 0.13);
@@ -284,8 +283,7 @@ TEST(NiceTicksTest, StepsOfOneTwoOrFiveCoverAnyFiniteRangeAndAPointIsWidened) {
   }
 }
 
-// The labels of a chart's x axis: the digits that tell neighbouring ticks apart and no binary
-// noise; values equal to nine digits are one value; decades on a logarithmic axis; none on an
+// No binary noise; values equal to nine digits are one; decades on a logarithmic axis; none on an
 // axis of slots.
 TEST(ChartAreaTest, TickLabelsCarryTheDigitsThatTellThemApart) {
   const struct {

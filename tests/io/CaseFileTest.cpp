@@ -1,6 +1,5 @@
-// Case files: every input written reads back bit for bit, and is saved whole or not at all; a
-// faulty case names the file and leaves every input as it was. Reproducer files found by the
-// case-file fuzzer (fuzz/) lie in tests/data/reliability/ as case_*.json.
+// Case files read back bit for bit, are saved whole or not at all, and a faulty one changes no
+// input. The fuzzer's reproducers (fuzz/) lie in tests/data/reliability/ as case_*.json.
 
 #include "io/CaseFile.h"
 

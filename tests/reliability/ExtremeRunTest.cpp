@@ -1,6 +1,5 @@
-// Extreme but valid runs of the real program: each must finish, write no value that is not a
-// number, keep its memory bounded, and warn where the model leaves physical ground. The two long
-// runs are skipped in the sanitizer builds: under a sanitizer they take minutes.
+// Extreme but valid runs of the real program: each finishes, writes numbers only, keeps its memory
+// bounded and warns off physical ground. The long ones take minutes under a sanitizer: skipped.
 
 #include <gtest/gtest.h>
 

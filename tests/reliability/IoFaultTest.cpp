@@ -1,6 +1,5 @@
-// Faults of the disk and the file system, before and during a run: each is reported, leaves no
-// partial or temporary file, and keeps every earlier result file. As root (in CI) permission bits
-// do not stop writes: the permission cases are skipped there.
+// Disk and file-system faults before and during a run: reported, no partial file left, earlier
+// results kept. As root (in CI) permission bits stop nothing: those cases are skipped.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -75,9 +74,8 @@ TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
   TempDir clean;
   ASSERT_EQ(RunProgram({"--passes", "3", "--catalogue", Catalogue(), "-q"}, clean.Path()).exitCode,
             0);
-  // The stress model adds its table after the rows. When the disk fills up with the last rows,
-  // which the write buffer still holds as the passes end, the fault must show before the stress
-  // file is published, not when the thermal file is closed after it.
+  // A disk full at the last rows (still in the write buffer as the passes end) must show before
+  // the stress file is published, not when the thermal file is closed after it.
   const auto rowBytes =
       static_cast<long long>(ReadFile(clean / "Thermique.txt").find("POSITION DE L'AXE NEUTRE"));
   ASSERT_GT(rowBytes, 10000);
@@ -177,10 +175,8 @@ TEST(FitOutputTest, AFitThatCannotWriteEveryOutputKeepsTheEarlierFit) {
   EXPECT_NE(ReadFile(work / "fit" / "fit.json"), earlier.at("fit.json"));
 }
 
-// A study's files are a set too: a study replacing another (--force) that cannot write every
-// file leaves the earlier study cleared, as asked, and a whole checkpoint of its own or nothing:
-// never a new results.csv beside an old results.json, an earlier picture beside the new table, or
-// a picture not written whole.
+// A study replacing another (--force) that cannot write every file leaves the earlier one cleared
+// and a whole checkpoint of its own or nothing: never old and new files mixed, nor half a picture.
 TEST(StudyOutputTest, AStudyThatCannotWriteEveryFileLeavesNoMixOfTwoStudies) {
   TempDir work;
   BuildDatabase(DataDir() / "p1" / "catalogue.sql", work / "p1.db");

@@ -35,10 +35,8 @@ struct ProgramRun {
   long parentPeakKb = 0;
 };
 
-// Runs quillane-batch in `workDir`, in the C locale. With a file-size limit, writes past it fail
-// with EFBIG, as on a disk that fills up; the program is started with SIGXFSZ ignored unless
-// `defaultSignals`, where it must ignore the signal itself (as under `ulimit -f` in a shell).
-// `whileRunning`, when given, is called with the child's pid before it is waited for.
+// Runs quillane-batch in `workDir`, C locale; past a file-size limit writes fail with EFBIG as on a
+// full disk, SIGXFSZ ignored unless `defaultSignals` (then the program must, as under `ulimit -f`).
 inline ProgramRun RunProgram(std::vector<std::string> args, const std::filesystem::path& workDir,
                              long long fileSizeLimit = -1, bool defaultSignals = false,
                              const std::function<void(pid_t)>& whileRunning = {}) {

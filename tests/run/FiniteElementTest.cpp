@@ -1,13 +1,5 @@
-// The whole-deposit plate against a free disc of axisymmetric 8-node elements (CalculiX) of
-// radius 30 times its final thickness, which shares only the thermal field with it: no section,
-// neutral axis or plate assumption. The plate is linear in its eigenstrains, so between two kept
-// moments (just before each arrival, each coat's end) all that happens is one load on the disc of
-// that moment: the quench of the lamella just laid and the field's change until the next moment
-// (the last one's to room temperature). The substrate's element rows break where its profile
-// does (faces, cells' centres), so the quadratic elements carry it exactly; each lamella is a
-// layer at its cell's temperature. The summed responses (centre curvature fitted over the inner
-// third of the back face, after each coat and at room temperature; stresses at mid-radius) must
-// agree within 1e-4.
+// The whole-deposit plate against a free disc of axisymmetric 8-node elements (CalculiX) sharing
+// only its thermal field: being linear, the plate is the disc's summed responses within 1e-4.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -32,9 +23,8 @@
 namespace quillane {
 namespace {
 
-// The field as the plate takes it: the substrate at its profile's break points (back face,
-// cells' centres, top face), each laid lamella at its cell's temperature, and the surface; with
-// the lamellae the plate holds from this moment on, one more than the field's where one lands.
+// The field as the plate takes it (substrate at its profile's break points, each lamella at its
+// cell's temperature), with the lamellae the plate holds from this moment on.
 struct FieldShot {
   std::vector<double> Substrate;
   std::vector<double> Lamellae;
@@ -54,7 +44,7 @@ FieldShot ShotOf(const DepositField& field, bool arrival, bool coatEnd) {
   return shot;
 }
 
-// Heights of the substrate profile's break points, the back face first.
+// The back face first.
 std::vector<double> BreakHeights(const DepositField& field) {
   std::vector<double> heights{field.Cells.front().Bottom};
   for (int i = 0; i < field.SubstrateCells; ++i) {
@@ -157,9 +147,8 @@ struct Disc {
   double Radius() const { return 30 * (H + Tops.back()); }
 };
 
-// The mesh of a disc with `laid` lamellae: element rows between the substrate's break points,
-// then one per lamella. The eigenstrain jumps at each layer's faces, so each layer has node rows
-// of its own, tied to the layer below by equations.
+// Element rows between the substrate's break points, then one per lamella; each layer has node
+// rows of its own, tied by equations, as the eigenstrain jumps at its faces.
 struct DiscMesh {
   DiscMesh(const Disc& d, int laid) : disc(d), heights(d.Breaks) {
     for (int i = 1; i <= laid; ++i) heights.push_back(d.Tops[static_cast<std::size_t>(i)]);
@@ -172,7 +161,6 @@ struct DiscMesh {
   }
   int Rows() const { return static_cast<int>(heights.size()) - 1; }
   int SubstrateRows() const { return static_cast<int>(disc.Breaks.size()) - 1; }
-  // The substrate's element rows are layer 0, lamella i's is layer i.
   int Layer(int row) const { return row < SubstrateRows() ? 0 : row - SubstrateRows() + 1; }
   bool FirstOfLayer(int row) const { return row >= SubstrateRows(); }
   // Node row `level` (0 bottom, 1 middle, 2 top) of element row `row`.
@@ -267,7 +255,6 @@ std::string DiscInput(const Disc& disc, const DiscLoad& load) {
   return in.str();
 }
 
-// Least-squares line through points, evaluated at x.
 double LineAt(const std::vector<std::pair<double, double>>& points, double x) {
   const double n = static_cast<double>(points.size());
   double sx = 0, sy = 0, sxx = 0, sxy = 0;
@@ -278,21 +265,17 @@ double LineAt(const std::vector<std::pair<double, double>>& points, double x) {
   return (sy - slope * sx) / n + slope * x;
 }
 
-// A disc's response to one load: the curvature change, then the in-plane stress changes at
-// mid-radius at the substrate's faces and each lamella's mid-plane. Each element's stress is
-// linear in y, so a line through its points gives it at any height.
+// A disc's response to one load: the curvature change, then the stress changes at mid-radius at
+// the substrate's faces and each lamella's mid-plane (an element's stress is linear in y).
 std::vector<double> Solve(const Disc& disc, const DiscLoad& load,
                           const std::filesystem::path& dir) {
-  std::ofstream(dir / "disc.inp") << DiscInput(disc, load);
-  const std::string command = "cd '" + dir.string() + "' && ccx -i disc > disc.log 2>&1";
-  EXPECT_EQ(std::system(command.c_str()), 0) << test::ReadFile(dir / "disc.log");
+  const std::string dat = test::RunCalculix(dir, "disc", DiscInput(disc, load));
   const DiscMesh mesh(disc, load.Laid);
-  std::istringstream text(test::ReadFile(dir / "disc.dat"));
   std::map<int, double> lift;  // back-face node: axial displacement
   // Element, point: (σrr + σθθ) / 2 (invariant about the axis) and the point's height.
   std::map<std::pair<int, int>, std::pair<double, double>> points;
   char mode = ' ';
-  for (std::string line; std::getline(text, line);) {
+  for (const std::string& line : test::Lines(dat)) {
     if (line.find("displacements") != std::string::npos) mode = 'U';
     if (line.find("stresses") != std::string::npos) mode = 'S';
     if (line.find("coordinates") != std::string::npos) mode = 'C';
@@ -347,11 +330,9 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
   // A titanium alloy's: a slow conductor, whose skin is steep under a strong flux.
   const MaterialRecord titanium{"Ti-6Al-4V", 6.7,  4430,   526, 1933, 2.86e5,
                                 114e9,       0.34, 8.6e-6, 0,   {}};
-  // A thin deposit and one as thick as its substrate, on a coating half as stiff; a thick slow
-  // plate heated hard under a few lamellae, where the substrate's resolved profile carries the
-  // load; a stiff bond coat under a compliant top coat sprayed after a pause. Poisson's ratios
-  // are equal: a mismatch bends the finite disc by about t / R more (3e-4 here), which the plate
-  // rightly ignores.
+  // Thin and thick deposits, a hard-heated slow plate, a bond coat under a top coat. Poisson's
+  // ratios are equal: a mismatch bends the finite disc by about t / R more, which the plate
+  // ignores.
   const struct {
     const char* name;
     double h, pass, lamella;

@@ -55,9 +55,8 @@ TEST_F(RunSimulationTest, RowsFramesAndProgressReachTheFileTheStoreAndTheSink) {
   EXPECT_EQ(sink.singularReports, 0);
 }
 
-// A stop asked from the start or once the thermal part is over (during the stress model, or once
-// every frame is drawn and only the tables and the history are left to write) is heard before
-// any file is renamed: the earlier files stay and no temporary file is left.
+// A stop asked at the start, in the stress model or with only the tables left to write is heard
+// before any file is renamed: the earlier files stay and no temporary file is left.
 TEST_F(RunSimulationTest, AStoppedRunChangesNoFile) {
   class StopAtFrame : public test::RecordingSink {
    public:

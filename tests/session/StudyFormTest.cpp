@@ -225,9 +225,8 @@ TEST_F(StudyFormTest, DrawsAndTheBaseAreCheckedToo) {
               ElementsAre(StartsWith("Grandeur 1 (HeatFlux) : "), reading.InputFaults[0].French));
 }
 
-// Each bad entry is one fault of its row, alike in every field to the study file's (in SI). It is
-// marked as soon as it is typed: a range that cannot be used by both its boxes, a text that is no
-// number by its own; the quantity's own faults (chosen twice, unknown) mark neither De nor À.
+// Each bad entry is the study file's fault (in SI), marked as typed: a bad range by both boxes, a
+// non-number by its own; the quantity's faults (twice, unknown) mark neither De nor À.
 TEST_F(StudyFormTest, EachBadEntryIsAFaultOfItsRowAsInTheStudyFile) {
   const struct {
     StudyForm form;

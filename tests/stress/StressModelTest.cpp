@@ -22,9 +22,8 @@
 namespace quillane {
 namespace {
 
-// Substrate h under n lamellae of w, biaxial moduli from Young's moduli with Poisson ratios of 0,
-// quenching stress sigmaQ. The one-pass model cools from tm to te; the whole deposit starts at t0
-// and cools to the room.
+// Substrate h under n lamellae of w, Poisson ratios of 0. The one-pass model cools from tm to te;
+// the whole deposit starts at t0 and cools to the room.
 struct Specimen {
   int n = 4;
   double h = 0.002, w = 1e-6, es = 200e9, ed = 100e9, sigmaQ = 1e8, curvature0 = 0;
@@ -93,9 +92,8 @@ double Timoshenko(double misfit, double t, double h, double r) {
          ((t + h) * (3 * (1 + m) * (1 + m) + (1 + m * r) * (m * m + 1 / (m * r))));
 }
 
-// Net in-plane force and moment (about the interface) per unit width, after lamella k at
-// curvature `curvature`: the substrate's profile is linear; each lamella's is linear too, with
-// the mid-plane stress and a slope -Ed (κ - κ before its arrival), so the integrals are exact.
+// Net force and moment (about the interface) per unit width after lamella k, integrated exactly:
+// each lamella's stress is linear with a slope -Ed (κ - κ before its arrival).
 std::pair<double, double> Net(const ModelState& state, double back, double front,
                               const BasedArray<double>& lamellae, int k, double curvature) {
   const double h = state.Stress.SubstrateThickness;
@@ -258,12 +256,8 @@ double ExpansionIntegral(const FigureTable& alpha, double from, double to) {
 }
 
 TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBimetal) {
-  // A lamella lands unstressed on a plate as hot and cools to the room: Timoshenko's bimetal of
-  // the misfit ∫ (αd - αs) dT at the room's moduli (in total form a point's stress is its modulus
-  // at its temperature times its elastic strain, whatever the path). Constant figures at several
-  // thickness ratios t / h and modulus ratios Ed / Es; a superalloy whose expansion rises
-  // strongly above 800 K under a ceramic, points on both sides of the range cooled through and
-  // within it; moduli that rise or fall.
+  // A lamella landing unstressed and cooling to the room is Timoshenko's bimetal of the misfit
+  // ∫ (αd - αs) dT at the room's moduli (total form: the path does not matter), tables or not.
   const FigureTable superalloy = {{300, 12e-6}, {800, 14e-6}, {1100, 18e-6}};
   const FigureTable ceramic = {{350, 9e-6}, {900, 11e-6}};
   const struct {
@@ -319,9 +313,8 @@ TEST(WholeDepositPlate, CoolingOneLamellaWithoutQuenchingStressIsTimoshenkosBime
   }
 }
 
-// Three layers bonded flat and cooled together, each free to shrink by its own strain: the
-// curvature that balances their forces and moments, the strain c + k y through the strip (y up,
-// the substrate below 0); a plate bent coating side concave has k < 0.
+// Three bonded layers each shrinking by its own strain: the k of the strain c + k y (y up, the
+// substrate below 0) that balances forces and moments; coating side concave is k < 0.
 double ThreeLayerCurvature(const std::array<double, 3>& modulus,
                            const std::array<double, 3>& bottom, const std::array<double, 3>& top,
                            const std::array<double, 3>& freeStrain) {

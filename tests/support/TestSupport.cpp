@@ -95,6 +95,15 @@ std::set<std::string> Listing(const std::filesystem::path& dir) {
   return names;
 }
 
+std::string RunCalculix(const std::filesystem::path& dir, const std::string& job,
+                        const std::string& input) {
+  WriteFile(dir / (job + ".inp"), input);
+  const std::string command =
+      "cd '" + dir.string() + "' && timeout 120 ccx -i " + job + " > " + job + ".log 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(dir / (job + ".log"));
+  return ReadFile(dir / (job + ".dat"));
+}
+
 void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile) {
   const std::string script = ReadFile(sqlFile);
   sqlite3* db = nullptr;

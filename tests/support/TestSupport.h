@@ -23,11 +23,14 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::vector<std::string> Lines(const std::string& text);
 std::set<std::string> Listing(const std::filesystem::path& dir);
 
-// Every wording of the program's faults, notes and warnings is kept in tests/data/messages.txt,
-// by family: a line "[family]" starts each, then one message per line, its own line breaks
-// written "\n". Expects `messages`, in order, to be the family's lines; with
-// QUILLANE_UPDATE_GOLDEN=1 it rewrites them instead, to be reviewed in the file's diff.
+// Expects `messages` to be the lines of "[family]" in tests/data/messages.txt (line breaks written
+// "\n"); with QUILLANE_UPDATE_GOLDEN=1 it rewrites them, to be reviewed in the file's diff.
 void ExpectMessages(const std::string& family, const std::vector<std::string>& messages);
+
+// Runs CalculiX on `input` as job `job` in `dir` and gives the .dat file it prints; fails the
+// test with CalculiX's log when it does not end well.
+std::string RunCalculix(const std::filesystem::path& dir, const std::string& job,
+                        const std::string& input);
 
 // Builds an SQLite file from an SQL script (the catalogue sources are kept as SQL text).
 void BuildDatabase(const std::filesystem::path& sqlFile, const std::filesystem::path& dbFile);

@@ -1,6 +1,5 @@
-// The whole-deposit model's thermal field against closed forms (a thick slab under a constant
-// flux, the steady state of a plate with its deposit, a thin plate cooling by convection and
-// radiation) and against its energy balance, step by step through whole runs.
+// The whole-deposit model's thermal field against closed forms (slab, steady plate, thin plate
+// cooling) and against its energy balance, step by step through whole runs.
 
 #include <gtest/gtest.h>
 
@@ -98,10 +97,8 @@ double SimpsonIntegral(const FigureTable& f, double from, double to) {
 }
 
 TEST(DepositFieldTest, ConductivitiesAgainstTemperatureCarryTheSteadyFluxOfKirchhoffsIntegral) {
-  // Steady, the heat q through a layer of thickness L from T1 to T2 is ∫ λ dT / L. A steel whose
-  // conductivity rises with temperature, under a zirconia whose conductivity falls. Where λ is
-  // linear across a cell the cell carries the integral exactly; a table's point within a cell
-  // (650 K and 710 K here) leaves an error that finer cells shrink.
+  // Steady, q = ∫ λ dT / L through a layer: exact where λ is linear across a cell; a table's point
+  // within a cell (650 K, 710 K) leaves an error that finer cells shrink.
   MaterialRecord steel = kSteel;
   steel.Tables.Lambda = {{300, 12}, {650, 19}, {1200, 28}};
   MaterialRecord zirconia{"", 2.0, 5900, 500, 0, 0, 0, 0, 0, 0, {}};
@@ -131,9 +128,8 @@ TEST(DepositFieldTest, ConductivitiesAgainstTemperatureCarryTheSteadyFluxOfKirch
     EXPECT_LT(error, previous / 10) << "finer cells";
     previous = error;
     EXPECT_NEAR(FaceLoss(field.Surface, 600, 300) + through, 5e5, 1e-9 * 5e5);
-    // What the plate sees of an expansion against temperature through the substrate's profile
-    // (linear between its faces and its cells' centres), which crosses a point of the table:
-    // ∫ (∫ α dT) dy and its moment, against the profile sampled finely.
+    // ∫ (∫ α dT) dy and its moment over the substrate's piecewise-linear profile, which crosses a
+    // table point, against the profile sampled finely.
     MaterialRecord expanding = steel;
     expanding.Tables.dilat = {{300, 12e-6}, {640, 14e-6}, {900, 17e-6}};
     const PlateTemperatures plate = PlateTemperaturesOf(field, Materials(expanding, zirconia));
@@ -188,9 +184,8 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
   EXPECT_LT(lumped, 700) << "the plate has cooled well below its start";
 }
 
-// The whole deposit's schedule run on the field directly: at every step, the change of the
-// field's enthalpy against the lamellae that arrived and the heat through the faces, worked out
-// from the faces' temperatures at the step's three points with the test's own exchange laws.
+// The schedule run on the field directly: each step's enthalpy change against the lamellae
+// arrived and the faces' heat, from the test's own exchange laws at the step's three points.
 struct EnergyAudit {
   double Worst = 0;                // |imbalance| / largest term, over the steps
   std::vector<double> Enthalpy;    // the field's before each arrival, J/m²

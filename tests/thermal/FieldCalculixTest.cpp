@@ -131,8 +131,7 @@ struct ColumnPrint {
 
 std::vector<ColumnPrint> ReadColumnPrints(const std::string& dat) {
   std::vector<ColumnPrint> prints;
-  std::istringstream text(dat);
-  for (std::string line; std::getline(text, line);) {
+  for (const std::string& line : test::Lines(dat)) {
     if (line.find("temperatures for set") != std::string::npos) {
       prints.push_back({std::stod(line.substr(line.rfind(' '))), {}});
       continue;
@@ -154,11 +153,8 @@ TEST(FieldCalculixTest, FacesAgreeWithFiniteElementsWithinAKelvinThroughPassesAn
   const std::vector<ColumnPhase> phases = ColumnSchedule();
   const ColumnMesh mesh;
   const test::TempDir dir;
-  test::WriteFile(dir / "column.inp", ColumnInput(mesh, materials, phases));
-  const std::string command =
-      "cd '" + dir.Path().string() + "' && timeout 120 ccx -i column > column.log 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadFile(dir / "column.log");
-  const std::vector<ColumnPrint> prints = ReadColumnPrints(test::ReadFile(dir / "column.dat"));
+  const std::vector<ColumnPrint> prints = ReadColumnPrints(
+      test::RunCalculix(dir.Path(), "column", ColumnInput(mesh, materials, phases)));
   ASSERT_EQ(prints.size(), phases.size());
 
   const char* probes[] = {"back_face", "substrate_top", "surface"};

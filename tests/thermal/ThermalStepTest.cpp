@@ -104,9 +104,8 @@ TEST_F(ThermalStepTest, SingularSystemsAreCountedAndTheRunGoesOn) {
   EXPECT_EQ(state.Statistics.SingularMatrixEvents, 1);
 }
 
-// A thin copper plate cooling in still gas behaves as one lumped heat capacity: with
-// convection and radiation on both faces, rho c L dT/dt = -2 (h (T - Tg) + sigma (T^4 - Ts^4)),
-// the faces radiating while they are hotter than the gas.
+// A thin copper plate is one lumped capacity: rho c L dT/dt = -2 (h (T - Tg) + sigma (T^4 - Ts^4)),
+// the faces radiating while hotter than the gas.
 TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   MaterialRecord& copper = state.Materials.Substrate;
   copper = {"copper", 390, 8900, 385, 1356, 205000, 117e9, 0.34, 17e-6, 0, {}};
