@@ -25,8 +25,7 @@ ModelState FieldState(std::vector<double> times, std::vector<double> heights,
   return state;
 }
 
-// The filled boxes of the map and those of its colour scale, which all stand in the right-most
-// column of boxes.
+// The map's filled boxes and its colour scale's (the right-most column of boxes).
 struct DrawnBoxes {
   std::vector<DisplayItem> Map;
   std::vector<DisplayItem> Scale;

@@ -18,7 +18,6 @@ namespace {
 
 using test::MakeStressState;
 
-// The items that pass a test, in drawing order.
 std::vector<DisplayItem> ItemsWhere(const DrawingSurface& surface,
                                     const std::function<bool(const DisplayItem&)>& keep) {
   std::vector<DisplayItem> found;
@@ -28,7 +27,6 @@ std::vector<DisplayItem> ItemsWhere(const DrawingSurface& surface,
   return found;
 }
 
-// The texts reading exactly so.
 std::vector<DisplayItem> Texts(const DrawingSurface& surface, const std::string& text) {
   return ItemsWhere(surface, [&](const DisplayItem& item) {
     return item.Kind == ItemKind::Text && item.Text == text;

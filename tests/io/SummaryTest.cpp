@@ -18,8 +18,7 @@ namespace {
 
 using SummaryTest = test::ModelFixture;
 
-// Both models, empty and long arrays, NaN: the text reads back and dumps again to itself, as
-// nlohmann's dump with an indent of one writes it.
+// Both models, empty and long arrays, NaN: the text is nlohmann's dump of itself at indent one.
 TEST_F(SummaryTest, PiecesMakeTheLibrarysOwnText) {
   const struct {
     const char* model;

@@ -346,8 +346,8 @@ TEST_F(UserCatalogueTest, PointsGoWithTheirRow) {
   EXPECT_EQ(byName("Renommé"), tabled.Row);
   EXPECT_EQ(Opened(user.Path()).LookupMaterial("renommé").Tables, tabled.Row.Tables);
   user.Remove("Renommé");
-  // A row deleted by a program that knows nothing of points takes its points along too: a row
-  // of that name added later, the same way, has none.
+  // A row deleted by a program that knows nothing of points takes them along: re-added, it has
+  // none.
   user.Save(tabled);
   MakeDb(user.Path(), "DELETE FROM \"matériaux\" WHERE \"Matériaux\" = 'Renommé';");
   // Points that make no table are refused before anything is written.

@@ -74,8 +74,7 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
     std::vector<std::vector<double>> x;
     std::vector<std::vector<double>> y;
   } cases[] = {
-      // Empty cells and texts that are not numbers are left out; "3,5" is no number with the
-      // point as separator (a comma is never a group separator in a cell).
+      // Empty cells and non-numbers are left out; "3,5" is none under a point separator.
       {1, '.', {{0, 1, 4}, {0, 1}}, {{300, 310, 330}, {300, 305}}},
       {2, '.', {{0, 2}, {0, 1}}, {{1, 3}, {6, 8}}},
       // With the comma as separator, the point of a grid written elsewhere still reads.
@@ -187,8 +186,7 @@ TEST(ResultGridTest, ViewsSpanWordsAlignNumbersAndMeasureTheLongestCells) {
   // Only words make a word row; an empty row is none.
   EXPECT_EQ(std::tuple(grid.IsWordRow(1), grid.IsWordRow(2), grid.IsWordRow(3)),
             std::tuple(false, true, false));
-  // Each number on the right, a row of text's numbers too (the stress tables' SIGMA has the
-  // locale's comma).
+  // Numbers on the right, in rows of text too (the stress tables' SIGMA has the locale's comma).
   EXPECT_EQ(std::tuple(grid.RightAligned(2, 0), grid.RightAligned(3, 0), grid.RightAligned(5, 0),
                        grid.RightAligned(5, 1), grid.RightAligned(5, 2)),
             std::tuple(false, true, true, true, false));

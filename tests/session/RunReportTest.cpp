@@ -101,8 +101,7 @@ TEST(RunReportTest, ACatalogueThatCannotBeReadIsToldInABoxAtLoadOnly) {
   const char* spoil = R"(UPDATE "matériaux" SET Lambda = 'beaucoup' WHERE "Matériaux" = 'Texte')";
   ASSERT_EQ(sqlite3_exec(db, spoil, nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
-  // A user row that cannot be read is named, and no catalogue serves in place of the user's
-  // until the shipped materials alone are asked for.
+  // An unreadable user row is named; no catalogue serves until the shipped ones alone are asked.
   const CatalogueOpening partial = OpenCatalogue(dir / "p1.db", user, true);
   EXPECT_EQ(std::tuple(bool(partial.Catalogue), partial.UserDamaged, partial.Told.Status),
             std::tuple(false, true,
