@@ -68,8 +68,7 @@ TEST_F(IoFaultTest, OutputsThatCannotBeWrittenOrNameOneFileAreRefused) {
             0);
 }
 
-// The real program under a file-size limit: a regular file stops growing past it, as on a full
-// disk, partway through the run.
+// The real program under a file-size limit, as on a disk that fills up partway through the run.
 TEST_F(IoFaultTest, DiskFillingUpDuringTheRun) {
   TempDir clean;
   ASSERT_EQ(RunProgram({"--passes", "3", "--catalogue", Catalogue(), "-q"}, clean.Path()).exitCode,
@@ -231,7 +230,6 @@ using MidRunFaultTest = ModelFixture;
 TEST_F(MidRunFaultTest, EveryFaultKeepsTheEarlierFiles) {
   const fs::path out = dir / "out";
   const fs::path moved = dir / "moved";
-  // The temporary file the run writes for a target, found by its name.
   const auto temporaryOf = [&](const std::string& target) {
     for (const auto& entry : fs::directory_iterator(out)) {
       if (entry.path().filename().string().rfind("." + target + ".", 0) == 0) return entry.path();

@@ -50,7 +50,6 @@ TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
   EXPECT_DOUBLE_EQ(s.NodeTemperature(4), 900 + 3000 * s.LayerCoeff(3, 12));
   EXPECT_EQ(s.StepsSinceSetup, 1);
   EXPECT_EQ(state.Statistics.ThermalRowCount, 1);
-  // The step hands its row out once, as a new row.
   ASSERT_EQ(sink.repeats, std::vector<bool>{false});
   EXPECT_TRUE(sink.rows[0].NodeCount == 4 && sink.rows[0].Temperature[3] == s.NodeTemperature(4));
   EXPECT_EQ(sink.rows[0].Thickness, s.NodeHeight(4));
