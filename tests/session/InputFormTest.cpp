@@ -261,12 +261,16 @@ TEST_F(InputFormTest, CasesDefaultsAndFitsFillTheBoxesFromTheState) {
 
 TEST_F(InputFormTest, ABoxTellsItsValueAndRange) {
   state.Input.PassThickness = 3.456e-6;
-  // A value out of its range is marked and told: GeometrieTest.TheWindowLoadsAndCommitsByTheRules.
   std::vector<std::string> told = ResultFileFilters();
   for (const FieldNote& note : FieldNotes(state)) {
     EXPECT_FALSE(note.Outside) << note.Tip;
     told.push_back(note.Tip);
   }
+  // A value out of its range marks its box alone, with the fault's words.
+  state.Input.HeatFlux = -1;
+  const std::vector<FieldNote> notes = FieldNotes(state);
+  EXPECT_EQ(std::ranges::count_if(notes, &FieldNote::Outside), 1);
+  told.push_back(notes[static_cast<std::size_t>(FieldId::Text8)].Tip);
   test::ExpectMessages("input box texts", told);
 }
 
