@@ -20,6 +20,7 @@ one of them is still caught.
 
 import argparse
 import json
+import os
 import pathlib
 import random
 import re
@@ -123,11 +124,30 @@ def apply(site):
 
 
 def run(command, timeout):
+    # In a group of its own, so that a stop reaches the compilers too: a compiler left running
+    # would write a faulty object after its source is restored, and newer than it, which later
+    # builds would take as up to date.
+    process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
     try:
-        return subprocess.run(command, cwd=ROOT, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+        return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         return -1
+    finally:
+        if process.poll() is None:
+            # Interrupted, the build tool removes what its running commands had half written.
+            os.killpg(process.pid, signal.SIGINT)
+            try:
+                process.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                pass
+            # Whatever outlived it (a command that ignores the interruption) goes before the
+            # caller restores the source.
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
 
 
 def main():
