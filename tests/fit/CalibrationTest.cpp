@@ -513,11 +513,10 @@ TEST(FitSettingsTest, EveryNameAndBoundIsCheckedByTheTableAndEachEntryReadWhole)
     const char* bounds;
     double low;  // NaN: refused, naming the entry
     double high;
-  } entries[] = {
-      {"coating.SigmaQ=1e7:5e8", 1e7, 5e8}, {"coating.SigmaQ=:5e8", -1e10, 5e8},
-      {"coating.SigmaQ1e7:5e8", NAN, NAN},  {"coating.SigmaQ=1e7", NAN, NAN},
-      {"coating.SigmaQ", NAN, NAN},
-  };
+  } entries[] = {{"coating.SigmaQ=1e7:5e8", 1e7, 5e8},
+                 {"coating.SigmaQ=:5e8", -1e10, 5e8},
+                 {"coating.SigmaQ1e7:5e8", NAN, NAN},
+                 {"coating.SigmaQ=1e7", NAN, NAN}};
   for (const auto& c : entries) {
     cli::FitCommand command;
     command.Parameters = "coating.SigmaQ";
