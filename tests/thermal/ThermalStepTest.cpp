@@ -80,7 +80,7 @@ TEST_F(ThermalStepTest, LatentHeatWidensTheCoatingCapacityOnlyInsideTheWindowOfT
   const struct {
     double offset;  // back face above the melting point, K
     bool inside;
-  } cases[] = {{-100, false}, {-99.5, true}, {0, true}, {99.5, true}, {100, false}};
+  } cases[] = {{-100, false}, {-99.5, true}, {99.5, true}, {100, false}};
   for (const auto& c : cases) {
     SetUpAt(2, coat.Tfusion + c.offset);
     Environment(973, 973, 1e-3);
