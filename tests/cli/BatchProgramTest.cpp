@@ -200,9 +200,8 @@ TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
 // (tests/package/check-man-pages.sh); here the units, defaults and ranges.
 TEST_F(BatchProgramTest, HelpListsEveryFlagWithItsUnitAndDefault) {
   ASSERT_EQ(RunBatch({"--help"}, out, err), 0);
-  for (const char* text : {"kW/m² (default 500;", "mm (default 2;", "µm (default 1;",
-                           "1/m (default 0;", "HeatFlux: 0 to 10000000000 W/m²",
-                           "K (default 293.15;", "one-pass or whole-deposit (default one-pass;",
+  for (const char* text : {"kW/m² (default 500;", "HeatFlux: 0 to 10000000000 W/m²",
+                           "one-pass or whole-deposit (default one-pass;",
                            "StressModel: one-pass or whole-deposit."}) {
     EXPECT_THAT(out.str(), HasSubstr(text));
   }
