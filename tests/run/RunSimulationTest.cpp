@@ -281,7 +281,6 @@ TEST_F(ValidationTest, FiguresAgainstTemperatureAreCheckedAndTakenByTheWholeDepo
       {&F::dilat, {{300, 1e-5}, {900, std::nan("")}}, kWholeDepositModel, true},
       {&F::dilat, {{300, 1e-5}, {900, 2e-5}}, kOnePassModel, true},
       {&F::dilat, {{300, 1e-5}, {900, 1e-5}}, kOnePassModel, false},
-      {&F::ModuleYoung, {{300, 2e11}, {900, 1e11}}, kWholeDepositModel, false},
       {&F::Lambda, {{300, 1}, {900, 2}}, kWholeDepositModel, true, "contact"},
   };
   std::vector<std::string> told;
