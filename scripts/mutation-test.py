@@ -24,6 +24,7 @@ import os
 import pathlib
 import random
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -123,12 +124,12 @@ def apply(site):
     return original
 
 
-def run(command, timeout):
+def run(command, timeout, env=None):
     # In a group of its own, so that a stop reaches the compilers too: a compiler left running
     # would write a faulty object after its source is restored, and newer than it, which later
     # builds would take as up to date.
     process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, start_new_session=True)
+                               stderr=subprocess.DEVNULL, start_new_session=True, env=env)
     try:
         return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -188,7 +189,19 @@ def main():
         print("the unchanged sources do not build", file=sys.stderr)
         return 2
     tests = ["ctest", "--test-dir", str(build), "-j2", "-LE", "long|random", "--timeout", "120"]
-    if run(tests, 1800) != 0:
+    # A fault can make a run write without end until its test's time is up; killed, the test
+    # leaves its temporary folder behind. Each run's folders go in one place, removed after it,
+    # so that such files cannot fill the disk over a long run.
+    scratch = build / "mutation-tmp"
+
+    def run_tests(extra, timeout):
+        scratch.mkdir(exist_ok=True)
+        try:
+            return run(tests + extra, timeout, env={**os.environ, "TMPDIR": str(scratch)})
+        finally:
+            shutil.rmtree(scratch, ignore_errors=True)
+
+    if run_tests([], 1800) != 0:
         print("the unchanged sources fail their tests", file=sys.stderr)
         return 2
 
@@ -201,7 +214,7 @@ def main():
                 unviable += 1
                 print(f"unviable  {where}", flush=True)
                 continue
-            result = run(tests + ["--stop-on-failure"], 900)
+            result = run_tests(["--stop-on-failure"], 900)
             if result == 0:
                 survived += 1
                 print(f"SURVIVED  {where}", flush=True)
