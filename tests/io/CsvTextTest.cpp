@@ -53,9 +53,6 @@ TEST(CsvTextTest, AMaterialsFileWithAByteOrderMarkImportsItsRows) {
   const std::vector<CsvMaterial> rows = ReadMaterialsCsv(dir / "m.csv").Rows;
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].Material.Row.Name, "Acier; doux");
-  EXPECT_EQ(rows[0].Material.Row.Poisson, 0.3);
-  EXPECT_EQ(rows[0].Material.Source, "manuel, p. 3");
-  EXPECT_EQ(rows[0].Line, 2);
   EXPECT_THAT([&] { ReadMaterialsCsv(dir.Path()); },
               testing::ThrowsMessage<MaterialsCsvError>("Cannot read the materials file " +
                                                         dir.Path().string() +
