@@ -186,24 +186,18 @@ TEST(DepositFieldTest, AThinPlateCoolsAsItsLumpedBalanceIntegratedFinely) {
 
 // The schedule run on the field directly: each step's enthalpy change against the lamellae
 // arrived and the faces' heat, from the test's own exchange laws at the step's three points.
-struct EnergyAudit {
-  double Worst = 0;                // |imbalance| / largest term, over the steps
-  std::vector<double> Enthalpy;    // the field's before each arrival, J/m²
-  std::vector<double> BackBefore;  // the back face then, K
-};
-
-EnergyAudit AuditRun(InputParameters in, const RunMaterials& m) {
+// Gives the worst |imbalance| / largest term over the steps.
+double AuditRun(InputParameters in, const RunMaterials& m) {
   in.StressModel = kWholeDepositModel;
   const std::vector<SprayedCoat> coats = SprayedCoats(in, m);
   DepositField field;
   LayOutField(field, in.SubstrateThicknessInput, FieldCoats(coats, m), in.ThermalRefinement,
               in.SubstrateTemperature);
-  EnergyAudit audit;
+  double worst = 0;
   double time = 0;
   ScheduleVisitor visit;
   visit.Land = [&](int, double, std::size_t k) {
-    audit.Enthalpy.push_back(FieldEnthalpy(field, m));
-    audit.BackBefore.push_back(field.BackFace);
+    const double before = FieldEnthalpy(field, m);
     const SprayedCoat& coat = coats[k];
     const double brought = LayLamella(field, m, static_cast<int>(k), coat.ParticleTemperature);
     // The lamella brings its own enthalpy, at the particles' temperature and molten.
@@ -213,7 +207,7 @@ EnergyAudit AuditRun(InputParameters in, const RunMaterials& m) {
             ? c.Cp * (coat.ParticleTemperature - in.SubstrateTemperature)
             : SimpsonIntegral(c.Tables.Cp, in.SubstrateTemperature, coat.ParticleTemperature);
     EXPECT_NEAR(brought, c.Rho * coat.LaidThickness * (heat + c.Lfusion), 1e-9 * brought);
-    EXPECT_NEAR(FieldEnthalpy(field, m), audit.Enthalpy.back() + brought, 1e-9 * brought)
+    EXPECT_NEAR(FieldEnthalpy(field, m), before + brought, 1e-9 * brought)
         << "a merge keeps the enthalpy";
   };
   visit.Step = [&](const GridStep& step) {
@@ -234,22 +228,18 @@ EnergyAudit AuditRun(InputParameters in, const RunMaterials& m) {
     const double change = FieldEnthalpy(field, m) - before;
     EXPECT_NEAR(e.Weight[0] + e.Weight[1] + e.Weight[2], dt, 1e-12 * dt);
     largest = std::max(largest, std::fabs(change));
-    audit.Worst = std::max(audit.Worst, std::fabs(change - heat) / largest);
+    worst = std::max(worst, std::fabs(change - heat) / largest);
     time = step.End;
   };
   WalkSchedule(in, coats, visit);
-  return audit;
+  return worst;
 }
 
 TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
   // A second coat, when given: alumina by a hotter torch after a pause, on thicker lamellae.
   CoatInput top;
-  top.Material = "alumina";
-  top.PassCount = 2;
-  top.LamellaThickness = 5e-6;
-  top.HeatFlux = 1.5e6;
-  top.ParticleTemperature = 2600;
-  top.PauseBefore = 20;
+  top.Material = "alumina", top.PassCount = 2, top.LamellaThickness = 5e-6;
+  top.HeatFlux = 1.5e6, top.ParticleTemperature = 2600, top.PauseBefore = 20;
   // Conductivity and heat capacity against temperature, a point on each side of the ranges the
   // run passes through and within them.
   MaterialRecord tabledSteel = kSteel;
@@ -280,37 +270,12 @@ TEST(DepositFieldTest, EveryStepOfARunConservesEnergy) {
     RunMaterials materials = Materials(c.substrate, c.coating);
     if (c.topCoat) {
       CoatInput bond;
-      bond.Material = "NiCrAlY";
-      bond.PassCount = c.passes;
+      bond.Material = "NiCrAlY", bond.PassCount = c.passes;
       in.Coats = {bond, top};
       materials.LaterCoats = {kAlumina};
     }
-    EXPECT_LT(AuditRun(in, materials).Worst, 1e-9);
+    EXPECT_LT(AuditRun(in, materials), 1e-9);
   }
-}
-
-TEST(DepositFieldTest, ThirtyPassesOfAluminaWithoutTorchGainNoMoreThanTheParticlesBring) {
-  // Everything at room temperature but the particles: they are the only heat the plate gets.
-  InputParameters in = DefaultInputs();
-  in.PassCount = 30;
-  in.PassThickness = 10e-6;
-  in.LamellaThickness = 10e-6;
-  in.HeatFlux = 0;
-  in.SubstrateTemperature = in.GasTemperature = in.RoomTemperature = 293.15;
-  in.CoolingTime = 0;
-  const EnergyAudit audit = AuditRun(in, Materials(kC35, kAlumina));
-  ASSERT_EQ(audit.Enthalpy.size(), 30u);
-  // The gain of a pass is at most one lamella's enthalpy, and the plate's rise per pass at most
-  // that over its capacity.
-  const double particles =
-      kAlumina.Rho * 10e-6 *
-      (kAlumina.Cp * (in.ParticleTemperature - in.SubstrateTemperature) + kAlumina.Lfusion);
-  const double bound = particles / (kC35.Rho * kC35.Cp * in.SubstrateThicknessInput);
-  for (std::size_t p = 1; p < audit.Enthalpy.size(); ++p) {
-    EXPECT_LE(audit.Enthalpy[p] - audit.Enthalpy[p - 1], particles) << "pass " << p;
-    EXPECT_LE(audit.BackBefore[p] - audit.BackBefore[p - 1], bound) << "pass " << p;
-  }
-  EXPECT_LT(audit.Worst, 1e-9);
 }
 
 }  // namespace
