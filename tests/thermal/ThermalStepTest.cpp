@@ -20,14 +20,11 @@ class ThermalStepTest : public test::ModelFixture {
     ResolveMaterials();
     state.Stress.SizeLamellaArrays(4);
   }
-  void Setup(int lamella, int pass) {
-    state.Clock.LamellaIndex = lamella;
-    state.Clock.PassNumber = pass;
-    SetUpLayerStack(state);
-  }
   // Lamella `lamella` of the first pass, set up a second into the run with every node at t.
   void SetUpAt(int lamella, double t) {
-    Setup(lamella, 1);
+    state.Clock.LamellaIndex = lamella;
+    state.Clock.PassNumber = 1;
+    SetUpLayerStack(state);
     state.Clock.ElapsedTime = 1;
     for (int i = 1; i <= state.Stack.NodeCount; ++i) state.Stack.NodeTemperature(i) = t;
   }
@@ -38,35 +35,10 @@ class ThermalStepTest : public test::ModelFixture {
   }
 };
 
-TEST_F(ThermalStepTest, FirstStepAfterASetUpOnlyAddsTheBoundaryTerms) {
-  SetUpAt(1, 0);
-  for (int i = 1; i <= 4; ++i) state.Stack.NodeTemperature(i) = 500 + 100 * i;
-  Environment(973, 3000, 1e-3);
-  ThermalStep(state, sink);
-  const LayerStack& s = state.Stack;
-  EXPECT_DOUBLE_EQ(s.NodeTemperature(1), 600 + 973 * s.LayerCoeff(1, 9));
-  EXPECT_EQ(s.NodeTemperature(2), 700);
-  EXPECT_EQ(s.NodeTemperature(3), 800);
-  EXPECT_DOUBLE_EQ(s.NodeTemperature(4), 900 + 3000 * s.LayerCoeff(3, 12));
-  EXPECT_EQ(s.StepsSinceSetup, 1);
-  EXPECT_EQ(state.Statistics.ThermalRowCount, 1);
-  ASSERT_EQ(sink.repeats, std::vector<bool>{false});
-  EXPECT_TRUE(sink.rows[0].NodeCount == 4 && sink.rows[0].Temperature[3] == s.NodeTemperature(4));
-  EXPECT_EQ(sink.rows[0].Thickness, s.NodeHeight(4));
-}
-
-TEST_F(ThermalStepTest, MaterialsAndCoefficientsOfEachLayer) {
-  SetUpAt(2, 700);
-  // Torch above every node: no radiation at the top; back face below its gas: none there.
-  Environment(973, 3401, 1e-3);
-  ThermalStep(state, sink);
-  EXPECT_EQ(state.Heat.TopHeatCoeff, 147);
-  EXPECT_EQ(state.Heat.BackHeatCoeff, 147);
-  // Layer 2 is the contact layer of the first pass: its conductance is Lambda / thickness.
-  EXPECT_DOUBLE_EQ(state.Stack.LayerCoeff(2, 2), 1.0 / 5e-7);
-
+// Cold faces (and the first pass's contact layer) are walked by the reference case, byte for byte.
+TEST_F(ThermalStepTest, HotFacesTakeTheirRadiationIntoTheirCoefficients) {
   // A hot back face radiates; node m below the top gas makes the top coefficient negative.
-  for (int i = 1; i <= 5; ++i) state.Stack.NodeTemperature(i) = 1000;
+  SetUpAt(2, 1000);
   state.Stack.NodeTemperature(3) = 900;
   Environment(300, 973, 1e-3);
   ThermalStep(state, sink);
@@ -109,10 +81,7 @@ TEST_F(ThermalStepTest, ThinConductivePlateCoolsAsALumpedCapacity) {
   MaterialRecord& copper = state.Materials.Substrate;
   copper = {"copper", 390, 8900, 385, 1356, 205000, 117e9, 0.34, 17e-6, 0, {}};
   state.Input.SubstrateThicknessInput = 5e-4;
-  state.Input.SubstrateTemperature = 900;
-  state.Clock.ElapsedTime = 0;
-  Setup(0, 1);
-  state.Clock.ElapsedTime = 1;
+  SetUpAt(0, 900);
   const double gas = 700;
   const double dt = 0.01;
   Environment(gas, gas, dt);
