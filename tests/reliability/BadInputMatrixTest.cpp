@@ -79,7 +79,6 @@ std::vector<Row> Rows() {
       // Exactly 2 / length, where 4 R² - L² rounds below 0: a half circle.
       {{{"InitialCurvature", 2 / 0.11}, {"SpecimenLength", 0.11}}},
       // Names are matched whole, as text (not as patterns), letter case aside.
-      {{{"CoatingMaterialName", 0, "NiCr%"}}, {"The coating material \"NiCr%\" is not in"}},
       {{{"CoatingMaterialName", 0, "NiCrAlY "}}, {"The coating material \"NiCrAlY \" is not in"}},
       {{{"CoatingMaterialName", 0, std::string(5000, 'x')}}, {"The coating material \"xxx"}},
       {{{"SubstrateMaterialName", 0, "Acier_316L"}}, {"The substrate material \"Acier_316L\""}},
@@ -150,7 +149,6 @@ TEST_F(CatalogueFaultTest, EveryFaultIsToldWithTheFileMaterialAndColumn) {
   const std::string reference = ReadFile(DataDir() / "p1" / "catalogue.sql");
   using Faults = std::vector<std::pair<std::string, const char*>>;
   const Faults bounds = {
-      {Set("NiCrAlY", "Lambda", "0.0"), "Material \"NiCrAlY\": Lambda is 0; it must lie between"},
       {Set("NiCrAlY", "Lambda", "1e300"), "Lambda is 1E+300; it must lie between 1E-06 and"},
       {Set("contact", "Rho", "-1"), "Material \"contact\": Rho is -1; it must lie between 1"},
       {Set("NiCrAlY", "Rho", "1e-300"), "Rho is 1E-300; it must lie between 1 and 100000"},
@@ -165,8 +163,6 @@ TEST_F(CatalogueFaultTest, EveryFaultIsToldWithTheFileMaterialAndColumn) {
   };
   // The faults found as the catalogue opens name its file too.
   const Faults unreadable = {
-      {Set("contact", "Rho", "'8.5e3kg'"), "\"Rho\" for material \"contact\""},
-      {Set("NiCrAlY", "ModuleYoung", "NULL"), "is missing (NULL)"},
       {Set("NiCrAlY", "dilat", "1e999"), "is not a finite number"},
       {Set("NiCrAlY", "SigmaQ", "X'00'"), "binary data"},
       {"DELETE FROM \"matériaux\" WHERE \"Matériaux\" = 'contact';",
