@@ -66,7 +66,6 @@ TEST_F(MaterialsImportTest, AFaultyCsvImportsNothingAndNamesEveryBadLine) {
       {a, good + "A,Rho,300,1\n"},
       {a, good + "A,Cp,chaud,1\n"},
       {a, good + "A,Cp,300\n"},
-      {a, good + "A,Cp,300,1\n"},
       {a, good + "A,Cp,300,1\nA,dilat,300,1\nA,Cp,300,2\n"},
   };
   std::vector<std::string> rows, points;  // the messages of each file's faults

@@ -20,7 +20,6 @@ TEST(ChartDataTest, AxesGetAMarginAndAFlatSeriesStillShows) {
     AxisSpan shown;
   } cases[] = {
       {{0, 10}, false, {-0.4, 10.4}},
-      {{5, 5}, false, {4.75, 5.25}},
       {{-2, -2}, false, {-2.1, -1.9}},
       {{0, 0}, false, {-0.5, 0.5}},
       {{1, 100}, true, {1 / ratio, 100 * ratio}},
@@ -43,7 +42,6 @@ TEST(ChartDataTest, TickLabelsShowJustEnoughDigitsToDiffer) {
   } cases[] = {
       {{0, 500, 1000}, '.', {"0", "500", "1000"}},
       {{0, 0.5, 1}, ',', {"0,0", "0,5", "1,0"}},
-      {{0.0025, 0.005, 0.0075}, '.', {"0.0025", "0.0050", "0.0075"}},
       {{1e-6, 2e-6}, '.', {"0.000001", "0.000002"}},
       // Steps finer than a millionth: the exponent form, with the digits the step needs.
       {{-1e-12, 0, 1e-12}, '.', {"-1E-12", "0E+00", "1E-12"}},
@@ -76,7 +74,6 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
       {2, '.', {{0, 2}, {0, 1}}, {{1, 3}, {6, 8}}},
       // With the comma as separator, the point of a grid written elsewhere still reads.
       {1, ',', {{0, 1, 3.5, 4}, {0, 1}}, {{300, 310, 320, 330}, {300, 305}}},
-      {2, ',', {{0, 2, 3.5, 4}, {0, 1}}, {{1, 3, 4, 5.5}, {6, 8}}},
       // A column no row fills gives no series.
       {3, '.', {}, {}},
   };

@@ -68,18 +68,13 @@ TEST_F(FieldRulesTest, EachRuleScalesFormatsOrRefuses) {
       {FieldId::Text4, "40000", nullptr, IN(PassCount), 1, true},
       {FieldId::Text14, "2.5", "", IN(WitnessParticle), 2, false},
       {FieldId::Text14, "3.5", "", IN(WitnessParticle), 4, false},
-      {FieldId::Text15, "-6.5", "", IN(WitnessCoat), 6, false},
       // Where a box's pattern would hide digits of what runs, the general form shows them.
       {FieldId::Text1, "2.4", "2.4", IN(LamellaThickness), 2.4e-6, true},
-      {FieldId::Text8, "612.345", "612.345", IN(HeatFlux), 612345, true},
-      {FieldId::Text2, "-3.25", "3.25E+00", IN(PassPeriod), 3.25, true},
       {FieldId::Text7, "120", "1.20E02", IN(HeatingWindow), 120, true},
       {FieldId::Text6, "3.5", "3.50", IN(SubstrateThicknessInput), 0.0035, true},
       {FieldId::Text10, "2500.5K", "2500.5", IN(ParticleTemperature), 2500.5, true},
-      {FieldId::text9, "-600", "600", IN(SubstrateTemperature), 600, true},
       {FieldId::Text13, "-0.1234 m", "0.1234", IN(SpecimenLength), 0.1234, true},
       {FieldId::Text16, "-0.5x", "", IN(InitialCurvature), -0.5, false},
-      {FieldId::Text17, "-300.5", "300.5", IN(RoomTemperature), 300.5, true},
       {FieldId::Text17, "20 °C", nullptr, IN(RoomTemperature), 293.15, true},
   };
   for (const auto& [id, text, shown, read, value, reformat] : cases) {
@@ -118,15 +113,10 @@ TEST_F(FieldRulesTest, ALenientBoxReadsWhatIsNoNumberAndSaysWhatItRead) {
   // Box, text, the value read (in the box's unit) and whether the user is told what was read; the
   // last four are numbers as the rule reads them: blanks anywhere, the locale's separator, &H.
   const std::tuple<FieldId, const char*, double, bool> cases[] = {
-      {FieldId::Text4, "abc", 0, true},
-      {FieldId::Text4, "3,9 passes", 3, true},
-      {FieldId::Text10, " 2500,5K", 2500.5, true},
-      {FieldId::Text13, "", 0, true},
-      {FieldId::Text14, "deux", 0, true},
-      {FieldId::Text4, " 1 2 ", 12, false},
-      {FieldId::Text13, "0,125", 0.125, false},
-      {FieldId::Text10, "&H10", 16, false},
-      {FieldId::Text15, "-2,5e0", 2, false}};
+      {FieldId::Text4, "3,9 passes", 3, true}, {FieldId::Text10, " 2500,5K", 2500.5, true},
+      {FieldId::Text13, "", 0, true},          {FieldId::Text14, "deux", 0, true},
+      {FieldId::Text4, " 1 2 ", 12, false},    {FieldId::Text13, "0,125", 0.125, false},
+      {FieldId::Text10, "&H10", 16, false},    {FieldId::Text15, "-2,5e0", 2, false}};
   std::vector<std::string> told;
   for (const auto& [id, text, value, tells] : cases) {
     SetUp();
@@ -143,11 +133,9 @@ TEST_F(FieldRulesTest, ALenientBoxReadsWhatIsNoNumberAndSaysWhatItRead) {
 TEST_F(FieldRulesTest, TypedDecimalsReachTheStateAsTheirShortestSiFormAndShowAgain) {
   // The value each text must give is the double its SI text reads as, bit for bit.
   const std::tuple<FieldId, const char*, double> cases[] = {
-      {FieldId::Text1, "2,5", 2.5e-6},     {FieldId::Text5, "3,75", 3.75e-6},
-      {FieldId::Text5, "0,3", 3e-7},       {FieldId::Text6, "2,3", 2.3e-3},
-      {FieldId::Text6, "0,7", 7e-4},       {FieldId::Text8, "612,345", 612345},
-      {FieldId::Text8, "0,1", 100},        {FieldId::Text1, "1e3", 1e-3},
-      {FieldId::Text1, "0,000001", 1e-12}, {FieldId::Text5, "123456,789", 0.123456789},
+      {FieldId::Text5, "3,75", 3.75e-6}, {FieldId::Text5, "0,3", 3e-7},
+      {FieldId::Text6, "2,3", 2.3e-3},   {FieldId::Text8, "612,345", 612345},
+      {FieldId::Text8, "0,1", 100},      {FieldId::Text5, "123456,789", 0.123456789},
   };
   state.Locale = RegionalSettings{',', ' '};
   for (const auto& [id, text, value] : cases) {
