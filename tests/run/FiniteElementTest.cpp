@@ -357,10 +357,8 @@ TEST_F(FiniteElementTest, AFreeDiscOfAxisymmetricElementsAgreesWithinOnePartInTe
     state.Input.HeatFlux = c.flux;
     for (const CoatCase& coat : c.coats) {
       CoatInput input;
-      input.Material = state.Input.CoatingMaterialName;
-      input.PassCount = coat.passes;
-      input.PassThickness = coat.pass;
-      input.LamellaThickness = coat.lamella;
+      input.Material = state.Input.CoatingMaterialName, input.PassCount = coat.passes;
+      input.PassThickness = coat.pass, input.LamellaThickness = coat.lamella;
       input.PauseBefore = coat.pause;
       state.Input.Coats.push_back(input);
     }
