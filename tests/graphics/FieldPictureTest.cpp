@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "GraphicsStates.h"
 #include "graphics/ChartDrawing.h"
 
 namespace quillane::graphics {
@@ -38,10 +39,8 @@ const auto BoxTop = [](const DisplayItem& box) { return std::min(box.Y1, box.Y2)
 const auto BoxBottom = [](const DisplayItem& box) { return std::max(box.Y1, box.Y2); };
 
 DrawnBoxes FilledBoxes(const DrawingSurface& surface) {
-  std::vector<DisplayItem> filled;
-  for (const DisplayItem& item : surface.Items()) {
-    if (item.Kind == ItemKind::Box && item.Filled) filled.push_back(item);
-  }
+  const std::vector<DisplayItem> filled = test::ItemsWhere(
+      surface, [](const DisplayItem& item) { return item.Kind == ItemKind::Box && item.Filled; });
   float scaleLeft = 0;
   for (const DisplayItem& box : filled) scaleLeft = std::max(scaleLeft, BoxLeft(box));
   DrawnBoxes boxes;
@@ -49,12 +48,6 @@ DrawnBoxes FilledBoxes(const DrawingSurface& surface) {
     (BoxLeft(box) == scaleLeft ? boxes.Scale : boxes.Map).push_back(box);
   }
   return boxes;
-}
-
-bool HasText(const DrawingSurface& surface, const std::string& text) {
-  return std::any_of(surface.Items().begin(), surface.Items().end(), [&](const DisplayItem& item) {
-    return item.Kind == ItemKind::Text && item.Text == text;
-  });
 }
 
 // Two substrate rows and two deposit rows over three times, the top of the deposit not laid at
@@ -89,8 +82,8 @@ TEST(FieldPictureTest, CellsTakeTheColourOfTheirTemperatureAndUnlaidCellsStayBla
   // The deposit's top at the first time was not laid: nothing is drawn there.
   EXPECT_EQ(at(false, true), nullptr);
   // The scale's labels tell both extremes.
-  EXPECT_TRUE(HasText(surface, "300"));
-  EXPECT_TRUE(HasText(surface, "850"));
+  EXPECT_FALSE(test::Texts(surface, "300").empty());
+  EXPECT_FALSE(test::Texts(surface, "850").empty());
 }
 
 // Thousands of samples merge into columns of the picture; a row of one temperature is one box

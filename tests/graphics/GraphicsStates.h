@@ -1,6 +1,11 @@
 #pragma once
-// Model states filled by hand for the drawing tests.
+// Model states filled by hand for the drawing tests, and the items they find in a drawing.
 
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "graphics/DrawingSurface.h"
 #include "model/ModelState.h"
 
 namespace quillane::graphics::test {
@@ -33,6 +38,21 @@ inline ModelState MakeStressState(int n, double e, double ts, double ymin = -0.3
   s.DeflectionAxisMin = s.FinalDeflection;
   s.DeflectionAxisMax = s.Deflection(n);
   return state;
+}
+
+inline std::vector<DisplayItem> ItemsWhere(const DrawingSurface& surface,
+                                           const std::function<bool(const DisplayItem&)>& keep) {
+  std::vector<DisplayItem> found;
+  for (const DisplayItem& item : surface.Items()) {
+    if (keep(item)) found.push_back(item);
+  }
+  return found;
+}
+
+inline std::vector<DisplayItem> Texts(const DrawingSurface& surface, const std::string& text) {
+  return ItemsWhere(surface, [&](const DisplayItem& item) {
+    return item.Kind == ItemKind::Text && item.Text == text;
+  });
 }
 
 }  // namespace quillane::graphics::test
