@@ -34,26 +34,6 @@ TEST(ChartDataTest, AxesGetAMarginAndAFlatSeriesStillShows) {
   }
 }
 
-TEST(ChartDataTest, TickLabelsShowJustEnoughDigitsToDiffer) {
-  const struct {
-    std::vector<double> ticks;
-    char decimal;
-    std::vector<std::string> labels;
-  } cases[] = {
-      {{0, 500, 1000}, '.', {"0", "500", "1000"}},
-      {{0, 0.5, 1}, ',', {"0,0", "0,5", "1,0"}},
-      {{1e-6, 2e-6}, '.', {"0.000001", "0.000002"}},
-      // Steps finer than a millionth: the exponent form, with the digits the step needs.
-      {{-1e-12, 0, 1e-12}, '.', {"-1E-12", "0E+00", "1E-12"}},
-      {{2.5e-9, 5e-9, 7.5e-9}, ',', {"2,5E-09", "5,0E-09", "7,5E-09"}},
-      {{0.5, 0.50000001, 0.50000002}, '.', {"5.0000000E-01", "5.0000001E-01", "5.0000002E-01"}},
-      // A single tick reads as a whole step.
-      {{3}, '.', {"3"}},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(TickLabels(c.ticks, c.decimal), c.labels) << c.labels.front();
-}
-
 TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
   ResultRowStore grid;
   grid.SetColumnCount(4);
@@ -86,12 +66,6 @@ TEST(ChartDataTest, AGridColumnGivesOneSeriesPerRunOfRisingTimes) {
       EXPECT_EQ(series[s].Y, c.y[s]) << c.column << c.decimal << s;
     }
   }
-  EXPECT_EQ(std::tuple(GridColumnTitle(grid, 0), GridColumnTitle(grid, 1), GridColumnTitle(grid, 2),
-                       GridColumnTitle(grid, 9)),
-            std::tuple("Temps (s)", "T", "Epaisseur (m)", "Colonne 10"));
-  // The value axis tells the unit the column holds.
-  EXPECT_EQ(std::tuple(GridValueAxis(grid, 0), GridValueAxis(grid, 1), GridValueAxis(grid, 2)),
-            std::tuple("temps (secondes)", "T", "thickness (m)"));
 }
 
 TEST(ResultGridTest, ABlockIsFilledOneLineARow) {

@@ -90,7 +90,6 @@ TEST(MaterialEntryTest, PointsAreReadCheckedAndCarriedByTheRow) {
   EXPECT_EQ(PointTexts(points, ','),
             (std::vector<PointEntry>{{"300", "15"}, {"800", "21,5"}, {"1200", "27"}}));
   EXPECT_EQ(ReadPointEntries(lambda, {{"", ""}}).Points, FigureTable{});
-  EXPECT_EQ(PointsButtonText(points), "3 points…");
   const FigureCurve curve = CurveOf(points);
   EXPECT_EQ(curve.Temperatures, (std::vector<double>{210, 300, 800, 1200, 1290}));
   EXPECT_EQ(curve.Values, (std::vector<double>{15, 15, 21.5, 27, 27}));

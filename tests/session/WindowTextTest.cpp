@@ -12,12 +12,7 @@
 namespace quillane::session {
 namespace {
 
-// A unit after its name, or none, is in every heading of the study table (StudyViewTest).
-TEST(WindowTextTest, FaultsAreListedOneALine) {
-  EXPECT_EQ(Bullets({}), "");
-  EXPECT_EQ(Bullets({"a", "b c"}), "\n• a\n• b c");
-}
-
+// WithUnit is checked by the study table's headings (StudyViewTest), with a unit and without.
 TEST(WindowTextTest, ALocaleGivesSeparatorsTheNumberRoutinesCanRead) {
   const struct {
     const char *decimal, *group;
