@@ -102,9 +102,13 @@ TEST(ResultGridTest, WidthsAndTheCurrentColumnChangeOnlyWhenTheyDo) {
   EXPECT_TRUE(grid.SetCurrentColumn(3));
   EXPECT_FALSE(grid.SetCurrentColumn(3));
   // A narrower grid keeps the current column within it, and the widths of its columns.
-  grid.SetColumnCount(2);
-  EXPECT_EQ(grid.CurrentColumn(), 1);
+  for (const auto& [count, current] : {std::pair{3, 2}, {2, 1}}) {
+    grid.SetColumnCount(count);
+    EXPECT_EQ(grid.CurrentColumn(), current) << count;
+  }
   EXPECT_EQ(grid.ColumnWidthTwips(1), 1500);
+  grid.SetColumnCount(0);
+  EXPECT_EQ(grid.CurrentColumn(), 0);
   grid.SetColumnCount(5);
   EXPECT_EQ(grid.ColumnWidthTwips(3), 0);
 }
