@@ -127,17 +127,6 @@ TEST_F(BatchProgramTest, ReferenceCaseWithSummaryAndPictures) {
   EXPECT_NEAR(flagged["ElapsedTime"].get<double>(), 4.5, 1e-8) << "one pass";
 }
 
-// Which model warns of what is the run tests'; here the warnings of a real run reach stderr,
-// each once.
-TEST_F(BatchProgramTest, ImplausibleInputsRunWithAWarningThatNamesThem) {
-  ASSERT_EQ(Run({(test::DataDir() / "p1" / "case.json").string(), "--heat-flux", "500000"}), 0)
-      << err.str();
-  const std::string said = err.str();
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
-  for (const char* text : {"above the particle temperature (2400 K)", "melting point"})
-    EXPECT_THAT(said, HasSubstr(text));
-}
-
 // The whole-deposit model over the reference case: its history file and its summary keys; the
 // one-pass model keeps no history (a model's name is checked with the other inputs).
 TEST_F(BatchProgramTest, TheWholeDepositWritesItsHistoryAndSummary) {
