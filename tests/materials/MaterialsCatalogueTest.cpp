@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <functional>
-#include <memory>
 #include <set>
 
 #include "TestSupport.h"
@@ -59,14 +58,12 @@ TEST(BuiltCatalogue, HoldsSaneMaterialsSortedByNameAndStaysUntouched) {
   const std::string before = ReadFile(BuildDir() / "Brelon.db");
   const MaterialsCatalogue catalogue = Opened();
   EXPECT_EQ(ReadFile(BuildDir() / "Brelon.db"), before);
-  const auto& rows = catalogue.Rows();
-  EXPECT_GE(rows.size(), 14u);
   for (const char* name : {"contact", "Acier C35", "Acier 316L", "Aluminium 2017", "Ti-6Al-4V",
                            "Inconel 718", "Cuivre", "Alumine", "Zircone yttriée", "NiCrAlY", "NiAl",
                            "Molybdène", "WC-Co", "Chromine"}) {
     EXPECT_NE(catalogue.FindMaterial(name), nullptr) << name;
   }
-  for (const MaterialRecord& row : rows) {
+  for (const MaterialRecord& row : catalogue.Rows()) {
     SCOPED_TRACE(row.Name);
     EXPECT_GT(row.Lambda, 0);
     EXPECT_GT(row.Rho, 0);
@@ -119,7 +116,6 @@ TEST(Lookup, IgnoresLetterCaseButNothingElse) {
     const MaterialRecord* row = catalogue.FindMaterial(query);
     EXPECT_EQ(row != nullptr ? row->Name : "", name) << query;
   }
-  EXPECT_EQ(&catalogue.LookupMaterial("nicraly"), catalogue.FindMaterial("NiCrAlY"));
   EXPECT_EQ(ErrorOf([&] { catalogue.LookupMaterial("x' OR '1'='1"); }),
             "Unknown material \"x' OR '1'='1\" in " + path.string());
 }
@@ -138,7 +134,6 @@ TEST(Open, ColumnsByNameAndNumbersWrittenAsText) {
                                 row.ModuleYoung, row.Poisson, row.dilat, row.SigmaQ};
   EXPECT_EQ(got, (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
   EXPECT_DOUBLE_EQ(catalogue.LookupMaterial("Fer").Lambda, 80.2);
-  EXPECT_DOUBLE_EQ(catalogue.LookupMaterial("Fer").dilat, 1.18e-5);
 }
 
 // A folder, and a catalogue whose write was interrupted (its journal left beside it, which a
@@ -176,28 +171,19 @@ TEST(Open, AFolderOrAnInterruptedWriteIsToldAsSuch) {
   }
 }
 
-TEST(Lifetime, CopyCloseAndReopen) {
-  // A run takes a copy: it reads the same rows whatever becomes of the original.
-  auto first = std::make_unique<MaterialsCatalogue>(Opened());
-  const std::size_t count = first->Rows().size();
-  MaterialsCatalogue copy(*first);
-  first.reset();
-  EXPECT_TRUE(copy.IsOpen());
-  EXPECT_EQ(copy.Rows().size(), count);
-  EXPECT_EQ(copy.LookupMaterial("WC-CO").Name, "WC-Co");
-
+// Opening another file replaces every row; a catalogue closed, or one that fails to open, keeps
+// no row of the one open before.
+TEST(Lifetime, ReopenedClosedOrFailedToOpenKeepsNoEarlierRow) {
+  MaterialsCatalogue catalogue = Opened();
   TempDir dir;
-  copy.Open(MakeDb(dir / "zinc.db", kCreate + kZinc));  // replaces every row
-  EXPECT_EQ(copy.FindMaterial("Cuivre"), nullptr);
-  copy.Close();
-  EXPECT_FALSE(copy.IsOpen());
-  EXPECT_EQ(copy.FindMaterial("Zinc"), nullptr);
-  EXPECT_THAT(ErrorOf([&] { copy.LookupMaterial("Zinc"); }), HasSubstr("not open"));
-  // A catalogue that fails to open keeps no row of the one open before.
-  copy.Open(dir / "zinc.db");
-  EXPECT_THAT(ErrorOf([&] { copy.Open(dir / "zinc.db.sql"); }), HasSubstr("zinc.db.sql"));
-  EXPECT_FALSE(copy.IsOpen());
-  EXPECT_TRUE(copy.Rows().empty());
+  catalogue.Open(MakeDb(dir / "zinc.db", kCreate + kZinc));
+  EXPECT_EQ(catalogue.FindMaterial("Cuivre"), nullptr);
+  catalogue.Close();
+  EXPECT_THAT(ErrorOf([&] { catalogue.LookupMaterial("Zinc"); }), HasSubstr("not open"));
+  catalogue.Open(dir / "zinc.db");
+  EXPECT_THAT(ErrorOf([&] { catalogue.Open(dir / "zinc.db.sql"); }), HasSubstr("zinc.db.sql"));
+  EXPECT_FALSE(catalogue.IsOpen());
+  EXPECT_TRUE(catalogue.Rows().empty());
 }
 
 // The user's rows override or add by name; the shipped file is never written.
