@@ -525,7 +525,7 @@ TEST_F(StudyProgramTest, StudiesThatCannotRunAreRefusedBeforeAnyRun) {
   }
 }
 
-// Resumed with --retry-failed, the table is that of a study that never failed.
+// Only with --resume; the table is then that of a study that never failed.
 TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   const std::string study = R"({"vary": [{"input": "HeatFlux", "values": [4e5, 6e5, 8e5]}]})";
   ASSERT_EQ(Study(study, "clean", {"--keep-files"}), 0) << err.str();
@@ -538,6 +538,8 @@ TEST_F(StudyProgramTest, ARetryComputesTheFailedPointsAgain) {
   EXPECT_NE(failed, Text("clean/results.csv"));
   EXPECT_EQ(Study(study, "out", {"--keep-files", "--resume"}), 3);
   EXPECT_EQ(Text("out/results.csv"), failed);
+  EXPECT_EQ(Study(study, "out", {"--keep-files", "--retry-failed"}), 2);
+  EXPECT_THAT(err.str(), HasSubstr("--retry-failed goes with --resume."));
   ASSERT_EQ(Study(study, "out", {"--keep-files", "--resume", "--retry-failed"}), 0) << err.str();
   for (const char* file : {"results.csv", "results.json", "points/0002/Stress.txt"}) {
     EXPECT_EQ(test::ReadFile(dir / "out" / file), test::ReadFile(dir / "clean" / file)) << file;
