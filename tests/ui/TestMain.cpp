@@ -1,5 +1,5 @@
-// One QApplication for the window tests, offscreen on a screen as small as the windows must fit
-// (1024 × 640) unless QT_QPA_PLATFORM names another platform, with settings of their own,
+// One QApplication for the window tests, offscreen on the smallest screen the windows are laid
+// out for (1024 × 640) unless QT_QPA_PLATFORM names another platform, with settings of their own,
 // cleared before each test.
 #include <gtest/gtest.h>
 
